@@ -1,0 +1,49 @@
+# Helpers shared by the library, test and benchmark folders.
+#
+# brimvale_library(<target> DIRS <folder>... [EXCLUDE <regex>])
+#   A static library from every .cpp/.h under the given folders (relative to the repository root).
+#   Sources are globbed with CONFIGURE_DEPENDS, so adding a file needs no edit here.
+function(brimvale_library target)
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DIRS" ${ARGN})
+  set(sources)
+  foreach(dir IN LISTS ARG_DIRS)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+         ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.c ${PROJECT_SOURCE_DIR}/${dir}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
+  if(ARG_EXCLUDE)
+    list(FILTER sources EXCLUDE REGEX "${ARG_EXCLUDE}")
+  endif()
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# brimvale_gtest(<target> DIRS <folder>... LIBS <lib>... [SHARDS n])
+#   One GoogleTest executable from the test folders, registered with CTest as n shards that CTest
+#   can run in parallel (GoogleTest's own sharding).
+function(brimvale_gtest target)
+  cmake_parse_arguments(ARG "" "SHARDS" "DIRS;LIBS" ${ARGN})
+  if(NOT ARG_SHARDS)
+    set(ARG_SHARDS 1)
+  endif()
+  set(sources)
+  foreach(dir IN LISTS ARG_DIRS)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} brimvale_test_main GTest::gtest GTest::gmock)
+  target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h> <vector> <string> <memory>
+                            <cstdint> <cstring> <algorithm> <functional>)
+  math(EXPR last "${ARG_SHARDS} - 1")
+  foreach(i RANGE ${last})
+    set(name ${target})
+    if(ARG_SHARDS GREATER 1)
+      set(name ${target}_${i})
+    endif()
+    add_test(NAME ${name} COMMAND ${target} --gtest_brief=1)
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "GTEST_TOTAL_SHARDS=${ARG_SHARDS};GTEST_SHARD_INDEX=${i};QT_QPA_PLATFORM=offscreen;BRIMVALE_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+      TIMEOUT 600)
+  endforeach()
+endfunction()

@@ -1,0 +1,18 @@
+#include "imaging/core/ie_startup.h"
+
+#include <mutex>
+
+namespace {
+std::mutex g_startupLock;
+int g_useCount = 0;
+}  // namespace
+
+void IEInitialize() {
+  std::lock_guard<std::mutex> lock(g_startupLock);
+  if (g_useCount++ > 0) return;
+}
+
+void IEFinalize() {
+  std::lock_guard<std::mutex> lock(g_startupLock);
+  if (g_useCount == 0 || --g_useCount > 0) return;
+}

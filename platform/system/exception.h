@@ -1,0 +1,31 @@
+#pragma once
+// The one base of every failure the system raises. Each carries the system's fixed English text.
+#include <cstdarg>
+#include <exception>
+#include <string>
+
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const std::string& Message() const noexcept { return message_; }
+  void SetMessage(std::string message) { message_ = std::move(message); }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// Failures of the platform's own services.
+class EOutOfMemory : public Exception { using Exception::Exception; };
+class EInvalidOperation : public Exception { using Exception::Exception; };
+class EConvertError : public Exception { using Exception::Exception; };
+class EOSError : public Exception { using Exception::Exception; };
+// Silent abort: ends an action without a message box.
+class EAbort : public Exception { using Exception::Exception; };
+
+// printf-style formatting into a std::string (the framework's Format for %s, %d, %x, %f ...).
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
+
+// The system's message text for an errno value (the "last error" of file operations).
+std::string SysErrorMessage(int error);

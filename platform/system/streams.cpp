@@ -1,0 +1,344 @@
+#include "platform/system/streams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+// ---------------------------------------------------------------------------------------------- TStream
+
+int64_t TStream::Size() {
+  int64_t pos = Seek(0, soCurrent);
+  int64_t size = Seek(0, soEnd);
+  Seek(pos, soBeginning);
+  return size;
+}
+
+void TStream::SetSize(int64_t) {}
+
+void TStream::ReadBuffer(void* buffer, int32_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int32_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  const int64_t result = count;
+  const int32_t chunk = static_cast<int32_t>(std::min<int64_t>(count, 0xF000));
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::max(chunk, 1)));
+  while (count > 0) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(count, chunk));
+    source.ReadBuffer(buffer.data(), n);
+    WriteBuffer(buffer.data(), n);
+    count -= n;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------- THandleStream
+
+THandleStream::~THandleStream() {
+  if (owns_ && handle_ >= 0) ::close(handle_);
+}
+
+int32_t THandleStream::Read(void* buffer, int32_t count) {
+  if (count <= 0 || handle_ < 0) return 0;
+  int32_t done = 0;
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (done < count) {
+    ssize_t n = ::read(handle_, p + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<int32_t>(n);
+  }
+  return done;
+}
+
+int32_t THandleStream::Write(const void* buffer, int32_t count) {
+  if (count <= 0 || handle_ < 0) return 0;
+  int32_t done = 0;
+  auto* p = static_cast<const uint8_t*>(buffer);
+  while (done < count) {
+    ssize_t n = ::write(handle_, p + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<int32_t>(n);
+  }
+  return done;
+}
+
+int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
+  int whence = origin == soCurrent ? SEEK_CUR : origin == soEnd ? SEEK_END : SEEK_SET;
+  off_t r = ::lseek(handle_, static_cast<off_t>(offset), whence);
+  return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+void THandleStream::SetSize(int64_t newSize) {
+  int64_t pos = Position();
+  if (::ftruncate(handle_, static_cast<off_t>(newSize)) != 0)
+    throw EStreamError("Stream write error");
+  if (pos > newSize) Seek(newSize, soBeginning);
+}
+
+// ------------------------------------------------------------------------------------------ TFileStream
+
+TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
+  if (mode == fmCreate) {
+    int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      int err = errno;
+      throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(fileName).c_str(),
+                                 SysErrorMessage(err).c_str()));
+    }
+    SetHandle(fd, true);
+    return;
+  }
+  int access = mode & 3;
+  int flags = access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
+  int fd = access > 2 ? -1 : ::open(fileName.c_str(), flags | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      fd = -1;
+      errno = EISDIR;
+    }
+  }
+  if (fd < 0) {
+    int err = access > 2 ? EINVAL : errno;
+    throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(fileName).c_str(),
+                             SysErrorMessage(err).c_str()));
+  }
+  SetHandle(fd, true);
+}
+
+// ---------------------------------------------------------------------------------- TCustomMemoryStream
+
+int32_t TCustomMemoryStream::Read(void* buffer, int32_t count) {
+  if (count <= 0 || position_ < 0 || position_ >= size_) return 0;
+  int64_t n = std::min<int64_t>(count, size_ - position_);
+  std::memcpy(buffer, memory_ + position_, static_cast<size_t>(n));
+  position_ += n;
+  return static_cast<int32_t>(n);
+}
+
+int32_t TCustomMemoryStream::Write(const void* buffer, int32_t count) {
+  if (count <= 0 || position_ < 0 || position_ >= size_) return 0;
+  int64_t n = std::min<int64_t>(count, size_ - position_);
+  std::memcpy(memory_ + position_, buffer, static_cast<size_t>(n));
+  position_ += n;
+  return static_cast<int32_t>(n);
+}
+
+int64_t TCustomMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case soBeginning: position_ = offset; break;
+    case soCurrent: position_ += offset; break;
+    case soEnd: position_ = size_ + offset; break;
+    default: break;
+  }
+  if (position_ < 0) position_ = 0;
+  return position_;
+}
+
+void TCustomMemoryStream::SaveToStream(TStream& stream) {
+  int64_t left = size_;
+  const uint8_t* p = memory_;
+  while (left > 0) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX));
+    stream.WriteBuffer(p, n);
+    p += n;
+    left -= n;
+  }
+}
+
+void TCustomMemoryStream::SaveToFile(const std::string& fileName) {
+  TSafeFileStream file(fileName);
+  SaveToStream(file);
+  file.Commit();
+}
+
+// ---------------------------------------------------------------------------------------- TMemoryStream
+
+TMemoryStream::~TMemoryStream() { std::free(memory_); }
+
+void TMemoryStream::SetCapacity(int64_t newCapacity) {
+  if (newCapacity == capacity_) return;
+  if (newCapacity == 0) {
+    std::free(memory_);
+    memory_ = nullptr;
+    capacity_ = 0;
+    return;
+  }
+  void* p = std::realloc(memory_, static_cast<size_t>(newCapacity));
+  if (!p) throw EStreamError("Out of memory while expanding memory stream");
+  memory_ = static_cast<uint8_t*>(p);
+  capacity_ = newCapacity;
+}
+
+void TMemoryStream::SetSize(int64_t newSize) {
+  if (newSize < 0) newSize = 0;
+  int64_t oldPosition = position_;
+  if (newSize > capacity_) {
+    // Grow in 8 KiB steps, and at least by a quarter, so repeated small writes stay linear.
+    int64_t grown = std::max<int64_t>(newSize, capacity_ + capacity_ / 4);
+    SetCapacity((grown + 0x1FFF) & ~int64_t(0x1FFF));
+  }
+  size_ = newSize;
+  if (oldPosition > newSize) position_ = newSize;
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
+  if (count <= 0 || position_ < 0) return 0;
+  int64_t end = position_ + count;
+  if (end > size_) {
+    int64_t pos = position_;
+    SetSize(end);
+    position_ = pos;
+  }
+  std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  return count;
+}
+
+void TMemoryStream::Clear() {
+  SetCapacity(0);
+  size_ = 0;
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& stream) {
+  stream.SetPosition(0);
+  int64_t count = stream.Size();
+  SetSize(count);
+  int64_t done = 0;
+  while (done < count) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(count - done, INT32_MAX));
+    stream.ReadBuffer(memory_ + done, n);
+    done += n;
+  }
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(file);
+}
+
+// -------------------------------------------------------------------------------------- TSafeFileStream
+
+TSafeFileStream::TSafeFileStream(const std::string& targetName) : target_(targetName) {
+  std::random_device rd;
+  std::mt19937 gen(rd());
+  const std::string dir = ExtractFilePath(targetName);
+  const std::string base = ExtractFileName(targetName);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_ = Format("%s.%s.%08x.part", dir.c_str(), base.c_str(), static_cast<unsigned>(gen()));
+    int fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      SetHandle(fd, true);
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  int err = errno;
+  temp_.clear();
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(targetName).c_str(),
+                             SysErrorMessage(err).c_str()));
+}
+
+TSafeFileStream::~TSafeFileStream() {
+  if (handle_ >= 0) {
+    ::close(handle_);
+    handle_ = -1;
+  }
+  if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void TSafeFileStream::Commit() {
+  if (committed_) return;
+  // Keep the permissions of a file being replaced.
+  struct stat st;
+  if (::stat(target_.c_str(), &st) == 0) ::fchmod(handle_, st.st_mode & 07777);
+  bool ok = ::fsync(handle_) == 0;
+  ok = (::close(handle_) == 0) && ok;
+  handle_ = -1;
+  int err = errno;
+  if (ok && ::rename(temp_.c_str(), target_.c_str()) == 0) {
+    committed_ = true;
+    return;
+  }
+  if (ok) err = errno;
+  ::unlink(temp_.c_str());
+  temp_.clear();
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(target_).c_str(),
+                             SysErrorMessage(err).c_str()));
+}
+
+// ----------------------------------------------------------------------------------- file-system helpers
+
+bool FileExists(const std::string& fileName) {
+  struct stat st;
+  return ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& dirName) {
+  struct stat st;
+  return ::stat(dirName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
+
+int64_t FileSizeByName(const std::string& fileName) {
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+  std::error_code ec;
+  auto p = std::filesystem::absolute(std::filesystem::path(fileName), ec);
+  if (ec) return fileName;
+  return p.lexically_normal().string();
+}
+
+std::string ExtractFilePath(const std::string& fileName) {
+  size_t slash = fileName.find_last_of('/');
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  size_t slash = fileName.find_last_of('/');
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+std::string ExtractFileExt(const std::string& fileName) {
+  size_t dot = fileName.find_last_of("./");
+  if (dot == std::string::npos || fileName[dot] != '.') return std::string();
+  return fileName.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& ext) {
+  size_t dot = fileName.find_last_of("./");
+  if (dot == std::string::npos || fileName[dot] != '.') return fileName + ext;
+  return fileName.substr(0, dot) + ext;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+  if (!path.empty() && path.back() == '/') return path;
+  return path + "/";
+}

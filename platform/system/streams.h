@@ -1,0 +1,162 @@
+#pragma once
+// The framework's stream classes: an abstract stream, a stream over a file descriptor, a file stream
+// opened by UTF-8 name, memory streams, and a file stream that replaces its target only on Commit.
+#include <cstdint>
+#include <string>
+
+#include "platform/system/exception.h"
+
+class EStreamError : public Exception { using Exception::Exception; };
+class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
+class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
+class EReadError : public EStreamError { using EStreamError::EStreamError; };
+class EWriteError : public EStreamError { using EStreamError::EStreamError; };
+
+// Seek origins; the values are the framework's (0 from the beginning, 1 from the current position,
+// 2 from the end). Stream code also receives other values and must treat them as documented.
+enum TSeekOrigin : int { soBeginning = 0, soCurrent = 1, soEnd = 2 };
+constexpr int soFromBeginning = 0;
+constexpr int soFromCurrent = 1;
+constexpr int soFromEnd = 2;
+
+// File open modes of the framework: access in the low two bits, sharing in bits 4..6.
+constexpr uint16_t fmOpenRead = 0x0000;
+constexpr uint16_t fmOpenWrite = 0x0001;
+constexpr uint16_t fmOpenReadWrite = 0x0002;
+constexpr uint16_t fmShareCompat = 0x0000;
+constexpr uint16_t fmShareExclusive = 0x0010;
+constexpr uint16_t fmShareDenyWrite = 0x0020;
+constexpr uint16_t fmShareDenyRead = 0x0030;
+constexpr uint16_t fmShareDenyNone = 0x0040;
+constexpr uint16_t fmCreate = 0xFFFF;
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+
+  // Reads up to count bytes; returns how many arrived (fewer at the end of the stream).
+  virtual int32_t Read(void* buffer, int32_t count) = 0;
+  // Writes up to count bytes; returns how many were written.
+  virtual int32_t Write(const void* buffer, int32_t count) = 0;
+  // Moves the position; returns the new position. From the end, the offset is added to the size
+  // (so it is normally zero or negative).
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+
+  int64_t Position() { return Seek(0, soCurrent); }
+  void SetPosition(int64_t position) { Seek(position, soBeginning); }
+  virtual int64_t Size();
+  virtual void SetSize(int64_t newSize);
+
+  // Read or write exactly count bytes, or raise EReadError "Stream read error" /
+  // EWriteError "Stream write error".
+  void ReadBuffer(void* buffer, int32_t count);
+  void WriteBuffer(const void* buffer, int32_t count);
+  // Copies count bytes from source (count 0: the whole source from its beginning); returns the count.
+  int64_t CopyFrom(TStream& source, int64_t count);
+
+  // Little helpers for binary structures (host byte order is little-endian on every target).
+  template <class T> T ReadValue() { T v{}; ReadBuffer(&v, sizeof v); return v; }
+  template <class T> void WriteValue(const T& v) { WriteBuffer(&v, sizeof v); }
+};
+
+// A stream over an open file descriptor. It does not own the descriptor unless told to.
+class THandleStream : public TStream {
+ public:
+  explicit THandleStream(int handle, bool ownsHandle = false) : handle_(handle), owns_(ownsHandle) {}
+  ~THandleStream() override;
+  int Handle() const { return handle_; }
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t newSize) override;
+
+ protected:
+  THandleStream() = default;
+  void SetHandle(int handle, bool owns) { handle_ = handle; owns_ = owns; }
+  int handle_ = -1;
+  bool owns_ = false;
+};
+
+// A file stream by UTF-8 name. Mode fmCreate creates (or truncates) the file; any other mode opens
+// an existing file with the access of its low bits. Failures raise EFCreateError
+// "Cannot create file \"%s\". %s" or EFOpenError "Cannot open file \"%s\". %s" with the full path
+// and the system's reason.
+class TFileStream : public THandleStream {
+ public:
+  TFileStream(const std::string& fileName, uint16_t mode);
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  std::string fileName_;
+};
+
+// Stream over a block of memory. TCustomMemoryStream reads (and writes in place) a caller's block;
+// TMemoryStream owns a growable block.
+class TCustomMemoryStream : public TStream {
+ public:
+  TCustomMemoryStream() = default;
+  TCustomMemoryStream(const void* data, int64_t size) { SetPointer(const_cast<void*>(data), size); }
+  void* Memory() const { return memory_; }
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;  // in place, never beyond the block
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override { return size_; }
+  void SaveToStream(TStream& stream);
+  void SaveToFile(const std::string& fileName);
+
+ protected:
+  void SetPointer(void* memory, int64_t size) { memory_ = static_cast<uint8_t*>(memory); size_ = size; }
+  uint8_t* memory_ = nullptr;
+  int64_t size_ = 0;
+  int64_t position_ = 0;
+};
+
+class TMemoryStream : public TCustomMemoryStream {
+ public:
+  TMemoryStream() = default;
+  ~TMemoryStream() override;
+  TMemoryStream(const TMemoryStream&) = delete;
+  TMemoryStream& operator=(const TMemoryStream&) = delete;
+
+  int32_t Write(const void* buffer, int32_t count) override;
+  void SetSize(int64_t newSize) override;
+  void Clear();
+  void LoadFromStream(TStream& stream);
+  void LoadFromFile(const std::string& fileName);
+  int64_t Capacity() const { return capacity_; }
+
+ private:
+  void SetCapacity(int64_t newCapacity);
+  int64_t capacity_ = 0;
+};
+
+// Writes a file so that the target is replaced only when everything was written: the data goes to a
+// new file beside the target and Commit() renames it over the target. Without Commit (a failure, an
+// exception) the temporary file is removed and the target stays as it was.
+class TSafeFileStream : public THandleStream {
+ public:
+  explicit TSafeFileStream(const std::string& targetName);
+  ~TSafeFileStream() override;
+  // Flushes to disk and renames over the target; raises EFCreateError when that fails.
+  void Commit();
+  const std::string& TargetName() const { return target_; }
+  const std::string& TempName() const { return temp_; }
+
+ private:
+  std::string target_;
+  std::string temp_;
+  bool committed_ = false;
+};
+
+// File-system helpers by UTF-8 name.
+bool FileExists(const std::string& fileName);
+bool DirectoryExists(const std::string& dirName);
+bool DeleteFile(const std::string& fileName);
+int64_t FileSizeByName(const std::string& fileName);  // -1 when there is no such file
+std::string ExpandFileName(const std::string& fileName);
+std::string ExtractFilePath(const std::string& fileName);  // with the trailing separator
+std::string ExtractFileName(const std::string& fileName);
+std::string ExtractFileExt(const std::string& fileName);   // with the dot, as written
+std::string ChangeFileExt(const std::string& fileName, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& path);

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Brimvale builds and tests with. Idempotent: when every package is
+# already installed it does not touch apt at all, so repeated runs cost a fraction of a second.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-multimedia-dev libgl-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  zlib1g-dev libjpeg62-turbo-dev libpng-dev libopenjp2-7-dev libraw-dev liblcms2-dev
+  libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  ffmpeg dvdauthor fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
