@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "imaging/core/ie_settings.h"
+
 namespace {
 std::mutex g_startupLock;
 int g_useCount = 0;
@@ -10,9 +12,12 @@ int g_useCount = 0;
 void IEInitialize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount++ > 0) return;
+  InitializeImagingDefaults();
+  BuildBlendCosineTable();
 }
 
 void IEFinalize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount == 0 || --g_useCount > 0) return;
+  FinalizeImagingDefaults();
 }
