@@ -98,7 +98,7 @@ void THandleStream::SetSize(int64_t newSize) {
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
   if (mode == fmCreate) {
-    int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = FileCreate(fileName);
     if (fd < 0) {
       int err = errno;
       throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(fileName).c_str(),
@@ -107,19 +107,9 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_
     SetHandle(fd, true);
     return;
   }
-  int access = mode & 3;
-  int flags = access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
-  int fd = access > 2 ? -1 : ::open(fileName.c_str(), flags | O_CLOEXEC);
-  if (fd >= 0) {
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      fd = -1;
-      errno = EISDIR;
-    }
-  }
+  int fd = FileOpen(fileName, mode);
   if (fd < 0) {
-    int err = access > 2 ? EINVAL : errno;
+    int err = errno;
     throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(fileName).c_str(),
                              SysErrorMessage(err).c_str()));
   }
@@ -290,6 +280,33 @@ void TSafeFileStream::Commit() {
 }
 
 // ----------------------------------------------------------------------------------- file-system helpers
+
+int FileCreate(const std::string& fileName) {
+  return ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+int FileOpen(const std::string& fileName, uint16_t mode) {
+  const int access = mode & 3;
+  if (access > 2) {
+    errno = EINVAL;
+    return -1;
+  }
+  const int flags = access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
+  int fd = ::open(fileName.c_str(), flags | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      errno = EISDIR;
+      return -1;
+    }
+  }
+  return fd;
+}
+
+void FileClose(int handle) {
+  if (handle >= 0) ::close(handle);
+}
 
 bool FileExists(const std::string& fileName) {
   struct stat st;

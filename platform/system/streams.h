@@ -149,6 +149,14 @@ class TSafeFileStream : public THandleStream {
   bool committed_ = false;
 };
 
+// The framework's file routines on descriptors. FileCreate creates (or truncates) a file for reading
+// and writing; FileOpen opens an existing file (not a folder) with the access of the mode's low two
+// bits. The sharing bits are accepted and not enforced: POSIX has no mandatory sharing. Both return -1
+// with errno set on failure.
+int FileCreate(const std::string& fileName);
+int FileOpen(const std::string& fileName, uint16_t mode);
+void FileClose(int handle);
+
 // File-system helpers by UTF-8 name.
 bool FileExists(const std::string& fileName);
 bool DirectoryExists(const std::string& dirName);

@@ -1,0 +1,97 @@
+#pragma once
+// zlib wrapped as streams: TZCompressionStream deflates what is written to it into a destination
+// stream, TZDecompressionStream inflates a source stream as it is read, and ZDecompressBuffer inflates
+// a whole block held in memory. The stream classes never own the stream they wrap.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/system/exception.h"
+#include "platform/system/streams.h"
+
+struct z_stream_s;
+
+class EZLibError : public Exception { using Exception::Exception; };
+class EZCompressionError : public EZLibError { using EZLibError::EZLibError; };
+class EZDecompressionError : public EZLibError { using EZLibError::EZLibError; };
+
+// Returns a zlib result code unchanged when it is not negative; a negative code raises
+// EZCompressionError / EZDecompressionError with zlib's message for it ("data error", ...).
+int ZCompressCheck(int code);
+int ZDecompressCheck(int code);
+// zlib's text for a result code ("" for 0 and unknown codes).
+const char* ZErrorMessage(int code);
+
+class TCustomZStream : public TStream {
+ public:
+  ~TCustomZStream() override;
+  TCustomZStream(const TCustomZStream&) = delete;
+  TCustomZStream& operator=(const TCustomZStream&) = delete;
+
+  // Fired each time a 64 KB block passes between this stream and the wrapped one.
+  std::function<void(TCustomZStream* sender)> OnProgress;
+
+ protected:
+  explicit TCustomZStream(TStream& stream);
+  virtual void Progress();
+
+  static constexpr int32_t kBufferSize = 65536;
+  TStream& stream_;
+  int64_t streamPosition_;  // the wrapped stream's position as this object last left it
+  std::unique_ptr<z_stream_s> zs_;
+  std::unique_ptr<uint8_t[]> buffer_;
+};
+
+// Levels: 0 none, 1 fastest, 2 default, 3 maximum (zlib levels 0, 1, -1 and 9).
+class TZCompressionStream : public TCustomZStream {
+ public:
+  TZCompressionStream(TStream& destination, int32_t level);
+  // Finishes the compressed data, swallowing any error (call Finish to see it).
+  ~TZCompressionStream() override;
+
+  // Writes the end of the compressed data to the destination; raises EZCompressionError or the
+  // destination's write error. After it, Write raises. A second call does nothing.
+  void Finish();
+
+  int32_t Write(const void* buffer, int32_t count) override;
+  // Always raises EZCompressionError "Invalid ZStream operation!".
+  int32_t Read(void* buffer, int32_t count) override;
+  // Moves nothing: returns the number of uncompressed bytes written so far.
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+ private:
+  void RestorePosition();
+  void WriteOut(int32_t count);
+  bool initialised_ = false;
+  bool finished_ = false;
+};
+
+class TZDecompressionStream : public TCustomZStream {
+ public:
+  // Reads compressed data from the source's current position on; that position is where Seek(0)
+  // restarts.
+  explicit TZDecompressionStream(TStream& source);
+  ~TZDecompressionStream() override;
+
+  // Returns the bytes produced: fewer than asked only once the compressed data has ended; after its
+  // end the source stands on the first byte after it. Corrupt data, and a source that ends before
+  // the compressed data does, raise EZDecompressionError.
+  int32_t Read(void* buffer, int32_t count) override;
+  // Always raises EZDecompressionError "Invalid ZStream operation!".
+  int32_t Write(const void* buffer, int32_t count) override;
+  // Position is the number of bytes produced. Seek(0, soBeginning) restarts from where the data
+  // began; forward moves decode and throw away; Seek(0, soEnd) decodes to the end; other moves raise.
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+ private:
+  int64_t startPosition_;
+  int lastResult_ = 0;
+  bool initialised_ = false;
+};
+
+// Inflates the complete zlib data in inBuffer into a new block allocated with std::malloc (the caller
+// frees it with std::free). The block starts at outEstimate bytes (or inSize rounded up to 256 when
+// that is 0) and grows by the rounded input size. Raises EZDecompressionError on corrupt or truncated
+// data; nothing is left allocated then.
+void ZDecompressBuffer(const void* inBuffer, int32_t inSize, void*& outBuffer, int32_t& outSize,
+                       int32_t outEstimate);
