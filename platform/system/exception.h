@@ -20,6 +20,13 @@ class EOutOfMemory : public Exception { using Exception::Exception; };
 class EInvalidOperation : public Exception { using Exception::Exception; };
 class EConvertError : public Exception { using Exception::Exception; };
 class EOSError : public Exception { using Exception::Exception; };
+// An input/output failure of a file; ErrorCode is the system's error number (errno) when known.
+class EInOutError : public Exception {
+ public:
+  explicit EInOutError(std::string message, int errorCode = 0)
+      : Exception(std::move(message)), ErrorCode(errorCode) {}
+  int ErrorCode;
+};
 // Silent abort: ends an action without a message box.
 class EAbort : public Exception { using Exception::Exception; };
 

@@ -1,0 +1,31 @@
+#pragma once
+// Global memory blocks and the machine's memory status.
+//
+// The system asks the platform for "global memory" where a failed allocation must be reported as
+// none instead of raising (large bitmap blocks, bitmap segments) and, for fixed blocks with
+// GMEM_ZEROINIT, expects the block to read as zeros. Here a global block is an ordinary C heap block
+// (calloc for zeroed ones, so big blocks come straight from fresh zero pages); a fixed block's handle
+// is its address, so GlobalLock is the identity.
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t GMEM_FIXED = 0x0000;
+constexpr uint32_t GMEM_MOVEABLE = 0x0002;
+constexpr uint32_t GMEM_ZEROINIT = 0x0040;
+constexpr uint32_t GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+constexpr uint32_t GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+
+// A block of bytes (zero-filled with GMEM_ZEROINIT), or nullptr when memory cannot be had or bytes
+// is 0. Never raises. Blocks are aligned for any scalar type (16 bytes).
+void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept;
+// Frees a block of GlobalAlloc; nullptr is ignored. Returns nullptr (the framework's "success").
+void* GlobalFree(void* block) noexcept;
+inline void* GlobalLock(void* block) noexcept { return block; }
+inline bool GlobalUnlock(void*) noexcept { return true; }
+
+// Total physical memory of the machine in bytes, or 0 when it cannot be read. Inside a control group
+// with a lower memory limit (a container), the limit counts as the machine's memory.
+int64_t TotalPhysicalMemory();
+// Physical memory available to this process now (free plus reclaimable caches, bounded by the
+// control group's remaining room), or 0 when it cannot be read.
+int64_t AvailablePhysicalMemory();
