@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/system/exception.h"
+#include "platform/system/object.h"
 #include "platform/system/sync_objs.h"
 
 class EThread : public Exception { using Exception::Exception; };
@@ -31,7 +32,7 @@ bool IsMainThread();
 // Accepted and kept; threads run at the process's priority.
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-class TThread {
+class TThread : public TObject {
  public:
   // A thread created suspended starts with Start (or Resume). One created not suspended starts
   // when its construction is complete: C++ cannot run code after the most derived constructor, so
@@ -40,7 +41,7 @@ class TThread {
   // A thread that runs is asked to terminate and waited for. A derived class whose Execute uses the
   // derived class's own members must end the thread in its own destructor (Terminate, wake it,
   // WaitFor), because those members are gone when this destructor runs.
-  virtual ~TThread();
+  ~TThread() override;
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
 
@@ -74,8 +75,9 @@ class TThread {
   // An exception that escaped Execute, or null.
   std::exception_ptr FatalException() const { return fatalException_; }
 
-  // Runs on the main thread (through Synchronize) after Execute, before the thread ends.
-  std::function<void(TThread* Sender)> OnTerminate;
+  // Runs on the main thread (through Synchronize) after Execute, before the thread ends; the
+  // sender is the thread.
+  TNotifyEvent OnTerminate;
 
   // Runs Method on the main thread and waits for it; on the main thread it runs at once. An
   // exception raised by Method is raised again here (an Exception of the same class, or one with

@@ -207,14 +207,15 @@ TEST(Synchronize, ServedWhileTheMainThreadWaitsForAnEvent) {
 TEST(Thread, OnTerminateRunsOnTheMainThread) {
   TThreadID ranOn = 0;
   TLambdaThread t([](TLambdaThread&) {});
-  TThread* sender = nullptr;
-  t.OnTerminate = [&](TThread* s) {
+  TObject* sender = nullptr;
+  t.OnTerminate = [&](TObject* s) {
     sender = s;
     ranOn = GetCurrentThreadId();
   };
   t.Start();
   t.WaitFor();
   EXPECT_EQ(sender, &t);
+  EXPECT_EQ(t.ClassName(), "TLambdaThread");
   EXPECT_EQ(ranOn, MainThreadID());
 }
 
@@ -237,7 +238,7 @@ TEST(Thread, FreeOnTerminateDeletesItselfAfterOnTerminate) {
   bool terminated = false;
   auto* t = new TSelfFreeing(gone, ran);
   t->SetFreeOnTerminate(true);
-  t->OnTerminate = [&](TThread*) { terminated = true; };
+  t->OnTerminate = [&](TObject*) { terminated = true; };
   t->Start();
   EXPECT_THROW(t->WaitFor(), EThread);
   EXPECT_EQ(WaitForServingSync(gone, 10000), wrSignaled);
