@@ -15,13 +15,25 @@ TThreadID GetCurrentThreadId() {
 }
 
 namespace {
-// Static initialisation runs on the thread that starts the program.
-const TThreadID g_mainThreadId = GetCurrentThreadId();
+// Zero until the first call, which static initialisation below makes on the thread that starts the
+// program (earlier calls from other modules' static initialisers run on that thread too).
+std::atomic<TThreadID> g_mainThreadId{0};
 }  // namespace
 
-TThreadID MainThreadID() { return g_mainThreadId; }
+TThreadID MainThreadID() {
+  TThreadID id = g_mainThreadId.load(std::memory_order_acquire);
+  if (id == 0) {
+    id = GetCurrentThreadId();
+    g_mainThreadId.store(id, std::memory_order_release);
+  }
+  return id;
+}
 
-bool IsMainThread() { return GetCurrentThreadId() == g_mainThreadId; }
+namespace {
+[[maybe_unused]] const TThreadID g_mainThreadIdAtStartUp = MainThreadID();
+}  // namespace
+
+bool IsMainThread() { return GetCurrentThreadId() == MainThreadID(); }
 
 // ---------------------------------------------------------------------------- synchronised calls
 

@@ -115,6 +115,19 @@ TEST_F(FileBufferTest, MemoryStoreWorksAlikeWithoutTouchingTheDisk) {
   store.Unmap(row);
 }
 
+TEST_F(FileBufferTest, ClosingNeverDeletesAFileByName) {
+  // A memory store has a drawn name but no file; a file that later takes that name (or the name of
+  // a file store, which has been nameless since creation) belongs to someone else.
+  for (bool useFile : {false, true}) {
+    TIEFileBuffer store;
+    ASSERT_TRUE(store.AllocateFile("ICACHE", useFile, 10));
+    { std::ofstream(store.FileName()) << "other"; }
+    store.Close();
+    EXPECT_TRUE(std::filesystem::exists(store.FileName())) << useFile;
+    std::filesystem::remove(store.FileName());
+  }
+}
+
 TEST_F(FileBufferTest, NamesAreUniqueAndReopeningClosesTheOldStore) {
   TIEFileBuffer a, b;
   ASSERT_TRUE(a.AllocateFile("IMG", true, 10));
