@@ -1,0 +1,296 @@
+#pragma once
+// TIEBitmap: the engine's pixel container. It holds a width, a height, one pixel format, a palette
+// for ie8p, an optional alpha channel (itself an ie8g TIEBitmap) and the pixel rows, which live in
+// process memory, in a delete-on-close temporary file (one row mapped at a time) or in a wrapped
+// framework bitmap. Row 0 is the top row in every interface.
+//
+// Storage rules: every allocation chooses between memory and file by the size of the pixel data
+// against MemoryThreshold; operations that rebuild a bitmap hand its storage to a temporary bitmap
+// (MoveStorageTo), allocate anew and copy back, so the object keeps its identity and settings.
+//
+// A TIEBitmap is not safe for concurrent use: reading rows of a file-held bitmap changes its
+// mapped-row state. Worker threads may touch disjoint rows of bitmaps held in memory.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/core/ie_base_bitmap.h"
+#include "imaging/core/ie_defs.h"
+#include "imaging/processing/ie_rgb.h"
+#include "platform/gdi/color.h"
+
+class TIEFileBuffer;
+class TBitmap;
+class TCanvas;
+
+class TIEBitmap : public TIEBaseBitmap {
+ public:
+  // An empty bitmap: no pixels, location ieFile until the first allocation settles it.
+  TIEBitmap();
+  // Created and allocated (an empty bitmap when the allocation fails).
+  TIEBitmap(int32_t Width, int32_t Height, TIEPixelFormat PixelFormat);
+  ~TIEBitmap() override;
+  TIEBitmap(const TIEBitmap&) = delete;
+  TIEBitmap& operator=(const TIEBitmap&) = delete;
+
+  // A new alpha channel: ie8g of the given size, filled with 255 (fully opaque, Full set), in the
+  // given location (ieTBitmap becomes ieMemory).
+  static std::unique_ptr<TIEBitmap> CreateAsAlphaChannel(int32_t Width, int32_t Height, TIELocation Location);
+
+  // ---- Size and format ----
+  int32_t GetBitCount() override;
+  int32_t GetChannelCount();
+  int32_t GetWidth() override;
+  int32_t GetHeight() override;
+  TIEPixelFormat GetPixelFormat() override;
+  int32_t GetRowLen() override;
+  int32_t Width() { return GetWidth(); }
+  int32_t Height() { return GetHeight(); }
+  int32_t BitCount() { return GetBitCount(); }
+  int32_t ChannelCount() { return GetChannelCount(); }
+  TIEPixelFormat PixelFormat() { return GetPixelFormat(); }
+  int32_t RowLen() { return GetRowLen(); }
+  // True when width, height, row length or bit count is 0.
+  bool IsEmpty();
+
+  // ---- Storage ----
+  // Gives the bitmap that size and format. When nothing changes and no re-allocation is pending the
+  // pixels and palette stay. False (and a 0 x 0 bitmap, format kept) when the size is not
+  // positive, the format is ieNoFormat, or no storage can be had. Never raises.
+  bool Allocate(int32_t Width, int32_t Height, TIEPixelFormat PixelFormat) override;
+  // Releases the storage (and the alpha channel when WithAlpha); caller-owned memory or framework
+  // bitmaps are let go, not freed. Format, location and settings stay.
+  void FreeImage(bool WithAlpha = true);
+  // Hands the whole storage (rows, palette, alpha channel, location) to Dest without copying; this
+  // bitmap is left empty in its location.
+  void MoveStorageTo(TIEBitmap& Dest);
+  // Makes a caller's framework bitmap the storage without copying or owning it.
+  void WrapTBitmap(TBitmap* Bitmap, bool FreePrevious);
+  // Makes a caller's pixel buffer (rows of RowLength(Width, bits, RowAlignment) bytes, bottom row
+  // first unless TopDown) the storage without copying or owning it.
+  void WrapMemory(void* Buffer, int32_t Width, int32_t Height, TIEPixelFormat PixelFormat, bool FreePrevious,
+                  bool TopDown);
+  TIELocation Location() const { return location_; }
+  // Moves the pixels to another location. Going to ieTBitmap, ie16g becomes ie8g (values
+  // converted), and ie32f, ieCMYK, ieRGB48 and ieCIELab raise Exception with the system's text,
+  // leaving the image untouched where it was. When storage cannot be had the image stays too.
+  void SetLocation(TIELocation Location);
+  // The pixels as a framework bitmap (the location becomes ieTBitmap). Raises like SetLocation.
+  TBitmap* GetTBitmap();
+  // The framework canvas over the pixels (moved to ieTBitmap first). Raises like SetLocation.
+  TCanvas* GetCanvas();
+  // For ieTBitmap: re-reads size, format and palette from the framework bitmap, which drawing code
+  // may have changed.
+  void SyncWithTBitmap();
+  // Bytes above which an allocation goes to a temporary file (fixed at construction).
+  int64_t MemoryThreshold() const { return memoryThreshold_; }
+  // The backing store of the ieFile location.
+  TIEFileBuffer& FileBuffer() { return *fileBuffer_; }
+  bool ExternalMemory() const { return externalMemory_; }
+  bool ExternalBitmap() const { return externalBitmap_; }
+  bool TopDown() const { return topDown_; }
+  // Segmented memory layout (SegmentCount 0 for one block).
+  int32_t SegmentCount() const { return static_cast<int32_t>(segments_.size()); }
+  int32_t RowsPerSegment() const { return rowsPerSegment_; }
+  // Allocator of the memory block: 0 heap, 1 zero-filled global memory, 2 HybridAlloc (default).
+  uint8_t AllocationMode() const { return allocationMode_; }
+  void SetAllocationMode(uint8_t Value) { allocationMode_ = Value; }
+
+  // ---- Rows ----
+  // Row Y (0 = top). For ieFile the row is mapped and stays valid only until the next GetRow,
+  // AcquireRow, FreeImage or storage change on this bitmap. The caller keeps 0 <= Y < Height.
+  void* GetRow(int32_t Y) override;
+  template <class T> T* Row(int32_t Y) { return static_cast<T*>(GetRow(Y)); }
+  // Like GetRow, but for ieFile every acquired row has its own buffer until ReleaseRow(Y).
+  void* AcquireRow(int32_t Y);
+  void ReleaseRow(int32_t Y);
+
+  // ---- Settings ----
+  bool Full() const { return full_; }
+  void SetFull(bool Value) { full_ = Value; }
+  bool IsAlphaChannel() const { return isAlphaChannel_; }
+  void SetIsAlphaChannel(bool Value) { isAlphaChannel_ = Value; }
+  // How conversions to ie1g work: 0 ordered dither, 1 threshold.
+  uint8_t BWConversion() const { return bwConversion_; }
+  void SetBWConversion(uint8_t Value) { bwConversion_ = Value; }
+  // Colours a conversion to ie8p quantizes to.
+  int32_t PaletteUsed() const { return paletteUsed_; }
+  void SetPaletteUsed(int32_t Value) { paletteUsed_ = Value; }
+  // Value range mapped to 0..255 when drawing (and converting ie16g to colour); equal: none.
+  double DisplayRangeMin() const { return displayRangeMin_; }
+  double DisplayRangeMax() const { return displayRangeMax_; }
+  void SetDisplayRangeMin(double Value) { displayRangeMin_ = Value; }
+  void SetDisplayRangeMax(double Value) { displayRangeMax_ = Value; }
+  // Values added when drawing: [0] red, [1] green, [2] blue, [3] stored only.
+  int32_t ChannelOffset(int32_t Index) const { return Index >= 0 && Index < 4 ? channelOffset_[Index] : 0; }
+  void SetChannelOffset(int32_t Index, int32_t Value);
+  bool HasChannelOffsets() const { return hasChannelOffsets_; }
+  // Drawing contrast.
+  int32_t Contrast() const { return contrast_; }
+  void SetContrast(int32_t Value) { contrast_ = Value; }
+  // Row padding in bits (32 by default). Changes the rows of a memory bitmap at once; for the
+  // other locations only the next Allocate is forced.
+  int32_t RowAlignment() const { return rowAlignment_; }
+  void SetRowAlignment(int32_t Bits);
+
+  // ---- Geometry ----
+  // Change one dimension keeping the top-left pixels (new pixels are not initialised).
+  void SetWidth(int32_t NewWidth);
+  void SetHeight(int32_t NewHeight);
+  // Changes the canvas size keeping the pixels, placed by the alignments (0 left/top, 1 centre,
+  // 2 right/bottom); the new area gets Background (read per format as FillRect does) and the
+  // alpha channel's new area AlphaFill.
+  void Resize(int32_t NewWidth, int32_t NewHeight, double Background, int32_t AlphaFill, int32_t HorizAlign,
+              int32_t VertAlign);
+  void AlignContentBeforeShrink(int32_t NewWidth, int32_t NewHeight, double Fill, int32_t HorizAlign, int32_t VertAlign);
+  void AlignContentAfterGrow(int32_t OldWidth, int32_t OldHeight, double Fill, int32_t HorizAlign, int32_t VertAlign);
+  // Moves the inclusive rectangle (X1, Y1)-(X2, Y2) so that its top-left corner lands on (DstX,
+  // DstY), clipped; with FillSource the source area is filled with Fill first. Overlaps are safe.
+  void MoveRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY, double Fill,
+                bool FillSource);
+
+  // ---- Palette ----
+  TIERGB* GetPaletteBuffer() override { return palette_.get(); }
+  int32_t GetPaletteLength() override { return paletteLength_; }
+  TIERGB GetPaletteColor(int32_t Index) override;
+  void SetPaletteColor(int32_t Index, TIERGB Value) override;
+  // Writes the palette into the framework bitmap's colour table (ieTBitmap only).
+  void RealizePalette();
+  // Dest (a TIEBitmap) gets a copy of this palette, or none when this bitmap has none.
+  void CopyPaletteTo(TIEBaseBitmap* Dest) override;
+
+  // ---- Alpha channel ----
+  bool HasAlphaChannel() const { return alphaChannel_ != nullptr; }
+  // The alpha channel, created fully opaque on first use; nil for a bitmap that is an alpha channel.
+  TIEBitmap* GetAlphaChannel();
+  // Installs Channel as the alpha channel (this bitmap owns it from now on) and hands the previous
+  // one back to the caller, who keeps it and later restores or frees it.
+  std::unique_ptr<TIEBitmap> SetAlphaChannel(std::unique_ptr<TIEBitmap> Channel);
+  // Frees the alpha channel; with Merge an ie24RGB bitmap is first blended towards Background.
+  void RemoveAlphaChannel(bool Merge = false, TColor Background = clWhite);
+  // Alpha of one pixel (the channel is created on first use, so an image without one reads 255).
+  uint8_t GetAlpha(int32_t X, int32_t Y);
+  void SetAlpha(int32_t X, int32_t Y, uint8_t Value);
+  // ie32RGB: the fourth bytes to the alpha channel (ToAlpha) or the alpha channel to the fourth bytes.
+  void SyncAlpha32(bool ToAlpha);
+  // Sets Full when every packed byte is 255, else clears it.
+  void SyncFull();
+
+  // ---- Tests on the whole image ----
+  // True when every pixel is grey: equal red, green and blue (palette entries for ie8p), equal C,
+  // M and Y for ieCMYK, a = b = 0 for ieCIELab; true for the grey formats.
+  bool IsGrayScale();
+  // True when every packed byte of every row is 0.
+  bool IsAllZero();
+
+  // ---- Single pixels (the caller keeps X, Y inside the bitmap) ----
+  uint8_t GetPixel8(int32_t X, int32_t Y);
+  void SetPixel8(int32_t X, int32_t Y, uint8_t Value);
+  uint16_t GetPixel16(int32_t X, int32_t Y);
+  void SetPixel16(int32_t X, int32_t Y, uint16_t Value);
+  float GetPixel32f(int32_t X, int32_t Y);
+  void SetPixel32f(int32_t X, int32_t Y, float Value);
+  int32_t GetPixelCMYK(int32_t X, int32_t Y);
+  void SetPixelCMYK(int32_t X, int32_t Y, int32_t Value);
+  TIERGB GetPixel24(int32_t X, int32_t Y);
+  TIERGB GetPixel24Rec(int32_t X, int32_t Y) { return GetPixel24(X, Y); }
+  void SetPixel24(int32_t X, int32_t Y, TIERGB Value);
+  TIERGB* GetPixelPtr24(int32_t X, int32_t Y);
+  TIERGB48 GetPixel48(int32_t X, int32_t Y);
+  void SetPixel48(int32_t X, int32_t Y, TIERGB48 Value);
+  TIERGB48* GetPixelPtr48(int32_t X, int32_t Y);
+  // Any format as RGB (ie32f clamped to 0..1 first).
+  TIERGB GetPixelRGB(int32_t X, int32_t Y);
+
+  // ---- Fill, copy and assign ----
+  // Every pixel set to Value read per format: the low byte for ie8p/ie8g, the low 16 bits for
+  // ie16g, Value itself for ie32f, a TColor (system colours resolved) for the colour formats; sets
+  // Full when the value is the format's full value.
+  void Fill(double Value);
+  // The inclusive rectangle, clipped, filled as Fill does. Full is not changed.
+  void FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Value);
+  // Copies a rectangle into Dest (clipped to both): equal formats byte-wise, ie1g to ie1g as bit
+  // runs, ie1g to ie24RGB as 0/255; other pairs copy nothing.
+  void CopyRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t Width,
+                  int32_t Height);
+  // A complete copy (pixels, palette, alpha channel, Full, alignment) keeping this bitmap's location.
+  void Assign(TIEBaseBitmap* Source) override;
+  void Assign(TIEBitmap& Source) { Assign(static_cast<TIEBaseBitmap*>(&Source)); }
+  // Like Assign, but keeps this bitmap's alpha channel, RowAlignment and BWConversion and clears
+  // Full; nothing at all when Source is empty.
+  void AssignImage(TIEBitmap& Source);
+  // Fills this bitmap, already allocated in its own format at Source's size, from Source, converting
+  // each pixel; then copies Source's alpha channel. Nothing for a different size or when this
+  // bitmap is in ieTBitmap.
+  void CopyAndConvertFormat(TIEBitmap& Source);
+
+  // The format a bitmap of PixelFormat takes in the ieTBitmap location (ie16g becomes ie8g).
+  // Raises Exception with the system's text for ie32f, ieCMYK, ieRGB48 and ieCIELab.
+  static TIEPixelFormat TBitmapFormatFor(TIEPixelFormat PixelFormat);
+
+  // Test seam: memory blocks above this many bytes are refused as if the system had none left
+  // (-1: no limit), so tests reach the segment and file fall-backs.
+  static int64_t& MaxMemoryBlockForTesting();
+
+ private:
+  bool AllocateStorage();
+  // Allocate, but the alpha channel stays (AssignImage and the rebuild pattern).
+  bool AllocateKeepingAlpha(int32_t Width, int32_t Height, TIEPixelFormat PixelFormat);
+  bool AllocateMemoryBlock(int64_t Size);
+  bool AllocateSegments();
+  bool AllocateFileStorage(int64_t Size);
+  bool AllocateFrameworkBitmap(int64_t Size);
+  void FreeSegments();
+  void ReleaseMappedRows();
+  // Frees the pixel storage (memory, segments, file, framework bitmap) but not palette or alpha.
+  void ReleasePixelStorage();
+  void FreeFrameworkBitmap();
+  void UpdateDerivedFields();
+  void RebuildScanLines();
+  void ApplyCanvasTransform();
+  void AllocatePalette();
+  // The rebuild pattern: copies the rows of Old (which took this bitmap's storage) back.
+  void CopyRowsFrom(TIEBitmap& Old);
+  // Re-allocates at a new size or alignment and copies the rows, palette and alpha channel back;
+  // false (and the image unchanged) when no storage can be had.
+  bool Rebuild(int32_t NewWidth, int32_t NewHeight, int32_t NewAlignment);
+  void ResizeFrameworkBitmap(int32_t NewWidth, int32_t NewHeight);
+  void ConvertRowsFrom(TIEBitmap& Source);
+
+  std::unique_ptr<TIEFileBuffer> fileBuffer_;
+  void* mappedRow_ = nullptr;
+  std::unique_ptr<TIERGB[]> palette_;
+  int32_t paletteLength_ = 0;
+  std::unique_ptr<TIEBitmap> alphaChannel_;
+  uint8_t* memoryRows_ = nullptr;
+  void* memoryBlock_ = nullptr;
+  TBitmap* wrappedBitmap_ = nullptr;
+  std::vector<uint8_t*> scanLines_;
+  std::vector<void*> heldRows_;
+  std::vector<int32_t> heldRowIndexes_;
+  bool topDown_ = false;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  int32_t bitCount_ = 0;
+  int32_t channelCount_ = 0;
+  int32_t rowLen_ = 0;
+  TIEPixelFormat pixelFormat_ = ieNoFormat;
+  bool isAlphaChannel_ = false;
+  TIELocation location_ = ieFile;
+  bool full_ = false;
+  bool externalBitmap_ = false;
+  bool externalMemory_ = false;
+  int64_t memoryThreshold_ = 0;
+  uint8_t bwConversion_ = 1;
+  int32_t paletteUsed_ = 256;
+  double displayRangeMin_ = 0;
+  double displayRangeMax_ = 0;
+  int32_t channelOffset_[4] = {0, 0, 0, 0};
+  bool hasChannelOffsets_ = false;
+  int32_t contrast_ = 0;
+  int32_t rowAlignment_ = 32;
+  uint8_t allocationMode_ = 2;
+  bool reallocPending_ = true;
+  int32_t rowsPerSegment_ = 0;
+  std::vector<void*> segments_;
+};

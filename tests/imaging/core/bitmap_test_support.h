@@ -1,0 +1,64 @@
+#pragma once
+// Helpers for the TIEBitmap tests: engine settings restored after each test, and bitmaps placed in
+// memory or in a temporary file on request.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_settings.h"
+#include "tests/support/test_support.h"
+
+// Saves the settings a bitmap test may change and puts them back afterwards; temporary files go
+// to a scratch folder of the test.
+class BitmapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedOverride_ = MinFileSizeOverride;
+    savedTemp_ = TempDirectory;
+    savedFallback_ = FileFallbackOnLowMemory;
+    savedSegmented_ = SegmentedAllocation;
+    TempDirectory = scratch_.Path().string() + "/";
+  }
+  void TearDown() override {
+    MinFileSizeOverride = savedOverride_;
+    TempDirectory = savedTemp_;
+    FileFallbackOnLowMemory = savedFallback_;
+    SegmentedAllocation = savedSegmented_;
+    TIEBitmap::MaxMemoryBlockForTesting() = -1;
+  }
+
+  // A bitmap whose allocations go to memory (ieMemory) or to a temporary file (ieFile).
+  static std::unique_ptr<TIEBitmap> Make(int32_t w, int32_t h, TIEPixelFormat format, TIELocation where) {
+    const int64_t saved = MinFileSizeOverride;
+    MinFileSizeOverride = where == ieFile ? 0 : -1;
+    auto bmp = std::make_unique<TIEBitmap>();
+    MinFileSizeOverride = saved;
+    EXPECT_TRUE(bmp->Allocate(w, h, format));
+    EXPECT_EQ(bmp->Location(), where);
+    return bmp;
+  }
+
+  // Number of files in the scratch folder.
+  int FilesInTempFolder() const {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(scratch_.Path())) ++n;
+    return n;
+  }
+
+  testsupport::ScratchDir scratch_;
+
+ private:
+  int64_t savedOverride_ = -1;
+  std::string savedTemp_;
+  bool savedFallback_ = true;
+  bool savedSegmented_ = true;
+};
+
+// Both storage locations, for tests that must behave the same in memory and in a file.
+class BitmapLocationTest : public BitmapTest, public ::testing::WithParamInterface<TIELocation> {};
+
+inline std::string LocationName(const ::testing::TestParamInfo<TIELocation>& info) {
+  return info.param == ieMemory ? "Memory" : "File";
+}
