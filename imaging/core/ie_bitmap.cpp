@@ -35,8 +35,12 @@ int64_t& TIEBitmap::MaxMemoryBlockForTesting() {
 
 TIEBitmap::TIEBitmap() : fileBuffer_(std::make_unique<TIEFileBuffer>()) {
   if (MinFileSizeOverride == -1) {
-    const int64_t total = PhysicalMemorySize(false);
-    memoryThreshold_ = total > 0 ? static_cast<int64_t>(total / 1.3) : kFallbackThreshold;
+    // The machine's memory does not change while the program runs: asked once.
+    static const int64_t automatic = [] {
+      const int64_t total = PhysicalMemorySize(false);
+      return total > 0 ? static_cast<int64_t>(total / 1.3) : kFallbackThreshold;
+    }();
+    memoryThreshold_ = automatic;
   } else {
     memoryThreshold_ = MinFileSizeOverride;
   }
@@ -259,7 +263,10 @@ void TIEBitmap::FreeImage(bool WithAlpha) {
 }
 
 void TIEBitmap::ReleasePixelStorage() {
-  ReleaseMappedRows();
+  // Mapped rows need not reach a file that is about to go: Close drops them.
+  mappedRow_ = nullptr;
+  heldRows_.clear();
+  heldRowIndexes_.clear();
   fileBuffer_->Close();
   if (memoryRows_ && memoryBlock_ && !externalMemory_) {
     switch (allocationMode_) {

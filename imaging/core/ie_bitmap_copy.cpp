@@ -8,7 +8,6 @@
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_colorspace.h"
 #include "imaging/core/ie_file_buffer.h"
-#include "imaging/core/ie_memory.h"
 #include "imaging/processing/ie_int_math.h"
 
 namespace {

@@ -3,20 +3,20 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
-#include "platform/system/exception.h"
+#include "imaging/core/ie_exception.h"
 
 TIEPixelFormat TIEBitmap::TBitmapFormatFor(TIEPixelFormat PixelFormat) {
   switch (PixelFormat) {
     case ie16g:
       return ie8g;
     case ie32f:
-      throw Exception("ie32f pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
+      throw EIEException("ie32f pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
     case ieCMYK:
-      throw Exception("ieCMYK pixel format not allowed when Location=ieTBitmap. Please set TZodazUrView.LegacyBitmap=false.");
+      throw EIEException("ieCMYK pixel format not allowed when Location=ieTBitmap. Please set TZodazUrView.LegacyBitmap=false.");
     case ieRGB48:
-      throw Exception("ieRGB48 pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
+      throw EIEException("ieRGB48 pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
     case ieCIELab:
-      throw Exception("ieCIELab pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
+      throw EIEException("ieCIELab pixel format not allowed when Location=ieTBitmap Please set TZodazUrView.LegacyBitmap=false.");
     default:
       return PixelFormat;
   }

@@ -9,7 +9,6 @@
 
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_file_buffer.h"
-#include "imaging/core/ie_memory.h"
 #include "platform/system/exception.h"
 #include "tests/imaging/core/bitmap_test_support.h"
 
