@@ -4,10 +4,13 @@
 
 #include "imaging/core/ie_defs.h"
 #include "imaging/processing/ie_rgb.h"
+#include "platform/system/object.h"
 
-class TIEBaseBitmap {
+class TIEBaseBitmap : public TObject {
  public:
-  virtual ~TIEBaseBitmap() = default;
+  TIEBaseBitmap() = default;
+  TIEBaseBitmap(const TIEBaseBitmap&) = delete;
+  TIEBaseBitmap& operator=(const TIEBaseBitmap&) = delete;
 
   // Row Y, 0 the top row. The caller keeps 0 <= Y < height.
   virtual void* GetRow(int32_t Y) = 0;

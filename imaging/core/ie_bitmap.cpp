@@ -311,7 +311,7 @@ void TIEBitmap::MoveStorageTo(TIEBitmap& Dest) {
   Dest.paletteLength_ = paletteLength_;
   Dest.alphaChannel_ = std::move(alphaChannel_);
   Dest.isAlphaChannel_ = isAlphaChannel_;
-  Dest.wrappedBitmap_ = wrappedBitmap_;
+  Dest.framework_ = std::move(framework_);
   Dest.scanLines_ = std::move(scanLines_);
   Dest.location_ = location_;
   Dest.full_ = full_;
@@ -334,7 +334,6 @@ void TIEBitmap::MoveStorageTo(TIEBitmap& Dest) {
   memoryRows_ = nullptr;
   memoryBlock_ = nullptr;
   paletteLength_ = 0;
-  wrappedBitmap_ = nullptr;
   scanLines_.clear();
   segments_.clear();
   rowsPerSegment_ = 0;

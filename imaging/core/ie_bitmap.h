@@ -18,10 +18,9 @@
 #include "imaging/core/ie_defs.h"
 #include "imaging/processing/ie_rgb.h"
 #include "platform/gdi/color.h"
+#include "platform/gdi/framework_bitmap.h"
 
 class TIEFileBuffer;
-class TBitmap;
-class TCanvas;
 
 class TIEBitmap : public TIEBaseBitmap {
  public:
@@ -77,6 +76,8 @@ class TIEBitmap : public TIEBaseBitmap {
   void SetLocation(TIELocation Location);
   // The pixels as a framework bitmap (the location becomes ieTBitmap). Raises like SetLocation.
   TBitmap* GetTBitmap();
+  // The framework bitmap of the ieTBitmap location (nil in the other locations).
+  TFrameworkBitmap* FrameworkBitmap() const { return framework_.get(); }
   // The framework canvas over the pixels (moved to ieTBitmap first). Raises like SetLocation.
   TCanvas* GetCanvas();
   // For ieTBitmap: re-reads size, format and palette from the framework bitmap, which drawing code
@@ -240,6 +241,7 @@ class TIEBitmap : public TIEBaseBitmap {
   bool AllocateSegments();
   bool AllocateFileStorage(int64_t Size);
   bool AllocateFrameworkBitmap(int64_t Size);
+  bool CreateFrameworkBitmap();
   void FreeSegments();
   void ReleaseMappedRows();
   // Frees the pixel storage (memory, segments, file, framework bitmap) but not palette or alpha.
@@ -264,7 +266,7 @@ class TIEBitmap : public TIEBaseBitmap {
   std::unique_ptr<TIEBitmap> alphaChannel_;
   uint8_t* memoryRows_ = nullptr;
   void* memoryBlock_ = nullptr;
-  TBitmap* wrappedBitmap_ = nullptr;
+  std::unique_ptr<TFrameworkBitmap> framework_;  // owns the framework bitmap unless externalBitmap_
   std::vector<uint8_t*> scanLines_;
   std::vector<void*> heldRows_;
   std::vector<int32_t> heldRowIndexes_;

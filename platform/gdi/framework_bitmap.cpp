@@ -1,0 +1,3 @@
+#include "platform/gdi/framework_bitmap.h"
+
+TFrameworkBitmapFactory FrameworkBitmapFactory = nullptr;
