@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/system/debug_log.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -73,7 +74,7 @@ const char* RootName(HKEY root) {
   }
 }
 
-void DebugLogLine(const std::string& line) { std::fprintf(stderr, "Brimvale: %s\n", line.c_str()); }
+void DebugLogLine(const std::string& line) { OutputDebugString(line); }
 
 class Store {
  public:

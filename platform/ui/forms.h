@@ -1,80 +1,277 @@
 #pragma once
-// The application object and top-level forms of the component framework, on Qt Widgets.
-// Qt stays inside the platform's .cpp files: these headers expose no Qt type.
+// Forms (top-level windows), the application object with its message loop and exception handler, and
+// the screen.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class TForm;
+#include "platform/ui/controls.h"
 
-class TApplication {
+// Modal results.
+using TModalResult = int32_t;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+                       mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+
+enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
+enum TFormStyle : uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TPosition : uint8_t {
+  poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
+  poOwnerFormCenter
+};
+enum TWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
+enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
+using TBorderIcons = uint8_t;
+// The form's border style (the framework names the form variant TFormBorderStyle).
+using TFormBorderStyle = TBorderStyle;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* owner);
+  ~TCustomForm() override;
+
+  void Show();
+  void Hide();
+  // Shows the form modally: the other windows of the program are disabled and messages run until
+  // ModalResult is set (or the form is closed); answers the modal result.
+  virtual TModalResult ShowModal();
+  TModalResult ModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult value) { modalResult_ = value; }
+  bool Modal() const { return modal_; }
+  // Asks OnCloseQuery, then runs OnClose with the close action of the form (caHide, or caFree
+  // through Release for non-main forms that choose it); closing the main form ends the program.
+  void Close();
+  bool CloseQuery();
+  // Frees the form once the messages now pending have run (safe from its own event handlers).
+  void Release();
+  // Shows the window on top without taking the activation from the active window.
+  void ShowNoActivate(bool callActivate = false);
+  void BringToFront();
+  bool Active() const;
+
+  TFormStyle FormStyle() const { return formStyle_; }
+  void SetFormStyle(TFormStyle value);
+  TFormBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TFormBorderStyle value);
+  TBorderIcons BorderIcons() const { return borderIcons_; }
+  void SetBorderIcons(TBorderIcons value);
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition value) { position_ = value; }
+  TWindowState WindowState() const { return windowState_; }
+  void SetWindowState(TWindowState value);
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool value) { keyPreview_ = value; }
+  // The window that owns this one (kept above it); nullptr for the application's own.
+  TCustomForm* OwnerForm() const { return ownerForm_; }
+  void SetOwnerForm(TCustomForm* form);
+  // A form that can not be activated by a click (tool pop-ups).
+  bool Focusable() const { return focusable_; }
+  void SetFocusable(bool value);
+
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* control);
+  void FocusControl(TWinControl* control);
+  // Moves the focus off a control that goes away or is hidden.
+  void DefocusControl(TWinControl* control, bool removing);
+  // Called when a control of this form received the keyboard focus.
+  bool SetFocusedControl(TWinControl* control);
+  bool WantsKeyPreview() const { return keyPreview_; }
+  bool DoKeyDown(TMessage& m) { return TWinControl::DoKeyDown(m); }
+  bool DoKeyPress(TMessage& m) { return TWinControl::DoKeyPress(m); }
+  bool DoKeyUp(TMessage& m) { return TWinControl::DoKeyUp(m); }
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnDestroy;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TNotifyEvent OnPaint;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void* CreateWidget() override;
+  void ApplyWidgetState() override;
+  void Dispatch(TMessage& message) override;
+  virtual void DoShow();
+  virtual void DoHide();
+  virtual void DoClose(TCloseAction& action);
+  virtual void Activate();
+  virtual void Deactivate();
+  void CMDialogKey(TMessage& message) override;
+  void CMShowingChanged(TMessage& message) override;
+  void CMVisibleChanged(TMessage& message) override;
+  virtual void WMClose(TMessage& message);
+  virtual void WMActivate(TMessage& message);
+  virtual void CMRelease(TMessage& message);
+  void Notification(TComponent* component, TOperation operation) override;
+  // Creation hook for forms built in code: runs OnCreate once the constructor chain is done.
+  void DoCreate();
+
+ private:
+  void ApplyWindowFlags();
+  void PlaceOnShow();
+  TModalResult modalResult_ = mrNone;
+  bool modal_ = false;
+  TFormStyle formStyle_ = fsNormal;
+  TFormBorderStyle borderStyle_ = bsSizeable;
+  TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
+  TPosition position_ = poDesigned;
+  TWindowState windowState_ = wsNormal;
+  bool keyPreview_ = false;
+  bool focusable_ = true;
+  bool placed_ = false;
+  bool active_ = false;
+  TCustomForm* ownerForm_ = nullptr;
+  TWinControl* activeControl_ = nullptr;
+  TWinControl* focusedControl_ = nullptr;
+};
+
+class TForm : public TCustomForm {
+ public:
+  explicit TForm(TComponent* owner = nullptr) : TCustomForm(owner) {}
+};
+
+// ------------------------------------------------------------------------------------------ screen
+
+using HCURSOR = struct HCURSOR__*;
+
+struct TMonitorInfo {
+  int MonitorNum = 0;
+  TRect BoundsRect;
+  TRect WorkareaRect;
+  bool Primary = false;
+};
+
+class TScreen : public TComponent {
+ public:
+  explicit TScreen(TComponent* owner);
+  ~TScreen() override;
+  int Width() const;
+  int Height() const;
+  int PixelsPerInch() const;
+  TRect DesktopRect() const;
+  TRect WorkAreaRect() const;
+  int MonitorCount() const;
+  TMonitorInfo Monitors(int index) const;
+  // The monitor that holds most of the rectangle (the primary one when none does).
+  TMonitorInfo MonitorFromRect(const TRect& rect) const;
+
+  // The application-wide cursor: crDefault lets each control's cursor show.
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor value);
+  // Cursors by id: the built-in ids, and ids a program registers (the registered one is owned).
+  HCURSOR Cursors(int id);
+  void SetCursors(int id, HCURSOR cursor);
+
+  TCustomForm* ActiveForm() const;
+  TWinControl* ActiveControl() const;
+  int FormCount() const { return static_cast<int>(forms_.size()); }
+  TCustomForm* Forms(int index) const { return forms_.at(static_cast<size_t>(index)); }
+  void AddForm(TCustomForm* form);
+  void RemoveForm(TCustomForm* form);
+
+ private:
+  TCursor cursor_ = crDefault;
+  std::vector<TCustomForm*> forms_;
+  struct CursorTable;
+  std::unique_ptr<CursorTable> cursors_;
+};
+
+// A cursor made from a 32-bit picture (B, G, R, A per pixel, top row first) with its hot spot.
+HCURSOR CreateCursorFromPixels(const uint32_t* pixels, int width, int height, int hotX, int hotY);
+// A cursor from a monochrome AND/XOR pair, as the platform's CreateCursor takes them.
+HCURSOR CreateCursor(int hotX, int hotY, int width, int height, const void* andPlane, const void* xorPlane);
+bool DestroyCursor(HCURSOR cursor);
+HCURSOR SetCursor(HCURSOR cursor);
+// The mouse position in screen coordinates (tests may place it).
+bool GetCursorPos(TPoint* point);
+bool SetCursorPos(int x, int y);
+
+extern TScreen* Screen;
+
+// ------------------------------------------------------------------------------------- application
+
+using TExceptionEvent = std::function<void(TObject* Sender, const Exception& E)>;
+
+class TApplication : public TComponent {
  public:
   TApplication();
-  ~TApplication();
-  TApplication(const TApplication&) = delete;
-  TApplication& operator=(const TApplication&) = delete;
+  ~TApplication() override;
 
   // Creates the toolkit's application object (once); later calls do nothing.
   void Initialize(int& argc, char** argv);
+  void Initialize();
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
 
   // Creates a form owned by the application; the first form created becomes the main form.
   template <class F, class... Args>
   F* CreateForm(Args&&... args) {
-    auto form = std::make_unique<F>(std::forward<Args>(args)...);
-    F* raw = form.get();
-    AdoptForm(std::move(form));
-    return raw;
+    F* form = new F(this, std::forward<Args>(args)...);
+    if (!mainForm_) mainForm_ = form;
+    return form;
   }
-  TForm* MainForm() const { return mainForm_; }
+  TCustomForm* MainForm() const { return mainForm_; }
+  void SetMainForm(TCustomForm* form) { mainForm_ = form; }
 
   // Shows the main form and runs the message loop until the main form closes or Terminate.
   void Run();
-  // Lets pending messages (input, paint, timers, posted calls) run once.
+  // Lets pending messages (input, paint, timers, posted messages and calls) run once.
   void ProcessMessages();
+  // Waits for the next message and runs it.
+  void HandleMessage();
   void Terminate();
   bool Terminated() const { return terminated_; }
   // Frees the forms and the toolkit's application object; the program calls it before it ends.
   void Finalize();
 
+  // The exception handler every event boundary calls: OnException when assigned, otherwise the
+  // standard message box with the exception's message (EAbort shows nothing).
+  void HandleException(const Exception& e);
+  void ShowException(const Exception& e);
+  TExceptionEvent OnException;
+
+  // The standard message box (MB_xxx flags); answers IDOK, IDCANCEL ...
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t flags);
+
+  TColor HintColor() const { return hintColor_; }
+  void SetHintColor(TColor value) { hintColor_ = value; }
+  int HintPause() const { return hintPause_; }
+  void SetHintPause(int ms) { hintPause_ = ms; }
+  int HintHidePause() const { return hintHidePause_; }
+  void SetHintHidePause(int ms) { hintHidePause_ = ms; }
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool value) { showHint_ = value; }
+  bool Minimized() const;
+  void Minimize();
+  void Restore();
+  void BringToFront();
+  void Beep();
+  // The folder and path of the program.
+  std::string ExeName() const;
+  TNotifyEvent OnIdle;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+
  private:
-  void AdoptForm(std::unique_ptr<TForm> form);
   std::string title_;
-  std::vector<std::unique_ptr<TForm>> forms_;
-  TForm* mainForm_ = nullptr;
+  TCustomForm* mainForm_ = nullptr;
   bool terminated_ = false;
   bool ownsQtApp_ = false;
-  int argc_ = 0;
+  int argc_ = 1;
+  TColor hintColor_ = clInfoBk;
+  int hintPause_ = 500;
+  int hintHidePause_ = 2500;
+  bool showHint_ = true;
+  bool handlingException_ = false;
 };
 
 // The one application object of the process.
 extern TApplication* Application;
-
-class TForm {
- public:
-  TForm();
-  virtual ~TForm();
-  TForm(const TForm&) = delete;
-  TForm& operator=(const TForm&) = delete;
-
-  const std::string& Caption() const { return caption_; }
-  void SetCaption(const std::string& caption);
-  int Left() const;
-  int Top() const;
-  int Width() const;
-  int Height() const;
-  void SetBounds(int left, int top, int width, int height);
-  void SetWidth(int width) { SetBounds(Left(), Top(), width, Height()); }
-  void SetHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
-  void Show();
-  void Hide();
-  bool Visible() const;
-  // The toolkit window behind the form (a QWidget*), for the platform layer's own use.
-  void* NativeWidget() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-  std::string caption_;
-};

@@ -264,3 +264,34 @@ TShiftState GetShiftState();
 // Whether a key (VK_xxx) is held down now; the high bit is set when it is, as the platform answers.
 int16_t GetKeyState(int virtKey);
 int16_t GetAsyncKeyState(int virtKey);
+
+// Window styles that the controls' creation parameters carry and interpret.
+constexpr uint32_t WS_OVERLAPPED = 0x00000000;
+constexpr uint32_t WS_POPUP = 0x80000000;
+constexpr uint32_t WS_CHILD = 0x40000000;
+constexpr uint32_t WS_VISIBLE = 0x10000000;
+constexpr uint32_t WS_DISABLED = 0x08000000;
+constexpr uint32_t WS_CLIPSIBLINGS = 0x04000000;
+constexpr uint32_t WS_CLIPCHILDREN = 0x02000000;
+constexpr uint32_t WS_CAPTION = 0x00C00000;
+constexpr uint32_t WS_BORDER = 0x00800000;
+constexpr uint32_t WS_DLGFRAME = 0x00400000;
+constexpr uint32_t WS_VSCROLL = 0x00200000;
+constexpr uint32_t WS_HSCROLL = 0x00100000;
+constexpr uint32_t WS_SYSMENU = 0x00080000;
+constexpr uint32_t WS_THICKFRAME = 0x00040000;
+constexpr uint32_t WS_TABSTOP = 0x00010000;
+constexpr uint32_t WS_MINIMIZEBOX = 0x00020000;
+constexpr uint32_t WS_MAXIMIZEBOX = 0x00010000;
+constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001;
+constexpr uint32_t WS_EX_TOPMOST = 0x00000008;
+constexpr uint32_t WS_EX_ACCEPTFILES = 0x00000010;
+constexpr uint32_t WS_EX_TRANSPARENT = 0x00000020;
+constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080;
+constexpr uint32_t WS_EX_WINDOWEDGE = 0x00000100;
+constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200;
+constexpr uint32_t WS_EX_STATICEDGE = 0x00020000;
+constexpr uint32_t WS_EX_NOACTIVATE = 0x08000000;
+constexpr uint32_t CS_VREDRAW = 0x0001;
+constexpr uint32_t CS_HREDRAW = 0x0002;
+constexpr uint32_t CS_DBLCLKS = 0x0008;

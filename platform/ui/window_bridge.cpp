@@ -1,0 +1,524 @@
+// The bridge between Qt's events and the framework's messages: handles, event translation, keys, the
+// mouse-over tracking that produces CM_MOUSEENTER/CM_MOUSELEAVE, and the exception boundary.
+#include <QtCore/QCoreApplication>
+#include <QtCore/QPointer>
+#include <QtCore/QTimer>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
+#include <QtGui/QWheelEvent>
+#include <QtWidgets/QApplication>
+
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/ui/forms.h"
+#include "platform/ui/qt_window_p.h"
+
+namespace {
+
+std::mutex g_handleMutex;
+std::unordered_map<uintptr_t, WindowRecord*> g_handles;
+uintptr_t g_nextHandle = 0x10000;
+
+TControl* g_mouseControl = nullptr;
+QPointer<QWidget> g_pendingLeave;
+bool g_recheckPosted = false;
+
+}  // namespace
+
+HWND RegisterWindowRecord(WindowRecord* record) {
+  std::lock_guard<std::mutex> lock(g_handleMutex);
+  uintptr_t id = g_nextHandle;
+  g_nextHandle += 4;
+  g_handles[id] = record;
+  record->handle = reinterpret_cast<HWND>(id);
+  return record->handle;
+}
+
+void UnregisterWindowRecord(WindowRecord* record) {
+  std::lock_guard<std::mutex> lock(g_handleMutex);
+  g_handles.erase(reinterpret_cast<uintptr_t>(record->handle));
+}
+
+WindowRecord* FindWindowRecord(HWND handle) {
+  std::lock_guard<std::mutex> lock(g_handleMutex);
+  auto it = g_handles.find(reinterpret_cast<uintptr_t>(handle));
+  return it == g_handles.end() ? nullptr : it->second;
+}
+
+bool IsLiveHandle(HWND handle) {
+  std::lock_guard<std::mutex> lock(g_handleMutex);
+  return g_handles.count(reinterpret_cast<uintptr_t>(handle)) != 0;
+}
+
+TWinControl* FindControl(HWND handle) {
+  WindowRecord* r = FindWindowRecord(handle);
+  return r ? r->control : nullptr;
+}
+
+TWinControl* ControlOfWidget(QWidget* widget) {
+  for (; widget; widget = widget->parentWidget()) {
+    std::lock_guard<std::mutex> lock(g_handleMutex);
+    for (auto& [id, rec] : g_handles)
+      if (rec->widget == widget) return rec->control;
+  }
+  return nullptr;
+}
+
+TWinControl* FindFocusedControl() { return ControlOfWidget(QApplication::focusWidget()); }
+
+// ---------------------------------------------------------------------------------------- exceptions
+
+void HandleBoundaryException() {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    Application->HandleException(e);
+  } catch (const std::exception& e) {
+    Application->HandleException(Exception(e.what()));
+  } catch (...) {
+    Application->HandleException(Exception("Unknown exception"));
+  }
+}
+
+void SafeWndProc(TControl* control, TMessage& message) {
+  try {
+    control->WndProc(message);
+  } catch (...) {
+    HandleBoundaryException();
+  }
+}
+
+// ----------------------------------------------------------------------------------------------- keys
+
+uint16_t QtKeyToVirtualKey(int k) {
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<uint16_t>(k);
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<uint16_t>(k);
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + (k - Qt::Key_F1));
+  switch (k) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: return VK_MENU;
+    case Qt::Key_Pause: return VK_PAUSE;
+    case Qt::Key_CapsLock: return VK_CAPITAL;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Print: return VK_SNAPSHOT;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Help: return VK_HELP;
+    case Qt::Key_Meta: return VK_LWIN;
+    case Qt::Key_Menu: return VK_APPS;
+    case Qt::Key_NumLock: return VK_NUMLOCK;
+    case Qt::Key_ScrollLock: return VK_SCROLL;
+    case Qt::Key_Plus: return VK_ADD;
+    case Qt::Key_Minus: return 0xBD;
+    case Qt::Key_Comma: return 0xBC;
+    case Qt::Key_Period: return 0xBE;
+    case Qt::Key_Asterisk: return VK_MULTIPLY;
+    case Qt::Key_Slash: return 0xBF;
+    default: return 0;
+  }
+}
+
+TShiftState QtModifiersToShift(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
+  TShiftState s = 0;
+  if (mods & Qt::ShiftModifier) s |= ssShift;
+  if (mods & Qt::ControlModifier) s |= ssCtrl;
+  if (mods & Qt::AltModifier) s |= ssAlt;
+  if (buttons & Qt::LeftButton) s |= ssLeft;
+  if (buttons & Qt::RightButton) s |= ssRight;
+  if (buttons & Qt::MiddleButton) s |= ssMiddle;
+  return s;
+}
+
+TShiftState KeyDataToShiftState(LPARAM keyData) {
+  TShiftState s = 0;
+  if (keyData & AltMask) s |= ssAlt;
+  if (keyData & 0x10000000) s |= ssCtrl;
+  if (keyData & 0x08000000) s |= ssShift;
+  return s;
+}
+
+LPARAM KeyDataFromShift(TShiftState shift) {
+  LPARAM d = 0;
+  if (shift & ssAlt) d |= AltMask;
+  if (shift & ssCtrl) d |= 0x10000000;
+  if (shift & ssShift) d |= 0x08000000;
+  return d;
+}
+
+TShiftState GetShiftState() {
+  if (!QCoreApplication::instance()) return 0;
+  return QtModifiersToShift(QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons());
+}
+
+int16_t GetKeyState(int virtKey) {
+  TShiftState s = GetShiftState();
+  bool down = false;
+  switch (virtKey) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: down = s & ssShift; break;
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL: down = s & ssCtrl; break;
+    case VK_MENU: case VK_LMENU: case VK_RMENU: down = s & ssAlt; break;
+    case VK_LBUTTON: down = s & ssLeft; break;
+    case VK_RBUTTON: down = s & ssRight; break;
+    case VK_MBUTTON: down = s & ssMiddle; break;
+    default: break;
+  }
+  return down ? static_cast<int16_t>(0x8000) : 0;
+}
+
+int16_t GetAsyncKeyState(int virtKey) { return GetKeyState(virtKey); }
+
+// ------------------------------------------------------------------------------------ mouse over
+
+void TrackMouseOver(TControl* control) {
+  g_pendingLeave = nullptr;
+  if (control == g_mouseControl) return;
+  TControl* old = g_mouseControl;
+  g_mouseControl = control;
+  if (old) {
+    TMessage m;
+    m.Msg = CM_MOUSELEAVE;
+    SafeWndProc(old, m);
+  }
+  // The leave handler may have moved on already (a modal loop, a freed control).
+  if (control && g_mouseControl == control) {
+    TMessage m;
+    m.Msg = CM_MOUSEENTER;
+    SafeWndProc(control, m);
+  }
+}
+
+void ForgetMouseControl(TControl* control) {
+  if (g_mouseControl == control) g_mouseControl = nullptr;
+}
+
+void ScheduleMouseRecheck(QWidget* left) {
+  g_pendingLeave = left;
+  if (g_recheckPosted) return;
+  g_recheckPosted = true;
+  // Qt sends Leave before the Enter of the widget the mouse went to: decide once both arrived.
+  QTimer::singleShot(0, QCoreApplication::instance(), [] {
+    g_recheckPosted = false;
+    QWidget* w = g_pendingLeave;
+    if (!w) return;
+    g_pendingLeave = nullptr;
+    // The mouse left w without entering another framework window: it is over w's parent, or outside.
+    TWinControl* c = w->isWindow() ? nullptr : ControlOfWidget(w->parentWidget());
+    TrackMouseOver(c);
+  });
+}
+
+// ------------------------------------------------------------------------------------ event dispatch
+
+namespace {
+
+WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+  WPARAM k = 0;
+  if (buttons & Qt::LeftButton) k |= MK_LBUTTON;
+  if (buttons & Qt::RightButton) k |= MK_RBUTTON;
+  if (buttons & Qt::MiddleButton) k |= MK_MBUTTON;
+  if (mods & Qt::ShiftModifier) k |= MK_SHIFT;
+  if (mods & Qt::ControlModifier) k |= MK_CONTROL;
+  return k;
+}
+
+// Runs one message (or a short sequence) for an event with the event available to DefaultHandler.
+class FrameScope {
+ public:
+  FrameScope(WindowRecord* record, QEvent* event, const std::function<bool(QEvent*)>& native)
+      : record_(record), alive_(record->alive) {
+    frame_.event = event;
+    frame_.native = native;
+    record->frames.push_back(&frame_);
+  }
+  ~FrameScope() {
+    if (*alive_) record_->frames.pop_back();
+  }
+  NativeFrame& Frame() { return frame_; }
+  bool Alive() const { return *alive_; }
+  // Sends m to the control; false when the control went away meanwhile.
+  bool Send(TMessage& m) {
+    if (!*alive_) return false;
+    frame_.msgs.push_back(m.Msg);
+    SafeWndProc(record_->control, m);
+    return *alive_;
+  }
+
+ private:
+  WindowRecord* record_;
+  std::shared_ptr<bool> alive_;
+  NativeFrame frame_;
+};
+
+bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEvent*)>& native) {
+  TWinControl* c = rec->control;
+  QPoint p = e->position().toPoint() - QPoint(rec->insetLeft, rec->insetTop);
+  UINT msg = WM_MOUSEMOVE;
+  Qt::MouseButton b = e->button();
+  bool dbl = e->type() == QEvent::MouseButtonDblClick;
+  if (dbl && !(c->ControlStyle() & csDoubleClicks)) dbl = false;
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      msg = b == Qt::RightButton ? (dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN)
+          : b == Qt::MiddleButton ? (dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN)
+                                  : (dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);
+      break;
+    case QEvent::MouseButtonRelease:
+      msg = b == Qt::RightButton ? WM_RBUTTONUP : b == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
+      break;
+    default: break;
+  }
+  if (msg == WM_MOUSEMOVE && !GetCaptureControl() && !QRect(QPoint(0, 0), rec->widget->size()).contains(e->position().toPoint())) {
+    // Moves outside the window while a button is held: the window under the mouse is the one it is over.
+    QWidget* under = QApplication::widgetAt(e->globalPosition().toPoint());
+    TrackMouseOver(under ? ControlOfWidget(under) : nullptr);
+  }
+  FrameScope scope(rec, e, native);
+  TMessage m;
+  m.Msg = msg;
+  m.WParam = MouseKeys(e->buttons(), e->modifiers());
+  m.LParam = MAKELPARAM(p.x(), p.y());
+  scope.Send(m);
+  if (!scope.Alive()) return true;
+  if (msg == WM_RBUTTONUP) {
+    // The context menu follows the right button's release, as on the platform.
+    QPoint g = e->globalPosition().toPoint();
+    TMessage cm;
+    cm.Msg = WM_CONTEXTMENU;
+    cm.WParam = reinterpret_cast<WPARAM>(rec->handle);
+    cm.LParam = MAKELPARAM(g.x(), g.y());
+    scope.Send(cm);
+  }
+  if (!scope.Alive()) return true;
+  NativeFrame& f = scope.Frame();
+  if (f.called) return f.result;
+  e->accept();
+  return true;
+}
+
+bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)>& native) {
+  uint16_t vk = QtKeyToVirtualKey(e->key());
+  bool alt = e->modifiers() & Qt::AltModifier;
+  LPARAM data = KeyDataFromShift(QtModifiersToShift(e->modifiers(), {}));
+  FrameScope scope(rec, e, native);
+  NativeFrame& f = scope.Frame();
+  if (e->type() == QEvent::KeyRelease) {
+    TMessage m;
+    m.Msg = alt ? WM_SYSKEYUP : WM_KEYUP;
+    m.WParam = vk;
+    m.LParam = data | static_cast<LPARAM>(0xC0000000u);
+    if (!scope.Send(m)) return true;
+    if (f.keyPassed || f.called) return f.called ? f.result : native(e);
+    return true;
+  }
+  bool keyTaken = false;
+  if (vk != 0) {
+    TMessage cn;
+    cn.Msg = CN_KEYDOWN;
+    cn.WParam = vk;
+    cn.LParam = data;
+    if (!scope.Send(cn)) return true;
+    keyTaken = cn.Result != 0;
+    if (!keyTaken) {
+      TMessage m;
+      m.Msg = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+      m.WParam = vk;
+      m.LParam = data;
+      if (!scope.Send(m)) return true;
+    }
+  } else {
+    f.keyPassed = true;  // a key without a virtual code only brings its characters
+  }
+  // The characters of the key, as the platform's translation would make them.
+  QString text = e->text();
+  bool anyChar = false;
+  if (!keyTaken) {
+    for (QChar ch : text) {
+      if (ch.unicode() < 0x20 && ch.unicode() != 8 && ch.unicode() != 13 && ch.unicode() != 27 && ch.unicode() != 9)
+        continue;
+      anyChar = true;
+      TMessage cc;
+      cc.Msg = CN_CHAR;
+      cc.WParam = ch.unicode();
+      cc.LParam = data;
+      if (!scope.Send(cc)) return true;
+      if (cc.Result != 0) continue;
+      TMessage m;
+      m.Msg = alt ? WM_SYSCHAR : WM_CHAR;
+      m.WParam = ch.unicode();
+      m.LParam = data;
+      if (!scope.Send(m)) return true;
+    }
+    if (alt && vk >= '0' && vk <= 'Z' && text.isEmpty()) {
+      // Alt with a letter: the form looks for a control whose caption has that accelerator.
+      TMessage dc;
+      dc.Msg = CM_DIALOGCHAR;
+      dc.WParam = vk;
+      dc.LParam = data;
+      if (TCustomForm* form = GetParentForm(rec->control)) {
+        SafeWndProc(form, dc);
+        if (!scope.Alive()) return true;
+        if (dc.Result != 0) return true;
+      }
+    }
+  }
+  if (keyTaken) return true;
+  bool charsOk = !anyChar || f.charPassed;
+  if (f.keyPassed && charsOk && f.text == (anyChar ? text : QString())) return native(e);
+  if (f.keyPassed || f.charPassed) {
+    // Pass on what the handlers left: the key when it went through, and the characters they kept.
+    QKeyEvent changed(e->type(), f.keyPassed ? e->key() : Qt::Key_unknown, e->modifiers(), f.text,
+                      e->isAutoRepeat(), static_cast<ushort>(e->count()));
+    return native(&changed);
+  }
+  return true;
+}
+
+bool PaintEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
+  if (!rec->customDrawn) {
+    FrameScope scope(rec, e, native);
+    TMessage m;
+    m.Msg = WM_PAINT;
+    scope.Send(m);
+    if (!scope.Alive()) return true;
+    if (!scope.Frame().called) native(e);
+    return true;
+  }
+  QWidget* w = rec->widget;
+  QSize size = w->size();
+  if (rec->surface.size() != size) {
+    QImage fresh(size, QImage::Format_RGB32);
+    fresh.fill(Qt::white);
+    rec->surface = fresh;
+    rec->invalid = QRegion(QRect(QPoint(0, 0), size));
+  }
+  if (!rec->invalid.isEmpty()) {
+    {
+      // The window's background first (the erase step), then its own painting.
+      QPainter erase(&rec->surface);
+      COLORREF rgb = ColorToRGB(rec->control->Color());
+      for (const QRect& r : rec->invalid) erase.fillRect(r, QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+    }
+    FrameScope scope(rec, e, native);
+    TMessage m;
+    m.Msg = WM_PAINT;
+    scope.Send(m);
+    if (!scope.Alive()) return true;
+    rec->invalid = QRegion();
+  }
+  QPainter painter(w);
+  painter.drawImage(QPoint(0, 0), rec->surface);
+  return true;
+}
+
+}  // namespace
+
+bool DispatchQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
+  TWinControl* c = rec->control;
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+      return MouseEvent(rec, static_cast<QMouseEvent*>(e), native);
+    case QEvent::Wheel: {
+      auto* we = static_cast<QWheelEvent*>(e);
+      FrameScope scope(rec, e, native);
+      QPoint g = we->globalPosition().toPoint();
+      TMessage m;
+      m.Msg = WM_MOUSEWHEEL;
+      m.WParam = (static_cast<WPARAM>(static_cast<uint16_t>(we->angleDelta().y())) << 16) |
+                 MouseKeys(we->buttons(), we->modifiers());
+      m.LParam = MAKELPARAM(g.x(), g.y());
+      scope.Send(m);
+      if (scope.Alive() && scope.Frame().called) return scope.Frame().result;
+      return true;
+    }
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      // A key belongs to the focused window alone: what it leaves is not offered to its parents.
+      KeyEvent(rec, static_cast<QKeyEvent*>(e), native);
+      e->accept();
+      return true;
+    }
+    case QEvent::ShortcutOverride: {
+      // Keys reach the control before any toolkit shortcut, as on the platform.
+      e->accept();
+      return true;
+    }
+    case QEvent::Enter: {
+      auto* ee = static_cast<QEnterEvent*>(e);
+      QPoint p = ee->position().toPoint() - QPoint(rec->insetLeft, rec->insetTop);
+      TControl* over = c->ControlAtPos(Point(p.x(), p.y()), false);
+      TrackMouseOver(over ? over : c);
+      return native(e);
+    }
+    case QEvent::Leave:
+      ScheduleMouseRecheck(rec->widget);
+      return native(e);
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+      FrameScope scope(rec, e, native);
+      TMessage m;
+      m.Msg = e->type() == QEvent::FocusIn ? WM_SETFOCUS : WM_KILLFOCUS;
+      scope.Send(m);
+      if (scope.Alive() && !scope.Frame().called) return native(e);
+      return true;
+    }
+    case QEvent::Paint:
+      return PaintEvent(rec, e, native);
+    case QEvent::Resize: {
+      bool result = native(e);
+      QSize s = rec->widget->size();
+      if (s.width() != c->Width() || s.height() != c->Height()) {
+        // Resized from outside (the user or the window manager): the control follows.
+        c->SetBounds(c->Left(), c->Top(), s.width(), s.height());
+      }
+      return result;
+    }
+    case QEvent::Show:
+    case QEvent::Hide: {
+      bool result = native(e);
+      TMessage m;
+      m.Msg = CM_SHOWINGCHANGED;
+      SafeWndProc(c, m);
+      return result;
+    }
+    case QEvent::Close: {
+      FrameScope scope(rec, e, native);
+      TMessage m;
+      m.Msg = WM_CLOSE;
+      scope.Send(m);
+      // The form decides through its close handling; the toolkit never closes it on its own.
+      e->ignore();
+      return true;
+    }
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate: {
+      bool result = native(e);
+      TMessage m;
+      m.Msg = WM_ACTIVATE;
+      m.WParam = e->type() == QEvent::WindowActivate ? 1 : 0;
+      SafeWndProc(c, m);
+      return result;
+    }
+    default:
+      return native(e);
+  }
+}

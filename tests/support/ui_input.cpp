@@ -1,0 +1,105 @@
+#include "tests/support/ui_input.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
+
+#include "platform/ui/controls.h"
+
+namespace testsupport {
+
+namespace {
+
+QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->NativeWidget()); }
+
+QPointF WidgetPoint(TWinControl* c, int x, int y) {
+  // Client coordinates sit inside the drawn border.
+  QWidget* w = WidgetOf(c);
+  int inset = (w->width() - c->ClientWidth()) / 2;
+  return QPointF(x + inset, y + inset);
+}
+
+Qt::MouseButton QtButton(Mouse b) {
+  return b == Mouse::Right ? Qt::RightButton : b == Mouse::Middle ? Qt::MiddleButton : Qt::LeftButton;
+}
+
+Qt::Key QtKey(uint16_t vk) {
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return static_cast<Qt::Key>(vk);
+  switch (vk) {
+    case 0x0D: return Qt::Key_Return;
+    case 0x1B: return Qt::Key_Escape;
+    case 0x09: return Qt::Key_Tab;
+    case 0x08: return Qt::Key_Backspace;
+    case 0x20: return Qt::Key_Space;
+    case 0x25: return Qt::Key_Left;
+    case 0x26: return Qt::Key_Up;
+    case 0x27: return Qt::Key_Right;
+    case 0x28: return Qt::Key_Down;
+    case 0x2E: return Qt::Key_Delete;
+    default: return Qt::Key_unknown;
+  }
+}
+
+Qt::MouseButtons g_buttons;
+
+}  // namespace
+
+void MouseEnter(TWinControl* c, int x, int y) {
+  QPointF p = WidgetPoint(c, x, y);
+  QEnterEvent e(p, p, WidgetOf(c)->mapToGlobal(p));
+  QApplication::sendEvent(WidgetOf(c), &e);
+}
+
+void MouseLeave(TWinControl* c) {
+  QEvent e(QEvent::Leave);
+  QApplication::sendEvent(WidgetOf(c), &e);
+}
+
+void MouseMove(TWinControl* c, int x, int y) {
+  QPointF p = WidgetPoint(c, x, y);
+  QMouseEvent e(QEvent::MouseMove, p, WidgetOf(c)->mapToGlobal(p), Qt::NoButton, g_buttons, Qt::NoModifier);
+  QApplication::sendEvent(WidgetOf(c), &e);
+}
+
+void MouseDown(TWinControl* c, int x, int y, Mouse button) {
+  QPointF p = WidgetPoint(c, x, y);
+  g_buttons |= QtButton(button);
+  QMouseEvent e(QEvent::MouseButtonPress, p, WidgetOf(c)->mapToGlobal(p), QtButton(button), g_buttons,
+                Qt::NoModifier);
+  QApplication::sendEvent(WidgetOf(c), &e);
+}
+
+void MouseUp(TWinControl* c, int x, int y, Mouse button) {
+  QPointF p = WidgetPoint(c, x, y);
+  g_buttons &= ~QtButton(button);
+  QMouseEvent e(QEvent::MouseButtonRelease, p, WidgetOf(c)->mapToGlobal(p), QtButton(button), g_buttons,
+                Qt::NoModifier);
+  QApplication::sendEvent(WidgetOf(c), &e);
+}
+
+void MouseClick(TWinControl* c, int x, int y, Mouse button) {
+  MouseDown(c, x, y, button);
+  MouseUp(c, x, y, button);
+}
+
+void KeyPress(TWinControl* c, uint16_t vk, const char* text, bool alt) {
+  Qt::KeyboardModifiers mods = alt ? Qt::AltModifier : Qt::NoModifier;
+  QKeyEvent down(QEvent::KeyPress, QtKey(vk), mods, QString::fromUtf8(text));
+  QApplication::sendEvent(WidgetOf(c), &down);
+  QKeyEvent up(QEvent::KeyRelease, QtKey(vk), mods, QString::fromUtf8(text));
+  QApplication::sendEvent(WidgetOf(c), &up);
+}
+
+bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred(ctx)) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,30 @@
+#pragma once
+// Synthetic input for tests of windows and controls: the events a person would cause, delivered to
+// a control's window as the toolkit would deliver them (offscreen, without a display).
+#include <cstdint>
+
+class TWinControl;
+
+namespace testsupport {
+
+enum class Mouse { Left, Right, Middle };
+
+// Points are in the control's client coordinates.
+void MouseEnter(TWinControl* control, int x, int y);
+void MouseLeave(TWinControl* control);
+void MouseMove(TWinControl* control, int x, int y);
+void MouseDown(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
+void MouseUp(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
+void MouseClick(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
+// A key press (and release) with a virtual key code; text is what the key types (may be empty).
+void KeyPress(TWinControl* control, uint16_t virtualKey, const char* text = "", bool alt = false);
+// Runs pending messages until pred is true or timeoutMs passes; answers pred's last value.
+template <class Pred>
+bool WaitFor(Pred pred, int timeoutMs = 2000);
+bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs);
+template <class Pred>
+bool WaitFor(Pred pred, int timeoutMs) {
+  return WaitForImpl([](void* c) { return (*static_cast<Pred*>(c))(); }, &pred, timeoutMs);
+}
+
+}  // namespace testsupport
