@@ -21,6 +21,7 @@
 #include "platform/gdi/framework_bitmap.h"
 
 class TIEFileBuffer;
+class TStream;
 
 class TIEBitmap : public TIEBaseBitmap {
  public:
@@ -224,6 +225,19 @@ class TIEBitmap : public TIEBaseBitmap {
   // each pixel; then copies Source's alpha channel. Nothing for a different size or when this
   // bitmap is in ieTBitmap.
   void CopyAndConvertFormat(TIEBitmap& Source);
+
+  // ---- Raw bitmap stream "TIEBITMAPRAW" (ie_bitmap_raw.cpp) ----
+  // The lossless record of this bitmap: geometry, format, palette, display settings, rows (top row
+  // first) and alpha channel, little-endian. SaveRawToBuffer writes RawStreamSize bytes from Buffer.
+  void SaveRawToStream(TStream& Stream);
+  void SaveRawToBuffer(void* Buffer);
+  int64_t RawStreamSize();
+  // Reads a record into this bitmap. False, with the bitmap unchanged, for a wrong signature, a
+  // negative version or a header that cannot describe an image (format, palette, alignment, sizes,
+  // more rows than the data holds); false too when the pixels cannot be allocated. A short stream
+  // raises its read error.
+  bool LoadRawFromStream(TStream& Stream);
+  bool LoadRawFromBuffer(const void* Buffer, int64_t Size);
 
   // The format a bitmap of PixelFormat takes in the ieTBitmap location (ie16g becomes ie8g).
   // Raises Exception with the system's text for ie32f, ieCMYK, ieRGB48 and ieCIELab.
