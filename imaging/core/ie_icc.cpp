@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_byte_reader.h"
 #include "platform/color/color_management.h"
 #include "platform/system/streams.h"
@@ -16,6 +17,18 @@ COLORTYPE ColorTypeOf(int32_t rowFormat) {
     case icrGray: return COLOR_GRAY;
     case icr3Channel: return COLOR_3_CHANNEL;
     default: return static_cast<COLORTYPE>(0);
+  }
+}
+
+// The row layout of the pixel formats ConvertBitmap handles, -1 for the others.
+int32_t RowFormatOf(TIEPixelFormat format) {
+  switch (format) {
+    case ie8g: return icrGray;
+    case ie24RGB: return icrBGR;
+    case ieCMYK: return icrCMYKInv;
+    case ieRGB48: return icrRGB48;
+    case ieCIELab: return icrCIELab;
+    default: return -1;
   }
 }
 
@@ -182,6 +195,29 @@ bool TIEICC::TransformRow(TIEICC& destination, int32_t inputFormat, int32_t outp
   ReadRow(inputFormat, static_cast<const uint8_t*>(source), in.data(), count);
   if (!TranslateColors(transform_, in.data(), static_cast<uint32_t>(count), inType, out.data(), outType)) return false;
   WriteRow(outputFormat, out.data(), static_cast<uint8_t*>(dest), count);
+  return true;
+}
+
+bool TIEICC::ConvertBitmap(TIEBitmap* bitmap, TIEPixelFormat pixelFormat, TIEICC& destination) {
+  if (!bitmap || bitmap->IsEmpty()) return false;
+  const int32_t inCode = RowFormatOf(bitmap->PixelFormat()), outCode = RowFormatOf(pixelFormat);
+  if (inCode < 0 || outCode < 0) return false;
+  TIEBitmap converted;
+  if (!converted.Allocate(bitmap->Width(), bitmap->Height(), pixelFormat)) return false;
+  {
+    TIERowAccessScope readOnly(*bitmap, iraRead);
+    TIERowAccessScope writeOnly(converted, iraWrite);
+    for (int32_t y = 0; y < bitmap->Height(); ++y) {
+      // Every row converts, or the bitmap stays as it was.
+      if (!TransformRow(destination, inCode, outCode, 0, 0, bitmap->GetRow(y), converted.GetRow(y), bitmap->Width()))
+        return false;
+    }
+  }
+  FreeTransform();
+  // The bitmap takes the new pixels and keeps its own alpha channel.
+  std::unique_ptr<TIEBitmap> alpha = bitmap->SetAlphaChannel(nullptr);
+  converted.MoveStorageTo(*bitmap);
+  bitmap->SetAlphaChannel(std::move(alpha));
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "imaging/core/ie_icc.h"
 
+#include "imaging/core/ie_bitmap.h"
+
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
@@ -176,6 +178,64 @@ TEST(ICC, ProfileTextsAreReadOnlyInsideTheProfile) {
     EXPECT_EQ(icc.Description(), "");
     EXPECT_EQ(icc.Copyright(), "");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ICC, ConvertBitmapProducesPixelsInEveryFormatOrFails) {
+  TIEICC srgb, srgb2, lab, gray;
+  Load(srgb, bipSRGB);
+  Load(srgb2, bipSRGB);
+  Load(lab, bipLab);
+  Load(gray, bipGray);
+  auto make = [] {
+    auto b = std::make_unique<TIEBitmap>(4, 3, ie24RGB);
+    b->Fill(0x0080FF);  // TColor: red 255, green 128, blue 0
+    b->SetAlpha(2, 2, 33);
+    return b;
+  };
+
+  auto b = make();
+  ASSERT_TRUE(srgb.ConvertBitmap(b.get(), ieRGB48, srgb2));
+  EXPECT_EQ(b->PixelFormat(), ieRGB48);
+  EXPECT_NEAR(b->GetPixel48(3, 2).r, 65535, 300);
+  EXPECT_NEAR(b->GetPixel48(3, 2).g, 128 * 257, 600);
+  EXPECT_NEAR(b->GetPixel48(3, 2).b, 0, 300);
+  EXPECT_EQ(b->GetAlpha(2, 2), 33);  // the alpha channel stays
+  EXPECT_FALSE(srgb.HasTransform());
+
+  b = make();
+  ASSERT_TRUE(srgb.ConvertBitmap(b.get(), ieCIELab, lab));
+  EXPECT_EQ(b->PixelFormat(), ieCIELab);
+  const auto* px = static_cast<const uint8_t*>(b->GetRow(1));
+  EXPECT_NEAR(px[0], 67 * 255 / 100, 3);                 // L* of orange is about 67
+  EXPECT_GT(static_cast<int8_t>(px[1]), 30);             // a* clearly positive
+  EXPECT_GT(static_cast<int8_t>(px[2]), 50);             // b* clearly positive
+  // ... and back to RGB through the Lab profile.
+  TIEICC srgb3;
+  Load(srgb3, bipSRGB);
+  ASSERT_TRUE(lab.ConvertBitmap(b.get(), ie24RGB, srgb3));
+  // (8-bit L*a*b* keeps whole units only.)
+  EXPECT_NEAR(b->GetPixel24(0, 0).r, 255, 8);
+  EXPECT_NEAR(b->GetPixel24(0, 0).g, 128, 8);
+  EXPECT_NEAR(b->GetPixel24(0, 0).b, 0, 8);
+
+  b = make();
+  ASSERT_TRUE(srgb.ConvertBitmap(b.get(), ie8g, gray));
+  EXPECT_EQ(b->PixelFormat(), ie8g);
+  EXPECT_GT(b->GetPixel8(0, 0), 100);
+
+  // Formats outside the table, or profiles that do not suit them, leave the bitmap as it was.
+  b = make();
+  EXPECT_FALSE(srgb.ConvertBitmap(b.get(), ie1g, srgb2));
+  EXPECT_FALSE(srgb.ConvertBitmap(b.get(), ie8g, srgb2));  // an RGB profile cannot take grey
+  EXPECT_EQ(b->PixelFormat(), ie24RGB);
+  EXPECT_EQ(b->GetPixel24(1, 1).r, 255);
+  TIEBitmap bw(8, 8, ie1g);
+  EXPECT_FALSE(srgb.ConvertBitmap(&bw, ie24RGB, srgb2));
+  EXPECT_EQ(bw.PixelFormat(), ie1g);
 }
 
 }  // namespace
