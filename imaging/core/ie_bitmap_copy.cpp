@@ -88,28 +88,6 @@ void Fill32RGBKeepingFourth(uint8_t* dst, const uint8_t* pattern, int32_t count)
   }
 }
 
-// Bits [x0, x0 + count) of a 1-bit row set (value) or cleared.
-void FillBits(uint8_t* row, int32_t x0, int32_t count, bool value) {
-  int32_t x = x0;
-  const int32_t end = x0 + count;
-  for (; x < end && (x & 7); ++x) SetRowBit(row, x, value);
-  const int32_t wholeBytes = (end - x) >> 3;
-  std::memset(row + (x >> 3), value ? 0xFF : 0x00, wholeBytes);
-  x += wholeBytes << 3;
-  for (; x < end; ++x) SetRowBit(row, x, value);
-}
-
-// count bits from src at sx to dst at dx; the bits around the run in dst are kept.
-void CopyBits(const uint8_t* src, int32_t sx, uint8_t* dst, int32_t dx, int32_t count) {
-  if (((sx | dx) & 7) == 0) {
-    std::memcpy(dst + (dx >> 3), src + (sx >> 3), count >> 3);
-    const int32_t done = count & ~7;
-    for (int32_t i = done; i < count; ++i) SetRowBit(dst, dx + i, GetRowBit(src, sx + i));
-    return;
-  }
-  for (int32_t i = 0; i < count; ++i) SetRowBit(dst, dx + i, GetRowBit(src, sx + i));
-}
-
 void Expand1gTo24(const uint8_t* src, int32_t sx, uint8_t* dst, int32_t count) {
   for (int32_t i = 0; i < count; ++i, dst += 3) {
     const uint8_t v = GetRowBit(src, sx + i) ? 255 : 0;
@@ -173,7 +151,7 @@ void TIEBitmap::FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double 
 
   if (format == ie1g) {
     const bool on = SaturateToInt(std::trunc(Value)) != 0;
-    for (int32_t y = Y1; y <= Y2; ++y) FillBits(Row<uint8_t>(y), X1, count, on);
+    for (int32_t y = Y1; y <= Y2; ++y) FillRowBits(Row<uint8_t>(y), X1, count, on);
     return;
   }
   if (format == ie32RGB) {
@@ -236,7 +214,7 @@ void TIEBitmap::CopyRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t 
     uint8_t* dst = Dest.Row<uint8_t>(DstY + y);
     switch (kind) {
       case kBits:
-        CopyBits(src, SrcX, dst, DstX, Width);
+        CopyRowBits(src, SrcX, dst, DstX, Width);
         break;
       case kBitsTo24:
         Expand1gTo24(src, SrcX, dst + 3 * static_cast<int64_t>(DstX), Width);

@@ -1,5 +1,6 @@
 #include "imaging/core/ie_bits.h"
 
+#include <cstring>
 #include <limits>
 
 int64_t RowLength64(int64_t Width, int64_t BitsPerPixel, int32_t Alignment) {
@@ -85,4 +86,37 @@ int32_t CeilLog2(int32_t N) {
   int32_t high = 31;
   while (!(n & (1u << high))) --high;
   return (n & (n - 1)) == 0 ? high : high + 1;
+}
+
+void FillRowBits(uint8_t* Row, int32_t X, int32_t Count, bool Value) {
+  if (Count <= 0) return;
+  const int32_t end = X + Count;
+  for (; X < end && (X & 7); ++X) SetRowBit(Row, X, Value);
+  const int32_t wholeBytes = (end - X) >> 3;
+  if (wholeBytes > 0) std::memset(Row + (X >> 3), Value ? 0xFF : 0x00, wholeBytes);
+  X += wholeBytes << 3;
+  for (; X < end; ++X) SetRowBit(Row, X, Value);
+}
+
+void CopyRowBits(const uint8_t* Src, int32_t SrcX, uint8_t* Dst, int32_t DstX, int32_t Count) {
+  if (Count <= 0) return;
+  // Single bits until the destination reaches a byte boundary.
+  for (; Count > 0 && (DstX & 7); ++SrcX, ++DstX, --Count) SetRowBit(Dst, DstX, GetRowBit(Src, SrcX));
+  // Whole destination bytes, each made of the tail of one source byte and the head of the next.
+  const int32_t whole = Count >> 3;
+  const uint8_t* s = Src + (SrcX >> 3);
+  uint8_t* d = Dst + (DstX >> 3);
+  const int32_t shift = SrcX & 7;
+  if (shift == 0) {
+    std::memmove(d, s, static_cast<size_t>(whole));
+  } else {
+    // Byte i takes source bits SrcX + 8i .. SrcX + 8i + 7, all inside the run, so s[i + 1] is
+    // never read past the run's last byte.
+    for (int32_t i = 0; i < whole; ++i)
+      d[i] = static_cast<uint8_t>((s[i] << shift) | (s[i + 1] >> (8 - shift)));
+  }
+  SrcX += whole << 3;
+  DstX += whole << 3;
+  Count -= whole << 3;
+  for (; Count > 0; ++SrcX, ++DstX, --Count) SetRowBit(Dst, DstX, GetRowBit(Src, SrcX));
 }

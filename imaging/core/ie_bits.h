@@ -52,6 +52,13 @@ inline void SetRowBit(void* Row, int32_t X, int32_t Value) {
     *p &= static_cast<uint8_t>(~IEBitMask1[X & 7]);
 }
 
+// Bits X .. X + Count - 1 of a 1-bit row set (Value true) or cleared; the bits around them are kept.
+void FillRowBits(uint8_t* Row, int32_t X, int32_t Count, bool Value);
+// Copies Count bits of Src starting at bit SrcX to Dst starting at bit DstX, most significant bit
+// first; the bits of Dst around the run are kept. Src and Dst may be the same row when the run
+// moves left or stays (the copy runs from the left).
+void CopyRowBits(const uint8_t* Src, int32_t SrcX, uint8_t* Dst, int32_t DstX, int32_t Count);
+
 inline void ReverseByteBits(uint8_t& B) { B = IEBitReverseTable[B]; }
 // D with its 32 bits in reverse order (bit 0 becomes bit 31).
 void ReverseDWordBits(uint32_t& D);

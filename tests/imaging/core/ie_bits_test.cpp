@@ -169,3 +169,31 @@ TEST(SafeStreamWrite, FailedStaysSet) {
   EXPECT_TRUE(failed);
   EXPECT_EQ(stream.Size(), 10);
 }
+
+TEST(RowBitRuns, CopyMatchesBitByBitAtEveryAlignment) {
+  // A 6-byte source with a pattern that shows shifts; destinations start all set so that bits
+  // around the run must survive.
+  const uint8_t src[6] = {0xA5, 0x3C, 0xF0, 0x0F, 0x81, 0x7E};
+  for (int32_t sx = 0; sx < 9; ++sx)
+    for (int32_t dx = 0; dx < 9; ++dx)
+      for (int32_t count : {0, 1, 7, 8, 9, 17, 30}) {
+        uint8_t got[6], want[6];
+        std::memset(got, 0xFF, 6);
+        std::memset(want, 0xFF, 6);
+        CopyRowBits(src, sx, got, dx, count);
+        for (int32_t i = 0; i < count; ++i) SetRowBit(want, dx + i, GetRowBit(src, sx + i));
+        ASSERT_EQ(0, std::memcmp(got, want, 6)) << "sx " << sx << " dx " << dx << " count " << count;
+      }
+}
+
+TEST(RowBitRuns, FillKeepsTheBitsAround) {
+  uint8_t row[3] = {0, 0, 0};
+  FillRowBits(row, 3, 15, true);  // bits 3..17
+  EXPECT_EQ(row[0], 0x1F);
+  EXPECT_EQ(row[1], 0xFF);
+  EXPECT_EQ(row[2], 0xC0);
+  FillRowBits(row, 5, 2, false);
+  EXPECT_EQ(row[0], 0x19);
+  FillRowBits(row, 0, 0, false);  // an empty run writes nothing
+  EXPECT_EQ(row[0], 0x19);
+}
