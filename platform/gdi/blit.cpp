@@ -1,0 +1,693 @@
+// Block transfers: BitBlt, StretchBlt (COLORONCOLOR, HALFTONE, BLACKONWHITE, WHITEONBLACK),
+// StretchDIBits, SetDIBitsToDevice, MaskBlt, TransparentBlt, PatBlt and GradientFill, with the
+// GDI's raster operations on physical pixel values, mirroring by negative extents and
+// overlapping copies inside one bitmap.
+#include <cmath>
+#include <cstring>
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace {
+
+constexpr int64_t kCoordLimit = int64_t{1} << 28;
+
+int32_t ClampCoord(double v) {
+  if (!(v > -kCoordLimit)) return static_cast<int32_t>(-kCoordLimit);
+  if (v > kCoordLimit) return static_cast<int32_t>(kCoordLimit);
+  return static_cast<int32_t>(std::lround(v));
+}
+
+// A block of pixels on a device: the rectangle it covers and whether it runs right to left or
+// bottom to top (a negative extent after the transform).
+struct DevBlock {
+  TRect r;
+  bool flipX = false;
+  bool flipY = false;
+};
+
+// The device pixels of the logical block (x, y, w, h): the pixel at the transformed (x, y) and
+// |w'| x |h'| pixels from there in the direction of the transformed extents. False for a
+// transform that rotates or shears (blocks are then drawn through their bounding box).
+DevBlock MapBlock(const Affine& a, int32_t x, int32_t y, int32_t w, int32_t h) {
+  double fx, fy;
+  a.Map(x, y, fx, fy);
+  double ww, hh;
+  if (a.IsAxisAligned()) {
+    ww = a.m11 * w;
+    hh = a.m22 * h;
+  } else {
+    double x2, y2;
+    a.Map(static_cast<double>(x) + w, static_cast<double>(y) + h, x2, y2);
+    ww = x2 - fx;
+    hh = y2 - fy;
+  }
+  const int32_t sx = ClampCoord(fx), sy = ClampCoord(fy), dw = ClampCoord(ww), dh = ClampCoord(hh);
+  DevBlock b;
+  b.flipX = dw < 0;
+  b.flipY = dh < 0;
+  b.r.Left = dw >= 0 ? sx : sx + dw + 1;
+  b.r.Right = dw >= 0 ? sx + dw : sx + 1;
+  b.r.Top = dh >= 0 ? sy : sy + dh + 1;
+  b.r.Bottom = dh >= 0 ? sy + dh : sy + 1;
+  return b;
+}
+
+struct Contribution {
+  int32_t index;  // source pixel, relative to the source block
+  int64_t weight;
+};
+
+// Per destination pixel of one axis: the source pixels it takes from.
+struct AxisMap {
+  std::vector<int32_t> nearest;  // relative source index (may fall outside the source)
+  std::vector<int32_t> start;    // into contribs, for area averaging
+  std::vector<Contribution> contribs;
+};
+
+// Destination index u (0..dn-1, after mirroring) to source index by the pixel centres.
+inline int32_t NearestIndex(int64_t u, int64_t dn, int64_t sn) {
+  if (dn == sn) return static_cast<int32_t>(u);
+  return static_cast<int32_t>(((2 * u + 1) * sn) / (2 * dn));
+}
+
+// Builds the map for destination pixels [from, to) of a block of dn pixels reading sn pixels.
+void BuildAxis(AxisMap& m, int32_t from, int32_t to, int32_t dn, int32_t sn, bool flip, bool area) {
+  const int32_t n = to - from;
+  m.nearest.resize(n);
+  if (area) {
+    m.start.resize(n + 1);
+    m.contribs.clear();
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    int64_t u = from + i;
+    if (flip) u = dn - 1 - u;
+    m.nearest[i] = NearestIndex(u, dn, sn);
+    if (!area) continue;
+    m.start[i] = static_cast<int32_t>(m.contribs.size());
+    // The destination pixel covers [u * sn, (u + 1) * sn) in units of 1/dn source pixels.
+    const int64_t lo = u * sn, hi = (u + 1) * sn;
+    for (int64_t s = lo / dn; s * dn < hi; ++s) {
+      const int64_t w = std::min(hi, (s + 1) * dn) - std::max(lo, s * dn);
+      if (w > 0) m.contribs.push_back({static_cast<int32_t>(s), w});
+    }
+  }
+  if (area) m.start[n] = static_cast<int32_t>(m.contribs.size());
+}
+
+// Turns source pixel values into destination values, by the GDI's rules for monochrome bitmaps:
+// from a monochrome device bitmap 0 takes the destination's text colour and 1 its background
+// colour; into one, the source DC's background colour gives 1 and everything else 0.
+class Converter {
+ public:
+  Converter(const PixelRows& src, const PixelRows& dst, COLORREF srcBk, COLORREF dstText, COLORREF dstBk)
+      : src_(src), dst_(dst), matcher_(dst.colors) {
+    if (SameFormat(src, dst) && src.monoDDB == dst.monoDDB) {
+      mode_ = kRaw;
+    } else if (src.monoDDB) {
+      mode_ = kFromMono;
+      fromMono_[0] = RgbToPhys(dst, ColorRefToRgb(dstText), &matcher_);
+      fromMono_[1] = RgbToPhys(dst, ColorRefToRgb(dstBk), &matcher_);
+    } else if (dst.monoDDB) {
+      mode_ = kToMono;
+      srcBk_ = ColorRefToRgb(srcBk) & 0xFFFFFF;
+    } else {
+      mode_ = kColor;
+    }
+  }
+  bool Raw() const { return mode_ == kRaw; }
+  void Convert(uint32_t* v, int32_t n) {
+    switch (mode_) {
+      case kRaw:
+        return;
+      case kFromMono:
+        for (int32_t i = 0; i < n; ++i) v[i] = fromMono_[v[i] & 1];
+        return;
+      case kToMono:
+        for (int32_t i = 0; i < n; ++i) v[i] = (PhysToRgb(src_, v[i]) == srcBk_) ? 1 : 0;
+        return;
+      case kColor:
+        for (int32_t i = 0; i < n; ++i) v[i] = PhysToRgb(src_, v[i]);
+        RgbToPhysRow(dst_, v, n, v, matcher_);
+        return;
+    }
+  }
+  // Colours (averaged ones) to destination values.
+  void FromRgb(uint32_t* v, int32_t n) {
+    if (mode_ == kToMono) {
+      for (int32_t i = 0; i < n; ++i) v[i] = (v[i] == srcBk_) ? 1 : 0;
+      return;
+    }
+    if (mode_ == kFromMono) {
+      // Averages of a monochrome source are greys between its two colours.
+      RgbToPhysRow(dst_, v, n, v, matcher_);
+      return;
+    }
+    RgbToPhysRow(dst_, v, n, v, matcher_);
+  }
+
+ private:
+  enum Mode { kRaw, kFromMono, kToMono, kColor };
+  const PixelRows& src_;
+  const PixelRows& dst_;
+  ColorMatcher matcher_;
+  Mode mode_ = kColor;
+  uint32_t fromMono_[2] = {0, 0};
+  uint32_t srcBk_ = 0;
+};
+
+struct BlitJob {
+  HDC__* dst = nullptr;
+  DevBlock d;
+  const PixelRows* src = nullptr;  // null when the operation does not read a source
+  TRect s;                         // source block (normalised), in source pixels
+  bool srcFlipX = false;
+  bool srcFlipY = false;
+  uint8_t rop = 0xCC;
+  const PixelRows* mask = nullptr;  // MaskBlt: 1 = foreground operation, 0 = background
+  TPoint maskOrg;
+  uint8_t backRop = 0xCC;
+  int32_t stretchMode = COLORONCOLOR;
+  COLORREF srcBk = 0xFFFFFF;
+  bool transparent = false;
+  uint32_t transparentRgb = 0;
+};
+
+// Colours of source pixels, where a monochrome device bitmap takes the destination's colours.
+void SourceRgb(const PixelRows& src, const uint32_t* phys, int32_t n, uint32_t* rgb, COLORREF text, COLORREF bk) {
+  if (src.monoDDB) {
+    const uint32_t c[2] = {ColorRefToRgb(text), ColorRefToRgb(bk)};
+    for (int32_t i = 0; i < n; ++i) rgb[i] = c[phys[i] & 1];
+    return;
+  }
+  for (int32_t i = 0; i < n; ++i) rgb[i] = PhysToRgb(src, phys[i]);
+}
+
+// True when two row sets share memory (a copy inside one bitmap).
+bool Overlap(const PixelRows& a, const PixelRows& b) {
+  auto range = [](const PixelRows& r, uintptr_t& lo, uintptr_t& hi) {
+    const uintptr_t first = reinterpret_cast<uintptr_t>(r.row0);
+    const uintptr_t last = reinterpret_cast<uintptr_t>(r.Row(r.height - 1));
+    lo = std::min(first, last);
+    hi = std::max(first, last) + static_cast<uintptr_t>(std::abs(r.stride));
+  };
+  if (!a.Valid() || !b.Valid()) return false;
+  uintptr_t alo, ahi, blo, bhi;
+  range(a, alo, ahi);
+  range(b, blo, bhi);
+  return alo < bhi && blo < ahi;
+}
+
+void RunBlit(BlitJob& job) {
+  HDC__* dc = job.dst;
+  PixelRows* t = dc->Target();
+  if (!t || IsRectEmpty(job.d.r)) return;
+  const std::vector<TRect> vis = VisibleRectsIn(dc, job.d.r);
+  if (vis.empty()) return;
+  const uint8_t rop = job.rop;
+  const bool usesSrc = job.src && (RopUsesSource(rop) || (job.mask && RopUsesSource(job.backRop)));
+  const bool usesPat = RopUsesPattern(rop) || (job.mask && RopUsesPattern(job.backRop));
+  const bool usesDst = RopUsesDest(rop) || job.mask || job.transparent || (job.mask && RopUsesDest(job.backRop));
+  HBRUSH__* brush = Lookup<HBRUSH__>(dc->st.brush, GdiKind::kBrush);
+  BrushPattern pat(dc, brush, *t);
+  if (usesPat && !pat.Draws() && !usesSrc) return;
+
+  // A source that shares rows with the destination is copied first, so overlapping blocks copy
+  // as if through a buffer.
+  PixelRows srcRows;
+  std::unique_ptr<uint8_t[]> srcCopy;
+  TRect s = job.s;
+  if (usesSrc) {
+    srcRows = *job.src;
+    if (Overlap(srcRows, *t)) {
+      TRect inside;
+      // Destination pixels whose source lies outside the source stay as they are.
+      if (!IntersectRect(inside, s, srcRows.Bounds())) return;
+      const int32_t w = inside.Width(), h = inside.Height();
+      const size_t rowBytes = static_cast<size_t>(DibRowBytes(w, srcRows.bitCount));
+      srcCopy.reset(new (std::nothrow) uint8_t[rowBytes * h]());
+      if (!srcCopy) return;
+      PixelRows copy = srcRows;
+      copy.row0 = srcCopy.get();
+      copy.stride = static_cast<ptrdiff_t>(rowBytes);
+      copy.width = w;
+      copy.height = h;
+      copy.alphaFill = 0;
+      ConvertRows(srcRows, inside.Left, inside.Top, copy, 0, 0, w, h);
+      // The block in the copy's coordinates; what lay outside the source still does.
+      OffsetRect(s, -inside.Left, -inside.Top);
+      srcRows = copy;
+    }
+  }
+
+  const int32_t dw = job.d.r.Width(), dh = job.d.r.Height();
+  const int32_t sw = usesSrc ? s.Width() : dw, sh = usesSrc ? s.Height() : dh;
+  if (usesSrc && (sw <= 0 || sh <= 0)) return;
+  const bool flipX = job.d.flipX != job.srcFlipX, flipY = job.d.flipY != job.srcFlipY;
+  const bool stretching = usesSrc && (sw != dw || sh != dh);
+  const bool halftone = stretching && job.stretchMode == HALFTONE;
+  const bool scanAnd = stretching && job.stretchMode == BLACKONWHITE && (sw > dw || sh > dh);
+  const bool scanOr = stretching && job.stretchMode == WHITEONBLACK && (sw > dw || sh > dh);
+  const bool areaMap = halftone || scanAnd || scanOr;
+  const uint32_t vmask = t->ValueMask();
+
+  Converter conv(usesSrc ? srcRows : *t, *t, job.srcBk, dc->st.textColor, dc->st.bkColor);
+
+  // Fast path: a straight copy of raw values.
+  if (usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && !job.transparent && conv.Raw() &&
+      t->bitCount >= 8) {
+    const size_t bpp = static_cast<size_t>(t->bitCount / 8);
+    for (const TRect& r : vis) {
+      TRect src = {s.Left + (r.Left - job.d.r.Left), s.Top + (r.Top - job.d.r.Top), 0, 0};
+      src.Right = src.Left + r.Width();
+      src.Bottom = src.Top + r.Height();
+      TRect in;
+      if (!IntersectRect(in, src, srcRows.Bounds())) continue;
+      const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top;
+      for (int32_t y = in.Top; y < in.Bottom; ++y) {
+        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * bpp;
+        std::memcpy(d, srcRows.Row(y) + in.Left * bpp, static_cast<size_t>(in.Width()) * bpp);
+        if (t->bitCount == 32 && t->alphaFill) {
+          uint32_t* p = reinterpret_cast<uint32_t*>(d);
+          for (int32_t x = 0; x < in.Width(); ++x) p[x] |= t->alphaFill;
+        }
+      }
+    }
+    return;
+  }
+
+  // Column maps over the union of the visible rectangles.
+  TRect span{};
+  for (const TRect& r : vis) UnionRect(span, span, r);
+  AxisMap xm, ym;
+  if (usesSrc) {
+    BuildAxis(xm, span.Left - job.d.r.Left, span.Right - job.d.r.Left, dw, sw, flipX, areaMap);
+    BuildAxis(ym, span.Top - job.d.r.Top, span.Bottom - job.d.r.Top, dh, sh, flipY, areaMap);
+  }
+
+  const int32_t n = span.Width();
+  std::vector<uint32_t> S(n), P(n), D(n), D2(n), srcRow(usesSrc ? std::max(1, srcRows.width) : 1);
+  std::vector<uint8_t> keep(n), patKeep(n);
+  std::vector<uint32_t> maskRow(job.mask ? std::max(1, job.mask->width) : 1);
+  std::vector<uint64_t> acc(areaMap ? static_cast<size_t>(n) * 3 : 0);
+  std::vector<uint32_t> accOr(areaMap ? n : 0);
+  std::vector<uint64_t> wsum(areaMap ? n : 0);
+  std::vector<uint32_t> rgbRow(usesSrc ? std::max(1, srcRows.width) : 1);
+
+  for (const TRect& r : vis) {
+    const int32_t cn = r.Width();
+    const int32_t c0 = r.Left - span.Left;  // column offset into the maps
+    for (int32_t y = r.Top; y < r.Bottom; ++y) {
+      std::fill(keep.begin(), keep.begin() + cn, 0);
+      if (usesSrc) {
+        const int32_t yi = y - span.Top;
+        if (!areaMap) {
+          const int32_t sy = s.Top + ym.nearest[yi];
+          if (sy < 0 || sy >= srcRows.height) continue;
+          // Read the part of the source row the columns need.
+          int32_t lo = INT32_MAX, hi = INT32_MIN;
+          for (int32_t i = 0; i < cn; ++i) {
+            const int32_t sx = s.Left + xm.nearest[c0 + i];
+            lo = std::min(lo, sx);
+            hi = std::max(hi, sx);
+          }
+          lo = std::max(lo, 0);
+          hi = std::min(hi, srcRows.width - 1);
+          if (lo <= hi) ReadPhys(srcRows, sy, lo, hi - lo + 1, srcRow.data() + lo);
+          for (int32_t i = 0; i < cn; ++i) {
+            const int32_t sx = s.Left + xm.nearest[c0 + i];
+            if (sx < 0 || sx >= srcRows.width) {
+              keep[i] = 1;
+              S[i] = 0;
+            } else {
+              S[i] = srcRow[sx];
+            }
+          }
+          if (job.transparent) {
+            SourceRgb(srcRows, S.data(), cn, rgbRow.data(), dc->st.textColor, dc->st.bkColor);
+            for (int32_t i = 0; i < cn; ++i)
+              if (rgbRow[i] == job.transparentRgb) keep[i] = 1;
+          }
+          conv.Convert(S.data(), cn);
+        } else {
+          // Area averaging (HALFTONE) or the AND / OR of eliminated pixels.
+          std::fill(acc.begin(), acc.begin() + static_cast<size_t>(cn) * 3, 0);
+          std::fill(wsum.begin(), wsum.begin() + cn, 0);
+          std::fill(accOr.begin(), accOr.begin() + cn, scanAnd ? 0xFFFFFFFFu : 0u);
+          for (int32_t k = ym.start[yi]; k < ym.start[yi + 1]; ++k) {
+            const int32_t sy = s.Top + ym.contribs[k].index;
+            if (sy < 0 || sy >= srcRows.height) continue;
+            const int64_t wy = ym.contribs[k].weight;
+            ReadPhys(srcRows, sy, 0, srcRows.width, srcRow.data());
+            if (halftone) SourceRgb(srcRows, srcRow.data(), srcRows.width, rgbRow.data(), dc->st.textColor,
+                                    dc->st.bkColor);
+            for (int32_t i = 0; i < cn; ++i) {
+              const int32_t xi = c0 + i;
+              for (int32_t c = xm.start[xi]; c < xm.start[xi + 1]; ++c) {
+                const int32_t sx = s.Left + xm.contribs[c].index;
+                if (sx < 0 || sx >= srcRows.width) continue;
+                if (halftone) {
+                  const uint64_t w = static_cast<uint64_t>(xm.contribs[c].weight * wy);
+                  const uint32_t v = rgbRow[sx];
+                  acc[3 * i] += ((v >> 16) & 0xFF) * w;
+                  acc[3 * i + 1] += ((v >> 8) & 0xFF) * w;
+                  acc[3 * i + 2] += (v & 0xFF) * w;
+                  wsum[i] += w;
+                } else {
+                  accOr[i] = scanAnd ? (accOr[i] & srcRow[sx]) : (accOr[i] | srcRow[sx]);
+                  wsum[i] = 1;
+                }
+              }
+            }
+          }
+          for (int32_t i = 0; i < cn; ++i) {
+            if (wsum[i] == 0) {
+              keep[i] = 1;
+              S[i] = 0;
+              continue;
+            }
+            if (halftone) {
+              const uint64_t w = wsum[i], half = w / 2;
+              S[i] = static_cast<uint32_t>(((acc[3 * i] + half) / w) << 16 | ((acc[3 * i + 1] + half) / w) << 8 |
+                                           ((acc[3 * i + 2] + half) / w));
+            } else {
+              S[i] = accOr[i];
+            }
+          }
+          if (halftone)
+            conv.FromRgb(S.data(), cn);
+          else
+            conv.Convert(S.data(), cn);
+        }
+      }
+      if (usesPat) {
+        pat.Row(y, r.Left, cn, P.data(), patKeep.data());
+        if (pat.HasTransparency())
+          for (int32_t i = 0; i < cn; ++i) keep[i] |= patKeep[i];
+      }
+      if (usesDst || std::any_of(keep.begin(), keep.begin() + cn, [](uint8_t k) { return k != 0; }))
+        ReadPhys(*t, y, r.Left, cn, D.data());
+      if (job.mask) {
+        // Apply both operations, then pick per pixel by the mask bit.
+        std::copy(D.begin(), D.begin() + cn, D2.begin());
+        ApplyRop3(rop, S.data(), P.data(), D.data(), cn, vmask);
+        ApplyRop3(job.backRop, S.data(), P.data(), D2.data(), cn, vmask);
+        const int32_t my = job.maskOrg.Y + (y - job.d.r.Top);
+        const bool rowInside = my >= 0 && my < job.mask->height;
+        if (rowInside) ReadPhys(*job.mask, my, 0, job.mask->width, maskRow.data());
+        for (int32_t i = 0; i < cn; ++i) {
+          const int32_t mx = job.maskOrg.X + (r.Left + i - job.d.r.Left);
+          const bool fore = rowInside && mx >= 0 && mx < job.mask->width && (maskRow[mx] & 1);
+          if (!fore) D[i] = D2[i];
+        }
+      } else {
+        ApplyRop3(rop, S.data(), P.data(), D.data(), cn, vmask);
+      }
+      WritePhys(*t, y, r.Left, cn, D.data(), keep.data());
+    }
+  }
+}
+
+HDC__* DC(HDC dc) { return LookupDC(dc); }
+
+// The source block of a source DC: its logical block mapped by its transform.
+bool SourceBlock(HDC__* src, int32_t sx, int32_t sy, int32_t sw, int32_t sh, BlitJob& job) {
+  PixelRows* rows = src->Target();
+  if (!rows) return false;
+  DevBlock b = MapBlock(src->ToDevice(), sx, sy, sw, sh);
+  job.src = rows;
+  job.s = b.r;
+  job.srcFlipX = b.flipX;
+  job.srcFlipY = b.flipY;
+  job.srcBk = src->st.bkColor;
+  return true;
+}
+
+}  // namespace
+
+bool PatBlt(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t rop) {
+  HDC__* d = DC(dc);
+  if (!d) return false;
+  const uint8_t code = static_cast<uint8_t>(rop >> 16);
+  if (RopUsesSource(code)) return false;
+  if (width == 0 || height == 0) return true;
+  DevBlock b = MapBlock(d->ToDevice(), x, y, width, height);
+  PatFillDevice(d, Lookup<HBRUSH__>(d->st.brush, GdiKind::kBrush), b.r, code);
+  return true;
+}
+
+bool StretchBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
+                int32_t sw, int32_t sh, uint32_t rop) {
+  HDC__* d = DC(dst);
+  if (!d) return false;
+  const uint8_t code = static_cast<uint8_t>(rop >> 16);
+  if (!RopUsesSource(code)) return PatBlt(dst, x, y, width, height, rop);
+  HDC__* s = DC(src);
+  if (!s) return false;
+  if (width == 0 || height == 0 || sw == 0 || sh == 0) return true;
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, width, height);
+  job.rop = code;
+  job.stretchMode = d->st.stretchMode;
+  if (!SourceBlock(s, sx, sy, sw, sh, job)) return false;
+  RunBlit(job);
+  return true;
+}
+
+bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
+            uint32_t rop) {
+  const uint8_t code = static_cast<uint8_t>(rop >> 16);
+  if (!RopUsesSource(code)) return PatBlt(dst, x, y, width, height, rop);
+  HDC__* d = DC(dst);
+  HDC__* s = DC(src);
+  if (!d || !s) return false;
+  if (width == 0 || height == 0) return true;
+  // A copy at the same size: the source extent follows the destination's scale, so a transform
+  // on the destination alone stretches (and mirrors) as the GDI does.
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, width, height);
+  job.rop = code;
+  job.stretchMode = COLORONCOLOR;
+  if (!SourceBlock(s, sx, sy, width, height, job)) return false;
+  RunBlit(job);
+  return true;
+}
+
+int32_t StretchDIBits(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, int32_t sx, int32_t sy,
+                      int32_t sw, int32_t sh, const void* bits, const BITMAPINFO* info, uint32_t, uint32_t rop) {
+  HDC__* d = DC(dst);
+  PixelRows rows;
+  if (!d || !DibRowsFromInfo(info, bits, rows)) return 0;
+  const uint8_t code = static_cast<uint8_t>(rop >> 16);
+  if (width == 0 || height == 0 || sw == 0 || sh == 0) return 0;
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, width, height);
+  job.rop = code;
+  job.stretchMode = d->st.stretchMode;
+  // Rows are counted from the bottom of a bottom-up DIB: take the block in the DIB's own
+  // coordinates, then turn it into top-down rows. The image stays upright either way.
+  const bool bottomUp = info->bmiHeader.biHeight > 0;
+  TRect sr;
+  sr.Left = sw >= 0 ? sx : sx + sw + 1;
+  sr.Right = sw >= 0 ? sx + sw : sx + 1;
+  const int32_t r0 = sh >= 0 ? sy : sy + sh + 1, r1 = sh >= 0 ? sy + sh : sy + 1;
+  sr.Top = bottomUp ? rows.height - r1 : r0;
+  sr.Bottom = bottomUp ? rows.height - r0 : r1;
+  job.src = RopUsesSource(code) ? &rows : nullptr;
+  job.s = sr;
+  job.srcFlipX = sw < 0;
+  job.srcFlipY = sh < 0;
+  job.srcBk = d->st.bkColor;
+  RunBlit(job);
+  return std::abs(sh);
+}
+
+int32_t SetDIBitsToDevice(HDC dst, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t sx, int32_t sy,
+                          uint32_t startScan, uint32_t lines, const void* bits, const BITMAPINFO* info, uint32_t) {
+  HDC__* d = DC(dst);
+  PixelRows rows;
+  if (!d || !info || !bits) return 0;
+  // The bits hold `lines` scan lines starting at startScan (counted from the bottom for a
+  // bottom-up DIB); describe just those.
+  const bool bottomUp = info->bmiHeader.biHeight > 0;
+  const int32_t full = bottomUp ? info->bmiHeader.biHeight : -info->bmiHeader.biHeight;
+  if (lines == 0 || startScan >= static_cast<uint32_t>(full)) return 0;
+  lines = std::min<uint32_t>(lines, static_cast<uint32_t>(full) - startScan);
+  if (!DibRowsFromInfo(info, bits, rows)) return 0;
+  rows.height = static_cast<int32_t>(lines);
+  if (bottomUp) {
+    const ptrdiff_t rb = -rows.stride;
+    rows.row0 = static_cast<uint8_t*>(const_cast<void*>(bits)) + rb * (static_cast<ptrdiff_t>(lines) - 1);
+  }
+  // Source rectangle in full-image coordinates, then into the band of lines we hold.
+  const int32_t w = static_cast<int32_t>(std::min<uint32_t>(width, INT32_MAX));
+  const int32_t h = static_cast<int32_t>(std::min<uint32_t>(height, INT32_MAX));
+  TRect sr;
+  sr.Left = sx;
+  sr.Right = sx + w;
+  const int32_t topFull = bottomUp ? full - sy - h : sy;
+  const int32_t bandTop = bottomUp ? full - static_cast<int32_t>(startScan + lines) : static_cast<int32_t>(startScan);
+  sr.Top = topFull - bandTop;
+  sr.Bottom = sr.Top + h;
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, w, h);
+  job.rop = 0xCC;
+  job.src = &rows;
+  job.s = sr;
+  job.srcBk = d->st.bkColor;
+  RunBlit(job);
+  return static_cast<int32_t>(lines);
+}
+
+bool MaskBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
+             HBITMAP mask, int32_t mx, int32_t my, uint32_t rop) {
+  if (!mask) return BitBlt(dst, x, y, width, height, src, sx, sy, rop & 0x00FFFFFF);
+  HDC__* d = DC(dst);
+  HBITMAP__* m = Lookup<HBITMAP__>(mask, GdiKind::kBitmap);
+  if (!d || !m || m->rows.bitCount != 1) return false;
+  const uint8_t fore = static_cast<uint8_t>(rop >> 16), back = static_cast<uint8_t>(rop >> 24);
+  if (width == 0 || height == 0) return true;
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, width, height);
+  job.rop = fore;
+  job.backRop = back;
+  job.mask = &m->rows;
+  job.maskOrg = {mx, my};
+  job.stretchMode = COLORONCOLOR;
+  if (RopUsesSource(fore) || RopUsesSource(back)) {
+    HDC__* s = DC(src);
+    if (!s || !SourceBlock(s, sx, sy, width, height, job)) return false;
+  }
+  RunBlit(job);
+  return true;
+}
+
+bool TransparentBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
+                    int32_t sw, int32_t sh, uint32_t transparent) {
+  HDC__* d = DC(dst);
+  HDC__* s = DC(src);
+  if (!d || !s || width < 0 || height < 0 || sw < 0 || sh < 0) return false;
+  if (width == 0 || height == 0 || sw == 0 || sh == 0) return true;
+  BlitJob job;
+  job.dst = d;
+  job.d = MapBlock(d->ToDevice(), x, y, width, height);
+  job.rop = 0xCC;
+  job.stretchMode = COLORONCOLOR;
+  job.transparent = true;
+  job.transparentRgb = ColorRefToRgb(transparent) & 0xFFFFFF;
+  if (!SourceBlock(s, sx, sy, sw, sh, job)) return false;
+  RunBlit(job);
+  return true;
+}
+
+bool GradientFill(HDC dc, const TRIVERTEX* vertices, uint32_t vertexCount, const void* mesh, uint32_t meshCount,
+                  uint32_t mode) {
+  HDC__* d = DC(dc);
+  if (!d || !vertices || !mesh || (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)) return false;
+  PixelRows* t = d->Target();
+  if (!t) return false;
+  const GRADIENT_RECT* rects = static_cast<const GRADIENT_RECT*>(mesh);
+  const Affine a = d->ToDevice();
+  ColorMatcher matcher(t->colors);
+  std::vector<uint32_t> row;
+  for (uint32_t i = 0; i < meshCount; ++i) {
+    if (rects[i].UpperLeft >= vertexCount || rects[i].LowerRight >= vertexCount) return false;
+    const TRIVERTEX& v0 = vertices[rects[i].UpperLeft];
+    const TRIVERTEX& v1 = vertices[rects[i].LowerRight];
+    DevBlock b = MapBlock(a, v0.x, v0.y, v1.x - v0.x, v1.y - v0.y);
+    const bool horizontal = mode == GRADIENT_FILL_RECT_H;
+    // Colour at a position along the gradient, from the upper-left vertex to the lower-right one.
+    const bool reverse = horizontal ? (v1.x < v0.x) != b.flipX : (v1.y < v0.y) != b.flipY;
+    const int32_t len = horizontal ? b.r.Width() : b.r.Height();
+    auto colorAt = [&](int32_t k) {
+      const int64_t pos = reverse ? (len - 1 - k) : k;
+      const int64_t den = std::max(1, len);
+      auto mix = [&](uint16_t c0, uint16_t c1) {
+        return static_cast<uint32_t>(((c0 + (static_cast<int64_t>(c1) - c0) * pos / den) >> 8) & 0xFF);
+      };
+      return (mix(v0.Red, v1.Red) << 16) | (mix(v0.Green, v1.Green) << 8) | mix(v0.Blue, v1.Blue);
+    };
+    for (const TRect& r : VisibleRectsIn(d, b.r)) {
+      row.resize(r.Width());
+      for (int32_t y = r.Top; y < r.Bottom; ++y) {
+        for (int32_t x = r.Left; x < r.Right; ++x)
+          row[x - r.Left] = colorAt(horizontal ? x - b.r.Left : y - b.r.Top);
+        RgbToPhysRow(*t, row.data(), r.Width(), row.data(), matcher);
+        WritePhys(*t, y, r.Left, r.Width(), row.data());
+      }
+    }
+  }
+  return true;
+}
+
+bool AlphaBlend(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
+                int32_t sw, int32_t sh, BLENDFUNCTION blend) {
+  HDC__* d = DC(dst);
+  HDC__* s = DC(src);
+  if (!d || !s || width < 0 || height < 0 || sw < 0 || sh < 0 || blend.BlendOp != AC_SRC_OVER) return false;
+  PixelRows* t = d->Target();
+  PixelRows* srows = s->Target();
+  if (!t || !srows || width == 0 || height == 0 || sw == 0 || sh == 0) return true;
+  const DevBlock db = MapBlock(d->ToDevice(), x, y, width, height);
+  const DevBlock sb = MapBlock(s->ToDevice(), sx, sy, sw, sh);
+  const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) && srows->bitCount == 32;
+  const uint32_t ca = blend.SourceConstantAlpha;
+  // Copy the source block first: the two may share rows.
+  const int32_t bw = sb.r.Width(), bh = sb.r.Height();
+  std::vector<uint32_t> srcPhys(static_cast<size_t>(bw) * bh, 0), srcRgb(static_cast<size_t>(bw) * bh, 0);
+  std::vector<uint8_t> inside(static_cast<size_t>(bw) * bh, 0);
+  for (int32_t j = 0; j < bh; ++j) {
+    const int32_t yy = sb.r.Top + j;
+    if (yy < 0 || yy >= srows->height) continue;
+    for (int32_t i = 0; i < bw; ++i) {
+      const int32_t xx = sb.r.Left + i;
+      if (xx < 0 || xx >= srows->width) continue;
+      const size_t k = static_cast<size_t>(j) * bw + i;
+      srcPhys[k] = GetPhys(*srows, xx, yy);
+      srcRgb[k] = PhysToRgb(*srows, srcPhys[k]);
+      inside[k] = 1;
+    }
+  }
+  const bool flipX = db.flipX != sb.flipX, flipY = db.flipY != sb.flipY;
+  const int32_t dw = db.r.Width(), dh = db.r.Height();
+  ColorMatcher matcher(t->colors);
+  std::vector<uint32_t> row;
+  std::vector<uint8_t> keep;
+  for (const TRect& r : VisibleRectsIn(d, db.r)) {
+    row.resize(r.Width());
+    keep.resize(r.Width());
+    for (int32_t yy = r.Top; yy < r.Bottom; ++yy) {
+      int64_t v = yy - db.r.Top;
+      if (flipY) v = dh - 1 - v;
+      const int32_t j = NearestIndex(v, dh, bh);
+      ReadRgb(*t, yy, r.Left, r.Width(), row.data());
+      for (int32_t xx = r.Left; xx < r.Right; ++xx) {
+        int64_t u = xx - db.r.Left;
+        if (flipX) u = dw - 1 - u;
+        const int32_t i = NearestIndex(u, dw, bw);
+        const size_t k = static_cast<size_t>(j) * bw + i;
+        uint32_t& out = row[xx - r.Left];
+        keep[xx - r.Left] = !inside[k];
+        if (!inside[k]) continue;
+        const uint32_t sa = perPixel ? (srcPhys[k] >> 24) : 255;
+        const uint32_t c = srcRgb[k];
+        uint32_t res = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+          const uint32_t sc = (c >> shift) & 0xFF, dcv = (out >> shift) & 0xFF;
+          // A premultiplied source adds its value; an opaque one is weighted by the constant alpha.
+          const uint32_t srcPart = perPixel ? sc * ca / 255 : sc * ca / 255;
+          const uint32_t keepPart = dcv * (255 * 255 - sa * ca) / (255 * 255);
+          res |= std::min<uint32_t>(255, srcPart + keepPart) << shift;
+        }
+        out = res;
+      }
+      RgbToPhysRow(*t, row.data(), r.Width(), row.data(), matcher);
+      WritePhys(*t, yy, r.Left, r.Width(), row.data(), keep.data());
+    }
+  }
+  return true;
+}
