@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdi/graphics.h"
+#include "platform/gdi/pixel_format.h"
 
 class TStream;
 
@@ -55,7 +56,6 @@ class TGraphic : public TObject {
   bool modified_ = false;
 };
 
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TBitmapHandleType : uint8_t { bmDIB, bmDDB };
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 

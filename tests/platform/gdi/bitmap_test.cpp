@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/gdi/bitmap.h"
+#include "platform/gdi/framework_bitmap.h"
 #include "platform/system/streams.h"
 #include "tests/support/test_support.h"
 
@@ -265,4 +266,34 @@ TEST(TBitmapTest, ResourcesByNameAndMissingResource) {
   } catch (const EResNotFound& e) {
     EXPECT_EQ(e.Message(), "Resource NoSuchThing not found");
   }
+}
+
+TEST(TBitmapTest, EngineAdapterReachesTheBitmap) {
+  ASSERT_NE(FrameworkBitmapFactory, nullptr);
+  std::unique_ptr<TFrameworkBitmap> own = FrameworkBitmapFactory(nullptr);
+  own->SetSize(4, 3);
+  own->SetPixelFormat(pf8bit);
+  EXPECT_EQ(own->Bitmap()->PixelFormat(), pf8bit);
+  EXPECT_EQ(own->ColorCount(), 256);
+  uint32_t grey[3] = {0x000000, 0x010101, 0x020202};
+  own->SetColors(0, 3, grey);
+  uint32_t back[3];
+  own->GetColors(0, 3, back);
+  EXPECT_EQ(back[2], 0x020202u);
+  static_cast<uint8_t*>(own->ScanLine(2))[0] = 2;
+  EXPECT_EQ(own->Canvas()->Pixels(0, 2), static_cast<TColor>(0x020202));
+  // The flip maps logical row y to row Height - 1 - y.
+  own->SetPixelFormat(pf24bit);
+  own->SetCanvasFlip(true, 3);
+  own->Canvas()->SetPixels(0, 0, clRed);
+  const uint8_t* bottom = static_cast<uint8_t*>(own->ScanLine(2));
+  EXPECT_EQ(bottom[2], 255);
+  own->SetCanvasFlip(false, 3);
+  EXPECT_EQ(own->Canvas()->Pixels(0, 2), clRed);
+
+  auto mine = std::make_unique<TBitmap>(2, 2);
+  std::unique_ptr<TFrameworkBitmap> wrapped = FrameworkBitmapFactory(mine.get());
+  EXPECT_EQ(wrapped->Bitmap(), mine.get());
+  wrapped.reset();
+  EXPECT_EQ(mine->Width(), 2);  // the adapter does not own the caller's bitmap
 }
