@@ -48,3 +48,131 @@ COLORREF ColorToRGB(TColor color) {
   if (color < 0) return GetSysColor(color & 0xFF);
   return static_cast<COLORREF>(color);
 }
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/system/exception.h"
+
+namespace {
+
+struct ColorName {
+  TColor color;
+  const char* name;
+};
+
+// The framework's colour constants, in its own order.
+constexpr ColorName kColorNames[] = {
+    {clBlack, "clBlack"},
+    {clMaroon, "clMaroon"},
+    {clGreen, "clGreen"},
+    {clOlive, "clOlive"},
+    {clNavy, "clNavy"},
+    {clPurple, "clPurple"},
+    {clTeal, "clTeal"},
+    {clGray, "clGray"},
+    {clSilver, "clSilver"},
+    {clRed, "clRed"},
+    {clLime, "clLime"},
+    {clYellow, "clYellow"},
+    {clBlue, "clBlue"},
+    {clFuchsia, "clFuchsia"},
+    {clAqua, "clAqua"},
+    {clWhite, "clWhite"},
+    {clMoneyGreen, "clMoneyGreen"},
+    {clSkyBlue, "clSkyBlue"},
+    {clCream, "clCream"},
+    {clMedGray, "clMedGray"},
+    {clActiveBorder, "clActiveBorder"},
+    {clActiveCaption, "clActiveCaption"},
+    {clAppWorkSpace, "clAppWorkSpace"},
+    {clBackground, "clBackground"},
+    {clBtnFace, "clBtnFace"},
+    {clBtnHighlight, "clBtnHighlight"},
+    {clBtnShadow, "clBtnShadow"},
+    {clBtnText, "clBtnText"},
+    {clCaptionText, "clCaptionText"},
+    {clDefault, "clDefault"},
+    {clGradientActiveCaption, "clGradientActiveCaption"},
+    {clGradientInactiveCaption, "clGradientInactiveCaption"},
+    {clGrayText, "clGrayText"},
+    {clHighlight, "clHighlight"},
+    {clHighlightText, "clHighlightText"},
+    {clHotLight, "clHotLight"},
+    {clInactiveBorder, "clInactiveBorder"},
+    {clInactiveCaption, "clInactiveCaption"},
+    {clInactiveCaptionText, "clInactiveCaptionText"},
+    {clInfoBk, "clInfoBk"},
+    {clInfoText, "clInfoText"},
+    {clMenu, "clMenu"},
+    {clMenuBar, "clMenuBar"},
+    {clMenuHighlight, "clMenuHighlight"},
+    {clMenuText, "clMenuText"},
+    {clNone, "clNone"},
+    {clScrollBar, "clScrollBar"},
+    {cl3DDkShadow, "cl3DDkShadow"},
+    {cl3DLight, "cl3DLight"},
+    {clWindow, "clWindow"},
+    {clWindowFrame, "clWindowFrame"},
+    {clWindowText, "clWindowText"},
+};
+
+bool SameText(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return i == a.size() && b[i] == 0;
+}
+
+}  // namespace
+
+bool ColorToIdent(TColor color, std::string& ident) {
+  for (const ColorName& c : kColorNames)
+    if (c.color == color) {
+      ident = c.name;
+      return true;
+    }
+  return false;
+}
+
+bool IdentToColor(const std::string& ident, TColor& color) {
+  for (const ColorName& c : kColorNames)
+    if (SameText(ident, c.name)) {
+      color = c.color;
+      return true;
+    }
+  return false;
+}
+
+std::string ColorToString(TColor color) {
+  std::string ident;
+  if (ColorToIdent(color, ident)) return ident;
+  return Format("$%.8X", static_cast<uint32_t>(color));
+}
+
+TColor StringToColor(const std::string& text) {
+  TColor color;
+  if (IdentToColor(text, color)) return color;
+  // The framework's integer syntax: an optional sign, then decimal digits or "$"/"0x" and hex digits.
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  const std::string digits = text.substr(i);
+  bool ok = !digits.empty();
+  for (char ch : digits) ok = ok && (base == 16 ? std::isxdigit(static_cast<unsigned char>(ch)) : std::isdigit(static_cast<unsigned char>(ch)));
+  errno = 0;
+  const unsigned long long v = ok ? std::strtoull(digits.c_str(), nullptr, base) : 0;
+  if (!ok || errno == ERANGE || v > (base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0)))
+    throw EConvertError(Format("'%s' is not a valid integer value", text.c_str()));
+  const int64_t signedValue = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+  return static_cast<TColor>(static_cast<uint32_t>(signedValue));
+}

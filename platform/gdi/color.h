@@ -3,6 +3,7 @@
 // has 0xFF in the top byte and the system colour index in the low byte; clNone and clDefault are
 // two special values.
 #include <cstdint>
+#include <string>
 
 using TColor = int32_t;
 using COLORREF = uint32_t;
@@ -91,3 +92,13 @@ constexpr TColor clDefault = 0x20000000;
 COLORREF GetSysColor(int32_t index);
 // An RGB colour as is; a system colour resolved through the system colour table.
 COLORREF ColorToRGB(TColor color);
+
+// The framework's colour names: ColorToIdent gives "clRed" for a named colour (false otherwise);
+// IdentToColor the reverse, by name without regard to case.
+bool ColorToIdent(TColor color, std::string& ident);
+bool IdentToColor(const std::string& ident, TColor& color);
+// A named colour as its name, any other as "$" and eight hexadecimal digits ("$00BBGGRR").
+std::string ColorToString(TColor color);
+// A colour name, or a number ("$00FF0000", "0x...", decimal); raises EConvertError
+// "'%s' is not a valid integer value" for anything else.
+TColor StringToColor(const std::string& text);

@@ -275,16 +275,18 @@ QPainterPath FillPathToMaskBounds(const QPainterPath& p, TRect& bounds) {
   return p;
 }
 
-// Fills a path with the brush and strokes an outline with the pen, each pixel once.
+// Fills a path with the brush and strokes an outline with the pen, each pixel once. A path
+// through pixel centres (centred = true) is nudged by a fraction of a pixel so the filler, which
+// samples pixel centres, puts the pixels on the path itself inside.
 void FillAndStroke(HDC__* d, const QPainterPath* fill, const PenInfo& pen, const CoverageMask& penOn,
-                   const CoverageMask& penOff) {
+                   const CoverageMask& penOff, bool centred = false) {
   if (fill) {
     HBRUSH__* brush = BrushOf(d);
     if (brush->style != BS_NULL) {
       TRect bounds;
       FillPathToMaskBounds(*fill, bounds);
       MaskCanvas mc(d, bounds);
-      mc.Fill(*fill);
+      mc.Fill(centred ? fill->translated(-1.0 / 64, -1.0 / 64) : *fill);
       CoverageMask m;
       mc.Into(m);
       Subtract(m, penOn);
@@ -367,7 +369,7 @@ void DrawArcShape(HDC__* d, int32_t l, int32_t t, int32_t r, int32_t b, int32_t 
   }
   CoverageMask on, off;
   if (pen.draws) StrokePath(d, pen, outline, on, off);
-  FillAndStroke(d, kind == ArcKind::kArc ? nullptr : &outline, pen, on, off);
+  FillAndStroke(d, kind == ArcKind::kArc ? nullptr : &outline, pen, on, off, true);
 }
 
 // Polygon and polyline vertices in device space.
@@ -525,7 +527,7 @@ bool Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom)
       mc.Into(on);
     }
   }
-  FillAndStroke(d, &fill, pen, on, off);
+  FillAndStroke(d, &fill, pen, on, off, true);
   return true;
 }
 
@@ -546,7 +548,7 @@ bool Ellipse(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   }
   CoverageMask on, off;
   if (pen.draws) StrokePath(d, pen, path, on, off);
-  FillAndStroke(d, &path, pen, on, off);
+  FillAndStroke(d, &path, pen, on, off, true);
   return true;
 }
 
@@ -567,7 +569,7 @@ bool RoundRect(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom,
     path.addRoundedRect(r, w / 2, h / 2);
   CoverageMask on, off;
   if (pen.draws) StrokePath(d, pen, path, on, off);
-  FillAndStroke(d, &path, pen, on, off);
+  FillAndStroke(d, &path, pen, on, off, true);
   return true;
 }
 

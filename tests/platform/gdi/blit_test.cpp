@@ -1,0 +1,421 @@
+// Block transfers: raster operations on known pixel pairs, stretch modes, mirroring, overlapping
+// copies, DIB rows, monochrome conversions, masks, clipping and transforms.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/packed_dib.h"
+
+namespace {
+
+// A memory DC over a 24-bit top-down DIB section, for direct pixel checks.
+class Surface {
+ public:
+  Surface(int w, int h, int bits = 24) : w_(w), h_(h) {
+    // Header and a black-and-white table (for a 1-bit surface).
+    std::vector<uint8_t> buf(sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD));
+    BITMAPINFO* bi = reinterpret_cast<BITMAPINFO*>(buf.data());
+    bi->bmiHeader = BITMAPINFOHEADER{};
+    bi->bmiHeader.biWidth = w;
+    bi->bmiHeader.biHeight = -h;
+    bi->bmiHeader.biBitCount = static_cast<uint16_t>(bits);
+    bi->bmiHeader.biClrUsed = bits == 1 ? 2 : 0;
+    bi->bmiColors[0] = {0, 0, 0, 0};
+    (&bi->bmiColors[0])[1] = {255, 255, 255, 0};
+    bmp_ = CreateDIBSection(nullptr, bi, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    dc_ = CreateCompatibleDC(nullptr);
+    old_ = SelectObject(dc_, bmp_);
+  }
+  ~Surface() {
+    SelectObject(dc_, old_);
+    DeleteDC(dc_);
+    DeleteObject(bmp_);
+  }
+  HDC dc() const { return dc_; }
+  HBITMAP bitmap() const { return bmp_; }
+  void Fill(COLORREF c) {
+    HBRUSH b = CreateSolidBrush(c);
+    TRect r{0, 0, w_, h_};
+    FillRect(dc_, &r, b);
+    DeleteObject(b);
+  }
+  COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
+  void Set(int x, int y, COLORREF c) { SetPixel(dc_, x, y, c); }
+
+ private:
+  int w_, h_;
+  void* bits_ = nullptr;
+  HBITMAP bmp_;
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+}  // namespace
+
+TEST(BlitTest, RasterOperationsOnKnownPairs) {
+  const COLORREF S = 0x00F0CC0F, D = 0x003355AA, P = 0x0055AA33;
+  struct Case {
+    uint32_t rop;
+    COLORREF expected;
+  } cases[] = {
+      {SRCCOPY, S},
+      {SRCPAINT, S | D},
+      {SRCAND, S & D},
+      {SRCINVERT, S ^ D},
+      {SRCERASE, S & (~D & 0xFFFFFF)},
+      {NOTSRCCOPY, ~S & 0xFFFFFF},
+      {NOTSRCERASE, ~(S | D) & 0xFFFFFF},
+      {MERGECOPY, S & P},
+      {MERGEPAINT, (~S & 0xFFFFFF) | D},
+      {DSTINVERT, ~D & 0xFFFFFF},
+      {PATCOPY, P},
+      {PATINVERT, P ^ D},
+      {BLACKNESS, 0},
+      {WHITENESS, 0xFFFFFF},
+      {0x00E20746, (S & P) | (~S & D & 0xFFFFFF)},  // pattern where the source is set
+  };
+  Surface src(2, 1), dst(2, 1);
+  src.Fill(S);
+  HBRUSH brush = CreateSolidBrush(P);
+  for (const Case& c : cases) {
+    dst.Fill(D);
+    HGDIOBJ old = SelectObject(dst.dc(), brush);
+    ASSERT_TRUE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 0, 0, c.rop)) << std::hex << c.rop;
+    SelectObject(dst.dc(), old);
+    EXPECT_EQ(dst.At(0, 0), c.expected) << std::hex << c.rop;
+    EXPECT_EQ(dst.At(1, 0), D) << std::hex << c.rop;  // outside the block
+  }
+  DeleteObject(brush);
+}
+
+TEST(BlitTest, RasterOperationsWorkOnPaletteIndexes) {
+  // On a 1-bit bitmap the operations combine the bits: SRCINVERT twice restores.
+  Surface mono(8, 1, 1), src(8, 1, 1);
+  mono.Fill(0);
+  src.Fill(0);
+  src.Set(3, 0, 0xFFFFFF);
+  BitBlt(mono.dc(), 0, 0, 8, 1, src.dc(), 0, 0, SRCINVERT);
+  EXPECT_EQ(mono.At(3, 0), 0xFFFFFFu);
+  EXPECT_EQ(mono.At(2, 0), 0u);
+  BitBlt(mono.dc(), 0, 0, 8, 1, src.dc(), 0, 0, SRCINVERT);
+  EXPECT_EQ(mono.At(3, 0), 0u);
+}
+
+TEST(BlitTest, HalftoneShrinkAverages) {
+  Surface src(4, 2), dst(2, 1);
+  src.Fill(RGB(0, 0, 0));
+  // Left 2 x 2 block: two white, two black; right block: all red 200.
+  src.Set(0, 0, RGB(255, 255, 255));
+  src.Set(1, 1, RGB(255, 255, 255));
+  for (int x = 2; x < 4; ++x)
+    for (int y = 0; y < 2; ++y) src.Set(x, y, RGB(200, 0, 0));
+  SetStretchBltMode(dst.dc(), HALFTONE);
+  StretchBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 4, 2, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(128, 128, 128));
+  EXPECT_EQ(dst.At(1, 0), RGB(200, 0, 0));
+  // The same shrink without averaging picks source pixels.
+  SetStretchBltMode(dst.dc(), COLORONCOLOR);
+  StretchBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 4, 2, SRCCOPY);
+  const COLORREF p = dst.At(0, 0);
+  EXPECT_TRUE(p == RGB(255, 255, 255) || p == 0) << std::hex << p;
+}
+
+TEST(BlitTest, NegativeExtentsMirror) {
+  Surface src(3, 2), dst(3, 2);
+  const COLORREF c[3] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+  for (int x = 0; x < 3; ++x) {
+    src.Set(x, 0, c[x]);
+    src.Set(x, 1, c[x] / 2);
+  }
+  // Horizontal: the pixel at x = 2 going left.
+  StretchBlt(dst.dc(), 2, 0, -3, 2, src.dc(), 0, 0, 3, 2, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), c[2]);
+  EXPECT_EQ(dst.At(2, 0), c[0]);
+  // Vertical, by a negative source extent.
+  StretchBlt(dst.dc(), 0, 0, 3, 2, src.dc(), 0, 1, 3, -2, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), c[0] / 2);
+  EXPECT_EQ(dst.At(0, 1), c[0]);
+  // Both negative: no mirroring.
+  StretchBlt(dst.dc(), 2, 0, -3, 2, src.dc(), 2, 0, -3, 2, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), c[0]);
+}
+
+TEST(BlitTest, OverlappingCopyInsideOneBitmap) {
+  Surface s(6, 1);
+  for (int x = 0; x < 6; ++x) s.Set(x, 0, RGB(x * 10, 0, 0));
+  BitBlt(s.dc(), 1, 0, 5, 1, s.dc(), 0, 0, SRCCOPY);
+  for (int x = 1; x < 6; ++x) EXPECT_EQ(s.At(x, 0), RGB((x - 1) * 10, 0, 0));
+  BitBlt(s.dc(), 0, 0, 5, 1, s.dc(), 1, 0, SRCCOPY);
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(s.At(x, 0), RGB(x * 10, 0, 0));
+}
+
+TEST(BlitTest, SourceOutsideTheBitmapLeavesTheDestination) {
+  Surface src(2, 2), dst(4, 4);
+  src.Fill(RGB(1, 2, 3));
+  dst.Fill(RGB(9, 9, 9));
+  BitBlt(dst.dc(), 0, 0, 4, 4, src.dc(), -1, -1, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(9, 9, 9));
+  EXPECT_EQ(dst.At(1, 1), RGB(1, 2, 3));
+  EXPECT_EQ(dst.At(2, 2), RGB(1, 2, 3));
+  EXPECT_EQ(dst.At(3, 3), RGB(9, 9, 9));
+}
+
+TEST(BlitTest, OneBitDibHasTwoEntryPalette) {
+  std::vector<uint8_t> buf(sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD));
+  BITMAPINFO* bi = reinterpret_cast<BITMAPINFO*>(buf.data());
+  bi->bmiHeader = BITMAPINFOHEADER{};
+  bi->bmiHeader.biWidth = 8;
+  bi->bmiHeader.biHeight = 1;
+  bi->bmiHeader.biBitCount = 1;
+  RGBQUAD* colors = bi->bmiColors;
+  colors[0] = {0, 0, 255, 0};  // red
+  colors[1] = {255, 0, 0, 0};  // blue
+  void* bits = nullptr;
+  HBITMAP h = CreateDIBSection(nullptr, bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(h, nullptr);
+  static_cast<uint8_t*>(bits)[0] = 0x80;
+  DIBSECTION ds;
+  ASSERT_EQ(GetObject(h, sizeof ds, &ds), static_cast<int32_t>(sizeof ds));
+  EXPECT_EQ(ds.dsBm.bmBitsPixel, 1);
+  EXPECT_EQ(ds.dsBm.bmBits, bits);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, h);
+  RGBQUAD table[4];
+  EXPECT_EQ(GetDIBColorTable(dc, 0, 4, table), 2u);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(255, 0, 0));
+  // A 1-bit source draws with its own colours on a colour destination.
+  Surface dst(8, 1);
+  BitBlt(dst.dc(), 0, 0, 8, 1, dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(dst.At(5, 0), RGB(255, 0, 0));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(h);
+}
+
+TEST(BlitTest, MonochromeDeviceBitmapsUseTheDcColours) {
+  HBITMAP mask = CreateBitmap(4, 1, 1, 1, nullptr);
+  HDC mdc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(mdc, mask);
+  // Colour to monochrome: the source's background colour becomes 1, everything else 0.
+  Surface src(4, 1);
+  src.Fill(RGB(10, 20, 30));
+  src.Set(1, 0, RGB(255, 0, 255));
+  SetBkColor(src.dc(), RGB(255, 0, 255));
+  BitBlt(mdc, 0, 0, 4, 1, src.dc(), 0, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(mdc, 1, 0), 0xFFFFFFu);
+  EXPECT_EQ(GetPixel(mdc, 0, 0), 0u);
+  // Monochrome to colour: 0 takes the text colour, 1 the background colour.
+  Surface dst(4, 1);
+  SetTextColor(dst.dc(), RGB(1, 1, 1));
+  SetBkColor(dst.dc(), RGB(200, 100, 50));
+  BitBlt(dst.dc(), 0, 0, 4, 1, mdc, 0, 0, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(1, 1, 1));
+  EXPECT_EQ(dst.At(1, 0), RGB(200, 100, 50));
+  // The mask trick of transparent drawing: AND the mask, then OR the sprite with black there.
+  SelectObject(mdc, old);
+  DeleteDC(mdc);
+  DeleteObject(mask);
+}
+
+TEST(BlitTest, MaskBltPicksOperationByMaskBit) {
+  Surface src(2, 1), dst(2, 1);
+  src.Fill(RGB(0, 255, 0));
+  dst.Fill(RGB(0, 0, 255));
+  const uint16_t maskBits[1] = {0x0080};  // pixel 0 set (rows padded to 16 bits, high bit first)
+  HBITMAP mask = CreateBitmap(2, 1, 1, 1, maskBits);
+  ASSERT_TRUE(MaskBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, mask, 0, 0, MAKEROP4(SRCCOPY, 0x00AA0029)));
+  EXPECT_EQ(dst.At(0, 0), RGB(0, 255, 0));
+  EXPECT_EQ(dst.At(1, 0), RGB(0, 0, 255));
+  DeleteObject(mask);
+}
+
+TEST(BlitTest, StretchDibitsCountsRowsFromTheBottomOfBottomUpDibs) {
+  // A 1 x 3 bottom-up 24-bit DIB: memory rows bottom, middle, top.
+  uint8_t bits[3 * 4] = {};
+  bits[2] = 10;        // bottom row red 10
+  bits[4 + 2] = 20;    // middle
+  bits[8 + 2] = 30;    // top
+  BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 1;
+  bi.bmiHeader.biHeight = 3;
+  bi.bmiHeader.biBitCount = 24;
+  Surface dst(1, 3);
+  EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 1, 3, 0, 0, 1, 3, bits, &bi, DIB_RGB_COLORS, SRCCOPY), 3);
+  EXPECT_EQ(dst.At(0, 0), RGB(30, 0, 0));
+  EXPECT_EQ(dst.At(0, 2), RGB(10, 0, 0));
+  // The lowest source row alone (y = 0 from the bottom).
+  dst.Fill(0);
+  StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, bits, &bi, DIB_RGB_COLORS, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(10, 0, 0));
+  // Top-down: the first row in memory is the top.
+  bi.bmiHeader.biHeight = -3;
+  StretchDIBits(dst.dc(), 0, 0, 1, 1, 0, 0, 1, 1, bits, &bi, DIB_RGB_COLORS, SRCCOPY);
+  EXPECT_EQ(dst.At(0, 0), RGB(10, 0, 0));
+  // SRCINVERT twice restores.
+  StretchDIBits(dst.dc(), 0, 0, 1, 3, 0, 0, 1, 3, bits, &bi, DIB_RGB_COLORS, SRCINVERT);
+  StretchDIBits(dst.dc(), 0, 0, 1, 3, 0, 0, 1, 3, bits, &bi, DIB_RGB_COLORS, SRCINVERT);
+  EXPECT_EQ(dst.At(0, 0), RGB(10, 0, 0));
+}
+
+TEST(BlitTest, InvalidDibHeadersAreRefused) {
+  uint8_t bits[64] = {};
+  Surface dst(2, 2);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = 2;
+  for (uint16_t depth : {0, 2, 7, 48}) {
+    bi.bmiHeader.biBitCount = depth;
+    EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 2, 2, 0, 0, 2, 2, bits, &bi, 0, SRCCOPY), 0) << depth;
+  }
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RLE8;
+  EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 2, 2, 0, 0, 2, 2, bits, &bi, 0, SRCCOPY), 0);
+  EXPECT_EQ(StretchDIBits(dst.dc(), 0, 0, 2, 2, 0, 0, 2, 2, nullptr, nullptr, 0, SRCCOPY), 0);
+  bi.bmiHeader.biCompression = BI_RGB;
+  bi.bmiHeader.biWidth = 1 << 30;
+  bi.bmiHeader.biHeight = 1 << 30;
+  void* out = nullptr;
+  EXPECT_EQ(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0), nullptr);
+  EXPECT_EQ(out, nullptr);
+}
+
+TEST(BlitTest, ClipRegionLimitsTheCopy) {
+  Surface src(4, 4), dst(4, 4);
+  src.Fill(RGB(255, 0, 0));
+  dst.Fill(0);
+  HRGN clip = CreateRectRgn(1, 1, 3, 3);
+  SelectClipRgn(dst.dc(), clip);
+  DeleteObject(clip);  // the DC keeps its own copy
+  BitBlt(dst.dc(), 0, 0, 4, 4, src.dc(), 0, 0, SRCCOPY);
+  EXPECT_EQ(dst.At(1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(dst.At(2, 2), RGB(255, 0, 0));
+  SelectClipRgn(dst.dc(), nullptr);
+  EXPECT_EQ(dst.At(0, 0), 0u);
+  EXPECT_EQ(dst.At(3, 3), 0u);
+}
+
+TEST(BlitTest, WorldTransformFlipsAndTranslates) {
+  Surface src(1, 3), dst(1, 3);
+  for (int y = 0; y < 3; ++y) src.Set(0, y, RGB(y * 50, 0, 0));
+  SetGraphicsMode(dst.dc(), GM_ADVANCED);
+  XFORM flip;
+  flip.eM22 = -1;
+  flip.eDy = 2;
+  ASSERT_TRUE(SetWorldTransform(dst.dc(), &flip));
+  BitBlt(dst.dc(), 0, 0, 1, 3, src.dc(), 0, 0, SRCCOPY);
+  // Logical row 0 lands on device row 2.
+  SetPixel(dst.dc(), 0, 0, RGB(0, 0, 7));
+  ModifyWorldTransform(dst.dc(), nullptr, MWT_IDENTITY);
+  EXPECT_EQ(dst.At(0, 2), RGB(0, 0, 7));
+  EXPECT_EQ(dst.At(0, 1), RGB(50, 0, 0));
+  EXPECT_EQ(dst.At(0, 0), RGB(100, 0, 0));
+  // A viewport origin moves drawing.
+  SetViewportOrgEx(dst.dc(), 0, 1, nullptr);
+  SetPixel(dst.dc(), 0, 0, RGB(1, 2, 3));
+  SetViewportOrgEx(dst.dc(), 0, 0, nullptr);
+  EXPECT_EQ(dst.At(0, 1), RGB(1, 2, 3));
+  // The transform needs the advanced mode.
+  SetGraphicsMode(dst.dc(), GM_COMPATIBLE);
+  EXPECT_FALSE(SetWorldTransform(dst.dc(), &flip));
+}
+
+TEST(BlitTest, SaveAndRestoreState) {
+  Surface s(2, 2);
+  const int32_t level = SaveDC(s.dc());
+  EXPECT_EQ(level, 1);
+  SetTextColor(s.dc(), RGB(1, 2, 3));
+  SetROP2(s.dc(), R2_XORPEN);
+  HRGN clip = CreateRectRgn(0, 0, 1, 1);
+  SelectClipRgn(s.dc(), clip);
+  DeleteObject(clip);
+  EXPECT_TRUE(RestoreDC(s.dc(), -1));
+  EXPECT_EQ(GetTextColor(s.dc()), 0u);
+  EXPECT_EQ(GetROP2(s.dc()), R2_COPYPEN);
+  TRect box;
+  EXPECT_EQ(GetClipBox(s.dc(), &box), SIMPLEREGION);
+  EXPECT_EQ(box, Rect(0, 0, 2, 2));
+  EXPECT_FALSE(RestoreDC(s.dc(), 1));  // nothing left to restore
+}
+
+TEST(BlitTest, PackedDibRoundTripAndHostileBlocks) {
+  Surface s(3, 2);
+  s.Fill(RGB(5, 6, 7));
+  s.Set(2, 1, RGB(200, 100, 0));
+  for (bool topDown : {false, true}) {
+    std::vector<uint8_t> packed = PackedDIBFromBitmap(s.bitmap(), 24, topDown);
+    ASSERT_FALSE(packed.empty());
+    const BITMAPINFO* info = nullptr;
+    const void* bits = nullptr;
+    ASSERT_TRUE(ParsePackedDIB(packed.data(), packed.size(), &info, &bits));
+    EXPECT_EQ(info->bmiHeader.biHeight, topDown ? -2 : 2);
+    HBITMAP copy = BitmapFromPackedDIB(packed.data(), packed.size());
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, copy);
+    EXPECT_EQ(GetPixel(dc, 2, 1), RGB(200, 100, 0));
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(5, 6, 7));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(copy);
+    // Every truncation is refused.
+    for (size_t n : {size_t{0}, size_t{10}, size_t{40}, packed.size() - 1})
+      EXPECT_EQ(BitmapFromPackedDIB(packed.data(), n), nullptr) << n;
+  }
+  std::vector<uint8_t> packed = PackedDIBFromBitmap(s.bitmap(), 8);
+  BITMAPINFOHEADER h;
+  std::memcpy(&h, packed.data(), sizeof h);
+  h.biClrUsed = 1u << 31;  // a colour count beyond the block: the table is the full 256 then
+  std::memcpy(packed.data(), &h, sizeof h);
+  EXPECT_NE(BitmapFromPackedDIB(packed.data(), packed.size()), nullptr);
+  h.biSize = 1u << 30;
+  std::memcpy(packed.data(), &h, sizeof h);
+  EXPECT_EQ(BitmapFromPackedDIB(packed.data(), packed.size()), nullptr);
+}
+
+TEST(BlitTest, GetAndSetDibitsConvert) {
+  Surface s(2, 2);
+  s.Fill(RGB(255, 255, 255));
+  s.Set(0, 1, 0);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = 2;  // bottom-up: line 0 is the bottom row
+  bi.bmiHeader.biBitCount = 32;
+  uint32_t px[4] = {};
+  EXPECT_EQ(GetDIBits(s.dc(), s.bitmap(), 0, 2, px, &bi, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0u);           // bottom-left
+  EXPECT_EQ(px[2] & 0xFFFFFF, 0xFFFFFFu);    // top-left
+  px[3] = 0x000000FF;  // top-right becomes blue
+  EXPECT_EQ(SetDIBits(s.dc(), s.bitmap(), 0, 2, px, &bi, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(s.At(1, 0), RGB(0, 0, 255));
+}
+
+TEST(BlitTest, SurfaceDcDrawsOnCallerRows) {
+  // A window surface: 32-bit rows with an opaque fourth byte.
+  std::vector<uint32_t> rows(4 * 3, 0xFF000000);
+  HDC dc = CreateSurfaceDC(rows.data(), 4, 3, 16, 32, nullptr, 0, true);
+  ASSERT_NE(dc, nullptr);
+  HBRUSH b = CreateSolidBrush(RGB(255, 0, 0));
+  TRect r{1, 1, 3, 2};
+  FillRect(dc, &r, b);
+  EXPECT_EQ(rows[4 + 1], 0xFFFF0000u);
+  EXPECT_EQ(rows[4 + 3], 0xFF000000u);
+  // XOR drawn twice leaves the surface as it was.
+  PatBlt(dc, 0, 0, 4, 3, DSTINVERT);
+  PatBlt(dc, 0, 0, 4, 3, DSTINVERT);
+  EXPECT_EQ(rows[4 + 1], 0xFFFF0000u);
+  DeleteObject(b);
+  DeleteDC(dc);
+}
+
+TEST(BlitTest, StaleHandlesFail) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  DeleteDC(dc);
+  EXPECT_FALSE(DeleteDC(dc));
+  EXPECT_FALSE(BitBlt(dc, 0, 0, 1, 1, dc, 0, 0, SRCCOPY));
+  HBRUSH b = CreateSolidBrush(0);
+  EXPECT_TRUE(DeleteObject(b));
+  EXPECT_FALSE(DeleteObject(b));
+  EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);
+}

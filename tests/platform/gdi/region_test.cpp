@@ -1,0 +1,131 @@
+// Regions: shapes, combination, offset, hit tests, bounding boxes, region data and clipping.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/gdi/bitmap.h"
+
+namespace {
+
+// The region as a picture: '#' where PtInRegion holds, over [0, w) x [0, h).
+std::string Grid(HRGN r, int w, int h) {
+  std::string s;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) s += PtInRegion(r, x, y) ? '#' : '.';
+    s += '\n';
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST(RegionTest, CombineModes) {
+  HRGN a = CreateRectRgn(0, 0, 3, 2), b = CreateRectRgn(2, 1, 5, 3), out = CreateRectRgn(0, 0, 0, 0);
+  struct Case {
+    int mode;
+    const char* grid;
+    int kind;
+  } cases[] = {
+      {RGN_OR, "###..\n#####\n..###\n", COMPLEXREGION},
+      {RGN_AND, ".....\n..#..\n.....\n", SIMPLEREGION},
+      {RGN_XOR, "###..\n##.##\n..###\n", COMPLEXREGION},
+      {RGN_DIFF, "###..\n##...\n.....\n", COMPLEXREGION},
+      {RGN_COPY, "###..\n###..\n.....\n", SIMPLEREGION},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << c.mode;
+    EXPECT_EQ(Grid(out, 5, 3), c.grid) << c.mode;
+  }
+  EXPECT_EQ(CombineRgn(out, a, CreateRectRgn(5, 5, 6, 6), RGN_AND), NULLREGION);
+  EXPECT_EQ(CombineRgn(out, a, b, 99), ERROR);
+  for (HRGN r : {a, b, out}) DeleteObject(r);
+}
+
+TEST(RegionTest, EllipseRoundRectAndPolygon) {
+  HRGN e = CreateEllipticRgn(0, 0, 8, 6);
+  EXPECT_TRUE(PtInRegion(e, 4, 3));
+  EXPECT_FALSE(PtInRegion(e, 0, 0));
+  EXPECT_FALSE(PtInRegion(e, 7, 5));
+  EXPECT_FALSE(PtInRegion(e, 8, 3));  // the right edge is outside
+  TRect box;
+  GetRgnBox(e, &box);
+  EXPECT_EQ(box.Left, 0);
+  EXPECT_LE(box.Right, 8);
+  HRGN rr = CreateRoundRectRgn(0, 0, 10, 10, 6, 6);
+  EXPECT_FALSE(PtInRegion(rr, 0, 0));
+  EXPECT_TRUE(PtInRegion(rr, 5, 0));
+  EXPECT_TRUE(PtInRegion(rr, 0, 5));
+  // A five-pointed star: its middle is filled with winding, a hole with alternate.
+  const TPoint star[5] = {{10, 0}, {16, 20}, {0, 7}, {20, 7}, {4, 20}};
+  HRGN alt = CreatePolygonRgn(star, 5, ALTERNATE), wind = CreatePolygonRgn(star, 5, WINDING);
+  EXPECT_FALSE(PtInRegion(alt, 10, 11));
+  EXPECT_TRUE(PtInRegion(wind, 10, 11));
+  EXPECT_TRUE(PtInRegion(alt, 10, 3));
+  // A square polygon covers its pixels without the right and bottom edges.
+  const TPoint sq[4] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  HRGN s = CreatePolygonRgn(sq, 4, ALTERNATE);
+  EXPECT_EQ(Grid(s, 5, 5), "####.\n####.\n####.\n####.\n.....\n");
+  for (HRGN r : {e, rr, alt, wind, s}) DeleteObject(r);
+}
+
+TEST(RegionTest, OffsetBoxAndEquality) {
+  HRGN a = CreateRectRgn(1, 1, 3, 3), b = CreateRectRgn(3, 4, 5, 6);
+  OffsetRgn(a, 2, 3);
+  EXPECT_TRUE(EqualRgn(a, b));
+  TRect box;
+  EXPECT_EQ(GetRgnBox(a, &box), SIMPLEREGION);
+  EXPECT_EQ(box, Rect(3, 4, 5, 6));
+  TRect probe{0, 0, 4, 5};
+  EXPECT_TRUE(RectInRegion(a, &probe));
+  SetRectRgn(a, 0, 0, 0, 0);
+  EXPECT_EQ(GetRgnBox(a, &box), NULLREGION);
+  DeleteObject(a);
+  DeleteObject(b);
+}
+
+TEST(RegionTest, RegionDataRoundTripAndHostileCounts) {
+  HRGN a = CreateRectRgn(0, 0, 2, 2), b = CreateRectRgn(4, 0, 6, 2);
+  CombineRgn(a, a, b, RGN_OR);
+  const uint32_t need = GetRegionData(a, 0, nullptr);
+  std::vector<uint8_t> buf(need);
+  RGNDATA* data = reinterpret_cast<RGNDATA*>(buf.data());
+  ASSERT_EQ(GetRegionData(a, need, data), need);
+  EXPECT_EQ(data->rdh.nCount, 2u);
+  HRGN c = ExtCreateRegion(nullptr, need, data);
+  EXPECT_TRUE(EqualRgn(a, c));
+  // A count larger than the block holds is refused.
+  data->rdh.nCount = 1000;
+  EXPECT_EQ(ExtCreateRegion(nullptr, need, data), nullptr);
+  EXPECT_EQ(ExtCreateRegion(nullptr, 4, data), nullptr);
+  for (HRGN r : {a, b, c}) DeleteObject(r);
+}
+
+TEST(RegionTest, ClipSelectionOnCanvas) {
+  TBitmap b(6, 6);
+  b.SetPixelFormat(pf24bit);
+  TCanvas* c = b.Canvas();
+  c->Brush()->SetColor(clWhite);
+  c->FillRect({0, 0, 6, 6});
+  HRGN e = CreateRectRgn(1, 1, 3, 3), f = CreateRectRgn(3, 3, 5, 5);
+  CombineRgn(e, e, f, RGN_OR);
+  SelectClipRgn(c->Handle(), e);
+  EXPECT_EQ(c->ClipRect(), Rect(1, 1, 5, 5));
+  c->Brush()->SetColor(clRed);
+  c->FillRect({0, 0, 6, 6});
+  EXPECT_EQ(c->Pixels(1, 1), clRed);
+  EXPECT_EQ(c->Pixels(4, 4), clRed);
+  SelectClipRgn(c->Handle(), nullptr);
+  EXPECT_EQ(c->Pixels(1, 4), clWhite);
+  EXPECT_EQ(c->Pixels(0, 0), clWhite);
+  // Intersecting and excluding rectangles in logical units.
+  IntersectClipRect(c->Handle(), 0, 0, 3, 6);
+  ExcludeClipRect(c->Handle(), 0, 0, 3, 1);
+  c->Brush()->SetColor(clBlue);
+  c->FillRect({0, 0, 6, 6});
+  SelectClipRgn(c->Handle(), nullptr);
+  EXPECT_EQ(c->Pixels(0, 0), clWhite);
+  EXPECT_EQ(c->Pixels(2, 1), clBlue);
+  EXPECT_EQ(c->Pixels(3, 1), clWhite);
+  DeleteObject(e);
+  DeleteObject(f);
+}
