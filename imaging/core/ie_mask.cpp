@@ -463,10 +463,3 @@ void TIEMask::Translate(int32_t& DX, int32_t& DY, bool CutBorders) {
   y1_ = std::clamp(by1 + oy, 0, height_ - 1);
   y2_ = std::clamp(by2 + oy, 0, height_ - 1);
 }
-
-void TIEMask::FreeDrawCache() {
-  cache_.clear();
-  cache_.shrink_to_fit();
-  cacheRows_.clear();
-  cacheWidth_ = cacheHeight_ = cacheRowLen_ = 0;
-}

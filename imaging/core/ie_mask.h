@@ -19,6 +19,7 @@
 #include "platform/system/object.h"
 #include "platform/system/types.h"
 
+class TBitmap;
 class TCanvas;
 class TIEBitmap;
 
@@ -121,10 +122,10 @@ class TIEMask : public TObject {
   void DrawOutline(TCanvas* Canvas, int32_t XOffs, int32_t YOffs, int32_t DstWidth, int32_t DstHeight, int32_t XSrc,
                    int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight, int32_t Phase, TColor Colour1, TColor Colour2,
                    TRect* Bounds = nullptr);
-  // Marks the unselected part of the shown image in a 24-bit bitmap (rows of blue, green, red):
-  // Opacity -1 paints grey (97, 97, 97) on every other pixel, any other Opacity tints towards
-  // Colour by Opacity / 255. Partly selected pixels are left alone.
-  void DrawOuter(TIEBitmap& Bitmap, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight, int32_t XSrc,
+  // Marks the unselected part of the shown image in the 24-bit framework bitmap the view composes
+  // in: Opacity -1 paints grey (97, 97, 97) on every other pixel, any other Opacity tints towards
+  // Colour by Opacity / 255. Partly selected pixels are left alone; other depths are not touched.
+  void DrawOuter(TBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight, int32_t XSrc,
                  int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity, TColor Colour);
   // Copies Source pixels into Dest where the mask selects them, over the box; an 8-bit mask
   // blends by its value. Source is read at box-relative coordinates with SourceAtBox, Dest written
@@ -141,9 +142,12 @@ class TIEMask : public TObject {
   void ClampBox();
   void FreeDrawCache();
   // The visible part of the mask stretched into the draw cache (DstWidth x DstHeight at the mask's
-  // depth); false when there is nothing to draw.
+  // depth, zeroed first) with 14-bit fixed-point steps, which it returns; false when nothing of
+  // the box is shown. The caller has checked the sizes.
   bool StretchToCache(int32_t DstWidth, int32_t DstHeight, int32_t XSrc, int32_t YSrc, int32_t SrcWidth,
-                      int32_t SrcHeight);
+                      int32_t SrcHeight, int64_t& ScaleX, int64_t& ScaleY);
+  // A cache pixel is selected (1 bit: set; 8 bits: not 0).
+  bool CacheSelected(int32_t X, int32_t Row) const;
 
   int32_t width_ = 0;
   int32_t height_ = 0;
