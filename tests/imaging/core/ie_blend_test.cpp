@@ -164,5 +164,14 @@ TEST(BlendPixel, EveryChannelPairStaysDefinedAndMatchesTheRow) {
       BlendPixel(src[i], one, op, 3);
       ASSERT_TRUE(one == row[i]) << "op " << op << " index " << i;
     }
+    // A row blended onto itself.
+    std::vector<TIERGB> self = dst;
+    BlendRow(self.data(), self.data(), static_cast<int32_t>(self.size()), op, 3);
+    for (size_t i = 0; i < self.size(); i += 89) {
+      TIERGB one = dst[i];
+      const TIERGB copy = dst[i];
+      BlendPixel(copy, one, op, 3);
+      ASSERT_TRUE(one == self[i]) << "op " << op << " index " << i << " onto itself";
+    }
   }
 }
