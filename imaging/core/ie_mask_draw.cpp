@@ -175,23 +175,19 @@ void TIEMask::DrawOuter(TBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t Dst
   if (DstWidth < 1 || DstHeight < 1 || SrcWidth < 1 || SrcHeight < 1) return;
 
   // A destination starting above or left of the bitmap starts at its edge instead, the source
-  // advanced by the part cut off.
+  // advanced by the part cut off (rounded to the nearest source pixel).
+  const auto clip = [](int64_t& dst, int64_t& src, int64_t& srcLen, int64_t& dstLen) {
+    if (dst >= 0) return;
+    const int64_t cut = static_cast<int64_t>(std::nearbyint(static_cast<double>(-dst) * srcLen / dstLen));
+    src += cut;
+    srcLen -= cut;
+    dstLen += dst;
+    dst = 0;
+  };
   int64_t ySrc = YSrc, srcH = SrcHeight, dstH = DstHeight, yDst = YDst;
-  if (yDst < 0) {
-    const int64_t cut = static_cast<int64_t>(std::nearbyint(static_cast<double>(-yDst) * srcH / dstH));
-    ySrc += cut;
-    srcH -= cut;
-    dstH += yDst;
-    yDst = 0;
-  }
   int64_t xSrc = XSrc, srcW = SrcWidth, dstW = DstWidth, xDst = XDst;
-  if (xDst < 0) {
-    const int64_t cut = static_cast<int64_t>(std::nearbyint(static_cast<double>(-xDst) * srcW / dstW));
-    xSrc += cut;
-    srcW -= cut;
-    dstW += xDst;
-    xDst = 0;
-  }
+  clip(yDst, ySrc, srcH, dstH);
+  clip(xDst, xSrc, srcW, dstW);
   if (dstW < 1 || dstH < 1 || srcW < 1 || srcH < 1) return;
 
   int64_t scaleX = 0, scaleY = 0;

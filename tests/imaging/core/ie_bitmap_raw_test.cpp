@@ -23,6 +23,7 @@ bool Load(TIEBitmap& b, const std::vector<uint8_t>& record) {
 TEST(RawBitmapStream, OnePixelRecordIsByteExact) {
   TIEBitmap b(1, 1, ie24RGB);
   b.SetPixel24(0, 0, TIERGB{1, 2, 3});
+  b.Row<uint8_t>(0)[3] = 0;  // the row's padding byte: a new bitmap's memory is not cleared
   ByteBuilder e;
   e.Raw("TIEBITMAPRAW").U32(0).U32(0);    // signature, version, no palette
   e.U32(1).U32(1).U8(ie24RGB).U8(0);      // width, height, format, Full

@@ -62,6 +62,11 @@ const std::vector<std::string> kRect = {
     "............",  //
 };
 
+// Pixels here and there, for the inverting overlay, drawn on kBase.
+const std::vector<std::string> kScattered = {"#.......", "..##....", "..##...#", "........", ".....#..", "........"};
+const Px kBase{10, 20, 30};
+const Px kInverted{245, 235, 225};
+
 const Px kWhite{255, 255, 255};
 const Px kRed{255, 0, 0};
 const Px kBlue{0, 0, 255};
@@ -72,9 +77,8 @@ const Px kBlue{0, 0, 255};
 
 TEST(TIEMaskDraw, XorInvertsExactlyTheSelection) {
   TIEMask mask;
-  MaskFrom(mask, 1, {"#.......", "..##....", "..##...#", "........", ".....#..", "........"});
-  const Px base{10, 20, 30};
-  const Px inverted{245, 235, 225};
+  MaskFrom(mask, 1, kScattered);
+  const Px base = kBase, inverted = kInverted;
   auto bmp = Canvas24(8, 6, base);
   mask.DrawXor(bmp->Canvas(), 0, 0, 8, 6, 0, 0, 8, 6);
   for (int32_t y = 0; y < 6; ++y)
@@ -88,9 +92,8 @@ TEST(TIEMaskDraw, XorInvertsExactlyTheSelection) {
 
 TEST(TIEMaskDraw, XorOfAPartAndZoomed) {
   TIEMask mask;
-  MaskFrom(mask, 1, {"#.......", "..##....", "..##...#", "........", ".....#..", "........"});
-  const Px base{10, 20, 30};
-  const Px inverted{245, 235, 225};
+  MaskFrom(mask, 1, kScattered);
+  const Px base = kBase, inverted = kInverted;
   // Mask rectangle (2, 1)-(5, 3) shown at (1, 1) on the canvas: the DIB row is counted from the
   // bottom, so a wrong source row shows at once.
   auto bmp = Canvas24(8, 6, base);
