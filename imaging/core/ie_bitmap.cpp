@@ -210,6 +210,10 @@ bool TIEBitmap::AllocateMemoryBlock(int64_t Size) {
       break;
   }
   if (!block) return false;
+  // Heap blocks come unset; they are cleared (they are below 1 MiB unless AllocationMode is 0), so a
+  // new bitmap reads as zeros in every location and row padding never carries stray bytes into files.
+  if (allocationMode_ == 0 || (allocationMode_ == 2 && HybridAllocTag(block) == 0))
+    std::memset(block, 0, static_cast<size_t>(blockSize));
   memoryBlock_ = block;
   const uintptr_t address = reinterpret_cast<uintptr_t>(block);
   memoryRows_ = reinterpret_cast<uint8_t*>((address + kRowsAlignment - 1) & ~(kRowsAlignment - 1));

@@ -102,7 +102,8 @@ TIERGB48* TIEBitmap::GetPixelPtr48(int32_t X, int32_t Y) {
 }
 
 TIERGB TIEBitmap::GetPixelRGB(int32_t X, int32_t Y) {
-  const TIEPixelFormat format = GetPixelFormat();
+  // The stored format, like the other accessors (no framework-bitmap sync per pixel).
+  const TIEPixelFormat format = pixelFormat_;
   if (format == ieNoFormat) return TIERGB{0, 0, 0};
   IE_ASSERT_INSIDE(X, Y);
   const uint8_t* row = Row<uint8_t>(Y);

@@ -3,6 +3,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_exception.h"
+#include "platform/gdi/bitmap.h"
 #include "tests/imaging/core/bitmap_test_support.h"
 #include "tests/imaging/core/fake_framework_bitmap.h"
 
@@ -66,6 +67,7 @@ TEST_F(FrameworkBitmapTest, PalettedPixelsKeepTheirPalette) {
   // Colour table changes made through the framework bitmap come back at the next sync.
   const uint32_t green = 0x00FF00;
   FakeOf(bmp).SetColors(200, 1, &green);
+  EXPECT_EQ(bmp.PixelFormat(), ie8p);  // reading the format syncs with the framework bitmap
   EXPECT_TRUE(SameRGB(bmp.GetPixelRGB(3, 1), CreateRGB(0, 255, 0)));
   bmp.SetPaletteColor(200, CreateRGB(1, 2, 3));
   EXPECT_EQ(FakeOf(bmp).Pixel(3, 1), 0x010203u);
@@ -167,4 +169,46 @@ TEST_F(BitmapTest, WithoutAFrameworkBitmapTheImageStaysWhereItWas) {
   EXPECT_EQ(bmp.GetCanvas(), nullptr);
   EXPECT_EQ(bmp.Location(), ieMemory);
   EXPECT_EQ(bmp.GetPixel8(2, 2), 9);
+}
+
+// The same location over the drawing layer's real TBitmap: drawing on the canvas reaches the rows
+// the engine reads, row 0 at the top.
+TEST_F(BitmapTest, CanvasDrawingOverTheRealFrameworkBitmap) {
+  ASSERT_NE(FrameworkBitmapFactory, nullptr);
+  TIEBitmap bmp(4, 3, ie24RGB);
+  bmp.Fill(clWhite);
+  TCanvas* canvas = bmp.GetCanvas();
+  ASSERT_NE(canvas, nullptr);
+  EXPECT_EQ(bmp.Location(), ieTBitmap);
+  canvas->Brush()->SetColor(clRed);
+  canvas->FillRect(Rect(0, 0, 2, 1));  // the top-left two pixels
+  EXPECT_TRUE(SameRGB(bmp.GetPixel24(1, 0), CreateRGB(255, 0, 0)));
+  EXPECT_TRUE(SameRGB(bmp.GetPixel24(2, 0), CreateRGB(255, 255, 255)));
+  EXPECT_TRUE(SameRGB(bmp.GetPixel24(0, 2), CreateRGB(255, 255, 255)));
+  bmp.SetPixel24(3, 2, CreateRGB(0, 0, 255));
+  EXPECT_EQ(ColorToRGB(canvas->Pixels(3, 2)), RGB(0, 0, 255));
+
+  bmp.SetLocation(ieMemory);
+  EXPECT_TRUE(SameRGB(bmp.GetPixel24(0, 0), CreateRGB(255, 0, 0)));
+}
+
+TEST_F(BitmapTest, GreyAndPalettedImagesOverTheRealFrameworkBitmap) {
+  TIEBitmap grey(3, 2, ie16g);
+  grey.Fill(0);
+  grey.SetPixel16(2, 1, 0x8040);
+  TBitmap* tb = grey.GetTBitmap();
+  ASSERT_NE(tb, nullptr);
+  EXPECT_EQ(tb->PixelFormat(), pf8bit);
+  EXPECT_EQ(grey.PixelFormat(), ie8g);
+  EXPECT_EQ(grey.GetPixel8(2, 1), 0x80);
+  EXPECT_EQ(ColorToRGB(tb->Canvas()->Pixels(2, 1)), RGB(0x80, 0x80, 0x80));
+
+  TIEBitmap pal(2, 2, ie8p);
+  pal.SetPaletteColor(9, CreateRGB(200, 100, 50));
+  pal.SetPixel8(1, 1, 9);
+  TBitmap* pb = pal.GetTBitmap();
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pal.PixelFormat(), ie8p);
+  EXPECT_EQ(ColorToRGB(pb->Canvas()->Pixels(1, 1)), RGB(200, 100, 50));
+  EXPECT_TRUE(SameRGB(pal.GetPixelRGB(1, 1), CreateRGB(200, 100, 50)));
 }

@@ -67,6 +67,20 @@ TEST_F(BitmapTest, CreateWithSizeSetsDerivedFields) {
   EXPECT_NE(pal.GetPaletteBuffer(), nullptr);
 }
 
+TEST_F(BitmapTest, NewPixelsAndPaddingReadAsZeros) {
+  for (uint8_t mode : {0, 1, 2}) {
+    for (int32_t width : {3, 700}) {  // a heap block, and one of the global allocator (over 1 MiB)
+      TIEBitmap bmp;
+      bmp.SetAllocationMode(mode);
+      ASSERT_TRUE(bmp.Allocate(width, 600, ie24RGB));
+      for (int32_t y = 0; y < bmp.Height(); y += 97) {
+        const uint8_t* row = bmp.Row<uint8_t>(y);
+        for (int32_t i = 0; i < bmp.RowLen(); ++i) ASSERT_EQ(row[i], 0) << "mode " << int(mode) << " row " << y;
+      }
+    }
+  }
+}
+
 TEST_F(BitmapTest, AllocateRejectsBadSizesAndFormats) {
   struct Case { int32_t w, h; TIEPixelFormat f; };
   for (const Case& c : {Case{0, 5, ie8g}, Case{5, 0, ie8g}, Case{-1, 5, ie8g}, Case{5, 5, ieNoFormat},
