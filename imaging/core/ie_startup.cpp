@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "imaging/core/ie_gdiplus.h"
 #include "imaging/core/ie_settings.h"
 
 namespace {
@@ -13,6 +14,7 @@ void IEInitialize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount++ > 0) return;
   InitializeImagingDefaults();
+  InitializeIEGDIPlus();
   BuildBlendCosineTable();
 }
 

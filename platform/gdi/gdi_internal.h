@@ -219,6 +219,9 @@ void CompositeBrush(HDC__* dc, const CoverageMask& mask, HBRUSH__* brush, int32_
 // Blends a colour into the pixels of a mask by their coverage (antialiased text).
 void CompositeBlend(HDC__* dc, const CoverageMask& mask, COLORREF color);
 
+// The GDI's 8 x 8 hatch of a style (HS_*): one byte per row, the leftmost pixel in the high bit.
+const uint8_t* HatchPattern(int32_t style);
+
 // The stock objects the DCs start with.
 HPEN__* StockPen(int32_t index);
 HBRUSH__* StockBrush(int32_t index);
@@ -239,3 +242,7 @@ void ConvertRows(const PixelRows& src, int32_t sx, int32_t sy, const PixelRows& 
                  int32_t w, int32_t h);
 // True when two row sets store colours the same way (raw values can be copied).
 bool SameFormat(const PixelRows& a, const PixelRows& b);
+
+// Blends premultiplied 0xAARRGGBB pixels (one row of `box.Width()` values per row of `box`, in
+// device coordinates) over the DC's rows inside its visible area.
+void CompositeArgb(HDC__* dc, const TRect& box, const uint32_t* argb);

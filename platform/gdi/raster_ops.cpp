@@ -14,6 +14,12 @@ constexpr uint8_t kHatch[6][8] = {
     {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // HS_DIAGCROSS
 };
 
+}  // namespace
+
+const uint8_t* HatchPattern(int32_t style) { return kHatch[std::clamp(style, 0, 5)]; }
+
+namespace {
+
 inline int32_t Mod(int32_t a, int32_t m) {
   int32_t r = a % m;
   return r < 0 ? r + m : r;
@@ -121,7 +127,7 @@ BrushPattern::BrushPattern(HDC__* dc, HBRUSH__* brush, const PixelRows& target) 
     case BS_HATCHED:
       draws_ = true;
       solid_ = false;
-      hatchBits_ = kHatch[std::clamp(brush->hatch, 0, 5)];
+      hatchBits_ = HatchPattern(brush->hatch);
       fore_ = RgbToPhys(target, ColorRefToRgb(brush->color), &matcher);
       back_ = RgbToPhys(target, ColorRefToRgb(dc->st.bkColor), &matcher);
       transparentBack_ = dc->st.bkMode == TRANSPARENT;
@@ -287,6 +293,41 @@ void CompositeBlend(HDC__* dc, const CoverageMask& mask, COLORREF color) {
         const int32_t g = (((c >> 8) & 0xFF) * (255 - a) + cg * a + 127) / 255;
         const int32_t b = ((c & 0xFF) * (255 - a) + cb * a + 127) / 255;
         px[i] = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+      }
+      RgbToPhysRow(*t, px.data(), n, px.data(), matcher);
+      WritePhys(*t, y, vis.Left, n, px.data(), keep.data());
+    }
+  }
+}
+
+void CompositeArgb(HDC__* dc, const TRect& box, const uint32_t* argb) {
+  PixelRows* t = dc->Target();
+  if (!t || IsRectEmpty(box)) return;
+  ColorMatcher matcher(t->colors);
+  std::vector<uint32_t> px;
+  std::vector<uint8_t> keep;
+  const int32_t stride = box.Width();
+  for (const TRect& vis : VisibleRectsIn(dc, box)) {
+    const int32_t n = vis.Width();
+    px.resize(n);
+    keep.resize(n);
+    for (int32_t y = vis.Top; y < vis.Bottom; ++y) {
+      const uint32_t* src = argb + static_cast<size_t>(y - box.Top) * stride + (vis.Left - box.Left);
+      bool any = false;
+      for (int32_t i = 0; i < n && !any; ++i) any = (src[i] >> 24) != 0;
+      if (!any) continue;
+      ReadRgb(*t, y, vis.Left, n, px.data());
+      for (int32_t i = 0; i < n; ++i) {
+        const uint32_t s = src[i], a = s >> 24;
+        keep[i] = a == 0;
+        if (a == 0) continue;
+        const uint32_t d = px[i];
+        uint32_t out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+          const uint32_t v = ((s >> shift) & 0xFF) + (((d >> shift) & 0xFF) * (255 - a) + 127) / 255;
+          out |= std::min<uint32_t>(v, 255) << shift;
+        }
+        px[i] = out;
       }
       RgbToPhysRow(*t, px.data(), n, px.data(), matcher);
       WritePhys(*t, y, vis.Left, n, px.data(), keep.data());
