@@ -226,6 +226,22 @@ class TIEBitmap : public TIEBaseBitmap {
   // bitmap is in ieTBitmap.
   void CopyAndConvertFormat(TIEBitmap& Source);
 
+  // Same size, alpha channels of both (created on first use): each destination alpha byte of the
+  // rectangle becomes the larger of the two. The rectangle is clipped as CopyRectTo clips it.
+  void MergeAlphaRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t Width,
+                        int32_t Height);
+
+  // ---- Pixel-format conversion ----
+  // ConvertPixelFormat(Format) unless the bitmap already has Format.
+  void SetPixelFormat(TIEPixelFormat Format);
+  // Converts every pixel to Format, keeping size, alpha channel and settings. Conversions to ie1g
+  // dither (BWConversion 0) or threshold at the mean colour's grey (1); to ie8p from colour they
+  // quantize to PaletteUsed colours; ie16g to ie24RGB maps the display range when one is set. The
+  // bitmap is left empty (0 x 0) when the new pixels cannot be had. In the ieTBitmap location the
+  // formats go by TBitmapFormatFor (ie16g becomes ie8g; the formats a framework bitmap cannot hold
+  // raise Exception before anything changes).
+  void ConvertPixelFormat(TIEPixelFormat Format);
+
   // ---- Raw bitmap stream "TIEBITMAPRAW" (ie_bitmap_raw.cpp) ----
   // The lossless record of this bitmap: geometry, format, palette, display settings, rows (top row
   // first) and alpha channel, little-endian. SaveRawToBuffer writes RawStreamSize bytes from Buffer.
@@ -272,6 +288,15 @@ class TIEBitmap : public TIEBaseBitmap {
   bool Rebuild(int32_t NewWidth, int32_t NewHeight, int32_t NewAlignment);
   void ResizeFrameworkBitmap(int32_t NewWidth, int32_t NewHeight);
   void ConvertRowsFrom(TIEBitmap& Source);
+  // Fills this bitmap (allocated in its own format at Source's size) with Source's pixels converted
+  // by the conversion table; Source is only read.
+  void ConvertPixelsFrom(TIEBitmap& Source);
+  // Fills this ie8p bitmap with the pixels of an ie24RGB bitmap quantized to PaletteUsed colours.
+  void QuantizeFrom(TIEBitmap& Source);
+  void ConvertFrameworkPixelFormat(TIEPixelFormat Format);
+  // Clips a rectangle copy between this bitmap and Dest; false when nothing is left.
+  bool ClipCopyRect(TIEBitmap& Dest, int32_t& SrcX, int32_t& SrcY, int32_t& DstX, int32_t& DstY, int32_t& Width,
+                    int32_t& Height);
 
   std::unique_ptr<TIEFileBuffer> fileBuffer_;
   void* mappedRow_ = nullptr;

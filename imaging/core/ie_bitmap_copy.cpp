@@ -95,11 +95,6 @@ void Expand1gTo24(const uint8_t* src, int32_t sx, uint8_t* dst, int32_t count) {
   }
 }
 
-// ie16g to ie8g: the high byte of each word.
-void Row16gTo8g(const uint8_t* src, uint8_t* dst, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) dst[i] = src[2 * i + 1];
-}
-
 }  // namespace
 
 // ---- Fills ----
@@ -170,24 +165,7 @@ void TIEBitmap::CopyRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t 
                            int32_t Height) {
   const TIEPixelFormat srcFormat = GetPixelFormat();
   const TIEPixelFormat dstFormat = Dest.GetPixelFormat();
-  if (IsEmpty() || Dest.IsEmpty()) return;
-  if (DstX < 0) {
-    SrcX -= DstX;
-    Width += DstX;
-    DstX = 0;
-  }
-  if (DstY < 0) {
-    SrcY -= DstY;
-    Height += DstY;
-    DstY = 0;
-  }
-  DstX = std::min(DstX, Dest.width_ - 1);
-  DstY = std::min(DstY, Dest.height_ - 1);
-  SrcX = std::clamp(SrcX, 0, width_ - 1);
-  SrcY = std::clamp(SrcY, 0, height_ - 1);
-  Width = std::min({Width, width_ - SrcX, Dest.width_ - DstX});
-  Height = std::min({Height, height_ - SrcY, Dest.height_ - DstY});
-  if (Width <= 0 || Height <= 0) return;
+  if (!ClipCopyRect(Dest, SrcX, SrcY, DstX, DstY, Width, Height)) return;
 
   enum { kBits, kBitsTo24, kBytes } kind;
   int32_t bpp = 0;
@@ -227,6 +205,43 @@ void TIEBitmap::CopyRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t 
   }
 }
 
+bool TIEBitmap::ClipCopyRect(TIEBitmap& Dest, int32_t& SrcX, int32_t& SrcY, int32_t& DstX, int32_t& DstY,
+                             int32_t& Width, int32_t& Height) {
+  if (IsEmpty() || Dest.IsEmpty()) return false;
+  if (DstX < 0) {
+    SrcX -= DstX;
+    Width += DstX;
+    DstX = 0;
+  }
+  if (DstY < 0) {
+    SrcY -= DstY;
+    Height += DstY;
+    DstY = 0;
+  }
+  DstX = std::min(DstX, Dest.width_ - 1);
+  DstY = std::min(DstY, Dest.height_ - 1);
+  SrcX = std::clamp(SrcX, 0, width_ - 1);
+  SrcY = std::clamp(SrcY, 0, height_ - 1);
+  Width = std::min({Width, width_ - SrcX, Dest.width_ - DstX});
+  Height = std::min({Height, height_ - SrcY, Dest.height_ - DstY});
+  return Width > 0 && Height > 0;
+}
+
+void TIEBitmap::MergeAlphaRectTo(TIEBitmap& Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY,
+                                 int32_t Width, int32_t Height) {
+  if (&Dest == this) return;
+  TIEBitmap* src = GetAlphaChannel();
+  TIEBitmap* dst = Dest.GetAlphaChannel();
+  if (!src || !dst || src->GetPixelFormat() != ie8g || dst->GetPixelFormat() != ie8g) return;
+  if (!src->ClipCopyRect(*dst, SrcX, SrcY, DstX, DstY, Width, Height)) return;
+  TIERowAccessScope readOnly(*src, iraRead);
+  for (int32_t y = 0; y < Height; ++y) {
+    const uint8_t* s = src->Row<uint8_t>(SrcY + y) + SrcX;
+    uint8_t* d = dst->Row<uint8_t>(DstY + y) + DstX;
+    for (int32_t x = 0; x < Width; ++x) d[x] = std::max(d[x], s[x]);
+  }
+}
+
 // Copies (or converts) every row of Source, which has this bitmap's size; between two file-held
 // bitmaps of one layout the temporary file is copied block-wise without mapping rows.
 void TIEBitmap::ConvertRowsFrom(TIEBitmap& Source) {
@@ -241,13 +256,7 @@ void TIEBitmap::ConvertRowsFrom(TIEBitmap& Source) {
     CopyRowsFrom(Source);
     return;
   }
-  const int32_t rows = std::min(height_, Source.height_);
-  const int32_t count = std::min(width_, Source.width_);
-  TIERowAccessScope readOnly(Source, iraRead);
-  TIERowAccessScope writeOnly(*this, count == width_ ? iraWrite : iraReadWrite);
-  if (Source.pixelFormat_ == ie16g && pixelFormat_ == ie8g) {
-    for (int32_t y = 0; y < rows; ++y) Row16gTo8g(Source.Row<uint8_t>(y), Row<uint8_t>(y), count);
-  }
+  ConvertPixelsFrom(Source);
 }
 
 void TIEBitmap::CopyAndConvertFormat(TIEBitmap& Source) {

@@ -34,6 +34,9 @@ const int32_t OrderedDitherMatrix[8][8] = {
 
 bool HasMMX = false;
 
+int32_t QuantizerMethod = -1;
+int32_t NeuQuantQuality = -1;
+
 void InitializeImagingDefaults() {
   GreyWeightRed = 21;
   GreyWeightGreen = 71;

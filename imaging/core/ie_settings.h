@@ -45,6 +45,12 @@ extern const int32_t OrderedDitherMatrix[8][8];
 // The processor reports MMX (set by the views' start-up).
 extern bool HasMMX;
 
+// Colour quantizer of TIEQuantizer: -1 box splitting below 128 colours and NeuQuant from 128 on,
+// 0 NeuQuant, 1 box splitting (any other value NeuQuant). Set to -1 by the I/O start-up.
+extern int32_t QuantizerMethod;
+// NeuQuant quality 0..100 (100 samples every pixel); -1 derives the sampling from the image area.
+extern int32_t NeuQuantQuality;
+
 // Sets the grey weights to 21, 71, 8 and DialogBackgroundStyle to 0.
 void InitializeImagingDefaults();
 void FinalizeImagingDefaults();

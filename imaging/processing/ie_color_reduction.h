@@ -1,0 +1,34 @@
+#pragma once
+// Reduction of images to black and white: thresholds (given, the mean colour's grey, or the
+// maximum-entropy one), ordered dithering, and the grey histogram they use.
+#include <cstdint>
+
+#include "imaging/core/ie_progress.h"
+
+class TIEBitmap;
+
+// Threshold values with a meaning of their own.
+constexpr int32_t kIEThresholdMeanColor = -1;    // the grey of the image's mean colour
+constexpr int32_t kIEThresholdMaxEntropy = -2;  // the threshold of maximum entropy
+
+// Number of pixels of each grey level (pixels of any format read as blue, green, red and weighed by
+// the engine's grey weights); ie1g pixels count in bins 0 and 1.
+void GreyHistogram(TIEBitmap& Bitmap, int64_t (&Histogram)[256]);
+
+// The black-and-white image of Source (any format) in Dest, which becomes ie1g at Source's size: a
+// pixel is white (1) when its grey level is at least Threshold. Threshold -1 takes the grey of the
+// mean colour, -2 the maximum-entropy threshold of the grey histogram. An ie1g Source is copied.
+// Progress is reported after each row.
+void ConvertToBWThreshold(TIEBitmap& Source, TIEBitmap& Dest, int32_t Threshold, TIEProgressRecord& Progress);
+// An ie24RGB bitmap becomes ie1g by ConvertToBWThreshold (its alpha channel stays); other formats
+// are left alone.
+void ConvertToBWThresholdInPlace(TIEBitmap& Bitmap, int32_t Threshold, TIEProgressRecord& Progress);
+
+// Ordered dithering of Source (any format) into Dest, which becomes ie1g at Source's size: the
+// level of a pixel is its grey div 4 (0..63), or 64 when it is white or nearly so (every channel 251
+// or more), and the bit at column x of row y is 1 when the level is greater than the entry in row
+// x mod 8, column y mod 8 of OrderedDitherMatrix.
+void ConvertToBWOrdered(TIEBitmap& Source, TIEBitmap& Dest, TIEProgressRecord& Progress);
+// An ie24RGB bitmap becomes ie1g by ordered dithering (its alpha channel stays); other formats are
+// left alone.
+void ConvertToBWOrdered(TIEBitmap& Bitmap, TIEProgressRecord& Progress);

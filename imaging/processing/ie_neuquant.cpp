@@ -1,0 +1,245 @@
+#include "imaging/processing/ie_neuquant.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "imaging/core/ie_bitmap.h"
+
+namespace {
+
+constexpr int32_t kNetBiasShift = 4;      // colour values carry 4 extra bits
+constexpr int32_t kCycles = 100;          // learning cycles (alpha and radius shrink after each)
+constexpr int32_t kIntBiasShift = 16;     // bias of frequencies and biases
+constexpr int32_t kIntBias = 1 << kIntBiasShift;
+constexpr int32_t kGammaShift = 10;
+constexpr int32_t kBetaShift = 10;
+constexpr int32_t kBeta = kIntBias >> kBetaShift;                           // 64
+constexpr int32_t kBetaGamma = kIntBias << (kGammaShift - kBetaShift);      // 65536
+constexpr int32_t kRadiusBiasShift = 6;
+constexpr int32_t kRadiusDec = 30;
+constexpr int32_t kAlphaBiasShift = 10;
+constexpr int32_t kInitAlpha = 1 << kAlphaBiasShift;                        // 1024
+constexpr int32_t kRadBiasShift = 8;
+constexpr int32_t kRadBias = 1 << kRadBiasShift;                            // 256
+constexpr int32_t kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);   // 2^18
+constexpr int32_t kPrimes[4] = {499, 491, 487, 503};
+
+}  // namespace
+
+int32_t TIENeuQuant::SampleFactor(int64_t Area, int32_t Quality) {
+  if (Quality < 0) {
+    if (Area < 2000) return 1;
+    const double f = std::nearbyint((13.0 * static_cast<double>(Area) - 26000.0) / 148000.0 + 2.0);
+    return f < 1 ? 1 : (f > 30 ? 30 : static_cast<int32_t>(f));
+  }
+  if (Quality > 100) Quality = 100;
+  return static_cast<int32_t>((100 - Quality) / 100.0 * 29) + 1;
+}
+
+TIENeuQuant::TIENeuQuant(TIEBitmap& Bitmap, int32_t N, int32_t Quality) : netsize_(N < 1 ? 1 : N) {
+  network_.resize(netsize_);
+  bias_.assign(netsize_, 0);
+  freq_.assign(netsize_, kIntBias / netsize_);
+  radpower_.assign(netsize_ >> 3, 0);
+  for (int32_t i = 0; i < netsize_; ++i) {
+    const int32_t v = static_cast<int32_t>((static_cast<int64_t>(i) << (kNetBiasShift + 8)) / netsize_);
+    network_[i] = Neuron{v, v, v, i};
+  }
+  const int64_t area = static_cast<int64_t>(Bitmap.GetWidth()) * Bitmap.GetHeight();
+  samplefac_ = SampleFactor(area, Quality);
+  if (area > 0 && Bitmap.GetPixelFormat() == ie24RGB) Learn(Bitmap);
+  Unbias();
+  palette_ = network_;
+  BuildIndex();
+}
+
+void TIENeuQuant::ComputeRadPower(int32_t rad, int32_t alpha) {
+  // Only for i < rad: rad is 0 once the radius has shrunk, and then nothing is computed.
+  const int64_t rad2 = static_cast<int64_t>(rad) * rad;
+  for (int32_t i = 0; i < rad && i < static_cast<int32_t>(radpower_.size()); ++i)
+    radpower_[i] = static_cast<int32_t>(alpha * (((rad2 - static_cast<int64_t>(i) * i) * kRadBias) / rad2));
+}
+
+void TIENeuQuant::Learn(TIEBitmap& bitmap) {
+  const int32_t width = bitmap.GetWidth();
+  const int64_t area = static_cast<int64_t>(width) * bitmap.GetHeight();
+  const int64_t lengthcount = area * 3;
+  const int32_t alphadec = 30 + (samplefac_ - 1) / 3;
+  const int64_t samplepixels = lengthcount / (3 * samplefac_);
+  int64_t delta = samplepixels / kCycles;
+  if (delta < 1) delta = 1;
+  int32_t alpha = kInitAlpha;
+  int32_t radius = (netsize_ >> 3) << kRadiusBiasShift;
+  int32_t rad = radius >> kRadiusBiasShift;
+  if (rad <= 1) rad = 0;
+  ComputeRadPower(rad, alpha);
+
+  int64_t step = kPrimes[3];
+  for (int k = 0; k < 3; ++k)
+    if (lengthcount % kPrimes[k] != 0) {
+      step = kPrimes[k];
+      break;
+    }
+  step %= area;
+
+  // Consecutive samples lie a few hundred pixels apart, so the row changes rarely.
+  TIERowAccessScope readOnly(bitmap, iraRead);
+  int32_t rowIndex = -1;
+  const uint8_t* row = nullptr;
+  int64_t p = 0;
+  for (int64_t i = 1; i <= samplepixels; ++i) {
+    const int32_t y = static_cast<int32_t>(p / width);
+    if (y != rowIndex) {
+      row = bitmap.Row<uint8_t>(y);
+      rowIndex = y;
+    }
+    const uint8_t* px = row + 3 * (p % width);
+    const int32_t b = px[0] << kNetBiasShift, g = px[1] << kNetBiasShift, r = px[2] << kNetBiasShift;
+    const int32_t j = Contest(b, g, r);
+    AlterSingle(alpha, j, b, g, r);
+    if (rad) AlterNeighbours(rad, j, b, g, r);
+    p += step;
+    if (p >= area) p -= area;
+    if (i % delta == 0) {
+      alpha -= alpha / alphadec;
+      radius -= radius / kRadiusDec;
+      rad = radius >> kRadiusBiasShift;
+      if (rad <= 1) rad = 0;
+      ComputeRadPower(rad, alpha);
+    }
+  }
+}
+
+int32_t TIENeuQuant::Contest(int32_t b, int32_t g, int32_t r) {
+  int32_t bestd = INT32_MAX, bestbiasd = INT32_MAX;
+  int32_t bestpos = 0, bestbiaspos = 0;
+  for (int32_t i = 0; i < netsize_; ++i) {
+    const Neuron& n = network_[i];
+    const int32_t dist = std::abs(n.b - b) + std::abs(n.g - g) + std::abs(n.r - r);
+    if (dist < bestd) {
+      bestd = dist;
+      bestpos = i;
+    }
+    const int32_t biasdist = dist - (bias_[i] >> (kIntBiasShift - kNetBiasShift));
+    if (biasdist < bestbiasd) {
+      bestbiasd = biasdist;
+      bestbiaspos = i;
+    }
+    const int32_t betafreq = freq_[i] >> kBetaShift;
+    freq_[i] -= betafreq;
+    bias_[i] += betafreq << kGammaShift;
+  }
+  freq_[bestpos] += kBeta;
+  bias_[bestpos] -= kBetaGamma;
+  return bestbiaspos;
+}
+
+void TIENeuQuant::AlterSingle(int32_t alpha, int32_t i, int32_t b, int32_t g, int32_t r) {
+  Neuron& n = network_[i];
+  n.b -= (alpha * (n.b - b)) / kInitAlpha;
+  n.g -= (alpha * (n.g - g)) / kInitAlpha;
+  n.r -= (alpha * (n.r - r)) / kInitAlpha;
+}
+
+void TIENeuQuant::AlterNeighbours(int32_t rad, int32_t i, int32_t b, int32_t g, int32_t r) {
+  const int32_t lo = i - rad < -1 ? -1 : i - rad;
+  const int32_t hi = i + rad > netsize_ ? netsize_ : i + rad;
+  int32_t j = i + 1, k = i - 1, q = 0;
+  auto move = [&](Neuron& n, int64_t a) {
+    n.b -= static_cast<int32_t>((a * (n.b - b)) / kAlphaRadBias);
+    n.g -= static_cast<int32_t>((a * (n.g - g)) / kAlphaRadBias);
+    n.r -= static_cast<int32_t>((a * (n.r - r)) / kAlphaRadBias);
+  };
+  while (j < hi || k > lo) {
+    const int64_t a = radpower_[++q];
+    if (j < hi) move(network_[j++], a);
+    if (k > lo) move(network_[k--], a);
+  }
+}
+
+void TIENeuQuant::Unbias() {
+  for (int32_t i = 0; i < netsize_; ++i) {
+    Neuron& n = network_[i];
+    auto unbias = [](int32_t v) {
+      const int32_t u = (v + (1 << (kNetBiasShift - 1))) >> kNetBiasShift;
+      return u < 0 ? 0 : (u > 255 ? 255 : u);
+    };
+    n.b = unbias(n.b);
+    n.g = unbias(n.g);
+    n.r = unbias(n.r);
+    n.index = i;
+  }
+}
+
+void TIENeuQuant::BuildIndex() {
+  // Selection sort by green, then netindex[g] = a start position for the search of green g.
+  const int32_t maxnetpos = netsize_ - 1;
+  int32_t previouscol = 0, startpos = 0;
+  for (int32_t i = 0; i < netsize_; ++i) {
+    int32_t smallpos = i, smallval = network_[i].g;
+    for (int32_t j = i + 1; j < netsize_; ++j)
+      if (network_[j].g < smallval) {
+        smallpos = j;
+        smallval = network_[j].g;
+      }
+    if (smallpos != i) std::swap(network_[i], network_[smallpos]);
+    if (smallval != previouscol) {
+      netindex_[previouscol] = (startpos + i) >> 1;
+      for (int32_t j = previouscol + 1; j < smallval; ++j) netindex_[j] = i;
+      previouscol = smallval;
+      startpos = i;
+    }
+  }
+  netindex_[previouscol] = (startpos + maxnetpos) >> 1;
+  for (int32_t j = previouscol + 1; j < 256; ++j) netindex_[j] = maxnetpos;
+}
+
+void TIENeuQuant::WritePalette(TIERGB* Palette) const {
+  for (int32_t i = 0; i < netsize_; ++i)
+    Palette[i] = TIERGB{static_cast<uint8_t>(palette_[i].b), static_cast<uint8_t>(palette_[i].g),
+                        static_cast<uint8_t>(palette_[i].r)};
+}
+
+int32_t TIENeuQuant::Lookup(TIERGB Color) const {
+  const int32_t b = Color.b, g = Color.g, r = Color.r;
+  int32_t bestd = 1000, best = -1;
+  int32_t i = netindex_[g], j = i - 1;
+  while (i < netsize_ || j >= 0) {
+    if (i < netsize_) {
+      const Neuron& n = network_[i];
+      int32_t dist = n.g - g;
+      if (dist >= bestd) {
+        i = netsize_;
+      } else {
+        ++i;
+        dist = std::abs(dist) + std::abs(n.b - b);
+        if (dist < bestd) {
+          dist += std::abs(n.r - r);
+          if (dist < bestd) {
+            bestd = dist;
+            best = n.index;
+          }
+        }
+      }
+    }
+    if (j >= 0) {
+      const Neuron& n = network_[j];
+      int32_t dist = g - n.g;
+      if (dist >= bestd) {
+        j = -1;
+      } else {
+        --j;
+        dist = std::abs(dist) + std::abs(n.b - b);
+        if (dist < bestd) {
+          dist += std::abs(n.r - r);
+          if (dist < bestd) {
+            bestd = dist;
+            best = n.index;
+          }
+        }
+      }
+    }
+  }
+  // Every colour lies within 765 of every neuron, so one is always found.
+  return best < 0 ? 0 : best;
+}
