@@ -37,14 +37,16 @@ int32_t TIENeuQuant::SampleFactor(int64_t Area, int32_t Quality) {
 }
 
 TIENeuQuant::TIENeuQuant(TIEBitmap& Bitmap, int32_t N, int32_t Quality) : netsize_(N < 1 ? 1 : N) {
-  network_.resize(netsize_);
+  nb_.resize(netsize_);
+  ng_.resize(netsize_);
+  nr_.resize(netsize_);
+  dist_.resize(netsize_);
+  biasdist_.resize(netsize_);
   bias_.assign(netsize_, 0);
   freq_.assign(netsize_, kIntBias / netsize_);
   radpower_.assign(netsize_ >> 3, 0);
-  for (int32_t i = 0; i < netsize_; ++i) {
-    const int32_t v = static_cast<int32_t>((static_cast<int64_t>(i) << (kNetBiasShift + 8)) / netsize_);
-    network_[i] = Neuron{v, v, v, i};
-  }
+  for (int32_t i = 0; i < netsize_; ++i)
+    nb_[i] = ng_[i] = nr_[i] = static_cast<int32_t>((static_cast<int64_t>(i) << (kNetBiasShift + 8)) / netsize_);
   const int64_t area = static_cast<int64_t>(Bitmap.GetWidth()) * Bitmap.GetHeight();
   samplefac_ = SampleFactor(area, Quality);
   if (area > 0 && Bitmap.GetPixelFormat() == ie24RGB) Learn(Bitmap);
@@ -110,65 +112,76 @@ void TIENeuQuant::Learn(TIEBitmap& bitmap) {
   }
 }
 
-int32_t TIENeuQuant::Contest(int32_t b, int32_t g, int32_t r) {
-  int32_t bestd = INT32_MAX, bestbiasd = INT32_MAX;
-  int32_t bestpos = 0, bestbiaspos = 0;
-  for (int32_t i = 0; i < netsize_; ++i) {
-    const Neuron& n = network_[i];
-    const int32_t dist = std::abs(n.b - b) + std::abs(n.g - g) + std::abs(n.r - r);
-    if (dist < bestd) {
-      bestd = dist;
-      bestpos = i;
-    }
-    const int32_t biasdist = dist - (bias_[i] >> (kIntBiasShift - kNetBiasShift));
-    if (biasdist < bestbiasd) {
-      bestbiasd = biasdist;
-      bestbiaspos = i;
-    }
-    const int32_t betafreq = freq_[i] >> kBetaShift;
-    freq_[i] -= betafreq;
-    bias_[i] += betafreq << kGammaShift;
+namespace {
+
+// The contest over neurons [0, n): distances into dist and biasdist, decay of freq into bias, and
+// the smallest of each distance, in one pass over plain arrays that never overlap.
+void ContestPass(int32_t n, const int32_t* __restrict nb, const int32_t* __restrict ng, const int32_t* __restrict nr,
+                 int32_t b, int32_t g, int32_t r, int32_t* __restrict dist, int32_t* __restrict biasdist,
+                 int32_t* __restrict freq, int32_t* __restrict bias, int32_t& bestd, int32_t& bestbiasd) {
+  int32_t md = INT32_MAX, mbd = INT32_MAX;
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t d = std::abs(nb[i] - b) + std::abs(ng[i] - g) + std::abs(nr[i] - r);
+    const int32_t bd = d - (bias[i] >> (kIntBiasShift - kNetBiasShift));
+    dist[i] = d;
+    biasdist[i] = bd;
+    md = d < md ? d : md;
+    mbd = bd < mbd ? bd : mbd;
+    const int32_t betafreq = freq[i] >> kBetaShift;
+    freq[i] -= betafreq;
+    bias[i] += betafreq << kGammaShift;
   }
+  bestd = md;
+  bestbiasd = mbd;
+}
+
+}  // namespace
+
+int32_t TIENeuQuant::Contest(int32_t b, int32_t g, int32_t r) {
+  // Every neuron's distance, and its distance less its bias; meanwhile every frequency decays and
+  // feeds the bias. Then the first neuron of each minimum.
+  int32_t bestd, bestbiasd;
+  int32_t* dist = dist_.data();
+  int32_t* biasdist = biasdist_.data();
+  ContestPass(netsize_, nb_.data(), ng_.data(), nr_.data(), b, g, r, dist, biasdist, freq_.data(), bias_.data(),
+              bestd, bestbiasd);
+  int32_t bestpos = 0, bestbiaspos = 0;
+  while (dist[bestpos] != bestd) ++bestpos;
+  while (biasdist[bestbiaspos] != bestbiasd) ++bestbiaspos;
   freq_[bestpos] += kBeta;
   bias_[bestpos] -= kBetaGamma;
   return bestbiaspos;
 }
 
 void TIENeuQuant::AlterSingle(int32_t alpha, int32_t i, int32_t b, int32_t g, int32_t r) {
-  Neuron& n = network_[i];
-  n.b -= (alpha * (n.b - b)) / kInitAlpha;
-  n.g -= (alpha * (n.g - g)) / kInitAlpha;
-  n.r -= (alpha * (n.r - r)) / kInitAlpha;
+  nb_[i] -= (alpha * (nb_[i] - b)) / kInitAlpha;
+  ng_[i] -= (alpha * (ng_[i] - g)) / kInitAlpha;
+  nr_[i] -= (alpha * (nr_[i] - r)) / kInitAlpha;
 }
 
 void TIENeuQuant::AlterNeighbours(int32_t rad, int32_t i, int32_t b, int32_t g, int32_t r) {
   const int32_t lo = i - rad < -1 ? -1 : i - rad;
   const int32_t hi = i + rad > netsize_ ? netsize_ : i + rad;
   int32_t j = i + 1, k = i - 1, q = 0;
-  auto move = [&](Neuron& n, int64_t a) {
-    n.b -= static_cast<int32_t>((a * (n.b - b)) / kAlphaRadBias);
-    n.g -= static_cast<int32_t>((a * (n.g - g)) / kAlphaRadBias);
-    n.r -= static_cast<int32_t>((a * (n.r - r)) / kAlphaRadBias);
+  auto move = [&](int32_t m, int64_t a) {
+    nb_[m] -= static_cast<int32_t>((a * (nb_[m] - b)) / kAlphaRadBias);
+    ng_[m] -= static_cast<int32_t>((a * (ng_[m] - g)) / kAlphaRadBias);
+    nr_[m] -= static_cast<int32_t>((a * (nr_[m] - r)) / kAlphaRadBias);
   };
   while (j < hi || k > lo) {
     const int64_t a = radpower_[++q];
-    if (j < hi) move(network_[j++], a);
-    if (k > lo) move(network_[k--], a);
+    if (j < hi) move(j++, a);
+    if (k > lo) move(k--, a);
   }
 }
 
 void TIENeuQuant::Unbias() {
-  for (int32_t i = 0; i < netsize_; ++i) {
-    Neuron& n = network_[i];
-    auto unbias = [](int32_t v) {
-      const int32_t u = (v + (1 << (kNetBiasShift - 1))) >> kNetBiasShift;
-      return u < 0 ? 0 : (u > 255 ? 255 : u);
-    };
-    n.b = unbias(n.b);
-    n.g = unbias(n.g);
-    n.r = unbias(n.r);
-    n.index = i;
-  }
+  auto unbias = [](int32_t v) {
+    const int32_t u = (v + (1 << (kNetBiasShift - 1))) >> kNetBiasShift;
+    return u < 0 ? 0 : (u > 255 ? 255 : u);
+  };
+  network_.resize(netsize_);
+  for (int32_t i = 0; i < netsize_; ++i) network_[i] = Neuron{unbias(nb_[i]), unbias(ng_[i]), unbias(nr_[i]), i};
 }
 
 void TIENeuQuant::BuildIndex() {

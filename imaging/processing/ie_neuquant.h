@@ -29,6 +29,8 @@ class TIENeuQuant {
   struct Neuron {
     int32_t b, g, r, index;
   };
+  // While learning the neurons' colours are kept as three arrays, so that the distance of every
+  // neuron to a sample is computed in one vectorised pass.
   void Learn(TIEBitmap& bitmap);
   int32_t Contest(int32_t b, int32_t g, int32_t r);
   void AlterSingle(int32_t alpha, int32_t i, int32_t b, int32_t g, int32_t r);
@@ -39,7 +41,9 @@ class TIENeuQuant {
 
   int32_t netsize_;
   int32_t samplefac_ = 1;
-  std::vector<Neuron> network_;
+  std::vector<int32_t> nb_, ng_, nr_;
+  std::vector<int32_t> dist_, biasdist_;
+  std::vector<Neuron> network_;  // after learning: sorted by green
   std::vector<Neuron> palette_;  // the unbiased neurons in palette order
   int32_t netindex_[256] = {};
   std::vector<int32_t> bias_;

@@ -13,6 +13,8 @@ namespace {
 inline uint32_t Key(TIERGB c) { return static_cast<uint32_t>(RGBToInt(c)); }
 inline uint32_t Hash(uint32_t key, uint32_t mask) { return (key * 2654435761u >> 7) & mask; }
 
+constexpr uint32_t kCacheSize = 1u << 16;
+
 // The first entry nearest to Color (|dR| + |dG| + |dB|); 0 for an empty palette.
 int32_t NearestEntry(const std::vector<TIERGB>& palette, TIERGB color) {
   int32_t best = 0, bestDistance = INT32_MAX;
@@ -71,6 +73,7 @@ TIEQuantizer::TIEQuantizer(TIEBitmap& Bitmap, std::span<TIERGB> Palette, int32_t
     method_ = qmNeuQuant;
     neuQuant_ = std::make_unique<TIENeuQuant>(Bitmap, n_, NeuQuantQuality);
     neuQuant_->WritePalette(Palette.data());
+    cache_.assign(kCacheSize, CacheEntry{0, 0});
   }
 }
 
@@ -144,7 +147,15 @@ int32_t TIEQuantizer::RGBIndex(TIERGB Color) {
     return colorCount_ > 0 ? Nearest(Color) : 0;
   }
   if (gray_) return colorCount_ > 0 ? Color.r * n_ / 256 : 0;
-  if (neuQuant_) return neuQuant_->Lookup(Color);
+  if (neuQuant_) {
+    const uint32_t key = Key(Color) + 1;
+    CacheEntry& entry = cache_[(key * 2654435761u) >> 16];
+    if (entry.key != key) {
+      entry.key = key;
+      entry.index = neuQuant_->Lookup(Color);
+    }
+    return entry.index;
+  }
   if (boxQuant_) return std::min(boxQuant_->Lookup(Color), colorCount_ - 1);
   return 0;
 }

@@ -63,5 +63,12 @@ class TIEQuantizer : public TObject {
   // Copy of the entries handed out, for nearest-colour searches (ie8p and exact palettes).
   std::vector<TIERGB> entries_;
   std::unique_ptr<TIENeuQuant> neuQuant_;
+  // The last NeuQuant answers, by colour: pixels of an image repeat their colours nearby, and the
+  // network's search costs far more than a table look-up. Entry: colour + 1 (0 = empty), index.
+  struct CacheEntry {
+    uint32_t key;
+    int32_t index;
+  };
+  std::vector<CacheEntry> cache_;
   std::unique_ptr<TIEBoxQuantizer> boxQuant_;
 };
