@@ -20,7 +20,9 @@
 #include "platform/gdi/color.h"
 #include "platform/gdi/framework_bitmap.h"
 
+class TIEDibbitmap;
 class TIEFileBuffer;
+class TIEMask;
 class TStream;
 
 class TIEBitmap : public TIEBaseBitmap {
@@ -241,6 +243,27 @@ class TIEBitmap : public TIEBaseBitmap {
   // formats go by TBitmapFormatFor (ie16g becomes ie8g; the formats a framework bitmap cannot hold
   // raise Exception before anything changes).
   void ConvertPixelFormat(TIEPixelFormat Format);
+
+  // ---- Imports and exports (ie_bitmap_import.cpp) ----
+  // Copies a framework bitmap: 1 bit black and white as ie1g, 1 bit with other colours, 4 and 8
+  // bits as ie8p with their colour table, 15 and 16 bits as ie24RGB (channels widened to 8 bits),
+  // 24 bits as ie24RGB, 32 bits as ie32RGB; a device-dependent bitmap through a 24-bit (1-bit when
+  // monochrome) copy. In the ieTBitmap location the framework bitmap of this one receives a copy.
+  // The caller's bitmap is never changed. Full is cleared.
+  void CopyFromTBitmap(TBitmap& Bitmap);
+  // Copies a DIB bitmap of 1, 8 or 24 bits as ie1g, ie8g or ie24RGB; nothing for nil or another
+  // depth.
+  void CopyFromTIEDibbitmap(TIEDibbitmap* Dib);
+  // A 1-bit mask as ie1g, an 8-bit one as ie8g, Full taken from the mask; nil fills this bitmap
+  // with 255 (fully selected).
+  void CopyFromMask(TIEMask* Mask);
+  // ie1g into a 1-bit mask, ie8g and the grey level of ie24RGB into an 8-bit one; the mask's box
+  // is made exact and its Full taken from this bitmap (checked for ie24RGB). Other formats: nothing.
+  void CopyToMask(TIEMask& Mask);
+  // Dest becomes the mask's bounding box of this bitmap (same format and palette) with the
+  // selected pixels copied and its alpha channel transparent where the mask does not select.
+  // Nothing when the mask selects nothing.
+  void CopySelectionTo(TIEBitmap& Dest, TIEMask& Mask);
 
   // ---- Raw bitmap stream "TIEBITMAPRAW" (ie_bitmap_raw.cpp) ----
   // The lossless record of this bitmap: geometry, format, palette, display settings, rows (top row
