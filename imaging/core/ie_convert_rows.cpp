@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_colorspace.h"
 #include "imaging/core/ie_settings.h"
 
@@ -48,64 +49,86 @@ struct GreyWeights {
                int64_t{GreyWeightRed} + GreyWeightGreen + GreyWeightBlue <= 8000000;
 };
 
-// ---- to blue, green, red ----
+// ---- to blue, green, red (Out 3: ie24RGB) or blue, green, red, 255 (Out 4: ie32RGB) ----
 
-void Row1gTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, d += 3) d[0] = d[1] = d[2] = Bit(s, i) ? 255 : 0;
+template <int Out>
+inline void Put(uint8_t* d, int32_t i, uint8_t b, uint8_t g, uint8_t r) {
+  d[Out * i] = b;
+  d[Out * i + 1] = g;
+  d[Out * i + 2] = r;
+  if constexpr (Out == 4) d[Out * i + 3] = 255;
 }
-void Row8pTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables& t) {
-  for (int32_t i = 0; i < n; ++i, d += 3) {
-    const TIERGB c = t.palette[s[i]];
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
+
+template <int Out>
+void Row1gToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) {
+    const uint8_t v = Bit(s, i) ? 255 : 0;
+    Put<Out>(d, i, v, v, v);
   }
 }
-void Row8gTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = s[i];
+template <int Out>
+void Row8pToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables& t) {
+  for (int32_t i = 0; i < n; ++i) {
+    const TIERGB c = t.palette[s[i]];
+    Put<Out>(d, i, c.b, c.g, c.r);
+  }
 }
-void Row16gTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = s[2 * i + 1];
+template <int Out>
+void Row8gToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) Put<Out>(d, i, s[i], s[i], s[i]);
+}
+template <int Out>
+void Row16gToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) Put<Out>(d, i, s[2 * i + 1], s[2 * i + 1], s[2 * i + 1]);
 }
 void Row16gTo24Range(const uint8_t* s, uint8_t* d, int32_t n, const Tables& t) {
   const uint8_t* range = t.range16.data();
-  for (int32_t i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = range[LoadU16(s + 2 * i)];
-}
-void Row32fTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = FloatTo8(LoadF(s + 4 * i));
-}
-void RowCMYKTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, d += 3) {
-    const TIERGB c = CMYKToRGB(LoadI32(s + 4 * i));
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
-  }
-}
-void Row48To24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  // Words red, green, blue (little-endian): the high byte of each, in the order blue, green, red.
   for (int32_t i = 0; i < n; ++i) {
-    d[3 * i] = s[6 * i + 5];
-    d[3 * i + 1] = s[6 * i + 3];
-    d[3 * i + 2] = s[6 * i + 1];
+    const uint8_t v = range[LoadU16(s + 2 * i)];
+    Put<3>(d, i, v, v, v);
   }
 }
-void RowLabTo24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, s += 3, d += 3) {
-    TIECIELab lab;
-    std::memcpy(&lab, s, 3);
-    const TIERGB c = CIELabToRGB(lab);
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
+template <int Out>
+void Row32fToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) {
+    const uint8_t v = FloatTo8(LoadF(s + 4 * i));
+    Put<Out>(d, i, v, v, v);
   }
+}
+template <int Out>
+void RowCMYKToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) {
+    const TIERGB c = CMYKToRGB(LoadI32(s + 4 * i));
+    Put<Out>(d, i, c.b, c.g, c.r);
+  }
+}
+// Words red, green, blue (little-endian): the high byte of each.
+template <int Out>
+void Row48ToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) Put<Out>(d, i, s[6 * i + 5], s[6 * i + 3], s[6 * i + 1]);
+}
+template <int Out>
+void RowLabToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) {
+    TIECIELab lab;
+    std::memcpy(&lab, s + 3 * i, 3);
+    const TIERGB c = CIELabToRGB(lab);
+    Put<Out>(d, i, c.b, c.g, c.r);
+  }
+}
+// ie24RGB to ie32RGB, and the first three bytes of ie32RGB to ie24RGB.
+void Row24To32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
+  for (int32_t i = 0; i < n; ++i) Put<4>(d, i, s[3 * i], s[3 * i + 1], s[3 * i + 2]);
 }
 void Row32To24(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    d[3 * i] = s[4 * i];
-    d[3 * i + 1] = s[4 * i + 1];
-    d[3 * i + 2] = s[4 * i + 2];
-  }
+  for (int32_t i = 0; i < n; ++i) Put<3>(d, i, s[4 * i], s[4 * i + 1], s[4 * i + 2]);
+}
+
+// One ieRGB48 pixel of three equal words.
+inline void PutGrey48(uint8_t* d, int32_t i, uint16_t v) {
+  StoreU16(d + 6 * i, v);
+  StoreU16(d + 6 * i + 2, v);
+  StoreU16(d + 6 * i + 4, v);
 }
 
 // ---- from blue, green, red ----
@@ -143,14 +166,6 @@ void Row24ToLab(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
     std::memcpy(d, &lab, 3);
   }
 }
-void Row24To32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    d[4 * i] = s[3 * i];
-    d[4 * i + 1] = s[3 * i + 1];
-    d[4 * i + 2] = s[3 * i + 2];
-    d[4 * i + 3] = 255;
-  }
-}
 
 // ---- from ie1g ----
 
@@ -167,18 +182,7 @@ void Row1gTo32f(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i) StoreF(d + 4 * i, Bit(s, i) ? 1.0f : 0.0f);
 }
 void Row1gTo48(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    const uint16_t v = Bit(s, i) ? 65535 : 0;
-    StoreU16(d + 6 * i, v);
-    StoreU16(d + 6 * i + 2, v);
-    StoreU16(d + 6 * i + 4, v);
-  }
-}
-void Row1gTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, d += 4) {
-    d[0] = d[1] = d[2] = Bit(s, i) ? 255 : 0;
-    d[3] = 255;
-  }
+  for (int32_t i = 0; i < n; ++i) PutGrey48(d, i, Bit(s, i) ? 65535 : 0);
 }
 
 // ---- from ie8p (tables per palette entry) ----
@@ -201,15 +205,6 @@ void Row8pTo48(const uint8_t* s, uint8_t* d, int32_t n, const Tables& t) {
     StoreU16(d + 6 * i + 4, static_cast<uint16_t>(c.b * 257));
   }
 }
-void Row8pTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables& t) {
-  for (int32_t i = 0; i < n; ++i, d += 4) {
-    const TIERGB c = t.palette[s[i]];
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
-    d[3] = 255;
-  }
-}
 
 // ---- from ie8g ----
 
@@ -217,18 +212,7 @@ void Row8gTo16g(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i) StoreU16(d + 2 * i, static_cast<uint16_t>(s[i] * 257));
 }
 void Row8gTo48(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    const uint16_t v = static_cast<uint16_t>(s[i] * 257);
-    StoreU16(d + 6 * i, v);
-    StoreU16(d + 6 * i + 2, v);
-    StoreU16(d + 6 * i + 4, v);
-  }
-}
-void Row8gTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    d[4 * i] = d[4 * i + 1] = d[4 * i + 2] = s[i];
-    d[4 * i + 3] = 255;
-  }
+  for (int32_t i = 0; i < n; ++i) PutGrey48(d, i, static_cast<uint16_t>(s[i] * 257));
 }
 
 // ---- from ie16g ----
@@ -240,18 +224,7 @@ void Row16gTo32f(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i) StoreF(d + 4 * i, static_cast<float>(LoadU16(s + 2 * i) / 65535.0));
 }
 void Row16gTo48(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    const uint16_t v = LoadU16(s + 2 * i);
-    StoreU16(d + 6 * i, v);
-    StoreU16(d + 6 * i + 2, v);
-    StoreU16(d + 6 * i + 4, v);
-  }
-}
-void Row16gTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    d[4 * i] = d[4 * i + 1] = d[4 * i + 2] = s[2 * i + 1];
-    d[4 * i + 3] = 255;
-  }
+  for (int32_t i = 0; i < n; ++i) PutGrey48(d, i, LoadU16(s + 2 * i));
 }
 
 // ---- from ie32f ----
@@ -263,18 +236,7 @@ void Row32fTo16g(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i) StoreU16(d + 2 * i, FloatTo16(LoadF(s + 4 * i)));
 }
 void Row32fTo48(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    const uint16_t v = FloatTo16(LoadF(s + 4 * i));
-    StoreU16(d + 6 * i, v);
-    StoreU16(d + 6 * i + 2, v);
-    StoreU16(d + 6 * i + 4, v);
-  }
-}
-void Row32fTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, d += 4) {
-    d[0] = d[1] = d[2] = FloatTo8(LoadF(s + 4 * i));
-    d[3] = 255;
-  }
+  for (int32_t i = 0; i < n; ++i) PutGrey48(d, i, FloatTo16(LoadF(s + 4 * i)));
 }
 
 // ---- from ieRGB48 ----
@@ -297,37 +259,7 @@ void Row48To32f(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
     StoreF(d + 4 * i, static_cast<float>(g < 1.0 ? g : 1.0));
   }
 }
-void Row48To32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    d[4 * i] = s[6 * i + 5];
-    d[4 * i + 1] = s[6 * i + 3];
-    d[4 * i + 2] = s[6 * i + 1];
-    d[4 * i + 3] = 255;
-  }
-}
 
-// ---- ieCMYK and ieCIELab to ie32RGB ----
-
-void RowCMYKTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, d += 4) {
-    const TIERGB c = CMYKToRGB(LoadI32(s + 4 * i));
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
-    d[3] = 255;
-  }
-}
-void RowLabTo32(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i, s += 3, d += 4) {
-    TIECIELab lab;
-    std::memcpy(&lab, s, 3);
-    const TIERGB c = CIELabToRGB(lab);
-    d[0] = c.b;
-    d[1] = c.g;
-    d[2] = c.r;
-    d[3] = 255;
-  }
-}
 
 // ---- same format ----
 
@@ -388,14 +320,14 @@ TIERowConverter::RowFn TIERowConverter::Direct(TIEPixelFormat From, TIEPixelForm
       }
     case ie24RGB:
       switch (From) {
-        case ie1g: return Row1gTo24;
-        case ie8p: return Row8pTo24;
-        case ie8g: return Row8gTo24;
-        case ie16g: return Row16gTo24;
-        case ie32f: return Row32fTo24;
-        case ieCMYK: return RowCMYKTo24;
-        case ieRGB48: return Row48To24;
-        case ieCIELab: return RowLabTo24;
+        case ie1g: return Row1gToRGB<3>;
+        case ie8p: return Row8pToRGB<3>;
+        case ie8g: return Row8gToRGB<3>;
+        case ie16g: return Row16gToRGB<3>;
+        case ie32f: return Row32fToRGB<3>;
+        case ieCMYK: return RowCMYKToRGB<3>;
+        case ieRGB48: return Row48ToRGB<3>;
+        case ieCIELab: return RowLabToRGB<3>;
         case ie32RGB: return Row32To24;
         default: return nullptr;
       }
@@ -425,15 +357,15 @@ TIERowConverter::RowFn TIERowConverter::Direct(TIEPixelFormat From, TIEPixelForm
       return From == ie24RGB ? Row24ToLab : nullptr;
     case ie32RGB:
       switch (From) {
-        case ie1g: return Row1gTo32;
-        case ie8p: return Row8pTo32;
-        case ie8g: return Row8gTo32;
-        case ie16g: return Row16gTo32;
+        case ie1g: return Row1gToRGB<4>;
+        case ie8p: return Row8pToRGB<4>;
+        case ie8g: return Row8gToRGB<4>;
+        case ie16g: return Row16gToRGB<4>;
         case ie24RGB: return Row24To32;
-        case ie32f: return Row32fTo32;
-        case ieCMYK: return RowCMYKTo32;
-        case ieRGB48: return Row48To32;
-        case ieCIELab: return RowLabTo32;
+        case ie32f: return Row32fToRGB<4>;
+        case ieCMYK: return RowCMYKToRGB<4>;
+        case ieRGB48: return Row48ToRGB<4>;
+        case ieCIELab: return RowLabToRGB<4>;
         default: return nullptr;
       }
     default:
@@ -475,7 +407,7 @@ TIERowConverter::TIERowConverter(TIEPixelFormat From, TIEPixelFormat To, const T
 
   // No rule of its own: through blue, green, red bytes.
   toRGB_ = Direct(From, ie24RGB);
-  if (toRGB_ == Row16gTo24 && !tables_.range16.empty()) toRGB_ = Row16gTo24Range;
+  if (toRGB_ == Row16gToRGB<3> && !tables_.range16.empty()) toRGB_ = Row16gTo24Range;
   fromRGB_ = Direct(ie24RGB, To);
   if (toRGB_ && fromRGB_) fn_ = toRGB_;
 }
@@ -493,17 +425,17 @@ void TIERowConverter::Convert(const void* Src, void* Dst, int32_t Count) {
   fromRGB_(scratch_.data(), dst, Count, tables_);
 }
 
-// ---- TIERGBRowReader ----
+// ---- TIERowReader ----
 
-TIERGBRowReader::TIERGBRowReader(TIEBitmap& Bitmap)
+TIERowReader::TIERowReader(TIEBitmap& Bitmap, TIEPixelFormat To)
     : bitmap_(Bitmap),
       width_(Bitmap.GetWidth()),
-      direct_(Bitmap.GetPixelFormat() == ie24RGB),
-      converter_(Bitmap.GetPixelFormat(), ie24RGB, Bitmap.GetPaletteBuffer(), Bitmap.GetPaletteLength()) {
-  if (!direct_) row_.resize(static_cast<size_t>(width_) * 3);
+      direct_(Bitmap.GetPixelFormat() == To),
+      converter_(Bitmap.GetPixelFormat(), To, Bitmap.GetPaletteBuffer(), Bitmap.GetPaletteLength()) {
+  if (!direct_) row_.resize(static_cast<size_t>(RowLength(width_, IEBitsPerPixel[To], 32)));
 }
 
-const uint8_t* TIERGBRowReader::Read(int32_t Y) {
+const uint8_t* TIERowReader::Read(int32_t Y) {
   const void* src = bitmap_.GetRow(Y);
   if (direct_) return static_cast<const uint8_t*>(src);
   if (converter_.Valid())

@@ -53,15 +53,18 @@ class TIERowConverter {
   Tables tables_;
 };
 
-// Rows of any format read as blue, green, red bytes (the reading of the processing routines):
-// ie1g 0 or 255, ie8p through the palette, grey formats in all three channels (ie16g by its high
-// byte, ie32f clamped to 0..1 and scaled to 255), ieCMYK and ieCIELab converted, ieRGB48 by the high
-// byte of each word, ie32RGB by its first three bytes.
-class TIERGBRowReader {
+// Rows of a bitmap of any format read in one format: the row itself when the bitmap has that
+// format, else converted into a row of the reader's own. As blue, green, red bytes (ie24RGB) this
+// is the reading of the processing routines: ie1g 0 or 255, ie8p through the palette, grey
+// formats in all three channels (ie16g by its high byte, ie32f clamped to 0..1 and scaled to
+// 255), ieCMYK and ieCIELab converted, ieRGB48 by the high byte of each word, ie32RGB by its first
+// three bytes. As ie8g: the grey level of that colour.
+class TIERowReader {
  public:
-  explicit TIERGBRowReader(TIEBitmap& Bitmap);
-  // Row Y as Width pixels of blue, green, red. The pointer is valid until the next Read (and, for
-  // an ie24RGB bitmap, until the bitmap's next GetRow).
+  // To: ie24RGB or ie8g (or any format the converter reaches from the bitmap's).
+  TIERowReader(TIEBitmap& Bitmap, TIEPixelFormat To);
+  // Row Y as Width pixels of the format. The pointer is valid until the next Read (and, when the
+  // bitmap has the format itself, until the bitmap's next GetRow). Black when no rule reaches it.
   const uint8_t* Read(int32_t Y);
 
  private:

@@ -9,7 +9,7 @@ void ChannelMeans(TIEBitmap& Bitmap, int32_t& R, int32_t& G, int32_t& B) {
   const int32_t width = Bitmap.GetWidth();
   const int32_t height = Bitmap.GetHeight();
   TIERowAccessScope readOnly(Bitmap, iraRead);
-  TIERGBRowReader reader(Bitmap);
+  TIERowReader reader(Bitmap, ie24RGB);
   int64_t sumR = 0, sumG = 0, sumB = 0;
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* px = reader.Read(y);

@@ -15,31 +15,6 @@ bool IsGreyFormat(TIEPixelFormat format) {
   return format == ie1g || format == ie8g || format == ie16g || format == ie32f;
 }
 
-// Rows of any format as 8-bit grey levels.
-class GreyRowReader {
- public:
-  explicit GreyRowReader(TIEBitmap& bitmap)
-      : bitmap_(bitmap),
-        width_(bitmap.GetWidth()),
-        direct_(bitmap.GetPixelFormat() == ie8g),
-        converter_(bitmap.GetPixelFormat(), ie8g, bitmap.GetPaletteBuffer(), bitmap.GetPaletteLength()),
-        row_(static_cast<size_t>(width_)) {}
-
-  const uint8_t* Read(int32_t y) {
-    const void* src = bitmap_.GetRow(y);
-    if (direct_) return static_cast<const uint8_t*>(src);
-    converter_.Convert(src, row_.data(), width_);
-    return row_.data();
-  }
-
- private:
-  TIEBitmap& bitmap_;
-  int32_t width_;
-  bool direct_;
-  TIERowConverter converter_;
-  std::vector<uint8_t> row_;
-};
-
 // Bit x of the packed row is 1 when on(x); bits after the last pixel are 0.
 template <class On>
 void PackBits(uint8_t* row, int32_t width, On on) {
@@ -120,7 +95,7 @@ void GreyHistogram(TIEBitmap& Bitmap, int64_t (&Histogram)[256]) {
     }
     return;
   }
-  GreyRowReader reader(Bitmap);
+  TIERowReader reader(Bitmap, ie8g);
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* grey = reader.Read(y);
     for (int32_t x = 0; x < width; ++x) ++Histogram[grey[x]];
@@ -149,7 +124,7 @@ void ConvertToBWThreshold(TIEBitmap& Source, TIEBitmap& Dest, int32_t Threshold,
   const int32_t t = Threshold < 0 ? 0 : (Threshold > 256 ? 256 : Threshold);
   TIERowAccessScope readOnly(Source, iraRead);
   TIERowAccessScope writeOnly(Dest, iraWrite);
-  GreyRowReader reader(Source);
+  TIERowReader reader(Source, ie8g);
   for (int32_t y = 0; y < height; ++y) {
     if (Progress.IsAborting()) return;
     const uint8_t* grey = reader.Read(y);
@@ -178,8 +153,8 @@ void ConvertToBWOrdered(TIEBitmap& Source, TIEBitmap& Dest, TIEProgressRecord& P
   const bool grey = IsGreyFormat(Source.GetPixelFormat());
   TIERowAccessScope readOnly(Source, iraRead);
   TIERowAccessScope writeOnly(Dest, iraWrite);
-  GreyRowReader greyReader(Source);
-  TIERGBRowReader rgbReader(Source);
+  TIERowReader greyReader(Source, ie8g);
+  TIERowReader rgbReader(Source, ie24RGB);
   std::vector<uint8_t> level(static_cast<size_t>(width));
   for (int32_t y = 0; y < height; ++y) {
     if (Progress.IsAborting()) return;

@@ -216,42 +216,26 @@ void TIENeuQuant::WritePalette(TIERGB* Palette) const {
 int32_t TIENeuQuant::Lookup(TIERGB Color) const {
   const int32_t b = Color.b, g = Color.g, r = Color.r;
   int32_t bestd = 1000, best = -1;
+  // A neuron whose green lies ahead by greenAhead in the direction of the walk (negative when it
+  // lies behind): false when it, and with it the rest of the walk, is too far; else it becomes the
+  // best when nearer.
+  auto visit = [&](const Neuron& n, int32_t greenAhead) {
+    if (greenAhead >= bestd) return false;
+    int32_t dist = std::abs(greenAhead) + std::abs(n.b - b);
+    if (dist < bestd) {
+      dist += std::abs(n.r - r);
+      if (dist < bestd) {
+        bestd = dist;
+        best = n.index;
+      }
+    }
+    return true;
+  };
+  // From the index of g, upwards (i) and downwards (j) in turn.
   int32_t i = netindex_[g], j = i - 1;
   while (i < netsize_ || j >= 0) {
-    if (i < netsize_) {
-      const Neuron& n = network_[i];
-      int32_t dist = n.g - g;
-      if (dist >= bestd) {
-        i = netsize_;
-      } else {
-        ++i;
-        dist = std::abs(dist) + std::abs(n.b - b);
-        if (dist < bestd) {
-          dist += std::abs(n.r - r);
-          if (dist < bestd) {
-            bestd = dist;
-            best = n.index;
-          }
-        }
-      }
-    }
-    if (j >= 0) {
-      const Neuron& n = network_[j];
-      int32_t dist = g - n.g;
-      if (dist >= bestd) {
-        j = -1;
-      } else {
-        --j;
-        dist = std::abs(dist) + std::abs(n.b - b);
-        if (dist < bestd) {
-          dist += std::abs(n.r - r);
-          if (dist < bestd) {
-            bestd = dist;
-            best = n.index;
-          }
-        }
-      }
-    }
+    if (i < netsize_) i = visit(network_[i], network_[i].g - g) ? i + 1 : netsize_;
+    if (j >= 0) j = visit(network_[j], g - network_[j].g) ? j - 1 : -1;
   }
   // Every colour lies within 765 of every neuron, so one is always found.
   return best < 0 ? 0 : best;
