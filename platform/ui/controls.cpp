@@ -6,6 +6,7 @@
 #include <QtWidgets/QWidget>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
@@ -155,6 +156,24 @@ void TControl::Dispatch(TMessage& m) {
 void TControl::DefaultHandler(TMessage& m) {
   switch (m.Msg) {
     case WM_GETTEXTLENGTH: m.Result = static_cast<LRESULT>(text_.size()); break;
+    case WM_GETTEXT: {
+      // wParam is the buffer's size with room for the terminating zero; answers the bytes copied.
+      auto* buffer = reinterpret_cast<char*>(m.LParam);
+      size_t room = static_cast<size_t>(m.WParam);
+      if (!buffer || room == 0) {
+        m.Result = 0;
+        break;
+      }
+      size_t n = std::min(text_.size(), room - 1);
+      std::memcpy(buffer, text_.data(), n);
+      buffer[n] = '\0';
+      m.Result = static_cast<LRESULT>(n);
+      break;
+    }
+    case WM_SETTEXT:
+      text_ = m.LParam ? reinterpret_cast<const char*>(m.LParam) : "";
+      m.Result = 1;
+      break;
     default: break;
   }
 }
@@ -352,11 +371,19 @@ void TControl::SetBiDiMode(TBiDiMode value) {
 
 void TControl::SetText(const std::string& value) {
   if (value == GetText()) return;
-  text_ = value;
+  // The text goes to the window (a native control keeps it there), then the framework hears of it.
+  Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
   Perform(CM_TEXTCHANGED, 0, 0);
 }
 
-std::string TControl::GetText() { return text_; }
+std::string TControl::GetText() {
+  LRESULT length = Perform(WM_GETTEXTLENGTH, 0, 0);
+  if (length <= 0) return std::string();
+  std::string buffer(static_cast<size_t>(length) + 1, '\0');
+  LRESULT n = Perform(WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  buffer.resize(static_cast<size_t>(std::clamp<LRESULT>(n, 0, length)));
+  return buffer;
+}
 
 void TControl::SetShowHint(bool value) {
   if (value == showHint_ && !parentShowHint_) return;

@@ -28,6 +28,13 @@ struct WindowRecord;
 
 enum TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 
+// Horizontal text alignment, the side a check box's text stands on, vertical text layout, and which
+// scroll bars a control shows.
+enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
+using TLeftRight = TAlignment;
+enum TTextLayout : uint8_t { tlTop, tlCenter, tlBottom };
+enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
 enum TAnchorKind : uint8_t { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 using TAnchors = uint8_t;
 
@@ -180,11 +187,13 @@ class TControl : public TComponent {
   void SetBiDiMode(TBiDiMode value);
   bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
 
-  // The caption and the text are one string, as in the framework.
+  // The caption and the text are one string, as in the framework. Setting it sends WM_SETTEXT (a
+  // native control keeps the text in its window) and then CM_TEXTCHANGED; reading asks the window
+  // (WM_GETTEXTLENGTH, WM_GETTEXT).
   std::string Caption() { return GetText(); }
   void SetCaption(const std::string& value) { SetText(value); }
   std::string Text() { return GetText(); }
-  void SetTextProperty(const std::string& value) { SetText(value); }
+  virtual void SetText(const std::string& value);
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& value) { hint_ = value; }
   bool ShowHint() const { return showHint_; }
@@ -226,7 +235,6 @@ class TControl : public TComponent {
 
  protected:
   // Hooks of the geometry and state machinery.
-  virtual void SetText(const std::string& value);
   virtual std::string GetText();
   virtual void Resize();
   virtual void RequestAlign();

@@ -85,6 +85,7 @@ void TCustomForm::ApplyWidgetState() {
   // A form draws no border of its own: the window manager frames it.
   WindowRecord* r = Record();
   r->insetLeft = r->insetTop = r->insetRight = r->insetBottom = BorderWidth();
+  LayoutWindowScrollBars(r);
   QWidget* w = r->widget;
   int minW = constraints_.MinWidth(), minH = constraints_.MinHeight();
   int maxW = constraints_.MaxWidth(), maxH = constraints_.MaxHeight();

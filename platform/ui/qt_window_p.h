@@ -3,8 +3,11 @@
 // a handle has a WindowRecord that ties its handle, its widget (a bridge subclass of a Qt widget
 // class, which turns Qt's events into the framework's messages) and its screen surface together.
 #include <QtGui/QImage>
+#include <QtGui/QMouseEvent>
 #include <QtGui/QRegion>
 #include <QtWidgets/QWidget>
+
+class QScrollBar;
 
 #include <functional>
 #include <memory>
@@ -27,6 +30,15 @@ struct NativeFrame {
   bool result = false;
 };
 
+// One of a window's own scroll bars (SB_HORZ, SB_VERT): its range as set, and the toolkit's bar that
+// shows it, made on first use.
+struct WindowScrollBar {
+  QScrollBar* bar = nullptr;
+  SCROLLINFO info;
+  bool shown = false;
+  UINT disabledArrows = 0;  // ESB_DISABLE_xxx
+};
+
 struct WindowRecord {
   HWND handle = nullptr;
   TWinControl* control = nullptr;
@@ -41,7 +53,17 @@ struct WindowRecord {
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   int insetLeft = 0, insetTop = 0, insetRight = 0, insetBottom = 0;
   bool customDrawn = true;
+  // The window's scroll bars take room from the client area at the right and bottom.
+  WindowScrollBar scroll[2];
+  int ScrollBarRight() const;
+  int ScrollBarBottom() const;
 };
+
+// Places the window's own scroll bars inside its border (after a size or border change).
+void LayoutWindowScrollBars(WindowRecord* record);
+// Turns the user's actions on a toolkit scroll bar into WM_HSCROLL/WM_VSCROLL (a window's bar) or
+// CN_HSCROLL/CN_VSCROLL (SB_CTL: the scroll bar control itself).
+void ConnectScrollBar(WindowRecord* record, QScrollBar* bar, int which);
 
 // Turns one Qt event into the control's messages; native is the widget class's own handling.
 bool DispatchQtEvent(WindowRecord* record, QEvent* event, const std::function<bool(QEvent*)>& native);
@@ -69,6 +91,46 @@ class TBridgeWidget : public Base {
 
  private:
   WindowRecord* record_;
+};
+
+// Reflects a native control's notification back to the control: CN_COMMAND with the code in the high
+// word of wParam and the control's handle in lParam (as the platform's WM_COMMAND carries them).
+void SendCommand(TWinControl* control, UINT notifyCode);
+// The toolkit's text of a caption: the same "&" marks, shown underlined; the widget's own shortcut is
+// cleared, because accelerators reach the control as CM_DIALOGCHAR.
+QString CaptionText(const std::string& caption);
+
+// A toolkit scroll area (list, memo, tree) as a framework window: the mouse events of its viewport go
+// through the control's messages too, in the widget's coordinates.
+template <class Base>
+class TBridgeScrollArea : public TBridgeWidget<Base> {
+ public:
+  using TBridgeWidget<Base>::TBridgeWidget;
+
+ protected:
+  bool viewportEvent(QEvent* e) override {
+    WindowRecord* r = this->Record();
+    if (!r) return Base::viewportEvent(e);
+    auto native = [this, e](QEvent*) { return Base::viewportEvent(e); };
+    switch (e->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove: {
+        auto* me = static_cast<QMouseEvent*>(e);
+        QPointF p = this->mapFrom(this->viewport(), me->position());
+        QMouseEvent copy(me->type(), p, me->scenePosition(), me->globalPosition(), me->button(), me->buttons(),
+                         me->modifiers());
+        bool result = DispatchQtEvent(r, &copy, native);
+        e->setAccepted(copy.isAccepted());
+        return result;
+      }
+      case QEvent::Wheel:
+        return DispatchQtEvent(r, e, native);
+      default:
+        return Base::viewportEvent(e);
+    }
+  }
 };
 
 // Registers and unregisters handles (thread-safe lookups for PostMessage).

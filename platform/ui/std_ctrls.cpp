@@ -1,21 +1,40 @@
 #include "platform/ui/std_ctrls.h"
 
 #include <QtGui/QKeySequence>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QGroupBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QScrollBar>
 
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/scroll_bars.h"
+#include "platform/ui/system_metrics.h"
 
 namespace {
 
-// The toolkit's text for a caption: the same "&" marks; its own shortcut for them is switched off,
-// because accelerators reach the control as CM_DIALOGCHAR.
 void SetButtonText(QAbstractButton* b, const std::string& caption) {
-  b->setText(QString::fromStdString(caption));
+  b->setText(CaptionText(caption));
   b->setShortcut(QKeySequence());
 }
 
+// A checkable toolkit button whose own click does not change its state: the click is reported to the
+// control (BN_CLICKED), which decides the new state, as the platform's check boxes do.
+template <class Base>
+class TCheckWidget : public TBridgeWidget<Base> {
+ public:
+  using TBridgeWidget<Base>::TBridgeWidget;
+
+ protected:
+  void nextCheckState() override {
+    if (WindowRecord* r = this->Record()) SendCommand(r->control, BN_CLICKED);
+  }
+};
+
 }  // namespace
+
+// --------------------------------------------------------------------------------------------- TButton
 
 TButton::TButton(TComponent* owner) : TWinControl(owner) {
   controlStyle_ = csSetCaption | csDoubleClicks;
@@ -26,12 +45,8 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {
 
 void* TButton::CreateWidget() {
   auto* b = new TBridgeWidget<QPushButton>(Record());
-  QObject::connect(b, &QPushButton::clicked, [this] {
-    // The platform reports the click back to the button as a command notification.
-    TMessage m;
-    m.Msg = CN_COMMAND;
-    SafeWndProc(this, m);
-  });
+  // The platform reports the click back to the button as a command notification.
+  QObject::connect(b, &QPushButton::clicked, [this] { SendCommand(this, BN_CLICKED); });
   return b;
 }
 
@@ -57,10 +72,18 @@ void TButton::Click() {
 
 void TButton::Dispatch(TMessage& m) {
   if (m.Msg == CN_COMMAND) {
-    Click();
+    if (HIWORD(m.WParam) == BN_CLICKED) Click();
     return;
   }
   TWinControl::Dispatch(m);
+}
+
+void TButton::DefaultHandler(TMessage& m) {
+  if (m.Msg == BM_CLICK) {
+    Click();
+    return;
+  }
+  TWinControl::DefaultHandler(m);
 }
 
 void TButton::CMDialogKey(TMessage& m) {
@@ -93,4 +116,315 @@ void TButton::WMGetDlgCode(TMessage& m) {
 void TButton::CMTextChanged(TMessage& m) {
   if (HandleAllocated()) SetButtonText(static_cast<QPushButton*>(Record()->widget), text_);
   TWinControl::CMTextChanged(m);
+}
+
+// -------------------------------------------------------------------------------------- TButtonControl
+
+TButtonControl::TButtonControl(TComponent* owner) : TWinControl(owner) {
+  controlStyle_ = csSetCaption | csDoubleClicks;
+  SetTabStop(true);
+}
+
+void TButtonControl::SetAlignment(TLeftRight value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  if (HandleAllocated()) ApplyWidgetState();
+}
+
+void TButtonControl::SetWordWrap(bool value) {
+  if (value == wordWrap_) return;
+  wordWrap_ = value;
+  if (HandleAllocated()) ApplyWidgetState();
+}
+
+void TButtonControl::ApplyWidgetState() {
+  TWinControl::ApplyWidgetState();
+  auto* b = static_cast<QAbstractButton*>(Record()->widget);
+  SetButtonText(b, text_);
+  // The text on the left is the mark on the right: the toolkit mirrors the button for that.
+  b->setLayoutDirection(alignment_ == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
+void TButtonControl::CMTextChanged(TMessage& m) {
+  if (HandleAllocated()) SetButtonText(static_cast<QAbstractButton*>(Record()->widget), text_);
+  TWinControl::CMTextChanged(m);
+}
+
+void TButtonControl::WMGetDlgCode(TMessage& m) { m.Result = DLGC_BUTTON; }
+
+// ------------------------------------------------------------------------------------- TCustomCheckBox
+
+TCustomCheckBox::TCustomCheckBox(TComponent* owner) : TButtonControl(owner) {
+  width_ = 97;
+  height_ = 17;
+}
+
+void* TCustomCheckBox::CreateWidget() { return new TCheckWidget<QCheckBox>(Record()); }
+
+void TCustomCheckBox::ApplyWidgetState() {
+  TButtonControl::ApplyWidgetState();
+  auto* b = static_cast<QCheckBox*>(Record()->widget);
+  QSignalBlocker block(b);
+  b->setTristate(allowGrayed_ || state_ == cbGrayed);
+  b->setCheckState(state_ == cbChecked ? Qt::Checked : state_ == cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+void TCustomCheckBox::SetAllowGrayed(bool value) {
+  allowGrayed_ = value;
+  if (HandleAllocated()) ApplyWidgetState();
+}
+
+void TCustomCheckBox::SetState(TCheckBoxState value) {
+  if (value == state_) return;
+  state_ = value;
+  if (HandleAllocated()) Perform(BM_SETCHECK, static_cast<WPARAM>(value), 0);
+  if (!ClicksDisabled()) Click();
+}
+
+void TCustomCheckBox::Toggle() {
+  switch (state_) {
+    case cbUnchecked: SetState(allowGrayed_ ? cbGrayed : cbChecked); break;
+    case cbChecked: SetState(cbUnchecked); break;
+    case cbGrayed: SetState(cbChecked); break;
+  }
+}
+
+void TCustomCheckBox::Dispatch(TMessage& m) {
+  if (m.Msg == CN_COMMAND) {
+    if (HIWORD(m.WParam) == BN_CLICKED) Toggle();
+    return;
+  }
+  TButtonControl::Dispatch(m);
+}
+
+void TCustomCheckBox::DefaultHandler(TMessage& m) {
+  switch (m.Msg) {
+    case BM_GETCHECK: m.Result = static_cast<LRESULT>(state_); return;
+    case BM_SETCHECK:
+      if (HandleAllocated()) {
+        auto* b = static_cast<QCheckBox*>(Record()->widget);
+        QSignalBlocker block(b);
+        if (m.WParam == BST_INDETERMINATE) b->setTristate(true);
+        b->setCheckState(m.WParam == BST_CHECKED ? Qt::Checked
+                         : m.WParam == BST_INDETERMINATE ? Qt::PartiallyChecked
+                                                         : Qt::Unchecked);
+      }
+      return;
+    case BM_CLICK:
+      if (CanFocus()) SetFocus();
+      Toggle();
+      return;
+    default: TButtonControl::DefaultHandler(m); return;
+  }
+}
+
+void TCustomCheckBox::CMDialogChar(TMessage& m) {
+  if (IsAccel(static_cast<uint16_t>(m.WParam), text_) && CanFocus()) {
+    SetFocus();
+    if (Focused() || GetParentForm(this)->ActiveControl() == this) Toggle();
+    m.Result = 1;
+    return;
+  }
+  TButtonControl::CMDialogChar(m);
+}
+
+// ---------------------------------------------------------------------------------------- TRadioButton
+
+TRadioButton::TRadioButton(TComponent* owner) : TButtonControl(owner) {
+  width_ = 113;
+  height_ = 17;
+}
+
+void* TRadioButton::CreateWidget() {
+  auto* b = new TCheckWidget<QRadioButton>(Record());
+  // The framework unchecks the siblings itself.
+  b->setAutoExclusive(false);
+  return b;
+}
+
+void TRadioButton::ApplyWidgetState() {
+  TButtonControl::ApplyWidgetState();
+  auto* b = static_cast<QRadioButton*>(Record()->widget);
+  QSignalBlocker block(b);
+  b->setChecked(checked_);
+}
+
+void TRadioButton::SetChecked(bool value) {
+  if (value == checked_) return;
+  checked_ = value;
+  SetTabStop(value);
+  if (HandleAllocated()) Perform(BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (!value) return;
+  if (parent_) {
+    for (int i = 0; i < parent_->ControlCount(); ++i) {
+      auto* sibling = dynamic_cast<TRadioButton*>(parent_->Controls(i));
+      if (sibling && sibling != this) sibling->SetChecked(false);
+    }
+  }
+  if (!ClicksDisabled()) Click();
+}
+
+void TRadioButton::Dispatch(TMessage& m) {
+  if (m.Msg == CN_COMMAND) {
+    if (HIWORD(m.WParam) == BN_CLICKED) SetChecked(true);
+    return;
+  }
+  TButtonControl::Dispatch(m);
+}
+
+void TRadioButton::DefaultHandler(TMessage& m) {
+  switch (m.Msg) {
+    case BM_GETCHECK: m.Result = checked_ ? BST_CHECKED : BST_UNCHECKED; return;
+    case BM_SETCHECK:
+      if (HandleAllocated()) {
+        auto* b = static_cast<QRadioButton*>(Record()->widget);
+        QSignalBlocker block(b);
+        b->setChecked(m.WParam == BST_CHECKED);
+      }
+      return;
+    case BM_CLICK: SetChecked(true); return;
+    default: TButtonControl::DefaultHandler(m); return;
+  }
+}
+
+void TRadioButton::CMDialogChar(TMessage& m) {
+  if (IsAccel(static_cast<uint16_t>(m.WParam), text_) && CanFocus()) {
+    SetFocus();
+    SetChecked(true);
+    m.Result = 1;
+    return;
+  }
+  TButtonControl::CMDialogChar(m);
+}
+
+// ------------------------------------------------------------------------------------- TCustomGroupBox
+
+TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TWinControl(owner) {
+  controlStyle_ = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks | csReplicatable;
+  width_ = 185;
+  height_ = 105;
+}
+
+void* TCustomGroupBox::CreateWidget() { return new TBridgeWidget<QGroupBox>(Record()); }
+
+void TCustomGroupBox::ApplyWidgetState() {
+  TWinControl::ApplyWidgetState();
+  static_cast<QGroupBox*>(Record()->widget)->setTitle(CaptionText(text_));
+}
+
+void TCustomGroupBox::AdjustClientRect(TRect& rect) {
+  TWinControl::AdjustClientRect(rect);
+  // The caption's line, then the frame.
+  int textHeight = HandleAllocated() ? Record()->widget->fontMetrics().height() : 13;
+  rect.Top += textHeight;
+  InflateRect(rect, -1, -1);
+  if (Ctl3D()) InflateRect(rect, -1, -1);
+}
+
+void TCustomGroupBox::CMTextChanged(TMessage& m) {
+  if (HandleAllocated()) static_cast<QGroupBox*>(Record()->widget)->setTitle(CaptionText(text_));
+  TWinControl::CMTextChanged(m);
+}
+
+void TCustomGroupBox::CMDialogChar(TMessage& m) {
+  if (IsAccel(static_cast<uint16_t>(m.WParam), text_) && CanFocus()) {
+    if (TWinControl* first = FindNextControl(nullptr, true, true, false)) first->SetFocus();
+    m.Result = 1;
+    return;
+  }
+  TWinControl::CMDialogChar(m);
+}
+
+// ------------------------------------------------------------------------------------------ TScrollBar
+
+TScrollBar::TScrollBar(TComponent* owner) : TWinControl(owner) {
+  controlStyle_ = csFramed | csDoubleClicks | csOpaque;
+  width_ = 121;
+  height_ = GetSystemMetrics(SM_CYHSCROLL);
+  SetTabStop(true);
+}
+
+void* TScrollBar::CreateWidget() {
+  auto* bar = new TBridgeWidget<QScrollBar>(Record());
+  bar->setOrientation(kind_ == sbHorizontal ? Qt::Horizontal : Qt::Vertical);
+  ConnectScrollBar(Record(), bar, SB_CTL);
+  return bar;
+}
+
+void TScrollBar::ApplyWidgetState() {
+  TWinControl::ApplyWidgetState();
+  static_cast<QScrollBar*>(Record()->widget)->setOrientation(kind_ == sbHorizontal ? Qt::Horizontal : Qt::Vertical);
+  UpdateBar();
+}
+
+void TScrollBar::UpdateBar() {
+  if (!HandleAllocated()) return;
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  si.nMin = min_;
+  si.nMax = max_;
+  si.nPage = static_cast<UINT>(pageSize_);
+  si.nPos = position_;
+  SetScrollInfo(Handle(), SB_CTL, &si, true);
+}
+
+void TScrollBar::SetKind(TScrollBarKind value) {
+  if (value == kind_) return;
+  kind_ = value;
+  // The bar turns: its width and height change places.
+  SetBounds(left_, top_, height_, width_);
+  if (HandleAllocated()) ApplyWidgetState();
+}
+
+void TScrollBar::SetPageSize(int value) {
+  if (value == pageSize_ || value > max_ - min_ + 1) return;
+  pageSize_ = value < 0 ? 0 : value;
+  UpdateBar();
+}
+
+void TScrollBar::SetParams(int position, int min, int max) {
+  if (max < min || max < pageSize_) throw EInvalidOperation("Scroll bar property out of range");
+  if (position < min) position = min;
+  if (position > max) position = max;
+  min_ = min;
+  max_ = max;
+  bool changed = position != position_;
+  position_ = position;
+  UpdateBar();
+  if (changed) Change();
+}
+
+void TScrollBar::Change() {
+  if (OnChange) OnChange(this);
+}
+
+void TScrollBar::Scroll(TScrollCode scrollCode, int& scrollPos) {
+  if (OnScroll) OnScroll(this, scrollCode, scrollPos);
+}
+
+void TScrollBar::DoScroll(TMessage& m) {
+  TScrollCode code = static_cast<TScrollCode>(std::min<int>(LOWORD(m.WParam), scEndScroll));
+  int pos = position_;
+  switch (code) {
+    case scLineUp: pos -= smallChange_; break;
+    case scLineDown: pos += smallChange_; break;
+    case scPageUp: pos -= largeChange_; break;
+    case scPageDown: pos += largeChange_; break;
+    case scPosition: case scTrack: pos = HIWORD(m.WParam); break;
+    case scTop: pos = min_; break;
+    case scBottom: pos = max_; break;
+    default: break;
+  }
+  if (pos < min_) pos = min_;
+  if (pos > max_) pos = max_;
+  Scroll(code, pos);
+  SetPosition(pos);
+}
+
+void TScrollBar::Dispatch(TMessage& m) {
+  if (m.Msg == CN_HSCROLL || m.Msg == CN_VSCROLL) {
+    DoScroll(m);
+    return;
+  }
+  TWinControl::Dispatch(m);
 }

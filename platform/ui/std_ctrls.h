@@ -1,5 +1,7 @@
 #pragma once
-// Standard controls on the toolkit's native widgets.
+// Standard controls on the toolkit's native widgets: buttons, check boxes, radio buttons, group boxes
+// and scroll bars. Each native widget's notifications come back to its control as CN_COMMAND (or
+// CN_HSCROLL/CN_VSCROLL), as the platform reflects them, so that a subclass can intercept them.
 #include "platform/ui/controls.h"
 
 // A push button: Click fires OnClick and, with a ModalResult, closes a modal form with it. Default
@@ -20,6 +22,7 @@ class TButton : public TWinControl {
   void* CreateWidget() override;
   void ApplyWidgetState() override;
   void Dispatch(TMessage& message) override;
+  void DefaultHandler(TMessage& message) override;
   void CMDialogKey(TMessage& message) override;
   void CMDialogChar(TMessage& message) override;
   void WMGetDlgCode(TMessage& message) override;
@@ -29,4 +32,147 @@ class TButton : public TWinControl {
   bool default_ = false;
   bool cancel_ = false;
   int32_t modalResult_ = 0;
+};
+
+enum TCheckBoxState : uint8_t { cbUnchecked, cbChecked, cbGrayed };
+
+// Common base of the check box and the radio button: a caption beside a mark, the text on the left or
+// the right (Alignment: taRightJustify, the default, puts the text right of the mark), optionally
+// wrapped.
+class TButtonControl : public TWinControl {
+ public:
+  explicit TButtonControl(TComponent* owner);
+  TLeftRight Alignment() const { return alignment_; }
+  void SetAlignment(TLeftRight value);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
+
+ protected:
+  void ApplyWidgetState() override;
+  void CMTextChanged(TMessage& message) override;
+  void WMGetDlgCode(TMessage& message) override;
+  // Click events are not sent while the program itself sets the state (for code that must not hear
+  // its own changes); a check box or radio button still fires OnClick when set in code otherwise.
+  bool ClicksDisabled() const { return clicksDisabled_ > 0; }
+  void DisableClicks() { ++clicksDisabled_; }
+  void EnableClicks() { --clicksDisabled_; }
+
+ private:
+  TLeftRight alignment_ = taRightJustify;
+  bool wordWrap_ = false;
+  int clicksDisabled_ = 0;
+};
+
+// A check box with two or (AllowGrayed) three states. Every change of the state, by the user or by
+// the program, fires OnClick, as in the framework. A click (BN_CLICKED) toggles: unchecked goes to
+// grayed when AllowGrayed, else to checked; checked to unchecked; grayed to checked.
+class TCustomCheckBox : public TButtonControl {
+ public:
+  explicit TCustomCheckBox(TComponent* owner);
+  TCheckBoxState State() const { return state_; }
+  virtual void SetState(TCheckBoxState value);
+  bool Checked() const { return state_ == cbChecked; }
+  void SetChecked(bool value) { SetState(value ? cbChecked : cbUnchecked); }
+  bool AllowGrayed() const { return allowGrayed_; }
+  void SetAllowGrayed(bool value);
+
+ protected:
+  virtual void Toggle();
+  void* CreateWidget() override;
+  void ApplyWidgetState() override;
+  void Dispatch(TMessage& message) override;
+  void DefaultHandler(TMessage& message) override;
+  void CMDialogChar(TMessage& message) override;
+
+ private:
+  TCheckBoxState state_ = cbUnchecked;
+  bool allowGrayed_ = false;
+};
+
+class TCheckBox : public TCustomCheckBox {
+ public:
+  using TCustomCheckBox::TCustomCheckBox;
+};
+
+// A radio button: checking one unchecks the radio buttons beside it (same parent); OnClick fires when
+// it becomes checked.
+class TRadioButton : public TButtonControl {
+ public:
+  explicit TRadioButton(TComponent* owner);
+  bool Checked() const { return checked_; }
+  virtual void SetChecked(bool value);
+
+ protected:
+  void* CreateWidget() override;
+  void ApplyWidgetState() override;
+  void Dispatch(TMessage& message) override;
+  void DefaultHandler(TMessage& message) override;
+  void CMDialogChar(TMessage& message) override;
+
+ private:
+  bool checked_ = false;
+};
+
+// A group box: a frame with a caption around its child controls; the children align inside the frame
+// below the caption.
+class TCustomGroupBox : public TWinControl {
+ public:
+  explicit TCustomGroupBox(TComponent* owner);
+
+ protected:
+  void* CreateWidget() override;
+  void ApplyWidgetState() override;
+  void AdjustClientRect(TRect& rect) override;
+  void CMTextChanged(TMessage& message) override;
+  void CMDialogChar(TMessage& message) override;
+};
+
+class TGroupBox : public TCustomGroupBox {
+ public:
+  using TCustomGroupBox::TCustomGroupBox;
+};
+
+enum TScrollBarKind : uint8_t { sbHorizontal, sbVertical };
+enum TScrollCode : uint8_t {
+  scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll
+};
+using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+
+// A scroll bar control: Position between Min and Max, moved by SmallChange per arrow and LargeChange
+// per page; OnScroll may change where a user's action goes, OnChange follows every change of Position.
+class TScrollBar : public TWinControl {
+ public:
+  explicit TScrollBar(TComponent* owner);
+  TScrollBarKind Kind() const { return kind_; }
+  void SetKind(TScrollBarKind value);
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  int Position() const { return position_; }
+  int PageSize() const { return pageSize_; }
+  void SetMin(int value) { SetParams(position_, value, max_); }
+  void SetMax(int value) { SetParams(position_, min_, value); }
+  void SetPosition(int value) { SetParams(value, min_, max_); }
+  void SetPageSize(int value);
+  // Raises EInvalidOperation "Scroll bar property out of range" when min > max.
+  void SetParams(int position, int min, int max);
+  int SmallChange() const { return smallChange_; }
+  void SetSmallChange(int value) { smallChange_ = value; }
+  int LargeChange() const { return largeChange_; }
+  void SetLargeChange(int value) { largeChange_ = value; }
+  TNotifyEvent OnChange;
+  TScrollEvent OnScroll;
+
+ protected:
+  void* CreateWidget() override;
+  void ApplyWidgetState() override;
+  void Dispatch(TMessage& message) override;
+  virtual void Change();
+  virtual void Scroll(TScrollCode scrollCode, int& scrollPos);
+  void DoScroll(TMessage& message);
+
+ private:
+  void UpdateBar();
+  TScrollBarKind kind_ = sbHorizontal;
+  int min_ = 0, max_ = 100, position_ = 0, pageSize_ = 0;
+  int smallChange_ = 1, largeChange_ = 1;
 };

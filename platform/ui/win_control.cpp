@@ -130,6 +130,7 @@ void TWinControl::ApplyWidgetState() {
   }
   w->setEnabled(enabled_);
   if (parent_) w->setVisible(visible_);
+  LayoutWindowScrollBars(record_.get());
 }
 
 void TWinControl::DestroyHandle() {
@@ -401,6 +402,10 @@ TRect TWinControl::ClientRect() {
     r = record_->insetRight;
     b = record_->insetBottom;
   }
+  if (record_) {
+    r += record_->ScrollBarRight();
+    b += record_->ScrollBarBottom();
+  }
   return Rect(0, 0, std::max(width_ - l - r, 0), std::max(height_ - t - b, 0));
 }
 
@@ -649,10 +654,6 @@ void TWinControl::DefaultHandler(TMessage& m) {
   }
   switch (m.Msg) {
     case WM_GETDLGCODE: m.Result = 0; return;
-    case WM_SETTEXT:
-      text_ = reinterpret_cast<const char*>(m.LParam);
-      m.Result = 1;
-      return;
     default: TControl::DefaultHandler(m); return;
   }
 }

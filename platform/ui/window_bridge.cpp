@@ -91,6 +91,16 @@ void SafeWndProc(TControl* control, TMessage& message) {
   }
 }
 
+void SendCommand(TWinControl* control, UINT notifyCode) {
+  TMessage m;
+  m.Msg = CN_COMMAND;
+  m.WParam = MAKEWPARAM(0, static_cast<int>(notifyCode));
+  m.LParam = control->HandleAllocated() ? reinterpret_cast<LPARAM>(control->Handle()) : 0;
+  SafeWndProc(control, m);
+}
+
+QString CaptionText(const std::string& caption) { return QString::fromStdString(caption); }
+
 // ----------------------------------------------------------------------------------------------- keys
 
 uint16_t QtKeyToVirtualKey(int k) {
@@ -485,6 +495,7 @@ bool DispatchQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEve
       return PaintEvent(rec, e, native);
     case QEvent::Resize: {
       bool result = native(e);
+      LayoutWindowScrollBars(rec);
       QSize s = rec->widget->size();
       if (s.width() != c->Width() || s.height() != c->Height()) {
         // Resized from outside (the user or the window manager): the control follows.

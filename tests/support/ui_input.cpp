@@ -1,12 +1,16 @@
 #include "tests/support/ui_input.h"
 
+#include <gtest/gtest.h>
+
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QWidget>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/messages.h"
 
 namespace testsupport {
 
@@ -90,6 +94,48 @@ void KeyPress(TWinControl* c, uint16_t vk, const char* text, bool alt) {
   QApplication::sendEvent(WidgetOf(c), &down);
   QKeyEvent up(QEvent::KeyRelease, QtKey(vk), mods, QString::fromUtf8(text));
   QApplication::sendEvent(WidgetOf(c), &up);
+}
+
+void KeyChord(TWinControl* c, uint16_t vk, bool ctrl, bool shift) {
+  Qt::KeyboardModifiers mods;
+  if (ctrl) mods |= Qt::ControlModifier;
+  if (shift) mods |= Qt::ShiftModifier;
+  Qt::Key key = QtKey(vk);
+  if (vk == 0x2D) key = Qt::Key_Insert;
+  QKeyEvent down(QEvent::KeyPress, key, mods);
+  QApplication::sendEvent(WidgetOf(c), &down);
+  QKeyEvent up(QEvent::KeyRelease, key, mods);
+  QApplication::sendEvent(WidgetOf(c), &up);
+}
+
+void ScrollBarAction(TWinControl* c, int bar, int code, int pos) {
+  QScrollBar* sb = nullptr;
+  if (bar == SB_CTL) {
+    sb = qobject_cast<QScrollBar*>(WidgetOf(c));
+  } else {
+    Qt::Orientation want = bar == SB_HORZ ? Qt::Horizontal : Qt::Vertical;
+    for (QScrollBar* b : WidgetOf(c)->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+      if (b->orientation() == want) sb = b;
+  }
+  if (!sb) {
+    ADD_FAILURE() << "no scroll bar";
+    return;
+  }
+  switch (code) {
+    case SB_LINEDOWN: sb->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case SB_LINEUP: sb->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case SB_PAGEDOWN: sb->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case SB_PAGEUP: sb->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case SB_TOP: sb->triggerAction(QAbstractSlider::SliderToMinimum); break;
+    case SB_BOTTOM: sb->triggerAction(QAbstractSlider::SliderToMaximum); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      sb->setSliderDown(true);
+      sb->setSliderPosition(pos);
+      if (code == SB_THUMBPOSITION) sb->setSliderDown(false);
+      break;
+    default: break;
+  }
 }
 
 bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs) {

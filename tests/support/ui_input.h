@@ -18,6 +18,13 @@ void MouseUp(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
 void MouseClick(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
 // A key press (and release) with a virtual key code; text is what the key types (may be empty).
 void KeyPress(TWinControl* control, uint16_t virtualKey, const char* text = "", bool alt = false);
+// A key with Ctrl and/or Shift held (the clipboard keys, shortcuts).
+void KeyChord(TWinControl* control, uint16_t virtualKey, bool ctrl, bool shift = false);
+// What a person does on a scroll bar: bar is SB_HORZ or SB_VERT (the window's own bars) or SB_CTL (a
+// scroll bar control); code is SB_LINEDOWN, SB_PAGEUP ... or SB_THUMBTRACK/SB_THUMBPOSITION, which
+// drag the thumb to pos and release it.
+void ScrollBarAction(TWinControl* control, int bar, int code, int pos = 0);
+
 // Runs pending messages until pred is true or timeoutMs passes; answers pred's last value.
 template <class Pred>
 bool WaitFor(Pred pred, int timeoutMs = 2000);

@@ -10,6 +10,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/std_ctrls.h"
 #include "platform/ui/timers.h"
+#include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
 namespace {
@@ -58,22 +59,7 @@ class TGraphicProbe : public TGraphicControl {
   std::vector<std::string>* log_;
 };
 
-// A shown form for one test, freed at its end.
-class UiTest : public testing::Test {
- protected:
-  void SetUp() override {
-    form = new TForm(nullptr);
-    form->SetName("Form");
-    form->SetBounds(10, 10, 300, 200);
-    form->Show();
-  }
-  void TearDown() override {
-    delete form;
-    Application->ProcessMessages();
-    Application->OnException = nullptr;
-  }
-  TForm* form = nullptr;
-};
+using UiTest = testsupport::FormTest;
 
 TEST_F(UiTest, SubclassInterceptsOneMessageAndPassesTheRestOn) {
   auto* probe = new TProbe(form);
