@@ -217,6 +217,12 @@ void TControl::SetClientSize(int width, int height) {
 TRect TControl::ClientRect() { return Rect(0, 0, width_, height_); }
 
 TPoint TControl::ClientOrigin() {
+  // A window's client area starts inside its border, where the toolkit places it on the screen.
+  if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated()) {
+    WindowRecord* r = w->Record();
+    QPoint g = r->widget->mapToGlobal(QPoint(r->insetLeft, r->insetTop));
+    return Point(g.x(), g.y());
+  }
   if (!parent_) return Point(left_, top_);
   TPoint p = parent_->ClientOrigin();
   return Point(p.X + left_, p.Y + top_);
@@ -516,7 +522,8 @@ void TControl::WMMouseButton(TMessage& m) {
     }
     if (dbl) {
       shift |= ssDouble;
-      if (button == mbLeft) DblClick();
+      // Controls with click events make their double click from the mouse; native ones report it.
+      if (button == mbLeft && (controlStyle_ & csClickEvents)) DblClick();
     }
     if (!(controlStyle_ & csNoStdEvents)) MouseDown(button, shift, x, y);
   } else {

@@ -118,7 +118,7 @@ class TBridgeScrollArea : public TBridgeWidget<Base> {
       case QEvent::MouseButtonDblClick:
       case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(e);
-        QPointF p = this->mapFrom(this->viewport(), me->position());
+        QPointF p = this->viewport()->mapTo(this, me->position());
         QMouseEvent copy(me->type(), p, me->scenePosition(), me->globalPosition(), me->button(), me->buttons(),
                          me->modifiers());
         bool result = DispatchQtEvent(r, &copy, native);

@@ -21,8 +21,19 @@ QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->NativeWidget
 QPointF WidgetPoint(TWinControl* c, int x, int y) {
   // Client coordinates sit inside the drawn border.
   QWidget* w = WidgetOf(c);
-  int inset = (w->width() - c->ClientWidth()) / 2;
-  return QPointF(x + inset, y + inset);
+  QPoint origin = w->mapToGlobal(QPoint(0, 0));
+  TPoint client = c->ClientOrigin();
+  return QPointF(x + client.X - origin.x(), y + client.Y - origin.y());
+}
+
+// The widget a real press at that point of the control's window reaches (a list's viewport, say),
+// and the point in its coordinates.
+QWidget* Receiver(TWinControl* c, QPointF& p) {
+  QWidget* w = WidgetOf(c);
+  QWidget* child = w->childAt(p.toPoint());
+  if (!child) return w;
+  p = child->mapFrom(w, p);
+  return child;
 }
 
 Qt::MouseButton QtButton(Mouse b) {
@@ -63,24 +74,25 @@ void MouseLeave(TWinControl* c) {
 
 void MouseMove(TWinControl* c, int x, int y) {
   QPointF p = WidgetPoint(c, x, y);
-  QMouseEvent e(QEvent::MouseMove, p, WidgetOf(c)->mapToGlobal(p), Qt::NoButton, g_buttons, Qt::NoModifier);
-  QApplication::sendEvent(WidgetOf(c), &e);
+  QWidget* to = Receiver(c, p);
+  QMouseEvent e(QEvent::MouseMove, p, to->mapToGlobal(p), Qt::NoButton, g_buttons, Qt::NoModifier);
+  QApplication::sendEvent(to, &e);
 }
 
 void MouseDown(TWinControl* c, int x, int y, Mouse button) {
   QPointF p = WidgetPoint(c, x, y);
+  QWidget* to = Receiver(c, p);
   g_buttons |= QtButton(button);
-  QMouseEvent e(QEvent::MouseButtonPress, p, WidgetOf(c)->mapToGlobal(p), QtButton(button), g_buttons,
-                Qt::NoModifier);
-  QApplication::sendEvent(WidgetOf(c), &e);
+  QMouseEvent e(QEvent::MouseButtonPress, p, to->mapToGlobal(p), QtButton(button), g_buttons, Qt::NoModifier);
+  QApplication::sendEvent(to, &e);
 }
 
 void MouseUp(TWinControl* c, int x, int y, Mouse button) {
   QPointF p = WidgetPoint(c, x, y);
+  QWidget* to = Receiver(c, p);
   g_buttons &= ~QtButton(button);
-  QMouseEvent e(QEvent::MouseButtonRelease, p, WidgetOf(c)->mapToGlobal(p), QtButton(button), g_buttons,
-                Qt::NoModifier);
-  QApplication::sendEvent(WidgetOf(c), &e);
+  QMouseEvent e(QEvent::MouseButtonRelease, p, to->mapToGlobal(p), QtButton(button), g_buttons, Qt::NoModifier);
+  QApplication::sendEvent(to, &e);
 }
 
 void MouseClick(TWinControl* c, int x, int y, Mouse button) {
