@@ -15,10 +15,10 @@ namespace {
 
 const TListControlStrings::Messages kListBoxMessages = {
     LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT, LB_GETCOUNT,
-    LB_GETTEXT, LB_GETTEXTLEN, LB_GETITEMDATA, LB_SETITEMDATA, LB_FINDSTRINGEXACT};
+    LB_GETTEXT, LB_GETTEXTLEN, LB_GETITEMDATA, LB_SETITEMDATA, LB_FINDSTRINGEXACT, LB_FINDSTRING};
 const TListControlStrings::Messages kComboBoxMessages = {
     CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT, CB_GETCOUNT,
-    CB_GETLBTEXT, CB_GETLBTEXTLEN, CB_GETITEMDATA, CB_SETITEMDATA, CB_FINDSTRINGEXACT};
+    CB_GETLBTEXT, CB_GETLBTEXTLEN, CB_GETITEMDATA, CB_SETITEMDATA, CB_FINDSTRINGEXACT, CB_FINDSTRING};
 
 const char* StringParam(LPARAM l) { return l ? reinterpret_cast<const char*>(l) : ""; }
 
@@ -51,6 +51,52 @@ LRESULT FindItem(const Store& store, WPARAM start, LPARAM text, bool exact) {
     if (match) return i;
   }
   return LB_ERR;
+}
+
+// Where an added (or inserted) item goes.
+template <class Store>
+int InsertPlace(const Store& store, bool add, bool sorted, int index, const std::string& s) {
+  int n = static_cast<int>(store.size());
+  if (add) return sorted ? SortedPlace(store, s) : n;
+  return index < 0 || index > n ? n : index;
+}
+
+// Adds an item to the store at a place, keeping the current item on the same entry.
+template <class Store>
+void StoreInsert(Store& store, int& current, int at, const std::string& text) {
+  store.insert(store.begin() + at, typename Store::value_type{text});
+  if (current >= at) ++current;
+}
+
+// Removes an item; false when there is no such item. The current item stays on its entry (or none).
+template <class Store>
+bool StoreErase(Store& store, int& current, int index) {
+  if (index < 0 || index >= static_cast<int>(store.size())) return false;
+  store.erase(store.begin() + index);
+  if (current == index) current = -1;
+  else if (current > index) --current;
+  return true;
+}
+
+// The item queries list boxes and combo boxes answer alike (LB_ERR and CB_ERR are both -1); false for
+// any other message.
+template <class Store>
+bool AnswerItemQuery(Store& store, const TListControlStrings::Messages& k, TMessage& m) {
+  int n = static_cast<int>(store.size());
+  int index = static_cast<int>(static_cast<intptr_t>(m.WParam));
+  bool valid = index >= 0 && index < n;
+  auto item = [&]() -> auto& { return store[static_cast<size_t>(index)]; };
+  if (m.Msg == k.count) m.Result = n;
+  else if (m.Msg == k.text) m.Result = valid ? CopyText(item().text, m.LParam) : LB_ERR;
+  else if (m.Msg == k.textLen) m.Result = valid ? static_cast<LRESULT>(item().text.size()) : LB_ERR;
+  else if (m.Msg == k.getData) m.Result = valid ? item().data : LB_ERR;
+  else if (m.Msg == k.setData) {
+    if (valid) item().data = static_cast<intptr_t>(m.LParam);
+    else m.Result = LB_ERR;
+  } else if (m.Msg == k.findExact) m.Result = FindItem(store, m.WParam, m.LParam, true);
+  else if (m.Msg == k.findPrefix) m.Result = FindItem(store, m.WParam, m.LParam, false);
+  else return false;
+  return true;
 }
 
 }  // namespace
@@ -343,13 +389,12 @@ void TCustomListBox::DefaultHandler(TMessage& m) {
   int n = static_cast<int>(store_.size());
   int index = static_cast<int>(static_cast<intptr_t>(m.WParam));
   auto valid = [&](int i) { return i >= 0 && i < n; };
+  if (AnswerItemQuery(store_, kListBoxMessages, m)) return;
   switch (m.Msg) {
     case LB_ADDSTRING:
     case LB_INSERTSTRING: {
-      int at = m.Msg == LB_ADDSTRING ? (sorted_ ? SortedPlace(store_, StringParam(m.LParam)) : n)
-                                     : (index < 0 || index > n ? n : index);
-      store_.insert(store_.begin() + at, Item{StringParam(m.LParam)});
-      if (current_ >= at) ++current_;
+      int at = InsertPlace(store_, m.Msg == LB_ADDSTRING, sorted_, index, StringParam(m.LParam));
+      StoreInsert(store_, current_, at, StringParam(m.LParam));
       if (w) {
         ++syncing_;
         w->insertItem(at, QString::fromUtf8(StringParam(m.LParam)));
@@ -359,13 +404,10 @@ void TCustomListBox::DefaultHandler(TMessage& m) {
       return;
     }
     case LB_DELETESTRING:
-      if (!valid(index)) {
+      if (!StoreErase(store_, current_, index)) {
         m.Result = LB_ERR;
         return;
       }
-      store_.erase(store_.begin() + index);
-      if (current_ == index) current_ = -1;
-      else if (current_ > index) --current_;
       if (w) {
         ++syncing_;
         delete w->takeItem(index);
@@ -384,23 +426,6 @@ void TCustomListBox::DefaultHandler(TMessage& m) {
         --syncing_;
       }
       return;
-    case LB_GETCOUNT: m.Result = n; return;
-    case LB_GETTEXT:
-      m.Result = valid(index) ? CopyText(store_[static_cast<size_t>(index)].text, m.LParam) : LB_ERR;
-      return;
-    case LB_GETTEXTLEN:
-      m.Result = valid(index) ? static_cast<LRESULT>(store_[static_cast<size_t>(index)].text.size()) : LB_ERR;
-      return;
-    case LB_GETITEMDATA: m.Result = valid(index) ? store_[static_cast<size_t>(index)].data : LB_ERR; return;
-    case LB_SETITEMDATA:
-      if (!valid(index)) {
-        m.Result = LB_ERR;
-        return;
-      }
-      store_[static_cast<size_t>(index)].data = static_cast<intptr_t>(m.LParam);
-      return;
-    case LB_FINDSTRING: m.Result = FindItem(store_, m.WParam, m.LParam, false); return;
-    case LB_FINDSTRINGEXACT: m.Result = FindItem(store_, m.WParam, m.LParam, true); return;
     case LB_SELECTSTRING: {
       LRESULT found = FindItem(store_, m.WParam, m.LParam, false);
       if (found >= 0) Perform(LB_SETCURSEL, static_cast<WPARAM>(found), 0);
@@ -708,13 +733,12 @@ void TCustomComboBox::DefaultHandler(TMessage& m) {
   int n = static_cast<int>(store_.size());
   int index = static_cast<int>(static_cast<intptr_t>(m.WParam));
   auto valid = [&](int i) { return i >= 0 && i < n; };
+  if (AnswerItemQuery(store_, kComboBoxMessages, m)) return;
   switch (m.Msg) {
     case CB_ADDSTRING:
     case CB_INSERTSTRING: {
-      int at = m.Msg == CB_ADDSTRING ? (sorted_ ? SortedPlace(store_, StringParam(m.LParam)) : n)
-                                     : (index < 0 || index > n ? n : index);
-      store_.insert(store_.begin() + at, Item{StringParam(m.LParam)});
-      if (current_ >= at) ++current_;
+      int at = InsertPlace(store_, m.Msg == CB_ADDSTRING, sorted_, index, StringParam(m.LParam));
+      StoreInsert(store_, current_, at, StringParam(m.LParam));
       if (w) {
         ++syncing_;
         QString edit = w->isEditable() ? w->currentText() : QString();
@@ -727,13 +751,10 @@ void TCustomComboBox::DefaultHandler(TMessage& m) {
       return;
     }
     case CB_DELETESTRING:
-      if (!valid(index)) {
+      if (!StoreErase(store_, current_, index)) {
         m.Result = CB_ERR;
         return;
       }
-      store_.erase(store_.begin() + index);
-      if (current_ == index) current_ = -1;
-      else if (current_ > index) --current_;
       if (w) {
         ++syncing_;
         w->removeItem(index);
@@ -753,23 +774,6 @@ void TCustomComboBox::DefaultHandler(TMessage& m) {
         --syncing_;
       }
       return;
-    case CB_GETCOUNT: m.Result = n; return;
-    case CB_GETLBTEXT:
-      m.Result = valid(index) ? CopyText(store_[static_cast<size_t>(index)].text, m.LParam) : CB_ERR;
-      return;
-    case CB_GETLBTEXTLEN:
-      m.Result = valid(index) ? static_cast<LRESULT>(store_[static_cast<size_t>(index)].text.size()) : CB_ERR;
-      return;
-    case CB_GETITEMDATA: m.Result = valid(index) ? store_[static_cast<size_t>(index)].data : CB_ERR; return;
-    case CB_SETITEMDATA:
-      if (!valid(index)) {
-        m.Result = CB_ERR;
-        return;
-      }
-      store_[static_cast<size_t>(index)].data = static_cast<intptr_t>(m.LParam);
-      return;
-    case CB_FINDSTRING: m.Result = FindItem(store_, m.WParam, m.LParam, false); return;
-    case CB_FINDSTRINGEXACT: m.Result = FindItem(store_, m.WParam, m.LParam, true); return;
     case CB_SELECTSTRING: {
       LRESULT found = FindItem(store_, m.WParam, m.LParam, false);
       if (found >= 0) Perform(CB_SETCURSEL, static_cast<WPARAM>(found), 0);

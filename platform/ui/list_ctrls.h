@@ -18,7 +18,7 @@ class TListControlStrings : public TStrings {
  public:
   // Message numbers of the control kind (list box or combo box).
   struct Messages {
-    UINT add, insert, remove, reset, count, text, textLen, getData, setData, findExact;
+    UINT add, insert, remove, reset, count, text, textLen, getData, setData, findExact, findPrefix;
   };
   TListControlStrings(TWinControl* control, const Messages& messages) : control_(control), msg_(messages) {}
   int Count() const override;
