@@ -292,10 +292,42 @@ void RunBlit(BlitJob& job) {
   std::vector<uint32_t> accOr(areaMap ? n : 0);
   std::vector<uint64_t> wsum(areaMap ? n : 0);
   std::vector<uint32_t> rgbRow(usesSrc ? std::max(1, srcRows.width) : 1);
+  std::vector<uint32_t> planeR(areaMap ? rgbRow.size() : 0), planeG(planeR.size()), planeB(planeR.size());
+  // A column's weights add up to sw (units of 1/dw pixel): 255 * sw fits 32 bits for any real
+  // picture, and so does the whole sum when 255 * sw * sh does.
+  const bool narrowSums = 255ull * static_cast<uint64_t>(sw) < (1ull << 32);
+  const bool narrowTotal = 255ull * static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) < (1ull << 32);
+  std::vector<int32_t> colFirst, colCount, colOff;
+  std::vector<uint32_t> colW;
+  std::vector<uint64_t> colWSum;
 
   for (const TRect& r : vis) {
     const int32_t cn = r.Width();
     const int32_t c0 = r.Left - span.Left;  // column offset into the maps
+    // For area averaging: each column's source pixels inside the source, as a run of columns
+    // with flat weights, and the source columns the rectangle needs.
+    int32_t colLo = INT32_MAX, colHi = INT32_MIN;
+    if (areaMap) {
+      colFirst.assign(cn, 0);
+      colCount.assign(cn, 0);
+      colOff.assign(cn, 0);
+      colW.clear();
+      colWSum.assign(cn, 0);
+      for (int32_t i = 0; i < cn; ++i) {
+        const int32_t xi = c0 + i;
+        colOff[i] = static_cast<int32_t>(colW.size());
+        for (int32_t c = xm.start[xi]; c < xm.start[xi + 1]; ++c) {
+          const int32_t sx = s.Left + xm.contribs[c].index;
+          if (sx < 0 || sx >= srcRows.width) continue;
+          if (colCount[i] == 0) colFirst[i] = sx;
+          ++colCount[i];
+          colW.push_back(static_cast<uint32_t>(xm.contribs[c].weight));
+          colWSum[i] += static_cast<uint64_t>(xm.contribs[c].weight);
+          colLo = std::min(colLo, sx);
+          colHi = std::max(colHi, sx);
+        }
+      }
+    }
     for (int32_t y = r.Top; y < r.Bottom; ++y) {
       std::fill(keep.begin(), keep.begin() + cn, 0);
       if (usesSrc) {
@@ -329,34 +361,79 @@ void RunBlit(BlitJob& job) {
           }
           conv.Convert(S.data(), cn);
         } else {
-          // Area averaging (HALFTONE) or the AND / OR of eliminated pixels.
+          // Area averaging (HALFTONE) or the AND / OR of eliminated pixels. Each source row is
+          // summed across first (contributions inside the source only), then weighted down.
           std::fill(acc.begin(), acc.begin() + static_cast<size_t>(cn) * 3, 0);
           std::fill(wsum.begin(), wsum.begin() + cn, 0);
           std::fill(accOr.begin(), accOr.begin() + cn, scanAnd ? 0xFFFFFFFFu : 0u);
-          for (int32_t k = ym.start[yi]; k < ym.start[yi + 1]; ++k) {
+          for (int32_t k = ym.start[yi]; k < ym.start[yi + 1] && colLo <= colHi; ++k) {
             const int32_t sy = s.Top + ym.contribs[k].index;
             if (sy < 0 || sy >= srcRows.height) continue;
-            const int64_t wy = ym.contribs[k].weight;
-            ReadPhys(srcRows, sy, 0, srcRows.width, srcRow.data());
-            if (halftone) SourceRgb(srcRows, srcRow.data(), srcRows.width, rgbRow.data(), dc->st.textColor,
-                                    dc->st.bkColor);
+            const uint64_t wy = static_cast<uint64_t>(ym.contribs[k].weight);
+            const int32_t runLen = colHi - colLo + 1;
+            if (!halftone) {
+              ReadPhys(srcRows, sy, colLo, runLen, srcRow.data() + colLo);
+              for (int32_t i = 0; i < cn; ++i) {
+                const uint32_t* v = srcRow.data() + colFirst[i];
+                for (int32_t c = 0; c < colCount[i]; ++c) accOr[i] = scanAnd ? (accOr[i] & v[c]) : (accOr[i] | v[c]);
+                wsum[i] |= colCount[i] > 0;
+              }
+              continue;
+            }
+            const bool direct = srcRows.bitCount == 24 ||
+                                (srcRows.bitCount == 32 && srcRows.masks[0] == 0xFF0000 &&
+                                 srcRows.masks[1] == 0xFF00 && srcRows.masks[2] == 0xFF);
+            if (direct) {
+              // Planes of the three channels straight from the row's bytes.
+              const size_t bpp = static_cast<size_t>(srcRows.bitCount / 8);
+              const uint8_t* p = srcRows.Row(sy) + colLo * bpp;
+              for (int32_t x = colLo; x <= colHi; ++x, p += bpp) {
+                planeB[x] = p[0];
+                planeG[x] = p[1];
+                planeR[x] = p[2];
+              }
+            } else {
+              if (srcRows.monoDDB) {
+                ReadPhys(srcRows, sy, colLo, runLen, srcRow.data() + colLo);
+                SourceRgb(srcRows, srcRow.data() + colLo, runLen, rgbRow.data() + colLo, dc->st.textColor,
+                          dc->st.bkColor);
+              } else {
+                ReadRgb(srcRows, sy, colLo, runLen, rgbRow.data() + colLo);
+              }
+              for (int32_t x = colLo; x <= colHi; ++x) {
+                const uint32_t v = rgbRow[x];
+                planeR[x] = (v >> 16) & 0xFF;
+                planeG[x] = (v >> 8) & 0xFF;
+                planeB[x] = v & 0xFF;
+              }
+            }
             for (int32_t i = 0; i < cn; ++i) {
-              const int32_t xi = c0 + i;
-              for (int32_t c = xm.start[xi]; c < xm.start[xi + 1]; ++c) {
-                const int32_t sx = s.Left + xm.contribs[c].index;
-                if (sx < 0 || sx >= srcRows.width) continue;
-                if (halftone) {
-                  const uint64_t w = static_cast<uint64_t>(xm.contribs[c].weight * wy);
-                  const uint32_t v = rgbRow[sx];
-                  acc[3 * i] += ((v >> 16) & 0xFF) * w;
-                  acc[3 * i + 1] += ((v >> 8) & 0xFF) * w;
-                  acc[3 * i + 2] += (v & 0xFF) * w;
-                  wsum[i] += w;
-                } else {
-                  accOr[i] = scanAnd ? (accOr[i] & srcRow[sx]) : (accOr[i] | srcRow[sx]);
-                  wsum[i] = 1;
+              const uint32_t* w = colW.data() + colOff[i];
+              const uint32_t* pr = planeR.data() + colFirst[i];
+              const uint32_t* pg = planeG.data() + colFirst[i];
+              const uint32_t* pb = planeB.data() + colFirst[i];
+              uint64_t r0 = 0, g0 = 0, b0 = 0;
+              if (narrowSums) {
+                uint32_t r1 = 0, g1 = 0, b1 = 0;
+                for (int32_t c = 0; c < colCount[i]; ++c) {
+                  r1 += pr[c] * w[c];
+                  g1 += pg[c] * w[c];
+                  b1 += pb[c] * w[c];
+                }
+                r0 = r1;
+                g0 = g1;
+                b0 = b1;
+              } else {
+                for (int32_t c = 0; c < colCount[i]; ++c) {
+                  r0 += static_cast<uint64_t>(pr[c]) * w[c];
+                  g0 += static_cast<uint64_t>(pg[c]) * w[c];
+                  b0 += static_cast<uint64_t>(pb[c]) * w[c];
                 }
               }
+              acc[3 * i] += r0 * wy;
+              acc[3 * i + 1] += g0 * wy;
+              acc[3 * i + 2] += b0 * wy;
+              wsum[i] += colWSum[i] * wy;
             }
           }
           for (int32_t i = 0; i < cn; ++i) {
@@ -365,7 +442,12 @@ void RunBlit(BlitJob& job) {
               S[i] = 0;
               continue;
             }
-            if (halftone) {
+            if (halftone && narrowTotal) {
+              const uint32_t w = static_cast<uint32_t>(wsum[i]), half = w / 2;
+              S[i] = ((static_cast<uint32_t>(acc[3 * i]) + half) / w) << 16 |
+                     ((static_cast<uint32_t>(acc[3 * i + 1]) + half) / w) << 8 |
+                     ((static_cast<uint32_t>(acc[3 * i + 2]) + half) / w);
+            } else if (halftone) {
               const uint64_t w = wsum[i], half = w / 2;
               S[i] = static_cast<uint32_t>(((acc[3 * i] + half) / w) << 16 | ((acc[3 * i + 1] + half) / w) << 8 |
                                            ((acc[3 * i + 2] + half) / w));
