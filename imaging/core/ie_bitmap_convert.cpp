@@ -80,11 +80,12 @@ void TIEBitmap::ConvertPixelsFrom(TIEBitmap& Source) {
     if (from == ie1g || from == ie8g || from == ie16g || from == ie32f) {
       // Black and white, or the grey ramp; the rows become indices below.
       if (!palette_) AllocatePalette();
-      for (int32_t i = 0; i < 256; ++i) {
-        const uint8_t v = from == ie1g ? (i == 0 ? 0 : 255) : static_cast<uint8_t>(i);
-        palette_[i] = TIERGB{v, v, v};
+      if (from == ie1g) {
+        std::fill(palette_.get(), palette_.get() + 256, TIERGB{0, 0, 0});
+        palette_[1] = TIERGB{255, 255, 255};
+      } else {
+        for (int32_t i = 0; i < 256; ++i) palette_[i] = TIERGB{uint8_t(i), uint8_t(i), uint8_t(i)};
       }
-      if (from == ie1g) std::fill(palette_.get() + 2, palette_.get() + 256, TIERGB{0, 0, 0});
     } else {
       // Colour of another layout: quantized from a 24-bit copy, the source stays as it is.
       TIEBitmap rgb;
