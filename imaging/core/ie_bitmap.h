@@ -220,6 +220,8 @@ class TIEBitmap : public TIEBaseBitmap {
   // A complete copy (pixels, palette, alpha channel, Full, alignment) keeping this bitmap's location.
   void Assign(TIEBaseBitmap* Source) override;
   void Assign(TIEBitmap& Source) { Assign(static_cast<TIEBaseBitmap*>(&Source)); }
+  // A framework bitmap as the source: CopyFromTBitmap.
+  void Assign(TBitmap& Source) { CopyFromTBitmap(Source); }
   // Like Assign, but keeps this bitmap's alpha channel, RowAlignment and BWConversion and clears
   // Full; nothing at all when Source is empty.
   void AssignImage(TIEBitmap& Source);

@@ -36,7 +36,7 @@ TEST_P(BitmapLocationTest, CopyFromTBitmapPerDepth) {
   // 24 and 32 bits: rows copied.
   auto rgb = Framework(pf24bit, 3, 2);
   rgb->ScanLine(1)[6] = 10, rgb->ScanLine(1)[7] = 20, rgb->ScanLine(1)[8] = 30;
-  bmp->CopyFromTBitmap(*rgb);
+  bmp->Assign(*rgb);  // a framework bitmap assigned is copied
   ASSERT_EQ(bmp->PixelFormat(), ie24RGB);
   EXPECT_TRUE(SameRGB(bmp->GetPixel24(2, 1), CreateRGB(30, 20, 10)));
   auto rgba = Framework(pf32bit, 2, 1);
