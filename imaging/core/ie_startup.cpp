@@ -4,6 +4,7 @@
 
 #include "imaging/core/ie_gdiplus.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/io/format_registry.h"
 
 namespace {
 std::mutex g_startupLock;
@@ -16,10 +17,12 @@ void IEInitialize() {
   InitializeImagingDefaults();
   InitializeIEGDIPlus();
   BuildBlendCosineTable();
+  InitializeZodazUrIO();
 }
 
 void IEFinalize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount == 0 || --g_useCount > 0) return;
+  FinalizeZodazUrIO();
   FinalizeImagingDefaults();
 }

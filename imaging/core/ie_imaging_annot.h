@@ -1,0 +1,67 @@
+#pragma once
+// The image annotations of a parameter record (lines, freehand marks, rectangles, texts, notes,
+// embedded images), as TIFF files of document-imaging software carry them. Each annotation keeps
+// its 164-byte mark attribute record byte for byte, plus the points, text or image of its kind.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/system/types.h"
+
+class TIEBitmap;
+class TIOParamsVals;
+
+class TIEImagingObject {
+ public:
+  static constexpr int32_t kAttributeSize = 164;
+
+  TIEImagingObject();
+  ~TIEImagingObject();
+  TIEImagingObject(const TIEImagingObject&) = delete;
+  TIEImagingObject& operator=(const TIEImagingObject&) = delete;
+
+  // A copy of Source's attributes, points, text and image.
+  void Assign(const TIEImagingObject& Source);
+
+  // The mark attribute record: mark type (uint32) at offset 0, bounds at 4..19, colours, line width,
+  // font and flags after them, little-endian.
+  std::array<uint8_t, kAttributeSize> Attributes{};
+  std::vector<TPoint> Points;           // line marks
+  std::string Text;                     // text marks
+  std::unique_ptr<TIEBitmap> Image;     // embedded-image marks; nil when none
+
+  // The mark type of the attribute record.
+  uint32_t MarkType() const;
+};
+
+class TIEImagingAnnot {
+ public:
+  explicit TIEImagingAnnot(TIOParamsVals* Parent = nullptr);
+  ~TIEImagingAnnot();
+  TIEImagingAnnot(const TIEImagingAnnot&) = delete;
+  TIEImagingAnnot& operator=(const TIEImagingAnnot&) = delete;
+
+  // Frees every annotation.
+  void Clear();
+  // Clear, then a copy of every annotation of Source (attributes, points, text, image).
+  void Assign(const TIEImagingAnnot* Source);
+
+  int32_t ObjectCount() const { return static_cast<int32_t>(objects_.size()); }
+  // Annotation Index, nil outside the list.
+  TIEImagingObject* Objects(int32_t Index) const;
+  // Appends a new empty annotation owned by the set and returns it.
+  TIEImagingObject* AddObject();
+
+  // The parameter record that owns the set, nil when stand-alone.
+  TIOParamsVals* Parent() const { return parent_; }
+  // Set by changes, cleared after loading.
+  bool Changed() const { return changed_; }
+  void SetChanged(bool Value) { changed_ = Value; }
+
+ private:
+  TIOParamsVals* parent_;
+  bool changed_ = false;
+  std::vector<std::unique_ptr<TIEImagingObject>> objects_;
+};

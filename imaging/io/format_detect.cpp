@@ -1,0 +1,223 @@
+#include "imaging/io/format_detect.h"
+
+#include <cstring>
+
+#include "imaging/io/format_registry.h"
+#include "platform/system/streams.h"
+
+TIEMediaFrameCounter MediaFileFrameCounter = nullptr;
+
+namespace {
+
+// A content probe: answers from the bytes at the stream's position, leaving the position anywhere
+// (the detection sets it back). Remaining is what the stream holds from the probe's position.
+using TContentProbe = bool (*)(TStream& stream, int64_t remaining);
+// An image counter of a multi-image format, on a stream at the file's start.
+using TStreamImageCounter = int32_t (*)(TStream& stream);
+
+// Reads up to count bytes at the position; true only when all arrived.
+bool ReadExactly(TStream& stream, void* buffer, int32_t count) { return stream.Read(buffer, count) == count; }
+
+// The first `bytes` bytes read as a text that ends at the first zero byte equal `tag`.
+bool TagTextIs(TStream& stream, int32_t bytes, const char* tag) {
+  char buffer[8] = {};
+  if (bytes > 8 || !ReadExactly(stream, buffer, bytes)) return false;
+  const size_t length = strnlen(buffer, static_cast<size_t>(bytes));
+  return length == std::strlen(tag) && std::memcmp(buffer, tag, length) == 0;
+}
+
+// The 12-byte stream headers that the I/O component writes before images in a stream.
+bool JFIFStreamHeader(TStream& s, int64_t remaining) { return remaining > 12 && TagTextIs(s, 5, "JFIF"); }
+bool PCX2StreamHeader(TStream& s, int64_t remaining) { return remaining > 12 && TagTextIs(s, 5, "PCX2"); }
+bool PCXStreamHeader(TStream& s, int64_t remaining) { return remaining > 4 && TagTextIs(s, 4, "PCX"); }
+bool TIFFStreamHeader(TStream& s, int64_t remaining) { return remaining > 12 && TagTextIs(s, 5, "TIFF"); }
+
+bool GIFSignature(TStream& s, int64_t remaining) {
+  char sig[3];
+  return remaining > 13 && ReadExactly(s, sig, 3) && std::memcmp(sig, "GIF", 3) == 0;
+}
+
+bool BMPSignature(TStream& s, int64_t remaining) {
+  char sig[2];
+  return remaining > 14 && ReadExactly(s, sig, 2) && sig[0] == 'B' && sig[1] == 'M';
+}
+
+// A PCX file header: manufacturer byte 0x0A and a version byte of at most 5.
+bool PCXHeader(TStream& s, int64_t remaining) {
+  uint8_t head[2];
+  return remaining > 128 && ReadExactly(s, head, 2) && head[0] == 0x0A && head[1] <= 5;
+}
+
+bool AVISignature(TStream& s, int64_t) { return IsAVIStream(s); }
+
+// The probes in their documented order. An entry without a test belongs to a codec that is not built
+// yet; the codec puts its probe into its entry when it is.
+struct ProbeEntry {
+  TIEFileFormatId format;
+  TContentProbe test;
+};
+constexpr ProbeEntry kProbes[] = {
+    {fmtJPEG, JFIFStreamHeader},   // 1  "JFIF" stream header
+    {fmtGIF, GIFSignature},        // 2  "GIF"
+    {fmtPCX, PCX2StreamHeader},    // 3  "PCX2" stream header
+    {fmtPCX, PCXStreamHeader},     // 4  "PCX" stream header
+    {fmtBMP, BMPSignature},        // 5  "BM"
+    {fmtPCX, PCXHeader},           // 6  PCX file header
+    {fmtTIFF, TIFFStreamHeader},   // 7  "TIFF" stream header
+    {fmtHDP, nullptr},             // 8  HD Photo directory
+    {fmtTIFF, nullptr},            // 9  TIFF header and first directory (camera raw excluded)
+    {fmtPNG, nullptr},             // 10 PNG signature
+    {fmtDICOM, nullptr},           // 11 "DICM" at byte 128
+    {fmtICO, nullptr},             // 12 icon directory
+    {fmtCUR, nullptr},             // 13 cursor directory
+    {fmtTGA, nullptr},             // 14 Targa header
+    {fmtPXM, nullptr},             // 15 PBM, PGM, PPM magic
+    {fmtJP2, nullptr},             // 16 JP2 signature box
+    {fmtJ2K, nullptr},             // 17 code-stream markers FF 4F FF 51
+    {fmtAVI, AVISignature},        // 18 RIFF AVI
+    {fmtDCX, nullptr},             // 19 DCX magic and page table
+    {fmtWMF, nullptr},             // 20 Windows metafile
+    {fmtEMF, nullptr},             // 21 enhanced metafile
+    {fmtPSD, nullptr},             // 22 "8BPS"
+    {fmtIEV, nullptr},             // 23 vector objects
+    {fmtLYR, nullptr},             // 24 layers
+    {fmtALL, nullptr},             // 25 layers and objects
+    {fmtJPEG, nullptr},            // 26 start of image FF D8 FF within 150 bytes
+};
+// After these come the content tests of the registry's rows, then the camera-raw identification.
+constexpr TContentProbe kCameraRawProbe = nullptr;
+
+// Image counters of the multi-image formats on a stream at the file's start; an entry without a
+// counter belongs to a codec that is not built yet (its files then count 0).
+constexpr TStreamImageCounter kGIFFrameCounter = nullptr;
+constexpr TStreamImageCounter kTIFFPageCounter = nullptr;
+constexpr TStreamImageCounter kDCXPageCounter = nullptr;
+constexpr TStreamImageCounter kDICOMFrameCounter = nullptr;
+constexpr TStreamImageCounter kHDPFrameCounter = nullptr;
+
+int32_t CountInFile(const std::string& fileName, TStreamImageCounter counter) {
+  TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+  return counter ? counter(stream) : 0;
+}
+
+// Runs one probe from position p, setting the stream back afterwards.
+bool RunProbe(TStream& stream, int64_t p, int64_t remaining, TContentProbe probe) {
+  stream.Seek(p, soBeginning);
+  const bool match = probe(stream, remaining);
+  stream.Seek(p, soBeginning);
+  return match;
+}
+
+}  // namespace
+
+TIEFileFormatId DetectStreamFormat(TStream& Stream) {
+  int64_t p = 0;
+  try {
+    p = Stream.Position();
+  } catch (...) {
+    return fmtUnknown;
+  }
+  TIEFileFormatId result = fmtUnknown;
+  try {
+    const int64_t remaining = std::max<int64_t>(0, Stream.Size() - p);
+    for (const ProbeEntry& entry : kProbes) {
+      if (entry.test && RunProbe(Stream, p, remaining, entry.test)) {
+        result = entry.format;
+        break;
+      }
+    }
+    if (result == fmtUnknown) {
+      for (const TIEFileFormatInfoPtr& row : FileFormatRegistry()) {
+        if (!row->TestProc) continue;
+        Stream.Seek(p, soBeginning);
+        const bool match = row->TestProc(Stream, row->FormatId);
+        Stream.Seek(p, soBeginning);
+        if (match) {
+          result = row->FormatId;
+          break;
+        }
+      }
+    }
+    if (result == fmtUnknown && kCameraRawProbe && RunProbe(Stream, p, remaining, kCameraRawProbe)) result = fmtRAW;
+  } catch (...) {
+    // A probe that raised ends the detection with what was found so far.
+  }
+  try {
+    Stream.Seek(p, soBeginning);
+  } catch (...) {
+  }
+  return result;
+}
+
+bool IsAVIStream(TStream& Stream) {
+  const int64_t p = Stream.Position();
+  char riff[4], avi[4];
+  bool match = ReadExactly(Stream, riff, 4) && Stream.Seek(4, soCurrent) >= 0 && ReadExactly(Stream, avi, 4) &&
+               std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(avi, "AVI ", 4) == 0;
+  Stream.Seek(p, soBeginning);
+  return match;
+}
+
+TIEFileFormatId DetectFileFormat(const std::string& FileName, bool MatchExtension) {
+  if (FileName.empty() || !FileExists(FileName)) return fmtUnknown;
+  TIEFileFormatId result = fmtUnknown;
+  try {
+    TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+    result = DetectStreamFormat(stream);
+  } catch (...) {
+    return fmtUnknown;
+  }
+  const TIEFileFormatInfoPtr row = FindFileFormatByExtension(ExtractFileExt(FileName));
+  if (row && row->FormatId == fmtRAW && result == fmtTIFF) result = fmtRAW;
+  if (row && !row->IsInternal) return row->FormatId;
+  if (MatchExtension && result != fmtUnknown) {
+    if (!row)
+      result = fmtUnknown;
+    else if (result == fmtICO || result == fmtCUR)
+      result = row->FormatId;
+    else if (row->FormatId != result)
+      result = fmtUnknown;
+  }
+  return result;
+}
+
+bool IsReadableFileExtension(const std::string& FileName) {
+  const TIEFileFormatInfoPtr row = FindFileFormatByExtension(ExtractFileExt(FileName));
+  return row && row->ReadProc != nullptr;
+}
+
+int32_t CountGIFFrames(const std::string& FileName) {
+  try {
+    return CountInFile(FileName, kGIFFrameCounter);
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t CountTIFFPages(const std::string& FileName) { return CountInFile(FileName, kTIFFPageCounter); }
+
+int32_t CountDCXPages(const std::string& FileName) { return CountInFile(FileName, kDCXPageCounter); }
+
+int32_t CountICOImages(const std::string& FileName) {
+  // The 16-bit image count at offset 4 of the 6-byte icon header.
+  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+  uint8_t header[6];
+  if (!ReadExactly(stream, header, 6)) return 0;
+  return header[4] | (header[5] << 8);
+}
+
+int32_t GetFileImageCount(const std::string& FileName) {
+  const TIEFileFormatInfoPtr row = FindFileFormatByExtension(ExtractFileExt(FileName));
+  if (row && row->FormatId != fmtUnknown && row->FormatId != fmtAVI) {
+    switch (row->FormatId) {
+      case fmtTIFF: return CountTIFFPages(FileName);
+      case fmtGIF: return CountGIFFrames(FileName);
+      case fmtICO: return CountICOImages(FileName);
+      case fmtDCX: return CountDCXPages(FileName);
+      case fmtDICOM: return CountInFile(FileName, kDICOMFrameCounter);
+      case fmtHDP: return CountInFile(FileName, kHDPFrameCounter);
+      default: return 1;
+    }
+  }
+  return MediaFileFrameCounter ? MediaFileFrameCounter(FileName) : 0;
+}

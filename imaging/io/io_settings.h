@@ -1,0 +1,39 @@
+#pragma once
+// Process-wide settings of the image input/output unit, set by its start-up (InitializeZodazUrIO)
+// and changed by the host application between operations. The engine-wide ones (temporary folder,
+// quantizer choice, default resolution) live with the engine's settings; the debug log's file name
+// is the platform's (SetDebugLogFileName).
+#include <cstdint>
+#include <string>
+
+class TIOParamsVals;
+
+// IEFileExists uses the run-time library's test instead of the system's.
+extern bool UseRTLFileExists;
+
+// The trace log of the engine (WriteDebugLog); empty: no log. Nothing in the system sets it.
+extern std::string TraceLogFileName;
+// Appends one line, the date, the time, " : " and Message, to the trace log when TraceLogFileName is
+// set; does nothing otherwise. Raises EInOutError when the file cannot be written.
+void WriteDebugLog(const std::string& Message);
+
+// The AVI services were started (the AVI code sets it; the shut-down stops them).
+extern bool AVIServicesStarted;
+
+// Converts Count pixels between row layouts (0 RGB, 1 BGR, 2 inverted CMYK, 4 CIE L*a*b*, 5 grey,
+// 6/7 48-bit RGB little/big-endian, 8 YCbCr), applying the input ICC profile of Params when one is
+// usable. Nil until the colour converter of the engine is installed.
+using TIEColorConverterFunc = void (*)(const void* Source, int32_t SourceFormat, void* Dest, TIOParamsVals* Params,
+                                       int32_t Count, int32_t DestFormat);
+extern TIEColorConverterFunc DefaultColorConverter;
+// CMYK conversions may use the built-in CMYK profile.
+extern bool CMYKProfileEnabled;
+// Readers convert through ICC profiles (off at start-up; nothing in the system turns it on).
+extern bool ICCConversionEnabled;
+// Origin flag of the buffered read views that loaders and probes create.
+extern bool BufferedStreamRelativeOrigin;
+// Largest side, in pixels, of a rasterised metafile.
+extern int32_t MetafileMaxSize;
+
+// Puts every setting above to its start value (the I/O start-up calls it).
+void ResetIOSettings();

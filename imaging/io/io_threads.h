@@ -1,0 +1,100 @@
+#pragma once
+// TIEIOThread: one asynchronous call of a TZodazUrIO. The component's loads and saves, when they are
+// to run asynchronously, create the thread of their kind with themselves as the method and their own
+// arguments, and return at once. The thread makes the same call again on its own thread, where the
+// component recognises the thread as one of its own and does the work there.
+//
+// The threads of one component run their calls one after the other (never two at once on the same
+// working bitmap and Params). The component keeps them until it has joined them: its destructor and
+// WaitThreads never let a thread outlive the component's lock and lists.
+//
+// A stream passed to an asynchronous call belongs to the caller, who must keep it alive and leave it
+// alone until the call has finished (OnFinishWork, or WaitThreads has returned).
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "imaging/io/file_format_ids.h"
+#include "platform/system/threads.h"
+
+class TStream;
+class TZodazUrIO;
+
+class TIEIOThread : public TThread {
+ public:
+  // The kinds of call, by their arguments.
+  enum TCallKind : int32_t {
+    ckFile = 0,            // procedure (FileName)
+    ckStream = 1,          // procedure (Stream)
+    ckFileFunction = 2,    // function (FileName): int32, result dropped
+    ckStreamFunction = 4,  // function (Stream): int32, result dropped
+    ckFileFormat = 5,      // procedure (FileName, Format)
+    ckStreamFormat = 6,    // procedure (Stream, Format)
+    ckInteger = 8,         // procedure (Value)
+    ckMetafile = 9,        // procedure (FileName, Width, Height, WithAlpha)
+    ckURL = 10,            // procedure (URL)
+  };
+
+  ~TIEIOThread() override;
+
+  // One starter per kind: registers the thread with Owner and starts it. Method is a member of the
+  // owner's class, so the call reaches the overriding operation of the actual class.
+  template <class C>
+  static void CreateFileCall(C* Owner, void (C::*Method)(const std::string&), const std::string& FileName) {
+    Start(Owner, ckFile, [Owner, Method, FileName] { (Owner->*Method)(FileName); });
+  }
+  template <class C>
+  static void CreateStreamCall(C* Owner, void (C::*Method)(TStream&), TStream& Stream) {
+    Start(Owner, ckStream, [Owner, Method, &Stream] { (Owner->*Method)(Stream); });
+  }
+  template <class C>
+  static void CreateFileFunction(C* Owner, int32_t (C::*Method)(const std::string&), const std::string& FileName) {
+    Start(Owner, ckFileFunction, [Owner, Method, FileName] { (Owner->*Method)(FileName); });
+  }
+  template <class C>
+  static void CreateStreamFunction(C* Owner, int32_t (C::*Method)(TStream&), TStream& Stream) {
+    Start(Owner, ckStreamFunction, [Owner, Method, &Stream] { (Owner->*Method)(Stream); });
+  }
+  template <class C>
+  static void CreateFileFormatCall(C* Owner, void (C::*Method)(const std::string&, TIEFileFormatId),
+                                   const std::string& FileName, TIEFileFormatId Format) {
+    Start(Owner, ckFileFormat, [Owner, Method, FileName, Format] { (Owner->*Method)(FileName, Format); });
+  }
+  template <class C>
+  static void CreateStreamFormatCall(C* Owner, void (C::*Method)(TStream&, TIEFileFormatId), TStream& Stream,
+                                     TIEFileFormatId Format) {
+    Start(Owner, ckStreamFormat, [Owner, Method, &Stream, Format] { (Owner->*Method)(Stream, Format); });
+  }
+  template <class C>
+  static void CreateIntegerCall(C* Owner, void (C::*Method)(int32_t), int32_t Value) {
+    Start(Owner, ckInteger, [Owner, Method, Value] { (Owner->*Method)(Value); });
+  }
+  template <class C>
+  static void CreateMetafileCall(C* Owner, void (C::*Method)(const std::string&, int32_t, int32_t, bool),
+                                 const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha) {
+    Start(Owner, ckMetafile,
+          [Owner, Method, FileName, Width, Height, WithAlpha] { (Owner->*Method)(FileName, Width, Height, WithAlpha); });
+  }
+  template <class C>
+  static void CreateURLCall(C* Owner, void (C::*Method)(const std::string&), const std::string& URL) {
+    Start(Owner, ckURL, [Owner, Method, URL] { (Owner->*Method)(URL); });
+  }
+
+  TCallKind Kind() const { return kind_; }
+  // The system id of the thread, recorded when it starts running (0 before).
+  TThreadID WorkerId() const { return workerId_.load(); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  TIEIOThread(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call, uint64_t Generation);
+  static void Start(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call);
+
+  TZodazUrIO* owner_;
+  TCallKind kind_;
+  std::function<void()> call_;
+  uint64_t generation_;  // the owner's cancel generation when the call was made
+  std::atomic<TThreadID> workerId_{0};
+};

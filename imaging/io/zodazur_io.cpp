@@ -1,0 +1,372 @@
+// TZodazUrIO: creation, attachment, checks and updates around loads and saves, notifications,
+// resolution handling, acquisition and the save-parameters dialog.
+#include "imaging/io/zodazur_io.h"
+
+#include <cmath>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_settings.h"
+#include "imaging/io/io_threads.h"
+#include "imaging/io/print_preview_params.h"
+#include "imaging/io/twain_params.h"
+#include "imaging/processing/ie_stretch.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/graphics.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/message_queue.h"
+
+TIEPreviewsDialogFunc IOPreviewsDialog = nullptr;
+
+namespace {
+
+// The working bitmap in ie24RGB (ie1g stays) for the save-parameters dialog.
+void ConvertTo24(TIEBitmap& bitmap) {
+  const TIEPixelFormat format = bitmap.PixelFormat();
+  if (format == ie24RGB || format == ie1g || bitmap.IsEmpty()) return;
+  bitmap.SetPixelFormat(ie24RGB);
+}
+
+}  // namespace
+
+TZodazUrIO::TZodazUrIO(TComponent* Owner) : TComponent(Owner) {
+  NewOwnBitmap();
+  params_ = std::make_unique<TIOParamsVals>(this);
+  twainParams_ = std::make_unique<TIETWainParams>(this, false);
+  previewFont_ = std::make_unique<TFont>();
+  printPreviewParams_ = std::make_unique<TIOPrintPreviewParams>();
+}
+
+std::unique_ptr<TZodazUrIO> TZodazUrIO::CreateFromBitmap(TIEBitmap* Bitmap) {
+  auto io = std::make_unique<TZodazUrIO>(nullptr);
+  io->SetAttachedIEBitmap(Bitmap);
+  return io;
+}
+
+TZodazUrIO::~TZodazUrIO() {
+  // Every I/O thread has left the lock and lists before they go.
+  WaitThreads(false);
+  {
+    std::vector<std::unique_ptr<TIEIOThread>> threads;
+    {
+      std::lock_guard<TCriticalSection> lock(threadsLock_);
+      threads.swap(threads_);
+    }
+  }
+  CloseMediaFile();
+  CloseAVIFile();
+  UnregisterFromView();
+  params_.reset();
+  twainParams_.reset();
+  printPreviewParams_.reset();
+  previewFont_.reset();
+  ownBitmap_.reset();
+  workBitmap_ = nullptr;
+}
+
+// ----------------------------------------------------------------------------------- attachment
+
+void TZodazUrIO::NewOwnBitmap() {
+  ownBitmap_ = std::make_unique<TIEBitmap>();
+  ownBitmap_->SetBWConversion(bwConversion_);
+  workBitmap_ = ownBitmap_.get();
+}
+
+void TZodazUrIO::UnregisterFromView() {
+  if (!attachedView_) return;
+  if (viewHandle_) attachedView_->RemoveBitmapChangeEvent(viewHandle_);
+  RemoveFreeNotification(attachedView_->ViewControl());
+  attachedView_ = nullptr;
+  viewHandle_ = nullptr;
+  viewWindow_ = nullptr;
+}
+
+void TZodazUrIO::DetachView(bool ViewDestroying) {
+  if (!attachedView_) return;
+  if (ViewDestroying) {
+    // The view has let go of the callback itself (or is past the point where it can be asked).
+    viewHandle_ = nullptr;
+    attachedView_ = nullptr;
+    viewWindow_ = nullptr;
+  } else {
+    UnregisterFromView();
+  }
+  // The view's bitmaps go with it: keep no reference to them.
+  attachedBitmap_ = nullptr;
+  NewOwnBitmap();
+}
+
+void TZodazUrIO::SetAttachedZodazUr(TIEViewLink* View) {
+  if (View == attachedView_) return;
+  const bool hadView = attachedView_ != nullptr;
+  UnregisterFromView();
+  if (!View) {
+    // A framework bitmap that came from the view goes with it.
+    if (hadView) attachedBitmap_ = nullptr;
+    NewOwnBitmap();
+    return;
+  }
+  ownBitmap_.reset();
+  attachedBitmap_ = View->GetBitmap();
+  workBitmap_ = View->GetIEBitmap();
+  if (workBitmap_) {
+    attachedBitmap_ = nullptr;
+  } else {
+    NewOwnBitmap();
+    if (attachedBitmap_) ownBitmap_->WrapTBitmap(attachedBitmap_, true);
+  }
+  attachedView_ = View;
+  FreeNotification(View->ViewControl());
+  viewHandle_ = View->AddBitmapChangeEvent(
+      [this](TObject* Sender, bool Destroying) { ViewBitmapChanged(Sender, Destroying); });
+}
+
+void TZodazUrIO::SetAttachedIEBitmap(TIEBitmap* Bitmap) {
+  // Without a bitmap the current attachment stays as it is, still followed.
+  if (!Bitmap && attachedView_) return;
+  UnregisterFromView();
+  ReplaceWorkBitmap(Bitmap);
+}
+
+void TZodazUrIO::ReplaceWorkBitmap(TIEBitmap* Bitmap) {
+  attachedBitmap_ = nullptr;
+  ownBitmap_.reset();
+  workBitmap_ = Bitmap;
+}
+
+void TZodazUrIO::Notification(TComponent* Component, TOperation Operation) {
+  TComponent::Notification(Component, Operation);
+  if (Operation != opRemove) return;
+  // The view is already past its own destructor here: it is not asked for anything any more.
+  if (attachedView_ && Component == attachedView_->ViewControl()) DetachView(true);
+}
+
+void TZodazUrIO::ViewBitmapChanged(TObject*, bool Destroying) {
+  if (Destroying) {
+    DetachView(true);
+    return;
+  }
+  if (!attachedView_) return;
+  if (TIEBitmap* bitmap = attachedView_->GetIEBitmap()) {
+    ownBitmap_.reset();
+    workBitmap_ = bitmap;
+    attachedBitmap_ = nullptr;
+  } else {
+    // The view shows a framework bitmap only: wrap it, as attaching does.
+    attachedBitmap_ = attachedView_->GetBitmap();
+    NewOwnBitmap();
+    if (attachedBitmap_) ownBitmap_->WrapTBitmap(attachedBitmap_, true);
+  }
+  params_->SetDpiX(attachedView_->DpiX());
+  params_->SetDpiY(attachedView_->DpiY());
+}
+
+TBitmap* TZodazUrIO::GetBitmap() {
+  if (workBitmap_ && workBitmap_->Location() == ieTBitmap && workBitmap_->FrameworkBitmap())
+    return workBitmap_->FrameworkBitmap()->Bitmap();
+  return attachedBitmap_;
+}
+
+bool TZodazUrIO::GetBitmapSize(int32_t& Width, int32_t& Height) {
+  TBitmap* bitmap = GetBitmap();
+  if (!bitmap) return false;
+  Width = bitmap->Width();
+  Height = bitmap->Height();
+  return true;
+}
+
+// ----------------------------------------------------------------------------------- properties
+
+TColor TZodazUrIO::Background() { return attachedView_ ? attachedView_->Background() : background_; }
+
+void TZodazUrIO::SetBackground(TColor Value) {
+  if (!attachedView_)
+    background_ = Value;
+  else if (attachedView_->ViewKind() != ievkMultiView && forwardBackground_)
+    attachedView_->SetBackground(Value);
+}
+
+void TZodazUrIO::SetPreviewFont(const TFont* Font) {
+  if (Font) previewFont_->Assign(*Font);
+}
+
+void TZodazUrIO::SetNativePixelFormat(bool Value) {
+  if (params_) params_->IsNativePixelFormat = Value;
+}
+
+void TZodazUrIO::SetBWConversion(uint8_t Mode) {
+  if (workBitmap_) workBitmap_->SetBWConversion(Mode);
+  bwConversion_ = Mode;
+}
+
+bool TZodazUrIO::Aborting() const { return std::atomic_ref<const bool>(aborting_).load(); }
+
+void TZodazUrIO::SetAborting(bool Value) { std::atomic_ref<bool>(aborting_).store(Value); }
+
+// ---------------------------------------------------------------------- checks and updates
+
+bool TZodazUrIO::CheckBitmap(TIEPixelFormatSet Allowed) {
+  if (!workBitmap_) return false;
+  // The framework bitmap may have changed size or depth since it was wrapped.
+  if (attachedBitmap_) workBitmap_->WrapTBitmap(attachedBitmap_, true);
+  if (Allowed != 0) {
+    const TIEPixelFormat format = workBitmap_->PixelFormat();
+    if (format > 15 || (Allowed & PixelFormatSet(format)) == 0) return false;
+  }
+  return true;
+}
+
+void TZodazUrIO::UpdateAttached() {
+  if (attachedBitmap_ && workBitmap_) workBitmap_->RemoveAlphaChannel(false);
+  if (!InWorkerThread()) {
+    TellAttached(true);
+    return;
+  }
+  // From an I/O thread the view and the framework bitmap are touched on the user-interface thread
+  // only: the refresh is posted, the rest runs there (the attachment may have changed meanwhile).
+  PostToView(IEM_UPDATE, 0);
+  TThread::Synchronize(nullptr, [this] { TellAttached(false); });
+}
+
+void TZodazUrIO::TellAttached(bool UpdateView) {
+  if (attachedView_) {
+    if (UpdateView) attachedView_->ViewControl()->Update();
+    attachedView_->DoImageChange();
+  } else if (attachedBitmap_) {
+    attachedBitmap_->SetModified(true);
+  }
+}
+
+void TZodazUrIO::UpdateViewDPI() {
+  if (!attachedView_ || attachedView_->ViewKind() != ievkImageView) return;
+  attachedView_->LockUpdate();
+  attachedView_->SetDpiX(params_->DpiX);
+  attachedView_->SetDpiY(params_->DpiY);
+  attachedView_->UnlockUpdateNoRefresh();
+}
+
+void TZodazUrIO::ApplyDefaultDPI() {
+  if (params_->DpiX < 2) params_->SetDpiX(DefaultDPIX);
+  if (params_->DpiY < 2) params_->SetDpiY(DefaultDPIY);
+}
+
+void TZodazUrIO::DoAutoAdjustDPI() {
+  if (!CheckBitmap()) return;
+  TIOParamsVals& p = *params_;
+  if (p.DpiX == p.DpiY || p.DpiX <= 0 || p.DpiY <= 0) return;
+  if (workBitmap_->Width() == 0 || workBitmap_->Height() == 0 || p.Width <= 0 || p.Height <= 0) return;
+
+  // The smaller side grows so that its resolution matches the other's.
+  int64_t w = p.Width, h = p.Height;
+  const bool stretchHeight = h < w;
+  if (stretchHeight)
+    h = static_cast<int64_t>(std::trunc(static_cast<double>(h) / p.DpiY * p.DpiX));
+  else
+    w = static_cast<int64_t>(std::trunc(static_cast<double>(w) / p.DpiX * p.DpiY));
+  if (w < 1 || h < 1 || w > INT32_MAX || h > INT32_MAX) return;
+
+  // A copy of the alpha channel, stretched back afterwards.
+  std::unique_ptr<TIEBitmap> alpha;
+  if (workBitmap_->HasAlphaChannel()) {
+    alpha = std::make_unique<TIEBitmap>();
+    alpha->Assign(*workBitmap_->GetAlphaChannel());
+  }
+  // Nearest pixels in the bitmap's own format, filtered or not: a filtered resampler takes the
+  // filtered case here when the engine has one.
+  TIEBitmap resized(static_cast<int32_t>(w), static_cast<int32_t>(h), workBitmap_->PixelFormat());
+  // A size that cannot be had leaves the image and its parameters as they were.
+  if (resized.IsEmpty()) return;
+  _IEBmpStretchEx(*workBitmap_, resized, nullptr, nullptr);
+
+  if (stretchHeight) {
+    p.DpiY = p.DpiX;
+    p.Height = static_cast<int32_t>(h);
+  } else {
+    p.DpiX = p.DpiY;
+    p.Width = static_cast<int32_t>(w);
+  }
+  workBitmap_->Assign(resized);
+  if (alpha) {
+    TIEBitmap* channel = workBitmap_->GetAlphaChannel();
+    if (channel) _IEBmpStretchEx(*alpha, *channel, nullptr, nullptr);
+  }
+}
+
+void TZodazUrIO::FillProgressRecord(TIEProgressRecord& Progress) {
+  Progress = TIEProgressRecord{};
+  Progress.OnProgress = [this](TObject* Sender, int32_t per) { DoProgress(Sender, per); };
+  Progress.Sender = this;
+  Progress.Aborting = &aborting_;
+}
+
+// -------------------------------------------------------------------------------- notifications
+
+bool TZodazUrIO::PostToView(uint32_t Message, uintptr_t WParam) {
+  HWND window = viewWindow_.load();
+  if (window && PostMessage(window, Message, WParam, 0)) return true;
+  // Learn the window on the user-interface thread, creating it when it does not exist yet; the
+  // attachment is read there too, where it changes.
+  window = nullptr;
+  TThread::Synchronize(nullptr, [this, &window] {
+    if (!attachedView_) return;
+    TWinControl* control = attachedView_->ViewControl();
+    if (control && control->Parent()) window = control->Handle();
+  });
+  viewWindow_ = window;
+  return window && PostMessage(window, Message, WParam, 0);
+}
+
+void TZodazUrIO::DoProgress(TObject* Sender, int32_t per) {
+  if (!OnProgress) return;
+  if (InWorkerThread() && PostToView(IEM_PROGRESS, static_cast<uintptr_t>(per))) return;
+  OnProgress(Sender, per);
+}
+
+void TZodazUrIO::DoFinishWork() {
+  DoProgress(this, 100);
+  if (!OnFinishWork) return;
+  if (InWorkerThread() && PostToView(IEM_FINISHWORK, 0)) return;
+  OnFinishWork(this);
+}
+
+// ---------------------------------------------------------------------- acquisition and dialogs
+
+void TZodazUrIO::DoOnAcquireBitmap(TIEBitmap* ABitmap, bool& Handled) {
+  if (OnAcquireBitmap) OnAcquireBitmap(this, ABitmap, Handled);
+}
+
+void TZodazUrIO::DoAcquireBitmap(TIEBitmap* ABitmap, TIOParamsVals*& SourceParams) {
+  if (!CheckBitmap()) return;
+  bool handled = false;
+  DoOnAcquireBitmap(ABitmap, handled);
+  if (handled) return;
+  SourceParams = params_.get();
+  if (ABitmap) workBitmap_->Assign(*ABitmap);
+  if (autoAdjustDPI_) DoAutoAdjustDPI();
+  UpdateAttached();
+}
+
+bool TZodazUrIO::DoPreviews(TIOPreviewPages Pages) {
+  if (OnDoPreviews) {
+    bool handled = false;
+    OnDoPreviews(this, handled);
+    if (handled) return true;
+  }
+  if (!CheckBitmap()) return false;
+  if (!IOPreviewsDialog) return false;  // no dialog to show
+  // The dialog previews 24-bit and black-and-white images.
+  ConvertTo24(*workBitmap_);
+  const bool accepted = IOPreviewsDialog(*this, Pages);
+  // The dialog may have changed the image.
+  UpdateAttached();
+  return accepted;
+}
+
+// ------------------------------------------------------------------------------------ media files
+
+void TZodazUrIO::CloseMediaFile() {
+  // No media file is opened through the component yet.
+}
+
+void TZodazUrIO::CloseAVIFile() {
+  // No AVI file is opened through the component yet.
+}

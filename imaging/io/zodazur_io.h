@@ -1,0 +1,255 @@
+#pragma once
+// TZodazUrIO: the non-visual component through which the system loads, saves and acquires images.
+// It always works on one working bitmap and one parameter record (Params). The working bitmap is the
+// component's own, the current bitmap of an attached image view, the picture bitmap of an attached
+// picture control (wrapped), or a bitmap a caller hands over.
+//
+// This file holds the component itself: attachment, the checks and updates around every load and
+// save, progress and finish notifications, resolution handling, acquisition callbacks, the
+// save-parameters dialog and the asynchronous machinery (io_threads.h). The per-format loaders and
+// savers and the dispatch by name, stream and content are added to this class by the codecs.
+//
+// Threads. Loads and saves run on the caller's thread, or, with Asynchronous set and a working bitmap
+// that is not the component's own, on an I/O thread of the component. Calls on one component never
+// overlap: I/O threads run their calls one after the other, and a call made outside them first waits
+// for the asynchronous work still running. From an I/O thread the notifications never touch an
+// attached view directly: they post IEM_PROGRESS, IEM_FINISHWORK and IEM_UPDATE to its window
+// (creating the window first through a synchronised call to the user-interface thread).
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "imaging/core/ie_defs.h"
+#include "imaging/core/ie_progress.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/io/ie_view_link.h"
+#include "imaging/io/io_params.h"
+#include "platform/system/sync_objs.h"
+#include "platform/system/threads.h"
+#include "platform/ui/classes.h"
+#include "platform/ui/messages.h"
+
+class TBitmap;
+class TFont;
+class TIEBitmap;
+class TIEIOThread;
+class TIETWainParams;
+class TIOPrintPreviewParams;
+
+// Private window messages of the image views (posted by the I/O component and the media objects).
+constexpr uint32_t IEM_UPDATE = 8024;      // refresh the view after its image changed (WParam 0)
+constexpr uint32_t IEM_NEWFRAME = 8025;    // a new media frame (LParam: the media object)
+constexpr uint32_t IEM_DSHOWEVENT = 8026;  // a media graph event (LParam: the media object)
+constexpr uint32_t IEM_PROGRESS = 8027;    // fire the view's progress event, WParam = percent
+constexpr uint32_t IEM_FINISHWORK = 8028;  // fire the view's finish event (WParam 0)
+
+enum TIEDialogsMeasureUnit : uint8_t { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
+
+// Options of the save-parameters dialog (a set).
+using TIOPreviewsParams = uint8_t;
+constexpr TIOPreviewsParams ioppDefaultLockPreview = 1;
+constexpr TIOPreviewsParams ioppApplyButton = 2;
+
+// A set of pixel formats (bit n = TIEPixelFormat n).
+using TIEPixelFormatSet = uint16_t;
+constexpr TIEPixelFormatSet PixelFormatSet(TIEPixelFormat Format) { return static_cast<TIEPixelFormatSet>(1u << Format); }
+
+using TIEIOPreviewEvent = std::function<void(TObject* Sender, TObject* PreviewForm)>;
+using TIEAcquireBitmapEvent = std::function<void(TObject* Sender, TIEBitmap* ABitmap, bool& Handled)>;
+using TIEDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
+
+class TZodazUrIO;
+// Shows the save-parameters dialog for a component and answers True when it was closed with OK. The
+// dialogs install it at start-up; without it DoPreviews shows nothing and answers False.
+using TIEPreviewsDialogFunc = bool (*)(TZodazUrIO& IO, TIOPreviewPages Pages);
+extern TIEPreviewsDialogFunc IOPreviewsDialog;
+
+class TZodazUrIO : public TComponent {
+ public:
+  explicit TZodazUrIO(TComponent* Owner);
+  // A component without owner working on Bitmap (not owned).
+  static std::unique_ptr<TZodazUrIO> CreateFromBitmap(TIEBitmap* Bitmap);
+  // Waits for the I/O threads (without asking them to stop) and joins them before anything goes.
+  ~TZodazUrIO() override;
+
+  // ---- Attachment ----
+  TIEViewLink* AttachedZodazUr() const { return attachedView_; }
+  // Works on the view's current bitmap and follows it; nil gives the component a new own bitmap.
+  virtual void SetAttachedZodazUr(TIEViewLink* View);
+  // Works on Bitmap (not owned). Nil while a view or picture control is attached changes nothing.
+  void SetAttachedIEBitmap(TIEBitmap* Bitmap);
+  // Uses Bitmap as the working bitmap (not owned), dropping the own bitmap and the attached
+  // framework bitmap.
+  void ReplaceWorkBitmap(TIEBitmap* Bitmap);
+  // The working bitmap (nil only after ReplaceWorkBitmap(nil)).
+  TIEBitmap* IEBitmap() const { return workBitmap_; }
+  bool OwnsBitmap() const { return workBitmap_ != nullptr && workBitmap_ == ownBitmap_.get(); }
+  // The framework bitmap the working bitmap wraps (a view's framework bitmap); nil when none.
+  TBitmap* AttachedBitmap() const { return attachedBitmap_; }
+  // The framework bitmap of the image: the working bitmap's own when it lives in one, else the
+  // attached framework bitmap, else nil.
+  virtual TBitmap* GetBitmap();
+  // The size of GetBitmap's bitmap; False when there is none.
+  bool GetBitmapSize(int32_t& Width, int32_t& Height);
+
+  // ---- Properties ----
+  // The attached view's background, else the component's own.
+  TColor Background();
+  // Stored without a view; with a view attached nothing changes.
+  void SetBackground(TColor Value);
+  TMsgLanguage MsgLanguage() const { return msgLanguage_; }
+  void SetMsgLanguage(TMsgLanguage Value) { msgLanguage_ = Value; }
+  TIOPreviewsParams PreviewsParams() const { return previewsParams_; }
+  void SetPreviewsParams(TIOPreviewsParams Value) { previewsParams_ = Value; }
+  bool StreamHeaders() const { return streamHeaders_; }
+  void SetStreamHeaders(bool Value) { streamHeaders_ = Value; }
+  TFont* PreviewFont() const { return previewFont_.get(); }
+  // Copies Font into PreviewFont.
+  void SetPreviewFont(const TFont* Font);
+  TIEDialogsMeasureUnit DialogsMeasureUnit() const { return dialogsMeasureUnit_; }
+  void SetDialogsMeasureUnit(TIEDialogsMeasureUnit Value) { dialogsMeasureUnit_ = Value; }
+  bool AutoAdjustDPI() const { return autoAdjustDPI_; }
+  void SetAutoAdjustDPI(bool Value) { autoAdjustDPI_ = Value; }
+  bool FilteredAdjustDPI() const { return filteredAdjustDPI_; }
+  void SetFilteredAdjustDPI(bool Value) { filteredAdjustDPI_ = Value; }
+  bool SimplifiedParamsDialogs() const { return simplifiedParamsDialogs_; }
+  void SetSimplifiedParamsDialogs(bool Value) { simplifiedParamsDialogs_ = Value; }
+  // Readers keep the file's pixel format; kept in Params.IsNativePixelFormat.
+  bool NativePixelFormat() const { return params_ ? params_->IsNativePixelFormat : false; }
+  void SetNativePixelFormat(bool Value);
+  // How the working bitmap reduces colours to black and white (0 ordered dither, 1 threshold).
+  uint8_t BWConversion() const { return bwConversion_; }
+  void SetBWConversion(uint8_t Mode);
+  // The filter of printing (rfFastLinear; rfNone switches filtering off).
+  TResampleFilter PrintFilter() const { return printFilter_; }
+  void SetPrintFilter(TResampleFilter Value) { printFilter_ = Value; }
+  // Loads and saves go to I/O threads when the working bitmap is not the component's own.
+  bool Asynchronous() const { return asynchronous_; }
+  void SetAsynchronous(bool Value) { asynchronous_ = Value; }
+
+  TIOParamsVals& Params() { return *params_; }
+  TIETWainParams* TWainParams() const { return twainParams_.get(); }
+  TIOPrintPreviewParams* PrintPreviewParams() const { return printPreviewParams_.get(); }
+
+  // Set to stop a running load or save; left set by a load or save that failed.
+  bool Aborting() const;
+  void SetAborting(bool Value);
+
+  // ---- Events ----
+  TIEProgressEvent OnProgress;
+  TNotifyEvent OnFinishWork;
+  TIEIOPreviewEvent OnIOPreview;
+  TIEAcquireBitmapEvent OnAcquireBitmap;
+  TIEDoPreviewsEvent OnDoPreviews;
+
+  // ---- Checks and updates around loads and saves ----
+  // False without a working bitmap; re-wraps the attached framework bitmap (its size may have
+  // changed); with a non-empty Allowed set, False for a working bitmap of another format.
+  bool CheckBitmap(TIEPixelFormatSet Allowed = 0);
+  // After the image changed: tells the attached view (posting from an I/O thread), or marks the
+  // attached framework bitmap modified.
+  void UpdateAttached();
+  // An attached single-image view gets Params' resolution.
+  virtual void UpdateViewDPI();
+  // Params' resolutions below 2 become the engine's defaults.
+  void ApplyDefaultDPI();
+  // Resamples the working bitmap so that both resolutions are equal (the larger side stays): pixels
+  // become square. Loaders run it when AutoAdjustDPI is set.
+  void DoAutoAdjustDPI();
+  // A progress record for a codec: this component's progress callback, this component as sender
+  // and Aborting as its abort flag.
+  void FillProgressRecord(TIEProgressRecord& Progress);
+  // The common start of every load and save: true when the call must move to a new I/O thread
+  // (Asynchronous set, the working bitmap not the component's own, the caller not one of the
+  // component's I/O threads). Otherwise the call works on this thread; a call from outside the I/O
+  // threads first waits until the asynchronous work still running has finished.
+  bool MustRunAsynchronously();
+
+  // ---- Notifications ----
+  virtual void DoProgress(TObject* Sender, int32_t per);
+  // Reports 100, then fires OnFinishWork (posted to an attached view from an I/O thread).
+  virtual void DoFinishWork();
+
+  // ---- I/O threads ----
+  // True on one of this component's running I/O threads.
+  bool InWorkerThread();
+  // Waits until no I/O thread of the component runs; with Abort, running codecs are asked to stop.
+  // On the user-interface thread the wait serves synchronised calls of the workers.
+  void WaitThreads(bool Abort);
+
+  // ---- Acquisition and the save-parameters dialog ----
+  virtual void DoOnAcquireBitmap(TIEBitmap* ABitmap, bool& Handled);
+  // An acquisition source hands over one image: unless a handler takes it, the working bitmap
+  // copies it and SourceParams is pointed at this component's Params.
+  virtual void DoAcquireBitmap(TIEBitmap* ABitmap, TIOParamsVals*& SourceParams);
+  virtual void AcquireClose() {}
+  // Shows the save-parameters dialog; True when it was closed with OK (or OnDoPreviews handled it).
+  virtual bool DoPreviews(TIOPreviewPages Pages);
+
+  // ---- Media files ----
+  // Release a media file and an AVI file opened through the component (nothing when none).
+  virtual void CloseMediaFile();
+  virtual void CloseAVIFile();
+
+ protected:
+  void Notification(TComponent* Component, TOperation Operation) override;
+  // The callback registered with the attached view.
+  void ViewBitmapChanged(TObject* Sender, bool Destroying);
+
+ private:
+  friend class TIEIOThread;
+
+  // Lets go of the attached view: unregisters (unless the view is going away), drops the free
+  // notification, and leaves no reference to the view's bitmaps: the component gets a new own one.
+  void DetachView(bool ViewDestroying);
+  void UnregisterFromView();
+  void NewOwnBitmap();
+  // From an I/O thread: posts Message to the attached view's window, creating the window first on
+  // the user-interface thread when it does not exist yet. False (nothing posted) without an attached
+  // view that has a parent.
+  bool PostToView(uint32_t Message, uintptr_t WParam);
+  // The end of UpdateAttached on the user-interface thread: the view's refresh (with UpdateView) and
+  // image-change notice, or the framework bitmap marked modified.
+  void TellAttached(bool UpdateView);
+  // Joins the I/O threads that have finished their call.
+  void ReapFinishedThreads();
+
+  // ---- Working bitmap and attachments ----
+  std::unique_ptr<TIEBitmap> ownBitmap_;
+  TIEBitmap* workBitmap_ = nullptr;
+  TBitmap* attachedBitmap_ = nullptr;
+  TIEViewLink* attachedView_ = nullptr;
+  TIEBitmapChangeHandle viewHandle_ = nullptr;
+
+  // ---- Properties ----
+  TColor background_ = clBlack;
+  bool forwardBackground_ = false;  // nothing in the system turns it on
+  TMsgLanguage msgLanguage_ = msSystem;
+  TIOPreviewsParams previewsParams_ = 0;
+  bool simplifiedParamsDialogs_ = true;
+  bool streamHeaders_ = false;
+  std::unique_ptr<TFont> previewFont_;
+  TIEDialogsMeasureUnit dialogsMeasureUnit_ = ieduInches;
+  bool autoAdjustDPI_ = false;
+  bool filteredAdjustDPI_ = false;
+  bool asynchronous_ = false;
+  TResampleFilter printFilter_ = rfFastLinear;
+  uint8_t bwConversion_ = 1;
+  bool aborting_ = false;
+
+  std::unique_ptr<TIETWainParams> twainParams_;
+  std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
+  std::unique_ptr<TIOParamsVals> params_;
+
+  // ---- I/O threads (io_threads.cpp) ----
+  TCriticalSection threadsLock_;        // guards the two lists; held only for list operations
+  std::vector<TIEIOThread*> running_;   // registered and not yet finished
+  std::vector<std::unique_ptr<TIEIOThread>> threads_;  // every thread not yet joined
+  TEvent allDone_{false, false};        // auto-reset; set when running_ becomes empty
+  std::mutex workLock_;                 // held by an I/O thread for the whole of its call
+  uint64_t cancelGeneration_ = 0;       // raised by WaitThreads(True): calls made before are dropped
+  std::atomic<HWND> viewWindow_{nullptr};  // the attached view's window as last seen by a worker
+};

@@ -1,0 +1,278 @@
+#include "imaging/io/io_threads.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/io/zodazur_io.h"
+#include "platform/system/streams.h"
+#include "platform/ui/forms.h"
+#include "tests/imaging/io/io_test_support.h"
+#include "tests/support/ui_input.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A component with a test format: its loader follows the common steps of every loader around a codec
+// that decodes an 8-bit image row by row.
+class TTestIO : public TZodazUrIO {
+ public:
+  using TZodazUrIO::TZodazUrIO;
+
+  std::atomic<int> running{0};
+  std::atomic<int> mostAtOnce{0};
+  std::atomic<int> calls{0};
+  std::atomic<int> finished{0};
+  std::atomic<TThreadID> lastThread{0};
+  std::atomic<bool> codecRaises{false};
+  std::atomic<bool>* gate = nullptr;  // the codec waits here until it is true
+  int rows = 16;
+  std::chrono::milliseconds rowTime{0};
+
+  void LoadFromFileTest(const std::string& FileName) {
+    if (MustRunAsynchronously()) {
+      TIEIOThread::CreateFileCall(this, &TTestIO::LoadFromFileTest, FileName);
+      return;
+    }
+    SetAborting(true);
+    if (!CheckBitmap()) {
+      DoFinishWork();
+      return;
+    }
+    Params().ResetInfo();
+    SetAborting(false);
+    TIEProgressRecord progress;
+    FillProgressRecord(progress);
+    struct Finish {
+      TTestIO& io;
+      ~Finish() {
+        --io.running;
+        ++io.finished;
+        io.DoFinishWork();
+      }
+    };
+    const int now = ++running;
+    mostAtOnce = std::max(mostAtOnce.load(), now);
+    ++calls;
+    lastThread = GetCurrentThreadId();
+    Finish finish{*this};
+    Decode(progress);
+    Params().FileName = FileName;
+    UpdateAttached();
+  }
+
+  // A function kind: answers a count, -1 when the call went to an I/O thread.
+  int32_t CountTest(TStream& Stream) {
+    if (MustRunAsynchronously()) {
+      TIEIOThread::CreateStreamFunction(this, &TTestIO::CountTest, Stream);
+      return -1;
+    }
+    ++calls;
+    return static_cast<int32_t>(Stream.Size());
+  }
+
+ private:
+  void Decode(TIEProgressRecord& progress) {
+    while (gate && !gate->load()) std::this_thread::sleep_for(1ms);
+    TIEBitmap& bitmap = *IEBitmap();
+    bitmap.Allocate(8, rows, ie8g);
+    for (int y = 0; y < rows; ++y) {
+      if (progress.IsAborting()) return;
+      if (codecRaises && y == rows / 2) throw Exception("codec failure");
+      std::memset(bitmap.GetRow(y), y, 8);
+      std::this_thread::sleep_for(rowTime);
+      progress.Report(y * 100 / rows);
+    }
+  }
+};
+
+class IOThreadsTest : public ::testing::Test {
+ protected:
+  TIEBitmap callersBitmap;
+};
+
+TEST_F(IOThreadsTest, WithItsOwnBitmapTheCallRunsOnTheCallersThread) {
+  TTestIO io(nullptr);
+  io.SetAsynchronous(true);
+  io.LoadFromFileTest("a.tst");
+  EXPECT_EQ(io.calls, 1);
+  EXPECT_EQ(io.lastThread, GetCurrentThreadId());
+  EXPECT_FALSE(io.Aborting());
+  EXPECT_EQ(io.Params().FileName, "a.tst");
+}
+
+TEST_F(IOThreadsTest, AsynchronousCallsReturnAtOnceAndFinishOnAWorker) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  std::atomic<bool> gate{false};
+  io.gate = &gate;
+  std::atomic<TThreadID> finishThread{0};
+  io.OnFinishWork = [&](TObject*) { finishThread = GetCurrentThreadId(); };
+  io.LoadFromFileTest("a.tst");
+  EXPECT_EQ(io.finished, 0);  // returned before the work
+  TMemoryStream stream;
+  stream.SetSize(42);
+  EXPECT_EQ(io.CountTest(stream), -1);
+  gate = true;
+  io.WaitThreads(false);
+  EXPECT_EQ(io.calls, 2);
+  EXPECT_FALSE(io.Aborting());
+  EXPECT_NE(io.lastThread, GetCurrentThreadId());
+  // Without a view the finish notification runs on the worker.
+  EXPECT_NE(finishThread.load(), 0u);
+  EXPECT_NE(finishThread.load(), GetCurrentThreadId());
+  EXPECT_EQ(callersBitmap.Height(), 16);
+  EXPECT_EQ(io.Params().FileName, "a.tst");
+  EXPECT_FALSE(io.InWorkerThread());
+}
+
+TEST_F(IOThreadsTest, TwoAsynchronousLoadsAreWaitedForAndNeverOverlap) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  io.rowTime = 1ms;
+  std::atomic<int> finishes{0};
+  io.OnFinishWork = [&](TObject*) { ++finishes; };
+  io.LoadFromFileTest("first.tst");
+  io.LoadFromFileTest("second.tst");
+  io.WaitThreads(false);
+  EXPECT_EQ(io.calls, 2);
+  EXPECT_EQ(finishes, 2);
+  EXPECT_EQ(io.mostAtOnce, 1);
+  EXPECT_FALSE(io.Aborting());
+  EXPECT_EQ(callersBitmap.GetPixel8(0, 15), 15);
+}
+
+TEST_F(IOThreadsTest, ACallFromOutsideWaitsForTheAsynchronousWork) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  io.rowTime = 2ms;
+  io.LoadFromFileTest("slow.tst");
+  io.SetAsynchronous(false);
+  io.LoadFromFileTest("now.tst");  // on this thread, after the worker's call
+  EXPECT_EQ(io.calls, 2);
+  EXPECT_EQ(io.mostAtOnce, 1);
+  EXPECT_EQ(io.lastThread, GetCurrentThreadId());
+  EXPECT_EQ(io.Params().FileName, "now.tst");
+}
+
+TEST_F(IOThreadsTest, WaitThreadsWithAbortStopsALongLoadAndDropsWaitingCalls) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  io.rows = 100000;
+  io.rowTime = 1ms;  // far longer than the test may take
+  io.LoadFromFileTest("long.tst");
+  io.LoadFromFileTest("queued.tst");
+  while (io.running == 0) std::this_thread::sleep_for(1ms);
+  const auto start = std::chrono::steady_clock::now();
+  io.WaitThreads(true);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_TRUE(io.Aborting());
+  EXPECT_EQ(io.calls, 1);  // the queued call never started
+  EXPECT_FALSE(io.InWorkerThread());
+}
+
+TEST_F(IOThreadsTest, ACodecThatRaisesOnAWorkerLeavesAbortingSet) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  io.codecRaises = true;
+  io.LoadFromFileTest("bad.tst");
+  io.WaitThreads(false);
+  EXPECT_TRUE(io.Aborting());
+  EXPECT_EQ(io.finished, 1);
+  // Nothing is left running: the next wait returns at once, and the next call works.
+  io.WaitThreads(false);
+  io.codecRaises = false;
+  io.LoadFromFileTest("good.tst");
+  io.WaitThreads(false);
+  EXPECT_FALSE(io.Aborting());
+}
+
+TEST_F(IOThreadsTest, DestroyingTheComponentWaitsForItsWork) {
+  std::atomic<bool> done{false};
+  {
+    TTestIO io(nullptr);
+    io.SetAttachedIEBitmap(&callersBitmap);
+    io.SetAsynchronous(true);
+    io.rowTime = 2ms;
+    io.OnFinishWork = [&](TObject*) { done = true; };
+    io.LoadFromFileTest("a.tst");
+  }
+  EXPECT_TRUE(done);
+  EXPECT_EQ(callersBitmap.Height(), 16);
+}
+
+TEST_F(IOThreadsTest, WithAViewTheWorkersPostToItsWindowCreatedOnTheUserInterfaceThread) {
+  auto* form = new TForm(nullptr);
+  auto* view = new iotest::FakeView(form);
+  view->SetParent(form);
+  ASSERT_FALSE(view->HandleAllocated());
+  {
+    TTestIO io(nullptr);
+    io.SetAttachedZodazUr(view);
+    io.SetAsynchronous(true);
+    std::atomic<int> directProgress{0};
+    io.OnProgress = [&](TObject*, int32_t) { ++directProgress; };
+    io.OnFinishWork = [&](TObject*) { ++directProgress; };
+    io.LoadFromFileTest("a.tst");
+    // The worker needs the user-interface thread to create the window while this thread waits.
+    io.WaitThreads(false);
+    EXPECT_TRUE(view->HandleAllocated());
+    EXPECT_EQ(directProgress, 0);  // never called on the worker: posted instead
+    EXPECT_EQ(view->imageChanges, 1);  // on this thread, through a synchronised call
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+      return !view->messages.empty() && view->messages.back() == IEM_FINISHWORK;
+    }));
+    EXPECT_NE(std::find(view->messages.begin(), view->messages.end(), IEM_UPDATE), view->messages.end());
+    ASSERT_FALSE(view->progress.empty());
+    EXPECT_EQ(view->progress.back(), 100);
+    io.SetAttachedZodazUr(nullptr);
+  }
+  delete form;
+}
+
+TEST_F(IOThreadsTest, WithoutProgressHandlerAWorkerPostsNothing) {
+  auto* form = new TForm(nullptr);
+  auto* view = new iotest::FakeView(form);
+  view->SetParent(form);
+  {
+    TTestIO io(nullptr);
+    io.SetAttachedZodazUr(view);
+    io.SetAsynchronous(true);
+    io.LoadFromFileTest("a.tst");
+    io.WaitThreads(false);
+    Application->ProcessMessages();
+    // Only the refresh: no progress and no finish without their handlers.
+    EXPECT_EQ(view->messages, (std::vector<uint32_t>{IEM_UPDATE}));
+    io.SetAttachedZodazUr(nullptr);
+  }
+  delete form;
+}
+
+TEST_F(IOThreadsTest, AViewWithoutParentGetsTheEventsOnTheWorker) {
+  iotest::FakeView view(nullptr);
+  TTestIO io(nullptr);
+  io.SetAttachedZodazUr(&view);
+  io.SetAsynchronous(true);
+  std::atomic<TThreadID> progressThread{0};
+  io.OnProgress = [&](TObject*, int32_t) { progressThread = GetCurrentThreadId(); };
+  io.LoadFromFileTest("a.tst");
+  io.WaitThreads(false);
+  EXPECT_NE(progressThread.load(), 0u);
+  EXPECT_NE(progressThread.load(), GetCurrentThreadId());
+  EXPECT_FALSE(view.HandleAllocated());
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(view.imageChanges, 1);
+  io.SetAttachedZodazUr(nullptr);
+}
+
+}  // namespace
