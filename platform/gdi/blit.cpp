@@ -71,7 +71,10 @@ inline int32_t NearestIndex(int64_t u, int64_t dn, int64_t sn) {
 }
 
 // Builds the map for destination pixels [from, to) of a block of dn pixels reading sn pixels.
-void BuildAxis(AxisMap& m, int32_t from, int32_t to, int32_t dn, int32_t sn, bool flip, bool area) {
+// Area contributions are kept only for source indexes in [validFrom, validTo) (the part of the
+// source block inside the source), so a huge source extent costs nothing.
+void BuildAxis(AxisMap& m, int32_t from, int32_t to, int32_t dn, int32_t sn, bool flip, bool area, int64_t validFrom,
+               int64_t validTo) {
   const int32_t n = to - from;
   m.nearest.resize(n);
   if (area) {
@@ -86,7 +89,8 @@ void BuildAxis(AxisMap& m, int32_t from, int32_t to, int32_t dn, int32_t sn, boo
     m.start[i] = static_cast<int32_t>(m.contribs.size());
     // The destination pixel covers [u * sn, (u + 1) * sn) in units of 1/dn source pixels.
     const int64_t lo = u * sn, hi = (u + 1) * sn;
-    for (int64_t s = lo / dn; s * dn < hi; ++s) {
+    const int64_t last = std::min((hi + dn - 1) / dn, validTo);
+    for (int64_t s = std::max(lo / dn, validFrom); s < last; ++s) {
       const int64_t w = std::min(hi, (s + 1) * dn) - std::max(lo, s * dn);
       if (w > 0) m.contribs.push_back({static_cast<int32_t>(s), w});
     }
@@ -280,8 +284,10 @@ void RunBlit(BlitJob& job) {
   for (const TRect& r : vis) UnionRect(span, span, r);
   AxisMap xm, ym;
   if (usesSrc) {
-    BuildAxis(xm, span.Left - job.d.r.Left, span.Right - job.d.r.Left, dw, sw, flipX, areaMap);
-    BuildAxis(ym, span.Top - job.d.r.Top, span.Bottom - job.d.r.Top, dh, sh, flipY, areaMap);
+    BuildAxis(xm, span.Left - job.d.r.Left, span.Right - job.d.r.Left, dw, sw, flipX, areaMap, -int64_t{s.Left},
+              int64_t{srcRows.width} - s.Left);
+    BuildAxis(ym, span.Top - job.d.r.Top, span.Bottom - job.d.r.Top, dh, sh, flipY, areaMap, -int64_t{s.Top},
+              int64_t{srcRows.height} - s.Top);
   }
 
   const int32_t n = span.Width();
@@ -718,20 +724,17 @@ bool AlphaBlend(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HD
   const DevBlock sb = MapBlock(s->ToDevice(), sx, sy, sw, sh);
   const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) && srows->bitCount == 32;
   const uint32_t ca = blend.SourceConstantAlpha;
-  // Copy the source block first: the two may share rows.
+  // Copy the part of the source block inside the source first: the two may share rows.
   const int32_t bw = sb.r.Width(), bh = sb.r.Height();
-  std::vector<uint32_t> srcPhys(static_cast<size_t>(bw) * bh, 0), srcRgb(static_cast<size_t>(bw) * bh, 0);
-  std::vector<uint8_t> inside(static_cast<size_t>(bw) * bh, 0);
-  for (int32_t j = 0; j < bh; ++j) {
-    const int32_t yy = sb.r.Top + j;
-    if (yy < 0 || yy >= srows->height) continue;
-    for (int32_t i = 0; i < bw; ++i) {
-      const int32_t xx = sb.r.Left + i;
-      if (xx < 0 || xx >= srows->width) continue;
-      const size_t k = static_cast<size_t>(j) * bw + i;
-      srcPhys[k] = GetPhys(*srows, xx, yy);
+  TRect in;
+  if (!IntersectRect(in, sb.r, srows->Bounds())) return true;
+  const int32_t iw = in.Width(), ih = in.Height();
+  std::vector<uint32_t> srcPhys(static_cast<size_t>(iw) * ih), srcRgb(srcPhys.size());
+  for (int32_t j = 0; j < ih; ++j) {
+    ReadPhys(*srows, in.Top + j, in.Left, iw, srcPhys.data() + static_cast<size_t>(j) * iw);
+    for (int32_t i = 0; i < iw; ++i) {
+      const size_t k = static_cast<size_t>(j) * iw + i;
       srcRgb[k] = PhysToRgb(*srows, srcPhys[k]);
-      inside[k] = 1;
     }
   }
   const bool flipX = db.flipX != sb.flipX, flipY = db.flipY != sb.flipY;
@@ -745,16 +748,17 @@ bool AlphaBlend(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HD
     for (int32_t yy = r.Top; yy < r.Bottom; ++yy) {
       int64_t v = yy - db.r.Top;
       if (flipY) v = dh - 1 - v;
-      const int32_t j = NearestIndex(v, dh, bh);
+      const int32_t j = sb.r.Top + NearestIndex(v, dh, bh) - in.Top;
       ReadRgb(*t, yy, r.Left, r.Width(), row.data());
       for (int32_t xx = r.Left; xx < r.Right; ++xx) {
         int64_t u = xx - db.r.Left;
         if (flipX) u = dw - 1 - u;
-        const int32_t i = NearestIndex(u, dw, bw);
-        const size_t k = static_cast<size_t>(j) * bw + i;
+        const int32_t i = sb.r.Left + NearestIndex(u, dw, bw) - in.Left;
         uint32_t& out = row[xx - r.Left];
-        keep[xx - r.Left] = !inside[k];
-        if (!inside[k]) continue;
+        const bool inside = i >= 0 && i < iw && j >= 0 && j < ih;
+        keep[xx - r.Left] = !inside;
+        if (!inside) continue;
+        const size_t k = static_cast<size_t>(j) * iw + i;
         const uint32_t sa = perPixel ? (srcPhys[k] >> 24) : 255;
         const uint32_t c = srcRgb[k];
         uint32_t res = 0;

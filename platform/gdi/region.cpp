@@ -1,6 +1,5 @@
 // Regions and clipping. A region is a list of banded rectangles; combining goes through QRegion,
 // whose rectangles keep the same banded form. Clip regions live in device coordinates.
-#include <QtGui/QPainterPath>
 #include <QtGui/QPolygon>
 #include <QtGui/QRegion>
 #include <QtGui/QTransform>
@@ -40,35 +39,39 @@ HRGN NewRegion(std::vector<TRect> rects) {
   return RegisterGdi(std::move(r));
 }
 
+// Coordinates far beyond any surface are pulled in, so a region never has more rows than this.
+int32_t ClampCoord(int32_t v) {
+  constexpr int32_t kLimit = 1 << 20;
+  return std::clamp(v, -kLimit, kLimit);
+}
+
+// Builds banded rectangles from the spans of consecutive rows: rows with the same spans share
+// one band.
+class BandBuilder {
+ public:
+  void Row(int32_t y, const std::vector<std::pair<int32_t, int32_t>>& spans) {
+    if (!spans.empty() && spans == last_ && y == lastY_ + 1) {
+      for (size_t i = out_.size() - spans.size(); i < out_.size(); ++i) out_[i].Bottom = y + 1;
+    } else {
+      for (const auto& s : spans) out_.push_back({s.first, y, s.second, y + 1});
+      last_ = spans;
+    }
+    lastY_ = y;
+  }
+  std::vector<TRect> Take() { return std::move(out_); }
+
+ private:
+  std::vector<TRect> out_;
+  std::vector<std::pair<int32_t, int32_t>> last_;
+  int32_t lastY_ = INT32_MIN;
+};
+
 HRGN__* Rgn(HRGN h) { return Lookup<HRGN__>(h, GdiKind::kRegion); }
 
 TRect Normalised(int32_t l, int32_t t, int32_t r, int32_t b) {
   if (r < l) std::swap(l, r);
   if (b < t) std::swap(t, b);
   return {l, t, r, b};
-}
-
-// The pixels of a filled path, sampled at pixel centres (the GDI's fill rule for regions).
-std::vector<TRect> FromPath(const QPainterPath& path) {
-  // Build scan line by scan line for exactness: a pixel is in when its centre is inside.
-  const QRectF box = path.boundingRect();
-  const int y0 = static_cast<int>(std::floor(box.top())), y1 = static_cast<int>(std::ceil(box.bottom()));
-  const int x0 = static_cast<int>(std::floor(box.left())), x1 = static_cast<int>(std::ceil(box.right()));
-  QRegion reg;
-  std::vector<QRect> rects;
-  for (int y = y0; y < y1; ++y) {
-    int runStart = -1;
-    for (int x = x0; x <= x1; ++x) {
-      bool in = x < x1 && path.contains(QPointF(x + 0.5, y + 0.5));
-      if (in && runStart < 0) runStart = x;
-      if (!in && runStart >= 0) {
-        rects.emplace_back(runStart, y, x - runStart, 1);
-        runStart = -1;
-      }
-    }
-  }
-  for (const QRect& r : rects) reg += r;
-  return FromQ(reg);
 }
 
 }  // namespace
@@ -85,10 +88,7 @@ HRGN CreateRectRgnIndirect(const TRect* rect) {
 }
 
 HRGN CreateEllipticRgn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  TRect r = Normalised(left, top, right, bottom);
-  if (IsRectEmpty(r)) return NewRegion({});
-  // The ellipse inscribed in the rectangle without its right and bottom edges, as the GDI makes it.
-  return NewRegion(FromQ(QRegion(QRect(r.Left, r.Top, r.Width(), r.Height()), QRegion::Ellipse)));
+  return CreateRoundRectRgn(left, top, right, bottom, right - left, bottom - top);
 }
 
 HRGN CreateEllipticRgnIndirect(const TRect* rect) {
@@ -96,38 +96,90 @@ HRGN CreateEllipticRgnIndirect(const TRect* rect) {
 }
 
 HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height) {
-  TRect r = Normalised(left, top, right, bottom);
+  TRect r = Normalised(ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom));
   if (IsRectEmpty(r)) return NewRegion({});
-  const int32_t w = std::min(std::abs(width), r.Width()), h = std::min(std::abs(height), r.Height());
+  const int64_t w = std::min<int64_t>(std::abs(static_cast<int64_t>(width)), r.Width());
+  const int64_t h = std::min<int64_t>(std::abs(static_cast<int64_t>(height)), r.Height());
   if (w < 2 || h < 2) return CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
-  // Corners are quarter ellipses of w x h; the straight parts are rectangles between them.
-  QRegion reg;
-  reg += QRect(r.Left + w / 2, r.Top, r.Width() - 2 * (w / 2), r.Height());
-  reg += QRect(r.Left, r.Top + h / 2, r.Width(), r.Height() - 2 * (h / 2));
-  reg += QRegion(QRect(r.Left, r.Top, w, h), QRegion::Ellipse);
-  reg += QRegion(QRect(r.Right - w, r.Top, w, h), QRegion::Ellipse);
-  reg += QRegion(QRect(r.Left, r.Bottom - h, w, h), QRegion::Ellipse);
-  reg += QRegion(QRect(r.Right - w, r.Bottom - h, w, h), QRegion::Ellipse);
-  return NewRegion(FromQ(reg));
+  // Corners are quarter ellipses of w x h: in the corner rows, a pixel is in when its centre
+  // lies inside the corner ellipse; an ellipse is the round rectangle whose corners are the box.
+  const double a = w / 2.0, b = h / 2.0;
+  BandBuilder bands;
+  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    const double yc = y + 0.5;
+    double inset = 0;
+    const double top = r.Top + b, bottom = r.Bottom - b;
+    if (yc < top || yc > bottom) {
+      const double dy = (yc < top ? top - yc : yc - bottom) / b;
+      inset = dy >= 1 ? a : a - a * std::sqrt(1 - dy * dy);
+    }
+    // Pixels with centres in [Left + inset, Right - inset).
+    const int32_t x0 = static_cast<int32_t>(std::ceil(r.Left + inset - 0.5));
+    const int32_t x1 = static_cast<int32_t>(std::ceil(r.Right - inset - 0.5));
+    bands.Row(y, x0 < x1 ? std::vector<std::pair<int32_t, int32_t>>{{x0, x1}} : std::vector<std::pair<int32_t, int32_t>>{});
+  }
+  return NewRegion(bands.Take());
 }
 
 HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t polygons, int32_t fillMode) {
   if (!points || !counts || polygons <= 0) return nullptr;
-  QPainterPath path;
-  path.setFillRule(fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+  // Edges of every polygon (each closed), with their direction for the winding rule.
+  struct Edge {
+    double x0, y0, x1, y1;
+    int32_t dir;
+  };
+  std::vector<Edge> edges;
+  double minY = 1e18, maxY = -1e18;
   const TPoint* p = points;
   for (int32_t i = 0; i < polygons; ++i) {
     if (counts[i] < 0) return nullptr;
-    if (counts[i] >= 2) {
-      QPolygonF poly;
-      for (int32_t k = 0; k < counts[i]; ++k) poly << QPointF(p[k].X, p[k].Y);
-      poly << QPointF(p[0].X, p[0].Y);
-      path.addPolygon(poly);
-      path.closeSubpath();
+    for (int32_t k = 0; k < counts[i]; ++k) {
+      const TPoint& a = p[k];
+      const TPoint& b = p[(k + 1) % counts[i]];
+      const double ay = ClampCoord(a.Y), by = ClampCoord(b.Y);
+      minY = std::min(minY, ay);
+      maxY = std::max(maxY, ay);
+      if (ay == by) continue;
+      edges.push_back({static_cast<double>(ClampCoord(a.X)), ay, static_cast<double>(ClampCoord(b.X)), by,
+                       by > ay ? 1 : -1});
     }
     p += counts[i];
   }
-  return NewRegion(FromPath(path));
+  BandBuilder bands;
+  if (edges.empty()) return NewRegion({});
+  // A pixel is in when its centre is inside by the fill mode: sample each row at y + 0.5.
+  struct Cross {
+    double x;
+    int32_t dir;
+  };
+  std::vector<Cross> xs;
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  for (int32_t y = static_cast<int32_t>(std::floor(minY)); y < static_cast<int32_t>(std::ceil(maxY)); ++y) {
+    const double yc = y + 0.5;
+    xs.clear();
+    for (const Edge& e : edges) {
+      const double lo = std::min(e.y0, e.y1), hi = std::max(e.y0, e.y1);
+      if (yc < lo || yc >= hi) continue;
+      xs.push_back({e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir});
+    }
+    std::sort(xs.begin(), xs.end(), [](const Cross& a, const Cross& b) { return a.x < b.x; });
+    spans.clear();
+    int32_t wind = 0;
+    for (size_t k = 0; k + 1 < xs.size(); ++k) {
+      wind += fillMode == WINDING ? xs[k].dir : 1;
+      const bool inside = fillMode == WINDING ? wind != 0 : (wind & 1) != 0;
+      if (!inside) continue;
+      const int32_t x0 = static_cast<int32_t>(std::ceil(xs[k].x - 0.5));
+      const int32_t x1 = static_cast<int32_t>(std::ceil(xs[k + 1].x - 0.5));
+      if (x0 >= x1) continue;
+      if (!spans.empty() && spans.back().second >= x0)
+        spans.back().second = std::max(spans.back().second, x1);
+      else
+        spans.push_back({x0, x1});
+    }
+    bands.Row(y, spans);
+  }
+  return NewRegion(bands.Take());
 }
 
 HRGN CreatePolygonRgn(const TPoint* points, int32_t count, int32_t fillMode) {
@@ -146,7 +198,8 @@ HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data) {
       static_cast<uint64_t>(n) * sizeof(TRect) > size - data->rdh.dwSize)
     return nullptr;
   const char* base = reinterpret_cast<const char*>(data) + data->rdh.dwSize;
-  QRegion reg;
+  std::vector<QRegion> parts;
+  parts.reserve(n);
   for (uint32_t i = 0; i < n; ++i) {
     TRect t;
     std::memcpy(&t, base + i * sizeof(TRect), sizeof t);
@@ -156,9 +209,17 @@ HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data) {
       t = Normalised(static_cast<int32_t>(std::lround(l)), static_cast<int32_t>(std::lround(tp)),
                      static_cast<int32_t>(std::lround(r)), static_cast<int32_t>(std::lround(b)));
     }
-    if (!IsRectEmpty(t)) reg += QRect(t.Left, t.Top, t.Width(), t.Height());
+    if (!IsRectEmpty(t)) parts.emplace_back(t.Left, t.Top, t.Width(), t.Height());
   }
-  return NewRegion(FromQ(reg));
+  // Joined pairwise, so many rectangles take n log n work.
+  while (parts.size() > 1) {
+    std::vector<QRegion> next;
+    next.reserve(parts.size() / 2 + 1);
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) next.push_back(parts[i].united(parts[i + 1]));
+    if (parts.size() % 2) next.push_back(parts.back());
+    parts.swap(next);
+  }
+  return NewRegion(parts.empty() ? std::vector<TRect>{} : FromQ(parts[0]));
 }
 
 uint32_t GetRegionData(HRGN region, uint32_t size, RGNDATA* data) {

@@ -792,35 +792,51 @@ bool ExtFloodFill(HDC dc, int32_t x, int32_t y, COLORREF color, uint32_t type) {
   if (!t) return false;
   const TPoint p = ToDev(d->ToDevice(), x, y);
   const std::vector<TRect> vis = VisibleRects(d);
-  auto visible = [&](int32_t px, int32_t py) {
-    for (const TRect& r : vis)
-      if (PtInRect(r, {px, py})) return true;
-    return false;
-  };
-  if (!visible(p.X, p.Y)) return false;
-  const uint32_t target = RgbToPhys(*t, ColorRefToRgb(color));
-  auto fillable = [&](uint32_t v) { return type == FLOODFILLSURFACE ? v == target : v != target; };
-  if (!fillable(GetPhys(*t, p.X, p.Y))) return false;
   TRect box{};
   for (const TRect& r : vis) UnionRect(box, box, r);
+  if (!PtInRect(box, p)) return false;
+  const int32_t w = box.Width(), h = box.Height();
+  // The visible pixels that may take the fill: their colour decides, read once.
+  std::vector<uint8_t> open(static_cast<size_t>(w) * h, 0);
+  {
+    const uint32_t target = RgbToPhys(*t, ColorRefToRgb(color));
+    std::vector<uint32_t> row(static_cast<size_t>(w));
+    for (const TRect& r : vis) {
+      for (int32_t yy = r.Top; yy < r.Bottom; ++yy) {
+        ReadPhys(*t, yy, r.Left, r.Width(), row.data());
+        uint8_t* o = open.data() + static_cast<size_t>(yy - box.Top) * w + (r.Left - box.Left);
+        for (int32_t i = 0; i < r.Width(); ++i)
+          o[i] = type == FLOODFILLSURFACE ? row[i] == target : row[i] != target;
+      }
+    }
+  }
+  auto at = [&](int32_t xx, int32_t yy) -> uint8_t& {
+    return open[static_cast<size_t>(yy - box.Top) * w + (xx - box.Left)];
+  };
+  if (!at(p.X, p.Y)) return false;
+  // Scan-line fill: each run is filled once and seeds one point per run in the rows above and
+  // below. Filled pixels are marked 2.
   CoverageMask m;
   m.Reset(box);
   std::vector<TPoint> stack = {p};
-  std::vector<uint32_t> row(static_cast<size_t>(t->width));
   while (!stack.empty()) {
-    TPoint s = stack.back();
+    const TPoint s = stack.back();
     stack.pop_back();
-    if (m.Row(s.Y)[s.X - box.Left]) continue;
-    ReadPhys(*t, s.Y, 0, t->width, row.data());
+    if (at(s.X, s.Y) != 1) continue;
     int32_t l = s.X, r = s.X;
-    while (l - 1 >= box.Left && !m.Row(s.Y)[l - 1 - box.Left] && fillable(row[l - 1]) && visible(l - 1, s.Y)) --l;
-    while (r + 1 < box.Right && !m.Row(s.Y)[r + 1 - box.Left] && fillable(row[r + 1]) && visible(r + 1, s.Y)) ++r;
-    for (int32_t i = l; i <= r; ++i) m.Row(s.Y)[i - box.Left] = 255;
+    while (l - 1 >= box.Left && at(l - 1, s.Y) == 1) --l;
+    while (r + 1 < box.Right && at(r + 1, s.Y) == 1) ++r;
+    for (int32_t i = l; i <= r; ++i) {
+      at(i, s.Y) = 2;
+      m.Row(s.Y)[i - box.Left] = 255;
+    }
     for (int32_t ny : {s.Y - 1, s.Y + 1}) {
       if (ny < box.Top || ny >= box.Bottom) continue;
-      ReadPhys(*t, ny, 0, t->width, row.data());
-      for (int32_t i = l; i <= r; ++i)
-        if (!m.Row(ny)[i - box.Left] && fillable(row[i]) && visible(i, ny)) stack.push_back({i, ny});
+      for (int32_t i = l; i <= r; ++i) {
+        if (at(i, ny) != 1) continue;
+        stack.push_back({i, ny});
+        while (i + 1 <= r && at(i + 1, ny) == 1) ++i;
+      }
     }
   }
   CompositeBrush(d, m, BrushOf(d), R2_COPYPEN);

@@ -419,3 +419,65 @@ TEST(BlitTest, StaleHandlesFail) {
   EXPECT_FALSE(DeleteObject(b));
   EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);
 }
+
+TEST(BlitTest, HugeExtentsFinishQuickly) {
+  Surface src(4, 4), dst(4, 4);
+  src.Fill(RGB(10, 20, 30));
+  for (int mode : {HALFTONE, COLORONCOLOR, BLACKONWHITE}) {
+    SetStretchBltMode(dst.dc(), mode);
+    EXPECT_TRUE(StretchBlt(dst.dc(), 0, 0, 4, 4, src.dc(), 0, 0, 1 << 30, 1 << 30, SRCCOPY));
+    EXPECT_TRUE(StretchBlt(dst.dc(), -(1 << 30), -(1 << 30), INT32_MAX, INT32_MAX, src.dc(), 0, 0, 4, 4, SRCCOPY));
+    EXPECT_TRUE(StretchBlt(dst.dc(), 0, 0, 4, 4, src.dc(), INT32_MIN / 2, 0, INT32_MAX, 4, SRCCOPY));
+  }
+  BLENDFUNCTION bf;
+  EXPECT_TRUE(AlphaBlend(dst.dc(), 0, 0, 4, 4, src.dc(), 0, 0, 1 << 30, 1 << 30, bf));
+  EXPECT_TRUE(BitBlt(dst.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, src.dc(), 0, 0, SRCCOPY));
+  TRect r{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  HBRUSH b = CreateSolidBrush(0);
+  EXPECT_EQ(FillRect(dst.dc(), &r, b), 1);
+  EXPECT_EQ(dst.At(3, 3), 0u);
+  DeleteObject(b);
+  EXPECT_TRUE(Ellipse(dst.dc(), -(1 << 29), -(1 << 29), 1 << 29, 1 << 29));
+  EXPECT_TRUE(LineTo(dst.dc(), INT32_MAX, INT32_MAX));
+}
+
+TEST(BlitTest, AlphaBlendConstantAndPerPixel) {
+  Surface src(2, 1, 32), dst(2, 1);
+  dst.Fill(RGB(0, 0, 0));
+  src.Fill(RGB(200, 100, 0));
+  BLENDFUNCTION half;
+  half.SourceConstantAlpha = 128;
+  AlphaBlend(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 2, 1, half);
+  EXPECT_NEAR(GetRValue(dst.At(0, 0)), 100, 1);
+  EXPECT_NEAR(GetGValue(dst.At(0, 0)), 50, 1);
+  // Premultiplied per-pixel alpha: an alpha of 0 leaves the destination.
+  dst.Fill(RGB(0, 0, 255));
+  DIBSECTION ds;
+  GetObject(src.bitmap(), sizeof ds, &ds);
+  uint32_t* px = static_cast<uint32_t*>(ds.dsBm.bmBits);
+  px[0] = 0x00000000;  // transparent
+  px[1] = 0xFF00FF00;  // opaque green
+  BLENDFUNCTION perPixel;
+  perPixel.AlphaFormat = AC_SRC_ALPHA;
+  AlphaBlend(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 2, 1, perPixel);
+  EXPECT_EQ(dst.At(0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(dst.At(1, 0), RGB(0, 255, 0));
+}
+
+TEST(BlitTest, ScreenFacts) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 96);
+  EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
+  EXPECT_GE(ScreenColorDepth(), 24);
+  // A memory DC starts with a monochrome bitmap: compatible bitmaps are monochrome too.
+  HBITMAP mono = CreateCompatibleBitmap(dc, 4, 4);
+  BITMAP bm;
+  GetObject(mono, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 1);
+  HBITMAP screen = CreateCompatibleBitmap(nullptr, 4, 4);
+  GetObject(screen, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 32);
+  DeleteObject(mono);
+  DeleteObject(screen);
+  DeleteDC(dc);
+}

@@ -129,3 +129,24 @@ TEST(RegionTest, ClipSelectionOnCanvas) {
   DeleteObject(e);
   DeleteObject(f);
 }
+
+TEST(RegionTest, PolyPolygonByFillMode) {
+  // Two nested squares: alternate leaves a hole, winding (same direction) fills it.
+  const TPoint pts[8] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {3, 3}, {7, 3}, {7, 7}, {3, 7}};
+  const int32_t counts[2] = {4, 4};
+  HRGN alt = CreatePolyPolygonRgn(pts, counts, 2, ALTERNATE), wind = CreatePolyPolygonRgn(pts, counts, 2, WINDING);
+  EXPECT_FALSE(PtInRegion(alt, 5, 5));
+  EXPECT_TRUE(PtInRegion(alt, 1, 5));
+  EXPECT_TRUE(PtInRegion(wind, 5, 5));
+  EXPECT_FALSE(PtInRegion(wind, 10, 5));
+  DeleteObject(alt);
+  DeleteObject(wind);
+  // Large coordinates build quickly (scan conversion, not pixel probing); absurd ones neither
+  // hang nor crash.
+  const TPoint big[3] = {{0, 0}, {60000, 0}, {0, 60000}};
+  HRGN b = CreatePolygonRgn(big, 3, ALTERNATE);
+  EXPECT_TRUE(PtInRegion(b, 10, 10));
+  DeleteObject(b);
+  const TPoint absurd[3] = {{-2000000000, 0}, {2000000000, 0}, {0, 2000000000}};
+  DeleteObject(CreatePolygonRgn(absurd, 3, WINDING));
+}
