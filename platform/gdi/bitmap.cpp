@@ -52,11 +52,6 @@ void TGraphic::SaveToFile(const std::string& fileName) {
   s.Commit();
 }
 
-void TGraphic::Assign(const TGraphic* source) {
-  throw EConvertError(Format("Cannot assign a %s to a %s.", source ? source->ClassName().c_str() : "nil",
-                             ClassName().c_str()));
-}
-
 void TGraphic::DrawTransparent(TCanvas* canvas, const TRect& rect, uint8_t) { Draw(canvas, rect); }
 
 // ---- Bitmap canvas ----------------------------------------------------------------------------------
@@ -528,7 +523,7 @@ void TBitmap::LoadFromResourceName(uintptr_t, const std::string& name) {
   LoadFromStream(s);
 }
 
-void TBitmap::Assign(const TGraphic* source) {
+void TBitmap::Assign(TPersistent* source) {
   if (source == this) return;
   if (!source) {
     SetSize(0, 0);
@@ -556,14 +551,19 @@ void TBitmap::Assign(const TGraphic* source) {
     SetHandle(copy);
     return;
   }
+  TGraphic* graphic = dynamic_cast<TGraphic*>(source);
+  if (!graphic) {
+    TPersistent::Assign(source);
+    return;
+  }
   // Any other picture draws itself onto a bitmap of its size.
   SetSize(0, 0);
-  SetSize(source->Width(), source->Height());
+  SetSize(graphic->Width(), graphic->Height());
   if (!Empty()) {
     TRect r{0, 0, width_, height_};
     Canvas()->Brush()->SetColor(clWhite);
     Canvas()->FillRect(r);
-    const_cast<TGraphic*>(source)->Draw(Canvas(), r);
+    graphic->Draw(Canvas(), r);
   }
 }
 

@@ -12,7 +12,7 @@
 class TStream;
 
 // An abstract picture that can draw itself on a canvas and load and save itself in a stream.
-class TGraphic : public TObject {
+class TGraphic : public TPersistent {
  public:
   TGraphic() = default;
   TGraphic(const TGraphic&) = delete;
@@ -36,8 +36,6 @@ class TGraphic : public TObject {
   // Reads or writes a file by UTF-8 name (raising the stream errors of platform/system).
   virtual void LoadFromFile(const std::string& fileName);
   virtual void SaveToFile(const std::string& fileName);
-  // Copies another picture; a class that cannot raises EConvertError "Cannot assign a X to a Y.".
-  virtual void Assign(const TGraphic* source);
 
   // Draws the picture into rect of the canvas (stretched to it). Called by TCanvas::Draw and
   // TCanvas::StretchDraw.
@@ -125,7 +123,9 @@ class TBitmap : public TGraphic {
   // Loads a bitmap resource by name: one registered with RegisterBitmapResource, else the file
   // "<name>.bmp" in the program's resources folder. Raises EResNotFound "Resource %s not found".
   void LoadFromResourceName(uintptr_t instance, const std::string& name);
-  void Assign(const TGraphic* source) override;
+  // Copies a bitmap (a deep copy), empties for null, and draws any other picture onto itself;
+  // anything else raises EConvertError "Cannot assign a X to a TBitmap.".
+  void Assign(TPersistent* source) override;
   void Draw(TCanvas* canvas, const TRect& rect) override;
   void DrawTransparent(TCanvas* canvas, const TRect& rect, uint8_t opacity) override;
   // Lets the canvas's DC go (the framework frees the DC of a bitmap not drawn on).

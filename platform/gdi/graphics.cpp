@@ -150,6 +150,14 @@ void TFont::SetQuality(TFontQuality quality) {
   Changed();
 }
 
+void TFont::Assign(TPersistent* source) {
+  if (auto* other = dynamic_cast<TFont*>(source)) {
+    Assign(*other);
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
 void TFont::Assign(const TFont& s) {
   if (&s == this) return;
   name_ = s.name_;
@@ -213,6 +221,14 @@ void TPen::SetMode(TPenMode mode) {
   mode_ = mode;
   if (OnChange) OnChange(this);  // the mode is a DC setting, not part of the pen object
 }
+void TPen::Assign(TPersistent* source) {
+  if (auto* other = dynamic_cast<TPen*>(source)) {
+    Assign(*other);
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
 void TPen::Assign(const TPen& s) {
   if (&s == this) return;
   color_ = s.color_;
@@ -270,6 +286,14 @@ void TBrush::SetBitmap(TBitmap* bitmap) {
   bitmap_ = bitmap;
   Changed();
 }
+void TBrush::Assign(TPersistent* source) {
+  if (auto* other = dynamic_cast<TBrush*>(source)) {
+    Assign(*other);
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
 void TBrush::Assign(const TBrush& s) {
   if (&s == this) return;
   color_ = s.color_;

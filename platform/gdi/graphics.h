@@ -13,6 +13,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/system/exception.h"
 #include "platform/system/object.h"
+#include "platform/ui/classes.h"
 #include "platform/system/types.h"
 
 class TBitmap;
@@ -46,7 +47,7 @@ class TEnumSet {
 };
 
 // Common base of TFont, TPen and TBrush: a description that makes a GDI object on demand.
-class TGraphicsObject : public TObject {
+class TGraphicsObject : public TPersistent {
  public:
   TGraphicsObject() = default;
   TGraphicsObject(const TGraphicsObject&) = delete;
@@ -104,6 +105,8 @@ class TFont : public TGraphicsObject {
   void SetQuality(TFontQuality quality);
   int32_t PixelsPerInch() const { return pixelsPerInch_; }
   void SetPixelsPerInch(int32_t ppi) { pixelsPerInch_ = ppi; }
+  using TPersistent::Assign;
+  void Assign(TPersistent* source) override;
   void Assign(const TFont& source);
   LOGFONT ToLogFont() const;
 
@@ -142,6 +145,8 @@ class TPen : public TGraphicsObject {
   void SetStyle(TPenStyle style);
   TPenMode Mode() const { return mode_; }
   void SetMode(TPenMode mode);
+  using TPersistent::Assign;
+  void Assign(TPersistent* source) override;
   void Assign(const TPen& source);
 
  private:
@@ -169,6 +174,8 @@ class TBrush : public TGraphicsObject {
   // A pattern bitmap (not owned; the brush keeps a copy of its pixels). Null returns to the style.
   TBitmap* Bitmap() const { return bitmap_; }
   void SetBitmap(TBitmap* bitmap);
+  using TPersistent::Assign;
+  void Assign(TPersistent* source) override;
   void Assign(const TBrush& source);
 
  private:
@@ -196,7 +203,7 @@ enum TTextFormats : uint8_t {
 using TTextFormat = TEnumSet<TTextFormats>;
 uint32_t TextFormatToDrawTextFlags(TTextFormat format);
 
-class TCanvas : public TObject {
+class TCanvas : public TPersistent {
  public:
   TCanvas();
   ~TCanvas() override;

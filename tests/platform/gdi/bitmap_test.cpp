@@ -165,6 +165,21 @@ TEST(TBitmapTest, AssignCopiesDeeply) {
   EXPECT_EQ(b.Canvas()->Pixels(0, 0), clRed);
   b.Assign(nullptr);
   EXPECT_TRUE(b.Empty());
+  TFont font;
+  try {
+    b.Assign(&font);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "Cannot assign a TFont to a TBitmap.");
+  }
+  // Fonts, pens and brushes copy through the framework's Assign.
+  TFont other;
+  other.SetName("DejaVu Serif");
+  other.SetStyle({fsBold});
+  TPersistent* p = &other;
+  font.Assign(p);
+  EXPECT_EQ(font.Name(), "DejaVu Serif");
+  EXPECT_TRUE(font.Style().Contains(fsBold));
 }
 
 TEST(TBitmapTest, ChangeNotificationFiresOnDrawing) {
