@@ -389,6 +389,26 @@ void RunBlit(BlitJob& job) {
             const bool direct = srcRows.bitCount == 24 ||
                                 (srcRows.bitCount == 32 && srcRows.masks[0] == 0xFF0000 &&
                                  srcRows.masks[1] == 0xFF00 && srcRows.masks[2] == 0xFF);
+            if (direct && narrowSums) {
+              // Sums straight from the row's bytes (blue, green, red).
+              const size_t bpp = static_cast<size_t>(srcRows.bitCount / 8);
+              const uint8_t* row = srcRows.Row(sy);
+              for (int32_t i = 0; i < cn; ++i) {
+                const uint32_t* w = colW.data() + colOff[i];
+                const uint8_t* px = row + static_cast<size_t>(colFirst[i]) * bpp;
+                uint32_t r1 = 0, g1 = 0, b1 = 0;
+                for (int32_t c = 0; c < colCount[i]; ++c, px += bpp) {
+                  b1 += px[0] * w[c];
+                  g1 += px[1] * w[c];
+                  r1 += px[2] * w[c];
+                }
+                acc[3 * i] += r1 * wy;
+                acc[3 * i + 1] += g1 * wy;
+                acc[3 * i + 2] += b1 * wy;
+                wsum[i] += colWSum[i] * wy;
+              }
+              continue;
+            }
             if (direct) {
               // Planes of the three channels straight from the row's bytes.
               const size_t bpp = static_cast<size_t>(srcRows.bitCount / 8);

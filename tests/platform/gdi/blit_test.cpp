@@ -481,3 +481,28 @@ TEST(BlitTest, ScreenFacts) {
   DeleteObject(screen);
   DeleteDC(dc);
 }
+
+TEST(BlitTest, HalftoneGivesTheSameAveragesFromEveryDepth) {
+  // Colours a 5-5-5 pixel holds exactly, on 24-, 32- and 16-bit sources: the byte path and the
+  // general path must agree.
+  auto fill = [](Surface& s) {
+    for (int y = 0; y < 9; ++y)
+      for (int x = 0; x < 12; ++x) s.Set(x, y, RGB((x * 40) & 0xF8, (y * 24) & 0xF8, ((x + y) * 16) & 0xF8));
+  };
+  Surface s24(12, 9, 24), s32(12, 9, 32), s16(12, 9, 16);
+  fill(s24);
+  fill(s32);
+  fill(s16);
+  for (auto size : {std::pair{5, 4}, std::pair{4, 3}, std::pair{7, 7}}) {
+    Surface d24(size.first, size.second), d32(size.first, size.second), d16(size.first, size.second);
+    for (Surface* d : {&d24, &d32, &d16}) SetStretchBltMode(d->dc(), HALFTONE);
+    StretchBlt(d24.dc(), 0, 0, size.first, size.second, s24.dc(), 0, 0, 12, 9, SRCCOPY);
+    StretchBlt(d32.dc(), 0, 0, size.first, size.second, s32.dc(), 0, 0, 12, 9, SRCCOPY);
+    StretchBlt(d16.dc(), 0, 0, size.first, size.second, s16.dc(), 0, 0, 12, 9, SRCCOPY);
+    for (int y = 0; y < size.second; ++y)
+      for (int x = 0; x < size.first; ++x) {
+        EXPECT_EQ(d24.At(x, y), d32.At(x, y)) << x << "," << y;
+        EXPECT_EQ(d24.At(x, y), d16.At(x, y)) << x << "," << y;
+      }
+  }
+}
