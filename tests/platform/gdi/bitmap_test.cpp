@@ -312,3 +312,10 @@ TEST(TBitmapTest, EngineAdapterReachesTheBitmap) {
   wrapped.reset();
   EXPECT_EQ(mine->Width(), 2);  // the adapter does not own the caller's bitmap
 }
+
+TEST(TBitmapTest, ImpossibleSizeRaisesAndKeepsThePicture) {
+  auto b = Make(3, 3, pf24bit, clRed);
+  EXPECT_THROW(b->SetSize(200000, 200000), EOutOfResources);
+  EXPECT_EQ(b->Width(), 3);
+  EXPECT_EQ(b->Canvas()->Pixels(2, 2), clRed);
+}

@@ -220,3 +220,17 @@ TEST(TextTest, PrefixUnderlinesTheLetter) {
   // The underline adds ink below the letters.
   EXPECT_GT(Ink(*a).Bottom, Ink(*b).Bottom);
 }
+
+TEST(TextTest, RightToLeftReadingDrawsInItsCell) {
+  auto b = Page(200, 40);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetStyle(bsClear);
+  const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";  // four Hebrew letters
+  const int width = c->TextWidth(hebrew);
+  c->SetTextFlags(ETO_RTLREADING);
+  c->TextOut(20, 5, hebrew);
+  const TRect ink = Ink(*b);
+  EXPECT_FALSE(IsRectEmpty(ink));
+  EXPECT_GE(ink.Left, 19);
+  EXPECT_LE(ink.Right, 20 + width + 2);
+}
