@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "imaging/core/ie_bitmap.h"
+#include <vector>
+
+#include "imaging/core/ie_bits.h"
+#include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
 
@@ -46,13 +49,103 @@ TEST(Stretch, ShrinksAndReportsProgress) {
   EXPECT_EQ(dest.GetPixel8(2, 3), 7 * 10 + 6);  // column Trunc(10/3*2) = 6, row Trunc(10/4*3) = 7
   EXPECT_EQ(reported.front(), 0);
   EXPECT_EQ(reported, (std::vector<int32_t>{0, 22, 44, 66}));
-  // Formats that differ, or an empty bitmap: nothing.
-  TIEBitmap other(3, 4, ie24RGB);
-  other.Fill(clWhite);
-  _IEBmpStretchEx(source, other, nullptr, nullptr);
-  EXPECT_EQ(other.GetPixel24(0, 0), CreateRGB(255, 255, 255));
+  // An empty source: nothing.
   TIEBitmap empty;
   _IEBmpStretchEx(empty, dest, nullptr, nullptr);
+  EXPECT_EQ(dest.GetPixel8(2, 3), 7 * 10 + 6);
+}
+
+
+class StretchTest : public BitmapTest {};
+
+// A byte pattern that tells every source pixel apart: byte b of pixel (x, y) is 16 * y + 4 * x + b.
+void FillPattern(TIEBitmap& bmp) {
+  const int32_t bytes = IEBytesPerPixel[bmp.PixelFormat()];
+  for (int32_t y = 0; y < bmp.Height(); ++y) {
+    uint8_t* row = bmp.Row<uint8_t>(y);
+    if (bytes == 0) {
+      for (int32_t x = 0; x < bmp.Width(); ++x) SetRowBit(row, x, (x + y) % 3 == 0);
+    } else {
+      for (int32_t x = 0; x < bmp.Width(); ++x)
+        for (int32_t b = 0; b < bytes; ++b) row[x * bytes + b] = static_cast<uint8_t>(16 * y + 4 * x + b);
+    }
+  }
+}
+
+struct StretchCase {
+  TIEPixelFormat format;
+  TIELocation source;
+  TIELocation dest;
+};
+
+class StretchFormats : public StretchTest, public ::testing::WithParamInterface<StretchCase> {};
+
+TEST_P(StretchFormats, EachDestinationPixelIsTheNearestSourcePixelCopiedWhole) {
+  const StretchCase c = GetParam();
+  auto src = Make(3, 4, c.format, c.source);
+  auto dst = Make(7, 3, c.format, c.dest);
+  FillPattern(*src);
+  _IEBmpStretchEx(*src, *dst, nullptr, nullptr);
+  const int32_t bytes = IEBytesPerPixel[c.format];
+  for (int32_t j = 0; j < 3; ++j) {
+    const int32_t y = static_cast<int32_t>(4.0 / 3 * j);
+    std::vector<uint8_t> srcRow(src->Row<uint8_t>(y), src->Row<uint8_t>(y) + src->RowLen());
+    const uint8_t* d = dst->Row<uint8_t>(j);
+    for (int32_t i = 0; i < 7; ++i) {
+      const int32_t x = static_cast<int32_t>(3.0 / 7 * i);
+      if (bytes == 0) {
+        EXPECT_EQ(GetRowBit(d, i) != 0, GetRowBit(srcRow.data(), x) != 0) << i << "," << j;
+      } else {
+        for (int32_t b = 0; b < bytes; ++b) EXPECT_EQ(d[i * bytes + b], srcRow[x * bytes + b]) << i << "," << j;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, StretchFormats,
+                         ::testing::Values(StretchCase{ie1g, ieMemory, ieMemory}, StretchCase{ie8g, ieMemory, ieMemory},
+                                           StretchCase{ie16g, ieMemory, ieMemory},
+                                           StretchCase{ie24RGB, ieMemory, ieMemory},
+                                           StretchCase{ieCMYK, ieMemory, ieMemory},
+                                           StretchCase{ieRGB48, ieMemory, ieMemory},
+                                           StretchCase{ie24RGB, ieFile, ieFile}, StretchCase{ie1g, ieFile, ieMemory},
+                                           StretchCase{ieRGB48, ieMemory, ieFile}));
+
+TEST_F(StretchTest, ProgressStartsAtZeroAndReportsEachValueOnce) {
+  auto src = Make(5, 5, ie8g, ieMemory);
+  auto dst = Make(4, 300, ie8g, ieMemory);
+  src->Fill(0);
+  std::vector<int32_t> seen;
+  _IEBmpStretchEx(*src, *dst, nullptr, [&](TObject*, int32_t per) { seen.push_back(per); });
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front(), 0);
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+  EXPECT_EQ(seen.back(), static_cast<int32_t>(299 * 100 / 300.5));
+}
+
+TEST_F(StretchTest, PaletteTravelsAndAnotherDestFormatIsReplaced) {
+  auto src = Make(2, 2, ie8p, ieMemory);
+  src->Fill(7);
+  src->SetPaletteColor(7, CreateRGB(10, 20, 30));
+  auto dst = Make(5, 4, ie24RGB, ieMemory);
+  _IEBmpStretchEx(*src, *dst, nullptr, nullptr);
+  ASSERT_EQ(dst->PixelFormat(), ie8p);
+  EXPECT_EQ(dst->Width(), 5);
+  EXPECT_EQ(dst->Height(), 4);
+  EXPECT_EQ(dst->GetPixel8(4, 3), 7);
+  EXPECT_EQ(dst->GetPaletteColor(7), CreateRGB(10, 20, 30));
+}
+
+TEST_F(StretchTest, EmptyBitmapsAreLeftAlone) {
+  TIEBitmap empty;
+  auto dst = Make(3, 3, ie8g, ieMemory);
+  dst->Fill(9);
+  _IEBmpStretchEx(empty, *dst, nullptr, nullptr);
+  EXPECT_EQ(dst->GetPixel8(1, 1), 9);
+  _IEBmpStretchEx(*dst, empty, nullptr, nullptr);
+  EXPECT_TRUE(empty.IsEmpty());
+  _IEBmpStretchEx(*dst, *dst, nullptr, nullptr);
+  EXPECT_EQ(dst->GetPixel8(2, 2), 9);
 }
 
 }  // namespace
