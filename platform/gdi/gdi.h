@@ -339,6 +339,9 @@ HDC CreateCompatibleDC(HDC dc);
 // 0xFF in their fourth byte (an opaque image) instead of 0 (a DIB). The DC never frees the rows.
 HDC CreateSurfaceDC(void* bits, int32_t width, int32_t height, ptrdiff_t stride, int32_t bitCount,
                     const RGBQUAD* colors = nullptr, int32_t colorCount = 0, bool opaqueAlpha = false);
+// The resolution a DC reports through GetDeviceCaps(LOGPIXELSX/LOGPIXELSY): a printer page's surface
+// has the printer's; 0 returns to the screen's.
+bool SetDeviceResolution(HDC dc, int32_t dpiX, int32_t dpiY);
 // Points a surface DC at other rows (after the owner reallocated them); the DC's state stays.
 bool SetSurfaceBits(HDC dc, void* bits, int32_t width, int32_t height, ptrdiff_t stride);
 bool DeleteDC(HDC dc);

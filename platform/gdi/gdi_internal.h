@@ -137,6 +137,9 @@ struct HDC__ : GdiObject {
   std::vector<DCState> saved;
   HBITMAP bitmap = nullptr;  // memory DC: the selected bitmap
   bool surfaceDC = false;
+  // Pixels per inch the DC reports (a printer page's); 0 for the screen's.
+  int32_t dpiX = 0;
+  int32_t dpiY = 0;
   PixelRows surface;  // surface DC: the caller's rows
   std::vector<RGBQUAD> surfaceColors;
   // The rows the DC draws on (the selected bitmap's or the surface's); null when there are none.

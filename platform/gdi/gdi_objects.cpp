@@ -585,13 +585,22 @@ HGDIOBJ GetCurrentObject(HDC dc, uint32_t objectType) {
 int32_t ScreenPixelsPerInch() { return 96; }
 int32_t ScreenColorDepth() { return 32; }
 
+bool SetDeviceResolution(HDC dc, int32_t dpiX, int32_t dpiY) {
+  HDC__* d = LookupDC(dc);
+  if (!d || dpiX < 0 || dpiY < 0) return false;
+  d->dpiX = dpiX;
+  d->dpiY = dpiY;
+  return true;
+}
+
 int32_t GetDeviceCaps(HDC dc, int32_t index) {
   HDC__* d = LookupDC(dc);
   PixelRows* t = d ? d->Target() : nullptr;
   switch (index) {
     case LOGPIXELSX:
+      return d && d->dpiX > 0 ? d->dpiX : ScreenPixelsPerInch();
     case LOGPIXELSY:
-      return ScreenPixelsPerInch();
+      return d && d->dpiY > 0 ? d->dpiY : ScreenPixelsPerInch();
     case BITSPIXEL:
       return t ? t->bitCount : ScreenColorDepth();
     case PLANES:

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/qt_font_p.h"
 
 struct FontEngine {
   QFont font;
@@ -515,4 +516,13 @@ int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t 
     y += lineHeight;
   }
   return (single && (format & (DT_VCENTER | DT_BOTTOM))) ? top - rect->Top + height : height;
+}
+
+QFont QtFontOf(HFONT font) {
+  if (!FontsAvailable()) return QFont();
+  HFONT__* f = Lookup<HFONT__>(font, GdiKind::kFont);
+  if (!f) f = StockFont();
+  std::lock_guard<std::mutex> g(f->engineLock);
+  if (!f->engine) BuildEngine(f);
+  return f->engine->font;
 }

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gdi/graphics.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/window_dc.h"
 
 namespace {
 
@@ -91,7 +93,9 @@ void TSizeConstraints::Change() {
 
 // -------------------------------------------------------------------------------------------- TControl
 
-TControl::TControl(TComponent* owner) : TComponent(owner), constraints_(this) {}
+TControl::TControl(TComponent* owner) : TComponent(owner), constraints_(this), font_(std::make_unique<TFont>()) {
+  font_->OnChange = [this](TObject*) { FontChanged(); };
+}
 
 TControl::~TControl() {
   Destroying();
@@ -359,9 +363,16 @@ void TControl::SetParentColor(bool value) {
   if (value && parent_) Perform(CM_PARENTCOLORCHANGED, 0, 0);
 }
 
-TFont* TControl::Font() { return font_; }
+TFont* TControl::Font() { return font_.get(); }
 
-void TControl::SetFont(TFont*) {}
+void TControl::SetFont(TFont* value) {
+  if (value && value != font_.get()) font_->Assign(*value);
+}
+
+void TControl::FontChanged() {
+  if (!takingParentFont_) parentFont_ = false;
+  Perform(CM_FONTCHANGED, 0, 0);
+}
 
 void TControl::SetParentFont(bool value) {
   if (value == parentFont_) return;
@@ -591,7 +602,10 @@ void TControl::CMMouseLeave(TMessage& m) {
 
 void TControl::CMHitTest(TMessage& m) { m.Result = 1; /* HTCLIENT */ }
 
-void TControl::CMVisibleChanged(TMessage&) { Invalidate(); }
+void TControl::CMVisibleChanged(TMessage&) {
+  // Shown or hidden, the place it takes on its parent is painted again.
+  if (parent_) parent_->InvalidateRect(BoundsRect());
+}
 
 void TControl::CMEnabledChanged(TMessage&) { Invalidate(); }
 
@@ -603,15 +617,25 @@ void TControl::CMFontChanged(TMessage&) {
 }
 
 void TControl::CMParentColorChanged(TMessage&) {
-  if (parentColor_ && parent_) {
+  if (!parentColor_ || !parent_) return;
+  if (color_ != parent_->Color()) {
     color_ = parent_->Color();
-    parentColor_ = true;
-    Invalidate();
+    Perform(CM_COLORCHANGED, 0, 0);
   }
+  parentColor_ = true;
 }
 
 void TControl::CMParentFontChanged(TMessage&) {
-  if (parentFont_) Perform(CM_FONTCHANGED, 0, 0);
+  if (!parentFont_ || !parent_) return;
+  // The parent's font, taken without giving up ParentFont.
+  takingParentFont_ = true;
+  try {
+    font_->Assign(*parent_->Font());
+  } catch (...) {
+    takingParentFont_ = false;
+    throw;
+  }
+  takingParentFont_ = false;
 }
 
 void TControl::CMParentShowHintChanged(TMessage&) {
@@ -629,9 +653,16 @@ void TControl::CMCursorChanged(TMessage&) {}
 
 // ------------------------------------------------------------------------------------- TGraphicControl
 
-TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner) {}
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
+  canvas_->SetControl(this);
+}
 
-TGraphicControl::~TGraphicControl() = default;
+TGraphicControl::~TGraphicControl() {
+  Destroying();
+  canvas_->SetControl(nullptr);
+}
+
+TCanvas* TGraphicControl::Canvas() { return canvas_.get(); }
 
 void TGraphicControl::Dispatch(TMessage& m) {
   if (m.Msg == WM_PAINT) {
@@ -641,12 +672,47 @@ void TGraphicControl::Dispatch(TMessage& m) {
   TControl::Dispatch(m);
 }
 
-void TGraphicControl::WMPaint(TMessage&) { Paint(); }
+void TGraphicControl::WMPaint(TMessage& m) {
+  if (!m.WParam) return;
+  // The parent's paint DC, already moved to this control and clipped to it.
+  canvas_->Lock();
+  try {
+    canvas_->FreeHandle();
+    canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
+    Paint();
+  } catch (...) {
+    canvas_->SetHandle(nullptr);
+    canvas_->Unlock();
+    throw;
+  }
+  canvas_->SetHandle(nullptr);
+  canvas_->Unlock();
+}
 
 // -------------------------------------------------------------------------------------- TCustomControl
 
-TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
+  canvas_->SetControl(this);
+}
 
-TCustomControl::~TCustomControl() = default;
+TCustomControl::~TCustomControl() {
+  Destroying();
+  canvas_->SetControl(nullptr);
+}
 
-void TCustomControl::PaintWindow(TCanvas*) { Paint(); }
+TCanvas* TCustomControl::Canvas() { return canvas_.get(); }
+
+void TCustomControl::PaintWindow(HDC dc) {
+  canvas_->Lock();
+  try {
+    canvas_->FreeHandle();
+    canvas_->SetHandle(dc);
+    Paint();
+  } catch (...) {
+    canvas_->SetHandle(nullptr);
+    canvas_->Unlock();
+    throw;
+  }
+  canvas_->SetHandle(nullptr);
+  canvas_->Unlock();
+}

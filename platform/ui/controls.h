@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdi/color.h"
+#include "platform/gdi/gdi.h"
 #include "platform/system/types.h"
 #include "platform/ui/classes.h"
 #include "platform/ui/messages.h"
@@ -23,6 +24,7 @@ class TWinControl;
 class TCustomForm;
 class TPopupMenu;
 class TCanvas;
+class TControlCanvas;
 class TFont;
 struct WindowRecord;
 
@@ -244,6 +246,8 @@ class TControl : public TComponent {
   void DoConstraints(int& width, int& height);
   void AdjustSize();
   virtual void VisibleChanging() {}
+  // The font changed: a font set on the control is its own from then on (ParentFont off).
+  virtual void FontChanged();
   virtual void ChangeScale(int m, int d);
   void UpdateAnchorRules();
   // Mouse hooks; the default fires the matching event.
@@ -303,7 +307,8 @@ class TControl : public TComponent {
   // Distances kept by the anchors: right and bottom gaps to the parent's client edges.
   int anchorRight_ = 0, anchorBottom_ = 0;
   bool anchorRulesValid_ = false;
-  TFont* font_ = nullptr;  // the control's font object (made by the drawing layer)
+  std::unique_ptr<TFont> font_;  // the control's font (the drawing layer's TFont)
+  bool takingParentFont_ = false;
   int wheelAccumulator_ = 0;
 };
 
@@ -377,11 +382,13 @@ class TWinControl : public TControl {
   void InvalidateRect(const TRect& rect);
   void Update() override;
   void Repaint() override;
-  // Paints this window and its windowless children into the canvas (for paint-copy and parent
-  // backgrounds); the canvas origin must already sit at this window's client origin.
+  // Paints this window, its windowless children and its child windows into the DC with the window's
+  // top-left corner at (x, y) (for paint-copy and parent backgrounds).
+  void PaintTo(HDC dc, int x, int y);
   void PaintTo(TCanvas* canvas, int x, int y);
-  // Paints the windowless children (over the window's own painting), in z-order.
-  void PaintControls(TCanvas* canvas, TControl* first);
+  // Paints the windowless children from first on (all when null), in z-order, each moved to its
+  // place and clipped to its bounds; dc's origin is this window's client origin.
+  void PaintControls(HDC dc, TControl* first);
 
   void SetBounds(int left, int top, int width, int height) override;
   TRect ClientRect() override;
@@ -436,19 +443,19 @@ class TWinControl : public TControl {
   bool DoKeyDown(TMessage& message);
   bool DoKeyPress(TMessage& message);
   bool DoKeyUp(TMessage& message);
-  // Draws the border and bevels inside the window (there is no non-client area).
-  virtual void PaintBorder(TCanvas* canvas);
-  // Fills the background; windowless children and Paint come after. True when it was erased.
-  virtual void PaintBackground(TCanvas* canvas);
-  // Runs a full paint of the window's invalid part into its surface.
-  virtual void PaintWindow(TCanvas* canvas);
-  // The whole paint of the window into the canvas: border, erase, own painting, windowless children.
-  void PaintHandler(TCanvas* canvas);
+  // Draws the border and bevels in the window's frame (the DC covers the whole window).
+  virtual void PaintBorder(HDC windowDC);
+  // The window's own painting on the DC (client coordinates); nothing for a plain window.
+  virtual void PaintWindow(HDC dc);
+  // The paint of WM_PAINT: BeginPaint (unless the message brings a DC), PaintWindow, then the
+  // windowless children, EndPaint.
+  void PaintHandler(TMessage& message);
 
   void Dispatch(TMessage& message) override;
   void DefaultHandler(TMessage& message) override;
 
   virtual void WMPaint(TMessage& message);
+  virtual void WMNCPaint(TMessage& message);
   virtual void WMEraseBkgnd(TMessage& message);
   virtual void WMSize(TMessage& message);
   virtual void WMMove(TMessage& message);
@@ -481,6 +488,8 @@ class TWinControl : public TControl {
   void UpdateControlState();
   // Applies bounds, colour, font, text and enabled state to an existing widget.
   virtual void ApplyWidgetState();
+  // The font (and a native control's text and field colours) to the widget.
+  void ApplyWidgetFont();
 
  private:
   friend class TControl;
@@ -518,8 +527,12 @@ class TGraphicControl : public TControl {
  protected:
   virtual void Paint() {}
   void Dispatch(TMessage& message) override;
+  // WM_PAINT with the parent's DC in wParam, moved to this control: Paint on the canvas.
   virtual void WMPaint(TMessage& message);
   friend class TWinControl;
+
+ private:
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // A window that paints itself: Paint draws on Canvas, which during painting targets the window's
@@ -532,7 +545,10 @@ class TCustomControl : public TWinControl {
 
  protected:
   virtual void Paint() {}
-  void PaintWindow(TCanvas* canvas) override;
+  void PaintWindow(HDC dc) override;
+
+ private:
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // The control that has the mouse captured (a windowless one may hold it through its parent).

@@ -12,6 +12,7 @@
 
 #include "platform/system/threads.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/window_dc.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ class QueueRunner : public QObject {
         } catch (...) {
           HandleBoundaryException();
         }
+        FreeDeviceContexts();
         continue;
       }
       LRESULT result = 0;
@@ -75,6 +77,7 @@ class QueueRunner : public QObject {
         result = m.Result;
       }
       if (p.reply) p.reply->set_value(result);
+      FreeDeviceContexts();
     }
   }
 };

@@ -46,8 +46,16 @@ struct WindowRecord {
   // The window-sized image that mirrors what is shown: paint and immediate drawing land here and
   // the widget shows it (custom-drawn windows only).
   QImage surface;
-  // The part of the window that needs Paint (the framework's update region).
+  // The part of the window that needs Paint (the framework's update region), in widget
+  // coordinates, and whether it asked for erasing.
   QRegion invalid;
+  bool eraseNeeded = false;
+  // Drawing outside paint events on a natively painted window lands on this transparent layer, shown
+  // over the toolkit's own picture.
+  QImage overlay;
+  // Device contexts given out on the surface or overlay: pointed at the new rows when the image is
+  // made again, freed with the window.
+  std::vector<void*> dcs;
   std::vector<NativeFrame*> frames;
   // Cleared when the record goes, for code that must notice that a handler freed the control.
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -59,6 +67,14 @@ struct WindowRecord {
   int ScrollBarBottom() const;
 };
 
+// The window's surface (custom-drawn windows) or overlay (native ones) at the widget's size, made or
+// resized on demand: a resized surface keeps what it had where the sizes overlap and is invalid.
+QImage& WindowImage(WindowRecord* record);
+// Lets go of the window's DCs and canvases before the window goes away.
+void ReleaseWindowDCs(WindowRecord* record);
+// Paints the windowless children and the overlay over what the toolkit painted (native windows).
+void PaintOverNative(WindowRecord* record);
+
 // Places the window's own scroll bars inside its border (after a size or border change).
 void LayoutWindowScrollBars(WindowRecord* record);
 // Turns the user's actions on a toolkit scroll bar into WM_HSCROLL/WM_VSCROLL (a window's bar) or
@@ -67,6 +83,9 @@ void ConnectScrollBar(WindowRecord* record, QScrollBar* bar, int which);
 
 // Turns one Qt event into the control's messages; native is the widget class's own handling.
 bool DispatchQtEvent(WindowRecord* record, QEvent* event, const std::function<bool(QEvent*)>& native);
+// Paints a custom-drawn window's update region on its surface now (WM_NCPAINT, WM_PAINT); the event
+// is the toolkit's paint event being served (or a stand-in). False when the window went away.
+bool PaintUpdateRegion(WindowRecord* record, QEvent* event, const std::function<bool(QEvent*)>& native);
 // Runs a message through the control's window procedure with exceptions caught at the boundary.
 void SafeWndProc(TControl* control, TMessage& message);
 // Hands an exception that reached the event boundary to Application.

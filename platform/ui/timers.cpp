@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/window_dc.h"
 
 struct TTimer::Impl {
   QTimer timer;
@@ -18,6 +19,7 @@ TTimer::TTimer(TComponent* owner) : TComponent(owner), impl_(std::make_unique<Im
     } catch (...) {
       HandleBoundaryException();
     }
+    FreeDeviceContexts();
   });
 }
 
@@ -74,6 +76,7 @@ uintptr_t SetTimer(HWND window, uintptr_t id, uint32_t elapse) {
       m.Msg = WM_TIMER;
       m.WParam = id;
       SafeWndProc(rec->control, m);
+      FreeDeviceContexts();
     });
   }
   slot->start(static_cast<int>(std::max<uint32_t>(elapse, 1)));

@@ -5,9 +5,12 @@
 
 #include <algorithm>
 
+#include "platform/gdi/graphics.h"
+#include "platform/gdi/qt_font_p.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/window_dc.h"
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
   controlStyle_ |= csAcceptsControls;
@@ -130,7 +133,27 @@ void TWinControl::ApplyWidgetState() {
   }
   w->setEnabled(enabled_);
   if (parent_) w->setVisible(visible_);
+  ApplyWidgetFont();
   LayoutWindowScrollBars(record_.get());
+}
+
+void TWinControl::ApplyWidgetFont() {
+  if (!record_) return;
+  QWidget* w = record_->widget;
+  w->setFont(QtFontOf(font_->Handle()));
+  if (record_->customDrawn) return;
+  // A native control shows its text in the font's colour, and an editor its field in the control's.
+  QPalette pal = w->palette();
+  COLORREF text = ColorToRGB(font_->Color());
+  QColor textColor(GetRValue(text), GetGValue(text), GetBValue(text));
+  pal.setColor(QPalette::WindowText, textColor);
+  pal.setColor(QPalette::Text, textColor);
+  pal.setColor(QPalette::ButtonText, textColor);
+  if (w->inherits("QLineEdit") || w->inherits("QAbstractScrollArea") || w->inherits("QComboBox")) {
+    COLORREF back = ColorToRGB(color_);
+    pal.setColor(QPalette::Base, QColor(GetRValue(back), GetGValue(back), GetBValue(back)));
+  }
+  w->setPalette(pal);
 }
 
 void TWinControl::DestroyHandle() {
@@ -146,6 +169,7 @@ void TWinControl::DestroyWnd() {
   if (!record_) return;
   SaveWindowState();
   Perform(WM_DESTROY, 0, 0);
+  ReleaseWindowDCs(record_.get());
   std::unique_ptr<WindowRecord> record = std::move(record_);
   *record->alive = false;
   UnregisterWindowRecord(record.get());
@@ -546,20 +570,16 @@ void TWinControl::SetBevelWidth(int value) {
 // ------------------------------------------------------------------------------------------- painting
 
 void TWinControl::Invalidate() {
-  if (!record_) return;
-  record_->invalid += QRect(0, 0, width_, height_);
-  record_->widget->update();
+  if (record_) ::InvalidateRect(record_->handle, nullptr, !(controlStyle_ & csOpaque));
 }
 
 void TWinControl::InvalidateRect(const TRect& r) {
-  if (!record_) return;
-  QRect q(r.Left + record_->insetLeft, r.Top + record_->insetTop, r.Width(), r.Height());
-  record_->invalid += q;
-  record_->widget->update(q);
+  // A windowless child's area: the background goes first, under it.
+  if (record_) ::InvalidateRect(record_->handle, &r, true);
 }
 
 void TWinControl::Update() {
-  if (record_ && !record_->invalid.isEmpty() && record_->widget->isVisible()) record_->widget->repaint();
+  if (record_) UpdateWindow(record_->handle);
 }
 
 void TWinControl::Repaint() {
@@ -567,16 +587,142 @@ void TWinControl::Repaint() {
   Update();
 }
 
-void TWinControl::PaintBorder(TCanvas*) {}
-void TWinControl::PaintBackground(TCanvas*) {}
-void TWinControl::PaintWindow(TCanvas*) {}
-void TWinControl::PaintControls(TCanvas*, TControl*) {}
-void TWinControl::PaintTo(TCanvas*, int, int) {}
-void TWinControl::PaintHandler(TCanvas* canvas) {
-  PaintBorder(canvas);
-  PaintBackground(canvas);
-  PaintWindow(canvas);
-  PaintControls(canvas, nullptr);
+namespace {
+
+// A solid fill of a rectangle in a framework colour.
+void FillColor(HDC dc, const TRect& r, TColor color) {
+  HBRUSH b = CreateSolidBrush(ColorToRGB(color));
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+}  // namespace
+
+void TWinControl::PaintBorder(HDC dc) {
+  if (!record_) return;
+  TRect r = Rect(0, 0, width_, height_);
+  if (params_.Style & WS_BORDER) {
+    HBRUSH b = CreateSolidBrush(GetSysColor(COLOR_WINDOWFRAME));
+    FrameRect(dc, &r, b);
+    DeleteObject(b);
+    InflateRect(r, -1, -1);
+  }
+  if (params_.ExStyle & WS_EX_CLIENTEDGE) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  if (params_.ExStyle & WS_EX_STATICEDGE) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+  if (bevelKind_ != bkNone) {
+    static const uint32_t kInner[] = {0, BDR_SUNKENINNER, BDR_RAISEDINNER, 0};
+    static const uint32_t kOuter[] = {0, BDR_SUNKENOUTER, BDR_RAISEDOUTER, 0};
+    static const uint32_t kKind[] = {0, 0, BF_SOFT, BF_FLAT};
+    uint32_t edge = kInner[bevelInner_] | kOuter[bevelOuter_];
+    uint32_t flags = bevelEdges_ | kKind[bevelKind_] | (ctl3D_ ? 0u : static_cast<uint32_t>(BF_MONO)) | BF_ADJUST;
+    if (edge) DrawEdge(dc, &r, edge, flags);
+  }
+  // What lies between the edges and the client area (the border width) takes the control's colour.
+  TRect client = Bounds(record_->insetLeft, record_->insetTop, width_ - record_->insetLeft - record_->insetRight,
+                        height_ - record_->insetTop - record_->insetBottom);
+  if (client.Left > r.Left || client.Top > r.Top || client.Right < r.Right || client.Bottom < r.Bottom) {
+    int saved = SaveDC(dc);
+    ExcludeClipRect(dc, client.Left, client.Top, client.Right, client.Bottom);
+    FillColor(dc, r, color_);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::PaintWindow(HDC) {}
+
+void TWinControl::PaintControls(HDC dc, TControl* first) {
+  size_t start = 0;
+  if (first) {
+    auto it = std::find(controls_.begin(), controls_.end(), first);
+    if (it == controls_.end()) return;
+    start = static_cast<size_t>(it - controls_.begin());
+  }
+  TRect clip;
+  GetClipBox(dc, &clip);
+  for (size_t i = start; i < controls_.size(); ++i) {
+    TControl* c = controls_[i];
+    if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+    TRect bounds = c->BoundsRect(), meet;
+    if (!IntersectRect(meet, bounds, clip)) continue;
+    int saved = SaveDC(dc);
+    OffsetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);
+    IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+    try {
+      c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    } catch (...) {
+      RestoreDC(dc, saved);
+      throw;
+    }
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::PaintTo(HDC dc, int x, int y) {
+  HandleNeeded();
+  if (!record_) return;
+  controlState_ |= csPaintCopy;
+  int saved = SaveDC(dc);
+  try {
+    OffsetViewportOrgEx(dc, x, y, nullptr);
+    IntersectClipRect(dc, 0, 0, width_, height_);
+    if (record_->customDrawn) {
+      PaintBorder(dc);
+      OffsetViewportOrgEx(dc, record_->insetLeft, record_->insetTop, nullptr);
+      TRect client = ClientRect();
+      IntersectClipRect(dc, 0, 0, client.Right, client.Bottom);
+      Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+      Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    } else {
+      // A window the toolkit paints: its own picture (without child windows) copied in.
+      QWidget* w = record_->widget;
+      QImage picture(w->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+      picture.fill(QColor(GetRValue(ColorToRGB(color_)), GetGValue(ColorToRGB(color_)), GetBValue(ColorToRGB(color_))));
+      w->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+      HDC src = CreateSurfaceDC(picture.bits(), picture.width(), picture.height(), picture.bytesPerLine(), 32);
+      BitBlt(dc, 0, 0, picture.width(), picture.height(), src, 0, 0, SRCCOPY);
+      DeleteDC(src);
+      OffsetViewportOrgEx(dc, record_->insetLeft, record_->insetTop, nullptr);
+      PaintControls(dc, nullptr);
+    }
+    for (TControl* c : controls_) {
+      auto* w = dynamic_cast<TWinControl*>(c);
+      if (w && w->Visible()) w->PaintTo(dc, w->Left(), w->Top());
+    }
+  } catch (...) {
+    RestoreDC(dc, saved);
+    controlState_ &= ~csPaintCopy;
+    throw;
+  }
+  RestoreDC(dc, saved);
+  controlState_ &= ~csPaintCopy;
+}
+
+void TWinControl::PaintTo(TCanvas* canvas, int x, int y) {
+  canvas->Lock();
+  try {
+    PaintTo(canvas->Handle(), x, y);
+  } catch (...) {
+    canvas->Unlock();
+    throw;
+  }
+  canvas->Unlock();
+}
+
+void TWinControl::PaintHandler(TMessage& m) {
+  HDC dc = reinterpret_cast<HDC>(m.WParam);
+  PAINTSTRUCT ps;
+  if (!dc) dc = BeginPaint(Handle(), &ps);
+  if (!dc) return;
+  try {
+    int saved = SaveDC(dc);
+    PaintWindow(dc);
+    RestoreDC(dc, saved);
+    PaintControls(dc, nullptr);
+  } catch (...) {
+    if (!m.WParam) EndPaint(Handle(), &ps);
+    throw;
+  }
+  if (!m.WParam) EndPaint(Handle(), &ps);
 }
 
 // ------------------------------------------------------------------------------------ message routing
@@ -584,6 +730,7 @@ void TWinControl::PaintHandler(TCanvas* canvas) {
 void TWinControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_PAINT: WMPaint(m); return;
+    case WM_NCPAINT: WMNCPaint(m); return;
     case WM_ERASEBKGND: WMEraseBkgnd(m); return;
     case WM_SIZE: WMSize(m); return;
     case WM_MOVE: WMMove(m); return;
@@ -658,10 +805,32 @@ void TWinControl::DefaultHandler(TMessage& m) {
   }
 }
 
-void TWinControl::WMPaint(TMessage& m) { DefaultHandler(m); }
+void TWinControl::WMPaint(TMessage& m) {
+  if (record_ && record_->customDrawn) {
+    PaintHandler(m);
+    return;
+  }
+  // A window the toolkit paints: its own paint, then the windowless children and the drawing made
+  // outside paint events over it.
+  DefaultHandler(m);
+  if (record_ && !m.WParam) PaintOverNative(record_.get());
+}
+
+void TWinControl::WMNCPaint(TMessage&) {
+  if (!record_ || !record_->customDrawn) return;
+  HDC dc = GetWindowDC(record_->handle);
+  if (!dc) return;
+  try {
+    PaintBorder(dc);
+  } catch (...) {
+    ReleaseDC(record_->handle, dc);
+    throw;
+  }
+  ReleaseDC(record_->handle, dc);
+}
 
 void TWinControl::WMEraseBkgnd(TMessage& m) {
-  DefaultHandler(m);
+  if (HDC dc = reinterpret_cast<HDC>(m.WParam)) FillColor(dc, ClientRect(), color_);
   m.Result = 1;
 }
 
@@ -812,12 +981,14 @@ void TWinControl::CMEnabledChanged(TMessage& m) {
 }
 
 void TWinControl::CMColorChanged(TMessage& m) {
+  ApplyWidgetFont();
   TControl::CMColorChanged(m);
   NotifyControls(CM_PARENTCOLORCHANGED);
   Invalidate();
 }
 
 void TWinControl::CMFontChanged(TMessage& m) {
+  ApplyWidgetFont();
   TControl::CMFontChanged(m);
   NotifyControls(CM_PARENTFONTCHANGED);
 }

@@ -15,6 +15,7 @@
 
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/window_dc.h"
 
 namespace {
 
@@ -400,6 +401,32 @@ bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)
   return true;
 }
 
+}  // namespace
+
+bool PaintUpdateRegion(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
+  QWidget* w = rec->widget;
+  WindowImage(rec);
+  if (rec->invalid.isEmpty()) return true;
+  FrameScope scope(rec, e, native);
+  // The frame first (borders and bevels inside the bounds), when the damage reaches it.
+  QRect client(rec->insetLeft, rec->insetTop, w->width() - rec->insetLeft - rec->insetRight,
+               w->height() - rec->insetTop - rec->insetBottom);
+  if (!(rec->invalid - client).isEmpty()) {
+    TMessage nc;
+    nc.Msg = WM_NCPAINT;
+    nc.WParam = 1;
+    if (!scope.Send(nc)) return false;
+  }
+  TMessage m;
+  m.Msg = WM_PAINT;
+  if (!scope.Send(m)) return false;
+  // A handler that did not paint (no BeginPaint) leaves nothing to repaint either.
+  rec->invalid = QRegion();
+  return true;
+}
+
+namespace {
+
 bool PaintEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
   if (!rec->customDrawn) {
     FrameScope scope(rec, e, native);
@@ -410,36 +437,39 @@ bool PaintEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>
     if (!scope.Frame().called) native(e);
     return true;
   }
-  QWidget* w = rec->widget;
-  QSize size = w->size();
-  if (rec->surface.size() != size) {
-    QImage fresh(size, QImage::Format_RGB32);
-    fresh.fill(Qt::white);
-    rec->surface = fresh;
-    rec->invalid = QRegion(QRect(QPoint(0, 0), size));
-  }
-  if (!rec->invalid.isEmpty()) {
-    {
-      // The window's background first (the erase step), then its own painting.
-      QPainter erase(&rec->surface);
-      COLORREF rgb = ColorToRGB(rec->control->Color());
-      for (const QRect& r : rec->invalid) erase.fillRect(r, QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
-    }
-    FrameScope scope(rec, e, native);
-    TMessage m;
-    m.Msg = WM_PAINT;
-    scope.Send(m);
-    if (!scope.Alive()) return true;
-    rec->invalid = QRegion();
-  }
-  QPainter painter(w);
+  if (!PaintUpdateRegion(rec, e, native)) return true;
+  QPainter painter(rec->widget);
   painter.drawImage(QPoint(0, 0), rec->surface);
   return true;
 }
 
 }  // namespace
 
+namespace {
+
+bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native);
+
+}  // namespace
+
 bool DispatchQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
+  static int depth = 0;
+  ++depth;
+  bool result = false;
+  try {
+    result = TranslateQtEvent(rec, e, native);
+  } catch (...) {
+    --depth;
+    HandleBoundaryException();
+    return true;
+  }
+  // The control canvases let go of their DCs after each message, as the framework does.
+  if (--depth == 0) FreeDeviceContexts();
+  return result;
+}
+
+namespace {
+
+bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEvent*)>& native) {
   TWinControl* c = rec->control;
   switch (e->type()) {
     case QEvent::MouseButtonPress:
@@ -533,3 +563,5 @@ bool DispatchQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEve
       return native(e);
   }
 }
+
+}  // namespace

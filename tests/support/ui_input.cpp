@@ -150,6 +150,14 @@ void ScrollBarAction(TWinControl* c, int bar, int code, int pos) {
   }
 }
 
+uint32_t WindowPixel(TWinControl* c, int x, int y) {
+  QPointF p = WidgetPoint(c, x, y);
+  QImage shot = WidgetOf(c)->grab().toImage();
+  QRgb rgb = shot.pixel(p.toPoint());
+  return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
+         (static_cast<uint32_t>(qBlue(rgb)) << 16);
+}
+
 bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs) {
   QElapsedTimer t;
   t.start();

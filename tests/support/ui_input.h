@@ -25,6 +25,10 @@ void KeyChord(TWinControl* control, uint16_t virtualKey, bool ctrl, bool shift =
 // drag the thumb to pos and release it.
 void ScrollBarAction(TWinControl* control, int bar, int code, int pos = 0);
 
+// The colour (0x00BBGGRR, as COLORREF) the window shows at a client point, as the toolkit paints it
+// now (pending paints run first).
+uint32_t WindowPixel(TWinControl* control, int x, int y);
+
 // Runs pending messages until pred is true or timeoutMs passes; answers pred's last value.
 template <class Pred>
 bool WaitFor(Pred pred, int timeoutMs = 2000);
