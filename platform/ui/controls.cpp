@@ -662,7 +662,7 @@ TGraphicControl::~TGraphicControl() {
   canvas_->SetControl(nullptr);
 }
 
-TCanvas* TGraphicControl::Canvas() { return canvas_.get(); }
+TControlCanvas* TGraphicControl::Canvas() { return canvas_.get(); }
 
 void TGraphicControl::Dispatch(TMessage& m) {
   if (m.Msg == WM_PAINT) {
@@ -700,7 +700,7 @@ TCustomControl::~TCustomControl() {
   canvas_->SetControl(nullptr);
 }
 
-TCanvas* TCustomControl::Canvas() { return canvas_.get(); }
+TControlCanvas* TCustomControl::Canvas() { return canvas_.get(); }
 
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_->Lock();

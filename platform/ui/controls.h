@@ -522,7 +522,7 @@ class TGraphicControl : public TControl {
  public:
   explicit TGraphicControl(TComponent* owner);
   ~TGraphicControl() override;
-  TCanvas* Canvas();
+  TControlCanvas* Canvas();
 
  protected:
   virtual void Paint() {}
@@ -541,7 +541,7 @@ class TCustomControl : public TWinControl {
  public:
   explicit TCustomControl(TComponent* owner);
   ~TCustomControl() override;
-  TCanvas* Canvas();
+  TControlCanvas* Canvas();
 
  protected:
   virtual void Paint() {}

@@ -7,10 +7,12 @@
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollBar>
 
+#include "platform/gdi/graphics.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/scroll_bars.h"
 #include "platform/ui/system_metrics.h"
+#include "platform/ui/window_dc.h"
 
 namespace {
 
@@ -116,6 +118,147 @@ void TButton::WMGetDlgCode(TMessage& m) {
 void TButton::CMTextChanged(TMessage& m) {
   if (HandleAllocated()) SetButtonText(static_cast<QPushButton*>(Record()->widget), text_);
   TWinControl::CMTextChanged(m);
+}
+
+// ---------------------------------------------------------------------------------------- TCustomLabel
+
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
+  controlStyle_ |= csOpaque | csReplicatable;
+  width_ = 65;
+  height_ = 17;
+  autoSize_ = true;
+}
+
+void TCustomLabel::SetAlignment(TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+void TCustomLabel::SetLayout(TTextLayout value) {
+  if (value == layout_) return;
+  layout_ = value;
+  Invalidate();
+}
+
+void TCustomLabel::SetWordWrap(bool value) {
+  if (value == wordWrap_) return;
+  wordWrap_ = value;
+  AdjustBounds();
+  Invalidate();
+}
+
+void TCustomLabel::SetTransparent(bool value) {
+  if (value == Transparent()) return;
+  if (value) controlStyle_ &= ~csOpaque;
+  else controlStyle_ |= csOpaque;
+  Invalidate();
+}
+
+void TCustomLabel::SetShowAccelChar(bool value) {
+  if (value == showAccelChar_) return;
+  showAccelChar_ = value;
+  AdjustBounds();
+  Invalidate();
+}
+
+void TCustomLabel::SetFocusControl(TWinControl* value) {
+  if (focusControl_) focusControl_->RemoveFreeNotification(this);
+  focusControl_ = value;
+  if (value) value->FreeNotification(this);
+}
+
+void TCustomLabel::Notification(TComponent* component, TOperation operation) {
+  TGraphicControl::Notification(component, operation);
+  if (operation == opRemove && component == focusControl_) focusControl_ = nullptr;
+}
+
+void TCustomLabel::SetAutoSize(bool value) {
+  TGraphicControl::SetAutoSize(value);
+  AdjustBounds();
+}
+
+void TCustomLabel::DoDrawText(TRect& rect, uint32_t flags) {
+  std::string text = GetLabelText();
+  if ((flags & DT_CALCRECT) && (text.empty() || (showAccelChar_ && text == "&"))) text += ' ';
+  if (!showAccelChar_) flags |= DT_NOPREFIX;
+  TControlCanvas* c = Canvas();
+  c->SetFont(*Font());
+  HDC dc = c->Handle();
+  if (!dc) return;
+  c->TextExtent("");  // selects the font into the DC
+  SetBkMode(dc, TRANSPARENT);
+  if (!enabled_ && !(flags & DT_CALCRECT)) {
+    // Embossed: a highlight copy one pixel down and right, the shadow over it.
+    OffsetRect(rect, 1, 1);
+    SetTextColor(dc, ColorToRGB(clBtnHighlight));
+    DrawText(dc, text.c_str(), -1, &rect, flags);
+    OffsetRect(rect, -1, -1);
+    SetTextColor(dc, ColorToRGB(clBtnShadow));
+    DrawText(dc, text.c_str(), -1, &rect, flags);
+    return;
+  }
+  SetTextColor(dc, ColorToRGB(Font()->Color()));
+  DrawText(dc, text.c_str(), -1, &rect, flags);
+}
+
+void TCustomLabel::Paint() {
+  static const uint32_t kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+  TControlCanvas* c = Canvas();
+  if (!Transparent()) {
+    c->Brush()->SetColor(color_);
+    c->Brush()->SetStyle(bsSolid);
+    c->FillRect(ClientRect());
+  }
+  c->Brush()->SetStyle(bsClear);
+  TRect rect = ClientRect();
+  uint32_t flags = DT_EXPANDTABS | (wordWrap_ ? static_cast<uint32_t>(DT_WORDBREAK) : 0u) | kAlign[alignment_];
+  if (layout_ != tlTop) {
+    // The text's height first, then the text moved to the middle or the bottom.
+    TRect calc = rect;
+    DoDrawText(calc, flags | DT_CALCRECT);
+    int offset = layout_ == tlBottom ? rect.Height() - calc.Height() : (rect.Height() - calc.Height()) / 2;
+    OffsetRect(rect, 0, offset);
+  }
+  DoDrawText(rect, flags);
+}
+
+void TCustomLabel::AdjustBounds() {
+  if ((ComponentState() & csLoading) || !autoSize_) return;
+  // Measured on a screen DC with the label's font.
+  HDC dc = GetDC(nullptr);
+  TControlCanvas* c = Canvas();
+  c->FreeHandle();
+  c->SetHandle(dc);
+  TRect rect = ClientRect();
+  DoDrawText(rect, DT_EXPANDTABS | DT_CALCRECT | (wordWrap_ ? static_cast<uint32_t>(DT_WORDBREAK) : 0u));
+  c->SetHandle(nullptr);
+  ReleaseDC(nullptr, dc);
+  int x = left_;
+  if (alignment_ == taRightJustify) x += width_ - rect.Right;
+  SetBounds(x, top_, rect.Right, rect.Bottom);
+}
+
+void TCustomLabel::Dispatch(TMessage& m) {
+  if (m.Msg == CM_DIALOGCHAR) {
+    if (focusControl_ && enabled_ && showAccelChar_ && IsAccel(static_cast<uint16_t>(m.WParam), Caption()) &&
+        focusControl_->CanFocus()) {
+      focusControl_->SetFocus();
+      m.Result = 1;
+    }
+    return;
+  }
+  TGraphicControl::Dispatch(m);
+}
+
+void TCustomLabel::CMTextChanged(TMessage& m) {
+  TGraphicControl::CMTextChanged(m);
+  AdjustBounds();
+}
+
+void TCustomLabel::CMFontChanged(TMessage& m) {
+  TGraphicControl::CMFontChanged(m);
+  AdjustBounds();
 }
 
 // -------------------------------------------------------------------------------------- TButtonControl

@@ -34,6 +34,50 @@ class TButton : public TWinControl {
   int32_t modalResult_ = 0;
 };
 
+// A text on its parent (no window of its own). With AutoSize (the default) it takes the size of its
+// text, keeping its left edge (right edge for right-aligned text); "&x" underlines x and makes Alt+x
+// focus FocusControl. A disabled label draws its text embossed.
+class TCustomLabel : public TGraphicControl {
+ public:
+  explicit TCustomLabel(TComponent* owner);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout value);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
+  bool Transparent() const { return !(controlStyle_ & csOpaque); }
+  void SetTransparent(bool value);
+  bool ShowAccelChar() const { return showAccelChar_; }
+  void SetShowAccelChar(bool value);
+  TWinControl* FocusControl() const { return focusControl_; }
+  void SetFocusControl(TWinControl* value);
+  void SetAutoSize(bool value) override;
+
+ protected:
+  void Paint() override;
+  // Draws (or with DT_CALCRECT measures) the caption in rect with the label's rules.
+  virtual void DoDrawText(TRect& rect, uint32_t flags);
+  virtual std::string GetLabelText() { return Caption(); }
+  void AdjustBounds();
+  void Dispatch(TMessage& message) override;
+  void CMTextChanged(TMessage& message) override;
+  void CMFontChanged(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+ private:
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool wordWrap_ = false;
+  bool showAccelChar_ = true;
+  TWinControl* focusControl_ = nullptr;
+};
+
+class TLabel : public TCustomLabel {
+ public:
+  using TCustomLabel::TCustomLabel;
+};
+
 enum TCheckBoxState : uint8_t { cbUnchecked, cbChecked, cbGrayed };
 
 // Common base of the check box and the radio button: a caption beside a mark, the text on the left or
