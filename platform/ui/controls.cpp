@@ -675,18 +675,7 @@ void TGraphicControl::Dispatch(TMessage& m) {
 void TGraphicControl::WMPaint(TMessage& m) {
   if (!m.WParam) return;
   // The parent's paint DC, already moved to this control and clipped to it.
-  canvas_->Lock();
-  try {
-    canvas_->FreeHandle();
-    canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
-  canvas_->Unlock();
+  canvas_->PaintWith(reinterpret_cast<HDC>(m.WParam), [this] { Paint(); });
 }
 
 // -------------------------------------------------------------------------------------- TCustomControl
@@ -702,17 +691,4 @@ TCustomControl::~TCustomControl() {
 
 TControlCanvas* TCustomControl::Canvas() { return canvas_.get(); }
 
-void TCustomControl::PaintWindow(HDC dc) {
-  canvas_->Lock();
-  try {
-    canvas_->FreeHandle();
-    canvas_->SetHandle(dc);
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
-  canvas_->Unlock();
-}
+void TCustomControl::PaintWindow(HDC dc) { canvas_->PaintWith(dc, [this] { Paint(); }); }

@@ -301,6 +301,21 @@ void TControlCanvas::FreeHandle() {
   }
 }
 
+void TControlCanvas::PaintWith(HDC dc, const std::function<void()>& paint) {
+  Lock();
+  try {
+    FreeHandle();
+    SetHandle(dc);
+    paint();
+  } catch (...) {
+    SetHandle(nullptr);
+    Unlock();
+    throw;
+  }
+  SetHandle(nullptr);
+  Unlock();
+}
+
 void TControlCanvas::CreateHandle() {
   if (!control_) return;
   TWinControl* w = dynamic_cast<TWinControl*>(control_);

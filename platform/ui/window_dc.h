@@ -10,6 +10,7 @@
 // repaints it, after WM_ERASEBKGND when the marking asked for erasing. The frame (borders and bevels
 // inside the window's bounds) is painted on WM_NCPAINT through GetWindowDC.
 #include <cstdint>
+#include <functional>
 
 #include "platform/gdi/graphics.h"
 #include "platform/ui/messages.h"
@@ -64,6 +65,9 @@ class TControlCanvas : public TCanvas {
   void SetControl(TControl* control);
   // Lets go of a DC the canvas got itself (a DC lent by paint handling is only dropped).
   void FreeHandle();
+  // Runs paint with the canvas on a DC lent by paint handling (the canvas locked meanwhile), then
+  // lets go of the DC again.
+  void PaintWith(HDC dc, const std::function<void()>& paint);
   // The window of the DC the canvas got itself, or null.
   HWND OwnedWindow() const { return ownedDC_ ? window_ : nullptr; }
 
