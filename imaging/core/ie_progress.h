@@ -1,6 +1,7 @@
 #pragma once
 // The progress and abort context that loaders, savers and the bitmap routines pass to the code that
 // does the work: whom to tell, how far a unit of work goes, and the caller's abort flag.
+#include <atomic>
 #include <cstdint>
 
 #include "imaging/core/ie_defs.h"
@@ -27,8 +28,11 @@ struct TIEProgressRecord {
     LastReported = Percent;
     OnProgress(Sender, Percent);
   }
-  bool IsAborting() const { return Aborting && *Aborting; }
+  // The flag is read and set atomically: the owner of the flag may set it from another thread to
+  // stop the work (an I/O component waiting for its threads). Code doing the work goes through these
+  // two rather than through the pointer.
+  bool IsAborting() const { return Aborting && std::atomic_ref<bool>(*Aborting).load(std::memory_order_relaxed); }
   void Abort() {
-    if (Aborting) *Aborting = true;
+    if (Aborting) std::atomic_ref<bool>(*Aborting).store(true, std::memory_order_relaxed);
   }
 };

@@ -9,7 +9,15 @@
 TIEIOThread::TIEIOThread(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call, uint64_t Generation)
     : TThread(true), owner_(Owner), kind_(Kind), call_(std::move(Call)), generation_(Generation) {}
 
-TIEIOThread::~TIEIOThread() = default;
+TIEIOThread::~TIEIOThread() {
+  // Joined while this class's part is still whole: the thread runs virtual members of its object up
+  // to its very end.
+  if (Suspended()) return;
+  try {
+    WaitFor();
+  } catch (...) {
+  }
+}
 
 void TIEIOThread::Start(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call) {
   // Threads that have finished are joined first, so the list holds only live ones.

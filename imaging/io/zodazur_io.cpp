@@ -198,7 +198,7 @@ void TZodazUrIO::SetBWConversion(uint8_t Mode) {
   bwConversion_ = Mode;
 }
 
-bool TZodazUrIO::Aborting() const { return std::atomic_ref<const bool>(aborting_).load(); }
+bool TZodazUrIO::Aborting() const { return std::atomic_ref<bool>(const_cast<bool&>(aborting_)).load(); }
 
 void TZodazUrIO::SetAborting(bool Value) { std::atomic_ref<bool>(aborting_).store(Value); }
 

@@ -63,7 +63,12 @@ using TIEDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
 
 class TZodazUrIO;
 // Shows the save-parameters dialog for a component and answers True when it was closed with OK. The
-// dialogs install it at start-up; without it DoPreviews shows nothing and answers False.
+// dialogs install it at start-up; without it DoPreviews shows nothing and answers False. It creates the
+// form with the component as owner and takes from the component the lock-preview and Apply-button
+// options (PreviewsParams), Params as the edited record, SimplifiedParamsDialogs, BWConversion,
+// MsgLanguage and PreviewFont; it shows IEBitmap without copying it and, when the form accepts
+// Pages, fires OnIOPreview before showing it modally. DoPreviews has made the working bitmap 24-bit
+// (or left it 1-bit) before, and runs UpdateAttached after.
 using TIEPreviewsDialogFunc = bool (*)(TZodazUrIO& IO, TIOPreviewPages Pages);
 extern TIEPreviewsDialogFunc IOPreviewsDialog;
 
@@ -72,7 +77,9 @@ class TZodazUrIO : public TComponent {
   explicit TZodazUrIO(TComponent* Owner);
   // A component without owner working on Bitmap (not owned).
   static std::unique_ptr<TZodazUrIO> CreateFromBitmap(TIEBitmap* Bitmap);
-  // Waits for the I/O threads (without asking them to stop) and joins them before anything goes.
+  // Waits for the I/O threads (without asking them to stop) and joins them before anything goes. A
+  // derived class whose own members run on I/O threads waits for them in its own destructor
+  // (WaitThreads(False)), before its part of the object is gone.
   ~TZodazUrIO() override;
 
   // ---- Attachment ----

@@ -23,6 +23,8 @@ using namespace std::chrono_literals;
 class TTestIO : public TZodazUrIO {
  public:
   using TZodazUrIO::TZodazUrIO;
+  // This class's own members run on the I/O threads: they finish before its part goes.
+  ~TTestIO() override { WaitThreads(false); }
 
   std::atomic<int> running{0};
   std::atomic<int> mostAtOnce{0};
