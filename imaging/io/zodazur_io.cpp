@@ -12,7 +12,9 @@
 #include "imaging/processing/ie_stretch.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
+#include "platform/gdi/picture.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/ext_ctrls.h"
 #include "platform/ui/message_queue.h"
 
 TIEPreviewsDialogFunc IOPreviewsDialog = nullptr;
@@ -55,6 +57,7 @@ TZodazUrIO::~TZodazUrIO() {
   CloseMediaFile();
   CloseAVIFile();
   UnregisterFromView();
+  if (attachedTImage_) RemoveFreeNotification(attachedTImage_);
   params_.reset();
   twainParams_.reset();
   printPreviewParams_.reset();
@@ -80,6 +83,15 @@ void TZodazUrIO::UnregisterFromView() {
   viewWindow_ = nullptr;
 }
 
+void TZodazUrIO::DetachImage() {
+  if (!attachedTImage_) return;
+  RemoveFreeNotification(attachedTImage_);
+  attachedTImage_ = nullptr;
+  attachedBitmap_ = nullptr;
+  // The wrapper of the picture's bitmap goes too.
+  if (OwnsBitmap()) NewOwnBitmap();
+}
+
 void TZodazUrIO::DetachView(bool ViewDestroying) {
   if (!attachedView_) return;
   if (ViewDestroying) {
@@ -96,7 +108,7 @@ void TZodazUrIO::DetachView(bool ViewDestroying) {
 }
 
 void TZodazUrIO::SetAttachedZodazUr(TIEViewLink* View) {
-  if (View == attachedView_) return;
+  if (View && View == attachedView_) return;
   const bool hadView = attachedView_ != nullptr;
   UnregisterFromView();
   if (!View) {
@@ -114,16 +126,40 @@ void TZodazUrIO::SetAttachedZodazUr(TIEViewLink* View) {
     NewOwnBitmap();
     if (attachedBitmap_) ownBitmap_->WrapTBitmap(attachedBitmap_, true);
   }
+  if (attachedTImage_) {
+    RemoveFreeNotification(attachedTImage_);
+    attachedTImage_ = nullptr;
+  }
   attachedView_ = View;
   FreeNotification(View->ViewControl());
   viewHandle_ = View->AddBitmapChangeEvent(
       [this](TObject* Sender, bool Destroying) { ViewBitmapChanged(Sender, Destroying); });
 }
 
+void TZodazUrIO::SetAttachedTImage(TImage* Image) {
+  if (Image == attachedTImage_) return;
+  UnregisterFromView();
+  if (!Image) {
+    DetachImage();
+    return;
+  }
+  if (attachedTImage_) RemoveFreeNotification(attachedTImage_);
+  attachedTImage_ = Image;
+  attachedBitmap_ = Image->Picture()->Bitmap();
+  // The wrapper is the component's own bitmap: a caller's or a view's bitmap is never re-used for it.
+  NewOwnBitmap();
+  ownBitmap_->WrapTBitmap(attachedBitmap_, true);
+  FreeNotification(Image);
+}
+
 void TZodazUrIO::SetAttachedIEBitmap(TIEBitmap* Bitmap) {
   // Without a bitmap the current attachment stays as it is, still followed.
-  if (!Bitmap && attachedView_) return;
+  if (!Bitmap && (attachedView_ || attachedTImage_)) return;
   UnregisterFromView();
+  if (attachedTImage_) {
+    RemoveFreeNotification(attachedTImage_);
+    attachedTImage_ = nullptr;
+  }
   ReplaceWorkBitmap(Bitmap);
 }
 
@@ -138,6 +174,12 @@ void TZodazUrIO::Notification(TComponent* Component, TOperation Operation) {
   if (Operation != opRemove) return;
   // The view is already past its own destructor here: it is not asked for anything any more.
   if (attachedView_ && Component == attachedView_->ViewControl()) DetachView(true);
+  // The picture control's bitmap is gone with it.
+  if (attachedTImage_ && Component == attachedTImage_) {
+    attachedTImage_ = nullptr;
+    attachedBitmap_ = nullptr;
+    if (OwnsBitmap()) NewOwnBitmap();
+  }
 }
 
 void TZodazUrIO::ViewBitmapChanged(TObject*, bool Destroying) {
@@ -206,8 +248,13 @@ void TZodazUrIO::SetAborting(bool Value) { std::atomic_ref<bool>(aborting_).stor
 
 bool TZodazUrIO::CheckBitmap(TIEPixelFormatSet Allowed) {
   if (!workBitmap_) return false;
-  // The framework bitmap may have changed size or depth since it was wrapped.
-  if (attachedBitmap_) workBitmap_->WrapTBitmap(attachedBitmap_, true);
+  // A picture may have replaced its bitmap, and a framework bitmap may have changed size or depth
+  // since it was wrapped.
+  if (attachedTImage_) attachedBitmap_ = attachedTImage_->Picture()->Bitmap();
+  if (attachedBitmap_) {
+    workBitmap_->WrapTBitmap(attachedBitmap_, false);
+    workBitmap_->SyncWithTBitmap();
+  }
   if (Allowed != 0) {
     const TIEPixelFormat format = workBitmap_->PixelFormat();
     if (format > 15 || (Allowed & PixelFormatSet(format)) == 0) return false;

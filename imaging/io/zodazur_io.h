@@ -38,6 +38,7 @@ class TIEBitmap;
 class TIEIOThread;
 class TIETWainParams;
 class TIOPrintPreviewParams;
+class TImage;
 
 // Private window messages of the image views (posted by the I/O component and the media objects).
 constexpr uint32_t IEM_UPDATE = 8024;      // refresh the view after its image changed (WParam 0)
@@ -86,6 +87,10 @@ class TZodazUrIO : public TComponent {
   TIEViewLink* AttachedZodazUr() const { return attachedView_; }
   // Works on the view's current bitmap and follows it; nil gives the component a new own bitmap.
   virtual void SetAttachedZodazUr(TIEViewLink* View);
+  // Works on the picture bitmap of a picture control (wrapped, read again at every check, since the
+  // picture may change its bitmap). Nil lets go of the control and its bitmap.
+  TImage* AttachedTImage() const { return attachedTImage_; }
+  void SetAttachedTImage(TImage* Image);
   // Works on Bitmap (not owned). Nil while a view or picture control is attached changes nothing.
   void SetAttachedIEBitmap(TIEBitmap* Bitmap);
   // Uses Bitmap as the working bitmap (not owned), dropping the own bitmap and the attached
@@ -94,7 +99,7 @@ class TZodazUrIO : public TComponent {
   // The working bitmap (nil only after ReplaceWorkBitmap(nil)).
   TIEBitmap* IEBitmap() const { return workBitmap_; }
   bool OwnsBitmap() const { return workBitmap_ != nullptr && workBitmap_ == ownBitmap_.get(); }
-  // The framework bitmap the working bitmap wraps (a view's framework bitmap); nil when none.
+  // The framework bitmap the working bitmap wraps (a view's or a picture control's); nil when none.
   TBitmap* AttachedBitmap() const { return attachedBitmap_; }
   // The framework bitmap of the image: the working bitmap's own when it lives in one, else the
   // attached framework bitmap, else nil.
@@ -213,6 +218,8 @@ class TZodazUrIO : public TComponent {
   // notification, and leaves no reference to the view's bitmaps: the component gets a new own one.
   void DetachView(bool ViewDestroying);
   void UnregisterFromView();
+  // Lets go of the attached picture control and of every reference to its bitmap.
+  void DetachImage();
   void NewOwnBitmap();
   // From an I/O thread: posts Message to the attached view's window, creating the window first on
   // the user-interface thread when it does not exist yet. False (nothing posted) without an attached
@@ -229,6 +236,7 @@ class TZodazUrIO : public TComponent {
   TIEBitmap* workBitmap_ = nullptr;
   TBitmap* attachedBitmap_ = nullptr;
   TIEViewLink* attachedView_ = nullptr;
+  TImage* attachedTImage_ = nullptr;
   TIEBitmapChangeHandle viewHandle_ = nullptr;
 
   // ---- Properties ----

@@ -8,6 +8,8 @@
 #include "imaging/io/twain_params.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
+#include "platform/gdi/picture.h"
+#include "platform/ui/ext_ctrls.h"
 #include "tests/imaging/io/io_test_support.h"
 
 namespace {
@@ -91,6 +93,10 @@ TEST(ZodazUrIO, CallersBitmapReplacesTheView) {
   EXPECT_EQ(view.CallbackCount(), 0);
   EXPECT_EQ(io.IEBitmap(), &mine);
   EXPECT_FALSE(io.OwnsBitmap());
+  // Attaching no view gives a new bitmap of its own.
+  io.SetAttachedZodazUr(nullptr);
+  EXPECT_TRUE(io.OwnsBitmap());
+  io.SetAttachedIEBitmap(&mine);
   // With nothing attached, nil leaves the component without a working bitmap.
   io.SetAttachedIEBitmap(nullptr);
   EXPECT_EQ(io.IEBitmap(), nullptr);
@@ -135,6 +141,94 @@ TEST(ZodazUrIO, AViewWithOnlyAFrameworkBitmapIsWrapped) {
   io.SetAttachedZodazUr(nullptr);
   EXPECT_EQ(io.AttachedBitmap(), nullptr);
   EXPECT_EQ(io.GetBitmap(), nullptr);
+}
+
+std::unique_ptr<TImage> PictureControl(int32_t width, int32_t height) {
+  auto image = std::make_unique<TImage>(nullptr);
+  TBitmap* bitmap = image->Picture()->Bitmap();
+  bitmap->SetSize(width, height);
+  bitmap->SetPixelFormat(pf24bit);
+  return image;
+}
+
+TEST(ZodazUrIO, APictureControlsBitmapIsTheWorkingBitmap) {
+  auto image = PictureControl(5, 4);
+  TZodazUrIO io(nullptr);
+  io.SetAttachedTImage(image.get());
+  EXPECT_EQ(io.AttachedTImage(), image.get());
+  EXPECT_EQ(io.GetBitmap(), image->Picture()->Bitmap());
+  ASSERT_TRUE(io.CheckBitmap());
+  EXPECT_EQ(io.IEBitmap()->Width(), 5);
+  io.IEBitmap()->Fill(clRed);  // the pixels are the picture's
+  EXPECT_EQ(image->Picture()->Bitmap()->Canvas()->Pixels(2, 2), clRed);
+  // The picture takes a new bitmap: the next check works on that one.
+  TBitmap replacement(7, 3);
+  replacement.SetPixelFormat(pf24bit);
+  image->Picture()->SetBitmap(&replacement);
+  ASSERT_TRUE(io.CheckBitmap());
+  EXPECT_EQ(io.IEBitmap()->Width(), 7);
+  EXPECT_EQ(io.GetBitmap(), image->Picture()->Bitmap());
+  // After a change the framework bitmap is marked modified and keeps no alpha channel.
+  image->Picture()->Bitmap()->SetModified(false);
+  io.IEBitmap()->SetAlpha(0, 0, 9);
+  io.UpdateAttached();
+  EXPECT_TRUE(image->Picture()->Bitmap()->Modified());
+  EXPECT_FALSE(io.IEBitmap()->HasAlphaChannel());
+}
+
+TEST(ZodazUrIO, RemovingThePictureControlClearsEveryReferenceToItsBitmap) {
+  auto image = PictureControl(5, 4);
+  TZodazUrIO io(nullptr);
+  io.SetAttachedTImage(image.get());
+  io.CheckBitmap();
+  image.reset();
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
+  EXPECT_EQ(io.AttachedBitmap(), nullptr);
+  EXPECT_EQ(io.GetBitmap(), nullptr);
+  ASSERT_TRUE(io.CheckBitmap());
+  EXPECT_TRUE(io.IEBitmap()->IsEmpty());
+  io.IEBitmap()->Allocate(2, 2, ie24RGB);  // a bitmap of its own again
+  io.UpdateAttached();
+}
+
+TEST(ZodazUrIO, AttachmentsReplaceEachOther) {
+  auto image = PictureControl(5, 4);
+  FakeView view(nullptr);
+  TIEBitmap mine(3, 3, ie24RGB);
+  TZodazUrIO io(nullptr);
+
+  io.SetAttachedTImage(image.get());
+  io.SetAttachedIEBitmap(nullptr);  // ignored while a picture control is attached
+  EXPECT_EQ(io.AttachedTImage(), image.get());
+  // Attaching nil to a view keeps the picture control.
+  io.SetAttachedZodazUr(nullptr);
+  EXPECT_EQ(io.AttachedTImage(), image.get());
+  ASSERT_TRUE(io.CheckBitmap());
+  EXPECT_EQ(io.IEBitmap()->Width(), 5);
+
+  io.SetAttachedZodazUr(&view);
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
+  EXPECT_EQ(io.AttachedBitmap(), nullptr);
+  EXPECT_EQ(io.IEBitmap(), view.GetIEBitmap());
+
+  io.SetAttachedTImage(image.get());
+  EXPECT_EQ(io.AttachedZodazUr(), nullptr);
+  EXPECT_EQ(view.CallbackCount(), 0);
+  EXPECT_TRUE(io.OwnsBitmap());
+  EXPECT_NE(io.IEBitmap(), view.GetIEBitmap());  // the view's bitmap is never made the wrapper
+
+  io.SetAttachedIEBitmap(&mine);
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
+  EXPECT_EQ(io.IEBitmap(), &mine);
+
+  io.SetAttachedTImage(image.get());
+  EXPECT_EQ(mine.Width(), 3);  // a caller's bitmap is never made the wrapper either
+  io.SetAttachedTImage(nullptr);
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
+  EXPECT_EQ(io.AttachedBitmap(), nullptr);
+  EXPECT_EQ(io.GetBitmap(), nullptr);
+  image.reset();  // no notification reaches a component that let go
+  EXPECT_TRUE(io.CheckBitmap());
 }
 
 TEST(ZodazUrIO, BackgroundBelongsToTheViewWhenOneIsAttached) {
