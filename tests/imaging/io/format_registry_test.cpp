@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_startup.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
@@ -239,6 +240,17 @@ TEST_F(FormatRegistryTest, StartUpAndShutDown) {
   EXPECT_FALSE(IsWinInetLoaded());
   InitializeZodazUrIO();
   EXPECT_EQ(FileFormatRegistry().size(), std::size(kRows));
+}
+
+TEST_F(FormatRegistryTest, TheEnginesStartUpFillsTheRegistryAndItsShutDownEmptiesIt) {
+  FinalizeZodazUrIO();
+  IEInitialize();
+  EXPECT_EQ(FileFormatRegistry().size(), std::size(kRows));
+  IEInitialize();
+  IEFinalize();
+  EXPECT_NE(FindFileFormatById(fmtGIF), nullptr);  // still in use
+  IEFinalize();
+  EXPECT_TRUE(FileFormatRegistry().empty());
 }
 
 TEST_F(FormatRegistryTest, ReadersOnOtherThreadsWhileTheRegistryChanges) {
