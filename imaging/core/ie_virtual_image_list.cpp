@@ -105,7 +105,8 @@ void TIEVirtualImageList::PrepareFile() {
   // A store of another size gives up its holes until it is emptied.
   freeBlocks_.clear();
   if (fileBuffer_.IsAllocated()) {
-    UnmapAll();
+    // Mapped copies are private buffers, so they stay valid (and cached) across the resize; the
+    // store only ever shrinks when no image is left.
     fileBuffer_.SetSize(fileSize_);
   } else {
     OpenStore();

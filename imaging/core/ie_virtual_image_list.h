@@ -60,7 +60,7 @@ class TIEVirtualImageList {
   TIEVirtualImage* AddBitmap(TIEBaseBitmap* Bitmap);
   TIEVirtualImage* AddImageRecord(int32_t Width, int32_t Height, int32_t BitCount, TIEPixelFormat PixelFormat,
                                   bool HasAlpha);
-  // Grows the store once for Count images of that size (rows only).
+  // Grows the store once for Count images of that size (rows only). Growing keeps the cache.
   void ReserveSpace(int32_t Width, int32_t Height, int32_t BitCount, int32_t Count);
 
   // Copies the stored image into Bitmap, re-allocating it only when format, width or height

@@ -1,0 +1,145 @@
+// Writes a small seed corpus for each fuzz target, made with the engine's own writers:
+//   fuzz_make_seeds <corpus folder>   (creates <folder>/<target>/seed-N)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_iptc.h"
+#include "imaging/core/ie_tiff_handler.h"
+#include "imaging/core/ie_zlib.h"
+#include "platform/color/color_management.h"
+#include "platform/system/streams.h"
+
+namespace {
+
+std::filesystem::path root;
+
+void Seed(const std::string& target, int n, const void* data, size_t size) {
+  const auto dir = root / target;
+  std::filesystem::create_directories(dir);
+  FILE* f = std::fopen((dir / ("seed-" + std::to_string(n))).c_str(), "wb");
+  if (!f) return;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+}
+
+void Seed(const std::string& target, int n, TMemoryStream& s) { Seed(target, n, s.Memory(), static_cast<size_t>(s.Size())); }
+
+void RawBitmaps() {
+  int n = 0;
+  for (TIEPixelFormat f : {ie1g, ie8p, ie8g, ie16g, ie24RGB, ieCMYK, ieRGB48, ie32RGB}) {
+    TIEBitmap b(3, 2, f);
+    b.Fill(0x102030);
+    if (f == ie24RGB) b.SetAlpha(1, 1, 7);
+    TMemoryStream s;
+    b.SaveRawToStream(s);
+    Seed("fuzz_raw_bitmap", n++, s);
+  }
+}
+
+void IPTC() {
+  TIEIPTCInfoList list;
+  list.AddData(2, 5, "title", 5);
+  list.AddData(2, 120, "a caption", 9);
+  std::string big(33000, 'x');
+  list.AddData(2, 202, big.data(), static_cast<int32_t>(big.size()));
+  for (bool wrapper : {true, false}) {
+    void* buffer = nullptr;
+    int32_t length = 0;
+    list.SaveToBuffer(buffer, length, wrapper);
+    Seed("fuzz_iptc", wrapper, buffer, static_cast<size_t>(length));
+    std::free(buffer);
+  }
+}
+
+// A maker note of each layout the handler knows, and a plain one.
+void MakerNotes() {
+  const std::vector<std::vector<uint8_t>> notes = {
+      {0x01, 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+       0, 1, 0, 7, 0, 0, 0, 4, '0', '2', '1', '0', 0, 17, 0, 5, 0, 0, 0, 1, 0, 0, 0, 38, 0, 0, 0, 0,
+       0, 0, 0, 1, 0, 0, 0, 3},
+      {0x01, 'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0, 1, 0, 0, 0x10, 2, 0, 8, 0, 0, 0,
+       26, 0, 0, 0, 0, 0, 0, 0, 'N', 'O', 'R', 'M', 'A', 'L', ' ', 0},
+      {0x01, 2, 0, 1, 0, 3, 0, 1, 0, 0, 0, 5, 0, 0, 0, 2, 0, 12, 0, 1, 0, 0, 0, 30, 0, 0, 0, 0, 0, 0,
+       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (size_t i = 0; i < notes.size(); ++i) Seed("fuzz_tags_handler", static_cast<int>(i), notes[i].data(), notes[i].size());
+}
+
+void TIFFs() {
+  for (bool big : {false, true}) {
+    // Build a two-page file with strips, a text and an EXIF directory by writing it through a
+    // handler loaded from a minimal header.
+    std::vector<uint8_t> header = {big ? uint8_t('M') : uint8_t('I'), big ? uint8_t('M') : uint8_t('I'), 0, 0, 0, 0, 0, 0};
+    header[big ? 3 : 2] = 42;
+    TCustomMemoryStream h(header.data(), 8);
+    TIETIFFHandler handler(h);
+    handler.AddPage();
+    handler.AddPage();
+    handler.AddTag(handler.Page(0), 256, 4, ttSHORT);
+    handler.AddTag(handler.Page(0), 257, 2, ttSHORT);
+    handler.AddTag(handler.Page(0), 270, std::string("seed image"));
+    handler.AddTag(handler.Page(0), 282, 72, ttRATIONAL);
+    handler.AddTag(handler.Page(0), 279, 8, ttLONG);
+    handler.AddTag(handler.Page(1), 256, 1, ttLONG);
+    TIETIFFEntry strips;
+    strips.Tag = 273;
+    strips.DataType = ttLONG;
+    strips.DataNum = 1;
+    strips.Kind = TIETIFFEntry::ekBlocks;
+    strips.Blocks = {std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}};
+    handler.Page(0).push_back(strips);
+    TIETIFFEntry exif;
+    exif.Tag = 34665;
+    exif.DataType = ttLONG;
+    exif.DataNum = 1;
+    exif.Kind = TIETIFFEntry::ekSubIFD;
+    handler.AddTag(exif.SubIFD, 36867, std::string("2024:01:01 00:00:00"));
+    handler.Page(0).push_back(exif);
+    TMemoryStream s;
+    handler.WriteStream(s, -1);
+    Seed("fuzz_tiff_handler", big, s);
+  }
+}
+
+void Zlib() {
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "seed " + std::to_string(i % 37) + " ";
+  for (int level = 0; level < 4; ++level) {
+    TMemoryStream s;
+    {
+      TZCompressionStream z(s, level);
+      z.WriteBuffer(text.data(), static_cast<int32_t>(text.size() / (level + 1)));
+    }
+    Seed("fuzz_zlib", level, s);
+  }
+}
+
+void ICC() {
+  int n = 0;
+  for (TBuiltInProfile p : {bipSRGB, bipLab, bipGray}) {
+    const auto bytes = BuiltInProfileData(p);
+    Seed("fuzz_icc", n++, bytes.data(), bytes.size());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+    return 2;
+  }
+  root = argv[1];
+  RawBitmaps();
+  IPTC();
+  MakerNotes();
+  TIFFs();
+  Zlib();
+  ICC();
+  return 0;
+}
