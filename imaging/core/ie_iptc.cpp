@@ -12,7 +12,6 @@ namespace {
 constexpr uint8_t kTagMarker = 0x1C;
 constexpr char kPhotoshop[] = "Photoshop 3.0";  // 13 characters and a zero in the wrapper
 constexpr uint8_t kIPTCResource[6] = {'8', 'B', 'I', 'M', 0x04, 0x04};
-constexpr int32_t kWrapperSize = 26;
 constexpr uint8_t kVersionDataSet[7] = {0x1C, 0x02, 0x00, 0x00, 0x02, 0x00, 0x02};
 
 void PutBE32(std::vector<uint8_t>& out, uint32_t v) {

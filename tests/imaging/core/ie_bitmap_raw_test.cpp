@@ -173,3 +173,29 @@ TEST(RawBitmapStream, EmptyBitmapRoundTripsEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RawBitmapStream, OtherRowAlignmentIsConvertedNotMisread) {
+  // A record of 8-bit-aligned rows (9 bytes for 3 pixels) read into a bitmap held in a framework
+  // bitmap, whose rows keep their own 32-bit padding (12 bytes).
+  TIEBitmap source;
+  source.SetRowAlignment(8);
+  ASSERT_TRUE(source.Allocate(3, 4, ie24RGB));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 3; ++x) source.SetPixel24(x, y, TIERGB{uint8_t(10 * y + x), uint8_t(y), uint8_t(x)});
+  const auto record = Save(source);
+  TIEBitmap target(1, 1, ie24RGB);
+  target.SetLocation(ieTBitmap);
+  ASSERT_EQ(target.Location(), ieTBitmap);
+  ASSERT_TRUE(Load(target, record));
+  ASSERT_EQ(target.Location(), ieTBitmap);
+  EXPECT_EQ(target.RowLen(), 12);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(target.GetPixel24(x, y).b, 10 * y + x);
+      EXPECT_EQ(target.GetPixel24(x, y).r, x);
+    }
+}
+
+}  // namespace
