@@ -9,14 +9,28 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// Each block carries its size in a header before it; the header keeps the block 16-byte aligned.
+constexpr size_t kHeader = 16;
+
+}  // namespace
+
 void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept {
-  if (bytes == 0) return nullptr;
-  return (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes) : std::malloc(bytes);
+  if (bytes == 0 || bytes > SIZE_MAX - kHeader) return nullptr;
+  void* raw = (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes + kHeader) : std::malloc(bytes + kHeader);
+  if (!raw) return nullptr;
+  *static_cast<size_t*>(raw) = bytes;
+  return static_cast<uint8_t*>(raw) + kHeader;
 }
 
 void* GlobalFree(void* block) noexcept {
-  std::free(block);
+  if (block) std::free(static_cast<uint8_t*>(block) - kHeader);
   return nullptr;
+}
+
+size_t GlobalSize(const void* block) noexcept {
+  return block ? *reinterpret_cast<const size_t*>(static_cast<const uint8_t*>(block) - kHeader) : 0;
 }
 
 namespace {

@@ -20,6 +20,8 @@ constexpr uint32_t GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
 void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept;
 // Frees a block of GlobalAlloc; nullptr is ignored. Returns nullptr (the framework's "success").
 void* GlobalFree(void* block) noexcept;
+// The size a block of GlobalAlloc was made with (0 for nullptr).
+size_t GlobalSize(const void* block) noexcept;
 inline void* GlobalLock(void* block) noexcept { return block; }
 inline bool GlobalUnlock(void*) noexcept { return true; }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QElapsedTimer>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
@@ -157,6 +159,10 @@ uint32_t WindowPixel(TWinControl* c, int x, int y) {
   return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
          (static_cast<uint32_t>(qBlue(rgb)) << 16);
 }
+
+void ToolkitClipboardSetText(const char* text) { QGuiApplication::clipboard()->setText(QString::fromUtf8(text)); }
+
+std::string ToolkitClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
 
 bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs) {
   QElapsedTimer t;

@@ -2,6 +2,7 @@
 // Synthetic input for tests of windows and controls: the events a person would cause, delivered to
 // a control's window as the toolkit would deliver them (offscreen, without a display).
 #include <cstdint>
+#include <string>
 
 class TWinControl;
 
@@ -28,6 +29,11 @@ void ScrollBarAction(TWinControl* control, int bar, int code, int pos = 0);
 // The colour (0x00BBGGRR, as COLORREF) the window shows at a client point, as the toolkit paints it
 // now (pending paints run first).
 uint32_t WindowPixel(TWinControl* control, int x, int y);
+
+// Another program puts text on the toolkit's clipboard.
+void ToolkitClipboardSetText(const char* text);
+// The text on the toolkit's clipboard, as other programs see it.
+std::string ToolkitClipboardText();
 
 // Runs pending messages until pred is true or timeoutMs passes; answers pred's last value.
 template <class Pred>

@@ -14,7 +14,9 @@ TEST(GlobalMemory, ZeroedBlocksReadAsZerosAndFailuresGiveNull) {
   size_t nonZero = 0;
   for (size_t i = 0; i < size; ++i) nonZero += block[i] != 0;
   EXPECT_EQ(nonZero, 0u);
+  EXPECT_EQ(GlobalSize(block), size);
   EXPECT_EQ(GlobalFree(block), nullptr);
+  EXPECT_EQ(GlobalSize(nullptr), 0u);
 
   // Nothing to allocate, or far more than any machine has: none, never an exception.
   EXPECT_EQ(GlobalAlloc(GPTR, 0), nullptr);
