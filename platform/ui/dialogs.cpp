@@ -48,16 +48,24 @@ TDialogResponder SetDialogResponder(TDialogResponder responder) {
   return responder;
 }
 
-TDialogAnswer RunDialog(const TDialogRequest& request, const std::function<TDialogAnswer()>& show) {
+bool AskDialogResponder(const TDialogRequest& request, TDialogAnswer& answer) {
   TDialogResponder responder;
   {
     std::lock_guard<std::mutex> lock(g_responderMutex);
     responder = g_responder;
   }
-  TDialogAnswer answer;
+  answer = TDialogAnswer();
   answer.FilterIndex = request.FilterIndex;
   answer.Color = request.Color;
-  if (responder && responder(request, answer)) return answer;
+  answer.CustomColors = request.CustomColors;
+  answer.Font = request.Font;
+  answer.Print = request.Print;
+  return responder && responder(request, answer);
+}
+
+TDialogAnswer RunDialog(const TDialogRequest& request, const std::function<TDialogAnswer()>& show) {
+  TDialogAnswer answer;
+  if (AskDialogResponder(request, answer)) return answer;
   return show();
 }
 

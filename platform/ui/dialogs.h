@@ -24,8 +24,26 @@ constexpr TMsgDlgButtons mbYesNoCancel = mbYes | mbNo | mbCancel;
 constexpr TMsgDlgButtons mbOKCancel = mbOK | mbCancel;
 constexpr TMsgDlgButtons mbAbortRetryIgnore = mbAbort | mbRetry | mbIgnore;
 
+// The settings of the font and print dialogs, asked and answered.
+struct TDialogFont {
+  std::string Name;
+  int Size = 0;         // points
+  uint8_t Style = 0;    // bit 0 bold, 1 italic, 2 underline, 3 strike-out
+  int32_t Color = 0;
+};
+struct TDialogPrint {
+  std::string PrinterName;
+  int Copies = 1;
+  bool Collate = false;
+  int PrintRange = 0;   // 0 all pages, 1 the selection, 2 FromPage..ToPage
+  int FromPage = 0, ToPage = 0, MinPage = 0, MaxPage = 0;
+  int Orientation = 0;  // 0 portrait, 1 landscape
+  bool PrintToFile = false;
+};
+
 // What a dialog asks. Kind names the dialog ("MessageBox", "MessageDlg", "Open", "Save", "Color",
-// "Font", "Folder", "Print", "PrinterSetup"); the other fields are filled as far as the kind has them.
+// "Font", "Folder", "Print", "PrinterSetup", "PopupMenu"); the other fields are filled as far as the
+// kind has them (a pop-up menu lists its enabled item captions in Items).
 struct TDialogRequest {
   std::string Kind;
   std::string Title;
@@ -39,16 +57,24 @@ struct TDialogRequest {
   std::string FileName;
   std::string DefaultExt;
   int32_t Color = 0;
+  std::vector<int32_t> CustomColors;
+  TDialogFont Font;
+  TDialogPrint Print;
+  std::vector<std::string> Items;
 };
 
 // The answer: Result is the button (IDxxx for message boxes, a modal result for MessageDlg, 1 for an
-// accepted common dialog, 0 for a cancelled one); the rest carries the dialog's values.
+// accepted common dialog, 0 for a cancelled one); the rest carries the dialog's values (Files: the
+// chosen files or folder; Text: the chosen pop-up menu item's caption).
 struct TDialogAnswer {
   int Result = 0;
   std::vector<std::string> Files;
   int FilterIndex = 1;
   int32_t Color = 0;
+  std::vector<int32_t> CustomColors;
   std::string Text;
+  TDialogFont Font;
+  TDialogPrint Print;
 };
 
 // Answers a dialog instead of a person; return false to let the real dialog show.
@@ -57,6 +83,9 @@ using TDialogResponder = std::function<bool(const TDialogRequest& request, TDial
 TDialogResponder SetDialogResponder(TDialogResponder responder);
 // Asks the responder, or shows the toolkit's dialog through show; the answer of whichever did.
 TDialogAnswer RunDialog(const TDialogRequest& request, const std::function<TDialogAnswer()>& show);
+// Asks the responder alone: true (and the answer, which starts as the request's values) when one
+// answered.
+bool AskDialogResponder(const TDialogRequest& request, TDialogAnswer& answer);
 
 // The standard message box with the MB_xxx buttons and icon; answers IDxxx.
 int ShowPlatformMessageBox(const std::string& text, const std::string& caption, uint32_t flags);

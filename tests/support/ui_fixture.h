@@ -3,6 +3,7 @@
 // test left pending.
 #include <gtest/gtest.h>
 
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 
 namespace testsupport {
@@ -21,6 +22,18 @@ class FormTest : public testing::Test {
     Application->OnException = nullptr;
   }
   TForm* form = nullptr;
+};
+
+// Answers the dialogs of one test (instead of the run's default, which fails a test that meets one).
+class ScopedResponder {
+ public:
+  explicit ScopedResponder(TDialogResponder responder) : old_(SetDialogResponder(std::move(responder))) {}
+  ~ScopedResponder() { SetDialogResponder(old_); }
+  ScopedResponder(const ScopedResponder&) = delete;
+  ScopedResponder& operator=(const ScopedResponder&) = delete;
+
+ private:
+  TDialogResponder old_;
 };
 
 }  // namespace testsupport
