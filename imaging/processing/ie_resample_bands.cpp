@@ -1,0 +1,144 @@
+#include "imaging/processing/ie_resample_bands.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_thread_pool.h"
+#include "platform/system/threads.h"
+
+namespace {
+
+int32_t g_threadCountForTesting = 0;
+
+class TResampleBandThread : public TThread {
+ public:
+  TResampleBandThread(const TResampleBandProc& band, int32_t first, int32_t count, int32_t rows, bool listening,
+                      TResampleProgressRelay& relay)
+      : TThread(true), band_(band), first_(first), count_(count), rows_(rows), listening_(listening), relay_(relay) {}
+  ~TResampleBandThread() override {
+    if (!Suspended()) {
+      try {
+        WaitFor();
+      } catch (...) {
+      }
+    }
+  }
+
+ protected:
+  void Execute() override {
+    std::exception_ptr error;
+    // The caller is woken about a hundred times a pass, and at the last row.
+    const int32_t step = std::max(1, rows_ / 128);
+    try {
+      band_(first_, count_, [&] {
+        if (listening_) {
+          const int32_t done = relay_.RowDone();
+          if (done % step == 0 || done == rows_) relay_.Wake();
+        }
+        return !relay_.Aborted();
+      });
+    } catch (...) {
+      error = std::current_exception();
+    }
+    relay_.Finished(error);
+  }
+
+ private:
+  const TResampleBandProc& band_;
+  int32_t first_;
+  int32_t count_;
+  int32_t rows_;
+  bool listening_;
+  TResampleProgressRelay& relay_;
+};
+
+}  // namespace
+
+bool IsFileHeldBitmap(TIEBaseBitmap& Bitmap) {
+  TIEBitmap* bitmap = dynamic_cast<TIEBitmap*>(&Bitmap);
+  return bitmap && bitmap->Location() == ieFile;
+}
+
+int32_t ResampleThreadCount(TIEBaseBitmap& Source) {
+  if (IsFileHeldBitmap(Source)) return 1;
+  if (g_threadCountForTesting > 0) return g_threadCountForTesting;
+  return std::max(1, ProcessorCoreCount());
+}
+
+int32_t& ResampleThreadCountForTesting() { return g_threadCountForTesting; }
+
+void TResampleProgressRelay::Post(int32_t Value) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    values_.push_back(Value);
+  }
+  wake_.SetEvent();
+}
+
+void TResampleProgressRelay::Finished(std::exception_ptr Error) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Error && !error_) error_ = Error;
+    --running_;
+  }
+  wake_.SetEvent();
+}
+
+void TResampleProgressRelay::Serve(
+    const std::function<void(const std::vector<int32_t>& Values, int32_t RowsDone)>& Deliver) {
+  std::vector<int32_t> values;
+  for (;;) {
+    int32_t running;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      values.swap(values_);
+      running = running_;
+    }
+    if (!handlerError_ && Deliver) {
+      try {
+        Deliver(values, rowsDone_.load(std::memory_order_acquire));
+      } catch (...) {
+        handlerError_ = std::current_exception();
+        abort_.store(true);
+      }
+    }
+    values.clear();
+    if (running == 0) break;
+    WaitForServingSync(wake_);
+  }
+}
+
+void TResampleProgressRelay::Rethrow() {
+  if (handlerError_) std::rethrow_exception(handlerError_);
+  if (error_) std::rethrow_exception(error_);
+}
+
+void RunResampleBands(int32_t Rows, int32_t Threads, const TResampleBandProc& Band,
+                      const std::function<void(int32_t RowsDone)>& OnRows) {
+  if (Rows <= 0) return;
+  Threads = std::clamp(Threads, 1, Rows);
+  if (Threads == 1) {
+    int32_t done = 0;
+    Band(0, Rows, [&] {
+      ++done;
+      if (OnRows) OnRows(done);
+      return true;
+    });
+    return;
+  }
+  TResampleProgressRelay relay(Threads);
+  TIEThreadPool pool;
+  const int32_t band = Rows / Threads;
+  for (int32_t t = 0; t < Threads; ++t) {
+    const int32_t count = t == Threads - 1 ? Rows - (Threads - 1) * band : band;
+    pool.Add(std::make_unique<TResampleBandThread>(Band, t * band, count, Rows, static_cast<bool>(OnRows), relay));
+  }
+  int32_t reported = 0;
+  relay.Serve([&](const std::vector<int32_t>&, int32_t done) {
+    if (!OnRows) return;
+    while (reported < done) OnRows(++reported);
+  });
+  pool.WaitForAll();
+  relay.Rethrow();
+}

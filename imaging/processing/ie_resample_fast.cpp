@@ -1,0 +1,353 @@
+#include "imaging/processing/ie_resample_fast.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "imaging/core/ie_base_bitmap.h"
+#include "imaging/core/ie_bits.h"
+#include "imaging/core/ie_work_bitmap.h"
+#include "imaging/processing/ie_resample_bands.h"
+
+namespace {
+
+constexpr int32_t kFractionBits = 17;
+constexpr double kFractionOne = 131072.0;
+
+// The rows of a bitmap for a pass: collected up front when several threads read them (pointer
+// arithmetic only), else mapped one at a time by the one thread that reads them.
+class TRowTable {
+ public:
+  TRowTable(TIEBaseBitmap& bitmap, bool collect) : bitmap_(bitmap) {
+    if (!collect) return;
+    rows_.resize(static_cast<size_t>(bitmap.GetHeight()));
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) rows_[static_cast<size_t>(y)] = bitmap.GetRow(y);
+  }
+  uint8_t* Row(int32_t y) { return static_cast<uint8_t*>(rows_.empty() ? bitmap_.GetRow(y) : rows_[static_cast<size_t>(y)]); }
+
+ private:
+  TIEBaseBitmap& bitmap_;
+  std::vector<void*> rows_;
+};
+
+// Trunc(N / D) for 0 <= N < 2^32 and D > 0, by a reciprocal estimate corrected by the remainder.
+inline uint32_t DivideExact(uint32_t n, uint32_t d, double reciprocal) {
+  int64_t q = static_cast<int64_t>(n * reciprocal);
+  const int64_t r = static_cast<int64_t>(n) - q * d;
+  if (r < 0)
+    --q;
+  else if (r >= static_cast<int64_t>(d))
+    ++q;
+  return static_cast<uint32_t>(q);
+}
+
+// Per destination index along one axis: the first source index, the 17-bit fraction and the last
+// source index of the box.
+struct TLinearAxis {
+  std::vector<int32_t> first;
+  std::vector<int32_t> fraction;
+  std::vector<int32_t> last;
+  std::vector<double> reciprocal;  // 1 / box size
+};
+
+// Step = DestSize / SourceSize. BoxEpsilon is added to the box end (the columns have it, the rows not).
+TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) {
+  TLinearAxis a;
+  const double step = static_cast<double>(destSize) / sourceSize;
+  a.first.resize(static_cast<size_t>(destSize));
+  a.fraction.resize(static_cast<size_t>(destSize));
+  a.last.resize(static_cast<size_t>(destSize));
+  a.reciprocal.resize(static_cast<size_t>(destSize));
+  for (int32_t i = 0; i < destSize; ++i) {
+    const double p = i / step;
+    const int32_t first = std::min(static_cast<int32_t>(p), sourceSize - 1);
+    a.first[static_cast<size_t>(i)] = first;
+    a.fraction[static_cast<size_t>(i)] = static_cast<int32_t>((p - static_cast<int32_t>(p)) * kFractionOne);
+    const int32_t last = static_cast<int32_t>(std::min(i + 1, destSize - 1) / step + boxEpsilon);
+    a.last[static_cast<size_t>(i)] = std::clamp(last, first, sourceSize - 1);
+    a.reciprocal[static_cast<size_t>(i)] = 1.0 / (a.last[static_cast<size_t>(i)] - first + 1);
+  }
+  return a;
+}
+
+// One row of the horizontal pass.
+template <class T, int C>
+void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, bool interpolate) {
+  if (interpolate) {
+    for (int32_t i = 0; i < dw; ++i) {
+      const int32_t x = axis.first[static_cast<size_t>(i)];
+      const int64_t f = axis.fraction[static_cast<size_t>(i)];
+      const T* a = src + x * C;
+      const T* b = src + std::min(x + 1, sw - 1) * C;
+      for (int c = 0; c < C; ++c)
+        dst[i * C + c] = static_cast<T>(a[c] + ((static_cast<int64_t>(b[c]) - a[c]) * f >> kFractionBits));
+    }
+    return;
+  }
+  for (int32_t i = 0; i < dw; ++i) {
+    const int32_t x0 = axis.first[static_cast<size_t>(i)], x1 = axis.last[static_cast<size_t>(i)];
+    uint32_t sum[C] = {};
+    for (int32_t x = x0; x <= x1; ++x)
+      for (int c = 0; c < C; ++c) sum[c] += src[x * C + c];
+    const uint32_t count = static_cast<uint32_t>(x1 - x0 + 1);
+    for (int c = 0; c < C; ++c)
+      dst[i * C + c] = static_cast<T>(DivideExact(sum[c], count, axis.reciprocal[static_cast<size_t>(i)]));
+  }
+}
+
+// Dst = A + (B - A) * Fraction / 2^17 rounded down, over N samples. The inner loops run a fixed 16
+// samples so that the compiler turns them into vector code.
+template <class T>
+void InterpolateRows(const T* a, const T* b, T* dst, int32_t n, int32_t fraction) {
+  int32_t x = 0;
+  if constexpr (sizeof(T) == 1) {
+    for (; x + 16 <= n; x += 16)
+      for (int k = 0; k < 16; ++k)
+        dst[x + k] = static_cast<T>(a[x + k] + (((b[x + k] - a[x + k]) * fraction) >> kFractionBits));
+  }
+  for (; x < n; ++x)
+    dst[x] = static_cast<T>(a[x] + ((static_cast<int64_t>(b[x]) - a[x]) * fraction >> kFractionBits));
+}
+
+// The work of one fast linear resample: Source rows (expanded from bits when OneBit) of C
+// channels of T into the work bitmap, then into Dest (written as 3-byte grey when GreyOut).
+template <class T, int C>
+void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlways, bool oneBit, bool greyOut,
+                TObject* Sender, const TIEProgressEvent& OnProgress) {
+  const int32_t sw = Source.GetWidth(), sh = Source.GetHeight();
+  const int32_t dw = Dest.GetWidth(), dh = Dest.GetHeight();
+  const double sx = static_cast<double>(dw) / sw, sy = static_cast<double>(dh) / sh;
+  const bool interpolateH = interpolateAlways || sx > 1;
+  const bool interpolateV = interpolateAlways || sy > 1;
+  const TLinearAxis columns = LinearAxis(sw, dw, 1e-10);
+  const TLinearAxis rows = LinearAxis(sh, dh, 0);
+  const double factor = 100.0 / (sh + dh + 0.5);
+
+  TIEWorkBitmap work(dw, sh, C * static_cast<int32_t>(sizeof(T)) * 8);
+  if (!work.Bits()) throw std::bad_alloc();
+  const int32_t threads = ResampleThreadCount(Source);
+
+  {
+    TIERowAccessScope readOnly(Source, iraRead);
+    TRowTable source(Source, threads > 1);
+    RunResampleBands(
+        sh, threads,
+        [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+          std::vector<uint8_t> bits(oneBit ? static_cast<size_t>(sw) : 0);
+          for (int32_t y = first; y < first + count; ++y) {
+            const uint8_t* row = source.Row(y);
+            if (oneBit) {
+              for (int32_t x = 0; x < sw; ++x) bits[static_cast<size_t>(x)] = GetRowBit(row, x) ? 255 : 0;
+              row = bits.data();
+            }
+            LinearRowH<T, C>(reinterpret_cast<const T*>(row), static_cast<T*>(work.GetRow(y)), columns, sw, dw,
+                             interpolateH);
+            if (!rowDone()) return;
+          }
+        },
+        OnProgress ? std::function<void(int32_t)>([&](int32_t done) {
+          OnProgress(Sender, static_cast<int32_t>(factor * (done - 1)));
+        })
+                   : nullptr);
+  }
+
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  TRowTable dest(Dest, !IsFileHeldBitmap(Dest) && threads > 1);
+  const int32_t samples = dw * C;
+  RunResampleBands(
+      dh, IsFileHeldBitmap(Dest) ? 1 : threads,
+      [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+        std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
+        std::vector<uint32_t> sum;
+        for (int32_t j = first; j < first + count; ++j) {
+          uint8_t* destRow = dest.Row(j);
+          T* dst = greyOut ? out.data() : reinterpret_cast<T*>(destRow);
+          const int32_t h = rows.first[static_cast<size_t>(j)];
+          if (interpolateV) {
+            const T* a = static_cast<const T*>(work.GetRow(h));
+            const T* b = static_cast<const T*>(work.GetRow(std::min(h + 1, sh - 1)));
+            InterpolateRows(a, b, dst, samples, rows.fraction[static_cast<size_t>(j)]);
+          } else {
+            const int32_t last = rows.last[static_cast<size_t>(j)];
+            sum.assign(static_cast<size_t>(samples), 0);
+            for (int32_t r = h; r <= last; ++r) {
+              const T* src = static_cast<const T*>(work.GetRow(r));
+              for (int32_t x = 0; x < samples; ++x) sum[static_cast<size_t>(x)] += src[x];
+            }
+            const uint32_t n = static_cast<uint32_t>(last - h + 1);
+            const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
+            for (int32_t x = 0; x < samples; ++x)
+              dst[x] = static_cast<T>(DivideExact(sum[static_cast<size_t>(x)], n, reciprocal));
+          }
+          if (greyOut)
+            for (int32_t x = 0; x < dw; ++x)
+              destRow[3 * x] = destRow[3 * x + 1] = destRow[3 * x + 2] = static_cast<uint8_t>(out[static_cast<size_t>(x)]);
+          if (!rowDone()) return;
+        }
+      },
+      OnProgress ? std::function<void(int32_t)>([&](int32_t done) {
+        OnProgress(Sender, static_cast<int32_t>(factor * (sh + done - 1)));
+      })
+                 : nullptr);
+}
+
+bool Empty(TIEBaseBitmap& b) { return b.GetWidth() <= 0 || b.GetHeight() <= 0; }
+
+void Report(const TIEProgressEvent& OnProgress, TObject* Sender, int32_t Row, int32_t Rows) {
+  if (OnProgress) OnProgress(Sender, static_cast<int32_t>(Row * 100 / (Rows + 0.5)));
+}
+
+// Per destination column k the source columns c[k - 1] .. c[k] of the projections (column 0: 0).
+std::vector<int32_t> ProjectionColumns(int32_t sw, int32_t dw) {
+  std::vector<int32_t> c(static_cast<size_t>(dw));
+  const double step = static_cast<double>(sw) / dw;
+  for (int32_t k = 0; k < dw; ++k) c[static_cast<size_t>(k)] = std::min(static_cast<int32_t>(step * k), sw - 1);
+  return c;
+}
+
+// The projection walk shared by both source kinds. Marked(row, x) tells whether source pixel x of
+// a row is the kind that shows through (dark for black on white, light for white on black).
+template <class MarkedFn>
+TIEBaseBitmap& Project(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnBlack, const TIEProgressEvent& OnProgress,
+                       TObject* Sender, MarkedFn&& marked) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return Dest;
+  const int32_t dw = Dest.GetWidth(), dh = Dest.GetHeight();
+  if (Dest.GetPixelFormat() != ie1g && !Dest.Allocate(dw, dh, ie1g)) return Dest;
+  const int32_t sw = Source.GetWidth(), sh = Source.GetHeight();
+  const std::vector<int32_t> columns = ProjectionColumns(sw, dw);
+  const double l = static_cast<double>(sh) / dh;
+  TIERowAccessScope readOnly(Source, iraRead);
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  std::vector<uint8_t> hit(static_cast<size_t>(sw));
+  for (int32_t j = 0; j < dh; ++j) {
+    const int32_t r1 = std::min(static_cast<int32_t>(l * j), sh - 1);
+    const int32_t r0 = j == 0 ? 0 : std::min(static_cast<int32_t>(l * (j - 1)), r1);
+    std::fill(hit.begin(), hit.end(), 0);
+    for (int32_t r = r0; r <= r1; ++r) {
+      const uint8_t* row = static_cast<const uint8_t*>(Source.GetRow(r));
+      for (int32_t x = 0; x < sw; ++x) hit[static_cast<size_t>(x)] |= marked(row, x) ? 1 : 0;
+    }
+    uint8_t* dst = static_cast<uint8_t*>(Dest.GetRow(j));
+    // Black on white starts all white (bits set), white on black all black.
+    std::memset(dst, WhiteOnBlack ? 0 : 0xFF, static_cast<size_t>(Dest.GetRowLen()));
+    for (int32_t k = 0; k < dw; ++k) {
+      const int32_t c1 = columns[static_cast<size_t>(k)];
+      const int32_t c0 = k == 0 ? 0 : columns[static_cast<size_t>(k) - 1];
+      bool any = false;
+      for (int32_t x = c0; x <= c1 && !any; ++x) any = hit[static_cast<size_t>(x)] != 0;
+      if (any) SetRowBit(dst, k, WhiteOnBlack ? 1 : 0);
+    }
+    Report(OnProgress, Sender, j, dh);
+  }
+  return Dest;
+}
+
+}  // namespace
+
+void FastLinearResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
+                          const TIEProgressEvent& OnProgress) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
+  if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
+    Dest.Assign(&Source);
+    return;
+  }
+  FastLinear<uint8_t, 3>(Source, Dest, false, false, false, Sender, OnProgress);
+}
+
+void FastLinearResample8(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
+                         const TIEProgressEvent& OnProgress) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
+  if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
+    Dest.Assign(&Source);
+    return;
+  }
+  FastLinear<uint8_t, 1>(Source, Dest, false, false, false, Sender, OnProgress);
+}
+
+void FastLinearResample16(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, int32_t Channels, TObject* Sender,
+                          const TIEProgressEvent& OnProgress) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
+  if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
+    Dest.Assign(&Source);
+    return;
+  }
+  if (Channels == 1)
+    FastLinear<uint16_t, 1>(Source, Dest, false, false, false, Sender, OnProgress);
+  else
+    FastLinear<uint16_t, 3>(Source, Dest, false, false, false, Sender, OnProgress);
+}
+
+void FastLinearResample1Bit(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
+                            const TIEProgressEvent& OnProgress) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
+  const int32_t sw = Source.GetWidth(), sh = Source.GetHeight();
+  const int32_t dw = Dest.GetWidth(), dh = Dest.GetHeight();
+  if (sw == dw && sh == dh) {
+    Dest.Assign(&Source);
+    return;
+  }
+  if (static_cast<double>(dw) / sw >= 1 || static_cast<double>(dh) / sh >= 1)
+    FastLinear<uint8_t, 1>(Source, Dest, true, true, true, Sender, OnProgress);
+  else
+    Resample1BitToGray(Source, 0, 0, sw - 1, sh - 1, Dest);
+}
+
+void Resample1BitToGray(TIEBaseBitmap& Source, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TIEBaseBitmap& Dest) {
+  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
+  const int32_t sw = Source.GetWidth(), sh = Source.GetHeight();
+  X1 = std::max(X1, 0);
+  Y1 = std::max(Y1, 0);
+  X2 = std::min(X2, sw - 1);
+  Y2 = std::min(Y2, sh - 1);
+  if (X2 < X1 || Y2 < Y1) return;
+  const int32_t dw = Dest.GetWidth(), dh = Dest.GetHeight();
+  if (Dest.GetPixelFormat() != ie24RGB && !Dest.Allocate(dw, dh, ie24RGB)) return;
+  const double fx = static_cast<double>(X2 - X1 + 1) / dw;
+  const double fy = static_cast<double>(Y2 - Y1 + 1) / dh;
+  // Column blocks: from half a step before the cell to half a step after its start, inside Source.
+  std::vector<int32_t> c0(static_cast<size_t>(dw)), c1(static_cast<size_t>(dw));
+  for (int32_t j = 0; j < dw; ++j) {
+    c0[static_cast<size_t>(j)] = std::clamp(X1 + static_cast<int32_t>(fx * j - fx / 2), 0, sw - 1);
+    c1[static_cast<size_t>(j)] = std::clamp(X1 + static_cast<int32_t>(fx / 2 + fx * j), c0[static_cast<size_t>(j)], sw - 1);
+  }
+  TIERowAccessScope readOnly(Source, iraRead);
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  std::vector<int32_t> setBits(static_cast<size_t>(dw));
+  for (int32_t i = 0; i < dh; ++i) {
+    // The last row of a block never passes the last source row, whatever Y1 is.
+    const int32_t r0 = std::min(Y1 + std::max(0, static_cast<int32_t>(fy * i - fy / 2)), sh - 1);
+    const int32_t r1 = std::clamp(Y1 + static_cast<int32_t>(static_cast<int32_t>(fy) / 2 + fy * i), r0, sh - 1);
+    std::fill(setBits.begin(), setBits.end(), 0);
+    for (int32_t r = r0; r <= r1; ++r) {
+      const uint8_t* row = static_cast<const uint8_t*>(Source.GetRow(r));
+      for (int32_t j = 0; j < dw; ++j)
+        for (int32_t x = c0[static_cast<size_t>(j)]; x <= c1[static_cast<size_t>(j)]; ++x)
+          if (GetRowBit(row, x)) ++setBits[static_cast<size_t>(j)];
+    }
+    uint8_t* dst = static_cast<uint8_t*>(Dest.GetRow(i));
+    for (int32_t j = 0; j < dw; ++j) {
+      const int32_t pixels = (r1 - r0 + 1) * (c1[static_cast<size_t>(j)] - c0[static_cast<size_t>(j)] + 1);
+      const uint8_t value = static_cast<uint8_t>(setBits[static_cast<size_t>(j)] * 255 / pixels);
+      dst[3 * j] = dst[3 * j + 1] = dst[3 * j + 2] = value;
+    }
+  }
+}
+
+TIEBaseBitmap& ProjectResample1Bit(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnBlack,
+                                   const TIEProgressEvent& OnProgress, TObject* Sender) {
+  if (Source.GetPixelFormat() != ie1g) return Dest;
+  return Project(Source, Dest, WhiteOnBlack, OnProgress, Sender, [WhiteOnBlack](const uint8_t* row, int32_t x) {
+    return (GetRowBit(row, x) != 0) == WhiteOnBlack;
+  });
+}
+
+TIEBaseBitmap& ProjectResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnBlack,
+                                 const TIEProgressEvent& OnProgress, TObject* Sender) {
+  if (Source.GetPixelFormat() != ie24RGB) return Dest;
+  return Project(Source, Dest, WhiteOnBlack, OnProgress, Sender, [WhiteOnBlack](const uint8_t* row, int32_t x) {
+    const uint8_t* p = row + 3 * x;
+    // A byte of exactly 128 counts neither way.
+    return WhiteOnBlack ? (p[0] > 128 && p[1] > 128 && p[2] > 128) : (p[0] < 128 && p[1] < 128 && p[2] < 128);
+  });
+}

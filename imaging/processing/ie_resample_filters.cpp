@@ -1,0 +1,138 @@
+#include "imaging/processing/ie_resample_filters.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <numbers>
+
+double SincValue(double U) {
+  if (U == 0) return 1;
+  const double x = std::numbers::pi * U;
+  return std::sin(x) / x;
+}
+
+double TriangleFilter(double T) {
+  const double x = std::fabs(T);
+  return x < 1 ? 1 - x : 0;
+}
+
+double HermiteFilter(double T) {
+  const double x = std::fabs(T);
+  return x < 1 ? (2 * x - 3) * x * x + 1 : 0;
+}
+
+double BellFilter(double T) {
+  const double x = std::fabs(T);
+  if (x < 0.5) return 0.75 - x * x;
+  if (x < 1.5) return 0.5 * (x - 1.5) * (x - 1.5);
+  return 0;
+}
+
+double BSplineFilter(double T) {
+  const double x = std::fabs(T);
+  if (x < 1) return 0.5 * x * x * x - x * x + 2.0 / 3;
+  if (x < 2) return (2 - x) * (2 - x) * (2 - x) / 6;
+  return 0;
+}
+
+double Lanczos3Filter(double T) {
+  return std::fabs(T) < 3 ? SincValue(T) * SincValue(T / 3) : 0;
+}
+
+double MitchellFilter(double T) {
+  const double x = std::fabs(T);
+  const double x2 = x * x;
+  if (x < 1) return (7 * x * x2 - 12 * x2 + 16.0 / 3) / 6;
+  if (x < 2) return (-(7.0 / 3) * x * x2 + 12 * x2 - 20 * x + 32.0 / 3) / 6;
+  return 0;
+}
+
+double BoxFilter(double T) { return T > -0.5 && T <= 0.5 ? 1 : 0; }
+
+double LinearFilter(double T) {
+  if (T >= -1 && T < 0) return T + 1;
+  if (T >= 0 && T < 1) return 1 - T;
+  return 0;
+}
+
+const TIEFilterTableEntry FilterTable[rfLinear + 1] = {
+    {nullptr, 0},         {TriangleFilter, 1.0}, {HermiteFilter, 1.0}, {BellFilter, 1.5}, {BSplineFilter, 2.0},
+    {Lanczos3Filter, 3.0}, {MitchellFilter, 2.0}, {BoxFilter, 1.0},     {LinearFilter, 1.0},
+};
+
+double TIEContributorTable::Scale(int32_t SourceSize, int32_t DestSize) {
+  if (SourceSize == 1 || DestSize == 1) return static_cast<double>(DestSize) / SourceSize;
+  return static_cast<double>(DestSize - 1) / (SourceSize - 1);
+}
+
+TIEContributorTable::TIEContributorTable(int32_t SourceSize, int32_t DestSize, TResampleFilter Filter)
+    : sourceSize_(SourceSize), destSize_(DestSize) {
+  assert(IsKernelFilter(Filter) && SourceSize > 0 && DestSize > 0);
+  const TIEFilterProc kernel = FilterTable[Filter].Filter;
+  const double support = FilterTable[Filter].Support;
+  const double scale = Scale(SourceSize, DestSize);
+  const bool shrink = scale < 1;
+  const double fscale = 1.0 / scale;
+  const double width = shrink ? support / scale : support;
+  const size_t n = static_cast<size_t>(DestSize);
+  start_.resize(n + 1);
+  weightSum_.resize(n);
+  fallback_.resize(n);
+  pairs_.reserve(n * static_cast<size_t>(2 * width + 1));
+
+  auto mirror = [&](int32_t j) {
+    if (j < 0) j = -j;
+    if (j >= SourceSize) j = 2 * SourceSize - 1 - j;
+    return std::clamp(j, 0, SourceSize - 1);
+  };
+
+  for (int32_t i = 0; i < DestSize; ++i) {
+    start_[i] = static_cast<int32_t>(pairs_.size());
+    const double center = i / scale;
+    const int32_t first = static_cast<int32_t>(std::floor(center - width));
+    const int32_t last = static_cast<int32_t>(std::ceil(center + width));
+    int32_t sum = 0;
+    for (int32_t j = first; j <= last; ++j) {
+      const double value = shrink ? kernel((center - j) / fscale) * 256 / fscale : kernel(center - j) * 256;
+      const int32_t weight = static_cast<int32_t>(std::nearbyint(value));
+      if (weight == 0) continue;
+      pairs_.push_back(TIEContributor{mirror(j), weight});
+      sum += weight;
+    }
+    if (sum == 0) {
+      // Nothing survived the rounding: the nearest source pixel alone, rather than black.
+      pairs_.resize(static_cast<size_t>(start_[i]));
+      pairs_.push_back(TIEContributor{std::clamp(static_cast<int32_t>(std::floor(center + 0.5)), 0, SourceSize - 1), 256});
+      sum = 256;
+      fallback_[i] = 1;
+    }
+    weightSum_[i] = sum;
+    if (sum < 0) positiveSums_ = false;
+  }
+  start_[n] = static_cast<int32_t>(pairs_.size());
+  reciprocal_.resize(n);
+  for (size_t i = 0; i < n; ++i) reciprocal_[i] = 1.0f / static_cast<float>(weightSum_[i]);
+
+  // Folded runs: each destination pixel's pairs gathered onto the source pixels they read.
+  left_.resize(n);
+  taps_.resize(n);
+  for (int32_t i = 0; i < DestSize; ++i) {
+    int32_t lo = SourceSize, hi = -1;
+    for (int32_t k = start_[i]; k < start_[i + 1]; ++k) {
+      lo = std::min(lo, pairs_[k].Pixel);
+      hi = std::max(hi, pairs_[k].Pixel);
+    }
+    left_[i] = lo;
+    taps_[i] = hi - lo + 1;
+    maxTaps_ = std::max(maxTaps_, taps_[i]);
+  }
+  stride_ = std::max(8, (maxTaps_ + 7) / 8 * 8);
+  folded_.assign(n * static_cast<size_t>(stride_), 0);
+  for (int32_t i = 0; i < DestSize; ++i) {
+    int16_t* w = folded_.data() + static_cast<size_t>(i) * stride_;
+    // The sizes of one destination pixel's weights add up to at most 256 * (2 * support + 1)
+    // (each at most 256 * scale when shrinking), so the folded weights fit 16 bits.
+    for (int32_t k = start_[i]; k < start_[i + 1]; ++k)
+      w[pairs_[k].Pixel - left_[i]] = static_cast<int16_t>(w[pairs_[k].Pixel - left_[i]] + pairs_[k].Weight);
+  }
+}

@@ -1,0 +1,149 @@
+#include "imaging/processing/ie_resample_rows_avx2.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/processing/ie_resample_filters.h"
+
+// Every function here carries the avx2 target itself; nothing else of this file is compiled for
+// AVX2, so the rest of the program keeps running on processors without it.
+#define IE_AVX2 __attribute__((target("avx2")))
+
+namespace {
+
+// Quotients of the sums S by the weight sum: Trunc(S / WeightSum) clamped to 0..255, for a positive
+// weight sum. The single-precision estimate (S clamped to 0 .. 256 * WeightSum - 1 first) is off by
+// at most one, and one step of correction by the exact remainder makes it exact.
+IE_AVX2 inline __m256i Divide8(__m256i S, __m256i WeightSum, __m256i Limit, __m256 Reciprocal) {
+  S = _mm256_min_epi32(_mm256_max_epi32(S, _mm256_setzero_si256()), Limit);
+  __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(S), Reciprocal));
+  const __m256i r = _mm256_sub_epi32(S, _mm256_mullo_epi32(q, WeightSum));
+  q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, _mm256_sub_epi32(WeightSum, _mm256_set1_epi32(1))));
+  q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_setzero_si256(), r));
+  return q;
+}
+
+IE_AVX2 inline __m128i Divide8(__m128i S, __m128i WeightSum, __m128i Limit, __m128 Reciprocal) {
+  S = _mm_min_epi32(_mm_max_epi32(S, _mm_setzero_si128()), Limit);
+  __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(S), Reciprocal));
+  const __m128i r = _mm_sub_epi32(S, _mm_mullo_epi32(q, WeightSum));
+  q = _mm_sub_epi32(q, _mm_cmpgt_epi32(r, _mm_sub_epi32(WeightSum, _mm_set1_epi32(1))));
+  q = _mm_add_epi32(q, _mm_cmpgt_epi32(_mm_setzero_si128(), r));
+  return q;
+}
+
+inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
+  if (S <= 0) return 0;
+  return std::min(S / WeightSum, 255);
+}
+
+}  // namespace
+
+IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst,
+                                uint8_t* Scratch) {
+  const int32_t sw = Columns.SourceSize(), dw = Columns.DestSize();
+  // The row is read from a padded copy, so groups of four taps may read past its last pixel.
+  std::memcpy(Scratch, Src, static_cast<size_t>(sw) * 3);
+  std::memset(Scratch + static_cast<size_t>(sw) * 3, 0, static_cast<size_t>(Columns.Stride() + 8) * 3 + 16);
+  // Four pixels p0..p3 from 16 loaded bytes: blue, green and red of p0 and p1 side by side as
+  // 16-bit numbers in the low lane, of p2 and p3 in the high lane, so that one multiply-add with
+  // the weights (w0, w1) and (w2, w3) sums two taps per channel.
+  const __m256i shuffle = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
+                                           6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
+  const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  for (int32_t i = 0; i < dw; ++i) {
+    const uint8_t* p = Scratch + static_cast<ptrdiff_t>(Columns.Left(i)) * 3;
+    const int16_t* w = Columns.Weights(i);
+    const int32_t taps = Columns.Taps(i);
+    __m256i acc = _mm256_setzero_si256();
+    for (int32_t k = 0; k < taps; k += 4) {
+      const __m256i px =
+          _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * k))),
+                              shuffle);
+      const __m256i wv = _mm256_permutevar8x32_epi32(
+          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + k))), spread);
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, wv));
+    }
+    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+    const int32_t weightSum = Columns.WeightSum(i);
+    const __m128i ws = _mm_set1_epi32(weightSum);
+    const __m128i q = Divide8(sum, ws, _mm_set1_epi32(256 * weightSum - 1), _mm_set1_ps(Columns.Reciprocal(i)));
+    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(q, q), _mm_setzero_si128());
+    const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+    uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;
+    if (i + 1 < dw) {
+      // Four bytes written; the fourth is overwritten by the next pixel.
+      std::memcpy(d, &bgr, 4);
+    } else {
+      d[0] = static_cast<uint8_t>(bgr);
+      d[1] = static_cast<uint8_t>(bgr >> 8);
+      d[2] = static_cast<uint8_t>(bgr >> 16);
+    }
+  }
+}
+
+IE_AVX2 void ResampleRowH8Avx2(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst,
+                               uint8_t* Scratch) {
+  const int32_t sw = Columns.SourceSize(), dw = Columns.DestSize();
+  std::memcpy(Scratch, Src, static_cast<size_t>(sw));
+  std::memset(Scratch + sw, 0, static_cast<size_t>(Columns.Stride()) + 24);
+  for (int32_t i = 0; i < dw; ++i) {
+    const uint8_t* p = Scratch + Columns.Left(i);
+    const int16_t* w = Columns.Weights(i);
+    const int32_t taps = Columns.Taps(i);
+    __m128i acc = _mm_setzero_si128();
+    for (int32_t k = 0; k < taps; k += 8) {
+      const __m128i px = _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k)));
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(px, _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k))));
+    }
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, _MM_SHUFFLE(1, 0, 3, 2)));
+    acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, _MM_SHUFFLE(2, 3, 0, 1)));
+    Dst[i] = static_cast<uint8_t>(Divide8Scalar(_mm_cvtsi128_si32(acc), Columns.WeightSum(i)));
+  }
+}
+
+IE_AVX2 void ResampleRowV8Avx2(const TIEContributorTable& RowTable, int32_t Y, const uint8_t* const* Rows,
+                               int32_t Samples, uint8_t* Dst) {
+  const int32_t left = RowTable.Left(Y), taps = RowTable.Taps(Y);
+  const int16_t* w = RowTable.Weights(Y);
+  const int32_t weightSum = RowTable.WeightSum(Y);
+  const __m256i ws = _mm256_set1_epi32(weightSum);
+  const __m256i limit = _mm256_set1_epi32(256 * weightSum - 1);
+  const __m256 reciprocal = _mm256_set1_ps(RowTable.Reciprocal(Y));
+  const __m256i zero = _mm256_setzero_si256();
+  const uint8_t* const* rows = Rows + left;
+  int32_t x = 0;
+  for (; x + 32 <= Samples; x += 32) {
+    // Two rows at a time: their bytes interleaved and widened to 16 bits, so that one multiply-add
+    // with (w[k], w[k + 1]) sums both taps. The four sums hold the samples in the lane order of
+    // the unpacking, which the packing below undoes.
+    __m256i acc0 = zero, acc1 = zero, acc2 = zero, acc3 = zero;
+    int32_t k = 0;
+    for (; k < taps; k += 2) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
+      const __m256i b =
+          k + 1 < taps ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k + 1] + x)) : zero;
+      const int32_t w1 = k + 1 < taps ? w[k + 1] : 0;
+      const __m256i wv = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(w[k]) | (static_cast<uint32_t>(w1) << 16)));
+      const __m256i lo = _mm256_unpacklo_epi8(a, b);
+      const __m256i hi = _mm256_unpackhi_epi8(a, b);
+      acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), wv));
+      acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), wv));
+      acc2 = _mm256_add_epi32(acc2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), wv));
+      acc3 = _mm256_add_epi32(acc3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), wv));
+    }
+    acc0 = Divide8(acc0, ws, limit, reciprocal);
+    acc1 = Divide8(acc1, ws, limit, reciprocal);
+    acc2 = Divide8(acc2, ws, limit, reciprocal);
+    acc3 = Divide8(acc3, ws, limit, reciprocal);
+    const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32(acc0, acc1), _mm256_packus_epi32(acc2, acc3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dst + x), packed);
+  }
+  for (; x < Samples; ++x) {
+    int32_t sum = 0;
+    for (int32_t k = 0; k < taps; ++k) sum += w[k] * rows[k][x];
+    Dst[x] = static_cast<uint8_t>(Divide8Scalar(sum, weightSum));
+  }
+}
