@@ -221,8 +221,10 @@ TIEBaseBitmap& Project(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnB
   TIERowAccessScope writeOnly(Dest, iraWrite);
   std::vector<uint8_t> hit(static_cast<size_t>(sw));
   for (int32_t j = 0; j < dh; ++j) {
-    const int32_t r1 = std::min(static_cast<int32_t>(l * j), sh - 1);
-    const int32_t r0 = j == 0 ? 0 : std::min(static_cast<int32_t>(l * (j - 1)), r1);
+    // The last row's block reaches the last source row, so nothing below the start of the last
+    // block is lost (the same for the last column).
+    const int32_t r1 = j == dh - 1 ? sh - 1 : std::min(static_cast<int32_t>(l * j), sh - 1);
+    const int32_t r0 = j == 0 ? 0 : std::min(static_cast<int32_t>(l * (j - 1)), sh - 1);
     std::fill(hit.begin(), hit.end(), 0);
     for (int32_t r = r0; r <= r1; ++r) {
       const uint8_t* row = static_cast<const uint8_t*>(Source.GetRow(r));
@@ -232,7 +234,7 @@ TIEBaseBitmap& Project(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnB
     // Black on white starts all white (bits set), white on black all black.
     std::memset(dst, WhiteOnBlack ? 0 : 0xFF, static_cast<size_t>(Dest.GetRowLen()));
     for (int32_t k = 0; k < dw; ++k) {
-      const int32_t c1 = columns[static_cast<size_t>(k)];
+      const int32_t c1 = k == dw - 1 ? sw - 1 : columns[static_cast<size_t>(k)];
       const int32_t c0 = k == 0 ? 0 : columns[static_cast<size_t>(k) - 1];
       bool any = false;
       for (int32_t x = c0; x <= c1 && !any; ++x) any = hit[static_cast<size_t>(x)] != 0;
