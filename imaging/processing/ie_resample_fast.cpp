@@ -247,37 +247,37 @@ TIEBaseBitmap& Project(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool WhiteOnB
 
 }  // namespace
 
-void FastLinearResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
-                          const TIEProgressEvent& OnProgress) {
+namespace {
+
+// The fast linear entry points: nothing for empty or identical bitmaps, a copy for equal sizes.
+template <class T, int C>
+void FastLinearEntry(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender, const TIEProgressEvent& OnProgress) {
   if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
   if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
     Dest.Assign(&Source);
     return;
   }
-  FastLinear<uint8_t, 3>(Source, Dest, false, false, false, Sender, OnProgress);
+  FastLinear<T, C>(Source, Dest, false, false, false, Sender, OnProgress);
+}
+
+}  // namespace
+
+void FastLinearResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
+                          const TIEProgressEvent& OnProgress) {
+  FastLinearEntry<uint8_t, 3>(Source, Dest, Sender, OnProgress);
 }
 
 void FastLinearResample8(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
                          const TIEProgressEvent& OnProgress) {
-  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
-  if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
-    Dest.Assign(&Source);
-    return;
-  }
-  FastLinear<uint8_t, 1>(Source, Dest, false, false, false, Sender, OnProgress);
+  FastLinearEntry<uint8_t, 1>(Source, Dest, Sender, OnProgress);
 }
 
 void FastLinearResample16(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, int32_t Channels, TObject* Sender,
                           const TIEProgressEvent& OnProgress) {
-  if (Empty(Source) || Empty(Dest) || &Source == &Dest) return;
-  if (Source.GetWidth() == Dest.GetWidth() && Source.GetHeight() == Dest.GetHeight()) {
-    Dest.Assign(&Source);
-    return;
-  }
   if (Channels == 1)
-    FastLinear<uint16_t, 1>(Source, Dest, false, false, false, Sender, OnProgress);
+    FastLinearEntry<uint16_t, 1>(Source, Dest, Sender, OnProgress);
   else
-    FastLinear<uint16_t, 3>(Source, Dest, false, false, false, Sender, OnProgress);
+    FastLinearEntry<uint16_t, 3>(Source, Dest, Sender, OnProgress);
 }
 
 void FastLinearResample1Bit(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,

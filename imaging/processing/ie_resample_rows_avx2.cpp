@@ -25,15 +25,6 @@ IE_AVX2 inline __m256i Divide8(__m256i S, __m256i WeightSum, __m256i Limit, __m2
   return q;
 }
 
-IE_AVX2 inline __m128i Divide8(__m128i S, __m128i WeightSum, __m128i Limit, __m128 Reciprocal) {
-  S = _mm_min_epi32(_mm_max_epi32(S, _mm_setzero_si128()), Limit);
-  __m128i q = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(S), Reciprocal));
-  const __m128i r = _mm_sub_epi32(S, _mm_mullo_epi32(q, WeightSum));
-  q = _mm_sub_epi32(q, _mm_cmpgt_epi32(r, _mm_sub_epi32(WeightSum, _mm_set1_epi32(1))));
-  q = _mm_add_epi32(q, _mm_cmpgt_epi32(_mm_setzero_si128(), r));
-  return q;
-}
-
 inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
   if (S <= 0) return 0;
   return std::min(S / WeightSum, 255);
@@ -68,8 +59,9 @@ IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_
     }
     const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
     const int32_t weightSum = Columns.WeightSum(i);
-    const __m128i ws = _mm_set1_epi32(weightSum);
-    const __m128i q = Divide8(sum, ws, _mm_set1_epi32(256 * weightSum - 1), _mm_set1_ps(Columns.Reciprocal(i)));
+    const __m128i q = _mm256_castsi256_si128(Divide8(_mm256_castsi128_si256(sum), _mm256_set1_epi32(weightSum),
+                                                     _mm256_set1_epi32(256 * weightSum - 1),
+                                                     _mm256_set1_ps(Columns.Reciprocal(i))));
     const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(q, q), _mm_setzero_si128());
     const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
     uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;

@@ -155,12 +155,20 @@ std::vector<int32_t> Progress(TIEBitmap& src, TIEBitmap& dst, TResampleFilter fi
   return seen;
 }
 
-TEST_F(ResampleTest, ProgressComesOnTheCallersThreadRisingToAtMost99) {
-  ResampleThreadCountForTesting() = 4;
-  auto src = Make(40, 300, ie24RGB, ieMemory);
-  FillRandom(*src, 9);
-  auto dst = Make(20, 150, ie24RGB, ieMemory);
-  const std::vector<int32_t> seen = Progress(*src, *dst, rfLanczos3);
+class ResampleProgressTest : public ResampleTest {
+ protected:
+  // A 40 x 300 source resampled to 20 x 150 with the given filter on four threads.
+  static std::vector<int32_t> ProgressOfShrink(TIELocation where, TResampleFilter filter) {
+    ResampleThreadCountForTesting() = 4;
+    auto src = Make(40, 300, ie24RGB, where);
+    FillRandom(*src, 9);
+    auto dst = Make(20, 150, ie24RGB, ieMemory);
+    return Progress(*src, *dst, filter);
+  }
+};
+
+TEST_F(ResampleProgressTest, ComesOnTheCallersThreadRisingToAtMost99) {
+  const std::vector<int32_t> seen = ProgressOfShrink(ieMemory, rfLanczos3);
   ASSERT_GT(seen.size(), 50u);
   EXPECT_EQ(seen.front(), 0);
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
@@ -169,12 +177,8 @@ TEST_F(ResampleTest, ProgressComesOnTheCallersThreadRisingToAtMost99) {
   EXPECT_EQ(seen[1], static_cast<int32_t>(5 * 100 / 450.5));
 }
 
-TEST_F(ResampleTest, FileHeldSourceRunsOneBand) {
-  ResampleThreadCountForTesting() = 4;
-  auto src = Make(40, 300, ie24RGB, ieFile);
-  FillRandom(*src, 9);
-  auto dst = Make(20, 150, ie24RGB, ieMemory);
-  const std::vector<int32_t> seen = Progress(*src, *dst, rfTriangle);
+TEST_F(ResampleProgressTest, FileHeldSourceRunsOneBand) {
+  const std::vector<int32_t> seen = ProgressOfShrink(ieFile, rfTriangle);
   // One band counts every row: Trunc((r + 1) * 100 / 450.5) takes every value up to 66.
   for (int32_t v = 0; v <= 66; ++v) EXPECT_EQ(seen[static_cast<size_t>(v)], v);
 }
