@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "imaging/core/ie_base_bitmap.h"
+#include "imaging/processing/ie_resample_bands.h"
 
 namespace {
 
@@ -59,6 +61,17 @@ std::vector<TSegment> RowSegments(int32_t sw, int32_t dw, double g) {
   return segments;
 }
 
+// The weights of A, B, C and D in CubicInterpolate at T.
+inline void CubicWeights(double t, double w[4]) {
+  w[0] = OuterWeight(t + 1);
+  w[1] = InnerWeight(t);
+  w[2] = InnerWeight(t - 1);
+  w[3] = OuterWeight(t - 2);
+}
+inline double CubicApply(double a, double b, double c, double d, const double w[4], double minValue, double maxValue) {
+  return std::clamp(a * w[0] + b * w[1] + c * w[2] + d * w[3], minValue, maxValue);
+}
+
 template <class T>
 void AreaResample(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, int32_t channels, bool bicubic,
                   const TIEProgressEvent& OnProgress, TObject* Sender) {
@@ -68,88 +81,129 @@ void AreaResample(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, int32_t channels, 
   const double gx = static_cast<double>(sw) / dw, gy = static_cast<double>(sh) / dh;
   const bool interpH = gx < 1, interpV = gy < 1;
   const std::vector<TSegment> segments = RowSegments(sw, dw, gx);
+  const size_t segmentCount = segments.size();
+  std::vector<double> segmentWeights(segmentCount * 4);
+  for (size_t s = 0; s < segmentCount; ++s) CubicWeights(segments[s].L, &segmentWeights[s * 4]);
   const size_t rowSamples = static_cast<size_t>(sw) * channels;
-
-  // Source rows j - 1 .. j + 2 (repeating the first and last rows), each read once.
-  std::vector<T> ring[4];
-  int32_t ringRow[4] = {-1, -1, -1, -1};
-  for (auto& r : ring) r.resize(rowSamples);
-  TIERowAccessScope readOnly(Source, iraRead);
-  auto rowOf = [&](int32_t y) -> const T* {
-    y = std::clamp(y, 0, sh - 1);
-    const int32_t slot = y & 3;
-    if (ringRow[slot] != y) {
-      std::memcpy(ring[slot].data(), Source.GetRow(y), rowSamples * sizeof(T));
-      ringRow[slot] = y;
-    }
-    return ring[slot].data();
-  };
-  auto column = [&](int32_t x) { return std::clamp(x, 0, sw - 1) * channels; };
-
-  std::vector<double> acc(static_cast<size_t>(dw) * channels, 0.0);
-  std::vector<T> out(static_cast<size_t>(dw) * channels);
   const double norm = 1.0 / (gx * gy);
-  double posY = 0, destStartY = 0;
-  int32_t j = 0, dy = 0;
-  while (dy < dh) {
-    const double destEnd = destStartY + gy;
-    const bool endsRow = j + 1 + 0.0001 >= destEnd || j >= sh - 1;
-    const double height = std::max((endsRow ? destEnd : j + 1) - posY, 0.0);
-    const double G = endsRow ? std::clamp(destEnd - j, 0.0, 1.0) : 1.0;
-    const T* rows[4] = {rowOf(j - 1), rowOf(j), rowOf(j + 1), rowOf(j + 2)};
-    if (height > 0) {
-      for (const TSegment& seg : segments) {
-        if (seg.Width <= 0) continue;
-        const double area = seg.Width * height;
-        const double L = seg.L;
+  const int32_t threads = IsFileHeldBitmap(Dest) ? 1 : ResampleThreadCount(Source);
+
+  TIERowAccessScope readOnly(Source, iraRead);
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  std::vector<const void*> sourceRows, destRows;
+  if (threads > 1) {
+    for (int32_t y = 0; y < sh; ++y) sourceRows.push_back(Source.GetRow(y));
+    for (int32_t y = 0; y < dh; ++y) destRows.push_back(Dest.GetRow(y));
+  }
+
+  // A band of destination rows walks the source rows from where its first row starts; every
+  // boundary is computed from its index, so the bands give what one walk down the image gives.
+  auto band = [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+    // Per source row, cached in a ring of four: the row itself and, for each horizontal segment
+    // and channel, the value interpolated across the row at the segment's end (what the vertical
+    // step then combines).
+    std::vector<T> ring[4];
+    std::vector<double> across[4];
+    int32_t ringRow[4] = {-1, -1, -1, -1};
+    for (int k = 0; k < 4; ++k) {
+      ring[k].resize(rowSamples);
+      across[k].resize(segmentCount * channels);
+    }
+    auto column = [&](int32_t x) { return std::clamp(x, 0, sw - 1) * channels; };
+    auto slotOf = [&](int32_t y) {
+      y = std::clamp(y, 0, sh - 1);
+      const int32_t slot = y & 3;
+      if (ringRow[slot] == y) return slot;
+      const void* row = sourceRows.empty() ? Source.GetRow(y) : sourceRows[static_cast<size_t>(y)];
+      std::memcpy(ring[slot].data(), row, rowSamples * sizeof(T));
+      ringRow[slot] = y;
+      if (!interpH) return slot;
+      const T* r = ring[slot].data();
+      double* out = across[slot].data();
+      for (size_t s = 0; s < segmentCount; ++s) {
+        const TSegment& seg = segments[s];
         const int32_t x0 = column(seg.X), xm = column(seg.X - 1), x1 = column(seg.X + 1), x2 = column(seg.X + 2);
-        double* a = acc.data() + static_cast<size_t>(seg.Dest) * channels;
+        const double L = seg.L;
         for (int32_t c = 0; c < channels; ++c) {
-          double v;
-          if (!bicubic) {
-            if (interpH && interpV)
-              v = (1 - G) * ((1 - L) * rows[1][x0 + c] + L * rows[1][x1 + c]) +
-                  G * ((1 - L) * rows[2][x0 + c] + L * rows[2][x1 + c]);
-            else if (interpH)
-              v = (1 - L) * rows[1][x0 + c] + L * rows[1][x1 + c];
-            else if (interpV)
-              v = (1 - G) * rows[1][x0 + c] + G * rows[2][x0 + c];
-            else
-              v = rows[1][x0 + c];
-          } else {
-            auto across = [&](const T* r) {
-              return CubicInterpolate(r[xm + c], r[x0 + c], r[x1 + c], L, r[x2 + c], 0, maxValue);
-            };
-            if (interpH && interpV) {
-              int32_t h[4];
-              for (int k = 0; k < 4; ++k) h[k] = static_cast<int32_t>(std::nearbyint(across(rows[k])));
-              v = CubicInterpolate(h[0], h[1], h[2], G, h[3], 0, maxValue);
-            } else if (interpH) {
-              v = across(rows[1]);
-            } else if (interpV) {
-              v = CubicInterpolate(rows[0][x0 + c], rows[1][x0 + c], rows[2][x0 + c], G, rows[3][x0 + c], 0, maxValue);
-            } else {
-              v = rows[1][x0 + c];
-            }
-          }
-          a[c] += area * v;
+          if (bicubic)
+            out[s * channels + c] = CubicApply(r[xm + c], r[x0 + c], r[x1 + c], r[x2 + c], &segmentWeights[s * 4], 0, maxValue);
+          else
+            out[s * channels + c] = (1 - L) * r[x0 + c] + L * r[x1 + c];
         }
       }
+      return slot;
+    };
+
+    std::vector<double> acc(static_cast<size_t>(dw) * channels, 0.0);
+    std::vector<T> out(static_cast<size_t>(dw) * channels);
+    double posY = first * gy;
+    int32_t j = 0;
+    while (j < sh - 1 && !(j + 1 + 0.0001 >= posY)) ++j;
+    for (int32_t dy = first; dy < first + count;) {
+      const double destEnd = (dy + 1) * gy;
+      const bool endsRow = j + 1 + 0.0001 >= destEnd || j >= sh - 1;
+      const double height = std::max((endsRow ? destEnd : j + 1) - posY, 0.0);
+      const double G = endsRow ? std::clamp(destEnd - j, 0.0, 1.0) : 1.0;
+      if (height > 0) {
+        const int32_t s0 = slotOf(j - 1), s1 = slotOf(j), s2 = slotOf(j + 1), s3 = slotOf(j + 2);
+        const T* r1 = ring[s1].data();
+        const T* r0 = ring[s0].data();
+        const T* r2 = ring[s2].data();
+        const T* r3 = ring[s3].data();
+        double gw[4];
+        CubicWeights(G, gw);
+        for (size_t s = 0; s < segmentCount; ++s) {
+          const TSegment& seg = segments[s];
+          if (seg.Width <= 0) continue;
+          const double area = seg.Width * height;
+          const int32_t x0 = column(seg.X);
+          const size_t k = s * channels;
+          double* a = acc.data() + static_cast<size_t>(seg.Dest) * channels;
+          for (int32_t c = 0; c < channels; ++c) {
+            double v;
+            if (!bicubic) {
+              if (interpH && interpV)
+                v = (1 - G) * across[s1][k + c] + G * across[s2][k + c];
+              else if (interpH)
+                v = across[s1][k + c];
+              else if (interpV)
+                v = (1 - G) * r1[x0 + c] + G * r2[x0 + c];
+              else
+                v = r1[x0 + c];
+            } else if (interpH && interpV) {
+              v = CubicApply(std::nearbyint(across[s0][k + c]), std::nearbyint(across[s1][k + c]),
+                             std::nearbyint(across[s2][k + c]), std::nearbyint(across[s3][k + c]), gw, 0, maxValue);
+            } else if (interpH) {
+              v = across[s1][k + c];
+            } else if (interpV) {
+              v = CubicApply(r0[x0 + c], r1[x0 + c], r2[x0 + c], r3[x0 + c], gw, 0, maxValue);
+            } else {
+              v = r1[x0 + c];
+            }
+            a[c] += area * v;
+          }
+        }
+      }
+      if (endsRow) {
+        for (size_t k = 0; k < acc.size(); ++k)
+          out[k] = static_cast<T>(std::clamp(std::nearbyint(acc[k] * norm), 0.0, maxValue));
+        void* row = destRows.empty() ? Dest.GetRow(dy) : const_cast<void*>(destRows[static_cast<size_t>(dy)]);
+        std::memcpy(row, out.data(), out.size() * sizeof(T));
+        std::fill(acc.begin(), acc.end(), 0.0);
+        ++dy;
+        posY = destEnd;
+        if (!rowDone()) return;
+      } else {
+        posY = j + 1;
+        ++j;
+      }
     }
-    if (endsRow) {
-      for (size_t k = 0; k < acc.size(); ++k)
-        out[k] = static_cast<T>(std::clamp(std::nearbyint(acc[k] * norm), 0.0, maxValue));
-      std::memcpy(Dest.GetRow(dy), out.data(), out.size() * sizeof(T));
-      std::fill(acc.begin(), acc.end(), 0.0);
-      ++dy;
-      posY = destEnd;
-      destStartY = destEnd;
-      if (OnProgress) OnProgress(Sender, static_cast<int32_t>(static_cast<double>(dy) / dh * 100));
-    } else {
-      posY = j + 1;
-      ++j;
-    }
-  }
+  };
+  RunResampleBands(dh, threads, band,
+                   OnProgress ? std::function<void(int32_t)>([&](int32_t done) {
+                     OnProgress(Sender, static_cast<int32_t>(static_cast<double>(done) / dh * 100));
+                   })
+                              : nullptr);
 }
 
 bool Usable(TIEBaseBitmap& Source, TIEBaseBitmap& Dest) {
@@ -160,8 +214,9 @@ bool Usable(TIEBaseBitmap& Source, TIEBaseBitmap& Dest) {
 }  // namespace
 
 double CubicInterpolate(int32_t A, int32_t B, int32_t C, double T, int32_t D, double MinValue, double MaxValue) {
-  const double v = A * OuterWeight(T + 1) + B * InnerWeight(T) + C * InnerWeight(T - 1) + D * OuterWeight(T - 2);
-  return std::clamp(v, MinValue, MaxValue);
+  double w[4];
+  CubicWeights(T, w);
+  return CubicApply(A, B, C, D, w, MinValue, MaxValue);
 }
 
 void AreaResample8(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool Bicubic, const TIEProgressEvent& OnProgress,

@@ -116,7 +116,7 @@ TEST_F(ResampleTest, OneAndManyThreadsGiveIdenticalResults) {
   const Case cases[] = {{ie24RGB, 37, 23, 11, 7}, {ie24RGB, 13, 9, 40, 31}, {ie8g, 29, 31, 9, 64},
                         {ie16g, 19, 17, 7, 30},   {ieRGB48, 11, 13, 23, 5}, {ie32RGB, 17, 19, 5, 8}};
   for (const Case& c : cases)
-    for (TResampleFilter f : {rfTriangle, rfLanczos3, rfBSpline, rfFastLinear}) {
+    for (TResampleFilter f : {rfTriangle, rfLanczos3, rfBSpline, rfFastLinear, rfBilinear, rfBicubic}) {
       auto src = Make(c.sw, c.sh, c.format, ieMemory);
       FillRandom(*src, 3);
       std::vector<uint8_t> results[3];
