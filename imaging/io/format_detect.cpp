@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
 
@@ -89,7 +90,7 @@ constexpr TContentProbe kCameraRawProbe = nullptr;
 
 // Image counters of the multi-image formats on a stream at the file's start; an entry without a
 // counter belongs to a codec that is not built yet (its files then count 0).
-constexpr TStreamImageCounter kGIFFrameCounter = nullptr;
+constexpr TStreamImageCounter kGIFFrameCounter = CountGIFFramesInStream;
 constexpr TStreamImageCounter kTIFFPageCounter = nullptr;
 constexpr TStreamImageCounter kDCXPageCounter = nullptr;
 constexpr TStreamImageCounter kDICOMFrameCounter = nullptr;

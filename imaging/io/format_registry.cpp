@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "imaging/core/ie_settings.h"
+#include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
@@ -100,6 +101,10 @@ struct CodecEntries {
 };
 CodecEntries CodecEntriesOf(TIEFileFormatId id) {
   switch (id) {
+    case fmtGIF:
+      return {GIFCodecRead, GIFCodecWrite};
+    case fmtBMP:
+      return {BMPCodecRead, BMPCodecWrite};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }

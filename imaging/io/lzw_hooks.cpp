@@ -1,13 +1,15 @@
 #include "imaging/io/lzw_hooks.h"
 
+#include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/tiff_lzw.h"
+
 std::atomic<TGIFLZWDecompFunc> GIFLZWDecodeHook{nullptr};
 std::atomic<TGIFLZWCompFunc> GIFLZWEncodeHook{nullptr};
 std::atomic<TTIFFLZWDecompFunc> TIFFLZWDecodeHook{nullptr};
 std::atomic<TTIFFLZWCompFunc> TIFFLZWEncodeHook{nullptr};
 
 TIELZWCoders EngineLZWCoders() {
-  // The GIF and TIFF LZW coders take their place here when they are built.
-  return TIELZWCoders{};
+  return TIELZWCoders{GIFLZWDecode, GIFLZWEncode, TIFFLZWDecode, TIFFLZWEncode};
 }
 
 void InstallLZWHooks() {

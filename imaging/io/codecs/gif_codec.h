@@ -1,0 +1,50 @@
+#pragma once
+// The GIF codec: one frame of a GIF file read into a TIEBitmap (palette, 24-bit or 1-bit) with an
+// optional transparency mask, a bitmap written as a one-frame GIF, and the block walker that counts
+// the frames of a file or copies it without one frame. All numbers in GIF files are little-endian.
+// The LZW coding goes through the parameter record's coders, or the global hooks when those are nil.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/core/ie_progress.h"
+
+class TIEBitmap;
+class TIEMask;
+class TIOParamsVals;
+class TStream;
+
+// Reads frame Params.GifImageIndex from the stream's position. FrameCount and the record's image
+// count get the number of frames in the file. With ParamsOnly only the parameters are read. Unless
+// NoMask, Mask receives an 8-bit transparency mask (created when nil) when the frame has a
+// transparent colour that some pixel uses, and is nil otherwise. Failures set Progress's abort flag:
+// not a GIF, a frame past the last one, a frame that cannot be decoded, a frame size the file cannot
+// hold, a bitmap that cannot be allocated. Pixels no code reached hold the background index; indices
+// past the colour table read as black.
+void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOParamsVals& Params,
+                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask);
+
+// Writes Bitmap (any pixel format; converted first where needed) as a complete one-frame GIF with
+// Params.BitsPerSample bits per pixel (1..8), a global colour table, a graphic control extension, the
+// comment extension and the trailer. An alpha channel reserves the last table entry for transparency
+// (a 1-bit image then takes 2 bits, so both of its colours stay). Failures (a write that fell short,
+// no LZW coder, a size GIF cannot hold) set the abort flag.
+void WriteGIFStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+
+// Walks the GIF at the stream's position block by block and writes a copy without frame FrameIndex
+// (its image and the graphic control extension met while it is the next frame) to Dest, which may be
+// nil to only count. FrameIndex -1 copies every frame. Returns the number of frames copied, 0 when the
+// data is not a GIF. Truncated is set when a copied frame runs past the end of the data.
+int32_t CopyGIFWithoutFrame(TStream& Source, TStream* Dest, int32_t FrameIndex, bool& Truncated);
+
+// The frames of the GIF at the stream's position (0 when it is not a GIF).
+int32_t CountGIFFramesInStream(TStream& Stream);
+
+// Copies the GIF file without frame FrameIndex into memory and, with Save, writes the copy over the
+// file through a temporary file that replaces it only when complete (a copy of a truncated file is
+// not written back). Returns the number of frames copied; 0 when the file is not a GIF.
+int32_t DeleteGIFFrame(const std::string& FileName, int32_t FrameIndex, bool Save);
+
+// Copies Count bytes from Source to Destination, or fewer when the source has fewer left; returns the
+// number copied.
+int64_t CopyStreamBytes(TStream& Destination, TStream& Source, int64_t Count);

@@ -1,0 +1,329 @@
+// GIF reading: the block walk over a file and the decoding of the chosen frame.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_bits.h"
+#include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_settings.h"
+#include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/image_size_gate.h"
+#include "imaging/io/io_params.h"
+#include "imaging/io/lzw_hooks.h"
+#include "platform/system/streams.h"
+
+namespace {
+
+constexpr uint8_t kExtension = 0x21;   // "!"
+constexpr uint8_t kImage = 0x2C;       // ","
+constexpr uint8_t kTrailer = 0x3B;     // ";"
+constexpr uint8_t kGraphicControl = 0xF9;
+constexpr uint8_t kComment = 0xFE;
+
+// LZW codes of at most 12 bits hold at most 4096 pixels; 8 bits of data at best 2730 of them.
+constexpr int64_t kGIFMaxPixelsPerByte = 2731;
+
+// A colour table as read (red and blue swapped into TIERGB), always 256 entries so that any index
+// finds a colour: entries past the table's own size are black.
+struct TGIFColorTable {
+  std::array<TIERGB, 256> colors{};
+  int32_t count = 0;  // entries the file gave (2..256), 0 for none
+  int32_t bits = 0;   // count = 2^bits
+};
+
+bool ReadColorTable(TIEByteReader& r, int32_t sizeField, TGIFColorTable& table) {
+  table = TGIFColorTable{};
+  table.bits = (sizeField & 7) + 1;
+  table.count = 1 << table.bits;
+  uint8_t raw[768];
+  if (!r.Read(raw, table.count * 3)) return false;
+  for (int32_t i = 0; i < table.count; ++i) table.colors[i] = CreateRGB(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
+  return true;
+}
+
+// A grey ramp of 2^bits entries for a frame that has no colour table at all.
+TGIFColorTable GreyTable(int32_t bits) {
+  TGIFColorTable table;
+  table.bits = std::clamp(bits, 1, 8);
+  table.count = 1 << table.bits;
+  for (int32_t i = 0; i < table.count; ++i) {
+    const uint8_t v = static_cast<uint8_t>(i * 255 / (table.count - 1));
+    table.colors[i] = CreateRGB(v, v, v);
+  }
+  return table;
+}
+
+// Skips data sub-blocks up to and including the terminator (or to the end of the data).
+void SkipSubBlocks(TIEByteReader& r) {
+  while (r.Remaining() > 0) {
+    const uint8_t len = r.U8();
+    if (len == 0) break;
+    if (!r.Skip(len)) {
+      r.Seek(r.Size());
+      break;
+    }
+  }
+}
+
+// The values of the graphic control extension that applies to the next frame.
+struct TGIFGraphicControl {
+  uint8_t packed = 0;
+  uint16_t delay = 0;
+  uint8_t transparentIndex = 0;
+};
+
+void ReadGraphicControl(TIEByteReader& r, TGIFGraphicControl& gce) {
+  const uint8_t len = r.U8();
+  uint8_t data[255] = {};
+  r.Read(data, len);
+  if (len >= 4) {
+    gce.packed = data[0];
+    gce.delay = static_cast<uint16_t>(data[1] | data[2] << 8);
+    gce.transparentIndex = data[3];
+  }
+  if (len > 0) SkipSubBlocks(r);
+}
+
+void ReadComments(TIEByteReader& r, TIOParamsVals& params) {
+  while (r.Remaining() > 0) {
+    const uint8_t len = r.U8();
+    if (len == 0) break;
+    char text[256];
+    const int64_t got = std::min<int64_t>(len, r.Remaining());
+    r.Read(text, got);
+    const size_t n = strnlen(text, static_cast<size_t>(got));
+    if (n > 0) params.GifComments.emplace_back(text, n);
+    if (got < len) break;
+  }
+}
+
+struct TGIFFrameContext {
+  TStream& stream;
+  TIEByteReader& reader;
+  TIEBitmap& bitmap;
+  TIOParamsVals& params;
+  TIEProgressRecord& progress;
+  bool paramsOnly;
+  std::unique_ptr<TIEMask>& mask;
+  bool noMask;
+  const TGIFColorTable& globalTable;
+  uint8_t backgroundIndex;
+  const TGIFGraphicControl& gce;
+};
+
+// Loads the frame whose descriptor (9 bytes, after the ",") is Desc and whose local table, when it
+// has one, was read into Local. Returns false when the walk must stop.
+bool LoadFrame(TGIFFrameContext& c, const uint8_t* desc, const TGIFColorTable* local) {
+  TIEProgressRecord& progress = c.progress;
+  TIOParamsVals& params = c.params;
+  progress.Report(30);
+  if (progress.IsAborting()) return false;
+
+  const int32_t left = desc[0] | desc[1] << 8;
+  const int32_t top = desc[2] | desc[3] << 8;
+  const int32_t width = desc[4] | desc[5] << 8;
+  const int32_t height = desc[6] | desc[7] << 8;
+  const bool interlaced = (desc[8] & 0x40) != 0;
+
+  // The table in use: the local one, else the global one, else a grey ramp as wide as the codes.
+  TGIFColorTable table;
+  if (local)
+    table = *local;
+  else if (c.globalTable.count > 0)
+    table = c.globalTable;
+  else {
+    uint8_t codeSize = 8;
+    if (c.reader.Remaining() > 0) {
+      const int64_t at = c.reader.Position();
+      codeSize = c.reader.U8();
+      c.reader.Seek(at);
+    }
+    table = GreyTable(codeSize);
+  }
+
+  params.GifTranspColor = table.colors[c.gce.transparentIndex];
+  params.GifXPos = left;
+  params.GifYPos = top;
+  params.Width = params.OriginalWidth = width;
+  params.Height = params.OriginalHeight = height;
+  params.GifDelayTime = c.gce.delay;
+  params.GifFlagTranspColor = (c.gce.packed & 1) != 0;
+  params.GifAction = static_cast<uint8_t>((c.gce.packed >> 2) & 7);
+  params.GifInterlaced = interlaced;
+
+  std::vector<uint8_t> indices;
+  if (!c.paramsOnly) {
+    if (!IEImageSizePlausible(width, height, 8, c.reader.Remaining(), kGIFMaxPixelsPerByte)) {
+      progress.Abort();
+      return false;
+    }
+    // Pixels that no code reaches show the background.
+    const uint8_t fill = c.backgroundIndex < table.count ? c.backgroundIndex : 0;
+    try {
+      indices.assign(static_cast<size_t>(width) * static_cast<size_t>(height), fill);
+    } catch (const std::bad_alloc&) {
+      progress.Abort();
+      return false;
+    }
+    TGIFLZWDecompFunc decode = params.GifLZWDecompressor ? params.GifLZWDecompressor : GIFLZWDecodeHook.load();
+    const int64_t before = c.reader.Position();
+    int64_t after = before;
+    if (decode) {
+      c.stream.Seek(before, soBeginning);
+      decode(c.stream, height, width, interlaced, indices.data());
+      after = c.stream.Position();
+    }
+    if (after == before || !c.reader.Seek(after)) {
+      progress.Abort();
+      return false;
+    }
+    progress.Report(70);
+    if (progress.IsAborting()) return false;
+  } else {
+    // Step over the image data to go on walking.
+    c.reader.Skip(1);
+    SkipSubBlocks(c.reader);
+  }
+
+  params.SetColorMap(table.colors.data(), table.count);
+  params.BitsPerSample = table.bits;
+  params.ColorMapCount = table.count;
+  if (c.paramsOnly) return true;
+
+  const bool bilevel = table.bits == 1 && SameRGB(table.colors[0], CreateRGB(0, 0, 0)) &&
+                       SameRGB(table.colors[1], CreateRGB(255, 255, 255));
+  if (!bilevel && (width > 65000 || height > 65000) && c.reader.Remaining() < 2000) {
+    progress.Abort();
+    return false;
+  }
+  const TIEPixelFormat format = bilevel ? ie1g : (params.IsNativePixelFormat ? ie8p : ie24RGB);
+  if (!c.bitmap.Allocate(width, height, format)) {
+    progress.Abort();
+    return false;
+  }
+  const bool wantMask = !c.noMask && params.GifFlagTranspColor;
+  const uint8_t transparent = c.gce.transparentIndex;
+  if (wantMask) {
+    if (!c.mask) c.mask = std::make_unique<TIEMask>();
+    c.mask->Allocate(width, height, 8);
+    c.mask->Fill(255);
+  }
+  if (format == ie8p) {
+    for (int32_t i = 0; i < 256; ++i) c.bitmap.SetPaletteColor(i, table.colors[i]);
+    c.bitmap.SetPaletteUsed(table.count);
+  }
+  bool anyTransparent = false;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* src = indices.data() + static_cast<size_t>(y) * width;
+    auto* row = static_cast<uint8_t*>(c.bitmap.GetRow(y));
+    switch (format) {
+      case ie8p:
+        std::memcpy(row, src, static_cast<size_t>(width));
+        break;
+      case ie24RGB: {
+        auto* dst = reinterpret_cast<TIERGB*>(row);
+        for (int32_t x = 0; x < width; ++x) dst[x] = table.colors[src[x]];
+        break;
+      }
+      default:
+        std::memset(row, 0, static_cast<size_t>(c.bitmap.RowLen()));
+        for (int32_t x = 0; x < width; ++x)
+          if (src[x] == 1) row[x >> 3] |= IEBitMask1[x & 7];
+        break;
+    }
+    if (wantMask) {
+      uint8_t* m = c.mask->GetRow(y);
+      for (int32_t x = 0; x < width; ++x)
+        if (src[x] == transparent) {
+          m[x] = 0;
+          anyTransparent = true;
+        }
+    }
+  }
+  if (wantMask) {
+    if (anyTransparent) {
+      c.mask->SetFull(false);
+      c.mask->RecalcBounds();
+    } else {
+      c.mask.reset();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOParamsVals& Params,
+                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask) {
+  Progress.Report(0);
+  if (Progress.IsAborting()) return;
+  if (!NoMask) Mask.reset();
+  TIEByteReader r(Stream);
+  uint8_t head[13];
+  if (!r.Read(head, 13) || std::memcmp(head, "GIF", 3) != 0) {
+    Progress.Abort();
+    return;
+  }
+  Params.GifVersion.assign(reinterpret_cast<const char*>(head), 6);
+  Params.GifWinWidth = head[6] | head[7] << 8;
+  Params.GifWinHeight = head[8] | head[9] << 8;
+  Params.GifRatio = head[12];
+  Params.SetDpiX(DefaultDPIX);
+  Params.SetDpiY(DefaultDPIY);
+  Params.SamplesPerPixel = 1;
+  const uint8_t backgroundIndex = head[11];
+
+  TGIFColorTable global;
+  if (head[10] & 0x80) {
+    if (!ReadColorTable(r, head[10] & 7, global)) {
+      Progress.Abort();
+      return;
+    }
+    Params.GifBackground = global.colors[backgroundIndex];
+  }
+  if (r.Remaining() == 0) Progress.Abort();
+
+  TGIFGraphicControl gce;
+  int32_t frame = 0;
+  bool loaded = false;
+  // Every pass of the loop consumes at least one byte, so the walk ends with the data.
+  while (!Progress.IsAborting()) {
+    const uint8_t block = r.Remaining() > 0 ? r.U8() : kTrailer;
+    if (block == kExtension) {
+      const uint8_t label = r.U8();
+      if (label == kGraphicControl && frame == Params.GifImageIndex)
+        ReadGraphicControl(r, gce);
+      else if (label == kComment)
+        ReadComments(r, Params);
+      else
+        SkipSubBlocks(r);
+    } else if (block == kImage) {
+      uint8_t desc[9];
+      if (!r.Read(desc, 9)) break;
+      TGIFColorTable local;
+      const bool hasLocal = (desc[8] & 0x80) != 0;
+      if (hasLocal && !ReadColorTable(r, desc[8] & 7, local)) break;
+      if (frame == Params.GifImageIndex) {
+        TGIFFrameContext context{Stream, r, Bitmap, Params, Progress, ParamsOnly, Mask, NoMask, global,
+                                 backgroundIndex, gce};
+        if (!LoadFrame(context, desc, hasLocal ? &local : nullptr)) break;
+        loaded = true;
+      } else {
+        r.Skip(1);  // the LZW code size
+        SkipSubBlocks(r);
+      }
+      ++frame;
+    } else if (block == kTrailer) {
+      break;
+    }
+  }
+  FrameCount = frame;
+  Params.SetImageCount(frame);
+  // A frame past the last one is a failure, not an unchanged bitmap reported as loaded.
+  if (!loaded) Progress.Abort();
+  if (!Progress.IsAborting()) Progress.Report(100);
+}
