@@ -1,5 +1,6 @@
 #include "imaging/processing/ie_few_colors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -72,4 +73,14 @@ int32_t FindNearestPaletteIndex(const TIERGB* Palette, int32_t Count, TIERGB Col
     }
   }
   return best;
+}
+
+int32_t MaxPaletteIndex(TIEBitmap& Bitmap) {
+  if (Bitmap.PixelFormat() != ie8p || Bitmap.IsEmpty()) return 0;
+  int32_t most = 0;
+  for (int32_t y = 0; y < Bitmap.Height() && most < 255; ++y) {
+    const auto* row = static_cast<const uint8_t*>(Bitmap.GetRow(y));
+    most = std::max<int32_t>(most, *std::max_element(row, row + Bitmap.Width()));
+  }
+  return most;
 }

@@ -20,6 +20,9 @@ void InvertBitmapRows(TIEBitmap& Bitmap);
 // One colour, more than two, or an empty bitmap: nil, and the colours are not defined.
 std::unique_ptr<TIEBitmap> TwoColorsTo1Bit(TIEBitmap& Bitmap, TIERGB& Color1, TIERGB& Color2);
 
+// The largest index an ie8p bitmap's pixels use (0 for other formats or an empty bitmap).
+int32_t MaxPaletteIndex(TIEBitmap& Bitmap);
+
 // The index of the palette entry nearest to Color by the sum of absolute channel differences, the
 // first of equals winning; 0 for an empty palette.
 int32_t FindNearestPaletteIndex(const TIERGB* Palette, int32_t Count, TIERGB Color);

@@ -49,15 +49,6 @@ int32_t ColorsImportant(int32_t bits) {
   }
 }
 
-int32_t MaxIndex(TIEBitmap& bitmap) {
-  int32_t most = 0;
-  for (int32_t y = 0; y < bitmap.Height() && most < 255; ++y) {
-    const auto* row = static_cast<const uint8_t*>(bitmap.GetRow(y));
-    most = std::max<int32_t>(most, *std::max_element(row, row + bitmap.Width()));
-  }
-  return most;
-}
-
 // A copy of Bitmap in Format.
 std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
   auto copy = std::make_unique<TIEBitmap>(bitmap.Width(), bitmap.Height(), format);
@@ -114,7 +105,7 @@ void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     }
   } else if (bits == 4 || bits == 8) {
     paletteCount = 1 << bits;
-    const bool keepIndices = Bitmap.PixelFormat() == ie8p && MaxIndex(Bitmap) < paletteCount;
+    const bool keepIndices = Bitmap.PixelFormat() == ie8p && MaxPaletteIndex(Bitmap) < paletteCount;
     if (!keepIndices && Bitmap.PixelFormat() != ie24RGB) {
       work = ConvertedCopy(Bitmap, ie24RGB);
       source = work.get();

@@ -1,5 +1,7 @@
 #include "imaging/io/codecs/gif_lzw.h"
 
+#include "imaging/io/codecs/lzw_hash.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -195,7 +197,7 @@ void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlace
 
 namespace {
 
-// The hash coder shared by nothing else: GIF flavour (LSB-first, sub-blocks).
+// The GIF encoder: codes least significant bit first, output in sub-blocks of 254 bytes.
 class TGIFLZWEncoder {
  public:
   TGIFLZWEncoder(TStream& stream, int32_t codeSize)
@@ -203,7 +205,6 @@ class TGIFLZWEncoder {
     width_ = initWidth_;
     maxCode_ = (1 << width_) - 1;
     free_ = clear_ + 2;
-    htab_.fill(-1);
     out_.reserve(64 * 1024);
   }
 
@@ -235,27 +236,14 @@ class TGIFLZWEncoder {
   }
 
  private:
-  static constexpr int32_t kHashSize = 5003;
-  static constexpr int32_t kHashShift = 4;  // 8 minus the doublings of 5003 until it passes 65535
-
   int32_t Step(int32_t current, int32_t c) {
-    const int32_t key = (c << kMaxWidth) + current;
-    int32_t slot = (c << kHashShift) ^ current;
-    if (htab_[slot] == key) return codetab_[slot];
-    if (htab_[slot] >= 0) {
-      const int32_t step = slot == 0 ? 1 : kHashSize - slot;
-      do {
-        slot -= step;
-        if (slot < 0) slot += kHashSize;
-        if (htab_[slot] == key) return codetab_[slot];
-      } while (htab_[slot] > 0);
-    }
+    int32_t code = 0, slot = 0, key = 0;
+    if (table_.Find(current, c, code, slot, key)) return code;
     Output(current);
     if (free_ < kMaxCodes) {
-      codetab_[slot] = static_cast<uint16_t>(free_++);
-      htab_[slot] = key;
+      table_.Store(slot, key, free_++);
     } else {
-      htab_.fill(-1);
+      table_.Clear();
       free_ = clear_ + 2;
       clearPending_ = true;
       Output(clear_);
@@ -317,8 +305,7 @@ class TGIFLZWEncoder {
   bool clearPending_ = false;
   uint32_t acc_ = 0;
   int32_t bits_ = 0;
-  std::array<int32_t, kHashSize> htab_;
-  std::array<uint16_t, kHashSize> codetab_{};
+  TLZWHashTable table_;
   std::array<uint8_t, 255> block_{};
   int32_t blockLen_ = 0;
   std::vector<uint8_t> out_;

@@ -34,16 +34,6 @@ struct TGIFFrameData {
   TIEBitmap* source = nullptr;              // the bitmap the indices come from
 };
 
-// The largest index an ie8p bitmap uses.
-int32_t MaxIndex(TIEBitmap& bitmap) {
-  int32_t most = 0;
-  for (int32_t y = 0; y < bitmap.Height() && most < 255; ++y) {
-    const auto* row = static_cast<const uint8_t*>(bitmap.GetRow(y));
-    most = std::max<int32_t>(most, *std::max_element(row, row + bitmap.Width()));
-  }
-  return most;
-}
-
 // Picks the bitmap the frame is made from and fills the table and the indices.
 void BuildFrame(TIEBitmap& bitmap, TIOParamsVals& params, TGIFFrameData& f) {
   const int32_t width = bitmap.Width();
@@ -77,7 +67,7 @@ void BuildFrame(TIEBitmap& bitmap, TIOParamsVals& params, TGIFFrameData& f) {
     f.colors = (1 << f.bits) - (f.hasAlpha ? 1 : 0);
     // The writer reads ie8p (when its indices fit) and ie24RGB; every other format goes through a
     // 24-bit copy.
-    const bool keepIndices = bitmap.PixelFormat() == ie8p && MaxIndex(bitmap) < f.colors;
+    const bool keepIndices = bitmap.PixelFormat() == ie8p && MaxPaletteIndex(bitmap) < f.colors;
     if (!keepIndices && bitmap.PixelFormat() != ie24RGB) {
       f.work = std::make_unique<TIEBitmap>(width, height, ie24RGB);
       f.work->CopyAndConvertFormat(bitmap);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bits.h"
+#include "imaging/io/codecs/lzw_hash.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -134,10 +135,7 @@ struct TTIFFLZWDecodeState {
 // The encoder's state for one strip: the hash coder with TIFF's packing (most significant bit first,
 // plain bytes, early width change).
 struct TTIFFLZWEncodeState {
-  static constexpr int32_t kHashSize = 5003;
-  static constexpr int32_t kHashShift = 4;
-
-  explicit TTIFFLZWEncodeState(TStream& s) : stream(&s) { htab.fill(-1); }
+  explicit TTIFFLZWEncodeState(TStream& s) : stream(&s) {}
 
   TStream* stream;
   int32_t width = 9;
@@ -148,8 +146,7 @@ struct TTIFFLZWEncodeState {
   int32_t current = 0;
   uint32_t acc = 0;
   int32_t bits = 0;
-  std::array<int32_t, kHashSize> htab;
-  std::array<uint16_t, kHashSize> codetab{};
+  TLZWHashTable table;
   std::array<uint8_t, 254> block{};
   int32_t blockLen = 0;
 
@@ -189,29 +186,16 @@ struct TTIFFLZWEncodeState {
   }
 
   void Step(int32_t c) {
-    const int32_t key = (c << 12) + current;
-    int32_t slot = (c << kHashShift) ^ current;
-    if (htab[slot] == key) {
-      current = codetab[slot];
+    int32_t code = 0, slot = 0, key = 0;
+    if (table.Find(current, c, code, slot, key)) {
+      current = code;
       return;
-    }
-    if (htab[slot] >= 0) {
-      const int32_t step = slot == 0 ? 1 : kHashSize - slot;
-      do {
-        slot -= step;
-        if (slot < 0) slot += kHashSize;
-        if (htab[slot] == key) {
-          current = codetab[slot];
-          return;
-        }
-      } while (htab[slot] > 0);
     }
     Output(current);
     if (free <= 4093) {
-      codetab[slot] = static_cast<uint16_t>(free++);
-      htab[slot] = key;
+      table.Store(slot, key, free++);
     } else {
-      htab.fill(-1);
+      table.Clear();
       free = kFirstFree;
       clearPending = true;
       Output(kClear);
