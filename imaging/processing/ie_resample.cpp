@@ -152,7 +152,13 @@ TResampleHorizThread::TResampleHorizThread(int32_t FirstRow, int32_t RowCount, c
     : TThread(true), job_(Job), firstRow_(FirstRow), rowCount_(RowCount), index_(Index) {}
 
 TResampleHorizThread::~TResampleHorizThread() {
-  if (!Suspended()) WaitFor();
+  // The band reads this object's job: it ends before the object goes.
+  if (!Suspended()) {
+    try {
+      WaitFor();
+    } catch (...) {
+    }
+  }
 }
 
 void TResampleHorizThread::Execute() {
