@@ -152,6 +152,11 @@ class TBridgeScrollArea : public TBridgeWidget<Base> {
   }
 };
 
+// A drop handle for WM_DROPFILES (freed by DragFinish, or after the message).
+struct HDROP__;
+HDROP__* MakeDrop(const std::vector<std::string>& files, TPoint point);
+void DragFinish(HDROP__* drop);
+
 // Registers and unregisters handles (thread-safe lookups for PostMessage).
 HWND RegisterWindowRecord(WindowRecord* record);
 void UnregisterWindowRecord(WindowRecord* record);

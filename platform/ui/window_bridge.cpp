@@ -5,6 +5,8 @@
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
+#include <QtCore/QMimeData>
+#include <QtGui/QDropEvent>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QWheelEvent>
@@ -523,6 +525,31 @@ bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEv
     }
     case QEvent::Paint:
       return PaintEvent(rec, e, native);
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* de = static_cast<QDropEvent*>(e);
+      if (!rec->widget->acceptDrops() || !de->mimeData()->hasUrls()) return native(e);
+      de->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* de = static_cast<QDropEvent*>(e);
+      if (!rec->widget->acceptDrops()) return native(e);
+      std::vector<std::string> files;
+      for (const QUrl& url : de->mimeData()->urls())
+        if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
+      if (files.empty()) return native(e);
+      de->acceptProposedAction();
+      QPoint p = de->position().toPoint() - QPoint(rec->insetLeft, rec->insetTop);
+      HDROP__* drop = MakeDrop(files, Point(p.x(), p.y()));
+      TMessage m;
+      m.Msg = WM_DROPFILES;
+      m.WParam = reinterpret_cast<WPARAM>(drop);
+      SafeWndProc(c, m);
+      // A handler that kept the handle past its message does not get to use it later.
+      DragFinish(drop);
+      return true;
+    }
     case QEvent::Resize: {
       bool result = native(e);
       LayoutWindowScrollBars(rec);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QMimeData>
+#include <QtCore/QUrl>
+#include <QtGui/QDropEvent>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
@@ -158,6 +161,20 @@ uint32_t WindowPixel(TWinControl* c, int x, int y) {
   QRgb rgb = shot.pixel(p.toPoint());
   return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
          (static_cast<uint32_t>(qBlue(rgb)) << 16);
+}
+
+bool DropFiles(TWinControl* c, int x, int y, const std::vector<std::string>& files) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const std::string& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f));
+  data.setUrls(urls);
+  QPointF p = WidgetPoint(c, x, y);
+  QDragEnterEvent enter(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(WidgetOf(c), &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(p, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(WidgetOf(c), &drop);
+  return drop.isAccepted();
 }
 
 void ToolkitClipboardSetText(const char* text) { QGuiApplication::clipboard()->setText(QString::fromUtf8(text)); }

@@ -3,6 +3,7 @@
 // a control's window as the toolkit would deliver them (offscreen, without a display).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TWinControl;
 
@@ -29,6 +30,10 @@ void ScrollBarAction(TWinControl* control, int bar, int code, int pos = 0);
 // The colour (0x00BBGGRR, as COLORREF) the window shows at a client point, as the toolkit paints it
 // now (pending paints run first).
 uint32_t WindowPixel(TWinControl* control, int x, int y);
+
+// Files dragged from elsewhere and dropped at a client point of the control's window; answers
+// whether the window took them.
+bool DropFiles(TWinControl* control, int x, int y, const std::vector<std::string>& files);
 
 // Another program puts text on the toolkit's clipboard.
 void ToolkitClipboardSetText(const char* text);
