@@ -10,6 +10,7 @@
 
 #include "platform/gdi/graphics.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
 
@@ -572,11 +573,27 @@ void TControl::WMMouseWheel(TMessage& m) {
 }
 
 void TControl::WMContextMenu(TMessage& m) {
+  if (m.Result != 0) return;
   TPoint pos = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+  // (-1, -1) comes from the keyboard: the menu goes to the control's corner.
+  bool fromKeyboard = pos.X == -1 && pos.Y == -1;
   bool handled = false;
-  DoContextPopup(ScreenToClient(pos), handled);
+  DoContextPopup(fromKeyboard ? Point(-1, -1) : ScreenToClient(pos), handled);
   if (handled) {
     m.Result = 1;
+    return;
+  }
+  if (popupMenu_ && popupMenu_->AutoPopup()) {
+    SendCancelMode(nullptr);
+    popupMenu_->SetPopupComponent(this);
+    if (fromKeyboard) pos = ClientToScreen(Point(0, 0));
+    popupMenu_->Popup(pos.X, pos.Y);
+    m.Result = 1;
+    return;
+  }
+  // Not this control's: its parent's menu, as the platform hands the message up.
+  if (parent_) {
+    m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
     return;
   }
   DefaultHandler(m);

@@ -466,6 +466,9 @@ class TWinControl : public TControl {
   virtual void WMChar(TMessage& message);
   virtual void WMGetDlgCode(TMessage& message);
   virtual void CNKeyDown(TMessage& message);
+  // A key that a menu took as its shortcut (the control's pop-up menus, then the form's).
+  bool IsMenuKey(TMessage& message);
+  void WMContextMenu(TMessage& message) override;
   virtual void CNChar(TMessage& message);
   virtual void CMDialogKey(TMessage& message);
   virtual void CMDialogChar(TMessage& message);

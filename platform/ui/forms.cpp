@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/ui/dialogs.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/system/threads.h"
@@ -78,6 +79,61 @@ void TCustomForm::CreateWnd() {
   TWinControl::CreateWnd();
   Record()->widget->setWindowTitle(QString::fromStdString(text_));
   ApplyWindowFlags();
+  if (menu_) {
+    menuBar_ = menu_->MakeBar(Record()->widget);
+    ApplyWidgetState();
+    Realign();
+  }
+}
+
+void TCustomForm::DestroyWnd() {
+  if (menu_) menu_->DropBar();
+  menuBar_ = nullptr;
+  TWinControl::DestroyWnd();
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  if (menu_) {
+    menu_->DropBar();
+    menu_->form_ = nullptr;
+    menu_->RemoveFreeNotification(this);
+  }
+  menuBar_ = nullptr;
+  if (menu && menu->form_) menu->form_->SetMenu(nullptr);
+  menu_ = menu;
+  if (menu) {
+    menu->form_ = this;
+    menu->FreeNotification(this);
+    if (HandleAllocated()) menuBar_ = menu->MakeBar(Record()->widget);
+  }
+  MenuChanged();
+}
+
+void TCustomForm::MenuChanged() {
+  if (!HandleAllocated()) return;
+  TRect old = ClientRect();
+  ApplyWidgetState();
+  TRect now = ClientRect();
+  if (now != old) {
+    Realign();
+    Perform(WM_SIZE, 0, MAKELPARAM(now.Right, now.Bottom));
+  }
+}
+
+bool TCustomForm::IsShortCut(uint16_t key, TShiftState shift) {
+  bool handled = false;
+  if (OnShortCut) OnShortCut(key, shift, handled);
+  if (handled) return true;
+  return menu_ && menu_->IsShortCut(key, shift);
+}
+
+void TCustomForm::CMDialogChar(TMessage& m) {
+  TWinControl::CMDialogChar(m);
+  // Alt with a letter no control took opens the menu of that letter.
+  if (m.Result == 0 && menu_ && (KeyDataToShiftState(m.LParam) & ssAlt) &&
+      menu_->OpenByAccelerator(static_cast<uint16_t>(m.WParam)))
+    m.Result = 1;
 }
 
 void TCustomForm::ApplyWidgetState() {
@@ -85,6 +141,13 @@ void TCustomForm::ApplyWidgetState() {
   // A form draws no border of its own: the window manager frames it.
   WindowRecord* r = Record();
   r->insetLeft = r->insetTop = r->insetRight = r->insetBottom = BorderWidth();
+  if (menuBar_) {
+    // The menu bar takes the top of the window, above the client area (as the platform's does).
+    auto* bar = static_cast<QWidget*>(menuBar_);
+    int h = bar->sizeHint().height();
+    bar->setGeometry(0, 0, width_, h);
+    r->insetTop += h;
+  }
   LayoutWindowScrollBars(r);
   QWidget* w = r->widget;
   int minW = constraints_.MinWidth(), minH = constraints_.MinHeight();
@@ -360,6 +423,11 @@ void TCustomForm::CMDialogKey(TMessage& m) {
 
 void TCustomForm::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
+  if (operation == opRemove && menu_ && static_cast<void*>(component) == static_cast<void*>(menu_)) {
+    menu_->form_ = nullptr;
+    menu_ = nullptr;
+    menuBar_ = nullptr;
+  }
   if (operation == opRemove) {
     if (component == activeControl_) activeControl_ = nullptr;
     if (component == focusedControl_) focusedControl_ = nullptr;

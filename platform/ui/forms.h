@@ -8,6 +8,8 @@
 
 #include "platform/ui/controls.h"
 
+class TMainMenu;
+
 // Modal results.
 using TModalResult = int32_t;
 constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
@@ -83,6 +85,15 @@ class TCustomForm : public TWinControl {
   bool DoKeyPress(TMessage& m) { return TWinControl::DoKeyPress(m); }
   bool DoKeyUp(TMessage& m) { return TWinControl::DoKeyUp(m); }
 
+  // The form's menu bar (not owned; a menu that goes away leaves the form).
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* menu);
+  // Called by the menu when its items changed (the bar's height may change the client area).
+  void MenuChanged();
+  // A key the form's menus take (or OnShortCut): true when one did.
+  virtual bool IsShortCut(uint16_t key, TShiftState shift);
+  std::function<void(uint16_t Key, TShiftState Shift, bool& Handled)> OnShortCut;
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
   TNotifyEvent OnShow;
@@ -96,6 +107,8 @@ class TCustomForm : public TWinControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
+  void DestroyWnd() override;
+  void CMDialogChar(TMessage& message) override;
   void* CreateWidget() override;
   void ApplyWidgetState() override;
   void Dispatch(TMessage& message) override;
@@ -129,6 +142,8 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool active_ = false;
   TCustomForm* ownerForm_ = nullptr;
+  TMainMenu* menu_ = nullptr;
+  void* menuBar_ = nullptr;  // the menu bar widget inside the form's window
   TWinControl* activeControl_ = nullptr;
   TWinControl* focusedControl_ = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "platform/gdi/qt_font_p.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
 
@@ -805,6 +806,30 @@ void TWinControl::DefaultHandler(TMessage& m) {
   }
 }
 
+void TWinControl::WMContextMenu(TMessage& m) {
+  if (m.Result != 0) return;
+  // A windowless child under the point gets the first say; what it hands up comes back here and goes
+  // to this window's own handling.
+  static TControl* asking = nullptr;
+  TPoint pos = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+  if (!asking && (pos.X != -1 || pos.Y != -1)) {
+    if (TControl* c = ControlAtPos(ScreenToClient(pos), false)) {
+      TMessage child = m;
+      asking = c;
+      try {
+        c->WndProc(child);
+      } catch (...) {
+        asking = nullptr;
+        throw;
+      }
+      asking = nullptr;
+      m.Result = child.Result;
+      return;
+    }
+  }
+  TControl::WMContextMenu(m);
+}
+
 void TWinControl::WMPaint(TMessage& m) {
   if (record_ && record_->customDrawn) {
     PaintHandler(m);
@@ -904,8 +929,23 @@ void TWinControl::WMChar(TMessage& m) {
 
 void TWinControl::WMGetDlgCode(TMessage& m) { DefaultHandler(m); }
 
+bool TWinControl::IsMenuKey(TMessage& m) {
+  uint16_t key = static_cast<uint16_t>(m.WParam);
+  TShiftState shift = KeyDataToShiftState(m.LParam) | (GetShiftState() & (ssShift | ssCtrl));
+  if (ShortCut(key, shift) == 0 || (shift & (ssCtrl | ssAlt)) == 0) {
+    // Plain keys are shortcuts only as function keys, Insert and Delete.
+    if (!(key >= VK_F1 && key <= VK_F12) && key != VK_INSERT && key != VK_DELETE) return false;
+  }
+  // The pop-up menus of the control and its parents first, then the form's.
+  for (TControl* c = this; c; c = c->Parent())
+    if (TPopupMenu* p = c->PopupMenu(); p && p->IsShortCut(key, shift)) return true;
+  TCustomForm* form = GetParentForm(this);
+  return form && form->IsShortCut(key, shift);
+}
+
 void TWinControl::CNKeyDown(TMessage& m) {
   m.Result = 1;
+  if (IsMenuKey(m)) return;
   if (Perform(CM_CHILDKEY, m.WParam, reinterpret_cast<LPARAM>(this)) != 0) return;
   LRESULT mask = 0;
   switch (m.WParam) {
