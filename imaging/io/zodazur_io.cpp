@@ -9,6 +9,7 @@
 #include "imaging/io/io_threads.h"
 #include "imaging/io/print_preview_params.h"
 #include "imaging/io/twain_params.h"
+#include "imaging/processing/ie_resample.h"
 #include "imaging/processing/ie_stretch.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
@@ -317,12 +318,27 @@ void TZodazUrIO::DoAutoAdjustDPI() {
     alpha = std::make_unique<TIEBitmap>();
     alpha->Assign(*workBitmap_->GetAlphaChannel());
   }
-  // Nearest pixels in the bitmap's own format, filtered or not: a filtered resampler takes the
-  // filtered case here when the engine has one.
-  TIEBitmap resized(static_cast<int32_t>(w), static_cast<int32_t>(h), workBitmap_->PixelFormat());
-  // A size that cannot be had leaves the image and its parameters as they were.
+  // Filtered: fast linear resampling in 24 bits. Otherwise nearest pixels in the bitmap's own
+  // format. A size that cannot be had leaves the image and its parameters as they were.
+  TIEBitmap resized(static_cast<int32_t>(w), static_cast<int32_t>(h),
+                    filteredAdjustDPI_ ? ie24RGB : workBitmap_->PixelFormat());
   if (resized.IsEmpty()) return;
-  _IEBmpStretchEx(*workBitmap_, resized, nullptr, nullptr);
+  if (filteredAdjustDPI_) {
+    try {
+      if (workBitmap_->PixelFormat() != ie24RGB) {
+        TIEBitmap source(workBitmap_->Width(), workBitmap_->Height(), ie24RGB);
+        if (source.IsEmpty()) return;
+        source.CopyAndConvertFormat(*workBitmap_);
+        _ResampleEx(source, resized, rfFastLinear, {}, nullptr);
+      } else {
+        _ResampleEx(*workBitmap_, resized, rfFastLinear, {}, nullptr);
+      }
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+  } else {
+    _IEBmpStretchEx(*workBitmap_, resized, nullptr, nullptr);
+  }
 
   if (stretchHeight) {
     p.DpiY = p.DpiX;

@@ -312,7 +312,33 @@ TEST(ZodazUrIO, AutoAdjustDPIFilteredKeepsThePixels) {
   io.Params().DpiY = 100;
   io.DoAutoAdjustDPI();
   EXPECT_EQ(io.IEBitmap()->Height(), 4);
+  EXPECT_EQ(io.IEBitmap()->PixelFormat(), ie24RGB);  // the filtered path works in 24 bits
   EXPECT_EQ(io.IEBitmap()->GetPixelRGB(3, 3), CreateRGB(100, 100, 100));
+}
+
+TEST(ZodazUrIO, AutoAdjustDPIFilteredAveragesNeighbours) {
+  // A black/white column pair stretched to twice the height by a filter keeps its columns but
+  // no longer repeats rows as nearest-pixel stretching does: rows are blends of their sources.
+  TZodazUrIO io(nullptr);
+  io.SetFilteredAdjustDPI(true);
+  io.IEBitmap()->Allocate(8, 2, ie24RGB);
+  io.IEBitmap()->Fill(0);
+  for (int x = 0; x < 8; ++x) io.IEBitmap()->SetPixel24(x, 1, CreateRGB(200, 200, 200));
+  io.Params().Width = 8;
+  io.Params().Height = 2;
+  io.Params().DpiX = 200;
+  io.Params().DpiY = 100;
+  io.DoAutoAdjustDPI();
+  ASSERT_EQ(io.IEBitmap()->Height(), 4);
+  const int top = io.IEBitmap()->GetPixelRGB(0, 0).r;
+  const int bottom = io.IEBitmap()->GetPixelRGB(0, 3).r;
+  EXPECT_LT(top, bottom);
+  bool blended = false;
+  for (int y = 0; y < 4; ++y) {
+    int v = io.IEBitmap()->GetPixelRGB(0, y).r;
+    if (v != 0 && v != 200) blended = true;
+  }
+  EXPECT_TRUE(blended);
 }
 
 TEST(ZodazUrIO, AutoAdjustDPIStopsWhereThereIsNothingToDo) {
