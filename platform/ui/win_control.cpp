@@ -762,7 +762,7 @@ void TWinControl::WndProc(TMessage& m) {
     TPoint p = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
     TControl* capture = GetCaptureControl();
     TControl* target = nullptr;
-    if (capture && capture->Parent() == this) target = capture;
+    if (capture && capture->Parent() == this && !dynamic_cast<TWinControl*>(capture)) target = capture;
     else if (!capture || capture == this) target = ControlAtPos(p, false);
     if (target) {
       if (m.Msg == WM_MOUSEMOVE && !capture) TrackMouseOver(target);

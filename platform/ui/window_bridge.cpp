@@ -319,10 +319,10 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
     scope.Send(cm);
   }
   if (!scope.Alive()) return true;
+  // A window's mouse messages are its own: they never go on to the windows below it.
   NativeFrame& f = scope.Frame();
-  if (f.called) return f.result;
   e->accept();
-  return true;
+  return f.called ? f.result : true;
 }
 
 bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)>& native) {
