@@ -66,6 +66,12 @@ class TIEIOThread : public TThread {
                                      TIEFileFormatId Format) {
     Start(Owner, ckStreamFormat, [Owner, Method, &Stream, Format] { (Owner->*Method)(Stream, Format); });
   }
+  // A load from a caller's memory block (kept by the caller until the call has finished).
+  template <class C>
+  static void CreateBufferCall(C* Owner, void (C::*Method)(const void*, int64_t, TIEFileFormatId), const void* Buffer,
+                               int64_t Size, TIEFileFormatId Format) {
+    Start(Owner, ckStreamFormat, [Owner, Method, Buffer, Size, Format] { (Owner->*Method)(Buffer, Size, Format); });
+  }
   template <class C>
   static void CreateIntegerCall(C* Owner, void (C::*Method)(int32_t), int32_t Value) {
     Start(Owner, ckInteger, [Owner, Method, Value] { (Owner->*Method)(Value); });

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "imaging/core/ie_defs.h"
@@ -39,6 +40,7 @@ class TIEIOThread;
 class TIETWainParams;
 class TIOPrintPreviewParams;
 class TImage;
+class TStream;
 
 // Private window messages of the image views (posted by the I/O component and the media objects).
 constexpr uint32_t IEM_UPDATE = 8024;      // refresh the view after its image changed (WParam 0)
@@ -205,6 +207,130 @@ class TZodazUrIO : public TComponent {
   // Release a media file and an AVI file opened through the component (nothing when none).
   virtual void CloseMediaFile();
   virtual void CloseAVIFile();
+  // Opens an AVI file for frame loads and loads one of its frames: the AVI support overrides them;
+  // here they fail (Aborting set).
+  virtual void OpenAVIFile(const std::string& FileName);
+  virtual void LoadFromAVIFrame(int32_t Frame);
+
+  // ---- Loading and saving format by format (zodazur_io_formats.cpp) ----
+  // Every format has a file form and a stream form. They follow the common steps around the format's
+  // codec: a failure (an unreadable or unwritable file, bad data, a format whose codec is not built
+  // yet) leaves Aborting set and never raises; OnFinishWork runs at the end. A file is written
+  // through a temporary file beside it that replaces it only when the codec succeeded. Loaders of
+  // multi-image formats return the number of pages or frames (-1 when the call went to an I/O
+  // thread). A stream handed to a call that goes to an I/O thread stays the caller's and must be left
+  // alone until the call has finished.
+  int32_t LoadFromFileTIFF(const std::string& FileName);
+  int32_t LoadFromStreamTIFF(TStream& Stream);
+  int32_t LoadFromFileGIF(const std::string& FileName);
+  int32_t LoadFromStreamGIF(TStream& Stream);
+  void LoadFromFileJPEG(const std::string& FileName);
+  void LoadFromStreamJPEG(TStream& Stream);
+  void LoadFromFilePCX(const std::string& FileName);
+  void LoadFromStreamPCX(TStream& Stream);
+  void LoadFromFileBMP(const std::string& FileName);
+  void LoadFromStreamBMP(TStream& Stream);
+  void LoadFromFileICO(const std::string& FileName);
+  void LoadFromStreamICO(TStream& Stream);
+  void LoadFromFileCUR(const std::string& FileName);
+  void LoadFromStreamCUR(TStream& Stream);
+  void LoadFromFilePNG(const std::string& FileName);
+  void LoadFromStreamPNG(TStream& Stream);
+  void LoadFromFileTGA(const std::string& FileName);
+  void LoadFromStreamTGA(TStream& Stream);
+  void LoadFromFilePXM(const std::string& FileName);
+  void LoadFromStreamPXM(TStream& Stream);
+  void LoadFromFileJP2(const std::string& FileName);
+  void LoadFromStreamJP2(TStream& Stream);
+  void LoadFromFileJ2K(const std::string& FileName);
+  void LoadFromStreamJ2K(TStream& Stream);
+  void LoadFromFileWBMP(const std::string& FileName);
+  void LoadFromStreamWBMP(TStream& Stream);
+  void LoadFromFileDCX(const std::string& FileName);
+  void LoadFromStreamDCX(TStream& Stream);
+  void LoadFromFileRAW(const std::string& FileName);
+  void LoadFromStreamRAW(TStream& Stream);
+  // The working bitmap's size and pixel format give the layout of the data.
+  void LoadFromFileRawBitmap(const std::string& FileName);
+  void LoadFromStreamRawBitmap(TStream& Stream);
+  void LoadFromFilePSD(const std::string& FileName);
+  void LoadFromStreamPSD(TStream& Stream);
+  void LoadFromFileDICOM(const std::string& FileName);
+  void LoadFromStreamDICOM(TStream& Stream);
+  void LoadFromFileHDP(const std::string& FileName);
+  void LoadFromStreamHDP(TStream& Stream);
+  // Layers and vector objects (ids 25 to 27): the views override them; here they fail.
+  virtual void LoadFromFileViewFormat(const std::string& FileName, TIEFileFormatId Format);
+  virtual void LoadFromStreamViewFormat(TStream& Stream, TIEFileFormatId Format);
+  // Metafiles (ids 9 and 10) rasterised at Width x Height (-1: their own size).
+  void ImportMetafileFromFile(const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha);
+  void ImportMetafileFromStream(TStream& Stream, int32_t Width, int32_t Height, bool WithAlpha);
+  // An image at an internet address: the internet support overrides it; here it fails.
+  virtual void LoadFromURL(const std::string& URL);
+
+  void SaveToFileTIFF(const std::string& FileName);
+  void SaveToStreamTIFF(TStream& Stream);
+  void SaveToFileGIF(const std::string& FileName);
+  void SaveToStreamGIF(TStream& Stream);
+  void SaveToFileJPEG(const std::string& FileName);
+  void SaveToStreamJPEG(TStream& Stream);
+  void SaveToFilePCX(const std::string& FileName);
+  void SaveToStreamPCX(TStream& Stream);
+  void SaveToFileBMP(const std::string& FileName);
+  void SaveToStreamBMP(TStream& Stream);
+  void SaveToFileICO(const std::string& FileName);
+  void SaveToStreamICO(TStream& Stream);
+  void SaveToFilePNG(const std::string& FileName);
+  void SaveToStreamPNG(TStream& Stream);
+  void SaveToFileTGA(const std::string& FileName);
+  void SaveToStreamTGA(TStream& Stream);
+  void SaveToFilePXM(const std::string& FileName);
+  void SaveToStreamPXM(TStream& Stream);
+  void SaveToFileJP2(const std::string& FileName);
+  void SaveToStreamJP2(TStream& Stream);
+  void SaveToFileJ2K(const std::string& FileName);
+  void SaveToStreamJ2K(TStream& Stream);
+  void SaveToFileWBMP(const std::string& FileName);
+  void SaveToStreamWBMP(TStream& Stream);
+  void SaveToFilePS(const std::string& FileName);
+  void SaveToStreamPS(TStream& Stream);
+  void SaveToFilePDF(const std::string& FileName);
+  void SaveToStreamPDF(TStream& Stream);
+  void SaveToFileDCX(const std::string& FileName);
+  void SaveToStreamDCX(TStream& Stream);
+  void SaveToFilePSD(const std::string& FileName);
+  void SaveToStreamPSD(TStream& Stream);
+  void SaveToFileHDP(const std::string& FileName);
+  void SaveToStreamHDP(TStream& Stream);
+
+  // ---- Load and save dispatch (zodazur_io_dispatch.cpp) ----
+  // By the file's extension (compared in lower case); an internet address goes to LoadFromURL, an
+  // ".avi" file to the AVI frames.
+  virtual void LoadFromFile(const std::string& FileName);
+  // By the file's content, else by its extension.
+  virtual void LoadFromFileByContent(const std::string& FileName);
+  virtual void LoadFromFileAsFormat(const std::string& FileName, TIEFileFormatId Format);
+  // By the stream's content; unknown content sets Aborting and changes nothing else.
+  virtual void LoadFromStream(TStream& Stream);
+  // Format 0 means by content.
+  virtual void LoadFromStreamAsFormat(TStream& Stream, TIEFileFormatId Format);
+  // A caller's memory block read as a stream (Format 0: by content); nil or empty sets Aborting. The
+  // block must stay until the load has finished.
+  virtual void LoadFromBuffer(const void* Buffer, int64_t BufferSize, TIEFileFormatId Format);
+  // By the file's extension; an empty name does nothing; an extension no saver serves sets Aborting.
+  virtual void SaveToFile(const std::string& FileName);
+  virtual void SaveToStream(TStream& Stream, TIEFileFormatId Format);
+  // Params from the file's headers without the pixels; a failure leaves Params.FileType 0.
+  virtual void ReadParamsFromFile(const std::string& FileName);
+  virtual void ReadParamsFromFileAsFormat(const std::string& FileName, TIEFileFormatId Format);
+  virtual void ReadParamsFromStream(TStream& Stream);
+  virtual void ReadParamsFromStreamAsFormat(TStream& Stream, TIEFileFormatId Format);
+  virtual void ReadParamsFromBuffer(const void* Buffer, int64_t BufferSize, TIEFileFormatId Format);
+
+  // ---- Image as source text (zodazur_io_source_text.cpp) ----
+  // Kind 0: a Pascal byte array, 1: a C byte list, 2: Base64 text, each of the image encoded in
+  // Format; 3: the image drawn in characters (24-bit images only).
+  virtual void SaveToSourceText(const std::string& FileName, TIEFileFormatId Format, uint8_t Kind);
 
  protected:
   void Notification(TComponent* Component, TOperation Operation) override;
@@ -230,6 +356,24 @@ class TZodazUrIO : public TComponent {
   void TellAttached(bool UpdateView);
   // Joins the I/O threads that have finished their call.
   void ReapFinishedThreads();
+
+  // ---- Cores of the loaders and savers (zodazur_io_formats.cpp) ----
+  // The common steps of a loader around the codec of Format, file and stream form; the result is
+  // Params.ImageCount.
+  int32_t LoadFileCore(const std::string& FileName, TIEFileFormatId Format);
+  int32_t LoadStreamCore(TStream& Stream, TIEFileFormatId Format);
+  void SaveFileCore(const std::string& FileName, TIEFileFormatId Format);
+  void SaveStreamCore(TStream& Stream, TIEFileFormatId Format);
+  // Runs the reader (or writer) of Format's registry row on Stream; failures set Aborting.
+  void RunCodecReader(TStream& Stream, TIEFileFormatId Format, bool ParamsOnly, TIEProgressRecord& Progress);
+  void RunCodecWriter(TStream& Stream, TIEFileFormatId Format, TIEProgressRecord& Progress);
+  // The read-parameters core of a built-in format on a stream (no exceptions reach the caller).
+  void ReadParamsCore(TStream& Stream, TIEFileFormatId Format);
+  // The load of a row that is not built in, through its read procedure.
+  void LoadWithReadProc(const std::string& FileName, TStream* Stream, const TIEFileFormatInfo& Row);
+  void SaveWithWriteProc(const std::string& FileName, TStream* Stream, const TIEFileFormatInfo& Row);
+  // SaveToStream on the caller's thread.
+  void SaveToStreamNow(TStream& Stream, TIEFileFormatId Format);
 
   // ---- Working bitmap and attachments ----
   std::unique_ptr<TIEBitmap> ownBitmap_;

@@ -1,0 +1,59 @@
+#include "imaging/io/jpeg_marker_prep.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "imaging/core/ie_byte_reader.h"
+#include "imaging/io/io_params.h"
+
+namespace {
+constexpr uint8_t kAPP13 = 0xED;
+}  // namespace
+
+void UpdateJpegResolutionResource(TIOParamsVals& Params) {
+  const int32_t index = Params.JpegMarkers.IndexOf(kAPP13);
+  if (index < 0) return;
+  uint8_t* data = Params.JpegMarkers.GetMarkerData(index);
+  const int64_t length = Params.JpegMarkers.GetMarkerLength(index);
+  static const uint8_t kResource[6] = {'8', 'B', 'I', 'M', 0x03, 0xED};
+  for (int64_t at = 0; at + 6 <= length; ++at) {
+    if (std::memcmp(data + at, kResource, 6) != 0) continue;
+    // Resource: signature, id, name (length byte, text, padded to an even size), data size, data.
+    if (at + 7 > length) return;
+    const int64_t nameField = (1 + data[at + 6] + 1) & ~int64_t{1};
+    const int64_t sizeAt = at + 6 + nameField;
+    if (!TIEByteReader::RangeInside(sizeAt, 4, length)) return;
+    const uint32_t size = IEGetU32(data + sizeAt, true);
+    if (size < 16 || !TIEByteReader::RangeInside(sizeAt + 4, 16, length)) return;
+    uint8_t* p = data + sizeAt + 4;
+    IEPutU32(p, static_cast<uint32_t>(Params.DpiX) << 16, true);
+    IEPutU16(p + 4, 1, true);
+    IEPutU16(p + 6, 1, true);
+    IEPutU32(p + 8, static_cast<uint32_t>(Params.DpiY) << 16, true);
+    IEPutU16(p + 12, 1, true);
+    IEPutU16(p + 14, 1, true);
+    return;
+  }
+}
+
+void PrepareJpegMarkers(TIOParamsVals& Params) {
+  UpdateJpegResolutionResource(Params);
+  if (Params.IPTC.Changed() || (Params.IPTC.GetCount() > 0 && Params.JpegMarkers.GetCount() == 0)) {
+    void* block = nullptr;
+    int32_t size = 0;
+    Params.IPTC.SaveToBuffer(block, size, true);
+    const int32_t index = Params.JpegMarkers.IndexOf(kAPP13);
+    try {
+      if (size > 0 && index >= 0)
+        Params.JpegMarkers.SetMarker(index, kAPP13, block, size);
+      else if (size > 0)
+        Params.JpegMarkers.AddMarker(kAPP13, block, size);
+      else if (index >= 0)
+        Params.JpegMarkers.Delete(index);
+    } catch (...) {
+      std::free(block);
+      throw;
+    }
+    std::free(block);
+  }
+}
