@@ -326,6 +326,23 @@ void TZodazUrIO::SaveStreamCore(TStream& Stream, TIEFileFormatId Format) {
     }                                                                         \
     LoadStreamCore(Stream, Format);                                           \
   }
+// Loaders of multi-image formats answer the count, -1 when the call went to an I/O thread.
+#define IE_FILE_COUNTER(Name, Format)                                         \
+  int32_t TZodazUrIO::Name(const std::string& FileName) {                     \
+    if (MustRunAsynchronously()) {                                            \
+      TIEIOThread::CreateFileFunction(this, &TZodazUrIO::Name, FileName);     \
+      return -1;                                                              \
+    }                                                                         \
+    return LoadFileCore(FileName, Format);                                    \
+  }
+#define IE_STREAM_COUNTER(Name, Format)                                       \
+  int32_t TZodazUrIO::Name(TStream& Stream) {                                 \
+    if (MustRunAsynchronously()) {                                            \
+      TIEIOThread::CreateStreamFunction(this, &TZodazUrIO::Name, Stream);     \
+      return -1;                                                              \
+    }                                                                         \
+    return LoadStreamCore(Stream, Format);                                    \
+  }
 #define IE_FILE_SAVER(Name, Format)                                           \
   void TZodazUrIO::Name(const std::string& FileName) {                        \
     if (MustRunAsynchronously()) {                                            \
@@ -343,38 +360,10 @@ void TZodazUrIO::SaveStreamCore(TStream& Stream, TIEFileFormatId Format) {
     SaveStreamCore(Stream, Format);                                           \
   }
 
-int32_t TZodazUrIO::LoadFromFileTIFF(const std::string& FileName) {
-  if (MustRunAsynchronously()) {
-    TIEIOThread::CreateFileFunction(this, &TZodazUrIO::LoadFromFileTIFF, FileName);
-    return -1;
-  }
-  return LoadFileCore(FileName, fmtTIFF);
-}
-
-int32_t TZodazUrIO::LoadFromStreamTIFF(TStream& Stream) {
-  if (MustRunAsynchronously()) {
-    TIEIOThread::CreateStreamFunction(this, &TZodazUrIO::LoadFromStreamTIFF, Stream);
-    return -1;
-  }
-  return LoadStreamCore(Stream, fmtTIFF);
-}
-
-int32_t TZodazUrIO::LoadFromFileGIF(const std::string& FileName) {
-  if (MustRunAsynchronously()) {
-    TIEIOThread::CreateFileFunction(this, &TZodazUrIO::LoadFromFileGIF, FileName);
-    return -1;
-  }
-  return LoadFileCore(FileName, fmtGIF);
-}
-
-int32_t TZodazUrIO::LoadFromStreamGIF(TStream& Stream) {
-  if (MustRunAsynchronously()) {
-    TIEIOThread::CreateStreamFunction(this, &TZodazUrIO::LoadFromStreamGIF, Stream);
-    return -1;
-  }
-  return LoadStreamCore(Stream, fmtGIF);
-}
-
+IE_FILE_COUNTER(LoadFromFileTIFF, fmtTIFF)
+IE_STREAM_COUNTER(LoadFromStreamTIFF, fmtTIFF)
+IE_FILE_COUNTER(LoadFromFileGIF, fmtGIF)
+IE_STREAM_COUNTER(LoadFromStreamGIF, fmtGIF)
 IE_FILE_LOADER(LoadFromFileJPEG, fmtJPEG)
 IE_STREAM_LOADER(LoadFromStreamJPEG, fmtJPEG)
 IE_FILE_LOADER(LoadFromFilePCX, fmtPCX)
@@ -473,6 +462,8 @@ IE_STREAM_SAVER(SaveToStreamPSD, fmtPSD)
 IE_FILE_SAVER(SaveToFileHDP, fmtHDP)
 IE_STREAM_SAVER(SaveToStreamHDP, fmtHDP)
 
+#undef IE_FILE_COUNTER
+#undef IE_STREAM_COUNTER
 #undef IE_FILE_LOADER
 #undef IE_STREAM_LOADER
 #undef IE_FILE_SAVER
