@@ -10,6 +10,7 @@
 
 #include "platform/gdi/graphics.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/hints.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
@@ -101,6 +102,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), constraints_(this), f
 TControl::~TControl() {
   Destroying();
   ForgetMouseControl(this);
+  ForgetHintControl(this);
   if (g_captureControl == this) g_captureControl = nullptr;
   if (parent_) parent_->RemoveControl(this);
 }

@@ -263,7 +263,16 @@ class TApplication : public TComponent {
   int HintHidePause() const { return hintHidePause_; }
   void SetHintHidePause(int ms) { hintHidePause_ = ms; }
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool value) { showHint_ = value; }
+  void SetShowHint(bool value);
+  // The long hint of the control under the mouse (for a status line); OnHint follows its changes.
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& value);
+  TNotifyEvent OnHint;
+  // Shows the hint of the control under a screen point now; CancelHint hides it and waits for the
+  // mouse to rest again.
+  void ActivateHint(const TPoint& cursorPos);
+  void CancelHint();
+  void HideHint();
   bool Minimized() const;
   void Minimize();
   void Restore();
@@ -285,6 +294,7 @@ class TApplication : public TComponent {
   int hintPause_ = 500;
   int hintHidePause_ = 2500;
   bool showHint_ = true;
+  std::string hint_;
   bool handlingException_ = false;
 };
 

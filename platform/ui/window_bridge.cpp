@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "platform/ui/forms.h"
+#include "platform/ui/hints.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
 
@@ -201,6 +202,7 @@ int16_t GetAsyncKeyState(int virtKey) { return GetKeyState(virtKey); }
 void TrackMouseOver(TControl* control) {
   g_pendingLeave = nullptr;
   if (control == g_mouseControl) return;
+  HintMouseOver(control);
   TControl* old = g_mouseControl;
   g_mouseControl = control;
   if (old) {
@@ -301,6 +303,13 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
     // Moves outside the window while a button is held: the window under the mouse is the one it is over.
     QWidget* under = QApplication::widgetAt(e->globalPosition().toPoint());
     TrackMouseOver(under ? ControlOfWidget(under) : nullptr);
+  }
+  if (msg == WM_MOUSEMOVE) {
+    QPoint g = e->globalPosition().toPoint();
+    HintMouseMove(g_mouseControl, Point(g.x(), g.y()));
+  } else {
+    // A press or release puts the hint away.
+    Application->CancelHint();
   }
   FrameScope scope(rec, e, native);
   TMessage m;
