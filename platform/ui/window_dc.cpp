@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ui/caret.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/qt_window_p.h"
 
@@ -176,6 +177,7 @@ HWND WindowFromDC(HDC dc) {
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   WindowRecord* rec = FindWindowRecord(window);
   if (!rec || !paint) return nullptr;
+  CaretPaintStarts(window);
   WindowImage(rec);
   HDC dc = MakeWindowDC(rec, true);
   if (!dc) return nullptr;
@@ -206,6 +208,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 bool EndPaint(HWND window, const PAINTSTRUCT* paint) {
   if (!paint || !paint->hdc) return false;
   ReleaseDC(window, paint->hdc);
+  CaretPaintEnds(window);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
+#include "platform/ui/caret.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/std_ctrls.h"
 #include "platform/ui/window_dc.h"
@@ -201,6 +202,38 @@ TEST_F(PaintTest, PaintToCopiesTheWindowWithItsChildren) {
   EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(60, 30)), kWhite);
   EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(5, 5)), kBlack);
   EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(75, 30)), kBlack);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PaintTest, TheCaretInvertsItsPlaceAndSurvivesRepainting) {
+  auto* view = new TPainted(form);
+  view->SetParent(form);
+  view->SetBounds(0, 0, 100, 80);
+  HWND h = view->Handle();
+  ASSERT_TRUE(CreateCaret(h, nullptr, 2, 10));
+  SetCaretPos(40, 30);
+  EXPECT_EQ(testsupport::WindowPixel(view, 40, 35), kWhite);  // made hidden
+  ShowCaret(h);
+  EXPECT_EQ(testsupport::WindowPixel(view, 41, 35), kBlack);
+  int paints = view->paints;
+  view->Repaint();
+  EXPECT_EQ(view->paints, paints + 1);
+  EXPECT_EQ(testsupport::WindowPixel(view, 41, 35), kBlack);  // painted under it, shown again
+  SetCaretPos(60, 30);
+  EXPECT_EQ(testsupport::WindowPixel(view, 41, 35), kWhite);
+  EXPECT_EQ(testsupport::WindowPixel(view, 60, 31), kBlack);
+  HideCaret(h);
+  HideCaret(h);
+  ShowCaret(h);
+  EXPECT_EQ(testsupport::WindowPixel(view, 60, 31), kWhite);  // two hides need two shows
+  ShowCaret(h);
+  EXPECT_EQ(testsupport::WindowPixel(view, 60, 31), kBlack);
+  DestroyCaret();
+  EXPECT_EQ(testsupport::WindowPixel(view, 60, 31), kWhite);
+  EXPECT_FALSE(ShowCaret(h));
 }
 
 }  // namespace
