@@ -40,6 +40,13 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 
 TCustomForm::~TCustomForm() {
   Destroying();
+  // The menu bar lives in the form's window, which goes before the menu component does.
+  if (menu_) {
+    menu_->DropBar();
+    menu_->form_ = nullptr;
+    menu_->RemoveFreeNotification(this);
+    menu_ = nullptr;
+  }
   if (OnDestroy) {
     try {
       OnDestroy(this);
@@ -670,8 +677,10 @@ bool SetCursorPos(int x, int y) {
 // --------------------------------------------------------------------------------------- TApplication
 
 namespace {
-TApplication g_application;
+// The screen outlives the application object: forms the application frees at exit leave the screen's
+// list as they go.
 TScreen g_screen(nullptr);
+TApplication g_application;
 }  // namespace
 
 TApplication* Application = &g_application;
@@ -697,11 +706,13 @@ void TApplication::Initialize(int& argc, char** argv) {
   // Workers' synchronised calls wake the message loop, which runs them between messages.
   SetWakeMainThread([] { QueueOnMainThread([] { CheckSynchronize(0); }); });
   if (QCoreApplication::instance()) return;
+  // The toolkit keeps a reference to the count: it must outlive the caller's (main's) variable.
   if (argc <= 0 || !argv) {
     argc_ = 1;
     new QApplication(argc_, g_defaultArgv);
   } else {
-    new QApplication(argc, argv);
+    argc_ = argc;
+    new QApplication(argc_, argv);
   }
   ownsQtApp_ = true;
   if (!title_.empty()) QCoreApplication::setApplicationName(QString::fromStdString(title_));

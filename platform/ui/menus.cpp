@@ -1,5 +1,6 @@
 #include "platform/ui/menus.h"
 
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
@@ -239,7 +240,7 @@ void TMenuItem::Click() {
 
 struct TMenu::Impl {
   std::unique_ptr<QWidget> ownWidget;  // the QMenu of a pop-up menu, or a menu bar not on a form
-  QWidget* widget = nullptr;           // the menu or menu bar shown
+  QPointer<QWidget> widget;            // the menu or menu bar shown (a bar goes with its form)
   bool dirty = true;
   bool rebuildQueued = false;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -359,10 +360,10 @@ void* TMenu::NativeMenu() {
   }
   if (impl_->dirty && !(ComponentState() & csDestroying)) {
     impl_->dirty = false;
-    if (auto* bar = qobject_cast<QMenuBar*>(impl_->widget)) Fill(bar, items_.get(), impl_->alive);
-    else Fill(static_cast<QMenu*>(impl_->widget), items_.get(), impl_->alive);
+    if (auto* bar = qobject_cast<QMenuBar*>(impl_->widget.data())) Fill(bar, items_.get(), impl_->alive);
+    else Fill(static_cast<QMenu*>(impl_->widget.data()), items_.get(), impl_->alive);
   }
-  return impl_->widget;
+  return impl_->widget.data();
 }
 
 TMenuItem* TMenu::FindItemByShortCut(TShortCut shortCut) {
@@ -400,7 +401,7 @@ void* TMainMenu::MakeBar(void* formWidget) {
 void TMainMenu::DropBar() {
   if (!impl_->widget || impl_->widget == impl_->ownWidget.get()) return;
   // The bar belongs to the form's window; it goes with it, or now.
-  QWidget* bar = impl_->widget;
+  QWidget* bar = impl_->widget.data();
   impl_->widget = nullptr;
   if (bar->parentWidget()) bar->deleteLater();
   else delete bar;

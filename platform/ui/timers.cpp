@@ -44,8 +44,9 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
 
 void TTimer::Update() {
   impl_->timer.stop();
-  // As in the framework, a timer runs only when enabled, with an interval and a handler.
-  if (enabled_ && interval_ != 0 && OnTimer) impl_->timer.start(static_cast<int>(std::min<uint32_t>(interval_, INT32_MAX)));
+  // A timer runs when enabled and with an interval; the handler is looked up at each tick, so that
+  // OnTimer assigned directly (not through SetOnTimer) runs too.
+  if (enabled_ && interval_ != 0) impl_->timer.start(static_cast<int>(std::min<uint32_t>(interval_, INT32_MAX)));
 }
 
 void TTimer::Timer() {

@@ -192,6 +192,13 @@ TEST_F(UiTest, TimerFiresUntilDisabled) {
   EXPECT_TRUE(testsupport::WaitFor([&] { return ticks >= 3; }));
   testsupport::WaitFor([] { return false; }, 50);
   EXPECT_EQ(ticks, 3);
+
+  // A handler assigned directly, after the interval, runs as well.
+  TTimer direct(nullptr);
+  direct.SetInterval(5);
+  int directTicks = 0;
+  direct.OnTimer = [&](TObject*) { ++directTicks; };
+  EXPECT_TRUE(testsupport::WaitFor([&] { return directTicks >= 1; }));
 }
 
 TEST_F(UiTest, ExceptionInAClickHandlerReachesApplicationOnException) {
