@@ -92,8 +92,19 @@ class TDialogPanelHost : public TCustomControl {
     HandleNeeded();
     QWidget* w = Record()->widget;
     embedded_ = true;
+    w->setMinimumSize(width_, height_);
     layout->addWidget(w, row, column, rows, 1);
     w->show();
+  }
+  // Takes the window back out of the dialog before the dialog goes (it would free it).
+  void Release() {
+    if (!embedded_ || !HandleAllocated()) return;
+    QWidget* w = Record()->widget;
+    w->hide();
+    if (QWidget* p = w->parentWidget())
+      if (p->layout()) p->layout()->removeWidget(w);
+    w->setParent(nullptr);
+    embedded_ = false;
   }
 
  protected:
@@ -174,6 +185,8 @@ TDialogAnswer RunFileDialog(const TDialogRequest& req, bool open, TOpenDialog* d
     }
   }
   answer.Result = dlg.exec() == QDialog::Accepted ? 1 : 0;
+  if (dialog)
+    if (auto* host = static_cast<TDialogPanelHost*>(dialog->PreviewParent())) host->Release();
   for (const QString& f : dlg.selectedFiles()) answer.Files.push_back(WithDefaultExt(f.toStdString(), req.DefaultExt, open));
   if (!filters.isEmpty()) answer.FilterIndex = static_cast<int>(filters.indexOf(dlg.selectedNameFilter())) + 1;
   return answer;
