@@ -9,6 +9,10 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_iptc.h"
+#include "imaging/io/codecs/bmp_codec.h"
+#include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
 #include "platform/color/color_management.h"
@@ -127,6 +131,65 @@ void ICC() {
   }
 }
 
+// Images through the GIF and BMP writers (an options byte first, as the targets read it).
+void SeedWithOptions(const std::string& target, int n, uint8_t options, TMemoryStream& s) {
+  std::vector<uint8_t> bytes{options};
+  const auto* p = static_cast<const uint8_t*>(s.Memory());
+  bytes.insert(bytes.end(), p, p + s.Size());
+  Seed(target, n, bytes.data(), bytes.size());
+}
+
+void PaintSeed(TIEBitmap& b) {
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) b.SetPixel24(x, y, CreateRGB(uint8_t(x * 40), uint8_t(y * 50), uint8_t((x + y) % 3 * 100)));
+}
+
+void GIFsAndBMPs() {
+  int n = 0;
+  for (int32_t bits : {1, 2, 8}) {
+    for (bool alpha : {false, true}) {
+      TIEBitmap b(7, 5, ie24RGB);
+      PaintSeed(b);
+      if (alpha) b.SetAlpha(2, 2, 0);
+      TIOParamsVals p(nullptr);
+      p.BitsPerSample = bits;
+      p.GifInterlaced = alpha;
+      p.GifComments = {"seed"};
+      p.GifLZWCompressor = GIFLZWEncode;
+      bool aborting = false;
+      TIEProgressRecord progress;
+      progress.Aborting = &aborting;
+      TMemoryStream s;
+      WriteGIFStream(s, b, p, progress);
+      SeedWithOptions("fuzz_gif", n, static_cast<uint8_t>(n), s);
+      SeedWithOptions("fuzz_detect", n, 0, s);
+      ++n;
+    }
+  }
+  int m = 0;
+  struct Variant { int32_t bits, samples; uint8_t version, compression; bool alpha; };
+  const Variant variants[] = {{1, 1, 1, 0, false}, {4, 1, 1, 1, false}, {4, 1, 2, 0, false}, {8, 1, 1, 1, false},
+                              {8, 1, 3, 0, false}, {8, 3, 1, 0, false}, {8, 3, 0, 0, true}};
+  for (const Variant& v : variants) {
+    TIEBitmap b(9, 6, ie24RGB);
+    PaintSeed(b);
+    if (v.alpha) b.SetAlpha(1, 1, 9);
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = v.bits;
+    p.SamplesPerPixel = v.samples;
+    p.BmpVersion = v.version;
+    p.BmpCompression = v.compression;
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    TMemoryStream s;
+    WriteBMPStream(s, b, p, progress, v.alpha);
+    SeedWithOptions("fuzz_bmp", m, static_cast<uint8_t>(m * 37), s);
+    SeedWithOptions("fuzz_detect", 100 + m, 0, s);
+    ++m;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,5 +204,6 @@ int main(int argc, char** argv) {
   TIFFs();
   Zlib();
   ICC();
+  GIFsAndBMPs();
   return 0;
 }

@@ -13,7 +13,8 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc)
+  targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc fuzz_gif fuzz_bmp
+           fuzz_detect)
 fi
 
 "$root/scripts/install-deps.sh"

@@ -49,6 +49,12 @@ int32_t ColorsImportant(int32_t bits) {
   }
 }
 
+// The header's signed pixels-per-metre field of a resolution in dots per inch.
+uint32_t PixelsPerMetre(int32_t dpi) {
+  const double ppm = std::clamp(std::nearbyint(dpi / 2.54 * 100), double{INT32_MIN}, double{INT32_MAX});
+  return static_cast<uint32_t>(static_cast<int32_t>(ppm));
+}
+
 // A copy of Bitmap in Format.
 std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
   auto copy = std::make_unique<TIEBitmap>(bitmap.Width(), bitmap.Height(), format);
@@ -143,8 +149,8 @@ void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     IEPutU32(info + 8, static_cast<uint32_t>(height), false);
     IEPutU16(info + 12, 1, false);
     IEPutU32(info + 16, rle ? (bits == 4 ? 2u : 1u) : 0u, false);
-    IEPutU32(info + 24, static_cast<uint32_t>(std::nearbyint(Params.DpiX / 2.54 * 100)), false);
-    IEPutU32(info + 28, static_cast<uint32_t>(std::nearbyint(Params.DpiY / 2.54 * 100)), false);
+    IEPutU32(info + 24, PixelsPerMetre(Params.DpiX), false);
+    IEPutU32(info + 28, PixelsPerMetre(Params.DpiY), false);
     IEPutU32(info + 32, bits <= 8 ? 1u << bits : 0u, false);
     IEPutU32(info + 36, static_cast<uint32_t>(ColorsImportant(bits)), false);
   }

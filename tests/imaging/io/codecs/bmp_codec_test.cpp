@@ -565,6 +565,18 @@ TEST(BmpWriter, ConvertsFormatsItDoesNotReadFirst) {
   }
 }
 
+TEST(BmpWriter, ResolutionsOutsideTheHeaderFieldAreClamped) {
+  TIEBitmap src(2, 2, ie24RGB);
+  for (int32_t dpi : {INT32_MAX, INT32_MIN, -300}) {
+    TIOParamsVals p(nullptr);
+    p.SetDpiX(dpi);
+    p.SetDpiY(dpi);
+    const Bytes file = Write(src, p, false);
+    const auto ppm = static_cast<int32_t>(IEGetU32(file.data() + 14 + 24, false));
+    EXPECT_EQ(ppm, dpi == -300 ? -11811 : (dpi > 0 ? INT32_MAX : INT32_MIN)) << dpi;
+  }
+}
+
 TEST(BmpWriter, AShortWriteSetsAborting) {
   // A stream that takes 100 bytes only.
   struct Short : TMemoryStream {

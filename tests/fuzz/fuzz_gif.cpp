@@ -1,0 +1,45 @@
+// GIF reader: every frame the options byte asks for, with and without pixels, then the block walker
+// that counts frames and copies a file without one; and the LZW decoder on the raw bytes.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_mem_stream.h"
+#include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/io_params.h"
+#include "platform/system/streams.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t options = data[0];
+  TIEMemStream stream(data + 1, static_cast<int64_t>(size - 1));
+  for (bool paramsOnly : {true, false}) {
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    params.GifLZWDecompressor = GIFLZWDecode;
+    params.GifImageIndex = options & 3;
+    params.IsNativePixelFormat = (options & 4) != 0;
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    std::unique_ptr<TIEMask> mask;
+    int32_t frames = 0;
+    stream.Seek(0, soBeginning);
+    ReadGIFStream(stream, bitmap, frames, params, progress, paramsOnly, mask, paramsOnly);
+  }
+  stream.Seek(0, soBeginning);
+  TMemoryStream copy;
+  bool truncated = false;
+  CopyGIFWithoutFrame(stream, &copy, (options >> 3) & 3, truncated);
+  stream.Seek(0, soBeginning);
+  CountGIFFramesInStream(stream);
+  // The decoder alone, on a small picture.
+  stream.Seek(0, soBeginning);
+  std::vector<uint8_t> pixels(64 * 64);
+  GIFLZWDecode(stream, 1 + (options >> 2 & 63), 64, (options & 1) != 0, pixels.data());
+  return 0;
+}
