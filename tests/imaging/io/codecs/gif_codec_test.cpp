@@ -491,6 +491,26 @@ TEST_F(GifCodecTest, DeleteGIFFrameCountsCopiesAndRewritesSafely) {
   EXPECT_EQ(FileSizeByName(name), 16);
 }
 
+TEST_F(GifCodecTest, OtherPixelFormatsAreConvertedFirst) {
+  for (TIEPixelFormat f : {ie8g, ie16g, ie32f, ieCMYK, ieRGB48, ieCIELab, ie32RGB}) {
+    SCOPED_TRACE(int(f));
+    TIEBitmap src(6, 3, f);
+    src.Fill(0);
+    src.FillRect(3, 0, 5, 2, f == ie32f ? 1.0 : (f == ie16g ? 65535 : 0xFFFFFF));
+    TIOParamsVals p(nullptr);
+    bool aborted = true;
+    const Bytes file = Write(src, p, &aborted);
+    ASSERT_FALSE(aborted);
+    TIEBitmap back;
+    TIOParamsVals q(nullptr);
+    ASSERT_FALSE(Read(file, back, q).aborted);
+    for (int x : {0, 5}) {
+      const TIERGB want = src.GetPixelRGB(x, 2), got = back.GetPixelRGB(x, 2);
+      EXPECT_LE(std::abs(want.r - got.r) + std::abs(want.g - got.g) + std::abs(want.b - got.b), 6) << x;
+    }
+  }
+}
+
 TEST_F(GifCodecTest, WriterRefusesWhatGifCannotHold) {
   TIEBitmap empty;
   TIOParamsVals p(nullptr);
