@@ -2,10 +2,11 @@
 
 #include "imaging/core/ie_bits.h"
 
-namespace {
-// Pixels any file may declare whatever its size: small pictures of small files always load.
-constexpr int64_t kAllowancePixels = int64_t{1} << 20;
-}  // namespace
+int64_t& IEImageSizeAllowanceForTesting() {
+  // Pixels any file may declare whatever its size: small pictures of small files always load.
+  static int64_t allowance = int64_t{1} << 20;
+  return allowance;
+}
 
 bool IEImageSizePlausible(int64_t Width, int64_t Height, int32_t BitsPerPixel, int64_t DataBytes,
                           int64_t MaxPixelsPerByte) {
@@ -16,6 +17,7 @@ bool IEImageSizePlausible(int64_t Width, int64_t Height, int32_t BitsPerPixel, i
   const int64_t pixels = Width * Height;  // both below 2^31: no overflow
   if (DataBytes < 0) DataBytes = 0;
   if (MaxPixelsPerByte < 1) MaxPixelsPerByte = 1;
-  if (DataBytes > (INT64_MAX - kAllowancePixels) / MaxPixelsPerByte) return true;
-  return pixels <= DataBytes * MaxPixelsPerByte + kAllowancePixels;
+  const int64_t allowance = IEImageSizeAllowanceForTesting();
+  if (DataBytes > (INT64_MAX - allowance) / MaxPixelsPerByte) return true;
+  return pixels <= DataBytes * MaxPixelsPerByte + allowance;
 }

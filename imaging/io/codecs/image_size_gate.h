@@ -9,3 +9,6 @@
 // tiny files always pass. Codecs pass what the stream really holds, not what a header declares.
 bool IEImageSizePlausible(int64_t Width, int64_t Height, int32_t BitsPerPixel, int64_t DataBytes,
                           int64_t MaxPixelsPerByte);
+
+// Test seam: the allowance in pixels (1 Mi by default); fuzz targets lower it to stay fast.
+int64_t& IEImageSizeAllowanceForTesting();
