@@ -10,10 +10,9 @@
 
 #include "imaging/core/ie_settings.h"
 #include "imaging/processing/ie_color_models.h"
+#include "imaging/processing/ie_int_math.h"
 
 namespace {
-
-constexpr int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 // Soft light in doubles, with c = s / 255 and e = d / 255.
 int32_t SoftLight(int32_t s, int32_t d) {
@@ -59,25 +58,25 @@ inline int32_t BlendChannel(int32_t s, int32_t d) {
     const int32_t k = 255 - (((255 - d) * (255 - s)) >> 8) - ((s * d) >> 8);
     return ((s * d) >> 8) + ((d * k) >> 8);
   }
-  if constexpr (Op == 18) return s == 255 ? 255 : Clamp255(d * 256 / (255 - s));
-  if constexpr (Op == 19) return s == 0 ? 0 : Clamp255(255 - ((255 - d) * 256) / s);
-  if constexpr (Op == 20) return d == 255 ? 255 : Clamp255(s * 256 / (255 - d));
-  if constexpr (Op == 21) return d == 0 ? 0 : Clamp255(255 - ((255 - s) * 256) / d);
+  if constexpr (Op == 18) return s == 255 ? 255 : ClampByte(d * 256 / (255 - s));
+  if constexpr (Op == 19) return s == 0 ? 0 : ClampByte(255 - ((255 - d) * 256) / s);
+  if constexpr (Op == 20) return d == 255 ? 255 : ClampByte(s * 256 / (255 - d));
+  if constexpr (Op == 21) return d == 0 ? 0 : ClampByte(255 - ((255 - s) * 256) / d);
   // In the second branches s + d >= 256, so the divisor is at least 1.
   if constexpr (Op == 22)
-    return s + d < 256 ? (s == 255 ? 255 : Clamp255(d * 128 / (255 - s))) : Clamp255(255 - ((255 - s) * 128) / d);
+    return s + d < 256 ? (s == 255 ? 255 : ClampByte(d * 128 / (255 - s))) : ClampByte(255 - ((255 - s) * 128) / d);
   if constexpr (Op == 23)
-    return s + d < 256 ? (d == 255 ? 255 : Clamp255(s * 128 / (255 - d))) : Clamp255(255 - ((255 - d) * 128) / s);
-  if constexpr (Op == 24) return s == 255 ? 255 : Clamp255(d * d / (255 - s));
-  if constexpr (Op == 25) return d == 255 ? 255 : Clamp255(s * s / (255 - d));
-  if constexpr (Op == 26) return s == 0 ? 0 : Clamp255(255 - (255 - d) * (255 - d) / s);
-  if constexpr (Op == 27) return d == 0 ? 0 : Clamp255(255 - (255 - s) * (255 - s) / d);
-  if constexpr (Op == 28) return Clamp255(d + s - 256);
+    return s + d < 256 ? (d == 255 ? 255 : ClampByte(s * 128 / (255 - d))) : ClampByte(255 - ((255 - d) * 128) / s);
+  if constexpr (Op == 24) return s == 255 ? 255 : ClampByte(d * d / (255 - s));
+  if constexpr (Op == 25) return d == 255 ? 255 : ClampByte(s * s / (255 - d));
+  if constexpr (Op == 26) return s == 0 ? 0 : ClampByte(255 - (255 - d) * (255 - d) / s);
+  if constexpr (Op == 27) return d == 0 ? 0 : ClampByte(255 - (255 - s) * (255 - s) / d);
+  if constexpr (Op == 28) return ClampByte(d + s - 256);
   if constexpr (Op == 29) {
     const int32_t v = BlendCosineTable[s] + BlendCosineTable[d];
     return v > 255 ? 255 : v;
   }
-  if constexpr (Op == 30) return Clamp255(d + 2 * s - 256);
+  if constexpr (Op == 30) return ClampByte(d + 2 * s - 256);
   return d;
 }
 

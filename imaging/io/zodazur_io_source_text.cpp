@@ -6,9 +6,9 @@
 
 #include "imaging/core/ie_base64.h"
 #include "imaging/core/ie_bitmap.h"
-#include "imaging/core/ie_settings.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/zodazur_io.h"
+#include "imaging/processing/ie_rgb.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -95,8 +95,7 @@ void TZodazUrIO::SaveToSourceText(const std::string& FileName, TIEFileFormatId F
     for (int32_t y = 0; y < bitmap.Height(); ++y) {
       const auto* row = static_cast<const TIERGB*>(bitmap.GetRow(y));
       for (int32_t x = 0; x < bitmap.Width(); ++x) {
-        const int32_t grey =
-            (row[x].r * GreyWeightRed + row[x].g * GreyWeightGreen + row[x].b * GreyWeightBlue) / 100;
+        const int32_t grey = RGBToGray(row[x]);
         const auto index = static_cast<int32_t>(std::trunc(grey / 255.0 * 9));
         text += kTextArtRamp[std::clamp(index, 0, 8)];
       }

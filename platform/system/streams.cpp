@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <vector>
+
+#include "platform/system/temp_files.h"
 
 // ---------------------------------------------------------------------------------------------- TStream
 
@@ -232,23 +233,17 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
 // -------------------------------------------------------------------------------------- TSafeFileStream
 
 TSafeFileStream::TSafeFileStream(const std::string& targetName) : target_(targetName) {
-  std::random_device rd;
-  std::mt19937 gen(rd());
-  const std::string dir = ExtractFilePath(targetName);
-  const std::string base = ExtractFileName(targetName);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = Format("%s.%s.%08x.part", dir.c_str(), base.c_str(), static_cast<unsigned>(gen()));
-    int fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      SetHandle(fd, true);
-      return;
-    }
-    if (errno != EEXIST) break;
+  // A hidden sibling of the target, created exclusively so it never replaces another file; the
+  // permissions a new file would get, so the rename leaves the usual ones.
+  const int fd = CreateUniqueTemporaryFile(ExtractFilePath(targetName), "." + ExtractFileName(targetName),
+                                           false, &temp_, 0666);
+  if (fd < 0) {
+    const int err = errno;
+    temp_.clear();
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(targetName).c_str(),
+                               SysErrorMessage(err).c_str()));
   }
-  int err = errno;
-  temp_.clear();
-  throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(targetName).c_str(),
-                             SysErrorMessage(err).c_str()));
+  SetHandle(fd, true);
 }
 
 TSafeFileStream::~TSafeFileStream() {

@@ -28,10 +28,10 @@ std::string RandomTempFileName(const std::string& folder, const std::string& pre
   return Format("%s%s-%08X.tmp", dir.c_str(), prefix.c_str(), below(generator));
 }
 
-int CreateTemporaryFile(const std::string& fileName, bool deleteOnClose) {
+int CreateTemporaryFile(const std::string& fileName, bool deleteOnClose, int mode) {
   int fd;
   do {
-    fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (deleteOnClose && ::unlink(fileName.c_str()) != 0) {
@@ -44,10 +44,10 @@ int CreateTemporaryFile(const std::string& fileName, bool deleteOnClose) {
 }
 
 int CreateUniqueTemporaryFile(const std::string& folder, const std::string& prefix, bool deleteOnClose,
-                              std::string* fileName) {
+                              std::string* fileName, int mode) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = RandomTempFileName(folder, prefix);
-    const int fd = CreateTemporaryFile(name, deleteOnClose);
+    const int fd = CreateTemporaryFile(name, deleteOnClose, mode);
     if (fd >= 0) {
       if (fileName) *fileName = name;
       return fd;

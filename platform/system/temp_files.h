@@ -16,15 +16,16 @@ std::string GetTempPath();
 // 2^31 - 1 + ".tmp". A non-empty folder without a trailing '/' gets one. Thread-safe.
 std::string RandomTempFileName(const std::string& folder, const std::string& prefix);
 
-// Creates fileName for reading and writing, readable by this user only. Fails (EEXIST) rather than
-// open a file that already exists. With deleteOnClose the name is removed straight away. Returns the
-// handle, or -1 with errno set.
-int CreateTemporaryFile(const std::string& fileName, bool deleteOnClose);
+// Creates fileName for reading and writing, with permission bits mode (by default readable by this
+// user only; the process's umask applies). Fails (EEXIST) rather than open a file that already
+// exists. With deleteOnClose the name is removed straight away. Returns the handle, or -1 with errno
+// set.
+int CreateTemporaryFile(const std::string& fileName, bool deleteOnClose, int mode = 0600);
 
 // Draws names with RandomTempFileName until one can be created (a bounded number of tries) and
 // creates it with CreateTemporaryFile. Returns the handle and sets *fileName, or -1 with errno set.
 int CreateUniqueTemporaryFile(const std::string& folder, const std::string& prefix, bool deleteOnClose,
-                              std::string* fileName);
+                              std::string* fileName, int mode = 0600);
 
 // Positional I/O on a file handle, independent of the handle's position. They retry interrupted and
 // partial transfers and return the number of bytes moved (fewer only at the end of the file for
