@@ -28,9 +28,9 @@
 #include "imaging/io/format_registry.h"
 #include "imaging/io/ie_view_link.h"
 #include "imaging/io/io_params.h"
+#include "platform/system/classes.h"
 #include "platform/system/sync_objs.h"
 #include "platform/system/threads.h"
-#include "platform/ui/classes.h"
 #include "platform/ui/messages.h"
 
 class TBitmap;

@@ -11,9 +11,9 @@
 
 #include "platform/gdi/color.h"
 #include "platform/gdi/gdi.h"
+#include "platform/system/classes.h"
 #include "platform/system/exception.h"
 #include "platform/system/object.h"
-#include "platform/ui/classes.h"
 #include "platform/system/types.h"
 
 class TBitmap;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 #include "platform/ui/messages.h"
 
 using HANDLE = void*;

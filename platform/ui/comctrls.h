@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 #include "platform/ui/controls.h"
 
 class TPageControl;

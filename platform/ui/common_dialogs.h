@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/string_list.h"

@@ -15,8 +15,8 @@
 
 #include "platform/gdi/color.h"
 #include "platform/gdi/gdi.h"
+#include "platform/system/classes.h"
 #include "platform/system/types.h"
-#include "platform/ui/classes.h"
 #include "platform/ui/messages.h"
 
 class TControl;

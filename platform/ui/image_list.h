@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/gdi/bitmap.h"
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 
 class TCustomImageList;
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 
 class TStream;
 

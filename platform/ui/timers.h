@@ -3,7 +3,7 @@
 // while messages are processed; an exception in OnTimer goes to Application's handler.
 #include <memory>
 
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 #include "platform/ui/messages.h"
 
 class TTimer : public TComponent {

@@ -1,4 +1,4 @@
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 
 #include <gtest/gtest.h>
 
