@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "imaging/core/ie_defs.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/system/object.h"
 
 class TIEBaseBitmap : public TObject {

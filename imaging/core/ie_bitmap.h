@@ -16,7 +16,7 @@
 
 #include "imaging/core/ie_base_bitmap.h"
 #include "imaging/core/ie_defs.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/gdi/color.h"
 #include "platform/gdi/framework_bitmap.h"
 

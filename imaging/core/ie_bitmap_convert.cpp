@@ -7,10 +7,9 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_color_reduction_hooks.h"
 #include "imaging/core/ie_convert_rows.h"
 #include "imaging/core/ie_progress.h"
-#include "imaging/processing/ie_color_reduction.h"
-#include "imaging/processing/ie_quantizer.h"
 
 void TIEBitmap::SetPixelFormat(TIEPixelFormat Format) {
   if (GetPixelFormat() != Format) ConvertPixelFormat(Format);
@@ -66,9 +65,9 @@ void TIEBitmap::ConvertPixelsFrom(TIEBitmap& Source) {
   if (to == ie1g) {
     TIEProgressRecord progress;
     if (bwConversion_ == 0)
-      ConvertToBWOrdered(Source, *this, progress);
+      IEColorReduction.BWOrdered(Source, *this, progress);
     else
-      ConvertToBWThreshold(Source, *this, kIEThresholdMeanColor, progress);
+      IEColorReduction.BWThreshold(Source, *this, kIEThresholdMeanColor, progress);
     return;
   }
 
@@ -110,17 +109,5 @@ void TIEBitmap::ConvertPixelsFrom(TIEBitmap& Source) {
 
 void TIEBitmap::QuantizeFrom(TIEBitmap& Source) {
   if (!palette_) AllocatePalette();
-  TIERGB palette[256] = {};
-  const int32_t colours = std::clamp(paletteUsed_, 1, 256);
-  TIEQuantizer quantizer(Source, palette, 0, colours);
-  std::copy(palette, palette + 256, palette_.get());
-
-  TIERowAccessScope readOnly(Source, iraRead);
-  TIERowAccessScope writeOnly(*this, iraWrite);
-  for (int32_t y = 0; y < height_; ++y) {
-    const uint8_t* src = Source.Row<uint8_t>(y);
-    uint8_t* dst = Row<uint8_t>(y);
-    for (int32_t x = 0; x < width_; ++x, src += 3)
-      dst[x] = static_cast<uint8_t>(quantizer.RGBIndex(TIERGB{src[0], src[1], src[2]}));
-  }
+  IEColorReduction.Quantize(Source, *this);
 }

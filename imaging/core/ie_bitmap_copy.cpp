@@ -8,7 +8,7 @@
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_colorspace.h"
 #include "imaging/core/ie_file_buffer.h"
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 namespace {
 

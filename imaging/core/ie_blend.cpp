@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "imaging/core/ie_color_models.h"
+#include "imaging/core/ie_int_math.h"
 #include "imaging/core/ie_settings.h"
-#include "imaging/processing/ie_color_models.h"
-#include "imaging/processing/ie_int_math.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // swaps, red-cyan anaglyphs, row interlacing). Opacity and alpha are the caller's business.
 #include <cstdint>
 
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 // Number of blend operations; operations 0 .. kBlendOperationCount - 1 exist.
 constexpr int32_t kBlendOperationCount = 43;

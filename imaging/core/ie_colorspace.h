@@ -2,7 +2,7 @@
 // Per-pixel conversions between RGB and the CMYK and CIE L*a*b* pixel formats.
 #include <cstdint>
 
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 // One ieCIELab pixel: L* scaled to 0..255, a* and b* as signed bytes.
 #pragma pack(push, 1)

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imaging/core/ie_defs.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 class TIEBitmap;
 

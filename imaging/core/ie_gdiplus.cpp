@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "imaging/core/ie_geometry.h"
-#include "imaging/processing/ie_int_math.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_int_math.h"
+#include "imaging/core/ie_rgb.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_mask.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/graphics.h"

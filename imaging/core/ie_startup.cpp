@@ -4,7 +4,6 @@
 
 #include "imaging/core/ie_gdiplus.h"
 #include "imaging/core/ie_settings.h"
-#include "imaging/io/format_registry.h"
 
 namespace {
 std::mutex g_startupLock;
@@ -17,12 +16,12 @@ void IEInitialize() {
   InitializeImagingDefaults();
   InitializeIEGDIPlus();
   BuildBlendCosineTable();
-  InitializeZodazUrIO();
+  IEIOModuleStartup.Initialize();
 }
 
 void IEFinalize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount == 0 || --g_useCount > 0) return;
-  FinalizeZodazUrIO();
+  IEIOModuleStartup.Finalize();
   FinalizeImagingDefaults();
 }

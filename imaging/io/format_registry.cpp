@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "imaging/core/ie_settings.h"
+#include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_settings.h"
@@ -379,3 +380,5 @@ void FinalizeZodazUrIO() {
   UnloadWinInet();  // 5.
   SetDebugLogFileName("");  // 6.
 }
+
+extern const TIEModuleStartup IEIOModuleStartup{InitializeZodazUrIO, FinalizeZodazUrIO};

@@ -21,10 +21,10 @@
 #include "imaging/core/ie_iptc.h"
 #include "imaging/core/ie_jpeg_markers.h"
 #include "imaging/core/ie_lists.h"
+#include "imaging/core/ie_rgb.h"
 #include "imaging/core/ie_tags_handler.h"
 #include "imaging/io/file_format_ids.h"
 #include "imaging/io/lzw_hooks.h"
-#include "imaging/processing/ie_rgb.h"
 
 class TIEBitmap;
 class TIEICC;

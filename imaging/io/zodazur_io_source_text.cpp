@@ -6,9 +6,9 @@
 
 #include "imaging/core/ie_base64.h"
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_rgb.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/zodazur_io.h"
-#include "imaging/processing/ie_rgb.h"
 #include "platform/system/streams.h"
 
 namespace {

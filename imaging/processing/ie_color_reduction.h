@@ -3,13 +3,13 @@
 // maximum-entropy one), ordered dithering, and the grey histogram they use.
 #include <cstdint>
 
+#include "imaging/core/ie_color_reduction_hooks.h"
 #include "imaging/core/ie_progress.h"
 
 class TIEBitmap;
 
-// Threshold values with a meaning of their own.
-constexpr int32_t kIEThresholdMeanColor = -1;    // the grey of the image's mean colour
-constexpr int32_t kIEThresholdMaxEntropy = -2;  // the threshold of maximum entropy
+// The threshold values with a meaning of their own, kIEThresholdMeanColor and
+// kIEThresholdMaxEntropy, are declared with the conversions' seam (ie_color_reduction_hooks.h).
 
 // Number of pixels of each grey level (pixels of any format read as blue, green, red and weighed by
 // the engine's grey weights); ie1g pixels count in bins 0 and 1.

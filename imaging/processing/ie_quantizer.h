@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/system/object.h"
 
 class TIEBitmap;

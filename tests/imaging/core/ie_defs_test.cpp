@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "imaging/core/ie_rgb.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_startup.h"
-#include "imaging/processing/ie_rgb.h"
 
 TEST(PixelFormatTables, BitsChannelsAndBytesByFormat) {
   struct Row { TIEPixelFormat f; int bits, channels, bytes; };

@@ -1,4 +1,4 @@
-#include "imaging/processing/ie_color_models.h"
+#include "imaging/core/ie_color_models.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 void TColorToRGB(TColor Color, TIERGB& Result) {
   const COLORREF c = ColorToRGB(Color);

@@ -1,7 +1,7 @@
 #pragma once
 // Conversions between RGB pixels and the hue/saturation/lightness model, as the colour operations
 // and the HSL blend modes use them. HSL values are doubles in 0..1, the hue a fraction of a turn.
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 // H, S and L of Color. Grey pixels have H = S = 0.
 void RGBToHSL(double& H, double& S, double& L, TIERGB Color);

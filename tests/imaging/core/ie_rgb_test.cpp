@@ -1,8 +1,8 @@
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 #include <gtest/gtest.h>
 
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 TEST(RoundingAndClamping, Cases) {
   struct Row { long double x; int32_t ceil, floor; };
