@@ -74,8 +74,9 @@ class TIEBitmap : public TIEBaseBitmap {
                   bool TopDown);
   TIELocation Location() const { return location_; }
   // Moves the pixels to another location. Going to ieTBitmap, ie16g becomes ie8g (values
-  // converted), and ie32f, ieCMYK, ieRGB48 and ieCIELab raise Exception with the system's text,
-  // leaving the image untouched where it was. When storage cannot be had the image stays too.
+  // converted), and ie32f, ieCMYK, ieRGB48 and ieCIELab raise EIEException ("... pixel format not
+  // allowed when Location=ieTBitmap..."), leaving the image untouched where it was. When storage
+  // cannot be had the image stays too.
   void SetLocation(TIELocation Location);
   // The pixels as a framework bitmap (the location becomes ieTBitmap). Raises like SetLocation.
   TBitmap* GetTBitmap();
@@ -281,10 +282,11 @@ class TIEBitmap : public TIEBaseBitmap {
   bool LoadRawFromBuffer(const void* Buffer, int64_t Size);
 
   // The format a bitmap of PixelFormat takes in the ieTBitmap location (ie16g becomes ie8g).
-  // Raises Exception with the system's text for ie32f, ieCMYK, ieRGB48 and ieCIELab.
+  // Raises EIEException "... pixel format not allowed when Location=ieTBitmap..." for ie32f, ieCMYK,
+  // ieRGB48 and ieCIELab.
   static TIEPixelFormat TBitmapFormatFor(TIEPixelFormat PixelFormat);
 
-  // Test seam: memory blocks above this many bytes are refused as if the system had none left
+  // Test seam: memory blocks above this many bytes are refused as if the operating system had none left
   // (-1: no limit), so tests reach the segment and file fall-backs.
   static int64_t& MaxMemoryBlockForTesting();
 

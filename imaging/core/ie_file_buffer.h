@@ -11,7 +11,7 @@
 
 // A temporary file that is deleted when it is closed. The file is created exclusively: a file that
 // already has the name is never opened or replaced. Creation failures raise EInOutError
-// "Unable to create " + FileName (ErrorCode is the system's error number).
+// "Unable to create " + FileName (ErrorCode is the operating system's error number).
 class TIETemporaryFileStream : public THandleStream {
  public:
   explicit TIETemporaryFileStream(const std::string& FileName);
@@ -40,7 +40,7 @@ class TIEFileBuffer {
   int32_t MappedCount() const { return static_cast<int32_t>(mapped_.size()); }
 
   // Closes an open store, then opens a new one of Size bytes: a temporary file named
-  // folder + Prefix + "-XXXXXXXX.tmp" in TempDirectory (or the system's temporary folder) when
+  // folder + Prefix + "-XXXXXXXX.tmp" in TempDirectory (or the operating system's temporary folder) when
   // UseFile, else a memory stream. Returns false, with the store closed and nothing left on disk,
   // when the store cannot be had. Never raises.
   bool AllocateFile(const std::string& Prefix, bool UseFile, int64_t Size);

@@ -9,7 +9,7 @@
 namespace {
 
 // A hybrid block starts with a header whose first byte tags the allocator. The header is 16 bytes,
-// not the 4 of the original layout, so that the caller's address keeps the allocator's alignment:
+// not the 4 a tag needs, so that the caller's address keeps the allocator's alignment:
 // rows of 16-bit, float and 32-bit pixels are read through typed pointers and vectorised loops.
 constexpr size_t kHybridHeader = 16;
 constexpr uint8_t kTagHeap = 0;

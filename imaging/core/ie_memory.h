@@ -27,5 +27,5 @@ void GlobalFreeAndNil(void*& Pointer);
 void TryGetMem(void*& Pointer, int64_t Size);
 
 // Total physical memory in bytes, or the physical memory available now when Available is true;
-// 0 when the system does not tell.
+// 0 when the operating system does not tell.
 int64_t PhysicalMemorySize(bool Available);

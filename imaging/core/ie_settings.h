@@ -20,7 +20,7 @@ extern bool FileFallbackOnLowMemory;
 // When one block cannot be had, try several smaller segments first.
 extern bool SegmentedAllocation;
 
-// Folder for the engine's temporary files (UTF-8); empty = the system's temporary folder.
+// Folder for the engine's temporary files (UTF-8); empty = the operating system's temporary folder.
 extern std::string TempDirectory;
 
 // Resolution given to images whose source states none.

@@ -68,7 +68,7 @@ int IEFileOpenW(const std::string& fileName, uint16_t mode);
 
 // A file stream by (UTF-8) name. Mode $FFFF creates the file; every other mode opens it through
 // IEFileOpenW. Raises EFCreateError "Cannot create file \"%s\". %s" or EFOpenError
-// "Cannot open file \"%s\". %s" with the full path and the system's reason.
+// "Cannot open file \"%s\". %s" with the full path and the operating system's reason.
 class TIEWideFileStream : public THandleStream {
  public:
   TIEWideFileStream(const std::string& fileName, uint16_t mode);

@@ -10,7 +10,7 @@
 // Physical processor cores the process may run on, computed once and then cached: the distinct
 // cores of the processor topology, else the logical processor count, else 1.
 int32_t ProcessorCoreCount();
-// Forgets the cached count (the engine's start-up), so the next call asks the system again.
+// Forgets the cached count (the engine's start-up), so the next call asks the operating system again.
 void ResetProcessorCoreCount();
 
 class TIEThreadPool {

@@ -51,8 +51,8 @@ bool PCXHeader(TStream& s, int64_t remaining) {
 
 bool AVISignature(TStream& s, int64_t) { return IsAVIStream(s); }
 
-// The probes in their documented order. An entry without a test belongs to a codec that is not built
-// yet; the codec puts its probe into its entry when it is.
+// The probes in the order they run; the first that recognises the content decides. An entry without
+// a test belongs to a codec that is not built yet; the codec puts its probe into its entry when it is.
 struct ProbeEntry {
   TIEFileFormatId format;
   TContentProbe test;

@@ -9,8 +9,9 @@
 class TStream;
 
 // The format of the stream's content from its current position, 0 when none is recognised. The probes
-// run in their documented order, each on the bytes from that position (sizes count what is left after
-// it); the stream is set back after each one, so the position is the same afterwards. Never raises.
+// run in the fixed order of the probe table (format_detect.cpp), each on the bytes from that position
+// (sizes count what is left after it); the stream is set back after each one, so the position is the
+// same afterwards. Never raises.
 TIEFileFormatId DetectStreamFormat(TStream& Stream);
 
 // The format of a file's content, reconciled with the registry row of its extension:

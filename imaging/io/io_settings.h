@@ -8,10 +8,10 @@
 
 class TIOParamsVals;
 
-// IEFileExists uses the run-time library's test instead of the system's.
+// IEFileExists uses the run-time library's test instead of the operating system's.
 extern bool UseRTLFileExists;
 
-// The trace log of the engine (WriteDebugLog); empty: no log. Nothing in the system sets it.
+// The trace log of the engine (WriteDebugLog); empty: no log. The program never sets it.
 extern std::string TraceLogFileName;
 // Appends one line, the date, the time, " : " and Message, to the trace log when TraceLogFileName is
 // set; does nothing otherwise. Raises EInOutError when the file cannot be written.
@@ -28,7 +28,7 @@ using TIEColorConverterFunc = void (*)(const void* Source, int32_t SourceFormat,
 extern TIEColorConverterFunc DefaultColorConverter;
 // CMYK conversions may use the built-in CMYK profile.
 extern bool CMYKProfileEnabled;
-// Readers convert through ICC profiles (off at start-up; nothing in the system turns it on).
+// Readers convert through ICC profiles (off at start-up; the program never turns it on).
 extern bool ICCConversionEnabled;
 // Origin flag of the buffered read views that loaders and probes create.
 extern bool BufferedStreamRelativeOrigin;

@@ -33,8 +33,8 @@ extern std::atomic<TGIFLZWCompFunc> GIFLZWEncodeHook;
 extern std::atomic<TTIFFLZWDecompFunc> TIFFLZWDecodeHook;
 extern std::atomic<TTIFFLZWCompFunc> TIFFLZWEncodeHook;
 
-// The engine's own four coders, installed into the hooks by the I/O start-up (and by the windows
-// that install them again). Empty until the LZW coders are built into the engine.
+// The engine's own four coders (gif_lzw.cpp, tiff_lzw.cpp), installed into the hooks by the I/O
+// start-up (and by the windows that install them again).
 struct TIELZWCoders {
   TGIFLZWDecompFunc GIFDecode = nullptr;
   TGIFLZWCompFunc GIFEncode = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 // TIETWainParams: the store of scanner acquisition settings that every I/O component (single and
-// multi-image) creates with itself as owner. The system has no scanner acquisition road: nothing reads
+// multi-image) creates with itself as owner. The program has no scanner acquisition road: nothing reads
 // or writes the settings between creation and destruction. The object holds its containers, puts every
 // setting to its default, and when it goes releases the scanner source manager its owner might have
 // loaded (never, on this platform).

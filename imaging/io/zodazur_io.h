@@ -1,5 +1,5 @@
 #pragma once
-// TZodazUrIO: the non-visual component through which the system loads, saves and acquires images.
+// TZodazUrIO: the non-visual component through which the program loads, saves and acquires images.
 // It always works on one working bitmap and one parameter record (Params). The working bitmap is the
 // component's own, the current bitmap of an attached image view, the picture bitmap of an attached
 // picture control (wrapped), or a bitmap a caller hands over.
@@ -385,7 +385,7 @@ class TZodazUrIO : public TComponent {
 
   // ---- Properties ----
   TColor background_ = clBlack;
-  bool forwardBackground_ = false;  // nothing in the system turns it on
+  bool forwardBackground_ = false;  // callers never turn it on
   TMsgLanguage msgLanguage_ = msSystem;
   TIOPreviewsParams previewsParams_ = 0;
   bool simplifiedParamsDialogs_ = true;

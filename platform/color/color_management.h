@@ -1,5 +1,5 @@
 #pragma once
-// ICC colour management, in the shape of the system's colour-management interface: profiles opened
+// ICC colour management, in the shape of the Windows colour-management interface: profiles opened
 // from memory, multi-profile transforms, and colours translated as records of four 16-bit words.
 // Built on lcms2; no lcms2 type leaves this layer.
 #include <cstdint>
@@ -10,7 +10,7 @@ struct TColorTransformRec;
 using HPROFILE = TColorProfileRec*;
 using HCOLORTRANSFORM = TColorTransformRec*;
 
-// Colour types of TranslateColors (the system's values).
+// Colour types of TranslateColors (the Windows values).
 enum COLORTYPE : int32_t {
   COLOR_GRAY = 1,       // word 0: grey
   COLOR_RGB = 2,        // words 0..2: red, green, blue
@@ -50,7 +50,7 @@ bool DeleteColorTransform(HCOLORTRANSFORM transform);
 bool TranslateColors(HCOLORTRANSFORM transform, const COLOR* input, uint32_t count, COLORTYPE inputType,
                      COLOR* output, COLORTYPE outputType);
 
-// Profiles that come with the program, as ICC bytes: sRGB (the system's standard RGB profile), a
+// Profiles that come with the program, as ICC bytes: sRGB (the standard RGB profile), a
 // CIE L*a*b* (D50) identity profile and a grey profile with the sRGB tone curve.
 enum TBuiltInProfile { bipSRGB, bipLab, bipGray };
 std::vector<uint8_t> BuiltInProfileData(TBuiltInProfile which);

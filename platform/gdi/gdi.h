@@ -1,5 +1,5 @@
 #pragma once
-// The system's drawing interface in its Windows shape: device contexts, GDI objects (pens, brushes,
+// The drawing interface in its Windows shape: device contexts, GDI objects (pens, brushes,
 // fonts, bitmaps, palettes, regions), DIB sections, block transfers with raster operations,
 // shapes, text and clipping, with the GDI's own semantics (rectangles exclude their right and
 // bottom edges, LineTo leaves its end pixel, HALFTONE stretching averages, negative extents

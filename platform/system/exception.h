@@ -1,5 +1,5 @@
 #pragma once
-// The one base of every failure the system raises. Each carries the system's fixed English text.
+// The one base of every failure the program raises. Each carries its fixed English text.
 #include <cstdarg>
 #include <exception>
 #include <string>
@@ -20,7 +20,7 @@ class EOutOfMemory : public Exception { using Exception::Exception; };
 class EInvalidOperation : public Exception { using Exception::Exception; };
 class EConvertError : public Exception { using Exception::Exception; };
 class EOSError : public Exception { using Exception::Exception; };
-// An input/output failure of a file; ErrorCode is the system's error number (errno) when known.
+// An input/output failure of a file; ErrorCode is the operating system's error number (errno) when known.
 class EInOutError : public Exception {
  public:
   explicit EInOutError(std::string message, int errorCode = 0)
@@ -34,5 +34,5 @@ class EAbort : public Exception { using Exception::Exception; };
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* format, va_list args);
 
-// The system's message text for an errno value (the "last error" of file operations).
+// The operating system's message text for an errno value (the "last error" of file operations).
 std::string SysErrorMessage(int error);

@@ -1,5 +1,5 @@
 #pragma once
-// The user's locale as the system reads it: a locale identifier whose primary language chooses the
+// The user's locale as the program reads it: a locale identifier whose primary language chooses the
 // user-interface words, and the decimal and thousand separators of number texts.
 //
 // They are read once from the environment (LC_ALL, then LC_MESSAGES or LC_NUMERIC, then LANG) and
@@ -30,7 +30,7 @@ enum : uint16_t {
   LANG_MACEDONIAN = 0x2F, LANG_AFRIKAANS = 0x36, LANG_GEORGIAN = 0x37, LANG_HINDI = 0x39,
   LANG_MALAY = 0x3E,
 };
-// Sub-language identifiers the system tests.
+// Sub-language identifiers the program tests.
 enum : uint16_t {
   SUBLANG_NEUTRAL = 0x00, SUBLANG_DEFAULT = 0x01,
   SUBLANG_ENGLISH_US = 0x01, SUBLANG_ENGLISH_UK = 0x02,

@@ -1,7 +1,7 @@
 #pragma once
 // Global memory blocks and the machine's memory status.
 //
-// The system asks the platform for "global memory" where a failed allocation must be reported as
+// The engine asks the platform for "global memory" where a failed allocation must be reported as
 // none instead of raising (large bitmap blocks, bitmap segments) and, for fixed blocks with
 // GMEM_ZEROINIT, expects the block to read as zeros. Here a global block is an ordinary C heap block
 // (calloc for zeroed ones, so big blocks come straight from fresh zero pages); a fixed block's handle

@@ -7,7 +7,7 @@
 int32_t LogicalProcessorCount();
 
 // Physical processor cores among the logical processors the process may run on: the distinct
-// (package, core) pairs of the processor topology. 0 when the system does not describe it.
+// (package, core) pairs of the processor topology. 0 when the operating system does not describe it.
 int32_t PhysicalCoreCount();
 
 // The same count from a processor directory laid out like /sys/devices/system/cpu

@@ -13,7 +13,8 @@ class EReadError : public EStreamError { using EStreamError::EStreamError; };
 class EWriteError : public EStreamError { using EStreamError::EStreamError; };
 
 // Seek origins; the values are the framework's (0 from the beginning, 1 from the current position,
-// 2 from the end). Stream code also receives other values and must treat them as documented.
+// 2 from the end). Stream code also receives other values; each stream says what it does with them
+// (most leave the position where it is).
 enum TSeekOrigin : int { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 constexpr int soFromBeginning = 0;
 constexpr int soFromCurrent = 1;
@@ -81,7 +82,7 @@ class THandleStream : public TStream {
 // A file stream by UTF-8 name. Mode fmCreate creates (or truncates) the file; any other mode opens
 // an existing file with the access of its low bits. Failures raise EFCreateError
 // "Cannot create file \"%s\". %s" or EFOpenError "Cannot open file \"%s\". %s" with the full path
-// and the system's reason.
+// and the operating system's reason.
 class TFileStream : public THandleStream {
  public:
   TFileStream(const std::string& fileName, uint16_t mode);

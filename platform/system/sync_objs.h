@@ -1,6 +1,6 @@
 #pragma once
 // The framework's synchronisation objects: a re-entrant critical section and events with manual or
-// automatic reset, as the system's threads use them.
+// automatic reset, as the program's threads use them.
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>

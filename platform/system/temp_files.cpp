@@ -20,7 +20,7 @@ std::string GetTempPath() {
 }
 
 std::string RandomTempFileName(const std::string& folder, const std::string& prefix) {
-  // One generator per thread, seeded from the system's entropy: names drawn by two threads or two
+  // One generator per thread, seeded from the operating system's entropy: names drawn by two threads or two
   // processes in the same instant still differ.
   thread_local std::mt19937 generator{std::random_device{}()};
   std::uniform_int_distribution<uint32_t> below(0, 0x7FFFFFFE);

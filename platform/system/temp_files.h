@@ -1,14 +1,14 @@
 #pragma once
 // Temporary files and positional file access.
 //
-// The system keeps large pixel stores in temporary files that the operating system deletes when they
+// The engine keeps large pixel stores in temporary files that the operating system deletes when they
 // are closed. Here such a file is created exclusively (an existing file is never opened or replaced)
 // and its name is removed at once: the open handle is then the only way to the data, no other
 // process can open it, and nothing is left behind when the handle is closed or the process dies.
 #include <cstdint>
 #include <string>
 
-// The system's folder for temporary files, with a trailing '/': $TMPDIR when it names a folder,
+// The operating system's folder for temporary files, with a trailing '/': $TMPDIR when it names a folder,
 // else /tmp.
 std::string GetTempPath();
 

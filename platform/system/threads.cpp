@@ -62,7 +62,7 @@ SyncState& Sync() {
 }
 
 // What a worker raises for an exception of a synchronised call: the same object when it is one of
-// the system's exceptions, else an Exception with the same message.
+// the program's own exceptions, else an Exception with the same message.
 std::exception_ptr ForWorker(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);

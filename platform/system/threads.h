@@ -23,7 +23,7 @@ class EThread : public Exception { using Exception::Exception; };
 
 using TThreadID = uint32_t;
 
-// The system's id of the calling thread.
+// The operating system's id of the calling thread.
 TThreadID GetCurrentThreadId();
 // The id of the program's main thread (the one that ran the program's start-up).
 TThreadID MainThreadID();

@@ -1,8 +1,8 @@
 #pragma once
-// Time as the system's timers and waits see it.
+// Time as the program's timers and waits see it.
 #include <cstdint>
 
-// Milliseconds since the system started, on a steady clock; wraps around after 49.7 days like the
+// Milliseconds since the machine started, on a steady clock; wraps around after 49.7 days like the
 // 32-bit counter it stands for (compare with unsigned subtraction).
 uint32_t GetTickCount();
 uint64_t GetTickCount64();

@@ -61,7 +61,7 @@ TStrings* TPrinter::Printers() { return &impl_->printers; }
 
 int TPrinter::PrinterIndex() {
   if (index_ >= 0) return index_;
-  // The default printer: the system's own, or PDF when it has none.
+  // The default printer: the operating system's own, or PDF when it has none.
   QString def = QPrinterInfo::defaultPrinterName();
   int i = def.isEmpty() ? -1 : impl_->printers.IndexOf(def.toStdString());
   return i >= 0 ? i : impl_->printers.Count() - 1;

@@ -4,8 +4,8 @@
 // print support. A page is drawn on a page-sized image at the printer's resolution with the drawing
 // layer's rules (the canvas's DC reports that resolution), then sent to the printer as one picture.
 //
-// Besides the system's printers there is always "Print to PDF", which writes a PDF file (the one set
-// with SetOutputFileName, or one the user chooses in the save dialog at BeginDoc).
+// Besides the operating system's printers there is always "Print to PDF", which writes a PDF file
+// (the one set with SetOutputFileName, or one the user chooses in the save dialog at BeginDoc).
 #include <memory>
 #include <string>
 

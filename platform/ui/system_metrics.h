@@ -1,5 +1,5 @@
 #pragma once
-// System metrics (GetSystemMetrics): sizes of the window parts the system draws, screen facts and
+// System metrics (GetSystemMetrics): sizes of the window parts the operating system draws, screen facts and
 // input settings. Part sizes are the classic values at 96 pixels per inch, so that layouts are the
 // same on every desktop; the framework's own scroll bars and edges use exactly these.
 #include <cstdint>

@@ -25,7 +25,7 @@ constexpr uint32_t kBI_RLE4 = 2;
 constexpr uint32_t kBI_BITFIELDS = 3;
 
 // Uncompressed data holds at least one byte per 8 pixels; run-length data at best about 127 pixels
-// per byte (a run of 255 in two bytes).
+// per byte (a run of 255 in two bytes), allowed twice that so that no valid file is refused.
 constexpr int64_t kRawPixelsPerByte = 8;
 constexpr int64_t kRLEPixelsPerByte = 256;
 

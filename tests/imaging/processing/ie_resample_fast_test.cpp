@@ -46,7 +46,8 @@ TEST_F(FastResampleTest, ShrinkingAveragesBoxesAndEqualWidthsAverageNeighbours) 
   TIEBitmap dst(3, 1, ie8g);
   FastLinearResample8(*src, dst, nullptr, nullptr);
   EXPECT_EQ(Row8(dst, 0), (std::vector<int32_t>{30, 90, 120}));
-  // Equal width, another height: the documented slight horizontal blur.
+  // Equal width, another height: each pixel averages itself with its right neighbour, a slight
+  // horizontal blur (the last one has none and stays).
   auto same = GreyRow({0, 100, 200}, 1);
   TIEBitmap taller(3, 2, ie8g);
   FastLinearResample8(*same, taller, nullptr, nullptr);

@@ -55,7 +55,7 @@ TEST(ResampleRows, VectorKernelsEqualTheReference) {
 }
 
 TEST(ResampleRows, SixteenBitSamplesKeepTheirRange) {
-  // 2 -> 3 with rfLanczos3 over 0 and 65535: exact ends and a mid value with 16-bit precision.
+  // 2 -> 3 with rfTriangle over 1000 and 3001: exact ends and a mid value with 16-bit precision.
   const TIEContributorTable t(2, 3, rfTriangle);
   const uint16_t src[] = {1000, 3001};
   uint16_t dst[3];

@@ -51,7 +51,7 @@ TEST(TBitmapTest, PixelFormatsHaveTheirRowLayout) {
   }
 }
 
-TEST(TBitmapTest, ColorsLandInTheDocumentedBytes) {
+TEST(TBitmapTest, ColorsLandBlueGreenRedInTheRow) {
   auto b = Make(2, 2, pf24bit);
   b->Canvas()->SetPixels(1, 0, RGB(10, 20, 30));
   const uint8_t* row = b->ScanLine(0);
