@@ -610,13 +610,13 @@ void TControl::WMCancelMode(TMessage& m) {
 void TControl::CMMouseEnter(TMessage& m) {
   if (m.LParam == 0) mouseInside_ = true;
   if (parent_) parent_->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(this));
-  if (m.LParam == 0 && OnMouseEnter) OnMouseEnter(this);
+  if (m.LParam == 0 && mouseEventsMuted_ == 0 && OnMouseEnter) OnMouseEnter(this);
 }
 
 void TControl::CMMouseLeave(TMessage& m) {
   if (m.LParam == 0) mouseInside_ = false;
   if (parent_) parent_->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
-  if (m.LParam == 0 && OnMouseLeave) OnMouseLeave(this);
+  if (m.LParam == 0 && mouseEventsMuted_ == 0 && OnMouseLeave) OnMouseLeave(this);
 }
 
 void TControl::CMHitTest(TMessage& m) { m.Result = 1; /* HTCLIENT */ }

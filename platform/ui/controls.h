@@ -278,6 +278,20 @@ class TControl : public TComponent {
   virtual void CMHintShow(TMessage& message);
   virtual void CMCursorChanged(TMessage& message);
 
+  // While one is alive, the handling of CM_MOUSEENTER and CM_MOUSELEAVE on this control keeps the
+  // inside flag and the forwarding to the parent but fires no OnMouseEnter/OnMouseLeave: a subclass
+  // that fires the events itself hands the notification on inside one, so each fires once.
+  class TMouseEventsMuted {
+   public:
+    explicit TMouseEventsMuted(TControl* control) : control_(control) { ++control_->mouseEventsMuted_; }
+    ~TMouseEventsMuted() { --control_->mouseEventsMuted_; }
+    TMouseEventsMuted(const TMouseEventsMuted&) = delete;
+    TMouseEventsMuted& operator=(const TMouseEventsMuted&) = delete;
+
+   private:
+    TControl* control_;
+  };
+
   void Notification(TComponent* component, TOperation operation) override;
   // The parent's handle for drawing outside paint events, and the offset of this control in it.
   friend class TWinControl;
@@ -304,6 +318,7 @@ class TControl : public TComponent {
   TCursor cursor_ = crDefault;
   TPopupMenu* popupMenu_ = nullptr;
   bool mouseInside_ = false;
+  int mouseEventsMuted_ = 0;
   // Distances kept by the anchors: right and bottom gaps to the parent's client edges.
   int anchorRight_ = 0, anchorBottom_ = 0;
   bool anchorRulesValid_ = false;

@@ -22,6 +22,7 @@ class TProbe : public TCustomControl {
  public:
   using TCustomControl::TCustomControl;
   std::vector<std::string> log;
+  std::vector<LPARAM> childNotices;
   int pings = 0;
   int passedOn = 0;
   bool wantsKeys = false;
@@ -34,6 +35,7 @@ class TProbe : public TCustomControl {
     }
     if (m.Msg == CM_MOUSEENTER && m.LParam == 0) log.push_back("enter " + Name());
     if (m.Msg == CM_MOUSELEAVE && m.LParam == 0) log.push_back("leave " + Name());
+    if ((m.Msg == CM_MOUSEENTER || m.Msg == CM_MOUSELEAVE) && m.LParam != 0) childNotices.push_back(m.LParam);
     if (m.Msg == CM_TEXTCHANGED) ++passedOn;
     TCustomControl::WndProc(m);  // everything else goes on to the framework's handling
   }
@@ -98,6 +100,67 @@ TEST_F(UiTest, EnterAndLeaveOfAWindowlessControlInsideAWindowedOne) {
   // Mouse presses over the shape are its own, in its coordinates.
   testsupport::MouseClick(panel, 60, 30);
   EXPECT_EQ(shape->downs, 1);
+}
+
+// A subclass that fires the enter and leave events itself, around handing the notification on to
+// the framework's handling inside a TMouseEventsMuted.
+class TSelfFiring : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<std::string>* log = nullptr;
+
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_MOUSEENTER) {
+      if (OnMouseEnter) OnMouseEnter(this);
+      log->push_back("deliver enter");
+      TMouseEventsMuted muted(this);
+      TCustomControl::WndProc(m);
+      return;
+    }
+    if (m.Msg == CM_MOUSELEAVE) {
+      {
+        TMouseEventsMuted muted(this);
+        TCustomControl::WndProc(m);
+      }
+      log->push_back("delivered leave");
+      if (OnMouseLeave) OnMouseLeave(this);
+      return;
+    }
+    TCustomControl::WndProc(m);
+  }
+};
+
+TEST_F(UiTest, MutedMouseNotificationKeepsTheFlagAndTheParentButFiresNoEvent) {
+  auto* parent = new TProbe(form);
+  parent->SetName("Parent");
+  parent->SetParent(form);
+  parent->SetBounds(0, 0, 200, 100);
+  auto* child = new TSelfFiring(form);
+  child->SetParent(parent);
+  child->SetBounds(10, 10, 50, 50);
+  std::vector<std::string> log;
+  child->log = &log;
+  child->OnMouseEnter = [&](TObject* s) { log.push_back(s == child ? "enter event" : "enter event (other)"); };
+  child->OnMouseLeave = [&](TObject* s) { log.push_back(s == child ? "leave event" : "leave event (other)"); };
+  parent->OnMouseEnter = [&](TObject*) { log.push_back("parent event"); };
+
+  child->Perform(CM_MOUSEENTER, 0, 0);
+  EXPECT_TRUE(child->IsMouseInside());
+  child->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(child->IsMouseInside());
+  // Each event once, in the subclass's order; the parent heard of the child (lParam = the child),
+  // which fires nothing of the parent's own.
+  EXPECT_EQ(log, (std::vector<std::string>{"enter event", "deliver enter", "delivered leave", "leave event"}));
+  auto self = reinterpret_cast<LPARAM>(static_cast<TControl*>(child));
+  EXPECT_EQ(parent->childNotices, (std::vector<LPARAM>{self, self}));
+
+  // Outside the muted scope the framework fires the events as usual.
+  auto* plain = new TCustomControl(form);
+  plain->SetParent(parent);
+  int plainEnters = 0;
+  plain->OnMouseEnter = [&](TObject*) { ++plainEnters; };
+  plain->Perform(CM_MOUSEENTER, 0, 0);
+  EXPECT_EQ(plainEnters, 1);
 }
 
 TEST_F(UiTest, PostMessageFromAWorkerThreadRunsOnTheUiThread) {
