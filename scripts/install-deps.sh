@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
+  imagemagick
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_zlib.h"
 #include "platform/system/streams.h"
 
@@ -53,9 +54,13 @@ void ReadRows(TIEBitmap& bitmap, TStream& stream, int32_t recordRowLen) {
   }
 }
 
-// Bytes left in a stream, or -1 for the zlib streams, whose size says nothing about what can be read.
+// The most bytes the stream can still give: what is left of a plain stream, and for an inflating
+// stream what its compressed bytes left can inflate to at best.
 int64_t Available(TStream& stream) {
-  if (dynamic_cast<TCustomZStream*>(&stream)) return -1;
+  if (auto* z = dynamic_cast<TZDecompressionStream*>(&stream)) {
+    const int64_t left = z->CompressedBytesLeft();
+    return left > INT64_MAX / kZMaxInflateRatio ? INT64_MAX : left * kZMaxInflateRatio;
+  }
   return std::max<int64_t>(stream.Size() - stream.Position(), 0);
 }
 
@@ -153,8 +158,12 @@ bool TIEBitmap::LoadRawFromStream(TStream& Stream) {
   if (format == ieNoFormat) return false;
   const int32_t recordRowLen = RowLength(width, IEBitsPerPixel[format], alignment);
   if (recordRowLen <= 0) return false;
-  const int64_t available = Available(Stream);
-  if (available >= 0 && static_cast<int64_t>(recordRowLen) * height + 1 > available) return false;
+  // The rows and the alpha flag after them must be there before the bitmap is touched.
+  const TIEImageData data{.Bytes = Available(Stream) - 1,
+                          .BitsPerPixel = IEBitsPerPixel[format],
+                          .RowBytes = recordRowLen,
+                          .Whole = true};
+  if (!IEImageSizePlausible(width, height, data)) return false;
 
   SetRowAlignment(alignment);
   if (!Allocate(width, height, static_cast<TIEPixelFormat>(format))) return false;

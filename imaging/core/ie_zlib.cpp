@@ -160,6 +160,11 @@ int32_t TZDecompressionStream::Read(void* buffer, int32_t count) {
   return count - static_cast<int32_t>(zs_->avail_out);
 }
 
+int64_t TZDecompressionStream::CompressedBytesLeft() {
+  if (lastResult_ == Z_STREAM_END) return 0;
+  return static_cast<int64_t>(zs_->avail_in) + std::max<int64_t>(stream_.Size() - streamPosition_, 0);
+}
+
 int32_t TZDecompressionStream::Write(const void*, int32_t) { throw EZDecompressionError(kInvalidOperation); }
 
 int64_t TZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -22,6 +22,9 @@ int ZDecompressCheck(int code);
 // zlib's text for a result code ("" for 0 and unknown codes).
 const char* ZErrorMessage(int code);
 
+// Deflate's best case: one compressed byte inflates to at most this many bytes.
+inline constexpr int64_t kZMaxInflateRatio = 1032;
+
 class TCustomZStream : public TStream {
  public:
   ~TCustomZStream() override;
@@ -82,6 +85,10 @@ class TZDecompressionStream : public TCustomZStream {
   // Position is the number of bytes produced. Seek(0, soBeginning) restarts from where the data
   // began; forward moves decode and throw away; Seek(0, soEnd) decodes to the end; other moves raise.
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+  // Compressed bytes not inflated yet: those in the input buffer and those left in the source. At
+  // most kZMaxInflateRatio times as many bytes can still come out.
+  int64_t CompressedBytesLeft();
 
  private:
   int64_t startPosition_;

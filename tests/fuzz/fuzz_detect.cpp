@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mem_stream.h"
-#include "imaging/io/codecs/image_size_gate.h"
 #include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/format_detect.h"
 #include "imaging/io/format_registry.h"

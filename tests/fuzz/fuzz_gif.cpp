@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_mem_stream.h"
 #include "imaging/io/codecs/gif_codec.h"
-#include "imaging/io/codecs/image_size_gate.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"

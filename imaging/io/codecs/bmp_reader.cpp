@@ -1,18 +1,18 @@
 // BMP reading: headers into the parameter record, then the pixels.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "imaging/core/ie_bit_fields.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/bmp_codec.h"
-#include "imaging/io/codecs/image_size_gate.h"
 #include "imaging/io/io_params.h"
 #include "imaging/processing/ie_few_colors.h"
 #include "platform/system/streams.h"
@@ -23,50 +23,43 @@ constexpr uint32_t kBI_RGB = 0;
 constexpr uint32_t kBI_RLE8 = 1;
 constexpr uint32_t kBI_RLE4 = 2;
 constexpr uint32_t kBI_BITFIELDS = 3;
+constexpr uint32_t kBI_RLE24 = 4;  // in OS/2 2.x headers (Windows headers use 4 for embedded JPEG)
+constexpr uint32_t kBI_ALPHABITFIELDS = 6;
 
-// Uncompressed data holds at least one byte per 8 pixels; run-length data at best about 127 pixels
-// per byte (a run of 255 in two bytes), allowed twice that so that no valid file is refused.
-constexpr int64_t kRawPixelsPerByte = 8;
+// Run-length data codes at best a run of 255 pixels in two bytes (four in RLE24); the gate allows
+// twice that, so that files whose rows end early with an end-of-line code still load.
 constexpr int64_t kRLEPixelsPerByte = 256;
-
-// One colour channel of a bit-field mask: its lowest bit and its width, widened or narrowed to 8 bits.
-struct TMaskField {
-  uint32_t mask = 0;
-  int32_t shift = 0;
-  int32_t width = 0;
-
-  explicit TMaskField(uint32_t m) : mask(m) {
-    if (m == 0) return;
-    shift = std::countr_zero(m);
-    width = BitFieldWidth(m);
-  }
-  uint8_t Get(uint32_t pixel) const {
-    if (width == 0) return 0;
-    const uint64_t v = (static_cast<uint64_t>(pixel & mask) >> shift) & ((uint64_t{1} << width) - 1);
-    return static_cast<uint8_t>(width >= 8 ? v >> (width - 8) : v << (8 - width));
-  }
-};
+constexpr int64_t kRLE24PixelsPerByte = 128;
 
 // What the headers said.
 struct TBMPHeader {
   uint32_t headerSize = 0;
+  bool os2v2 = false;  // an OS/2 2.x header: 16 to 64 bytes, not one of the Windows sizes
   int32_t width = 0;
   int32_t height = 0;
   bool topDown = false;
   int32_t bits = 0;
   uint32_t compression = 0;
+  uint32_t imageSize = 0;
   uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
   bool hasAlphaMask = false;
 };
 
-bool Decodes(int32_t bits, uint32_t compression) {
-  switch (bits) {
+bool IsRLE(const TBMPHeader& h) {
+  return h.compression == kBI_RLE8 || h.compression == kBI_RLE4 || (h.os2v2 && h.compression == kBI_RLE24);
+}
+
+bool Decodes(const TBMPHeader& h) {
+  switch (h.bits) {
     case 1:
-    case 24: return compression == kBI_RGB;
-    case 4: return compression == kBI_RGB || compression == kBI_RLE4;
-    case 8: return compression == kBI_RGB || compression == kBI_RLE8;
+    case 2: return h.compression == kBI_RGB;
+    case 4: return h.compression == kBI_RGB || h.compression == kBI_RLE4;
+    case 8: return h.compression == kBI_RGB || h.compression == kBI_RLE8;
+    case 24: return h.compression == kBI_RGB || (h.os2v2 && h.compression == kBI_RLE24);
     case 16:
-    case 32: return compression == kBI_RGB || compression == kBI_BITFIELDS;
+    case 32:
+      return h.compression == kBI_RGB || (!h.os2v2 && (h.compression == kBI_BITFIELDS ||
+                                                       h.compression == kBI_ALPHABITFIELDS));
     default: return false;
   }
 }
@@ -80,6 +73,16 @@ bool RLERowDone(void* context, int32_t rowsDone) {
   auto* p = static_cast<TRLEProgress*>(context);
   p->progress->Report(static_cast<int32_t>(static_cast<int64_t>(rowsDone) * 100 / p->height));
   return !p->progress->IsAborting();
+}
+
+// Reads Count colour-table entries of EntrySize bytes (3 or 4: blue, green, red, reserved).
+bool ReadColorTable(TIEByteReader& r, int64_t count, int32_t entrySize, std::vector<TIERGB>& colorMap) {
+  std::vector<uint8_t> raw;
+  if (!r.ReadBytes(count * entrySize, raw)) return false;
+  colorMap.resize(static_cast<size_t>(count));
+  for (int64_t i = 0; i < count; ++i)
+    colorMap[i] = TIERGB{raw[entrySize * i], raw[entrySize * i + 1], raw[entrySize * i + 2]};
+  return true;
 }
 
 }  // namespace
@@ -114,6 +117,14 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
   r.Seek(r.Position() - 4);
   Params.FreeColorMap();
   std::vector<TIERGB> colorMap;
+  // The colour table ends where the pixels begin: a table the header makes longer than the room
+  // before the pixel data is cut there, so that its entries never come from the pixels or past the
+  // end of a small file.
+  auto tableEntries = [&](int64_t count, int32_t entrySize) {
+    const int64_t room = static_cast<int64_t>(offset) + start - r.Position();
+    if (offset != 0 && room >= 0) count = std::min(count, room / entrySize);
+    return count;
+  };
 
   if (h.headerSize == 12) {
     uint8_t core[12];
@@ -127,15 +138,9 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
     h.bits = IEGetU16(core + 10, false);
     Params.SetDpiX(DefaultDPIX);
     Params.SetDpiY(DefaultDPIY);
-    if (h.bits >= 1 && h.bits <= 8) {
-      const int32_t count = 1 << h.bits;
-      std::vector<uint8_t> raw;
-      if (!r.ReadBytes(count * 3, raw)) {
-        Progress.Abort();
-        return;
-      }
-      colorMap.resize(static_cast<size_t>(count));
-      for (int32_t i = 0; i < count; ++i) colorMap[i] = TIERGB{raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]};
+    if (h.bits >= 1 && h.bits <= 8 && !ReadColorTable(r, tableEntries(int64_t{1} << h.bits, 3), 3, colorMap)) {
+      Progress.Abort();
+      return;
     }
   } else {
     uint8_t info[64] = {};
@@ -144,6 +149,8 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
       Progress.Abort();
       return;
     }
+    h.os2v2 = h.headerSize >= 16 && h.headerSize <= 64 && h.headerSize != 40 && h.headerSize != 52 &&
+              h.headerSize != 56;
     Params.BmpVersion = h.headerSize == 64 ? 3 : (h.headerSize == 40 ? 1 : 0);
     const auto width = static_cast<int32_t>(IEGetU32(info + 4, false));
     const auto height = static_cast<int32_t>(IEGetU32(info + 8, false));
@@ -156,6 +163,7 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
     h.height = height < 0 ? -height : height;
     h.bits = IEGetU16(info + 14, false);
     h.compression = IEGetU32(info + 16, false);
+    h.imageSize = IEGetU32(info + 20, false);
     const auto ppmX = static_cast<int32_t>(IEGetU32(info + 24, false));
     const auto ppmY = static_cast<int32_t>(IEGetU32(info + 28, false));
     const auto dpiX = static_cast<int32_t>(std::nearbyint(ppmX / 100.0 * 2.54));
@@ -165,31 +173,27 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
     uint32_t colorsUsed = IEGetU32(info + 32, false);
     if (colorsUsed > 256) colorsUsed = 0;
     if (colorsUsed == 0 && h.bits >= 1 && h.bits <= 8) colorsUsed = 1u << h.bits;
-    // Colour masks: inside the header from the V2 header on (the 64-byte OS/2 header has none),
-    // else right after the header, before the colour table.
-    if (h.compression == kBI_BITFIELDS) {
-      if (h.headerSize >= 52 && h.headerSize != 64) {
-        for (int i = 0; i < 3; ++i) h.masks[i] = IEGetU32(info + 40 + 4 * i, false);
-        if (h.headerSize >= 56) {
-          h.masks[3] = IEGetU32(info + 52, false);
-          h.hasAlphaMask = true;
-        }
+    // Colour masks: inside the header from the V2 header on (OS/2 headers have none), else right
+    // after the header, before the colour table; the alpha mask with the V3 header on, or with
+    // BI_ALPHABITFIELDS as a fourth mask.
+    const bool alphaFields = h.compression == kBI_ALPHABITFIELDS;
+    if (!h.os2v2 && (h.compression == kBI_BITFIELDS || alphaFields)) {
+      const int32_t count = alphaFields ? 4 : 3;
+      if (h.headerSize >= (alphaFields ? 56u : 52u)) {
+        for (int i = 0; i < count; ++i) h.masks[i] = IEGetU32(info + 40 + 4 * i, false);
       } else {
-        for (int i = 0; i < 3; ++i) h.masks[i] = r.U32();
+        for (int i = 0; i < count; ++i) h.masks[i] = r.U32();
         if (r.Failed()) {
           Progress.Abort();
           return;
         }
       }
+      if (h.headerSize >= 56) h.masks[3] = IEGetU32(info + 52, false);
+      h.hasAlphaMask = alphaFields || h.headerSize >= 56;
     }
-    if (colorsUsed > 0) {
-      std::vector<uint8_t> raw;
-      if (!r.ReadBytes(colorsUsed * 4, raw)) {
-        Progress.Abort();
-        return;
-      }
-      colorMap.resize(colorsUsed);
-      for (uint32_t i = 0; i < colorsUsed; ++i) colorMap[i] = TIERGB{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
+    if (colorsUsed > 0 && !ReadColorTable(r, tableEntries(colorsUsed, 4), 4, colorMap)) {
+      Progress.Abort();
+      return;
     }
   }
   Params.SetColorMap(colorMap.data(), static_cast<int32_t>(colorMap.size()));
@@ -197,14 +201,15 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
   Params.Width = Params.OriginalWidth = h.width;
   Params.Height = Params.OriginalHeight = h.height;
   Params.SetImageCount(1);
-  if (h.compression == kBI_RGB || h.compression == kBI_BITFIELDS)
+  if (h.compression == kBI_RGB || h.compression == kBI_BITFIELDS || h.compression == kBI_ALPHABITFIELDS)
     Params.BmpCompression = 0;
-  else if (h.compression == kBI_RLE8 || h.compression == kBI_RLE4)
+  else if (IsRLE(h))
     Params.BmpCompression = 1;
   switch (h.bits) {
-    case 1: Params.BitsPerSample = 1; Params.SamplesPerPixel = 1; break;
-    case 4: Params.BitsPerSample = 4; Params.SamplesPerPixel = 1; break;
-    case 8: Params.BitsPerSample = 8; Params.SamplesPerPixel = 1; break;
+    case 1:
+    case 2:
+    case 4:
+    case 8: Params.BitsPerSample = h.bits; Params.SamplesPerPixel = 1; break;
     case 16: Params.BitsPerSample = 5; Params.SamplesPerPixel = 3; break;
     case 24: Params.BitsPerSample = 8; Params.SamplesPerPixel = 3; break;
     case 32: Params.BitsPerSample = 8; Params.SamplesPerPixel = 4; break;
@@ -216,31 +221,55 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
     return;
   }
   if (h.width == 0 || h.height == 0 || ParamsOnly) return;
-  if (!Decodes(h.bits, h.compression)) {
-    Progress.Abort();
-    return;
-  }
-  const bool rle = h.compression == kBI_RLE8 || h.compression == kBI_RLE4;
-  if (!IEImageSizePlausible(h.width, h.height, h.bits, r.Remaining(), rle ? kRLEPixelsPerByte : kRawPixelsPerByte)) {
-    Progress.Abort();
-    return;
-  }
-  const bool indexed = h.bits == 4 || h.bits == 8;
-  const TIEPixelFormat format = h.bits == 1 ? ie1g : (indexed && Params.IsNativePixelFormat ? ie8p : ie24RGB);
-  if (!Bitmap.Allocate(h.width, h.height, format)) {
+  if (!Decodes(h)) {
     Progress.Abort();
     return;
   }
   const int32_t width = h.width;
   const int32_t height = h.height;
-  Progress.PerRow = 100.0 / height;
+
+  // The bytes that can hold the pixels: from here to the end of what the headers declare (the file
+  // size of the file header or the image size of the info header, whichever reaches further; a
+  // field that ends before the pixels start says nothing) or of the stream, whichever comes first.
+  const int64_t dataStart = r.Position();
+  int64_t declaredEnd = 0;
+  if (BlockSize > 0 && start + BlockSize > dataStart) declaredEnd = start + BlockSize;
+  if (h.imageSize > 0) declaredEnd = std::max<int64_t>(declaredEnd, dataStart + h.imageSize);
+  const int64_t dataBytes = (declaredEnd > 0 ? std::min(r.Size(), declaredEnd) : r.Size()) - dataStart;
 
   // Every index finds a colour: entries past the file's table are black.
   std::array<TIERGB, 256> palette{};
   std::copy_n(colorMap.begin(), std::min<size_t>(colorMap.size(), 256), palette.begin());
+  const TIERGB black = CreateRGB(0, 0, 0), white = CreateRGB(255, 255, 255);
+  if (h.bits == 1 && colorMap.empty()) palette[1] = white;  // no table at all: black and white
+  // A 1-bit file whose two colours are black and white (in either order) is a bilevel picture;
+  // with any other colours it is a palette picture like those of 2, 4 and 8 bits.
+  const bool blackWhite = h.bits == 1 && ((SameRGB(palette[0], black) && SameRGB(palette[1], white)) ||
+                                          (SameRGB(palette[0], white) && SameRGB(palette[1], black)));
+  const bool indexed = h.bits <= 8 && !blackWhite;
+  const TIEPixelFormat format = blackWhite ? ie1g : (indexed && Params.IsNativePixelFormat ? ie8p : ie24RGB);
+
+  const bool rle = IsRLE(h);
+  std::vector<uint8_t> rleData;
+  if (rle) {
+    // Bytes after the end-of-bitmap code hold no pixels.
+    r.ReadBytes(std::max<int64_t>(dataBytes, 0), rleData);
+    rleData.resize(static_cast<size_t>(RLEDataLength(rleData.data(), static_cast<int64_t>(rleData.size()), h.bits)));
+  }
+  const TIEImageData data =
+      rle ? TIEImageData{.Bytes = static_cast<int64_t>(rleData.size()),
+                         .BitsPerPixel = h.bits == 24 ? 24 : 8,
+                         .MaxPixelsPerByte = h.bits == 24 ? kRLE24PixelsPerByte : kRLEPixelsPerByte}
+          : TIEImageData{.Bytes = dataBytes, .BitsPerPixel = h.bits, .RowBytes = RowLength64(width, h.bits)};
+  if (!IEImageSizePlausible(width, height, data) || !Bitmap.Allocate(width, height, format)) {
+    Progress.Abort();
+    return;
+  }
+  Progress.PerRow = 100.0 / height;
+
   if (format == ie8p) {
     for (int32_t i = 0; i < 256; ++i) Bitmap.SetPaletteColor(i, palette[i]);
-    Bitmap.SetPaletteUsed(h.bits == 4 ? 16 : 256);
+    Bitmap.SetPaletteUsed(h.bits == 8 ? 256 : 1 << h.bits);
   }
   // Puts one row of indices (one per byte) into bitmap row Y.
   auto storeIndices = [&](const uint8_t* indices, int32_t y) {
@@ -254,36 +283,39 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
   };
 
   if (rle) {
-    int64_t available = r.Remaining();
-    if (BlockSize > 0) available = std::min(available, std::max<int64_t>(BlockSize - (r.Position() - start), 0));
-    std::vector<uint8_t> data;
-    r.ReadBytes(available, data);
-    std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    const int32_t pixelBytes = h.bits == 24 ? 3 : 1;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * pixelBytes, 0);
     TRLEProgress context{&Progress, height};
-    DecodeRLEBlock(data.data(), static_cast<int64_t>(data.size()), h.bits, width, height, h.topDown,
-                   indices.data(), RLERowDone, &context);
-    for (int32_t y = 0; y < height; ++y) storeIndices(indices.data() + static_cast<size_t>(y) * width, y);
+    DecodeRLEBlock(rleData.data(), static_cast<int64_t>(rleData.size()), h.bits, width, height, h.topDown,
+                   pixels.data(), RLERowDone, &context);
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* src = pixels.data() + static_cast<size_t>(y) * width * pixelBytes;
+      if (pixelBytes == 3)
+        std::memcpy(Bitmap.GetRow(y), src, static_cast<size_t>(width) * 3);
+      else
+        storeIndices(src, y);
+    }
     return;
   }
 
   const int64_t rowBytes = RowLength64(width, h.bits);
+  // The pixels of a row without its padding: a last row whose padding is missing still reads.
+  const int64_t pixelBytes = RowLength64(width, h.bits, 8);
   std::vector<uint8_t> buffer(static_cast<size_t>(rowBytes));
   std::vector<uint8_t> indices(indexed ? static_cast<size_t>(width) : 0);
-  uint32_t defaultMasks[3] = {0x7C00, 0x03E0, 0x001F};
-  if (h.bits == 32) {
-    defaultMasks[0] = 0xFF0000;
-    defaultMasks[1] = 0xFF00;
-    defaultMasks[2] = 0xFF;
-  }
-  const bool useMasks = h.compression == kBI_BITFIELDS || h.bits == 16;
-  const uint32_t* masks = h.compression == kBI_BITFIELDS ? h.masks : defaultMasks;
-  const TMaskField red(masks[0]), green(masks[1]), blue(masks[2]);
-  // The alpha of a 32-bit pixel: its fourth byte, or with colour masks the alpha mask (the bits no
-  // colour uses when the header gives none).
-  const TMaskField alphaField(h.compression == kBI_BITFIELDS
-                                  ? (h.hasAlphaMask ? h.masks[3] : ~(masks[0] | masks[1] | masks[2]))
-                                  : 0xFF000000u);
-  const bool readAlpha = h.bits == 32 && !IgnoreAlpha && alphaField.width > 0;
+
+  // 16 and 32 bits: the masks of the file with bit fields, else 5-5-5 and 8-8-8. The alpha of a
+  // 32-bit pixel is its fourth byte, or with colour masks the alpha mask (the bits no colour uses
+  // when the header gives none); a 16-bit pixel has alpha only when the header gives an alpha mask.
+  const bool fields = h.compression == kBI_BITFIELDS || h.compression == kBI_ALPHABITFIELDS;
+  uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};
+  if (fields)
+    std::copy_n(h.masks, 4, masks);
+  else if (h.bits == 32)
+    std::copy_n(std::array<uint32_t, 4>{0xFF0000, 0xFF00, 0xFF, 0xFF000000u}.data(), 4, masks);
+  if (fields && h.bits == 32 && !h.hasAlphaMask) masks[3] = ~(masks[0] | masks[1] | masks[2]);
+  const TIEBitFields bitFields(masks[0], masks[1], masks[2], masks[3]);
+  const bool readAlpha = (h.bits == 16 || h.bits == 32) && !IgnoreAlpha && bitFields.HasAlpha();
   bool alphaAllZero = true;
   if (readAlpha) {
     AlphaMask = std::make_unique<TIEMask>();
@@ -294,7 +326,7 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
   for (int32_t i = 0; i < height; ++i) {
     Progress.Report(static_cast<int32_t>(static_cast<int64_t>(i) * 100 / height));
     if (Progress.IsAborting()) break;
-    if (!r.Read(buffer.data(), rowBytes)) {
+    if (!r.Read(buffer.data(), std::min(rowBytes, std::max(r.Remaining(), pixelBytes)))) {
       // The data ends early: the rows read so far stay, the load fails.
       Progress.Abort();
       break;
@@ -304,12 +336,19 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
     auto* row = static_cast<uint8_t*>(Bitmap.GetRow(y));
     switch (h.bits) {
       case 1:
-        std::memcpy(row, src, static_cast<size_t>(std::min<int64_t>(rowBytes, Bitmap.RowLen())));
-        break;
-      case 4:
-        for (int32_t x = 0; x < width; ++x) indices[x] = (x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4;
+        if (format == ie1g) {
+          std::memcpy(row, src, static_cast<size_t>(std::min<int64_t>(rowBytes, Bitmap.RowLen())));
+          break;
+        }
+        [[fallthrough]];
+      case 2:
+      case 4: {
+        const int32_t bits = h.bits, perByte = 8 / bits, top = 8 - bits, keep = (1 << bits) - 1;
+        for (int32_t x = 0; x < width; ++x)
+          indices[x] = static_cast<uint8_t>(src[x / perByte] >> (top - (x % perByte) * bits) & keep);
         storeIndices(indices.data(), y);
         break;
+      }
       case 8:
         storeIndices(src, y);
         break;
@@ -317,28 +356,17 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
         std::memcpy(row, src, static_cast<size_t>(width) * 3);
         break;
       default: {  // 16 and 32
-        auto* dst = reinterpret_cast<TIERGB*>(row);
         uint8_t* alpha = readAlpha ? AlphaMask->GetRow(y) : nullptr;
-        for (int32_t x = 0; x < width; ++x) {
-          const uint32_t p = h.bits == 16 ? IEGetU16(src + 2 * x, false) : IEGetU32(src + 4 * x, false);
-          if (useMasks)
-            dst[x] = TIERGB{blue.Get(p), green.Get(p), red.Get(p)};
-          else
-            dst[x] = TIERGB{src[4 * x], src[4 * x + 1], src[4 * x + 2]};
-          if (alpha) {
-            alpha[x] = alphaField.Get(p);
-            alphaAllZero = alphaAllZero && alpha[x] == 0;
-          }
-        }
+        bitFields.UnpackRow(src, h.bits, width, row, alpha);
+        if (alpha)
+          for (int32_t x = 0; x < width && alphaAllZero; ++x) alphaAllZero = alpha[x] == 0;
         break;
       }
     }
   }
   // A white-then-black table would make black the set bits: the picture is inverted so that white
   // pixels are set bits, as everywhere in ie1g.
-  if (h.bits == 1 && colorMap.size() == 2 && SameRGB(colorMap[0], CreateRGB(255, 255, 255)) &&
-      SameRGB(colorMap[1], CreateRGB(0, 0, 0)))
-    InvertBitmapRows(Bitmap);
+  if (format == ie1g && SameRGB(palette[0], white)) InvertBitmapRows(Bitmap);
   if (AlphaMask) {
     AlphaMask->CheckFull();
     if (alphaAllZero || AlphaMask->Full())

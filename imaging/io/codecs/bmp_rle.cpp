@@ -72,6 +72,108 @@ int32_t EncodeRow(const uint8_t* row, int32_t width, uint8_t* out, bool rle4) {
   return n;
 }
 
+// Walks run-length data code by code: RLE8 and RLE4 take one byte per run value, RLE24 (OS/2) three
+// (blue, green, red); literal pixels follow an escape in one byte (RLE8), one nibble (RLE4) or three
+// bytes (RLE24) each, padded to an even byte count. The visitor sees Run(count, value bytes),
+// Literal(count, bytes, byte count there), EndOfLine() and Delta(dx, dy); each returns false to stop.
+// The walk ends at the end-of-bitmap code or the end of the data; the result is the number of bytes
+// walked (through the end-of-bitmap code).
+template <typename Visitor>
+int64_t WalkRLE(const uint8_t* data, int64_t size, int32_t bits, Visitor& visit) {
+  const int64_t valueBytes = bits == 24 ? 3 : 1;
+  int64_t pos = 0;
+  while (pos + 1 < size) {
+    const uint8_t count = data[pos];
+    if (count > 0) {
+      if (pos + 1 + valueBytes > size) return size;
+      const uint8_t* value = data + pos + 1;
+      pos += 1 + valueBytes;
+      if (!visit.Run(count, value)) return pos;
+      continue;
+    }
+    const uint8_t escape = data[pos + 1];
+    pos += 2;
+    if (escape == 0) {
+      if (!visit.EndOfLine()) return pos;
+    } else if (escape == 1) {
+      return pos;
+    } else if (escape == 2) {
+      if (pos + 1 >= size) return size;
+      const uint8_t dx = data[pos], dy = data[pos + 1];
+      pos += 2;
+      if (!visit.Delta(dx, dy)) return pos;
+    } else {
+      const int64_t bytes = bits == 4 ? (escape + 1) / 2 : escape * valueBytes;
+      const int64_t there = std::min(bytes, size - pos);
+      const bool go = visit.Literal(escape, data + pos, there);
+      pos = std::min(size, pos + bytes + (bytes & 1));
+      if (!go) return pos;
+    }
+  }
+  return size;
+}
+
+// Puts the decoded pixels into a picture of one index (RLE4, RLE8) or three bytes (RLE24) per pixel.
+struct TRLEPainter {
+  const int32_t bits;
+  const int32_t width;
+  const int32_t height;
+  const bool topDown;
+  uint8_t* const pixels;
+  bool (*const onRow)(void*, int32_t);
+  void* const context;
+  int64_t x = 0;     // column, never beyond Width
+  int32_t line = 0;  // row in file order
+
+  int32_t PixelBytes() const { return bits == 24 ? 3 : 1; }
+  // Pixel I of a run or a literal, whose value bytes start at V.
+  void Put(const uint8_t* v, int32_t i) {
+    if (x >= width || line >= height) return;
+    const int32_t y = topDown ? line : height - 1 - line;
+    uint8_t* at = pixels + (static_cast<int64_t>(y) * width + x) * PixelBytes();
+    if (bits == 24) {
+      at[0] = v[0];
+      at[1] = v[1];
+      at[2] = v[2];
+    } else if (bits == 4) {
+      *at = (i & 1) ? v[i / 2] & 15 : v[i / 2] >> 4;
+    } else {
+      *at = v[0];
+    }
+    ++x;
+  }
+  bool Run(uint8_t count, const uint8_t* value) {
+    for (int32_t i = 0; i < count && x < width; ++i) Put(value, bits == 4 ? i & 1 : 0);
+    return true;
+  }
+  bool Literal(uint8_t count, const uint8_t* bytes, int64_t there) {
+    for (int32_t i = 0; i < count && x < width; ++i) {
+      const int64_t at = bits == 4 ? i / 2 : static_cast<int64_t>(i) * PixelBytes();
+      if (at + PixelBytes() > there) break;
+      Put(bits == 4 ? bytes : bytes + at, bits == 4 ? i : 0);
+    }
+    return true;
+  }
+  bool EndOfLine() {
+    x = 0;
+    if (++line >= height) return false;
+    return !onRow || onRow(context, line);
+  }
+  bool Delta(uint8_t dx, uint8_t dy) {
+    x = std::min<int64_t>(x + dx, width);
+    line += dy;
+    return line < height;
+  }
+};
+
+// Counts nothing: only the walk's length matters.
+struct TRLEMeasure {
+  bool Run(uint8_t, const uint8_t*) { return true; }
+  bool Literal(uint8_t, const uint8_t*, int64_t) { return true; }
+  bool EndOfLine() { return true; }
+  bool Delta(uint8_t, uint8_t) { return true; }
+};
+
 }  // namespace
 
 int32_t EncodeRLE8Row(const uint8_t* Row, int32_t Width, uint8_t* Out) { return EncodeRow(Row, Width, Out, false); }
@@ -80,45 +182,11 @@ int32_t EncodeRLE4Row(const uint8_t* Row, int32_t Width, uint8_t* Out) { return 
 
 void DecodeRLEBlock(const uint8_t* Data, int64_t Size, int32_t Bits, int32_t Width, int32_t Height, bool TopDown,
                     uint8_t* Pixels, bool (*OnRow)(void* Context, int32_t RowsDone), void* Context) {
-  const bool rle4 = Bits == 4;
-  int64_t x = 0;     // column, never beyond Width
-  int32_t line = 0;  // row in file order
-  int64_t pos = 0;
-  auto put = [&](uint8_t value) {
-    if (x < Width) {
-      const int32_t y = TopDown ? line : Height - 1 - line;
-      Pixels[static_cast<int64_t>(y) * Width + x] = value;
-      ++x;
-    }
-  };
-  while (pos + 1 < Size && line < Height) {
-    const uint8_t count = Data[pos];
-    const uint8_t value = Data[pos + 1];
-    pos += 2;
-    if (count > 0) {
-      for (int32_t i = 0; i < count && x < Width; ++i) put(rle4 ? ((i & 1) ? value & 15 : value >> 4) : value);
-      continue;
-    }
-    if (value == 0) {  // end of line
-      x = 0;
-      if (++line >= Height) break;
-      if (OnRow && !OnRow(Context, line)) break;
-    } else if (value == 1) {  // end of bitmap
-      break;
-    } else if (value == 2) {  // delta
-      if (pos + 1 >= Size) break;
-      x = std::min<int64_t>(x + Data[pos], Width);
-      line += Data[pos + 1];
-      pos += 2;
-    } else {  // literal pixels
-      const int64_t bytes = rle4 ? (value + 1) / 2 : value;
-      for (int32_t i = 0; i < value; ++i) {
-        const int64_t at = pos + (rle4 ? i / 2 : i);
-        if (at >= Size) break;
-        const uint8_t b = Data[at];
-        put(rle4 ? ((i & 1) ? b & 15 : b >> 4) : b);
-      }
-      pos += bytes + (bytes & 1);
-    }
-  }
+  TRLEPainter painter{Bits, Width, Height, TopDown, Pixels, OnRow, Context};
+  WalkRLE(Data, Size, Bits, painter);
+}
+
+int64_t RLEDataLength(const uint8_t* Data, int64_t Size, int32_t Bits) {
+  TRLEMeasure measure;
+  return WalkRLE(Data, Size, Bits, measure);
 }

@@ -10,6 +10,7 @@
 #include "imaging/core/ie_progress.h"
 
 class TIEBitmap;
+class TIEByteReader;
 class TIEMask;
 class TIOParamsVals;
 class TStream;
@@ -39,6 +40,11 @@ int32_t CopyGIFWithoutFrame(TStream& Source, TStream* Dest, int32_t FrameIndex, 
 
 // The frames of the GIF at the stream's position (0 when it is not a GIF).
 int32_t CountGIFFramesInStream(TStream& Stream);
+
+// Steps over the data sub-blocks at the reader's position, through their terminator or to the end
+// of the data, and returns the number of data bytes they hold (of a sub-block cut short, what is
+// there).
+int64_t SkipGIFSubBlocks(TIEByteReader& Reader);
 
 // Copies the GIF file without frame FrameIndex into memory and, with Save, writes the copy over the
 // file through a temporary file that replaces it only when complete (a copy of a truncated file is

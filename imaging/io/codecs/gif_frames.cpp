@@ -43,19 +43,24 @@ class TGIFCopier {
     }
   }
 
-  void SkipSubBlocks() {
-    while (r_.Remaining() > 0) {
-      const uint8_t len = r_.U8();
-      if (len == 0 || !r_.Skip(len)) break;
-    }
-  }
-
  private:
   TIEByteReader& r_;
   TStream* dest_;
 };
 
 }  // namespace
+
+int64_t SkipGIFSubBlocks(TIEByteReader& Reader) {
+  int64_t bytes = 0;
+  while (Reader.Remaining() > 0) {
+    const uint8_t len = Reader.U8();
+    if (len == 0) break;
+    const int64_t step = std::min<int64_t>(len, Reader.Remaining());
+    Reader.Skip(step);
+    bytes += step;
+  }
+  return bytes;
+}
 
 int32_t CopyGIFWithoutFrame(TStream& Source, TStream* Dest, int32_t FrameIndex, bool& Truncated) {
   Truncated = false;
@@ -80,7 +85,7 @@ int32_t CopyGIFWithoutFrame(TStream& Source, TStream* Dest, int32_t FrameIndex, 
         }
         const uint8_t label = r.U8();
         if (label == 0xF9 && frame == FrameIndex) {
-          copy.SkipSubBlocks();
+          SkipGIFSubBlocks(r);
         } else {
           copy.EmitByte(0x21);
           copy.EmitByte(label);
@@ -101,7 +106,7 @@ int32_t CopyGIFWithoutFrame(TStream& Source, TStream* Dest, int32_t FrameIndex, 
         const int64_t tableBytes = (desc[8] & 0x80) ? 3 * (2 << (desc[8] & 7)) : 0;
         if (frame == FrameIndex) {
           r.Skip(std::min(tableBytes + 1, r.Remaining()));
-          copy.SkipSubBlocks();
+          SkipGIFSubBlocks(r);
         } else {
           copy.EmitByte(0x2C);
           copy.Emit(desc, 9);

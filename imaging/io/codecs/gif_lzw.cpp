@@ -34,6 +34,9 @@ class TGIFPixelSink {
     }
   }
   void Put(uint8_t value) { PutReversed(&value + 1, 1); }
+  // Whether any pixel has been written; whether every one has.
+  bool Started() const { return row_ != 0 || col_ != 0 || pass_ != 1 || done_; }
+  bool Done() const { return done_; }
 
  private:
   void NextRow() {
@@ -158,6 +161,12 @@ void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlace
     }
   };
 
+  // A code that cannot be decoded: data that is no picture at all fails; once pixels have been
+  // decoded it ends the picture as the end of the data does, keeping them.
+  auto broken = [&] {
+    if (!sink.Started()) fail();
+  };
+
   int32_t code = 0;
   if (!reader.Read(width, code)) return;
   while (code != end) {
@@ -170,7 +179,7 @@ void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlace
       } while (code == clear);
       if (code == end) {
         // An end code right after a clear code: the data must end here.
-        if (reader.BytesLeftOver()) fail();
+        if (reader.BytesLeftOver()) broken();
         return;
       }
       if (code >= next) code = 0;
@@ -187,9 +196,12 @@ void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlace
       outputString(code);
       prev = code;
     } else {
-      fail();
+      broken();
       return;
     }
+    // Every pixel has its value: whatever follows in the block (an end code, junk, bad codes) changes
+    // nothing.
+    if (sink.Done()) return;
     // A full table keeps decoding with the codes it has until a clear code comes (a deferred clear).
     if (!reader.Read(width, code)) return;
   }

@@ -8,10 +8,12 @@ class TStream;
 // Decodes the table-based image data block at the stream's position (code-size byte, data
 // sub-blocks, terminator) into Pixels. On success the stream is left after the block terminator; on
 // failure it is set back to where it was, which is how the caller notices. Failures: a code size
-// outside 2..8 (a literal never exceeds a byte), a code above the next free code, and an end code
-// right after a clear code while whole bytes of data are left. Data that ends before an end code is
-// no failure: the pixels decoded so far stay, and pixels no code reached keep what the caller put in
-// the buffer. Nothing is ever read past the block or written outside Pixels.
+// outside 2..8 (a literal never exceeds a byte), and data that yields no pixel before a code above
+// the next free code or an end code right after a clear code while whole bytes of data are left.
+// Such a code met after pixels have been decoded ends the picture as data that runs out before an
+// end code does, which is no failure: the pixels decoded so far stay, and pixels no code reached
+// keep what the caller put in the buffer. Decoding stops once every pixel has its value, so junk
+// after complete data does no harm. Nothing is ever read past the block or written outside Pixels.
 void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, uint8_t* Pixels);
 
 // Writes Pixels as a GIF image data block: the code-size byte (BitsPerPixel, at least 2), the data

@@ -8,10 +8,10 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/gif_codec.h"
-#include "imaging/io/codecs/image_size_gate.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/lzw_hooks.h"
 #include "platform/system/streams.h"
@@ -24,7 +24,8 @@ constexpr uint8_t kTrailer = 0x3B;     // ";"
 constexpr uint8_t kGraphicControl = 0xF9;
 constexpr uint8_t kComment = 0xFE;
 
-// LZW codes of at most 12 bits hold at most 4096 pixels; 8 bits of data at best 2730 of them.
+// The best case of LZW: a 12-bit code stands for at most 4096 pixels, so a byte of data for at most
+// 2731 of them.
 constexpr int64_t kGIFMaxPixelsPerByte = 2731;
 
 // A colour table as read (red and blue swapped into TIERGB), always 256 entries so that any index
@@ -57,18 +58,6 @@ TGIFColorTable GreyTable(int32_t bits) {
   return table;
 }
 
-// Skips data sub-blocks up to and including the terminator (or to the end of the data).
-void SkipSubBlocks(TIEByteReader& r) {
-  while (r.Remaining() > 0) {
-    const uint8_t len = r.U8();
-    if (len == 0) break;
-    if (!r.Skip(len)) {
-      r.Seek(r.Size());
-      break;
-    }
-  }
-}
-
 // The values of the graphic control extension that applies to the next frame.
 struct TGIFGraphicControl {
   uint8_t packed = 0;
@@ -85,7 +74,7 @@ void ReadGraphicControl(TIEByteReader& r, TGIFGraphicControl& gce) {
     gce.delay = static_cast<uint16_t>(data[1] | data[2] << 8);
     gce.transparentIndex = data[3];
   }
-  if (len > 0) SkipSubBlocks(r);
+  if (len > 0) SkipGIFSubBlocks(r);
 }
 
 void ReadComments(TIEByteReader& r, TIOParamsVals& params) {
@@ -157,7 +146,14 @@ bool LoadFrame(TGIFFrameContext& c, const uint8_t* desc, const TGIFColorTable* l
 
   std::vector<uint8_t> indices;
   if (!c.paramsOnly) {
-    if (!IEImageSizePlausible(width, height, 8, c.reader.Remaining(), kGIFMaxPixelsPerByte)) {
+    // Only this frame's own data can hold its pixels: its sub-blocks are counted before anything
+    // is allocated, not the bytes of later frames or whatever follows the trailer.
+    const int64_t dataStart = c.reader.Position();
+    c.reader.Skip(1);  // the LZW code size
+    const int64_t dataBytes = SkipGIFSubBlocks(c.reader);
+    c.reader.Seek(dataStart);
+    const TIEImageData data{.Bytes = dataBytes, .BitsPerPixel = 8, .MaxPixelsPerByte = kGIFMaxPixelsPerByte};
+    if (!IEImageSizePlausible(width, height, data)) {
       progress.Abort();
       return false;
     }
@@ -186,7 +182,7 @@ bool LoadFrame(TGIFFrameContext& c, const uint8_t* desc, const TGIFColorTable* l
   } else {
     // Step over the image data to go on walking.
     c.reader.Skip(1);
-    SkipSubBlocks(c.reader);
+    SkipGIFSubBlocks(c.reader);
   }
 
   params.SetColorMap(table.colors.data(), table.count);
@@ -300,7 +296,7 @@ void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOP
       else if (label == kComment)
         ReadComments(r, Params);
       else
-        SkipSubBlocks(r);
+        SkipGIFSubBlocks(r);
     } else if (block == kImage) {
       uint8_t desc[9];
       if (!r.Read(desc, 9)) break;
@@ -314,7 +310,7 @@ void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOP
         loaded = true;
       } else {
         r.Skip(1);  // the LZW code size
-        SkipSubBlocks(r);
+        SkipGIFSubBlocks(r);
       }
       ++frame;
     } else if (block == kTrailer) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_zlib.h"
 #include "platform/system/streams.h"
 #include "tests/support/byte_builder.h"
@@ -162,6 +163,33 @@ TEST(RawBitmapStream, BadHeadersLeaveTheBitmapUnchanged) {
   packed.SetPosition(0);
   TZDecompressionStream z(packed);
   EXPECT_THROW(target.LoadRawFromStream(z), EReadError);
+}
+
+TEST(RawBitmapStream, ACompressedRecordOfAHugeImageIsRefusedBeforeAllocating) {
+  // 60000 x 60000 at 24 bits (10 GB) in a few hundred compressed bytes: deflate makes at most 1032
+  // bytes of each one, so the rows cannot be there.
+  ByteBuilder e;
+  e.Raw("TIEBITMAPRAW").U32(0).U32(0);
+  e.U32(60000).U32(60000).U8(ie24RGB).U8(0);
+  e.U32(256).Zeros(16).Zeros(16);
+  e.U8(0).U32(0).U32(32);
+  e.Zeros(100000);  // a start of the rows
+  const auto record = e.Bytes();
+  TMemoryStream packed;
+  {
+    TZCompressionStream z(packed, 3);
+    z.WriteBuffer(record.data(), static_cast<int32_t>(record.size()));
+  }
+  ASSERT_LT(packed.Size(), 1000);
+  packed.SetPosition(0);
+  TZDecompressionStream z(packed);
+  TIEBitmap target(2, 2, ie8g);
+  IEImageSizeGateLogForTesting(true);
+  EXPECT_FALSE(target.LoadRawFromStream(z));
+  const TIEImageSizeGateLog log = IEImageSizeGateLogForTesting(true);
+  EXPECT_EQ(log.Refused, 1);
+  EXPECT_EQ(log.LargestGrantedPixels, 0);
+  EXPECT_EQ(target.Width(), 2);
 }
 
 TEST(RawBitmapStream, EmptyBitmapRoundTripsEmpty) {

@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
@@ -87,6 +88,8 @@ Bytes MakeBMP(const BmpSpec& s) {
   }
   if (s.compression == 3 && (s.headerSize < 52 || s.headerSize == 64))
     for (int i = 0; i < 3; ++i) U32(info, s.masks[i]);
+  if (s.compression == 6 && s.headerSize < 56)  // BI_ALPHABITFIELDS: four masks
+    for (int i = 0; i < 4; ++i) U32(info, s.masks[i]);
   for (const TIERGB& c : s.palette) {
     info.insert(info.end(), {c.b, c.g, c.r});
     if (s.headerSize != 12) info.push_back(0);
@@ -141,6 +144,7 @@ TEST(BmpReader, EveryHeaderVariantAndDepth) {
   struct Case { uint32_t header; uint16_t bits; bool topDown; uint32_t compression; };
   const Case cases[] = {
       {12, 1, false, 0},  {12, 4, false, 0},  {12, 8, false, 0},  {12, 24, false, 0},
+      {40, 2, false, 0},  {40, 2, true, 0},
       {16, 8, false, 0},  {16, 24, true, 0},  {40, 1, false, 0},  {40, 1, true, 0},
       {40, 4, false, 0},  {40, 4, true, 0},   {40, 8, false, 0},  {40, 8, true, 0},
       {40, 16, false, 0}, {40, 16, true, 3},  {40, 24, false, 0}, {40, 24, true, 0},
@@ -175,9 +179,12 @@ TEST(BmpReader, EveryHeaderVariantAndDepth) {
         return m565 ? static_cast<uint32_t>((k.r >> 3) << 11 | (k.g >> 2) << 5 | k.b >> 3)
                     : static_cast<uint32_t>((k.r >> 3) << 10 | (k.g >> 3) << 5 | k.b >> 3);
       }, c.topDown);
+      // Narrow channels are widened by repeating their bits: 5 bits v -> v << 3 | v >> 2.
       expect = [m565](int x, int y) {
         const TIERGB k = DirectColor(x, y);
-        return TIERGB{uint8_t(k.b & 0xF8), uint8_t(k.g & (m565 ? 0xFC : 0xF8)), uint8_t(k.r & 0xF8)};
+        auto five = [](uint8_t c) { return uint8_t((c & 0xF8) | c >> 5); };
+        auto six = [](uint8_t c) { return uint8_t((c & 0xFC) | c >> 6); };
+        return TIERGB{five(k.b), m565 ? six(k.g) : five(k.g), five(k.r)};
       };
     } else {
       // 32 bits with masks: red in the top byte, alpha none (V3 and later name it 0).
@@ -359,7 +366,11 @@ TEST(BmpReader, ForgedSizesAndUnsupportedFilesFailCleanly) {
     change(s);
     bad.push_back({name, MakeBMP(s)});
   };
-  variant("2 bits", [](BmpSpec& s) { s.bits = 2; s.palette = TestPalette(4); });
+  variant("3 bits", [](BmpSpec& s) { s.bits = 3; s.palette = TestPalette(8); });
+  variant("2 bits RLE", [](BmpSpec& s) { s.bits = 2; s.compression = 1; s.palette = TestPalette(4); });
+  variant("OS/2 Huffman", [](BmpSpec& s) { s.headerSize = 64; s.bits = 1; s.compression = 3;
+                                           s.palette = TestPalette(2); });
+  variant("RLE24 in a Windows header", [](BmpSpec& s) { s.compression = 4; });
   variant("embedded JPEG", [](BmpSpec& s) { s.compression = 4; });
   variant("embedded PNG", [](BmpSpec& s) { s.compression = 5; });
   variant("RLE8 at 24 bits", [](BmpSpec& s) { s.compression = 1; });
@@ -406,6 +417,254 @@ TEST(BmpReader, RunLengthDataComesFromWhatTheFileHolds) {
   p.IsNativePixelFormat = true;
   ASSERT_FALSE(Read(f, b, p).aborted);
   EXPECT_EQ(b.GetPixel8(3, 0), 3);
+}
+
+TEST(BmpReader, BitFieldsInAnyOrderWidenByReplicationWithTheirAlpha) {
+  // Four pixels a row, two rows; Pixel(x) is the stored value, Want(x) blue, green, red, alpha.
+  struct Case {
+    const char* name;
+    uint32_t header;
+    uint16_t bits;
+    uint32_t compression;
+    std::array<uint32_t, 4> masks;
+    std::array<uint32_t, 4> pixel;
+    std::array<std::array<uint8_t, 4>, 4> want;  // b, g, r, a (a 255: no alpha mask returned)
+    bool alpha;
+  };
+  const Case cases[] = {
+      // Red lowest, blue highest (5-5-5): 31 -> 255, 16 -> 132, 1 -> 8.
+      {"5-5-5 reversed", 40, 16, 3, {0x001F, 0x03E0, 0x7C00, 0}, {0x001F, 0x7C00, 0x0210, 0x0001},
+       {{{0, 0, 255, 255}, {255, 0, 0, 255}, {0, 132, 132, 255}, {0, 0, 8, 255}}}, false},
+      // 5-6-5 in the V2 header: green 63 -> 255, 32 -> 130.
+      {"5-6-5", 52, 16, 3, {0xF800, 0x07E0, 0x001F, 0}, {0xF800, 0x07E0, 0x0400, 0x0000},
+       {{{0, 0, 255, 255}, {0, 255, 0, 255}, {0, 130, 0, 255}, {0, 0, 0, 255}}}, false},
+      // 4-4-4-4 with alpha on top (V5): v * 17.
+      {"4-4-4-4", 124, 16, 3, {0x0F00, 0x00F0, 0x000F, 0xF000}, {0xF00F, 0x80F0, 0x0F00, 0x1234},
+       {{{255, 0, 0, 255}, {0, 255, 0, 136}, {0, 0, 255, 0}, {68, 51, 34, 17}}}, true},
+      // 1-5-5-5 (V4): the one alpha bit gives 0 or 255.
+      {"1-5-5-5", 108, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0xFC00, 0x03E0, 0x801F, 0x0000},
+       {{{0, 0, 255, 255}, {0, 255, 0, 0}, {255, 0, 0, 255}, {0, 0, 0, 0}}}, true},
+      // 2-10-10-10 in 32 bits with alpha on top: the top 8 of 10 bits, 2 alpha bits replicated.
+      {"2-10-10-10", 124, 32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000},
+       {0xFFF00000, 0x400FFC00, 0x800003FF, 0x00080001},
+       {{{0, 0, 255, 255}, {0, 255, 0, 85}, {255, 0, 0, 170}, {0, 128, 0, 0}}}, true},
+      // Blue on top, red at the bottom, alpha in the middle, as BI_ALPHABITFIELDS after a 40-byte header.
+      {"alpha bit fields", 40, 32, 6, {0x000000FF, 0x0000FF00, 0xFF000000, 0x00FF0000},
+       {0x11223344, 0xFF000000, 0x00FF00FF, 0x0000FF00},
+       {{{0x11, 0x33, 0x44, 0x22}, {255, 0, 0, 0}, {0, 0, 255, 255}, {0, 255, 0, 0}}}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BmpSpec s;
+    s.headerSize = c.header;
+    s.width = 4;
+    s.height = 2;
+    s.bits = c.bits;
+    s.compression = c.compression;
+    s.masks = c.masks;
+    s.pixels = PackRows(4, 2, c.bits, [&](int x, int) { return c.pixel[x]; }, false);
+    for (bool ignoreAlpha : {false, true}) {
+      TIEBitmap b;
+      TIOParamsVals p(nullptr);
+      auto r = Read(MakeBMP(s), b, p, false, ignoreAlpha);
+      ASSERT_FALSE(r.aborted);
+      ASSERT_EQ(r.alpha != nullptr, c.alpha && !ignoreAlpha);
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+          const auto& w = c.want[x];
+          EXPECT_EQ(b.GetPixel24(x, y), (TIERGB{w[0], w[1], w[2]})) << x;
+          if (r.alpha) {
+            EXPECT_EQ(r.alpha->GetPixel(x, y), w[3]) << x;
+          }
+        }
+    }
+  }
+  // A 1-5-5-5 file whose alpha bits are all 0 is opaque, as 32-bit files are.
+  BmpSpec s;
+  s.headerSize = 108;
+  s.width = 2;
+  s.height = 1;
+  s.bits = 16;
+  s.compression = 3;
+  s.masks = {0x7C00, 0x03E0, 0x001F, 0x8000};
+  s.pixels = PackRows(2, 1, 16, [](int x, int) { return x ? 0x7FFFu : 0x0000u; }, false);
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  auto r = Read(MakeBMP(s), b, p);
+  ASSERT_FALSE(r.aborted);
+  EXPECT_EQ(r.alpha, nullptr);
+  EXPECT_EQ(b.GetPixel24(1, 0), CreateRGB(255, 255, 255));
+}
+
+TEST(BmpReader, OneBitFilesWithOtherColoursReadInThem) {
+  const std::vector<TIERGB> redYellow = {CreateRGB(200, 0, 0), CreateRGB(255, 255, 0)};
+  auto index = [](int x, int y) { return static_cast<uint32_t>((x + y) % 3 == 0); };
+  for (uint32_t header : {40u, 12u}) {
+    for (bool native : {false, true}) {
+      SCOPED_TRACE(testing::Message() << header << " " << native);
+      BmpSpec s;
+      s.headerSize = header;
+      s.width = 10;
+      s.height = 3;
+      s.bits = 1;
+      s.palette = redYellow;
+      s.pixels = PackRows(10, 3, 1, index, false);
+      TIEBitmap b;
+      TIOParamsVals p(nullptr);
+      p.IsNativePixelFormat = native;
+      ASSERT_FALSE(Read(MakeBMP(s), b, p).aborted);
+      EXPECT_EQ(p.BitsPerSample, 1);
+      ASSERT_EQ(b.PixelFormat(), native ? ie8p : ie24RGB);
+      if (native) {
+        EXPECT_EQ(b.PaletteUsed(), 2);
+        EXPECT_EQ(b.GetPaletteColor(1), redYellow[1]);
+      }
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 10; ++x) {
+          if (native) {
+            ASSERT_EQ(b.GetPixel8(x, y), index(x, y));
+          }
+          ASSERT_EQ(b.GetPixelRGB(x, y), redYellow[index(x, y)]) << x << "," << y;
+        }
+    }
+  }
+  // Black and white stay bilevel in either order, also with IsNativePixelFormat.
+  for (bool whiteFirst : {false, true}) {
+    BmpSpec s;
+    s.width = 3;
+    s.height = 1;
+    s.bits = 1;
+    s.palette = whiteFirst ? std::vector<TIERGB>{CreateRGB(255, 255, 255), CreateRGB(0, 0, 0)}
+                           : std::vector<TIERGB>{CreateRGB(0, 0, 0), CreateRGB(255, 255, 255)};
+    s.pixels = PackRows(3, 1, 1, [](int x, int) { return uint32_t(x == 1); }, false);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    p.IsNativePixelFormat = true;
+    ASSERT_FALSE(Read(MakeBMP(s), b, p).aborted);
+    EXPECT_EQ(b.PixelFormat(), ie1g);
+    EXPECT_EQ(b.GetPixelRGB(1, 0), s.palette[1]);
+    EXPECT_EQ(b.GetPixelRGB(0, 0), s.palette[0]);
+  }
+}
+
+TEST(BmpReader, OS2RunLength24) {
+  // 5 x 3, OS/2 2.x header, bottom-up. Bottom row: a run of 3 then a literal of 3 pixels (9 bytes
+  // and a pad byte), clipped to 5. Middle row: a delta of (1, 1) from column 0, which moves to
+  // column 1 of the top row; there a literal of 2... a run of 2. End of bitmap.
+  const Bytes rle24 = {3, 1, 2, 3,                    // 3 x (b 1, g 2, r 3)
+                       0, 3, 10, 11, 12, 20, 21, 22, 30, 31, 32, 0,  // literal of 3, padded
+                       0, 0,                          // end of line
+                       0, 2, 1, 1,                    // delta: 1 right, 1 row on
+                       2, 40, 41, 42,                 // 2 x (40, 41, 42)
+                       0, 1};
+  BmpSpec s;
+  s.headerSize = 64;
+  s.width = 5;
+  s.height = 3;
+  s.bits = 24;
+  s.compression = 4;
+  s.pixels = rle24;
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  ASSERT_FALSE(Read(MakeBMP(s), b, p).aborted);
+  EXPECT_EQ(p.BmpCompression, 1);
+  EXPECT_EQ(p.BmpVersion, 3);
+  const TIERGB o{0, 0, 0}, a{1, 2, 3}, l1{10, 11, 12}, l2{20, 21, 22}, r{40, 41, 42};
+  const TIERGB want[3][5] = {{o, r, r, o, o}, {o, o, o, o, o}, {a, a, a, l1, l2}};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(b.GetPixel24(x, y), want[y][x]) << x << "," << y;
+}
+
+TEST(BmpReader, DamagedDataIsKeptAsFarAsItIsGood) {
+  // 24 bits, 3 x 4: rows of 9 pixel bytes and 3 of padding, bottom-up.
+  BmpSpec s;
+  s.width = 3;
+  s.height = 4;
+  s.bits = 24;
+  s.pixels = PackRows(3, 4, 24, [](int x, int y) { return uint32_t(x * 40 + y + 1) * 0x010101u; }, false);
+  const Bytes whole = MakeBMP(s);
+  auto colour = [](int x, int y) { const auto v = uint8_t(x * 40 + y + 1); return TIERGB{v, v, v}; };
+  {
+    // The last row without its padding reads whole.
+    const Bytes f(whole.begin(), whole.end() - 3);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    ASSERT_FALSE(Read(f, b, p).aborted);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(b.GetPixel24(x, 0), colour(x, 0));
+  }
+  {
+    // Cut inside the third stored row: the two rows read stay (the bottom two), the load fails.
+    const Bytes f(whole.begin(), whole.end() - 12 - 5);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    ASSERT_TRUE(Read(f, b, p).aborted);
+    for (int y : {2, 3})
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(b.GetPixel24(x, y), colour(x, y)) << x << "," << y;
+  }
+  {
+    // An 8-bit file whose header asks for 256 colours but whose pixels start after 4: the table
+    // stops at the pixels.
+    BmpSpec e;
+    e.width = 4;
+    e.height = 1;
+    e.bits = 8;
+    e.palette = TestPalette(4);
+    e.colorsUsed = 0;
+    e.pixels = {3, 2, 1, 0};
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    ASSERT_FALSE(Read(MakeBMP(e), b, p).aborted);
+    EXPECT_EQ(p.ColorMapCount, 4);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(b.GetPixel24(x, 0), e.palette[3 - x]);
+  }
+}
+
+TEST(BmpReader, SmallFilesDeclaringHugeImagesAreRefusedBeforeAllocating) {
+  std::mt19937 rng(7);
+  Bytes junk(1 << 20);
+  for (auto& v : junk) v = static_cast<uint8_t>(rng());
+  struct Case { const char* name; BmpSpec spec; };
+  std::vector<Case> cases;
+  {
+    // 256 M pixels of RLE8 whose data ends at once, then a megabyte of junk inside the declared
+    // sizes: only the bytes up to the end-of-bitmap code count.
+    BmpSpec s;
+    s.width = 16000;
+    s.height = 16000;
+    s.bits = 8;
+    s.compression = 1;
+    s.palette = TestPalette(256);
+    s.pixels = {0, 1};
+    s.pixels.insert(s.pixels.end(), junk.begin(), junk.end());
+    cases.push_back({"RLE8 with junk after its end", s});
+    s.bits = 4;
+    s.compression = 2;
+    s.palette = TestPalette(16);
+    cases.push_back({"RLE4 with junk after its end", s});
+  }
+  {
+    // 2000 x 2000 at 24 bits need 12 MB; a megabyte holds a twelfth of them.
+    BmpSpec s;
+    s.width = 2000;
+    s.height = 2000;
+    s.bits = 24;
+    s.pixels = junk;
+    cases.push_back({"24 bits with a twelfth of the rows", s});
+    s.bits = 32;
+    s.width = 1000;
+    cases.push_back({"32 bits with a sixteenth of the rows", s});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IEImageSizeGateLogForTesting(true);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    EXPECT_TRUE(Read(MakeBMP(c.spec), b, p).aborted);
+    const TIEImageSizeGateLog log = IEImageSizeGateLogForTesting(true);
+    EXPECT_EQ(log.Refused, 1);
+    EXPECT_EQ(log.LargestGrantedPixels, 0);
+    EXPECT_TRUE(b.IsEmpty());
+  }
 }
 
 // ------------------------------------------------------------------------------------- writing
@@ -502,13 +761,13 @@ TEST(BmpWriter, TwoColourImagesAtOneBitKeepBothColoursDarkerFirst) {
   EXPECT_EQ(file[54 + 2], 200);  // entry 0 red: blue, green, red
   EXPECT_EQ(file[58 + 0], 0);
   EXPECT_EQ(file[58 + 2], 255);
-  // Read back as black and white, the colours kept in the colour map.
+  // Read back in its colours.
   TIEBitmap back;
   TIOParamsVals q(nullptr);
   ASSERT_FALSE(Read(file, back, q).aborted);
-  EXPECT_EQ(back.PixelFormat(), ie1g);
-  EXPECT_EQ(back.GetPixelRGB(4, 1), CreateRGB(0, 0, 0));
-  EXPECT_EQ(back.GetPixelRGB(0, 0), CreateRGB(255, 255, 255));
+  EXPECT_EQ(back.PixelFormat(), ie24RGB);
+  EXPECT_EQ(back.GetPixelRGB(4, 1), CreateRGB(200, 0, 0));
+  EXPECT_EQ(back.GetPixelRGB(0, 0), CreateRGB(255, 255, 0));
   ASSERT_EQ(q.ColorMapCount, 2);
   EXPECT_EQ(q.ColorMap()[0], CreateRGB(200, 0, 0));
   EXPECT_EQ(q.ColorMap()[1], CreateRGB(255, 255, 0));

@@ -7,11 +7,13 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
+#include "tests/imaging/io/codecs/gif_code_blocks.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -74,6 +76,16 @@ struct GifBuilder {
     const auto* p = static_cast<const uint8_t*>(s.Memory());
     data.insert(data.end(), p, p + s.Size());
   }
+  // A frame whose image data block (code-size byte, sub-blocks, terminator) is given as it is.
+  void RawFrame(int w, int h, const Bytes& block) {
+    data.push_back(0x2C);
+    U16(data, 0);
+    U16(data, 0);
+    U16(data, w);
+    U16(data, h);
+    data.push_back(0);
+    data.insert(data.end(), block.begin(), block.end());
+  }
   Bytes Done() {
     data.push_back(0x3B);
     return data;
@@ -86,6 +98,8 @@ Bytes Pattern(int w, int h, int colors) {
     for (int x = 0; x < w; ++x) b[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>((x + 3 * y) % colors);
   return b;
 }
+
+using giftest::PackCodes;
 
 const std::vector<TIERGB> kFour = {CreateRGB(255, 0, 0), CreateRGB(0, 255, 0), CreateRGB(0, 0, 255),
                                    CreateRGB(250, 250, 10)};
@@ -285,6 +299,37 @@ TEST_F(GifCodecTest, HostileFilesFailCleanly) {
   GifBuilder g(8, 8, kFour);
   g.Frame(0, 0, 8, 8, Pattern(8, 8, 4), 2);
   const Bytes good = g.Done();
+  // Files cut anywhere: before the frame's data they fail (there is no frame); from its code-size
+  // byte on they load, holding the pattern up to some pixel in row order and the background (index
+  // 5, which the pattern never uses) after it, never fewer pixels for a longer file.
+  {
+    const std::vector<TIERGB> eight = {kFour[0], kFour[1], kFour[2], kFour[3], CreateRGB(1, 1, 1),
+                                       CreateRGB(9, 8, 7), CreateRGB(2, 2, 2), CreateRGB(3, 3, 3)};
+    GifBuilder e(40, 30, eight, 5);
+    const Bytes pattern = Pattern(40, 30, 4);
+    e.Frame(0, 0, 40, 30, pattern, 2);
+    const Bytes whole = e.Done();
+    const size_t dataStart = 13 + 24 + 10;  // header, table, descriptor
+    size_t lastKept = 0;
+    for (size_t cut = 14; cut <= whole.size(); ++cut) {
+      SCOPED_TRACE(cut);
+      TIEBitmap b;
+      TIOParamsVals p(nullptr);
+      auto r = Read(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)), b, p);
+      if (cut <= dataStart) {
+        EXPECT_TRUE(r.aborted);
+        continue;
+      }
+      ASSERT_FALSE(r.aborted);
+      size_t kept = 0;
+      while (kept < pattern.size() && b.GetPixel24(int(kept % 40), int(kept / 40)) == eight[pattern[kept]]) ++kept;
+      for (size_t i = kept; i < pattern.size(); ++i)
+        ASSERT_EQ(b.GetPixel24(int(i % 40), int(i / 40)), eight[5]) << i;
+      EXPECT_GE(kept, lastKept);
+      lastKept = kept;
+    }
+    EXPECT_EQ(lastKept, pattern.size());
+  }
   std::vector<std::pair<std::string, Bytes>> bad;
   bad.push_back({"not a GIF", Bytes{'G', 'I', 'X', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}});
   bad.push_back({"short header", Bytes(good.begin(), good.begin() + 10)});
@@ -302,17 +347,85 @@ TEST_F(GifCodecTest, HostileFilesFailCleanly) {
     codeSize[13 + 12 + 10] = 12;
     bad.push_back({"code size 12", codeSize});
   }
-  for (size_t cut = 26; cut < good.size(); cut += 3) bad.push_back({"cut " + std::to_string(cut), Bytes(good.begin(), good.begin() + cut)});
   for (const auto& [name, file] : bad) {
     SCOPED_TRACE(name);
     TIEBitmap b;
     TIOParamsVals p(nullptr);
-    auto r = Read(file, b, p);
-    // Cut files decode what is there; everything else fails.
-    if (name.rfind("cut", 0) != 0) {
-      EXPECT_TRUE(r.aborted);
-    }
+    EXPECT_TRUE(Read(file, b, p).aborted);
   }
+}
+
+TEST_F(GifCodecTest, SmallFilesDeclaringHugeFramesAreRefusedBeforeAllocating) {
+  // A 60000 x 45000 frame with no pixel data, then a megabyte that is not this frame's data: after
+  // the trailer, or as the data of a later frame. Only the frame's own sub-blocks count.
+  std::mt19937 rng(5);
+  Bytes junk(1 << 20);
+  for (auto& v : junk) v = static_cast<uint8_t>(rng());
+  Bytes subBlocks;
+  for (size_t i = 0; i < junk.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, junk.size() - i);
+    subBlocks.push_back(static_cast<uint8_t>(n));
+    subBlocks.insert(subBlocks.end(), junk.begin() + static_cast<long>(i), junk.begin() + static_cast<long>(i + n));
+  }
+  subBlocks.push_back(0);
+  std::vector<std::pair<std::string, Bytes>> files;
+  {
+    GifBuilder g(100, 100, kFour);
+    g.Frame(0, 0, 60000, 45000, {}, 2, false, {}, 0);
+    Bytes f = g.Done();
+    f.insert(f.end(), junk.begin(), junk.end());
+    files.push_back({"junk after the trailer", f});
+  }
+  {
+    GifBuilder g(100, 100, kFour);
+    g.Frame(0, 0, 60000, 45000, {}, 2, false, {}, 0);
+    Bytes block{8};
+    block.insert(block.end(), subBlocks.begin(), subBlocks.end());
+    g.RawFrame(1, 1, block);
+    files.push_back({"a later frame's data", g.Done()});
+  }
+  for (const auto& [name, file] : files) {
+    SCOPED_TRACE(name);
+    IEImageSizeGateLogForTesting(true);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    EXPECT_TRUE(Read(file, b, p).aborted);
+    const TIEImageSizeGateLog log = IEImageSizeGateLogForTesting(true);
+    EXPECT_EQ(log.Refused, 1);
+    EXPECT_EQ(log.LargestGrantedPixels, 0);
+    EXPECT_TRUE(b.IsEmpty());
+  }
+}
+
+TEST_F(GifCodecTest, AFrameIsKeptWhenBadCodesFollowItsPixelsOrComeMidData) {
+  const std::vector<TIERGB> eight = {kFour[0], kFour[1], kFour[2], kFour[3], CreateRGB(1, 1, 1),
+                                     CreateRGB(9, 8, 7), CreateRGB(2, 2, 2), CreateRGB(3, 3, 3)};
+  // Code size 2: clear 4, end 5, the first free code 6; codes are 3 bits wide until code 8 is next.
+  // Complete: "1", 6 = "11", 7 = "111" (8 is next, so 4 bits), 8 = "1111": ten pixels for a 4 x 2
+  // frame, then an undefined code, junk and no end code.
+  const Bytes complete = PackCodes(2, {{4, 3}, {1, 3}, {6, 3}, {7, 3}, {8, 4}, {15, 4}, {14, 4}, {13, 4}});
+  // Mid-data: 2, 1, 0 (8 is next: 4 bits), 3, then the undefined 15: the first row is decoded.
+  const Bytes midData = PackCodes(2, {{4, 3}, {2, 3}, {1, 3}, {0, 3}, {3, 4}, {15, 4}, {1, 4}, {5, 4}});
+  for (bool mid : {false, true}) {
+    SCOPED_TRACE(mid);
+    GifBuilder g(4, 2, eight, 5);
+    g.RawFrame(4, 2, mid ? midData : complete);
+    g.Frame(0, 0, 1, 1, Bytes{3}, 2);  // the walk goes on after the frame
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    auto r = Read(g.Done(), b, p);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_EQ(r.frames, 2);
+    const int want[2][4] = {{2, 1, 0, 3}, {5, 5, 5, 5}};
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) EXPECT_EQ(b.GetPixel24(x, y), eight[mid ? want[y][x] : 1]) << x << "," << y;
+  }
+  // Data whose very first code is undefined holds no picture: the frame fails.
+  GifBuilder g(4, 2, eight, 5);
+  g.RawFrame(4, 2, PackCodes(2, {{7, 3}, {1, 3}, {5, 3}}));
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  EXPECT_TRUE(Read(g.Done(), b, p).aborted);
 }
 
 TEST_F(GifCodecTest, OneFrameRoundTripsAtEveryDepth) {

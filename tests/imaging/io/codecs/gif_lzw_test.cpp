@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/system/streams.h"
+#include "tests/imaging/io/codecs/gif_code_blocks.h"
 
 namespace {
 
@@ -202,24 +203,14 @@ TEST(GIFLZW, DataThatEndsBeforeTheEndCodeKeepsWhatWasDecoded) {
 }
 
 TEST(GIFLZW, HostileCodeStreamsFailByRestoringThePosition) {
-  // Code size 2: clear 4, end 5, codes 3 bits wide. Packed LSB first.
-  auto pack = [](std::initializer_list<int> codes) {
-    std::vector<uint8_t> data;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (int c : codes) {
-      acc |= static_cast<uint32_t>(c) << bits;
-      bits += 3;
-      while (bits >= 8) { data.push_back(uint8_t(acc)); acc >>= 8; bits -= 8; }
-    }
-    if (bits) data.push_back(uint8_t(acc));
-    std::vector<uint8_t> block{2, static_cast<uint8_t>(data.size())};
-    block.insert(block.end(), data.begin(), data.end());
-    block.push_back(0);
-    return block;
-  };
-  // A code above the next free code.
-  EXPECT_EQ(Decode(pack({4, 1, 7, 5}), 1, 4, false).position, 0);
+  // Code size 2: clear 4, end 5, codes 3 bits wide.
+  auto pack = [](std::initializer_list<int> codes) { return giftest::PackCodes(2, 3, codes); };
+  // A code above the next free code before any pixel (after a clear code one is taken as 0).
+  EXPECT_EQ(Decode(pack({7, 1, 5}), 1, 4, false).position, 0);
+  // ... and after one: the pixel decoded so far stays, the rest keep the caller's fill.
+  const auto broken = Decode(pack({4, 1, 7, 5}), 1, 4, false, 9);
+  EXPECT_NE(broken.position, 0);
+  EXPECT_EQ(broken.pixels, (std::vector<uint8_t>{1, 9, 9, 9}));
   // A well-formed one for comparison: 1, then 6 = "1 1".
   const auto ok = Decode(pack({4, 1, 6, 5}), 1, 3, false);
   EXPECT_NE(ok.position, 0);
@@ -228,6 +219,10 @@ TEST(GIFLZW, HostileCodeStreamsFailByRestoringThePosition) {
   EXPECT_EQ(Decode(pack({4, 5, 1, 1, 1, 1, 1, 1}), 1, 4, false).position, 0);
   // ... and without data after it: an empty picture, no failure.
   EXPECT_NE(Decode(pack({4, 5}), 1, 4, false).position, 0);
+  // Once every pixel has its value, bad codes and junk after them change nothing.
+  const auto complete = Decode(pack({4, 1, 6, 7, 7, 5, 4, 5, 3, 3}), 1, 3, false);
+  EXPECT_NE(complete.position, 0);
+  EXPECT_EQ(complete.pixels, (std::vector<uint8_t>{1, 1, 1}));
 }
 
 TEST(GIFLZW, ASubBlockLongerThanTheStreamIsReadOnlyAsFarAsItGoes) {
