@@ -11,6 +11,7 @@
 // GDI objects may be used from any thread, one thread at a time per object.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/gdi/color.h"
 #include "platform/system/types.h"
@@ -565,8 +566,11 @@ inline bool ExtTextOutA(HDC dc, int32_t x, int32_t y, uint32_t options, const TR
   return ExtTextOut(dc, x, y, options, rect, text, count, dx);
 }
 // Returns the height of the drawn text; with DT_CALCRECT only measures, widening or narrowing
-// rect to the text. DT_MODIFYSTRING is ignored (the text is never written).
+// rect to the text. DT_MODIFYSTRING is ignored here (the text is never written).
 int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t format);
+// The same, with DT_MODIFYSTRING honoured: together with DT_END_ELLIPSIS or DT_PATH_ELLIPSIS a
+// single line that had to be shortened comes back in text as drawn (or measured), "..." included.
+int32_t DrawText(HDC dc, std::string& text, TRect* rect, uint32_t format);
 inline int32_t DrawTextA(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t format) {
   return DrawText(dc, text, count, rect, format);
 }

@@ -484,9 +484,9 @@ void TCanvas::TextRect(const TRect& rect, int32_t x, int32_t y, const std::strin
 }
 
 void TCanvas::TextRect(TRect& rect, std::string& text, TTextFormat format) {
-  uint32_t flags = TextFormatToDrawTextFlags(format) & ~DT_MODIFYSTRING;
+  uint32_t flags = TextFormatToDrawTextFlags(format);
   Changing();
-  if (Required(kFont | kBrush)) DrawText(dc_, text.data(), static_cast<int32_t>(text.size()), &rect, flags);
+  if (Required(kFont | kBrush)) DrawText(dc_, text, &rect, flags);
   Changed();
 }
 

@@ -263,7 +263,8 @@ class TCanvas : public TPersistent {
   // Writes text at (x, y) clipped to rect (ExtTextOut with ETO_CLIPPED and the text flags), the
   // rectangle filled with the brush unless the brush is clear.
   void TextRect(const TRect& rect, int32_t x, int32_t y, const std::string& text);
-  // DrawText with the format's flags; with tfCalcRect rect receives the text's extent.
+  // DrawText with the format's flags; with tfCalcRect rect receives the text's extent, with
+  // tfModifyString and an ellipsis text receives the shortened text.
   void TextRect(TRect& rect, std::string& text, TTextFormat format);
   TSize TextExtent(const std::string& text);
   int32_t TextWidth(const std::string& text) { return TextExtent(text).cx; }

@@ -443,12 +443,15 @@ int32_t GetTextFace(HDC dc, int32_t size, char* name) {
   return n;
 }
 
-int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t format) {
+namespace {
+
+// DrawText's layout and drawing; shown receives the text of a single line as drawn (shortened by
+// an ellipsis), when asked for.
+int32_t DrawTextCore(HDC dc, QString s, TRect* rect, uint32_t format, QString* shown) {
   HDC__* d = LookupDC(dc);
-  if (!d || !rect || (!text && count != 0)) return 0;
+  if (!d || !rect) return 0;
   FontEngine* e = EngineOf(d);
   if (!e) return 0;
-  QString s = ToQ(text, count);
   if (format & DT_EXPANDTABS) s = ExpandTabs(s, e);
   const int32_t lineHeight = e->ascent + e->descent + ((format & DT_EXTERNALLEADING) ? e->leading : 0);
   const int32_t boxWidth = rect->Right - rect->Left;
@@ -488,6 +491,7 @@ int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t 
       lines.push_back(l);
     }
   }
+  if (shown && lines.size() == 1) *shown = lines[0].run.text;
   int32_t maxWidth = 0;
   for (const Line& l : lines) maxWidth = std::max(maxWidth, l.width);
   const int32_t height = lineHeight * static_cast<int32_t>(lines.size());
@@ -516,6 +520,24 @@ int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t 
     y += lineHeight;
   }
   return (single && (format & (DT_VCENTER | DT_BOTTOM))) ? top - rect->Top + height : height;
+}
+
+}  // namespace
+
+int32_t DrawText(HDC dc, const char* text, int32_t count, TRect* rect, uint32_t format) {
+  if (!text && count != 0) return 0;
+  return DrawTextCore(dc, ToQ(text, count), rect, format, nullptr);
+}
+
+int32_t DrawText(HDC dc, std::string& text, TRect* rect, uint32_t format) {
+  const bool modify = (format & DT_MODIFYSTRING) && (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS));
+  QString shown;
+  const QString original = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const int32_t height = DrawTextCore(dc, original, rect, format, modify ? &shown : nullptr);
+  // Only a line that an ellipsis shortened changes the caller's text.
+  if (modify && !shown.isEmpty() && shown.contains(QStringLiteral("...")) && shown != original)
+    text = shown.toStdString();
+  return height;
 }
 
 QFont QtFontOf(HFONT font) {

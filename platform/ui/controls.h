@@ -81,10 +81,15 @@ using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
+class THintWindow;
+// A class of hint window: makes a THintWindow (or a subclass of it) owned by owner. MakeHintWindow<T>
+// (hints.h) gives the one of class T.
+using THintWindowClass = THintWindow* (*)(TComponent* owner);
+
 // The record of a hint about to show (CM_HINTSHOW's lParam).
 struct THintInfo {
   TControl* HintControl = nullptr;
-  void* HintWindowClass = nullptr;  // the hint window's class; nullptr for the standard one
+  THintWindowClass HintWindowClass = nullptr;  // the hint window's class; nullptr for the standard one
   TPoint HintPos;
   int HintMaxWidth = 0;
   TColor HintColor = clInfoBk;
@@ -404,6 +409,10 @@ class TWinControl : public TControl {
   // Paints the windowless children from first on (all when null), in z-order, each moved to its
   // place and clipped to its bounds; dc's origin is this window's client origin.
   void PaintControls(HDC dc, TControl* first);
+  // Paints this window's own content into the DC (its background through WM_ERASEBKGND, then
+  // PaintWindow), without its windowless or windowed children; dc's origin is the client origin.
+  // What a child shows as its parent's background.
+  void PaintWindowContent(HDC dc);
 
   void SetBounds(int left, int top, int width, int height) override;
   TRect ClientRect() override;
@@ -480,6 +489,12 @@ class TWinControl : public TControl {
   virtual void WMKeyUp(TMessage& message);
   virtual void WMChar(TMessage& message);
   virtual void WMGetDlgCode(TMessage& message);
+  // WM_PRINTCLIENT: the client area (background with PRF_ERASEBKGND, content and windowless
+  // children with PRF_CLIENT) into the DC in wParam, which is left as it was found.
+  virtual void WMPrintClient(TMessage& message);
+  // The keyboard-cue state lives with the form: a window hands these to its parent.
+  virtual void WMChangeUIState(TMessage& message);
+  virtual void WMQueryUIState(TMessage& message);
   virtual void CNKeyDown(TMessage& message);
   // A key that a menu took as its shortcut (the control's pop-up menus, then the form's).
   bool IsMenuKey(TMessage& message);

@@ -1,9 +1,16 @@
 #include "platform/ui/edit_ctrls.h"
 
+#include <QtGui/QAction>
+#include <QtGui/QClipboard>
+#include <QtGui/QContextMenuEvent>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QKeySequence>
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextCursor>
 #include <QtGui/QTextDocument>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QScrollBar>
 
@@ -202,6 +209,88 @@ class Editor {
 
 Editor EditorOf(TWinControl* c) { return Editor(c->Record()->widget); }
 
+// The edit's context menu, as the platform's edit control has it: Undo, Cut, Copy, Paste, Delete and
+// Select All, each sent to the control as its message (WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR,
+// EM_SETSEL), which a subclass may refuse. The items carry object names ("edit-cut" ...).
+void PopupEditMenu(QWidget* editor, TCustomEdit* edit, const QPoint& globalPos) {
+  auto* menu = new QMenu(editor);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  std::shared_ptr<bool> alive = edit->Record()->alive;
+  auto add = [&](const char* text, const char* name, UINT msg, WPARAM wParam, LPARAM lParam, bool enabled) {
+    QAction* a = menu->addAction(QString::fromUtf8(text));
+    a->setObjectName(QString::fromLatin1(name));
+    a->setEnabled(enabled);
+    QObject::connect(a, &QAction::triggered, a, [edit, alive, msg, wParam, lParam] {
+      if (!*alive) return;
+      TMessage m;
+      m.Msg = msg;
+      m.WParam = wParam;
+      m.LParam = lParam;
+      SafeWndProc(edit, m);
+    });
+  };
+  bool selected = edit->SelLength() != 0;
+  bool writable = !edit->ReadOnly();
+  bool visible = edit->PasswordChar() == 0;
+  size_t length = static_cast<size_t>(edit->Perform(WM_GETTEXTLENGTH, 0, 0));
+  add("&Undo", "edit-undo", WM_UNDO, 0, 0, writable && edit->CanUndo());
+  menu->addSeparator();
+  add("Cu&t", "edit-cut", WM_CUT, 0, 0, writable && visible && selected);
+  add("&Copy", "edit-copy", WM_COPY, 0, 0, visible && selected);
+  add("&Paste", "edit-paste", WM_PASTE, 0, 0, writable && !QGuiApplication::clipboard()->text().isEmpty());
+  add("&Delete", "edit-delete", WM_CLEAR, 0, 0, writable && selected);
+  menu->addSeparator();
+  add("Select &All", "select-all", EM_SETSEL, 0, -1, length != 0);
+  menu->popup(globalPos);
+}
+
+// The single-line editor: its context menu's clipboard items come to the control as messages.
+class TEditWidget : public TBridgeWidget<QLineEdit> {
+ public:
+  TEditWidget(WindowRecord* record, TCustomEdit* control) : TBridgeWidget<QLineEdit>(record), control_(control) {}
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* e) override {
+    if (!Record()) return QLineEdit::contextMenuEvent(e);
+    PopupEditMenu(this, control_, e->globalPos());
+  }
+
+ private:
+  TCustomEdit* control_;
+};
+
+// The multi-line editor, the same way.
+class TMemoWidget : public TBridgeScrollArea<QPlainTextEdit> {
+ public:
+  TMemoWidget(WindowRecord* record, TCustomEdit* control)
+      : TBridgeScrollArea<QPlainTextEdit>(record), control_(control) {}
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* e) override {
+    if (!Record()) return QPlainTextEdit::contextMenuEvent(e);
+    PopupEditMenu(this, control_, e->globalPos());
+  }
+
+ private:
+  TCustomEdit* control_;
+};
+
+// The key event being turned into messages now, if any.
+const QKeyEvent* NativeKeyEvent(WindowRecord* record) {
+  if (!record || record->frames.empty()) return nullptr;
+  QEvent* e = record->frames.back()->event;
+  return e && e->type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(e) : nullptr;
+}
+
+// The clipboard command a key stands for on this platform (its standard key bindings), or 0.
+UINT ClipboardCommandOfKey(const QKeyEvent* key) {
+  if (key->matches(QKeySequence::Copy)) return WM_COPY;
+  if (key->matches(QKeySequence::Cut)) return WM_CUT;
+  if (key->matches(QKeySequence::Paste)) return WM_PASTE;
+  if (key->matches(QKeySequence::Undo)) return WM_UNDO;
+  return 0;
+}
+
 std::string ToStd(const QString& s) { return s.toStdString(); }
 
 }  // namespace
@@ -234,7 +323,7 @@ void TCustomEdit::CreateParams(TCreateParams& params) {
 }
 
 void* TCustomEdit::CreateWidget() {
-  auto* w = new TBridgeWidget<QLineEdit>(Record());
+  auto* w = new TEditWidget(Record(), this);
   QObject::connect(w, &QLineEdit::textChanged, [this] { SendCommand(this, EN_CHANGE); });
   return w;
 }
@@ -414,11 +503,13 @@ void TCustomEdit::DefaultHandler(TMessage& m) {
   }
   Editor e = EditorOf(this);
   switch (m.Msg) {
-    case WM_KEYDOWN: {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
       // The clipboard keys are the edit's own commands, sent as messages a subclass may refuse.
       TShiftState shift = KeyDataToShiftState(m.LParam) | (GetShiftState() & (ssShift | ssCtrl));
       UINT command = 0;
-      if (shift == ssCtrl) {
+      bool plain = m.Msg == WM_KEYDOWN;  // Alt chords have only the platform's bindings below
+      if (plain && shift == ssCtrl) {
         switch (m.WParam) {
           case 'C': case VK_INSERT: command = WM_COPY; break;
           case 'X': command = WM_CUT; break;
@@ -426,9 +517,21 @@ void TCustomEdit::DefaultHandler(TMessage& m) {
           case 'Z': command = WM_UNDO; break;
           default: break;
         }
-      } else if (shift == ssShift) {
+      } else if (plain && shift == ssShift) {
         if (m.WParam == VK_INSERT) command = WM_PASTE;
         if (m.WParam == VK_DELETE) command = WM_CUT;
+      }
+      // The toolkit's own bindings of the platform (the copy and paste keys, Ctrl+K cutting to the
+      // end of a line) take the same road.
+      const QKeyEvent* key = NativeKeyEvent(Record());
+      if (!command && key) {
+        command = ClipboardCommandOfKey(key);
+        if (!command && !MultiLine() && key->matches(QKeySequence::DeleteEndOfLine) && !readOnly_) {
+          int start = 0, end = 0;
+          e.GetSel(start, end);
+          e.SetSel(end, -1);
+          command = WM_CUT;
+        }
       }
       if (command) {
         Perform(command, 0, 0);
@@ -500,7 +603,37 @@ void TCustomEdit::DefaultHandler(TMessage& m) {
     case EM_EMPTYUNDOBUFFER: e.EmptyUndo(); return;
     case WM_COPY: e.Copy(); return;
     case WM_CUT: e.Cut(); return;
-    case WM_PASTE: e.Paste(); return;
+    case WM_PASTE:
+      if (pasteSelection_) {
+        // The middle button's paste of the X selection.
+        if (!readOnly_) e.ReplaceSel(QGuiApplication::clipboard()->text(QClipboard::Selection));
+        return;
+      }
+      e.Paste();
+      return;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      if (QGuiApplication::clipboard()->supportsSelection()) {
+        // Where the window system has a selection, the middle button pastes it at the mouse: as
+        // WM_PASTE, which a subclass may refuse like any other paste.
+        if (m.Msg == WM_MBUTTONUP && !readOnly_) {
+          int lineNo = 0;
+          QPoint p(GET_X_LPARAM(m.LParam) + Record()->insetLeft, GET_Y_LPARAM(m.LParam) + Record()->insetTop);
+          int pos = e.CharFromPos(p, lineNo);
+          e.SetSel(pos, pos);
+          pasteSelection_ = true;
+          try {
+            Perform(WM_PASTE, 0, 0);
+          } catch (...) {
+            pasteSelection_ = false;
+            throw;
+          }
+          pasteSelection_ = false;
+        }
+        return;
+      }
+      TWinControl::DefaultHandler(m);
+      return;
     case WM_CLEAR: e.Clear(); return;
     case EM_SETMARGINS: {
       if (m.WParam & EC_LEFTMARGIN) marginLeft_ = LOWORD(m.LParam);
@@ -677,7 +810,7 @@ void TCustomMemo::CreateParams(TCreateParams& params) {
 }
 
 void* TCustomMemo::CreateWidget() {
-  auto* w = new TBridgeScrollArea<QPlainTextEdit>(Record());
+  auto* w = new TMemoWidget(Record(), this);
   w->setTabChangesFocus(true);
   QObject::connect(w, &QPlainTextEdit::textChanged, [this] { SendCommand(this, EN_CHANGE); });
   return w;

@@ -93,6 +93,7 @@ class TCustomEdit : public TWinControl {
   TRect formatRect_;               // EM_SETRECT's rectangle while there is no window
   int marginLeft_ = 0, marginRight_ = 0;
   bool creating_ = false;
+  bool pasteSelection_ = false;  // WM_PASTE takes the X selection (the middle button's paste)
 };
 
 class TEdit : public TCustomEdit {

@@ -412,10 +412,32 @@ void TCustomForm::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_CLOSE: WMClose(m); return;
     case WM_ACTIVATE: WMActivate(m); return;
+    case WM_MOUSEACTIVATE: WMMouseActivate(m); return;
     case CM_RELEASE: CMRelease(m); return;
     default: TWinControl::Dispatch(m); return;
   }
 }
+
+void TCustomForm::WMMouseActivate(TMessage& m) { m.Result = focusable_ ? MA_ACTIVATE : MA_NOACTIVATE; }
+
+void TCustomForm::WMChangeUIState(TMessage& m) {
+  constexpr uint16_t kCues = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+  uint16_t flags = HIWORD(m.WParam) & kCues;
+  switch (LOWORD(m.WParam)) {
+    case UIS_SET: uiState_ |= flags; break;
+    case UIS_CLEAR: uiState_ &= static_cast<uint16_t>(~flags); break;
+    case UIS_INITIALIZE: {
+      // After keyboard input the cues show, after mouse input they hide (no flags: both).
+      uint16_t which = flags ? flags : kCues;
+      if (LastInputWasKeyboard()) uiState_ &= static_cast<uint16_t>(~which);
+      else uiState_ |= which;
+      break;
+    }
+    default: break;
+  }
+}
+
+void TCustomForm::WMQueryUIState(TMessage& m) { m.Result = uiState_; }
 
 void TCustomForm::CMDialogKey(TMessage& m) {
   uint16_t key = static_cast<uint16_t>(m.WParam);

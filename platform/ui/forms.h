@@ -122,6 +122,14 @@ class TCustomForm : public TWinControl {
   void CMVisibleChanged(TMessage& message) override;
   virtual void WMClose(TMessage& message);
   virtual void WMActivate(TMessage& message);
+  // A press is about to activate the form: MA_ACTIVATE, or MA_NOACTIVATE for a form that is not
+  // Focusable (the active form stays active).
+  virtual void WMMouseActivate(TMessage& message);
+  // The keyboard-cue bits (UISF_HIDEFOCUS, UISF_HIDEACCEL): WM_CHANGEUISTATE sets or clears them,
+  // UIS_INITIALIZE sets them after mouse input and clears them after keyboard input;
+  // WM_QUERYUISTATE answers them.
+  void WMChangeUIState(TMessage& message) override;
+  void WMQueryUIState(TMessage& message) override;
   virtual void CMRelease(TMessage& message);
   void Notification(TComponent* component, TOperation operation) override;
   // Creation hook for forms built in code: runs OnCreate once the constructor chain is done.
@@ -139,6 +147,7 @@ class TCustomForm : public TWinControl {
   TWindowState windowState_ = wsNormal;
   bool keyPreview_ = false;
   bool focusable_ = true;
+  uint16_t uiState_ = 0;
   bool placed_ = false;
   bool active_ = false;
   TCustomForm* ownerForm_ = nullptr;

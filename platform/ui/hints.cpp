@@ -33,6 +33,7 @@ struct HintState {
   TRect cursorRect;             // screen: the hint stays while the mouse is in it
   TPoint lastPos;               // screen: where the mouse was last seen
   THintWindow* window = nullptr;  // owned by Application
+  THintWindowClass windowClass = nullptr;  // the class window was made by
 };
 
 HintState& State() {
@@ -245,7 +246,18 @@ void ShowHintFor(TControl* control, const TPoint& cursorPos) {
   info.HideTimeout = Application->HintHidePause();
   info.HintStr = GetShortHint(hc->Hint());
   if (hc->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) != 0 || info.HintStr.empty()) return;
-  if (!s.window) s.window = new THintWindow(Application);
+  // A hint asks for its own class of window: the window of another class makes way for it.
+  THintWindowClass cls = info.HintWindowClass ? info.HintWindowClass : &MakeHintWindow<THintWindow>;
+  if (s.window && s.windowClass != cls) {
+    THintWindow* old = s.window;
+    s.window = nullptr;
+    delete old;
+  }
+  if (!s.window) {
+    s.window = cls(Application);
+    s.windowClass = cls;
+    if (!s.window) return;
+  }
   s.window->SetColor(info.HintColor);
   TRect r = s.window->CalcHintRect(info.HintMaxWidth, info.HintStr);
   OffsetRect(r, info.HintPos.X, info.HintPos.Y);

@@ -29,6 +29,12 @@ class THintWindow : public TCustomControl {
   void Paint() override;
 };
 
+// The hint window class of T (a THintWindow or a subclass), for THintInfo::HintWindowClass.
+template <class T>
+THintWindow* MakeHintWindow(TComponent* owner) {
+  return new T(owner);
+}
+
 // Internal: the mouse went to a control (null: off the program's windows), or moved over one (screen
 // point); the hint machinery follows.
 void HintMouseOver(TControl* control);

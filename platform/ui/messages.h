@@ -337,6 +337,14 @@ constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 constexpr LRESULT DLGC_STATIC = 0x0100;
 constexpr LRESULT DLGC_BUTTON = 0x2000;
 
+// What WM_PRINT and WM_PRINTCLIENT draw (lParam).
+constexpr LPARAM PRF_CHECKVISIBLE = 0x01;
+constexpr LPARAM PRF_NONCLIENT = 0x02;
+constexpr LPARAM PRF_CLIENT = 0x04;
+constexpr LPARAM PRF_ERASEBKGND = 0x08;
+constexpr LPARAM PRF_CHILDREN = 0x10;
+constexpr LPARAM PRF_OWNED = 0x20;
+
 // Mouse key state in wParam of mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
@@ -354,8 +362,13 @@ constexpr WORD UIS_INITIALIZE = 3;
 constexpr WORD UISF_HIDEFOCUS = 1;
 constexpr WORD UISF_HIDEACCEL = 2;
 
+// Answers to WM_MOUSEACTIVATE (wParam: the top-level window; lParam: hit-test code in the low word,
+// the mouse message in the high word).
 constexpr LRESULT MA_ACTIVATE = 1;
+constexpr LRESULT MA_ACTIVATEANDEAT = 2;
 constexpr LRESULT MA_NOACTIVATE = 3;
+constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
+constexpr int HTCLIENT = 1;
 
 // Virtual key codes.
 enum : uint16_t {

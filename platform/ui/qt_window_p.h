@@ -168,6 +168,11 @@ TWinControl* ControlOfWidget(QWidget* widget);
 // Maps between Qt keys and virtual key codes.
 uint16_t QtKeyToVirtualKey(int qtKey);
 TShiftState QtModifiersToShift(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+// Starts following the toolkit's focus changes (once), so that WM_SETFOCUS and WM_KILLFOCUS can name
+// the window on the other side of the change.
+void WatchFocusChanges();
+// True when the last input the program saw was a key (false: a mouse button, or nothing yet).
+bool LastInputWasKeyboard();
 // Mouse tracking for CM_MOUSEENTER/CM_MOUSELEAVE over windowed and windowless controls.
 void TrackMouseOver(TControl* control);
 void ScheduleMouseRecheck(QWidget* left);

@@ -95,6 +95,7 @@ void TWinControl::CreateWnd() {
                          !w->inherits("QProgressBar") && !w->inherits("QTabWidget") && !w->inherits("QLabel") &&
                          !w->inherits("QGroupBox") && !w->inherits("QStatusBar") && !w->inherits("QTabBar");
   RegisterWindowRecord(record_.get());
+  WatchFocusChanges();
   if (parentWidget) w->setParent(parentWidget);
   w->setAttribute(Qt::WA_Hover, false);
   w->setMouseTracking(true);
@@ -590,6 +591,19 @@ void TWinControl::Repaint() {
 
 namespace {
 
+// The picture a window the toolkit paints shows of itself (its frame included, its child windows
+// not), copied into dc with the window's top-left corner at (x, y).
+void CopyNativePicture(WindowRecord* record, TColor color, HDC dc, int x, int y) {
+  QWidget* w = record->widget;
+  QImage picture(w->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  COLORREF rgb = ColorToRGB(color);
+  picture.fill(QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+  w->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+  HDC src = CreateSurfaceDC(picture.bits(), picture.width(), picture.height(), picture.bytesPerLine(), 32);
+  BitBlt(dc, x, y, picture.width(), picture.height(), src, 0, 0, SRCCOPY);
+  DeleteDC(src);
+}
+
 // A solid fill of a rectangle in a framework colour.
 void FillColor(HDC dc, const TRect& r, TColor color) {
   HBRUSH b = CreateSolidBrush(ColorToRGB(color));
@@ -658,6 +672,26 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
   }
 }
 
+void TWinControl::PaintWindowContent(HDC dc) {
+  HandleNeeded();
+  if (!record_) return;
+  int saved = SaveDC(dc);
+  try {
+    TRect client = ClientRect();
+    IntersectClipRect(dc, 0, 0, client.Right, client.Bottom);
+    if (record_->customDrawn) {
+      Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+      PaintWindow(dc);
+    } else {
+      CopyNativePicture(record_.get(), color_, dc, -record_->insetLeft, -record_->insetTop);
+    }
+  } catch (...) {
+    RestoreDC(dc, saved);
+    throw;
+  }
+  RestoreDC(dc, saved);
+}
+
 void TWinControl::PaintTo(HDC dc, int x, int y) {
   HandleNeeded();
   if (!record_) return;
@@ -674,14 +708,7 @@ void TWinControl::PaintTo(HDC dc, int x, int y) {
       Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
       Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     } else {
-      // A window the toolkit paints: its own picture (without child windows) copied in.
-      QWidget* w = record_->widget;
-      QImage picture(w->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-      picture.fill(QColor(GetRValue(ColorToRGB(color_)), GetGValue(ColorToRGB(color_)), GetBValue(ColorToRGB(color_))));
-      w->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-      HDC src = CreateSurfaceDC(picture.bits(), picture.width(), picture.height(), picture.bytesPerLine(), 32);
-      BitBlt(dc, 0, 0, picture.width(), picture.height(), src, 0, 0, SRCCOPY);
-      DeleteDC(src);
+      CopyNativePicture(record_.get(), color_, dc, 0, 0);
       OffsetViewportOrgEx(dc, record_->insetLeft, record_->insetTop, nullptr);
       PaintControls(dc, nullptr);
     }
@@ -741,6 +768,9 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYUP: case WM_SYSKEYUP: WMKeyUp(m); return;
     case WM_CHAR: case WM_SYSCHAR: WMChar(m); return;
     case WM_GETDLGCODE: WMGetDlgCode(m); return;
+    case WM_PRINTCLIENT: WMPrintClient(m); return;
+    case WM_CHANGEUISTATE: WMChangeUIState(m); return;
+    case WM_QUERYUISTATE: WMQueryUIState(m); return;
     case CN_KEYDOWN: CNKeyDown(m); return;
     case CN_CHAR: CNChar(m); return;
     case CM_DIALOGKEY: CMDialogKey(m); return;
@@ -928,6 +958,38 @@ void TWinControl::WMChar(TMessage& m) {
 }
 
 void TWinControl::WMGetDlgCode(TMessage& m) { DefaultHandler(m); }
+
+void TWinControl::WMPrintClient(TMessage& m) {
+  HDC dc = reinterpret_cast<HDC>(m.WParam);
+  if (!dc || !record_) return;
+  int saved = SaveDC(dc);
+  try {
+    if (m.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, m.WParam, 0);
+    if (m.LParam & PRF_CLIENT) {
+      TMessage paint;
+      paint.Msg = WM_PAINT;
+      paint.WParam = m.WParam;
+      if (record_->customDrawn) {
+        PaintHandler(paint);
+      } else {
+        PaintWindowContent(dc);
+        PaintControls(dc, nullptr);
+      }
+    }
+  } catch (...) {
+    RestoreDC(dc, saved);
+    throw;
+  }
+  RestoreDC(dc, saved);
+}
+
+void TWinControl::WMChangeUIState(TMessage& m) {
+  if (parent_) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
+}
+
+void TWinControl::WMQueryUIState(TMessage& m) {
+  if (parent_) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
+}
 
 bool TWinControl::IsMenuKey(TMessage& m) {
   uint16_t key = static_cast<uint16_t>(m.WParam);

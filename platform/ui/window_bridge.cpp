@@ -30,7 +30,33 @@ TControl* g_mouseControl = nullptr;
 QPointer<QWidget> g_pendingLeave;
 bool g_recheckPosted = false;
 
+// The focus as the toolkit last announced it. Qt sends FocusOut to the old widget and FocusIn to the
+// new one before it announces the change, so while those run this is still the old widget.
+QPointer<QWidget> g_announcedFocus;
+QPointer<QObject> g_focusWatchedApp;
+// The last window of the program that became active and accepts the activation.
+QPointer<QWidget> g_lastActiveWindow;
+bool g_lastInputKeyboard = false;
+
+// The handle of the framework window a widget belongs to; null outside the program's windows.
+HWND HandleOfWidget(QWidget* widget) {
+  if (!widget) return nullptr;
+  TWinControl* c = ControlOfWidget(widget);
+  return c && c->HandleAllocated() ? c->Handle() : nullptr;
+}
+
 }  // namespace
+
+void WatchFocusChanges() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app || g_focusWatchedApp == app || !qobject_cast<QApplication*>(app)) return;
+  g_focusWatchedApp = app;
+  g_announcedFocus = QApplication::focusWidget();
+  QObject::connect(static_cast<QApplication*>(app), &QApplication::focusChanged, app,
+                   [](QWidget*, QWidget* now) { g_announcedFocus = now; });
+}
+
+bool LastInputWasKeyboard() { return g_lastInputKeyboard; }
 
 HWND RegisterWindowRecord(WindowRecord* record) {
   std::lock_guard<std::mutex> lock(g_handleMutex);
@@ -280,6 +306,24 @@ class FrameScope {
   NativeFrame frame_;
 };
 
+// A press in a window of a form that is not the active window asks the form (WM_MOUSEACTIVATE)
+// whether the press activates it; answers whether the press is eaten.
+bool AskMouseActivate(WindowRecord* rec, UINT msg) {
+  QWidget* top = rec->widget->window();
+  if (!top || top == QApplication::activeWindow()) return false;
+  TCustomForm* form = GetParentForm(rec->control);
+  if (!form || !form->HandleAllocated() || form->Record()->widget != top) return false;
+  std::shared_ptr<bool> alive = rec->alive;
+  TMessage m;
+  m.Msg = WM_MOUSEACTIVATE;
+  m.WParam = reinterpret_cast<WPARAM>(form->Handle());
+  m.LParam = MAKELPARAM(HTCLIENT, static_cast<int>(msg));
+  SafeWndProc(form, m);
+  if (!*alive) return true;
+  if (m.Result == MA_ACTIVATE || m.Result == MA_ACTIVATEANDEAT) top->activateWindow();
+  return m.Result == MA_ACTIVATEANDEAT || m.Result == MA_NOACTIVATEANDEAT;
+}
+
 bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEvent*)>& native) {
   TWinControl* c = rec->control;
   QPoint p = e->position().toPoint() - QPoint(rec->insetLeft, rec->insetTop);
@@ -311,6 +355,13 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
     // A press or release puts the hint away.
     Application->CancelHint();
   }
+  if (e->type() != QEvent::MouseButtonRelease && msg != WM_MOUSEMOVE) {
+    g_lastInputKeyboard = false;
+    if (AskMouseActivate(rec, msg)) {
+      e->accept();
+      return true;
+    }
+  }
   FrameScope scope(rec, e, native);
   TMessage m;
   m.Msg = msg;
@@ -335,6 +386,7 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
 }
 
 bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)>& native) {
+  if (e->type() == QEvent::KeyPress) g_lastInputKeyboard = true;
   uint16_t vk = QtKeyToVirtualKey(e->key());
   bool alt = e->modifiers() & Qt::AltModifier;
   LPARAM data = KeyDataFromShift(QtModifiersToShift(e->modifiers(), {}));
@@ -527,7 +579,10 @@ bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEv
     case QEvent::FocusOut: {
       FrameScope scope(rec, e, native);
       TMessage m;
-      m.Msg = e->type() == QEvent::FocusIn ? WM_SETFOCUS : WM_KILLFOCUS;
+      // wParam names the other window: the one that lost the focus, or the one that receives it.
+      bool in = e->type() == QEvent::FocusIn;
+      m.Msg = in ? WM_SETFOCUS : WM_KILLFOCUS;
+      m.WParam = reinterpret_cast<WPARAM>(HandleOfWidget(in ? g_announcedFocus.data() : QApplication::focusWidget()));
       scope.Send(m);
       if (scope.Alive() && !scope.Frame().called) return native(e);
       return true;
@@ -587,6 +642,15 @@ bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEv
       return true;
     }
     case QEvent::WindowActivate:
+      if (rec->widget->isWindow() && (rec->widget->windowFlags() & Qt::WindowDoesNotAcceptFocus)) {
+        // A window that takes no activation (a form that is not Focusable) never stays the active
+        // one, whatever the window system did on showing it: the window active before gets it back.
+        if (g_lastActiveWindow && g_lastActiveWindow != rec->widget && g_lastActiveWindow->isVisible())
+          g_lastActiveWindow->activateWindow();
+        return native(e);
+      }
+      if (rec->widget->isWindow()) g_lastActiveWindow = rec->widget;
+      [[fallthrough]];
     case QEvent::WindowDeactivate: {
       bool result = native(e);
       TMessage m;

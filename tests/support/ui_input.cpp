@@ -10,7 +10,10 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QAction>
+#include <QtGui/QContextMenuEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QWidget>
 
@@ -47,6 +50,7 @@ Qt::MouseButton QtButton(Mouse b) {
 
 Qt::Key QtKey(uint16_t vk) {
   if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return static_cast<Qt::Key>(vk);
+  if (vk >= 0x70 && vk <= 0x87) return static_cast<Qt::Key>(Qt::Key_F1 + (vk - 0x70));
   switch (vk) {
     case 0x0D: return Qt::Key_Return;
     case 0x1B: return Qt::Key_Escape;
@@ -123,6 +127,23 @@ void KeyChord(TWinControl* c, uint16_t vk, bool ctrl, bool shift) {
   QApplication::sendEvent(WidgetOf(c), &down);
   QKeyEvent up(QEvent::KeyRelease, key, mods);
   QApplication::sendEvent(WidgetOf(c), &up);
+}
+
+bool ChooseContextMenuItem(TWinControl* c, int x, int y, const char* itemName) {
+  QPointF p = WidgetPoint(c, x, y);
+  QWidget* to = Receiver(c, p);
+  QContextMenuEvent e(QContextMenuEvent::Mouse, p.toPoint(), to->mapToGlobal(p.toPoint()));
+  QApplication::sendEvent(to, &e);
+  QCoreApplication::processEvents();
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  if (!menu) return false;
+  QAction* item = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->objectName() == QLatin1String(itemName) && a->isEnabled()) item = a;
+  menu->close();
+  if (item) item->trigger();
+  QCoreApplication::processEvents();
+  return item != nullptr;
 }
 
 void ScrollBarAction(TWinControl* c, int bar, int code, int pos) {

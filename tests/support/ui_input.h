@@ -22,6 +22,10 @@ void MouseClick(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
 void KeyPress(TWinControl* control, uint16_t virtualKey, const char* text = "", bool alt = false);
 // A key with Ctrl and/or Shift held (the clipboard keys, shortcuts).
 void KeyChord(TWinControl* control, uint16_t virtualKey, bool ctrl, bool shift = false);
+// A right click's context menu of the window that the toolkit shows (an editor's own menu): picks
+// the item with that object name ("edit-paste" ...) when it is there and enabled, and closes the
+// menu; answers whether the item was picked.
+bool ChooseContextMenuItem(TWinControl* control, int x, int y, const char* itemName);
 // What a person does on a scroll bar: bar is SB_HORZ or SB_VERT (the window's own bars) or SB_CTL (a
 // scroll bar control); code is SB_LINEDOWN, SB_PAGEUP ... or SB_THUMBTRACK/SB_THUMBPOSITION, which
 // drag the thumb to pos and release it.

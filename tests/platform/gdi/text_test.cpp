@@ -174,6 +174,36 @@ TEST(TextTest, DrawTextEllipses) {
   EXPECT_LE(ink.Right, 10 + w);
 }
 
+TEST(TextTest, ModifyStringGivesTheShortenedTextBack) {
+  auto b = Page(300, 100);
+  TCanvas* c = b->Canvas();
+  const std::string path = "/home/user/pictures/holiday/beach.jpg";
+  const int pw = c->TextWidth(".../beach.jpg") + c->TextWidth("/home");
+  const uint32_t flags = DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT | DT_PATH_ELLIPSIS | DT_MODIFYSTRING;
+  std::string t = path;
+  TRect r{0, 0, pw, 20};
+  c->TextWidth("x");  // selects the font
+  DrawText(c->Handle(), t, &r, flags);
+  EXPECT_NE(t, path);
+  ASSERT_NE(t.find(".../beach.jpg"), std::string::npos);
+  EXPECT_EQ(path.compare(0, t.find("..."), t, 0, t.find("...")), 0);  // the start of the path stays
+  EXPECT_LE(c->TextWidth(t), pw);
+  // Text that fits, and the same flags without DT_MODIFYSTRING, leave it alone.
+  std::string fits = "/a/b.jpg";
+  r = TRect{0, 0, 300, 20};
+  DrawText(c->Handle(), fits, &r, flags);
+  EXPECT_EQ(fits, "/a/b.jpg");
+  std::string kept = path;
+  r = TRect{0, 0, pw, 20};
+  DrawText(c->Handle(), kept, &r, flags & ~DT_MODIFYSTRING);
+  EXPECT_EQ(kept, path);
+  // The canvas's text rectangle honours it too.
+  std::string end = "This text is far too long for the box";
+  TRect er{0, 0, c->TextWidth("This text"), 0};
+  c->TextRect(er, end, {tfCalcRect, tfSingleLine, tfEndEllipsis, tfModifyString});
+  EXPECT_EQ(end.substr(end.size() - 3), "...");
+}
+
 TEST(TextTest, DrawTextAlignment) {
   const std::string word = "Mid";
   struct Case {

@@ -117,6 +117,46 @@ TEST_F(EditTest, ClipboardKeysBecomeMessagesASubclassCanRefuse) {
   EXPECT_EQ(edit->Text(), "abc");
 }
 
+TEST_F(EditTest, TheEditorsOwnMenuAndThePlatformsKeysSendClipboardMessages) {
+  auto* edit = new TFilteredEdit(form);
+  edit->SetParent(form);
+  edit->SetText("abc");
+  edit->SelectAll();
+  edit->refused = WM_CUT;
+  EXPECT_TRUE(testsupport::ChooseContextMenuItem(edit, 5, 5, "edit-cut"));
+  EXPECT_EQ(edit->Text(), "abc");  // refused: nothing happened
+  EXPECT_TRUE(testsupport::ChooseContextMenuItem(edit, 5, 5, "edit-copy"));
+  EXPECT_EQ(testsupport::ToolkitClipboardText(), "abc");
+  edit->SetText("");
+  EXPECT_TRUE(testsupport::ChooseContextMenuItem(edit, 5, 5, "edit-paste"));
+  EXPECT_EQ(edit->Text(), "abc");
+  edit->SelectAll();
+  EXPECT_TRUE(testsupport::ChooseContextMenuItem(edit, 5, 5, "edit-delete"));
+  EXPECT_EQ(edit->Text(), "");
+  EXPECT_EQ(edit->seen, (std::vector<UINT>{WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR}));
+
+  // A memo's menu takes the same road.
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetBounds(0, 40, 100, 60);
+  std::vector<UINT> memoSeen;
+  memo->SetText("xyz");
+  memo->SelectAll();
+  EXPECT_TRUE(testsupport::ChooseContextMenuItem(memo, 5, 5, "edit-cut"));
+  EXPECT_EQ(memo->Text(), "");
+  EXPECT_EQ(testsupport::ToolkitClipboardText(), "xyz");
+
+  // The platform's own bindings take the same road (the test platform has the Windows key scheme,
+  // where Alt+Backspace undoes).
+  edit->seen.clear();
+  edit->refused = WM_UNDO;
+  edit->SetText("");
+  testsupport::KeyPress(edit, 'Q', "q");
+  testsupport::KeyPress(edit, VK_BACK, "", true);
+  EXPECT_EQ(edit->seen, (std::vector<UINT>{WM_UNDO}));
+  EXPECT_EQ(edit->Text(), "q");
+}
+
 TEST_F(EditTest, FormattingRectangleMarginsAndCharacterPositions) {
   auto* edit = new TEdit(form);
   edit->SetParent(form);

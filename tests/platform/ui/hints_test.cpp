@@ -77,6 +77,42 @@ TEST_F(HintTest, ARestingMouseShowsTheShortHintAndTheApplicationTakesTheLongOne)
   EXPECT_EQ(CurrentHintWindow(), nullptr);
 }
 
+// A hint window of its own class, which a control asks for in CM_HINTSHOW.
+class TFancyHint : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+};
+
+class TFancyHintPanel : public TPanel {
+ public:
+  using TPanel::TPanel;
+  bool fancy = true;
+
+ protected:
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == CM_HINTSHOW && fancy) reinterpret_cast<THintInfo*>(m.LParam)->HintWindowClass = &MakeHintWindow<TFancyHint>;
+    TPanel::Dispatch(m);
+  }
+};
+
+TEST_F(HintTest, TheHintShowsInTheWindowClassTheControlAsksFor) {
+  auto* panel = new TFancyHintPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(0, 0, 100, 60);
+  panel->SetHint("Fancy");
+  panel->SetShowHint(true);
+  Application->ActivateHint(panel->ClientToScreen(Point(5, 5)));
+  ASSERT_NE(CurrentHintWindow(), nullptr);
+  EXPECT_NE(dynamic_cast<TFancyHint*>(CurrentHintWindow()), nullptr);
+  EXPECT_EQ(CurrentHintWindow()->Caption(), "Fancy");
+  // Without a class the standard window shows again.
+  Application->HideHint();
+  panel->fancy = false;
+  Application->ActivateHint(panel->ClientToScreen(Point(5, 5)));
+  ASSERT_NE(CurrentHintWindow(), nullptr);
+  EXPECT_EQ(dynamic_cast<TFancyHint*>(CurrentHintWindow()), nullptr);
+}
+
 TEST(UtilityWindows, MessagesAndTimersReachTheMethod) {
   std::vector<UINT> seen;
   HWND h = AllocateHWnd([&](TMessage& m) {

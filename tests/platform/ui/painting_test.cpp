@@ -204,6 +204,56 @@ TEST_F(PaintTest, PaintToCopiesTheWindowWithItsChildren) {
   EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(75, 30)), kBlack);
 }
 
+TEST_F(PaintTest, AWindowPaintsItsOwnContentWithoutItsChildren) {
+  auto* view = new TPainted(form);
+  view->SetParent(form);
+  view->SetBounds(0, 0, 60, 40);
+  auto* box = new TBlueBox(form);
+  box->SetParent(view);
+  box->SetBounds(30, 5, 5, 5);
+  auto* inner = new TPainted(form);
+  inner->SetParent(view);
+  inner->SetBounds(40, 20, 10, 10);
+  TBitmap copy(80, 60);
+  copy.Canvas()->Brush()->SetColor(clBlack);
+  copy.Canvas()->FillRect(Rect(0, 0, 80, 60));
+  HDC dc = copy.Canvas()->Handle();
+  SetViewportOrgEx(dc, 10, 10, nullptr);
+  view->PaintWindowContent(dc);
+  SetViewportOrgEx(dc, 0, 0, nullptr);
+  EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(25, 25)), kRed);
+  EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(42, 17)), kWhite);  // no windowless child
+  EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(50, 30)), kWhite);  // no child window
+  EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(75, 30)), kBlack);  // clipped to the client
+}
+
+TEST_F(PaintTest, PrintClientPaintsTheClientAndLeavesTheDcAsItWas) {
+  auto* view = new TPainted(form);
+  view->SetParent(form);
+  view->SetBounds(0, 0, 60, 40);
+  TBitmap copy(60, 40);
+  HDC dc = copy.Canvas()->Handle();
+  HRGN clip = CreateRectRgn(0, 0, 30, 30);
+  SelectClipRgn(dc, clip);
+  SetViewportOrgEx(dc, 2, 3, nullptr);
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  HGDIOBJ before = SelectObject(dc, brush);
+  view->Perform(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  EXPECT_EQ(static_cast<uint32_t>(copy.Canvas()->Pixels(15, 15)), kRed);  // (13, 12) in the view
+  TPoint origin;
+  GetViewportOrgEx(dc, &origin);
+  EXPECT_EQ(origin, Point(2, 3));
+  HRGN now = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_EQ(GetClipRgn(dc, now), 1);
+  EXPECT_TRUE(EqualRgn(now, clip));
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush);
+  SelectObject(dc, before);
+  SelectClipRgn(dc, nullptr);
+  DeleteObject(brush);
+  DeleteObject(now);
+  DeleteObject(clip);
+}
+
 }  // namespace
 
 namespace {

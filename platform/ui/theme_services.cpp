@@ -1,0 +1,191 @@
+#include "platform/ui/theme_services.h"
+
+#include <QtGui/QPainter>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOption>
+
+#include "platform/ui/controls.h"
+
+TThemeServices* ThemeServices() {
+  static TThemeServices services;
+  return &services;
+}
+
+namespace {
+
+QStyle* Style() { return QCoreApplication::instance() ? QApplication::style() : nullptr; }
+
+QStyle::State StateFlags(TThemedState s) {
+  QStyle::State f = QStyle::State_Enabled;
+  switch (s) {
+    case thsHot: f |= QStyle::State_MouseOver | QStyle::State_Raised; break;
+    case thsPressed: f |= QStyle::State_Sunken; break;
+    case thsDisabled: f &= ~QStyle::State_Enabled; break;
+    case thsChecked: f |= QStyle::State_On; break;
+    case thsCheckedHot: f |= QStyle::State_On | QStyle::State_MouseOver; break;
+    case thsFocused: f |= QStyle::State_HasFocus; break;
+    default: f |= QStyle::State_Raised; break;
+  }
+  return f;
+}
+
+// Draws the part with the style into a painter whose device is rect's size.
+void PaintPart(QStyle* style, QPainter& p, const TThemedElementDetails& d, const QRect& r) {
+  QStyle::State state = StateFlags(d.State);
+  switch (d.Part) {
+    case thpPushButton: {
+      QStyleOptionButton o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = state;
+      if (d.State == thsDefaulted) o.features |= QStyleOptionButton::DefaultButton;
+      style->drawControl(QStyle::CE_PushButtonBevel, &o, &p);
+      break;
+    }
+    case thpToolBarButton: {
+      // Flat until hot, pressed or checked, as tool bars are; a checked button's face is lighter.
+      if (d.State == thsNormal || d.State == thsDisabled || d.State == thsDefaulted) break;
+      QStyleOptionToolButton o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = (state & ~(QStyle::State_Raised | QStyle::State_On)) | QStyle::State_AutoRaise;
+      if (d.State == thsPressed || d.State == thsChecked) o.state |= QStyle::State_Sunken;
+      if (d.State == thsHot || d.State == thsCheckedHot) o.state |= QStyle::State_Raised | QStyle::State_MouseOver;
+      style->drawPrimitive(QStyle::PE_PanelButtonTool, &o, &p);
+      if (d.State == thsChecked || d.State == thsCheckedHot) p.fillRect(r.adjusted(2, 2, -2, -2), QColor(255, 255, 255, 96));
+      break;
+    }
+    case thpSpinUp:
+    case thpSpinDown:
+    case thpComboDropDown: {
+      QStyleOptionButton o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = state;
+      style->drawControl(QStyle::CE_PushButtonBevel, &o, &p);
+      QStyleOption arrow;
+      arrow.rect = r.adjusted(2, 2, -2, -2);
+      arrow.palette = o.palette;
+      arrow.state = state;
+      QStyle::PrimitiveElement pe = d.Part == thpSpinUp     ? QStyle::PE_IndicatorArrowUp
+                                    : d.Part == thpSpinDown ? QStyle::PE_IndicatorArrowDown
+                                                            : QStyle::PE_IndicatorArrowDown;
+      style->drawPrimitive(pe, &arrow, &p);
+      break;
+    }
+    case thpEditBorder: {
+      // A disabled frame shows faded where the style draws it alike.
+      if (d.State == thsDisabled) p.setOpacity(0.5);
+      QStyleOptionFrame o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = state | QStyle::State_Sunken;
+      o.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+      o.midLineWidth = 0;
+      style->drawPrimitive(QStyle::PE_FrameLineEdit, &o, &p);
+      break;
+    }
+    case thpStatusGripper: {
+      QStyleOptionSizeGrip o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = state;
+      o.corner = Qt::BottomRightCorner;
+      style->drawControl(QStyle::CE_SizeGrip, &o, &p);
+      break;
+    }
+    case thpGroupBox: {
+      if (d.State == thsDisabled) p.setOpacity(0.5);
+      QStyleOptionFrame o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      o.state = state;
+      o.lineWidth = 1;
+      o.midLineWidth = 0;
+      style->drawPrimitive(QStyle::PE_FrameGroupBox, &o, &p);
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+void TThemeServices::DrawElement(HDC dc, const TThemedElementDetails& details, const TRect& rect, const TRect* clip) {
+  QStyle* style = Style();
+  int w = rect.Width(), h = rect.Height();
+  if (!style || !dc || w <= 0 || h <= 0 || w > 16384 || h > 16384) return;
+  QImage part(w, h, QImage::Format_ARGB32_Premultiplied);
+  part.fill(Qt::transparent);
+  {
+    QPainter p(&part);
+    PaintPart(style, p, details, QRect(0, 0, w, h));
+  }
+  HDC src = CreateSurfaceDC(part.bits(), w, h, part.bytesPerLine(), 32);
+  if (!src) return;
+  int saved = SaveDC(dc);
+  if (clip) IntersectClipRect(dc, clip->Left, clip->Top, clip->Right, clip->Bottom);
+  BLENDFUNCTION blend;
+  blend.AlphaFormat = AC_SRC_ALPHA;
+  AlphaBlend(dc, rect.Left, rect.Top, w, h, src, 0, 0, w, h, blend);
+  RestoreDC(dc, saved);
+  DeleteDC(src);
+}
+
+TRect TThemeServices::ContentRect(HDC, const TThemedElementDetails& details, const TRect& rect) {
+  QStyle* style = Style();
+  if (!style) return rect;
+  QRect r(rect.Left, rect.Top, rect.Width(), rect.Height());
+  QRect c;
+  switch (details.Part) {
+    case thpPushButton: {
+      QStyleOptionButton o;
+      o.rect = r;
+      o.state = StateFlags(details.State);
+      c = style->subElementRect(QStyle::SE_PushButtonContents, &o);
+      break;
+    }
+    case thpEditBorder: {
+      QStyleOptionFrame o;
+      o.rect = r;
+      o.state = StateFlags(details.State);
+      o.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+      c = style->subElementRect(QStyle::SE_LineEditContents, &o);
+      break;
+    }
+    default: {
+      int f = std::max(1, style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+      c = r.adjusted(f, f, -f, -f);
+      break;
+    }
+  }
+  if (!c.isValid() || !r.contains(c)) c = r;
+  return Rect(c.left(), c.top(), c.left() + c.width(), c.top() + c.height());
+}
+
+COLORREF TThemeServices::GetColor(const TThemedElementDetails&, TThemeColor which) {
+  QPalette pal = QCoreApplication::instance() ? QApplication::palette() : QPalette();
+  QColor c = which == thcEdgeLight ? pal.color(QPalette::Light)
+             : which == thcBorderHint ? pal.color(QPalette::Mid)
+                                      : pal.color(QPalette::Dark);
+  return RGB(static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue()));
+}
+
+bool TThemeServices::DrawParentBackground(HWND window, HDC dc, const TRect* rect) {
+  TWinControl* control = FindControl(window);
+  TWinControl* parent = control ? control->Parent() : nullptr;
+  if (!parent || !dc) return false;
+  // The window's client origin in its parent's client coordinates.
+  TPoint mine = control->ClientOrigin(), theirs = parent->ClientOrigin();
+  int saved = SaveDC(dc);
+  try {
+    if (rect) IntersectClipRect(dc, rect->Left, rect->Top, rect->Right, rect->Bottom);
+    OffsetViewportOrgEx(dc, theirs.X - mine.X, theirs.Y - mine.Y, nullptr);
+    parent->PaintWindowContent(dc);
+  } catch (...) {
+    RestoreDC(dc, saved);
+    throw;
+  }
+  RestoreDC(dc, saved);
+  return true;
+}
