@@ -7,18 +7,17 @@
 // and source height) and then a vertical pass (work rows into the destination), both with the
 // integer weights of TIEContributorTable. The horizontal pass runs in bands of source rows, one per
 // processor core (one band when the source lives in a temporary file); the vertical pass runs in
-// bands of destination rows too when the destination is in memory. The result does not depend on
-// the number of threads. Progress is always reported on the calling thread: the workers hand their
-// values to the caller, which calls OnProgress while it waits for them.
+// bands of destination rows too when the destination is in memory (ie_resample_two_pass.h). The
+// result does not depend on the number of threads. Progress is always reported on the calling
+// thread: the workers hand their values to the caller, which calls OnProgress while it waits.
 #include <cstdint>
 #include <memory>
 
 #include "imaging/core/ie_defs.h"
-#include "platform/system/threads.h"
 
 class TIEBaseBitmap;
 class TIEBitmap;
-class TIEContributorTable;
+class TObject;
 
 // Resamples Source into Dest, which the caller has allocated at the target size:
 // same size: Dest.Assign(Source); rfNone: nearest pixels (_IEBmpStretchEx); ie1g sources:
@@ -46,37 +45,3 @@ void ResampleGray8(TIEBitmap& Source, TIEBitmap& Dest, TResampleFilter Filter);
 // fast linear into ie24RGB grey, the projections into ie1g, the kernel filters by the grey
 // resampler over the bits read as 0 and 255, written as ie24RGB grey.
 void _Resample1BitEx(TIEBitmap& Source, TIEBitmap& Dest, TResampleFilter Filter);
-
-// What the bands of one resample pass share.
-struct TResampleJob {
-  int32_t ThreadCount = 1;
-  int32_t DestWidth = 0;
-  const TIEContributorTable* Columns = nullptr;
-  // Row Y of the source and of the work bitmap.
-  const void* const* SourceRows = nullptr;
-  void* const* WorkRows = nullptr;
-  int32_t Channels = 3;
-  int32_t SampleBytes = 1;
-  // 100 / (SourceHeight + DestHeight + 0.5), or 0 when nobody listens.
-  double Factor = 0;
-  // Where the reporting band hands its values to the calling thread (internal).
-  class TResampleProgressRelay* Relay = nullptr;
-};
-
-// One band of rows of the horizontal pass. Created suspended; band 0 computes the progress
-// estimate of all bands together, Trunc((r * ThreadCount + 1) * Factor) after its row r, and hands
-// every new value to the calling thread.
-class TResampleHorizThread : public TThread {
- public:
-  TResampleHorizThread(int32_t FirstRow, int32_t RowCount, const TResampleJob& Job, int32_t Index);
-  ~TResampleHorizThread() override;
-
- protected:
-  void Execute() override;
-
- private:
-  TResampleJob job_;
-  int32_t firstRow_;
-  int32_t rowCount_;
-  int32_t index_;
-};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 
@@ -107,17 +108,59 @@ TIEContributorTable::TIEContributorTable(int32_t SourceSize, int32_t DestSize, T
       fallback_[i] = 1;
     }
     weightSum_[i] = sum;
-    if (sum < 0) positiveSums_ = false;
   }
   start_[n] = static_cast<int32_t>(pairs_.size());
+  Complete();
+}
+
+TIEContributorTable::TIEContributorTable(int32_t SourceSize, const std::vector<std::vector<TIERealContributor>>& Weights,
+                                         int32_t Unit)
+    : sourceSize_(SourceSize), destSize_(static_cast<int32_t>(Weights.size())) {
+  assert(SourceSize > 0 && destSize_ > 0 && Unit > 0);
+  const size_t n = Weights.size();
+  start_.resize(n + 1);
+  weightSum_.resize(n);
+  fallback_.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    start_[i] = static_cast<int32_t>(pairs_.size());
+    int32_t sum = 0, strongest = 0;
+    double strongestWeight = -1;
+    for (const TIERealContributor& c : Weights[i]) {
+      assert(c.Pixel >= 0 && c.Pixel < SourceSize);
+      if (c.Weight > strongestWeight) {
+        strongestWeight = c.Weight;
+        strongest = c.Pixel;
+      }
+      const int32_t weight = static_cast<int32_t>(std::nearbyint(c.Weight * Unit));
+      if (weight == 0) continue;
+      pairs_.push_back(TIEContributor{c.Pixel, weight});
+      sum += weight;
+    }
+    if (sum == 0) {
+      pairs_.resize(static_cast<size_t>(start_[i]));
+      pairs_.push_back(TIEContributor{strongest, Unit});
+      sum = Unit;
+      fallback_[i] = 1;
+    }
+    weightSum_[i] = sum;
+  }
+  start_[n] = static_cast<int32_t>(pairs_.size());
+  Complete();
+}
+
+void TIEContributorTable::Complete() {
+  const size_t n = static_cast<size_t>(destSize_);
   reciprocal_.resize(n);
-  for (size_t i = 0; i < n; ++i) reciprocal_[i] = 1.0f / static_cast<float>(weightSum_[i]);
+  for (size_t i = 0; i < n; ++i) {
+    reciprocal_[i] = 1.0f / static_cast<float>(weightSum_[i]);
+    if (weightSum_[i] < 0) positiveSums_ = false;
+  }
 
   // Folded runs: each destination pixel's pairs gathered onto the source pixels they read.
   left_.resize(n);
   taps_.resize(n);
-  for (int32_t i = 0; i < DestSize; ++i) {
-    int32_t lo = SourceSize, hi = -1;
+  for (int32_t i = 0; i < destSize_; ++i) {
+    int32_t lo = sourceSize_, hi = -1;
     for (int32_t k = start_[i]; k < start_[i + 1]; ++k) {
       lo = std::min(lo, pairs_[k].Pixel);
       hi = std::max(hi, pairs_[k].Pixel);
@@ -128,11 +171,18 @@ TIEContributorTable::TIEContributorTable(int32_t SourceSize, int32_t DestSize, T
   }
   stride_ = std::max(8, (maxTaps_ + 7) / 8 * 8);
   folded_.assign(n * static_cast<size_t>(stride_), 0);
-  for (int32_t i = 0; i < DestSize; ++i) {
+  for (int32_t i = 0; i < destSize_; ++i) {
     int16_t* w = folded_.data() + static_cast<size_t>(i) * stride_;
-    // The sizes of one destination pixel's weights add up to at most 256 * (2 * support + 1)
-    // (each at most 256 * scale when shrinking), so the folded weights fit 16 bits.
-    for (int32_t k = start_[i]; k < start_[i + 1]; ++k)
-      w[pairs_[k].Pixel - left_[i]] = static_cast<int16_t>(w[pairs_[k].Pixel - left_[i]] + pairs_[k].Weight);
+    // The kernel filters' weights of one destination pixel add up to at most 256 * (2 * support + 1)
+    // in size (each at most 256 * scale when shrinking), so their folded runs fit 16 bits; tables
+    // of finer units (the area resampler's for 16-bit samples) may not, and then have none.
+    for (int32_t k = start_[i]; k < start_[i + 1]; ++k) {
+      const int32_t v = w[pairs_[k].Pixel - left_[i]] + pairs_[k].Weight;
+      if (v < INT16_MIN || v > INT16_MAX) {
+        folded_.clear();
+        return;
+      }
+      w[pairs_[k].Pixel - left_[i]] = static_cast<int16_t>(v);
+    }
   }
 }

@@ -48,6 +48,12 @@ struct TIEContributor {
   int32_t Weight;
 };
 
+// A source pixel of a destination pixel with a weight in real numbers (1 = the whole pixel).
+struct TIERealContributor {
+  int32_t Pixel;
+  double Weight;
+};
+
 // The weights of every destination pixel of one axis, in two forms: the pairs as computed (the
 // reference form), and the same weights folded per destination pixel into one run of adjacent
 // source pixels (the form the fast row kernels read: equal sums, since a mirrored position adds
@@ -60,6 +66,11 @@ class TIEContributorTable {
  public:
   // Filter must be a kernel filter; both sizes positive.
   TIEContributorTable(int32_t SourceSize, int32_t DestSize, TResampleFilter Filter);
+  // Weights given by the caller: Weights[i] lists destination pixel i's source pixels (each inside
+  // 0 .. SourceSize - 1) with real weights that sum to about 1, turned into integers by
+  // Round(weight * Unit), Unit at most 2^24. The folded runs are only made when every folded weight
+  // fits 16 bits (a Unit of 2^14 for weights of at most about 1.5).
+  TIEContributorTable(int32_t SourceSize, const std::vector<std::vector<TIERealContributor>>& Weights, int32_t Unit);
 
   int32_t SourceSize() const { return sourceSize_; }
   int32_t DestSize() const { return destSize_; }
@@ -78,7 +89,8 @@ class TIEContributorTable {
 
   // ---- Folded runs ----
   // The run of destination pixel I covers source pixels Left(I) .. Left(I) + Taps(I) - 1, all
-  // inside the source; Weights(I) holds Stride() weights, those past Taps(I) being 0.
+  // inside the source; Weights(I) holds Stride() weights, those past Taps(I) being 0 (only when
+  // Folded()).
   int32_t Left(int32_t I) const { return left_[I]; }
   int32_t Taps(int32_t I) const { return taps_[I]; }
   const int16_t* Weights(int32_t I) const { return folded_.data() + static_cast<size_t>(I) * stride_; }
@@ -88,10 +100,15 @@ class TIEContributorTable {
   int32_t MaxTaps() const { return maxTaps_; }
   // True when every weight sum is positive (the fast kernels divide by positive sums only).
   bool PositiveSums() const { return positiveSums_; }
+  // True when the folded runs exist: every folded weight fits 16 bits.
+  bool Folded() const { return !folded_.empty(); }
 
  private:
   int32_t sourceSize_;
   int32_t destSize_;
+  // The reciprocals, the check of the sums and the folded runs, from the pairs and sums.
+  void Complete();
+
   std::vector<int32_t> start_;
   std::vector<TIEContributor> pairs_;
   std::vector<int32_t> weightSum_;

@@ -1,7 +1,8 @@
 #pragma once
 // The row kernels of the two passes of the filtered resampler, on plain rows of samples of 8 or 16
 // bits. Every destination sample is the weighted sum of its source samples divided by the weight
-// sum, truncated towards zero and clamped to the sample range (0..255 or 0..65535).
+// sum, rounded to the nearest integer (halves to even) and clamped to the sample range (0..255 or
+// 0..65535).
 //
 // There are two sets of kernels with identical results: the reference kernels, which follow the
 // contributor pairs as computed, and vector kernels for 8-bit samples on processors with AVX2,

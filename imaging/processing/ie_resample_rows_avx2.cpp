@@ -13,21 +13,42 @@
 
 namespace {
 
-// Quotients of the sums S by the weight sum: Trunc(S / WeightSum) clamped to 0..255, for a positive
-// weight sum. The single-precision estimate (S clamped to 0 .. 256 * WeightSum - 1 first) is off by
-// at most one, and one step of correction by the exact remainder makes it exact.
-IE_AVX2 inline __m256i Divide8(__m256i S, __m256i WeightSum, __m256i Limit, __m256 Reciprocal) {
-  S = _mm256_min_epi32(_mm256_max_epi32(S, _mm256_setzero_si256()), Limit);
-  __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(S), Reciprocal));
-  const __m256i r = _mm256_sub_epi32(S, _mm256_mullo_epi32(q, WeightSum));
-  q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, _mm256_sub_epi32(WeightSum, _mm256_set1_epi32(1))));
-  q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_setzero_si256(), r));
-  return q;
+// Quotients of the sums S by the weight sum, rounded to the nearest with halves to even and
+// clamped to 0..255, for a positive weight sum, as the reference kernels compute: with
+// n = S + WeightSum div 2, Trunc(n / WeightSum), less one when that is odd and n is an exact
+// multiple of an even WeightSum. The single-precision estimate (n clamped to 0 .. 256 * WeightSum - 1
+// first) is off by at most one, and one step of correction by the exact remainder makes it exact.
+struct TDivisor {
+  __m256i WeightSum, Half, Limit, EvenMask;
+  __m256 Reciprocal;
+};
+
+IE_AVX2 inline TDivisor MakeDivisor(int32_t WeightSum, float Reciprocal) {
+  return TDivisor{_mm256_set1_epi32(WeightSum), _mm256_set1_epi32(WeightSum / 2),
+                  _mm256_set1_epi32(256 * WeightSum - 1), _mm256_set1_epi32((WeightSum & 1) ? 0 : -1),
+                  _mm256_set1_ps(Reciprocal)};
+}
+
+IE_AVX2 inline __m256i Divide8(__m256i S, const TDivisor& d) {
+  const __m256i one = _mm256_set1_epi32(1);
+  S = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(S, d.Half), _mm256_setzero_si256()), d.Limit);
+  __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(S), d.Reciprocal));
+  __m256i r = _mm256_sub_epi32(S, _mm256_mullo_epi32(q, d.WeightSum));
+  const __m256i over = _mm256_cmpgt_epi32(r, _mm256_sub_epi32(d.WeightSum, one));
+  const __m256i under = _mm256_cmpgt_epi32(_mm256_setzero_si256(), r);
+  q = _mm256_add_epi32(_mm256_sub_epi32(q, over), under);
+  // The remainder after the correction: 0 marks an exact half (for an even weight sum).
+  r = _mm256_add_epi32(_mm256_sub_epi32(r, _mm256_and_si256(over, d.WeightSum)), _mm256_and_si256(under, d.WeightSum));
+  const __m256i tie = _mm256_and_si256(_mm256_cmpeq_epi32(r, _mm256_setzero_si256()), d.EvenMask);
+  return _mm256_sub_epi32(q, _mm256_and_si256(tie, _mm256_and_si256(q, one)));
 }
 
 inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
+  S += WeightSum / 2;
   if (S <= 0) return 0;
-  return std::min(S / WeightSum, 255);
+  int32_t q = S / WeightSum;
+  if ((WeightSum & 1) == 0 && S % WeightSum == 0) q &= ~1;
+  return std::min(q, 255);
 }
 
 }  // namespace
@@ -59,9 +80,8 @@ IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_
     }
     const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
     const int32_t weightSum = Columns.WeightSum(i);
-    const __m128i q = _mm256_castsi256_si128(Divide8(_mm256_castsi128_si256(sum), _mm256_set1_epi32(weightSum),
-                                                     _mm256_set1_epi32(256 * weightSum - 1),
-                                                     _mm256_set1_ps(Columns.Reciprocal(i))));
+    const __m128i q =
+        _mm256_castsi256_si128(Divide8(_mm256_castsi128_si256(sum), MakeDivisor(weightSum, Columns.Reciprocal(i))));
     const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(q, q), _mm_setzero_si128());
     const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
     uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;
@@ -101,9 +121,7 @@ IE_AVX2 void ResampleRowV8Avx2(const TIEContributorTable& RowTable, int32_t Y, c
   const int32_t left = RowTable.Left(Y), taps = RowTable.Taps(Y);
   const int16_t* w = RowTable.Weights(Y);
   const int32_t weightSum = RowTable.WeightSum(Y);
-  const __m256i ws = _mm256_set1_epi32(weightSum);
-  const __m256i limit = _mm256_set1_epi32(256 * weightSum - 1);
-  const __m256 reciprocal = _mm256_set1_ps(RowTable.Reciprocal(Y));
+  const TDivisor divisor = MakeDivisor(weightSum, RowTable.Reciprocal(Y));
   const __m256i zero = _mm256_setzero_si256();
   const uint8_t* const* rows = Rows + left;
   int32_t x = 0;
@@ -126,10 +144,10 @@ IE_AVX2 void ResampleRowV8Avx2(const TIEContributorTable& RowTable, int32_t Y, c
       acc2 = _mm256_add_epi32(acc2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), wv));
       acc3 = _mm256_add_epi32(acc3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), wv));
     }
-    acc0 = Divide8(acc0, ws, limit, reciprocal);
-    acc1 = Divide8(acc1, ws, limit, reciprocal);
-    acc2 = Divide8(acc2, ws, limit, reciprocal);
-    acc3 = Divide8(acc3, ws, limit, reciprocal);
+    acc0 = Divide8(acc0, divisor);
+    acc1 = Divide8(acc1, divisor);
+    acc2 = Divide8(acc2, divisor);
+    acc3 = Divide8(acc3, divisor);
     const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32(acc0, acc1), _mm256_packus_epi32(acc2, acc3));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dst + x), packed);
   }

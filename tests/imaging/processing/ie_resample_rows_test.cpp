@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "imaging/processing/ie_resample_area.h"
 #include "imaging/processing/ie_resample_filters.h"
 
 namespace {
@@ -24,9 +25,14 @@ TEST(ResampleRows, VectorKernelsEqualTheReference) {
   std::mt19937 rng(7);
   const int32_t sizes[][2] = {{1, 5}, {5, 1}, {2, 3}, {3, 2}, {4, 8}, {8, 4}, {17, 64}, {64, 17},
                               {100, 33}, {33, 100}, {250, 7}, {7, 250}, {1200, 5}, {31, 31}};
-  for (int f = rfTriangle; f <= rfLinear; ++f)
+  // The kernel filters' tables and the area resampler's (bilinear, bicubic), whose units are finer.
+  for (int f = rfTriangle; f <= rfBicubic; ++f)
     for (const auto& s : sizes) {
-      const TIEContributorTable t(s[0], s[1], static_cast<TResampleFilter>(f));
+      if (f > rfLinear && f < rfBilinear) continue;
+      const TIEContributorTable t =
+          f <= rfLinear ? TIEContributorTable(s[0], s[1], static_cast<TResampleFilter>(f))
+                        : TIEContributorTable(s[0], AreaAxisWeights(s[0], s[1], f == rfBicubic), 1 << 14);
+      ASSERT_TRUE(t.Folded());
       for (int32_t channels : {1, 3}) {
         const std::vector<uint8_t> src = RandomRow(rng, static_cast<size_t>(s[0]) * channels);
         std::vector<uint8_t> ref(static_cast<size_t>(s[1]) * channels), fast(ref.size() + 1, 0xAB);
@@ -61,8 +67,11 @@ TEST(ResampleRows, SixteenBitSamplesKeepTheirRange) {
   uint16_t dst[3];
   ResampleRowHReference(t, 1, 2, src, dst);
   EXPECT_EQ(dst[0], 1000);
-  EXPECT_EQ(dst[1], 2000);  // (128 * 1000 + 128 * 3001) / 256 = 2000.5, truncated
+  EXPECT_EQ(dst[1], 2000);  // (128 * 1000 + 128 * 3001) / 256 = 2000.5, rounded half to even
   EXPECT_EQ(dst[2], 3001);
+  const uint16_t odd[] = {1001, 3002};
+  ResampleRowHReference(t, 1, 2, odd, dst);
+  EXPECT_EQ(dst[1], 2002);  // 2001.5 to the even 2002
 }
 
 }  // namespace
