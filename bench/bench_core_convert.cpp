@@ -1,8 +1,12 @@
 // Benchmarks of TIEBitmap pixel-format conversion on a 6000 x 4000 image: true colour to grey, to
 // black and white by ordered dithering, to a 256-colour palette (quantizer), and palette back to
-// true colour.
+// true colour; the quantizing also on the shared photo-like picture.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+#include <vector>
+
+#include "bench/bench_photo.h"
 #include "imaging/core/ie_bitmap.h"
 
 namespace {
@@ -32,10 +36,23 @@ TIEBitmap& Source() {
   return *bmp;
 }
 
+// The shared photo-like picture (millions of colours): what the quantizer meets in practice.
+TIEBitmap& Photo() {
+  static TIEBitmap* bmp = [] {
+    auto* b = new TIEBitmap(kWidth, kHeight, ie24RGB);
+    const std::vector<uint8_t> pixels = MakeBenchPhoto(kWidth, kHeight);
+    for (int32_t y = 0; y < kHeight; ++y)
+      std::memcpy(b->Row<uint8_t>(y), pixels.data() + static_cast<size_t>(y) * kWidth * 3, size_t{kWidth} * 3);
+    return b;
+  }();
+  return *bmp;
+}
+
 // ConvertPixelFormat(to) on a fresh copy of a source of format from; the copy is not timed.
-void Convert(benchmark::State& state, TIEPixelFormat from, TIEPixelFormat to, uint8_t bwConversion) {
+void Convert(benchmark::State& state, TIEPixelFormat from, TIEPixelFormat to, uint8_t bwConversion,
+             TIEBitmap& (*input)() = Source) {
   TIEBitmap source;
-  source.Assign(Source());
+  source.Assign(input());
   if (from != ie24RGB) source.ConvertPixelFormat(from);
   for (auto _ : state) {
     state.PauseTiming();
@@ -53,6 +70,7 @@ void BM_Convert24RGBTo8g(benchmark::State& state) { Convert(state, ie24RGB, ie8g
 void BM_Convert24RGBTo1gOrderedDither(benchmark::State& state) { Convert(state, ie24RGB, ie1g, 0); }
 void BM_Convert24RGBTo1gThreshold(benchmark::State& state) { Convert(state, ie24RGB, ie1g, 1); }
 void BM_Convert24RGBTo8pQuantized(benchmark::State& state) { Convert(state, ie24RGB, ie8p, 1); }
+void BM_Convert24RGBTo8pQuantizedPhoto(benchmark::State& state) { Convert(state, ie24RGB, ie8p, 1, Photo); }
 void BM_Convert8pTo24RGB(benchmark::State& state) { Convert(state, ie8p, ie24RGB, 1); }
 
 }  // namespace
@@ -61,4 +79,5 @@ BENCHMARK(BM_Convert24RGBTo8g)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo1gOrderedDither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo1gThreshold)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo8pQuantized)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Convert24RGBTo8pQuantizedPhoto)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Convert8pTo24RGB)->Unit(benchmark::kMillisecond);

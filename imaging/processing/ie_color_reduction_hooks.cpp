@@ -2,10 +2,14 @@
 #include "imaging/core/ie_color_reduction_hooks.h"
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_thread_pool.h"
 #include "imaging/processing/ie_color_reduction.h"
 #include "imaging/processing/ie_quantizer.h"
+#include "imaging/processing/ie_resample_bands.h"
 
 namespace {
 
@@ -19,15 +23,29 @@ void Quantize(TIEBitmap& Source, TIEBitmap& Dest) {
   TIEQuantizer quantizer(Source, palette, 0, colours);
   std::copy(palette, palette + std::min<int32_t>(256, Dest.GetPaletteLength()), Dest.GetPaletteBuffer());
 
-  const int32_t width = Dest.GetWidth();
+  // The pixels are mapped in bands of rows on every core; bitmaps held in temporary files map one
+  // row at a time and are walked by this thread alone.
+  const int32_t width = Dest.GetWidth(), height = Dest.GetHeight();
   TIERowAccessScope readOnly(Source, iraRead);
   TIERowAccessScope writeOnly(Dest, iraWrite);
-  for (int32_t y = 0; y < Dest.GetHeight(); ++y) {
-    const uint8_t* src = Source.Row<uint8_t>(y);
-    uint8_t* dst = Dest.Row<uint8_t>(y);
-    for (int32_t x = 0; x < width; ++x, src += 3)
-      dst[x] = static_cast<uint8_t>(quantizer.RGBIndex(TIERGB{src[0], src[1], src[2]}));
+  const bool shared = !IsFileHeldBitmap(Source) && !IsFileHeldBitmap(Dest);
+  std::vector<const uint8_t*> sourceRows;
+  std::vector<uint8_t*> destRows;
+  if (shared) {
+    for (int32_t y = 0; y < height; ++y) sourceRows.push_back(Source.Row<uint8_t>(y));
+    for (int32_t y = 0; y < height; ++y) destRows.push_back(Dest.Row<uint8_t>(y));
   }
+  RunResampleBands(
+      height, shared ? ProcessorCoreCount() : 1,
+      [&](int32_t first, int32_t count, const std::function<bool()>&) {
+        for (int32_t y = first; y < first + count; ++y) {
+          if (shared)
+            quantizer.IndexRow(sourceRows[static_cast<size_t>(y)], destRows[static_cast<size_t>(y)], width);
+          else
+            quantizer.IndexRow(Source.Row<uint8_t>(y), Dest.Row<uint8_t>(y), width);
+        }
+      },
+      nullptr);
 }
 
 }  // namespace

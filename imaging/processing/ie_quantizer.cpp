@@ -1,6 +1,7 @@
 #include "imaging/processing/ie_quantizer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 #include "imaging/core/ie_bitmap.h"
@@ -12,8 +13,6 @@ namespace {
 
 inline uint32_t Key(TIERGB c) { return static_cast<uint32_t>(RGBToInt(c)); }
 inline uint32_t Hash(uint32_t key, uint32_t mask) { return (key * 2654435761u >> 7) & mask; }
-
-constexpr uint32_t kCacheSize = 1u << 16;
 
 // The first entry nearest to Color (|dR| + |dG| + |dB|); 0 for an empty palette.
 int32_t NearestEntry(const std::vector<TIERGB>& palette, TIERGB color) {
@@ -73,7 +72,7 @@ TIEQuantizer::TIEQuantizer(TIEBitmap& Bitmap, std::span<TIERGB> Palette, int32_t
     method_ = qmNeuQuant;
     neuQuant_ = std::make_unique<TIENeuQuant>(Bitmap, n_, NeuQuantQuality);
     neuQuant_->WritePalette(Palette.data());
-    cache_.assign(kCacheSize, CacheEntry{0, 0});
+    answers_.reset(static_cast<uint16_t*>(std::calloc(size_t{1} << 24, sizeof(uint16_t))));
   }
 }
 
@@ -137,7 +136,19 @@ int32_t TIEQuantizer::FindColor3(TIERGB color) const {
 
 int32_t TIEQuantizer::Nearest(TIERGB color) const { return NearestEntry(entries_, color); }
 
-int32_t TIEQuantizer::RGBIndex(TIERGB Color) {
+void TIEQuantizer::FreeDeleter::operator()(uint16_t* p) const { std::free(p); }
+
+int32_t TIEQuantizer::NeuQuantIndex(TIERGB color) const {
+  if (!answers_) return neuQuant_->Lookup(color);
+  std::atomic_ref<uint16_t> entry(answers_.get()[Key(color)]);
+  const uint16_t known = entry.load(std::memory_order_relaxed);
+  if (known) return known - 1;
+  const int32_t index = neuQuant_->Lookup(color);
+  entry.store(static_cast<uint16_t>(index + 1), std::memory_order_relaxed);
+  return index;
+}
+
+int32_t TIEQuantizer::RGBIndex(TIERGB Color) const {
   if (!exact_.empty()) {
     const int32_t index = FindColor3(Color);
     return index >= 0 ? index : Nearest(Color);
@@ -147,15 +158,26 @@ int32_t TIEQuantizer::RGBIndex(TIERGB Color) {
     return colorCount_ > 0 ? Nearest(Color) : 0;
   }
   if (gray_) return colorCount_ > 0 ? Color.r * n_ / 256 : 0;
-  if (neuQuant_) {
-    const uint32_t key = Key(Color) + 1;
-    CacheEntry& entry = cache_[(key * 2654435761u) >> 16];
-    if (entry.key != key) {
-      entry.key = key;
-      entry.index = neuQuant_->Lookup(Color);
-    }
-    return entry.index;
-  }
+  if (neuQuant_) return NeuQuantIndex(Color);
   if (boxQuant_) return std::min(boxQuant_->Lookup(Color), colorCount_ - 1);
   return 0;
+}
+
+void TIEQuantizer::IndexRow(const uint8_t* Src, uint8_t* Dst, int32_t Width) const {
+  if (neuQuant_) {
+    // Neighbouring pixels often share a colour: its answer is reused without a look-up.
+    uint32_t lastKey = UINT32_MAX;
+    uint8_t last = 0;
+    for (int32_t x = 0; x < Width; ++x, Src += 3) {
+      const TIERGB c{Src[0], Src[1], Src[2]};
+      const uint32_t key = Key(c);
+      if (key != lastKey) {
+        lastKey = key;
+        last = static_cast<uint8_t>(NeuQuantIndex(c));
+      }
+      Dst[x] = last;
+    }
+    return;
+  }
+  for (int32_t x = 0; x < Width; ++x, Src += 3) Dst[x] = static_cast<uint8_t>(RGBIndex(TIERGB{Src[0], Src[1], Src[2]}));
 }

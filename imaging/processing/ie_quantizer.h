@@ -35,7 +35,10 @@ class TIEQuantizer : public TObject {
 
   // The palette index of a pixel of the bitmap: 0 .. ColorCount() - 1 (0 when no palette was made).
   // A colour the palette does not hold exactly maps to its nearest entry.
-  int32_t RGBIndex(TIERGB Color);
+  int32_t RGBIndex(TIERGB Color) const;
+  // RGBIndex of each of Width ie24RGB pixels of Src into Dst. Safe to call from several threads at
+  // once (each with its own rows).
+  void IndexRow(const uint8_t* Src, uint8_t* Dst, int32_t Width) const;
 
   // The number of palette entries filled.
   int32_t ColorCount() const { return colorCount_; }
@@ -62,13 +65,17 @@ class TIEQuantizer : public TObject {
   std::vector<int32_t> slots_;
   // Copy of the entries handed out, for nearest-colour searches (ie8p and exact palettes).
   std::vector<TIERGB> entries_;
+  int32_t NeuQuantIndex(TIERGB color) const;
+
   std::unique_ptr<TIENeuQuant> neuQuant_;
-  // The last NeuQuant answers, by colour: pixels of an image repeat their colours nearby, and the
-  // network's search costs far more than a table look-up. Entry: colour + 1 (0 = empty), index.
-  struct CacheEntry {
-    uint32_t key;
-    int32_t index;
+  // NeuQuant's answers by colour, one entry per 24-bit colour: index + 1, 0 while not yet asked.
+  // The network's search costs far more than a table look-up, and each colour of the image is
+  // searched once. The table is reserved zeroed and only the pages of the image's colours are ever
+  // touched. Entries are read and written atomically: threads that meet the same new colour at once
+  // both search and store the same answer.
+  struct FreeDeleter {
+    void operator()(uint16_t* p) const;
   };
-  std::vector<CacheEntry> cache_;
+  std::unique_ptr<uint16_t, FreeDeleter> answers_;
   std::unique_ptr<TIEBoxQuantizer> boxQuant_;
 };
