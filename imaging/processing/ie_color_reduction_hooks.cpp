@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
-#include "imaging/core/ie_thread_pool.h"
 #include "imaging/processing/ie_color_reduction.h"
 #include "imaging/processing/ie_quantizer.h"
 #include "imaging/processing/ie_resample_bands.h"
@@ -23,8 +22,8 @@ void Quantize(TIEBitmap& Source, TIEBitmap& Dest) {
   TIEQuantizer quantizer(Source, palette, 0, colours);
   std::copy(palette, palette + std::min<int32_t>(256, Dest.GetPaletteLength()), Dest.GetPaletteBuffer());
 
-  // The pixels are mapped in bands of rows on every core; bitmaps held in temporary files map one
-  // row at a time and are walked by this thread alone.
+  // The pixels are mapped in bands of rows on every core (ResampleThreadCount's rule); bitmaps held
+  // in temporary files map one row at a time and are walked by this thread alone.
   const int32_t width = Dest.GetWidth(), height = Dest.GetHeight();
   TIERowAccessScope readOnly(Source, iraRead);
   TIERowAccessScope writeOnly(Dest, iraWrite);
@@ -36,7 +35,7 @@ void Quantize(TIEBitmap& Source, TIEBitmap& Dest) {
     for (int32_t y = 0; y < height; ++y) destRows.push_back(Dest.Row<uint8_t>(y));
   }
   RunResampleBands(
-      height, shared ? ProcessorCoreCount() : 1,
+      height, shared ? ResampleThreadCount(Source) : 1,
       [&](int32_t first, int32_t count, const std::function<bool()>&) {
         for (int32_t y = first; y < first + count; ++y) {
           if (shared)
