@@ -151,9 +151,22 @@ TIEContributorTable::TIEContributorTable(int32_t SourceSize, const std::vector<s
 void TIEContributorTable::Complete() {
   const size_t n = static_cast<size_t>(destSize_);
   reciprocal_.resize(n);
+  divisors_.WeightSum.resize(4 * n);
+  divisors_.Half.resize(4 * n);
+  divisors_.Limit.resize(4 * n);
+  divisors_.EvenMask.resize(4 * n);
+  divisors_.Reciprocal.resize(4 * n);
   for (size_t i = 0; i < n; ++i) {
-    reciprocal_[i] = 1.0f / static_cast<float>(weightSum_[i]);
-    if (weightSum_[i] < 0) positiveSums_ = false;
+    const int32_t sum = weightSum_[i];
+    reciprocal_[i] = 1.0f / static_cast<float>(sum);
+    if (sum < 0) positiveSums_ = false;
+    for (size_t l = 4 * i; l < 4 * i + 4; ++l) {
+      divisors_.WeightSum[l] = sum;
+      divisors_.Half[l] = sum / 2;
+      divisors_.Limit[l] = 256 * sum - 1;
+      divisors_.EvenMask[l] = (sum & 1) ? 0 : -1;
+      divisors_.Reciprocal[l] = reciprocal_[i];
+    }
   }
 
   // Folded runs: each destination pixel's pairs gathered onto the source pixels they read.
@@ -184,5 +197,18 @@ void TIEContributorTable::Complete() {
       }
       w[pairs_[k].Pixel - left_[i]] = static_cast<int16_t>(v);
     }
+  }
+  paired_.assign(n * static_cast<size_t>(stride_) * 2, 0);
+  for (int32_t i = 0; i < destSize_; ++i) {
+    const int16_t* w = Weights(i);
+    int32_t* p = paired_.data() + static_cast<size_t>(i) * stride_ * 2;
+    auto pair = [](int16_t a, int16_t b) {
+      return static_cast<int32_t>(static_cast<uint16_t>(a) | static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16);
+    };
+    for (int32_t k = 0; k < stride_; k += 4, p += 8)
+      for (int32_t l = 0; l < 4; ++l) {
+        p[l] = pair(w[k], w[k + 1]);
+        p[4 + l] = pair(w[k + 2], w[k + 3]);
+      }
   }
 }

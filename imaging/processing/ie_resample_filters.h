@@ -102,6 +102,21 @@ class TIEContributorTable {
   bool PositiveSums() const { return positiveSums_; }
   // True when the folded runs exist: every folded weight fits 16 bits.
   bool Folded() const { return !folded_.empty(); }
+  // The folded run of destination pixel I laid out for the vector kernel of 3-byte pixels: per
+  // group of four taps w0..w3, eight 32-bit words, four of w0 | w1 << 16 and four of w2 | w3 << 16
+  // (Stride() / 4 groups; only when Folded()).
+  const int32_t* PairedWeights(int32_t I) const { return paired_.data() + static_cast<size_t>(I) * stride_ * 2; }
+
+  // The constants of the rounding division by each destination pixel's weight sum, for the vector
+  // kernels, four copies per pixel (entries 4 I .. 4 I + 3: one for each lane of a pixel's sums, so
+  // that the constants of two neighbouring pixels load as one vector): the sum, its half (rounded
+  // down), the largest dividend that still gives 255 (256 * sum - 1), all bits set when the sum is
+  // even, and the reciprocal.
+  struct TLaneDivisors {
+    std::vector<int32_t> WeightSum, Half, Limit, EvenMask;
+    std::vector<float> Reciprocal;
+  };
+  const TLaneDivisors& LaneDivisors() const { return divisors_; }
 
  private:
   int32_t sourceSize_;
@@ -117,6 +132,8 @@ class TIEContributorTable {
   std::vector<int32_t> left_;
   std::vector<int32_t> taps_;
   std::vector<int16_t> folded_;
+  std::vector<int32_t> paired_;
+  TLaneDivisors divisors_;
   int32_t stride_ = 8;
   int32_t maxTaps_ = 0;
   bool positiveSums_ = true;

@@ -18,18 +18,31 @@ namespace {
 // n = S + WeightSum div 2, Trunc(n / WeightSum), less one when that is odd and n is an exact
 // multiple of an even WeightSum. The single-precision estimate (n clamped to 0 .. 256 * WeightSum - 1
 // first) is off by at most one, and one step of correction by the exact remainder makes it exact.
-struct TDivisor {
+// The divisors of eight lanes.
+struct TDivisor8 {
   __m256i WeightSum, Half, Limit, EvenMask;
   __m256 Reciprocal;
 };
 
-IE_AVX2 inline TDivisor MakeDivisor(int32_t WeightSum, float Reciprocal) {
-  return TDivisor{_mm256_set1_epi32(WeightSum), _mm256_set1_epi32(WeightSum / 2),
-                  _mm256_set1_epi32(256 * WeightSum - 1), _mm256_set1_epi32((WeightSum & 1) ? 0 : -1),
-                  _mm256_set1_ps(Reciprocal)};
+// Lanes 4 I .. 4 I + 7 of the table's divisors: the constants of destination pixels I and I + 1.
+IE_AVX2 inline __m256i Load8(const std::vector<int32_t>& v, size_t At) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v.data() + At));
 }
 
-IE_AVX2 inline __m256i Divide8(__m256i S, const TDivisor& d) {
+IE_AVX2 inline TDivisor8 PairOf(const TIEContributorTable::TLaneDivisors& d, int32_t I) {
+  const size_t at = 4 * static_cast<size_t>(I);
+  return TDivisor8{Load8(d.WeightSum, at), Load8(d.Half, at), Load8(d.Limit, at), Load8(d.EvenMask, at),
+                   _mm256_loadu_ps(d.Reciprocal.data() + at)};
+}
+
+// The constants of destination pixel I in every lane.
+IE_AVX2 inline TDivisor8 AllOf(const TIEContributorTable::TLaneDivisors& d, int32_t I) {
+  const size_t l = 4 * static_cast<size_t>(I);
+  return TDivisor8{_mm256_set1_epi32(d.WeightSum[l]), _mm256_set1_epi32(d.Half[l]), _mm256_set1_epi32(d.Limit[l]),
+                   _mm256_set1_epi32(d.EvenMask[l]), _mm256_set1_ps(d.Reciprocal[l])};
+}
+
+IE_AVX2 inline __m256i Divide8(__m256i S, const TDivisor8& d) {
   const __m256i one = _mm256_set1_epi32(1);
   S = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(S, d.Half), _mm256_setzero_si256()), d.Limit);
   __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(S), d.Reciprocal));
@@ -56,43 +69,65 @@ inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
 IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst,
                                 uint8_t* Scratch) {
   const int32_t sw = Columns.SourceSize(), dw = Columns.DestSize();
-  // The row is read from a padded copy, so groups of four taps may read past its last pixel.
-  std::memcpy(Scratch, Src, static_cast<size_t>(sw) * 3);
-  std::memset(Scratch + static_cast<size_t>(sw) * 3, 0, static_cast<size_t>(Columns.Stride() + 8) * 3 + 16);
+  // Groups of four taps load 16 bytes, which may reach past the row's last pixel: the columns whose
+  // loads stay inside the row read it in place, the last few read a copy of the row's tail padded
+  // with zeros.
+  const int32_t tailStart = std::max(0, sw - (Columns.Stride() + 8));
+  const size_t tailBytes = static_cast<size_t>(sw - tailStart) * 3;
+  std::memcpy(Scratch, Src + static_cast<size_t>(tailStart) * 3, tailBytes);
+  std::memset(Scratch + tailBytes, 0, static_cast<size_t>(Columns.Stride() + 8) * 3 + 16);
   // Four pixels p0..p3 from 16 loaded bytes: blue, green and red of p0 and p1 side by side as
   // 16-bit numbers in the low lane, of p2 and p3 in the high lane, so that one multiply-add with
-  // the weights (w0, w1) and (w2, w3) sums two taps per channel.
+  // the paired weights (w0, w1) and (w2, w3) sums two taps per channel.
   const __m256i shuffle = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
                                            6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
-  const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-  for (int32_t i = 0; i < dw; ++i) {
-    const uint8_t* p = Scratch + static_cast<ptrdiff_t>(Columns.Left(i)) * 3;
-    const int16_t* w = Columns.Weights(i);
-    const int32_t taps = Columns.Taps(i);
+  // The sums of destination pixel I: blue, green, red and 0 in four lanes.
+  auto sums = [&](int32_t i) IE_AVX2 {
+    const int32_t left = Columns.Left(i), taps = Columns.Taps(i);
+    const int32_t lastGroup = (taps - 1) & ~3;
+    const uint8_t* p = 3 * (left + lastGroup) + 16 <= 3 * sw ? Src + static_cast<ptrdiff_t>(left) * 3
+                                                              : Scratch + static_cast<ptrdiff_t>(left - tailStart) * 3;
+    const int32_t* w = Columns.PairedWeights(i);
     __m256i acc = _mm256_setzero_si256();
-    for (int32_t k = 0; k < taps; k += 4) {
+    for (int32_t k = 0; k < taps; k += 4, w += 8) {
       const __m256i px =
           _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * k))),
                               shuffle);
-      const __m256i wv = _mm256_permutevar8x32_epi32(
-          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + k))), spread);
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, wv));
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w))));
     }
-    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
-    const int32_t weightSum = Columns.WeightSum(i);
-    const __m128i q =
-        _mm256_castsi256_si128(Divide8(_mm256_castsi128_si256(sum), MakeDivisor(weightSum, Columns.Reciprocal(i))));
-    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(q, q), _mm_setzero_si128());
-    const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+    return _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+  };
+  const TIEContributorTable::TLaneDivisors& divisors = Columns.LaneDivisors();
+  // Two destination pixels at a time share one division: their quotients packed to bytes leave
+  // pixel I in the low four bytes of the low lane and pixel I + 1 in those of the high lane.
+  int32_t i = 0;
+  for (; i + 1 < dw; i += 2) {
+    const __m256i s = _mm256_inserti128_si256(_mm256_castsi128_si256(sums(i)), sums(i + 1), 1);
+    const __m256i q = Divide8(s, PairOf(divisors, i));
+    const __m256i w16 = _mm256_packus_epi32(q, q);
+    const __m256i bytes = _mm256_packus_epi16(w16, w16);
+    const uint32_t first = static_cast<uint32_t>(_mm256_cvtsi256_si32(bytes));
+    const uint32_t second = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1)));
     uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;
-    if (i + 1 < dw) {
-      // Four bytes written; the fourth is overwritten by the next pixel.
-      std::memcpy(d, &bgr, 4);
+    // Four bytes each; the fourth is overwritten by the next pixel, except after the last one.
+    std::memcpy(d, &first, 4);
+    if (i + 2 < dw) {
+      std::memcpy(d + 3, &second, 4);
     } else {
-      d[0] = static_cast<uint8_t>(bgr);
-      d[1] = static_cast<uint8_t>(bgr >> 8);
-      d[2] = static_cast<uint8_t>(bgr >> 16);
+      d[3] = static_cast<uint8_t>(second);
+      d[4] = static_cast<uint8_t>(second >> 8);
+      d[5] = static_cast<uint8_t>(second >> 16);
     }
+  }
+  if (i < dw) {
+    // The last pixel alone: three bytes, nothing past the row.
+    const __m256i q = Divide8(_mm256_castsi128_si256(sums(i)), AllOf(divisors, i));
+    const __m256i w16 = _mm256_packus_epi32(q, q);
+    const uint32_t bgr = static_cast<uint32_t>(_mm256_cvtsi256_si32(_mm256_packus_epi16(w16, w16)));
+    uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;
+    d[0] = static_cast<uint8_t>(bgr);
+    d[1] = static_cast<uint8_t>(bgr >> 8);
+    d[2] = static_cast<uint8_t>(bgr >> 16);
   }
 }
 
@@ -121,7 +156,7 @@ IE_AVX2 void ResampleRowV8Avx2(const TIEContributorTable& RowTable, int32_t Y, c
   const int32_t left = RowTable.Left(Y), taps = RowTable.Taps(Y);
   const int16_t* w = RowTable.Weights(Y);
   const int32_t weightSum = RowTable.WeightSum(Y);
-  const TDivisor divisor = MakeDivisor(weightSum, RowTable.Reciprocal(Y));
+  const TDivisor8 divisor = AllOf(RowTable.LaneDivisors(), Y);
   const __m256i zero = _mm256_setzero_si256();
   const uint8_t* const* rows = Rows + left;
   int32_t x = 0;
