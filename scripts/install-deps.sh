@@ -13,6 +13,8 @@ packages=(
   ffmpeg dvdauthor fonts-dejavu-core
   imagemagick
 )
+# Packages given as arguments are installed in place of the list (scripts/install-bench-deps.sh).
+if [ $# -gt 0 ]; then packages=("$@"); fi
 
 missing=()
 for p in "${packages[@]}"; do
