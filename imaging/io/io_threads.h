@@ -1,27 +1,27 @@
 #pragma once
 // TIEIOThread: one asynchronous call of a TZodazUrIO. The component's loads and saves, when they are
-// to run asynchronously, create the thread of their kind with themselves as the method and their own
-// arguments, and return at once. The thread makes the same call again on its own thread, where the
-// component recognises the thread as one of its own and does the work there.
+// to run asynchronously, queue the call of their kind with themselves as the method and their own
+// arguments, and return at once. The component's I/O worker makes the same call again on its own
+// thread, where the component recognises the thread as its own and does the work there.
 //
-// The threads of one component run their calls one after the other (never two at once on the same
-// working bitmap and Params). The component keeps them until it has joined them: its destructor and
-// WaitThreads never let a thread outlive the component's lock and lists.
+// Each component has at most one worker thread. It takes the queued calls one at a time, in the
+// order they were made (first in, first out), and ends when the queue is empty; the next call starts
+// a new one. So a load followed by a save always saves what was loaded, and thousands of queued calls
+// cost one thread, not thousands. The component joins its worker before it goes: its destructor and
+// WaitThreads never let the worker outlive the component's lock and queue.
 //
 // A stream passed to an asynchronous call belongs to the caller, who must keep it alive and leave it
 // alone until the call has finished (OnFinishWork, or WaitThreads has returned).
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "imaging/io/file_format_ids.h"
-#include "platform/system/threads.h"
 
 class TStream;
 class TZodazUrIO;
 
-class TIEIOThread : public TThread {
+class TIEIOThread {
  public:
   // The kinds of call, by their arguments.
   enum TCallKind : int32_t {
@@ -36,10 +36,9 @@ class TIEIOThread : public TThread {
     ckURL = 10,            // procedure (URL)
   };
 
-  ~TIEIOThread() override;
-
-  // One starter per kind: registers the thread with Owner and starts it. Method is a member of the
-  // owner's class, so the call reaches the overriding operation of the actual class.
+  // One starter per kind: queues the call on Owner (starting Owner's worker when none is running).
+  // Method is a member of the owner's class, so the call reaches the overriding operation of the
+  // actual class.
   template <class C>
   static void CreateFileCall(C* Owner, void (C::*Method)(const std::string&), const std::string& FileName) {
     Start(Owner, ckFile, [Owner, Method, FileName] { (Owner->*Method)(FileName); });
@@ -88,19 +87,13 @@ class TIEIOThread : public TThread {
   }
 
   TCallKind Kind() const { return kind_; }
-  // The system id of the thread, recorded when it starts running (0 before).
-  TThreadID WorkerId() const { return workerId_.load(); }
-
- protected:
-  void Execute() override;
 
  private:
-  TIEIOThread(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call, uint64_t Generation);
+  friend class TZodazUrIO;
+  friend class TIEIOWorker;
+  TIEIOThread(TCallKind Kind, std::function<void()> Call) : kind_(Kind), call_(std::move(Call)) {}
   static void Start(TZodazUrIO* Owner, TCallKind Kind, std::function<void()> Call);
 
-  TZodazUrIO* owner_;
   TCallKind kind_;
   std::function<void()> call_;
-  uint64_t generation_;  // the owner's cancel generation when the call was made
-  std::atomic<TThreadID> workerId_{0};
 };

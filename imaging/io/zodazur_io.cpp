@@ -46,15 +46,8 @@ std::unique_ptr<TZodazUrIO> TZodazUrIO::CreateFromBitmap(TIEBitmap* Bitmap) {
 }
 
 TZodazUrIO::~TZodazUrIO() {
-  // Every I/O thread has left the lock and lists before they go.
+  // Every queued call has been made and the worker joined before the lock and queue go.
   WaitThreads(false);
-  {
-    std::vector<std::unique_ptr<TIEIOThread>> threads;
-    {
-      std::lock_guard<TCriticalSection> lock(threadsLock_);
-      threads.swap(threads_);
-    }
-  }
   CloseMediaFile();
   CloseAVIFile();
   UnregisterFromView();

@@ -10,16 +10,16 @@
 // savers and the dispatch by name, stream and content are added to this class by the codecs.
 //
 // Threads. Loads and saves run on the caller's thread, or, with Asynchronous set and a working bitmap
-// that is not the component's own, on an I/O thread of the component. Calls on one component never
-// overlap: I/O threads run their calls one after the other, and a call made outside them first waits
-// for the asynchronous work still running. From an I/O thread the notifications never touch an
+// that is not the component's own, on the component's I/O worker thread. Calls on one component never
+// overlap: the worker runs the queued calls one after the other in the order they were made, and a
+// call made outside it first waits for the asynchronous work still queued or running. From an I/O thread the notifications never touch an
 // attached view directly: they post IEM_PROGRESS, IEM_FINISHWORK and IEM_UPDATE to its window
 // (creating the window first through a synchronised call to the user-interface thread).
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -80,8 +80,8 @@ class TZodazUrIO : public TComponent {
   explicit TZodazUrIO(TComponent* Owner);
   // A component without owner working on Bitmap (not owned).
   static std::unique_ptr<TZodazUrIO> CreateFromBitmap(TIEBitmap* Bitmap);
-  // Waits for the I/O threads (without asking them to stop) and joins them before anything goes. A
-  // derived class whose own members run on I/O threads waits for them in its own destructor
+  // Waits for the queued calls (without asking them to stop) and joins the I/O worker before anything
+  // goes. A derived class whose own members run on the worker waits for them in its own destructor
   // (WaitThreads(False)), before its part of the object is gone.
   ~TZodazUrIO() override;
 
@@ -176,10 +176,10 @@ class TZodazUrIO : public TComponent {
   // A progress record for a codec: this component's progress callback, this component as sender
   // and Aborting as its abort flag.
   void FillProgressRecord(TIEProgressRecord& Progress);
-  // The common start of every load and save: true when the call must move to a new I/O thread
-  // (Asynchronous set, the working bitmap not the component's own, the caller not one of the
-  // component's I/O threads). Otherwise the call works on this thread; a call from outside the I/O
-  // threads first waits until the asynchronous work still running has finished.
+  // The common start of every load and save: true when the call must be queued for the I/O worker
+  // (Asynchronous set, the working bitmap not the component's own, the caller not the component's
+  // worker). Otherwise the call works on this thread; a call from outside the worker first waits
+  // until the asynchronous work queued or running has finished.
   bool MustRunAsynchronously();
 
   // ---- Notifications ----
@@ -188,10 +188,12 @@ class TZodazUrIO : public TComponent {
   virtual void DoFinishWork();
 
   // ---- I/O threads ----
-  // True on one of this component's running I/O threads.
+  // True on this component's I/O worker while it runs the queued calls.
   bool InWorkerThread();
-  // Waits until no I/O thread of the component runs; with Abort, running codecs are asked to stop.
-  // On the user-interface thread the wait serves synchronised calls of the workers.
+  // Waits until every queued call has been made and the worker has finished; with Abort, the running
+  // codec is asked to stop (Aborting) and calls still queued are dropped unmade. On the user-interface
+  // thread the wait serves synchronised calls of the worker. On the worker itself it waits for nothing
+  // (the worker cannot wait for its own calls).
   void WaitThreads(bool Abort);
 
   // ---- Acquisition and the save-parameters dialog ----
@@ -339,6 +341,7 @@ class TZodazUrIO : public TComponent {
 
  private:
   friend class TIEIOThread;
+  friend class TIEIOWorker;
 
   // Lets go of the attached view: unregisters (unless the view is going away), drops the free
   // notification, and leaves no reference to the view's bitmaps: the component gets a new own one.
@@ -354,8 +357,8 @@ class TZodazUrIO : public TComponent {
   // The end of UpdateAttached on the user-interface thread: the view's refresh (with UpdateView) and
   // image-change notice, or the framework bitmap marked modified.
   void TellAttached(bool UpdateView);
-  // Joins the I/O threads that have finished their call.
-  void ReapFinishedThreads();
+  // Joins a worker that has finished draining the queue.
+  void JoinIdleWorker();
 
   // ---- Cores of the loaders and savers (zodazur_io_formats.cpp) ----
   // The common steps of a loader around the codec of Format, file and stream form; the result is
@@ -404,11 +407,12 @@ class TZodazUrIO : public TComponent {
   std::unique_ptr<TIOParamsVals> params_;
 
   // ---- I/O threads (io_threads.cpp) ----
-  TCriticalSection threadsLock_;        // guards the two lists; held only for list operations
-  std::vector<TIEIOThread*> running_;   // registered and not yet finished
-  std::vector<std::unique_ptr<TIEIOThread>> threads_;  // every thread not yet joined
-  TEvent allDone_{false, false};        // auto-reset; set when running_ becomes empty
-  std::mutex workLock_;                 // held by an I/O thread for the whole of its call
-  uint64_t cancelGeneration_ = 0;       // raised by WaitThreads(True): calls made before are dropped
+  TCriticalSection threadsLock_;  // guards the fields below; held only for queue operations
+  std::deque<std::unique_ptr<TIEIOThread>> queue_;  // calls made and not yet taken, oldest first
+  std::unique_ptr<TThread> worker_;  // the worker thread, running or finished and not yet joined
+  bool working_ = false;             // the worker is draining the queue (a call may be running)
+  TThreadID workerId_ = 0;           // the worker's thread id while working_
+  // Manual reset: set while nothing is queued or running (every waiter wakes), reset by a queued call.
+  TEvent allDone_{true, true};
   std::atomic<HWND> viewWindow_{nullptr};  // the attached view's window as last seen by a worker
 };

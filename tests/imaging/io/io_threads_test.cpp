@@ -5,13 +5,18 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/io/format_registry.h"
 #include "imaging/io/zodazur_io.h"
 #include "platform/system/streams.h"
 #include "platform/ui/forms.h"
 #include "tests/imaging/io/io_test_support.h"
+#include "tests/support/test_support.h"
 #include "tests/support/ui_input.h"
 
 namespace {
@@ -32,6 +37,8 @@ class TTestIO : public TZodazUrIO {
   std::atomic<int> finished{0};
   std::atomic<TThreadID> lastThread{0};
   std::atomic<bool> codecRaises{false};
+  std::vector<std::string> names;  // the FileName of every call, in the order the calls ran
+  std::set<TThreadID> workers;     // the threads the calls ran on
   std::atomic<bool>* gate = nullptr;  // the codec waits here until it is true
   int rows = 16;
   std::chrono::milliseconds rowTime{0};
@@ -62,6 +69,8 @@ class TTestIO : public TZodazUrIO {
     mostAtOnce = std::max(mostAtOnce.load(), now);
     ++calls;
     lastThread = GetCurrentThreadId();
+    names.push_back(FileName);
+    workers.insert(GetCurrentThreadId());
     Finish finish{*this};
     Decode(progress);
     Params().FileName = FileName;
@@ -149,6 +158,75 @@ TEST_F(IOThreadsTest, TwoAsynchronousLoadsAreWaitedForAndNeverOverlap) {
   EXPECT_EQ(io.mostAtOnce, 1);
   EXPECT_FALSE(io.Aborting());
   EXPECT_EQ(callersBitmap.GetPixel8(0, 15), 15);
+}
+
+// Threads of this process now.
+int ThreadCount() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
+TEST_F(IOThreadsTest, ThousandsOfQueuedCallsRunInOrderOnOneWorker) {
+  TTestIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  io.rows = 1;
+  std::atomic<bool> gate{false};
+  io.gate = &gate;  // the first call holds the worker until every call has been queued
+  const int before = ThreadCount();
+  constexpr int kCalls = 3000;
+  for (int i = 0; i < kCalls; ++i) io.LoadFromFileTest(std::to_string(i));
+  // One worker for all of them (one per call would be 3,000 threads).
+  EXPECT_LE(ThreadCount(), before + 1);
+  gate = true;
+  io.WaitThreads(false);
+  ASSERT_EQ(io.names.size(), static_cast<size_t>(kCalls));
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(io.names[i], std::to_string(i)) << "call " << i;
+  EXPECT_EQ(io.workers.size(), 1u);
+  EXPECT_EQ(io.mostAtOnce, 1);
+  EXPECT_EQ(io.Params().FileName, std::to_string(kCalls - 1));
+  // The worker has been joined: nothing of it is left running.
+  EXPECT_LE(ThreadCount(), before);
+}
+
+// Saves a 3 x 2 image of one colour as BMP (the component works on this thread).
+void SaveOneColour(const std::string& FileName, TIERGB Colour) {
+  TZodazUrIO io(nullptr);
+  io.IEBitmap()->Allocate(3, 2, ie24RGB);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) io.IEBitmap()->SetPixel24(x, y, Colour);
+  io.SaveToFile(FileName);
+  ASSERT_FALSE(io.Aborting());
+}
+
+TIERGB LastPixelOf(const std::string& FileName) {
+  TZodazUrIO io(nullptr);
+  io.LoadFromFile(FileName);
+  EXPECT_FALSE(io.Aborting()) << FileName;
+  return io.IEBitmap()->Width() == 3 ? io.IEBitmap()->GetPixel24(2, 1) : TIERGB{};
+}
+
+TEST_F(IOThreadsTest, LoadLoadSaveRunsInTheOrderMadeEveryTime) {
+  InitializeZodazUrIO();
+  auto dir = testsupport::ScratchDir::InMemory();
+  const std::string a = dir.File("a.bmp"), b = dir.File("b.bmp"), out = dir.File("out.bmp");
+  const TIERGB colourA{10, 20, 30}, colourB{200, 100, 50};
+  SaveOneColour(a, colourA);
+  SaveOneColour(b, colourB);
+  TZodazUrIO io(nullptr);
+  io.SetAttachedIEBitmap(&callersBitmap);
+  io.SetAsynchronous(true);
+  for (int trial = 0; trial < 1000; ++trial) {
+    io.LoadFromFile(a);
+    io.LoadFromFile(b);
+    io.SaveToFile(out);
+    io.WaitThreads(false);
+    ASSERT_FALSE(io.Aborting()) << "trial " << trial;
+    ASSERT_EQ(RGBToInt(callersBitmap.GetPixel24(2, 1)), RGBToInt(colourB)) << "trial " << trial;
+    ASSERT_EQ(RGBToInt(LastPixelOf(out)), RGBToInt(colourB)) << "trial " << trial;
+    std::filesystem::remove(out);
+  }
 }
 
 TEST_F(IOThreadsTest, ACallFromOutsideWaitsForTheAsynchronousWork) {
