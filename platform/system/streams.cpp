@@ -1,6 +1,7 @@
 #include "platform/system/streams.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,18 +233,99 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
 
 // -------------------------------------------------------------------------------------- TSafeFileStream
 
-TSafeFileStream::TSafeFileStream(const std::string& targetName) : target_(targetName) {
-  // A hidden sibling of the target, created exclusively so it never replaces another file; the
-  // permissions a new file would get, so the rename leaves the usual ones.
-  const int fd = CreateUniqueTemporaryFile(ExtractFilePath(targetName), "." + ExtractFileName(targetName),
-                                           false, &temp_, 0666);
-  if (fd < 0) {
-    const int err = errno;
-    temp_.clear();
-    throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(targetName).c_str(),
-                               SysErrorMessage(err).c_str()));
+namespace {
+
+// The file a name leads to: symbolic links of the last component followed (relative ones from the
+// link's own folder). A link to nothing leads to the name it holds. Empty, with errno set, for a loop.
+std::string FollowLinks(const std::string& name) {
+  std::string path = name;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::vector<char> buffer(static_cast<size_t>(std::max<off_t>(st.st_size, 255)) + 1);
+    const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0 || static_cast<size_t>(n) >= buffer.size()) return path;  // changed meanwhile: as it is
+    const std::string link(buffer.data(), static_cast<size_t>(n));
+    path = link.front() == '/' ? link : ExtractFilePath(path) + link;
   }
-  SetHandle(fd, true);
+  errno = ELOOP;
+  return std::string();
+}
+
+// The prefix of a hidden temporary name for fileName in folder: "." + the name, cut (at a character
+// boundary) so that the whole temporary name, prefix + "-XXXXXXXX.tmp", fits the folder's name limit.
+std::string HiddenTempPrefix(const std::string& folder, const std::string& fileName) {
+  constexpr size_t kSuffix = 13;  // "-" + 8 hexadecimal digits + ".tmp"
+  long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (limit <= 0) limit = 255;
+  std::string prefix = "." + fileName;
+  const size_t room = static_cast<size_t>(limit) > kSuffix + 1 ? static_cast<size_t>(limit) - kSuffix : 1;
+  if (prefix.size() > room) {
+    size_t cut = room;
+    while (cut > 1 && (static_cast<uint8_t>(prefix[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    prefix.resize(cut);
+  }
+  return prefix;
+}
+
+// A file in memory for data that is to be written in place later; an unnamed temporary file where
+// the system has no memory files.
+int OpenMemoryFile() {
+  int fd = ::memfd_create("brimvale-save", MFD_CLOEXEC);
+  if (fd < 0) fd = CreateUniqueTemporaryFile(GetTempPath(), "save", true, nullptr);
+  return fd;
+}
+
+}  // namespace
+
+TSafeFileStream::TSafeFileStream(const std::string& targetName, bool InPlaceFallback) : target_(targetName) {
+  const auto fail = [this](int err) {
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(target_).c_str(),
+                               SysErrorMessage(err).c_str()));
+  };
+  file_ = FollowLinks(targetName);
+  if (file_.empty()) fail(errno);
+  // A file being replaced passes its permissions (and where it may, its owner and group) on from the
+  // start: the data is never readable by more people than the target's is. A new file gets those of
+  // any new file.
+  struct stat st;
+  const bool exists = ::stat(file_.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) fail(EISDIR);
+  const int mode = exists ? static_cast<int>(st.st_mode & 0777) : 0666;
+  const std::string folder = ExtractFilePath(file_);
+  const int fd = CreateUniqueTemporaryFile(folder, HiddenTempPrefix(folder, ExtractFileName(file_)), false, &temp_,
+                                           mode);
+  if (fd >= 0) {
+    SetHandle(fd, true);
+    if (exists) {
+      // Best effort: another user's file keeps its owner only for root; its group for any member.
+      if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+          ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      }
+      ::fchmod(fd, static_cast<mode_t>(mode));  // the umask may have taken bits away
+    }
+    return;
+  }
+  const int err = errno;
+  temp_.clear();
+  // No file can be made beside the target: write the target itself in place, when that is allowed and
+  // the target can be written.
+  if (InPlaceFallback && exists && S_ISREG(st.st_mode) && (err == EACCES || err == EPERM)) {
+    int target;
+    do {
+      target = ::open(file_.c_str(), O_WRONLY | O_CLOEXEC);
+    } while (target < 0 && errno == EINTR);
+    if (target >= 0) {
+      const int memory = OpenMemoryFile();
+      if (memory >= 0) {
+        inPlaceHandle_ = target;
+        SetHandle(memory, true);
+        return;
+      }
+      ::close(target);
+    }
+  }
+  fail(err);
 }
 
 TSafeFileStream::~TSafeFileStream() {
@@ -251,19 +333,21 @@ TSafeFileStream::~TSafeFileStream() {
     ::close(handle_);
     handle_ = -1;
   }
+  if (inPlaceHandle_ >= 0) ::close(inPlaceHandle_);
   if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
 
 void TSafeFileStream::Commit() {
   if (committed_) return;
-  // Keep the permissions of a file being replaced.
-  struct stat st;
-  if (::stat(target_.c_str(), &st) == 0) ::fchmod(handle_, st.st_mode & 07777);
+  if (InPlace()) {
+    CommitInPlace();
+    return;
+  }
   bool ok = ::fsync(handle_) == 0;
   ok = (::close(handle_) == 0) && ok;
   handle_ = -1;
   int err = errno;
-  if (ok && ::rename(temp_.c_str(), target_.c_str()) == 0) {
+  if (ok && ::rename(temp_.c_str(), file_.c_str()) == 0) {
     committed_ = true;
     return;
   }
@@ -272,6 +356,37 @@ void TSafeFileStream::Commit() {
   temp_.clear();
   throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(target_).c_str(),
                              SysErrorMessage(err).c_str()));
+}
+
+void TSafeFileStream::CommitInPlace() {
+  int err = 0;
+  struct stat st;
+  const int64_t size = Seek(0, soEnd);
+  bool ok = size >= 0 && ::fstat(inPlaceHandle_, &st) == 0;
+  if (!ok) err = errno;
+  const int64_t old = ok ? static_cast<int64_t>(st.st_size) : 0;
+  // The bytes beyond the old end first: when the disk is full this fails while every old byte is
+  // still in place, and the file is cut back to its old size.
+  if (ok && size > old && !FileCopyRange(handle_, old, inPlaceHandle_, old, size - old)) {
+    err = errno;
+    ok = false;
+    int r;
+    do {
+      r = ::ftruncate(inPlaceHandle_, static_cast<off_t>(old));
+    } while (r != 0 && errno == EINTR);
+  }
+  if (ok && !FileCopyRange(handle_, 0, inPlaceHandle_, 0, std::min(size, old))) err = errno, ok = false;
+  if (ok && size < old && ::ftruncate(inPlaceHandle_, static_cast<off_t>(size)) != 0) err = errno, ok = false;
+  if (ok && ::fsync(inPlaceHandle_) != 0) err = errno, ok = false;
+  ok = (::close(inPlaceHandle_) == 0) && ok;
+  if (!ok && err == 0) err = errno;
+  inPlaceHandle_ = -1;
+  ::close(handle_);
+  handle_ = -1;
+  if (!ok)
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(target_).c_str(),
+                               SysErrorMessage(err).c_str()));
+  committed_ = true;
 }
 
 // ----------------------------------------------------------------------------------- file-system helpers

@@ -135,18 +135,39 @@ class TMemoryStream : public TCustomMemoryStream {
 // Writes a file so that the target is replaced only when everything was written: the data goes to a
 // new file beside the target and Commit() renames it over the target. Without Commit (a failure, an
 // exception) the temporary file is removed and the target stays as it was.
+//
+// - A target that is a symbolic link is written through: the file the link leads to is replaced and
+//   the link stays a link.
+// - The temporary file has the target's permission bits (and, where it may, its owner and group) from
+//   the moment it is created; a new target gets those of any new file.
+// - The temporary name is hidden (a leading dot) and cut so that it fits the file system's name limit,
+//   so any target name that fits saves.
+// - With InPlaceFallback, a target that is writable in a folder where no file can be created (a
+//   read-only folder) is written in place instead: the data is gathered in memory and written over the
+//   target only at Commit, so a failure before Commit still leaves the target untouched. Commit
+//   writes the bytes beyond the old end first, so a full disk is met before any old byte changes.
+//   Without InPlaceFallback such a target fails like any other (files that must never be seen half
+//   written, such as the settings store).
 class TSafeFileStream : public THandleStream {
  public:
-  explicit TSafeFileStream(const std::string& targetName);
+  explicit TSafeFileStream(const std::string& targetName, bool InPlaceFallback = true);
   ~TSafeFileStream() override;
-  // Flushes to disk and renames over the target; raises EFCreateError when that fails.
+  // Flushes to disk and renames over the target (or writes it in place); raises EFCreateError when
+  // that fails, with the target as it was.
   void Commit();
   const std::string& TargetName() const { return target_; }
+  // The file that is replaced: the target, or the file its symbolic links lead to.
+  const std::string& FileName() const { return file_; }
+  // The temporary file; empty when the data is gathered in memory for an in-place write.
   const std::string& TempName() const { return temp_; }
+  bool InPlace() const { return inPlaceHandle_ >= 0; }
 
  private:
+  void CommitInPlace();
   std::string target_;
+  std::string file_;
   std::string temp_;
+  int inPlaceHandle_ = -1;  // the target opened for writing, when the data is gathered in memory
   bool committed_ = false;
 };
 

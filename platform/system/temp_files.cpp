@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -101,6 +102,33 @@ int64_t FileWriteAt(int handle, const void* buffer, int64_t count, int64_t posit
   return done;
 }
 
+namespace {
+
+std::atomic<bool> g_fallocateAvailable{true};
+
+int Truncate(int handle, int64_t size) {
+  int r;
+  do {
+    r = ::ftruncate(handle, static_cast<off_t>(size));
+  } while (r != 0 && errno == EINTR);
+  return r;
+}
+
+// Writes zeros over [from, to): the blocks are then really taken, as fallocate would take them.
+bool WriteZeros(int handle, int64_t from, int64_t to) {
+  const std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(to - from, 1 << 20)));
+  for (int64_t at = from; at < to;) {
+    const int64_t n = std::min<int64_t>(to - at, static_cast<int64_t>(zeros.size()));
+    if (FileWriteAt(handle, zeros.data(), n, at) != n) return false;
+    at += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetFallocateAvailableForTesting(bool available) { g_fallocateAvailable = available; }
+
 bool FileSetSize(int handle, int64_t size) {
   if (size < 0) {
     errno = EINVAL;
@@ -110,19 +138,25 @@ bool FileSetSize(int handle, int64_t size) {
   if (::fstat(handle, &st) != 0) return false;
   const int64_t old = static_cast<int64_t>(st.st_size);
   if (size > old) {
-    // Reserve the blocks; file systems without the call (or without room to emulate it) are grown
-    // sparsely, like any file.
-    int r;
-    do {
-      r = ::fallocate(handle, 0, static_cast<off_t>(old), static_cast<off_t>(size - old));
-    } while (r != 0 && errno == EINTR);
-    if (r != 0 && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    int r = -1;
+    errno = EOPNOTSUPP;
+    if (g_fallocateAvailable) {
+      do {
+        r = ::fallocate(handle, 0, static_cast<off_t>(old), static_cast<off_t>(size - old));
+      } while (r != 0 && errno == EINTR);
+    }
+    // A file system without the call would grow the file sparsely, and a full disk would show only
+    // at some later write: the zeros are written now instead.
+    if (r != 0 && (errno == EOPNOTSUPP || errno == ENOSYS) && WriteZeros(handle, old, size)) r = 0;
+    if (r != 0) {
+      // Whatever was taken before the failure is given back.
+      const int err = errno;
+      Truncate(handle, old);
+      errno = err;
+      return false;
+    }
   }
-  int r;
-  do {
-    r = ::ftruncate(handle, static_cast<off_t>(size));
-  } while (r != 0 && errno == EINTR);
-  return r == 0;
+  return Truncate(handle, size) == 0;
 }
 
 bool FileCopyRange(int source, int64_t sourcePosition, int dest, int64_t destPosition, int64_t count) {

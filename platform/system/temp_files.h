@@ -33,10 +33,13 @@ int CreateUniqueTemporaryFile(const std::string& folder, const std::string& pref
 int64_t FileReadAt(int handle, void* buffer, int64_t count, int64_t position);
 int64_t FileWriteAt(int handle, const void* buffer, int64_t count, int64_t position);
 
-// Sets the file's size. When it grows, the disk space is also reserved where the file system can
-// (so a full disk is reported here, not at a later write); the new bytes read as zeros.
-// Returns false with errno set when the size cannot be had.
+// Sets the file's size. When it grows, the disk space is also reserved (so a full disk is reported
+// here, not at a later write): by fallocate, or on file systems without it by writing the zeros. The
+// new bytes read as zeros. Returns false with errno set, and the file at its old size, when the size
+// cannot be had.
 bool FileSetSize(int handle, int64_t size);
+// Test seam: with false, FileSetSize acts as on a file system without fallocate.
+void SetFallocateAvailableForTesting(bool available);
 
 // Copies count bytes from one file to another at the given positions (in the kernel where it can).
 // Returns false with errno set on an error or when the source ends early.

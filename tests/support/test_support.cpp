@@ -1,8 +1,18 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <random>
 #include <system_error>
 
@@ -36,6 +46,84 @@ ScratchDir ScratchDir::InMemory() {
 ScratchDir::~ScratchDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+void WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// The child's side: takes the limits, runs Body, reports through fd. Never returns.
+[[noreturn]] void RunChild(int fd, const ChildLimits& Limits, const std::function<std::string()>& Body) {
+  constexpr uid_t kNobody = 65534;
+  if (Limits.Unprivileged && ::geteuid() == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 || ::geteuid() == 0) {
+      WriteAll(fd, "cannot drop to an unprivileged user");
+      ::_exit(2);
+    }
+  }
+  if (Limits.FileSizeLimit >= 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{static_cast<rlim_t>(Limits.FileSizeLimit), static_cast<rlim_t>(Limits.FileSizeLimit)};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+      WriteAll(fd, "cannot set the file-size limit");
+      ::_exit(2);
+    }
+  }
+  try {
+    WriteAll(fd, Body());
+  } catch (const std::exception& e) {
+    WriteAll(fd, std::string("raised: ") + e.what());
+    ::_exit(3);
+  } catch (...) {
+    WriteAll(fd, "raised");
+    ::_exit(3);
+  }
+  // No exit handlers: they belong to the parent (the test framework, sanitizers' leak reports).
+  ::_exit(0);
+}
+
+}  // namespace
+
+std::string RunInChild(const ChildLimits& Limits, const std::function<std::string()>& Body) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    return {};
+  }
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ADD_FAILURE() << "fork: " << std::strerror(errno);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return {};
+  }
+  if (pid == 0) {
+    ::close(pipeFds[0]);
+    RunChild(pipeFds[1], Limits, Body);
+  }
+  ::close(pipeFds[1]);
+  std::string report;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    report.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    ADD_FAILURE() << "child process failed (status " << status << "): " << report;
+  return report;
 }
 
 }  // namespace testsupport

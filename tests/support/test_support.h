@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers shared by the test executables.
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -26,5 +28,20 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// How a child process of RunInChild runs.
+struct ChildLimits {
+  // As an unprivileged user (uid and gid 65534) when the tests run as root, whom permission bits do not
+  // stop; as the same user otherwise. Folders the child must reach need search rights for others.
+  bool Unprivileged = false;
+  // A file-size limit in bytes (RLIMIT_FSIZE, with SIGXFSZ ignored), standing in for a full disk:
+  // a write beyond it fails with EFBIG. Negative: no limit.
+  int64_t FileSizeLimit = -1;
+};
+
+// Runs Body in a forked child process under Limits and returns the text Body returned. The test fails
+// when the child cannot take its limits, raises or dies. Body must not use the test framework's
+// assertions (they would not reach this process): it reports what it saw in the text it returns.
+std::string RunInChild(const ChildLimits& Limits, const std::function<std::string()>& Body);
 
 }  // namespace testsupport

@@ -163,6 +163,44 @@ TEST(FileSize, GrowsWithZerosAndShrinks) {
   ::close(fd);
 }
 
+// On file systems with and without fallocate, growing a file takes its blocks at once (never a sparse
+// file whose full disk shows only at a later write), and a size the disk cannot hold is refused with
+// the file left at its old size. The full disk is a file-size limit in a child process.
+TEST(FileSize, GrowingReservesTheSpaceForReal) {
+  for (const bool fallocateAvailable : {true, false}) {
+    SCOPED_TRACE(fallocateAvailable ? "with fallocate" : "without fallocate");
+    SetFallocateAvailableForTesting(fallocateAvailable);
+    testsupport::ScratchDir scratch;
+    const std::string folder = scratch.Path().string();
+    {
+      const int fd = CreateUniqueTemporaryFile(folder, "IMG", true, nullptr);
+      ASSERT_GE(fd, 0);
+      ASSERT_TRUE(FileSetSize(fd, 3 << 20));
+      struct stat st;
+      ASSERT_EQ(::fstat(fd, &st), 0);
+      EXPECT_EQ(st.st_size, 3 << 20);
+      EXPECT_GE(static_cast<int64_t>(st.st_blocks) * 512, 3 << 20);  // taken, not sparse
+      std::vector<uint8_t> tail(4096, 7);
+      EXPECT_EQ(FileReadAt(fd, tail.data(), 4096, (3 << 20) - 4096), 4096);
+      EXPECT_EQ(std::count(tail.begin(), tail.end(), 0), 4096);
+      ::close(fd);
+    }
+    const std::string report = testsupport::RunInChild({.FileSizeLimit = 1 << 20}, [&] {
+      const int fd = CreateUniqueTemporaryFile(folder, "IMG", true, nullptr);
+      if (fd < 0) return std::string("no file");
+      std::string seen = FileSetSize(fd, 4096) ? "small ok" : "small refused";
+      seen += FileSetSize(fd, 3 << 20) ? ", large ok" : errno == EFBIG ? ", large refused" : ", large other error";
+      struct stat st;
+      ::fstat(fd, &st);
+      seen += ", size " + std::to_string(st.st_size);
+      ::close(fd);
+      return seen;
+    });
+    EXPECT_EQ(report, "small ok, large refused, size 4096");
+  }
+  SetFallocateAvailableForTesting(true);
+}
+
 TEST(FileCopy, CopiesARangeBetweenFilesAndReportsAShortSource) {
   testsupport::ScratchDir scratch;
   const int a = CreateUniqueTemporaryFile(scratch.Path().string(), "A", true, nullptr);
