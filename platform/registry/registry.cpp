@@ -1,17 +1,21 @@
 #include "platform/registry/registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
 #include "platform/system/debug_log.h"
 #include "platform/system/streams.h"
+#include "platform/system/temp_files.h"
 
 namespace {
 
@@ -147,77 +151,213 @@ class Store {
     loaded_ = false;
   }
 
-  // Writes the whole store beside the file and renames it over the file.
+  // Writes the whole store beside the file and renames it over the file (never in place: a crash
+  // never leaves a half-written file). A file that could not be read this run is never written over:
+  // the values then stay in memory only. A write that fails keeps them in memory and the file as it
+  // was.
   void Save() {
-    std::string text = "Brimvale registry 1\n";
-    for (auto& root : roots_) WriteKey(text, root->name, *root);
     const std::string& name = FileName();
+    if (!writable_) {
+      LogOnce("settings file \"" + name + "\" left as it is (" + leftAloneBecause_ + "); changes kept in memory");
+      return;
+    }
+    std::string text(kHeader);
+    text += '\n';
+    for (auto& root : roots_) WriteKey(text, root->name, *root);
     try {
       std::error_code ec;
       std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
-      TSafeFileStream file(name);
+      TSafeFileStream file(name, false);
       file.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
       file.Commit();
+      lastLogged_.clear();
     } catch (const Exception& e) {
-      DebugLogLine("settings not saved: " + e.Message());
+      LogOnce("settings not saved, kept in memory: " + e.Message());
     }
   }
 
  private:
+  static constexpr const char* kHeader = "Brimvale registry 1";
+  static constexpr int64_t kMaxFileSize = int64_t(64) << 20;
+  static constexpr int kMaxLoggedLines = 10;
+
+  enum class ReadResult { Missing, Unreadable, TooLarge, Read };
+
+  // A line for the debug log, unless it is the one written last (a store that cannot be saved would
+  // otherwise say so at every closed key).
+  void LogOnce(const std::string& line) {
+    if (line == lastLogged_) return;
+    lastLogged_ = line;
+    DebugLogLine(line);
+  }
+
+  // The file is not written over during this run.
+  void LeaveAlone(const std::string& why) {
+    writable_ = false;
+    leftAloneBecause_ = why;
+  }
+
   void EnsureLoaded() {
     if (loaded_) return;
     loaded_ = true;
     roots_.clear();
+    writable_ = true;
+    leftAloneBecause_.clear();
+    lastLogged_.clear();
     const std::string& name = FileName();
-    std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) return;
-    std::string error;
-    if (!Load(name, error)) {
+    std::string text, error;
+    switch (ReadFile(name, text, error)) {
+      case ReadResult::Missing:
+        return;  // a first run
+      case ReadResult::Unreadable:
+        DebugLogLine("settings file \"" + name + "\" cannot be read (" + error + "); defaults used");
+        LeaveAlone(error);
+        return;
+      case ReadResult::TooLarge:
+        DebugLogLine("settings file \"" + name + "\" is too large; defaults used");
+        KeepAside(name);
+        return;
+      case ReadResult::Read:
+        break;
+    }
+    if (text.empty()) return;  // nothing to lose
+    int skipped = 0;
+    if (!Parse(name, text, skipped)) {
       roots_.clear();
-      DebugLogLine("settings file \"" + name + "\" unreadable (" + error + "); defaults used");
-      // Keep the unreadable file for a person to look at; the next save writes a fresh one.
-      std::filesystem::copy_file(name, name + ".corrupt", std::filesystem::copy_options::overwrite_existing, ec);
+      DebugLogLine("settings file \"" + name + "\" has no valid header; defaults used");
+      KeepAside(name);
+    } else if (skipped > 0) {
+      // The next save drops the lines that could not be read: a copy keeps them.
+      KeepAside(name);
     }
   }
 
-  static constexpr uintmax_t kMaxFileSize = 64u << 20;
+  // Reads the whole file. A folder, a device or anything else that is not a plain file counts as
+  // unreadable, as does a file this user may not read.
+  static ReadResult ReadFile(const std::string& name, std::string& text, std::string& error) {
+    int fd;
+    do {
+      fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      if (errno == ENOENT) return ReadResult::Missing;
+      error = SysErrorMessage(errno);
+      return ReadResult::Unreadable;
+    }
+    struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      error = SysErrorMessage(errno);
+      return ReadResult::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      error = S_ISDIR(st.st_mode) ? "a folder in its place" : "not a plain file";
+      return ReadResult::Unreadable;
+    }
+    if (st.st_size > kMaxFileSize) return ReadResult::TooLarge;
+    text.resize(static_cast<size_t>(st.st_size));
+    const int64_t got = FileReadAt(fd, text.data(), st.st_size, 0);
+    if (got < 0) {
+      error = SysErrorMessage(errno);
+      return ReadResult::Unreadable;
+    }
+    text.resize(static_cast<size_t>(got));
+    return ReadResult::Read;
+  }
 
-  bool Load(const std::string& name, std::string& error) {
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(name, ec);
-    if (ec) return error = ec.message(), false;
-    if (size > kMaxFileSize) return error = "file too large", false;
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return error = "cannot open", false;
-    std::string line;
-    if (!std::getline(in, line) || line != "Brimvale registry 1") return error = "no header", false;
-    RegKey* current = nullptr;
-    int lineNo = 1;
-    while (std::getline(in, line)) {
-      ++lineNo;
+  // Copies the file to the first free name of name.corrupt, name.corrupt-2, ... (an earlier copy is
+  // never overwritten), readable by this user only. When no copy can be made the file is left alone
+  // for the rest of the run.
+  void KeepAside(const std::string& name) {
+    const int source = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    if (source < 0 || ::fstat(source, &st) != 0) {
+      if (source >= 0) ::close(source);
+      LeaveAlone("no copy could be kept aside");
+      return;
+    }
+    std::string copyName;
+    int copy = -1;
+    for (int n = 1; n <= 1000 && copy < 0; ++n) {
+      copyName = name + ".corrupt" + (n == 1 ? std::string() : "-" + std::to_string(n));
+      copy = CreateTemporaryFile(copyName, false, 0600);
+      if (copy < 0 && errno != EEXIST) break;
+    }
+    const bool copied = copy >= 0 && FileCopyRange(source, 0, copy, 0, st.st_size) && ::fsync(copy) == 0;
+    const int err = errno;
+    ::close(source);
+    if (copy >= 0) ::close(copy);
+    if (!copied) {
+      if (copy >= 0) ::unlink(copyName.c_str());
+      DebugLogLine("settings file \"" + name + "\": no copy kept aside (" + SysErrorMessage(err) + ")");
+      LeaveAlone("no copy could be kept aside");
+      return;
+    }
+    DebugLogLine("settings file \"" + name + "\" kept aside as \"" + copyName + "\"");
+  }
+
+  // Reads the store from text. False when the header is wrong; a line that cannot be read is skipped
+  // (counted in skipped, and logged), the rest kept. Both line endings are read.
+  bool Parse(const std::string& name, const std::string& text, int& skipped) {
+    size_t pos = 0;
+    const auto nextLine = [&](std::string& line) {
+      if (pos >= text.size()) return false;
+      size_t end = text.find('\n', pos);
+      if (end == std::string::npos) end = text.size();
+      line.assign(text, pos, end - pos);
+      pos = end + 1;
       if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    };
+    std::string line;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // a byte-order mark an editor may add
+    if (!nextLine(line) || line != kHeader) return false;
+    RegKey* current = nullptr;
+    const auto skip = [&](int lineNo, const char* why) {
+      if (++skipped <= kMaxLoggedLines)
+        DebugLogLine(Format("settings file \"%s\" line %d skipped: %s", name.c_str(), lineNo, why));
+    };
+    for (int lineNo = 2; nextLine(line); ++lineNo) {
       if (line.empty()) continue;
       if (line.front() == '[') {
-        if (line.back() != ']') return error = Format("line %d: bad key", lineNo), false;
-        std::string path = line.substr(1, line.size() - 2);
-        auto parts = SplitPath(path);
-        if (parts.empty()) return error = Format("line %d: empty key", lineNo), false;
+        // The values below a key that cannot be read have no key: they are skipped with it.
+        current = nullptr;
+        if (line.back() != ']') {
+          skip(lineNo, "bad key");
+          continue;
+        }
+        auto parts = SplitPath(line.substr(1, line.size() - 2));
         HKEY root = 0;
-        for (HKEY r : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG})
-          if (parts[0] == RootName(r)) root = r;
-        if (!root) return error = Format("line %d: unknown root", lineNo), false;
+        if (!parts.empty())
+          for (HKEY r : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG})
+            if (parts[0] == RootName(r)) root = r;
+        if (!root) {
+          skip(lineNo, parts.empty() ? "empty key" : "unknown root");
+          continue;
+        }
         parts.erase(parts.begin());
         current = Find(root, JoinPath(parts), true);
         continue;
       }
-      if (!current) return error = Format("line %d: value outside a key", lineNo), false;
       RegValue v;
-      if (!ParseValue(line, v)) return error = Format("line %d: bad value", lineNo), false;
+      if (!current) {
+        skip(lineNo, "value outside a key");
+        continue;
+      }
+      if (!ParseValue(line, v)) {
+        skip(lineNo, "bad value");
+        continue;
+      }
       bool replaced = false;
       for (auto& old : current->values)
         if (SameName(old.name, v.name)) old = v, replaced = true;
       if (!replaced) current->values.push_back(std::move(v));
     }
+    if (skipped > kMaxLoggedLines)
+      DebugLogLine(Format("settings file \"%s\": %d lines skipped in all", name.c_str(), skipped));
     return true;
   }
 
@@ -386,6 +526,9 @@ class Store {
   std::string fileName_;
   std::vector<std::unique_ptr<RegKey>> roots_;
   bool loaded_ = false;
+  bool writable_ = true;          // false: the file is not written over during this run
+  std::string leftAloneBecause_;  // why, for the debug log
+  std::string lastLogged_;
 };
 
 Store& TheStore() {

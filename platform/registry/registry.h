@@ -4,9 +4,19 @@
 //
 // All keys of all roots live in one text file under the user's config folder
 // ($XDG_CONFIG_HOME/Brimvale/registry.txt, or ~/.config/...). The file is read once, when the store is
-// first used, and rewritten whole (beside the target, then renamed over it) whenever a key that was
-// changed is closed, so a crash never leaves a half-written file. A file that cannot be read or parsed
-// gives an empty store: every read then answers its default, and one line goes to the debug log.
+// first used, and rewritten whole (beside the target, then renamed over it; a symbolic link is written
+// through and stays a link) whenever a key that was changed is closed, so a crash never leaves a
+// half-written file. Lines may end in LF or CRLF.
+//
+// A user's settings are never lost, and every such event puts a line in the debug log:
+// - A line that cannot be read is skipped; the rest of the file is kept. A file whose header is wrong
+//   (or that is too large) gives an empty store. Either way a copy of the file is first kept aside as
+//   registry.txt.corrupt (or .corrupt-2, -3, ...: an earlier copy is never overwritten).
+// - A file that cannot be read (permissions, a folder in its place), or one of which no copy could be
+//   kept aside, is not written over during the run: reads answer their defaults (or what was written
+//   since), and writes stay in memory.
+// - A write that fails (a full disk, a read-only folder) leaves the file as it was; the values stay in
+//   memory for the rest of the run.
 //
 // Key paths use backslashes; empty segments (doubled, leading or trailing separators) are skipped, and
 // names compare without regard to ASCII case, as the registry's do.
