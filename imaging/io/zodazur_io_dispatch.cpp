@@ -211,6 +211,10 @@ void TZodazUrIO::SaveWithWriteProc(const std::string& FileName, TStream* Stream,
     return;
   }
   if (workBitmap_->PixelFormat() != ie24RGB && workBitmap_->PixelFormat() != ie1g) workBitmap_->SetPixelFormat(ie24RGB);
+  // The write procedure sees the record as naming the file it writes; a failed save gives the old
+  // names back.
+  const std::string oldFileName = params_->FileName;
+  const TIEFileFormatId oldFileType = params_->FileType;
   try {
     if (Stream) {
       SetAborting(false);
@@ -226,6 +230,10 @@ void TZodazUrIO::SaveWithWriteProc(const std::string& FileName, TStream* Stream,
     }
   } catch (const std::exception& e) {
     IOFail(progress, e.what());
+  }
+  if (Aborting()) {
+    params_->FileName = oldFileName;
+    params_->FileType = oldFileType;
   }
   DoFinishWork();
 }

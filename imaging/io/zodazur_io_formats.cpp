@@ -254,8 +254,11 @@ void TZodazUrIO::SaveFileCore(const std::string& FileName, TIEFileFormatId Forma
   } catch (const std::exception& e) {
     IOFail(progress, e.what());
   }
-  params_->FileName = FileName;
-  params_->FileType = Format;
+  // The record names the file only once it holds the image.
+  if (!Aborting()) {
+    params_->FileName = FileName;
+    params_->FileType = Format;
+  }
   DoFinishWork();
 }
 

@@ -48,7 +48,8 @@ int64_t SkipGIFSubBlocks(TIEByteReader& Reader);
 
 // Copies the GIF file without frame FrameIndex into memory and, with Save, writes the copy over the
 // file through a temporary file that replaces it only when complete (a copy of a truncated file is
-// not written back). Returns the number of frames copied; 0 when the file is not a GIF.
+// not written back). Returns the number of frames copied; 0 when the file is not a GIF, cannot be
+// read, or the copy cannot be written (the file then stays as it was). Never raises.
 int32_t DeleteGIFFrame(const std::string& FileName, int32_t FrameIndex, bool Save);
 
 // Copies Count bytes from Source to Destination, or fewer when the source has fewer left; returns the

@@ -141,21 +141,27 @@ int32_t CountGIFFramesInStream(TStream& Stream) {
 }
 
 int32_t DeleteGIFFrame(const std::string& FileName, int32_t FrameIndex, bool Save) {
-  TMemoryStream copy;
-  bool truncated = false;
-  int32_t copied = 0;
-  {
-    TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
-    TIEBufferedReadStream buffered(file, 8192, false);
-    copied = CopyGIFWithoutFrame(buffered, &copy, FrameIndex, truncated);
+  try {
+    TMemoryStream copy;
+    bool truncated = false;
+    int32_t copied = 0;
+    {
+      TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
+      TIEBufferedReadStream buffered(file, 8192, false);
+      copied = CopyGIFWithoutFrame(buffered, &copy, FrameIndex, truncated);
+    }
+    // Nothing replaces the file unless the copy is a whole GIF.
+    if (Save && copy.Size() > 0 && !truncated) {
+      TSafeFileStream out(FileName);
+      copy.SaveToStream(out);
+      out.Commit();
+    }
+    return copied;
+  } catch (const Exception&) {
+    // A file that cannot be read, or a copy that cannot be written (the file then stays as it was):
+    // nothing was done, as for a file that is not a GIF.
+    return 0;
   }
-  // Nothing replaces the file unless the copy is a whole GIF.
-  if (Save && copy.Size() > 0 && !truncated) {
-    TSafeFileStream out(FileName);
-    copy.SaveToStream(out);
-    out.Commit();
-  }
-  return copied;
 }
 
 int64_t CopyStreamBytes(TStream& Destination, TStream& Source, int64_t Count) {

@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_file_buffer.h"
 #include "platform/system/exception.h"
+#include "platform/system/temp_files.h"
 #include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
@@ -120,6 +121,28 @@ TEST_F(BitmapTest, FileThatCannotBeCreatedFallsBackToMemory) {
   EXPECT_EQ(bmp.Location(), ieMemory);
   EXPECT_FALSE(bmp.FileBuffer().IsAllocated());
   EXPECT_FALSE(bmp.IsEmpty());
+}
+
+// A disk too full for the pixels (a file-size limit in a child process) is found at allocation, also
+// on file systems without fallocate, where the file would otherwise grow sparsely and fail only at a
+// later write: the bitmap then holds its pixels in memory and works.
+TEST_F(BitmapTest, AFullDiskAtAllocationSendsThePixelsToMemory) {
+  for (const bool fallocateAvailable : {true, false}) {
+    SCOPED_TRACE(fallocateAvailable ? "with fallocate" : "without fallocate");
+    const std::string report = testsupport::RunInChild({.FileSizeLimit = 64 << 10}, [&] {
+      SetFallocateAvailableForTesting(fallocateAvailable);
+      MinFileSizeOverride = 0;
+      TIEBitmap bmp;
+      if (!bmp.Allocate(400, 300, ie24RGB)) return std::string("not allocated");
+      bmp.Fill(0x123456);
+      bmp.SetPixel24(399, 299, CreateRGB(1, 2, 3));
+      const TIERGB last = bmp.GetPixel24(399, 299), first = bmp.GetPixel24(0, 0);
+      return std::string(bmp.Location() == ieMemory ? "memory" : "file") + Format(" %d,%d,%d %d,%d,%d", first.r,
+             first.g, first.b, last.r, last.g, last.b);
+    });
+    EXPECT_EQ(report, "memory 86,52,18 1,2,3");  // TColor 0x123456 is red 0x56, green 0x34, blue 0x12
+    EXPECT_TRUE(std::filesystem::is_empty(scratch_.Path()));
+  }
 }
 
 TEST_F(BitmapTest, MemoryThatCannotBeHadUsesSegmentsThenFile) {

@@ -1,5 +1,8 @@
 // Loading and saving through TZodazUrIO: by name, extension, content and id, the common steps
 // around the codecs, the temporary-then-rename save, stream headers and the registry's rows.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -279,6 +282,85 @@ TEST_F(IODispatchTest, AWriterThatFailsHalfwayLeavesTheOldFile) {
   EXPECT_TRUE(io.Aborting());
   EXPECT_EQ(FileBytes(dir.File("half.gif")), old);
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"half.gif"});
+}
+
+// Saves as users make them, each in a child process (as an unprivileged user, whom permission bits
+// stop; a full disk is a file-size limit). After a failure the old file is byte-identical, nothing is
+// left beside it and the record still names the file it named before; after a success the file holds
+// the picture and the record names it.
+TEST_F(IODispatchTest, SavesWhereUsersSaveReplaceTheFileOnlyWhenComplete) {
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
+  const Bytes old = {'o', 'l', 'd'};
+  const long nameMax = ::pathconf(dir.Path().c_str(), _PC_NAME_MAX);
+  enum Place { kPlain, kSymlink, kMissingFolder };
+  struct Case {
+    const char* name;
+    std::string file;     // in the case's folder
+    Place place;
+    int folderMode;
+    int fileMode;
+    int64_t fileSizeLimit;
+    bool codecFails;
+    bool saved;
+  };
+  const Case cases[] = {
+      {"plain", "a.bmp", kPlain, 0777, 0644, -1, false, true},
+      {"full disk", "a.bmp", kPlain, 0777, 0666, 16 << 10, false, false},
+      {"codec fails", "a.gif", kPlain, 0777, 0666, -1, true, false},
+      {"read-only folder, read-only file", "a.bmp", kPlain, 0555, 0444, -1, false, false},
+      {"read-only folder, writable file", "a.bmp", kPlain, 0555, 0666, -1, false, true},
+      {"read-only folder, writable file, codec fails", "a.gif", kPlain, 0555, 0666, -1, true, false},
+      {"read-only folder, writable file, full disk", "a.bmp", kPlain, 0555, 0666, 16 << 10, false, false},
+      {"symbolic link", "link.bmp", kSymlink, 0777, 0666, -1, false, true},
+      {"name at the file system's limit", std::string(static_cast<size_t>(nameMax) - 4, 'n') + ".bmp", kPlain, 0777,
+       0666, -1, false, true},
+      {"missing folder", "a.bmp", kMissingFolder, 0777, 0666, -1, false, false},
+  };
+  TIEBitmap painted;
+  Paint(painted, 200, 100);  // 60 KB as a BMP: beyond the file-size limit
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path folder = dir.Path() / "f";
+    std::filesystem::create_directories(folder / "real");
+    std::filesystem::permissions(folder, std::filesystem::perms(0777));
+    const std::string real = c.place == kSymlink ? (folder / "real" / "picture.bmp").string() : (folder / c.file).string();
+    WriteBytes(real, old);
+    ::chmod(real.c_str(), static_cast<mode_t>(c.fileMode));
+    if (c.place == kSymlink) std::filesystem::create_symlink("real/picture.bmp", folder / c.file);
+    const std::string target = c.place == kMissingFolder ? (folder / "none" / c.file).string() : (folder / c.file).string();
+    const std::vector<std::string> before = FolderEntries(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms(c.folderMode));
+
+    const std::string report = testsupport::RunInChild({.Unprivileged = true, .FileSizeLimit = c.fileSizeLimit}, [&] {
+      TZodazUrIO saver(nullptr);
+      saver.IEBitmap()->Assign(painted);
+      saver.Params().FileName = "before.gif";
+      saver.Params().FileType = fmtGIF;
+      if (c.codecFails)
+        saver.Params().GifLZWCompressor = [](TStream&, int32_t, int32_t, bool, const uint8_t*, int32_t) {
+          throw EWriteError("Stream write error");
+        };
+      saver.SaveToFile(target);
+      return std::string(saver.Aborting() ? "failed" : "saved") + " " + saver.Params().FileName + " " +
+             std::to_string(saver.Params().FileType);
+    });
+    std::filesystem::permissions(folder, std::filesystem::perms(0777));
+    const TIEFileFormatId format = c.file.ends_with(".gif") ? fmtGIF : fmtBMP;
+    EXPECT_EQ(report, c.saved ? "saved " + target + " " + std::to_string(format) : "failed before.gif 2");
+    EXPECT_EQ(FolderEntries(folder), before);  // no temporary file left, links still links
+    if (c.place == kSymlink) {
+      EXPECT_TRUE(std::filesystem::is_symlink(folder / c.file));
+    }
+    if (c.saved) {
+      TZodazUrIO loader(nullptr);
+      loader.LoadFromFile(real);
+      EXPECT_FALSE(loader.Aborting());
+      EXPECT_TRUE(SamePixels(*loader.IEBitmap(), painted));
+    } else {
+      EXPECT_EQ(FileBytes(real), old);
+    }
+    std::filesystem::remove_all(folder);
+  }
 }
 
 TEST_F(IODispatchTest, SaveToStreamByIdAndIdsThatWriteNothing) {

@@ -1,6 +1,10 @@
 #include "imaging/io/codecs/gif_codec.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <random>
 #include <vector>
@@ -602,6 +606,57 @@ TEST_F(GifCodecTest, DeleteGIFFrameCountsCopiesAndRewritesSafely) {
   }
   EXPECT_EQ(DeleteGIFFrame(name, 0, true), 0);
   EXPECT_EQ(FileSizeByName(name), 16);
+}
+
+// Failures are reported like those of the other file operations (0: nothing done), never raised, and
+// leave the file as it was. The read-only folder runs as an unprivileged user; the full disk is a
+// file-size limit.
+TEST_F(GifCodecTest, DeleteGIFFrameReportsFailuresAndLeavesTheFile) {
+  testsupport::ScratchDir dir;
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
+  GifBuilder g(64, 64, kFour);
+  for (int i = 0; i < 3; ++i) g.Frame(0, 0, 64, 64, Bytes(64 * 64, static_cast<uint8_t>(i)), 2);
+  const Bytes file = g.Done();
+  const std::filesystem::path folder = dir.Path() / "f";
+  const std::string name = (folder / "a.gif").string();
+  struct Case {
+    const char* what;
+    int folderMode;
+    int fileMode;
+    int64_t fileSizeLimit;
+    bool missing;
+  };
+  const Case cases[] = {
+      {"missing file", 0777, 0666, -1, true},
+      {"read-only folder and file", 0555, 0444, -1, false},
+      {"full disk", 0777, 0666, static_cast<int64_t>(file.size() / 3), false},  // the copy holds two frames of three
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms(0777));
+    if (!c.missing) {
+      TFileStream f(name, fmCreate);
+      f.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
+    }
+    ::chmod(name.c_str(), static_cast<mode_t>(c.fileMode));
+    std::filesystem::permissions(folder, std::filesystem::perms(c.folderMode));
+    const std::string report = testsupport::RunInChild({.Unprivileged = true, .FileSizeLimit = c.fileSizeLimit}, [&] {
+      return std::to_string(DeleteGIFFrame(name, 1, true));
+    });
+    std::filesystem::permissions(folder, std::filesystem::perms(0777));
+    EXPECT_EQ(report, "0");
+    if (c.missing) {
+      EXPECT_TRUE(std::filesystem::is_empty(folder));
+    } else {
+      TMemoryStream m;
+      m.LoadFromFile(name);
+      const auto* p = static_cast<const uint8_t*>(m.Memory());
+      EXPECT_EQ(Bytes(p, p + m.Size()), file);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    }
+    std::filesystem::remove_all(folder);
+  }
 }
 
 TEST_F(GifCodecTest, OtherPixelFormatsAreConvertedFirst) {
