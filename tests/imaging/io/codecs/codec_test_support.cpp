@@ -1,0 +1,133 @@
+#include "tests/imaging/io/codecs/codec_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/io/codecs/bmp_codec.h"
+#include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/io_params.h"
+#include "platform/system/streams.h"
+
+namespace codectest {
+
+Bytes ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& name, const Bytes& data) {
+  std::ofstream out(name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+std::string MagickTool() {
+  // Version 6 by its versioned name first where the system has one.
+  for (const char* tool : {"magick", "convert-im6.q16", "convert"}) {
+    const std::string probe = std::string("command -v ") + tool + " >/dev/null 2>&1 && " + tool +
+                              " -version 2>/dev/null | grep -q ImageMagick";
+    if (std::system(probe.c_str()) == 0) return tool;
+  }
+  return {};
+}
+
+bool Magick(const testsupport::ScratchDir& dir, const std::string& args) {
+  static const std::string tool = MagickTool();
+  if (tool.empty()) {
+    ADD_FAILURE() << "ImageMagick is a test dependency: run scripts/install-deps.sh";
+    return false;
+  }
+  const std::string cmd = "cd '" + dir.Path().string() + "' && MAGICK_THREAD_LIMIT=1 " + tool + " " + args +
+                          " 2>>magick-errors.txt";
+  return std::system(cmd.c_str()) == 0;
+}
+
+std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, const std::vector<std::string>& files) {
+  std::string args;
+  for (size_t i = 0; i < files.size(); ++i) {
+    args += "'" + files[i] + "' +repage -depth 8 ";
+    args += i + 1 < files.size() ? "-write rgba:px" + std::to_string(i) + ".raw +delete "
+                                 : "rgba:px" + std::to_string(i) + ".raw";
+  }
+  Magick(dir, args);
+  std::map<std::string, Bytes> out;
+  for (size_t i = 0; i < files.size(); ++i) out[files[i]] = ReadFile(dir.File("px" + std::to_string(i) + ".raw"));
+  return out;
+}
+
+void ReadBMP(const Bytes& file, Decoded& d) {
+  TCustomMemoryStream s(file.data(), static_cast<int64_t>(file.size()));
+  TIOParamsVals p(nullptr);
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  ReadBMPStream(s, d.bitmap, 0, p, progress, false, false, d.alpha, false);
+  d.aborted = aborting;
+}
+
+void ReadGIF(const Bytes& file, int32_t frame, Decoded& d) {
+  TCustomMemoryStream s(file.data(), static_cast<int64_t>(file.size()));
+  TIOParamsVals p(nullptr);
+  p.GifImageIndex = frame;
+  p.GifLZWDecompressor = GIFLZWDecode;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  ReadGIFStream(s, d.bitmap, d.frames, p, progress, false, d.alpha, false);
+  d.aborted = aborting;
+  d.interlaced = p.GifInterlaced;
+}
+
+namespace {
+
+// Runs a writer into memory with a progress record of its own.
+template <typename Writer>
+Bytes WriteToMemory(Writer write) {
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TMemoryStream out;
+  write(out, progress);
+  if (aborting) return {};
+  const auto* m = static_cast<const uint8_t*>(out.Memory());
+  return Bytes(m, m + out.Size());
+}
+
+}  // namespace
+
+Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha) {
+  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { WriteBMPStream(s, bitmap, params, p, useAlpha); });
+}
+
+Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params) {
+  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { WriteGIFStream(s, bitmap, params, p); });
+}
+
+void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& theirs, Significant bits) {
+  SCOPED_TRACE(name);
+  ASSERT_FALSE(ours.aborted);
+  const int w = ours.bitmap.Width(), h = ours.bitmap.Height();
+  ASSERT_EQ(theirs.size(), static_cast<size_t>(w) * h * 4) << "ImageMagick's size differs (or it failed)";
+  auto near = [&](int ours, int theirs, int n) {
+    return std::abs((ours >> (8 - n)) - (theirs >> (8 - n))) <= bits.slack;
+  };
+  int wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const TIERGB c = ours.bitmap.GetPixelRGB(x, y);
+      const int a = ours.alpha ? ours.alpha->GetPixel(x, y) : 255;
+      const uint8_t* t = theirs.data() + (static_cast<size_t>(y) * w + x) * 4;
+      const bool same =
+          near(c.r, t[0], bits.r) && near(c.g, t[1], bits.g) && near(c.b, t[2], bits.b) && near(a, t[3], bits.a);
+      if (!same && ++wrong <= 3)
+        ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << int(c.r) << " " << int(c.g) << " " << int(c.b)
+                      << " " << a << ", ImageMagick " << int(t[0]) << " " << int(t[1]) << " " << int(t[2]) << " "
+                      << int(t[3]);
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace codectest

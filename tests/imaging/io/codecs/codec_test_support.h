@@ -1,0 +1,59 @@
+#pragma once
+// Helpers of the codec tests: files in and out, the BMP and GIF readers called as the I/O component
+// calls them, and ImageMagick as an independent decoder to compare with. ImageMagick is a test
+// dependency (scripts/install-deps.sh); a test that needs it fails without it.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mask.h"
+#include "tests/support/test_support.h"
+
+class TIOParamsVals;
+
+namespace codectest {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& name);
+void WriteFile(const std::string& name, const Bytes& data);
+
+// ImageMagick's command-line tool ("magick", else version 6's "convert"), empty when missing.
+std::string MagickTool();
+// Runs the tool with Args in Dir, on one thread; false on failure (its messages go to a file there).
+bool Magick(const testsupport::ScratchDir& dir, const std::string& args);
+// ImageMagick's reading of several files (a GIF frame as "name.gif[i]") in one run: 8-bit red,
+// green, blue, alpha per pixel, rows from the top. A file it cannot read gives an empty result.
+std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, const std::vector<std::string>& files);
+
+// A picture as the engine read it.
+struct Decoded {
+  bool aborted = true;
+  TIEBitmap bitmap;
+  std::unique_ptr<TIEMask> alpha;
+  bool interlaced = false;  // GIF
+  int32_t frames = 0;       // GIF
+};
+// BMP as loaded with BmpUseAlpha; GIF frame Frame.
+void ReadBMP(const Bytes& file, Decoded& d);
+void ReadGIF(const Bytes& file, int32_t frame, Decoded& d);
+// The engine's files of Bitmap as Params ask; empty when the writer failed.
+Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha);
+Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params);
+
+// How many top bits of each channel (red, green, blue, alpha) must agree with ImageMagick's.
+// ImageMagick 6 widens 5- and 6-bit channels by repeating their bits, as the engine does, but 4-bit
+// channels and a 1-bit alpha only by shifting (15 -> 240, 1 -> 128) where the engine gives 255:
+// those compare by their stored bits. Channels wider than 8 bits it scales down with truncation
+// (10 bits: 80 -> 19) where the engine keeps the top 8 bits (20): those may differ by Slack.
+struct Significant {
+  int r = 8, g = 8, b = 8, a = 8;
+  int slack = 0;
+};
+// Expects the engine's pixels (and alpha, 255 without a mask) to be ImageMagick's RGBA pixels.
+void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& theirs, Significant bits = {});
+
+}  // namespace codectest
