@@ -8,6 +8,11 @@ as "ms <value>" on its last line.
 
   resize IN W H OW OH lanczos|bicubic RUNS OUT
   quantize IN W H COLOURS RUNS OUT          median cut, no dithering; OUT gets the mapped pixels
+  bmpload FILE RUNS OUT                     OUT gets the decoded pixels
+  bmpsave IN W H RUNS OUT                   OUT is the BMP file
+  gifload FILE FRAMES RUNS OUT              every frame decoded to RGB; OUT gets them one after another
+  gifsave IN W H FRAMES RUNS DIR            IN holds the frames one after another; DIR gets one
+                                            one-frame GIF per frame, frame_NN.gif
 """
 import statistics
 import sys
@@ -52,6 +57,44 @@ def main(argv):
                                                  dither=Image.Dither.NONE))
         with open(out, "wb") as f:
             f.write(res.convert("RGB").tobytes())
+    elif cmd == "bmpload":
+        path, runs, out = argv[2], int(argv[3]), argv[4]
+
+        def work():
+            with Image.open(path) as im:
+                im.load()
+                return im.convert("RGB") if im.mode != "RGB" else im.copy()
+        ms, res = timed(runs, work)
+        with open(out, "wb") as f:
+            f.write(res.tobytes())
+    elif cmd == "bmpsave":
+        src, w, h, runs, out = argv[2], int(argv[3]), int(argv[4]), int(argv[5]), argv[6]
+        im = load(src, w, h)
+        ms, _ = timed(runs, lambda: im.save(out, "BMP"))
+    elif cmd == "gifload":
+        path, frames, runs, out = argv[2], int(argv[3]), int(argv[4]), argv[5]
+
+        def work():
+            result = []
+            with Image.open(path) as im:
+                for i in range(frames):
+                    im.seek(i)
+                    result.append(im.convert("RGB").tobytes())
+            return result
+        ms, res = timed(runs, work)
+        with open(out, "wb") as f:
+            f.write(b"".join(res))
+    elif cmd == "gifsave":
+        src, w, h, frames, runs, folder = argv[2], int(argv[3]), int(argv[4]), int(argv[5]), int(argv[6]), argv[7]
+        with open(src, "rb") as f:
+            data = f.read()
+        size = w * h * 3
+        ims = [Image.frombytes("RGB", (w, h), data[i * size:(i + 1) * size]) for i in range(frames)]
+
+        def work():
+            for i, im in enumerate(ims):
+                im.save(f"{folder}/frame_{i:02d}.gif", "GIF")
+        ms, _ = timed(runs, work)
     else:
         raise SystemExit(f"unknown command {cmd}")
     print(f"ms {ms:.3f}")
