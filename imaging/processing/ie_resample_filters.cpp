@@ -150,24 +150,23 @@ TIEContributorTable::TIEContributorTable(int32_t SourceSize, const std::vector<s
 
 void TIEContributorTable::Complete() {
   const size_t n = static_cast<size_t>(destSize_);
-  reciprocal_.resize(n);
-  divisors_.WeightSum.resize(4 * n);
   divisors_.Half.resize(4 * n);
   divisors_.Limit.resize(4 * n);
   divisors_.EvenMask.resize(4 * n);
-  divisors_.Reciprocal.resize(4 * n);
+  divisors_.WeightSum.resize(4 * n);
+  bool vectorSums = true;
   for (size_t i = 0; i < n; ++i) {
     const int32_t sum = weightSum_[i];
-    reciprocal_[i] = 1.0f / static_cast<float>(sum);
     if (sum < 0) positiveSums_ = false;
+    if (sum >= 65536 || sum <= -65536) vectorSums = false;
     for (size_t l = 4 * i; l < 4 * i + 4; ++l) {
-      divisors_.WeightSum[l] = sum;
       divisors_.Half[l] = sum / 2;
-      divisors_.Limit[l] = 256 * sum - 1;
+      divisors_.Limit[l] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{256} * sum - 1, INT32_MIN, INT32_MAX));
       divisors_.EvenMask[l] = (sum & 1) ? 0 : -1;
-      divisors_.Reciprocal[l] = reciprocal_[i];
+      divisors_.WeightSum[l] = static_cast<float>(sum);
     }
   }
+  if (!vectorSums) return;  // no folded runs: the reference kernels divide these
 
   // Folded runs: each destination pixel's pairs gathered onto the source pixels they read.
   left_.resize(n);

@@ -82,8 +82,6 @@ class TIEContributorTable {
   const TIEContributor* Pairs(int32_t I) const { return pairs_.data() + start_[I]; }
   // Never 0 (see the class comment).
   int32_t WeightSum(int32_t I) const { return weightSum_[I]; }
-  // 1 / WeightSum(I) in single precision, for the fast kernels' first estimate of a quotient.
-  float Reciprocal(int32_t I) const { return reciprocal_[I]; }
   // True when destination pixel I took the nearest source pixel because its pairs gave nothing.
   bool NearestFallback(int32_t I) const { return fallback_[I] != 0; }
 
@@ -100,7 +98,8 @@ class TIEContributorTable {
   int32_t MaxTaps() const { return maxTaps_; }
   // True when every weight sum is positive (the fast kernels divide by positive sums only).
   bool PositiveSums() const { return positiveSums_; }
-  // True when the folded runs exist: every folded weight fits 16 bits.
+  // True when the folded runs exist, the vector kernels' form: every folded weight fits 16 bits and
+  // every weight sum is below 2^16.
   bool Folded() const { return !folded_.empty(); }
   // The folded run of destination pixel I laid out for the vector kernel of 3-byte pixels: per
   // group of four taps w0..w3, eight 32-bit words, four of w0 | w1 << 16 and four of w2 | w3 << 16
@@ -109,12 +108,12 @@ class TIEContributorTable {
 
   // The constants of the rounding division by each destination pixel's weight sum, for the vector
   // kernels, four copies per pixel (entries 4 I .. 4 I + 3: one for each lane of a pixel's sums, so
-  // that the constants of two neighbouring pixels load as one vector): the sum, its half (rounded
+  // that the constants of two neighbouring pixels load as one vector): the sum's half (rounded
   // down), the largest dividend that still gives 255 (256 * sum - 1), all bits set when the sum is
-  // even, and the reciprocal.
+  // even, and the sum as a float.
   struct TLaneDivisors {
-    std::vector<int32_t> WeightSum, Half, Limit, EvenMask;
-    std::vector<float> Reciprocal;
+    std::vector<int32_t> Half, Limit, EvenMask;
+    std::vector<float> WeightSum;
   };
   const TLaneDivisors& LaneDivisors() const { return divisors_; }
 
@@ -127,7 +126,6 @@ class TIEContributorTable {
   std::vector<int32_t> start_;
   std::vector<TIEContributor> pairs_;
   std::vector<int32_t> weightSum_;
-  std::vector<float> reciprocal_;
   std::vector<uint8_t> fallback_;
   std::vector<int32_t> left_;
   std::vector<int32_t> taps_;

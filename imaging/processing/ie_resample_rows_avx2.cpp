@@ -15,45 +15,43 @@ namespace {
 
 // Quotients of the sums S by the weight sum, rounded to the nearest with halves to even and
 // clamped to 0..255, for a positive weight sum, as the reference kernels compute: with
-// n = S + WeightSum div 2, Trunc(n / WeightSum), less one when that is odd and n is an exact
-// multiple of an even WeightSum. The single-precision estimate (n clamped to 0 .. 256 * WeightSum - 1
-// first) is off by at most one, and one step of correction by the exact remainder makes it exact.
-// The divisors of eight lanes.
+// n = S + WeightSum div 2 clamped to 0 .. 256 * WeightSum - 1, Trunc(n / WeightSum), less one when
+// that is odd and n is an exact multiple of an even WeightSum.
+//
+// The quotient is the single-precision one, which is exact here: n and the weight sum are whole
+// numbers below 2^24 and 2^16 (the table keeps no vector form otherwise), so a quotient that is not
+// whole lies at least 1 / WeightSum >= 2^-16 from the whole numbers around it, while the spacing of
+// floats below 256 is at most 2^-16 and correct rounding moves it by at most half of that. So the
+// rounded quotient truncates to the true one, and it is whole exactly when the division is.
 struct TDivisor8 {
-  __m256i WeightSum, Half, Limit, EvenMask;
-  __m256 Reciprocal;
+  __m256i Half, Limit, EvenMask;
+  __m256 WeightSum;
 };
 
-// Lanes 4 I .. 4 I + 7 of the table's divisors: the constants of destination pixels I and I + 1.
 IE_AVX2 inline __m256i Load8(const std::vector<int32_t>& v, size_t At) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v.data() + At));
 }
 
+// Lanes 4 I .. 4 I + 7 of the table's divisors: the constants of destination pixels I and I + 1.
 IE_AVX2 inline TDivisor8 PairOf(const TIEContributorTable::TLaneDivisors& d, int32_t I) {
   const size_t at = 4 * static_cast<size_t>(I);
-  return TDivisor8{Load8(d.WeightSum, at), Load8(d.Half, at), Load8(d.Limit, at), Load8(d.EvenMask, at),
-                   _mm256_loadu_ps(d.Reciprocal.data() + at)};
+  return TDivisor8{Load8(d.Half, at), Load8(d.Limit, at), Load8(d.EvenMask, at), _mm256_loadu_ps(d.WeightSum.data() + at)};
 }
 
 // The constants of destination pixel I in every lane.
 IE_AVX2 inline TDivisor8 AllOf(const TIEContributorTable::TLaneDivisors& d, int32_t I) {
   const size_t l = 4 * static_cast<size_t>(I);
-  return TDivisor8{_mm256_set1_epi32(d.WeightSum[l]), _mm256_set1_epi32(d.Half[l]), _mm256_set1_epi32(d.Limit[l]),
-                   _mm256_set1_epi32(d.EvenMask[l]), _mm256_set1_ps(d.Reciprocal[l])};
+  return TDivisor8{_mm256_set1_epi32(d.Half[l]), _mm256_set1_epi32(d.Limit[l]), _mm256_set1_epi32(d.EvenMask[l]),
+                   _mm256_set1_ps(d.WeightSum[l])};
 }
 
 IE_AVX2 inline __m256i Divide8(__m256i S, const TDivisor8& d) {
-  const __m256i one = _mm256_set1_epi32(1);
   S = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(S, d.Half), _mm256_setzero_si256()), d.Limit);
-  __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(S), d.Reciprocal));
-  __m256i r = _mm256_sub_epi32(S, _mm256_mullo_epi32(q, d.WeightSum));
-  const __m256i over = _mm256_cmpgt_epi32(r, _mm256_sub_epi32(d.WeightSum, one));
-  const __m256i under = _mm256_cmpgt_epi32(_mm256_setzero_si256(), r);
-  q = _mm256_add_epi32(_mm256_sub_epi32(q, over), under);
-  // The remainder after the correction: 0 marks an exact half (for an even weight sum).
-  r = _mm256_add_epi32(_mm256_sub_epi32(r, _mm256_and_si256(over, d.WeightSum)), _mm256_and_si256(under, d.WeightSum));
-  const __m256i tie = _mm256_and_si256(_mm256_cmpeq_epi32(r, _mm256_setzero_si256()), d.EvenMask);
-  return _mm256_sub_epi32(q, _mm256_and_si256(tie, _mm256_and_si256(q, one)));
+  const __m256 f = _mm256_div_ps(_mm256_cvtepi32_ps(S), d.WeightSum);
+  const __m256i q = _mm256_cvttps_epi32(f);
+  const __m256i whole = _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(q), f, _CMP_EQ_OQ));
+  const __m256i tie = _mm256_and_si256(whole, d.EvenMask);
+  return _mm256_sub_epi32(q, _mm256_and_si256(tie, _mm256_and_si256(q, _mm256_set1_epi32(1))));
 }
 
 inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
