@@ -337,13 +337,15 @@ TSafeFileStream::~TSafeFileStream() {
   if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
 
+bool SafeFileStreamSync = true;
+
 void TSafeFileStream::Commit() {
   if (committed_) return;
   if (InPlace()) {
     CommitInPlace();
     return;
   }
-  bool ok = ::fsync(handle_) == 0;
+  bool ok = !SafeFileStreamSync || ::fsync(handle_) == 0;
   ok = (::close(handle_) == 0) && ok;
   handle_ = -1;
   int err = errno;

@@ -148,6 +148,10 @@ class TMemoryStream : public TCustomMemoryStream {
 //   writes the bytes beyond the old end first, so a full disk is met before any old byte changes.
 //   Without InPlaceFallback such a target fails like any other (files that must never be seen half
 //   written, such as the settings store).
+// Whether Commit syncs the new file to the disk before the rename (true), so that a saved file
+// survives a power cut. Only the benchmarks turn it off, to show what that safety costs.
+extern bool SafeFileStreamSync;
+
 class TSafeFileStream : public THandleStream {
  public:
   explicit TSafeFileStream(const std::string& targetName, bool InPlaceFallback = true);
