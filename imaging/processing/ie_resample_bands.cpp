@@ -11,11 +11,32 @@ namespace {
 
 int32_t g_threadCountForTesting = 0;
 
+// The rows of a pass handed out in chunks: each worker takes the next chunk when it has finished
+// one, so a worker that the system holds back (a busy machine) leaves its share to the others
+// instead of keeping them all waiting at the end of the pass.
+class TRowChunks {
+ public:
+  TRowChunks(int32_t rows, int32_t threads)
+      : rows_(rows), chunk_(std::clamp(rows / (threads * 8), 1, 64)) {}
+  // The next chunk: false when every row is taken.
+  bool Next(int32_t& first, int32_t& count) {
+    first = next_.fetch_add(chunk_, std::memory_order_relaxed);
+    if (first >= rows_) return false;
+    count = std::min(chunk_, rows_ - first);
+    return true;
+  }
+
+ private:
+  const int32_t rows_;
+  const int32_t chunk_;
+  std::atomic<int32_t> next_{0};
+};
+
 class TResampleBandThread : public TThread {
  public:
-  TResampleBandThread(const TResampleBandProc& band, int32_t first, int32_t count, int32_t rows, bool listening,
+  TResampleBandThread(const TResampleBandProc& band, TRowChunks& chunks, int32_t rows, bool listening,
                       TResampleProgressRelay& relay)
-      : TThread(true), band_(band), first_(first), count_(count), rows_(rows), listening_(listening), relay_(relay) {}
+      : TThread(true), band_(band), chunks_(chunks), rows_(rows), listening_(listening), relay_(relay) {}
   ~TResampleBandThread() override {
     if (!Suspended()) {
       try {
@@ -31,13 +52,16 @@ class TResampleBandThread : public TThread {
     // The caller is woken about a hundred times a pass, and at the last row.
     const int32_t step = std::max(1, rows_ / 128);
     try {
-      band_(first_, count_, [&] {
-        if (listening_) {
-          const int32_t done = relay_.RowDone();
-          if (done % step == 0 || done == rows_) relay_.Wake();
-        }
-        return !relay_.Aborted();
-      });
+      int32_t first, count;
+      while (!relay_.Aborted() && chunks_.Next(first, count)) {
+        band_(first, count, [&] {
+          if (listening_) {
+            const int32_t done = relay_.RowDone();
+            if (done % step == 0 || done == rows_) relay_.Wake();
+          }
+          return !relay_.Aborted();
+        });
+      }
     } catch (...) {
       error = std::current_exception();
     }
@@ -46,8 +70,7 @@ class TResampleBandThread : public TThread {
 
  private:
   const TResampleBandProc& band_;
-  int32_t first_;
-  int32_t count_;
+  TRowChunks& chunks_;
   int32_t rows_;
   bool listening_;
   TResampleProgressRelay& relay_;
@@ -128,12 +151,10 @@ void RunResampleBands(int32_t Rows, int32_t Threads, const TResampleBandProc& Ba
     return;
   }
   TResampleProgressRelay relay(Threads);
+  TRowChunks chunks(Rows, Threads);
   TIEThreadPool pool;
-  const int32_t band = Rows / Threads;
-  for (int32_t t = 0; t < Threads; ++t) {
-    const int32_t count = t == Threads - 1 ? Rows - (Threads - 1) * band : band;
-    pool.Add(std::make_unique<TResampleBandThread>(Band, t * band, count, Rows, static_cast<bool>(OnRows), relay));
-  }
+  for (int32_t t = 0; t < Threads; ++t)
+    pool.Add(std::make_unique<TResampleBandThread>(Band, chunks, Rows, static_cast<bool>(OnRows), relay));
   int32_t reported = 0;
   relay.Serve([&](const std::vector<int32_t>&, int32_t done) {
     if (!OnRows) return;
