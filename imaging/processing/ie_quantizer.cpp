@@ -14,6 +14,11 @@ namespace {
 inline uint32_t Key(TIERGB c) { return static_cast<uint32_t>(RGBToInt(c)); }
 inline uint32_t Hash(uint32_t key, uint32_t mask) { return (key * 2654435761u >> 7) & mask; }
 
+// NeuQuant's answers: one entry per colour from this many pixels on, else a cache of 2^kCacheBits.
+constexpr int64_t kDirectAnswers = int64_t{1} << 20;
+constexpr int32_t kCacheBits = 16;
+constexpr size_t kCacheSize = size_t{1} << kCacheBits;
+
 // The first entry nearest to Color (|dR| + |dG| + |dB|); 0 for an empty palette.
 int32_t NearestEntry(const std::vector<TIERGB>& palette, TIERGB color) {
   int32_t best = 0, bestDistance = INT32_MAX;
@@ -72,7 +77,9 @@ TIEQuantizer::TIEQuantizer(TIEBitmap& Bitmap, std::span<TIERGB> Palette, int32_t
     method_ = qmNeuQuant;
     neuQuant_ = std::make_unique<TIENeuQuant>(Bitmap, n_, NeuQuantQuality);
     neuQuant_->WritePalette(Palette.data());
-    answers_.reset(static_cast<uint16_t*>(std::calloc(size_t{1} << 24, sizeof(uint16_t))));
+    if (static_cast<int64_t>(Bitmap.GetWidth()) * Bitmap.GetHeight() >= kDirectAnswers)
+      answers_.reset(static_cast<uint16_t*>(std::calloc(size_t{1} << 24, sizeof(uint16_t))));
+    if (!answers_) cache_.assign(kCacheSize, 0);
   }
 }
 
@@ -139,12 +146,20 @@ int32_t TIEQuantizer::Nearest(TIERGB color) const { return NearestEntry(entries_
 void TIEQuantizer::FreeDeleter::operator()(uint16_t* p) const { std::free(p); }
 
 int32_t TIEQuantizer::NeuQuantIndex(TIERGB color) const {
-  if (!answers_) return neuQuant_->Lookup(color);
-  std::atomic_ref<uint16_t> entry(answers_.get()[Key(color)]);
-  const uint16_t known = entry.load(std::memory_order_relaxed);
-  if (known) return known - 1;
+  const uint32_t key = Key(color);
+  if (answers_) {
+    std::atomic_ref<uint16_t> entry(answers_.get()[key]);
+    const uint16_t known = entry.load(std::memory_order_relaxed);
+    if (known) return known - 1;
+    const int32_t index = neuQuant_->Lookup(color);
+    entry.store(static_cast<uint16_t>(index + 1), std::memory_order_relaxed);
+    return index;
+  }
+  std::atomic_ref<uint64_t> entry(cache_[(key * 2654435761u) >> (32 - kCacheBits)]);
+  const uint64_t known = entry.load(std::memory_order_relaxed);
+  if ((known >> 8) == key + 1) return static_cast<int32_t>(known & 255);
   const int32_t index = neuQuant_->Lookup(color);
-  entry.store(static_cast<uint16_t>(index + 1), std::memory_order_relaxed);
+  entry.store((uint64_t{key} + 1) << 8 | static_cast<uint64_t>(index), std::memory_order_relaxed);
   return index;
 }
 

@@ -68,14 +68,17 @@ class TIEQuantizer : public TObject {
   int32_t NeuQuantIndex(TIERGB color) const;
 
   std::unique_ptr<TIENeuQuant> neuQuant_;
-  // NeuQuant's answers by colour, one entry per 24-bit colour: index + 1, 0 while not yet asked.
-  // The network's search costs far more than a table look-up, and each colour of the image is
-  // searched once. The table is reserved zeroed and only the pages of the image's colours are ever
-  // touched. Entries are read and written atomically: threads that meet the same new colour at once
-  // both search and store the same answer.
+  // NeuQuant's answers by colour: the network's search costs far more than a table look-up. A
+  // picture of a megapixel or more (millions of colours) gets one entry per 24-bit colour, index + 1
+  // or 0 while not yet asked, reserved zeroed so that only the pages of its colours are touched;
+  // each colour is searched once. A smaller one gets a cache of 64K recent answers, entry
+  // (colour + 1) << 8 | index, which costs little to make. Entries are read and written
+  // atomically: threads that meet the same new colour at once both search and store the same
+  // answer.
   struct FreeDeleter {
     void operator()(uint16_t* p) const;
   };
   std::unique_ptr<uint16_t, FreeDeleter> answers_;
+  mutable std::vector<uint64_t> cache_;
   std::unique_ptr<TIEBoxQuantizer> boxQuant_;
 };

@@ -240,25 +240,32 @@ TEST_F(QuantizerTest, ColourImagesOfOtherFormatsGetNoPalette) {
 }
 
 TEST_F(QuantizerTest, ConvertingToAPaletteMapsEveryPixelAsTheNetworkDoes) {
-  // A noisy picture of thousands of colours, converted on every core with the answers shared
-  // between the rows: each index must be the network's own answer for that pixel.
-  uint32_t seed = 99;
-  auto bmp = Image(257, 190, [&](int32_t x, int32_t y) {
-    seed = seed * 1664525u + 1013904223u;
-    const int32_t n = static_cast<int32_t>(seed >> 28) - 8;
-    auto c = [&](int32_t v) { return static_cast<uint8_t>(std::clamp(v + n, 0, 255)); };
-    return CreateRGB(c(x), c(y + (x / 50) * 30), c(255 - (x + y) / 2));
-  });
-  const TIENeuQuant network(*bmp, 256, -1);
-  TIERGB expectedPalette[256];
-  network.WritePalette(expectedPalette);
+  // Noisy pictures of thousands of colours, converted on every core with the answers shared
+  // between the rows (a cache of recent answers below a megapixel, one entry per colour from there
+  // on): each index must be the network's own answer for that pixel.
+  for (const auto& size : {std::pair{257, 190}, std::pair{1100, 960}}) {
+    uint32_t seed = 99;
+    auto bmp = Image(size.first, size.second, [&](int32_t x, int32_t y) {
+      seed = seed * 1664525u + 1013904223u;
+      const int32_t n = static_cast<int32_t>(seed >> 28) - 8;
+      auto c = [&](int32_t v) { return static_cast<uint8_t>(std::clamp(v + n, 0, 255)); };
+      return CreateRGB(c(x & 255), c((y & 255) + (x / 50) * 30), c(255 - ((x + y) & 511) / 2));
+    });
+    const TIENeuQuant network(*bmp, 256, -1);
+    TIERGB expectedPalette[256];
+    network.WritePalette(expectedPalette);
 
-  TIEBitmap converted;
-  converted.Assign(*bmp);
-  converted.ConvertPixelFormat(ie8p);
-  ASSERT_EQ(converted.PixelFormat(), ie8p);
-  for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(converted.GetPaletteBuffer()[i], expectedPalette[i]) << i;
-  for (int32_t y = 0; y < bmp->Height(); ++y)
-    for (int32_t x = 0; x < bmp->Width(); ++x)
-      ASSERT_EQ(converted.GetPixel8(x, y), network.Lookup(bmp->GetPixel24(x, y))) << x << "," << y;
+    TIEBitmap converted;
+    converted.Assign(*bmp);
+    converted.ConvertPixelFormat(ie8p);
+    ASSERT_EQ(converted.PixelFormat(), ie8p);
+    for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(converted.GetPaletteBuffer()[i], expectedPalette[i]) << i;
+    for (int32_t y = 0; y < bmp->Height(); ++y) {
+      const uint8_t* src = bmp->Row<uint8_t>(y);
+      const uint8_t* dst = converted.Row<uint8_t>(y);
+      for (int32_t x = 0; x < bmp->Width(); ++x)
+        ASSERT_EQ(dst[x], network.Lookup(TIERGB{src[3 * x], src[3 * x + 1], src[3 * x + 2]}))
+            << size.first << "x" << size.second << " at " << x << "," << y;
+    }
+  }
 }
