@@ -8,6 +8,7 @@
 
 #include "bench/bench_photo.h"
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/processing/ie_neuquant.h"
 
 namespace {
 
@@ -73,6 +74,15 @@ void BM_Convert24RGBTo8pQuantized(benchmark::State& state) { Convert(state, ie24
 void BM_Convert24RGBTo8pQuantizedPhoto(benchmark::State& state) { Convert(state, ie24RGB, ie8p, 1, Photo); }
 void BM_Convert8pTo24RGB(benchmark::State& state) { Convert(state, ie8p, ie24RGB, 1); }
 
+// The learning part of the photo's quantizing alone: NeuQuant's network of 256 neurons over its
+// sample of the picture (what is left is mapping the pixels, on every core).
+void BM_NeuQuantLearnPhoto(benchmark::State& state) {
+  for (auto _ : state) {
+    TIENeuQuant network(Photo(), 256, -1);
+    benchmark::DoNotOptimize(&network);
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_Convert24RGBTo8g)->Unit(benchmark::kMillisecond);
@@ -80,4 +90,5 @@ BENCHMARK(BM_Convert24RGBTo1gOrderedDither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo1gThreshold)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo8pQuantized)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24RGBTo8pQuantizedPhoto)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NeuQuantLearnPhoto)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert8pTo24RGB)->Unit(benchmark::kMillisecond);

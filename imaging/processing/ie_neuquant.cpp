@@ -1,5 +1,9 @@
 #include "imaging/processing/ie_neuquant.h"
 
+#include <immintrin.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 
@@ -24,6 +28,8 @@ constexpr int32_t kRadBias = 1 << kRadBiasShift;                            // 2
 constexpr int32_t kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);   // 2^18
 constexpr int32_t kPrimes[4] = {499, 491, 487, 503};
 
+std::atomic<bool> g_simdEnabled{true};
+
 }  // namespace
 
 int32_t TIENeuQuant::SampleFactor(int64_t Area, int32_t Quality) {
@@ -36,7 +42,8 @@ int32_t TIENeuQuant::SampleFactor(int64_t Area, int32_t Quality) {
   return static_cast<int32_t>((100 - Quality) / 100.0 * 29) + 1;
 }
 
-TIENeuQuant::TIENeuQuant(TIEBitmap& Bitmap, int32_t N, int32_t Quality) : netsize_(N < 1 ? 1 : N) {
+TIENeuQuant::TIENeuQuant(TIEBitmap& Bitmap, int32_t N, int32_t Quality)
+    : netsize_(N < 1 ? 1 : N), simd_(NeuQuantSimdAvailable() && g_simdEnabled.load(std::memory_order_relaxed)) {
   nb_.resize(netsize_);
   ng_.resize(netsize_);
   nr_.resize(netsize_);
@@ -115,10 +122,8 @@ void TIENeuQuant::Learn(TIEBitmap& bitmap) {
 namespace {
 
 // The contest over neurons [0, n): distances into dist and biasdist, decay of freq into bias, and
-// the smallest of each distance, in one pass over plain arrays that never overlap. Built twice, for
-// AVX2 (eight neurons a step, with absolute values and minima in one instruction each) and for
-// every x86-64 processor; the loader picks the one the processor runs.
-__attribute__((target_clones("avx2", "default"))) void ContestPass(int32_t n, const int32_t* __restrict nb, const int32_t* __restrict ng, const int32_t* __restrict nr,
+// the smallest of each distance, in one pass over plain arrays that never overlap.
+void ContestPass(int32_t n, const int32_t* __restrict nb, const int32_t* __restrict ng, const int32_t* __restrict nr,
                  int32_t b, int32_t g, int32_t r, int32_t* __restrict dist, int32_t* __restrict biasdist,
                  int32_t* __restrict freq, int32_t* __restrict bias, int32_t& bestd, int32_t& bestbiasd) {
   int32_t md = INT32_MAX, mbd = INT32_MAX;
@@ -137,19 +142,89 @@ __attribute__((target_clones("avx2", "default"))) void ContestPass(int32_t n, co
   bestbiasd = mbd;
 }
 
+// The first index of Value in A[0, n).
+int32_t FirstOf(const int32_t* a, int32_t n, int32_t value) {
+  int32_t i = 0;
+  while (i < n && a[i] != value) ++i;
+  return i;
+}
+
+#define IE_AVX2 __attribute__((target("avx2")))
+
+IE_AVX2 inline __m256i load(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+IE_AVX2 inline void store(int32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+
+// ContestPass eight neurons a step, with the same integer operations (the compiler does not
+// vectorise the loop at -O2: its trip count is not known).
+IE_AVX2 void ContestPassAvx2(int32_t n, const int32_t* __restrict nb, const int32_t* __restrict ng,
+                             const int32_t* __restrict nr, int32_t b, int32_t g, int32_t r, int32_t* __restrict dist,
+                             int32_t* __restrict biasdist, int32_t* __restrict freq, int32_t* __restrict bias,
+                             int32_t& bestd, int32_t& bestbiasd) {
+  const __m256i vb = _mm256_set1_epi32(b), vg = _mm256_set1_epi32(g), vr = _mm256_set1_epi32(r);
+  __m256i md = _mm256_set1_epi32(INT32_MAX), mbd = md;
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i d = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_abs_epi32(_mm256_sub_epi32(load(nb + i), vb)), _mm256_abs_epi32(_mm256_sub_epi32(load(ng + i), vg))),
+        _mm256_abs_epi32(_mm256_sub_epi32(load(nr + i), vr)));
+    const __m256i bi = load(bias + i);
+    const __m256i bd = _mm256_sub_epi32(d, _mm256_srai_epi32(bi, kIntBiasShift - kNetBiasShift));
+    store(dist + i, d);
+    store(biasdist + i, bd);
+    md = _mm256_min_epi32(md, d);
+    mbd = _mm256_min_epi32(mbd, bd);
+    const __m256i f = load(freq + i);
+    const __m256i betafreq = _mm256_srai_epi32(f, kBetaShift);
+    store(freq + i, _mm256_sub_epi32(f, betafreq));
+    store(bias + i, _mm256_add_epi32(bi, _mm256_slli_epi32(betafreq, kGammaShift)));
+  }
+  alignas(32) int32_t lanes[2][8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[0]), md);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[1]), mbd);
+  int32_t tailD, tailBD;
+  ContestPass(n - i, nb + i, ng + i, nr + i, b, g, r, dist + i, biasdist + i, freq + i, bias + i, tailD, tailBD);
+  bestd = std::min(tailD, *std::min_element(lanes[0], lanes[0] + 8));
+  bestbiasd = std::min(tailBD, *std::min_element(lanes[1], lanes[1] + 8));
+}
+
+// FirstOf eight at a time.
+IE_AVX2 int32_t FirstOfAvx2(const int32_t* a, int32_t n, int32_t value) {
+  const __m256i v = _mm256_set1_epi32(value);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const int mask = _mm256_movemask_ps(
+        _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i)), v)));
+    if (mask) return i + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+  return i + FirstOf(a + i, n - i, value);
+}
+
 }  // namespace
+
+bool NeuQuantSimdAvailable() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+
+void SetNeuQuantSimd(bool Enabled) { g_simdEnabled.store(Enabled, std::memory_order_relaxed); }
 
 int32_t TIENeuQuant::Contest(int32_t b, int32_t g, int32_t r) {
   // Every neuron's distance, and its distance less its bias; meanwhile every frequency decays and
   // feeds the bias. Then the first neuron of each minimum.
-  int32_t bestd, bestbiasd;
+  int32_t bestd, bestbiasd, bestpos, bestbiaspos;
   int32_t* dist = dist_.data();
   int32_t* biasdist = biasdist_.data();
-  ContestPass(netsize_, nb_.data(), ng_.data(), nr_.data(), b, g, r, dist, biasdist, freq_.data(), bias_.data(),
-              bestd, bestbiasd);
-  int32_t bestpos = 0, bestbiaspos = 0;
-  while (dist[bestpos] != bestd) ++bestpos;
-  while (biasdist[bestbiaspos] != bestbiasd) ++bestbiaspos;
+  if (simd_) {
+    ContestPassAvx2(netsize_, nb_.data(), ng_.data(), nr_.data(), b, g, r, dist, biasdist, freq_.data(), bias_.data(),
+                    bestd, bestbiasd);
+    bestpos = FirstOfAvx2(dist, netsize_, bestd);
+    bestbiaspos = FirstOfAvx2(biasdist, netsize_, bestbiasd);
+  } else {
+    ContestPass(netsize_, nb_.data(), ng_.data(), nr_.data(), b, g, r, dist, biasdist, freq_.data(), bias_.data(),
+                bestd, bestbiasd);
+    bestpos = FirstOf(dist, netsize_, bestd);
+    bestbiaspos = FirstOf(biasdist, netsize_, bestbiasd);
+  }
   freq_[bestpos] += kBeta;
   bias_[bestpos] -= kBetaGamma;
   return bestbiaspos;

@@ -9,6 +9,12 @@
 
 class TIEBitmap;
 
+// True when the processor runs the learning's vector contest (AVX2).
+bool NeuQuantSimdAvailable();
+// Turns the vector contest on (the default, where available) or off for networks made afterwards:
+// a switch for comparisons and tests. Both give the same network.
+void SetNeuQuantSimd(bool Enabled);
+
 class TIENeuQuant {
  public:
   // Learns the colours of Bitmap (ie24RGB) with N neurons (at least 1). Quality 0..100 sets the
@@ -40,6 +46,7 @@ class TIENeuQuant {
   void BuildIndex();
 
   int32_t netsize_;
+  bool simd_;
   int32_t samplefac_ = 1;
   std::vector<int32_t> nb_, ng_, nr_;
   std::vector<int32_t> dist_, biasdist_;

@@ -269,3 +269,23 @@ TEST_F(QuantizerTest, ConvertingToAPaletteMapsEveryPixelAsTheNetworkDoes) {
     }
   }
 }
+
+TEST_F(QuantizerTest, NeuQuantLearnsTheSameWithAndWithoutTheVectorContest) {
+  if (!NeuQuantSimdAvailable()) GTEST_SKIP() << "no AVX2 here";
+  // Sizes that leave a tail after the last group of eight neurons, and one that does not.
+  uint32_t seed = 5;
+  auto bmp = Image(120, 90, [&](int32_t x, int32_t y) {
+    seed = seed * 1664525u + 1013904223u;
+    return CreateRGB(static_cast<uint8_t>(x * 2 + (seed >> 29)), static_cast<uint8_t>(y * 2 + (seed >> 27)),
+                     static_cast<uint8_t>((x + y) ^ (seed >> 24)));
+  });
+  for (int32_t n : {5, 64, 203, 256}) {
+    std::vector<TIERGB> withVector(n), without(n);
+    SetNeuQuantSimd(true);
+    TIENeuQuant(*bmp, n, 100).WritePalette(withVector.data());
+    SetNeuQuantSimd(false);
+    TIENeuQuant(*bmp, n, 100).WritePalette(without.data());
+    SetNeuQuantSimd(true);
+    EXPECT_EQ(withVector, without) << n;
+  }
+}
