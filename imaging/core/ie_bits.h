@@ -72,6 +72,13 @@ constexpr uint32_t SwapDWord(uint32_t V) {
   return (V >> 24) | ((V >> 8) & 0xFF00u) | ((V << 8) & 0xFF0000u) | (V << 24);
 }
 
+// The value with its bytes exchanged when Swap is set (big-endian data of the raw camera reader),
+// else unchanged.
+constexpr uint16_t SwapWordIf(uint16_t Value, bool Swap) {
+  return Swap ? static_cast<uint16_t>((Value >> 8) | (Value << 8)) : Value;
+}
+constexpr uint32_t SwapDWordIf(uint32_t Value, bool Swap) { return Swap ? SwapDWord(Value) : Value; }
+
 // Number of consecutive set bits from the lowest set bit (width of a bit-field colour channel).
 int32_t BitFieldWidth(uint32_t Mask);
 // -1 for 0; else the number of bits N distinct values need (2 -> 1, 3 -> 2, 256 -> 8).

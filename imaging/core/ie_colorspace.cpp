@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "imaging/core/ie_power.h"
+#include "imaging/processing/ie_int_math.h"
 
 TIECMYKToRGBHook CMYKToRGBProfileHook = nullptr;
 TIERGBToCMYKHook RGBToCMYKProfileHook = nullptr;
@@ -80,4 +81,10 @@ int32_t RGBToCMYK(TIERGB Color) {
   if (k == 0) k = 1;
   return CreateCMYK(static_cast<uint8_t>(Color.r * 255 / k), static_cast<uint8_t>(Color.g * 255 / k),
                     static_cast<uint8_t>(Color.b * 255 / k), static_cast<uint8_t>(k));
+}
+
+TIERGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr) {
+  const double cb = Cb - 128.0, cr = Cr - 128.0;
+  auto channel = [](double v) { return static_cast<uint8_t>(ClampByte(static_cast<int32_t>(v))); };
+  return CreateRGB(channel(Y + 1.402 * cr), channel(Y - 0.34414 * cb - 0.71414 * cr), channel(Y + 1.772 * cb));
 }

@@ -34,3 +34,7 @@ TIERGB CMYKToRGB(int32_t Pixel);
 // RGB to a packed ieCMYK pixel. Without a profile: K = max(R, G, B) (1 when 0),
 // C = R * 255 div K, M = G * 255 div K, Y = B * 255 div K.
 int32_t RGBToCMYK(TIERGB Color);
+
+// JPEG's YCbCr (full range) to RGB: R = Y + 1.402 (Cr - 128), G = Y - 0.34414 (Cb - 128) -
+// 0.71414 (Cr - 128), B = Y + 1.772 (Cb - 128), each truncated towards zero and clamped to 0..255.
+TIERGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr);

@@ -1,6 +1,9 @@
 #include "imaging/core/ie_geometry.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "imaging/processing/ie_int_math.h"
 
 double ArcCos(double X) {
   if (X >= 1) return 0;
@@ -49,4 +52,20 @@ double VertexAngle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, i
   double angle = ArcCos((a * a + b * b - c * c) / (2 * a * b));
   if (TurnDirection(X1, Y1, X2, Y2, X3, Y3) == -1) angle = 2 * M_PI - angle;
   return angle;
+}
+
+TRect RectIncludePoint(TRect& Rect, int32_t X, int32_t Y) {
+  if (X < Rect.Left) Rect.Left = X;
+  if (X > Rect.Right) Rect.Right = X;
+  if (Y < Rect.Top) Rect.Top = Y;
+  if (Y > Rect.Bottom) Rect.Bottom = Y;
+  return Rect;
+}
+
+void ScaleToFit(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeight, int32_t& NewWidth,
+                int32_t& NewHeight) {
+  if (Width == 0 || Height == 0) return;
+  const double scale = std::min(static_cast<double>(MaxHeight) / Height, static_cast<double>(MaxWidth) / Width);
+  NewWidth = std::max(SaturateToInt(std::trunc(Width * scale)), 1);
+  NewHeight = std::max(SaturateToInt(std::trunc(Height * scale)), 1);
 }

@@ -3,6 +3,8 @@
 // the screen's y axis points down, so "counter-clockwise" is as seen on the screen.
 #include <cstdint>
 
+#include "platform/system/types.h"
+
 // The arc cosine of X in 0..pi; X outside -1..1 is taken as -1 or 1 (rounding in the callers'
 // cosines never yields NaN). ArcCos(1) = 0 and ArcCos(-1) = pi.
 double ArcCos(double X);
@@ -16,3 +18,11 @@ int32_t TurnDirection(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3
 // The angle 0..2pi at the vertex P2 from P1 to P3 (2pi minus the inner angle when the path turns
 // the other way).
 double VertexAngle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3);
+
+// Widens Rect so that Left <= X <= Right and Top <= Y <= Bottom; returns it.
+TRect RectIncludePoint(TRect& Rect, int32_t X, int32_t Y);
+
+// The size of Width x Height scaled by min(MaxWidth / Width, MaxHeight / Height), each side
+// truncated and at least 1; nothing changes when Width or Height is 0.
+void ScaleToFit(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeight, int32_t& NewWidth,
+                int32_t& NewHeight);

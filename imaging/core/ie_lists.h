@@ -1,9 +1,11 @@
 #pragma once
 // The engine's small containers: a growable list of fixed-size items (TIEList) with typed descendants,
-// a growable byte buffer (TIEByteArray), a quicksort driven by index callbacks and CopyTList.
+// a growable byte buffer (TIEByteArray), a quicksort driven by index callbacks, CopyTList and a list
+// of texts (TIEWideStrings).
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class TStream;
@@ -122,3 +124,19 @@ template <class T>
 void CopyTList(const std::vector<T>& source, std::vector<T>& destination) {
   destination = source;
 }
+
+// A list of texts (the file dialogs' filters and names), each kept as its own copy.
+class TIEWideStrings {
+ public:
+  // Appends a copy of Text.
+  void Add(const std::string& Text) { items_.push_back(Text); }
+  // Text Index; empty outside the list.
+  std::string Get(int32_t Index) const {
+    return Index >= 0 && static_cast<size_t>(Index) < items_.size() ? items_[static_cast<size_t>(Index)] : std::string();
+  }
+  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<std::string> items_;
+};

@@ -14,6 +14,7 @@ bool FileFallbackOnLowMemory = true;
 bool SegmentedAllocation = true;
 
 std::string TempDirectory;
+bool UseRTLFileExists = false;
 
 int32_t DefaultDPIX = 300;
 int32_t DefaultDPIY = 300;

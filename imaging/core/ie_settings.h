@@ -22,6 +22,9 @@ extern bool SegmentedAllocation;
 
 // Folder for the engine's temporary files (UTF-8); empty = the operating system's temporary folder.
 extern std::string TempDirectory;
+// IEFileExists uses the run-time library's test instead of the system's (reset by the I/O
+// start-up).
+extern bool UseRTLFileExists;
 
 // Resolution given to images whose source states none.
 extern int32_t DefaultDPIX;

@@ -193,6 +193,11 @@ void StreamWriteLineLF(TStream& stream, const std::string& text) {
   stream.WriteValue<uint8_t>(10);
 }
 
+void StreamWriteLineCRLF(TStream& stream, const std::string& text) {
+  StreamWriteStr(stream, text);
+  stream.WriteBuffer("\r\n", 2);
+}
+
 void StreamWriteStr(TStream& stream, const std::string& text) {
   if (text.size() > INT32_MAX) throw EWriteError("Stream write error");
   stream.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));

@@ -82,6 +82,8 @@ void StreamWriteAnsiString(TStream& stream, const std::string& text);
 void StreamReadAnsiString(TStream& stream, std::string& text);
 // The text and one LF byte.
 void StreamWriteLineLF(TStream& stream, const std::string& text);
+// The text, CR and LF (the PostScript and PDF writers' line end).
+void StreamWriteLineCRLF(TStream& stream, const std::string& text);
 // The text alone.
 void StreamWriteStr(TStream& stream, const std::string& text);
 

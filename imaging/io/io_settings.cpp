@@ -2,9 +2,9 @@
 
 #include <mutex>
 
+#include "imaging/core/ie_settings.h"
 #include "platform/system/debug_log.h"
 
-bool UseRTLFileExists = false;
 std::string TraceLogFileName;
 bool AVIServicesStarted = false;
 TIEColorConverterFunc DefaultColorConverter = nullptr;

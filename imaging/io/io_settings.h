@@ -1,15 +1,13 @@
 #pragma once
 // Process-wide settings of the image input/output unit, set by its start-up (InitializeZodazUrIO)
 // and changed by the host application between operations. The engine-wide ones (temporary folder,
-// quantizer choice, default resolution) live with the engine's settings; the debug log's file name
-// is the platform's (SetDebugLogFileName).
+// UseRTLFileExists, quantizer choice, default resolution) live with the engine's settings; the
+// debug log's file name is the platform's (SetDebugLogFileName). ResetIOSettings also resets
+// UseRTLFileExists.
 #include <cstdint>
 #include <string>
 
 class TIOParamsVals;
-
-// IEFileExists uses the run-time library's test instead of the operating system's.
-extern bool UseRTLFileExists;
 
 // The trace log of the engine (WriteDebugLog); empty: no log. The program never sets it.
 extern std::string TraceLogFileName;

@@ -7,6 +7,7 @@
 
 #include "imaging/processing/ie_resample_filters.h"
 #include "imaging/processing/ie_resample_rows_avx2.h"
+#include "platform/system/processors.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void RowV(const TIEContributorTable& t, int32_t y, const void* const* rows, int3
 }  // namespace
 
 bool ResampleSimdAvailable() {
-  static const bool available = __builtin_cpu_supports("avx2");
+  static const bool available = CPUHasFeature(cfAVX2);
   return available;
 }
 

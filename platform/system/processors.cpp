@@ -1,5 +1,8 @@
 #include "platform/system/processors.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 #include <dirent.h>
 #include <sched.h>
 #include <unistd.h>
@@ -60,4 +63,29 @@ int32_t PhysicalCoreCount() {
 
 int32_t CountPhysicalCores(const std::string& cpuDirectory) {
   return CountCores(cpuDirectory, [](int) { return true; });
+}
+
+bool CPUHasFeature(TCPUFeature feature) {
+#if defined(__x86_64__) || defined(__i386__)
+  // Leaf 1 of the identification instruction: EDX and ECX hold the basic extension flags.
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  switch (feature) {
+    case cfMMX: return (edx >> 23) & 1;
+    case cfSSE: return (edx >> 25) & 1;
+    case cfSSE2: return (edx >> 26) & 1;
+    case cfSSE3: return ecx & 1;
+    case cfSSSE3: return (ecx >> 9) & 1;
+    case cfSSE41: return (ecx >> 19) & 1;
+    case cfSSE42: return (ecx >> 20) & 1;
+    // The AVX registers are usable only when the system saves them on a task switch, which the
+    // compiler's own probe checks as well.
+    case cfAVX: return __builtin_cpu_supports("avx");
+    case cfAVX2: return __builtin_cpu_supports("avx2");
+  }
+  return false;
+#else
+  (void)feature;
+  return false;
+#endif
 }

@@ -577,11 +577,23 @@ TRect TScreen::WorkAreaRect() const {
   return s ? ToRect(s->availableGeometry()) : Rect(0, 0, 1024, 768);
 }
 
+namespace {
+std::vector<TMonitorInfo> g_testMonitors;
+}  // namespace
+
+void TScreen::SetMonitorsForTesting(std::vector<TMonitorInfo> monitors) {
+  for (size_t i = 0; i < monitors.size(); ++i) monitors[i].MonitorNum = static_cast<int>(i);
+  g_testMonitors = std::move(monitors);
+}
+
 int TScreen::MonitorCount() const {
+  if (!g_testMonitors.empty()) return static_cast<int>(g_testMonitors.size());
   return QCoreApplication::instance() ? std::max<int>(1, static_cast<int>(QGuiApplication::screens().size())) : 1;
 }
 
 TMonitorInfo TScreen::Monitors(int index) const {
+  if (!g_testMonitors.empty())
+    return g_testMonitors[static_cast<size_t>(std::clamp<int>(index, 0, static_cast<int>(g_testMonitors.size()) - 1))];
   TMonitorInfo info;
   info.MonitorNum = index;
   auto screens = QCoreApplication::instance() ? QGuiApplication::screens() : QList<QScreen*>();

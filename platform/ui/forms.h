@@ -186,6 +186,9 @@ class TScreen : public TComponent {
   TMonitorInfo Monitors(int index) const;
   // The monitor that holds most of the rectangle (the primary one when none does).
   TMonitorInfo MonitorFromRect(const TRect& rect) const;
+  // Test seam: the monitors a test states stand in for the toolkit's screens; an empty list gives
+  // the toolkit's back.
+  static void SetMonitorsForTesting(std::vector<TMonitorInfo> monitors);
 
   // The application-wide cursor: crDefault lets each control's cursor show.
   TCursor Cursor() const { return cursor_; }

@@ -4,7 +4,20 @@
 #include <QtGui/QScreen>
 #include <QtGui/QStyleHints>
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace {
+
+int32_t RemoteSession() {
+  const std::string platform =
+      QGuiApplication::instance() ? QGuiApplication::platformName().toStdString() : std::string("offscreen");
+  const char* display = std::getenv("DISPLAY");
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  return IsRemoteDisplay(platform, display ? display : "", host, std::getenv("SSH_CONNECTION") != nullptr) ? 1 : 0;
+}
 
 QScreen* Primary() { return QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr; }
 
@@ -45,8 +58,24 @@ int32_t GetSystemMetrics(int index) {
     case SM_CXVIRTUALSCREEN: return virt.width();
     case SM_CYVIRTUALSCREEN: return virt.height();
     case SM_CMONITORS: return QGuiApplication::instance() ? static_cast<int32_t>(QGuiApplication::screens().size()) : 1;
+    case SM_REMOTESESSION: return RemoteSession();
     default: return 0;
   }
+}
+
+bool IsRemoteDisplay(const std::string& platformName, const std::string& display, const std::string& hostName,
+                     bool overSsh) {
+  if (platformName == "vnc") return true;
+  if (platformName != "xcb") return false;
+  // An X display name is [host]:display[.screen]; a leading "unix" or nothing is the local socket.
+  const size_t colon = display.rfind(':');
+  if (colon == std::string::npos) return false;
+  const std::string host = display.substr(0, colon);
+  // A path before the colon names a local socket.
+  if (host.empty() || host == "unix" || host.find('/') != std::string::npos) return false;
+  // A display on a TCP host name: with SSH the forwarded "localhost:10" is the remote viewer's.
+  if (overSsh) return true;
+  return host != "localhost" && host != "127.0.0.1" && host != "::1" && host != hostName;
 }
 
 uint32_t GetDoubleClickTime() {

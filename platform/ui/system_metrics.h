@@ -3,6 +3,7 @@
 // input settings. Part sizes are the classic values at 96 pixels per inch, so that layouts are the
 // same on every desktop; the framework's own scroll bars and edges use exactly these.
 #include <cstdint>
+#include <string>
 
 enum : int {
   SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYCAPTION = 4, SM_CXBORDER = 5,
@@ -14,6 +15,8 @@ enum : int {
   SM_CYDOUBLECLK = 37, SM_CXEDGE = 45, SM_CYEDGE = 46, SM_CXSMICON = 49, SM_CYSMICON = 50, SM_CXDRAG = 68,
   SM_CYDRAG = 69, SM_MOUSEWHEELPRESENT = 75, SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
   SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79, SM_CMONITORS = 80,
+  // Nonzero when the program's display is on another host (see IsRemoteDisplay).
+  SM_REMOTESESSION = 0x1000,
 };
 
 int32_t GetSystemMetrics(int index);
@@ -23,3 +26,12 @@ uint32_t GetDoubleClickTime();
 uint32_t WheelScrollLines();
 // One notch of the mouse wheel (WHEEL_DELTA).
 constexpr int WHEEL_DELTA = 120;
+
+// Whether a display is shown on another host: the toolkit's VNC platform, or an X display whose
+// host part names another machine, or any host-named X display of a program reached over SSH (a
+// forwarded display such as "localhost:10.0"). Local sockets (":0", "unix:0"), the local machine's
+// own name, Wayland and the off-screen platform are local. GetSystemMetrics(SM_REMOTESESSION) asks
+// this with the running toolkit platform, $DISPLAY, this machine's name and whether
+// $SSH_CONNECTION is set.
+bool IsRemoteDisplay(const std::string& platformName, const std::string& display, const std::string& hostName,
+                     bool overSsh);

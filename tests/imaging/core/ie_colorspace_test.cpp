@@ -58,3 +58,17 @@ TEST(CMYK, ProfileHooksTakeOverOrDecline) {
   CMYKToRGBProfileHook = nullptr;
   RGBToCMYKProfileHook = nullptr;
 }
+
+TEST(YCbCr, FormulasTruncateAndClamp) {
+  struct Case {
+    uint8_t y, cb, cr;
+    TIERGB rgb;
+  } cases[] = {
+      {128, 128, 128, CreateRGB(128, 128, 128)},
+      {100, 128, 130, CreateRGB(102, 98, 100)},  // 102.804, 98.572: truncated, not rounded
+      {255, 128, 255, CreateRGB(255, 164, 255)},  // R 433 clamped, G 255 - 90.7
+      {0, 0, 0, CreateRGB(0, 135, 0)},            // G 0 + 44.05 + 91.41
+      {16, 255, 0, CreateRGB(0, 63, 241)},        // R -163.5, G 16 - 43.71 + 91.41, B 16 + 225.04
+  };
+  for (const Case& c : cases) EXPECT_EQ(YCbCrToRGB(c.y, c.cb, c.cr), c.rgb) << int(c.y) << " " << int(c.cb);
+}
