@@ -52,6 +52,10 @@ inline void SetRowBit(void* Row, int32_t X, int32_t Value) {
     *p &= static_cast<uint8_t>(~IEBitMask1[X & 7]);
 }
 
+// The same under the names the row tools use: nonzero when bit X is set; sets or clears bit X.
+inline int32_t GetPixelBit(const void* Row, int32_t X) { return GetRowBit(Row, X); }
+inline void SetPixelBit(void* Row, int32_t X, bool Value) { SetRowBit(Row, X, Value ? 1 : 0); }
+
 // Bits X .. X + Count - 1 of a 1-bit row set (Value true) or cleared; the bits around them are kept.
 void FillRowBits(uint8_t* Row, int32_t X, int32_t Count, bool Value);
 // Copies Count bits of Src starting at bit SrcX to Dst starting at bit DstX, most significant bit

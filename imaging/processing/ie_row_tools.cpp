@@ -1,0 +1,126 @@
+#include "imaging/processing/ie_row_tools.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/core/ie_progress.h"
+#include "imaging/processing/ie_quantizer.h"
+#include "platform/gdi/bitmap.h"
+
+void CopySwapRB(void* Dest, const void* Src, int32_t Count) {
+  auto* d = static_cast<uint8_t*>(Dest);
+  const auto* s = static_cast<const uint8_t*>(Src);
+  for (int32_t i = 0; i < Count; ++i) {
+    d[3 * i] = s[3 * i + 2];
+    d[3 * i + 1] = s[3 * i + 1];
+    d[3 * i + 2] = s[3 * i];
+  }
+}
+
+void SwapRB(void* Pixels, int32_t Count) {
+  auto* p = static_cast<uint8_t*>(Pixels);
+  for (int32_t i = 0; i < Count; ++i) std::swap(p[3 * i], p[3 * i + 2]);
+}
+
+void* SwapRB48(void* Pixels, int32_t Count) {
+  auto* p = static_cast<uint16_t*>(Pixels);
+  for (int32_t i = 0; i < Count; ++i) std::swap(p[3 * i], p[3 * i + 2]);
+  return p + 3 * static_cast<ptrdiff_t>(std::max(Count, 0));
+}
+
+void Expand1BitRowTo24(const void* Src, void* Dest, int32_t Count) {
+  const auto* s = static_cast<const uint8_t*>(Src);
+  auto* d = static_cast<uint8_t*>(Dest);
+  const int32_t whole = Count / 8;
+  for (int32_t i = 0; i < whole; ++i, d += 24) std::memcpy(d, OneBitExpansionTable[s[i]].data(), 24);
+  if (Count % 8) std::memcpy(d, OneBitExpansionTable[s[whole]].data(), static_cast<size_t>(Count % 8) * 3);
+}
+
+void ConvertTBitmap1BitTo24(TBitmap& Source, TBitmap& Dest, TIEProgressRecord& Progress) {
+  Dest.SetPixelFormat(pf24bit);
+  Dest.SetSize(1, 1);
+  Dest.SetSize(Source.Width(), Source.Height());
+  const int32_t width = Source.Width(), height = Source.Height();
+  // A table other than black, white (a white-first one, or two colours) gives its own colours.
+  const std::vector<RGBQUAD> table = Source.ColorTable();
+  TIERGB colors[2] = {CreateRGB(0, 0, 0), CreateRGB(255, 255, 255)};
+  for (size_t i = 0; i < table.size() && i < 2; ++i)
+    colors[i] = CreateRGB(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
+  const bool plain = colors[0] == CreateRGB(0, 0, 0) && colors[1] == CreateRGB(255, 255, 255);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* src = Source.ScanLine(y);
+    auto* dst = reinterpret_cast<TIERGB*>(Dest.ScanLine(y));
+    if (plain) {
+      Expand1BitRowTo24(src, dst, width);
+    } else {
+      for (int32_t x = 0; x < width; ++x) dst[x] = colors[(src[x >> 3] >> (7 - (x & 7))) & 1];
+    }
+    Progress.Report(static_cast<int32_t>((y + 1) * 100 / (height + 0.5)));
+  }
+}
+
+int32_t ConvertRowBitDepth(const void* Src, void* Dest, int32_t SrcBitCount, int32_t DestBitCount, int32_t Count,
+                           const TIERGB* Palette, int32_t PaletteLength, TIEQuantizer* Quantizer) {
+  Count = std::max(Count, 0);
+  const auto* s = static_cast<const uint8_t*>(Src);
+  auto* d = static_cast<uint8_t*>(Dest);
+  int32_t length = 0;
+  switch (DestBitCount) {
+    case 1: length = (Count + 7) / 8; break;
+    case 4: length = (Count + 1) / 2; break;
+    case 8: length = Count; break;
+    case 24: length = 3 * Count; break;
+    default: break;
+  }
+  auto bit = [s](int32_t x) { return (s[x >> 3] >> (7 - (x & 7))) & 1; };
+  auto nibble = [s](int32_t x) { return (x & 1) ? s[x >> 1] & 15 : s[x >> 1] >> 4; };
+  auto putNibble = [d](int32_t x, int32_t v) { d[x >> 1] |= static_cast<uint8_t>((x & 1) ? v & 15 : (v & 15) << 4); };
+  auto color = [Palette, PaletteLength](int32_t i) {
+    return Palette && i < PaletteLength ? Palette[i] : CreateRGB(0, 0, 0);
+  };
+  auto index = [Quantizer](const uint8_t* p) { return Quantizer ? Quantizer->RGBIndex(TIERGB{p[0], p[1], p[2]}) : 0; };
+  auto* rgb = reinterpret_cast<TIERGB*>(d);
+  const int pair = SrcBitCount * 100 + DestBitCount;
+  switch (pair) {
+    case 101: case 404: case 808: case 2424:
+      std::memmove(d, s, static_cast<size_t>(length));
+      break;
+    case 104:
+      std::memset(d, 0, static_cast<size_t>(length));
+      for (int32_t x = 0; x < Count; ++x) putNibble(x, bit(x));
+      break;
+    case 108:
+      for (int32_t x = 0; x < Count; ++x) d[x] = static_cast<uint8_t>(bit(x));
+      break;
+    case 124:
+      for (int32_t x = 0; x < Count; ++x) rgb[x] = color(bit(x));
+      break;
+    case 408:
+      for (int32_t x = 0; x < Count; ++x) d[x] = static_cast<uint8_t>(nibble(x));
+      break;
+    case 424:
+      for (int32_t x = 0; x < Count; ++x) rgb[x] = color(nibble(x));
+      break;
+    case 801:
+      std::memset(d, 0, static_cast<size_t>(length));
+      for (int32_t x = 0; x < Count; ++x)
+        if (s[x]) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+      break;
+    case 824:
+      for (int32_t x = 0; x < Count; ++x) rgb[x] = color(s[x]);
+      break;
+    case 2404:
+      std::memset(d, 0, static_cast<size_t>(length));
+      for (int32_t x = 0; x < Count; ++x) putNibble(x, index(s + 3 * x));
+      break;
+    case 2408:
+      for (int32_t x = 0; x < Count; ++x) d[x] = static_cast<uint8_t>(index(s + 3 * x));
+      break;
+    case 3224:
+      for (int32_t x = 0; x < Count; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+      break;
+    default:
+      break;
+  }
+  return length;
+}
