@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "imaging/core/ie_power.h"
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 TIECMYKToRGBHook CMYKToRGBProfileHook = nullptr;
 TIERGBToCMYKHook RGBToCMYKProfileHook = nullptr;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 double ArcCos(double X) {
   if (X >= 1) return 0;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 namespace {
 

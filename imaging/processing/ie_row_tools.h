@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 class TBitmap;
 class TIEQuantizer;

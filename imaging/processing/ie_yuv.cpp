@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and planar layouts that capture devices and codecs hand over, each known by its FOURCC.
 #include <cstdint>
 
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 class TIEBitmap;
 

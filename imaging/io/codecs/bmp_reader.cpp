@@ -9,6 +9,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/core/ie_dib_colors.h"
 #include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
@@ -237,15 +238,12 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
   if (h.imageSize > 0) declaredEnd = std::max<int64_t>(declaredEnd, dataStart + h.imageSize);
   const int64_t dataBytes = (declaredEnd > 0 ? std::min(r.Size(), declaredEnd) : r.Size()) - dataStart;
 
-  // Every index finds a colour: entries past the file's table are black.
-  std::array<TIERGB, 256> palette{};
-  std::copy_n(colorMap.begin(), std::min<size_t>(colorMap.size(), 256), palette.begin());
-  const TIERGB black = CreateRGB(0, 0, 0), white = CreateRGB(255, 255, 255);
-  if (h.bits == 1 && colorMap.empty()) palette[1] = white;  // no table at all: black and white
-  // A 1-bit file whose two colours are black and white (in either order) is a bilevel picture;
-  // with any other colours it is a palette picture like those of 2, 4 and 8 bits.
-  const bool blackWhite = h.bits == 1 && ((SameRGB(palette[0], black) && SameRGB(palette[1], white)) ||
-                                          (SameRGB(palette[0], white) && SameRGB(palette[1], black)));
+  // Every index finds a colour; a 1-bit file in black and white is a bilevel picture, with other
+  // colours a palette picture like those of 2, 4 and 8 bits.
+  const std::array<TIERGB, 256> palette =
+      IndexColors(colorMap.data(), static_cast<int64_t>(colorMap.size()), h.bits);
+  const TIEOneBitRule oneBit = h.bits == 1 ? OneBitRule(palette) : obrPalette;
+  const bool blackWhite = oneBit != obrPalette;
   const bool indexed = h.bits <= 8 && !blackWhite;
   const TIEPixelFormat format = blackWhite ? ie1g : (indexed && Params.IsNativePixelFormat ? ie8p : ie24RGB);
 
@@ -364,9 +362,7 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
       }
     }
   }
-  // A white-then-black table would make black the set bits: the picture is inverted so that white
-  // pixels are set bits, as everywhere in ie1g.
-  if (format == ie1g && SameRGB(palette[0], white)) InvertBitmapRows(Bitmap);
+  if (oneBit == obrBilevelInverted) InvertBitmapRows(Bitmap);
   if (AlphaMask) {
     AlphaMask->CheckFull();
     if (alphaAllZero || AlphaMask->Full())
