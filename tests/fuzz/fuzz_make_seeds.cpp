@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_iptc.h"
 #include "imaging/io/codecs/bmp_codec.h"
+#include "imaging/processing/ie_yuv.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/io_params.h"
@@ -190,6 +191,73 @@ void GIFsAndBMPs() {
   }
 }
 
+// A DIB header (40 bytes unless HeaderSize says more) as the import reads it.
+std::vector<uint8_t> DibHeader(int32_t w, int32_t h, uint16_t bits, uint32_t compression, uint32_t headerSize = 40) {
+  std::vector<uint8_t> d(headerSize, 0);
+  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(d.data() + at, &v, 4); };
+  put32(0, headerSize);
+  put32(4, static_cast<uint32_t>(w));
+  put32(8, static_cast<uint32_t>(h));
+  d[12] = 1;
+  d[14] = static_cast<uint8_t>(bits);
+  put32(16, compression);
+  return d;
+}
+
+// DIBs of every depth and YUV layout the import decodes, small and complete, with the options
+// byte (and the split of a separate pixel block) of the import target in front.
+void DIBs() {
+  int n = 0;
+  auto seed = [&](uint8_t options, const std::vector<uint8_t>& dib, uint16_t split = 0) {
+    std::vector<uint8_t> input = {options, static_cast<uint8_t>(split), static_cast<uint8_t>(split >> 8)};
+    input.insert(input.end(), dib.begin(), dib.end());
+    Seed("fuzz_dib_import", n, input.data(), input.size());
+    if (n % 3 == 0) {
+      // The gamma target takes the DIB after one byte of its own (the gamma, and a global block).
+      std::vector<uint8_t> gamma = {static_cast<uint8_t>(0x80 | n % 7)};
+      gamma.insert(gamma.end(), dib.begin(), dib.end());
+      Seed("fuzz_gamma_dib", n, gamma.data(), gamma.size());
+    }
+    ++n;
+  };
+  struct Rgb {
+    uint16_t bits;
+    uint32_t compression, table, masks;
+    int32_t height;
+  };
+  for (const Rgb r : {Rgb{1, 0, 2, 0, 3}, Rgb{4, 0, 16, 0, 3}, Rgb{8, 0, 256, 0, 3}, Rgb{16, 0, 0, 0, 3},
+                      Rgb{16, 3, 0, 3, 3}, Rgb{24, 0, 0, 0, 3}, Rgb{24, 0, 0, 0, -3}, Rgb{32, 0, 0, 0, 3},
+                      Rgb{32, 3, 0, 3, -3}}) {
+    std::vector<uint8_t> d = DibHeader(5, r.height, r.bits, r.compression);
+    if (r.masks) {
+      const uint32_t m[3] = {r.bits == 16 ? 0xF800u : 0xFF0000u, r.bits == 16 ? 0x07E0u : 0xFF00u,
+                             r.bits == 16 ? 0x001Fu : 0xFFu};
+      d.insert(d.end(), reinterpret_cast<const uint8_t*>(m), reinterpret_cast<const uint8_t*>(m) + 12);
+    }
+    for (uint32_t i = 0; i < r.table; ++i) d.insert(d.end(), {uint8_t(i * 7), uint8_t(i * 3), uint8_t(255 - i), 0});
+    const size_t rows = static_cast<size_t>((5 * r.bits + 31) / 32 * 4) * 3;
+    for (size_t i = 0; i < rows; ++i) d.push_back(static_cast<uint8_t>(i * 29 + r.bits));
+    seed(static_cast<uint8_t>(n & 2), d);
+  }
+  // Masks inside a 56-byte header.
+  std::vector<uint8_t> v3 = DibHeader(2, 2, 16, 3, 56);
+  const uint32_t m[4] = {0x0F00, 0x00F0, 0x000F, 0xF000};
+  std::memcpy(v3.data() + 40, m, 16);
+  v3.insert(v3.end(), 8, 0x5A);
+  seed(0, v3);
+  // Every YUV layout at 8 x 2, the frame after the header or in a block of its own.
+  const char* layouts[] = {"I420", "IYUV", "YV12", "YVU9", "YUY2", "YUNV", "UYVY", "UYNV",
+                           "cyuv", "YVYU", "IYU1", "IYU2", "Y41P", "Y211", "CLJR"};
+  for (int i = 0; i < 15; ++i) {
+    const char* c = layouts[i];
+    const uint32_t cc = MakeFourCC(c[0], c[1], c[2], c[3]);
+    std::vector<uint8_t> d = DibHeader(8, i % 2 ? 2 : -2, 16, cc);
+    const int64_t frame = YUVFrameSize(cc, 8, 2);
+    for (int64_t k = 0; k < frame; ++k) d.push_back(static_cast<uint8_t>(16 + k * 13));
+    seed(static_cast<uint8_t>(i % 3 == 0 ? 1 : 0), d, 40);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,5 +273,6 @@ int main(int argc, char** argv) {
   Zlib();
   ICC();
   GIFsAndBMPs();
+  DIBs();
   return 0;
 }
