@@ -14,22 +14,10 @@
 #include "imaging/core/ie_image_size_gate.h"
 #include "imaging/processing/ie_few_colors.h"
 #include "imaging/processing/ie_yuv.h"
+#include "platform/gdi/gdi.h"
 #include "platform/system/memory.h"
 
 namespace {
-
-constexpr uint32_t kBI_RGB = 0;
-constexpr uint32_t kBI_BITFIELDS = 3;
-
-// The fields of a BITMAPINFOHEADER the import reads, little-endian at fixed offsets.
-struct TDibHeader {
-  uint32_t size = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  uint16_t bitCount = 0;
-  uint32_t compression = 0;
-  uint32_t colorsUsed = 0;
-};
 
 // A block of memory the DIB lies in: the handle locked while the import runs.
 class TLockedBlock {
@@ -57,17 +45,12 @@ class TLockedBlock {
   int64_t size_ = 0;
 };
 
-// Reads the header; false when the block cannot hold it or biSize is below 40 or past the block.
-bool ReadHeader(const uint8_t* data, int64_t size, TDibHeader& h) {
-  if (!data || size < 40) return false;
-  h.size = IEGetU32(data, false);
-  if (h.size < 40 || h.size > size) return false;
-  h.width = static_cast<int32_t>(IEGetU32(data + 4, false));
-  h.height = static_cast<int32_t>(IEGetU32(data + 8, false));
-  h.bitCount = IEGetU16(data + 14, false);
-  h.compression = IEGetU32(data + 16, false);
-  h.colorsUsed = IEGetU32(data + 32, false);
-  return h.width > 0 && h.height != 0 && h.height != INT32_MIN;
+// Reads the header; false when the block cannot hold it, biSize is below 40 or past the block, or
+// the picture has no pixels.
+bool ReadHeader(const uint8_t* data, int64_t size, BITMAPINFOHEADER& h) {
+  if (!data || size < static_cast<int64_t>(sizeof h)) return false;
+  std::memcpy(&h, data, sizeof h);
+  return h.biSize >= sizeof h && h.biSize <= size && h.biWidth > 0 && h.biHeight != 0 && h.biHeight != INT32_MIN;
 }
 
 bool IsRGBDepth(uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
@@ -89,42 +72,43 @@ bool LocatePixels(const TLockedBlock& block, int64_t offset, const void* Bits, i
   return true;
 }
 
-uint16_t ImportYUV(const TLockedBlock& block, const TDibHeader& h, TIEBitmap& Bitmap, const void* Bits,
+uint16_t ImportYUV(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
                    int64_t BitsSize) {
-  const TIEYUVConverter convert = YUVConverterFor(h.compression);
-  if (!convert) return 0;
-  const int32_t height = h.height < 0 ? -h.height : h.height;
-  if (h.colorsUsed > block.Size() / 4) return 0;
+  const TIEYUVConverter convert = YUVConverterFor(h.biCompression);
+  // The layout decides how the frame is stored; a bit count of 0 would read as a failure.
+  if (!convert || h.biBitCount == 0) return 0;
+  const int32_t height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  if (h.biClrUsed > block.Size() / 4) return 0;
   TPixels pixels;
-  if (!LocatePixels(block, static_cast<int64_t>(h.size) + 4 * static_cast<int64_t>(h.colorsUsed), Bits, BitsSize,
+  if (!LocatePixels(block, static_cast<int64_t>(h.biSize) + 4 * static_cast<int64_t>(h.biClrUsed), Bits, BitsSize,
                     pixels))
     return 0;
-  const int64_t frame = YUVFrameSize(h.compression, h.width, height);
+  const int64_t frame = YUVFrameSize(h.biCompression, h.biWidth, height);
   if (frame < 0 || frame > pixels.bytes) return 0;
   // Every layout stores at least a byte per pixel; the frame's bytes are all there.
-  if (!IEImageSizePlausible(h.width, height, TIEImageData{.Bytes = frame, .BitsPerPixel = 8, .Whole = true}))
+  if (!IEImageSizePlausible(h.biWidth, height, TIEImageData{.Bytes = frame, .BitsPerPixel = 8, .Whole = true}))
     return 0;
-  if (!Bitmap.Allocate(h.width, height, ie24RGB)) return 0;
-  convert(pixels.data, Bitmap, YUVTopDown(h.compression, h.height));
-  return h.bitCount;
+  if (!Bitmap.Allocate(h.biWidth, height, ie24RGB)) return 0;
+  convert(pixels.data, Bitmap, YUVTopDown(h.biCompression, h.biHeight));
+  return h.biBitCount;
 }
 
-uint16_t ImportRGB(const TLockedBlock& block, const TDibHeader& h, TIEBitmap& Bitmap, const void* Bits,
+uint16_t ImportRGB(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
                    int64_t BitsSize) {
-  const int32_t bits = h.bitCount;
-  const bool fields = h.compression == kBI_BITFIELDS;
-  if (!IsRGBDepth(h.bitCount) || (fields && bits != 16 && bits != 32)) return 0;
-  const int32_t width = h.width;
-  const int32_t height = h.height < 0 ? -h.height : h.height;
-  const bool topDown = h.height < 0;
+  const int32_t bits = h.biBitCount;
+  const bool fields = h.biCompression == BI_BITFIELDS;
+  if (!IsRGBDepth(h.biBitCount) || (fields && bits != 16 && bits != 32)) return 0;
+  const int32_t width = h.biWidth;
+  const int32_t height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  const bool topDown = h.biHeight < 0;
 
   // Masks: inside headers of 52 bytes and more, else the 12 bytes after the header.
-  int64_t offset = h.size;
+  int64_t offset = h.biSize;
   uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
   if (bits == 32) std::copy_n(std::array<uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}.data(), 3, masks);
   if (fields) {
     const uint8_t* at = block.Data() + 40;
-    if (h.size < 52) {
+    if (h.biSize < 52) {
       if (offset + 12 > block.Size()) return 0;
       at = block.Data() + offset;
       offset += 12;
@@ -132,7 +116,7 @@ uint16_t ImportRGB(const TLockedBlock& block, const TDibHeader& h, TIEBitmap& Bi
     for (int i = 0; i < 3; ++i) masks[i] = IEGetU32(at + 4 * i, false);
   }
   // The colour table: biClrUsed entries, or the full table of a palette picture when 0.
-  int64_t entries = h.colorsUsed;
+  int64_t entries = h.biClrUsed;
   if (bits <= 8) {
     if (entries > (int64_t{1} << bits)) return 0;
     if (entries == 0) entries = int64_t{1} << bits;
@@ -190,7 +174,7 @@ uint16_t ImportRGB(const TLockedBlock& block, const TDibHeader& h, TIEBitmap& Bi
     }
   }
   if (oneBit == obrBilevelInverted) InvertBitmapRows(Bitmap);
-  return h.bitCount;
+  return h.biBitCount;
 }
 
 }  // namespace
@@ -199,9 +183,9 @@ uint16_t DibToIEBitmap(const void* DIB, TIEBitmap& Bitmap, const void* Bits, boo
                        int64_t BitsSize) {
   if (!DIB) return 0;
   const TLockedBlock block(DIB, IsPointer, DIBSize);
-  TDibHeader h;
+  BITMAPINFOHEADER h;
   if (!ReadHeader(block.Data(), block.Size(), h)) return 0;
-  if (h.compression == kBI_RGB || h.compression == kBI_BITFIELDS) return ImportRGB(block, h, Bitmap, Bits, BitsSize);
+  if (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) return ImportRGB(block, h, Bitmap, Bits, BitsSize);
   return ImportYUV(block, h, Bitmap, Bits, BitsSize);
 }
 
@@ -215,18 +199,18 @@ void GammaCorrectDIB(void* DIB, double Gamma) {
 void GammaCorrectDIB(void* DIB, int64_t Size, double Gamma) {
   if (!(Gamma > 0)) return;
   auto* data = static_cast<uint8_t*>(DIB);
-  TDibHeader h;
-  if (!ReadHeader(data, Size, h) || h.bitCount != 24 || h.compression != kBI_RGB) return;
-  const int64_t height = h.height < 0 ? -static_cast<int64_t>(h.height) : h.height;
-  if (h.colorsUsed > (Size - h.size) / 4) return;
-  const int64_t offset = h.size + 4 * static_cast<int64_t>(h.colorsUsed);
-  const int64_t rowBytes = RowLength64(h.width, 24);
+  BITMAPINFOHEADER h;
+  if (!ReadHeader(data, Size, h) || h.biBitCount != 24 || h.biCompression != BI_RGB) return;
+  const int64_t height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
+  if (h.biClrUsed > (Size - h.biSize) / 4) return;
+  const int64_t offset = h.biSize + 4 * static_cast<int64_t>(h.biClrUsed);
+  const int64_t rowBytes = RowLength64(h.biWidth, 24);
   if (rowBytes > (Size - offset) / height) return;
   uint8_t table[256];
   for (int i = 0; i < 256; ++i)
     table[i] = static_cast<uint8_t>(std::clamp(std::nearbyint(255 * std::pow(i / 255.0, 1 / Gamma)), 0.0, 255.0));
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = data + offset + rowBytes * y;
-    for (int64_t x = 0; x < 3 * static_cast<int64_t>(h.width); ++x) row[x] = table[row[x]];
+    for (int64_t x = 0; x < 3 * static_cast<int64_t>(h.biWidth); ++x) row[x] = table[row[x]];
   }
 }

@@ -41,3 +41,29 @@ TEST(GeometryTest, VertexAngleAndTurn) {
   EXPECT_EQ(TurnDirection(0, 0, 10, 0, 20, 0), 1);   // collinear, beyond
   EXPECT_EQ(TurnDirection(0, 0, 10, 0, 5, 0), 0);    // collinear, between
 }
+
+TEST(GeometryTest, ScaleToFitAndRectIncludePoint) {
+  struct Case {
+    int32_t w, h, maxW, maxH, newW, newH;
+  } cases[] = {
+      {400, 200, 100, 100, 100, 50},
+      {1, 1000, 10, 10, 1, 10},     // the width kept at least 1
+      {30, 20, 300, 300, 300, 200},  // scaled up as well
+      {3, 3, 2, 2, 2, 2},
+  };
+  for (const Case& c : cases) {
+    int32_t w = -1, h = -1;
+    ScaleToFit(c.w, c.h, c.maxW, c.maxH, w, h);
+    EXPECT_EQ(w, c.newW) << c.w << "x" << c.h;
+    EXPECT_EQ(h, c.newH) << c.w << "x" << c.h;
+  }
+  int32_t w = 7, h = 8;
+  ScaleToFit(0, 10, 100, 100, w, h);  // nothing to scale: left alone
+  EXPECT_EQ(w, 7);
+  EXPECT_EQ(h, 8);
+
+  TRect r = Rect(10, 10, 20, 20);
+  EXPECT_EQ(RectIncludePoint(r, 5, 25), Rect(5, 10, 20, 25));
+  EXPECT_EQ(RectIncludePoint(r, 12, 12), Rect(5, 10, 20, 25));
+  EXPECT_EQ(RectIncludePoint(r, 30, 0), Rect(5, 0, 30, 25));
+}

@@ -37,6 +37,7 @@ TEST(SystemUtils, RegisteredClipboardFormatsByName) {
   EXPECT_EQ(ClipboardFormatByName("zodazur vect"), vect);
   EXPECT_EQ(ClipboardFormatByName("ZODAZUR RAW FORMAT"), raw);
   EXPECT_EQ(ClipboardFormatByName("PNG"), 0u);
+  EXPECT_TRUE(EmptyClipboard());  // the blocks go with it
   EXPECT_TRUE(CloseClipboard());
 }
 

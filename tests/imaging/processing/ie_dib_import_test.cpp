@@ -296,6 +296,14 @@ TEST(DibImport, EveryYUVLayout) {
     TIEBitmap s;
     EXPECT_EQ(DibToIEBitmap(d.Data(), s, frame.data(), true, 40, static_cast<int64_t>(frame.size()) - 1), 0);
   }
+  // A frame whose header gives no bit count is refused: 0 would tell the caller nothing was read.
+  {
+    ByteBuilder z = Header(2, 1, 0, MakeFourCC('Y', 'U', 'Y', '2'));
+    z.Raw(std::vector<uint8_t>{126, 128, 126, 128});
+    TIEBitmap b(3, 1, ie24RGB);
+    EXPECT_EQ(Import(z.Bytes(), b), 0);
+    EXPECT_EQ(b.Width(), 3);
+  }
   // Planar: 4 x 2 I420 with distinct chroma per half, bottom-up for a negative height.
   ByteBuilder d = Header(4, -2, 12, MakeFourCC('I', '4', '2', '0'));
   d.Raw(std::vector<uint8_t>{16, 16, 235, 235, 16, 16, 235, 235, 128, 128, 128, 128});
