@@ -31,3 +31,7 @@ std::string SysErrorMessage(int error) {
   const char* text = strerror_r(error, buf, sizeof buf);
   return text ? std::string(text) : std::string();
 }
+
+void RaiseLastOSError(int error) {
+  throw EOSError(Format("System Error.  Code: %d.\n%s", error, SysErrorMessage(error).c_str()));
+}

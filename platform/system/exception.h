@@ -36,3 +36,7 @@ std::string FormatV(const char* format, va_list args);
 
 // The operating system's message text for an errno value (the "last error" of file operations).
 std::string SysErrorMessage(int error);
+
+// Raises EOSError "System Error.  Code: %d." and the system's message text on the next line, for
+// a failed system call's error number.
+[[noreturn]] void RaiseLastOSError(int error);

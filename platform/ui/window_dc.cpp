@@ -157,6 +157,14 @@ HDC GetWindowDC(HWND window) {
   return dc;
 }
 
+bool GetWindowRect(HWND window, TRect* rect) {
+  WindowRecord* rec = FindWindowRecord(window);
+  if (!rec || !rect) return false;
+  QPoint g = rec->widget->mapToGlobal(QPoint(0, 0));
+  *rect = Bounds(g.x(), g.y(), rec->widget->width(), rec->widget->height());
+  return true;
+}
+
 int ReleaseDC(HWND window, HDC dc) {
   auto it = g_windowDCs.find(dc);
   if (it == g_windowDCs.end()) {

@@ -28,6 +28,9 @@ struct PAINTSTRUCT {
 HDC GetDC(HWND window);
 // A DC on the whole window, its frame included.
 HDC GetWindowDC(HWND window);
+// The whole window's rectangle (its frame included) in screen coordinates; false for a handle that
+// is not a live window.
+bool GetWindowRect(HWND window, TRect* rect);
 // Lets go of a DC of GetDC/GetWindowDC; what was drawn shows at the window's next paint (soon).
 int ReleaseDC(HWND window, HDC dc);
 // The window whose surface the DC draws on, or null.

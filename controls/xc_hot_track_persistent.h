@@ -1,0 +1,34 @@
+#pragma once
+// Hot-track options: whether a control fills its face in a highlight colour while the mouse is over
+// it, and whether it draws a frame around itself in a frame colour. A control publishes them as its
+// HotTrackOptions and hears of changes through the base's change events.
+#include "controls/xc_types.h"
+#include "platform/gdi/color.h"
+
+class TXcHotTrackOptions : public TXcPersistentProperty {
+ public:
+  explicit TXcHotTrackOptions(TPersistent* owner);
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  TColor Color() const { return color_; }
+  void SetColor(TColor value);
+  bool FrameVisible() const { return frameVisible_; }
+  void SetFrameVisible(bool value);
+  TColor FrameColor() const { return frameColor_; }
+  void SetFrameColor(TColor value);
+
+  // From another TXcHotTrackOptions: one bracketed group of changes; any other source raises the
+  // framework's conversion error.
+  void Assign(TPersistent* source) override;
+
+ private:
+  // Stores a changed value between the change notifications, with the property's name.
+  template <class T>
+  void Change(T& field, T value, const char* name);
+
+  bool enabled_ = false;
+  TColor color_ = TColorOf(0x00D2BDB6);
+  bool frameVisible_ = false;
+  TColor frameColor_ = TColorOf(0x006A240A);
+};
