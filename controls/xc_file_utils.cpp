@@ -88,9 +88,9 @@ std::string CommandLineParam(const std::string& commandLine, int32_t index) {
 }
 
 void SplitProgramAndArguments(const std::string& commandLine, std::string& program, std::string& arguments) {
+  const std::string line = commandLine;  // the outputs may be the line itself
   program.clear();
   arguments.clear();
-  const std::string line = commandLine;  // the outputs may be the line itself
   size_t pos = 0;
   std::string token = ReadToken(line, pos);
   if (token.empty()) return;

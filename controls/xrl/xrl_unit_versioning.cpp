@@ -78,9 +78,24 @@ class MutexHeld {
 
 }  // namespace
 
-std::string UnitVersioningMutexName() { return "MutexXRL_UnitVersioning_" + std::to_string(getpid()); }
+namespace {
 
-std::string UnitVersioningBlockName() { return "ShmXRL_UnitVersioning_" + std::to_string(getpid()); }
+std::string g_mutexName, g_blockName;
+
+}  // namespace
+
+std::string UnitVersioningMutexName() {
+  return g_mutexName.empty() ? "MutexXRL_UnitVersioning_" + std::to_string(getpid()) : g_mutexName;
+}
+
+std::string UnitVersioningBlockName() {
+  return g_blockName.empty() ? "ShmXRL_UnitVersioning_" + std::to_string(getpid()) : g_blockName;
+}
+
+void SetUnitVersioningNames(const std::string& mutexName, const std::string& blockName) {
+  g_mutexName = mutexName;
+  g_blockName = blockName;
+}
 
 TUnitVersioning* ProcessUnitRegistry() {
   if (g_shutDown) return nullptr;

@@ -75,6 +75,8 @@ void UnregisterModuleRecords(HMODULE module);
 // The names of this process's mutex and shared block.
 std::string UnitVersioningMutexName();
 std::string UnitVersioningBlockName();
+// Other names for the next start-up (tests); empty: the process's own.
+void SetUnitVersioningNames(const std::string& mutexName, const std::string& blockName);
 
 // Start-up: the library's units record their versions. Shut-down: they unregister, then the
 // registry goes, and with it the names of the mutex and block.
