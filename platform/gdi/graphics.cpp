@@ -160,8 +160,14 @@ void TFont::Assign(TPersistent* source) {
 
 void TFont::Assign(const TFont& s) {
   if (&s == this) return;
+  const int32_t height = MulDiv(s.height_, pixelsPerInch_, s.pixelsPerInch_);
+  // The same font again changes nothing (and its GDI object stays), as the framework's shared font
+  // resources have it.
+  if (name_ == s.name_ && height_ == height && style_ == s.style_ && color_ == s.color_ && charset_ == s.charset_ &&
+      pitch_ == s.pitch_ && orientation_ == s.orientation_ && quality_ == s.quality_)
+    return;
   name_ = s.name_;
-  height_ = MulDiv(s.height_, pixelsPerInch_, s.pixelsPerInch_);
+  height_ = height;
   style_ = s.style_;
   color_ = s.color_;
   charset_ = s.charset_;

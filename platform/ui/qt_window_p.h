@@ -2,6 +2,7 @@
 // Private to platform/ui's .cpp files: the toolkit side of a windowed control. Each TWinControl with
 // a handle has a WindowRecord that ties its handle, its widget (a bridge subclass of a Qt widget
 // class, which turns Qt's events into the framework's messages) and its screen surface together.
+#include <QtGui/QFont>
 #include <QtGui/QImage>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QRegion>
@@ -61,6 +62,9 @@ struct WindowRecord {
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   int insetLeft = 0, insetTop = 0, insetRight = 0, insetBottom = 0;
   bool customDrawn = true;
+  // The font last given to the widget (setting the same one again is skipped).
+  QFont appliedFont;
+  bool fontApplied = false;
   // The window's scroll bars take room from the client area at the right and bottom.
   WindowScrollBar scroll[2];
   int ScrollBarRight() const;
@@ -70,6 +74,8 @@ struct WindowRecord {
 // The window's surface (custom-drawn windows) or overlay (native ones) at the widget's size, made or
 // resized on demand: a resized surface keeps what it had where the sizes overlap and is invalid.
 QImage& WindowImage(WindowRecord* record);
+// InvalidateRect for a window whose record is at hand (no look-up by handle).
+void InvalidateWindowRect(WindowRecord* record, const TRect* rect, bool erase);
 // Lets go of the window's DCs and canvases before the window goes away.
 void ReleaseWindowDCs(WindowRecord* record);
 // Paints the windowless children and the overlay over what the toolkit painted (native windows).

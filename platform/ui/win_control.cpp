@@ -142,7 +142,12 @@ void TWinControl::ApplyWidgetState() {
 void TWinControl::ApplyWidgetFont() {
   if (!record_) return;
   QWidget* w = record_->widget;
-  w->setFont(QtFontOf(font_->Handle()));
+  QFont font = QtFontOf(font_->Handle());
+  if (!record_->fontApplied || !(font == record_->appliedFont)) {
+    w->setFont(font);
+    record_->appliedFont = font;
+    record_->fontApplied = true;
+  }
   if (record_->customDrawn) return;
   // A native control shows its text in the font's colour, and an editor its field in the control's.
   QPalette pal = w->palette();
@@ -572,12 +577,12 @@ void TWinControl::SetBevelWidth(int value) {
 // ------------------------------------------------------------------------------------------- painting
 
 void TWinControl::Invalidate() {
-  if (record_) ::InvalidateRect(record_->handle, nullptr, !(controlStyle_ & csOpaque));
+  if (record_) InvalidateWindowRect(record_.get(), nullptr, !(controlStyle_ & csOpaque));
 }
 
 void TWinControl::InvalidateRect(const TRect& r) {
   // A windowless child's area: the background goes first, under it.
-  if (record_) ::InvalidateRect(record_->handle, &r, true);
+  if (record_) InvalidateWindowRect(record_.get(), &r, true);
 }
 
 void TWinControl::Update() {
@@ -1083,10 +1088,10 @@ void TWinControl::CMEnabledChanged(TMessage& m) {
 }
 
 void TWinControl::CMColorChanged(TMessage& m) {
-  ApplyWidgetFont();
-  TControl::CMColorChanged(m);
+  // A native control shows its field in the control's colour; a custom-drawn one paints it itself.
+  if (record_ && !record_->customDrawn) ApplyWidgetFont();
+  TControl::CMColorChanged(m);  // repaints
   NotifyControls(CM_PARENTCOLORCHANGED);
-  Invalidate();
 }
 
 void TWinControl::CMFontChanged(TMessage& m) {

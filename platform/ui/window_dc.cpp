@@ -87,6 +87,18 @@ void Invalidate(WindowRecord* rec, const QRegion& area, bool erase) {
   rec->widget->update(clipped);
 }
 
+// A rectangle: nothing to do when it waits for its paint already (a control invalidated again
+// before it painted, as property changes in a row do).
+void Invalidate(WindowRecord* rec, const QRect& area, bool erase) {
+  QRect clipped = area & QRect(QPoint(0, 0), rec->widget->size());
+  if (clipped.isEmpty()) return;
+  if (rec->customDrawn && rec->invalid.rectCount() == 1 && rec->invalid.boundingRect().contains(clipped)) {
+    if (erase) rec->eraseNeeded = true;
+    return;
+  }
+  Invalidate(rec, QRegion(clipped), erase);
+}
+
 }  // namespace
 
 QImage& WindowImage(WindowRecord* rec) {
@@ -223,11 +235,15 @@ bool EndPaint(HWND window, const PAINTSTRUCT* paint) {
 bool InvalidateRect(HWND window, const TRect* rect, bool erase) {
   WindowRecord* rec = FindWindowRecord(window);
   if (!rec) return false;
+  InvalidateWindowRect(rec, rect, erase);
+  return true;
+}
+
+void InvalidateWindowRect(WindowRecord* rec, const TRect* rect, bool erase) {
   QRect client = ClientRectOf(rec);
   QRect area = rect ? QRect(rect->Left + rec->insetLeft, rect->Top + rec->insetTop, rect->Width(), rect->Height()) & client
                     : client;
   Invalidate(rec, area, erase);
-  return true;
 }
 
 bool InvalidateRgn(HWND window, HRGN region, bool erase) {

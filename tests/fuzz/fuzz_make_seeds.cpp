@@ -258,6 +258,18 @@ void DIBs() {
   }
 }
 
+void ControlText() {
+  // Start 1, count 3, then text, search and replacement.
+  const char* lines[] = {" 1.234,5 \x01" ".\x01" ",", "prog \"a b\" \"\"c\x01" ";\x01" "x",
+                         "\\\\server\\share\x01" "\\\\\x01", "letter\x01" "aa\x01" "b", "-\x01\x01"};
+  int n = 0;
+  for (const char* line : lines) {
+    std::string seed("\x01\0\0\0\x03\0\0\0", 8);
+    seed += line;
+    Seed("fuzz_control_text", n++, seed.data(), seed.size());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -274,5 +286,6 @@ int main(int argc, char** argv) {
   ICC();
   GIFsAndBMPs();
   DIBs();
+  ControlText();
   return 0;
 }

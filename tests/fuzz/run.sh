@@ -14,7 +14,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc fuzz_gif fuzz_bmp
-           fuzz_detect fuzz_dib_import fuzz_gamma_dib)
+           fuzz_detect fuzz_dib_import fuzz_gamma_dib fuzz_control_text)
 fi
 
 "$root/scripts/install-deps.sh"
