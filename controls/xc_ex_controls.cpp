@@ -95,18 +95,12 @@ template <class Base>
 TXcExControl<Base>::TXcExControl(TComponent* owner) : Base(owner) {}
 
 template <class Base>
-LRESULT TXcExControl<Base>::DeliverToBase(UINT msg, WPARAM wParam, LPARAM lParam) {
-  TMessage m;
-  m.Msg = msg;
-  m.WParam = wParam;
-  m.LParam = lParam;
-  m.Result = 0;
-  Base::WndProc(m);
-  return m.Result;
-}
-
-template <class Base>
 bool TXcExControl<Base>::RouteCommon(TMessage& m) {
+  // Asked apart, so that the notifications below make one dense jump table.
+  if (m.Msg == QuerySubclassRefusal) {
+    m.Result = dynamic_cast<ISubclassRefusalMarker*>(this) ? 1 : 0;
+    return true;
+  }
   switch (m.Msg) {
     case CM_DIALOGCHAR: {
       auto key = static_cast<uint16_t>(m.WParam & 0xFFFF);
@@ -126,7 +120,6 @@ bool TXcExControl<Base>::RouteCommon(TMessage& m) {
     case CM_MOUSELEAVE: HandleMouseExit(reinterpret_cast<TControl*>(m.LParam)); return true;
     case CM_PARENTSHOWHINTCHANGED: HandleParentShowHintChange(); return true;
     case CM_HINTSHOW: m.Result = HandleHintShow(*reinterpret_cast<THintInfo*>(m.LParam)) ? 1 : 0; return true;
-    case QuerySubclassRefusal: m.Result = dynamic_cast<ISubclassRefusalMarker*>(this) ? 1 : 0; return true;
     default: return false;
   }
 }
@@ -235,6 +228,12 @@ void TXcExWindowed<Base>::SetDotNetHighlighting(bool value) {
 
 template <class Base>
 void TXcExWindowed<Base>::WndProc(TMessage& m) {
+  // The notifications every base routes come first: they are most of the traffic.
+  if (this->RouteCommon(m)) {
+    if (dotNetHighlighting_ && (m.Msg == CM_MOUSEENTER || m.Msg == CM_MOUSELEAVE))
+      UpdateHighlightFrame(m.Msg == CM_MOUSELEAVE);
+    return;
+  }
   switch (m.Msg) {
     case WM_MOVE:
     case WM_SIZE:
@@ -281,22 +280,10 @@ void TXcExWindowed<Base>::WndProc(TMessage& m) {
       else HandleChildListChanging(control, false);
       break;
     }
-    default:
-      if (!this->RouteCommon(m)) Base::WndProc(m);
-      break;
+    default: Base::WndProc(m); break;
   }
-  if (dotNetHighlighting_) {
-    switch (m.Msg) {
-      case WM_SETFOCUS:
-      case WM_KILLFOCUS:
-      case WM_NCPAINT:
-      case CM_MOUSEENTER:
-      case CM_MOUSELEAVE:
-        UpdateHighlightFrame(m.Msg == CM_MOUSELEAVE);
-        break;
-      default: break;
-    }
-  }
+  if (dotNetHighlighting_ && (m.Msg == WM_SETFOCUS || m.Msg == WM_KILLFOCUS || m.Msg == WM_NCPAINT))
+    UpdateHighlightFrame(false);
 }
 
 template <class Base>

@@ -89,7 +89,15 @@ class TXcExControl : public Base, public IExtendedControlMarker {
  protected:
   // Hands the message to the framework class's own handling (never back through WndProc) and
   // answers its result.
-  LRESULT DeliverToBase(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT DeliverToBase(UINT msg, WPARAM wParam, LPARAM lParam) {
+    TMessage m;
+    m.Msg = msg;
+    m.WParam = wParam;
+    m.LParam = lParam;
+    m.Result = 0;
+    Base::WndProc(m);
+    return m.Result;
+  }
 
   virtual void HandleTextChange();
   virtual bool HandleDialogChar(uint16_t key, TShiftState shift, const std::string& keyText);
@@ -107,10 +115,12 @@ class TXcExControl : public Base, public IExtendedControlMarker {
   virtual void HandleMouseEntry(TControl* control);
   virtual void HandleMouseExit(TControl* control);
 
-  // Routes a notification of the windowless set to its hook; false when it is not one of them.
-  bool RouteCommon(TMessage& message);
-
  private:
+  template <class>
+  friend class TXcExWindowed;
+  // Routes a notification of the windowless set to its hook; false when it is not one of them.
+  [[gnu::always_inline]] inline bool RouteCommon(TMessage& message);
+
   TColor hintColor_ = clDefault;
   THintWindowClass customHintWindowClass_ = nullptr;
 };
