@@ -35,6 +35,34 @@ inline double MedianMs(int Runs, const std::function<void()>& Work) {
   return times[times.size() / 2];
 }
 
+// Wall time in milliseconds of one call of Work.
+inline double TimedMs(const std::function<void()>& Work) {
+  const auto t0 = std::chrono::steady_clock::now();
+  Work();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// One tool at one thread count in a comparison: Run does the work once and returns its time in
+// milliseconds (the wall time around it, or what a child process measured of the work alone).
+struct Contender {
+  std::string Tool;
+  int32_t Threads;
+  std::function<double()> Run;
+  std::vector<double> Times;
+  double Median() const {
+    std::vector<double> t = Times;
+    std::sort(t.begin(), t.end());
+    return t.empty() ? -1 : t[t.size() / 2];
+  }
+};
+
+// Rounds rounds, each running every contender once in turn, so that a change in the machine's load
+// falls on all of them alike rather than on whichever ran at the time.
+inline void RunInTurn(std::vector<Contender>& Contenders, int Rounds) {
+  for (int r = 0; r < Rounds; ++r)
+    for (Contender& c : Contenders) c.Times.push_back(c.Run());
+}
+
 inline int32_t AllCores() { return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency())); }
 
 // The one-minute load average, to print beside the figures (the machine may be shared).

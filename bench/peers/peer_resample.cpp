@@ -1,4 +1,4 @@
-// Resampling side by side with libvips and Pillow: the shared photo-like picture, 6000 x 4000 down
+// Resampling side by side with libvips and Pillow, every tool once per round in turn: the shared photo-like picture, 6000 x 4000 down
 // to 1500 x 1000 and 1500 x 1000 up to 6000 x 4000, with Lanczos3 and bicubic, on one thread and
 // on every core (Pillow runs on one). Every tool gets the same bytes from memory and makes its
 // result in memory, destination included.
@@ -58,29 +58,26 @@ AxisWeights FromReal(const std::vector<std::vector<TIERealContributor>>& w) {
   return out;
 }
 
-// Times ours at Threads threads (0 = every core), the destination made in each call.
-double Ours(TIEBitmap& src, int32_t dw, int32_t dh, TResampleFilter filter, int32_t threads, int runs,
-            std::vector<uint8_t>& out) {
+// Ours once at Threads threads, the destination made in the call; Out gets the result.
+double Ours(TIEBitmap& src, int32_t dw, int32_t dh, TResampleFilter filter, int32_t threads, std::vector<uint8_t>& out) {
   ResampleThreadCountForTesting() = threads;
-  std::unique_ptr<TIEBitmap> last;
-  const double ms = MedianMs(runs, [&] {
-    auto dst = std::make_unique<TIEBitmap>(dw, dh, ie24RGB);
+  std::unique_ptr<TIEBitmap> dst;
+  const double ms = TimedMs([&] {
+    dst = std::make_unique<TIEBitmap>(dw, dh, ie24RGB);
     ResampleBitmap(src, *dst, filter, nullptr, nullptr);
-    last = std::move(dst);
   });
   ResampleThreadCountForTesting() = 0;
-  out = FromBitmap(*last);
+  out = FromBitmap(*dst);
   return ms;
 }
 
 enum class VipsOp { Reduce, Resize, ResizeGap0 };
 
-// Times libvips at Threads threads: the operation on the memory image, written to memory.
-double Vips(VipsImage* in, VipsOp op, double scale, VipsKernel kernel, int32_t threads, int runs,
-            std::vector<uint8_t>& out) {
+// libvips once at Threads threads: the operation on the memory image, written to memory; Out gets
+// the result.
+double Vips(VipsImage* in, VipsOp op, double scale, VipsKernel kernel, int32_t threads, std::vector<uint8_t>& out) {
   vips_concurrency_set(threads);
-  std::vector<uint8_t> result;
-  const double ms = MedianMs(runs, [&] {
+  return TimedMs([&] {
     VipsImage* o = nullptr;
     int failed = 0;
     if (op == VipsOp::Reduce)
@@ -93,12 +90,10 @@ double Vips(VipsImage* in, VipsOp op, double scale, VipsKernel kernel, int32_t t
     size_t size = 0;
     void* mem = vips_image_write_to_memory(o, &size);
     if (!mem) vips_error_exit(nullptr);
-    result.assign(static_cast<uint8_t*>(mem), static_cast<uint8_t*>(mem) + size);
+    out.assign(static_cast<uint8_t*>(mem), static_cast<uint8_t*>(mem) + size);
     g_free(mem);
     g_object_unref(o);
   });
-  out = std::move(result);
-  return ms;
 }
 
 }  // namespace
@@ -161,49 +156,64 @@ int main(int argc, char** argv) {
     const std::vector<double> peerExact = ExactResample(in.Bytes, in.W, in.H, 3, CentreAlignedWeights(in.W, dw, peerKernel, peerSupport),
                                                         CentreAlignedWeights(in.H, dh, peerKernel, peerSupport));
 
-    PrintHeader(c.name);
-    std::vector<uint8_t> out;
-    double ours[2];
-    for (int t = 0; t < 2; ++t) {
-      const int32_t threads = t == 0 ? 1 : cores;
-      ours[t] = Ours(inBitmap, dw, dh, c.ours, threads, runs, out);
-      PrintRow("ours", std::to_string(threads), ours[t], 0, "vs exact (corner-aligned) " + PsnrText(Psnr(oursExact, out)));
-    }
-    const std::vector<uint8_t> ourOutput = out;
+    // Every contender once per round, in turn; each keeps its last output.
+    std::vector<Contender> contenders;
+    std::vector<std::vector<uint8_t>> outputs;
+    std::vector<std::string> grids;  // the exact reference each output is measured against
+    auto add = [&](const std::string& tool, int32_t threads, std::function<double(std::vector<uint8_t>&)> run,
+                   const char* grid) {
+      const size_t k = contenders.size();
+      outputs.emplace_back();
+      grids.push_back(grid);
+      contenders.push_back({tool, threads, [&outputs, k, run] { return run(outputs[k]); }, {}});
+    };
+    for (int32_t threads : {1, cores})
+      add("ours", threads, [&, threads](std::vector<uint8_t>& o) { return Ours(inBitmap, dw, dh, c.ours, threads, o); },
+          "corner");
     struct VipsRun {
       VipsOp op;
       const char* label;
     };
     std::vector<VipsRun> vipsRuns;
-    if (!c.up) {
+    if (!c.up)
       vipsRuns = {{VipsOp::Reduce, "vips_reduce (like for like)"},
                   {VipsOp::ResizeGap0, "vips_resize gap 0"},
                   {VipsOp::Resize, "vips_resize (box pre-shrink)"}};
-    } else {
+    else
       vipsRuns = {{VipsOp::Resize, "vips_resize (like for like)"}};
-    }
     for (const VipsRun& v : vipsRuns)
-      for (int t = 0; t < 2; ++t) {
-        const int32_t threads = t == 0 ? 1 : cores;
-        const double ms = Vips(inVips, v.op, scale, c.vips, threads, runs, out);
-        const bool sized = out.size() == peerExact.size();
-        PrintRow(v.label, std::to_string(threads), ms, ours[t],
-                 sized ? "vs exact (centre-aligned) " + PsnrText(Psnr(peerExact, out)) : "other size");
-      }
-    const std::string outPath = dir + "/pillow.raw";
+      for (int32_t threads : {1, cores})
+        add(v.label, threads,
+            [&, op = v.op, threads](std::vector<uint8_t>& o) { return Vips(inVips, op, scale, c.vips, threads, o); },
+            "centre");
+    const std::string pillowOut = dir + "/pillow.raw";
     char args[512];
-    std::snprintf(args, sizeof args, "resize '%s' %d %d %d %d %s %d '%s'", (dir + (c.up ? "/small.raw" : "/large.raw")).c_str(),
-                  in.W, in.H, dw, dh, c.pillow, runs, outPath.c_str());
-    const double pillowMs = RunPillow(pillow, args);
-    if (pillowMs < 0) {
-      PrintRow("Pillow", "1", 0, 0, "failed");
-    } else {
-      out = ReadFile(outPath);
-      PrintRow(std::string("Pillow resize ") + c.pillow, "1", pillowMs, ours[0],
-               "vs exact (centre-aligned) " + PsnrText(Psnr(peerExact, out)));
+    std::snprintf(args, sizeof args, "resize '%s' %d %d %d %d %s 1 '%s'",
+                  (dir + (c.up ? "/small.raw" : "/large.raw")).c_str(), in.W, in.H, dw, dh, c.pillow, pillowOut.c_str());
+    add(std::string("Pillow resize ") + c.pillow, 1,
+        [&, command = std::string(args)](std::vector<uint8_t>& o) {
+          const double ms = RunPillow(pillow, command);
+          if (ms >= 0) o = ReadFile(pillowOut);
+          return ms;
+        },
+        "centre");
+    RunInTurn(contenders, runs);
+
+    PrintHeader(c.name);
+    const double ours1 = contenders[0].Median(), oursAll = contenders[1].Median();
+    for (size_t k = 0; k < contenders.size(); ++k) {
+      const Contender& t = contenders[k];
+      const bool corner = grids[k] == "corner";
+      const std::vector<double>& exact = corner ? oursExact : peerExact;
+      const std::string agreement =
+          outputs[k].size() != exact.size()
+              ? "other size or failed"
+              : std::string(corner ? "vs exact (corner-aligned) " : "vs exact (centre-aligned) ") +
+                    PsnrText(Psnr(exact, outputs[k]));
+      PrintRow(t.Tool, std::to_string(t.Threads), t.Median(), k < 2 ? 0 : (t.Threads == 1 ? ours1 : oursAll), agreement);
     }
     std::printf("%-44s %10s %10s %8s  %s\n", "ours vs the centre-aligned exact", "", "", "",
-                PsnrText(Psnr(peerExact, ourOutput)).c_str());
+                PsnrText(Psnr(peerExact, outputs[0])).c_str());
   }
   g_object_unref(largeVips);
   g_object_unref(smallVips);
