@@ -13,6 +13,7 @@
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/packed_dib.h"
+#include "platform/system/memory.h"
 #include "platform/system/streams.h"
 
 // ---- TGraphic -------------------------------------------------------------------------------------
@@ -53,6 +54,31 @@ void TGraphic::SaveToFile(const std::string& fileName) {
 }
 
 void TGraphic::DrawTransparent(TCanvas* canvas, const TRect& rect, uint8_t) { Draw(canvas, rect); }
+
+void TGraphic::AssignTo(TPersistent* dest) {
+  auto* bitmap = dynamic_cast<TBitmap*>(dest);
+  if (!bitmap) {
+    TPersistent::AssignTo(dest);
+    return;
+  }
+  // Drawn onto a bitmap of the picture's size.
+  bitmap->SetSize(0, 0);
+  bitmap->SetSize(Width(), Height());
+  if (!bitmap->Empty()) {
+    TRect r{0, 0, Width(), Height()};
+    bitmap->Canvas()->Brush()->SetColor(clWhite);
+    bitmap->Canvas()->FillRect(r);
+    Draw(bitmap->Canvas(), r);
+  }
+}
+
+void TGraphic::LoadFromClipboardFormat(uint32_t, HANDLE, HPALETTE) {
+  throw EInvalidGraphic("Unsupported clipboard format");
+}
+
+void TGraphic::SaveToClipboardFormat(uint32_t&, HANDLE&, HPALETTE&) {
+  throw EInvalidGraphic("Unsupported clipboard format");
+}
 
 // ---- Bitmap canvas ----------------------------------------------------------------------------------
 
@@ -493,6 +519,42 @@ void TBitmap::SaveToStream(TStream& stream) {
   stream.WriteBuffer(packed.data(), static_cast<int32_t>(packed.size()));
 }
 
+void TBitmap::LoadFromClipboardFormat(uint32_t format, HANDLE data, HPALETTE) {
+  // The colour table of a DIB is its palette: a palette handed beside it adds nothing.
+  HBITMAP copy = nullptr;
+  if (format == CF_BITMAP) {
+    if (!Obj(static_cast<HBITMAP>(data))) throw EInvalidGraphic("Bitmap image is not valid");
+    std::vector<uint8_t> packed = PackedDIBFromBitmap(static_cast<HBITMAP>(data), 0);
+    copy = packed.empty() ? nullptr : BitmapFromPackedDIB(packed.data(), packed.size());
+  } else if (format == CF_DIB) {
+    copy = data ? BitmapFromPackedDIB(data, GlobalSize(data)) : nullptr;
+  } else {
+    TGraphic::LoadFromClipboardFormat(format, data, nullptr);
+  }
+  if (!copy) throw EInvalidGraphic("Bitmap image is not valid");
+  format_ = pfDevice;
+  SetHandle(copy);
+}
+
+void TBitmap::SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& palette) {
+  format = CF_BITMAP;
+  data = nullptr;
+  palette = nullptr;
+  if (!bitmap_) return;
+  std::vector<uint8_t> packed = PackedDIBFromBitmap(bitmap_, 0);
+  HBITMAP copy = packed.empty() ? nullptr : BitmapFromPackedDIB(packed.data(), packed.size());
+  if (!copy) throw EOutOfResources("Not enough storage is available to process this command.");
+  data = copy;
+  if (HPALETTE own = Palette()) {
+    const uint32_t n = GetPaletteEntries(own, 0, 0, nullptr);
+    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
+    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+    lp->palNumEntries = static_cast<uint16_t>(n);
+    GetPaletteEntries(own, 0, n, lp->palPalEntry);
+    palette = CreatePalette(lp);
+  }
+}
+
 void RegisterBitmapResource(const std::string& name, const void* data, size_t size) {
   std::lock_guard<std::mutex> g(ResourceLock());
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -551,20 +613,8 @@ void TBitmap::Assign(TPersistent* source) {
     SetHandle(copy);
     return;
   }
-  TGraphic* graphic = dynamic_cast<TGraphic*>(source);
-  if (!graphic) {
-    TPersistent::Assign(source);
-    return;
-  }
-  // Any other picture draws itself onto a bitmap of its size.
-  SetSize(0, 0);
-  SetSize(graphic->Width(), graphic->Height());
-  if (!Empty()) {
-    TRect r{0, 0, width_, height_};
-    Canvas()->Brush()->SetColor(clWhite);
-    Canvas()->FillRect(r);
-    graphic->Draw(Canvas(), r);
-  }
+  // Any other picture assigns itself (TGraphic::AssignTo).
+  TPersistent::Assign(source);
 }
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& rect) {

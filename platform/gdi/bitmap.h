@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/clipboard_formats.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/pixel_format.h"
 
@@ -36,6 +37,12 @@ class TGraphic : public TPersistent {
   // Reads or writes a file by UTF-8 name (raising the stream errors of platform/system).
   virtual void LoadFromFile(const std::string& fileName);
   virtual void SaveToFile(const std::string& fileName);
+  // Takes the picture from clipboard data of a format (the data and palette stay the caller's), or
+  // gives clipboard data of the picture (the data and palette, null when there is none, become the
+  // caller's). A class that has no clipboard form raises EInvalidGraphic "Unsupported clipboard
+  // format", as a format the class cannot read does.
+  virtual void LoadFromClipboardFormat(uint32_t format, HANDLE data, HPALETTE palette);
+  virtual void SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& palette);
 
   // Draws the picture into rect of the canvas (stretched to it). Called by TCanvas::Draw and
   // TCanvas::StretchDraw.
@@ -48,6 +55,9 @@ class TGraphic : public TPersistent {
  protected:
   // Marks the picture modified and fires OnChange.
   virtual void Changed();
+  // A picture that knows no better way into a bitmap draws itself onto one of its size (on white);
+  // other destinations get the framework's error.
+  void AssignTo(TPersistent* dest) override;
 
  private:
   bool transparent_ = false;
@@ -120,11 +130,17 @@ class TBitmap : public TGraphic {
   // EInvalidGraphic "Bitmap image is not valid" and leaves the bitmap as it was.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
+  // CF_BITMAP (a bitmap object) and CF_DIB (a global block holding a packed DIB) are read as copies;
+  // saving gives CF_BITMAP with a copy of the pixels and, for 8 bits and fewer, a palette of the
+  // colour table. Invalid data raises EInvalidGraphic "Bitmap image is not valid".
+  void LoadFromClipboardFormat(uint32_t format, HANDLE data, HPALETTE palette) override;
+  void SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& palette) override;
   // Loads a bitmap resource by name: one registered with RegisterBitmapResource, else the file
   // "<name>.bmp" in the program's resources folder. Raises EResNotFound "Resource %s not found".
   void LoadFromResourceName(uintptr_t instance, const std::string& name);
-  // Copies a bitmap (a deep copy), empties for null, and draws any other picture onto itself;
-  // anything else raises EConvertError "Cannot assign a X to a TBitmap.".
+  // Copies a bitmap (a deep copy), empties for null, and lets any other picture assign itself (one
+  // that has no way of its own draws itself onto the bitmap); anything else raises EConvertError
+  // "Cannot assign a X to a TBitmap.".
   void Assign(TPersistent* source) override;
   void Draw(TCanvas* canvas, const TRect& rect) override;
   void DrawTransparent(TCanvas* canvas, const TRect& rect, uint8_t opacity) override;

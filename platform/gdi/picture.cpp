@@ -24,6 +24,18 @@ std::vector<PictureFormat>& Registry() {
   return formats;
 }
 
+struct ClipboardPictureFormat {
+  uint32_t format;
+  std::string className;
+  TGraphicFactory factory;
+};
+
+std::vector<ClipboardPictureFormat>& ClipboardRegistry() {
+  static std::vector<ClipboardPictureFormat> formats = {
+      {CF_BITMAP, "TBitmap", [] { return std::unique_ptr<TGraphic>(new TBitmap()); }}};
+  return formats;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
@@ -85,6 +97,26 @@ void TPicture::SaveToFile(const std::string& fileName) {
   if (graphic_) graphic_->SaveToFile(fileName);
 }
 
+void TPicture::LoadFromClipboardFormat(uint32_t format, HANDLE data, HPALETTE palette) {
+  TGraphicFactory factory;
+  {
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    for (const ClipboardPictureFormat& f : ClipboardRegistry())
+      if (f.format == format) factory = f.factory;
+  }
+  if (!factory) throw EInvalidGraphic("Unsupported clipboard format");
+  std::unique_ptr<TGraphic> graphic = factory();
+  graphic->LoadFromClipboardFormat(format, data, palette);
+  TakeGraphic(std::move(graphic));
+}
+
+void TPicture::SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& palette) {
+  format = 0;
+  data = nullptr;
+  palette = nullptr;
+  if (graphic_) graphic_->SaveToClipboardFormat(format, data, palette);
+}
+
 void TPicture::Assign(TPersistent* source) {
   if (!source) {
     SetGraphic(nullptr);
@@ -115,10 +147,28 @@ void TPicture::RegisterFileFormat(const std::string& extension, const std::strin
   formats.push_back(PictureFormat{ext, description, className, std::move(factory)});
 }
 
+void TPicture::RegisterClipboardFormat(uint32_t format, const std::string& className, TGraphicFactory factory) {
+  std::lock_guard<std::mutex> lock(RegistryLock());
+  auto& formats = ClipboardRegistry();
+  for (ClipboardPictureFormat& f : formats)
+    if (f.format == format) {
+      f = ClipboardPictureFormat{format, className, std::move(factory)};
+      return;
+    }
+  formats.push_back(ClipboardPictureFormat{format, className, std::move(factory)});
+}
+
+bool TPicture::SupportsClipboardFormat(uint32_t format) {
+  std::lock_guard<std::mutex> lock(RegistryLock());
+  for (const ClipboardPictureFormat& f : ClipboardRegistry())
+    if (f.format == format) return true;
+  return false;
+}
+
 void TPicture::UnregisterGraphicClass(const std::string& className) {
   std::lock_guard<std::mutex> lock(RegistryLock());
-  auto& formats = Registry();
-  std::erase_if(formats, [&](const PictureFormat& f) { return f.className == className; });
+  std::erase_if(Registry(), [&](const PictureFormat& f) { return f.className == className; });
+  std::erase_if(ClipboardRegistry(), [&](const ClipboardPictureFormat& f) { return f.className == className; });
 }
 
 std::unique_ptr<TGraphic> TPicture::CreateGraphic(const std::string& className) {

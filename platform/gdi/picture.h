@@ -1,8 +1,8 @@
 #pragma once
-// TPicture: a holder of one picture of any registered picture class, and the registry of picture
-// classes by file extension (the framework's graphic-class registry). TBitmap is registered for
-// ".bmp" from the start; picture classes of the program (GIF, PNG ...) register themselves at
-// start-up with RegisterFileFormat.
+// TPicture: a holder of one picture of any registered picture class, and the registries of picture
+// classes by file extension and by clipboard format (the framework's graphic-class registry). TBitmap
+// is registered for ".bmp" and CF_BITMAP from the start; picture classes of the program (GIF, PNG ...)
+// register themselves at start-up with RegisterFileFormat and RegisterClipboardFormat.
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,6 +34,11 @@ class TPicture : public TPersistent {
   // stays as it was.
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName);
+  // Loads clipboard data with the picture class registered for its format; raises EInvalidGraphic
+  // "Unsupported clipboard format" for a format without one. On failure the picture stays as it was.
+  void LoadFromClipboardFormat(uint32_t format, HANDLE data, HPALETTE palette);
+  // The held picture's clipboard data (see TGraphic); an empty picture gives format 0 and no data.
+  void SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& palette);
   // From a picture or another graphic (copied); other sources raise the standard error.
   void Assign(TPersistent* source) override;
 
@@ -43,6 +48,10 @@ class TPicture : public TPersistent {
   // one ClassName() reports for its objects, so that pictures of it can be copied.
   static void RegisterFileFormat(const std::string& extension, const std::string& description,
                                  const std::string& className, TGraphicFactory factory);
+  // Registers a picture class for a clipboard format (a later registration of the format replaces it).
+  static void RegisterClipboardFormat(uint32_t format, const std::string& className, TGraphicFactory factory);
+  static bool SupportsClipboardFormat(uint32_t format);
+  // Removes a class from both registries.
   static void UnregisterGraphicClass(const std::string& className);
   // A new object of a registered class (by ClassName), or null.
   static std::unique_ptr<TGraphic> CreateGraphic(const std::string& className);

@@ -15,6 +15,7 @@
 
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/packed_dib.h"
+#include "platform/gdi/picture.h"
 #include "platform/system/memory.h"
 #include "platform/ui/string_list.h"
 
@@ -397,6 +398,23 @@ void TClipboard::Assign(TPersistent* source) {
     SetAsHandle(CF_BITMAP, copy);
     return;
   }
+  // Any other picture gives its own clipboard form (a picture holder, the picture it holds).
+  TGraphic* graphic = dynamic_cast<TGraphic*>(source);
+  if (auto* picture = dynamic_cast<TPicture*>(source)) graphic = picture->Graphic();
+  if (graphic) {
+    if (dynamic_cast<TBitmap*>(graphic)) {
+      Assign(graphic);
+      return;
+    }
+    uint32_t format = 0;
+    HANDLE data = nullptr;
+    HPALETTE palette = nullptr;
+    graphic->SaveToClipboardFormat(format, data, palette);
+    // The clipboard keeps no palettes: colour tables travel inside the data.
+    if (palette) DeleteObject(palette);
+    if (data) SetAsHandle(format, data);
+    return;
+  }
   TPersistent::Assign(source);
 }
 
@@ -407,6 +425,23 @@ void TClipboard::AssignTo(TPersistent* dest) {
     if (!bmp) throw EInvalidGraphic("Unsupported clipboard format");
     bitmap->SetHandle(bmp);
     return;
+  }
+  if (auto* picture = dynamic_cast<TPicture*>(dest)) {
+    // The first format on the clipboard that a picture class reads.
+    Open();
+    try {
+      for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
+        if (!TPicture::SupportsClipboardFormat(f)) continue;
+        picture->LoadFromClipboardFormat(f, GetClipboardData(f), nullptr);
+        Close();
+        return;
+      }
+    } catch (...) {
+      Close();
+      throw;
+    }
+    Close();
+    throw EInvalidGraphic("Unsupported clipboard format");
   }
   TPersistent::AssignTo(dest);
 }

@@ -14,14 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/clipboard_formats.h"
 #include "platform/gdi/gdi.h"
 #include "platform/system/classes.h"
 #include "platform/ui/messages.h"
-
-using HANDLE = void*;
-
-constexpr UINT CF_TEXT = 1, CF_BITMAP = 2, CF_METAFILEPICT = 3, CF_DIB = 8, CF_PALETTE = 9, CF_UNICODETEXT = 13,
-               CF_ENHMETAFILE = 14, CF_HDROP = 15, CF_DIBV5 = 17;
 
 // Opens the clipboard for this thread; false while another thread has it open.
 bool OpenClipboard(HWND owner);
@@ -69,11 +65,13 @@ class TClipboard : public TPersistent {
   void SetAsBytes(UINT format, const void* data, size_t size);
   HANDLE GetAsHandle(UINT format);
   void SetAsHandle(UINT format, HANDLE value);
-  // A bitmap goes on as CF_BITMAP and CF_DIB.
+  // A bitmap goes on as CF_BITMAP and CF_DIB; another picture (or a TPicture's) in the clipboard form
+  // its class gives.
   void Assign(TPersistent* source) override;
 
  protected:
-  // Reads the clipboard's picture (CF_DIB or CF_BITMAP) into a bitmap.
+  // Reads the clipboard's picture (CF_DIB or CF_BITMAP) into a bitmap; a TPicture takes the first
+  // format on the clipboard that a registered picture class reads.
   void AssignTo(TPersistent* dest) override;
 
  private:
