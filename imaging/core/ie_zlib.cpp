@@ -29,12 +29,12 @@ const char* ZErrorMessage(int code) {
 }
 
 int ZCompressCheck(int code) {
-  if (code < 0) throw EZCompressionError(ZErrorMessage(code));
+  if (code < 0) throw EZCompressionError(ZErrorMessage(code), code);
   return code;
 }
 
 int ZDecompressCheck(int code) {
-  if (code < 0) throw EZDecompressionError(ZErrorMessage(code));
+  if (code < 0) throw EZDecompressionError(ZErrorMessage(code), code);
   return code;
 }
 
@@ -62,6 +62,18 @@ TZCompressionStream::TZCompressionStream(TStream& destination, int32_t level) : 
   zs_->next_out = buffer_.get();
   zs_->avail_out = kBufferSize;
   ZCompressCheck(deflateInit(zs_.get(), kLevels[level]));
+  initialised_ = true;
+}
+
+TZCompressionStream::TZCompressionStream(TStream& destination, const TZDeflateSettings& settings)
+    : TCustomZStream(destination) {
+  const int level = settings.Level < 0 ? Z_DEFAULT_COMPRESSION : std::min(settings.Level, 9);
+  const int strategy = std::clamp(settings.Strategy, 0, static_cast<int32_t>(Z_FIXED));
+  const int memLevel = std::clamp(settings.MemLevel, 1, 9);
+  const int windowBits = std::clamp(settings.WindowBits, 9, 15);
+  zs_->next_out = buffer_.get();
+  zs_->avail_out = kBufferSize;
+  ZCompressCheck(deflateInit2(zs_.get(), level, Z_DEFLATED, windowBits, memLevel, strategy));
   initialised_ = true;
 }
 
@@ -141,7 +153,7 @@ int32_t TZDecompressionStream::Read(void* buffer, int32_t count) {
     if (zs_->avail_in == 0) {
       const int32_t got = stream_.Read(buffer_.get(), kBufferSize);
       // The source ended inside the compressed data: that is truncated data, not a short read.
-      if (got <= 0) throw EZDecompressionError(ZErrorMessage(Z_BUF_ERROR));
+      if (got <= 0) throw EZDecompressionError(ZErrorMessage(Z_BUF_ERROR), Z_BUF_ERROR);
       zs_->next_in = buffer_.get();
       zs_->avail_in = static_cast<uInt>(got);
       streamPosition_ = stream_.Position();
@@ -149,7 +161,7 @@ int32_t TZDecompressionStream::Read(void* buffer, int32_t count) {
     }
     lastResult_ = ZDecompressCheck(inflate(zs_.get(), Z_NO_FLUSH));
     // Data that needs a preset dictionary cannot go on: inflate would return this for ever.
-    if (lastResult_ == Z_NEED_DICT) throw EZDecompressionError(ZErrorMessage(Z_NEED_DICT));
+    if (lastResult_ == Z_NEED_DICT) throw EZDecompressionError(ZErrorMessage(Z_NEED_DICT), Z_NEED_DICT);
   }
   if (lastResult_ == Z_STREAM_END && zs_->avail_in > 0) {
     // Give back what was read beyond the compressed data.
@@ -204,12 +216,12 @@ void ZDecompressBuffer(const void* inBuffer, int32_t inSize, void*& outBuffer, i
                        int32_t outEstimate) {
   outBuffer = nullptr;
   outSize = 0;
-  if (!inBuffer || inSize <= 0) throw EZDecompressionError(ZErrorMessage(Z_BUF_ERROR));
+  if (!inBuffer || inSize <= 0) throw EZDecompressionError(ZErrorMessage(Z_BUF_ERROR), Z_BUF_ERROR);
   // Grow by the input size rounded up to 256 (never by 0, which would loop for ever).
   const int64_t step = std::max<int64_t>((static_cast<int64_t>(inSize) + 255) & ~int64_t(255), 256);
   int64_t size = outEstimate > 0 ? outEstimate : step;
   auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size)));
-  if (!block) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR));
+  if (!block) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR), Z_MEM_ERROR);
 
   z_stream zs;
   std::memset(&zs, 0, sizeof zs);
@@ -223,13 +235,13 @@ void ZDecompressBuffer(const void* inBuffer, int32_t inSize, void*& outBuffer, i
       for (;;) {
         const int rc = ZDecompressCheck(inflate(&zs, Z_NO_FLUSH));
         if (rc == Z_STREAM_END) break;
-        if (rc == Z_NEED_DICT) throw EZDecompressionError(ZErrorMessage(Z_NEED_DICT));
+        if (rc == Z_NEED_DICT) throw EZDecompressionError(ZErrorMessage(Z_NEED_DICT), Z_NEED_DICT);
         if (zs.avail_out > 0) continue;  // input left to consume; the next call tells
         // The result must stay addressable with an int32 size.
-        if (size + step > INT32_MAX) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR));
+        if (size + step > INT32_MAX) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR), Z_MEM_ERROR);
         size += step;
         auto* grown = static_cast<uint8_t*>(std::realloc(block, static_cast<size_t>(size)));
-        if (!grown) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR));
+        if (!grown) throw EZDecompressionError(ZErrorMessage(Z_MEM_ERROR), Z_MEM_ERROR);
         block = grown;
         zs.next_out = block + zs.total_out;
         zs.avail_out = static_cast<uInt>(size - static_cast<int64_t>(zs.total_out));

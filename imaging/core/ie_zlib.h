@@ -5,18 +5,26 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/system/exception.h"
 #include "platform/system/streams.h"
 
 struct z_stream_s;
 
-class EZLibError : public Exception { using Exception::Exception; };
+// A zlib failure: the message is zlib's text for the result code ("data error"), ErrorCode the code
+// itself (Z_DATA_ERROR, -3); 0 for failures that are no zlib result ("Invalid ZStream operation!").
+class EZLibError : public Exception {
+ public:
+  explicit EZLibError(std::string message, int errorCode = 0) : Exception(std::move(message)), ErrorCode(errorCode) {}
+  int ErrorCode;
+};
 class EZCompressionError : public EZLibError { using EZLibError::EZLibError; };
 class EZDecompressionError : public EZLibError { using EZLibError::EZLibError; };
 
 // Returns a zlib result code unchanged when it is not negative; a negative code raises
-// EZCompressionError / EZDecompressionError with zlib's message for it ("data error", ...).
+// EZCompressionError / EZDecompressionError with zlib's message for it ("data error", ...) and the
+// code.
 int ZCompressCheck(int code);
 int ZDecompressCheck(int code);
 // zlib's text for a result code ("" for 0 and unknown codes).
@@ -45,10 +53,21 @@ class TCustomZStream : public TStream {
   std::unique_ptr<uint8_t[]> buffer_;
 };
 
-// Levels: 0 none, 1 fastest, 2 default, 3 maximum (zlib levels 0, 1, -1 and 9).
+// zlib's own deflate parameters, for writers whose file formats name a zlib level.
+struct TZDeflateSettings {
+  int32_t Level = 7;       // 0 (stored) .. 9 (best), or -1 for zlib's default (6)
+  int32_t Strategy = 0;    // Z_DEFAULT_STRATEGY, Z_FILTERED (1), Z_HUFFMAN_ONLY (2), Z_RLE (3), Z_FIXED (4)
+  int32_t MemLevel = 8;    // 1 .. 9
+  int32_t WindowBits = 15; // 9 .. 15 (a zlib header and trailer always)
+};
+
 class TZCompressionStream : public TCustomZStream {
  public:
+  // Levels: 0 none, 1 fastest, 2 default, 3 maximum (zlib levels 0, 1, -1 and 9).
   TZCompressionStream(TStream& destination, int32_t level);
+  // zlib's level, strategy, memory level and window as given; values outside zlib's ranges are
+  // brought to the nearest valid one.
+  TZCompressionStream(TStream& destination, const TZDeflateSettings& settings);
   // Finishes the compressed data, swallowing any error (call Finish to see it).
   ~TZCompressionStream() override;
 
