@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
-  imagemagick
+  imagemagick pngcheck
 )
 # Packages given as arguments are installed in place of the list (scripts/install-bench-deps.sh).
 if [ $# -gt 0 ]; then packages=("$@"); fi
