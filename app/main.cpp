@@ -2,11 +2,13 @@
 #include "imaging/core/ie_startup.h"
 #include "app/app_version.h"
 #include "controls/controls_startup.h"
+#include "pictures/pictures_startup.h"
 #include "platform/ui/forms.h"
 
 int main(int argc, char** argv) {
   IEInitialize();
   Application->Initialize(argc, argv);
+  InitializePictures();
   Application->SetTitle(kAppTitle);
   InitializeControls();
   // The main window; it stays empty until the application's windows are built on it.
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
   mainForm->SetBounds(100, 100, 800, 600);
   Application->Run();
   FinalizeControls();
+  FinalizePictures();
   Application->Finalize();
   IEFinalize();
   return 0;

@@ -1,0 +1,169 @@
+#include "pictures/png_filters.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+void PNGUnfilterRowReference(uint8_t type, uint8_t* row, const uint8_t* prev, size_t bytes, size_t distance) {
+  for (size_t i = 0; i < bytes; ++i) {
+    const int a = i >= distance ? row[i - distance] : 0;
+    const int b = prev[i];
+    const int c = i >= distance ? prev[i - distance] : 0;
+    switch (type) {
+      case 1: row[i] = static_cast<uint8_t>(row[i] + a); break;
+      case 2: row[i] = static_cast<uint8_t>(row[i] + b); break;
+      case 3: row[i] = static_cast<uint8_t>(row[i] + ((a + b) >> 1)); break;
+      case 4: row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(a, b, c)); break;
+      default: return;
+    }
+  }
+}
+
+namespace {
+
+void UnfilterUp(uint8_t* row, const uint8_t* prev, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+}
+
+#if defined(__SSE2__)
+
+// One pixel of N bytes in the low bytes of a register, and back (N <= 8).
+template <size_t N>
+inline __m128i LoadPixel(const uint8_t* p) {
+  uint64_t v = 0;
+  std::memcpy(&v, p, N);
+  return _mm_cvtsi64_si128(static_cast<long long>(v));
+}
+template <size_t N>
+inline void StorePixel(uint8_t* p, __m128i v) {
+  const uint64_t x = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
+  std::memcpy(p, &x, N);
+}
+
+// The filters run pixel after pixel (each needs the one decoded before it), all channels of a pixel
+// at once in 16-bit lanes. bytes is a whole number of pixels.
+template <size_t N>
+void UnfilterSub(uint8_t* row, size_t bytes) {
+  __m128i a = _mm_setzero_si128();
+  for (size_t i = 0; i < bytes; i += N) {
+    a = _mm_add_epi8(LoadPixel<N>(row + i), a);
+    StorePixel<N>(row + i, a);
+  }
+}
+
+template <size_t N>
+void UnfilterAverage(uint8_t* row, const uint8_t* prev, size_t bytes) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i a = zero;
+  for (size_t i = 0; i < bytes; i += N) {
+    const __m128i b = _mm_unpacklo_epi8(LoadPixel<N>(prev + i), zero);
+    const __m128i x = _mm_unpacklo_epi8(LoadPixel<N>(row + i), zero);
+    a = _mm_and_si128(_mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1)), low);
+    StorePixel<N>(row + i, _mm_packus_epi16(a, a));
+  }
+}
+
+inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+
+template <size_t N>
+void UnfilterPaeth(uint8_t* row, const uint8_t* prev, size_t bytes) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i a = zero, c = zero;
+  for (size_t i = 0; i < bytes; i += N) {
+    const __m128i b = _mm_unpacklo_epi8(LoadPixel<N>(prev + i), zero);
+    const __m128i x = _mm_unpacklo_epi8(LoadPixel<N>(row + i), zero);
+    // p = a + b - c: |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |(b - c) + (a - c)|.
+    const __m128i bc = _mm_sub_epi16(b, c);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(bc);
+    const __m128i pb = Abs16(ac);
+    const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
+    // Not a: pa > pb or pa > pc. Then b unless pb > pc.
+    const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+    const __m128i useC = _mm_cmpgt_epi16(pb, pc);
+    const __m128i bOrC = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
+    const __m128i pred = _mm_or_si128(_mm_and_si128(notA, bOrC), _mm_andnot_si128(notA, a));
+    a = _mm_and_si128(_mm_add_epi16(x, pred), low);
+    c = b;
+    StorePixel<N>(row + i, _mm_packus_epi16(a, a));
+  }
+}
+
+template <size_t N>
+bool UnfilterWide(uint8_t type, uint8_t* row, const uint8_t* prev, size_t bytes) {
+  if (bytes % N != 0) return false;
+  switch (type) {
+    case 1: UnfilterSub<N>(row, bytes); return true;
+    case 3: UnfilterAverage<N>(row, prev, bytes); return true;
+    case 4: UnfilterPaeth<N>(row, prev, bytes); return true;
+    default: return false;
+  }
+}
+
+#endif
+
+}  // namespace
+
+void PNGUnfilterRow(uint8_t type, uint8_t* row, const uint8_t* prev, size_t bytes, size_t distance) {
+  if (type == 0 || type > 4) return;
+  if (type == 2) {
+    UnfilterUp(row, prev, bytes);
+    return;
+  }
+#if defined(__SSE2__)
+  switch (distance) {
+    case 3: if (UnfilterWide<3>(type, row, prev, bytes)) return; break;
+    case 4: if (UnfilterWide<4>(type, row, prev, bytes)) return; break;
+    case 6: if (UnfilterWide<6>(type, row, prev, bytes)) return; break;
+    case 8: if (UnfilterWide<8>(type, row, prev, bytes)) return; break;
+    default: break;
+  }
+#endif
+  PNGUnfilterRowReference(type, row, prev, bytes, distance);
+}
+
+void PNGFilterRow(uint8_t type, const uint8_t* raw, const uint8_t* prev, uint8_t* out, size_t bytes,
+                  size_t distance) {
+  const size_t head = distance < bytes ? distance : bytes;
+  switch (type) {
+    case 1:
+      std::memcpy(out, raw, head);
+      for (size_t i = head; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - raw[i - distance]);
+      break;
+    case 2:
+      for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
+      break;
+    case 3:
+      for (size_t i = 0; i < head; ++i) out[i] = static_cast<uint8_t>(raw[i] - (prev[i] >> 1));
+      for (size_t i = head; i < bytes; ++i)
+        out[i] = static_cast<uint8_t>(raw[i] - ((raw[i - distance] + prev[i]) >> 1));
+      break;
+    case 4:
+      for (size_t i = 0; i < head; ++i) out[i] = static_cast<uint8_t>(raw[i] - prev[i]);
+      for (size_t i = head; i < bytes; ++i) {
+        // The predictor without branches, so the loop vectorises.
+        const int a = raw[i - distance], b = prev[i], c = prev[i - distance];
+        const int pa = b > c ? b - c : c - b;
+        const int pb = a > c ? a - c : c - a;
+        const int s = a + b - 2 * c;
+        const int pc = s < 0 ? -s : s;
+        const int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+        out[i] = static_cast<uint8_t>(raw[i] - pred);
+      }
+      break;
+    default:
+      std::memcpy(out, raw, bytes);
+      break;
+  }
+}
+
+int32_t PNGFilterScore(const uint8_t* filtered, size_t bytes) {
+  int32_t score = 0;
+  for (size_t j = 2; j < bytes; ++j)
+    score += (filtered[j] == filtered[j - 1]) | (filtered[j] == filtered[j - 2]);
+  return score;
+}
