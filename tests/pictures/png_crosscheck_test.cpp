@@ -175,7 +175,7 @@ TEST(PngCrossCheck, LibpngAncillaryChunksLoad) {
   std::vector<std::pair<std::string, std::string>> texts;
   for (int32_t i = 0; i < png->ChunkList().Count(); ++i)
     if (auto* t = dynamic_cast<TChunktEXt*>(png->ChunkList().Item(i))) texts.emplace_back(t->Keyword(), t->Text());
-  // Held as UTF-8: é is C3 A9, ÿ is C3 BF.
+  // Held as UTF-8: e-acute is C3 A9, y-diaeresis C3 BF.
   EXPECT_EQ(texts, (std::vector<std::pair<std::string, std::string>>{
                        {"Title", "Caf\xc3\xa9 au lait"}, {"Comment", std::string(3000, 'z') + "\xc3\xbf"}}));
   // Written back as Latin-1, compressed where it was.

@@ -52,7 +52,9 @@ class PngFile {
 
   static uint32_t Crc(const std::string& name, const std::vector<uint8_t>& data) {
     uLong c = crc32(0L, reinterpret_cast<const Bytef*>(name.data()), 4);
-    return static_cast<uint32_t>(crc32(c, data.data(), static_cast<uInt>(data.size())));
+    // zlib answers its initial value for a null buffer: no data, nothing to add.
+    if (!data.empty()) c = crc32(c, data.data(), static_cast<uInt>(data.size()));
+    return static_cast<uint32_t>(c);
   }
 
  private:
