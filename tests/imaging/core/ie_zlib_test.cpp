@@ -245,9 +245,85 @@ TEST(ZCheck, PassesNonNegativeCodesAndRaisesZlibTexts) {
       ADD_FAILURE();
     } catch (const EZCompressionError& e) {
       EXPECT_EQ(e.Message(), c.text);
+      EXPECT_EQ(e.ErrorCode, c.code);
     }
-    EXPECT_THROW(ZDecompressCheck(c.code), EZDecompressionError);
+    try {
+      ZDecompressCheck(c.code);
+      ADD_FAILURE();
+    } catch (const EZDecompressionError& e) {
+      EXPECT_EQ(e.ErrorCode, c.code);
+    }
   }
+}
+
+TEST(ZDecompressionStream, FailuresCarryZlibsResultCode) {
+  const auto packed = Compress(SampleData(5000));
+  std::vector<uint8_t> corrupt = packed;
+  corrupt[2] ^= 0xFF;
+  const std::vector<uint8_t> truncated(packed.begin(), packed.begin() + static_cast<long>(packed.size() / 2));
+  const std::vector<uint8_t> needsDict = {0x78, 0xBB, 0, 0, 0, 1};
+  const struct { const std::vector<uint8_t>* data; int code; } cases[] = {
+      {&corrupt, Z_DATA_ERROR}, {&truncated, Z_BUF_ERROR}, {&needsDict, Z_NEED_DICT}};
+  for (const auto& c : cases) {
+    TCustomMemoryStream src(c.data->data(), static_cast<int64_t>(c.data->size()));
+    TZDecompressionStream z(src);
+    std::vector<uint8_t> out(1 << 16);
+    try {
+      while (z.Read(out.data(), static_cast<int32_t>(out.size())) > 0) {
+      }
+      ADD_FAILURE() << c.code;
+    } catch (const EZDecompressionError& e) {
+      EXPECT_EQ(e.ErrorCode, c.code);
+    }
+  }
+}
+
+TEST(ZCompressionStream, ZlibsOwnLevelStrategyAndWindow) {
+  const auto data = SampleData(200000);
+  const auto packWith = [&](const TZDeflateSettings& settings) {
+    TMemoryStream out;
+    TZCompressionStream z(out, settings);
+    z.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    z.Finish();
+    auto* p = static_cast<uint8_t*>(out.Memory());
+    return std::vector<uint8_t>(p, p + out.Size());
+  };
+  // The header's level bits: 0-1 fastest, 2-5 fast, 6 default, 7-9 best (FLEVEL 0..3).
+  const struct { int level; uint8_t flevel; } levels[] = {{0, 0}, {1, 0}, {3, 1}, {6, 2}, {7, 3}, {9, 3}, {-1, 2}, {42, 3}};
+  std::vector<uint8_t> at7;
+  for (const auto& c : levels) {
+    TZDeflateSettings s;
+    s.Level = c.level;
+    const auto packed = packWith(s);
+    EXPECT_EQ(packed[1] >> 6, c.flevel) << c.level;
+    EXPECT_EQ(ZlibInflate(packed, data.size()), data) << c.level;
+    if (c.level == 7) at7 = packed;
+  }
+  // Default settings are level 7 with zlib's defaults, byte for byte as zlib's own deflate writes it.
+  std::vector<uint8_t> reference(compressBound(static_cast<uLong>(data.size())));
+  z_stream zs{};
+  deflateInit2(&zs, 7, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
+  zs.next_in = const_cast<Bytef*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = reference.data();
+  zs.avail_out = static_cast<uInt>(reference.size());
+  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  reference.resize(zs.total_out);
+  deflateEnd(&zs);
+  EXPECT_EQ(packWith(TZDeflateSettings{}), reference);
+  EXPECT_EQ(at7, reference);
+  // Another strategy and a smaller window change the data, which still inflates.
+  TZDeflateSettings huffman;
+  huffman.Strategy = Z_HUFFMAN_ONLY;
+  TZDeflateSettings small;
+  small.WindowBits = 9;
+  small.MemLevel = 1;
+  for (const auto& s : {huffman, small}) {
+    const auto packed = packWith(s);
+    EXPECT_NE(packed, reference);
+    EXPECT_EQ(ZlibInflate(packed, data.size()), data);
+  }
+  EXPECT_EQ(packWith(small)[0], 0x18);  // CINFO 1: a 512-byte window
 }
 
 }  // namespace

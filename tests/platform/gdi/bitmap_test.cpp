@@ -4,6 +4,8 @@
 
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/framework_bitmap.h"
+#include "platform/gdi/packed_dib.h"
+#include "platform/system/memory.h"
 #include "platform/system/streams.h"
 #include "tests/support/test_support.h"
 
@@ -318,4 +320,46 @@ TEST(TBitmapTest, ImpossibleSizeRaisesAndKeepsThePicture) {
   EXPECT_THROW(b->SetSize(200000, 200000), EOutOfResources);
   EXPECT_EQ(b->Width(), 3);
   EXPECT_EQ(b->Canvas()->Pixels(2, 2), clRed);
+}
+
+TEST(TBitmapTest, ClipboardFormatsGiveAndTakeCopies) {
+  TBitmap b;
+  b.SetPixelFormat(pf8bit);
+  b.SetSize(3, 2);
+  b.Canvas()->SetPixels(2, 1, clRed);
+  uint32_t format = 0;
+  HANDLE data = nullptr;
+  HPALETTE palette = nullptr;
+  b.SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, CF_BITMAP);
+  ASSERT_NE(data, nullptr);
+  EXPECT_NE(data, b.Handle());
+  EXPECT_NE(palette, nullptr);  // 8 bits: the colour table as a palette
+
+  TBitmap fromBitmap;
+  fromBitmap.LoadFromClipboardFormat(CF_BITMAP, data, palette);
+  EXPECT_EQ(fromBitmap.Width(), 3);
+  EXPECT_EQ(fromBitmap.Canvas()->Pixels(2, 1), clRed);
+  EXPECT_NE(fromBitmap.Handle(), static_cast<HBITMAP>(data));  // a copy: the caller keeps its data
+
+  // A packed DIB in a global block.
+  std::vector<uint8_t> dib = PackedDIBFromBitmap(static_cast<HBITMAP>(data), 24);
+  void* block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+  std::memcpy(block, dib.data(), dib.size());
+  TBitmap fromDib;
+  fromDib.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+  EXPECT_EQ(fromDib.Canvas()->Pixels(2, 1), clRed);
+  GlobalFree(block);
+  DeleteObject(static_cast<HBITMAP>(data));
+  DeleteObject(palette);
+
+  // Formats a bitmap does not read, and data that is no bitmap, raise and leave it as it was.
+  EXPECT_THROW(fromDib.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
+  EXPECT_THROW(fromDib.LoadFromClipboardFormat(CF_BITMAP, &dib, nullptr), EInvalidGraphic);
+  std::vector<uint8_t> junk(20, 7);
+  void* bad = GlobalAlloc(GMEM_MOVEABLE, junk.size());
+  std::memcpy(bad, junk.data(), junk.size());
+  EXPECT_THROW(fromDib.LoadFromClipboardFormat(CF_DIB, bad, nullptr), EInvalidGraphic);
+  GlobalFree(bad);
+  EXPECT_EQ(fromDib.Canvas()->Pixels(2, 1), clRed);
 }
