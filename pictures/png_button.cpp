@@ -108,20 +108,33 @@ void TPNGButton::SetAutoSize(bool value) {
 // ---------------------------------------------------------------------------------------------- mouse
 
 void TPNGButton::CMMouseEnter(TMessage& message) {
-  if (message.LParam == 0 && !Designing()) {
-    buttonState_ = 1;
-    Repaint();
+  if (message.LParam != 0 || Designing()) {
+    TGraphicControl::CMMouseEnter(message);
+    return;
   }
-  // The framework's own handling fires OnMouseEnter, after the hot picture shows.
-  TGraphicControl::CMMouseEnter(message);
+  // Hot first, painted, then the event; the framework keeps its inside flag and tells the parent.
+  buttonState_ = 1;
+  Repaint();
+  {
+    TMouseEventsMuted muted(this);
+    TGraphicControl::CMMouseEnter(message);
+  }
+  if (OnMouseEnter) OnMouseEnter(this);
 }
 
 void TPNGButton::CMMouseLeave(TMessage& message) {
-  const bool own = message.LParam == 0 && !Designing();
-  if (own) buttonState_ = 0;
-  // OnMouseLeave fires here, before the normal picture is painted back.
-  TGraphicControl::CMMouseLeave(message);
-  if (own) Repaint();
+  if (message.LParam != 0 || Designing()) {
+    TGraphicControl::CMMouseLeave(message);
+    return;
+  }
+  // Normal first, then the event, then the normal picture is painted back.
+  buttonState_ = 0;
+  {
+    TMouseEventsMuted muted(this);
+    TGraphicControl::CMMouseLeave(message);
+  }
+  if (OnMouseLeave) OnMouseLeave(this);
+  Repaint();
 }
 
 void TPNGButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {

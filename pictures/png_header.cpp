@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "imaging/io/codecs/image_size_gate.h"
+#include "imaging/core/ie_image_size_gate.h"
 #include "imaging/io/codecs/png_idat_walk.h"
 #include "pictures/png_ancillary.h"
 #include "pictures/png_errors.h"
@@ -212,11 +212,11 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32
   if (!ValidColorTypeAndDepth(colorType_, bitDepth_)) throw EPngInvalidIHDR(pngtext::kInvalidIHDR);
   if (Owner()) Owner()->SetInterlaceKind(interlaceMethod_);
   // Before anything is allocated: could the image data this file holds describe the image at all?
-  const int32_t fileBits = Channels(colorType_) * bitDepth_;
-  const int64_t idat = PNGIdatBytesPresent(stream);
-  const int64_t pixelsPerByte = std::max<int64_t>(1, kDeflateMaxRatio * 8 / fileBits);
-  if (!IEImageSizePlausible(width_, height_, StorageBitsFor(colorType_, bitDepth_), idat, pixelsPerByte))
-    throw EPNGOutMemory(pngtext::kOutMemory);
+  TIEImageData data;
+  data.Bytes = PNGIdatBytesPresent(stream);
+  data.BitsPerPixel = Channels(colorType_) * bitDepth_;
+  data.MaxPixelsPerByte = std::max<int64_t>(1, kDeflateMaxRatio * 8 / data.BitsPerPixel);
+  if (!IEImageSizePlausible(width_, height_, data)) throw EPNGOutMemory(pngtext::kOutMemory);
   PrepareImageData();
   return true;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "imaging/core/ie_image_size_gate.h"
 #include "pictures/png_ancillary.h"
 #include "pictures/png_header.h"
 #include "pictures/png_image_data.h"
@@ -548,9 +549,29 @@ TEST(PngPicture, HostileFilesGetTheirErrors) {
        "EPNGMissingMultipleIDAT", pngtext::kMissingMultipleIDAT},
       {"cut inside IDAT", std::vector<uint8_t>(idatBytes.begin(), idatBytes.begin() + 33 + 8 + 6), "EPngInvalidCRC", pngtext::kInvalidCRC},
   };
+  IEImageSizeGateLogForTesting(true);
   for (const Case& c : cases) {
     TPNGObject png;
     EXPECT_EQ(pngtest::Raised([&] { pngtest::Load(png, c.file); }), (std::pair<std::string, std::string>{c.cls, c.message}))
         << c.what;
   }
+  // None of them was allowed more than the small pictures every file may have.
+  EXPECT_LE(IEImageSizeGateLogForTesting().LargestGrantedPixels, IEImageSizeAllowanceForTesting());
+}
+
+TEST(PngPicture, TheSizeGateLetsRealFilesThrough) {
+  // The most compressible file there is: 16 million pixels of one bit, all 0, at zlib's best.
+  PngImage im = PngImage::Make(4000, 4000, 0, 1);
+  const std::vector<uint8_t> file = testsupport::WritePngWithLibpng(im, 9);
+  ASSERT_LT(file.size(), 4000u);
+  auto png = pngtest::Loaded(file);
+  EXPECT_EQ(png->Width(), 4000);
+  // The same header over a tenth of its data is refused before anything is allocated.
+  std::vector<uint8_t> idat;
+  for (const auto& c : pngtest::Chunks(file))
+    if (c.name == "IDAT") idat.insert(idat.end(), c.data.begin(), c.data.end());
+  idat.resize(idat.size() / 10);
+  TPNGObject cut;
+  EXPECT_THROW(pngtest::Load(cut, PngFile().IHDR(4000, 4000, 1, 0).Chunk("IDAT", idat).IEND().Bytes()), EPNGOutMemory);
+  EXPECT_TRUE(cut.Empty());
 }
