@@ -104,11 +104,11 @@ bool TChunktRNS::LoadFromStream(TStream& stream, const std::string& name, uint32
   std::memset(values_, 255, sizeof values_);
   std::memcpy(values_, data_.data(), size);
   switch (Header()->ColorType()) {
-    case COLOR_GRAYSCALE:
-    case COLOR_RGB:
+    case ctGrayscale:
+    case ctRGB:
       bitTransparency_ = true;
       break;
-    case COLOR_PALETTE: {
+    case ctPalette: {
       // One colour is fully transparent only when exactly one value is below 255 and it is 0; a single
       // partial value is blended like any other.
       int32_t below = 0;
@@ -136,18 +136,18 @@ void TChunktRNS::SetTransparentColor(TColor color) {
   std::memset(values_, 255, sizeof values_);
   TChunkIHDR* header = Header();
   switch (header->ColorType()) {
-    case COLOR_GRAYSCALE:
+    case ctGrayscale:
       data_.assign(2, 0);
       values_[0] = 0;
       values_[1] = r;
       bitTransparency_ = true;
       break;
-    case COLOR_RGB:
+    case ctRGB:
       data_.assign(6, 0);
       values_[0] = 0, values_[1] = r, values_[2] = 0, values_[3] = g, values_[4] = 0, values_[5] = b;
       bitTransparency_ = true;
       break;
-    case COLOR_PALETTE: {
+    case ctPalette: {
       std::vector<RGBQUAD> table = header->ColorTable();
       size_t found = table.size();
       for (size_t i = 0; i < table.size(); ++i)

@@ -29,17 +29,57 @@ void UnfilterUp(uint8_t* row, const uint8_t* prev, size_t bytes) {
 
 #if defined(__SSE2__)
 
-// One pixel of N bytes in the low bytes of a register, and back (N <= 8).
+// One pixel of N bytes in the low bytes of a register, and back (N is 3, 4, 6 or 8). The bytes are
+// put together in general registers: a pixel assembled on the stack would stall every load.
+template <size_t N>
+inline uint64_t LoadBytes(const uint8_t* p) {
+  if constexpr (N == 3) {
+    uint16_t lo;
+    std::memcpy(&lo, p, 2);
+    return lo | (uint64_t{p[2]} << 16);
+  } else if constexpr (N == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  } else if constexpr (N == 6) {
+    uint32_t lo;
+    uint16_t hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + 4, 2);
+    return lo | (uint64_t{hi} << 32);
+  } else {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+  }
+}
+
+template <size_t N>
+inline void StoreBytes(uint8_t* p, uint64_t v) {
+  if constexpr (N == 3) {
+    const auto lo = static_cast<uint16_t>(v);
+    std::memcpy(p, &lo, 2);
+    p[2] = static_cast<uint8_t>(v >> 16);
+  } else if constexpr (N == 4) {
+    const auto x = static_cast<uint32_t>(v);
+    std::memcpy(p, &x, 4);
+  } else if constexpr (N == 6) {
+    const auto lo = static_cast<uint32_t>(v);
+    const auto hi = static_cast<uint16_t>(v >> 32);
+    std::memcpy(p, &lo, 4);
+    std::memcpy(p + 4, &hi, 2);
+  } else {
+    std::memcpy(p, &v, 8);
+  }
+}
+
 template <size_t N>
 inline __m128i LoadPixel(const uint8_t* p) {
-  uint64_t v = 0;
-  std::memcpy(&v, p, N);
-  return _mm_cvtsi64_si128(static_cast<long long>(v));
+  return _mm_cvtsi64_si128(static_cast<long long>(LoadBytes<N>(p)));
 }
 template <size_t N>
 inline void StorePixel(uint8_t* p, __m128i v) {
-  const uint64_t x = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
-  std::memcpy(p, &x, N);
+  StoreBytes<N>(p, static_cast<uint64_t>(_mm_cvtsi128_si64(v)));
 }
 
 // The filters run pixel after pixel (each needs the one decoded before it), all channels of a pixel
@@ -55,14 +95,14 @@ void UnfilterSub(uint8_t* row, size_t bytes) {
 
 template <size_t N>
 void UnfilterAverage(uint8_t* row, const uint8_t* prev, size_t bytes) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i low = _mm_set1_epi16(0xFF);
-  __m128i a = zero;
+  // (a + b) div 2 in bytes: the rounded-up average less the bit it rounded up by.
+  const __m128i one = _mm_set1_epi8(1);
+  __m128i a = _mm_setzero_si128();
   for (size_t i = 0; i < bytes; i += N) {
-    const __m128i b = _mm_unpacklo_epi8(LoadPixel<N>(prev + i), zero);
-    const __m128i x = _mm_unpacklo_epi8(LoadPixel<N>(row + i), zero);
-    a = _mm_and_si128(_mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1)), low);
-    StorePixel<N>(row + i, _mm_packus_epi16(a, a));
+    const __m128i b = LoadPixel<N>(prev + i);
+    const __m128i average = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+    a = _mm_add_epi8(LoadPixel<N>(row + i), average);
+    StorePixel<N>(row + i, a);
   }
 }
 

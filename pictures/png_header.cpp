@@ -14,17 +14,17 @@
 namespace {
 
 bool ValidColorTypeAndDepth(uint8_t colorType, uint8_t depth) {
-  const bool type = colorType == COLOR_GRAYSCALE || colorType == COLOR_RGB || colorType == COLOR_PALETTE ||
-                    colorType == COLOR_GRAYSCALEALPHA || colorType == COLOR_RGBALPHA;
+  const bool type = colorType == ctGrayscale || colorType == ctRGB || colorType == ctPalette ||
+                    colorType == ctGrayscaleAlpha || colorType == ctRGBAlpha;
   const bool bits = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
   return type && bits;
 }
 
 int32_t Channels(uint8_t colorType) {
   switch (colorType) {
-    case COLOR_RGB: return 3;
-    case COLOR_GRAYSCALEALPHA: return 2;
-    case COLOR_RGBALPHA: return 4;
+    case ctRGB: return 3;
+    case ctGrayscaleAlpha: return 2;
+    case ctRGBAlpha: return 4;
     default: return 1;
   }
 }
@@ -55,7 +55,7 @@ TChunkIHDR::~TChunkIHDR() { FreeImageData(); }
 std::unique_ptr<TChunk> TChunkIHDR::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkIHDR>(owner); }
 
 int32_t TChunkIHDR::StorageBitsFor(uint8_t colorType, uint8_t bitDepth) {
-  if (colorType == COLOR_RGB || colorType == COLOR_RGBALPHA) return 24;
+  if (colorType == ctRGB || colorType == ctRGBAlpha) return 24;
   switch (bitDepth) {
     case 1: return 1;
     case 2: case 4: return 4;
@@ -97,7 +97,7 @@ void TChunkIHDR::FreeImageData() {
 HPALETTE TChunkIHDR::StartPalette() const {
   const int32_t entries = 1 << storageBits_;
   std::vector<PALETTEENTRY> e(static_cast<size_t>(entries));
-  if (colorType_ == COLOR_PALETTE) {
+  if (colorType_ == ctPalette) {
     // The system's halftone palette until the file's palette arrives.
     HPALETTE halftone = CreateHalftonePalette(nullptr);
     std::vector<PALETTEENTRY> h = PaletteEntries(halftone);
@@ -154,7 +154,7 @@ void TChunkIHDR::PrepareImageData() {
   }
   try {
     const size_t pixels = static_cast<size_t>(width_) * height_;
-    if (colorType_ == COLOR_GRAYSCALEALPHA || colorType_ == COLOR_RGBALPHA) alpha_.assign(pixels, 0);
+    if (colorType_ == ctGrayscaleAlpha || colorType_ == ctRGBAlpha) alpha_.assign(pixels, 0);
     if (bitDepth_ == 16) low_.assign(static_cast<size_t>(bytesPerRow_) * height_, 0);
   } catch (const std::bad_alloc&) {
     fail();
@@ -225,7 +225,7 @@ bool TChunkIHDR::SaveToStream(TStream& stream) {
   if (bitDepth_ == 2) {
     // The storage holds 2-bit samples at 4 bits, and so does every file written from it.
     bitDepth_ = 4;
-    if (colorType_ == COLOR_GRAYSCALE && Owner())
+    if (colorType_ == ctGrayscale && Owner())
       if (auto* trns = Owner()->ChunkList().ItemFromClass<TChunktRNS>()) trns->ScaleGreyFromDepth2();
   }
   data_.assign(13, 0);

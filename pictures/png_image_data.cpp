@@ -179,7 +179,7 @@ void DecodeImageData(TPNGObject* png, TChunkIHDR* header, TStream& stream, uint3
   const uint8_t* gamma = IsIdentity(png->GammaTable()) ? nullptr : png->GammaTable();
 
   // Grey images show their samples through a grey palette over the storage's values.
-  if (header->ColorType() == COLOR_GRAYSCALE || header->ColorType() == COLOR_GRAYSCALEALPHA) {
+  if (header->ColorType() == ctGrayscale || header->ColorType() == ctGrayscaleAlpha) {
     const int32_t entries = 1 << header->StorageBits();
     std::vector<RGBQUAD> ramp(static_cast<size_t>(entries));
     for (int32_t i = 0; i < entries; ++i) {

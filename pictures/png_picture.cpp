@@ -140,14 +140,14 @@ uint8_t TPNGObject::TransparencyKind() const {
   if (!h) return 0;
   const TChunktRNS* trns = chunkList_.ItemFromClass<TChunktRNS>();
   switch (h->ColorType()) {
-    case COLOR_GRAYSCALE:
-    case COLOR_RGB:
+    case ctGrayscale:
+    case ctRGB:
       return trns ? 1 : 0;
-    case COLOR_PALETTE:
+    case ctPalette:
       if (!trns) return 0;
       return trns->BitTransparency() ? 1 : 2;
-    case COLOR_GRAYSCALEALPHA:
-    case COLOR_RGBALPHA:
+    case ctGrayscaleAlpha:
+    case ctRGBAlpha:
       return 2;
     default:
       return 0;
@@ -160,7 +160,7 @@ TColor TPNGObject::TransparentColour() const {
   if (!h || !trns) return 0;
   const uint8_t* v = trns->TransparentValues();
   switch (h->ColorType()) {
-    case COLOR_GRAYSCALE: {
+    case ctGrayscale: {
       // The sample as the storage holds it: 5 x v at depth 2, the high byte at depth 16; never past
       // the colour table.
       uint32_t sample = (uint32_t{v[0]} << 8) | v[1];
@@ -172,7 +172,7 @@ TColor TPNGObject::TransparentColour() const {
       const std::vector<RGBQUAD> table = h->ColorTable();
       return sample < table.size() ? ColorOf(table[sample]) : 0;
     }
-    case COLOR_RGB: {
+    case ctRGB: {
       const uint8_t* gamma = gammaTable_;
       const bool wide = h->BitDepth() == 16;
       const auto channel = [&](int k) -> uint8_t {
@@ -180,7 +180,7 @@ TColor TPNGObject::TransparentColour() const {
       };
       return static_cast<TColor>(RGB(gamma[channel(0)], gamma[channel(1)], gamma[channel(2)]));
     }
-    case COLOR_PALETTE: {
+    case ctPalette: {
       const std::vector<RGBQUAD> table = h->ColorTable();
       for (size_t i = 0; i < table.size(); ++i)
         if (v[i] == 0) return ColorOf(table[i]);
@@ -240,7 +240,7 @@ void TPNGObject::SetPixelAt(int32_t x, int32_t y, TColor color) {
     row[3 * x + 2] = r;
     return;
   }
-  if (h->ColorType() == COLOR_GRAYSCALEALPHA) {
+  if (h->ColorType() == ctGrayscaleAlpha) {
     row[x] = r;  // the red part stands for the grey
     return;
   }
@@ -250,7 +250,7 @@ void TPNGObject::SetPixelAt(int32_t x, int32_t y, TColor color) {
     return dr * dr + dg * dg + db * db;
   };
   uint32_t index = 0;
-  if (h->ColorType() == COLOR_GRAYSCALE && h->BitDepth() == 2) {
+  if (h->ColorType() == ctGrayscale && h->BitDepth() == 2) {
     // Only the four levels a 2-bit sample has, stored as 5 x v.
     for (uint32_t v = 1; v < 4; ++v)
       if (5 * v < table.size() && distance(5 * v) < distance(index)) index = 5 * v;

@@ -15,9 +15,7 @@ enum TPNGRowFilter : uint8_t { prfNone, prfSub, prfUp, prfAverage, prfPaeth };
 using TPNGRowFilters = TEnumSet<TPNGRowFilter>;
 
 // Colour types of the PNG header.
-enum : uint8_t {
-  COLOR_GRAYSCALE = 0, COLOR_RGB = 2, COLOR_PALETTE = 3, COLOR_GRAYSCALEALPHA = 4, COLOR_RGBALPHA = 6
-};
+enum TPNGColorType : uint8_t { ctGrayscale = 0, ctRGB = 2, ctPalette = 3, ctGrayscaleAlpha = 4, ctRGBAlpha = 6 };
 
 class TPNGObject : public TGraphic {
  public:

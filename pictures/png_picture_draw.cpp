@@ -100,7 +100,7 @@ void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
   uint8_t alphas[256];
   std::memset(alphas, 255, sizeof alphas);
   const uint8_t type = h->ColorType();
-  if (type == COLOR_PALETTE) {
+  if (type == ctPalette) {
     // Only the entries the palette has; an index past them paints black.
     const TChunkPLTE* plte = chunkList_.ItemFromClass<TChunkPLTE>();
     const int32_t count = plte ? std::min<int32_t>(plte->Count(), 256) : 0;
@@ -121,7 +121,7 @@ void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
     uint8_t* d = work.Row(y, w);
     for (int32_t x = 0; x < w; ++x, d += 4) {
       const int32_t sx = columns[static_cast<size_t>(x)];
-      if (type == COLOR_RGBALPHA) {
+      if (type == ctRGBAlpha) {
         const uint8_t a = alpha[sx];
         if (a == 0) continue;
         const uint8_t* s = src + 3 * sx;
@@ -136,7 +136,7 @@ void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
       }
       // Palette images take the index's transparency, grey ones the alpha plane.
       const uint32_t index = bits == 8 ? src[sx] : PackedSample(src, sx, bits);
-      const uint8_t a = type == COLOR_GRAYSCALEALPHA ? alpha[sx] : alphas[index];
+      const uint8_t a = type == ctGrayscaleAlpha ? alpha[sx] : alphas[index];
       const RGBQUAD& c = colors[index];
       d[0] = Blend(a, c.rgbBlue, d[0]);
       d[1] = Blend(a, c.rgbGreen, d[1]);
@@ -211,7 +211,7 @@ void TPNGObject::AssignBitmap(TBitmap* source) {
   const uint32_t height = static_cast<uint32_t>(std::abs(source->Height()));
 
   auto* header = static_cast<TChunkIHDR*>(chunkList_.Add(std::make_unique<TChunkIHDR>(this)));
-  header->SetFields(width, height, static_cast<uint8_t>(palette ? bits : 8), palette ? COLOR_PALETTE : COLOR_RGB, 0);
+  header->SetFields(width, height, static_cast<uint8_t>(palette ? bits : 8), palette ? ctPalette : ctRGB, 0);
   header->PrepareImageData();
   // The pixels in the storage's format, rows bottom-up as the storage keeps them.
   info->bmiHeader = BITMAPINFOHEADER{};
@@ -252,7 +252,7 @@ void TPNGObject::AssignToBitmap(TBitmap* dest) {
   if (kind == 2) format = pf24bit;
   else if (depth == 1) format = pf1bit;
   else if (depth == 2 || depth == 4) format = pf4bit;
-  else if (type == COLOR_PALETTE) format = pf8bit;
+  else if (type == ctPalette) format = pf8bit;
   dest->SetSize(0, 0);
   dest->SetPixelFormat(format);
   dest->SetSize(Width(), Height());

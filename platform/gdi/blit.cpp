@@ -297,7 +297,8 @@ void RunBlit(BlitJob& job) {
   std::vector<uint64_t> acc(areaMap ? static_cast<size_t>(n) * 3 : 0);
   std::vector<uint32_t> accOr(areaMap ? n : 0);
   std::vector<uint64_t> wsum(areaMap ? n : 0);
-  std::vector<uint32_t> rgbRow(usesSrc ? std::max(1, srcRows.width) : 1);
+  // Source colours by source column, or (colour-keyed blits) by destination column: as long as both.
+  std::vector<uint32_t> rgbRow(usesSrc ? std::max({1, srcRows.width, n}) : 1);
   std::vector<uint32_t> planeR(areaMap ? rgbRow.size() : 0), planeG(planeR.size()), planeB(planeR.size());
   // A column's weights add up to sw (units of 1/dw pixel): 255 * sw fits 32 bits for any real
   // picture, and so does the whole sum when 255 * sw * sh does.

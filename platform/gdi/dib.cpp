@@ -110,7 +110,7 @@ HBITMAP__* NewBitmapObject(int32_t width, int32_t height, int32_t bitCount, bool
   const uint64_t total = rowBytes * static_cast<uint64_t>(height);
   if (rowBytes > INT32_MAX || total > kMaxBitmapBytes) return nullptr;
   auto b = std::make_unique<HBITMAP__>();
-  b->storage.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total)]());
+  b->storage.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(total), 1)));
   if (!b->storage) return nullptr;
   b->storageSize = static_cast<size_t>(total);
   b->block = b->storage.get();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,12 +47,17 @@ T* Lookup(const void* handle, GdiKind kind) {
   return (o && o->kind == kind) ? static_cast<T*>(o) : nullptr;
 }
 
+// Pixel blocks come from calloc: a large block is then fresh zero pages, not zeroed a second time.
+struct FreePixelBlock {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
 struct HBITMAP__ : GdiObject {
   HBITMAP__() : GdiObject(GdiKind::kBitmap) {}
   PixelRows rows;  // geometry, format and colour table of the pixels
   bool dib = false;  // a DIB section (GetObject reports bmBits and the header)
   BITMAPINFOHEADER header;  // the header a DIB section was made with
-  std::unique_ptr<uint8_t[]> storage;  // the pixel block (zeroed on creation)
+  std::unique_ptr<uint8_t[], FreePixelBlock> storage;  // the pixel block (zeroed on creation)
   size_t storageSize = 0;
   uint8_t* block = nullptr;  // lowest address of the pixel block
 };

@@ -79,7 +79,7 @@ const Stock& Stocks() {
     st->palette = MakeStock(std::move(pal));
     auto bmp = std::make_unique<HBITMAP__>();
     bmp->storageSize = 4;
-    bmp->storage = std::make_unique<uint8_t[]>(4);
+    bmp->storage.reset(static_cast<uint8_t*>(std::calloc(4, 1)));
     bmp->block = bmp->storage.get();
     bmp->rows.row0 = bmp->block;
     bmp->rows.stride = 4;

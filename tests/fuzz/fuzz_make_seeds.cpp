@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_iptc.h"
 #include "imaging/io/codecs/bmp_codec.h"
@@ -16,6 +18,9 @@
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
+#include "pictures/pictures_startup.h"
+#include "pictures/png_ancillary.h"
+#include "pictures/png_picture.h"
 #include "platform/color/color_management.h"
 #include "platform/system/streams.h"
 
@@ -272,6 +277,79 @@ void ControlText() {
 
 }  // namespace
 
+// PNG files of every colour type and depth written by the picture class: plain and interlaced, with
+// the image data split over small chunks, with texts, a palette's transparency and gamma.
+void PNGs() {
+  InitializePictures();
+  const int kinds[][2] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                          {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+  int n = 0;
+  for (const auto& k : kinds)
+    for (int variant = 0; variant < 2; ++variant) {
+      const uint32_t w = 9 + n % 5, h = 7;
+      const int channels = k[0] == 2 ? 3 : k[0] == 4 ? 2 : k[0] == 6 ? 4 : 1;
+      const size_t rowBytes = (w * channels * k[1] + 7) / 8;
+      std::vector<uint8_t> raw;
+      for (uint32_t y = 0; y < h; ++y) {
+        raw.push_back(static_cast<uint8_t>(y % 5));  // every filter type
+        for (size_t i = 0; i < rowBytes; ++i) raw.push_back(static_cast<uint8_t>(i * 29 + y * 7));
+      }
+      std::vector<uint8_t> packed(compressBound(static_cast<uLong>(raw.size())));
+      uLongf packedSize = static_cast<uLongf>(packed.size());
+      compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6);
+      packed.resize(packedSize);
+      // A minimal file to start from: header, palette, image data, end.
+      TMemoryStream file;
+      const auto chunk = [&](const char* name, const std::vector<uint8_t>& data) {
+        const uint8_t len[4] = {static_cast<uint8_t>(data.size() >> 24), static_cast<uint8_t>(data.size() >> 16),
+                                static_cast<uint8_t>(data.size() >> 8), static_cast<uint8_t>(data.size())};
+        file.WriteBuffer(len, 4);
+        file.WriteBuffer(name, 4);
+        if (!data.empty()) file.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+        uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(name), 4);
+        if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+        const uint8_t c[4] = {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 8),
+                              static_cast<uint8_t>(crc)};
+        file.WriteBuffer(c, 4);
+      };
+      const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+      file.WriteBuffer(signature, 8);
+      chunk("IHDR", {0, 0, 0, static_cast<uint8_t>(w), 0, 0, 0, static_cast<uint8_t>(h), static_cast<uint8_t>(k[1]),
+                     static_cast<uint8_t>(k[0]), 0, 0, 0});
+      if (variant == 1) chunk("gAMA", {0, 0, 0xB1, 0x8F});
+      if (k[0] == 3) {
+        std::vector<uint8_t> plte;
+        for (int i = 0; i < (1 << k[1]); ++i) plte.insert(plte.end(), {static_cast<uint8_t>(i * 40), static_cast<uint8_t>(255 - i), 9});
+        chunk("PLTE", plte);
+        if (variant == 1) chunk("tRNS", {255, 0, 128});
+      }
+      if (variant == 1 && (k[0] == 0 || k[0] == 2)) chunk("tRNS", std::vector<uint8_t>(k[0] == 0 ? 2 : 6, 0));
+      chunk("IDAT", packed);
+      chunk("IEND", {});
+      file.SetPosition(0);
+      TPNGObject png;
+      png.LoadFromStream(file);
+      png.SetInterlaceKind(static_cast<uint8_t>(variant));
+      png.SetIdatChunkSize(variant == 1 ? 16 : 65535);
+      png.SetRowFilters({prfNone, prfSub, prfUp, prfAverage, prfPaeth});
+      if (variant == 1) {
+        // Texts before the end.
+        png.ChunkList().Remove(png.ChunkList().ItemFromClass<TChunkIEND>());
+        auto* text = static_cast<TChunktEXt*>(png.ChunkList().Add(std::make_unique<TChunktEXt>(&png)));
+        text->SetKeyword("Title");
+        text->SetText("seed");
+        auto* z = static_cast<TChunkzTXt*>(png.ChunkList().Add(std::make_unique<TChunkzTXt>(&png)));
+        z->SetKeyword("Comment");
+        z->SetText(std::string(200, 'x'));
+        png.ChunkList().Add(std::make_unique<TChunkIEND>(&png));
+      }
+      TMemoryStream out;
+      png.SaveToStream(out);
+      Seed("fuzz_png_picture", n++, out);
+    }
+  FinalizePictures();
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -287,5 +365,6 @@ int main(int argc, char** argv) {
   GIFsAndBMPs();
   DIBs();
   ControlText();
+  PNGs();
   return 0;
 }

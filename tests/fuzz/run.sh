@@ -14,7 +14,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc fuzz_gif fuzz_bmp
-           fuzz_detect fuzz_dib_import fuzz_gamma_dib fuzz_control_text)
+           fuzz_detect fuzz_dib_import fuzz_gamma_dib fuzz_control_text fuzz_png_picture)
 fi
 
 "$root/scripts/install-deps.sh"
@@ -52,7 +52,10 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus/$t" "$build/findings/$t"
   echo "== $t: ${seconds}s"
   log="$build/findings/$t.log"
-  if "$build/tests/fuzz/$t" "$corpus/$t" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
+  # The corpus kept in the tree (tests/fuzz/corpus/<target>) is read besides the generated one.
+  kept=()
+  if [ -d "$root/tests/fuzz/corpus/$t" ]; then kept=("$root/tests/fuzz/corpus/$t"); fi
+  if "$build/tests/fuzz/$t" "$corpus/$t" "${kept[@]}" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
       -timeout=10 -artifact_prefix="$build/findings/$t/" -print_final_stats=1 >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^Done' "$log" | tail -2
   else

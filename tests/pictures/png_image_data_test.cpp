@@ -39,7 +39,7 @@ std::vector<int> FilterTypes(const std::vector<uint8_t>& file, size_t rowBytes) 
 // An 8-bit grey picture made by loading rows (filter 0) through our own loader.
 std::unique_ptr<TPNGObject> GreyPicture(const std::vector<std::vector<uint8_t>>& rows) {
   const auto w = static_cast<uint32_t>(rows[0].size()), h = static_cast<uint32_t>(rows.size());
-  return pngtest::Loaded(PngFile().IHDR(w, h, 8, COLOR_GRAYSCALE).Chunk("IDAT", Deflate(pngtest::Unfiltered(rows))).IEND().Bytes());
+  return pngtest::Loaded(PngFile().IHDR(w, h, 8, ctGrayscale).Chunk("IDAT", Deflate(pngtest::Unfiltered(rows))).IEND().Bytes());
 }
 
 std::vector<uint8_t> NoiseRow(size_t n, std::mt19937& rng) {
@@ -56,11 +56,11 @@ TEST(PngImageData, SplitImageDataDecodesAsOneStreamAndChecksEachCRC) {
   for (int y = 0; y < 20; ++y) rows.push_back(NoiseRow(30, rng));
   const std::vector<uint8_t> z = Deflate(pngtest::Unfiltered(rows));
   const std::vector<uint8_t> a(z.begin(), z.begin() + 100), b(z.begin() + 100, z.begin() + 300), c(z.begin() + 300, z.end());
-  auto png = pngtest::Loaded(PngFile().IHDR(30, 20, 8, COLOR_GRAYSCALE).Chunk("IDAT", a).Chunk("IDAT", {}).Chunk("IDAT", b).Chunk("IDAT", c).IEND().Bytes());
+  auto png = pngtest::Loaded(PngFile().IHDR(30, 20, 8, ctGrayscale).Chunk("IDAT", a).Chunk("IDAT", {}).Chunk("IDAT", b).Chunk("IDAT", c).IEND().Bytes());
   for (int y = 0; y < 20; ++y) EXPECT_EQ(std::vector<uint8_t>(png->RowPointer(y), png->RowPointer(y) + 30), rows[y]);
 
   TPNGObject broken;
-  const auto bad = PngFile().IHDR(30, 20, 8, COLOR_GRAYSCALE).Chunk("IDAT", a).ChunkWithCRC("IDAT", b, 12345).Chunk("IDAT", c).IEND();
+  const auto bad = PngFile().IHDR(30, 20, 8, ctGrayscale).Chunk("IDAT", a).ChunkWithCRC("IDAT", b, 12345).Chunk("IDAT", c).IEND();
   EXPECT_THROW(pngtest::Load(broken, bad.Bytes()), EPngInvalidCRC);
   // What came before the damage stays.
   EXPECT_EQ(std::vector<uint8_t>(broken.RowPointer(0), broken.RowPointer(0) + 30), rows[0]);
@@ -75,7 +75,7 @@ TEST(PngImageData, DecoderErrorsAsATable) {
   std::vector<uint8_t> corrupt = z;
   corrupt[2] = 0xFF;  // an invalid block type
   std::vector<uint8_t> withDictionary = {0x78, 0xBB, 0, 0, 0, 1};  // FDICT set, header check valid
-  const auto ihdr = [] { return PngFile().IHDR(40, 16, 8, COLOR_GRAYSCALE); };
+  const auto ihdr = [] { return PngFile().IHDR(40, 16, 8, ctGrayscale); };
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -109,7 +109,7 @@ TEST(PngImageData, FileCutInsideTheImageDataKeepsTheRowsReadAndReportsTheCRC) {
   std::mt19937 rng(11);
   std::vector<std::vector<uint8_t>> rows;
   for (int y = 0; y < 64; ++y) rows.push_back(NoiseRow(64, rng));
-  std::vector<uint8_t> file = PngFile().IHDR(64, 64, 8, COLOR_GRAYSCALE).Chunk("IDAT", Deflate(pngtest::Unfiltered(rows))).IEND().Bytes();
+  std::vector<uint8_t> file = PngFile().IHDR(64, 64, 8, ctGrayscale).Chunk("IDAT", Deflate(pngtest::Unfiltered(rows))).IEND().Bytes();
   file.resize(file.size() / 2);
   TPNGObject png;
   EXPECT_THROW(pngtest::Load(png, file), EPngInvalidCRC);
@@ -183,7 +183,7 @@ TEST(PngImageData, FilterChoicePerFilterSet) {
 
 TEST(PngImageData, TwoBitGreyShowsFourLevelsAndIsWrittenAtFourBits) {
   // One row of the four 2-bit levels: 00 01 10 11.
-  auto png = pngtest::Loaded(PngFile().IHDR(4, 1, 2, COLOR_GRAYSCALE).Chunk("IDAT", Deflate({0, 0x1B})).IEND().Bytes());
+  auto png = pngtest::Loaded(PngFile().IHDR(4, 1, 2, ctGrayscale).Chunk("IDAT", Deflate({0, 0x1B})).IEND().Bytes());
   EXPECT_EQ(png->CurrentHeader()->StorageBits(), 4);
   for (int x = 0; x < 4; ++x) {
     const uint8_t v = static_cast<uint8_t>(85 * x);
@@ -198,7 +198,7 @@ TEST(PngImageData, TwoBitGreyShowsFourLevelsAndIsWrittenAtFourBits) {
 }
 
 TEST(PngImageData, InterlacedOneByOneHasDataOnlyInTheFirstPass) {
-  auto png = pngtest::Loaded(PngFile().IHDR(1, 1, 8, COLOR_GRAYSCALE, 1).Chunk("IDAT", Deflate({0, 77})).IEND().Bytes());
+  auto png = pngtest::Loaded(PngFile().IHDR(1, 1, 8, ctGrayscale, 1).Chunk("IDAT", Deflate({0, 77})).IEND().Bytes());
   EXPECT_EQ(png->RowPointer(0)[0], 77);
   EXPECT_EQ(InflatedImageData(pngtest::Saved(*png)), (std::vector<uint8_t>{1, 77}));
 }

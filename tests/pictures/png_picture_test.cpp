@@ -68,7 +68,7 @@ TEST(PngPicture, FirstChunkMustBeTheHeader) {
 
 TEST(PngPicture, UnknownAncillaryChunkIsWrittenBackUnchangedAndCHRMDisappears) {
   const std::vector<uint8_t> privateData = Bytes({1, 2, 3, 0, 255, 9});
-  const auto file = File(2, 1, 8, COLOR_GRAYSCALE, {{10, 20}},
+  const auto file = File(2, 1, 8, ctGrayscale, {{10, 20}},
                          {{"cHRM", std::vector<uint8_t>(32, 7)}, {"prVt", privateData}});
   auto png = pngtest::Loaded(file);
   EXPECT_EQ(ChunkNames(*png), (std::vector<std::string>{"IHDR", "prVt", "IDAT", "IEND"}));
@@ -81,7 +81,7 @@ TEST(PngPicture, UnknownAncillaryChunkIsWrittenBackUnchangedAndCHRMDisappears) {
 }
 
 TEST(PngPicture, CopiesTakeEveryChunkAndAtLeast65535AsIdatChunkSize) {
-  auto png = pngtest::Loaded(File(3, 2, 8, COLOR_RGB, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}},
+  auto png = pngtest::Loaded(File(3, 2, 8, ctRGB, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}},
                                   {{"gAMA", Bytes({0, 0, 0xB1, 0x8F})}, {"tEXt", Bytes({'K', 0, 'v'})}}));
   png->SetDeflateLevel(9);
   png->SetRowFilters({prfPaeth});
@@ -106,7 +106,7 @@ TEST(PngPicture, CopiesTakeEveryChunkAndAtLeast65535AsIdatChunkSize) {
 TEST(PngPicture, GammaTablesFromTheGammaChunk) {
   // A file gamma of 1.0 (100000), corrected for the display's 2.2.
   const uint32_t g = 100000;
-  auto png = pngtest::Loaded(File(1, 1, 8, COLOR_RGB, {{128, 0, 255}}, {{"gAMA", Bytes({0, 1, 0x86, 0xA0})}}));
+  auto png = pngtest::Loaded(File(1, 1, 8, ctRGB, {{128, 0, 255}}, {{"gAMA", Bytes({0, 1, 0x86, 0xA0})}}));
   // Round(255 (i / 255) ^ (1 / (g / 100000 x 2.2))), half to even.
   const double exponent = 1.0 / (g / 100000.0 * 2.2);
   uint8_t inverse[256];
@@ -123,7 +123,7 @@ TEST(PngPicture, GammaTablesFromTheGammaChunk) {
   // Saved back through the inverse table.
   EXPECT_EQ(testsupport::ReadPngWithLibpng(pngtest::Saved(*png)).rows, Bytes({128, 0, 255}));
   // No gAMA, or a gamma of 0: the identity.
-  for (const auto& file : {File(1, 1, 8, COLOR_RGB, {{0, 0, 0}}), File(1, 1, 8, COLOR_RGB, {{0, 0, 0}}, {{"gAMA", Bytes({0, 0, 0, 0})}})}) {
+  for (const auto& file : {File(1, 1, 8, ctRGB, {{0, 0, 0}}), File(1, 1, 8, ctRGB, {{0, 0, 0}}, {{"gAMA", Bytes({0, 0, 0, 0})}})}) {
     auto plain = pngtest::Loaded(file);
     EXPECT_TRUE(plain->GammaIsIdentity());
   }
@@ -138,22 +138,22 @@ TEST(PngPicture, TransparencyKindAndColourPerType) {
     int kind;
     TColor colour;
   } cases[] = {
-      {"grey, no tRNS", File(3, 1, 8, COLOR_GRAYSCALE, row8), 0, 0},
-      {"grey 8", File(3, 1, 8, COLOR_GRAYSCALE, row8, {{"tRNS", Bytes({0, 64})}}), 1, Grey(64)},
-      {"grey 2: sample 2 shows 170", File(2, 1, 2, COLOR_GRAYSCALE, {{0x90}}, {{"tRNS", Bytes({0, 2})}}), 1, Grey(170)},
-      {"grey 16: the high byte", File(1, 1, 16, COLOR_GRAYSCALE, {{0x12, 0x34}}, {{"tRNS", Bytes({0x12, 0x34})}}), 1, Grey(0x12)},
-      {"grey 4: out of range, never past the table", File(2, 1, 4, COLOR_GRAYSCALE, {{0x12}}, {{"tRNS", Bytes({0, 0xFF})}}), 1, Grey(255)},
-      {"RGB 8", File(1, 1, 8, COLOR_RGB, {{1, 2, 3}}, {{"tRNS", Bytes({0, 1, 0, 2, 0, 3})}}), 1, static_cast<TColor>(RGB(1, 2, 3))},
-      {"RGB 16: the high bytes", File(1, 1, 16, COLOR_RGB, {{0, 0, 0, 0, 0, 0}}, {{"tRNS", Bytes({0x10, 0x11, 0x20, 0x22, 0x30, 0x33})}}),
+      {"grey, no tRNS", File(3, 1, 8, ctGrayscale, row8), 0, 0},
+      {"grey 8", File(3, 1, 8, ctGrayscale, row8, {{"tRNS", Bytes({0, 64})}}), 1, Grey(64)},
+      {"grey 2: sample 2 shows 170", File(2, 1, 2, ctGrayscale, {{0x90}}, {{"tRNS", Bytes({0, 2})}}), 1, Grey(170)},
+      {"grey 16: the high byte", File(1, 1, 16, ctGrayscale, {{0x12, 0x34}}, {{"tRNS", Bytes({0x12, 0x34})}}), 1, Grey(0x12)},
+      {"grey 4: out of range, never past the table", File(2, 1, 4, ctGrayscale, {{0x12}}, {{"tRNS", Bytes({0, 0xFF})}}), 1, Grey(255)},
+      {"RGB 8", File(1, 1, 8, ctRGB, {{1, 2, 3}}, {{"tRNS", Bytes({0, 1, 0, 2, 0, 3})}}), 1, static_cast<TColor>(RGB(1, 2, 3))},
+      {"RGB 16: the high bytes", File(1, 1, 16, ctRGB, {{0, 0, 0, 0, 0, 0}}, {{"tRNS", Bytes({0x10, 0x11, 0x20, 0x22, 0x30, 0x33})}}),
        1, static_cast<TColor>(RGB(0x10, 0x20, 0x30))},
-      {"palette, no tRNS", File(3, 1, 8, COLOR_PALETTE, {{0, 1, 2}}, {plte}), 0, 0},
-      {"palette, one clear entry", File(3, 1, 8, COLOR_PALETTE, {{0, 1, 2}}, {plte, {"tRNS", Bytes({255, 0})}}), 1,
+      {"palette, no tRNS", File(3, 1, 8, ctPalette, {{0, 1, 2}}, {plte}), 0, 0},
+      {"palette, one clear entry", File(3, 1, 8, ctPalette, {{0, 1, 2}}, {plte, {"tRNS", Bytes({255, 0})}}), 1,
        static_cast<TColor>(RGB(40, 50, 60))},
-      {"palette, one partial entry", File(3, 1, 8, COLOR_PALETTE, {{0, 1, 2}}, {plte, {"tRNS", Bytes({255, 128})}}), 2, 0},
-      {"palette, two clear entries", File(3, 1, 8, COLOR_PALETTE, {{0, 1, 2}}, {plte, {"tRNS", Bytes({0, 0})}}), 2,
+      {"palette, one partial entry", File(3, 1, 8, ctPalette, {{0, 1, 2}}, {plte, {"tRNS", Bytes({255, 128})}}), 2, 0},
+      {"palette, two clear entries", File(3, 1, 8, ctPalette, {{0, 1, 2}}, {plte, {"tRNS", Bytes({0, 0})}}), 2,
        static_cast<TColor>(RGB(10, 20, 30))},
-      {"grey with alpha", File(1, 1, 8, COLOR_GRAYSCALEALPHA, {{5, 6}}), 2, 0},
-      {"RGBA", File(1, 1, 8, COLOR_RGBALPHA, {{5, 6, 7, 8}}), 2, 0},
+      {"grey with alpha", File(1, 1, 8, ctGrayscaleAlpha, {{5, 6}}), 2, 0},
+      {"RGBA", File(1, 1, 8, ctRGBAlpha, {{5, 6, 7, 8}}), 2, 0},
   };
   for (const Case& c : cases) {
     auto png = pngtest::Loaded(c.file);
@@ -165,7 +165,7 @@ TEST(PngPicture, TransparencyKindAndColourPerType) {
 
 TEST(PngPicture, TwoBitGreyKeepsItsTransparentGreyThroughASave) {
   // Samples 0 1 2 3, grey 2 transparent: written at depth 4 with the tRNS grey as stored (5 x 2).
-  auto png = pngtest::Loaded(File(4, 1, 2, COLOR_GRAYSCALE, {{0x1B}}, {{"tRNS", Bytes({0, 2})}}));
+  auto png = pngtest::Loaded(File(4, 1, 2, ctGrayscale, {{0x1B}}, {{"tRNS", Bytes({0, 2})}}));
   const std::vector<uint8_t> saved = pngtest::Saved(*png);
   const PngImage back = testsupport::ReadPngWithLibpng(saved);
   EXPECT_EQ(back.bitDepth, 4);
@@ -183,7 +183,7 @@ TEST(PngPicture, TwoBitGreyKeepsItsTransparentGreyThroughASave) {
 
 TEST(PngPicture, DrawsEachTransparencyKind) {
   // Kind 0: stretched, each pixel a 2 x 2 block.
-  auto rgb = pngtest::Loaded(File(2, 2, 8, COLOR_RGB, {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 9, 9, 9}}));
+  auto rgb = pngtest::Loaded(File(2, 2, 8, ctRGB, {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 9, 9, 9}}));
   auto bg = Background(4, 4, clWhite);
   rgb->Draw(bg->Canvas(), Rect(0, 0, 4, 4));
   EXPECT_EQ(bg->Canvas()->Pixels(1, 1), static_cast<TColor>(RGB(255, 0, 0)));
@@ -192,7 +192,7 @@ TEST(PngPicture, DrawsEachTransparencyKind) {
   EXPECT_EQ(bg->Canvas()->Pixels(3, 2), static_cast<TColor>(RGB(9, 9, 9)));
 
   // Kind 1: the transparent colour lets the background through.
-  auto keyed = pngtest::Loaded(File(3, 1, 8, COLOR_GRAYSCALE, {{10, 64, 200}}, {{"tRNS", Bytes({0, 64})}}));
+  auto keyed = pngtest::Loaded(File(3, 1, 8, ctGrayscale, {{10, 64, 200}}, {{"tRNS", Bytes({0, 64})}}));
   bg = Background(3, 1, clBlue);
   keyed->Draw(bg->Canvas(), Rect(0, 0, 3, 1));
   EXPECT_EQ(bg->Canvas()->Pixels(0, 0), Grey(10));
@@ -200,7 +200,7 @@ TEST(PngPicture, DrawsEachTransparencyKind) {
   EXPECT_EQ(bg->Canvas()->Pixels(2, 0), Grey(200));
 
   // Kind 2, grey with alpha: alpha 0, 128 and 255 over a background of 100.
-  auto ga = pngtest::Loaded(File(3, 1, 8, COLOR_GRAYSCALEALPHA, {{200, 0, 200, 128, 200, 255}}));
+  auto ga = pngtest::Loaded(File(3, 1, 8, ctGrayscaleAlpha, {{200, 0, 200, 128, 200, 255}}));
   bg = Background(3, 1, Grey(100));
   ga->Draw(bg->Canvas(), Rect(0, 0, 3, 1));
   EXPECT_EQ(bg->Canvas()->Pixels(0, 0), Grey(100));
@@ -246,7 +246,7 @@ TEST(PngPicture, RGBADrawnLargerSamplesEachPixelAndBlendsOverTheBackground) {
 
 TEST(PngPicture, PaletteIndicesPastThePaletteDrawBlack) {
   // Two entries; indices 1 (partial) and 200 (no entry, no tRNS value: opaque black).
-  auto png = pngtest::Loaded(File(3, 1, 8, COLOR_PALETTE, {{0, 1, 200}},
+  auto png = pngtest::Loaded(File(3, 1, 8, ctPalette, {{0, 1, 200}},
                                   {{"PLTE", Bytes({255, 0, 0, 0, 255, 0})}, {"tRNS", Bytes({255, 100})}}));
   ASSERT_EQ(png->TransparencyKind(), 2);
   auto bg = Background(3, 1, clWhite);
@@ -262,7 +262,7 @@ TEST(PngPicture, PaletteIndicesPastThePaletteDrawBlack) {
 }
 
 TEST(PngPicture, SixteenBitImagesShowTheirHighBytes) {
-  auto png = pngtest::Loaded(File(2, 1, 16, COLOR_GRAYSCALE, {{0x80, 0x01, 0x20, 0xFF}}));
+  auto png = pngtest::Loaded(File(2, 1, 16, ctGrayscale, {{0x80, 0x01, 0x20, 0xFF}}));
   auto bg = Background(2, 1, clWhite);
   png->Draw(bg->Canvas(), Rect(0, 0, 2, 1));
   EXPECT_EQ(bg->Canvas()->Pixels(0, 0), Grey(0x80));
@@ -272,7 +272,7 @@ TEST(PngPicture, SixteenBitImagesShowTheirHighBytes) {
 }
 
 TEST(PngPicture, PixelAtPerType) {
-  auto palette = pngtest::Loaded(File(2, 1, 4, COLOR_PALETTE, {{0x12}}, {{"PLTE", Bytes({0, 0, 0, 250, 0, 0, 0, 0, 250})}}));
+  auto palette = pngtest::Loaded(File(2, 1, 4, ctPalette, {{0x12}}, {{"PLTE", Bytes({0, 0, 0, 250, 0, 0, 0, 0, 250})}}));
   EXPECT_EQ(palette->PixelAt(0, 0), static_cast<TColor>(RGB(250, 0, 0)));
   EXPECT_EQ(palette->PixelAt(1, 0), static_cast<TColor>(RGB(0, 0, 250)));
   palette->SetPixelAt(0, 0, static_cast<TColor>(RGB(10, 0, 240)));  // nearest: entry 2
@@ -283,20 +283,20 @@ TEST(PngPicture, PixelAtPerType) {
   palette->SetPixelAt(0, 1, clWhite);
   EXPECT_EQ(palette->RowPointer(0)[0], 0x22);
 
-  auto grey2 = pngtest::Loaded(File(4, 1, 2, COLOR_GRAYSCALE, {{0x00}}));
+  auto grey2 = pngtest::Loaded(File(4, 1, 2, ctGrayscale, {{0x00}}));
   grey2->SetPixelAt(1, 0, Grey(90));   // nearest level 85: stored 5
   grey2->SetPixelAt(2, 0, Grey(250));  // 255: stored 15
   EXPECT_EQ(grey2->RowPointer(0)[0], 0x05);
   EXPECT_EQ(grey2->RowPointer(0)[1], 0xF0);
   EXPECT_EQ(grey2->PixelAt(1, 0), Grey(85));
 
-  auto ga = pngtest::Loaded(File(1, 1, 8, COLOR_GRAYSCALEALPHA, {{77, 9}}));
+  auto ga = pngtest::Loaded(File(1, 1, 8, ctGrayscaleAlpha, {{77, 9}}));
   EXPECT_EQ(ga->PixelAt(0, 0), Grey(77));
   ga->SetPixelAt(0, 0, static_cast<TColor>(RGB(33, 1, 2)));  // the red part
   EXPECT_EQ(ga->RowPointer(0)[0], 33);
   EXPECT_EQ(ga->AlphaRowPointer(0)[0], 9);
 
-  auto rgb = pngtest::Loaded(File(1, 1, 8, COLOR_RGB, {{1, 2, 3}}));
+  auto rgb = pngtest::Loaded(File(1, 1, 8, ctRGB, {{1, 2, 3}}));
   EXPECT_EQ(rgb->PixelAt(0, 0), static_cast<TColor>(RGB(1, 2, 3)));
   rgb->SetPixelAt(0, 0, static_cast<TColor>(RGB(4, 5, 6)));
   EXPECT_EQ(Bytes({rgb->RowPointer(0)[0], rgb->RowPointer(0)[1], rgb->RowPointer(0)[2]}), Bytes({6, 5, 4}));
@@ -305,7 +305,7 @@ TEST(PngPicture, PixelAtPerType) {
 }
 
 TEST(PngPicture, ResizingKeepsTheSharedTopRows) {
-  auto png = pngtest::Loaded(File(2, 2, 8, COLOR_RGBALPHA, {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}}));
+  auto png = pngtest::Loaded(File(2, 2, 8, ctRGBAlpha, {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}}));
   EXPECT_EQ(pngtest::Raised([&] { png->SetSize(0, 10); }),
             (std::pair<std::string, std::string>{"EPNGInvalidNewSize", pngtext::kInvalidNewSize}));
   png->SetWidth(3);
@@ -320,7 +320,7 @@ TEST(PngPicture, ResizingKeepsTheSharedTopRows) {
   EXPECT_EQ(testsupport::ReadPngWithLibpng(pngtest::Saved(*png)).width, 3u);
 
   // One-bit rows: bits past the old width (the file's padding) become new pixels of 0.
-  auto bits = pngtest::Loaded(File(3, 1, 1, COLOR_GRAYSCALE, {{0xFF}}));
+  auto bits = pngtest::Loaded(File(3, 1, 1, ctGrayscale, {{0xFF}}));
   bits->SetWidth(8);
   EXPECT_EQ(bits->RowPointer(0)[0], 0xE0);
 }
@@ -346,8 +346,8 @@ TEST(PngPicture, MadeFromBitmapsOfEachDepth) {
     TPixelFormat format;
     int depth;
     int type;
-  } cases[] = {{pf1bit, 1, COLOR_PALETTE}, {pf4bit, 4, COLOR_PALETTE}, {pf8bit, 8, COLOR_PALETTE},
-               {pf16bit, 8, COLOR_RGB},    {pf24bit, 8, COLOR_RGB},     {pf32bit, 8, COLOR_RGB}};
+  } cases[] = {{pf1bit, 1, ctPalette}, {pf4bit, 4, ctPalette}, {pf8bit, 8, ctPalette},
+               {pf16bit, 8, ctRGB},    {pf24bit, 8, ctRGB},     {pf32bit, 8, ctRGB}};
   for (const Case& c : cases)
     for (bool transparent : {false, true}) {
       SCOPED_TRACE(std::to_string(c.format) + (transparent ? " transparent" : ""));
@@ -367,7 +367,7 @@ TEST(PngPicture, MadeFromBitmapsOfEachDepth) {
       EXPECT_EQ(png.CurrentHeader()->BitDepth(), c.depth);
       EXPECT_EQ(png.CurrentHeader()->ColorType(), c.type);
       std::vector<std::string> names = {"IHDR"};
-      if (c.type == COLOR_PALETTE) names.push_back("PLTE");
+      if (c.type == ctPalette) names.push_back("PLTE");
       if (transparent) names.push_back("tRNS");
       names.insert(names.end(), {"IDAT", "IEND"});
       EXPECT_EQ(ChunkNames(png), names);
@@ -397,14 +397,14 @@ TEST(PngPicture, AssignedToBitmapsOfTheRightFormat) {
     std::vector<uint8_t> file;
     TPixelFormat format;
   } cases[] = {
-      {"grey 1", File(3, 1, 1, COLOR_GRAYSCALE, {{0xA0}}), pf1bit},
-      {"grey 2", File(3, 1, 2, COLOR_GRAYSCALE, {{0x1B}}), pf4bit},
-      {"palette 4", File(3, 1, 4, COLOR_PALETTE, {{0x01, 0x20}}, {plte}), pf4bit},
-      {"palette 8", File(3, 1, 8, COLOR_PALETTE, {{0, 1, 2}}, {plte}), pf8bit},
-      {"grey 8", File(3, 1, 8, COLOR_GRAYSCALE, {{0, 128, 255}}), pf24bit},
-      {"RGB 16", File(1, 1, 16, COLOR_RGB, {{1, 0, 2, 0, 3, 0}}), pf24bit},
-      {"RGBA", File(2, 1, 8, COLOR_RGBALPHA, {{1, 2, 3, 255, 4, 5, 6, 0}}), pf24bit},
-      {"grey, one transparent grey", File(3, 1, 8, COLOR_GRAYSCALE, {{0, 128, 255}}, {{"tRNS", Bytes({0, 128})}}), pf24bit},
+      {"grey 1", File(3, 1, 1, ctGrayscale, {{0xA0}}), pf1bit},
+      {"grey 2", File(3, 1, 2, ctGrayscale, {{0x1B}}), pf4bit},
+      {"palette 4", File(3, 1, 4, ctPalette, {{0x01, 0x20}}, {plte}), pf4bit},
+      {"palette 8", File(3, 1, 8, ctPalette, {{0, 1, 2}}, {plte}), pf8bit},
+      {"grey 8", File(3, 1, 8, ctGrayscale, {{0, 128, 255}}), pf24bit},
+      {"RGB 16", File(1, 1, 16, ctRGB, {{1, 0, 2, 0, 3, 0}}), pf24bit},
+      {"RGBA", File(2, 1, 8, ctRGBAlpha, {{1, 2, 3, 255, 4, 5, 6, 0}}), pf24bit},
+      {"grey, one transparent grey", File(3, 1, 8, ctGrayscale, {{0, 128, 255}}, {{"tRNS", Bytes({0, 128})}}), pf24bit},
   };
   for (const Case& c : cases) {
     auto png = pngtest::Loaded(c.file);
@@ -425,7 +425,7 @@ TEST(PngPicture, AssignedToBitmapsOfTheRightFormat) {
 }
 
 TEST(PngPicture, ClipboardRoundTrip) {
-  auto png = pngtest::Loaded(File(3, 2, 8, COLOR_RGB, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {90, 80, 70, 60, 50, 40, 30, 20, 10}}));
+  auto png = pngtest::Loaded(File(3, 2, 8, ctRGB, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {90, 80, 70, 60, 50, 40, 30, 20, 10}}));
   uint32_t format = 0;
   HANDLE data = nullptr;
   HPALETTE palette = nullptr;
@@ -435,7 +435,7 @@ TEST(PngPicture, ClipboardRoundTrip) {
   TPNGObject back;
   back.LoadFromClipboardFormat(format, data, palette);
   DeleteObject(static_cast<HBITMAP>(data));
-  EXPECT_EQ(back.CurrentHeader()->ColorType(), COLOR_RGB);
+  EXPECT_EQ(back.CurrentHeader()->ColorType(), ctRGB);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(back.PixelAt(x, y), png->PixelAt(x, y));
 
@@ -454,7 +454,7 @@ TEST(PngPicture, ClipboardRoundTrip) {
 
 TEST(PngPicture, PictureHoldersLoadAndCopyPngFiles) {
   testsupport::ScratchDir dir;
-  auto png = pngtest::Loaded(File(2, 1, 8, COLOR_RGBALPHA, {{1, 2, 3, 4, 5, 6, 7, 8}}));
+  auto png = pngtest::Loaded(File(2, 1, 8, ctRGBAlpha, {{1, 2, 3, 4, 5, 6, 7, 8}}));
   png->SaveToFile(dir.File("a.PNG"));
   TPicture picture;
   picture.LoadFromFile(dir.File("a.PNG"));
@@ -469,7 +469,7 @@ TEST(PngPicture, PictureHoldersLoadAndCopyPngFiles) {
 }
 
 TEST(PngPicture, TextsRoundTripAsLatin1) {
-  auto png = pngtest::Loaded(File(1, 1, 8, COLOR_GRAYSCALE, {{0}}));
+  auto png = pngtest::Loaded(File(1, 1, 8, ctGrayscale, {{0}}));
   png->ChunkList().Remove(png->ChunkList().ItemFromClass<TChunkIEND>());
   auto* text = static_cast<TChunktEXt*>(png->ChunkList().Add(std::make_unique<TChunktEXt>(png.get())));
   text->SetKeyword("Author");
@@ -490,7 +490,7 @@ TEST(PngPicture, CompressedTextStopsAtItsLimit) {
   std::vector<uint8_t> data = Bytes({'B', 'o', 'm', 'b', 0, 0});
   const std::vector<uint8_t> packed = Deflate(zeros, 9);
   data.insert(data.end(), packed.begin(), packed.end());
-  auto png = pngtest::Loaded(File(1, 1, 8, COLOR_GRAYSCALE, {{0}}, {{"zTXt", data}}));
+  auto png = pngtest::Loaded(File(1, 1, 8, ctGrayscale, {{0}}, {{"zTXt", data}}));
   auto* bomb = png->ChunkList().ItemFromClass<TChunkzTXt>();
   ASSERT_NE(bomb, nullptr);
   EXPECT_EQ(bomb->Keyword(), "Bomb");
@@ -500,16 +500,16 @@ TEST(PngPicture, CompressedTextStopsAtItsLimit) {
   data.resize(6);
   const std::vector<uint8_t> small = Deflate(zeros);
   data.insert(data.end(), small.begin(), small.end());
-  EXPECT_EQ(pngtest::Loaded(File(1, 1, 8, COLOR_GRAYSCALE, {{0}}, {{"zTXt", data}}))->ChunkList().ItemFromClass<TChunkzTXt>()->Text(),
+  EXPECT_EQ(pngtest::Loaded(File(1, 1, 8, ctGrayscale, {{0}}, {{"zTXt", data}}))->ChunkList().ItemFromClass<TChunkzTXt>()->Text(),
             std::string(1000, 'a'));
   const int64_t limit = PNGTextInflateLimit();
   PNGTextInflateLimit() = 999;
-  EXPECT_EQ(pngtest::Loaded(File(1, 1, 8, COLOR_GRAYSCALE, {{0}}, {{"zTXt", data}}))->ChunkList().ItemFromClass<TChunkzTXt>()->Text(), "");
+  EXPECT_EQ(pngtest::Loaded(File(1, 1, 8, ctGrayscale, {{0}}, {{"zTXt", data}}))->ChunkList().ItemFromClass<TChunkzTXt>()->Text(), "");
   PNGTextInflateLimit() = limit;
 }
 
 TEST(PngPicture, HostileFilesGetTheirErrors) {
-  const auto grey = [] { return PngFile().IHDR(4, 4, 8, COLOR_GRAYSCALE); };
+  const auto grey = [] { return PngFile().IHDR(4, 4, 8, ctGrayscale); };
   const std::vector<uint8_t> idat = Deflate(std::vector<uint8_t>(20, 0));
   std::vector<uint8_t> idatBytes = grey().Chunk("IDAT", idat).IEND().Bytes();
   std::vector<uint8_t> badIhdrCrc = grey().Bytes();

@@ -506,3 +506,17 @@ TEST(BlitTest, HalftoneGivesTheSameAveragesFromEveryDepth) {
       }
   }
 }
+
+TEST(BlitTest, TransparentBltStretchedWiderThanItsSource) {
+  // Two source pixels over 40 destination columns: each covers 20, the keyed one leaves the
+  // destination as it was.
+  Surface src(2, 1), dst(40, 2);
+  src.Set(0, 0, 0x0000FF);
+  src.Set(1, 0, 0x00FF00);
+  dst.Fill(0xFF0000);
+  EXPECT_TRUE(TransparentBlt(dst.dc(), 0, 0, 40, 2, src.dc(), 0, 0, 2, 1, 0x00FF00));
+  for (int x = 0; x < 40; x += 3) {
+    EXPECT_EQ(dst.At(x, 0), x < 20 ? 0x0000FFu : 0xFF0000u) << x;
+    EXPECT_EQ(dst.At(x, 1), x < 20 ? 0x0000FFu : 0xFF0000u) << x;
+  }
+}
