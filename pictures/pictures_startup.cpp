@@ -11,7 +11,7 @@ namespace {
 int g_initCount = 0;
 
 template <class T>
-std::unique_ptr<TChunk> Make(TPNGObject* owner) {
+std::unique_ptr<TChunk> Make(TPNGChunkOwner* owner) {
   return std::make_unique<T>(owner);
 }
 

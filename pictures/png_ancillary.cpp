@@ -7,7 +7,6 @@
 #include "imaging/core/ie_zlib.h"
 #include "pictures/png_errors.h"
 #include "pictures/png_header.h"
-#include "pictures/png_picture.h"
 #include "platform/system/latin1_text.h"
 #include "platform/system/streams.h"
 
@@ -18,11 +17,11 @@ int64_t& PNGTextInflateLimit() {
 
 // --------------------------------------------------------------------------------------------- IEND
 
-std::unique_ptr<TChunk> TChunkIEND::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkIEND>(owner); }
+std::unique_ptr<TChunk> TChunkIEND::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkIEND>(owner); }
 
 // --------------------------------------------------------------------------------------------- PLTE
 
-std::unique_ptr<TChunk> TChunkPLTE::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkPLTE>(owner); }
+std::unique_ptr<TChunk> TChunkPLTE::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkPLTE>(owner); }
 
 void TChunkPLTE::Assign(TChunk* source) {
   TChunk::Assign(source);
@@ -41,12 +40,7 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const std::string& name, uint32
     const uint8_t* p = data_.data() + 3 * i;
     entries_[static_cast<size_t>(i)] = {gamma[p[0]], gamma[p[1]], gamma[p[2]], 0};
   }
-  if (count_ > 0) {
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + entries_.size() * sizeof(PALETTEENTRY));
-    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palNumEntries = static_cast<uint16_t>(count_);
-    std::memcpy(lp->palPalEntry, entries_.data(), entries_.size() * sizeof(PALETTEENTRY));
-    HPALETTE palette = CreatePalette(lp);
+  if (HPALETTE palette = CreatePaletteFromEntries(entries_.data(), static_cast<uint32_t>(count_))) {
     Header()->SetImagePalette(palette);
     DeleteObject(palette);
   }
@@ -89,7 +83,7 @@ bool TChunkPLTE::SaveToStream(TStream& stream) {
 
 // --------------------------------------------------------------------------------------------- tRNS
 
-std::unique_ptr<TChunk> TChunktRNS::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunktRNS>(owner); }
+std::unique_ptr<TChunk> TChunktRNS::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunktRNS>(owner); }
 
 void TChunktRNS::Assign(TChunk* source) {
   TChunk::Assign(source);
@@ -105,6 +99,13 @@ bool TChunktRNS::LoadFromStream(TStream& stream, const std::string& name, uint32
   std::memcpy(values_, data_.data(), size);
   switch (Header()->ColorType()) {
     case ctGrayscale:
+      bitTransparency_ = true;
+      if (Header()->BitDepth() == 2) {
+        const uint32_t v = std::min<uint32_t>((uint32_t{values_[0]} << 8) | values_[1], 3);
+        values_[0] = 0;
+        values_[1] = static_cast<uint8_t>(5 * v);
+      }
+      break;
     case ctRGB:
       bitTransparency_ = true;
       break;
@@ -171,17 +172,11 @@ void TChunktRNS::SetTransparentColor(TColor color) {
   }
 }
 
-void TChunktRNS::ScaleGreyFromDepth2() {
-  const uint32_t v = std::min<uint32_t>((uint32_t{values_[0]} << 8) | values_[1], 3);
-  values_[0] = 0;
-  values_[1] = static_cast<uint8_t>(5 * v);
-}
-
 // --------------------------------------------------------------------------------------------- gAMA
 
-TChunkgAMA::TChunkgAMA(TPNGObject* owner) : TChunk(owner) { SetGamma(1); }
+TChunkgAMA::TChunkgAMA(TPNGChunkOwner* owner) : TChunk(owner) { SetGamma(1); }
 
-std::unique_ptr<TChunk> TChunkgAMA::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkgAMA>(owner); }
+std::unique_ptr<TChunk> TChunkgAMA::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkgAMA>(owner); }
 
 uint32_t TChunkgAMA::Gamma() const { return data_.size() >= 4 ? ReadBE32(data_.data()) : 0; }
 
@@ -209,7 +204,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32
 
 // --------------------------------------------------------------------------------------------- pHYs
 
-std::unique_ptr<TChunk> TChunkpHYs::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkpHYs>(owner); }
+std::unique_ptr<TChunk> TChunkpHYs::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkpHYs>(owner); }
 
 void TChunkpHYs::Assign(TChunk* source) {
   TChunk::Assign(source);
@@ -240,7 +235,7 @@ bool TChunkpHYs::SaveToStream(TStream& stream) {
 
 // --------------------------------------------------------------------------------------------- tIME
 
-std::unique_ptr<TChunk> TChunktIME::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunktIME>(owner); }
+std::unique_ptr<TChunk> TChunktIME::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunktIME>(owner); }
 
 void TChunktIME::Assign(TChunk* source) {
   TChunk::Assign(source);
@@ -307,7 +302,7 @@ bool InflateText(const uint8_t* data, size_t size, std::string& out) {
 
 }  // namespace
 
-std::unique_ptr<TChunk> TChunktEXt::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunktEXt>(owner); }
+std::unique_ptr<TChunk> TChunktEXt::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunktEXt>(owner); }
 
 void TChunktEXt::Assign(TChunk* source) {
   TChunk::Assign(source);
@@ -334,7 +329,7 @@ bool TChunktEXt::SaveToStream(TStream& stream) {
   return true;
 }
 
-std::unique_ptr<TChunk> TChunkzTXt::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkzTXt>(owner); }
+std::unique_ptr<TChunk> TChunkzTXt::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkzTXt>(owner); }
 
 bool TChunkzTXt::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
   ReadDataAndCheck(stream, name, size);

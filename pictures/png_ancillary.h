@@ -12,13 +12,13 @@
 class TChunkIEND : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
 };
 
 class TChunkPLTE : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   void Assign(TChunk* source) override;
   // A length that is no multiple of 3 or more than 256 entries raise EPNGInvalidPalette; the
   // entries pass through the picture's gamma table and become the image palette.
@@ -41,9 +41,11 @@ class TChunkPLTE : public TChunk {
 class TChunktRNS : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   void Assign(TChunk* source) override;
-  // More than 256 bytes raise EPNGInvalidPalette. The values start at 255 and take the data.
+  // More than 256 bytes raise EPNGInvalidPalette. The values start at 255 and take the data; the
+  // transparent grey of a 2-bit image is kept as its storage keeps the samples, 5 x v (and so
+  // written, at depth 4).
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
   // The values into the data (as many as the data holds).
   bool SaveToStream(TStream& stream) override;
@@ -58,9 +60,6 @@ class TChunktRNS : public TChunk {
   // Fills the chunk from a colour of a picture made from a bitmap (grey: its red part; RGB: red,
   // green, blue as 16-bit samples; palette: 255 for every entry before the first equal to it, 0 for it).
   void SetTransparentColor(TColor color);
-  // At depth 2 a grey image's samples are stored as 5 x v: the grey value follows when the header
-  // turns 2-bit samples into 4-bit ones.
-  void ScaleGreyFromDepth2();
 
  private:
   uint8_t values_[256];
@@ -69,8 +68,8 @@ class TChunktRNS : public TChunk {
 
 class TChunkgAMA : public TChunk {
  public:
-  explicit TChunkgAMA(TPNGObject* owner);
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  explicit TChunkgAMA(TPNGChunkOwner* owner);
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   // The 4-byte big-endian gamma g (x 100000); when not 0 the picture's tables become
   // GammaTable[i] = Round(255 (i / 255) ^ (1 / (g / 100000 x 2.2))), InverseGamma of that = i.
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -81,7 +80,7 @@ class TChunkgAMA : public TChunk {
 class TChunkpHYs : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   void Assign(TChunk* source) override;
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
@@ -93,7 +92,7 @@ class TChunkpHYs : public TChunk {
 class TChunktIME : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   void Assign(TChunk* source) override;
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
@@ -104,7 +103,7 @@ class TChunktIME : public TChunk {
 class TChunktEXt : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   void Assign(TChunk* source) override;
   // With more than 2 bytes: the keyword up to the first zero byte, the text after it.
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -124,7 +123,7 @@ class TChunktEXt : public TChunk {
 class TChunkzTXt : public TChunktEXt {
  public:
   using TChunktEXt::TChunktEXt;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   // With more than 3 bytes: the keyword, and with compression method 0 the text inflated from the
   // rest. Inflation stops at PNGTextInflateLimit bytes; that, and any inflate failure, leave the
   // text empty.

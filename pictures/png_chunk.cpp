@@ -7,8 +7,6 @@
 #include <typeinfo>
 
 #include "pictures/png_errors.h"
-#include "pictures/png_header.h"
-#include "pictures/png_picture.h"
 #include "platform/system/streams.h"
 
 // ------------------------------------------------------------------------------------------ helpers
@@ -33,7 +31,7 @@ int64_t ReadUpTo(TStream& stream, void* buffer, int64_t count) {
 
 // ------------------------------------------------------------------------------------------- TChunk
 
-TChunk::TChunk(TPNGObject* owner) : owner_(owner) {}
+TChunk::TChunk(TPNGChunkOwner* owner) : owner_(owner) {}
 
 TChunk::~TChunk() = default;
 
@@ -43,7 +41,7 @@ std::string TChunk::GetName() const {
   return cls.size() > 6 ? cls.substr(6) : cls;
 }
 
-std::unique_ptr<TChunk> TChunk::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunk>(owner); }
+std::unique_ptr<TChunk> TChunk::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunk>(owner); }
 
 void TChunk::CheckCompatible(TChunk* source) const {
   if (!source || typeid(*source) != typeid(*this)) throw EPngError(pngtext::kChunksNotCompatible);

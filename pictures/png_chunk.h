@@ -6,15 +6,35 @@
 #include <string>
 #include <vector>
 
+#include "pictures/png_types.h"
 #include "platform/system/object.h"
 
 class TStream;
-class TPNGObject;
+class TCanvas;
 class TChunkIHDR;
+class TPNGList;
+
+// What a chunk asks of the picture that holds it (the PNG picture class answers): its gamma tables,
+// the canvas of its storage, its coding settings, its chunks and its header.
+class TPNGChunkOwner {
+ public:
+  virtual ~TPNGChunkOwner() = default;
+  virtual uint8_t* GammaTable() = 0;
+  virtual uint8_t* InverseGamma() = 0;
+  virtual TCanvas* ImageCanvas() = 0;
+  virtual TPNGRowFilters RowFilters() const = 0;
+  virtual uint8_t DeflateLevel() const = 0;
+  virtual int32_t DeflateStrategy() const = 0;
+  virtual uint32_t IdatChunkSize() const = 0;
+  virtual uint8_t InterlaceKind() const = 0;
+  virtual void SetInterlaceKind(uint8_t value) = 0;
+  // The header at the head of the chunk list; EPNGHeaderNotPresent when there is none.
+  virtual TChunkIHDR* CurrentHeader() const = 0;
+};
 
 class TChunk : public TObject {
  public:
-  explicit TChunk(TPNGObject* owner);
+  explicit TChunk(TPNGChunkOwner* owner);
   ~TChunk() override;
   TChunk(const TChunk&) = delete;
   TChunk& operator=(const TChunk&) = delete;
@@ -31,9 +51,9 @@ class TChunk : public TObject {
   // Writes the 4-byte big-endian length, the name, the data and the CRC of name and data.
   virtual bool SaveToStream(TStream& stream);
   // A new, empty chunk of this object's class for another picture (copies are made this way).
-  virtual std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const;
+  virtual std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const;
 
-  TPNGObject* Owner() const { return owner_; }
+  TPNGChunkOwner* Owner() const { return owner_; }
   uint8_t* Data() { return data_.data(); }
   const uint8_t* Data() const { return data_.data(); }
   uint32_t DataSize() const { return static_cast<uint32_t>(data_.size()); }
@@ -53,7 +73,7 @@ class TChunk : public TObject {
   std::vector<uint8_t> data_;
 
  private:
-  TPNGObject* owner_;
+  TPNGChunkOwner* owner_;
   std::string name_;  // the name a plain TChunk was read under
 };
 
@@ -82,7 +102,7 @@ class TPNGList {
 // The registry of chunk classes, filled by InitializePictures in the order IEND, IHDR, IDAT, PLTE,
 // gAMA, tRNS, pHYs, tIME, tEXt, zTXt, and emptied by FinalizePictures. Names it does not hold load
 // as plain TChunk objects.
-using TChunkFactory = std::unique_ptr<TChunk> (*)(TPNGObject* owner);
+using TChunkFactory = std::unique_ptr<TChunk> (*)(TPNGChunkOwner* owner);
 void RegisterChunk(TChunkFactory factory);
 void UnregisterChunks();
 // The factory registered for a name, or null.

@@ -6,9 +6,7 @@
 
 #include "imaging/core/ie_image_size_gate.h"
 #include "imaging/io/codecs/png_idat_walk.h"
-#include "pictures/png_ancillary.h"
 #include "pictures/png_errors.h"
-#include "pictures/png_picture.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -29,16 +27,6 @@ int32_t Channels(uint8_t colorType) {
   }
 }
 
-// A palette of n entries.
-HPALETTE MakePalette(const PALETTEENTRY* entries, int32_t n) {
-  std::vector<uint8_t> buf(sizeof(LOGPALETTE) + static_cast<size_t>(n) * sizeof(PALETTEENTRY));
-  auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-  lp->palVersion = 0x300;
-  lp->palNumEntries = static_cast<uint16_t>(n);
-  std::memcpy(lp->palPalEntry, entries, static_cast<size_t>(n) * sizeof(PALETTEENTRY));
-  return CreatePalette(lp);
-}
-
 std::vector<PALETTEENTRY> PaletteEntries(HPALETTE palette) {
   const uint32_t n = GetPaletteEntries(palette, 0, 0, nullptr);
   std::vector<PALETTEENTRY> e(n);
@@ -48,11 +36,11 @@ std::vector<PALETTEENTRY> PaletteEntries(HPALETTE palette) {
 
 }  // namespace
 
-TChunkIHDR::TChunkIHDR(TPNGObject* owner) : TChunk(owner) {}
+TChunkIHDR::TChunkIHDR(TPNGChunkOwner* owner) : TChunk(owner) {}
 
 TChunkIHDR::~TChunkIHDR() { FreeImageData(); }
 
-std::unique_ptr<TChunk> TChunkIHDR::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkIHDR>(owner); }
+std::unique_ptr<TChunk> TChunkIHDR::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkIHDR>(owner); }
 
 int32_t TChunkIHDR::StorageBitsFor(uint8_t colorType, uint8_t bitDepth) {
   if (colorType == ctRGB || colorType == ctRGBAlpha) return 24;
@@ -113,7 +101,7 @@ HPALETTE TChunkIHDR::StartPalette() const {
       e[static_cast<size_t>(i)] = {v, v, v, 0};
     }
   }
-  return MakePalette(e.data(), entries);
+  return CreatePaletteFromEntries(e.data(), static_cast<uint32_t>(entries));
 }
 
 void TChunkIHDR::PrepareImageData() {
@@ -185,7 +173,7 @@ void TChunkIHDR::SetImagePalette(HPALETTE palette) {
   if (!imagePalette_ || !palette) return;
   std::vector<PALETTEENTRY> e = PaletteEntries(palette);
   if (e.empty()) return;
-  HPALETTE copy = MakePalette(e.data(), static_cast<int32_t>(e.size()));
+  HPALETTE copy = CreatePaletteFromEntries(e.data(), static_cast<uint32_t>(e.size()));
   if (!copy) return;
   SelectPalette(imageDC_, copy, false);
   RealizePalette(imageDC_);
@@ -222,12 +210,9 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32
 }
 
 bool TChunkIHDR::SaveToStream(TStream& stream) {
-  if (bitDepth_ == 2) {
-    // The storage holds 2-bit samples at 4 bits, and so does every file written from it.
-    bitDepth_ = 4;
-    if (colorType_ == ctGrayscale && Owner())
-      if (auto* trns = Owner()->ChunkList().ItemFromClass<TChunktRNS>()) trns->ScaleGreyFromDepth2();
-  }
+  // The storage holds 2-bit samples at 4 bits, and so does every file written from it (a grey
+  // image's transparent grey was kept as stored when it loaded).
+  if (bitDepth_ == 2) bitDepth_ = 4;
   data_.assign(13, 0);
   WriteBE32(data_.data(), width_);
   WriteBE32(data_.data() + 4, height_);
@@ -284,7 +269,7 @@ void TChunkIHDR::ResizeStorage(uint32_t width, uint32_t height) {
     throw;
   }
   if (!palette.empty()) {
-    HPALETTE p = MakePalette(palette.data(), static_cast<int32_t>(palette.size()));
+    HPALETTE p = CreatePaletteFromEntries(palette.data(), static_cast<uint32_t>(palette.size()));
     SetImagePalette(p);
     DeleteObject(p);
   }

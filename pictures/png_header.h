@@ -11,10 +11,10 @@
 
 class TChunkIHDR : public TChunk {
  public:
-  explicit TChunkIHDR(TPNGObject* owner);
+  explicit TChunkIHDR(TPNGChunkOwner* owner);
   ~TChunkIHDR() override;
 
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   // Copies the header fields, builds the storage and copies pixels, alpha, low bytes, colour table
   // and palette.
   void Assign(TChunk* source) override;

@@ -11,7 +11,6 @@
 #include "pictures/png_errors.h"
 #include "pictures/png_filters.h"
 #include "pictures/png_header.h"
-#include "pictures/png_picture.h"
 #include "pictures/png_samples.h"
 #include "platform/system/streams.h"
 
@@ -174,25 +173,19 @@ TPNGRowPlanes PlanesOf(const TChunkIHDR* h, int32_t y) {
 }
 
 // Decodes the zlib stream over the IDAT chunks into the header's storage.
-void DecodeImageData(TPNGObject* png, TChunkIHDR* header, TStream& stream, uint32_t firstLength) {
+void DecodeImageData(TPNGChunkOwner* png, TChunkIHDR* header, TStream& stream, uint32_t firstLength) {
   const TPNGRowLayout layout = PNGRowLayout(header->ColorType(), header->BitDepth());
   const uint8_t* gamma = IsIdentity(png->GammaTable()) ? nullptr : png->GammaTable();
 
   // Grey images show their samples through a grey palette over the storage's values.
   if (header->ColorType() == ctGrayscale || header->ColorType() == ctGrayscaleAlpha) {
     const int32_t entries = 1 << header->StorageBits();
-    std::vector<RGBQUAD> ramp(static_cast<size_t>(entries));
+    std::vector<PALETTEENTRY> ramp(static_cast<size_t>(entries));
     for (int32_t i = 0; i < entries; ++i) {
       const uint8_t v = png->GammaTable()[i * 255 / (entries - 1)];
       ramp[static_cast<size_t>(i)] = {v, v, v, 0};
     }
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + ramp.size() * sizeof(PALETTEENTRY));
-    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palNumEntries = static_cast<uint16_t>(entries);
-    for (int32_t i = 0; i < entries; ++i)
-      lp->palPalEntry[i] = {ramp[static_cast<size_t>(i)].rgbRed, ramp[static_cast<size_t>(i)].rgbGreen,
-                            ramp[static_cast<size_t>(i)].rgbBlue, 0};
-    HPALETTE palette = CreatePalette(lp);
+    HPALETTE palette = CreatePaletteFromEntries(ramp.data(), static_cast<uint32_t>(entries));
     header->SetImagePalette(palette);
     DeleteObject(palette);
   }
@@ -281,7 +274,7 @@ uint8_t ChooseFilter(TPNGRowFilters filters, const uint8_t* raw, const uint8_t* 
   return choice;
 }
 
-void EncodeImageData(TPNGObject* png, TChunkIHDR* header, TStream& stream) {
+void EncodeImageData(TPNGChunkOwner* png, TChunkIHDR* header, TStream& stream) {
   // 2-bit samples are kept at 4 bits and written so (the header says 4 by now).
   const uint8_t depth = header->BitDepth() == 2 ? 4 : header->BitDepth();
   const TPNGRowLayout layout = PNGRowLayout(header->ColorType(), depth);
@@ -318,7 +311,7 @@ void EncodeImageData(TPNGObject* png, TChunkIHDR* header, TStream& stream) {
 
 }  // namespace
 
-std::unique_ptr<TChunk> TChunkIDAT::CreateLike(TPNGObject* owner) const { return std::make_unique<TChunkIDAT>(owner); }
+std::unique_ptr<TChunk> TChunkIDAT::CreateLike(TPNGChunkOwner* owner) const { return std::make_unique<TChunkIDAT>(owner); }
 
 bool TChunkIDAT::LoadFromStream(TStream& stream, const std::string&, uint32_t size) {
   DecodeImageData(Owner(), Header(), stream, size);

@@ -10,7 +10,7 @@
 class TChunkIDAT : public TChunk {
  public:
   using TChunk::TChunk;
-  std::unique_ptr<TChunk> CreateLike(TPNGObject* owner) const override;
+  std::unique_ptr<TChunk> CreateLike(TPNGChunkOwner* owner) const override;
   // The stream stands at the start of the first IDAT chunk's data, size bytes long. Rows that the
   // data do not reach stay 0.
   bool LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;

@@ -161,14 +161,11 @@ TColor TPNGObject::TransparentColour() const {
   const uint8_t* v = trns->TransparentValues();
   switch (h->ColorType()) {
     case ctGrayscale: {
-      // The sample as the storage holds it: 5 x v at depth 2, the high byte at depth 16; never past
-      // the colour table.
+      // The sample as the storage holds it: the high byte at depth 16, 5 x v at depth 2 (which the
+      // transparency chunk keeps already); never past the colour table.
       uint32_t sample = (uint32_t{v[0]} << 8) | v[1];
-      switch (h->BitDepth()) {
-        case 2: sample = 5 * std::min<uint32_t>(sample, 3); break;
-        case 16: sample = v[0]; break;
-        default: sample = std::min<uint32_t>(sample, (1u << h->BitDepth()) - 1); break;
-      }
+      if (h->BitDepth() == 16) sample = v[0];
+      else sample = std::min<uint32_t>(sample, (1u << h->StorageBits()) - 1);
       const std::vector<RGBQUAD> table = h->ColorTable();
       return sample < table.size() ? ColorOf(table[sample]) : 0;
     }

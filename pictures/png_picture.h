@@ -9,15 +9,10 @@
 
 #include "pictures/png_chunk.h"
 #include "pictures/png_errors.h"
+#include "pictures/png_types.h"
 #include "platform/gdi/bitmap.h"
 
-enum TPNGRowFilter : uint8_t { prfNone, prfSub, prfUp, prfAverage, prfPaeth };
-using TPNGRowFilters = TEnumSet<TPNGRowFilter>;
-
-// Colour types of the PNG header.
-enum TPNGColorType : uint8_t { ctGrayscale = 0, ctRGB = 2, ctPalette = 3, ctGrayscaleAlpha = 4, ctRGBAlpha = 6 };
-
-class TPNGObject : public TGraphic {
+class TPNGObject : public TGraphic, public TPNGChunkOwner {
  public:
   TPNGObject();
   ~TPNGObject() override;
@@ -52,30 +47,30 @@ class TPNGObject : public TGraphic {
 
   // ---- the picture's fields
   // Stored byte -> displayed byte (identity unless a gAMA chunk set it), and back when saving.
-  uint8_t* GammaTable() { return gammaTable_; }
+  uint8_t* GammaTable() override { return gammaTable_; }
   const uint8_t* GammaTable() const { return gammaTable_; }
-  uint8_t* InverseGamma() { return inverseGamma_; }
+  uint8_t* InverseGamma() override { return inverseGamma_; }
   const uint8_t* InverseGamma() const { return inverseGamma_; }
   // Whether both tables are the identity (so that coding can leave them out).
   bool GammaIsIdentity() const;
   void ResetGamma();
   // A canvas on the device context that holds the image storage (no DC without a header).
-  TCanvas* ImageCanvas() { return imageCanvas_.get(); }
+  TCanvas* ImageCanvas() override { return imageCanvas_.get(); }
   // Filters the encoder may use; default [prfSub].
-  TPNGRowFilters RowFilters() const { return rowFilters_; }
+  TPNGRowFilters RowFilters() const override { return rowFilters_; }
   void SetRowFilters(TPNGRowFilters value) { rowFilters_ = value; }
   // zlib level of the image data (0..9); default 7.
-  uint8_t DeflateLevel() const { return deflateLevel_; }
+  uint8_t DeflateLevel() const override { return deflateLevel_; }
   void SetDeflateLevel(uint8_t value) { deflateLevel_ = value; }
   // zlib strategy of the image data (Z_DEFAULT_STRATEGY unless a caller tunes it).
-  int32_t DeflateStrategy() const { return deflateStrategy_; }
+  int32_t DeflateStrategy() const override { return deflateStrategy_; }
   void SetDeflateStrategy(int32_t value) { deflateStrategy_ = value; }
   // The largest image-data chunk written; default 65535. Copies never take less than 65535.
-  uint32_t IdatChunkSize() const { return idatChunkSize_; }
+  uint32_t IdatChunkSize() const override { return idatChunkSize_; }
   void SetIdatChunkSize(uint32_t value) { idatChunkSize_ = value; }
   // 0 none, 1 Adam7; set by loading, used by saving.
-  uint8_t InterlaceKind() const { return interlaceKind_; }
-  void SetInterlaceKind(uint8_t value) { interlaceKind_ = value; }
+  uint8_t InterlaceKind() const override { return interlaceKind_; }
+  void SetInterlaceKind(uint8_t value) override { interlaceKind_ = value; }
   TPNGList& ChunkList() { return chunkList_; }
   const TPNGList& ChunkList() const { return chunkList_; }
 
@@ -93,7 +88,7 @@ class TPNGObject : public TGraphic {
   uint8_t* AlphaRowPointer(int32_t y) const;
   uint8_t* LowByteRowPointer(int32_t y) const;
   // The header at the head of the chunk list; EPNGHeaderNotPresent when there is none.
-  TChunkIHDR* CurrentHeader() const;
+  TChunkIHDR* CurrentHeader() const override;
 
  protected:
   void AssignTo(TPersistent* dest) override;

@@ -221,12 +221,10 @@ void TPNGObject::AssignBitmap(TBitmap* source) {
   GetDIBits(nullptr, handle, 0, height, header->StorageRow(static_cast<int32_t>(height) - 1), info, DIB_RGB_COLORS);
   if (palette) {
     const int32_t entries = 1 << header->StorageBits();
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + static_cast<size_t>(entries) * sizeof(PALETTEENTRY));
-    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palNumEntries = static_cast<uint16_t>(entries);
+    std::vector<PALETTEENTRY> colors(static_cast<size_t>(entries));
     for (int32_t i = 0; i < entries; ++i)
-      lp->palPalEntry[i] = {info->bmiColors[i].rgbRed, info->bmiColors[i].rgbGreen, info->bmiColors[i].rgbBlue, 0};
-    HPALETTE p = CreatePalette(lp);
+      colors[static_cast<size_t>(i)] = {info->bmiColors[i].rgbRed, info->bmiColors[i].rgbGreen, info->bmiColors[i].rgbBlue, 0};
+    HPALETTE p = CreatePaletteFromEntries(colors.data(), static_cast<uint32_t>(entries));
     header->SetImagePalette(p);
     DeleteObject(p);
     chunkList_.Add(std::make_unique<TChunkPLTE>(this));

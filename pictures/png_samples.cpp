@@ -7,7 +7,7 @@
 #define BRIMVALE_PNG_SSSE3 1
 #endif
 
-#include "pictures/png_picture.h"
+#include "pictures/png_types.h"
 
 TPNGRowLayout PNGRowLayout(uint8_t colorType, uint8_t bitDepth) {
   TPNGRowLayout l;

@@ -440,13 +440,10 @@ HPALETTE TBitmap::Palette() {
   HBITMAP__* b = Obj(bitmap_);
   if (!b || b->rows.bitCount > 8 || b->rows.colors.empty()) return nullptr;
   if (!palette_) {
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + b->rows.colors.size() * sizeof(PALETTEENTRY));
-    LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palVersion = 0x300;
-    lp->palNumEntries = static_cast<uint16_t>(b->rows.colors.size());
-    for (size_t i = 0; i < b->rows.colors.size(); ++i)
-      lp->palPalEntry[i] = {b->rows.colors[i].rgbRed, b->rows.colors[i].rgbGreen, b->rows.colors[i].rgbBlue, 0};
-    palette_ = CreatePalette(lp);
+    std::vector<PALETTEENTRY> entries(b->rows.colors.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+      entries[i] = {b->rows.colors[i].rgbRed, b->rows.colors[i].rgbGreen, b->rows.colors[i].rgbBlue, 0};
+    palette_ = CreatePaletteFromEntries(entries.data(), static_cast<uint32_t>(entries.size()));
   }
   return palette_;
 }
@@ -546,12 +543,9 @@ void TBitmap::SaveToClipboardFormat(uint32_t& format, HANDLE& data, HPALETTE& pa
   if (!copy) throw EOutOfResources("Not enough storage is available to process this command.");
   data = copy;
   if (HPALETTE own = Palette()) {
-    const uint32_t n = GetPaletteEntries(own, 0, 0, nullptr);
-    std::vector<uint8_t> buf(sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
-    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-    lp->palNumEntries = static_cast<uint16_t>(n);
-    GetPaletteEntries(own, 0, n, lp->palPalEntry);
-    palette = CreatePalette(lp);
+    std::vector<PALETTEENTRY> entries(GetPaletteEntries(own, 0, 0, nullptr));
+    GetPaletteEntries(own, 0, static_cast<uint32_t>(entries.size()), entries.data());
+    palette = CreatePaletteFromEntries(entries.data(), static_cast<uint32_t>(entries.size()));
   }
 }
 

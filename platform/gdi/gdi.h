@@ -414,6 +414,8 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 HFONT CreateFontIndirect(const LOGFONT* font);
 inline HFONT CreateFontIndirectA(const LOGFONT* font) { return CreateFontIndirect(font); }
 HPALETTE CreatePalette(const LOGPALETTE* palette);
+// A palette of count entries, without building the variable-length LOGPALETTE (0 for none).
+HPALETTE CreatePaletteFromEntries(const PALETTEENTRY* entries, uint32_t count);
 // The 256-colour halftone palette (a 6 x 6 x 6 colour cube, greys and the static colours).
 HPALETTE CreateHalftonePalette(HDC dc);
 uint32_t GetPaletteEntries(HPALETTE palette, uint32_t start, uint32_t count, PALETTEENTRY* entries);

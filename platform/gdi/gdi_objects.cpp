@@ -316,6 +316,13 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
   return RegisterGdi(std::move(p));
 }
 
+HPALETTE CreatePaletteFromEntries(const PALETTEENTRY* entries, uint32_t count) {
+  if (!entries || count == 0 || count > 0xFFFF) return nullptr;
+  auto p = std::make_unique<HPALETTE__>();
+  p->entries.assign(entries, entries + count);
+  return RegisterGdi(std::move(p));
+}
+
 HPALETTE CreateHalftonePalette(HDC) {
   auto p = std::make_unique<HPALETTE__>();
   for (const RGBQUAD& q : HalftoneColors()) p->entries.push_back({q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
