@@ -448,6 +448,7 @@ TEST(PngPicture, ClipboardRoundTrip) {
   TPNGObject fromHolder;
   fromHolder.Assign(picture.Graphic());
   EXPECT_EQ(fromHolder.PixelAt(2, 1), png->PixelAt(2, 1));
+  Clipboard()->Clear();
   // A format no picture class reads.
   EXPECT_THROW(back.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
 }

@@ -196,7 +196,7 @@ std::vector<uint8_t> WritePngWithLibpng(const PngImage& image, int level, int fi
     job.palette[i] = {image.palette[i][0], image.palette[i][1], image.palette[i][2]};
   if (image.colorType == 3) {
     job.trnsCount = static_cast<int>(std::min<size_t>(image.trns.size(), 256));
-    std::memcpy(job.trnsAlpha, image.trns.data(), static_cast<size_t>(job.trnsCount));
+    if (job.trnsCount) std::memcpy(job.trnsAlpha, image.trns.data(), static_cast<size_t>(job.trnsCount));
   } else if (!image.trns.empty()) {
     const auto at = [&](size_t i) { return static_cast<png_uint_16>((image.trns[2 * i] << 8) | image.trns[2 * i + 1]); };
     job.hasTrnsColor = true;
