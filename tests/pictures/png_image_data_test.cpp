@@ -136,6 +136,37 @@ TEST(PngImageData, WrittenInChunksOfIdatChunkSizeAndAShorterLastOne) {
   }
 }
 
+TEST(PngImageData, ChunkSizesOutsideWhatAChunkHoldsAreBroughtInside) {
+  auto png = GreyPicture({{1, 2, 3}, {4, 5, 6}});
+  png->SetIdatChunkSize(0);  // no chunk can be empty: one byte each
+  const std::vector<uint8_t> file = pngtest::Saved(*png);
+  size_t chunks = 0;
+  for (const auto& c : pngtest::Chunks(file))
+    if (c.name == "IDAT") {
+      EXPECT_EQ(c.data.size(), 1u);
+      ++chunks;
+    }
+  EXPECT_GT(chunks, 8u);
+  EXPECT_EQ(pngtest::Loaded(file)->RowPointer(1)[2], 6);
+}
+
+TEST(PngImageData, ImageDataAfterTheImageAndASecondHeaderArePassedOver) {
+  const std::vector<uint8_t> z = Deflate(pngtest::Unfiltered({{7, 8}}));
+  auto png = pngtest::Loaded(PngFile()
+                                 .IHDR(2, 1, 8, ctGrayscale)
+                                 .Chunk("IDAT", z)
+                                 .Chunk("tEXt", {'k', 0, 'v'})
+                                 .Chunk("IDAT", Deflate({0, 99, 99}))
+                                 .IHDR(9, 9, 8, ctRGB)
+                                 .IEND()
+                                 .Bytes());
+  EXPECT_EQ(png->Width(), 2);
+  EXPECT_EQ(png->RowPointer(0)[1], 8);
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < png->ChunkList().Count(); ++i) names.push_back(png->ChunkList().Item(i)->GetName());
+  EXPECT_EQ(names, (std::vector<std::string>{"IHDR", "IDAT", "tEXt", "IEND"}));
+}
+
 TEST(PngImageData, FilterChoicePerFilterSet) {
   // Rows built to favour one filter: a ramp whose slope changes from row to row is constant under
   // Sub and has no repeats under None or Up; a constant row repeats under every filter.
