@@ -83,17 +83,26 @@ void TPNGObject::Draw(TCanvas* canvas, const TRect& rect) {
 void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
   if (rect.Left > rect.Right) std::swap(rect.Left, rect.Right);
   if (rect.Top > rect.Bottom) std::swap(rect.Top, rect.Bottom);
-  const int32_t w = rect.Width(), ht = rect.Height();
+  const int64_t w = rect.Width(), ht = rect.Height();
   if (w <= 0 || ht <= 0) return;
   TChunkIHDR* h = CurrentHeader();
   const int64_t srcW = h->Width(), srcH = h->Height();
   HDC dst = canvas->Handle();
-  // What lies under the rectangle now, blended with the picture, goes back in one piece.
-  TWorkBitmap work(dst, w, ht);
-  BitBlt(work.DC(), 0, 0, w, ht, dst, rect.Left, rect.Top, SRCCOPY);
+  // Only the part of the rectangle the canvas can show is worked on (a picture stretched far past
+  // the canvas costs no more than the canvas).
+  TRect clip;
+  if (GetClipBox(dst, &clip) == ERROR) clip = rect;
+  TRect part;
+  if (!IntersectRect(part, rect, clip)) return;
+  const int32_t pw = part.Width(), ph = part.Height();
+  // What lies under it now, blended with the picture, goes back in one piece.
+  TWorkBitmap work(dst, pw, ph);
+  BitBlt(work.DC(), 0, 0, pw, ph, dst, part.Left, part.Top, SRCCOPY);
 
-  std::vector<int32_t> columns(static_cast<size_t>(w));
-  for (int32_t x = 0; x < w; ++x) columns[static_cast<size_t>(x)] = static_cast<int32_t>(x * srcW / w);
+  // Source pixel of each column and row: Trunc(x x width / w) from the rectangle's corner.
+  std::vector<int32_t> columns(static_cast<size_t>(pw));
+  for (int32_t x = 0; x < pw; ++x)
+    columns[static_cast<size_t>(x)] = static_cast<int32_t>((part.Left - rect.Left + x) * srcW / w);
   const std::vector<RGBQUAD> table = h->ColorTable();
   // Colours and alphas by index for palette and grey images.
   RGBQUAD colors[256] = {};
@@ -114,12 +123,12 @@ void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
     for (size_t i = 0; i < table.size() && i < 256; ++i) colors[i] = table[i];
   }
   const int32_t bits = h->StorageBits();
-  for (int32_t y = 0; y < ht; ++y) {
-    const int32_t sy = static_cast<int32_t>(y * srcH / ht);
+  for (int32_t y = 0; y < ph; ++y) {
+    const auto sy = static_cast<int32_t>((part.Top - rect.Top + y) * srcH / ht);
     const uint8_t* src = h->StorageRow(sy);
     const uint8_t* alpha = h->AlphaRow(sy);
-    uint8_t* d = work.Row(y, w);
-    for (int32_t x = 0; x < w; ++x, d += 4) {
+    uint8_t* d = work.Row(y, pw);
+    for (int32_t x = 0; x < pw; ++x, d += 4) {
       const int32_t sx = columns[static_cast<size_t>(x)];
       if (type == ctRGBAlpha) {
         const uint8_t a = alpha[sx];
@@ -143,7 +152,7 @@ void TPNGObject::DrawPartialTransparent(TCanvas* canvas, TRect rect) {
       d[2] = Blend(a, c.rgbRed, d[2]);
     }
   }
-  BitBlt(dst, rect.Left, rect.Top, w, ht, work.DC(), 0, 0, SRCCOPY);
+  BitBlt(dst, part.Left, part.Top, pw, ph, work.DC(), 0, 0, SRCCOPY);
 }
 
 // ------------------------------------------------------------------------------------------ assign

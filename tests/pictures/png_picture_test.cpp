@@ -242,6 +242,14 @@ TEST(PngPicture, RGBADrawnLargerSamplesEachPixelAndBlendsOverTheBackground) {
   // An empty rectangle draws nothing.
   png->Draw(mirrored->Canvas(), Rect(20, 20, 20, 40));
   EXPECT_EQ(mirrored->Canvas()->Pixels(20, 20), bg->Canvas()->Pixels(20, 20));
+  // Far larger than the canvas: only what the canvas shows is worked on, sampled as in the whole.
+  auto small = Background(16, 16, background);
+  png->Draw(small->Canvas(), Rect(-32000, -32000, 32000, 32000));  // a source pixel every 2000
+  const int sx = (32000 + 5) * 32 / 64000, sy = (32000 + 7) * 32 / 64000;
+  const int a = static_cast<int>(im.Sample(sx, sy, 3));
+  EXPECT_EQ(small->Canvas()->Pixels(5, 7), static_cast<TColor>(RGB(Blend(a, static_cast<int>(im.Sample(sx, sy, 0)), 30),
+                                                                  Blend(a, static_cast<int>(im.Sample(sx, sy, 1)), 60),
+                                                                  Blend(a, static_cast<int>(im.Sample(sx, sy, 2)), 90))));
 }
 
 TEST(PngPicture, PaletteIndicesPastThePaletteDrawBlack) {
