@@ -1,6 +1,5 @@
 #include "platform/system/memory.h"
 
-#include <sys/mman.h>
 #include <sys/sysinfo.h>
 
 #include <algorithm>
@@ -15,25 +14,12 @@ namespace {
 // Each block carries its size in a header before it; the header keeps the block 16-byte aligned.
 constexpr size_t kHeader = 16;
 
-// Blocks from this size on (pictures of megapixels, their work bitmaps) ask for huge pages: a block
-// is fresh from the system, and its first touch then takes one fault per 2 MiB instead of one per
-// 4 KiB, which for a 24-megapixel picture was a quarter of the time of resampling into it.
-constexpr size_t kHugePageBlock = size_t{8} << 20;
-constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-
-void AdviseHugePages(void* raw, size_t bytes) {
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(raw) + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(raw) + bytes) & ~(kHugePage - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 }  // namespace
 
 void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept {
   if (bytes == 0 || bytes > SIZE_MAX - kHeader) return nullptr;
   void* raw = (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes + kHeader) : std::malloc(bytes + kHeader);
   if (!raw) return nullptr;
-  if (bytes >= kHugePageBlock) AdviseHugePages(raw, bytes + kHeader);
   *static_cast<size_t*>(raw) = bytes;
   return static_cast<uint8_t*>(raw) + kHeader;
 }
