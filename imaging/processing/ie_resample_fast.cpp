@@ -1,6 +1,7 @@
 #include "imaging/processing/ie_resample_fast.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -31,15 +32,16 @@ class TRowTable {
   std::vector<void*> rows_;
 };
 
-// Trunc(N / D) for 0 <= N < 2^32 and D > 0, by a reciprocal estimate corrected by the remainder.
-inline uint32_t DivideExact(uint32_t n, uint32_t d, double reciprocal) {
-  int64_t q = static_cast<int64_t>(n * reciprocal);
+// Trunc(N / D) for 0 <= N < 2^52 and D > 0, by a reciprocal estimate corrected by the remainder.
+template <class S>
+inline S DivideExact(S n, uint32_t d, double reciprocal) {
+  int64_t q = static_cast<int64_t>(static_cast<double>(n) * reciprocal);
   const int64_t r = static_cast<int64_t>(n) - q * d;
   if (r < 0)
     --q;
   else if (r >= static_cast<int64_t>(d))
     ++q;
-  return static_cast<uint32_t>(q);
+  return static_cast<S>(q);
 }
 
 // Per destination index along one axis: the first source index, the 17-bit fraction and the last
@@ -49,7 +51,17 @@ struct TLinearAxis {
   std::vector<int32_t> fraction;
   std::vector<int32_t> last;
   std::vector<double> reciprocal;  // 1 / box size
+  int32_t largestBox = 1;
 };
+
+// Box sums are 32-bit where the largest box of full-scale samples fits (the vector units add four or
+// eight of them at once) and 64-bit where it does not: 65,538 samples of 65535, or 16.8 million of
+// 255, pass 2^32.
+template <class T>
+bool NeedsWideSums(const TLinearAxis& axis) {
+  constexpr uint64_t kFullScale = sizeof(T) == 1 ? 255 : 65535;
+  return static_cast<uint64_t>(axis.largestBox) * kFullScale > UINT32_MAX;
+}
 
 // Step = DestSize / SourceSize. BoxEpsilon is added to the box end (the columns have it, the rows not).
 TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) {
@@ -66,13 +78,15 @@ TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) 
     a.fraction[static_cast<size_t>(i)] = static_cast<int32_t>((p - static_cast<int32_t>(p)) * kFractionOne);
     const int32_t last = static_cast<int32_t>(std::min(i + 1, destSize - 1) / step + boxEpsilon);
     a.last[static_cast<size_t>(i)] = std::clamp(last, first, sourceSize - 1);
-    a.reciprocal[static_cast<size_t>(i)] = 1.0 / (a.last[static_cast<size_t>(i)] - first + 1);
+    const int32_t box = a.last[static_cast<size_t>(i)] - first + 1;
+    a.reciprocal[static_cast<size_t>(i)] = 1.0 / box;
+    a.largestBox = std::max(a.largestBox, box);
   }
   return a;
 }
 
-// One row of the horizontal pass.
-template <class T, int C>
+// One row of the horizontal pass; S is the type of the box sums.
+template <class T, int C, class S>
 void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, bool interpolate) {
   if (interpolate) {
     for (int32_t i = 0; i < dw; ++i) {
@@ -87,12 +101,12 @@ void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32
   }
   for (int32_t i = 0; i < dw; ++i) {
     const int32_t x0 = axis.first[static_cast<size_t>(i)], x1 = axis.last[static_cast<size_t>(i)];
-    uint32_t sum[C] = {};
+    S sum[C] = {};
     for (int32_t x = x0; x <= x1; ++x)
       for (int c = 0; c < C; ++c) sum[c] += src[x * C + c];
     const uint32_t count = static_cast<uint32_t>(x1 - x0 + 1);
     for (int c = 0; c < C; ++c)
-      dst[i * C + c] = static_cast<T>(DivideExact(sum[c], count, axis.reciprocal[static_cast<size_t>(i)]));
+      dst[i * C + c] = static_cast<T>(DivideExact<S>(sum[c], count, axis.reciprocal[static_cast<size_t>(i)]));
   }
 }
 
@@ -110,6 +124,21 @@ void InterpolateRows(const T* a, const T* b, T* dst, int32_t n, int32_t fraction
     dst[x] = static_cast<T>(a[x] + ((static_cast<int64_t>(b[x]) - a[x]) * fraction >> kFractionBits));
 }
 
+// Dst = the mean of the work rows First..Last, truncated, over N samples; Sum is the caller's buffer
+// of box sums.
+template <class T, class S>
+void AverageRows(TIEWorkBitmap& work, int32_t first, int32_t last, T* dst, int32_t n, double reciprocal,
+                 std::vector<S>& sum) {
+  sum.assign(static_cast<size_t>(n), 0);
+  for (int32_t r = first; r <= last; ++r) {
+    const T* src = static_cast<const T*>(work.GetRow(r));
+    for (int32_t x = 0; x < n; ++x) sum[static_cast<size_t>(x)] += src[x];
+  }
+  const uint32_t count = static_cast<uint32_t>(last - first + 1);
+  for (int32_t x = 0; x < n; ++x)
+    dst[x] = static_cast<T>(DivideExact<S>(sum[static_cast<size_t>(x)], count, reciprocal));
+}
+
 // The work of one fast linear resample: Source rows (expanded from bits when OneBit) of C
 // channels of T into the work bitmap, then into Dest (written as 3-byte grey when GreyOut).
 template <class T, int C>
@@ -122,6 +151,7 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
   const bool interpolateV = interpolateAlways || sy > 1;
   const TLinearAxis columns = LinearAxis(sw, dw, 1e-10);
   const TLinearAxis rows = LinearAxis(sh, dh, 0);
+  const bool wideH = NeedsWideSums<T>(columns), wideV = NeedsWideSums<T>(rows);
   const double factor = 100.0 / (sh + dh + 0.5);
 
   TIEWorkBitmap work(dw, sh, C * static_cast<int32_t>(sizeof(T)) * 8);
@@ -141,8 +171,12 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
               for (int32_t x = 0; x < sw; ++x) bits[static_cast<size_t>(x)] = GetRowBit(row, x) ? 255 : 0;
               row = bits.data();
             }
-            LinearRowH<T, C>(reinterpret_cast<const T*>(row), static_cast<T*>(work.GetRow(y)), columns, sw, dw,
-                             interpolateH);
+            const T* in = reinterpret_cast<const T*>(row);
+            T* out = static_cast<T*>(work.GetRow(y));
+            if (wideH)
+              LinearRowH<T, C, uint64_t>(in, out, columns, sw, dw, interpolateH);
+            else
+              LinearRowH<T, C, uint32_t>(in, out, columns, sw, dw, interpolateH);
             if (!rowDone()) return;
           }
         },
@@ -159,7 +193,8 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
       dh, IsFileHeldBitmap(Dest) ? 1 : threads,
       [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
         std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
-        std::vector<uint32_t> sum;
+        std::vector<uint32_t> sum32;
+        std::vector<uint64_t> sum64;
         for (int32_t j = first; j < first + count; ++j) {
           uint8_t* destRow = dest.Row(j);
           T* dst = greyOut ? out.data() : reinterpret_cast<T*>(destRow);
@@ -170,15 +205,11 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
             InterpolateRows(a, b, dst, samples, rows.fraction[static_cast<size_t>(j)]);
           } else {
             const int32_t last = rows.last[static_cast<size_t>(j)];
-            sum.assign(static_cast<size_t>(samples), 0);
-            for (int32_t r = h; r <= last; ++r) {
-              const T* src = static_cast<const T*>(work.GetRow(r));
-              for (int32_t x = 0; x < samples; ++x) sum[static_cast<size_t>(x)] += src[x];
-            }
-            const uint32_t n = static_cast<uint32_t>(last - h + 1);
             const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
-            for (int32_t x = 0; x < samples; ++x)
-              dst[x] = static_cast<T>(DivideExact(sum[static_cast<size_t>(x)], n, reciprocal));
+            if (wideV)
+              AverageRows(work, h, last, dst, samples, reciprocal, sum64);
+            else
+              AverageRows(work, h, last, dst, samples, reciprocal, sum32);
           }
           if (greyOut)
             for (int32_t x = 0; x < dw; ++x)

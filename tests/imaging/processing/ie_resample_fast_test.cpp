@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "imaging/core/ie_bits.h"
@@ -77,6 +78,37 @@ TEST_F(FastResampleTest, Linear24ReportsAfterEveryRowAndThreadsAgree) {
   EXPECT_EQ(seen[1], static_cast<int32_t>(100 / 53.5));
   for (int32_t y = 0; y < 13; ++y)
     for (int32_t x = 0; x < 70; ++x) ASSERT_EQ(one.GetPixel24(x, y), many.GetPixel24(x, y));
+}
+
+// Boxes larger than 32-bit sums of full-scale samples allow: 140,000 columns (or rows) of 65535
+// shrunk to 2 make boxes of 70,000 samples, whose sum 4,587,450,000 passes 2^32 (it used to wrap and
+// give 4179); 33,686,020 columns of 255 make boxes of 16,843,010, one past what 32 bits hold.
+TEST_F(FastResampleTest, HugeBoxesOfFullScaleSamplesAverageToFullScale) {
+  struct Case {
+    TIEPixelFormat format;
+    int32_t width, height;
+  };
+  for (const Case& c : {Case{ie16g, 140000, 1}, Case{ie16g, 1, 140000}, Case{ieRGB48, 140000, 1},
+                        Case{ie8g, 33686020, 1}}) {
+    SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(c.format) << ", " << c.width << " x "
+                                    << c.height);
+    auto src = Make(c.width, c.height, c.format, ieMemory);
+    const int32_t bytesPerPixel = c.format == ie8g ? 1 : c.format == ie16g ? 2 : 6;
+    for (int32_t y = 0; y < c.height; ++y)  // every sample all ones: 255 or 65535
+      std::memset(src->Row<uint8_t>(y), 0xFF, static_cast<size_t>(c.width) * bytesPerPixel);
+    TIEBitmap dst(c.width == 1 ? 1 : 2, c.height == 1 ? 1 : 2, c.format);
+    if (c.format == ie8g)
+      FastLinearResample8(*src, dst, nullptr, nullptr);
+    else
+      FastLinearResample16(*src, dst, c.format == ieRGB48 ? 3 : 1, nullptr, nullptr);
+    const uint32_t full = c.format == ie8g ? 255 : 65535;
+    const int32_t samples = (c.format == ieRGB48 ? 3 : 1) * dst.Width();
+    for (int32_t y = 0; y < dst.Height(); ++y)
+      for (int32_t i = 0; i < samples; ++i) {
+        const uint32_t v = c.format == ie8g ? dst.Row<uint8_t>(y)[i] : dst.Row<uint16_t>(y)[i];
+        EXPECT_EQ(v, full) << "row " << y << " sample " << i;
+      }
+  }
 }
 
 TEST_F(FastResampleTest, OneBitToGrayStaysInsideTheSource) {
