@@ -9,6 +9,7 @@
 #include <QtGui/QPainterPath>
 #include <QtGui/QPainterPathStroker>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -66,10 +67,25 @@ HBRUSH__* BrushOf(HDC__* d) {
   return b ? b : StockBrush(WHITE_BRUSH);
 }
 
+// V rounded to the nearest integer (halves away from zero) and saturated to the int32 range; NaN
+// gives 0. Device coordinates of extreme shapes or transforms stay defined this way.
+int32_t RoundToDevice(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(std::lround(v));
+}
+
+// An extent rounded as RoundToDevice does, held in 64 bits (saturated far beyond any int32 sum).
+int64_t RoundExtent(double v) {
+  if (!(v == v)) return 0;
+  return std::llround(std::clamp(v, -4.0e18, 4.0e18));
+}
+
 TPoint ToDev(const Affine& a, int32_t x, int32_t y) {
   double dx, dy;
   a.Map(x, y, dx, dy);
-  return {static_cast<int32_t>(std::lround(dx)), static_cast<int32_t>(std::lround(dy))};
+  return {RoundToDevice(dx), RoundToDevice(dy)};
 }
 
 // The area where drawing can show: the target's bounds, cut by the clip region's box.
@@ -622,13 +638,16 @@ BrushArg ResolveBrush(HBRUSH h) {
 TRect DeviceRect(HDC__* d, const TRect& r) {
   const Affine a = d->ToDevice();
   const TPoint p1 = ToDev(a, r.Left, r.Top);
-  const int32_t w = r.Width(), h = r.Height();
-  const int32_t dw = static_cast<int32_t>(std::lround(a.m11 * w)), dh = static_cast<int32_t>(std::lround(a.m22 * h));
+  // The extents in 64 bits: a rectangle from INT32_MIN to INT32_MAX is 2^32 - 1 wide.
+  const double w = static_cast<double>(int64_t{r.Right} - r.Left);
+  const double h = static_cast<double>(int64_t{r.Bottom} - r.Top);
+  const int64_t dw = RoundExtent(a.m11 * w), dh = RoundExtent(a.m22 * h);
+  const int64_t x = p1.X, y = p1.Y;
   TRect out;
-  out.Left = dw >= 0 ? p1.X : p1.X + dw + 1;
-  out.Right = dw >= 0 ? p1.X + dw : p1.X + 1;
-  out.Top = dh >= 0 ? p1.Y : p1.Y + dh + 1;
-  out.Bottom = dh >= 0 ? p1.Y + dh : p1.Y + 1;
+  out.Left = SaturateInt32(dw >= 0 ? x : x + dw + 1);
+  out.Right = SaturateInt32(dw >= 0 ? x + dw : x + 1);
+  out.Top = SaturateInt32(dh >= 0 ? y : y + dh + 1);
+  out.Bottom = SaturateInt32(dh >= 0 ? y + dh : y + 1);
   return out;
 }
 

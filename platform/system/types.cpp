@@ -32,18 +32,18 @@ bool UnionRect(TRect& dst, const TRect& a, const TRect& b) {
 }
 
 bool OffsetRect(TRect& r, int32_t dx, int32_t dy) {
-  r.Left += dx;
-  r.Right += dx;
-  r.Top += dy;
-  r.Bottom += dy;
+  r.Left = SaturateInt32(int64_t{r.Left} + dx);
+  r.Right = SaturateInt32(int64_t{r.Right} + dx);
+  r.Top = SaturateInt32(int64_t{r.Top} + dy);
+  r.Bottom = SaturateInt32(int64_t{r.Bottom} + dy);
   return true;
 }
 
 bool InflateRect(TRect& r, int32_t dx, int32_t dy) {
-  r.Left -= dx;
-  r.Right += dx;
-  r.Top -= dy;
-  r.Bottom += dy;
+  r.Left = SaturateInt32(int64_t{r.Left} - dx);
+  r.Right = SaturateInt32(int64_t{r.Right} + dx);
+  r.Top = SaturateInt32(int64_t{r.Top} - dy);
+  r.Bottom = SaturateInt32(int64_t{r.Bottom} + dy);
   return true;
 }
 

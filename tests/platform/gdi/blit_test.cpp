@@ -441,6 +441,31 @@ TEST(BlitTest, HugeExtentsFinishQuickly) {
   EXPECT_TRUE(LineTo(dst.dc(), INT32_MAX, INT32_MAX));
 }
 
+TEST(BlitTest, ExtremeRectanglesFillEveryPixelTheyCover) {
+  // Extents of up to 2^32 - 1 under the identity, a doubling and a mirroring world transform; the
+  // 4 x 4 surface lies inside each rectangle, so every pixel must change.
+  const TRect rects[] = {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                         {-1, -1, INT32_MAX, INT32_MAX},
+                         {INT32_MIN, INT32_MIN, 4, 4}};
+  const XFORM transforms[] = {{1, 0, 0, 1, 0, 0}, {2, 0, 0, 2, 0, 0}, {-1, 0, 0, -1, 3, 3}};
+  for (const XFORM& xf : transforms)
+    for (const TRect& r : rects) {
+      Surface s(4, 4);
+      s.Fill(RGB(255, 255, 255));
+      SetGraphicsMode(s.dc(), GM_ADVANCED);
+      ASSERT_TRUE(SetWorldTransform(s.dc(), &xf));
+      HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+      EXPECT_EQ(FillRect(s.dc(), &r, red), 1);
+      DeleteObject(red);
+      const XFORM identity;
+      SetWorldTransform(s.dc(), &identity);
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+          ASSERT_EQ(s.At(x, y), RGB(255, 0, 0)) << "transform " << xf.eM11 << ", rect " << r.Left << " " << r.Top
+                                                << " " << r.Right << " " << r.Bottom << ", pixel " << x << " " << y;
+    }
+}
+
 TEST(BlitTest, AlphaBlendConstantAndPerPixel) {
   Surface src(2, 1, 32), dst(2, 1);
   dst.Fill(RGB(0, 0, 0));
