@@ -124,8 +124,9 @@ void TIEMask::Resize(int32_t NewWidth, int32_t NewHeight) {
   std::vector<uint8_t> bits = NewStorage(NewWidth, NewHeight, bitsPerPixel_, rowLen);
   // The top-left pixels, exactly min(old, new) of them per row: the padding of a shrunk row is
   // not carried into the new area of a later growth.
-  const int32_t rows = std::min(height_, NewHeight);
+  // Nothing is kept when either width is 0; the storage of a 0-wide mask is then no rows at all.
   const int32_t keptWidth = std::min(width_, NewWidth);
+  const int32_t rows = keptWidth > 0 ? std::min(height_, NewHeight) : 0;
   const int64_t keptBits = static_cast<int64_t>(keptWidth) * bitsPerPixel_;
   const int32_t wholeBytes = static_cast<int32_t>(keptBits >> 3);
   const int32_t restBits = static_cast<int32_t>(keptBits & 7);

@@ -254,9 +254,21 @@ TEST(TIEMaskDraw, OuterClipsANegativeDestination) {
   mask.DrawOuter(small.get(), 1, 0, 6, 6, 0, 0, 6, 6, 255, clRed);
   EXPECT_EQ(At(*small, 0, 0), base);
   EXPECT_EQ(At(*small, 2, 1), kRed);
-  // Other bitmap depths are left alone.
+  // Other bitmap depths are left alone: every byte of an 8-bit bitmap stays as it was.
   TBitmap grey;
   grey.SetPixelFormat(pf8bit);
   grey.SetSize(6, 4);
+  std::vector<uint8_t> before;
+  for (int32_t y = 0; y < 4; ++y) {
+    auto* row = static_cast<uint8_t*>(grey.ScanLine(y));
+    for (int32_t x = 0; x < 6; ++x) row[x] = static_cast<uint8_t>(17 * y + x + 1);
+    before.insert(before.end(), row, row + 6);
+  }
   mask.DrawOuter(&grey, 0, 0, 6, 4, 0, 0, 6, 4, 255, clRed);
+  std::vector<uint8_t> after;
+  for (int32_t y = 0; y < 4; ++y) {
+    const auto* row = static_cast<const uint8_t*>(grey.ScanLine(y));
+    after.insert(after.end(), row, row + 6);
+  }
+  EXPECT_EQ(after, before);
 }

@@ -439,6 +439,9 @@ TEST(TIEMask, ResizeKeepsTheTopLeftAndClampsTheBox) {
   full.Resize(0, 3);
   full.SetBox(0, 0, 0, 0);
   EXPECT_TRUE(full.IsEmpty());
+  // From no columns back to some: nothing to keep, nothing selected.
+  full.Resize(4, 3);
+  EXPECT_EQ(Picture(full), (std::vector<std::string>{"....", "....", "...."}));
 }
 
 TEST(TIEMask, AssignCopiesEverything) {
