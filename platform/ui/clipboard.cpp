@@ -33,6 +33,9 @@ struct ClipboardState {
   bool changed = false;
   const QMimeData* seen = nullptr;  // the toolkit's data the blocks stand for
   std::vector<std::string> names;   // registered names, from kFirstRegistered on
+
+  // The blocks still held at exit go with the process's clipboard.
+  ~ClipboardState();
 };
 
 ClipboardState& State() {
@@ -54,6 +57,11 @@ bool OnGuiThread() {
 void FreeData(UINT format, void* block) {
   if (format == CF_BITMAP) DeleteObject(static_cast<HBITMAP>(block));
   else GlobalFree(block);
+}
+
+// The drawing layer's object table is never destroyed, so a bitmap can still be deleted here.
+ClipboardState::~ClipboardState() {
+  for (auto& [f, block] : data) FreeData(f, block);
 }
 
 void* Find(UINT format) {
