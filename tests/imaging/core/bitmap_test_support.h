@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
@@ -55,6 +56,13 @@ class BitmapTest : public ::testing::Test {
   bool savedFallback_ = true;
   bool savedSegmented_ = true;
 };
+
+// The first Count bytes of row Y, copied. A row pointer of a file-held bitmap lasts only until the
+// next GetRow, so a row is never read through two GetRow calls in one expression.
+inline std::vector<uint8_t> RowBytes(TIEBitmap& Bitmap, int32_t Y, size_t Count) {
+  const uint8_t* row = Bitmap.Row<uint8_t>(Y);
+  return std::vector<uint8_t>(row, row + Count);
+}
 
 // Both storage locations, for tests that must behave the same in memory and in a file.
 class BitmapLocationTest : public BitmapTest, public ::testing::WithParamInterface<TIELocation> {};

@@ -60,7 +60,10 @@ TEST_P(BitmapLocationTest, Fill1gAnd32RGB) {
   EXPECT_TRUE(bw->IsAllZero());
 
   auto rgba = Make(2, 2, ie32RGB, GetParam());
-  for (int32_t y = 0; y < 2; ++y) rgba->Row<uint8_t>(y)[3] = rgba->Row<uint8_t>(y)[7] = 0x5A;
+  for (int32_t y = 0; y < 2; ++y) {
+    uint8_t* row = rgba->Row<uint8_t>(y);
+    row[3] = row[7] = 0x5A;
+  }
   rgba->Fill(clWhite);
   EXPECT_TRUE(rgba->Full());
   const uint8_t expected[8] = {255, 255, 255, 0x5A, 255, 255, 255, 0x5A};  // fourth bytes kept

@@ -5,6 +5,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_settings.h"
+#include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
 
@@ -40,9 +41,8 @@ void ExpectSamePixels(TIEBitmap& a, TIEBitmap& b) {
   ASSERT_EQ(a.PixelFormat(), b.PixelFormat());
   const int32_t packed = RowLength(a.Width(), a.BitCount(), 8);
   for (int32_t y = 0; y < a.Height(); ++y) {
-    std::vector<uint8_t> ra(a.Row<uint8_t>(y), a.Row<uint8_t>(y) + packed);
-    std::vector<uint8_t> rb(b.Row<uint8_t>(y), b.Row<uint8_t>(y) + packed);
-    ASSERT_EQ(ra, rb) << "row " << y;
+    const size_t n = static_cast<size_t>(packed);
+    ASSERT_EQ(RowBytes(a, y, n), RowBytes(b, y, n)) << "row " << y;
   }
 }
 

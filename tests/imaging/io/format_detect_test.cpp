@@ -37,10 +37,13 @@ void WriteFile(const std::string& name, const std::vector<uint8_t>& data) {
   file.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
 }
 
+// An engine stream header: the tag zero-padded to 8 bytes, then 0x11 bytes up to Total. A Total
+// below 8 keeps only the first Total bytes of the header.
 std::vector<uint8_t> StreamHeader(const char* tag, size_t total) {
-  std::vector<uint8_t> data(total, 0x11);
+  std::vector<uint8_t> data(std::max<size_t>(total, 8), 0x11);
   std::fill(data.begin(), data.begin() + 8, 0);
   std::copy(tag, tag + std::strlen(tag), data.begin());
+  data.resize(total);
   return data;
 }
 

@@ -39,7 +39,10 @@ void FillRandom(TIEBitmap& b, uint32_t seed) {
 std::vector<uint8_t> Pixels(TIEBitmap& b) {
   std::vector<uint8_t> v;
   const int32_t used = (b.Width() * b.BitCount() + 7) / 8;
-  for (int32_t y = 0; y < b.Height(); ++y) v.insert(v.end(), b.Row<uint8_t>(y), b.Row<uint8_t>(y) + used);
+  for (int32_t y = 0; y < b.Height(); ++y) {
+    const std::vector<uint8_t> row = RowBytes(b, y, static_cast<size_t>(used));
+    v.insert(v.end(), row.begin(), row.end());
+  }
   return v;
 }
 

@@ -89,7 +89,7 @@ TEST_P(StretchFormats, EachDestinationPixelIsTheNearestSourcePixelCopiedWhole) {
   const int32_t bytes = IEBytesPerPixel[c.format];
   for (int32_t j = 0; j < 3; ++j) {
     const int32_t y = static_cast<int32_t>(4.0 / 3 * j);
-    std::vector<uint8_t> srcRow(src->Row<uint8_t>(y), src->Row<uint8_t>(y) + src->RowLen());
+    const std::vector<uint8_t> srcRow = RowBytes(*src, y, static_cast<size_t>(src->RowLen()));
     const uint8_t* d = dst->Row<uint8_t>(j);
     for (int32_t i = 0; i < 7; ++i) {
       const int32_t x = static_cast<int32_t>(3.0 / 7 * i);
