@@ -12,12 +12,11 @@
 namespace {
 
 // Storage of Height rows of RowLen bytes, zero-filled; std::bad_alloc when it cannot be had.
-std::vector<uint8_t> NewStorage(int32_t Width, int32_t Height, int32_t BitsPerPixel, int32_t& RowLen) {
+TIEMaskBits NewStorage(int32_t Width, int32_t Height, int32_t BitsPerPixel, int32_t& RowLen) {
   RowLen = RowLength(Width, BitsPerPixel, 32);
   const int64_t size = ImageDataSize(Width, Height, BitsPerPixel, 32);
-  if (RowLen < 0 || size < 0 || static_cast<uint64_t>(size) > std::vector<uint8_t>().max_size())
-    throw std::bad_alloc();
-  return std::vector<uint8_t>(static_cast<size_t>(size), 0);
+  if (RowLen < 0 || size < 0 || static_cast<uint64_t>(size) > TIEMaskBits().max_size()) throw std::bad_alloc();
+  return TIEMaskBits(static_cast<size_t>(size), 0);
 }
 
 // Bits of the last byte of a 1-bit row of Width pixels that are pixels (not padding).
@@ -85,7 +84,7 @@ TIEMask::~TIEMask() = default;
 
 void TIEMask::Assign(const TIEMask& Source) {
   if (&Source == this) return;
-  std::vector<uint8_t> bits = Source.bits_;
+  TIEMaskBits bits = Source.bits_;
   FreeBits();
   bits_ = std::move(bits);
   width_ = Source.width_;
@@ -106,7 +105,7 @@ void TIEMask::Allocate(int32_t Width, int32_t Height, int32_t BitsPerPixel) {
   Height = std::max(Height, 0);
   if (BitsPerPixel < 0 || BitsPerPixel > 32) BitsPerPixel = 0;
   int32_t rowLen = 0;
-  std::vector<uint8_t> bits = NewStorage(Width, Height, BitsPerPixel, rowLen);
+  TIEMaskBits bits = NewStorage(Width, Height, BitsPerPixel, rowLen);
   FreeBits();
   bits_ = std::move(bits);
   width_ = Width;
@@ -121,7 +120,7 @@ void TIEMask::Resize(int32_t NewWidth, int32_t NewHeight) {
   NewWidth = std::max(NewWidth, 0);
   NewHeight = std::max(NewHeight, 0);
   int32_t rowLen = 0;
-  std::vector<uint8_t> bits = NewStorage(NewWidth, NewHeight, bitsPerPixel_, rowLen);
+  TIEMaskBits bits = NewStorage(NewWidth, NewHeight, bitsPerPixel_, rowLen);
   // The top-left pixels, exactly min(old, new) of them per row: the padding of a shrunk row is
   // not carried into the new area of a later growth.
   // Nothing is kept when either width is 0; the storage of a 0-wide mask is then no rows at all.
@@ -447,7 +446,7 @@ void TIEMask::Translate(int32_t& DX, int32_t& DY, bool CutBorders) {
   const int32_t bx2 = static_cast<int32_t>(x2), by2 = static_cast<int32_t>(y2);
   const int32_t w = bx2 - bx1 + 1;
   const int32_t ox = static_cast<int32_t>(dx), oy = static_cast<int32_t>(dy);
-  const std::vector<uint8_t> saved = bits_;
+  const TIEMaskBits saved = bits_;
   std::fill(bits_.begin(), bits_.end(), 0);
   for (int32_t y = by1; y <= by2; ++y) {
     const uint8_t* src = saved.data() + static_cast<int64_t>(height_ - 1 - y) * rowLen_;

@@ -15,6 +15,7 @@
 #include <limits>
 #include <vector>
 
+#include "imaging/core/ie_memory.h"
 #include "platform/gdi/color.h"
 #include "platform/system/object.h"
 #include "platform/system/types.h"
@@ -22,6 +23,10 @@
 class TBitmap;
 class TCanvas;
 class TIEBitmap;
+
+// The rows of a mask; its size comes from callers' numbers, so its allocation failure is the same in
+// every build (see TIEHeapAllocator).
+using TIEMaskBits = std::vector<uint8_t, TIEHeapAllocator<uint8_t>>;
 
 class TIEMask : public TObject {
  public:
@@ -153,7 +158,7 @@ class TIEMask : public TObject {
   int32_t height_ = 0;
   int32_t bitsPerPixel_ = 0;
   int32_t rowLen_ = 0;
-  std::vector<uint8_t> bits_;
+  TIEMaskBits bits_;
   int32_t x1_ = kEmptyBox;
   int32_t y1_ = kEmptyBox;
   int32_t x2_ = 0;

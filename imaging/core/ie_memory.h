@@ -2,7 +2,10 @@
 // The engine's allocation routines for pixel storage: a hybrid allocator that takes small blocks from
 // the heap and large ones from zero-filled global memory, global blocks that report failure as none,
 // a heap request that never raises, and the machine's physical memory.
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 // Blocks below this size come from the heap; from this size on, from zero-filled global memory.
 constexpr int64_t kHybridHeapLimit = 1048576;
@@ -29,3 +32,24 @@ void TryGetMem(void*& Pointer, int64_t Size);
 // Total physical memory in bytes, or the physical memory available now when Available is true;
 // 0 when the operating system does not tell.
 int64_t PhysicalMemorySize(bool Available);
+
+// An allocator for standard containers whose size comes from a caller's or a file's numbers: C heap
+// blocks, std::bad_alloc when the heap has none. The default allocator does the same, but under the
+// sanitizer builds its operator new ends the program on an impossible size, where a heap request
+// reports failure, so that the failure path of such a container is the same in every build.
+template <class T>
+struct TIEHeapAllocator {
+  using value_type = T;
+  TIEHeapAllocator() = default;
+  template <class U>
+  TIEHeapAllocator(const TIEHeapAllocator<U>&) {}
+  T* allocate(size_t Count) {
+    if (Count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = std::malloc(Count * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* Pointer, size_t) { std::free(Pointer); }
+  template <class U>
+  bool operator==(const TIEHeapAllocator<U>&) const { return true; }
+};
