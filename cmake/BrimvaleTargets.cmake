@@ -18,15 +18,16 @@ function(brimvale_library target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# brimvale_gtest(<target> DIRS <folder>... LIBS <lib>... [SHARDS n])
-#   One GoogleTest executable from the test folders, registered with CTest as n shards that CTest
-#   can run in parallel (GoogleTest's own sharding).
+# brimvale_gtest(<target> DIRS <folder>... | SOURCES <file>... LIBS <lib>... [SHARDS n])
+#   One GoogleTest executable from the test folders (or the given sources), registered with CTest as
+#   n shards that CTest can run in parallel (GoogleTest's own sharding), labelled with its name so
+#   that `ctest -L <target>` runs one of them.
 function(brimvale_gtest target)
-  cmake_parse_arguments(ARG "" "SHARDS" "DIRS;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SHARDS" "DIRS;SOURCES;LIBS" ${ARGN})
   if(NOT ARG_SHARDS)
     set(ARG_SHARDS 1)
   endif()
-  set(sources)
+  set(sources ${ARG_SOURCES})
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
     list(APPEND sources ${found})
@@ -44,6 +45,10 @@ function(brimvale_gtest target)
     add_test(NAME ${name} COMMAND ${target} --gtest_brief=1)
     set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "GTEST_TOTAL_SHARDS=${ARG_SHARDS};GTEST_SHARD_INDEX=${i};QT_QPA_PLATFORM=offscreen;BRIMVALE_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+      LABELS ${target}
       TIMEOUT 600)
+    if(BRIMVALE_SANITIZER_ENV)
+      set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${BRIMVALE_SANITIZER_ENV})
+    endif()
   endforeach()
 endfunction()

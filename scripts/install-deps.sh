@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
   imagemagick pngcheck
+  # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
+  clang libclang-rt-dev llvm
 )
 # Packages given as arguments are installed in place of the list (scripts/install-bench-deps.sh).
 if [ $# -gt 0 ]; then packages=("$@"); fi
