@@ -1,67 +1,97 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets of tests/fuzz with clang's libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer (the whole engine is built with the sanitizers), seeds a corpus with the
-# engine's own writers, and runs each target for a while. Installs clang and its fuzzer runtime
-# itself (apt, only when missing). Not part of the default test run.
+# Runs each libFuzzer program of the sanitizer build for a fixed time over its seeds (written by the
+# engine's own writers), the corpus kept in the tree (tests/fuzz/corpus/<target>/) and the inputs
+# that once failed (tests/fuzz/regressions/<target>/). New inputs a run finds go to a scratch folder
+# in the build, never into the tree.
 #
-#   tests/fuzz/run.sh [seconds per target, default 60] [target ...]
+#   tests/fuzz/run.sh [-b build-dir] [-j parallel targets] [-m] [seconds per target] [target ...]
 #
-# Findings (crashes, leaks, timeouts) are written to build/fuzz/findings/<target>/.
+# Defaults: build/sanitize (built by scripts/build-sanitize.sh when its fuzz programs are missing),
+# as many targets at once as there are processors, 8 seconds each, every target.
+# A crash, leak, time-out, memory blow-up or undefined behaviour fails the run; the input is kept in
+# <build>/fuzz/findings/<target>/. Once the fault is fixed, add the input to
+# tests/fuzz/regressions/<target>/, named after what it shows, so the normal tests run it for good.
+# With -m each target's tree corpus is replaced afterwards by the smallest set of inputs (at most
+# 4 KiB each) that reaches every edge the corpus, the seeds and the run reached: the way the corpus
+# is grown.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-seconds=${1:-60}
-shift || true
+build="$root/build/sanitize"
+jobs=$(nproc)
+merge=0
+while getopts "b:j:m" opt; do
+  case $opt in
+    b) build=$OPTARG ;;
+    j) jobs=$OPTARG ;;
+    m) merge=1 ;;
+    *) exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+seconds=${1:-8}
+[ $# -gt 0 ] && shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc fuzz_gif fuzz_bmp
            fuzz_detect fuzz_dib_import fuzz_gamma_dib fuzz_control_text fuzz_png_picture)
 fi
 
-"$root/scripts/install-deps.sh"
-
-# clang and the libFuzzer runtime: installed only when a fuzzer cannot be linked yet.
-probe=$(mktemp -d)
-trap 'rm -rf "$probe"' EXIT
-printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' >"$probe/p.cpp"
-if ! clang++ -fsanitize=fuzzer "$probe/p.cpp" -o "$probe/p" >/dev/null 2>&1; then
-  echo "Installing clang and its fuzzer runtime"
-  sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends clang libclang-rt-dev
+if [ ! -x "$build/tests/fuzz/fuzz_make_seeds" ]; then
+  "$root/scripts/build-sanitize.sh" "$build"
 fi
+work="$build/fuzz"
+rm -rf "$work/seeds" "$work/findings"
+mkdir -p "$work/seeds" "$work/findings"
+"$build/tests/fuzz/fuzz_make_seeds" "$work/seeds"
 
-build="$root/build/fuzz"
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_C_FLAGS="$sanitize" -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DBRIMVALE_ASSERTS=ON -DBRIMVALE_BUILD_TESTS=OFF -DBRIMVALE_BUILD_BENCH=OFF -DBRIMVALE_BUILD_FUZZ=ON >/dev/null
-cmake --build "$build" -j "${FUZZ_JOBS:-4}" --target fuzz_all
-
-corpus="$build/corpus"
-"$build/tests/fuzz/fuzz_make_seeds" "$corpus"
-
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
+
+# One target: its scratch folder first (libFuzzer adds what it finds there), then the read-only ones.
+run_one() {
+  local t=$1
+  local scratch="$work/scratch/$t"
+  mkdir -p "$scratch" "$work/findings/$t" "$work/seeds/$t"
+  local dirs=("$scratch" "$work/seeds/$t")
+  for d in "$root/tests/fuzz/corpus/$t" "$root/tests/fuzz/regressions/$t"; do
+    [ -d "$d" ] && dirs+=("$d")
+  done
+  if "$build/tests/fuzz/$t" "${dirs[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -max_len=65536 -artifact_prefix="$work/findings/$t/" -print_final_stats=1 >"$work/findings/$t.log" 2>&1; then
+    echo "$t: $(grep -E '^stat::number_of_executed_units' "$work/findings/$t.log" | awk '{print $2}' || true) runs, clean"
+  else
+    echo "FINDING in $t (see $work/findings/$t.log and $work/findings/$t/):"
+    grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$work/findings/$t.log" | head -5 || true
+    return 1
+  fi
+  if [ $merge -eq 1 ]; then
+    # The smallest set that reaches every edge the tree corpus, the seeds and this run reached
+    # (edges only, not hit counts: a few dozen files instead of hundreds).
+    local merged="$work/merged/$t"
+    rm -rf "$merged"
+    mkdir -p "$merged" "$root/tests/fuzz/corpus/$t"
+    if "$build/tests/fuzz/$t" -set_cover_merge=1 -use_counters=0 -max_len=4096 "$merged" \
+        "$root/tests/fuzz/corpus/$t" "$scratch" "$work/seeds/$t" >"$work/findings/$t.merge.log" 2>&1; then
+      rm -rf "$root/tests/fuzz/corpus/$t"
+      mv "$merged" "$root/tests/fuzz/corpus/$t"
+      echo "$t: corpus of $(ls "$root/tests/fuzz/corpus/$t" | wc -l) inputs"
+    fi
+  fi
+}
+
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do sleep 0.2; done
+  (
+    set +e
+    run_one "$t" >"$work/findings/$t.summary" 2>&1
+    echo $? >"$work/findings/$t.status"
+  ) &
+done
+wait
 status=0
 for t in "${targets[@]}"; do
-  mkdir -p "$corpus/$t" "$build/findings/$t"
-  echo "== $t: ${seconds}s"
-  log="$build/findings/$t.log"
-  # The corpus kept in the tree (tests/fuzz/corpus/<target>) is read besides the generated one.
-  kept=()
-  if [ -d "$root/tests/fuzz/corpus/$t" ]; then kept=("$root/tests/fuzz/corpus/$t"); fi
-  if "$build/tests/fuzz/$t" "$corpus/$t" "${kept[@]}" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
-      -timeout=10 -artifact_prefix="$build/findings/$t/" -print_final_stats=1 >"$log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^Done' "$log" | tail -2
-  else
-    status=1
-    echo "FINDING in $t (see $log and $build/findings/$t/)"
-    grep -E 'ERROR|SUMMARY|runtime error' "$log" | head -5
-  fi
+  cat "$work/findings/$t.summary"
+  [ "$(cat "$work/findings/$t.status" 2>/dev/null)" = 0 ] || status=1
 done
 exit $status
