@@ -1,10 +1,62 @@
 #!/usr/bin/env bash
-# Installs what Brimvale needs, builds everything (tests and benchmarks included) and runs every test.
-# Exits non-zero when a test fails. The build keeps assert() checks on.
-set -euo pipefail
+# Installs what Brimvale needs, builds it and runs every test, in three stages:
+#   release   the Release build with assert() checks on (build/test; benchmarks built, not run), all tests
+#   sanitize  the same tests built by clang with AddressSanitizer, LeakSanitizer and
+#             UndefinedBehaviorSanitizer (build/sanitize, which also holds the libFuzzer programs)
+#   fuzz      each fuzz target for a few seconds over its seeds and the corpus kept in the tree
+#             (tests/fuzz/run.sh; FUZZ_SECONDS per target, default 8)
+#
+#   scripts/test.sh              all three stages
+#   scripts/test.sh release      only the named stages (while iterating: the fast Release tests)
+#
+# Every stage runs even when an earlier one failed; the exit code is non-zero when any stage failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_ASSERTS=ON
-cd "$root/build/test"
+stages=("$@")
+[ ${#stages[@]} -eq 0 ] && stages=(release sanitize fuzz)
+for s in "${stages[@]}"; do
+  case $s in
+    release | sanitize | fuzz) ;;
+    *) echo "unknown stage '$s' (release, sanitize, fuzz)" >&2; exit 2 ;;
+  esac
+done
+
+"$root/scripts/install-deps.sh" || exit 1
 export QT_QPA_PLATFORM=offscreen
-exec ctest --output-on-failure -j "$(nproc)"
+jobs=$(nproc)
+failed=()
+
+run_stage() {
+  local name=$1
+  shift
+  echo "== $name"
+  if "$@"; then
+    echo "== $name: passed"
+  else
+    echo "== $name: FAILED"
+    failed+=("$name")
+  fi
+}
+
+release() {
+  "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_ASSERTS=ON &&
+    (cd "$root/build/test" && ctest --output-on-failure -j "$jobs")
+}
+
+sanitize() {
+  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" &&
+    (cd "$root/build/sanitize" && ctest --output-on-failure -j "$jobs")
+}
+
+fuzz() {
+  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" &&
+    "$root/tests/fuzz/run.sh" -b "$root/build/sanitize" "${FUZZ_SECONDS:-8}"
+}
+
+for s in "${stages[@]}"; do run_stage "$s" "$s"; done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED stages: ${failed[*]}"
+  exit 1
+fi
+echo "All stages passed: ${stages[*]}"
