@@ -1,9 +1,9 @@
 #pragma once
 // Objects that processes share by name: a mutex (on a POSIX named semaphore) and a block of shared
 // memory (on POSIX shared memory). Names are given without POSIX's leading "/", which this layer
-// adds; a name that is empty, holds "/" or is longer than the system allows is refused (EINVAL,
-// ENAMETOOLONG). Both kinds outlive the processes that made them until their name is unlinked.
-// Failures answer the system's error number (errno).
+// adds; a name that is empty, holds "/" or is longer than the operating system allows is refused
+// (EINVAL, ENAMETOOLONG). Both kinds outlive the processes that made them until their name is
+// unlinked. Failures answer the operating system's error number (errno).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
