@@ -7,7 +7,7 @@
 #   tests/fuzz/run.sh [-b build-dir] [-j parallel targets] [-m] [seconds per target] [target ...]
 #
 # Defaults: build/sanitize (built by scripts/build-sanitize.sh when its fuzz programs are missing),
-# as many targets at once as there are processors, 8 seconds each, every target.
+# as many targets at once as there are processors, 8 seconds each, every target the build has.
 # A crash, leak, time-out, memory blow-up or undefined behaviour fails the run; the input is kept in
 # <build>/fuzz/findings/<target>/. Once the fault is fixed, add the input to
 # tests/fuzz/regressions/<target>/, named after what it shows, so the normal tests run it for good.
@@ -31,13 +31,15 @@ shift $((OPTIND - 1))
 seconds=${1:-8}
 [ $# -gt 0 ] && shift
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_raw_bitmap fuzz_iptc fuzz_tags_handler fuzz_tiff_handler fuzz_zlib fuzz_icc fuzz_gif fuzz_bmp
-           fuzz_detect fuzz_dib_import fuzz_gamma_dib fuzz_control_text fuzz_png_picture)
-fi
-
 if [ ! -x "$build/tests/fuzz/fuzz_make_seeds" ]; then
   "$root/scripts/build-sanitize.sh" "$build"
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  # Every libFuzzer program of the build (tests/fuzz/CMakeLists.txt lists them).
+  for f in "$build"/tests/fuzz/fuzz_*; do
+    name=$(basename "$f")
+    if [ -f "$f" ] && [ -x "$f" ] && [ "$name" != fuzz_make_seeds ]; then targets+=("$name"); fi
+  done
 fi
 work="$build/fuzz"
 rm -rf "$work/seeds" "$work/findings"
