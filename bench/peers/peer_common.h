@@ -8,6 +8,7 @@
 // peer, the ratio ours / peer and how far the outputs agree.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -35,11 +36,29 @@ inline double MedianMs(int Runs, const std::function<void()>& Work) {
   return times[times.size() / 2];
 }
 
-// Wall time in milliseconds of one call of Work.
+// The processor time of the process (every thread) in milliseconds.
+inline double ProcessCpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+// The processor time of the last timed call (TimedMs, or what the Python peer reported), or -1.
+inline double& LastCpuMs() {
+  static double ms = -1;
+  return ms;
+}
+
+// Wall time in milliseconds of one call of Work; LastCpuMs gets the processor time it took. On a
+// busy machine the wall time of one thread grows with the load while its processor time barely
+// moves, so the one-thread comparisons show both.
 inline double TimedMs(const std::function<void()>& Work) {
+  const double cpu0 = ProcessCpuMs();
   const auto t0 = std::chrono::steady_clock::now();
   Work();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  LastCpuMs() = ProcessCpuMs() - cpu0;
+  return wall;
 }
 
 // One tool at one thread count in a comparison: Run does the work once and returns its time in
@@ -49,18 +68,24 @@ struct Contender {
   int32_t Threads;
   std::function<double()> Run;
   std::vector<double> Times;
-  double Median() const {
-    std::vector<double> t = Times;
+  std::vector<double> Cpu;
+  static double MedianOf(std::vector<double> t) {
     std::sort(t.begin(), t.end());
     return t.empty() ? -1 : t[t.size() / 2];
   }
+  double Median() const { return MedianOf(Times); }
+  double CpuMedian() const { return MedianOf(Cpu); }
 };
 
 // Rounds rounds, each running every contender once in turn, so that a change in the machine's load
 // falls on all of them alike rather than on whichever ran at the time.
 inline void RunInTurn(std::vector<Contender>& Contenders, int Rounds) {
   for (int r = 0; r < Rounds; ++r)
-    for (Contender& c : Contenders) c.Times.push_back(c.Run());
+    for (Contender& c : Contenders) {
+      LastCpuMs() = -1;
+      c.Times.push_back(c.Run());
+      c.Cpu.push_back(LastCpuMs());
+    }
 }
 
 inline int32_t AllCores() { return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency())); }
@@ -211,7 +236,7 @@ inline double CatmullRom(double x) {
 // ---- Pillow ----
 
 // Runs bench/peers/pillow_peer.py with Args and returns the median milliseconds it prints
-// ("ms <value>" on its last line); a negative value when it fails.
+// ("ms <value>"), LastCpuMs the processor time ("cpu <value>"); a negative value when it fails.
 // Debian's interpreter, which python3-pil installs into, before any other python3 on the PATH.
 inline double RunPillow(const std::string& Script, const std::string& Args) {
   const std::string python = std::ifstream("/usr/bin/python3").good() ? "/usr/bin/python3" : "python3";
@@ -223,6 +248,7 @@ inline double RunPillow(const std::string& Script, const std::string& Args) {
   while (std::fgets(line, sizeof line, p)) {
     double v;
     if (std::sscanf(line, "ms %lf", &v) == 1) ms = v;
+    if (std::sscanf(line, "cpu %lf", &v) == 1) LastCpuMs() = v;
   }
   return pclose(p) == 0 ? ms : -1;
 }
@@ -232,6 +258,23 @@ inline double RunPillow(const std::string& Script, const std::string& Args) {
 inline void PrintHeader(const char* Title) {
   std::printf("\n%s (load %s, %d logical cores)\n", Title, LoadAverage().c_str(), AllCores());
   std::printf("%-44s %10s %10s %8s  %s\n", "operation / tool", "threads", "ms", "ratio", "agreement");
+}
+
+// The same with a column of processor time: the medians of the wall time and of the processor time
+// (all threads), the ratio of the wall times, and for one thread the ratio of the processor times.
+inline void PrintCpuHeader(const char* Title) {
+  std::printf("\n%s (load %s, %d logical cores)\n", Title, LoadAverage().c_str(), AllCores());
+  std::printf("%-40s %7s %9s %9s %6s %7s  %s\n", "operation / tool", "threads", "ms", "cpu ms", "ratio", "cpu rt",
+              "agreement");
+}
+
+inline void PrintCpuRow(const Contender& C, const Contender* Ours, const std::string& Agreement) {
+  char ratio[16] = "", cpuRatio[16] = "";
+  if (Ours && Ours->Median() > 0 && C.Median() > 0) std::snprintf(ratio, sizeof ratio, "%.2f", Ours->Median() / C.Median());
+  if (Ours && C.Threads == 1 && Ours->CpuMedian() > 0 && C.CpuMedian() > 0)
+    std::snprintf(cpuRatio, sizeof cpuRatio, "%.2f", Ours->CpuMedian() / C.CpuMedian());
+  std::printf("%-40s %7d %9.1f %9.1f %6s %7s  %s\n", C.Tool.c_str(), C.Threads, C.Median(), C.CpuMedian(), ratio,
+              cpuRatio, Agreement.c_str());
 }
 
 // One line: Tool's median at Threads threads, the ratio Ours / it (when Ours > 0) and the agreement.

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
                               }
                             }
                             return ms;
-                          }, {}});
+                          }, {}, {}});
   }
   Magick::Image input;
   input.read(kW, kH, "BGR", Magick::CharPixel, photo.data());
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                             outputs[k].resize(photo.size());
                             work.write(0, 0, kW, kH, "BGR", Magick::CharPixel, outputs[k].data());
                             return ms;
-                          }, {}});
+                          }, {}, {}});
   }
   const std::string outPath = dir + "/pillow.raw";
   char args[512];
@@ -102,15 +102,14 @@ int main(int argc, char** argv) {
                           const double ms = RunPillow(pillow, command);
                           if (ms >= 0) outputs[4] = ReadFile(outPath);
                           return ms;
-                        }, {}});
+                        }, {}, {}});
   RunInTurn(contenders, runs);
 
-  PrintHeader("24-bit 6000x4000 photo -> 256 colours, no dithering");
+  PrintCpuHeader("24-bit 6000x4000 photo -> 256 colours, no dithering");
   for (size_t k = 0; k < contenders.size(); ++k) {
     const Contender& c = contenders[k];
-    const double ours = k < 2 ? 0 : contenders[c.Threads == 1 ? 0 : 1].Median();
-    PrintRow(c.Tool, std::to_string(c.Threads), c.Median(), ours,
-             outputs[k].size() == photo.size() ? "vs input " + PsnrText(Psnr(reference, outputs[k])) : "failed");
+    PrintCpuRow(c, k < 2 ? nullptr : &contenders[c.Threads == 1 ? 0 : 1],
+                outputs[k].size() == photo.size() ? "vs input " + PsnrText(Psnr(reference, outputs[k])) : "failed");
   }
   std::filesystem::remove_all(dir);
   return 0;

@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
       const size_t k = contenders.size();
       outputs.emplace_back();
       grids.push_back(grid);
-      contenders.push_back({tool, threads, [&outputs, k, run] { return run(outputs[k]); }, {}});
+      contenders.push_back({tool, threads, [&outputs, k, run] { return run(outputs[k]); }, {}, {}});
     };
     for (int32_t threads : {1, cores})
       add("ours", threads, [&, threads](std::vector<uint8_t>& o) { return Ours(inBitmap, dw, dh, c.ours, threads, o); },
@@ -199,8 +199,7 @@ int main(int argc, char** argv) {
         "centre");
     RunInTurn(contenders, runs);
 
-    PrintHeader(c.name);
-    const double ours1 = contenders[0].Median(), oursAll = contenders[1].Median();
+    PrintCpuHeader(c.name);
     for (size_t k = 0; k < contenders.size(); ++k) {
       const Contender& t = contenders[k];
       const bool corner = grids[k] == "corner";
@@ -210,9 +209,9 @@ int main(int argc, char** argv) {
               ? "other size or failed"
               : std::string(corner ? "vs exact (corner-aligned) " : "vs exact (centre-aligned) ") +
                     PsnrText(Psnr(exact, outputs[k]));
-      PrintRow(t.Tool, std::to_string(t.Threads), t.Median(), k < 2 ? 0 : (t.Threads == 1 ? ours1 : oursAll), agreement);
+      PrintCpuRow(t, k < 2 ? nullptr : &contenders[t.Threads == 1 ? 0 : 1], agreement);
     }
-    std::printf("%-44s %10s %10s %8s  %s\n", "ours vs the centre-aligned exact", "", "", "",
+    std::printf("%-40s %7s %9s %9s %6s %7s  %s\n", "ours vs the centre-aligned exact", "", "", "", "", "",
                 PsnrText(Psnr(peerExact, outputs[0])).c_str());
   }
   g_object_unref(largeVips);
