@@ -1,97 +1,73 @@
 #include "imaging/io/codecs/gif_lzw.h"
 
-#include "imaging/io/codecs/lzw_hash.h"
-
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
-#include <vector>
 
+#include "imaging/io/codecs/lzw_hash.h"
 #include "platform/system/streams.h"
 
 namespace {
 
 constexpr int32_t kMaxCodes = 4096;  // 12-bit codes
 constexpr int32_t kMaxWidth = 12;
+constexpr int32_t kLargestCodeSize = 11;  // the clear code 2^11 still leaves room in the table
 
-// Where decoded indices land: row by row (or in interlace order), each row Width bytes; bytes past
-// the last row, and the padding of a picture no code reached, are dropped.
-class TGIFPixelSink {
- public:
-  TGIFPixelSink(uint8_t* pixels, int32_t height, int32_t width, bool interlaced)
-      : pixels_(pixels), height_(height), width_(width), interlaced_(interlaced),
-        done_(pixels == nullptr || height <= 0 || width <= 0) {}
-
-  // Writes Count bytes taken from the end of Stack backwards (a string unwound from its last byte).
-  void PutReversed(const uint8_t* stackTop, int32_t count) {
-    while (count > 0 && !done_) {
-      const int32_t n = std::min(count, width_ - col_);
-      uint8_t* dst = pixels_ + static_cast<int64_t>(row_) * width_ + col_;
-      for (int32_t i = 0; i < n; ++i) dst[i] = *--stackTop;
-      count -= n;
-      col_ += n;
-      if (col_ == width_) NextRow();
-    }
-  }
-  void Put(uint8_t value) { PutReversed(&value + 1, 1); }
-  // Whether any pixel has been written; whether every one has.
-  bool Started() const { return row_ != 0 || col_ != 0 || pass_ != 1 || done_; }
-  bool Done() const { return done_; }
-
- private:
-  void NextRow() {
-    col_ = 0;
-    if (interlaced_)
-      done_ = !GIFNextInterlacedRow(height_, row_, pass_);
-    else
-      done_ = ++row_ >= height_;
-  }
-
-  uint8_t* pixels_;
-  int32_t height_;
-  int32_t width_;
-  bool interlaced_;
-  bool done_;
-  int32_t row_ = 0;
-  int32_t col_ = 0;
-  int32_t pass_ = 1;
-};
-
-// Codes read least significant bit first from the gathered data bytes.
+// Codes read least significant bit first from the gathered data bytes, through a 64-bit buffer.
 class TGIFCodeReader {
  public:
-  explicit TGIFCodeReader(const std::vector<uint8_t>& data) : data_(data), totalBits_(data.size() * 8) {}
+  TGIFCodeReader(const uint8_t* data, size_t size) : start_(data), p_(data), end_(data + size) {}
 
   // False when fewer than Width bits are left (the data is used up).
   bool Read(int32_t width, int32_t& code) {
-    if (bitPos_ + static_cast<uint64_t>(width) > totalBits_) return false;
-    const uint64_t byte = bitPos_ >> 3;
-    uint32_t v = data_[byte];
-    if (byte + 1 < data_.size()) v |= static_cast<uint32_t>(data_[byte + 1]) << 8;
-    if (byte + 2 < data_.size()) v |= static_cast<uint32_t>(data_[byte + 2]) << 16;
-    code = static_cast<int32_t>((v >> (bitPos_ & 7)) & ((1u << width) - 1));
-    bitPos_ += static_cast<uint64_t>(width);
+    if (bits_ < width) {
+      Refill();
+      if (bits_ < width) return false;
+    }
+    code = static_cast<int32_t>(buffer_ & ((1u << width) - 1));
+    buffer_ >>= width;
+    bits_ -= width;
     return true;
   }
   // Whole data bytes after the one that holds the next bit.
-  bool BytesLeftOver() const { return (bitPos_ + 7) / 8 < data_.size(); }
+  bool BytesLeftOver() const {
+    const uint64_t used = static_cast<uint64_t>(p_ - start_) * 8 - static_cast<uint64_t>(bits_);
+    return (used + 7) / 8 < static_cast<uint64_t>(end_ - start_);
+  }
 
  private:
-  const std::vector<uint8_t>& data_;
-  uint64_t totalBits_;
-  uint64_t bitPos_ = 0;
+  void Refill() {
+    if (end_ - p_ >= 8) {
+      uint64_t v;
+      std::memcpy(&v, p_, 8);
+      const int32_t take = (63 - bits_) >> 3;  // whole bytes that fit above the bits held
+      buffer_ |= (v & (~uint64_t{0} >> (64 - 8 * take))) << bits_;
+      p_ += take;
+      bits_ += 8 * take;
+      return;
+    }
+    while (bits_ <= 56 && p_ < end_) {
+      buffer_ |= static_cast<uint64_t>(*p_++) << bits_;
+      bits_ += 8;
+    }
+  }
+
+  const uint8_t* start_;
+  const uint8_t* p_;
+  const uint8_t* end_;
+  uint64_t buffer_ = 0;
+  int32_t bits_ = 0;
 };
 
-// Reads the data sub-blocks that follow the code-size byte up to the terminator (or the end of the
-// stream) into Data.
-void GatherSubBlocks(TStream& stream, std::vector<uint8_t>& data) {
-  uint8_t chunk[256];
-  for (;;) {
-    uint8_t len = 0;
-    if (stream.Read(&len, 1) != 1 || len == 0) break;
-    const int32_t got = stream.Read(chunk, len);
-    data.insert(data.end(), chunk, chunk + std::max(got, 0));
-    if (got < len) break;
+// Copies a string of Count bytes that starts earlier in the output. The string of the code that is
+// being defined (the string-plus-first-byte case) overlaps its own end by one byte, which a forward
+// copy byte by byte reproduces.
+inline void CopyString(uint8_t* dst, const uint8_t* src, int64_t count) {
+  if (src + count <= dst) {
+    std::memcpy(dst, src, static_cast<size_t>(count));
+  } else {
+    for (int64_t i = 0; i < count; ++i) dst[i] = src[i];
   }
 }
 
@@ -109,115 +85,233 @@ bool GIFNextInterlacedRow(int32_t Height, int32_t& Row, int32_t& Pass) {
   return true;
 }
 
-void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, uint8_t* Pixels) {
-  const int64_t start = Stream.Position();
-  auto fail = [&] { Stream.Seek(start, soBeginning); };
-
-  uint8_t codeSize = 0;
-  if (Stream.Read(&codeSize, 1) != 1 || codeSize < 2 || codeSize > 8) {
-    fail();
-    return;
+bool GIFGatherSubBlocks(TStream& Stream, std::vector<uint8_t>& Data) {
+  uint8_t chunk[256];
+  for (;;) {
+    uint8_t len = 0;
+    if (Stream.Read(&len, 1) != 1 || len == 0) return true;
+    const int32_t got = Stream.Read(chunk, len);
+    Data.insert(Data.end(), chunk, chunk + std::max(got, 0));
+    if (got < len) return false;
   }
-  std::vector<uint8_t> data;
-  GatherSubBlocks(Stream, data);
-  if (data.empty()) return;
+}
 
-  const int32_t clear = 1 << codeSize;
+TGIFLZWDecodeResult GIFLZWDecodeData(const uint8_t* Data, size_t Size, int32_t CodeSize, int32_t Height,
+                                     int32_t Width, bool Interlaced, uint8_t* Pixels,
+                                     const TGIFLZWDecodeOptions& Options) {
+  TGIFLZWDecodeResult result;
+  if (CodeSize < 2 || CodeSize > std::min(Options.MaxCodeSize, kLargestCodeSize)) {
+    result.Broken = true;
+    return result;
+  }
+  if (Pixels == nullptr || Height <= 0 || Width <= 0) return result;
+  const int64_t total = static_cast<int64_t>(Width) * Height;
+  if (total > int64_t{0xFFFFFFFF}) {  // beyond what 16-bit GIF sizes reach; offsets are 32-bit
+    result.Broken = true;
+    return result;
+  }
+  // Interlaced rows are decoded in the order they are sent and placed afterwards.
+  std::unique_ptr<uint8_t[]> linear;
+  uint8_t* out = Pixels;
+  if (Interlaced) {
+    linear.reset(new uint8_t[static_cast<size_t>(total)]);
+    out = linear.get();
+  }
+
+  // A table entry is a string met earlier in the output: where it starts and how long it is.
+  // Literals (codes below the clear code) are written as their low byte.
+  std::array<uint32_t, kMaxCodes> offset;
+  std::array<uint16_t, kMaxCodes> length;
+  const int32_t clear = 1 << CodeSize;
   const int32_t end = clear + 1;
-  std::array<uint16_t, kMaxCodes> prefix{};
-  std::array<uint8_t, kMaxCodes> suffix{};
-  std::array<uint8_t, kMaxCodes> first{};
-  for (int32_t i = 0; i < clear; ++i) {
-    suffix[i] = static_cast<uint8_t>(i);
-    first[i] = static_cast<uint8_t>(i);
-  }
-  std::array<uint8_t, kMaxCodes + 1> stack;
-
-  TGIFCodeReader reader(data);
-  TGIFPixelSink sink(Pixels, Height, Width, Interlaced);
-  int32_t width = codeSize + 1;
+  int32_t width = CodeSize + 1;
   int32_t next = end + 1;
   int32_t limit = 1 << width;
-  int32_t prev = -1;
+  int32_t prev = -1;  // no previous string: the first code after a clear code
+  int64_t prevPos = 0;
+  int32_t prevLen = 0;
+  int64_t pos = 0;
+  bool afterClear = Options.Lenient;
+  TGIFCodeReader reader(Data, Size);
 
-  // The string of a known code, unwound onto the stack from its last byte, then written out.
-  auto outputString = [&](int32_t code) {
-    int32_t sp = 0;
-    while (code >= clear) {
-      stack[sp++] = suffix[code];
-      code = prefix[code];
-    }
-    stack[sp++] = static_cast<uint8_t>(code);
-    sink.PutReversed(stack.data() + sp, sp);
-  };
-  auto addEntry = [&](int32_t prefixCode, uint8_t firstByte) {
+  // A code that cannot be decoded: data that is no picture at all is broken; once pixels have been
+  // decoded it ends the picture as the end of the data does, keeping them.
+  const auto broken = [&] { result.Broken = pos == 0; };
+  const auto addEntry = [&] {
     if (next >= kMaxCodes) return;  // a full table takes no entries until the next clear code
-    prefix[next] = static_cast<uint16_t>(prefixCode);
-    suffix[next] = firstByte;
-    first[next] = first[prefixCode];
+    offset[next] = static_cast<uint32_t>(prevPos);
+    length[next] = static_cast<uint16_t>(prevLen + 1);
     if (++next == limit && width < kMaxWidth) {
       ++width;
       limit <<= 1;
     }
   };
 
-  // A code that cannot be decoded: data that is no picture at all fails; once pixels have been
-  // decoded it ends the picture as the end of the data does, keeping them.
-  auto broken = [&] {
-    if (!sink.Started()) fail();
-  };
-
   int32_t code = 0;
-  if (!reader.Read(width, code)) return;
-  while (code != end) {
+  for (;;) {
+    if (!reader.Read(width, code)) {
+      result.DataEnded = true;
+      break;
+    }
     if (code == clear) {
-      width = codeSize + 1;
+      width = CodeSize + 1;
       next = end + 1;
       limit = 1 << width;
-      do {
-        if (!reader.Read(width, code)) return;
-      } while (code == clear);
-      if (code == end) {
-        // An end code right after a clear code: the data must end here.
-        if (reader.BytesLeftOver()) broken();
-        return;
-      }
-      if (code >= next) code = 0;
-      sink.Put(static_cast<uint8_t>(code));
-      prev = code;
-    } else if (code < next) {
-      // A known string (a stream that does not begin with a clear code starts here as after one).
-      outputString(code);
-      if (prev >= 0) addEntry(prev, first[code]);
-      prev = code;
-    } else if (code == next && prev >= 0 && next < kMaxCodes) {
-      // The string being defined: the previous string and its own first byte.
-      addEntry(prev, first[prev]);
-      outputString(code);
-      prev = code;
-    } else {
-      broken();
-      return;
+      prev = -1;
+      afterClear = true;
+      continue;
     }
-    // Every pixel has its value: whatever follows in the block (an end code, junk, bad codes) changes
-    // nothing.
-    if (sink.Done()) return;
-    // A full table keeps decoding with the codes it has until a clear code comes (a deferred clear).
-    if (!reader.Read(width, code)) return;
+    if (code == end) {
+      // Right after a clear code the data must end here.
+      if (!Options.Lenient && afterClear && prev < 0 && reader.BytesLeftOver())
+        broken();
+      else
+        result.EndCode = true;
+      break;
+    }
+    if (prev < 0) {
+      // The first string is a literal. After a clear code anything else is taken as 0; a code
+      // stream that starts without one must start with a literal.
+      if (code >= next) {
+        if (!afterClear) {
+          broken();
+          break;
+        }
+        code = 0;
+      }
+      afterClear = false;
+      out[pos] = static_cast<uint8_t>(code);
+      prev = code;
+      prevPos = pos++;
+      prevLen = 1;
+    } else {
+      if (code > next) {
+        if (!Options.Lenient) {
+          broken();
+          break;
+        }
+        code = next;
+      }
+      // The string being defined (code == next) is the previous string and its own first byte:
+      // its entry is made first and then copied like any other. After a known string the new entry
+      // is the previous string and this one's first byte.
+      const bool defining = code == next;
+      if (defining) addEntry();
+      const int64_t at = pos;
+      int32_t len = 1;
+      if (code < clear) {
+        out[pos++] = static_cast<uint8_t>(code);
+      } else {
+        len = length[code];
+        const int64_t n = std::min<int64_t>(len, total - pos);
+        CopyString(out + pos, out + offset[code], n);
+        pos += n;
+      }
+      if (!defining) addEntry();
+      prev = code;
+      prevPos = at;
+      prevLen = len;
+    }
+    if (pos >= total) {
+      // Every pixel has its value: whatever follows in the block (an end code, junk, bad codes)
+      // changes nothing. The lenient reader still looks for the end code.
+      if (Options.Lenient) {
+        for (;;) {
+          if (!reader.Read(width, code)) {
+            result.DataEnded = true;
+            break;
+          }
+          if (code == clear) {
+            width = CodeSize + 1;
+            continue;
+          }
+          result.EndCode = code == end;
+          break;
+        }
+      }
+      break;
+    }
   }
+  result.Pixels = pos;
+
+  if (Interlaced) {
+    const uint8_t* src = out;
+    int64_t left = pos;
+    int32_t row = 0;
+    int32_t pass = 1;
+    while (left > 0) {
+      const int64_t n = std::min<int64_t>(Width, left);
+      std::memcpy(Pixels + static_cast<int64_t>(row) * Width, src, static_cast<size_t>(n));
+      src += n;
+      left -= n;
+      if (!GIFNextInterlacedRow(Height, row, pass)) break;
+    }
+  }
+  return result;
+}
+
+void GIFLZWDecode(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, uint8_t* Pixels) {
+  const int64_t start = Stream.Position();
+  uint8_t codeSize = 0;
+  if (Stream.Read(&codeSize, 1) != 1 || codeSize < 2 || codeSize > 8) {
+    Stream.Seek(start, soBeginning);
+    return;
+  }
+  std::vector<uint8_t> data;
+  GIFGatherSubBlocks(Stream, data);
+  if (data.empty()) return;
+  const TGIFLZWDecodeResult r =
+      GIFLZWDecodeData(data.data(), data.size(), codeSize, Height, Width, Interlaced, Pixels);
+  if (r.Broken) Stream.Seek(start, soBeginning);
+}
+
+// ---- Encoding ---------------------------------------------------------------------------------
+
+TGIFCodeWriter::TGIFCodeWriter(TStream& Stream, int32_t BlockSize)
+    : stream_(Stream), blockSize_(std::clamp(BlockSize, 1, 255)) {
+  out_.reserve(64 * 1024);
+}
+
+void TGIFCodeWriter::Drain() {
+  while (bits_ >= 8) {
+    PutByte(static_cast<uint8_t>(bucket_));
+    bucket_ >>= 8;
+    bits_ -= 8;
+  }
+  if (out_.size() >= 60 * 1024) {
+    stream_.WriteBuffer(out_.data(), static_cast<int32_t>(out_.size()));
+    out_.clear();
+  }
+}
+
+void TGIFCodeWriter::CloseBlock() {
+  if (blockLen_ == 0) return;
+  block_[0] = static_cast<uint8_t>(blockLen_);
+  out_.insert(out_.end(), block_, block_ + 1 + blockLen_);
+  blockLen_ = 0;
+}
+
+void TGIFCodeWriter::Finish() {
+  Drain();
+  if (bits_ > 0) PutByte(static_cast<uint8_t>(bucket_));
+  bucket_ = 0;
+  bits_ = 0;
+  CloseBlock();
+  if (!out_.empty()) stream_.WriteBuffer(out_.data(), static_cast<int32_t>(out_.size()));
+  out_.clear();
 }
 
 namespace {
 
-// The GIF encoder: codes least significant bit first, output in sub-blocks of 254 bytes.
+// The LZW compressor: strings in a hash table, a clear code when the table is full.
 class TGIFLZWEncoder {
  public:
-  TGIFLZWEncoder(TStream& stream, int32_t codeSize)
-      : stream_(stream), initWidth_(codeSize + 1), clear_(1 << codeSize), end_(clear_ + 1) {
+  TGIFLZWEncoder(TStream& stream, int32_t codeSize, const TGIFLZWEncodeOptions& options)
+      : writer_(stream, options.BlockSize), lastCode_(std::clamp(options.LastCode, 0, kMaxCodes - 1)),
+        initWidth_(codeSize + 1), clear_(1 << codeSize), end_(clear_ + 1) {
     width_ = initWidth_;
     maxCode_ = (1 << width_) - 1;
     free_ = clear_ + 2;
-    out_.reserve(64 * 1024);
   }
 
   void Encode(int32_t height, int32_t width, bool interlaced, const uint8_t* pixels) {
@@ -238,13 +332,10 @@ class TGIFLZWEncoder {
       }
       for (; x < width; ++x) current = Step(current, src[x] & mask);
       more = interlaced ? GIFNextInterlacedRow(height, row, pass) : ++row < height;
-      if (out_.size() >= 60 * 1024) FlushOut();
     }
     if (haveCurrent) Output(current);
     Output(end_);
-    FlushOut();
-    const uint8_t terminator = 0;
-    stream_.WriteBuffer(&terminator, 1);
+    writer_.Finish();
   }
 
  private:
@@ -252,7 +343,7 @@ class TGIFLZWEncoder {
     int32_t code = 0, slot = 0, key = 0;
     if (table_.Find(current, c, code, slot, key)) return code;
     Output(current);
-    if (free_ < kMaxCodes) {
+    if (free_ <= lastCode_) {
       table_.Store(slot, key, free_++);
     } else {
       table_.Clear();
@@ -264,13 +355,7 @@ class TGIFLZWEncoder {
   }
 
   void Output(int32_t code) {
-    acc_ |= static_cast<uint32_t>(code) << bits_;
-    bits_ += width_;
-    while (bits_ >= 8) {
-      PutByte(static_cast<uint8_t>(acc_));
-      acc_ >>= 8;
-      bits_ -= 8;
-    }
+    writer_.Put(code, width_);
     if (free_ > maxCode_ || clearPending_) {
       if (clearPending_) {
         width_ = initWidth_;
@@ -281,33 +366,10 @@ class TGIFLZWEncoder {
         maxCode_ = width_ == kMaxWidth ? kMaxCodes : (1 << width_) - 1;
       }
     }
-    if (code == end_) {
-      while (bits_ > 0) {
-        PutByte(static_cast<uint8_t>(acc_));
-        acc_ >>= 8;
-        bits_ -= 8;
-      }
-      bits_ = 0;
-      CloseBlock();
-    }
   }
 
-  void PutByte(uint8_t b) {
-    block_[1 + blockLen_++] = b;
-    if (blockLen_ == 254) CloseBlock();
-  }
-  void CloseBlock() {
-    if (blockLen_ == 0) return;
-    block_[0] = static_cast<uint8_t>(blockLen_);
-    out_.insert(out_.end(), block_.begin(), block_.begin() + 1 + blockLen_);
-    blockLen_ = 0;
-  }
-  void FlushOut() {
-    if (!out_.empty()) stream_.WriteBuffer(out_.data(), static_cast<int32_t>(out_.size()));
-    out_.clear();
-  }
-
-  TStream& stream_;
+  TGIFCodeWriter writer_;
+  const int32_t lastCode_;
   const int32_t initWidth_;
   const int32_t clear_;
   const int32_t end_;
@@ -315,21 +377,23 @@ class TGIFLZWEncoder {
   int32_t maxCode_ = 0;
   int32_t free_ = 0;
   bool clearPending_ = false;
-  uint32_t acc_ = 0;
-  int32_t bits_ = 0;
   TLZWHashTable table_;
-  std::array<uint8_t, 255> block_{};
-  int32_t blockLen_ = 0;
-  std::vector<uint8_t> out_;
 };
 
 }  // namespace
 
-void GIFLZWEncode(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, const uint8_t* Pixels,
-                  int32_t BitsPerPixel) {
-  const int32_t codeSize = std::clamp(BitsPerPixel, 2, 8);
+void GIFLZWEncodeData(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, const uint8_t* Pixels,
+                      int32_t CodeSize, const TGIFLZWEncodeOptions& Options) {
+  const int32_t codeSize = std::clamp(CodeSize, 2, 8);
   const uint8_t sizeByte = static_cast<uint8_t>(codeSize);
   Stream.WriteBuffer(&sizeByte, 1);
-  auto encoder = std::make_unique<TGIFLZWEncoder>(Stream, codeSize);
+  auto encoder = std::make_unique<TGIFLZWEncoder>(Stream, codeSize, Options);
   encoder->Encode(Height, Width, Interlaced, Pixels);
+  const uint8_t terminator = 0;
+  Stream.WriteBuffer(&terminator, 1);
+}
+
+void GIFLZWEncode(TStream& Stream, int32_t Height, int32_t Width, bool Interlaced, const uint8_t* Pixels,
+                  int32_t BitsPerPixel) {
+  GIFLZWEncodeData(Stream, Height, Width, Interlaced, Pixels, BitsPerPixel);
 }
