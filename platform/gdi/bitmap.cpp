@@ -41,6 +41,11 @@ void TGraphic::Changed() {
   if (OnChange) OnChange(this);
 }
 
+void TGraphic::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg) {
+  if (OnProgress) OnProgress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
+}
+
 void TGraphic::LoadFromFile(const std::string& fileName) {
   TFileStream s(fileName, fmOpenRead | fmShareDenyWrite);
   LoadFromStream(s);

@@ -12,6 +12,13 @@
 
 class TStream;
 
+// The stages of a long operation a picture reports through OnProgress.
+enum TProgressStage : uint8_t { psStarting, psRunning, psEnding };
+// Sender, stage, percent done, whether the picture should be redrawn now (R is the part that
+// changed, empty for all of it), and a text naming the operation.
+using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
+                                          bool RedrawNow, const TRect& R, const std::string& Msg)>;
+
 // An abstract picture that can draw itself on a canvas and load and save itself in a stream.
 class TGraphic : public TPersistent {
  public:
@@ -29,6 +36,9 @@ class TGraphic : public TPersistent {
   virtual void SetTransparent(bool value);
   bool Modified() const { return modified_; }
   void SetModified(bool value);
+  // Set by a picture whose palette changed, so that whoever shows it realises the new one.
+  bool PaletteModified() const { return paletteModified_; }
+  void SetPaletteModified(bool value) { paletteModified_ = value; }
   virtual HPALETTE Palette() { return nullptr; }
   virtual void SetPalette(HPALETTE) {}
 
@@ -51,6 +61,7 @@ class TGraphic : public TPersistent {
   virtual void DrawTransparent(TCanvas* canvas, const TRect& rect, uint8_t opacity);
 
   TNotifyEvent OnChange;
+  TProgressEvent OnProgress;
 
  protected:
   // Marks the picture modified and fires OnChange.
@@ -58,10 +69,14 @@ class TGraphic : public TPersistent {
   // A picture that knows no better way into a bitmap draws itself onto one of its size (on white);
   // other destinations get the framework's error.
   void AssignTo(TPersistent* dest) override;
+  // Hands a progress report to OnProgress when it is assigned.
+  virtual void Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg);
 
  private:
   bool transparent_ = false;
   bool modified_ = false;
+  bool paletteModified_ = false;
 };
 
 enum TBitmapHandleType : uint8_t { bmDIB, bmDDB };

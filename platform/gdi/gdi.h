@@ -363,6 +363,7 @@ bool DeleteObject(HGDIOBJ object);
 int32_t GetObject(HGDIOBJ object, int32_t size, void* buffer);
 inline int32_t GetObjectA(HGDIOBJ object, int32_t size, void* buffer) { return GetObject(object, size, buffer); }
 uint32_t GetObjectType(HGDIOBJ object);
+// The stock objects; DEFAULT_PALETTE is the twenty static colours of the system palette.
 HGDIOBJ GetStockObject(int32_t index);
 // Screen facts: LOGPIXELSX/Y the screen's pixels per inch, BITSPIXEL 32, PLANES 1, HORZRES/VERTRES
 // the screen or the selected bitmap size.

@@ -75,7 +75,7 @@ const Stock& Stocks() {
     gui->lf.lfWeight = FW_NORMAL;
     st->guiFont = MakeStock(std::move(gui));
     auto pal = std::make_unique<HPALETTE__>();
-    for (const RGBQUAD& q : Vga16Colors()) pal->entries.push_back({q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
+    for (const RGBQUAD& q : StaticColors()) pal->entries.push_back({q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
     st->palette = MakeStock(std::move(pal));
     auto bmp = std::make_unique<HBITMAP__>();
     bmp->storageSize = 4;

@@ -259,11 +259,17 @@ std::vector<RGBQUAD> Vga16Colors() {
           Quad(0, 0, 255),   Quad(255, 0, 255), Quad(0, 255, 255), Quad(255, 255, 255)};
 }
 
+std::vector<RGBQUAD> StaticColors() {
+  return {Quad(0, 0, 0),       Quad(128, 0, 0),     Quad(0, 128, 0),     Quad(128, 128, 0),   Quad(0, 0, 128),
+          Quad(128, 0, 128),   Quad(0, 128, 128),   Quad(192, 192, 192), Quad(192, 220, 192), Quad(166, 202, 240),
+          Quad(255, 251, 240), Quad(160, 160, 164), Quad(128, 128, 128), Quad(255, 0, 0),     Quad(0, 255, 0),
+          Quad(255, 255, 0),   Quad(0, 0, 255),     Quad(255, 0, 255),   Quad(0, 255, 255),   Quad(255, 255, 255)};
+}
+
 std::vector<RGBQUAD> HalftoneColors() {
   // The twenty static colours at both ends, a 6 x 6 x 6 colour cube and a grey ramp between.
-  std::vector<RGBQUAD> c = {Quad(0, 0, 0),       Quad(128, 0, 0),     Quad(0, 128, 0),   Quad(128, 128, 0),
-                            Quad(0, 0, 128),     Quad(128, 0, 128),   Quad(0, 128, 128), Quad(192, 192, 192),
-                            Quad(192, 220, 192), Quad(166, 202, 240)};
+  const std::vector<RGBQUAD> fixed = StaticColors();
+  std::vector<RGBQUAD> c(fixed.begin(), fixed.begin() + 10);
   for (int r = 0; r < 6; ++r)
     for (int g = 0; g < 6; ++g)
       for (int b = 0; b < 6; ++b)
@@ -272,9 +278,6 @@ std::vector<RGBQUAD> HalftoneColors() {
     uint8_t v = static_cast<uint8_t>(i * 255 / 21);
     c.push_back(Quad(v, v, v));
   }
-  const RGBQUAD tail[10] = {Quad(255, 251, 240), Quad(160, 160, 164), Quad(128, 128, 128), Quad(255, 0, 0),
-                            Quad(0, 255, 0),     Quad(255, 255, 0),   Quad(0, 0, 255),     Quad(255, 0, 255),
-                            Quad(0, 255, 255),   Quad(255, 255, 255)};
-  c.insert(c.end(), tail, tail + 10);
+  c.insert(c.end(), fixed.begin() + 10, fixed.end());
   return c;
 }

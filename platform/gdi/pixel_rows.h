@@ -70,7 +70,9 @@ void ReadRgb(const PixelRows& rows, int32_t y, int32_t x0, int32_t n, uint32_t* 
 void RgbToPhysRow(const PixelRows& rows, const uint32_t* rgb, int32_t n, uint32_t* out, ColorMatcher& matcher);
 
 // The colour tables the framework gives new bitmaps: black and white, the 16 VGA colours, and
-// the 256-colour halftone palette.
+// the 256-colour halftone palette; and the system's twenty static colours (the default palette),
+// whose first ten and last ten open and close the halftone palette.
 std::vector<RGBQUAD> MonochromeColors();
 std::vector<RGBQUAD> Vga16Colors();
 std::vector<RGBQUAD> HalftoneColors();
+std::vector<RGBQUAD> StaticColors();

@@ -362,4 +362,40 @@ TEST(TBitmapTest, ClipboardFormatsGiveAndTakeCopies) {
   EXPECT_THROW(fromDib.LoadFromClipboardFormat(CF_DIB, bad, nullptr), EInvalidGraphic);
   GlobalFree(bad);
   EXPECT_EQ(fromDib.Canvas()->Pixels(2, 1), clRed);
+TEST(TBitmapTest, DefaultPaletteIsTheTwentyStaticColoursThatFrameTheHalftonePalette) {
+  auto* stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+  ASSERT_EQ(GetPaletteEntries(stock, 0, 0, nullptr), 20u);
+  PALETTEENTRY fixed[20];
+  ASSERT_EQ(GetPaletteEntries(stock, 0, 20, fixed), 20u);
+  // The documented ends: black and dark red first, the sky blue of entry 9, white last.
+  EXPECT_EQ(RGB(fixed[0].peRed, fixed[0].peGreen, fixed[0].peBlue), RGB(0, 0, 0));
+  EXPECT_EQ(RGB(fixed[1].peRed, fixed[1].peGreen, fixed[1].peBlue), RGB(128, 0, 0));
+  EXPECT_EQ(RGB(fixed[9].peRed, fixed[9].peGreen, fixed[9].peBlue), RGB(166, 202, 240));
+  EXPECT_EQ(RGB(fixed[19].peRed, fixed[19].peGreen, fixed[19].peBlue), RGB(255, 255, 255));
+  HPALETTE halftone = CreateHalftonePalette(nullptr);
+  PALETTEENTRY all[256];
+  ASSERT_EQ(GetPaletteEntries(halftone, 0, 256, all), 256u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(std::memcmp(&all[i], &fixed[i], 3), 0) << i;
+    EXPECT_EQ(std::memcmp(&all[246 + i], &fixed[10 + i], 3), 0) << i;
+  }
+  DeleteObject(halftone);
+}
+
+TEST(TBitmapTest, ProgressGoesToOnProgressWithItsSender) {
+  // A picture class reports through the protected Progress; the event gets every field as given.
+  struct Reporting : TBitmap {
+    void Report() { Progress(this, psRunning, 42, true, TRect{1, 2, 3, 4}, "Loading..."); }
+  } b;
+  b.Report();  // nothing assigned: nothing happens
+  std::string seen;
+  b.OnProgress = [&](TObject* s, TProgressStage st, uint8_t pc, bool redraw, const TRect& r, const std::string& m) {
+    seen = (s == &b ? "self " : "other ") + std::to_string(st) + " " + std::to_string(pc) + " " +
+           std::to_string(redraw) + " " + std::to_string(r.Right) + " " + m;
+  };
+  b.Report();
+  EXPECT_EQ(seen, "self 1 42 1 3 Loading...");
+  EXPECT_FALSE(b.PaletteModified());
+  b.SetPaletteModified(true);
+  EXPECT_TRUE(b.PaletteModified());
 }
