@@ -1,5 +1,6 @@
 #include "pictures/pictures_startup.h"
 
+#include "pictures/gif_registration.h"
 #include "pictures/png_ancillary.h"
 #include "pictures/png_header.h"
 #include "pictures/png_image_data.h"
@@ -19,6 +20,7 @@ std::unique_ptr<TChunk> Make(TPNGChunkOwner* owner) {
 
 void InitializePictures() {
   if (g_initCount++ > 0) return;
+  InitializeGIFImage();
   TPicture::RegisterFileFormat("png", "Portable Network Graphics", "TPNGObject",
                                [] { return std::unique_ptr<TGraphic>(new TPNGObject()); });
   // The chunk classes in the registry's order.
@@ -38,4 +40,5 @@ void FinalizePictures() {
   if (g_initCount == 0 || --g_initCount > 0) return;
   UnregisterChunks();
   TPicture::UnregisterGraphicClass("TPNGObject");
+  FinalizeGIFImage();
 }

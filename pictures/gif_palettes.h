@@ -1,0 +1,20 @@
+#pragma once
+// The fixed palettes of colour reduction, each a new palette object owned by the caller.
+#include "platform/gdi/gdi.h"
+
+// 216 entries: entry r * 36 + g * 6 + b is (51r, 51g, 51b) for r, g, b from 0 to 5.
+HPALETTE WebPalette();
+// 256 greys, entry i is (i, i, i).
+HPALETTE GrayScalePalette();
+// Black and white.
+HPALETTE BlackWhitePalette();
+// Black, 128, 192 and white greys.
+HPALETTE FourGrayPalette();
+// The screen's halftone palette.
+HPALETTE HalftonePalette();
+// A copy of the system's default palette: its twenty static colours.
+HPALETTE SystemPalette20();
+// The sixteen VGA colours, the palette drawing falls back to for pictures without one.
+HPALETTE SystemPalette16();
+// A palette of the given entries (flags as given).
+HPALETTE MakePalette(const PALETTEENTRY* Entries, int32_t Count);
