@@ -213,3 +213,79 @@ inline Bytes Save(TGIFImage& image) {
 inline Bytes FramePixels(TGIFSubImage* f) { return Bytes(f->Data(), f->Data() + f->DataSize()); }
 
 }  // namespace giftest
+
+namespace giftest {
+
+// An independent GIF LZW decoder for checking what the encoders write: a table of byte strings,
+// 12-bit codes at most, no entries added once it is full. Reads the block after its code-size byte.
+struct ReferenceDecoded {
+  Bytes pixels;
+  int largestEntry = 0;  // the largest table entry the stream defined
+  int clears = 0;
+  bool endCode = false;
+  std::vector<int> blockSizes;
+};
+
+inline ReferenceDecoded ReferenceDecode(const Bytes& block) {
+  ReferenceDecoded r;
+  const int codeSize = block.at(0);
+  Bytes data;
+  size_t at = 1;
+  while (at < block.size() && block[at] != 0) {
+    r.blockSizes.push_back(block[at]);
+    data.insert(data.end(), block.begin() + static_cast<ptrdiff_t>(at + 1),
+                block.begin() + static_cast<ptrdiff_t>(at + 1 + block[at]));
+    at += 1 + block[at];
+  }
+  const int clear = 1 << codeSize, end = clear + 1;
+  std::vector<Bytes> table;
+  int width = codeSize + 1;
+  uint64_t bit = 0;
+  const auto next = [&](int& code) {
+    if (bit + width > data.size() * 8) return false;
+    code = 0;
+    for (int i = 0; i < width; ++i, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
+    return true;
+  };
+  const auto reset = [&] {
+    table.assign(static_cast<size_t>(clear + 2), Bytes{});
+    for (int i = 0; i < clear; ++i) table[static_cast<size_t>(i)] = Bytes{static_cast<uint8_t>(i)};
+    width = codeSize + 1;
+  };
+  reset();
+  Bytes previous;
+  int code = 0;
+  while (next(code)) {
+    if (code == clear) {
+      reset();
+      previous.clear();
+      ++r.clears;
+      continue;
+    }
+    if (code == end) {
+      r.endCode = true;
+      break;
+    }
+    Bytes entry;
+    if (code < static_cast<int>(table.size()) && !table[static_cast<size_t>(code)].empty())
+      entry = table[static_cast<size_t>(code)];
+    else if (code == static_cast<int>(table.size()) && !previous.empty()) {
+      entry = previous;
+      entry.push_back(previous[0]);
+    } else {
+      break;  // a code no standard decoder could read
+    }
+    if (!previous.empty() && table.size() < 4096) {
+      Bytes added = previous;
+      added.push_back(entry[0]);
+      table.push_back(added);
+      r.largestEntry = std::max(r.largestEntry, static_cast<int>(table.size()) - 1);
+      if (static_cast<int>(table.size()) == (1 << width) && width < 12) ++width;
+    }
+    r.pixels.insert(r.pixels.end(), entry.begin(), entry.end());
+    previous = entry;
+  }
+  return r;
+}
+
+}  // namespace giftest
