@@ -18,6 +18,13 @@ void TGIFSubImage::Assign(TPersistent* Source) {
   }
   if (auto* other = dynamic_cast<TGIFSubImage*>(Source)) {
     Clear();
+    // The extensions are read back from their file form, so that they belong to this frame. A frame
+    // without pixels (extensions after the last picture) keeps them too.
+    TMemoryStream copy;
+    other->extensions_.SaveToStream(copy);
+    WriteByte(copy, bsTrailer);
+    copy.Seek(0, soBeginning);
+    extensions_.LoadFromStream(copy, this);
     if (other->Empty()) return;
     left_ = other->left_;
     top_ = other->top_;
@@ -26,12 +33,6 @@ void TGIFSubImage::Assign(TPersistent* Source) {
     packed_ = other->packed_;
     pixels_ = other->pixels_;
     colorMap_.Assign(&other->colorMap_);
-    // The extensions are read back from their file form, so that they belong to this frame.
-    TMemoryStream copy;
-    other->extensions_.SaveToStream(copy);
-    WriteByte(copy, bsTrailer);
-    copy.Seek(0, soBeginning);
-    extensions_.LoadFromStream(copy, this);
     if (other->bitmap_) {
       auto bitmap = std::make_unique<TBitmap>();
       bitmap->Assign(other->bitmap_.get());

@@ -85,7 +85,9 @@ void TGIFHeader::Prepare() {
     if (colorMap_.Optimized()) packed |= 0x08;
   }
   packed |= static_cast<uint8_t>((Image()->ColorResolution() & 7) << 4);
-  packed |= static_cast<uint8_t>((Image()->BitsPerPixel() - 1) & 7);
+  // The size of the table as it is written (frames may code at more bits than it holds).
+  const int32_t bits = colorMap_.Count() > 0 ? colorMap_.BitsPerPixel() : Image()->BitsPerPixel();
+  packed |= static_cast<uint8_t>((bits - 1) & 7);
   packed_ = packed;
 }
 
@@ -98,9 +100,7 @@ void TGIFHeader::SaveToStream(TStream& Stream) {
                                  static_cast<uint8_t>(height_), static_cast<uint8_t>(height_ >> 8),
                                  packed_, background_, aspect_};
   Stream.WriteBuffer(descriptor, 7);
-  // The table holds as many entries as the packed byte says, so that every index the frames that
-  // use it may hold has a colour.
-  if (packed_ & 0x80) colorMap_.SaveToStream(Stream, (packed_ & 7) + 1);
+  if (packed_ & 0x80) colorMap_.SaveToStream(Stream);
 }
 
 void TGIFHeader::LoadFromStream(TStream& Stream) {

@@ -45,8 +45,8 @@ class TGIFHeader : public TGIFItem {
   // Finds the "GIF" signature here or 4 bytes on ("Invalid GIF signature"), then reads the
   // descriptor and the global colour table.
   void LoadFromStream(TStream& Stream) override;
-  // The packed byte as it is written: the global table's presence, sort flag and size, and the
-  // image's colour resolution.
+  // The packed byte as it is written: the global table's presence, sort flag and size (the size it
+  // is written with), and the image's colour resolution.
   void Prepare();
 
   uint16_t ScreenWidth() const { return width_; }
