@@ -197,6 +197,11 @@ void DecodeGIFImageData(TStream& Stream, int32_t Width, int32_t Height, bool Int
   if (haveData && (codeSize < 2 || codeSize > 11)) GIFError(sInvalidCodeSize);
   std::vector<uint8_t> data;
   const bool whole = !haveData || GIFGatherSubBlocks(Stream, data);
+  if (Width <= 0 || Height <= 0) {
+    // A frame of no size has no pixels; its data is stepped over.
+    Pixels.clear();
+    return;
+  }
   // Only this frame's own data can hold its pixels.
   const TIEImageData gate{.Bytes = static_cast<int64_t>(data.size()), .BitsPerPixel = 8,
                           .MaxPixelsPerByte = kMaxPixelsPerByte};
