@@ -18,6 +18,7 @@
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
+#include "pictures/gif_image.h"
 #include "pictures/pictures_startup.h"
 #include "pictures/png_ancillary.h"
 #include "pictures/png_picture.h"
@@ -275,6 +276,60 @@ void ControlText() {
   }
 }
 
+// GIF pictures written by the picture class: both encoders, interlaced and not, local tables, and
+// every kind of extension (a frame without pixels at the end among them).
+void GIFPictures() {
+  int n = 0;
+  for (TGIFEncoding encoding : {genLZW, genRunLength})
+    for (bool interlaced : {false, true}) {
+      TGIFImage image;
+      image.SetEncoding(encoding);
+      for (int c = 0; c < 4; ++c) image.GlobalColorMap()->Add(static_cast<TColor>(c * 0x3F3F3F));
+      for (int k = 0; k < 3; ++k) {
+        auto frame = std::make_unique<TGIFSubImage>(&image);
+        if (k == 1)
+          for (int c = 0; c < 16; ++c) frame->ColorMap()->Add(static_cast<TColor>(c * 0x100F07));
+        frame->SetBounds(k, k, 9 - k, 7 - k);
+        frame->SetInterlaced(interlaced);
+        for (int64_t i = 0; i < frame->DataSize(); ++i) frame->Data()[i] = static_cast<uint8_t>((i / 3 + k) % (k == 1 ? 16 : 4));
+        auto gce = std::make_unique<TGIFGraphicControlExtension>(frame.get());
+        gce->SetDisposal(static_cast<uint8_t>(k + 1));
+        gce->SetDelay(static_cast<uint16_t>(5 * k));
+        gce->SetTransparent(k == 2);
+        gce->SetTransparentColorIndex(1);
+        frame->Extensions()->Add(std::move(gce));
+        if (k == 0) {
+          auto loop = std::make_unique<TGIFAppExtNSLoop>(frame.get());
+          loop->Loops = 3;
+          loop->BufferSize = 1000;
+          frame->Extensions()->Add(std::move(loop));
+          auto comment = std::make_unique<TGIFCommentExtension>(frame.get());
+          comment->Text = {"seed", std::string(300, 'c')};
+          frame->Extensions()->Add(std::move(comment));
+        }
+        if (k == 1) {
+          auto text = std::make_unique<TGIFTextExtension>(frame.get());
+          text->Text = {"plain text"};
+          text->GridWidth = 8;
+          frame->Extensions()->Add(std::move(text));
+          auto app = std::make_unique<TGIFUnknownAppExtension>(frame.get());
+          app->SetIdentifier("SEEDAPP 1.0");
+          app->Blocks.push_back(TGIFBlock{{1, 2, 3}});
+          frame->Extensions()->Add(std::move(app));
+        }
+        image.AppendFrame(std::move(frame));
+      }
+      auto tail = std::make_unique<TGIFSubImage>(&image);
+      auto comment = std::make_unique<TGIFCommentExtension>(tail.get());
+      comment->Text = {"after the last frame"};
+      tail->Extensions()->Add(std::move(comment));
+      image.AppendFrame(std::move(tail));
+      TMemoryStream s;
+      image.SaveToStream(s);
+      Seed("fuzz_gif_picture", n++, s);
+    }
+}
+
 }  // namespace
 
 // PNG files of every colour type and depth written by the picture class: plain and interlaced, with
@@ -366,5 +421,6 @@ int main(int argc, char** argv) {
   DIBs();
   ControlText();
   PNGs();
+  GIFPictures();
   return 0;
 }

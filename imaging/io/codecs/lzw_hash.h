@@ -1,44 +1,43 @@
 #pragma once
 // The string table of the LZW encoders (GIF and TIFF): strings are (prefix code, next byte) pairs
-// kept in a hash of 5003 slots with the secondary probe of the classic compress program.
+// kept in an open-addressed hash of 16384 slots (at most a quarter full, as a table holds 4096
+// codes), probed linearly. A slot holds the code above the 20-bit key; 0 is an empty slot, as no
+// string's code is 0.
 #include <array>
 #include <cstdint>
 
 class TLZWHashTable {
  public:
   TLZWHashTable() { Clear(); }
-  void Clear() { keys_.fill(-1); }
+  void Clear() { slots_.fill(0); }
 
   // Looks up the string Current + C. Found: true and Code is its code. Not found: false, and Slot
   // and Key tell Store where the new entry goes.
   bool Find(int32_t current, int32_t c, int32_t& code, int32_t& slot, int32_t& key) const {
-    key = (c << 12) + current;
-    slot = (c << kShift) ^ current;
-    if (keys_[slot] == key) {
-      code = codes_[slot];
-      return true;
+    key = (current << 8) | c;
+    // The byte above the prefix code: one exclusive-or after the previous look-up, whose result
+    // (the prefix) every look-up waits for; a quarter-full table rarely probes further.
+    uint32_t h = static_cast<uint32_t>((c << 6) ^ current) & (kSize - 1);
+    for (;;) {
+      const uint32_t e = slots_[h];
+      if (e == 0) {
+        slot = static_cast<int32_t>(h);
+        return false;
+      }
+      if ((e & kKeyMask) == static_cast<uint32_t>(key)) {
+        code = static_cast<int32_t>(e >> 20);
+        return true;
+      }
+      h = (h + 1) & (kSize - 1);
     }
-    if (keys_[slot] >= 0) {
-      const int32_t step = slot == 0 ? 1 : kSize - slot;
-      do {
-        slot -= step;
-        if (slot < 0) slot += kSize;
-        if (keys_[slot] == key) {
-          code = codes_[slot];
-          return true;
-        }
-      } while (keys_[slot] > 0);
-    }
-    return false;
   }
   void Store(int32_t slot, int32_t key, int32_t code) {
-    keys_[slot] = key;
-    codes_[slot] = static_cast<uint16_t>(code);
+    slots_[static_cast<uint32_t>(slot)] = static_cast<uint32_t>(code) << 20 | static_cast<uint32_t>(key);
   }
 
  private:
-  static constexpr int32_t kSize = 5003;
-  static constexpr int32_t kShift = 4;  // 8 minus the doublings of 5003 until it passes 65535
-  std::array<int32_t, kSize> keys_;
-  std::array<uint16_t, kSize> codes_{};
+  static constexpr int32_t kBits = 14;
+  static constexpr int32_t kSize = 1 << kBits;
+  static constexpr uint32_t kKeyMask = 0xFFFFF;
+  std::array<uint32_t, kSize> slots_;
 };
