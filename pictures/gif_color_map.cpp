@@ -136,13 +136,9 @@ void TGIFColorMap::ImportDIBColors(HDC DC) {
 
 HPALETTE TGIFColorMap::ExportPalette() const {
   if (count_ == 0) return nullptr;
-  std::vector<uint8_t> buf(sizeof(LOGPALETTE) + static_cast<size_t>(count_) * sizeof(PALETTEENTRY));
-  auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-  lp->palVersion = 0x300;
-  lp->palNumEntries = static_cast<uint16_t>(count_);
-  for (int32_t i = 0; i < count_; ++i)
-    lp->palPalEntry[i] = {entries_[i].Red, entries_[i].Green, entries_[i].Blue, PC_NOCOLLAPSE};
-  return CreatePalette(lp);
+  std::vector<PALETTEENTRY> e(static_cast<size_t>(count_));
+  for (int32_t i = 0; i < count_; ++i) e[i] = {entries_[i].Red, entries_[i].Green, entries_[i].Blue, PC_NOCOLLAPSE};
+  return CreatePaletteFromEntries(e.data(), static_cast<uint32_t>(count_));
 }
 
 void TGIFColorMap::Assign(TPersistent* Source) {

@@ -123,5 +123,5 @@ HPALETTE QuantizedPalette(TBitmap& Bitmap, int32_t Colors, int32_t ColorBits, bo
   const std::vector<RGBQUAD> table = quantizer.ColorTable();
   for (int32_t i = 0; i < wanted && i < static_cast<int32_t>(table.size()); ++i)
     entries[first + i] = {table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
-  return MakePalette(entries.data(), static_cast<int32_t>(entries.size()));
+  return GDICheck(CreatePaletteFromEntries(entries.data(), static_cast<uint32_t>(entries.size())));
 }

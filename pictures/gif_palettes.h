@@ -16,5 +16,3 @@ HPALETTE HalftonePalette();
 HPALETTE SystemPalette20();
 // The sixteen VGA colours, the palette drawing falls back to for pictures without one.
 HPALETTE SystemPalette16();
-// A palette of the given entries (flags as given).
-HPALETTE MakePalette(const PALETTEENTRY* Entries, int32_t Count);

@@ -22,7 +22,7 @@ HPALETTE CopyPalette(HPALETTE source) {
   if (n == 0) return nullptr;
   std::vector<PALETTEENTRY> e(n);
   GetPaletteEntries(source, 0, n, e.data());
-  return MakePalette(e.data(), static_cast<int32_t>(n));
+  return GDICheck(CreatePaletteFromEntries(e.data(), n));
 }
 
 std::unique_ptr<TColorLookup> LookupFor(TGIFReductionMethod method, HPALETTE palette) {

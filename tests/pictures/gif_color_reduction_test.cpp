@@ -112,7 +112,7 @@ TEST(GIFColorLookup, FixedLookupsFollowTheirFormulas) {
 
 TEST(GIFColorLookup, TheFastLookupAnswersAFiveBitCellAsItsFirstColourFound) {
   const PALETTEENTRY entries[2] = {{0, 0, 0, 0}, {24, 24, 24, 0}};
-  HPALETTE palette = MakePalette(entries, 2);
+  HPALETTE palette = CreatePaletteFromEntries(entries, 2);
   TFastColorLookup lookup(palette);
   DeleteObject(palette);
   uint8_t r, g, b;
@@ -354,7 +354,7 @@ TEST(GIFReduce, RefusesWhatItCannotDoInsteadOfGivingAnEmptyPicture) {
   EXPECT_EQ(message(grmWeb216, static_cast<TGIFDitherMethod>(9), 8), "Invalid reduction method");
   EXPECT_EQ(message(grmWeb216, gdmBurkes, 3), "");
   const PALETTEENTRY two[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-  HPALETTE custom = MakePalette(two, 2);
+  HPALETTE custom = CreatePaletteFromEntries(two, 2);
   auto reduced = ReduceBitmapColors(*source, grmCustomPalette, gdmFloydSteinberg, custom, 8);
   DeleteObject(custom);
   EXPECT_EQ(reduced->Width(), 2);

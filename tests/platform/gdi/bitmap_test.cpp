@@ -362,6 +362,8 @@ TEST(TBitmapTest, ClipboardFormatsGiveAndTakeCopies) {
   EXPECT_THROW(fromDib.LoadFromClipboardFormat(CF_DIB, bad, nullptr), EInvalidGraphic);
   GlobalFree(bad);
   EXPECT_EQ(fromDib.Canvas()->Pixels(2, 1), clRed);
+}
+
 TEST(TBitmapTest, DefaultPaletteIsTheTwentyStaticColoursThatFrameTheHalftonePalette) {
   auto* stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
   ASSERT_EQ(GetPaletteEntries(stock, 0, 0, nullptr), 20u);
