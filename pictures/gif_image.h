@@ -71,6 +71,13 @@ class TGIFImage : public TGraphic {
   void AssignTo(TPersistent* Dest) override;
   // GIFOptimizeOnStore's compaction, then the file into the component stream.
   void WriteData(TStream& Stream);
+  // From the clipboard formats "GIF Image" (a whole file) and CF_BITMAP; data null takes the
+  // clipboard's own. Other formats fail with "Unsupported clipboard format".
+  void LoadFromClipboardFormat(uint32_t Format, HANDLE Data, HPALETTE Palette) override;
+  // The composed picture as a framework bitmap gives it, and the whole file put on the clipboard
+  // under "GIF Image" beside it ("Failed to store GIF on clipboard" when that fails). Nothing for an
+  // empty image.
+  void SaveToClipboardFormat(uint32_t& Format, HANDLE& Data, HPALETTE& Palette) override;
 
   // ---- Frames.
   TGIFHeader* Header() { return &header_; }

@@ -417,10 +417,19 @@ void TClipboard::Assign(TPersistent* source) {
     uint32_t format = 0;
     HANDLE data = nullptr;
     HPALETTE palette = nullptr;
-    graphic->SaveToClipboardFormat(format, data, palette);
-    // The clipboard keeps no palettes: colour tables travel inside the data.
-    if (palette) DeleteObject(palette);
-    if (data) SetAsHandle(format, data);
+    // Open across both steps, so that formats the picture puts on the clipboard itself stay beside
+    // the one it gives.
+    Open();
+    try {
+      graphic->SaveToClipboardFormat(format, data, palette);
+      // The clipboard keeps no palettes: colour tables travel inside the data.
+      if (palette) DeleteObject(palette);
+      if (data) SetAsHandle(format, data);
+    } catch (...) {
+      Close();
+      throw;
+    }
+    Close();
     return;
   }
   TPersistent::Assign(source);

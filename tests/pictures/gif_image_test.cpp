@@ -4,6 +4,7 @@
 
 #include "pictures/gif_painter.h"
 #include "platform/gdi/picture.h"
+#include "platform/ui/clipboard.h"
 #include "tests/pictures/gif_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -239,6 +240,46 @@ TEST(GIFImage, DrawingOneFrameNeverMakesAPainter) {
   EXPECT_FALSE(painted);
   EXPECT_TRUE(r.image->Painters().empty());
   EXPECT_EQ(canvas.Canvas()->Pixels(7, 3), static_cast<TColor>(RGB(0, 5, 9)));  // colour 0, stretched
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GIFImage, TheClipboardCarriesTheWholeFileBesideThePicture) {
+  Loaded source = Load(EveryShape());
+  Clipboard()->Assign(source.image.get());
+  EXPECT_TRUE(Clipboard()->HasFormat(GIFClipboardFormat));
+  EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+  // A picture takes the file, every frame of it.
+  TPicture picture;
+  picture.Assign(Clipboard());
+  auto* image = dynamic_cast<TGIFImage*>(picture.Graphic());
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->Images()->Count(), 6);
+  // Asked for the format without data, the image reads the clipboard's.
+  TGIFImage direct;
+  direct.LoadFromClipboardFormat(GIFClipboardFormat, nullptr, nullptr);
+  EXPECT_EQ(direct.Images()->Count(), 6);
+  // A bitmap on the clipboard becomes one frame.
+  TGIFImage fromBitmap;
+  fromBitmap.LoadFromClipboardFormat(CF_BITMAP, nullptr, nullptr);
+  EXPECT_EQ(fromBitmap.Images()->Count(), 1);
+  EXPECT_EQ(fromBitmap.Width(), 20);
+  Clipboard()->Clear();
+  try {
+    direct.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr);
+    FAIL();
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_STREQ(e.what(), "Unsupported clipboard format");
+  }
+  // An empty image gives nothing.
+  uint32_t format = 1;
+  HANDLE data = &format;
+  HPALETTE palette = nullptr;
+  TGIFImage().SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, 0u);
+  EXPECT_EQ(data, nullptr);
 }
 
 }  // namespace
