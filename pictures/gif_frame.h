@@ -128,7 +128,9 @@ class TGIFSubImage : public TGIFItem {
   void AllocatePixels();
   void RenderPlain(TBitmap& Target);
   void RenderDithered(TBitmap& Target);
-  void BuildMask(const std::vector<uint8_t>& Bits, bool Any);
+  // Whether this rendering makes the mask (asked for, transparent, none yet); the request is taken.
+  bool TakeMaskRequest();
+  void RenderProgress(int32_t Row);
   void ImportBitmap(TBitmap& Source);
   void AssignFromBitmap(TBitmap& Source);
   void AddTransparencyFromMask(TBitmap& Mask);

@@ -61,6 +61,22 @@ void TransparentStretchBlt(HDC dst, const TRect& d, HDC src, const TRect& s, HBI
   DeleteDC(maskDC);
 }
 
+// The 1-bit mask of a frame being rendered: rows of whole 16-bit words, bit 1 where transparent, the
+// leftmost pixel in the high bit.
+struct TGIFMaskRows {
+  TGIFMaskRows(bool on, int32_t width, int32_t height) : on(on), row((width + 15) / 16 * 2) {
+    if (on) bits.assign(static_cast<size_t>(row) * height, 0);
+  }
+  void Set(int32_t x, int32_t y) {
+    bits[static_cast<size_t>(y) * row + (x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    any = true;
+  }
+  const bool on;
+  const int32_t row;
+  std::vector<uint8_t> bits;
+  bool any = false;
+};
+
 }  // namespace
 
 TRect TGIFSubImage::ScaleRect(const TRect& Rect) const {
@@ -94,8 +110,16 @@ bool TGIFSubImage::HasMask() {
   return mask_ != nullptr;
 }
 
-void TGIFSubImage::BuildMask(const std::vector<uint8_t>& Bits, bool Any) {
-  if (Any) mask_ = GDICheck(CreateBitmap(width_, height_, 1, 1, Bits.data()));
+bool TGIFSubImage::TakeMaskRequest() {
+  const bool masking = needMask_ && Transparent() && !mask_;
+  needMask_ = false;
+  return masking;
+}
+
+void TGIFSubImage::RenderProgress(int32_t Row) {
+  if (Row % 32 == 0)
+    Image()->Progress(this, psRunning, static_cast<uint8_t>(int64_t{Row} * 100 / height_), false, TRect{},
+                      sProgressRendering);
 }
 
 TBitmap* TGIFSubImage::Bitmap() {
@@ -124,40 +148,23 @@ TBitmap* TGIFSubImage::Bitmap() {
 }
 
 void TGIFSubImage::RenderPlain(TBitmap& Target) {
-  TGIFImage* image = Image();
   TDIBWriter writer(&Target, pf8bit, width_, height_, Palette());
-  const bool masking = needMask_ && Transparent() && !mask_;
-  needMask_ = false;
-  const int32_t maskRow = (width_ + 15) / 16 * 2;
-  std::vector<uint8_t> bits;
-  if (masking) bits.assign(static_cast<size_t>(maskRow) * height_, 0);
-  const uint8_t transparent = masking ? GraphicControlExtension()->TransparentColorIndex() : 0;
-  bool any = false;
+  TGIFMaskRows mask(TakeMaskRequest(), width_, height_);
+  const uint8_t transparent = mask.on ? GraphicControlExtension()->TransparentColorIndex() : 0;
   for (int32_t y = 0; y < height_; ++y) {
-    if (y % 32 == 0)
-      image->Progress(this, psRunning, static_cast<uint8_t>(int64_t{y} * 100 / height_), false, TRect{},
-                      sProgressRendering);
+    RenderProgress(y);
     const uint8_t* src = pixels_.data() + static_cast<int64_t>(y) * width_;
     std::memcpy(writer.ScanLine(y), src, static_cast<size_t>(width_));
-    if (!masking) continue;
-    uint8_t* m = bits.data() + static_cast<int64_t>(y) * maskRow;
+    if (!mask.on) continue;
     for (int32_t x = 0; x < width_; ++x)
-      if (src[x] == transparent) {
-        m[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-        any = true;
-      }
+      if (src[x] == transparent) mask.Set(x, y);
   }
-  BuildMask(bits, any);
+  if (mask.any) mask_ = GDICheck(CreateBitmap(width_, height_, 1, 1, mask.bits.data()));
 }
 
 void TGIFSubImage::RenderDithered(TBitmap& Target) {
-  TGIFImage* image = Image();
   TDIBWriter writer(&Target, pf8bit, width_, height_, Palette());
-  const bool masking = needMask_ && Transparent() && !mask_;
-  needMask_ = false;
-  const int32_t maskRow = (width_ + 15) / 16 * 2;
-  std::vector<uint8_t> bits;
-  if (masking) bits.assign(static_cast<size_t>(maskRow) * height_, 0);
+  TGIFMaskRows mask(TakeMaskRequest(), width_, height_);
   TGIFColorMap* map = ActiveColorMap();
   const auto colorOf = [&](uint8_t index) {
     return index < map->Count() ? map->Entry(index) : TGIFColor{};
@@ -166,27 +173,21 @@ void TGIFSubImage::RenderDithered(TBitmap& Target) {
   TFloydSteinbergDitherer ditherer(width_, &lookup);
   uint8_t transparent = 0;
   uint8_t hidden = 0;  // what transparent pixels hold in the bitmap: the transparent colour's web entry
-  if (masking) {
+  uint8_t r, g, b;
+  if (mask.on) {
     transparent = GraphicControlExtension()->TransparentColorIndex();
     const TGIFColor c = colorOf(transparent);
-    uint8_t r, g, b;
     hidden = lookup.Lookup(c.Red, c.Green, c.Blue, r, g, b);
   }
-  bool any = false;
-  uint8_t r, g, b;
   for (int32_t y = 0; y < height_; ++y) {
-    if (y % 32 == 0)
-      image->Progress(this, psRunning, static_cast<uint8_t>(int64_t{y} * 100 / height_), false, TRect{},
-                      sProgressRendering);
+    RenderProgress(y);
     const uint8_t* src = pixels_.data() + static_cast<int64_t>(y) * width_;
     uint8_t* dst = writer.ScanLine(y);
-    uint8_t* m = masking ? bits.data() + static_cast<int64_t>(y) * maskRow : nullptr;
-    if (masking) std::memset(dst, hidden, static_cast<size_t>(width_));
+    if (mask.on) std::memset(dst, hidden, static_cast<size_t>(width_));
     for (int32_t x = ditherer.Column(); x >= 0 && x < width_; x = ditherer.Column()) {
-      if (masking && src[x] == transparent) {
+      if (mask.on && src[x] == transparent) {
         ditherer.Skip();
-        m[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-        any = true;
+        mask.Set(x, y);
         continue;
       }
       const TGIFColor c = colorOf(src[x]);
@@ -194,7 +195,7 @@ void TGIFSubImage::RenderDithered(TBitmap& Target) {
     }
     ditherer.NextLine();
   }
-  BuildMask(bits, any);
+  if (mask.any) mask_ = GDICheck(CreateBitmap(width_, height_, 1, 1, mask.bits.data()));
 }
 
 void TGIFSubImage::Draw(TCanvas* Canvas, const TRect& Rect, bool Transparent, bool Tiled) {

@@ -147,16 +147,23 @@ TGIFLZWDecodeResult GIFLZWDecodeData(const uint8_t* Data, size_t Size, int32_t C
     }
   };
 
+  // The next code; false, with the data counted as ended, when none is left.
+  const auto readCode = [&](int32_t& code) {
+    if (reader.Read(width, code)) return true;
+    result.DataEnded = true;
+    return false;
+  };
+  const auto clearTable = [&] {
+    width = CodeSize + 1;
+    next = end + 1;
+    limit = 1 << width;
+  };
+
   int32_t code = 0;
   for (;;) {
-    if (!reader.Read(width, code)) {
-      result.DataEnded = true;
-      break;
-    }
+    if (!readCode(code)) break;
     if (code == clear) {
-      width = CodeSize + 1;
-      next = end + 1;
-      limit = 1 << width;
+      clearTable();
       prev = -1;
       afterClear = true;
       continue;
@@ -216,18 +223,8 @@ TGIFLZWDecodeResult GIFLZWDecodeData(const uint8_t* Data, size_t Size, int32_t C
       // Every pixel has its value: whatever follows in the block (an end code, junk, bad codes)
       // changes nothing. The lenient reader still looks for the end code.
       if (Options.Lenient) {
-        for (;;) {
-          if (!reader.Read(width, code)) {
-            result.DataEnded = true;
-            break;
-          }
-          if (code == clear) {
-            width = CodeSize + 1;
-            continue;
-          }
-          result.EndCode = code == end;
-          break;
-        }
+        while (readCode(code) && code == clear) clearTable();
+        result.EndCode = !result.DataEnded && code == end;
       }
       break;
     }
