@@ -249,6 +249,11 @@ void TGIFPainter::Play() {
               step.disposal = gce->Disposal();
               step.delay = gce->Delay();
             }
+            if ((flags_ & gpfCheckCanvas) && dc_ && !IsDeviceContext(dc_)) {
+              // The canvas's device context is gone: nothing more is drawn.
+              Terminate();
+              return;
+            }
             if (savedArea_) {
               DrawBuffered(frame, step.frame, step.disposal, previousDisposal);
             } else {
@@ -284,10 +289,6 @@ void TGIFPainter::Play() {
 }
 
 void TGIFPainter::DrawBuffered(TGIFSubImage* frame, int32_t Index, int32_t Disposal, int32_t PreviousDisposal) {
-  if ((flags_ & gpfCheckCanvas) && dc_ && !IsDeviceContext(dc_)) {
-    Terminate();
-    return;
-  }
   const TRect whole{0, 0, rect_.Width(), rect_.Height()};
   TCanvas* target = nullptr;
   TRect targetRect = whole;

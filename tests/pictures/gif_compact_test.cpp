@@ -189,3 +189,22 @@ TEST(GIFCompact, ReportsProgressAndSortsColourTables) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GIFCompact, StoringForAComponentCompactsWhenAsked) {
+  Loaded r = Load(Animation(4));
+  TMemoryStream plain;
+  r.image->WriteData(plain);
+  GIFOptimizeOnStore = true;
+  TMemoryStream compacted;
+  r.image->WriteData(compacted);
+  GIFOptimizeOnStore = false;
+  EXPECT_LT(compacted.Size(), plain.Size());
+  const auto* p = static_cast<const uint8_t*>(compacted.Memory());
+  const Loaded back = Load(Bytes(p, p + compacted.Size()));
+  ASSERT_EQ(back.error, "");
+  EXPECT_EQ(Play(*back.image), Play(*Load(Animation(4)).image));
+}
+
+}  // namespace

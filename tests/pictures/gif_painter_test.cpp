@@ -366,3 +366,26 @@ TEST_F(GIFPainter, RealTimeAnimationKeepsItsPaceWithinGenerousBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GIFPainter, APainterThatChecksItsCanvasStopsWhenTheDeviceContextIsGone) {
+  VirtualTime time;
+  auto image = Animation({{2, 1}, {2, 1}}, 0);
+  int shown = 0;
+  image->OnFrameShown = [&](TObject*) { ++shown; };
+  auto canvas = std::make_unique<TBitmap>();
+  canvas->SetSize(4, 4);
+  HDC dc = canvas->Canvas()->Handle();
+  ASSERT_NE(GetObjectType(dc), 0u);
+  TGIFPainter* slot = nullptr;
+  image->CreatePainter(canvas->Canvas(), TRect{0, 0, 4, 4}, gpfThreaded | gpfAnimated | gpfRepeat | gpfCheckCanvas, &slot)
+      ->StartPainting();
+  ASSERT_TRUE(ServeUntil([&] { return shown == 2; }));
+  canvas.reset();  // the canvas and its device context go while the painter waits
+  EXPECT_EQ(GetObjectType(dc), 0u);
+  ASSERT_TRUE(ServeUntil([&] { return slot == nullptr; }));
+  EXPECT_LE(shown, 3);
+}
+
+}  // namespace
