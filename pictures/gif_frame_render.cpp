@@ -38,8 +38,8 @@ void TransparentStretchBlt(HDC dst, const TRect& d, HDC src, const TRect& s, HBI
   HDC workDC = GDICheck(CreateCompatibleDC(dst));
   HBITMAP work = GDICheck(CreateCompatibleBitmap(dst, sw, sh));
   HGDIOBJ oldWork = SelectObject(workDC, work);
-  HPALETTE fallback = palette ? nullptr : SystemPalette16();
-  HPALETTE oldPalette = SelectPalette(workDC, palette ? palette : fallback, false);
+  const TPaletteOwner fallback(palette ? nullptr : SystemPalette16());
+  HPALETTE oldPalette = SelectPalette(workDC, palette ? palette : fallback.Palette, false);
   RealizePalette(workDC);
   SetTextColor(workDC, RGB(0, 0, 0));
   SetBkColor(workDC, RGB(255, 255, 255));
@@ -53,7 +53,6 @@ void TransparentStretchBlt(HDC dst, const TRect& d, HDC src, const TRect& s, HBI
   SetTextColor(dst, text);
   SetBkColor(dst, bk);
   SelectPalette(workDC, oldPalette, false);
-  if (fallback) DeleteObject(fallback);
   SelectObject(workDC, oldWork);
   DeleteObject(work);
   DeleteDC(workDC);
@@ -148,7 +147,11 @@ TBitmap* TGIFSubImage::Bitmap() {
 }
 
 void TGIFSubImage::RenderPlain(TBitmap& Target) {
-  TDIBWriter writer(&Target, pf8bit, width_, height_, Palette());
+  // A file without any colour table (allowed: the reader chooses the colours) is shown in the
+  // sixteen system colours, as frames without a palette are drawn.
+  const bool tableless = colorMap_.Count() == 0 && Image()->GlobalColorMap()->Count() == 0;
+  const TPaletteOwner fallback(tableless ? SystemPalette16() : nullptr);
+  TDIBWriter writer(&Target, pf8bit, width_, height_, tableless ? fallback.Palette : Palette());
   TGIFMaskRows mask(TakeMaskRequest(), width_, height_);
   const uint8_t transparent = mask.on ? GraphicControlExtension()->TransparentColorIndex() : 0;
   for (int32_t y = 0; y < height_; ++y) {
@@ -163,7 +166,7 @@ void TGIFSubImage::RenderPlain(TBitmap& Target) {
 }
 
 void TGIFSubImage::RenderDithered(TBitmap& Target) {
-  TDIBWriter writer(&Target, pf8bit, width_, height_, Palette());
+  TDIBWriter writer(&Target, pf8bit, width_, height_, Palette());  // the web palette
   TGIFMaskRows mask(TakeMaskRequest(), width_, height_);
   TGIFColorMap* map = ActiveColorMap();
   const auto colorOf = [&](uint8_t index) {

@@ -316,10 +316,10 @@ void TGIFPainter::DrawBuffered(TGIFSubImage* frame, int32_t Index, int32_t Dispo
   }
   if (buffer) target = buffer->Canvas();
   const bool clearAtRestart = (flags_ & gpfClearOnRestart) && Index == 0;
-  HPALETTE palette = frame->Palette();
-  HPALETTE fallback = palette ? nullptr : SystemPalette16();
+  const bool tableless = frame->ColorMap()->Count() == 0 && image_->GlobalColorMap()->Count() == 0;
+  const TPaletteOwner fallback(tableless ? SystemPalette16() : nullptr);
   HDC dc = target->Handle();
-  HPALETTE oldPalette = SelectPalette(dc, palette ? palette : fallback, false);
+  HPALETTE oldPalette = SelectPalette(dc, tableless ? fallback.Palette : frame->Palette(), false);
   RealizePalette(dc);
   if (clearAtRestart) {
     if (background_ && (flags_ & gpfTransparent)) {
@@ -335,7 +335,6 @@ void TGIFPainter::DrawBuffered(TGIFSubImage* frame, int32_t Index, int32_t Dispo
     canvas_->CopyRect(rect_, buffer->Canvas(), whole);
   }
   SelectPalette(dc, oldPalette, false);
-  if (fallback) DeleteObject(fallback);
   if (Disposal == 2) ClearFrameArea(frame);
   started_ = true;
 }

@@ -9,14 +9,6 @@
 
 namespace {
 
-// Deletes a palette object when it goes out of scope.
-struct TPaletteHolder {
-  HPALETTE palette = nullptr;
-  ~TPaletteHolder() {
-    if (palette) DeleteObject(palette);
-  }
-};
-
 HPALETTE CopyPalette(HPALETTE source) {
   const uint32_t n = source ? GetPaletteEntries(source, 0, 0, nullptr) : 0;
   if (n == 0) return nullptr;
@@ -72,46 +64,46 @@ std::unique_ptr<TBitmap> ReduceBitmapColors(TBitmap& Bitmap, TGIFReductionMethod
   if (Method == grmOctree && (Bits < 1 || Bits > 8)) GIFError(sInvalidBitsPerPixel);
   TDIBReader reader(&Bitmap, pf24bit);
 
-  TPaletteHolder palette;
+  TPaletteOwner palette;
   switch (Method) {
     case grmSystem20:
-      palette.palette = SystemPalette20();
+      palette.Palette = SystemPalette20();
       break;
     case grmHalftone:
-      palette.palette = HalftonePalette();
+      palette.Palette = HalftonePalette();
       break;
     case grmFourGrays:
-      palette.palette = FourGrayPalette();
+      palette.Palette = FourGrayPalette();
       break;
     case grmBlackWhite:
-      palette.palette = BlackWhitePalette();
+      palette.Palette = BlackWhitePalette();
       break;
     case grmGray256:
-      palette.palette = GrayScalePalette();
+      palette.Palette = GrayScalePalette();
       break;
     case grmWeb216:
-      palette.palette = WebPalette();
+      palette.Palette = WebPalette();
       break;
     case grmOctreeSystem:
-      palette.palette = QuantizedPalette(Bitmap, 256, 8, true);
+      palette.Palette = QuantizedPalette(Bitmap, 256, 8, true);
       break;
     case grmCustomPalette:
-      palette.palette = CopyPalette(CustomPalette);
+      palette.Palette = CopyPalette(CustomPalette);
       break;
     case grmOctree:
-      palette.palette = QuantizedPalette(Bitmap, 1 << Bits, 8, false);
+      palette.Palette = QuantizedPalette(Bitmap, 1 << Bits, 8, false);
       break;
     default:
       break;
   }
-  std::unique_ptr<TColorLookup> lookup = LookupFor(Method, palette.palette);
+  std::unique_ptr<TColorLookup> lookup = LookupFor(Method, palette.Palette);
   if (lookup->Colors() == 0) GIFError(sInvalidReduction);
   const int32_t width = Bitmap.Width();
   const int32_t height = Bitmap.Height();
   if (width == 0 || height == 0) return result;
   std::unique_ptr<TDitherEngine> ditherer = MakeDitherer(Dither, width, lookup.get());
 
-  TDIBWriter writer(result.get(), pf8bit, width, height, palette.palette);
+  TDIBWriter writer(result.get(), pf8bit, width, height, palette.Palette);
   uint8_t r, g, b;
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* src = reader.ScanLine(y);

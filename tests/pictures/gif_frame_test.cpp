@@ -300,3 +300,21 @@ TEST(GIFFrame, DrawingPlacesAFrameOnTheScaledScreenOrTilesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GIFFrame, AFileWithoutAnyColourTableDrawsInTheSixteenSystemColours) {
+  GifFile f(3, 1);
+  f.Frame(0, 0, 3, 1, {0, 1, 12}, {}, false, 4);
+  Loaded r = Load(f.Done());
+  ASSERT_EQ(r.error, "");
+  TBitmap canvas;
+  canvas.SetPixelFormat(pf24bit);
+  canvas.SetSize(3, 1);
+  canvas.Canvas()->StretchDraw(TRect{0, 0, 3, 1}, r.image.get());
+  EXPECT_EQ(canvas.Canvas()->Pixels(0, 0), static_cast<TColor>(RGB(0, 0, 0)));
+  EXPECT_EQ(canvas.Canvas()->Pixels(1, 0), static_cast<TColor>(RGB(128, 0, 0)));
+  EXPECT_EQ(canvas.Canvas()->Pixels(2, 0), static_cast<TColor>(RGB(0, 0, 255)));
+}
+
+}  // namespace
