@@ -33,7 +33,6 @@ inline constexpr const char* sEmptyColorMap = "Color table is empty";
 inline constexpr const char* sBadPixelValue = "Color not in color table";
 inline constexpr const char* sInvalidCodeSize = "Invalid LZW code size";
 inline constexpr const char* sDecodeUnderrun = "Decoder bit buffer under-run";
-inline constexpr const char* sDecodeCircular = "Circular decoder table entry";
 inline constexpr const char* sBadPixelCoordinates = "Invalid pixel coordinates";
 inline constexpr const char* sEmptyImage = "Image is empty";
 inline constexpr const char* sBadWidth = "Image width too small for contained frames";
@@ -42,15 +41,11 @@ inline constexpr const char* sNoColorTable = "No global or local color table def
 inline constexpr const char* sUnsupportedClass = "Object type not supported for operation";
 inline constexpr const char* sInvalidReduction = "Invalid reduction method";
 inline constexpr const char* sInvalidBitsPerPixel = "Invalid number of bits per pixel";
-inline constexpr const char* sInvalidStream = "Invalid stream operation";
 inline constexpr const char* sInvalidPixelFormat = "Unsupported PixelFormat";
 inline constexpr const char* sInvalidDimensions = "Invalid image dimensions";
-inline constexpr const char* sNoDIB = "Image has no DIB";
 inline constexpr const char* sOutOfMemDIB = "Failed to allocate memory for GIF DIB";
-inline constexpr const char* sOutOfResources = "Out of system resources";
 inline constexpr const char* sScanLine = "Scan line index out of range";
 inline constexpr const char* sFailedPaste = "Failed to store GIF on clipboard";
-inline constexpr const char* sUnsupportedClipboard = "Unsupported clipboard format";
 
 // The texts of long operations reported through the picture's progress event.
 inline constexpr const char* sProgressLoading = "Loading...";
