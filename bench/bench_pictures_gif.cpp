@@ -67,8 +67,10 @@ bool EngineFrame(int32_t Index, TIEBitmap& bitmap) {
 
 // The outputs the comparison checks, written once.
 void WriteOutputs() {
+  static bool written = false;
   const char* dir = std::getenv("BRIMVALE_GIF_OUTPUT");
-  if (!dir) return;
+  if (!dir || written) return;
+  written = true;
   TGIFImage image;
   Load(image);
   TFileStream ours((std::filesystem::path(dir) / "ours.idx").string(), fmCreate);
