@@ -59,13 +59,36 @@ TIERGB CIELabToRGB(TIECIELab Lab) {
   return TIERGB{ByteFromLinear(b), ByteFromLinear(g), ByteFromLinear(r)};
 }
 
+void CMYKRowToBGR(const uint8_t* CMYK, uint8_t* BGR, int32_t Count) {
+  if (Count <= 0 || (CMYKToRGBProfileHook && CMYKToRGBProfileHook(CMYK, BGR, Count))) return;
+  for (int32_t i = 0; i < Count; ++i, CMYK += 4, BGR += 3) {
+    const uint32_t k = CMYK[3];
+    BGR[0] = static_cast<uint8_t>(CMYK[2] * k / 255);
+    BGR[1] = static_cast<uint8_t>(CMYK[1] * k / 255);
+    BGR[2] = static_cast<uint8_t>(CMYK[0] * k / 255);
+  }
+}
+
+void BGRRowToCMYK(const uint8_t* BGR, uint8_t* CMYK, int32_t Count) {
+  if (Count <= 0 || (RGBToCMYKProfileHook && RGBToCMYKProfileHook(BGR, CMYK, Count))) return;
+  for (int32_t i = 0; i < Count; ++i, BGR += 3, CMYK += 4) {
+    const int32_t r = BGR[2], g = BGR[1], b = BGR[0];
+    int32_t k = std::max({r, g, b});
+    if (k == 0) k = 1;
+    CMYK[0] = static_cast<uint8_t>(r * 255 / k);
+    CMYK[1] = static_cast<uint8_t>(g * 255 / k);
+    CMYK[2] = static_cast<uint8_t>(b * 255 / k);
+    CMYK[3] = static_cast<uint8_t>(k);
+  }
+}
+
 void CMYKToRGB(int32_t Pixel, TIERGB& RGB) {
-  if (CMYKToRGBProfileHook && CMYKToRGBProfileHook(Pixel, RGB)) return;
   const uint32_t p = static_cast<uint32_t>(Pixel);
-  const uint32_t c = p & 0xFF, m = (p >> 8) & 0xFF, y = (p >> 16) & 0xFF, k = p >> 24;
-  RGB.r = static_cast<uint8_t>(c * k / 255);
-  RGB.g = static_cast<uint8_t>(m * k / 255);
-  RGB.b = static_cast<uint8_t>(y * k / 255);
+  const uint8_t cmyk[4] = {static_cast<uint8_t>(p), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p >> 16),
+                           static_cast<uint8_t>(p >> 24)};
+  uint8_t bgr[3];
+  CMYKRowToBGR(cmyk, bgr, 1);
+  RGB = TIERGB{bgr[0], bgr[1], bgr[2]};
 }
 
 TIERGB CMYKToRGB(int32_t Pixel) {
@@ -75,12 +98,10 @@ TIERGB CMYKToRGB(int32_t Pixel) {
 }
 
 int32_t RGBToCMYK(TIERGB Color) {
-  int32_t cmyk;
-  if (RGBToCMYKProfileHook && RGBToCMYKProfileHook(Color, cmyk)) return cmyk;
-  int32_t k = std::max({Color.r, Color.g, Color.b});
-  if (k == 0) k = 1;
-  return CreateCMYK(static_cast<uint8_t>(Color.r * 255 / k), static_cast<uint8_t>(Color.g * 255 / k),
-                    static_cast<uint8_t>(Color.b * 255 / k), static_cast<uint8_t>(k));
+  const uint8_t bgr[3] = {Color.b, Color.g, Color.r};
+  uint8_t cmyk[4];
+  BGRRowToCMYK(bgr, cmyk, 1);
+  return CreateCMYK(cmyk[0], cmyk[1], cmyk[2], cmyk[3]);
 }
 
 TIERGB YCbCrToRGB(uint8_t Y, uint8_t Cb, uint8_t Cr) {

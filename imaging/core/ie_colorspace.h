@@ -20,10 +20,11 @@ TIECIELab RGBToCIELab(TIERGB Color);
 TIERGB CIELabToRGB(TIECIELab Lab);
 
 // Colour-managed CMYK conversions through a built-in CMYK profile. The I/O module installs them at
-// start-up when colour management is available; a hook returns false when its profile cannot be
-// used, and the fixed formulas apply.
-using TIECMYKToRGBHook = bool (*)(int32_t CMYK, TIERGB& RGB);
-using TIERGBToCMYKHook = bool (*)(TIERGB RGB, int32_t& CMYK);
+// start-up; a hook converts Count pixels of a row (CMYK: ieCMYK's four bytes, 255 minus the ink;
+// RGB: blue, green, red bytes) and returns false when its profile cannot be used, and the fixed
+// formulas apply. Rows go to the hook whole, so a profile conversion costs one call per row.
+using TIECMYKToRGBHook = bool (*)(const uint8_t* CMYK, uint8_t* BGR, int32_t Count);
+using TIERGBToCMYKHook = bool (*)(const uint8_t* BGR, uint8_t* CMYK, int32_t Count);
 extern TIECMYKToRGBHook CMYKToRGBProfileHook;
 extern TIERGBToCMYKHook RGBToCMYKProfileHook;
 
@@ -34,6 +35,9 @@ TIERGB CMYKToRGB(int32_t Pixel);
 // RGB to a packed ieCMYK pixel. Without a profile: K = max(R, G, B) (1 when 0),
 // C = R * 255 div K, M = G * 255 div K, Y = B * 255 div K.
 int32_t RGBToCMYK(TIERGB Color);
+// The same for Count pixels of a row: ieCMYK bytes to blue, green, red bytes and back.
+void CMYKRowToBGR(const uint8_t* CMYK, uint8_t* BGR, int32_t Count);
+void BGRRowToCMYK(const uint8_t* BGR, uint8_t* CMYK, int32_t Count);
 
 // JPEG's YCbCr (full range) to RGB: R = Y + 1.402 (Cr - 128), G = Y - 0.34414 (Cb - 128) -
 // 0.71414 (Cr - 128), B = Y + 1.772 (Cb - 128), each truncated towards zero and clamped to 0..255.

@@ -26,12 +26,6 @@ inline float LoadF(const uint8_t* p) {
   return v;
 }
 inline void StoreF(uint8_t* p, float v) { std::memcpy(p, &v, 4); }
-inline int32_t LoadI32(const uint8_t* p) {
-  int32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline void StoreI32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
 
 inline bool Bit(const uint8_t* row, int32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
@@ -95,11 +89,18 @@ void Row32fToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
     Put<Out>(d, i, v, v, v);
   }
 }
+// The whole row at once, so that a colour profile converts it in one call.
 template <int Out>
 void RowCMYKToRGB(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) {
-    const TIERGB c = CMYKToRGB(LoadI32(s + 4 * i));
-    Put<Out>(d, i, c.b, c.g, c.r);
+  if constexpr (Out == 3) {
+    CMYKRowToBGR(s, d, n);
+  } else {
+    uint8_t bgr[3 * 256];
+    for (int32_t at = 0; at < n; at += 256) {
+      const int32_t count = std::min<int32_t>(256, n - at);
+      CMYKRowToBGR(s + 4 * static_cast<int64_t>(at), bgr, count);
+      for (int32_t i = 0; i < count; ++i) Put<Out>(d, at + i, bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]);
+    }
   }
 }
 // Words red, green, blue (little-endian): the high byte of each.
@@ -150,9 +151,7 @@ void Row24To32f(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i)
     StoreF(d + 4 * i, static_cast<float>(GreyFloat(s[3 * i + 2], s[3 * i + 1], s[3 * i])));
 }
-void Row24ToCMYK(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
-  for (int32_t i = 0; i < n; ++i) StoreI32(d + 4 * i, RGBToCMYK(TIERGB{s[3 * i], s[3 * i + 1], s[3 * i + 2]}));
-}
+void Row24ToCMYK(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) { BGRRowToCMYK(s, d, n); }
 void Row24To48(const uint8_t* s, uint8_t* d, int32_t n, const Tables&) {
   for (int32_t i = 0; i < n; ++i) {
     StoreU16(d + 6 * i, static_cast<uint16_t>(s[3 * i + 2] * 257));

@@ -1,5 +1,6 @@
 #include "imaging/core/ie_icc.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
@@ -17,6 +18,16 @@ COLORTYPE ColorTypeOf(int32_t rowFormat) {
     case icrGray: return COLOR_GRAY;
     case icr3Channel: return COLOR_3_CHANNEL;
     default: return static_cast<COLORTYPE>(0);
+  }
+}
+
+// Bytes of one pixel of a row format.
+int64_t RowFormatBytes(int32_t rowFormat) {
+  switch (rowFormat) {
+    case icrCMYKInv: return 4;
+    case icrCMYK6: case icrRGB48: case icrRGB48BE: return 6;
+    case icrGray: return 1;
+    default: return 3;
   }
 }
 
@@ -191,10 +202,20 @@ bool TIEICC::TransformRow(TIEICC& destination, int32_t inputFormat, int32_t outp
   const COLORTYPE inType = ColorTypeOf(inputFormat), outType = ColorTypeOf(outputFormat);
   if (!inType || !outType || !source || !dest) return false;
   if (count <= 0) return true;
-  std::vector<COLOR> in(static_cast<size_t>(count), COLOR{}), out(static_cast<size_t>(count), COLOR{});
-  ReadRow(inputFormat, static_cast<const uint8_t*>(source), in.data(), count);
-  if (!TranslateColors(transform_, in.data(), static_cast<uint32_t>(count), inType, out.data(), outType)) return false;
-  WriteRow(outputFormat, out.data(), static_cast<uint8_t*>(dest), count);
+  // In pieces of a few hundred colours held on the stack: no allocation per row or per pixel.
+  constexpr int32_t kPiece = 512;
+  COLOR in[kPiece], out[kPiece];
+  const auto* s = static_cast<const uint8_t*>(source);
+  auto* d = static_cast<uint8_t*>(dest);
+  const int64_t inBytes = RowFormatBytes(inputFormat), outBytes = RowFormatBytes(outputFormat);
+  for (int32_t at = 0; at < count; at += kPiece) {
+    const int32_t n = std::min(kPiece, count - at);
+    std::fill(in, in + n, COLOR{});
+    std::fill(out, out + n, COLOR{});
+    ReadRow(inputFormat, s + at * inBytes, in, n);
+    if (!TranslateColors(transform_, in, static_cast<uint32_t>(n), inType, out, outType)) return false;
+    WriteRow(outputFormat, out, d + at * outBytes, n);
+  }
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
+#include "imaging/io/color_converter.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
@@ -352,7 +353,9 @@ void InitializeZodazUrIO() {
   SetDebugLogFileName("");
   UnloadWinInet();                   // 6.
   LoadWinInet();
-  ICCConversionEnabled = false;      // 7. (the colour converter is reset with the settings)
+  DefaultColorConverter = ConvertColorRow;  // 7.
+  ICCConversionEnabled = false;
+  InstallCMYKProfileHooks(true);
   {                                  // 8.
     std::unique_lock lock(g_registryLock);
     g_plugins.clear();
@@ -365,6 +368,9 @@ void InitializeZodazUrIO() {
 }
 
 void FinalizeZodazUrIO() {
+  // 1. The default CMYK profiles; CMYK conversions use the formulas from here on.
+  InstallCMYKProfileHooks(false);
+  FreeDefaultCMYKProfiles();
   // 2. Plug-ins: their rows go, then whatever they hold.
   std::vector<TIEIOPlugin> plugins;
   {

@@ -18,11 +18,13 @@ void WriteDebugLog(const std::string& Message);
 // The AVI services were started (the AVI code sets it; the shut-down stops them).
 extern bool AVIServicesStarted;
 
-// Converts Count pixels between row layouts (0 RGB, 1 BGR, 2 inverted CMYK, 4 CIE L*a*b*, 5 grey,
-// 6/7 48-bit RGB little/big-endian, 8 YCbCr), applying the input ICC profile of Params when one is
-// usable. Nil until the colour converter of the engine is installed.
-using TIEColorConverterFunc = void (*)(const void* Source, int32_t SourceFormat, void* Dest, TIOParamsVals* Params,
-                                       int32_t Count, int32_t DestFormat);
+// Converts Count pixels of Source from one row layout into Dest in another (the codes of
+// ConvertColorRow, color_converter.h: 0 RGB, 1 BGR, 2 inverted CMYK, 3 CMYK, 4 CIE L*a*b*, 5 grey,
+// 6/7 48-bit RGB little/big-endian, 8 YCbCr), through the input ICC profile of Params when one is
+// usable. Source is not const: layout 3 is inverted in place. Nil until the I/O start-up installs
+// ConvertColorRow.
+using TIEColorConverterFunc = void (*)(void* Source, int32_t SourceSpace, void* Dest, int32_t DestSpace, int32_t Count,
+                                       TIOParamsVals* Params);
 extern TIEColorConverterFunc DefaultColorConverter;
 // CMYK conversions may use the built-in CMYK profile.
 extern bool CMYKProfileEnabled;

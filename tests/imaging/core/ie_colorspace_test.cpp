@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 
+#include "imaging/core/ie_bitmap.h"
+#include "tests/imaging/cmyk_formulas.h"
+
 TEST(CIELab, WhiteBlackAndRoundTrip) {
   const TIECIELab white = RGBToCIELab(CreateRGB(255, 255, 255));
   EXPECT_EQ(white.l, 255);
@@ -34,29 +37,50 @@ TEST(CIELab, WhiteBlackAndRoundTrip) {
 }
 
 TEST(CMYK, Formulas) {
+  testsupport::CMYKFormulas formulas;
   EXPECT_EQ(RGBToCMYK(CreateRGB(0, 0, 0)), CreateCMYK(0, 0, 0, 1));
   EXPECT_EQ(RGBToCMYK(CreateRGB(255, 255, 255)), CreateCMYK(255, 255, 255, 255));
   EXPECT_EQ(RGBToCMYK(CreateRGB(100, 50, 0)), CreateCMYK(255, 127, 0, 100));
   EXPECT_TRUE(SameRGB(CMYKToRGB(CreateCMYK(255, 255, 255, 255)), CreateRGB(255, 255, 255)));
   EXPECT_TRUE(SameRGB(CMYKToRGB(CreateCMYK(255, 127, 0, 100)), CreateRGB(100, 49, 0)));
   EXPECT_TRUE(SameRGB(CMYKToRGB(CreateCMYK(0, 0, 0, 1)), CreateRGB(0, 0, 0)));
+  // The row forms give what the pixel forms give, the last pixel of the row included.
+  const uint8_t cmyk[8] = {255, 127, 0, 100, 10, 200, 30, 250};
+  uint8_t bgr[6] = {};
+  CMYKRowToBGR(cmyk, bgr, 2);
+  EXPECT_EQ((TIERGB{bgr[0], bgr[1], bgr[2]}), CreateRGB(100, 49, 0));
+  EXPECT_EQ((TIERGB{bgr[3], bgr[4], bgr[5]}), CreateRGB(9, 196, 29));  // 10*250/255, 200*250/255, 30*250/255
+  uint8_t back[8] = {};
+  BGRRowToCMYK(bgr, back, 2);
+  EXPECT_EQ(back[4 + 3], 196);  // K = max(R, G, B)
 }
 
 namespace {
-bool ToRedHook(int32_t, TIERGB& rgb) {
-  rgb = CreateRGB(255, 0, 0);
+int g_rowCalls = 0;
+bool ToRedHook(const uint8_t*, uint8_t* bgr, int32_t count) {
+  ++g_rowCalls;
+  for (int32_t i = 0; i < count; ++i) {
+    bgr[3 * i] = 0;
+    bgr[3 * i + 1] = 0;
+    bgr[3 * i + 2] = 255;
+  }
   return true;
 }
-bool DeclineHook(TIERGB, int32_t&) { return false; }
+bool DeclineHook(const uint8_t*, uint8_t*, int32_t) { return false; }
 }  // namespace
 
-TEST(CMYK, ProfileHooksTakeOverOrDecline) {
+TEST(CMYK, ProfileHooksTakeOverWholeRowsOrDecline) {
+  testsupport::CMYKFormulas restore;
   CMYKToRGBProfileHook = ToRedHook;
   RGBToCMYKProfileHook = DeclineHook;
   EXPECT_TRUE(SameRGB(CMYKToRGB(CreateCMYK(255, 255, 255, 255)), CreateRGB(255, 0, 0)));
   EXPECT_EQ(RGBToCMYK(CreateRGB(255, 255, 255)), CreateCMYK(255, 255, 255, 255));
-  CMYKToRGBProfileHook = nullptr;
-  RGBToCMYKProfileHook = nullptr;
+  // A bitmap's conversion hands the hook each row once.
+  TIEBitmap cmyk(300, 2, ieCMYK);
+  g_rowCalls = 0;
+  cmyk.SetPixelFormat(ie24RGB);
+  EXPECT_EQ(g_rowCalls, 2);
+  EXPECT_TRUE(SameRGB(cmyk.GetPixel24(299, 1), CreateRGB(255, 0, 0)));
 }
 
 TEST(YCbCr, FormulasTruncateAndClamp) {

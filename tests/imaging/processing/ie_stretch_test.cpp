@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "imaging/core/ie_bits.h"
+#include "tests/imaging/cmyk_formulas.h"
 #include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
 
 TEST(Stretch, NearestPixelsOfEveryWidth) {
+  testsupport::CMYKFormulas formulas;  // CMYK pixels pass through RGB and back
   for (TIEPixelFormat format : {ie1g, ie8p, ie8g, ie16g, ie24RGB, ie32f, ieCMYK, ieRGB48, ie32RGB}) {
     SCOPED_TRACE(int(format));
     TIEBitmap source(3, 2, format);
