@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
-  imagemagick pngcheck giflib-tools
+  imagemagick pngcheck giflib-tools libjpeg-turbo-progs
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
   clang libclang-rt-dev llvm
 )

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
 
@@ -51,6 +52,9 @@ bool PCXHeader(TStream& s, int64_t remaining) {
 
 bool AVISignature(TStream& s, int64_t) { return IsAVIStream(s); }
 
+// A JPEG start of image, FF D8 FF, at one of the first 150 positions.
+bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
+
 // The probes in the order they run; the first that recognises the content decides. An entry without
 // a test belongs to a codec that is not built yet; the codec puts its probe into its entry when it is.
 struct ProbeEntry {
@@ -83,7 +87,7 @@ constexpr ProbeEntry kProbes[] = {
     {fmtIEV, nullptr},             // 23 vector objects
     {fmtLYR, nullptr},             // 24 layers
     {fmtALL, nullptr},             // 25 layers and objects
-    {fmtJPEG, nullptr},            // 26 start of image FF D8 FF within 150 bytes
+    {fmtJPEG, JPEGStartOfImage},   // 26 start of image FF D8 FF within 150 bytes
 };
 // After these come the content tests of the registry's rows, then the camera-raw identification.
 constexpr TContentProbe kCameraRawProbe = nullptr;

@@ -107,6 +107,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {GIFCodecRead, GIFCodecWrite};
     case fmtBMP:
       return {BMPCodecRead, BMPCodecWrite};
+    case fmtJPEG:
+      return {JPEGCodecRead, JPEGCodecWrite};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }
@@ -201,8 +203,7 @@ constexpr std::array<TIECodecWriter, sizeof...(I)> NotBuiltWriters(std::index_se
 
 // --------------------------------------------------------------------------- failures and slots
 
-void IOFail(TIEProgressRecord& Progress, const std::string& Message) {
-  Progress.Abort();
+void IOTrace(const std::string& Message) {
   try {
     if (TraceLogFileName.empty())
       OutputDebugString(Message);
@@ -211,6 +212,11 @@ void IOFail(TIEProgressRecord& Progress, const std::string& Message) {
   } catch (...) {
     // A log that cannot be written must not turn a reported failure into an exception.
   }
+}
+
+void IOFail(TIEProgressRecord& Progress, const std::string& Message) {
+  Progress.Abort();
+  IOTrace(Message);
 }
 
 void BuiltInReadProc(TStream&, TIEBitmap&, TIOParamsVals& Params, bool, TIEProgressRecord& Progress) {

@@ -83,6 +83,9 @@ TIECodecReader UnsupportedFormatReader(TIEFileFormatId Format);
 TIECodecWriter UnsupportedFormatWriter(TIEFileFormatId Format);
 // Fails a load or save: sets the progress record's abort flag and traces Message.
 void IOFail(TIEProgressRecord& Progress, const std::string& Message);
+// Writes Message to the engine's trace log (WriteDebugLog) when one is named, else to the debug
+// output; never raises.
+void IOTrace(const std::string& Message);
 
 // ---- The registry ----
 // Creates the registry with the built-in rows (replacing any previous rows).

@@ -2,8 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/io/format_registry.h"
 #include "imaging/io/io_params.h"
 
 namespace {
@@ -38,22 +41,22 @@ void UpdateJpegResolutionResource(TIOParamsVals& Params) {
 
 void PrepareJpegMarkers(TIOParamsVals& Params) {
   UpdateJpegResolutionResource(Params);
-  if (Params.IPTC.Changed() || (Params.IPTC.GetCount() > 0 && Params.JpegMarkers.GetCount() == 0)) {
-    void* block = nullptr;
-    int32_t size = 0;
-    Params.IPTC.SaveToBuffer(block, size, true);
-    const int32_t index = Params.JpegMarkers.IndexOf(kAPP13);
-    try {
-      if (size > 0 && index >= 0)
-        Params.JpegMarkers.SetMarker(index, kAPP13, block, size);
-      else if (size > 0)
-        Params.JpegMarkers.AddMarker(kAPP13, block, size);
-      else if (index >= 0)
-        Params.JpegMarkers.Delete(index);
-    } catch (...) {
-      std::free(block);
-      throw;
-    }
-    std::free(block);
+  if (!Params.IPTC.Changed() && !(Params.IPTC.GetCount() > 0 && Params.JpegMarkers.GetCount() == 0)) return;
+  void* block = nullptr;
+  int32_t size = 0;
+  Params.IPTC.SaveToBuffer(block, size, true);
+  std::unique_ptr<void, decltype(&std::free)> owned(block, &std::free);
+  const int32_t index = Params.JpegMarkers.IndexOf(kAPP13);
+  if (size > TIEMarkerList::kMaxMarkerLength) {
+    // One marker cannot carry it: the file goes without IPTC rather than with stale records.
+    IOTrace("IPTC block of " + std::to_string(size) + " bytes left out of the JPEG file (a marker holds " +
+            std::to_string(TIEMarkerList::kMaxMarkerLength) + ")");
+    if (index >= 0) Params.JpegMarkers.Delete(index);
+  } else if (size > 0 && index >= 0) {
+    Params.JpegMarkers.SetMarker(index, kAPP13, block, size);
+  } else if (size > 0) {
+    Params.JpegMarkers.AddMarker(kAPP13, block, size);
+  } else if (index >= 0) {
+    Params.JpegMarkers.Delete(index);
   }
 }

@@ -9,4 +9,6 @@ void UpdateJpegResolutionResource(TIOParamsVals& Params);
 
 // The markers of a JPEG save: the resolution resource, then the IPTC block (rebuilt into the first
 // APP13 marker when the user changed the list, or when it holds records and there are no markers).
+// A block too big for a marker (above 65,533 bytes) is left out, with a line in the trace log, and
+// the first APP13 marker goes with it; nothing is raised.
 void PrepareJpegMarkers(TIOParamsVals& Params);

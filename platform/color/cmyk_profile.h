@@ -26,8 +26,8 @@
 // The gamut tag marks colours whose separation misses them by more than 3 Delta E.
 //
 // After a change to the model, the shipped copy is made again by the test that compares it:
-//   BRIMVALE_WRITE_CMYK_PROFILE=$PWD/platform/color/cmyk_profile.icc.z \
-//     build/test/tests/tests_imaging --gtest_filter=BuiltInCMYKProfile.*
+//   BRIMVALE_WRITE_CMYK_PROFILE=$PWD/platform/color/cmyk_profile.icc.z
+//     build/test/tests/tests_imaging --gtest_filter=BuiltInCMYKProfile.*  (one command)
 // (and CMYKProfileSize follows the new size).
 #include <cstdint>
 #include <vector>

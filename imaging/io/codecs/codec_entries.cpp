@@ -6,6 +6,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
@@ -42,4 +43,14 @@ void BMPCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIE
 
 void BMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
   WriteBMPStream(Stream, Bitmap, Params, Progress, Params.BmpUseAlpha);
+}
+
+void JPEGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                   bool ParamsOnly) {
+  ReadJpegStream(Stream, nullptr, Bitmap, Params, Progress, ParamsOnly, false, true, false, true, true, -1,
+                 Params.IsNativePixelFormat);
+}
+
+void JPEGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WriteJpegStream(Stream, Bitmap, Params, Progress);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The GIF and BMP codecs in the shape of the format registry's codec entries: the reader puts a
+// The GIF, BMP and JPEG codecs in the shape of the format registry's codec entries: the reader puts a
 // transparency mask into the bitmap's alpha channel, the writer takes the record's options.
 #include "imaging/core/ie_progress.h"
 
@@ -17,3 +17,8 @@ void BMPCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIE
                   bool ParamsOnly);
 // 32-bit pixels get the alpha channel when Params.BmpUseAlpha is set.
 void BMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+// The whole image (no thumbnail shortcut), its profile converted when colour management is on, the
+// native pixel format as Params.IsNativePixelFormat says.
+void JPEGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                   bool ParamsOnly);
+void JPEGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);

@@ -62,6 +62,12 @@ TEST_F(FormatDetectTest, BuiltProbesByContent) {
   auto pcxHeader = Bytes("\x0A\x05", 200);
   auto pcxNewerVersion = Bytes("\x0A\x06", 200);
   auto jfifThenNonZero = Bytes("JFIFX", 64);
+  // A start of image after 100 bytes of other data is found; after 150 it is not.
+  auto soiAfter = [](size_t junk) {
+    std::vector<uint8_t> data(junk, 0x20);
+    data.insert(data.end(), {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
+    return data;
+  };
   const Case cases[] = {
       {"JFIF stream header", StreamHeader("JFIF", 40), fmtJPEG},
       {"GIF89a", Bytes("GIF89a", 14), fmtGIF},
@@ -72,6 +78,12 @@ TEST_F(FormatDetectTest, BuiltProbesByContent) {
       {"PCX file header", pcxHeader, fmtPCX},
       {"TIFF stream header", StreamHeader("TIFF", 40), fmtTIFF},
       {"AVI", Avi(64), fmtAVI},
+      {"JPEG start of image", soiAfter(0), fmtJPEG},
+      {"JPEG start of image after 100 bytes", soiAfter(100), fmtJPEG},
+      {"JPEG start of image after 149 bytes", soiAfter(149), fmtJPEG},
+      {"JPEG start of image after 150 bytes", soiAfter(150), fmtUnknown},
+      {"JPEG start of image after 200 bytes", soiAfter(200), fmtUnknown},
+      {"FF D8 without the next FF", Bytes("\xFF\xD8\x00", 40), fmtUnknown},
       {"JFIF followed by a non-zero byte", jfifThenNonZero, fmtUnknown},
       {"PCX version above 5", pcxNewerVersion, fmtUnknown},
       {"plain bytes", Bytes("hello", 300), fmtUnknown},

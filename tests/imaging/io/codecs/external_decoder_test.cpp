@@ -1,5 +1,6 @@
-// Files written by the GIF and BMP writers decoded by another decoder (FFmpeg's command-line tool,
-// when the machine has it) give the same pixels.
+// Files written by our writers decoded by other decoders (FFmpeg, djpeg, ImageMagick) give our
+// pixels, or come within a stated PSNR of them where the decoders may differ (lossy JPEG). The tools
+// are test dependencies (scripts/install-deps.sh): a missing one fails the test.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,13 +12,23 @@
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
+#include "tests/imaging/cmyk_formulas.h"
+#include "tests/imaging/io/codecs/codec_test_support.h"
+#include "tests/imaging/io/codecs/jpeg_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-bool HaveFFmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
+bool HaveTool(const std::string& probe) { return std::system((probe + " >/dev/null 2>&1").c_str()) == 0; }
+
+#define REQUIRE_TOOL(probe, name)                                                        \
+  if (!HaveTool(probe)) {                                                                \
+    FAIL() << name << " is a test dependency: run scripts/install-deps.sh";              \
+  }
+#define REQUIRE_FFMPEG() REQUIRE_TOOL("ffmpeg -version", "ffmpeg")
 
 // The picture as FFmpeg decodes it: rgb24 rows from the top.
 std::vector<uint8_t> DecodeWithFFmpeg(const std::string& file, const std::string& raw) {
@@ -50,7 +61,7 @@ void Noise(TIEBitmap& b, int w, int h, int colors, uint32_t seed) {
 }
 
 TEST(ExternalDecoder, GIFFilesOfTheWriter) {
-  if (!HaveFFmpeg()) GTEST_SKIP() << "no ffmpeg on this machine";
+  REQUIRE_FFMPEG();
   testsupport::ScratchDir dir;
   struct Case { int bits, colors; bool interlaced; };
   for (const Case c : {Case{8, 256, false}, Case{8, 200, true}, Case{4, 16, false}, Case{1, 2, false}}) {
@@ -74,7 +85,7 @@ TEST(ExternalDecoder, GIFFilesOfTheWriter) {
 }
 
 TEST(ExternalDecoder, BMPFilesOfTheWriter) {
-  if (!HaveFFmpeg()) GTEST_SKIP() << "no ffmpeg on this machine";
+  REQUIRE_FFMPEG();
   testsupport::ScratchDir dir;
   struct Case { int32_t bits, samples; uint8_t version, compression; int colors; };
   const Case cases[] = {{1, 1, 1, 0, 2}, {4, 1, 1, 0, 16}, {8, 1, 1, 0, 256}, {8, 3, 1, 0, 256},
@@ -98,6 +109,91 @@ TEST(ExternalDecoder, BMPFilesOfTheWriter) {
     }
     ASSERT_FALSE(aborting);
     EXPECT_EQ(DecodeWithFFmpeg(dir.File("a.bmp"), dir.File("a.raw")), Rgb24(b));
+  }
+}
+
+// A PPM or PGM file's pixels as R, G, B bytes.
+std::vector<uint8_t> ReadPNM(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::string magic;
+  int w = 0, h = 0, max = 0;
+  in >> magic >> w >> h >> max;
+  in.get();
+  std::vector<uint8_t> raw(std::istreambuf_iterator<char>(in), {});
+  if (magic == "P6") return raw;
+  std::vector<uint8_t> rgb;
+  if (magic == "P5")
+    for (uint8_t v : raw) rgb.insert(rgb.end(), {v, v, v});
+  return rgb;
+}
+
+// ImageMagick's RGBA bytes without their alpha.
+std::vector<uint8_t> WithoutAlpha(const std::vector<uint8_t>& rgba) {
+  std::vector<uint8_t> rgb;
+  for (size_t i = 0; i + 3 < rgba.size(); i += 4) rgb.insert(rgb.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
+  return rgb;
+}
+
+TEST(ExternalDecoder, JPEGFilesOfTheWriter) {
+  REQUIRE_FFMPEG();
+  REQUIRE_TOOL("command -v djpeg", "djpeg (libjpeg-turbo-progs)");
+  testsupport::CMYKFormulas formulas;  // CMYK files are read back as the other decoders read them
+  testsupport::ScratchDir dir;
+  const int w = 97, h = 61;
+  const std::vector<uint8_t> photo = jpegtest::Photo(w, h, 3);
+  struct Case {
+    uint8_t space, subsampling;
+    bool progressive;
+    double ffmpegPSNR;  // FFmpeg decodes with its own transform and chroma upsampling
+  };
+  const Case cases[] = {{2, 1, false, 33}, {2, 0, false, 33}, {2, 2, true, 40}, {0, 1, false, 40},
+                        {1, 1, false, 40}, {1, 1, true, 40},  {3, 1, false, 30}, {4, 1, false, 30}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "space " << int(c.space) << " subsampling " << int(c.subsampling)
+                                    << (c.progressive ? " progressive" : ""));
+    TIEBitmap b;
+    b.Allocate(w, h, ie24RGB);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = &photo[(static_cast<size_t>(y) * w + x) * 3];
+        b.SetPixel24(x, y, CreateRGB(p[0], p[1], p[2]));
+      }
+    TIOParamsVals p(nullptr);
+    p.JpegColorSpace = c.space;
+    p.JpegChromaSubsampling = c.subsampling;
+    p.JpegProgressive = c.progressive;
+    p.JpegQuality = 90;
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    {
+      TFileStream f(dir.File("a.jpg"), fmCreate);
+      WriteJpegStream(f, b, p, progress);
+    }
+    ASSERT_FALSE(aborting);
+    // Our reading of our file.
+    TIEBitmap back;
+    {
+      TFileStream f(dir.File("a.jpg"), fmOpenRead);
+      TIOParamsVals q(nullptr);
+      ReadJpegStream(f, nullptr, back, q, progress, false, false, false, false, false, false, -1, false);
+    }
+    ASSERT_FALSE(aborting);
+    const std::vector<uint8_t> ours = Rgb24(back);
+    const bool cmyk = c.space == 3 || c.space == 4;
+    // djpeg is the same library: exactly our pixels. (It writes no CMYK to PPM.)
+    if (!cmyk) {
+      const std::string cmd = "djpeg -dct int -pnm -outfile '" + dir.File("d.pnm") + "' '" + dir.File("a.jpg") + "'";
+      ASSERT_EQ(std::system(cmd.c_str()), 0);
+      EXPECT_TRUE(ReadPNM(dir.File("d.pnm")) == ours) << "djpeg";
+    }
+    EXPECT_GT(jpegtest::PSNR(DecodeWithFFmpeg(dir.File("a.jpg"), dir.File("f.raw")), ours), c.ffmpegPSNR) << "ffmpeg";
+    const auto magick = codectest::MagickPixels(dir, {"a.jpg"});
+    EXPECT_GT(jpegtest::PSNR(WithoutAlpha(magick.at("a.jpg")), ours), cmyk ? 30 : 40) << "ImageMagick";
+    // And each is close to the picture written.
+    if (c.space != 1) {
+      EXPECT_GT(jpegtest::PSNR(ours, Rgb24(b)), cmyk ? 25 : 30);
+    }
   }
 }
 
