@@ -10,8 +10,8 @@
 #include <vector>
 
 // W x H pixels of 3 bytes, rows from the top, no padding. Order is blue, green, red (ie24RGB)
-// unless Rgb is set.
-inline std::vector<uint8_t> MakeBenchPhoto(int32_t W, int32_t H, bool Rgb = false) {
+// unless Rgb is set. Grain: the noise's amplitude in levels (a camera's sensor noise is stronger).
+inline std::vector<uint8_t> MakeBenchPhoto(int32_t W, int32_t H, bool Rgb = false, int32_t Grain = 6) {
   std::vector<uint8_t> out(static_cast<size_t>(W) * H * 3);
   // Shapes: centre, radius and colour, in units of the picture's size.
   struct Shape {
@@ -41,8 +41,8 @@ inline std::vector<uint8_t> MakeBenchPhoto(int32_t W, int32_t H, bool Rgb = fals
         seed ^= seed << 13;
         seed ^= seed >> 17;
         seed ^= seed << 5;
-        // Grain of about +-6 levels.
-        const double grain = static_cast<double>(seed % 13) - 6;
+        // Grain of about +-Grain levels.
+        const double grain = static_cast<double>(seed % static_cast<uint32_t>(2 * Grain + 1)) - Grain;
         const int32_t value = static_cast<int32_t>(std::lround(c[k] + grain));
         row[3 * x + (Rgb ? k : 2 - k)] = static_cast<uint8_t>(std::clamp(value, 0, 255));
       }

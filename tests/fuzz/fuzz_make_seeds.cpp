@@ -15,6 +15,7 @@
 #include "imaging/processing/ie_yuv.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
@@ -405,6 +406,42 @@ void PNGs() {
   FinalizePictures();
 }
 
+// JPEG files of our writer in every colour space, baseline and progressive, with markers and a
+// two-chunk ICC profile; the same files without the options byte for the scanners.
+void JPEGs() {
+  int n = 0;
+  const auto srgb = BuiltInProfileData(bipSRGB);
+  for (uint8_t space = 0; space <= 4; ++space) {
+    for (bool progressive : {false, true}) {
+      TIEBitmap b(13, 9, ie24RGB);
+      PaintSeed(b);
+      TIOParamsVals p(nullptr);
+      p.JpegColorSpace = space;
+      p.JpegProgressive = progressive;
+      p.JpegQuality = 50;
+      p.JpegMarkers.AddMarker(0xFE, "seed", 4);
+      if (space == 2) {
+        const size_t half = srgb.size() / 2;
+        for (int chunk = 1; chunk <= 2; ++chunk) {
+          std::vector<uint8_t> m = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
+                                    static_cast<uint8_t>(chunk), 2};
+          m.insert(m.end(), srgb.begin() + (chunk == 1 ? 0 : static_cast<std::ptrdiff_t>(half)),
+                   chunk == 1 ? srgb.begin() + static_cast<std::ptrdiff_t>(half) : srgb.end());
+          p.JpegMarkers.AddMarker(0xE2, m.data(), static_cast<int32_t>(m.size()));
+        }
+      }
+      bool aborting = false;
+      TIEProgressRecord progress;
+      progress.Aborting = &aborting;
+      TMemoryStream s;
+      WriteJpegStream(s, b, p, progress);
+      SeedWithOptions("fuzz_jpeg", n, static_cast<uint8_t>(n * 37), s);
+      Seed("fuzz_jpeg_scan", n, s);
+      ++n;
+    }
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -422,5 +459,6 @@ int main(int argc, char** argv) {
   ControlText();
   PNGs();
   GIFPictures();
+  JPEGs();
   return 0;
 }
