@@ -97,4 +97,22 @@ void AbortDecompress(j_decompress_ptr Cinfo);
 void DestroyDecompress(j_decompress_ptr Cinfo);
 void DestroyCompress(j_compress_ptr Cinfo);
 
+// Destroys a library object, once it was created, however the code that uses it ends.
+template <class Struct, void (*Destroy)(Struct*)>
+class ObjectGuard {
+ public:
+  explicit ObjectGuard(Struct* Object) : object_(Object) {}
+  ~ObjectGuard() {
+    if (created) Destroy(object_);
+  }
+  ObjectGuard(const ObjectGuard&) = delete;
+  ObjectGuard& operator=(const ObjectGuard&) = delete;
+  bool created = false;
+
+ private:
+  Struct* object_;
+};
+using DecompressGuard = ObjectGuard<jpeg_decompress_struct, DestroyDecompress>;
+using CompressGuard = ObjectGuard<jpeg_compress_struct, DestroyCompress>;
+
 }  // namespace jpegglue

@@ -30,21 +30,6 @@ struct Decoder {
   jpegglue::SourceManager src;
 };
 
-// Destroys the library object however the read ends.
-class DecoderGuard {
- public:
-  explicit DecoderGuard(Decoder& d) : d_(d) {}
-  ~DecoderGuard() {
-    if (created) jpegglue::DestroyDecompress(&d_.cinfo);
-  }
-  DecoderGuard(const DecoderGuard&) = delete;
-  DecoderGuard& operator=(const DecoderGuard&) = delete;
-  bool created = false;
-
- private:
-  Decoder& d_;
-};
-
 // The size gate: the data after the headers must be able to code the image. Huffman coding spends at
 // least one bit on every block of every component (a progressive file's first DC scan), so eight
 // blocks per byte at best; arithmetic coding can spend far less on a flat picture, and is held to
@@ -139,7 +124,7 @@ int32_t ReadJpegStream(TStream& Stream, TStream* TablesStream, TIEBitmap& Bitmap
   j_decompress_ptr c = &d.cinfo;
   jpegglue::InitErrorManager(d.err, &Progress);
   d.err.scanLimit = JpegScanLimitForTesting();
-  DecoderGuard guard(d);
+  jpegglue::DecompressGuard guard(c);
   int32_t rowsDone = 0;
   bool started = false;
 

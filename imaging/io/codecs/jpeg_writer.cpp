@@ -23,20 +23,6 @@ struct Encoder {
   jpegglue::DestinationManager dst;
 };
 
-class EncoderGuard {
- public:
-  explicit EncoderGuard(Encoder& e) : e_(e) {}
-  ~EncoderGuard() {
-    if (created) jpegglue::DestroyCompress(&e_.cinfo);
-  }
-  EncoderGuard(const EncoderGuard&) = delete;
-  EncoderGuard& operator=(const EncoderGuard&) = delete;
-  bool created = false;
-
- private:
-  Encoder& e_;
-};
-
 uint16_t Density(int32_t dpi, int32_t fallback) {
   return static_cast<uint16_t>(dpi != 0 ? dpi : fallback);
 }
@@ -49,7 +35,7 @@ bool Encode(TStream& Stream, TIEBitmap& Source, TIOParamsVals& Params, TIEProgre
   Encoder& e = *encoder;
   j_compress_ptr c = &e.cinfo;
   jpegglue::InitErrorManager(e.err, &Progress);
-  EncoderGuard guard(e);
+  jpegglue::CompressGuard guard(c);
   bool ok = jpegglue::CreateCompress(c, e.err);
   guard.created = ok;
   if (ok && !Progress.IsAborting()) {

@@ -21,6 +21,7 @@
 #include "platform/color/cmyk_profile.h"
 #include "platform/color/color_management.h"
 #include "tests/imaging/cmyk_formulas.h"
+#include "tests/imaging/icc_test_profiles.h"
 
 namespace {
 
@@ -304,25 +305,8 @@ TEST(ConvertColorRow, LayoutThreeTurnsTheCallersRowOverAndOtherPairsLeaveTheDest
   }
 }
 
-// A file's own RGB profile: gamma 1.8 with the sRGB primaries, so that its pixels differ from sRGB's.
-Bytes Gamma18Profile() {
-  cmsCIExyY white;
-  cmsWhitePointFromTemp(&white, 6504);
-  const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE h = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(h, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(h, bytes.data(), &size);
-  cmsCloseProfile(h);
-  return bytes;
-}
-
 TEST(ConvertColorRow, TheFilesProfileOnlyWhenColourManagementIsOn) {
-  const Bytes profile = Gamma18Profile();
+  const Bytes profile = testsupport::GammaRGBProfileBytes(1.8);
   TIOParamsVals params(nullptr);
   params.GetInputICCProfile()->LoadFromBuffer(profile.data(), static_cast<int32_t>(profile.size()));
   ASSERT_TRUE(params.InputICCProfile()->IsValid());

@@ -18,6 +18,7 @@
 #include "imaging/io/io_settings.h"
 #include "platform/system/streams.h"
 #include "tests/imaging/cmyk_formulas.h"
+#include "tests/imaging/icc_test_profiles.h"
 #include "tests/imaging/io/codecs/jpeg_fixture.h"
 
 namespace {
@@ -464,18 +465,8 @@ Bytes Chunk(int number, int count, const Bytes& payload) {
   return b;
 }
 
-Bytes SRGBProfile() {
-  cmsHPROFILE h = cmsCreate_sRGBProfile();
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(h, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(h, bytes.data(), &size);
-  cmsCloseProfile(h);
-  return bytes;
-}
-
 TEST(JpegICC, ChunksAreJoinedInOrderAndBadOnesPassedOver) {
-  const Bytes profile = SRGBProfile();
+  const Bytes profile = testsupport::SRGBProfileBytes();
   const size_t half = profile.size() / 2;
   const Bytes a(profile.begin(), profile.begin() + half), b(profile.begin() + half, profile.end());
   struct Case {
@@ -533,25 +524,8 @@ TEST(JpegICC, ScansStopAtShortSegmentLengthsAndTheEnd) {
   }
 }
 
-// A file's own profile that differs from sRGB: gamma 1.0 (its pixels come out lighter through it).
-Bytes LinearProfile() {
-  cmsCIExyY white;
-  cmsWhitePointFromTemp(&white, 6504);
-  const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
-  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-  cmsToneCurve* curves[3] = {linear, linear, linear};
-  cmsHPROFILE h = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(linear);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(h, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(h, bytes.data(), &size);
-  cmsCloseProfile(h);
-  return bytes;
-}
-
 TEST(JpegICC, TheFilesProfileConvertsOnlyWithColourManagementAndIsDroppedOnceApplied) {
-  const Bytes profile = LinearProfile();
+  const Bytes profile = testsupport::GammaRGBProfileBytes(1.0);  // a linear file: lighter through its profile
   EncodeOptions o;
   o.width = 16;
   o.height = 8;
