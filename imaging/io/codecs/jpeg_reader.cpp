@@ -32,15 +32,15 @@ struct Decoder {
 
 // The size gate: the data after the headers must be able to code the image. Huffman coding spends at
 // least one bit on every block of every component (a progressive file's first DC scan), so eight
-// blocks per byte at best; arithmetic coding can spend far less on a flat picture, and is held to
-// 4096 blocks per byte.
+// blocks per byte at best. Arithmetic coding adapts until a flat picture costs it about 1e-4 bit per
+// block (its smallest probability estimate), so 131072 blocks per byte.
 bool SizePlausible(j_decompress_ptr c, int64_t bytesLeft) {
   int64_t blocks = 0;
   for (int i = 0; i < c->num_components; ++i)
     blocks += static_cast<int64_t>(c->comp_info[i].width_in_blocks) * c->comp_info[i].height_in_blocks;
   if (blocks <= 0) return false;
   const int64_t pixels = static_cast<int64_t>(c->image_width) * c->image_height;
-  const int64_t blocksPerByte = c->arith_code ? 4096 : 8;
+  const int64_t blocksPerByte = c->arith_code ? int64_t{1} << 17 : 8;
   TIEImageData data;
   data.Bytes = bytesLeft;
   data.BitsPerPixel = 8 * std::max(1, c->num_components);

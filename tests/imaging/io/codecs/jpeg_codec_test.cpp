@@ -641,6 +641,31 @@ TEST(JpegRead, AHugeImageOverAFewBytesIsRefusedBeforeAnythingIsAllocated) {
   EXPECT_EQ(r->bitmap.Width(), 900);
 }
 
+TEST(JpegRead, ArithmeticCodedFilesReadAndAFlatOnePassesTheGate) {
+  // A photo: the library's own decode.
+  EncodeOptions o;
+  o.width = 50;
+  o.height = 30;
+  o.arithmetic = true;
+  const Bytes photo = jpegtest::Encode(o, jpegtest::Photo(50, 30));
+  ASSERT_FALSE(photo.empty());
+  auto r = Read(photo);
+  ASSERT_FALSE(r->aborted);
+  EXPECT_TRUE(Pixels(r->bitmap) == jpegtest::Decode(photo, JCS_EXT_BGR).pixels);
+  // A flat 2048 x 2048 grey picture codes its 65,536 blocks in a few bytes, far fewer than Huffman
+  // coding could; it is still taken for what it is.
+  o.width = o.height = 2048;
+  o.input = o.file = JCS_GRAYSCALE;
+  const Bytes flat = jpegtest::Encode(o, Bytes(2048 * 2048, 200));
+  ASSERT_LT(flat.size(), 1000u);
+  ReadOptions native;
+  native.native = true;
+  r = Read(flat, native);
+  ASSERT_FALSE(r->aborted);
+  EXPECT_EQ(r->bitmap.Width(), 2048);
+  EXPECT_EQ(r->bitmap.GetPixel8(2047, 2047), 200);
+}
+
 TEST(JpegRead, EndlessScansAreRefused) {
   // A progressive grey file whose DC refinement scan is repeated thousands of times.
   EncodeOptions o;
