@@ -10,7 +10,7 @@
 #include "imaging/core/ie_icc.h"
 #include "imaging/core/ie_imaging_annot.h"
 #include "imaging/core/ie_settings.h"
-#include "imaging/io/ie_view_link.h"
+#include "imaging/core/ie_view_link.h"
 #include "imaging/io/zodazur_io.h"
 
 namespace {
@@ -211,7 +211,7 @@ void TIOParamsVals::AssignCompressionInfo(const TIOParamsVals& Source) {
 void TIOParamsVals::ForwardDpiToView(bool Horizontal, int32_t Value) {
   if (!owner_) return;
   TIEViewLink* view = owner_->AttachedZodazUr();
-  if (!view || view->ViewKind() != ievkImageView) return;
+  if (!view || !IsImageViewKind(view->ViewKind())) return;
   view->LockUpdate();
   if (Horizontal)
     view->SetDpiX(Value);

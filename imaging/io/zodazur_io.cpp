@@ -270,7 +270,7 @@ void TZodazUrIO::UpdateAttached() {
 
 void TZodazUrIO::TellAttached(bool UpdateView) {
   if (attachedView_) {
-    if (UpdateView) attachedView_->ViewControl()->Update();
+    if (UpdateView) attachedView_->Update();
     attachedView_->DoImageChange();
   } else if (attachedBitmap_) {
     attachedBitmap_->SetModified(true);
@@ -278,7 +278,7 @@ void TZodazUrIO::TellAttached(bool UpdateView) {
 }
 
 void TZodazUrIO::UpdateViewDPI() {
-  if (!attachedView_ || attachedView_->ViewKind() != ievkImageView) return;
+  if (!attachedView_ || !IsImageViewKind(attachedView_->ViewKind())) return;
   attachedView_->LockUpdate();
   attachedView_->SetDpiX(params_->DpiX);
   attachedView_->SetDpiY(params_->DpiY);

@@ -26,7 +26,7 @@
 #include "imaging/core/ie_defs.h"
 #include "imaging/core/ie_progress.h"
 #include "imaging/io/format_registry.h"
-#include "imaging/io/ie_view_link.h"
+#include "imaging/core/ie_view_link.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/classes.h"
 #include "platform/system/sync_objs.h"
