@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_settings.h"
@@ -52,8 +53,22 @@ TIEBitmap::TIEBitmap(int32_t Width, int32_t Height, TIEPixelFormat PixelFormat) 
 
 TIEBitmap::~TIEBitmap() { FreeImage(true); }
 
+std::unique_ptr<TIEBitmap> TIEBitmap::CreateInFixedLocation(TIELocation Location) {
+  auto bitmap = std::make_unique<TIEBitmap>();
+  bitmap->location_ = Location == ieFile ? ieFile : ieMemory;
+  // The size rule moves rows to memory below the threshold and to a file above it.
+  bitmap->memoryThreshold_ = Location == ieFile ? 0 : std::numeric_limits<int64_t>::max();
+  return bitmap;
+}
+
 std::unique_ptr<TIEBitmap> TIEBitmap::CreateAsAlphaChannel(int32_t Width, int32_t Height, TIELocation Location) {
+  return NewAlphaChannel(Width, Height, Location, nullptr);
+}
+
+std::unique_ptr<TIEBitmap> TIEBitmap::NewAlphaChannel(int32_t Width, int32_t Height, TIELocation Location,
+                                                      const int64_t* Threshold) {
   auto alpha = std::make_unique<TIEBitmap>();
+  if (Threshold) alpha->memoryThreshold_ = *Threshold;
   alpha->isAlphaChannel_ = true;
   alpha->location_ = Location == ieTBitmap ? ieMemory : Location;
   alpha->Allocate(Width, Height, ie8g);

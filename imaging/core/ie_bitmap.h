@@ -38,6 +38,11 @@ class TIEBitmap : public TIEBaseBitmap {
   // A new alpha channel: ie8g of the given size, filled with 255 (fully opaque, Full set), in the
   // given location (ieTBitmap becomes ieMemory).
   static std::unique_ptr<TIEBitmap> CreateAsAlphaChannel(int32_t Width, int32_t Height, TIELocation Location);
+  // An empty bitmap whose allocations, and those of its alpha channel, stay in Location whatever
+  // their size (MemoryThreshold 0 for ieFile, no limit for ieMemory; ieTBitmap counts as
+  // ieMemory). Memory or files that cannot be had still fall back as for any bitmap. Undo copies
+  // are made in one.
+  static std::unique_ptr<TIEBitmap> CreateInFixedLocation(TIELocation Location);
 
   // ---- Size and format ----
   int32_t GetBitCount() override;
@@ -291,6 +296,9 @@ class TIEBitmap : public TIEBaseBitmap {
   static int64_t& MaxMemoryBlockForTesting();
 
  private:
+  // CreateAsAlphaChannel, with the size rule's threshold given when Threshold is not nil.
+  static std::unique_ptr<TIEBitmap> NewAlphaChannel(int32_t Width, int32_t Height, TIELocation Location,
+                                                    const int64_t* Threshold);
   bool AllocateStorage();
   // Allocate, but the alpha channel stays (AssignImage and the rebuild pattern).
   bool AllocateKeepingAlpha(int32_t Width, int32_t Height, TIEPixelFormat PixelFormat);

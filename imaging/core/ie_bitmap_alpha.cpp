@@ -38,7 +38,9 @@ void TIEBitmap::CopyPaletteTo(TIEBaseBitmap* Dest) {
 
 TIEBitmap* TIEBitmap::GetAlphaChannel() {
   if (isAlphaChannel_) return nullptr;
-  if (!alphaChannel_) alphaChannel_ = CreateAsAlphaChannel(GetWidth(), GetHeight(), location_);
+  // The channel keeps its pixels by the same size rule as the image (a fixed-location bitmap's
+  // alpha stays with it).
+  if (!alphaChannel_) alphaChannel_ = NewAlphaChannel(GetWidth(), GetHeight(), location_, &memoryThreshold_);
   return alphaChannel_.get();
 }
 

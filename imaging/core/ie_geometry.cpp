@@ -68,4 +68,17 @@ void ScaleToFit(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeig
   const double scale = std::min(static_cast<double>(MaxHeight) / Height, static_cast<double>(MaxWidth) / Width);
   NewWidth = std::max(SaturateToInt(std::trunc(Width * scale)), 1);
   NewHeight = std::max(SaturateToInt(std::trunc(Height * scale)), 1);
+
+void ComputeBezierPoints(TPoint P0, TPoint P1, TPoint P2, TPoint P3, TPoint* Points, int32_t Count) {
+  if (Count <= 0 || !Points) return;
+  const double step = 1.0 / Count;
+  double t = 0;
+  for (int32_t i = 0; i < Count; ++i) {
+    t += step;
+    const double t2 = t * t, t3 = t2 * t;
+    const double b0 = 1 - 3 * t + 3 * t2 - t3, b1 = 3 * t - 6 * t2 + 3 * t3, b2 = 3 * t2 - 3 * t3;
+    const double x = P0.X * b0 + P1.X * b1 + P2.X * b2 + P3.X * t3;
+    const double y = P0.Y * b0 + P1.Y * b1 + P2.Y * b2 + P3.Y * t3;
+    Points[i] = TPoint{SaturateToInt(std::nearbyint(x)), SaturateToInt(std::nearbyint(y))};
+  }
 }

@@ -26,3 +26,8 @@ TRect RectIncludePoint(TRect& Rect, int32_t X, int32_t Y);
 // truncated and at least 1; nothing changes when Width or Height is 0.
 void ScaleToFit(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeight, int32_t& NewWidth,
                 int32_t& NewHeight);
+
+// Count points of the cubic Bezier curve P0, P1, P2, P3 into Points, for t = 1/Count, 2/Count,
+// ..., 1 (P0 itself is not written; t grows by adding 1/Count), each coordinate rounded to the
+// nearest integer (halves to even). Nothing for Count <= 0.
+void ComputeBezierPoints(TPoint P0, TPoint P1, TPoint P2, TPoint P3, TPoint* Points, int32_t Count);

@@ -87,6 +87,51 @@ void BlendBytes(const uint8_t* Mask, const uint8_t* Src, uint8_t* Dst, int32_t C
   }
 }
 
+// Samples of 16 bits (ie16g, ieRGB48), Channels per pixel, by the same rule.
+void BlendWords(const uint8_t* Mask, const uint8_t* Src, uint8_t* Dst, int32_t Count, int32_t Channels) {
+  for (int32_t i = 0; i < Count; ++i) {
+    const int32_t m = Mask[i];
+    if (m == 0) continue;
+    const int32_t w = m + (m == 255);
+    for (int32_t c = 0; c < Channels; ++c) {
+      const size_t at = (static_cast<size_t>(i) * Channels + c) * 2;
+      uint16_t s, d;
+      std::memcpy(&s, Src + at, 2);
+      std::memcpy(&d, Dst + at, 2);
+      d = static_cast<uint16_t>(d + (((s - d) * w) >> 8));
+      std::memcpy(Dst + at, &d, 2);
+    }
+  }
+}
+
+// ie32f: d + (s - d) * m / 256, the full mask exactly the source.
+void BlendFloats(const uint8_t* Mask, const uint8_t* Src, uint8_t* Dst, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i) {
+    const int32_t m = Mask[i];
+    if (m == 0) continue;
+    float s, d;
+    std::memcpy(&s, Src + 4 * static_cast<size_t>(i), 4);
+    std::memcpy(&d, Dst + 4 * static_cast<size_t>(i), 4);
+    d = m == 255 ? s : d + (s - d) * static_cast<float>(m) / 256.0f;
+    std::memcpy(Dst + 4 * static_cast<size_t>(i), &d, 4);
+  }
+}
+
+// ieCIELab: L is unsigned, a and b are signed bytes.
+void BlendLab(const uint8_t* Mask, const uint8_t* Src, uint8_t* Dst, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i) {
+    const int32_t m = Mask[i];
+    const int32_t w = m + (m == 255);
+    const uint8_t* s = Src + 3 * static_cast<size_t>(i);
+    uint8_t* d = Dst + 3 * static_cast<size_t>(i);
+    d[0] = BlendByMask(s[0], d[0], w);
+    for (int c = 1; c < 3; ++c) {
+      const int32_t sv = static_cast<int8_t>(s[c]), dv = static_cast<int8_t>(d[c]);
+      d[c] = static_cast<uint8_t>(static_cast<int8_t>(dv + (((sv - dv) * w) >> 8)));
+    }
+  }
+}
+
 void CopyBitsWhereNonZero(const uint8_t* Mask, const uint8_t* Src, int32_t SrcX, uint8_t* Dst, int32_t DstX,
                           int32_t Count) {
   for (int32_t i = 0; i < Count; ++i)
@@ -98,12 +143,12 @@ void CopyBitsWhereNonZero(const uint8_t* Mask, const uint8_t* Src, int32_t SrcX,
 void TIEMask::MaskedCopy(TIEBitmap& Dest, TIEBitmap& Source, bool DestAtBox, bool SourceAtBox, bool CopyAlpha) {
   if (HasValidDepth() && !IsEmpty() && !Dest.IsEmpty() && !Source.IsEmpty()) {
     const TIEPixelFormat format = Dest.PixelFormat();
-    // Every pixel format copies under a 1-bit mask; under an 8-bit mask the formats of one or
-    // three or four bytes blend, ie1g copies where the mask is not 0, the others copy nothing.
-    const bool blendable = format == ie24RGB || format == ie32RGB || format == ie8g || format == ie8p || format == ie1g;
+    // Every pixel format copies under a 1-bit mask. Under an 8-bit mask every sample blends by
+    // the mask value (255 exactly the source, 0 exactly the destination), ie8p blends its indices,
+    // and ie1g copies where the mask is not 0.
     const TMaskedRange r = RangeFor(*this, Source.Width(), Source.Height(), Dest.Width(), Dest.Height(), DestAtBox,
                                     SourceAtBox);
-    if (format == Source.PixelFormat() && format != ieNoFormat && !r.Empty() && (bitsPerPixel_ == 1 || blendable)) {
+    if (format == Source.PixelFormat() && format != ieNoFormat && !r.Empty()) {
       const bool self = &Dest == &Source;
       const int32_t bpp = IEBytesPerPixel[format];
       const int32_t count = r.X2 - r.X1 + 1;
@@ -132,7 +177,12 @@ void TIEMask::MaskedCopy(TIEBitmap& Dest, TIEBitmap& Source, bool DestAtBox, boo
             case ie8g:
             case ie8p: BlendBytes<1>(mm, src + sx, dst + dx, count); break;
             case ie24RGB: BlendBytes<3>(mm, src + 3 * int64_t{sx}, dst + 3 * int64_t{dx}, count); break;
-            case ie32RGB: BlendBytes<4>(mm, src + 4 * int64_t{sx}, dst + 4 * int64_t{dx}, count); break;
+            case ie32RGB:
+            case ieCMYK: BlendBytes<4>(mm, src + 4 * int64_t{sx}, dst + 4 * int64_t{dx}, count); break;
+            case ie16g: BlendWords(mm, src + 2 * int64_t{sx}, dst + 2 * int64_t{dx}, count, 1); break;
+            case ieRGB48: BlendWords(mm, src + 6 * int64_t{sx}, dst + 6 * int64_t{dx}, count, 3); break;
+            case ie32f: BlendFloats(mm, src + 4 * int64_t{sx}, dst + 4 * int64_t{dx}, count); break;
+            case ieCIELab: BlendLab(mm, src + 3 * int64_t{sx}, dst + 3 * int64_t{dx}, count); break;
             default: break;
           }
         }

@@ -39,7 +39,8 @@ extern bool IsWindowsNT;
 using TIEPlaceDialogHook = void (*)(void* dialog);
 extern TIEPlaceDialogHook PlaceDialogHook;
 
-// Entry i = Round(64 - 64 * cos(pi * i / 255)), 0..128; built by BuildBlendCosineTable.
+// Entry i = Round(64 - 64 * cos(pi * i / 255)), 0..128; holds its values from program start, and
+// BuildBlendCosineTable computes them again.
 extern int32_t BlendCosineTable[256];
 
 // The 8 x 8 Bayer matrix of 0..63, row by row: thresholds of ordered dithering to 1 bit.

@@ -114,6 +114,29 @@ TEST_F(BitmapTest, PlacementByThreshold) {
   EXPECT_EQ(tiny.Location(), ieFile);
 }
 
+TEST_F(BitmapTest, FixedLocationKeepsCopiesWhereTheyWereAsked) {
+  // Under the size rule the small copy would go to memory and the large one to a file.
+  MinFileSizeOverride = 1000;
+  auto source = Make(40, 40, ie24RGB, ieMemory);
+  source->GetAlphaChannel()->SetPixel8(3, 4, 7);
+  auto small = Make(2, 2, ie8g, ieMemory);
+
+  auto inFile = TIEBitmap::CreateInFixedLocation(ieFile);
+  EXPECT_EQ(inFile->MemoryThreshold(), 0);
+  inFile->Assign(*small);
+  EXPECT_EQ(inFile->Location(), ieFile);
+  inFile->Assign(*source);
+  EXPECT_EQ(inFile->Location(), ieFile);
+  EXPECT_EQ(inFile->GetAlphaChannel()->Location(), ieFile);  // 1600 bytes of alpha: a file too
+
+  auto inMemory = TIEBitmap::CreateInFixedLocation(ieMemory);
+  inMemory->Assign(*source);  // 4800 bytes, over the threshold
+  EXPECT_EQ(inMemory->Location(), ieMemory);
+  EXPECT_EQ(inMemory->GetAlphaChannel()->Location(), ieMemory);
+  EXPECT_EQ(inMemory->GetAlphaChannel()->GetPixel8(3, 4), 7);
+  EXPECT_EQ(inMemory->GetPixel24(39, 39), source->GetPixel24(39, 39));
+}
+
 TEST_F(BitmapTest, FileThatCannotBeCreatedFallsBackToMemory) {
   MinFileSizeOverride = 0;
   TempDirectory = scratch_.Path().string() + "/no/such/folder/";

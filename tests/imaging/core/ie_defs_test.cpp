@@ -48,7 +48,10 @@ TEST(EngineSettings, StartValuesAndGreyOfPrimaries) {
 }
 
 TEST(EngineSettings, BlendCosineTableAndDitherMatrix) {
+  // The table holds its values before any start-up, and the build step computes the same ones.
+  std::vector<int32_t> before(BlendCosineTable, BlendCosineTable + 256);
   BuildBlendCosineTable();
+  EXPECT_EQ(std::vector<int32_t>(BlendCosineTable, BlendCosineTable + 256), before);
   EXPECT_EQ(BlendCosineTable[0], 0);
   EXPECT_EQ(BlendCosineTable[255], 128);
   EXPECT_EQ(BlendCosineTable[128], static_cast<int>(std::nearbyint(64 - 64 * std::cos(M_PI * 128 / 255))));

@@ -67,3 +67,26 @@ TEST(GeometryTest, ScaleToFitAndRectIncludePoint) {
   EXPECT_EQ(RectIncludePoint(r, 12, 12), Rect(5, 10, 20, 25));
   EXPECT_EQ(RectIncludePoint(r, 30, 0), Rect(5, 0, 30, 25));
 }
+
+TEST(GeometryTest, BezierPointsFromTheFirstStepToTheEnd) {
+  // A corner curve (0, 10) -> (10, 0) with controls (0, 0) and (10, 0). t = 0.25: weights
+  // 27/64, 27/64, 9/64, 1/64 give x = 100/64 = 1.5625 and y = 270/64 = 4.22; t = 0.5: weights
+  // 1/8, 3/8, 3/8, 1/8 give (5, 1.25).
+  TPoint p[4];
+  ComputeBezierPoints({0, 10}, {0, 0}, {10, 0}, {10, 0}, p, 4);
+  EXPECT_EQ(p[0], (TPoint{2, 4}));
+  EXPECT_EQ(p[1], (TPoint{5, 1}));
+  EXPECT_EQ(p[3], (TPoint{10, 0}));
+
+  // Rounded halves go to even: x = 4t^3 and 12t^3 at t = 0.5 are 0.5 and 1.5.
+  TPoint h[2];
+  ComputeBezierPoints({0, 0}, {0, 0}, {0, 0}, {4, 12}, h, 2);
+  EXPECT_EQ(h[0], (TPoint{0, 2}));
+  EXPECT_EQ(h[1], (TPoint{4, 12}));
+
+  // No count, no points written.
+  TPoint untouched[1] = {{7, 7}};
+  ComputeBezierPoints({0, 0}, {1, 1}, {2, 2}, {3, 3}, untouched, 0);
+  ComputeBezierPoints({0, 0}, {1, 1}, {2, 2}, {3, 3}, untouched, -5);
+  EXPECT_EQ(untouched[0], (TPoint{7, 7}));
+}

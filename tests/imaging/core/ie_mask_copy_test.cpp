@@ -60,8 +60,8 @@ TEST_F(MaskedCopyTest, OneBitMaskCopiesExactlyTheSelectedPixelsOfEveryFormat) {
     TIEMask mask;
     MaskFrom(mask, bpp, sel);
     for (TIEPixelFormat f : kAllFormats) {
-      // Under an 8-bit mask of only 0 and 255 the blending formats copy too; the others do not.
-      const bool copies = bpp == 1 || f == ie1g || f == ie8p || f == ie8g || f == ie24RGB || f == ie32RGB;
+      // Under an 8-bit mask of only 0 and 255 every format copies too.
+      const bool copies = true;
       for (TIELocation where : {ieMemory, ieFile}) {
         SCOPED_TRACE(testing::Message() << "mask " << bpp << " format " << int(f) << " location " << int(where));
         auto src = Make(10, 3, f, where);
@@ -130,7 +130,7 @@ TEST_F(MaskedCopyTest, EightBitMaskBlendsWithExactEnds) {
   }
 }
 
-TEST_F(MaskedCopyTest, EightBitMaskOnOneBitImagesCopiesWhereNotZeroAndSkipsOtherFormats) {
+TEST_F(MaskedCopyTest, EightBitMaskOnOneBitImagesCopiesWhereNotZero) {
   TIEMask mask;
   mask.Allocate(4, 1, 8);
   mask.SetPixel(0, 0, 255);
@@ -143,13 +143,74 @@ TEST_F(MaskedCopyTest, EightBitMaskOnOneBitImagesCopiesWhereNotZeroAndSkipsOther
   dst->Fill(0);
   mask.MaskedCopy(*dst, *src, false, false, false);
   EXPECT_EQ(Pixels(*dst)[0], (std::vector<uint8_t>{1, 1, 0, 0}));
+}
 
-  auto s16 = Make(4, 1, ie16g, ieMemory);
-  auto d16 = Make(4, 1, ie16g, ieMemory);
-  s16->Fill(0x1234);
-  d16->Fill(0x4321);
-  mask.MaskedCopy(*d16, *s16, false, false, false);
-  EXPECT_EQ(d16->GetPixel16(0, 0), 0x4321);
+TEST_F(MaskedCopyTest, EightBitMaskBlendsEverySampleOfTheWideFormats) {
+  // Mask values 255, 1, 128, 0 over four pixels; each sample d + ((s - d) * m) div 256 rounded
+  // down, 255 exactly the source and 0 exactly the destination.
+  TIEMask mask;
+  mask.Allocate(4, 1, 8);
+  for (int32_t x = 0; x < 4; ++x) mask.SetPixel(x, 0, 255);
+  mask.SetPixel(1, 0, 1);
+  mask.SetPixel(2, 0, 128);
+  mask.SetPixel(3, 0, 0);
+
+  // ie16g and ieRGB48: s 0x1234, d 0x4321. m 1: 0x4321 + floor(-12525 / 256) = 17185 - 49;
+  // m 128: 17185 + floor(-12525 / 2) = 17185 - 6263.
+  for (TIEPixelFormat f : {ie16g, ieRGB48}) {
+    SCOPED_TRACE(int(f));
+    auto src = Make(4, 1, f, ieMemory);
+    auto dst = Make(4, 1, f, ieMemory);
+    const int32_t words = IEBytesPerPixel[f] / 2;
+    for (int32_t i = 0; i < 4 * words; ++i) {
+      src->Row<uint16_t>(0)[i] = 0x1234;
+      dst->Row<uint16_t>(0)[i] = 0x4321;
+    }
+    mask.MaskedCopy(*dst, *src, false, false, false);
+    const uint16_t expected[4] = {0x1234, 17185 - 49, 17185 - 6263, 0x4321};
+    for (int32_t x = 0; x < 4; ++x)
+      for (int32_t c = 0; c < words; ++c) EXPECT_EQ(dst->Row<uint16_t>(0)[x * words + c], expected[x]) << x;
+  }
+
+  // ie32f: s 1.0, d 0.25: m 1 gives 0.25 + 0.75 / 256, m 128 the mean.
+  auto sf = Make(4, 1, ie32f, ieMemory);
+  auto df = Make(4, 1, ie32f, ieMemory);
+  sf->Fill(1.0);
+  df->Fill(0.25);
+  mask.MaskedCopy(*df, *sf, false, false, false);
+  EXPECT_EQ(df->GetPixel32f(0, 0), 1.0f);
+  EXPECT_FLOAT_EQ(df->GetPixel32f(1, 0), 0.25f + 0.75f / 256);
+  EXPECT_FLOAT_EQ(df->GetPixel32f(2, 0), 0.625f);
+  EXPECT_EQ(df->GetPixel32f(3, 0), 0.25f);
+
+  // ieCMYK: four unsigned bytes, 200 over 100.
+  auto sc = Make(4, 1, ieCMYK, ieMemory);
+  auto dc = Make(4, 1, ieCMYK, ieMemory);
+  std::memset(sc->Row<uint8_t>(0), 200, 16);
+  std::memset(dc->Row<uint8_t>(0), 100, 16);
+  mask.MaskedCopy(*dc, *sc, false, false, false);
+  const uint8_t cmyk[4] = {200, 100, 150, 100};
+  for (int32_t x = 0; x < 4; ++x)
+    for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(dc->Row<uint8_t>(0)[4 * x + c], cmyk[x]);
+
+  // ieCIELab: L unsigned; a and b signed, so -100 over +100 at m 128 is 0, not a byte average
+  // of 156 and 100.
+  auto sl = Make(4, 1, ieCIELab, ieMemory);
+  auto dl = Make(4, 1, ieCIELab, ieMemory);
+  for (int32_t x = 0; x < 4; ++x) {
+    uint8_t* s = sl->Row<uint8_t>(0) + 3 * x;
+    uint8_t* d = dl->Row<uint8_t>(0) + 3 * x;
+    s[0] = 200, s[1] = static_cast<uint8_t>(-100), s[2] = static_cast<uint8_t>(-100);
+    d[0] = 100, d[1] = 100, d[2] = 100;
+  }
+  mask.MaskedCopy(*dl, *sl, false, false, false);
+  const int32_t lab[4][3] = {{200, -100, -100}, {100, 100 - 1, 100 - 1}, {150, 0, 0}, {100, 100, 100}};
+  for (int32_t x = 0; x < 4; ++x) {
+    const uint8_t* d = dl->Row<uint8_t>(0) + 3 * x;
+    EXPECT_EQ(d[0], lab[x][0]) << x;
+    EXPECT_EQ(static_cast<int8_t>(d[1]), lab[x][1]) << x;
+    EXPECT_EQ(static_cast<int8_t>(d[2]), lab[x][2]) << x;
+  }
 }
 
 TEST_F(MaskedCopyTest, BoxRelativeCoordinatesAndClipping) {
