@@ -10,3 +10,12 @@ void RGBToHSL(double& H, double& S, double& L, TIERGB Color);
 void HSLToRGB(TIERGB& Color, double H, double S, double L);
 // One channel of HSLToRGB: T is the hue shifted for the channel, Q and P the model's two levels.
 double HueToRGB(double T, double Q, double P);
+
+// H (0..359 degrees), S and V (0..99) of Color: each channel scaled to 0..99 and rounded, V the
+// largest, S = (V - min) * 99 div V, H by the sector of the largest channel (0 for grey).
+void RGBToHSV(int32_t& H, int32_t& S, int32_t& V, TIERGB Color);
+// The pixel of H, S, V: H is reduced modulo 360, S and V are clamped to 0..99; each channel is
+// value / 99 * 255 rounded to the nearest byte.
+void HSVToRGB(TIERGB& Color, int32_t H, int32_t S, int32_t V);
+// The largest and the smallest of three integers.
+void MaxMin3(int32_t A, int32_t B, int32_t C, int32_t& Max, int32_t& Min);

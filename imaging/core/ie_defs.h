@@ -31,6 +31,14 @@ inline constexpr int32_t IEBytesPerPixel[kIEPixelFormatCount] = {0, 0, 1, 1, 2, 
 // True for a value inside the TIEPixelFormat range (values come from streams too).
 constexpr bool IsValidPixelFormat(int value) { return value >= 0 && value < kIEPixelFormatCount; }
 
+// A set of pixel formats (bit n = TIEPixelFormat n); the empty set stands for any format where a
+// routine says so.
+using TIEPixelFormatSet = uint16_t;
+constexpr TIEPixelFormatSet PixelFormatSet(TIEPixelFormat Format) { return static_cast<TIEPixelFormatSet>(1u << Format); }
+constexpr bool InPixelFormatSet(TIEPixelFormatSet Set, TIEPixelFormat Format) { return (Set >> Format) & 1u; }
+// Every format but ieNoFormat.
+inline constexpr TIEPixelFormatSet kAllPixelFormats = 0x7FE;
+
 // Where a bitmap's pixels live.
 enum TIELocation : uint8_t {
   ieMemory = 0,   // process memory: one block or several segments

@@ -56,10 +56,6 @@ using TIOPreviewsParams = uint8_t;
 constexpr TIOPreviewsParams ioppDefaultLockPreview = 1;
 constexpr TIOPreviewsParams ioppApplyButton = 2;
 
-// A set of pixel formats (bit n = TIEPixelFormat n).
-using TIEPixelFormatSet = uint16_t;
-constexpr TIEPixelFormatSet PixelFormatSet(TIEPixelFormat Format) { return static_cast<TIEPixelFormatSet>(1u << Format); }
-
 using TIEIOPreviewEvent = std::function<void(TObject* Sender, TObject* PreviewForm)>;
 using TIEAcquireBitmapEvent = std::function<void(TObject* Sender, TIEBitmap* ABitmap, bool& Handled)>;
 using TIEDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;

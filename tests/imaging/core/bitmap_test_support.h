@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_settings.h"
 #include "tests/support/test_support.h"
 
@@ -70,3 +71,37 @@ class BitmapLocationTest : public BitmapTest, public ::testing::WithParamInterfa
 inline std::string LocationName(const ::testing::TestParamInfo<TIELocation>& info) {
   return info.param == ieMemory ? "Memory" : "File";
 }
+
+namespace bmptest {
+
+// The pixel bytes of a bitmap row by row (the bits of an ie1g row as bytes 0/1).
+inline std::vector<std::vector<uint8_t>> Pixels(TIEBitmap& b) {
+  std::vector<std::vector<uint8_t>> rows;
+  for (int32_t y = 0; y < b.Height(); ++y) {
+    const uint8_t* row = b.Row<uint8_t>(y);
+    if (b.PixelFormat() == ie1g) {
+      std::vector<uint8_t> bits;
+      for (int32_t x = 0; x < b.Width(); ++x) bits.push_back(GetRowBit(row, x) ? 1 : 0);
+      rows.push_back(bits);
+    } else {
+      rows.emplace_back(row, row + static_cast<size_t>(b.Width()) * IEBytesPerPixel[b.PixelFormat()]);
+    }
+  }
+  return rows;
+}
+
+// Fills every pixel byte with a pattern of its position (Seed apart for source and destination);
+// ie1g rows get alternating bits.
+inline void Pattern(TIEBitmap& b, int Seed) {
+  for (int32_t y = 0; y < b.Height(); ++y) {
+    uint8_t* row = b.Row<uint8_t>(y);
+    if (b.PixelFormat() == ie1g) {
+      for (int32_t x = 0; x < b.Width(); ++x) SetRowBit(row, x, (x + y + Seed) & 1);
+    } else {
+      const int32_t n = b.Width() * IEBytesPerPixel[b.PixelFormat()];
+      for (int32_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(Seed * 101 + y * 37 + i * 3);
+    }
+  }
+}
+
+}  // namespace bmptest

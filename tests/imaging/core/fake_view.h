@@ -111,7 +111,7 @@ class FakeView : public TCustomControl, public TIEViewLink {
     if (WithImage) l.bitmap->SaveRawToStream(Stream);
     const int64_t end = Stream.Position();
     Stream.SetPosition(start);
-    Stream.WriteValue<int32_t>(static_cast<int32_t>(end - start));
+    Stream.WriteValue<int32_t>(forcedRecordLength >= 0 ? forcedRecordLength : static_cast<int32_t>(end - start));
     Stream.SetPosition(end);
   }
   void LayerLoadFromStream(int32_t Index, TStream& Stream) override {
@@ -202,6 +202,8 @@ class FakeView : public TCustomControl, public TIEViewLink {
   int layersLoads = 0;
   int lastSelectionMode = -1;
   int lastCompression = 0;
+  // When 0 or more, layer records carry this length instead of their own (a damaged record).
+  int32_t forcedRecordLength = -1;
   bool dpiSetInsideLock = true;
   std::vector<int32_t> objects;
 

@@ -10,35 +10,8 @@
 
 namespace {
 
-// The pixel bytes of a bitmap row by row (the bits of an ie1g row as bytes 0/1).
-std::vector<std::vector<uint8_t>> Pixels(TIEBitmap& b) {
-  std::vector<std::vector<uint8_t>> rows;
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    const uint8_t* row = b.Row<uint8_t>(y);
-    if (b.PixelFormat() == ie1g) {
-      std::vector<uint8_t> bits;
-      for (int32_t x = 0; x < b.Width(); ++x) bits.push_back(GetRowBit(row, x) ? 1 : 0);
-      rows.push_back(bits);
-    } else {
-      rows.emplace_back(row, row + static_cast<size_t>(b.Width()) * IEBytesPerPixel[b.PixelFormat()]);
-    }
-  }
-  return rows;
-}
-
-// Fills every pixel byte with a pattern of its position (Seed apart for source and destination);
-// ie1g rows get alternating bits.
-void Pattern(TIEBitmap& b, int Seed) {
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    uint8_t* row = b.Row<uint8_t>(y);
-    if (b.PixelFormat() == ie1g) {
-      for (int32_t x = 0; x < b.Width(); ++x) SetRowBit(row, x, (x + y + Seed) & 1);
-    } else {
-      const int32_t n = b.Width() * IEBytesPerPixel[b.PixelFormat()];
-      for (int32_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(Seed * 101 + y * 37 + i * 3);
-    }
-  }
-}
+using bmptest::Pattern;
+using bmptest::Pixels;
 
 // A mask whose rows are given as text: '#' selected (1 or 255), '.' not.
 void MaskFrom(TIEMask& m, int32_t bpp, const std::vector<std::string>& rows) {

@@ -1,0 +1,15 @@
+#pragma once
+// The two inner loops of the Gaussian blur, on samples already widened to float (exact integers):
+// a line convolved along itself, and one row made from a stack of rows. Each comes as a plain loop
+// and as an AVX2/FMA loop with identical results.
+#include <cstdint>
+
+// Out[i] = clamp((sum over t < Taps of W[t] * P[i + t * Step] + 32768) shr 16) for i < Count.
+// P holds Count + (Taps - 1) * Step samples, then at least 32 readable floats.
+void GaussLineScalar(const float* P, int32_t Step, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
+void GaussLineAvx2(const float* P, int32_t Step, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
+
+// Out[i] = clamp((sum over t < Taps of W[t] * Rows[t][i] + 32768) shr 16) for i < Count. Each row
+// holds Count samples, then at least 32 readable floats.
+void GaussStackScalar(const float* const* Rows, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
+void GaussStackAvx2(const float* const* Rows, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
