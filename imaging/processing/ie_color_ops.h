@@ -4,7 +4,7 @@
 #include <string>
 
 #include "imaging/core/ie_defs.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/gdi/color.h"
 
 class TIEBitmap;

@@ -10,7 +10,7 @@
 #include "imaging/core/ie_geometry.h"
 #include "imaging/processing/ie_filter3x3.h"
 #include "imaging/processing/ie_gauss_blur.h"
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "imaging/core/ie_defs.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 
 class TIEBitmap;
 class TObject;

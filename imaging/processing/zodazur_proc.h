@@ -22,9 +22,9 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_defs.h"
 #include "imaging/core/ie_view_link.h"
-#include "imaging/processing/ie_rgb.h"
+#include "imaging/core/ie_rgb.h"
 #include "platform/system/streams.h"
-#include "platform/ui/classes.h"
+#include "platform/system/classes.h"
 
 class TBitmap;
 class TFont;

@@ -8,9 +8,9 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_colorspace.h"
-#include "imaging/processing/ie_color_models.h"
+#include "imaging/core/ie_color_models.h"
 #include "imaging/processing/ie_color_ops.h"
-#include "imaging/processing/ie_int_math.h"
+#include "imaging/core/ie_int_math.h"
 #include "imaging/processing/zodazur_proc.h"
 #include "platform/system/exception.h"
 

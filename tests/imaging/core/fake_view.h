@@ -218,7 +218,7 @@ class FakeView : public TCustomControl, public TIEViewLink {
   };
   static TGUID NewGuid() {
     static uint32_t next = 1;
-    TGUID g;
+    TGUID g{};
     g.D1 = next++;
     g.D4[7] = 0x5A;
     return g;

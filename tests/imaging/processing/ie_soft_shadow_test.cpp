@@ -91,7 +91,9 @@ TEST_F(ShadowTest, IntensityScalesTheShadowOfTransparentPlaces) {
     for (int32_t x = 10; x < 20; ++x) {
       const int32_t s = h.blurred.GetPixel8(x, 5);
       EXPECT_EQ(h.image.GetAlpha(x, 5), static_cast<int32_t>(s / divide)) << intensity << " " << x;
-      if (s) EXPECT_EQ(h.image.GetPixel24(x, 5), CreateRGB(200, 0, 0));
+      if (s) {
+        EXPECT_EQ(h.image.GetPixel24(x, 5), CreateRGB(200, 0, 0));
+      }
     }
     EXPECT_EQ(h.image.GetAlpha(3, 5), 255);  // opaque pixels stay as they are
     EXPECT_EQ(h.image.GetPixel24(3, 5), CreateRGB(10, 20, 30));

@@ -333,7 +333,9 @@ TEST_F(ProcTest, NegativeTwiceAndFillUnderSelectionsInEveryFormat) {
       // Fill with white: inside the selection every pixel is the format's white.
       proc.Fill(CreateRGB(255, 255, 255));
       EXPECT_EQ(b.GetPixelRGB(2, 2), CreateRGB(255, 255, 255));
-      if (bpp) EXPECT_EQ(b.GetPixelRGB(0, 0), corner) << "outside the selection";
+      if (bpp) {
+        EXPECT_EQ(b.GetPixelRGB(0, 0), corner) << "outside the selection";
+      }
     }
   }
 }
