@@ -10,6 +10,7 @@
 #include "imaging/core/ie_colorspace.h"
 #include "imaging/core/ie_color_models.h"
 #include "imaging/processing/ie_color_ops.h"
+#include "imaging/processing/ie_hsl_rows.h"
 #include "imaging/core/ie_int_math.h"
 #include "imaging/processing/zodazur_proc.h"
 #include "platform/system/exception.h"
@@ -92,14 +93,7 @@ void TZodazUrProc::HSLvar(int32_t Hue, int32_t Sat, int32_t Lum) {
   // The hue as a part of a turn, reduced to less than one turn so that one wrap brings any sum
   // back into range.
   const double dh = (Hue % 360) / 360.0, ds = Sat / 100.0, dl = Lum / 100.0;
-  ForEachAreaRow(a, [&](int32_t y) {
-    MapPixels(AreaPixels(a, y), a.X2 - a.X1, [&](TIERGB c) {
-      double h, s, l;
-      RGBToHSL(h, s, l, c);
-      HSLToRGB(c, h + dh, s + ds, l + dl);
-      return c;
-    });
-  });
+  ForEachAreaRow(a, [&](int32_t y) { HSLShiftRow(AreaPixels(a, y), a.X2 - a.X1, dh, ds, dl); });
   EndImageProcessing(a);
   DoFinishWork();
 }

@@ -104,3 +104,77 @@ TEST(HSV, AnyHueNamesASector) {
   EXPECT_EQ(mx, 9);
   EXPECT_EQ(mn, -2);
 }
+
+namespace {
+
+// The HSL model as its formulas read, divisions and the library's rounding included: the inline
+// conversions must give the very same doubles and bytes.
+void ReferenceRGBToHSL(double& H, double& S, double& L, TIERGB c) {
+  const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
+  L = (mx + mn) / 2;
+  if (mx == mn) {
+    S = H = 0;
+    return;
+  }
+  const double d = mx - mn;
+  S = L < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
+  const double h = mx == r ? (g - b) / d : mx == g ? (b - r) / d + 2 : (r - g) / d + 4;
+  H = h / 6;
+  if (H < 0) H += 1;
+}
+
+uint8_t ReferenceByte(double v) {
+  const double r = std::nearbyint(v * 255.0);
+  if (!(r > 0)) return 0;
+  return r >= 255 ? 255 : static_cast<uint8_t>(r);
+}
+
+TIERGB ReferenceHSLToRGB(double H, double S, double L) {
+  if (H < 0)
+    H += 1;
+  else if (H > 1)
+    H -= 1;
+  S = std::clamp(S, 0.0, 1.0);
+  L = std::clamp(L, 0.0, 1.0);
+  if (S == 0) return TIERGB{ReferenceByte(L), ReferenceByte(L), ReferenceByte(L)};
+  const double Q = L <= 0.5 ? L * (1 + S) : L + S - L * S, P = 2 * L - Q;
+  const auto hue = [&](double T) {
+    if (T < 0)
+      T += 1;
+    else if (T > 1)
+      T -= 1;
+    if (6 * T < 1) return P + (Q - P) * 6 * T;
+    if (2 * T < 1) return Q;
+    if (3 * T < 2) return P + (Q - P) * (2.0 / 3.0 - T) * 6;
+    return P;
+  };
+  return TIERGB{ReferenceByte(hue(H - 1.0 / 3.0)), ReferenceByte(hue(H)), ReferenceByte(hue(H + 1.0 / 3.0))};
+}
+
+}  // namespace
+
+TEST(HSL, InlineConversionsEqualTheFormulasForEveryColour) {
+  for (uint32_t v = 0; v < (1u << 24); ++v) {
+    const TIERGB c{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)};
+    double h, s, l, rh, rs, rl;
+    RGBToHSL(h, s, l, c);
+    ReferenceRGBToHSL(rh, rs, rl, c);
+    ASSERT_TRUE(h == rh && s == rs && l == rl) << v;
+    TIERGB out{};
+    HSLToRGB(out, h + 30 / 360.0, s + 0.1, l - 0.05);
+    ASSERT_TRUE(out == ReferenceHSLToRGB(h + 30 / 360.0, s + 0.1, l - 0.05)) << v;
+  }
+  // Other shifts on a sample, the ends of every range among them.
+  for (double dh : {-0.99, -0.5, 0.0, 0.25, 0.999})
+    for (double ds : {-1.0, 0.0, 0.37, 1.0})
+      for (double dl : {-1.0, -0.2, 0.0, 0.5, 1.0})
+        for (uint32_t v = 0; v < (1u << 24); v += 4099) {
+          const TIERGB c{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)};
+          double h, s, l;
+          RGBToHSL(h, s, l, c);
+          TIERGB out{};
+          HSLToRGB(out, h + dh, s + ds, l + dl);
+          ASSERT_TRUE(out == ReferenceHSLToRGB(h + dh, s + ds, l + dl)) << v << " " << dh << " " << ds << " " << dl;
+        }
+}
