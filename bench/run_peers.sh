@@ -4,7 +4,8 @@
 # comparison. Each prints ours at one thread and on every core, each peer at the same thread
 # counts, the ratio ours / peer and how far the outputs agree. The machine's load is printed beside
 # every table: measure when nothing else runs.
-#   bench/run_peers.sh [runs] [program...]     programs: peer_resample peer_quantize peer_codecs (default: all)
+#   bench/run_peers.sh [runs] [program...]     programs: peer_resample peer_quantize peer_codecs
+#                                              peer_processing (default: all)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"

@@ -1,12 +1,16 @@
 #include "imaging/processing/ie_color_ops.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <vector>
 #include <cctype>
 #include <cmath>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_convert_rows.h"
 #include "imaging/processing/ie_few_colors.h"
+#include "imaging/processing/ie_resample_bands.h"
 
 void ChannelMeans(TIEBitmap& Bitmap, int32_t& R, int32_t& G, int32_t& B) {
   R = G = B = 0;
@@ -14,19 +18,33 @@ void ChannelMeans(TIEBitmap& Bitmap, int32_t& R, int32_t& G, int32_t& B) {
   const int32_t width = Bitmap.GetWidth();
   const int32_t height = Bitmap.GetHeight();
   TIERowAccessScope readOnly(Bitmap, iraRead);
-  TIERowReader reader(Bitmap, ie24RGB);
-  int64_t sumR = 0, sumG = 0, sumB = 0;
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* px = reader.Read(y);
-    int64_t rowR = 0, rowG = 0, rowB = 0;
-    for (int32_t x = 0; x < width; ++x) {
-      rowB += px[3 * x];
-      rowG += px[3 * x + 1];
-      rowR += px[3 * x + 2];
+  // Bands of rows on worker threads for a bitmap in memory; the sums of whole row means add up
+  // alike in any order.
+  const int32_t threads = int64_t{width} * height < (1 << 16) ? 1 : ResampleThreadCount(Bitmap);
+  std::vector<std::array<int64_t, 3>> sums(static_cast<size_t>(threads), std::array<int64_t, 3>{0, 0, 0});
+  const int32_t band = height / std::clamp(threads, 1, height);
+  RunResampleBands(height, threads, [&](int32_t First, int32_t Count, const std::function<bool()>& RowDone) {
+    TIERowReader reader(Bitmap, ie24RGB);
+    std::array<int64_t, 3>& sum = sums[static_cast<size_t>(std::min(First / std::max(band, 1), threads - 1))];
+    for (int32_t y = First; y < First + Count; ++y) {
+      const uint8_t* px = reader.Read(y);
+      int64_t rowB = 0, rowG = 0, rowR = 0;
+      for (int32_t x = 0; x < width; ++x) {
+        rowB += px[3 * x];
+        rowG += px[3 * x + 1];
+        rowR += px[3 * x + 2];
+      }
+      sum[0] += rowB / width;
+      sum[1] += rowG / width;
+      sum[2] += rowR / width;
+      if (!RowDone()) return;
     }
-    sumR += rowR / width;
-    sumG += rowG / width;
-    sumB += rowB / width;
+  }, nullptr);
+  int64_t sumB = 0, sumG = 0, sumR = 0;
+  for (const auto& s : sums) {
+    sumB += s[0];
+    sumG += s[1];
+    sumR += s[2];
   }
   R = static_cast<int32_t>(sumR / height);
   G = static_cast<int32_t>(sumG / height);

@@ -23,6 +23,7 @@ constexpr int32_t kPad = 32;
 
 using TLineFn = void (*)(const float*, int32_t, const float*, int32_t, int32_t, uint8_t*);
 using TStackFn = void (*)(const float* const*, const float*, int32_t, int32_t, uint8_t*);
+using TWidenFn = void (*)(const uint8_t*, float*, int32_t);
 
 // The kernel's non-zero span as float weights, the first tap at the centre minus HalfWidth.
 struct TTaps {
@@ -48,6 +49,7 @@ void BlurRows(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t Y1
               int32_t Threads, const std::function<void(int32_t)>& OnRows) {
   const int32_t n = X2 - X1, h = T.Half, c = Channels;
   const TLineFn line = UseSimd() ? GaussLineAvx2 : GaussLineScalar;
+  const TWidenFn widen = UseSimd() ? GaussWidenAvx2 : GaussWidenScalar;
   RunResampleBands(
       Y2 - Y1, Threads,
       [&](int32_t First, int32_t Count, const std::function<bool()>& RowDone) {
@@ -57,7 +59,8 @@ void BlurRows(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t Y1
           float* dst = p.data();
           for (int32_t k = 0; k < h; ++k)
             for (int32_t s = 0; s < c; ++s) *dst++ = row[s];
-          for (int32_t i = 0; i < n * c; ++i) *dst++ = row[i];
+          widen(row, dst, n * c);
+          dst += n * c;
           const uint8_t* last = row + static_cast<int64_t>(n - 1) * c;
           for (int32_t k = 0; k < h; ++k)
             for (int32_t s = 0; s < c; ++s) *dst++ = last[s];
@@ -81,6 +84,7 @@ void BlurColumns(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t
   const int32_t stripSamples = OneStrip ? samples : kStripSamples;
   const int32_t strips = (samples + stripSamples - 1) / stripSamples;
   const TStackFn stack = UseSimd() ? GaussStackAvx2 : GaussStackScalar;
+  const TWidenFn widen = UseSimd() ? GaussWidenAvx2 : GaussWidenScalar;
   std::function<void(int32_t)> onRows;
   if (OnStrips) onRows = [&](int32_t done) { OnStrips(done, strips, stripSamples); };
   RunResampleBands(
@@ -94,9 +98,7 @@ void BlurColumns(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t
         for (int32_t s = FirstStrip; s < FirstStrip + Count; ++s) {
           const int32_t s0 = s * stripSamples, width = std::min(stripSamples, samples - s0);
           const auto load = [&](int32_t k) {
-            const uint8_t* src = B.Row<uint8_t>(Y1 + std::clamp(k, 0, n - 1)) + first + s0;
-            float* dst = slot(k);
-            for (int32_t i = 0; i < width; ++i) dst[i] = src[i];
+            widen(B.Row<uint8_t>(Y1 + std::clamp(k, 0, n - 1)) + first + s0, slot(k), width);
           };
           for (int32_t k = -h; k < h; ++k) load(k);
           for (int32_t r = 0; r < n; ++r) {

@@ -34,6 +34,18 @@ IE_AVX2_FMA inline void Store32(uint8_t* Out, __m256 A, __m256 B, __m256 C, __m2
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out), ordered);
 }
 
+// A block of up to 32 results: the last block of a line goes through a scratch row (the input is
+// padded for the reads, the output is not for the writes).
+IE_AVX2_FMA inline void StoreBlock(uint8_t* Out, int32_t Left, __m256 A, __m256 B, __m256 C, __m256 D) {
+  if (Left >= 32) {
+    Store32(Out, A, B, C, D);
+    return;
+  }
+  alignas(32) uint8_t tail[32];
+  Store32(tail, A, B, C, D);
+  std::memcpy(Out, tail, static_cast<size_t>(Left));
+}
+
 }  // namespace
 
 void GaussLineScalar(const float* P, int32_t Step, const float* W, int32_t Taps, int32_t Count, uint8_t* Out) {
@@ -42,6 +54,19 @@ void GaussLineScalar(const float* P, int32_t Step, const float* W, int32_t Taps,
     for (int32_t t = 0; t < Taps; ++t) sum += W[t] * P[i + t * Step];
     Out[i] = ToByte(sum);
   }
+}
+
+void GaussWidenScalar(const uint8_t* Src, float* Dst, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i) Dst[i] = Src[i];
+}
+
+IE_AVX2_FMA void GaussWidenAvx2(const uint8_t* Src, float* Dst, int32_t Count) {
+  int32_t i = 0;
+  for (; i + 8 <= Count; i += 8) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Src + i));
+    _mm256_storeu_ps(Dst + i, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)));
+  }
+  for (; i < Count; ++i) Dst[i] = Src[i];
 }
 
 void GaussStackScalar(const float* const* Rows, const float* W, int32_t Taps, int32_t Count, uint8_t* Out) {
@@ -54,9 +79,20 @@ void GaussStackScalar(const float* const* Rows, const float* W, int32_t Taps, in
 
 IE_AVX2_FMA void GaussLineAvx2(const float* P, int32_t Step, const float* W, int32_t Taps, int32_t Count,
                                uint8_t* Out) {
-  // Groups of 32 samples, four accumulators each; the last group goes through a scratch row (the
-  // input is padded for the reads, the output is not for the writes).
-  for (int32_t i = 0; i < Count; i += 32) {
+  int32_t i = 0;
+  // Groups of 64 samples, eight accumulators sharing each tap's weight; then groups of 32.
+  for (; i + 64 <= Count; i += 64) {
+    __m256 a[8];
+    for (__m256& v : a) v = _mm256_setzero_ps();
+    const float* p = P + i;
+    for (int32_t t = 0; t < Taps; ++t, p += Step) {
+      const __m256 w = _mm256_set1_ps(W[t]);
+      for (int32_t k = 0; k < 8; ++k) a[k] = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 8 * k), a[k]);
+    }
+    Store32(Out + i, a[0], a[1], a[2], a[3]);
+    Store32(Out + i + 32, a[4], a[5], a[6], a[7]);
+  }
+  for (; i < Count; i += 32) {
     __m256 a = _mm256_setzero_ps(), b = a, c = a, d = a;
     const float* p = P + i;
     for (int32_t t = 0; t < Taps; ++t, p += Step) {
@@ -66,19 +102,26 @@ IE_AVX2_FMA void GaussLineAvx2(const float* P, int32_t Step, const float* W, int
       c = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 16), c);
       d = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 24), d);
     }
-    if (Count - i >= 32) {
-      Store32(Out + i, a, b, c, d);
-    } else {
-      alignas(32) uint8_t tail[32];
-      Store32(tail, a, b, c, d);
-      std::memcpy(Out + i, tail, static_cast<size_t>(Count - i));
-    }
+    StoreBlock(Out + i, Count - i, a, b, c, d);
   }
 }
 
 IE_AVX2_FMA void GaussStackAvx2(const float* const* Rows, const float* W, int32_t Taps, int32_t Count,
                                 uint8_t* Out) {
-  for (int32_t i = 0; i < Count; i += 32) {
+  int32_t i = 0;
+  // Groups of 64 samples: eight accumulators share each tap's weight and row pointer.
+  for (; i + 64 <= Count; i += 64) {
+    __m256 a[8];
+    for (__m256& v : a) v = _mm256_setzero_ps();
+    for (int32_t t = 0; t < Taps; ++t) {
+      const __m256 w = _mm256_set1_ps(W[t]);
+      const float* p = Rows[t] + i;
+      for (int32_t k = 0; k < 8; ++k) a[k] = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 8 * k), a[k]);
+    }
+    Store32(Out + i, a[0], a[1], a[2], a[3]);
+    Store32(Out + i + 32, a[4], a[5], a[6], a[7]);
+  }
+  for (; i < Count; i += 32) {
     __m256 a = _mm256_setzero_ps(), b = a, c = a, d = a;
     for (int32_t t = 0; t < Taps; ++t) {
       const __m256 w = _mm256_set1_ps(W[t]);
@@ -88,12 +131,6 @@ IE_AVX2_FMA void GaussStackAvx2(const float* const* Rows, const float* W, int32_
       c = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 16), c);
       d = _mm256_fmadd_ps(w, _mm256_loadu_ps(p + 24), d);
     }
-    if (Count - i >= 32) {
-      Store32(Out + i, a, b, c, d);
-    } else {
-      alignas(32) uint8_t tail[32];
-      Store32(tail, a, b, c, d);
-      std::memcpy(Out + i, tail, static_cast<size_t>(Count - i));
-    }
+    StoreBlock(Out + i, Count - i, a, b, c, d);
   }
 }

@@ -13,3 +13,7 @@ void GaussLineAvx2(const float* P, int32_t Step, const float* W, int32_t Taps, i
 // holds Count samples, then at least 32 readable floats.
 void GaussStackScalar(const float* const* Rows, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
 void GaussStackAvx2(const float* const* Rows, const float* W, int32_t Taps, int32_t Count, uint8_t* Out);
+
+// Dst[i] = Src[i] for i < Count: bytes widened to floats.
+void GaussWidenScalar(const uint8_t* Src, float* Dst, int32_t Count);
+void GaussWidenAvx2(const uint8_t* Src, float* Dst, int32_t Count);

@@ -7,6 +7,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/processing/ie_filter3x3.h"
 #include "imaging/processing/ie_resample_bands.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
@@ -46,6 +47,10 @@ TIEPixelFormat ConversionTarget(TIEPixelFormat Current, TIEPixelFormatSet Allowe
 constexpr int64_t kThreadedAreaMinimum = 1 << 16;
 
 }  // namespace
+
+void InitializeZodazUrProc() { CreateFilterPresets(); }
+
+void FinalizeZodazUrProc() { FreeFilterPresets(); }
 
 TZodazUrProc::TZodazUrProc(TComponent* Owner) : TComponent(Owner), autoUndo_(Owner != nullptr) {
   previewFont_ = std::make_unique<TFont>();

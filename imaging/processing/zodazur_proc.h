@@ -283,3 +283,8 @@ class TZodazUrProc : public TComponent {
   int32_t undoLimit_ = 1;
   TBitmap* attachedBitmap_ = nullptr;
 };
+
+// The processing unit's start-up and shut-down steps: the filter presets (which hold their values
+// from program start; the step puts them back).
+void InitializeZodazUrProc();
+void FinalizeZodazUrProc();

@@ -137,7 +137,15 @@ TEST_F(GaussBlurTest, LineLoopsAgreeOnEveryLengthAndStep) {
   for (float& v : p) v = static_cast<float>(rng() % 256);
   std::vector<const float*> rows;
   for (int32_t t = 0; t < 201; ++t) rows.push_back(p.data() + 5 * t);
-  for (int32_t count : {1, 7, 31, 32, 33, 100}) {
+  std::vector<uint8_t> bytes(300);
+  for (uint8_t& v : bytes) v = static_cast<uint8_t>(rng());
+  for (int32_t count : {0, 5, 8, 299}) {
+    std::vector<float> a(300, -1), b(300, -1);
+    GaussWidenScalar(bytes.data(), a.data(), count);
+    GaussWidenAvx2(bytes.data(), b.data(), count);
+    EXPECT_EQ(a, b) << count;
+  }
+  for (int32_t count : {1, 7, 31, 32, 33, 64, 100, 129}) {
     for (int32_t step : {1, 3}) {
       for (int32_t taps : {3, 41, 201}) {
         if (count + (taps - 1) * step + 32 > 2000) continue;
