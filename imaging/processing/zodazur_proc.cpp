@@ -129,11 +129,10 @@ void TZodazUrProc::TakeViewBitmap() {
 
 void TZodazUrProc::SetAttachedZodazUr(TIEViewLink* View) {
   if (View && View == view_) return;
-  const bool hadView = view_ != nullptr;
   DetachView(false);
   if (!View) {
-    // The view's bitmaps stay the view's: the component goes back to a bitmap of its own.
-    if (hadView || !OwnsBitmap()) NewOwnBitmap();
+    // The view's bitmaps stay the view's: the component goes back to a new bitmap of its own.
+    NewOwnBitmap();
     return;
   }
   view_ = View;

@@ -122,7 +122,8 @@ void TZodazUrProc::Contrast(double Contrast) {
   // The means of the whole image, also under a selection.
   int32_t mean[3];
   ChannelMeans(*bitmap_, mean[2], mean[1], mean[0]);
-  const double k = Contrast >= 0 ? 1 + Contrast / 10 : 1 - std::sqrt(-Contrast) / 10;
+  double k = Contrast >= 0 ? 1 + Contrast / 10 : 1 - std::sqrt(-Contrast) / 10;
+  if (!std::isfinite(k)) k = 1;  // a contrast that is not a number changes nothing
   uint8_t table[3][256];
   for (int32_t c = 0; c < 3; ++c)
     for (int32_t i = 0; i < 256; ++i) {

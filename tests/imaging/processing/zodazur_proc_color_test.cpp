@@ -1,6 +1,7 @@
 // The colour operations of the processing component and the colour routines on whole bitmaps.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,6 +91,9 @@ TEST_F(ColorOpsTest, ContrastAroundTheMeansOfTheWholeImage) {
   auto b = Row({CreateRGB(0, 100, 10), CreateRGB(100, 100, 30)});
   const auto original = Pixels(*b);
   TZodazUrProc::CreateFromIEBitmap(b.get())->Contrast(0);
+  EXPECT_EQ(Pixels(*b), original);
+  TZodazUrProc::CreateFromIEBitmap(b.get())->Contrast(std::nan(""));
+  TZodazUrProc::CreateFromIEBitmap(b.get())->Contrast(HUGE_VAL);
   EXPECT_EQ(Pixels(*b), original);
   TZodazUrProc::CreateFromIEBitmap(b.get())->Contrast(-100);
   EXPECT_EQ(b->GetPixel24(0, 0), CreateRGB(50, 100, 20));
