@@ -68,6 +68,7 @@ void ScaleToFit(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeig
   const double scale = std::min(static_cast<double>(MaxHeight) / Height, static_cast<double>(MaxWidth) / Width);
   NewWidth = std::max(SaturateToInt(std::trunc(Width * scale)), 1);
   NewHeight = std::max(SaturateToInt(std::trunc(Height * scale)), 1);
+}
 
 void ComputeBezierPoints(TPoint P0, TPoint P1, TPoint P2, TPoint P3, TPoint* Points, int32_t Count) {
   if (Count <= 0 || !Points) return;

@@ -1,7 +1,7 @@
 #include "imaging/processing/ie_color_ops.h"
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <functional>
 #include <vector>
 #include <cctype>
@@ -18,34 +18,24 @@ void ChannelMeans(TIEBitmap& Bitmap, int32_t& R, int32_t& G, int32_t& B) {
   const int32_t width = Bitmap.GetWidth();
   const int32_t height = Bitmap.GetHeight();
   TIERowAccessScope readOnly(Bitmap, iraRead);
-  // Bands of rows on worker threads for a bitmap in memory; the sums of whole row means add up
-  // alike in any order.
+  // Rows on worker threads for a bitmap in memory; the sums of whole row means add up alike in any
+  // order.
   const int32_t threads = int64_t{width} * height < (1 << 16) ? 1 : ResampleThreadCount(Bitmap);
-  std::vector<std::array<int64_t, 3>> sums(static_cast<size_t>(threads), std::array<int64_t, 3>{0, 0, 0});
-  const int32_t band = height / std::clamp(threads, 1, height);
+  std::atomic<int64_t> totals[3] = {0, 0, 0};
   RunResampleBands(height, threads, [&](int32_t First, int32_t Count, const std::function<bool()>& RowDone) {
     TIERowReader reader(Bitmap, ie24RGB);
-    std::array<int64_t, 3>& sum = sums[static_cast<size_t>(std::min(First / std::max(band, 1), threads - 1))];
+    int64_t sum[3] = {0, 0, 0};
     for (int32_t y = First; y < First + Count; ++y) {
       const uint8_t* px = reader.Read(y);
-      int64_t rowB = 0, rowG = 0, rowR = 0;
-      for (int32_t x = 0; x < width; ++x) {
-        rowB += px[3 * x];
-        rowG += px[3 * x + 1];
-        rowR += px[3 * x + 2];
-      }
-      sum[0] += rowB / width;
-      sum[1] += rowG / width;
-      sum[2] += rowR / width;
-      if (!RowDone()) return;
+      int64_t row[3] = {0, 0, 0};
+      for (int32_t x = 0; x < width; ++x)
+        for (int32_t c = 0; c < 3; ++c) row[c] += px[3 * x + c];
+      for (int32_t c = 0; c < 3; ++c) sum[c] += row[c] / width;
+      if (!RowDone()) break;
     }
+    for (int32_t c = 0; c < 3; ++c) totals[c].fetch_add(sum[c], std::memory_order_relaxed);
   }, nullptr);
-  int64_t sumB = 0, sumG = 0, sumR = 0;
-  for (const auto& s : sums) {
-    sumB += s[0];
-    sumG += s[1];
-    sumR += s[2];
-  }
+  const int64_t sumB = totals[0].load(), sumG = totals[1].load(), sumR = totals[2].load();
   R = static_cast<int32_t>(sumR / height);
   G = static_cast<int32_t>(sumG / height);
   B = static_cast<int32_t>(sumB / height);
