@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-std::atomic<bool> g_simdEnabled{true};
+std::atomic<int32_t> g_simdLevel{2};
 
 // Below this many pixels a blur runs on the calling thread: starting workers costs more.
 constexpr int64_t kThreadedAreaMinimum = 1 << 16;
@@ -24,6 +25,7 @@ constexpr int32_t kPad = 32;
 using TLineFn = void (*)(const float*, int32_t, const float*, int32_t, int32_t, uint8_t*);
 using TStackFn = void (*)(const float* const*, const float*, int32_t, int32_t, uint8_t*);
 using TWidenFn = void (*)(const uint8_t*, float*, int32_t);
+using TStack4Fn = void (*)(const float* const*, const float*, int32_t, int32_t, uint8_t* const*);
 
 // The kernel's non-zero span as float weights, the first tap at the centre minus HalfWidth.
 struct TTaps {
@@ -35,7 +37,7 @@ struct TTaps {
   }
 };
 
-bool UseSimd() { return GaussBlurSimdAvailable() && g_simdEnabled.load(std::memory_order_relaxed); }
+int32_t SimdLevel() { return std::min(GaussBlurSimdAvailable(), g_simdLevel.load(std::memory_order_relaxed)); }
 
 int32_t BlurThreads(TIEBitmap& Bitmap, int64_t Pixels) {
   if (Pixels < kThreadedAreaMinimum) return 1;
@@ -48,8 +50,9 @@ int32_t BlurThreads(TIEBitmap& Bitmap, int64_t Pixels) {
 void BlurRows(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t Y1, int32_t Y2, const TTaps& T,
               int32_t Threads, const std::function<void(int32_t)>& OnRows) {
   const int32_t n = X2 - X1, h = T.Half, c = Channels;
-  const TLineFn line = UseSimd() ? GaussLineAvx2 : GaussLineScalar;
-  const TWidenFn widen = UseSimd() ? GaussWidenAvx2 : GaussWidenScalar;
+  const int32_t simd = SimdLevel();
+  const TLineFn line = simd == 2 ? GaussLineAvx512 : simd == 1 ? GaussLineAvx2 : GaussLineScalar;
+  const TWidenFn widen = simd > 0 ? GaussWidenAvx2 : GaussWidenScalar;
   RunResampleBands(
       Y2 - Y1, Threads,
       [&](int32_t First, int32_t Count, const std::function<bool()>& RowDone) {
@@ -83,25 +86,43 @@ void BlurColumns(TIEBitmap& B, int32_t Channels, int32_t X1, int32_t X2, int32_t
   const int64_t first = static_cast<int64_t>(X1) * Channels;
   const int32_t stripSamples = OneStrip ? samples : kStripSamples;
   const int32_t strips = (samples + stripSamples - 1) / stripSamples;
-  const TStackFn stack = UseSimd() ? GaussStackAvx2 : GaussStackScalar;
-  const TWidenFn widen = UseSimd() ? GaussWidenAvx2 : GaussWidenScalar;
+  const int32_t simd = SimdLevel();
+  const TStackFn stack = simd == 2 ? GaussStackAvx512 : simd == 1 ? GaussStackAvx2 : GaussStackScalar;
+  const TStack4Fn stack4 = simd == 2 ? GaussStack4Avx512 : simd == 1 ? GaussStack4Avx2 : nullptr;
+  const TWidenFn widen = simd > 0 ? GaussWidenAvx2 : GaussWidenScalar;
   std::function<void(int32_t)> onRows;
   if (OnStrips) onRows = [&](int32_t done) { OnStrips(done, strips, stripSamples); };
   RunResampleBands(
       strips, Threads,
       [&](int32_t FirstStrip, int32_t Count, const std::function<bool()>& StripDone) {
+        // The ring holds the rows of four output rows: the kernel's height and three more.
         const size_t stride = static_cast<size_t>(stripSamples) + kPad;
-        std::vector<float> ring(stride * taps, 0.0f);
-        std::vector<const float*> rows(static_cast<size_t>(taps));
+        const int32_t slots = taps + 3;
+        std::vector<float> ring(stride * slots, 0.0f);
+        std::vector<const float*> rows(static_cast<size_t>(slots));
+        std::vector<uint8_t> quad(static_cast<size_t>(4) * stripSamples);
+        uint8_t* const quadRows[4] = {quad.data(), quad.data() + stripSamples, quad.data() + 2 * stripSamples,
+                                      quad.data() + 3 * stripSamples};
         // Ring slot of row index k (which may lie above the first row).
-        const auto slot = [&](int32_t k) { return ring.data() + stride * static_cast<size_t>(((k % taps) + taps) % taps); };
+        const auto slot = [&](int32_t k) { return ring.data() + stride * static_cast<size_t>(((k % slots) + slots) % slots); };
         for (int32_t s = FirstStrip; s < FirstStrip + Count; ++s) {
           const int32_t s0 = s * stripSamples, width = std::min(stripSamples, samples - s0);
           const auto load = [&](int32_t k) {
             widen(B.Row<uint8_t>(Y1 + std::clamp(k, 0, n - 1)) + first + s0, slot(k), width);
           };
           for (int32_t k = -h; k < h; ++k) load(k);
-          for (int32_t r = 0; r < n; ++r) {
+          int32_t r = 0;
+          if (stack4) {
+            // Four rows at a time: their inputs are read before any of them is written.
+            for (; r + 4 <= n; r += 4) {
+              for (int32_t k = r + h; k < r + h + 4; ++k) load(k);
+              for (int32_t t = 0; t < slots; ++t) rows[static_cast<size_t>(t)] = slot(r - h + t);
+              stack4(rows.data(), T.W, taps, width, quadRows);
+              for (int32_t j = 0; j < 4; ++j)
+                std::memcpy(B.Row<uint8_t>(Y1 + r + j) + first + s0, quadRows[j], static_cast<size_t>(width));
+            }
+          }
+          for (; r < n; ++r) {
             load(r + h);
             for (int32_t t = 0; t < taps; ++t) rows[static_cast<size_t>(t)] = slot(r - h + t);
             stack(rows.data(), T.W, taps, width, B.Row<uint8_t>(Y1 + r) + first + s0);
@@ -154,12 +175,14 @@ void ConvolveLine(const TIEGaussKernel& Kernel, const uint8_t* Source, uint8_t* 
 
 }  // namespace
 
-bool GaussBlurSimdAvailable() {
-  static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  return available;
+int32_t GaussBlurSimdAvailable() {
+  static const int32_t level = !(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) ? 0
+                               : __builtin_cpu_supports("avx512f")                                 ? 2
+                                                                                                   : 1;
+  return level;
 }
 
-void SetGaussBlurSimd(bool Enabled) { g_simdEnabled.store(Enabled, std::memory_order_relaxed); }
+void SetGaussBlurSimd(int32_t Level) { g_simdLevel.store(Level, std::memory_order_relaxed); }
 
 int32_t& GaussBlurThreadCountForTesting() {
   static int32_t count = 0;

@@ -5,8 +5,8 @@
 // Every output sample is (sum of weight * sample + 32768) shr 16 over the taps, the line's ends
 // repeated beyond it (ConvolveRow24 and ConvolveRow8 are the reference). The bitmap routines
 // compute the same sums in single precision, which is exact here: every product and partial sum
-// is an integer below 2^24. On processors with AVX2 and FMA they do so eight samples at a time,
-// and they spread rows (first pass) and column strips (second pass) over worker threads for
+// is an integer below 2^24. On processors with AVX2 and FMA they do so eight samples at a time (with
+// AVX-512 sixteen), and they spread rows (first pass) and column strips (second pass) over worker threads for
 // bitmaps held in memory; results are identical for every thread count and with or without the
 // vector kernels.
 #include <cstdint>
@@ -42,11 +42,11 @@ void GaussianBlurBitmap(TIEBitmap& Bitmap, TObject* Sender, double Radius, const
 // rows and columns repeated at its edges; nothing for Radius <= 0 or other formats.
 void GaussianBlurGray8(TIEBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Radius);
 
-// True when the processor runs the vector kernels (AVX2 with FMA).
-bool GaussBlurSimdAvailable();
-// Turns the vector kernels on (the default, where available) or off: a switch for comparisons and
-// tests, not for use while a blur runs.
-void SetGaussBlurSimd(bool Enabled);
+// The widest vector kernels the processor runs: 0 none, 1 AVX2 with FMA, 2 AVX-512 as well.
+int32_t GaussBlurSimdAvailable();
+// Limits the vector kernels to Level (0 the plain loops; by default the widest available): a switch
+// for comparisons and tests, not for use while a blur runs.
+void SetGaussBlurSimd(int32_t Level);
 // Test seam: when positive, the worker-thread count of the bitmap routines in place of the
 // processor core count.
 int32_t& GaussBlurThreadCountForTesting();
