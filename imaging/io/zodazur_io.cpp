@@ -71,8 +71,9 @@ void TZodazUrIO::NewOwnBitmap() {
 void TZodazUrIO::UnregisterFromView() {
   if (!attachedView_) return;
   if (viewHandle_) attachedView_->RemoveBitmapChangeEvent(viewHandle_);
-  RemoveFreeNotification(attachedView_->ViewControl());
+  RemoveFreeNotification(attachedViewControl_);
   attachedView_ = nullptr;
+  attachedViewControl_ = nullptr;
   viewHandle_ = nullptr;
   viewWindow_ = nullptr;
 }
@@ -92,6 +93,7 @@ void TZodazUrIO::DetachView(bool ViewDestroying) {
     // The view has let go of the callback itself (or is past the point where it can be asked).
     viewHandle_ = nullptr;
     attachedView_ = nullptr;
+    attachedViewControl_ = nullptr;
     viewWindow_ = nullptr;
   } else {
     UnregisterFromView();
@@ -125,7 +127,8 @@ void TZodazUrIO::SetAttachedZodazUr(TIEViewLink* View) {
     attachedTImage_ = nullptr;
   }
   attachedView_ = View;
-  FreeNotification(View->ViewControl());
+  attachedViewControl_ = View->ViewControl();
+  FreeNotification(attachedViewControl_);
   viewHandle_ = View->AddBitmapChangeEvent(
       [this](TObject* Sender, bool Destroying) { ViewBitmapChanged(Sender, Destroying); });
 }
@@ -167,7 +170,7 @@ void TZodazUrIO::Notification(TComponent* Component, TOperation Operation) {
   TComponent::Notification(Component, Operation);
   if (Operation != opRemove) return;
   // The view is already past its own destructor here: it is not asked for anything any more.
-  if (attachedView_ && Component == attachedView_->ViewControl()) DetachView(true);
+  if (attachedView_ && Component == attachedViewControl_) DetachView(true);
   // The picture control's bitmap is gone with it.
   if (attachedTImage_ && Component == attachedTImage_) {
     attachedTImage_ = nullptr;

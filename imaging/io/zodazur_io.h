@@ -379,6 +379,9 @@ class TZodazUrIO : public TComponent {
   TIEBitmap* workBitmap_ = nullptr;
   TBitmap* attachedBitmap_ = nullptr;
   TIEViewLink* attachedView_ = nullptr;
+  // The attached view's control, kept to recognise its removal notice: by then the view is past
+  // its own destructor and cannot be asked.
+  TComponent* attachedViewControl_ = nullptr;
   TImage* attachedTImage_ = nullptr;
   TIEBitmapChangeHandle viewHandle_ = nullptr;
 
