@@ -176,8 +176,10 @@ IE_AVX2_FMA void GaussStack4Avx2(const float* const* Rows, const float* W, int32
 
 // GCC 12's AVX-512 intrinsics start their results from an undefined register, which it then takes
 // for an uninitialised read when they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace {
 
@@ -257,4 +259,6 @@ IE_AVX512 void GaussStack4Avx512(const float* const* Rows, const float* W, int32
   }
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
