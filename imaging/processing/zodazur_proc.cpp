@@ -9,6 +9,7 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/processing/ie_filter3x3.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_row_tools.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/picture.h"
@@ -48,7 +49,10 @@ constexpr int64_t kThreadedAreaMinimum = 1 << 16;
 
 }  // namespace
 
-void InitializeZodazUrProc() { CreateFilterPresets(); }
+void InitializeZodazUrProc() {
+  BuildOneBitExpansionTable();
+  CreateFilterPresets();
+}
 
 void FinalizeZodazUrProc() { FreeFilterPresets(); }
 

@@ -284,7 +284,7 @@ class TZodazUrProc : public TComponent {
   TBitmap* attachedBitmap_ = nullptr;
 };
 
-// The processing unit's start-up and shut-down steps: the filter presets (which hold their values
-// from program start; the step puts them back).
+// The processing unit's start-up and shut-down steps: the one-bit expansion table and the filter
+// presets (both hold their values from program start; the steps leave them so).
 void InitializeZodazUrProc();
 void FinalizeZodazUrProc();
