@@ -1,6 +1,7 @@
 # Use ccache when it is installed. Its cache stays in its default place in the user's home (outside
 # the checkout), so clean checkouts and CI runs on the same machine share it. The sloppiness settings
-# let ccache serve objects built with precompiled headers.
+# let ccache serve objects built with precompiled headers. Precompiled headers therefore hold only
+# headers from outside the checkout (system, Qt, GoogleTest): see controls/CMakeLists.txt.
 find_program(CCACHE_PROGRAM ccache)
 if(CCACHE_PROGRAM)
   set(_launcher ${CMAKE_COMMAND} -E env
