@@ -4,6 +4,7 @@
 
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
+#include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
 
@@ -55,6 +56,8 @@ bool AVISignature(TStream& s, int64_t) { return IsAVIStream(s); }
 // A JPEG start of image, FF D8 FF, at one of the first 150 positions.
 bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
+bool PNGSignature(TStream& s, int64_t remaining) { return remaining > 8 && IsPngStream(s); }
+
 // The probes in the order they run; the first that recognises the content decides. An entry without
 // a test belongs to a codec that is not built yet; the codec puts its probe into its entry when it is.
 struct ProbeEntry {
@@ -71,7 +74,7 @@ constexpr ProbeEntry kProbes[] = {
     {fmtTIFF, TIFFStreamHeader},   // 7  "TIFF" stream header
     {fmtHDP, nullptr},             // 8  HD Photo directory
     {fmtTIFF, nullptr},            // 9  TIFF header and first directory (camera raw excluded)
-    {fmtPNG, nullptr},             // 10 PNG signature
+    {fmtPNG, PNGSignature},        // 10 PNG signature
     {fmtDICOM, nullptr},           // 11 "DICM" at byte 128
     {fmtICO, nullptr},             // 12 icon directory
     {fmtCUR, nullptr},             // 13 cursor directory

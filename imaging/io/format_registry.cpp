@@ -109,6 +109,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {BMPCodecRead, BMPCodecWrite};
     case fmtJPEG:
       return {JPEGCodecRead, JPEGCodecWrite};
+    case fmtPNG:
+      return {PNGCodecRead, PNGCodecWrite};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }

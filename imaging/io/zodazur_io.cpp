@@ -2,15 +2,12 @@
 // resolution handling, acquisition and the save-parameters dialog.
 #include "imaging/io/zodazur_io.h"
 
-#include <cmath>
-
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/io_threads.h"
 #include "imaging/io/print_preview_params.h"
+#include "imaging/io/square_pixels.h"
 #include "imaging/io/twain_params.h"
-#include "imaging/processing/ie_resample.h"
-#include "imaging/processing/ie_stretch.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/picture.h"
@@ -296,58 +293,20 @@ void TZodazUrIO::ApplyDefaultDPI() {
 void TZodazUrIO::DoAutoAdjustDPI() {
   if (!CheckBitmap()) return;
   TIOParamsVals& p = *params_;
-  if (p.DpiX == p.DpiY || p.DpiX <= 0 || p.DpiY <= 0) return;
-  if (workBitmap_->Width() == 0 || workBitmap_->Height() == 0 || p.Width <= 0 || p.Height <= 0) return;
-
-  // The smaller side grows so that its resolution matches the other's.
-  int64_t w = p.Width, h = p.Height;
-  const bool stretchHeight = h < w;
-  if (stretchHeight)
-    h = static_cast<int64_t>(std::trunc(static_cast<double>(h) / p.DpiY * p.DpiX));
-  else
-    w = static_cast<int64_t>(std::trunc(static_cast<double>(w) / p.DpiX * p.DpiY));
-  if (w < 1 || h < 1 || w > INT32_MAX || h > INT32_MAX) return;
-
-  // A copy of the alpha channel, stretched back afterwards.
-  std::unique_ptr<TIEBitmap> alpha;
-  if (workBitmap_->HasAlphaChannel()) {
-    alpha = std::make_unique<TIEBitmap>();
-    alpha->Assign(*workBitmap_->GetAlphaChannel());
-  }
-  // Filtered: fast linear resampling in 24 bits. Otherwise nearest pixels in the bitmap's own
-  // format. A size that cannot be had leaves the image and its parameters as they were.
-  TIEBitmap resized(static_cast<int32_t>(w), static_cast<int32_t>(h),
-                    filteredAdjustDPI_ ? ie24RGB : workBitmap_->PixelFormat());
-  if (resized.IsEmpty()) return;
-  if (filteredAdjustDPI_) {
-    try {
-      if (workBitmap_->PixelFormat() != ie24RGB) {
-        TIEBitmap source(workBitmap_->Width(), workBitmap_->Height(), ie24RGB);
-        if (source.IsEmpty()) return;
-        source.CopyAndConvertFormat(*workBitmap_);
-        _ResampleEx(source, resized, rfFastLinear, {}, nullptr);
-      } else {
-        _ResampleEx(*workBitmap_, resized, rfFastLinear, {}, nullptr);
-      }
-    } catch (const std::bad_alloc&) {
-      return;
-    }
+  TSquarePixels square;
+  std::unique_ptr<TIEBitmap> resized =
+      StretchToSquarePixels(*workBitmap_, p.Width, p.Height, p.DpiX, p.DpiY, filteredAdjustDPI_, square);
+  if (!resized) return;
+  // The working bitmap keeps its identity; the resolution is stored as it stands (an attached view
+  // gets it from UpdateViewDPI).
+  if (square.HeightStretched) {
+    p.DpiY = square.Dpi;
+    p.Height = square.Height;
   } else {
-    _IEBmpStretchEx(*workBitmap_, resized, nullptr, nullptr);
+    p.DpiX = square.Dpi;
+    p.Width = square.Width;
   }
-
-  if (stretchHeight) {
-    p.DpiY = p.DpiX;
-    p.Height = static_cast<int32_t>(h);
-  } else {
-    p.DpiX = p.DpiY;
-    p.Width = static_cast<int32_t>(w);
-  }
-  workBitmap_->Assign(resized);
-  if (alpha) {
-    TIEBitmap* channel = workBitmap_->GetAlphaChannel();
-    if (channel) _IEBmpStretchEx(*alpha, *channel, nullptr, nullptr);
-  }
+  workBitmap_->Assign(*resized);
 }
 
 void TZodazUrIO::FillProgressRecord(TIEProgressRecord& Progress) {

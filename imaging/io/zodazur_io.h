@@ -363,9 +363,10 @@ class TZodazUrIO : public TComponent {
   int32_t LoadStreamCore(TStream& Stream, TIEFileFormatId Format);
   void SaveFileCore(const std::string& FileName, TIEFileFormatId Format);
   void SaveStreamCore(TStream& Stream, TIEFileFormatId Format);
-  // Runs the reader (or writer) of Format's registry row on Stream; failures set Aborting.
+  // Runs the reader of Format's registry row on Stream into the working bitmap (or its writer with
+  // Bitmap); failures set Aborting.
   void RunCodecReader(TStream& Stream, TIEFileFormatId Format, bool ParamsOnly, TIEProgressRecord& Progress);
-  void RunCodecWriter(TStream& Stream, TIEFileFormatId Format, TIEProgressRecord& Progress);
+  void RunCodecWriter(TStream& Stream, TIEFileFormatId Format, TIEBitmap& Bitmap, TIEProgressRecord& Progress);
   // The read-parameters core of a built-in format on a stream (no exceptions reach the caller).
   void ReadParamsCore(TStream& Stream, TIEFileFormatId Format);
   // The load of a row that is not built in, through its read procedure.

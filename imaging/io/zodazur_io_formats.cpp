@@ -1,6 +1,7 @@
 // TZodazUrIO: the loaders and savers of each format and the common steps around their codecs.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_streams.h"
@@ -32,7 +33,7 @@ TLoadRule LoadRuleOf(TIEFileFormatId format) {
   }
 }
 
-// Formats whose writers take ie24RGB (or ie1g) only: the working bitmap is converted before saving.
+// Formats whose writers take ie24RGB (or ie1g) only: they write a 24-bit copy of the working bitmap.
 bool SaverNeeds24Bit(TIEFileFormatId format) {
   switch (format) {
     case fmtJPEG:
@@ -46,6 +47,21 @@ bool SaverNeeds24Bit(TIEFileFormatId format) {
     case fmtPDF: return true;
     default: return false;
   }
+}
+
+// The bitmap a saver writes: the working bitmap itself, or, for a saver that takes 24 bits, a 24-bit
+// copy of it unless it is ie24RGB or ie1g already. A save never changes the working bitmap. Nil when
+// the copy cannot be had.
+TIEBitmap* BitmapToWrite(TIEBitmap& work, bool needs24Bit, std::unique_ptr<TIEBitmap>& copy) {
+  const TIEPixelFormat format = work.PixelFormat();
+  if (!needs24Bit || format == ie24RGB || format == ie1g) return &work;
+  copy = std::make_unique<TIEBitmap>();
+  // The settings the conversion reads: a 16-bit grey image maps its display range.
+  copy->SetDisplayRangeMin(work.DisplayRangeMin());
+  copy->SetDisplayRangeMax(work.DisplayRangeMax());
+  if (!copy->Allocate(work.Width(), work.Height(), ie24RGB)) return nullptr;
+  copy->CopyAndConvertFormat(work);
+  return copy.get();
 }
 
 // The tag of the 12-byte stream header a format's stream saver writes with StreamHeaders set.
@@ -100,14 +116,15 @@ void TZodazUrIO::RunCodecReader(TStream& Stream, TIEFileFormatId Format, bool Pa
   }
 }
 
-void TZodazUrIO::RunCodecWriter(TStream& Stream, TIEFileFormatId Format, TIEProgressRecord& Progress) {
+void TZodazUrIO::RunCodecWriter(TStream& Stream, TIEFileFormatId Format, TIEBitmap& Bitmap,
+                                TIEProgressRecord& Progress) {
   TIEFileFormatInfoPtr row = FindFileFormatById(Format);
   if (!row || !row->Writer) {
     IOFail(Progress, "format " + std::to_string(Format) + ": no writer");
     return;
   }
   try {
-    row->Writer(Stream, *workBitmap_, *params_, Progress);
+    row->Writer(Stream, Bitmap, *params_, Progress);
   } catch (const std::exception& e) {
     IOFail(Progress, e.what());
   }
@@ -240,16 +257,21 @@ void TZodazUrIO::SaveFileCore(const std::string& FileName, TIEFileFormatId Forma
     DoFinishWork();
     return;
   }
-  if (SaverNeeds24Bit(Format) || (Format == fmtPXM && workBitmap_->PixelFormat() != ieRGB48)) {
-    if (workBitmap_->PixelFormat() != ie24RGB && workBitmap_->PixelFormat() != ie1g)
-      workBitmap_->SetPixelFormat(ie24RGB);
+  std::unique_ptr<TIEBitmap> copy;
+  const bool needs24Bit =
+      SaverNeeds24Bit(Format) || (Format == fmtPXM && workBitmap_->PixelFormat() != ieRGB48);
+  TIEBitmap* source = BitmapToWrite(*workBitmap_, needs24Bit, copy);
+  if (!source) {
+    IOFail(progress, "no memory for a 24-bit copy of the image");
+    DoFinishWork();
+    return;
   }
   if (Format == fmtJPEG) PrepareJpegMarkers(*params_);
   try {
     // The data goes to a new file beside the target, which replaces the target only when complete.
     TSafeFileStream file(FileName);
     SetAborting(false);
-    RunCodecWriter(file, Format, progress);
+    RunCodecWriter(file, Format, *source, progress);
     if (!Aborting()) file.Commit();
   } catch (const std::exception& e) {
     IOFail(progress, e.what());
@@ -276,9 +298,12 @@ void TZodazUrIO::SaveStreamCore(TStream& Stream, TIEFileFormatId Format) {
     DoFinishWork();
     return;
   }
-  if (SaverNeeds24Bit(Format) || Format == fmtPXM) {
-    if (workBitmap_->PixelFormat() != ie24RGB && workBitmap_->PixelFormat() != ie1g)
-      workBitmap_->SetPixelFormat(ie24RGB);
+  std::unique_ptr<TIEBitmap> copy;
+  TIEBitmap* source = BitmapToWrite(*workBitmap_, SaverNeeds24Bit(Format) || Format == fmtPXM, copy);
+  if (!source) {
+    IOFail(progress, "no memory for a 24-bit copy of the image");
+    DoFinishWork();
+    return;
   }
   if (Format == fmtJPEG) PrepareJpegMarkers(*params_);
   try {
@@ -293,7 +318,7 @@ void TZodazUrIO::SaveStreamCore(TStream& Stream, TIEFileFormatId Format) {
       const uint8_t placeholder[12] = {};
       Stream.WriteBuffer(placeholder, 12);
     }
-    RunCodecWriter(Stream, Format, progress);
+    RunCodecWriter(Stream, Format, *source, progress);
     if (tag && !Aborting()) {
       const int64_t end = Stream.Position();
       uint8_t header[12] = {};

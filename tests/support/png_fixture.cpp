@@ -155,6 +155,15 @@ int WriteCore(Buffer* out, WriteJob* job) {
     png_set_tIME(png, info, &t);
   }
   if (job->textCount) png_set_text(png, info, job->texts, job->textCount);
+  if (im->hasBkgd) {
+    png_color_16 bkgd{};
+    bkgd.index = static_cast<png_byte>(im->bkgd[0]);
+    bkgd.gray = im->bkgd[0];
+    bkgd.red = im->bkgd[0];
+    bkgd.green = im->bkgd[1];
+    bkgd.blue = im->bkgd[2];
+    png_set_bKGD(png, info, &bkgd);
+  }
   png_write_info(png, info);
   png_write_image(png, job->rows);
   png_write_end(png, info);
@@ -206,10 +215,13 @@ std::vector<uint8_t> WritePngWithLibpng(const PngImage& image, int level, int fi
   job.textCount = static_cast<int>(std::min<size_t>(image.texts.size(), 16));
   for (int i = 0; i < job.textCount; ++i) {
     const PngText& t = image.texts[static_cast<size_t>(i)];
-    job.texts[i].compression = t.compressed ? PNG_TEXT_COMPRESSION_zTXt : PNG_TEXT_COMPRESSION_NONE;
+    if (t.international)
+      job.texts[i].compression = t.compressed ? PNG_ITXT_COMPRESSION_zTXt : PNG_ITXT_COMPRESSION_NONE;
+    else
+      job.texts[i].compression = t.compressed ? PNG_TEXT_COMPRESSION_zTXt : PNG_TEXT_COMPRESSION_NONE;
     job.texts[i].key = const_cast<png_charp>(t.keyword.c_str());
     job.texts[i].text = const_cast<png_charp>(t.text.c_str());
-    job.texts[i].text_length = t.text.size();
+    (t.international ? job.texts[i].itxt_length : job.texts[i].text_length) = t.text.size();
   }
   Buffer out;
   const int ok = WriteCore(&out, &job);
@@ -277,9 +289,20 @@ PngImage ReadPngWithLibpng(const std::vector<uint8_t>& file) {
   png_textp texts = nullptr;
   int count = 0;
   png_get_text(job.png, job.info, &texts, &count);
-  for (int i = 0; i < count; ++i)
-    image.texts.push_back({texts[i].key, std::string(texts[i].text, texts[i].text_length),
-                           texts[i].compression == PNG_TEXT_COMPRESSION_zTXt});
+  for (int i = 0; i < count; ++i) {
+    const int c = texts[i].compression;
+    const bool international = c == PNG_ITXT_COMPRESSION_NONE || c == PNG_ITXT_COMPRESSION_zTXt;
+    const size_t length = international ? texts[i].itxt_length : texts[i].text_length;
+    image.texts.push_back({texts[i].key, std::string(texts[i].text, length),
+                           c == PNG_TEXT_COMPRESSION_zTXt || c == PNG_ITXT_COMPRESSION_zTXt, international});
+  }
+  png_color_16p bkgd = nullptr;
+  if (png_get_bKGD(job.png, job.info, &bkgd) && bkgd) {
+    image.hasBkgd = true;
+    if (type == 3) image.bkgd = {bkgd->index, 0, 0};
+    else if (type & PNG_COLOR_MASK_COLOR) image.bkgd = {bkgd->red, bkgd->green, bkgd->blue};
+    else image.bkgd = {bkgd->gray, 0, 0};
+  }
   png_destroy_read_struct(&job.png, &job.info, nullptr);
   return image;
 }

@@ -7,6 +7,7 @@
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
+#include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
@@ -53,4 +54,18 @@ void JPEGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TI
 
 void JPEGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
   WriteJpegStream(Stream, Bitmap, Params, Progress);
+}
+
+void PNGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  ReadPngStream(Stream, Bitmap, Params, Progress, ParamsOnly);
+}
+
+void PNGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  std::unique_ptr<TIEMask> mask;
+  if (Bitmap.HasAlphaChannel()) {
+    mask = std::make_unique<TIEMask>();
+    Bitmap.GetAlphaChannel()->CopyToMask(*mask);
+  }
+  WritePNGStream(Stream, Bitmap, Params, Progress, mask.get());
 }

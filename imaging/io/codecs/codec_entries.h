@@ -1,5 +1,5 @@
 #pragma once
-// The GIF, BMP and JPEG codecs in the shape of the format registry's codec entries: the reader puts a
+// The GIF, BMP, JPEG and PNG codecs in the shape of the format registry's codec entries: the reader puts a
 // transparency mask into the bitmap's alpha channel, the writer takes the record's options.
 #include "imaging/core/ie_progress.h"
 
@@ -22,3 +22,8 @@ void BMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TI
 void JPEGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                    bool ParamsOnly);
 void JPEGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+// The alpha channel of the image arrives in the bitmap's alpha channel.
+void PNGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+// The bitmap's alpha channel, when it has one, is written as the image's transparency.
+void PNGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "imaging/io/codecs/bmp_codec.h"
+#include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/io_params.h"
@@ -81,6 +83,35 @@ void ReadGIF(const Bytes& file, int32_t frame, Decoded& d) {
   d.interlaced = p.GifInterlaced;
 }
 
+void ReadPNG(const Bytes& file, Decoded& d, bool native) {
+  TCustomMemoryStream s(file.data(), static_cast<int64_t>(file.size()));
+  TIOParamsVals p(nullptr);
+  p.IsNativePixelFormat = native;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  PNGCodecRead(s, d.bitmap, p, progress, false);
+  d.aborted = aborting;
+  d.interlaced = p.PngInterlaced;
+  d.alpha.reset();
+  if (d.bitmap.HasAlphaChannel()) {
+    d.alpha = std::make_unique<TIEMask>();
+    d.bitmap.GetAlphaChannel()->CopyToMask(*d.alpha);
+  }
+}
+
+Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) {
+    ADD_FAILURE() << "FFmpeg is a test dependency: run scripts/install-deps.sh";
+    return {};
+  }
+  const std::string raw = dir.File("ffmpeg.raw");
+  std::remove(raw.c_str());
+  const std::string cmd = "ffmpeg -v error -y -i '" + file + "' -frames:v 1 -f rawvideo -pix_fmt rgba '" + raw + "'";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return ReadFile(raw);
+}
+
 namespace {
 
 // Runs a writer into memory with a progress record of its own.
@@ -104,6 +135,10 @@ Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha) {
 
 Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params) {
   return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { WriteGIFStream(s, bitmap, params, p); });
+}
+
+Bytes WritePNG(TIEBitmap& bitmap, TIOParamsVals& params) {
+  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { PNGCodecWrite(s, bitmap, params, p); });
 }
 
 void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& theirs, Significant bits) {

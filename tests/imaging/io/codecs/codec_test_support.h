@@ -37,12 +37,21 @@ struct Decoded {
   bool interlaced = false;  // GIF
   int32_t frames = 0;       // GIF
 };
-// BMP as loaded with BmpUseAlpha; GIF frame Frame.
+// BMP as loaded with BmpUseAlpha; GIF frame Frame; PNG (optionally in the file's own pixel format)
+// with its alpha channel as the mask.
 void ReadBMP(const Bytes& file, Decoded& d);
 void ReadGIF(const Bytes& file, int32_t frame, Decoded& d);
+void ReadPNG(const Bytes& file, Decoded& d, bool native = false);
 // The engine's files of Bitmap as Params ask; empty when the writer failed.
 Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha);
 Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params);
+// The bitmap's alpha channel is written as its transparency, as the I/O component's saver does.
+Bytes WritePNG(TIEBitmap& bitmap, TIOParamsVals& params);
+
+// FFmpeg's decoding of a file (its first frame) as 8-bit red, green, blue, alpha per pixel, rows from
+// the top. FFmpeg is a test dependency: without it, or when it fails, the result is empty and the
+// test fails.
+Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file);
 
 // How many top bits of each channel (red, green, blue, alpha) must agree with ImageMagick's.
 // ImageMagick 6 widens 5- and 6-bit channels by repeating their bits, as the engine does, but 4-bit
