@@ -63,9 +63,10 @@ int SafeWriteHeader(png_structp png, png_infop info, const TPngHeader* h) {
   png_set_compression_mem_level(png, 9);
   png_set_compression_buffer_size(png, 1 << 17);
   if (h->bgr) png_set_bgr(png);
-  if (h->swap16) png_set_swap(png);
   if (h->textCount) png_set_text(png, info, h->texts, h->textCount);
   png_write_info(png, info);
+  // libpng takes the swap only once the header has given it the depth.
+  if (h->swap16) png_set_swap(png);
   return png_set_interlace_handling(png);
 }
 

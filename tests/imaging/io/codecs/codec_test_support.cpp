@@ -145,7 +145,7 @@ void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& their
   SCOPED_TRACE(name);
   ASSERT_FALSE(ours.aborted);
   const int w = ours.bitmap.Width(), h = ours.bitmap.Height();
-  ASSERT_EQ(theirs.size(), static_cast<size_t>(w) * h * 4) << "ImageMagick's size differs (or it failed)";
+  ASSERT_EQ(theirs.size(), static_cast<size_t>(w) * h * 4) << "the other decoder's size differs (or it failed)";
   auto near = [&](int ours, int theirs, int n) {
     return std::abs((ours >> (8 - n)) - (theirs >> (8 - n))) <= bits.slack;
   };
@@ -159,7 +159,7 @@ void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& their
           near(c.r, t[0], bits.r) && near(c.g, t[1], bits.g) && near(c.b, t[2], bits.b) && near(a, t[3], bits.a);
       if (!same && ++wrong <= 3)
         ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << int(c.r) << " " << int(c.g) << " " << int(c.b)
-                      << " " << a << ", ImageMagick " << int(t[0]) << " " << int(t[1]) << " " << int(t[2]) << " "
+                      << " " << a << ", theirs " << int(t[0]) << " " << int(t[1]) << " " << int(t[2]) << " "
                       << int(t[3]);
     }
   EXPECT_EQ(wrong, 0);

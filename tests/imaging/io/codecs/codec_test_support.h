@@ -62,7 +62,8 @@ struct Significant {
   int r = 8, g = 8, b = 8, a = 8;
   int slack = 0;
 };
-// Expects the engine's pixels (and alpha, 255 without a mask) to be ImageMagick's RGBA pixels.
+// Expects the engine's pixels (and alpha, 255 without a mask) to be another decoder's RGBA pixels
+// (ImageMagick's, FFmpeg's).
 void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& theirs, Significant bits = {});
 
 }  // namespace codectest
