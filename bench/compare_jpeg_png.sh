@@ -12,15 +12,21 @@
 # in our process, so without a program's start). Our decodes must equal djpeg's exactly (the same
 # library); our encode must come as close to the picture as cjpeg's.
 #
+# PNG: the peers are libpng through libvips (vips_pngload_buffer / vips_pngsave_buffer) and through
+# ImageMagick (MagickCore BlobToImage / ImageToBlob), in one process with ours (bench/peers/peer_png),
+# from memory to memory, one thread each, on the same picture: encode at zlib level 5 and 6 with no
+# filter and with Paeth (every tool set alike; file sizes compared too), and decode of the files ours
+# wrote. Every file is read back and every decoding compared with the picture (exact).
+#
 # The peers are installed here (never by the test command). Measure when the machine is quiet: the
 # load is printed with the results.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-7}
 "$root/scripts/install-deps.sh"
-"$root/scripts/install-deps.sh" libjpeg-turbo-progs
+"$root/scripts/install-deps.sh" libjpeg-turbo-progs libvips-dev libmagickcore-dev libmagick++-dev
 "$root/scripts/build.sh" "$root/build/peers" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_ASSERTS=OFF \
-  -DBRIMVALE_BUILD_TESTS=OFF -- bench_io_jpeg
+  -DBRIMVALE_BUILD_TESTS=OFF -DBRIMVALE_BENCH_PEERS=ON -- bench_io_jpeg peer_png
 bench="$root/build/peers/bench/bench_io_jpeg"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -90,4 +96,10 @@ jpeg_half() {
   sed 's/^/  /' "$work/ours.txt"
 }
 
+png_half() {
+  echo "== PNG, 6000 x 4000 RGB, one thread"
+  MAGICK_CONFIGURE_PATH="$root/bench/peers/magick" "$root/build/peers/bench/peer_png" "$root/bench/peers" "$runs"
+}
+
 jpeg_half
+png_half

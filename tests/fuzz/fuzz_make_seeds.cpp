@@ -11,11 +11,13 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_iptc.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/processing/ie_yuv.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/codecs/jpeg_codec.h"
+#include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
@@ -195,6 +197,49 @@ void GIFsAndBMPs() {
     SeedWithOptions("fuzz_bmp", m, static_cast<uint8_t>(m * 37), s);
     SeedWithOptions("fuzz_detect", 100 + m, 0, s);
     ++m;
+  }
+}
+
+// PNG files of every kind the engine's writer makes, with ancillary chunks, for the engine's reader.
+void EnginePNGs() {
+  struct Kind { TIEPixelFormat format; int32_t samples, bits; bool alpha, interlaced; };
+  const Kind kinds[] = {{ie1g, 1, 1, false, false}, {ie8g, 1, 8, false, true},    {ie16g, 1, 16, false, false},
+                        {ie24RGB, 1, 8, true, false}, {ie24RGB, 1, 8, false, true}, {ie24RGB, 3, 8, false, false},
+                        {ie24RGB, 3, 8, true, true}};
+  int n = 0;
+  for (const Kind& k : kinds) {
+    TIEBitmap rgb(9, 6, ie24RGB);
+    PaintSeed(rgb);
+    TIEBitmap b(9, 6, k.format);
+    if (k.format == ie24RGB)
+      b.Assign(rgb);
+    else
+      b.CopyAndConvertFormat(rgb);
+    std::unique_ptr<TIEMask> mask;
+    if (k.alpha) {
+      b.SetAlpha(2, 2, 0);
+      b.SetAlpha(3, 2, 100);
+      mask = std::make_unique<TIEMask>();
+      b.GetAlphaChannel()->CopyToMask(*mask);
+    }
+    TIOParamsVals p(nullptr);
+    p.SamplesPerPixel = k.samples;
+    p.BitsPerSample = k.bits;
+    p.PngInterlaced = k.interlaced;
+    p.PngBackground = CreateRGB(1, 2, 3);
+    p.PngTextKeys = {"Title", "Comment"};
+    p.PngTextValues = {"seed", n % 2 ? "\xe6\x97\xa5" : "Caf\xc3\xa9"};
+    p.SetDpiX(200);
+    p.SetDpiY(100);
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    TMemoryStream s;
+    WritePNGStream(s, b, p, progress, mask.get());
+    // Native or not, CRCs made right or not, written back or not.
+    SeedWithOptions("fuzz_png", n, static_cast<uint8_t>(n & 7), s);
+    SeedWithOptions("fuzz_detect", 200 + n, 0, s);
+    ++n;
   }
 }
 
@@ -455,6 +500,7 @@ int main(int argc, char** argv) {
   Zlib();
   ICC();
   GIFsAndBMPs();
+  EnginePNGs();
   DIBs();
   ControlText();
   PNGs();

@@ -1,6 +1,6 @@
 #pragma once
-// The GIF, BMP, JPEG and PNG codecs in the shape of the format registry's codec entries: the reader puts a
-// transparency mask into the bitmap's alpha channel, the writer takes the record's options.
+// The GIF, BMP, JPEG and PNG codecs in the shape of the format registry's codec entries: the reader puts
+// a transparency mask into the bitmap's alpha channel, the writer takes the record's options.
 #include "imaging/core/ie_progress.h"
 
 class TIEBitmap;

@@ -315,9 +315,6 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
     const bool alpha = (type & PNG_COLOR_MASK_ALPHA) != 0 || hasTrns;
     layout = alpha ? TPngLayout{TPngRoute::Rgba, ie24RGB, 4, 8} : TPngLayout{TPngRoute::Rgb, ie24RGB, 3, 8};
   }
-  const int passes = SafeSetTransforms(s.png, s.info, &t);
-  if (passes < 1) return Fail(progress, ErrorText(io));
-
   params.SetImageCount(1);
   params.Width = params.OriginalWidth = static_cast<int32_t>(width);
   params.Height = params.OriginalHeight = static_cast<int32_t>(height);
@@ -337,13 +334,8 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   params.PngInterlaced = interlace != PNG_INTERLACE_NONE;
   if (paramsOnly) return;
 
-  // libpng's row layout must be the one chosen.
-  const int64_t rowBytes = static_cast<int64_t>(png_get_rowbytes(s.png, s.info));
-  if (png_get_channels(s.png, s.info) != layout.channels || png_get_bit_depth(s.png, s.info) != layout.depth ||
-      rowBytes != (static_cast<int64_t>(width) * layout.channels * layout.depth + 7) / 8)
-    return Fail(progress, "unexpected row layout");
-
-  // Before anything is allocated: could the image data in the stream describe a picture this large?
+  // Before anything is allocated (libpng's row buffers included): could the image data in the
+  // stream describe a picture this large?
   const int64_t here = stream.Position();
   stream.Seek(start + 8, soBeginning);
   TIEImageData data;
@@ -352,6 +344,14 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   data.BitsPerPixel = params.SamplesPerPixel * depth;
   data.MaxPixelsPerByte = std::max<int64_t>(1, kDeflateMaxRatio * 8 / data.BitsPerPixel);
   if (!IEImageSizePlausible(width, height, data)) return Fail(progress, "the image data cannot hold the image size");
+
+  const int passes = SafeSetTransforms(s.png, s.info, &t);
+  if (passes < 1) return Fail(progress, ErrorText(io));
+  // libpng's row layout must be the one chosen.
+  const int64_t rowBytes = static_cast<int64_t>(png_get_rowbytes(s.png, s.info));
+  if (png_get_channels(s.png, s.info) != layout.channels || png_get_bit_depth(s.png, s.info) != layout.depth ||
+      rowBytes != (static_cast<int64_t>(width) * layout.channels * layout.depth + 7) / 8)
+    return Fail(progress, "unexpected row layout");
 
   const auto w = static_cast<int32_t>(width);
   const auto h = static_cast<int32_t>(height);

@@ -167,8 +167,17 @@ std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& source, TIEPixelFormat forma
 
 png_color FileColor(TIERGB c) { return png_color{c.r, c.g, c.b}; }
 
+// A keyword libpng takes: it turns characters a keyword cannot hold into spaces and trims them, and
+// refuses what is left empty.
+bool UsableKeyword(const std::string& latin1) {
+  return std::any_of(latin1.begin(), latin1.end(), [](char ch) {
+    const auto c = static_cast<uint8_t>(ch);
+    return (c > 32 && c < 127) || c > 160;
+  });
+}
+
 // Texts go as tEXt (Latin-1) when Latin-1 holds them, else as iTXt (UTF-8); the keyword is always
-// Latin-1. Pairs without a keyword are left out: PNG has no chunk for them.
+// Latin-1. Pairs without a usable keyword are left out: PNG has no chunk for them.
 struct TPngTexts {
   std::vector<std::string> keys, values;
   std::vector<png_text> chunks;
@@ -178,7 +187,7 @@ struct TPngTexts {
     values.reserve(count);
     for (size_t i = 0; i < count; ++i) {
       std::string key = Utf8ToLatin1(params.PngTextKeys[i]);
-      if (key.empty()) continue;
+      if (!UsableKeyword(key)) continue;
       const std::string& value = params.PngTextValues[i];
       std::string latin1 = Utf8ToLatin1(value);
       const bool international = Latin1ToUtf8(latin1) != value;

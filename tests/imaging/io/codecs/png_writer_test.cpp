@@ -305,8 +305,8 @@ TEST(PngWriter, ResolutionAndTexts) {
   TIOParamsVals p(nullptr);
   p.SetDpiX(300);
   p.SetDpiY(72);
-  p.PngTextKeys = {"Title", "Comment", "", "K\xc3\xa9y", "Extra"};
-  p.PngTextValues = {"Caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac", "no keyword", "plain"};
+  p.PngTextKeys = {"Title", "Comment", "", "  \x01", "K\xc3\xa9y", "Extra"};
+  p.PngTextValues = {"Caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac", "no keyword", "blank keyword", "plain"};
   const Bytes file = Write(*b, p);
   const PngImage back = testsupport::ReadPngWithLibpng(file);
   ASSERT_TRUE(back.hasPhys);

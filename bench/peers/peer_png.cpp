@@ -1,0 +1,253 @@
+// PNG side by side with libvips (vips_pngload_buffer / vips_pngsave_buffer) and ImageMagick
+// (MagickCore BlobToImage / ImageToBlob), all in this process, from memory to memory, one thread
+// each, on the shared 6000 x 4000 photo-like picture (8-bit RGB):
+//   - encode at zlib level 5 and 6 with no filter and with Paeth, every tool set alike (no ancillary
+//     chunks asked for; ImageMagick told to leave them out); the file sizes are compared too;
+//   - decode of the files ours wrote at level 6 (either filter) into 8-bit RGB: ours into a bitmap
+//     that already has the size and into a fresh one, libvips into memory it allocates, ImageMagick
+//     into its pixel cache.
+// Every output is checked: each file decoded by our reader and compared with the picture, each peer's
+// decoding compared with the picture (all exact: PNG is lossless).
+//   peer_png <unused folder> [runs]
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_photo.h"
+#include "bench/peers/peer_common.h"
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mem_stream.h"
+#include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/io/io_params.h"
+#include "platform/system/streams.h"
+
+// After the engine's headers: the peers' headers define names the engine uses.
+#include <magick/MagickCore.h>
+#include <vips/vips.h>
+
+using namespace peers;
+
+namespace {
+
+constexpr int32_t kWidth = 6000;
+constexpr int32_t kHeight = 4000;
+using Bytes = std::vector<uint8_t>;
+
+// The pixels of B as red, green, blue.
+Bytes Rgb(TIEBitmap& b) {
+  Bytes out(static_cast<size_t>(b.Width()) * b.Height() * 3);
+  for (int32_t y = 0; y < b.Height(); ++y) {
+    const auto* row = b.Row<uint8_t>(y);
+    uint8_t* o = out.data() + static_cast<size_t>(y) * b.Width() * 3;
+    for (int32_t x = 0; x < b.Width(); ++x) {
+      o[3 * x] = row[3 * x + 2];
+      o[3 * x + 1] = row[3 * x + 1];
+      o[3 * x + 2] = row[3 * x];
+    }
+  }
+  return out;
+}
+
+std::string Agreement(const Bytes& expected, const Bytes& a) {
+  if (expected.size() != a.size()) return "other size";
+  size_t differ = 0;
+  for (size_t i = 0; i < a.size(); ++i) differ += expected[i] != a[i];
+  return differ == 0 ? "exact" : std::to_string(differ) + " samples differ";
+}
+
+bool OursDecode(const Bytes& file, TIEBitmap& into) {
+  TIEMemStream in(file.data(), static_cast<int64_t>(file.size()));
+  TIOParamsVals p(nullptr);
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  ReadPngStream(in, into, p, progress, false);
+  return !aborting;
+}
+
+// A file read back by our reader, compared with the picture.
+std::string ReadBack(const Bytes& file, const Bytes& expected) {
+  TIEBitmap b;
+  if (!OursDecode(file, b)) return "unreadable";
+  return Agreement(expected, Rgb(b));
+}
+
+Bytes OursEncode(TIEBitmap& photo, int32_t level, uint8_t filter) {
+  TIOParamsVals p(nullptr);
+  p.PngCompression = level;
+  p.PngFilter = filter;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TMemoryStream out;
+  WritePNGStream(out, photo, p, progress, nullptr);
+  const auto* m = static_cast<const uint8_t*>(out.Memory());
+  return aborting ? Bytes() : Bytes(m, m + out.Size());
+}
+
+Bytes VipsEncode(VipsImage* image, int32_t level, uint8_t filter) {
+  void* buf = nullptr;
+  size_t len = 0;
+  const int flt = filter == 2 ? VIPS_FOREIGN_PNG_FILTER_PAETH : VIPS_FOREIGN_PNG_FILTER_NONE;
+  if (vips_pngsave_buffer(image, &buf, &len, "compression", level, "filter", flt, "strip", TRUE, nullptr)) {
+    vips_error_clear();
+    return {};
+  }
+  Bytes out(static_cast<uint8_t*>(buf), static_cast<uint8_t*>(buf) + len);
+  g_free(buf);
+  return out;
+}
+
+Bytes VipsDecode(const Bytes& file) {
+  VipsImage* image = nullptr;
+  if (vips_pngload_buffer(const_cast<uint8_t*>(file.data()), file.size(), &image, nullptr)) {
+    vips_error_clear();
+    return {};
+  }
+  size_t size = 0;
+  void* pixels = vips_image_write_to_memory(image, &size);
+  g_object_unref(image);
+  if (!pixels) return {};
+  Bytes out(static_cast<uint8_t*>(pixels), static_cast<uint8_t*>(pixels) + size);
+  g_free(pixels);
+  return out;
+}
+
+Bytes MagickEncode(const Image* image, int32_t level, uint8_t filter) {
+  ImageInfo* info = CloneImageInfo(nullptr);
+  std::strcpy(info->magick, "PNG24");
+  // The quality's tens digit is the zlib level, its units digit the filter (0 none, 4 Paeth).
+  info->quality = static_cast<size_t>(level * 10 + (filter == 2 ? 4 : 0));
+  SetImageOption(info, "png:exclude-chunk", "all");
+  ExceptionInfo* exception = AcquireExceptionInfo();
+  size_t len = 0;
+  Image* copy = CloneImage(image, 0, 0, MagickTrue, exception);
+  std::strcpy(copy->magick, "PNG24");
+  void* blob = ImageToBlob(info, copy, &len, exception);
+  Bytes out;
+  if (blob) out.assign(static_cast<uint8_t*>(blob), static_cast<uint8_t*>(blob) + len);
+  RelinquishMagickMemory(blob);
+  DestroyImage(copy);
+  DestroyExceptionInfo(exception);
+  DestroyImageInfo(info);
+  return out;
+}
+
+// Decodes the file; with Pixels, its 8-bit RGB pixels too (outside the timed part).
+Image* MagickDecode(const Bytes& file) {
+  ImageInfo* info = CloneImageInfo(nullptr);
+  std::strcpy(info->magick, "PNG");
+  ExceptionInfo* exception = AcquireExceptionInfo();
+  Image* image = BlobToImage(info, file.data(), file.size(), exception);
+  DestroyExceptionInfo(exception);
+  DestroyImageInfo(info);
+  return image;
+}
+
+Bytes MagickPixels(Image* image) {
+  if (!image) return {};
+  Bytes out(image->columns * image->rows * 3);
+  ExceptionInfo* exception = AcquireExceptionInfo();
+  ExportImagePixels(image, 0, 0, image->columns, image->rows, "RGB", CharPixel, out.data(), exception);
+  DestroyExceptionInfo(exception);
+  return out;
+}
+
+std::string SizeText(size_t bytes, size_t ours) {
+  char s[64];
+  std::snprintf(s, sizeof s, "%.2f MB (ours / it %.3f)", bytes / 1e6, ours / static_cast<double>(bytes));
+  return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  if (VIPS_INIT(argv[0])) return 1;
+  vips_concurrency_set(1);
+  vips_cache_set_max(0);
+  MagickCoreGenesis(argv[0], MagickFalse);
+  SetMagickResourceLimit(ThreadResource, 1);
+  InitializeZodazUrIO();
+  std::printf("peer_png: %d runs each, medians, one thread; libvips %s, %s\n", runs, vips_version_string(),
+              GetMagickVersion(nullptr));
+
+  TIEBitmap photo(kWidth, kHeight, ie24RGB);
+  {
+    const Bytes pixels = MakeBenchPhoto(kWidth, kHeight);
+    for (int32_t y = 0; y < kHeight; ++y)
+      std::copy_n(pixels.data() + static_cast<size_t>(y) * kWidth * 3, kWidth * 3, photo.Row<uint8_t>(y));
+  }
+  const Bytes rgb = Rgb(photo);
+  VipsImage* vipsImage = vips_image_new_from_memory(rgb.data(), rgb.size(), kWidth, kHeight, 3, VIPS_FORMAT_UCHAR);
+  ExceptionInfo* exception = AcquireExceptionInfo();
+  Image* magickImage = ConstituteImage(kWidth, kHeight, "RGB", CharPixel, rgb.data(), exception);
+  DestroyExceptionInfo(exception);
+  if (!vipsImage || !magickImage) return 1;
+
+  Bytes oursFiles[2];
+  for (const int32_t level : {5, 6})
+    for (const uint8_t filter : {uint8_t{0}, uint8_t{2}}) {
+      char title[96];
+      std::snprintf(title, sizeof title, "encode PNG %dx%d RGB, zlib level %d, %s", kWidth, kHeight, level,
+                    filter ? "Paeth" : "no filter");
+      Bytes ours, vips, magick;
+      std::vector<Contender> c = {
+          {"ours", 1, [&] { return TimedMs([&] { ours = OursEncode(photo, level, filter); }); }, {}},
+          {"libvips", 1, [&] { return TimedMs([&] { vips = VipsEncode(vipsImage, level, filter); }); }, {}},
+          {"ImageMagick", 1, [&] { return TimedMs([&] { magick = MagickEncode(magickImage, level, filter); }); }, {}},
+      };
+      RunInTurn(c, runs);
+      PrintHeader(title);
+      PrintRow("ours", "1", c[0].Median(), 0, SizeText(ours.size(), ours.size()) + ", read back: " + ReadBack(ours, rgb));
+      PrintRow("libvips", "1", c[1].Median(), c[0].Median(),
+               SizeText(vips.size(), ours.size()) + ", read back: " + ReadBack(vips, rgb));
+      PrintRow("ImageMagick", "1", c[2].Median(), c[0].Median(),
+               SizeText(magick.size(), ours.size()) + ", read back: " + ReadBack(magick, rgb));
+      if (level == 6) oursFiles[filter ? 1 : 0] = ours;
+    }
+
+  for (int f = 0; f < 2; ++f) {
+    const Bytes& file = oursFiles[f];
+    char title[96];
+    std::snprintf(title, sizeof title, "decode PNG %dx%d RGB written by ours at level 6, %s (%.1f MB)", kWidth, kHeight,
+                  f ? "Paeth" : "no filter", file.size() / 1e6);
+    TIEBitmap sized(kWidth, kHeight, ie24RGB);
+    std::unique_ptr<TIEBitmap> fresh;
+    Bytes vips;
+    Image* magick = nullptr;
+    std::vector<Contender> c = {
+        {"ours, into a sized bitmap", 1, [&] { return TimedMs([&] { OursDecode(file, sized); }); }, {}},
+        {"ours, into a fresh bitmap", 1,
+         [&] {
+           fresh = std::make_unique<TIEBitmap>();
+           return TimedMs([&] { OursDecode(file, *fresh); });
+         },
+         {}},
+        {"libvips", 1, [&] { return TimedMs([&] { vips = VipsDecode(file); }); }, {}},
+        {"ImageMagick", 1,
+         [&] {
+           if (magick) DestroyImage(magick);
+           return TimedMs([&] { magick = MagickDecode(file); });
+         },
+         {}},
+    };
+    RunInTurn(c, runs);
+    PrintHeader(title);
+    PrintRow(c[0].Tool, "1", c[0].Median(), 0, Agreement(rgb, Rgb(sized)));
+    PrintRow(c[1].Tool, "1", c[1].Median(), 0, Agreement(rgb, Rgb(*fresh)));
+    PrintRow("libvips", "1", c[2].Median(), c[0].Median(), Agreement(rgb, vips));
+    PrintRow("ImageMagick", "1", c[3].Median(), c[0].Median(), Agreement(rgb, MagickPixels(magick)));
+    std::printf("%-44s %10s %10s %8.2f  (ours into a fresh bitmap / the faster peer)\n", "", "", "",
+                c[1].Median() / std::min(c[2].Median(), c[3].Median()));
+    if (magick) DestroyImage(magick);
+  }
+  g_object_unref(vipsImage);
+  DestroyImage(magickImage);
+  MagickCoreTerminus();
+  vips_shutdown();
+  return 0;
+}
