@@ -1,8 +1,9 @@
 #pragma once
-// The inputs of the codec benchmarks and their peer comparison: a 1920 x 1080 24-bit picture of the
-// shared photo-like kind, and the 50 frames of a 320 x 240 animation of 256 colours, with the GIF
-// file that holds them (one global colour table, each frame a full-size image with its own delay),
-// built byte by byte with our LZW encoder.
+// The inputs of the codec benchmarks and their peer comparisons: 24-bit pictures of the shared
+// photo-like kind (1920 x 1080, and 6000 x 4000 for the PNG and JPEG codecs), the 50 frames of a
+// 320 x 240 animation of 256 colours with the GIF file that holds them (one global colour table, each
+// frame a full-size image with its own delay) built byte by byte with our LZW encoder, and the PNG
+// codec's calls between memory and bitmaps.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -10,7 +11,10 @@
 
 #include "bench/bench_photo.h"
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mem_stream.h"
 #include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
 namespace bench_inputs {
@@ -21,15 +25,59 @@ constexpr int32_t kGifWidth = 320;
 constexpr int32_t kGifHeight = 240;
 constexpr int32_t kGifFrames = 50;
 
-// B becomes the 1920 x 1080 picture (ie24RGB).
-inline void PaintPhoto(TIEBitmap& B) {
-  B.Allocate(kBmpWidth, kBmpHeight, ie24RGB);
-  const std::vector<uint8_t> pixels = MakeBenchPhoto(kBmpWidth, kBmpHeight);
-  for (int32_t y = 0; y < kBmpHeight; ++y) {
-    const uint8_t* src = pixels.data() + static_cast<size_t>(y) * kBmpWidth * 3;
+constexpr int32_t kLargeWidth = 6000;
+constexpr int32_t kLargeHeight = 4000;
+
+// B becomes the photo-like picture of W x H (ie24RGB), by default the 1920 x 1080 one.
+inline void PaintPhoto(TIEBitmap& B, int32_t W = kBmpWidth, int32_t H = kBmpHeight) {
+  B.Allocate(W, H, ie24RGB);
+  const std::vector<uint8_t> pixels = MakeBenchPhoto(W, H);
+  for (int32_t y = 0; y < H; ++y) {
+    const uint8_t* src = pixels.data() + static_cast<size_t>(y) * W * 3;
     auto* row = static_cast<uint8_t*>(B.GetRow(y));
-    std::copy(src, src + kBmpWidth * 3, row);
+    std::copy(src, src + static_cast<size_t>(W) * 3, row);
   }
+}
+
+// The pixels of B (ie24RGB) as red, green, blue, rows from the top without padding.
+inline std::vector<uint8_t> RgbOf(TIEBitmap& B) {
+  std::vector<uint8_t> out(static_cast<size_t>(B.Width()) * B.Height() * 3);
+  for (int32_t y = 0; y < B.Height(); ++y) {
+    const auto* row = static_cast<const uint8_t*>(B.GetRow(y));
+    uint8_t* o = out.data() + static_cast<size_t>(y) * B.Width() * 3;
+    for (int32_t x = 0; x < B.Width(); ++x) {
+      o[3 * x] = row[3 * x + 2];
+      o[3 * x + 1] = row[3 * x + 1];
+      o[3 * x + 2] = row[3 * x];
+    }
+  }
+  return out;
+}
+
+// B written by the PNG codec at zlib level Level with row filter Filter (0 none, 1 sub, 2 Paeth);
+// empty when the writer failed.
+inline std::vector<uint8_t> EncodePng(TIEBitmap& B, int32_t Level, uint8_t Filter) {
+  TIOParamsVals p(nullptr);
+  p.PngCompression = Level;
+  p.PngFilter = Filter;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TMemoryStream out;
+  WritePNGStream(out, B, p, progress, nullptr);
+  const auto* m = static_cast<const uint8_t*>(out.Memory());
+  return aborting ? std::vector<uint8_t>() : std::vector<uint8_t>(m, m + out.Size());
+}
+
+// A PNG file read by the PNG codec into B; false when the reader failed.
+inline bool DecodePng(const std::vector<uint8_t>& File, TIEBitmap& B) {
+  TIEMemStream in(File.data(), static_cast<int64_t>(File.size()));
+  TIOParamsVals p(nullptr);
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  ReadPngStream(in, B, p, progress, false);
+  return !aborting;
 }
 
 // Frame F of the animation: 256 colours of a fixed palette in moving bands and a moving square.

@@ -33,19 +33,7 @@ using namespace bench_inputs;
 namespace {
 
 // The pixels of B as red, green, blue.
-std::vector<uint8_t> Rgb(TIEBitmap& b) {
-  std::vector<uint8_t> out(static_cast<size_t>(b.Width()) * b.Height() * 3);
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    const auto* row = static_cast<const uint8_t*>(b.GetRow(y));
-    uint8_t* o = out.data() + static_cast<size_t>(y) * b.Width() * 3;
-    for (int32_t x = 0; x < b.Width(); ++x) {
-      o[3 * x] = row[3 * x + 2];
-      o[3 * x + 1] = row[3 * x + 1];
-      o[3 * x + 2] = row[3 * x];
-    }
-  }
-  return out;
-}
+std::vector<uint8_t> Rgb(TIEBitmap& b) { return RgbOf(b); }
 
 std::vector<uint8_t> Rgb(Magick::Image& image) {
   std::vector<uint8_t> out(image.columns() * image.rows() * 3);

@@ -15,41 +15,23 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_photo.h"
+#include "bench/bench_codec_inputs.h"
 #include "bench/peers/peer_common.h"
 #include "imaging/core/ie_bitmap.h"
-#include "imaging/core/ie_mem_stream.h"
-#include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/format_registry.h"
-#include "imaging/io/io_params.h"
-#include "platform/system/streams.h"
 
 // After the engine's headers: the peers' headers define names the engine uses.
 #include <magick/MagickCore.h>
 #include <vips/vips.h>
 
+using namespace bench_inputs;
 using namespace peers;
 
 namespace {
 
-constexpr int32_t kWidth = 6000;
-constexpr int32_t kHeight = 4000;
+constexpr int32_t kWidth = kLargeWidth;
+constexpr int32_t kHeight = kLargeHeight;
 using Bytes = std::vector<uint8_t>;
-
-// The pixels of B as red, green, blue.
-Bytes Rgb(TIEBitmap& b) {
-  Bytes out(static_cast<size_t>(b.Width()) * b.Height() * 3);
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    const auto* row = b.Row<uint8_t>(y);
-    uint8_t* o = out.data() + static_cast<size_t>(y) * b.Width() * 3;
-    for (int32_t x = 0; x < b.Width(); ++x) {
-      o[3 * x] = row[3 * x + 2];
-      o[3 * x + 1] = row[3 * x + 1];
-      o[3 * x + 2] = row[3 * x];
-    }
-  }
-  return out;
-}
 
 std::string Agreement(const Bytes& expected, const Bytes& a) {
   if (expected.size() != a.size()) return "other size";
@@ -58,34 +40,11 @@ std::string Agreement(const Bytes& expected, const Bytes& a) {
   return differ == 0 ? "exact" : std::to_string(differ) + " samples differ";
 }
 
-bool OursDecode(const Bytes& file, TIEBitmap& into) {
-  TIEMemStream in(file.data(), static_cast<int64_t>(file.size()));
-  TIOParamsVals p(nullptr);
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  ReadPngStream(in, into, p, progress, false);
-  return !aborting;
-}
-
 // A file read back by our reader, compared with the picture.
 std::string ReadBack(const Bytes& file, const Bytes& expected) {
   TIEBitmap b;
-  if (!OursDecode(file, b)) return "unreadable";
-  return Agreement(expected, Rgb(b));
-}
-
-Bytes OursEncode(TIEBitmap& photo, int32_t level, uint8_t filter) {
-  TIOParamsVals p(nullptr);
-  p.PngCompression = level;
-  p.PngFilter = filter;
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  TMemoryStream out;
-  WritePNGStream(out, photo, p, progress, nullptr);
-  const auto* m = static_cast<const uint8_t*>(out.Memory());
-  return aborting ? Bytes() : Bytes(m, m + out.Size());
+  if (!DecodePng(file, b)) return "unreadable";
+  return Agreement(expected, RgbOf(b));
 }
 
 Bytes VipsEncode(VipsImage* image, int32_t level, uint8_t filter) {
@@ -175,13 +134,9 @@ int main(int argc, char** argv) {
   std::printf("peer_png: %d runs each, medians, one thread; libvips %s, %s\n", runs, vips_version_string(),
               GetMagickVersion(nullptr));
 
-  TIEBitmap photo(kWidth, kHeight, ie24RGB);
-  {
-    const Bytes pixels = MakeBenchPhoto(kWidth, kHeight);
-    for (int32_t y = 0; y < kHeight; ++y)
-      std::copy_n(pixels.data() + static_cast<size_t>(y) * kWidth * 3, kWidth * 3, photo.Row<uint8_t>(y));
-  }
-  const Bytes rgb = Rgb(photo);
+  TIEBitmap photo;
+  PaintPhoto(photo, kWidth, kHeight);
+  const Bytes rgb = RgbOf(photo);
   VipsImage* vipsImage = vips_image_new_from_memory(rgb.data(), rgb.size(), kWidth, kHeight, 3, VIPS_FORMAT_UCHAR);
   ExceptionInfo* exception = AcquireExceptionInfo();
   Image* magickImage = ConstituteImage(kWidth, kHeight, "RGB", CharPixel, rgb.data(), exception);
@@ -196,7 +151,7 @@ int main(int argc, char** argv) {
                     filter ? "Paeth" : "no filter");
       Bytes ours, vips, magick;
       std::vector<Contender> c = {
-          {"ours", 1, [&] { return TimedMs([&] { ours = OursEncode(photo, level, filter); }); }, {}},
+          {"ours", 1, [&] { return TimedMs([&] { ours = EncodePng(photo, level, filter); }); }, {}},
           {"libvips", 1, [&] { return TimedMs([&] { vips = VipsEncode(vipsImage, level, filter); }); }, {}},
           {"ImageMagick", 1, [&] { return TimedMs([&] { magick = MagickEncode(magickImage, level, filter); }); }, {}},
       };
@@ -220,11 +175,11 @@ int main(int argc, char** argv) {
     Bytes vips;
     Image* magick = nullptr;
     std::vector<Contender> c = {
-        {"ours, into a sized bitmap", 1, [&] { return TimedMs([&] { OursDecode(file, sized); }); }, {}},
+        {"ours, into a sized bitmap", 1, [&] { return TimedMs([&] { DecodePng(file, sized); }); }, {}},
         {"ours, into a fresh bitmap", 1,
          [&] {
            fresh = std::make_unique<TIEBitmap>();
-           return TimedMs([&] { OursDecode(file, *fresh); });
+           return TimedMs([&] { DecodePng(file, *fresh); });
          },
          {}},
         {"libvips", 1, [&] { return TimedMs([&] { vips = VipsDecode(file); }); }, {}},
@@ -237,8 +192,8 @@ int main(int argc, char** argv) {
     };
     RunInTurn(c, runs);
     PrintHeader(title);
-    PrintRow(c[0].Tool, "1", c[0].Median(), 0, Agreement(rgb, Rgb(sized)));
-    PrintRow(c[1].Tool, "1", c[1].Median(), 0, Agreement(rgb, Rgb(*fresh)));
+    PrintRow(c[0].Tool, "1", c[0].Median(), 0, Agreement(rgb, RgbOf(sized)));
+    PrintRow(c[1].Tool, "1", c[1].Median(), 0, Agreement(rgb, RgbOf(*fresh)));
     PrintRow("libvips", "1", c[2].Median(), c[0].Median(), Agreement(rgb, vips));
     PrintRow("ImageMagick", "1", c[3].Median(), c[0].Median(), Agreement(rgb, MagickPixels(magick)));
     std::printf("%-44s %10s %10s %8.2f  (ours into a fresh bitmap / the faster peer)\n", "", "", "",

@@ -32,31 +32,8 @@ std::string Describe(const PngImage& im) {
          (im.interlaced ? " interlaced" : "");
 }
 
-// An odd-sized image (every Adam7 pass partly filled) with deterministic content, a palette of
-// distinct colours for palette images, and a transparent colour or alphas where the type has tRNS.
 PngImage Fixture(const Kind& k, bool interlaced, bool withTrns, uint32_t w = 13, uint32_t h = 11) {
-  PngImage im = PngImage::Make(w, h, k.colorType, k.bitDepth, interlaced);
-  if (k.colorType == 3) {
-    const int n = 1 << k.bitDepth;
-    for (int i = 0; i < n; ++i)
-      im.palette.push_back({static_cast<uint8_t>(i * 37 + 5), static_cast<uint8_t>(255 - i * 11), static_cast<uint8_t>(i * 3)});
-  }
-  testsupport::FillPattern(im, static_cast<uint32_t>(k.colorType * 31 + k.bitDepth));
-  if (withTrns) {
-    const uint32_t key = im.Sample(w / 2, h / 2, 0);
-    if (k.colorType == 0) im.trns = {static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key)};
-    if (k.colorType == 2) {
-      for (int c = 0; c < 3; ++c) {
-        const uint32_t v = im.Sample(w / 2, h / 2, c);
-        im.trns.push_back(static_cast<uint8_t>(v >> 8));
-        im.trns.push_back(static_cast<uint8_t>(v));
-      }
-    }
-    // One partial value and one clear one: no more values than the palette has entries.
-    if (k.colorType == 3) im.trns = {128, 0, 255};
-    if (k.colorType == 3 && k.bitDepth == 1) im.trns.resize(2);
-  }
-  return im;
+  return testsupport::PatternImage(k.colorType, k.bitDepth, interlaced, withTrns, w, h);
 }
 
 // The sample of channel c of a file pixel as the storage keeps it (its high byte for 16 bits).

@@ -72,6 +72,25 @@ void FillPattern(PngImage& image, uint32_t seed) {
       }
 }
 
+PngImage PatternImage(int colorType, int bitDepth, bool interlaced, bool withTrns, uint32_t width, uint32_t height) {
+  PngImage im = PngImage::Make(width, height, colorType, bitDepth, interlaced);
+  if (colorType == 3)
+    for (int i = 0; i < (1 << bitDepth); ++i)
+      im.palette.push_back({static_cast<uint8_t>(i * 37 + 5), static_cast<uint8_t>(255 - i * 11), static_cast<uint8_t>(i * 3)});
+  FillPattern(im, static_cast<uint32_t>(colorType * 31 + bitDepth));
+  if (!withTrns) return im;
+  const uint32_t x = width / 2, y = height / 2;
+  if (colorType == 0 || colorType == 2)
+    for (int c = 0; c < (colorType == 0 ? 1 : 3); ++c) {
+      const uint32_t v = im.Sample(x, y, c);
+      im.trns.push_back(static_cast<uint8_t>(v >> 8));
+      im.trns.push_back(static_cast<uint8_t>(v));
+    }
+  // One partial value and one clear one: no more values than the palette has entries.
+  if (colorType == 3) im.trns = bitDepth == 1 ? std::vector<uint8_t>{128, 0} : std::vector<uint8_t>{128, 0, 255};
+  return im;
+}
+
 // ------------------------------------------------------------------------------------ libpng glue
 // The functions that call setjmp own nothing with a destructor: libpng's errors leave them by longjmp.
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <zlib.h>
@@ -15,6 +16,9 @@
 namespace testsupport {
 
 struct PngText {
+  PngText() = default;
+  PngText(std::string Keyword, std::string Text, bool Compressed = false, bool International = false)
+      : keyword(std::move(Keyword)), text(std::move(Text)), compressed(Compressed), international(International) {}
   std::string keyword;
   std::string text;  // Latin-1 bytes as tEXt and zTXt hold them; UTF-8 for iTXt
   bool compressed = false;
@@ -63,6 +67,11 @@ PngImage ReadPngWithLibpng(const std::vector<uint8_t>& file);
 // Deterministic content for an image: every sample a function of position and channel, covering the
 // whole range of the depth.
 void FillPattern(PngImage& image, uint32_t seed = 1);
+// An odd-sized image (every Adam7 pass partly filled) of the type and depth, filled by FillPattern, a
+// palette of distinct colours for palette images, and with WithTrns a transparent colour (the
+// middle pixel's) or palette alphas (one partial, one clear).
+PngImage PatternImage(int colorType, int bitDepth, bool interlaced, bool withTrns, uint32_t width = 13,
+                      uint32_t height = 11);
 
 // The full path of the first of the commands found on PATH, or empty.
 std::string FindProgram(const std::vector<std::string>& names);

@@ -32,27 +32,8 @@ struct Kind {
 const Kind kKinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1}, {3, 2},
                        {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
 
-// An odd-sized image (every Adam7 pass partly filled) with deterministic content, a palette of
-// distinct colours, and, when asked, a transparent colour or palette alphas.
 PngImage Fixture(const Kind& k, bool interlaced, bool withTrns, uint32_t w = 13, uint32_t h = 11) {
-  PngImage im = PngImage::Make(w, h, k.colorType, k.bitDepth, interlaced);
-  if (k.colorType == 3) {
-    const int n = 1 << k.bitDepth;
-    for (int i = 0; i < n; ++i)
-      im.palette.push_back({static_cast<uint8_t>(i * 37 + 5), static_cast<uint8_t>(255 - i * 11), static_cast<uint8_t>(i * 3)});
-  }
-  testsupport::FillPattern(im, static_cast<uint32_t>(k.colorType * 31 + k.bitDepth));
-  if (withTrns) {
-    const uint32_t x = w / 2, y = h / 2;
-    if (k.colorType == 0) im.trns = {static_cast<uint8_t>(im.Sample(x, y, 0) >> 8), static_cast<uint8_t>(im.Sample(x, y, 0))};
-    if (k.colorType == 2)
-      for (int c = 0; c < 3; ++c) {
-        im.trns.push_back(static_cast<uint8_t>(im.Sample(x, y, c) >> 8));
-        im.trns.push_back(static_cast<uint8_t>(im.Sample(x, y, c)));
-      }
-    if (k.colorType == 3) im.trns = k.bitDepth == 1 ? Bytes{128, 0} : Bytes{128, 0, 255};
-  }
-  return im;
+  return testsupport::PatternImage(k.colorType, k.bitDepth, interlaced, withTrns, w, h);
 }
 
 struct Read {
