@@ -21,3 +21,4 @@ struct TPngIO {
 [[noreturn]] void PngErrorCallback(png_structp Png, png_const_charp Message);
 // Warnings are not errors: ignored.
 void PngWarningCallback(png_structp Png, png_const_charp Message);
+

@@ -5,11 +5,14 @@
 
 #include "platform/system/streams.h"
 
-int64_t PNGIdatBytesPresent(TStream& stream) {
+int64_t PNGIdatBytesPresent(TStream& stream) { return WalkPNGChunks(stream).IdatBytes; }
+
+TPNGChunkWalk WalkPNGChunks(TStream& stream, bool StopAtImageData) {
   const int64_t start = stream.Position();
   const int64_t size = stream.Size();
   int64_t pos = start;
-  int64_t total = 0;
+  TPNGChunkWalk walk;
+  bool imageData = false;
   // Every step moves on by at least 12 bytes, so the walk ends within the file.
   while (size - pos >= 8) {
     stream.Seek(pos, soBeginning);
@@ -18,10 +21,16 @@ int64_t PNGIdatBytesPresent(TStream& stream) {
     const uint32_t length = (uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) | head[3];
     if (length > 0x7FFFFFFFu) break;
     const int64_t dataAt = pos + 8;
-    if (std::memcmp(head + 4, "IDAT", 4) == 0) total += std::min<int64_t>(length, size - dataAt);
+    if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+      if (StopAtImageData) break;
+      walk.IdatBytes += std::min<int64_t>(length, size - dataAt);
+      imageData = true;
+    } else if (length > size - dataAt) {
+      (imageData ? walk.CutAfterImageData : walk.CutBeforeImageData) = true;
+    }
     if (std::memcmp(head + 4, "IEND", 4) == 0) break;
     pos = dataAt + static_cast<int64_t>(length) + 4;
   }
   stream.Seek(start, soBeginning);
-  return total;
+  return walk;
 }

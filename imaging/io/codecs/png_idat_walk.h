@@ -11,5 +11,17 @@ class TStream;
 // length above 2^31 - 1 ends the walk. The stream's position is left where it was.
 int64_t PNGIdatBytesPresent(TStream& stream);
 
+// The same walk, with what it found of chunks cut off by the end of the stream: a chunk other than
+// IDAT whose length runs past the end is a claim a reader must not take at its word (libpng would
+// ask for that much memory before it finds the data missing).
+struct TPNGChunkWalk {
+  int64_t IdatBytes = 0;
+  bool CutBeforeImageData = false;  // such a chunk before the first IDAT
+  bool CutAfterImageData = false;   // such a chunk after it
+};
+// With StopAtImageData the walk ends at the first IDAT (what a reader of the header needs; IdatBytes
+// then counts nothing).
+TPNGChunkWalk WalkPNGChunks(TStream& stream, bool StopAtImageData = false);
+
 // Deflate's best ratio: a zlib stream never codes more than about 1032 bytes per byte it takes.
 constexpr int64_t kDeflateMaxRatio = 1032;

@@ -15,7 +15,7 @@
 #include "imaging/io/codecs/png_glue.h"
 #include "imaging/io/codecs/png_idat_walk.h"
 #include "imaging/io/io_params.h"
-#include "imaging/io/io_settings.h"
+#include "imaging/io/format_registry.h"
 #include "platform/system/latin1_text.h"
 #include "platform/system/streams.h"
 
@@ -103,18 +103,8 @@ struct TPngReadStructs {
   }
 };
 
-// libpng's messages go to the trace log only; a log that cannot be written changes nothing.
-void Trace(const std::string& message) noexcept {
-  try {
-    WriteDebugLog("PNG: " + message);
-  } catch (...) {
-  }
-}
-
-void Fail(TIEProgressRecord& progress, const std::string& message) {
-  progress.Abort();
-  Trace(message);
-}
+// libpng's messages go to the trace only.
+void Fail(TIEProgressRecord& progress, const std::string& message) { IOFail(progress, "PNG: " + message); }
 
 std::string ErrorText(const TPngIO& io) {
   if (io.Message[0]) return io.Message;
@@ -274,6 +264,14 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   TPngIO io;
   io.Stream = &stream;
   const int64_t start = stream.Position();
+  // The chunks' lengths, weighed before libpng takes them at their word: a chunk that claims more
+  // than the stream holds would have it ask for that much memory first. Such a chunk before the
+  // image data leaves nothing to read; after it, the tail is left unread. For the pixels the walk
+  // also totals the image data for the size gate.
+  stream.Seek(start + 8, soBeginning);
+  const TPNGChunkWalk walk = WalkPNGChunks(stream, paramsOnly);
+  stream.Seek(start, soBeginning);
+  if (walk.CutBeforeImageData) return Fail(progress, "a chunk runs past the end of the data");
   TPngReadStructs s;
   s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &io, PngErrorCallback, PngWarningCallback);
   if (!s.png) return Fail(progress, "cannot create the read structure");
@@ -336,11 +334,8 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
 
   // Before anything is allocated (libpng's row buffers included): could the image data in the
   // stream describe a picture this large?
-  const int64_t here = stream.Position();
-  stream.Seek(start + 8, soBeginning);
   TIEImageData data;
-  data.Bytes = PNGIdatBytesPresent(stream);
-  stream.Seek(here, soBeginning);
+  data.Bytes = walk.IdatBytes;
   data.BitsPerPixel = params.SamplesPerPixel * depth;
   data.MaxPixelsPerByte = std::max<int64_t>(1, kDeflateMaxRatio * 8 / data.BitsPerPixel);
   if (!IEImageSizePlausible(width, height, data)) return Fail(progress, "the image data cannot hold the image size");
@@ -415,10 +410,12 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
 
   // The chunks after the image data. The picture is complete: a damaged tail (no IEND, a bad
   // chunk after the data) only costs what it held.
-  if (SafeReadEnd(s.png, s.info))
+  if (walk.CutAfterImageData)
+    IOTrace("PNG: a chunk after the image data runs past the end of the data");
+  else if (SafeReadEnd(s.png, s.info))
     ReadTexts(s.png, s.info, params);
   else
-    Trace("after the image data: " + ErrorText(io));
+    IOTrace("PNG: after the image data: " + ErrorText(io));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/png_glue.h"
 #include "imaging/io/io_params.h"
-#include "imaging/io/io_settings.h"
+#include "imaging/io/format_registry.h"
 #include "imaging/processing/ie_few_colors.h"
 #include "imaging/processing/ie_quantizer.h"
 #include "platform/gdi/graphics.h"
@@ -118,10 +118,7 @@ struct TPngWriteStructs {
 };
 
 [[noreturn]] void RaiseWriteError(const std::string& reason) {
-  try {
-    WriteDebugLog("PNG: " + reason);
-  } catch (...) {
-  }
+  IOTrace("PNG: " + reason);
   throw EInvalidGraphic(kWriteError);
 }
 

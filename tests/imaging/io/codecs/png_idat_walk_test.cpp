@@ -67,3 +67,30 @@ TEST(PNGIdatWalk, CountsOnlyWhatTheFileHolds) {
   cases.push_back({"nothing at all", testsupport::ByteBuilder(true), 0});
   for (Case& c : cases) EXPECT_EQ(Walk(c.file), c.total) << c.what;
 }
+
+TEST(PNGIdatWalk, ChunksThatRunPastTheEnd) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, uint32_t>> chunks;  // the last one is cut after its header
+    bool before, after;
+  };
+  const Case cases[] = {
+      {"text before the image data", {{"IHDR", 13}, {"tEXt", 100000}}, true, false},
+      {"text after the image data", {{"IHDR", 13}, {"IDAT", 10}, {"zTXt", 100000}}, false, true},
+      {"image data cut: not a claim to refuse", {{"IHDR", 13}, {"IDAT", 100000}}, false, false},
+      {"all there", {{"IHDR", 13}, {"IDAT", 10}, {"IEND", 0}}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::ByteBuilder b(true);
+    for (size_t i = 0; i < c.chunks.size(); ++i) Chunk(b, c.chunks[i].first, c.chunks[i].second, i + 1 < c.chunks.size());
+    b.Zeros(20);
+    for (bool stopAtImageData : {false, true}) {
+      TCustomMemoryStream s(b.Data(), static_cast<int64_t>(b.Size()));
+      const TPNGChunkWalk walk = WalkPNGChunks(s, stopAtImageData);
+      EXPECT_EQ(walk.CutBeforeImageData, c.before);
+      EXPECT_EQ(walk.CutAfterImageData, c.after && !stopAtImageData);
+      EXPECT_EQ(s.Position(), 0);
+    }
+  }
+}

@@ -427,6 +427,32 @@ TEST(PngReader, ASizeTheImageDataCannotHoldIsRefusedBeforeAllocating) {
   EXPECT_EQ(p.params.Width, 60000);
 }
 
+TEST(PngReader, AChunkClaimingMoreThanTheFileHolds) {
+  PngImage im = Fixture({2, 8}, false, false, 4, 4);
+  im.texts = {{"Kept", "yes"}};
+  const Bytes file = testsupport::WritePngWithLibpng(im);
+  // A text chunk claiming 2 GB, before the image data and after it.
+  for (bool before : {true, false}) {
+    SCOPED_TRACE(before ? "before" : "after");
+    PngFile lying;
+    for (const auto& c : testsupport::Chunks(file)) {
+      if (c.name == (before ? "IDAT" : "IEND")) {
+        lying.ChunkHead("tEXt", 0x7B00000A).Raw({'T', 'i', 't', 'l', 'e', 0, 'x'});
+        break;
+      }
+      lying.Chunk(c.name, c.data);
+    }
+    for (bool paramsOnly : {true, false}) {
+      Read r;
+      ReadBytes(lying.Bytes(), r, false, paramsOnly);
+      EXPECT_EQ(r.aborted, before);
+      if (before) continue;
+      EXPECT_EQ(r.params.PngTextKeys, std::vector<std::string>{"Kept"});
+      if (!paramsOnly) ExpectPixels(im, r.bitmap, false);
+    }
+  }
+}
+
 TEST(PngReader, NotAPngAndBrokenHeaders) {
   const Bytes good = testsupport::WritePngWithLibpng(Fixture({2, 8}, false, false, 3, 3));
   std::vector<Bytes> bad = {Bytes{}, Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}};
