@@ -78,8 +78,10 @@ Bytes VipsDecode(const Bytes& file) {
 Bytes MagickEncode(const Image* image, int32_t level, uint8_t filter) {
   ImageInfo* info = CloneImageInfo(nullptr);
   std::strcpy(info->magick, "PNG24");
-  // The quality's tens digit is the zlib level, its units digit the filter (0 none, 4 Paeth).
-  info->quality = static_cast<size_t>(level * 10 + (filter == 2 ? 4 : 0));
+  // The level, the one filter (0 none, 4 Paeth) and zlib's default strategy, as the others use.
+  SetImageOption(info, "png:compression-level", std::to_string(level).c_str());
+  SetImageOption(info, "png:compression-filter", filter == 2 ? "4" : "0");
+  SetImageOption(info, "png:compression-strategy", "0");
   SetImageOption(info, "png:exclude-chunk", "all");
   ExceptionInfo* exception = AcquireExceptionInfo();
   size_t len = 0;
