@@ -1,6 +1,6 @@
 // PNG through the I/O component: by name, extension, content and id, the component's background,
 // square pixels after a load, transparency both ways, and saves that leave the working bitmap as it
-// was (the PNG saver, and the savers that write a 24-bit copy).
+// was (the PNG saver, and the savers that write a 24-bit copy: JPEG's, and any other's).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -21,6 +21,11 @@ using testsupport::PngImage;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+Bytes FileBytes(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
 
 void WriteBytes(const std::string& name, const Bytes& data) {
   std::ofstream out(name, std::ios::binary);
@@ -202,6 +207,14 @@ TEST_F(PngIOTest, ASaveLeavesTheWorkingBitmapAsItWas) {
     EXPECT_EQ(gWrittenFormat, format == ie1g ? ie1g : ie24RGB);
     io.SaveToFilePNG(dir.File("a.png"));
     EXPECT_FALSE(io.Aborting());
+    // JPEG, a saver that takes 24 bits: the file is the one the image converted in place would give.
+    io.SaveToFileJPEG(dir.File("a.jpg"));
+    EXPECT_FALSE(io.Aborting());
+    TZodazUrIO converted(nullptr);
+    converted.IEBitmap()->Assign(*io.IEBitmap());
+    if (format != ie1g) converted.IEBitmap()->SetPixelFormat(ie24RGB);
+    converted.SaveToFileJPEG(dir.File("b.jpg"));
+    EXPECT_EQ(FileBytes(dir.File("a.jpg")), FileBytes(dir.File("b.jpg")));
 
     EXPECT_EQ(io.IEBitmap()->PixelFormat(), format);
     EXPECT_TRUE(SamePixels(*io.IEBitmap(), before));
