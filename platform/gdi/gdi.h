@@ -365,6 +365,10 @@ inline int32_t GetObjectA(HGDIOBJ object, int32_t size, void* buffer) { return G
 uint32_t GetObjectType(HGDIOBJ object);
 // The stock objects; DEFAULT_PALETTE is the twenty static colours of the system palette.
 HGDIOBJ GetStockObject(int32_t index);
+// The GDI objects alive now of one kind (OBJ_PEN, OBJ_BRUSH, OBJ_DC or OBJ_MEMDC, OBJ_PAL, OBJ_FONT,
+// OBJ_BITMAP, OBJ_REGION; 0 for every kind), stock objects not counted. Tests compare it before and
+// after drawing to see that every object made was deleted.
+int32_t GdiObjectCount(uint32_t objectType = 0);
 // Screen facts: LOGPIXELSX/Y the screen's pixels per inch, BITSPIXEL 32, PLANES 1, HORZRES/VERTRES
 // the screen or the selected bitmap size.
 int32_t GetDeviceCaps(HDC dc, int32_t index);

@@ -161,6 +161,15 @@ GdiObject* LookupGdi(const void* handle) {
   return Registry().count(o) ? o : nullptr;
 }
 
+int32_t GdiObjectCount(uint32_t objectType) {
+  const uint32_t kind = objectType == OBJ_MEMDC ? static_cast<uint32_t>(OBJ_DC) : objectType;
+  std::lock_guard<std::mutex> g(RegistryLock());
+  int32_t n = 0;
+  for (const GdiObject* o : Registry())
+    if (!o->stock && (kind == 0 || static_cast<uint32_t>(o->kind) == kind)) ++n;
+  return n;
+}
+
 void AddSelect(HGDIOBJ object) {
   if (GdiObject* o = LookupGdi(object)) ++o->selectCount;
 }

@@ -6,14 +6,9 @@
 #include <mutex>
 
 #include "platform/gdi/bitmap.h"
+#include "platform/system/mul_div.h"
 
 namespace {
-
-int32_t MulDiv(int32_t a, int32_t b, int32_t c) {
-  if (c == 0) return -1;
-  const double v = static_cast<double>(a) * b / c;
-  return static_cast<int32_t>(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5));
-}
 
 uint32_t PenStyleToGdi(TPenStyle s) {
   switch (s) {
