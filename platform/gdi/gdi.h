@@ -585,6 +585,10 @@ bool GetTextExtentPoint32(HDC dc, const char* text, int32_t count, TSize* size);
 inline bool GetTextExtentPoint32A(HDC dc, const char* text, int32_t count, TSize* size) {
   return GetTextExtentPoint32(dc, text, count, size);
 }
+// The width (low 16 bits) and height (high 16 bits) of a text with its tabs expanded: with one tab
+// stop (or none, when tabStops is null) tabs stand every tabStops[0] pixels (eight average
+// characters without one); with more, at those positions. count -1 means a NUL-terminated text.
+uint32_t GetTabbedTextExtent(HDC dc, const char* text, int32_t count, int32_t tabPositions, const int32_t* tabStops);
 bool GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 inline bool GetTextMetricsA(HDC dc, TEXTMETRIC* metrics) { return GetTextMetrics(dc, metrics); }
 // Advance widths of the characters first..last.

@@ -394,6 +394,40 @@ bool GetTextExtentPoint32(HDC dc, const char* text, int32_t count, TSize* size) 
   return true;
 }
 
+uint32_t GetTabbedTextExtent(HDC dc, const char* text, int32_t count, int32_t tabPositions,
+                             const int32_t* tabStops) {
+  HDC__* d = LookupDC(dc);
+  if (!d) return 0;
+  FontEngine* e = EngineOf(d);
+  if (!e) return 0;
+  const QString s = ToQ(text, count);
+  const int32_t height = e->ascent + e->descent;
+  // One stop (or none): tabs every that many pixels (eight average characters without one); more
+  // stops: each tab goes to the next stop to its right, and past the last one stays where it is.
+  const bool fixed = tabPositions <= 1 || !tabStops;
+  const int32_t every =
+      (tabPositions >= 1 && tabStops && tabStops[0] > 0) ? tabStops[0] : std::max(1, 8 * e->aveWidth);
+  int64_t x = 0;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i <= s.size(); ++i) {
+    if (i < s.size() && s[i] != u'\t') continue;
+    x += TextWidthOf(e, s.mid(start, i - start));
+    start = i + 1;
+    if (i == s.size()) break;
+    if (fixed) {
+      x = (x / every + 1) * every;
+    } else {
+      for (int32_t k = 0; k < tabPositions; ++k)
+        if (tabStops[k] > x) {
+          x = tabStops[k];
+          break;
+        }
+    }
+  }
+  const uint32_t width = static_cast<uint32_t>(std::min<int64_t>(x, 0xFFFF));
+  return width | (static_cast<uint32_t>(height & 0xFFFF) << 16);
+}
+
 bool GetTextMetrics(HDC dc, TEXTMETRIC* m) {
   HDC__* d = LookupDC(dc);
   if (!d || !m) return false;

@@ -228,3 +228,7 @@ std::string SysErrorMessage(int error) {
 void RaiseLastOSError(int error) {
   throw EOSError(Format("System Error.  Code: %d.\n%s", error, SysErrorMessage(error).c_str()));
 }
+
+void AssertionFailed(const std::string& message, const char* unit, int line) {
+  throw EAssertionFailed(Format("%s (%s, line %d)", message.c_str(), unit, line));
+}

@@ -29,6 +29,12 @@ class EInOutError : public Exception {
 };
 // Silent abort: ends an action without a message box.
 class EAbort : public Exception { using Exception::Exception; };
+// A broken invariant that the code checks in every build (not only with assertions compiled in).
+class EAssertionFailed : public Exception { using Exception::Exception; };
+
+// Raises EAssertionFailed with the text followed by " (unit, line n)", as the run-time library
+// words a failed assertion.
+[[noreturn]] void AssertionFailed(const std::string& message, const char* unit, int line);
 
 // printf-style formatting into a std::string (the framework's Format for %s, %d, %x, %f ...).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

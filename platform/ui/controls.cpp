@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/gdi/graphics.h"
+#include "platform/ui/actions.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/hints.h"
 #include "platform/ui/menus.h"
@@ -429,6 +430,42 @@ void TControl::SetPopupMenu(TPopupMenu* value) { popupMenu_ = value; }
 void TControl::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation == opRemove && static_cast<void*>(component) == static_cast<void*>(popupMenu_)) popupMenu_ = nullptr;
+  if (operation == opRemove && actionLink_ && static_cast<void*>(component) == static_cast<void*>(Action()))
+    SetAction(nullptr);
+}
+
+TBasicAction* TControl::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+
+void TControl::SetAction(TBasicAction* value) {
+  if (!value) {
+    if (TBasicAction* old = Action()) old->RemoveFreeNotification(this);
+    actionLink_.reset();
+    controlStyle_ &= ~csActionClient;
+    return;
+  }
+  if (value == Action()) return;
+  if (TBasicAction* old = Action()) old->RemoveFreeNotification(this);
+  controlStyle_ |= csActionClient;
+  if (!actionLink_) actionLink_ = CreateActionLink();
+  actionLink_->SetAction(value);
+  actionLink_->OnChange = [this](TObject* sender) {
+    if (sender && sender == Action()) ActionChange(sender, false);
+  };
+  ActionChange(value, (ComponentState() & csLoading) != 0);
+  value->FreeNotification(this);
+}
+
+std::unique_ptr<TControlActionLink> TControl::CreateActionLink() {
+  return std::make_unique<TControlActionLink>(this);
+}
+
+void TControl::ActionChange(TObject* sender, bool checkDefaults) {
+  auto* a = dynamic_cast<TCustomAction*>(sender);
+  if (!a) return;
+  if (!checkDefaults || Caption().empty()) SetCaption(a->Caption());
+  if (!checkDefaults || Enabled()) SetEnabled(a->Enabled());
+  if (!checkDefaults || hint_.empty()) SetHint(a->Hint());
+  if (!checkDefaults || Visible()) SetVisible(a->Visible());
 }
 
 bool TControl::MouseCapture() const { return g_captureControl == this; }
@@ -460,6 +497,7 @@ void TControl::Repaint() {
 
 void TControl::Click() {
   if (OnClick) OnClick(this);
+  else if (actionLink_) actionLink_->Execute(this);
 }
 
 void TControl::DblClick() {

@@ -23,6 +23,8 @@ class TControl;
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TBasicAction;
+class TControlActionLink;
 class TCanvas;
 class TControlCanvas;
 class TFont;
@@ -223,6 +225,11 @@ class TControl : public TComponent {
   void Refresh() { Repaint(); }
 
   // ---- actions
+  // The action the control shows and runs on a click (null: none). Assigning one lets the control
+  // take the action's properties where its own are still at their defaults.
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* value);
+  // OnClick when assigned, else the action.
   virtual void Click();
   virtual void DblClick();
   // The window handle of the parent (the window this control draws on, for windowless ones).
@@ -298,6 +305,13 @@ class TControl : public TComponent {
   };
 
   void Notification(TComponent* component, TOperation operation) override;
+  // The link to the action: made by CreateActionLink when an action is first assigned.
+  TControlActionLink* ActionLink() const { return actionLink_.get(); }
+  virtual std::unique_ptr<TControlActionLink> CreateActionLink();
+  // The action changed (sender), or was just assigned (checkDefaults: only properties still at
+  // their defaults take the action's values): caption, enabled state, hint and visibility.
+  virtual void ActionChange(TObject* sender, bool checkDefaults);
+  std::unique_ptr<TControlActionLink> actionLink_;
   // The parent's handle for drawing outside paint events, and the offset of this control in it.
   friend class TWinControl;
   friend struct WindowRecord;
@@ -509,6 +523,8 @@ class TWinControl : public TControl {
   virtual void CMControlListChange(TMessage& message);
   virtual void CMControlChange(TMessage& message);
   virtual void CMChildKey(TMessage& message);
+  // A border or bevel property changed (every setter of them sends it): the frame is laid out anew.
+  virtual void CMBorderChanged(TMessage& message);
   void CMVisibleChanged(TMessage& message) override;
   void CMEnabledChanged(TMessage& message) override;
   void CMColorChanged(TMessage& message) override;
@@ -591,6 +607,12 @@ void SetCaptureControl(TControl* control);
 TWinControl* FindControl(HWND handle);
 // The windowed control whose window has the keyboard focus.
 TWinControl* FindFocusedControl();
+// The framework window under a screen point (the innermost one), or nullptr.
+TWinControl* FindVCLWindow(const TPoint& pos);
+// The control under a screen point: the windowless child of the window there that lies under the
+// point (a disabled one too with allowDisabled), else the window itself; nullptr over no window of
+// the program.
+TControl* FindDragTarget(const TPoint& pos, bool allowDisabled);
 // The form that holds the control (its topmost parent that is a form), or nullptr.
 TCustomForm* GetParentForm(TControl* control);
 // The character that follows '&' in a caption marks the control's accelerator key.

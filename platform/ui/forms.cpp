@@ -689,6 +689,8 @@ bool DestroyCursor(HCURSOR cursor) {
   return cursor != nullptr;
 }
 
+HCURSOR CopyCursor(HCURSOR cursor) { return cursor ? new HCURSOR__{cursor->cursor} : nullptr; }
+
 HCURSOR SetCursor(HCURSOR cursor) {
   if (cursor && QCoreApplication::instance()) {
     if (QWidget* w = QApplication::widgetAt(QCursor::pos())) w->setCursor(cursor->cursor);

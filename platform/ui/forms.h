@@ -216,6 +216,9 @@ HCURSOR CreateCursorFromPixels(const uint32_t* pixels, int width, int height, in
 // A cursor from a monochrome AND/XOR pair, as the platform's CreateCursor takes them.
 HCURSOR CreateCursor(int hotX, int hotY, int width, int height, const void* andPlane, const void* xorPlane);
 bool DestroyCursor(HCURSOR cursor);
+// A cursor of its own with the same picture and hot spot (the screen owns the cursors registered
+// with it, so a second id needs a copy); null for null.
+HCURSOR CopyCursor(HCURSOR cursor);
 HCURSOR SetCursor(HCURSOR cursor);
 // The mouse position in screen coordinates (tests may place it).
 bool GetCursorPos(TPoint* point);

@@ -114,11 +114,22 @@ int TCustomImageList::Add(TBitmap* image, TBitmap* mask) {
                    Count());
 }
 
+std::function<bool(int, int)> TCustomImageList::ColorKey(TBitmap* image, TColor maskColor) {
+  TCanvas* c = image->Canvas();
+  COLORREF key = maskColor == clDefault ? ColorToRGB(c->Pixels(0, image->Height() - 1)) : ColorToRGB(maskColor);
+  return [c, key](int x, int y) { return ColorToRGB(c->Pixels(x, y)) == key; };
+}
+
 int TCustomImageList::AddMasked(TBitmap* image, TColor maskColor) {
   if (!image || image->Empty()) return -1;
-  COLORREF key = maskColor == clDefault ? ColorToRGB(image->Canvas()->Pixels(0, image->Height() - 1)) : ColorToRGB(maskColor);
-  TCanvas* c = image->Canvas();
-  return AddSlices(image, [c, key](int x, int y) { return ColorToRGB(c->Pixels(x, y)) == key; }, Count());
+  return AddSlices(image, ColorKey(image, maskColor), Count());
+}
+
+void TCustomImageList::ReplaceMasked(int index, TBitmap* image, TColor maskColor) {
+  CheckIndex(index);
+  if (!image || image->Empty()) return;
+  images_[static_cast<size_t>(index)] = Slice(image, 0, ColorKey(image, maskColor));
+  Change();
 }
 
 void TCustomImageList::Insert(int index, TBitmap* image, TBitmap* mask) {

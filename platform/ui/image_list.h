@@ -54,6 +54,9 @@ class TCustomImageList : public TComponent {
   int AddMasked(TBitmap* image, TColor maskColor);
   void Insert(int index, TBitmap* image, TBitmap* mask);
   void Replace(int index, TBitmap* image, TBitmap* mask);
+  // Replaces image index by the first image of image, its pixels of maskColor transparent
+  // (clDefault: the colour of the bottom-left pixel).
+  void ReplaceMasked(int index, TBitmap* image, TColor maskColor);
   void Delete(int index);
   void Clear();
   void Move(int curIndex, int newIndex);
@@ -75,6 +78,8 @@ class TCustomImageList : public TComponent {
  private:
   // One image as 32-bit pixels with premultiplied alpha (0 where transparent).
   std::unique_ptr<TBitmap> Slice(TBitmap* image, int left, const std::function<bool(int x, int y)>& transparent);
+  // Whether a pixel of image has the mask colour.
+  static std::function<bool(int x, int y)> ColorKey(TBitmap* image, TColor maskColor);
   int AddSlices(TBitmap* image, const std::function<bool(int x, int y)>& transparent, int at);
   void CheckIndex(int index) const;
   int width_ = 16, height_ = 16;

@@ -175,7 +175,17 @@ TCustomListBox::TCustomListBox(TComponent* owner)
   SetTabStop(true);
 }
 
-TCustomListBox::~TCustomListBox() = default;
+TCustomListBox::~TCustomListBox() {
+  if (canvas_) canvas_->SetControl(nullptr);
+}
+
+TCanvas* TCustomListBox::Canvas() {
+  if (!canvas_) {
+    canvas_ = std::make_unique<TControlCanvas>();
+    canvas_->SetControl(this);
+  }
+  return canvas_.get();
+}
 
 void TCustomListBox::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);

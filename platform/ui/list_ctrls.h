@@ -12,6 +12,7 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/string_list.h"
+#include "platform/ui/window_dc.h"
 
 // The strings of a list box or combo box: each operation is the control's message.
 class TListControlStrings : public TStrings {
@@ -84,6 +85,8 @@ class TCustomListBox : public TWinControl {
   // The item under a client point; with existing false a point below the last item answers Count.
   int ItemAtPos(TPoint pos, bool existing);
   TRect ItemRect(int index);
+  // A canvas on the list's window (to measure items in its font, say); made on first use.
+  TCanvas* Canvas();
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -108,6 +111,7 @@ class TCustomListBox : public TWinControl {
     bool selected = false;
   };
   std::unique_ptr<TListControlStrings> items_;
+  std::unique_ptr<TControlCanvas> canvas_;
   std::vector<Item> store_;
   int current_ = -1;
   int topIndex_ = 0;
@@ -183,6 +187,7 @@ class TCustomComboBox : public TWinControl {
     intptr_t data = 0;
   };
   std::unique_ptr<TListControlStrings> items_;
+  std::unique_ptr<TControlCanvas> canvas_;
   std::vector<Item> store_;
   int current_ = -1;
   TComboBoxStyle style_ = csDropDown;

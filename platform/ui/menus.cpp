@@ -5,6 +5,8 @@
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
 #include <QtGui/QKeySequence>
+#include <QtGui/QMouseEvent>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
@@ -431,6 +433,61 @@ void TPopupMenu::DoPopup(TObject* sender) {
   if (OnPopup) OnPopup(sender);
 }
 
+namespace {
+
+// Watches the presses that reach an open pop-up menu. One outside every open menu closes the menus:
+// it is kept from being replayed by the toolkit (the menus' WA_NoMouseReplay) and remembered, to be
+// posted to the window under it as its button-down message once the menu has closed. So a control
+// there can look at it and drop it, and a press elsewhere still arrives.
+class ClosingPressWatch : public QObject {
+ public:
+  bool pressed = false;
+  QPoint global;
+  Qt::MouseButton button = Qt::NoButton;
+  Qt::MouseButtons buttons;
+  Qt::KeyboardModifiers modifiers;
+  bool doubleClick = false;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) return false;
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (!menu || !menu->isWindow()) return false;
+    auto* e = static_cast<QMouseEvent*>(event);
+    const QPoint g = e->globalPosition().toPoint();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<QMenu*>(w) && w->isVisible() && w->geometry().contains(g)) return false;
+    menu->setAttribute(Qt::WA_NoMouseReplay, true);
+    if (!pressed) {
+      pressed = true;
+      global = g;
+      button = e->button();
+      buttons = e->buttons();
+      modifiers = e->modifiers();
+      doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    }
+    return false;
+  }
+};
+
+void PostClosingPress(const ClosingPressWatch& press) {
+  TWinControl* c = ControlOfWidget(QApplication::widgetAt(press.global));
+  if (!c || !c->HandleAllocated()) return;
+  UINT msg = press.button == Qt::RightButton    ? (press.doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN)
+             : press.button == Qt::MiddleButton ? (press.doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN)
+                                                : (press.doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);
+  WPARAM keys = 0;
+  if (press.buttons & Qt::LeftButton) keys |= MK_LBUTTON;
+  if (press.buttons & Qt::RightButton) keys |= MK_RBUTTON;
+  if (press.buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+  if (press.modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
+  if (press.modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
+  TPoint p = c->ScreenToClient(Point(press.global.x(), press.global.y()));
+  PostMessage(c->Handle(), msg, keys, MAKELPARAM(p.X, p.Y));
+}
+
+}  // namespace
+
 void TPopupMenu::Popup(int x, int y) {
   popupPoint_ = Point(x, y);
   DoPopup(this);
@@ -448,5 +505,9 @@ void TPopupMenu::Popup(int x, int y) {
   }
   auto* menu = static_cast<QMenu*>(NativeMenu());
   // The click arrives after the menu closed, through the queue (as the platform's command does).
+  ClosingPressWatch watch;
+  QCoreApplication::instance()->installEventFilter(&watch);
   menu->exec(QPoint(x, y));
+  QCoreApplication::instance()->removeEventFilter(&watch);
+  if (watch.pressed) PostClosingPress(watch);
 }

@@ -6,6 +6,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QApplication>
 
 #include "platform/gdi/graphics.h"
 #include "platform/ui/forms.h"
@@ -13,6 +15,12 @@
 #include "platform/ui/scroll_bars.h"
 #include "platform/ui/system_metrics.h"
 #include "platform/ui/window_dc.h"
+
+TSize CheckBoxGlyphSize() {
+  if (!QCoreApplication::instance()) return {13, 13};
+  QStyle* style = QApplication::style();
+  return {style->pixelMetric(QStyle::PM_IndicatorWidth), style->pixelMetric(QStyle::PM_IndicatorHeight)};
+}
 
 namespace {
 

@@ -107,6 +107,9 @@ class TButtonControl : public TWinControl {
   int clicksDisabled_ = 0;
 };
 
+// The size of the box a check box draws beside its caption (the desktop style's indicator).
+TSize CheckBoxGlyphSize();
+
 // A check box with two or (AllowGrayed) three states. Every change of the state, by the user or by
 // the program, fires OnClick, as in the framework. A click (BN_CLICKED) toggles: unchecked goes to
 // grayed when AllowGrayed, else to checked; checked to unchecked; grayed to checked.

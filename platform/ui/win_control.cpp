@@ -105,6 +105,7 @@ void TWinControl::CreateWnd() {
   }
   w->setFocusPolicy(tabStop_ ? Qt::StrongFocus : (record_->customDrawn ? Qt::NoFocus : Qt::ClickFocus));
   ApplyWidgetState();
+  Perform(WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), 0);
   Perform(WM_CREATE, 0, 0);
 }
 
@@ -147,6 +148,9 @@ void TWinControl::ApplyWidgetFont() {
     w->setFont(font);
     record_->appliedFont = font;
     record_->fontApplied = true;
+    // The window hears of its new font, as the framework tells it with WM_SETFONT (once the window
+    // is made: CreateWnd tells it then).
+    if (!(controlState_ & csCreating)) Perform(WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), 1);
   }
   if (record_->customDrawn) return;
   // A native control shows its text in the font's colour, and an editor its field in the control's.
@@ -537,40 +541,46 @@ void TWinControl::SetParentCtl3D(bool value) {
 }
 
 void TWinControl::SetBorderWidth(int value) {
+  value = std::max(value, 0);
   if (value == borderWidth_) return;
-  borderWidth_ = std::max(value, 0);
-  if (record_) {
-    ApplyWidgetState();
-    Realign();
-    Invalidate();
-  }
+  borderWidth_ = value;
+  Perform(CM_BORDERCHANGED, 0, 0);
 }
 
 void TWinControl::SetBevelKind(TBevelKind value) {
   if (value == bevelKind_) return;
   bevelKind_ = value;
-  if (record_) ApplyWidgetState(), Realign(), Invalidate();
+  Perform(CM_BORDERCHANGED, 0, 0);
 }
 
 void TWinControl::SetBevelInner(TBevelCut value) {
   if (value == bevelInner_) return;
   bevelInner_ = value;
-  if (record_) ApplyWidgetState(), Realign(), Invalidate();
+  Perform(CM_BORDERCHANGED, 0, 0);
 }
 
 void TWinControl::SetBevelOuter(TBevelCut value) {
   if (value == bevelOuter_) return;
   bevelOuter_ = value;
-  if (record_) ApplyWidgetState(), Realign(), Invalidate();
+  Perform(CM_BORDERCHANGED, 0, 0);
 }
 
 void TWinControl::SetBevelEdges(TBevelEdges value) {
+  if (value == bevelEdges_) return;
   bevelEdges_ = value;
-  Invalidate();
+  Perform(CM_BORDERCHANGED, 0, 0);
 }
 
 void TWinControl::SetBevelWidth(int value) {
-  bevelWidth_ = std::max(value, 1);
+  value = std::max(value, 1);
+  if (value == bevelWidth_) return;
+  bevelWidth_ = value;
+  Perform(CM_BORDERCHANGED, 0, 0);
+}
+
+void TWinControl::CMBorderChanged(TMessage&) {
+  // The frame takes another width: the client area and what is aligned in it follow.
+  if (record_) ApplyWidgetState(), Realign();
   Invalidate();
 }
 
@@ -787,6 +797,7 @@ void TWinControl::Dispatch(TMessage& m) {
     case CM_CONTROLLISTCHANGE: CMControlListChange(m); return;
     case CM_CONTROLCHANGE: CMControlChange(m); return;
     case CM_CHILDKEY: CMChildKey(m); return;
+    case CM_BORDERCHANGED: CMBorderChanged(m); return;
     default: TControl::Dispatch(m); return;
   }
 }

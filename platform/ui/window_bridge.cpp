@@ -99,6 +99,18 @@ TWinControl* ControlOfWidget(QWidget* widget) {
 
 TWinControl* FindFocusedControl() { return ControlOfWidget(QApplication::focusWidget()); }
 
+TWinControl* FindVCLWindow(const TPoint& pos) {
+  if (!QCoreApplication::instance()) return nullptr;
+  return ControlOfWidget(QApplication::widgetAt(pos.X, pos.Y));
+}
+
+TControl* FindDragTarget(const TPoint& pos, bool allowDisabled) {
+  TWinControl* window = FindVCLWindow(pos);
+  if (!window) return nullptr;
+  if (TControl* c = window->ControlAtPos(window->ScreenToClient(pos), allowDisabled)) return c;
+  return window;
+}
+
 // ---------------------------------------------------------------------------------------- exceptions
 
 void HandleBoundaryException() {

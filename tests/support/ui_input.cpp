@@ -4,6 +4,7 @@
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QMimeData>
+#include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <QtGui/QDropEvent>
 #include <QtGui/QClipboard>
@@ -201,6 +202,24 @@ bool DropFiles(TWinControl* c, int x, int y, const std::vector<std::string>& fil
 void ToolkitClipboardSetText(const char* text) { QGuiApplication::clipboard()->setText(QString::fromUtf8(text)); }
 
 std::string ToolkitClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+void ClickOutsideNextPopup(int screenX, int screenY, bool* clicked) {
+  *clicked = false;
+  // The open menu holds the mouse: a click anywhere reaches it first.
+  QTimer::singleShot(0, [screenX, screenY, clicked] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (!popup) return;
+    const QPointF global(screenX, screenY);
+    const QPointF local = popup->mapFromGlobal(global);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(popup, &press);
+    *clicked = true;
+  });
+  // A menu the click did not close goes away after a while, so no test waits for ever.
+  QTimer::singleShot(3000, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  });
+}
 
 bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs) {
   QElapsedTimer t;

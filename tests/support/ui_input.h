@@ -31,6 +31,10 @@ bool ChooseContextMenuItem(TWinControl* control, int x, int y, const char* itemN
 // drag the thumb to pos and release it.
 void ScrollBarAction(TWinControl* control, int bar, int code, int pos = 0);
 
+// Once the next pop-up menu is open, a person clicks the left button at a screen point outside it;
+// *clicked tells whether the click reached a menu. A menu still open after three seconds is closed.
+void ClickOutsideNextPopup(int screenX, int screenY, bool* clicked);
+
 // The colour (0x00BBGGRR, as COLORREF) the window shows at a client point, as the toolkit paints it
 // now (pending paints run first).
 uint32_t WindowPixel(TWinControl* control, int x, int y);
