@@ -1,7 +1,11 @@
 #include "controls/controls_startup.h"
 
+#include "controls/xc_button_glyph.h"
 #include "controls/xc_color_tables.h"
+#include "controls/xc_led.h"
+#include "controls/xc_speed_button.h"
 #include "controls/xc_themes.h"
+#include "controls/xc_xcl_utils.h"
 #include "controls/xrl/xrl_strings.h"
 #include "controls/xrl/xrl_sys_info.h"
 #include "controls/xrl/xrl_sys_utils.h"
@@ -21,10 +25,15 @@ void InitializeControls() {
   InitializeUnitVersioning();
   BindColorDescriptions();
   InstallPrintClientCorrection();
+  RegisterDragCursors();
+  RegisterLedResources();
 }
 
 void FinalizeControls() {
   if (g_initCount == 0 || --g_initCount > 0) return;
+  FreeCachedCheckerBitmap();
+  FreeGlyphCache();
+  UnregisterDragCursors();
   RemovePrintClientCorrection();
   ReleaseColorDescriptions();
   FinalizeUnitVersioning();

@@ -1,0 +1,411 @@
+#include "controls/xc_bitmap_utils.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "controls/xc_draw_utils.h"
+#include "platform/system/mul_div.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/image_list.h"
+
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kBlack = 0x000000;
+
+// A memory DC with a bitmap selected, both freed at the end of the scope.
+class WorkDC {
+ public:
+  WorkDC(HBITMAP bitmap) : dc_(CreateCompatibleDC(nullptr)), bitmap_(bitmap) {
+    if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
+  }
+  ~WorkDC() {
+    if (dc_) {
+      if (old_) SelectObject(dc_, old_);
+      DeleteDC(dc_);
+    }
+    if (bitmap_) DeleteObject(bitmap_);
+  }
+  WorkDC(const WorkDC&) = delete;
+  WorkDC& operator=(const WorkDC&) = delete;
+  HDC dc() const { return dc_; }
+  bool Valid() const { return dc_ && bitmap_; }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_ = nullptr;
+};
+
+// A monochrome copy of the bitmap by the GDI's rule: pixels of the background colour become 1
+// (white), all others 0 (black).
+std::unique_ptr<TBitmap> MonochromeOf(TBitmap* source, COLORREF background) {
+  auto mono = std::make_unique<TBitmap>();
+  mono->SetMonochrome(true);
+  mono->SetSize(source->Width(), source->Height());
+  HDC src = source->Canvas()->Handle();
+  COLORREF old = SetBkColor(src, background);
+  BitBlt(mono->Canvas()->Handle(), 0, 0, source->Width(), source->Height(), src, 0, 0, SRCCOPY);
+  SetBkColor(src, old);
+  return mono;
+}
+
+// The brush drawn through the 1 or 0 bits of a monochrome bitmap at (x, y) with DSPDxax: the DC's
+// text and background colours decide which bits take the brush (see the callers).
+void PaintThroughMask(HDC dc, int32_t x, int32_t y, TBitmap* mask, TColor color) {
+  HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
+  HGDIOBJ old = SelectObject(dc, brush);
+  BitBlt(dc, x, y, mask->Width(), mask->Height(), mask->Canvas()->Handle(), 0, 0, ROP_DSPDxax);
+  SelectObject(dc, old);
+  DeleteObject(brush);
+}
+
+// Sets the DC's text and background colours for the time of one drawing and puts them back.
+class DCColors {
+ public:
+  DCColors(HDC dc, COLORREF text, COLORREF back)
+      : dc_(dc), text_(SetTextColor(dc, text)), back_(SetBkColor(dc, back)) {}
+  ~DCColors() {
+    SetTextColor(dc_, text_);
+    SetBkColor(dc_, back_);
+  }
+  DCColors(const DCColors&) = delete;
+  DCColors& operator=(const DCColors&) = delete;
+
+ private:
+  HDC dc_;
+  COLORREF text_, back_;
+};
+
+std::unique_ptr<TBitmap> FilledBitmap(int32_t width, int32_t height, TColor color) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetSize(width, height);
+  b->Canvas()->Brush()->SetColor(color);
+  b->Canvas()->FillRect(Rect(0, 0, width, height));
+  return b;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------------------ parent painting
+
+void PaintParentUnderControl(TControl* control, TCanvas* canvas) {
+  TWinControl* parent = control ? control->Parent() : nullptr;
+  if (!parent || !canvas) return;
+  HDC dc = canvas->Handle();
+  if (!dc) return;
+  auto mark = [](TControl* c, bool on) {
+    c->SetControlState(on ? c->ControlState() | csPaintCopy : c->ControlState() & ~csPaintCopy);
+  };
+  mark(parent, true);
+  try {
+    TPoint origin;
+    GetViewportOrgEx(dc, &origin);
+    const TPoint shifted = Point(origin.X - control->Left(), origin.Y - control->Top());
+    int saved = SaveDC(dc);
+    try {
+      SetViewportOrgEx(dc, shifted.X, shifted.Y, nullptr);
+      IntersectClipRect(dc, 0, 0, parent->ClientWidth(), parent->ClientHeight());
+      parent->PaintWindowContent(dc);
+    } catch (...) {
+      RestoreDC(dc, saved);
+      throw;
+    }
+    RestoreDC(dc, saved);
+    // Only what lies below the control in z-order shows through it.
+    const TRect bounds = control->BoundsRect();
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+      TControl* c = parent->Controls(i);
+      if (c == control) break;
+      TRect meet;
+      if (!c->Visible() || !IntersectRect(meet, c->BoundsRect(), bounds)) continue;
+      saved = SaveDC(dc);
+      auto* window = dynamic_cast<TWinControl*>(c);
+      if (!window) mark(c, true);
+      try {
+        if (window) {
+          SetViewportOrgEx(dc, shifted.X, shifted.Y, nullptr);
+          window->PaintTo(dc, c->Left(), c->Top());
+        } else {
+          SetViewportOrgEx(dc, c->Left() + shifted.X, c->Top() + shifted.Y, nullptr);
+          IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+          c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+        }
+      } catch (...) {
+        RestoreDC(dc, saved);
+        if (!window) mark(c, false);
+        throw;
+      }
+      RestoreDC(dc, saved);
+      if (!window) mark(c, false);
+    }
+  } catch (...) {
+    mark(parent, false);
+    throw;
+  }
+  mark(parent, false);
+}
+
+// ------------------------------------------------------------------------------------ masked copies
+
+COLORREF PaletteRelativeRGB(TColor color) { return ColorToRGB(color) | 0x02000000u; }
+
+void MaskedStretchBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sx,
+                      int32_t sy, int32_t sw, int32_t sh, HPALETTE palette, COLORREF transparent) {
+  if (!dest || !source || width <= 0 || height <= 0 || sw <= 0 || sh <= 0) return;
+  // The source's pixels at their own size, and the mask of the transparent ones (1) and its inverse.
+  WorkDC color(CreateCompatibleBitmap(source, sw, sh));
+  WorkDC mask(CreateBitmap(sw, sh, 1, 1, nullptr));
+  WorkDC inverse(CreateBitmap(sw, sh, 1, 1, nullptr));
+  WorkDC work(CreateCompatibleBitmap(dest, width, height));
+  if (!color.Valid() || !mask.Valid() || !inverse.Valid() || !work.Valid()) return;
+  HPALETTE oldDestPalette = nullptr, oldWorkPalette = nullptr;
+  if (palette) {
+    oldDestPalette = SelectPalette(dest, palette, false);
+    RealizePalette(dest);
+    oldWorkPalette = SelectPalette(work.dc(), palette, false);
+    RealizePalette(work.dc());
+  }
+  BitBlt(color.dc(), 0, 0, sw, sh, source, sx, sy, SRCCOPY);
+  COLORREF oldBack = SetBkColor(color.dc(), PaletteRelativeRGB(static_cast<TColor>(transparent & 0xFFFFFF)));
+  BitBlt(mask.dc(), 0, 0, sw, sh, color.dc(), 0, 0, SRCCOPY);
+  SetBkColor(color.dc(), oldBack);
+  BitBlt(inverse.dc(), 0, 0, sw, sh, mask.dc(), 0, 0, NOTSRCCOPY);
+  // The work copy stretches as the destination would.
+  SetStretchBltMode(work.dc(), GetStretchBltMode(dest));
+  BitBlt(work.dc(), 0, 0, width, height, dest, x, y, SRCCOPY);
+  StretchBlt(work.dc(), 0, 0, width, height, mask.dc(), 0, 0, sw, sh, SRCAND);
+  BitBlt(color.dc(), 0, 0, sw, sh, inverse.dc(), 0, 0, SRCAND);
+  StretchBlt(work.dc(), 0, 0, width, height, color.dc(), 0, 0, sw, sh, SRCPAINT);
+  BitBlt(dest, x, y, width, height, work.dc(), 0, 0, SRCCOPY);
+  if (palette) {
+    SelectPalette(work.dc(), oldWorkPalette, true);
+    SelectPalette(dest, oldDestPalette, true);
+  }
+}
+
+void StretchBitmapMasked(TCanvas* canvas, TBitmap* bitmap, TColor transparent, int32_t x, int32_t y, int32_t width,
+                         int32_t height, int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+  if (!canvas || !bitmap || bitmap->Empty()) return;
+  if (width < 1) width = bitmap->Width();
+  if (height < 1) height = bitmap->Height();
+  if (sw < 1 || sh < 1) {
+    sx = sy = 0;
+    sw = bitmap->Width();
+    sh = bitmap->Height();
+  }
+  HDC dest = canvas->Handle();
+  if (!dest) return;
+  const bool mono = bitmap->Monochrome();
+  if (!mono) SetStretchBltMode(dest, COLORONCOLOR);
+  TCanvas* source = bitmap->Canvas();
+  source->Lock();
+  TNotifyEvent onChange = std::move(source->OnChange);
+  source->OnChange = nullptr;
+  auto restore = [&] {
+    source->OnChange = std::move(onChange);
+    source->Unlock();
+  };
+  try {
+    if (transparent == clNone) {
+      StretchBlt(dest, x, y, width, height, source->Handle(), sx, sy, sw, sh, canvas->CopyMode());
+    } else {
+      COLORREF key = mono                      ? kWhite
+                     : transparent == clDefault ? ColorToRGB(source->Pixels(0, bitmap->Height() - 1))
+                                                : ColorToRGB(transparent);
+      MaskedStretchBlt(dest, x, y, width, height, source->Handle(), sx, sy, sw, sh, bitmap->Palette(), key & 0xFFFFFF);
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void StretchBitmapMaskedRect(TCanvas* canvas, int32_t x, int32_t y, const TRect& rect, TBitmap* bitmap,
+                             TColor transparent) {
+  StretchBitmapMasked(canvas, bitmap, transparent, x, y, rect.Width(), rect.Height(), rect.Left, rect.Top,
+                      rect.Width(), rect.Height());
+}
+
+void DrawBitmapMasked(TCanvas* canvas, int32_t x, int32_t y, TBitmap* bitmap, TColor transparent) {
+  if (!bitmap) return;
+  StretchBitmapMasked(canvas, bitmap, transparent, x, y, bitmap->Width(), bitmap->Height(), 0, 0, bitmap->Width(),
+                      bitmap->Height());
+}
+
+// ------------------------------------------------------------------------------------ disabled looks
+
+std::unique_ptr<TBitmap> MakeEmbossedGlyph(TBitmap* glyph, TColor transparent) {
+  if (!glyph || glyph->Empty()) return std::make_unique<TBitmap>();
+  const int32_t w = glyph->Width(), h = glyph->Height();
+  auto result = FilledBitmap(w, h, transparent);
+  // The glyph's shape: everything but white (the glyph's own transparent pixels stay white) is 0.
+  auto shape = FilledBitmap(w, h, clWhite);
+  DrawBitmapMasked(shape->Canvas(), 0, 0, glyph, transparent);
+  auto mask = MonochromeOf(shape.get(), kWhite);
+  HDC dc = result->Canvas()->Handle();
+  DCColors colors(dc, kWhite, kBlack);
+  PaintThroughMask(dc, 1, 1, mask.get(), clBtnHighlight);
+  PaintThroughMask(dc, 0, 0, mask.get(), clBtnShadow);
+  return result;
+}
+
+std::unique_ptr<TBitmap> MakeOutlineGlyphEx(TBitmap* glyph, TColor outline, TColor backColor, TColor highlightColor,
+                                            TColor shadowColor, bool drawHighlight) {
+  if (!glyph || glyph->Empty()) return std::make_unique<TBitmap>();
+  const int32_t w = glyph->Width(), h = glyph->Height();
+  auto result = FilledBitmap(w, h, backColor);
+  std::unique_ptr<TBitmap> mask;
+  if (glyph->Monochrome()) {
+    // Back to colour with white for the set bits, then masked on white.
+    auto color = FilledBitmap(w, h, clBlack);
+    HDC cdc = color->Canvas()->Handle();
+    DCColors defaults(cdc, kBlack, kWhite);
+    BitBlt(cdc, 0, 0, w, h, glyph->Canvas()->Handle(), 0, 0, SRCCOPY);
+    mask = MonochromeOf(color.get(), kWhite);
+  } else {
+    mask = MonochromeOf(glyph, ColorToRGB(outline));
+  }
+  HDC dc = result->Canvas()->Handle();
+  DCColors colors(dc, kBlack, kWhite);
+  if (drawHighlight) PaintThroughMask(dc, 1, 1, mask.get(), highlightColor);
+  PaintThroughMask(dc, 0, 0, mask.get(), shadowColor);
+  return result;
+}
+
+std::unique_ptr<TBitmap> MakeOutlineGlyph(TBitmap* glyph, TColor outline) {
+  return MakeOutlineGlyphEx(glyph, outline, clBtnFace, clBtnHighlight, clBtnShadow, true);
+}
+
+void DrawImageEmbossed(TCustomImageList* images, TCanvas* canvas, int32_t x, int32_t y, int32_t index,
+                       TColor highlightColor, TColor shadowColor, bool drawHighlight) {
+  if (!images || !canvas || index < 0 || index >= images->Count()) return;
+  HDC dc = canvas->Handle();
+  if (!dc) return;
+  auto shape = FilledBitmap(images->Width(), images->Height(), clWhite);
+  images->Draw(shape->Canvas(), 0, 0, index, dsNormal, itMask, true);
+  auto mask = MonochromeOf(shape.get(), kWhite);
+  const TColor brush = canvas->Brush()->Color();
+  {
+    DCColors colors(dc, kWhite, kBlack);
+    if (drawHighlight) PaintThroughMask(dc, x + 1, y + 1, mask.get(), highlightColor);
+    PaintThroughMask(dc, x, y, mask.get(), shadowColor);
+  }
+  canvas->Brush()->SetColor(brush);
+}
+
+// ------------------------------------------------------------------------------------------ patterns
+
+std::unique_ptr<TBitmap> MakeCheckerBitmap(TColor a, TColor b) {
+  auto result = FilledBitmap(8, 8, a);
+  TCanvas* c = result->Canvas();
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = y % 2; x < 8; x += 2) c->SetPixels(x, y, b);
+  return result;
+}
+
+void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor end, int32_t direction,
+                       uint8_t bands) {
+  if (!canvas) return;
+  if (start == clNone && end == clNone) return;
+  if (IsRectEmpty(rect)) return;
+  HDC dc = canvas->Handle();
+  if (!dc) return;
+  canvas->Lock();
+  auto unlock = [&] { canvas->Unlock(); };
+  // clNone has no colour of its own: a lone clNone end takes the other end's.
+  if (start == clNone) start = end;
+  if (end == clNone) end = start;
+  COLORREF s = ColorToRGB(start) & 0xFFFFFF, e = ColorToRGB(end) & 0xFFFFFF;
+  if (direction == 1 || direction == 3) std::swap(s, e);
+  const bool vertical = direction == 0 || direction == 1;
+  auto fill = [dc](const TRect& r, COLORREF color) {
+    HBRUSH brush = CreateSolidBrush(color);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+  };
+  try {
+    if (bands < 2 || s == e) {
+      fill(rect, s);
+      unlock();
+      return;
+    }
+    const int32_t extent = vertical ? rect.Height() : rect.Width();
+    const int32_t count = std::max(2, std::min<int32_t>(bands, extent));
+    const int32_t size = extent / count;
+    canvas->Pen()->SetStyle(psSolid);
+    canvas->Pen()->SetMode(pmCopy);
+    const int32_t sr = GetRValue(s), sg = GetGValue(s), sb = GetBValue(s);
+    const int32_t dr = GetRValue(e) - sr, dg = GetGValue(e) - sg, db = GetBValue(e) - sb;
+    auto band = [&](int32_t from, int32_t to) {
+      return vertical ? Rect(rect.Left, from, rect.Right, to) : Rect(from, rect.Top, to, rect.Bottom);
+    };
+    const int32_t origin = vertical ? rect.Top : rect.Left;
+    if (size > 0) {
+      for (int32_t i = 0; i < count; ++i) {
+        const auto channel = [&](int32_t base, int32_t delta) {
+          return static_cast<uint8_t>(base + MulDiv(i, delta, count - 1));
+        };
+        fill(band(origin + i * size, origin + (i + 1) * size), RGB(channel(sr, dr), channel(sg, dg), channel(sb, db)));
+      }
+    }
+    const int32_t rest = extent % count;
+    const int32_t last = vertical ? rect.Bottom : rect.Right;
+    if (rest > 0) fill(band(last - rest, last), e);
+  } catch (...) {
+    unlock();
+    throw;
+  }
+  unlock();
+}
+
+// --------------------------------------------------------------------------------------- lines, arrows
+
+void CanvasLine(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (!canvas) return;
+  canvas->MoveTo(x1, y1);
+  canvas->LineTo(x2, y2);
+}
+
+void DrawTriangleArrow(TCanvas* canvas, const TRect& rect, TColor color, int32_t direction, int32_t inset) {
+  if (!canvas) return;
+  TRect r = rect;
+  OrderRectCorners(r);
+  InflateRect(r, -inset, -inset);
+  if (r.Width() % 2 != 0) --r.Right;
+  if (!CenterSquareInRect(r)) return;
+  canvas->Pen()->SetColor(color);
+  const int32_t w = r.Width() / 4;
+  switch (direction) {
+    case 0:  // left: vertical lines along the right edge, moving left
+      r.Right -= w;
+      while (r.Top < r.Bottom) {
+        CanvasLine(canvas, r.Right, r.Top, r.Right, r.Bottom);
+        InflateRect(r, -1, -1);
+      }
+      break;
+    case 1:  // up: horizontal lines along the bottom edge, moving up
+      r.Bottom -= w;
+      while (r.Left < r.Right) {
+        CanvasLine(canvas, r.Left, r.Bottom, r.Right, r.Bottom);
+        InflateRect(r, -1, -1);
+      }
+      break;
+    case 2:  // right: vertical lines along the left edge, moving right
+      r.Left += w;
+      while (r.Top < r.Bottom) {
+        CanvasLine(canvas, r.Left, r.Top, r.Left, r.Bottom);
+        InflateRect(r, -1, -1);
+      }
+      break;
+    case 3:  // down: horizontal lines along the top edge, moving down
+      r.Top += w;
+      while (r.Left < r.Right) {
+        CanvasLine(canvas, r.Left, r.Top, r.Right, r.Top);
+        InflateRect(r, -1, -1);
+      }
+      break;
+    default: break;
+  }
+}
