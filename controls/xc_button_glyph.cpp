@@ -119,7 +119,7 @@ TXcButtonLayoutResult LayoutButton(TCanvas* canvas, const TRect& client, const T
   room.cx = std::max(room.cx, 0);
   room.cy = std::max(room.cy, 0);
   // 2., 3. The caption as it fits, and its size.
-  result.Caption = (!wordWrap && canvas) ? FitLines(canvas, caption, room.cx) : caption;
+  result.Caption = (!wordWrap && canvas && !caption.empty()) ? FitLines(canvas, caption, room.cx) : caption;
   TSize t = {0, 0};
   if (!result.Caption.empty() && canvas) {
     TRect r = Rect(0, 0, room.cx, 0);
@@ -291,6 +291,8 @@ TXcGlyphList* TXcxButtonGlyph::List(int width, int height) {
 
 int TXcxButtonGlyph::BuildStateGlyph(TXcButtonPaintState state) {
   if (state == bpsDown && numGlyphs_ < 3) state = bpsUp;
+  // Built before, in a pool list still there (the pool holds a handful of lists): the usual case.
+  if (stateIndex_[state] != -1 && poolList_ && g_cache && g_cache->Contains(poolList_)) return stateIndex_[state];
   const int32_t bw = bitmap_->Width(), bh = bitmap_->Height();
   if (bw <= 0 || bh <= 0 || bitmap_->Empty()) return -1;
   const int32_t cellW = bw / numGlyphs_, cellH = bh;

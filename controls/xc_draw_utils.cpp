@@ -12,17 +12,6 @@ int32_t Saturated(int64_t v) {
   return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v);
 }
 
-// The text format of DrawText flags (the ones that have a format of their own).
-TTextFormat FormatOfFlags(uint32_t flags) {
-  TTextFormat format;
-  for (int v = tfBottom; v <= tfWordEllipsis; ++v) {
-    auto f = static_cast<TTextFormats>(v);
-    uint32_t bit = TextFormatToDrawTextFlags(TTextFormat{f});
-    if (bit != 0 && (flags & bit) == bit) format.Include(f);
-  }
-  return format;
-}
-
 std::string Part(const std::string& text, int32_t length) {
   return length < 0 || static_cast<size_t>(length) >= text.size() ? text : text.substr(0, static_cast<size_t>(length));
 }
@@ -54,14 +43,7 @@ bool PointInRectInclusive(const TRect& r, const TPoint& p) {
 
 int32_t DrawTextOnCanvas(TCanvas* canvas, const std::string& text, int32_t length, uint32_t format, TRect& rect) {
   if (!canvas) return 0;
-  std::string s = Part(text, length);
-  TRect before = rect;
-  canvas->TextRect(rect, s, FormatOfFlags(format & ~DT_MODIFYSTRING));
-  // The height, as DrawText answers it, measured again when the flags only drew.
-  if (format & DT_CALCRECT) return rect.Height();
-  TRect measured = before;
-  return DrawText(canvas->Handle(), s.data(), static_cast<int32_t>(s.size()), &measured,
-                  (format & ~DT_MODIFYSTRING) | DT_CALCRECT);
+  return canvas->TextRectFlags(rect, length < 0 ? text : Part(text, length), format);
 }
 
 int32_t DrawTextOnDC(HDC dc, const std::string& text, int32_t length, uint32_t format, TRect& rect) {

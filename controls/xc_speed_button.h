@@ -183,7 +183,7 @@ class TXcCustomSpeedButton : public TXcExGraphicControl, public IXcHotTrackable 
   TButtonStyle style_ = bsAutoDetect;
   bool transparent_ = false;
   TTimer* repeatTimer_ = nullptr;  // owned as a component
-  std::unique_ptr<TBitmap> buffer_;
+  std::unique_ptr<TBitmap> buffer_;  // the memory bitmap of double-buffered paints
 };
 
 // The link of a speed button: its Down follows the action's check mark (a grouped button with

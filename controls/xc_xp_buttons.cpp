@@ -1,6 +1,8 @@
 #include "controls/xc_xp_buttons.h"
 
 #include "controls/xc_bitmap_utils.h"
+
+#include <atomic>
 #include "platform/ui/forms.h"
 
 namespace {
@@ -15,6 +17,8 @@ void MakeFace(TBitmap* face, int32_t width, int32_t height, uint32_t from, uint3
     return;
   }
   CreateGradientBitmap(width, height, TColorOf(from), TColorOf(to), kFaceColors, kFaceStyle, true, face);
+  // Kept in the form the button's canvas draws in, so that every paint copies it straight.
+  face->SetPixelFormat(pf32bit);
 }
 
 void CopyFace(TCanvas* canvas, int32_t x, int32_t y, TBitmap* face) {
@@ -202,8 +206,74 @@ std::unique_ptr<TBitmap> TXcXPCustomButton::GlyphBitmap(TGraphic*& drawDirect, T
   return b;
 }
 
+namespace {
+
+std::atomic<int64_t> g_looksDrawn{0};
+
+}  // namespace
+
+int64_t TXcXPCustomButton::LooksDrawn() { return g_looksDrawn.load(); }
+
+void TXcXPCustomButton::RequestRedraw() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::RequestRedraw();
+}
+
+void TXcXPCustomButton::Redraw() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::Redraw();
+}
+
+void TXcXPCustomButton::TextChanged() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::TextChanged();
+}
+
+void TXcXPCustomButton::ParentColorChanged() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::ParentColorChanged();
+}
+
+void TXcXPCustomButton::ParentFontChanged() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::ParentFontChanged();
+}
+
+void TXcXPCustomButton::HandleColorChange() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::HandleColorChange();
+}
+
+void TXcXPCustomButton::HandleFontChange() {
+  ++lookGeneration_;
+  TXcXPCustomStyleControl::HandleFontChange();
+}
+
 void TXcXPCustomButton::Paint() {
-  TCanvas* canvas = Canvas();
+  const int32_t w = Width(), h = Height();
+  if (w <= 0 || h <= 0) return;
+  LookKey key;
+  key.width = w;
+  key.height = h;
+  key.flags = drawFlags_.Bits();
+  key.down = down_;
+  key.enabled = Enabled();
+  key.highlighted = IsHighlighted();
+  key.rightToLeft = UseRightToLeftReading();
+  key.generation = lookGeneration_;
+  if (!(key == pictureKey_)) {
+    if (picture_.Width() != w || picture_.Height() != h) {
+      picture_.SetPixelFormat(pf32bit);
+      picture_.SetSize(w, h);
+    }
+    ++g_looksDrawn;
+    PaintLook(picture_.Canvas());
+    pictureKey_ = key;
+  }
+  BitBlt(Canvas()->Handle(), 0, 0, w, h, picture_.Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TXcXPCustomButton::PaintLook(TCanvas* canvas) {
   const int32_t w = Width(), h = Height();
   const bool highlighted = IsHighlighted();
   const bool pressed = down_ || (drawFlags_.Contains(dfHot) && drawFlags_.Contains(dfPressed));

@@ -63,11 +63,26 @@ class TXcXPCustomButton : public TXcXPCustomStyleControl {
   TPoint LastGlyphPos() const { return lastGlyphPos_; }
   TRect LastTextRect() const { return lastTextRect_; }
 
+  // Any change of what the button shows makes its picture anew at the next paint.
+  void RequestRedraw() override;
+  void Redraw() override;
+  // How many times buttons of this process drew their picture (each look is drawn once, then the
+  // paints copy it).
+  static int64_t LooksDrawn();
+
  protected:
   bool IsDown() const { return down_; }
   void SetDownState(bool value);
+  // Copies the picture of the current look, drawing it first when the look changed.
   void Paint() override;
+  // The whole look on a canvas of the button's size.
+  virtual void PaintLook(TCanvas* canvas);
   void Resized() override;
+  void TextChanged() override;
+  void ParentColorChanged() override;
+  void ParentFontChanged() override;
+  void HandleColorChange() override;
+  void HandleFontChange() override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
   void KeyUp(uint16_t& key, TShiftState shift) override;
   void CMDialogKey(TMessage& message) override;
@@ -98,6 +113,17 @@ class TXcXPCustomButton : public TXcXPCustomStyleControl {
   TBitmap normalFace_, normalHighlightedFace_, pressedFace_, focusFrame_, hotFrame_;
   TPoint lastGlyphPos_;
   TRect lastTextRect_;
+  // The picture of the look last drawn, and what it was drawn for.
+  struct LookKey {
+    int32_t width = -1, height = -1;
+    uint32_t flags = 0;
+    bool down = false, enabled = false, highlighted = false, rightToLeft = false;
+    uint64_t generation = 0;
+    friend bool operator==(const LookKey&, const LookKey&) = default;
+  };
+  TBitmap picture_;
+  LookKey pictureKey_;
+  uint64_t lookGeneration_ = 1;
 };
 
 class TXcXPButton : public TXcXPCustomButton {

@@ -187,6 +187,8 @@ void TXcXPCustomControl::HandleTextChange() {
   TextChanged();
 }
 
+bool TXcXPCustomControl::HandleEraseBackground(TCanvas*, LPARAM) { return true; }
+
 bool TXcXPCustomControl::HandleDialogChar(uint16_t key, TShiftState shift, const std::string& keyText) {
   if (IsAccel(key, Caption()) && CanFocus() && (Focused() || (shift & ssAlt))) {
     Click();

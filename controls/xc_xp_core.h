@@ -80,6 +80,8 @@ class TXcXPCustomControl : public TXcExCustomControl {
   void HandleParentFontChange() override;
   void HandleTextChange() override;
   bool HandleDialogChar(uint16_t key, TShiftState shift, const std::string& keyText) override;
+  // The control paints its whole client area, double-buffered: nothing to erase first.
+  bool HandleEraseBackground(TCanvas* canvas, LPARAM param) override;
 
   TXcDrawFlags drawFlags_{dfDefault};
   bool activeIsXPControl_ = false;

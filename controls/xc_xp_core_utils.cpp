@@ -75,10 +75,11 @@ void CreateGradientBitmap(int32_t width, int32_t height, TColor startColor, TCol
       }
     }
     if (width > 16) {
+      // Strip by strip the copies double: what is made is copied on, 16, 32, 64 ... columns at a time.
+      const size_t total = 3 * static_cast<size_t>(width);
       for (int32_t y = 0; y < height; ++y) {
         uint8_t* row = bitmap->ScanLine(y);
-        for (int32_t x = 16; x < width; x += 16)
-          std::memcpy(row + 3 * x, row, 3 * static_cast<size_t>(std::min(16, width - x)));
+        for (size_t made = 48; made < total; made *= 2) std::memcpy(row + made, row, std::min(made, total - made));
       }
     }
   } else {

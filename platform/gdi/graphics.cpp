@@ -491,6 +491,15 @@ void TCanvas::TextRect(TRect& rect, std::string& text, TTextFormat format) {
   Changed();
 }
 
+int32_t TCanvas::TextRectFlags(TRect& rect, const std::string& text, uint32_t flags) {
+  int32_t height = 0;
+  Changing();
+  if (Required(kFont | kBrush))
+    height = DrawText(dc_, text.data(), static_cast<int32_t>(text.size()), &rect, flags & ~DT_MODIFYSTRING);
+  Changed();
+  return height;
+}
+
 TSize TCanvas::TextExtent(const std::string& text) {
   TSize s;
   if (Required(kFont)) GetTextExtentPoint32(dc_, text.data(), static_cast<int32_t>(text.size()), &s);

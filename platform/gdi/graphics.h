@@ -266,6 +266,9 @@ class TCanvas : public TPersistent {
   // DrawText with the format's flags; with tfCalcRect rect receives the text's extent, with
   // tfModifyString and an ellipsis text receives the shortened text.
   void TextRect(TRect& rect, std::string& text, TTextFormat format);
+  // DrawText with its own flags (DT_xxx; DT_MODIFYSTRING is not honoured) in the canvas's font;
+  // answers the text's height as DrawText does.
+  int32_t TextRectFlags(TRect& rect, const std::string& text, uint32_t flags);
   TSize TextExtent(const std::string& text);
   int32_t TextWidth(const std::string& text) { return TextExtent(text).cx; }
   int32_t TextHeight(const std::string& text) { return TextExtent(text).cy; }

@@ -28,13 +28,13 @@ uint32_t Insert8(uint32_t channel8, const Channel& c) {
   return (v << c.shift) & c.mask;
 }
 
-bool StandardMasks32(const PixelRows& r) {
-  return r.masks[0] == 0xFF0000 && r.masks[1] == 0xFF00 && r.masks[2] == 0xFF;
-}
-
 RGBQUAD Quad(uint8_t r, uint8_t g, uint8_t b) { return RGBQUAD{b, g, r, 0}; }
 
 }  // namespace
+
+bool StandardMasks32(const PixelRows& r) {
+  return r.masks[0] == 0xFF0000 && r.masks[1] == 0xFF00 && r.masks[2] == 0xFF;
+}
 
 void PixelRows::DefaultMasks() {
   if (masks[0] | masks[1] | masks[2]) return;

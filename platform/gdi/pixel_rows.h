@@ -51,6 +51,9 @@ class ColorMatcher {
   std::unordered_map<uint32_t, uint32_t> found_;
 };
 
+// True for 32-bit rows in the plain layout (blue, green, red bytes, the fourth unused or alpha).
+bool StandardMasks32(const PixelRows& rows);
+
 // Physical value of a colour (0x00RRGGBB) on these rows.
 uint32_t RgbToPhys(const PixelRows& rows, uint32_t rgb, ColorMatcher* matcher = nullptr);
 // Colour (0x00RRGGBB) of a physical value; palette indexes beyond the table give black.

@@ -2,6 +2,8 @@
 // shapes and PatBlt share.
 #include "platform/gdi/gdi_internal.h"
 
+#include <algorithm>
+
 namespace {
 
 // The GDI's 8 x 8 hatch patterns, one byte per row, the leftmost pixel in the high bit.
@@ -179,6 +181,24 @@ void PatFillDevice(HDC__* dc, HBRUSH__* brush, const TRect& area, uint8_t rop) {
   BrushPattern pat(dc, brush, *t);
   if (usesPattern && !pat.Draws()) return;
   const uint32_t mask = t->ValueMask();
+  // A solid brush copied onto 24- or 32-bit rows: the value written straight.
+  if (rop == 0xF0 && pat.Draws() && pat.Solid() && (t->bitCount == 32 || t->bitCount == 24)) {
+    const uint32_t v = t->bitCount == 32 ? pat.SolidPhys() | t->alphaFill : pat.SolidPhys();
+    for (const TRect& r : VisibleRectsIn(dc, area)) {
+      for (int32_t y = r.Top; y < r.Bottom; ++y) {
+        uint8_t* row = t->Row(y);
+        if (t->bitCount == 32) {
+          std::fill(reinterpret_cast<uint32_t*>(row) + r.Left, reinterpret_cast<uint32_t*>(row) + r.Right, v);
+        } else {
+          for (int32_t x = r.Left; x < r.Right; ++x) {
+            uint8_t* px = row + 3 * x;
+            px[0] = static_cast<uint8_t>(v), px[1] = static_cast<uint8_t>(v >> 8), px[2] = static_cast<uint8_t>(v >> 16);
+          }
+        }
+      }
+    }
+    return;
+  }
   std::vector<uint32_t> p, d;
   std::vector<uint8_t> keep;
   for (const TRect& r : VisibleRectsIn(dc, area)) {

@@ -5,6 +5,8 @@
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QStyleOption>
 
+#include <unordered_map>
+
 #include "platform/ui/controls.h"
 
 TThemeServices* ThemeServices() {
@@ -111,25 +113,77 @@ void PaintPart(QStyle* style, QPainter& p, const TThemedElementDetails& d, const
 
 }  // namespace
 
+namespace {
+
+// Parts drawn once per part, state, size and style, kept with a DC on their pixels: a window of
+// buttons draws the same few parts over and over.
+struct DrawnPart {
+  QImage image;
+  HDC dc = nullptr;
+};
+
+class PartCache {
+ public:
+  ~PartCache() { Clear(); }
+  DrawnPart* Find(QStyle* style, const TThemedElementDetails& d, int w, int h) {
+    if (style != style_) {
+      Clear();
+      style_ = style;
+    }
+    auto it = parts_.find(Key(d, w, h));
+    return it == parts_.end() ? nullptr : &it->second;
+  }
+  DrawnPart* Add(const TThemedElementDetails& d, int w, int h, QImage image) {
+    // A bounded cache: sizes that come and go are made again when asked for.
+    if (parts_.size() >= 256) Clear();
+    DrawnPart& part = parts_[Key(d, w, h)];
+    part.image = std::move(image);
+    part.dc = CreateSurfaceDC(part.image.bits(), w, h, part.image.bytesPerLine(), 32);
+    return &part;
+  }
+
+ private:
+  static uint64_t Key(const TThemedElementDetails& d, int w, int h) {
+    return (static_cast<uint64_t>(d.Part) << 56) | (static_cast<uint64_t>(d.State) << 48) |
+           (static_cast<uint64_t>(static_cast<uint32_t>(w) & 0xFFFFFF) << 24) | (static_cast<uint32_t>(h) & 0xFFFFFF);
+  }
+  void Clear() {
+    for (auto& [key, part] : parts_)
+      if (part.dc) DeleteDC(part.dc);
+    parts_.clear();
+  }
+  QStyle* style_ = nullptr;
+  std::unordered_map<uint64_t, DrawnPart> parts_;
+};
+
+PartCache& Parts() {
+  static PartCache cache;
+  return cache;
+}
+
+}  // namespace
+
 void TThemeServices::DrawElement(HDC dc, const TThemedElementDetails& details, const TRect& rect, const TRect* clip) {
   QStyle* style = Style();
   int w = rect.Width(), h = rect.Height();
   if (!style || !dc || w <= 0 || h <= 0 || w > 16384 || h > 16384) return;
-  QImage part(w, h, QImage::Format_ARGB32_Premultiplied);
-  part.fill(Qt::transparent);
-  {
-    QPainter p(&part);
-    PaintPart(style, p, details, QRect(0, 0, w, h));
+  DrawnPart* part = Parts().Find(style, details, w, h);
+  if (!part) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+      QPainter p(&image);
+      PaintPart(style, p, details, QRect(0, 0, w, h));
+    }
+    part = Parts().Add(details, w, h, std::move(image));
   }
-  HDC src = CreateSurfaceDC(part.bits(), w, h, part.bytesPerLine(), 32);
-  if (!src) return;
+  if (!part->dc) return;
   int saved = SaveDC(dc);
   if (clip) IntersectClipRect(dc, clip->Left, clip->Top, clip->Right, clip->Bottom);
   BLENDFUNCTION blend;
   blend.AlphaFormat = AC_SRC_ALPHA;
-  AlphaBlend(dc, rect.Left, rect.Top, w, h, src, 0, 0, w, h, blend);
+  AlphaBlend(dc, rect.Left, rect.Top, w, h, part->dc, 0, 0, w, h, blend);
   RestoreDC(dc, saved);
-  DeleteDC(src);
 }
 
 TRect TThemeServices::ContentRect(HDC, const TThemedElementDetails& details, const TRect& rect) {
