@@ -374,38 +374,22 @@ void DrawTriangleArrow(TCanvas* canvas, const TRect& rect, TColor color, int32_t
   OrderRectCorners(r);
   InflateRect(r, -inset, -inset);
   if (r.Width() % 2 != 0) --r.Right;
-  if (!CenterSquareInRect(r)) return;
+  if (direction < 0 || direction > 3 || !CenterSquareInRect(r)) return;
   canvas->Pen()->SetColor(color);
   const int32_t w = r.Width() / 4;
+  // The edge the arrow's base stands on moves in by a quarter; lines are drawn along it, each one
+  // pixel shorter at both ends than the one before, moving towards the tip.
   switch (direction) {
-    case 0:  // left: vertical lines along the right edge, moving left
-      r.Right -= w;
-      while (r.Top < r.Bottom) {
-        CanvasLine(canvas, r.Right, r.Top, r.Right, r.Bottom);
-        InflateRect(r, -1, -1);
-      }
-      break;
-    case 1:  // up: horizontal lines along the bottom edge, moving up
-      r.Bottom -= w;
-      while (r.Left < r.Right) {
-        CanvasLine(canvas, r.Left, r.Bottom, r.Right, r.Bottom);
-        InflateRect(r, -1, -1);
-      }
-      break;
-    case 2:  // right: vertical lines along the left edge, moving right
-      r.Left += w;
-      while (r.Top < r.Bottom) {
-        CanvasLine(canvas, r.Left, r.Top, r.Left, r.Bottom);
-        InflateRect(r, -1, -1);
-      }
-      break;
-    case 3:  // down: horizontal lines along the top edge, moving down
-      r.Top += w;
-      while (r.Left < r.Right) {
-        CanvasLine(canvas, r.Left, r.Top, r.Right, r.Top);
-        InflateRect(r, -1, -1);
-      }
-      break;
-    default: break;
+    case 0: r.Right -= w; break;   // left: vertical lines from the right edge
+    case 1: r.Bottom -= w; break;  // up: horizontal lines from the bottom edge
+    case 2: r.Left += w; break;    // right: vertical lines from the left edge
+    case 3: r.Top += w; break;     // down: horizontal lines from the top edge
+  }
+  const bool vertical = direction == 0 || direction == 2;
+  while (vertical ? r.Top < r.Bottom : r.Left < r.Right) {
+    const int32_t at = direction == 0 ? r.Right : direction == 1 ? r.Bottom : direction == 2 ? r.Left : r.Top;
+    if (vertical) CanvasLine(canvas, at, r.Top, at, r.Bottom);
+    else CanvasLine(canvas, r.Left, at, r.Right, at);
+    InflateRect(r, -1, -1);
   }
 }

@@ -9,24 +9,16 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/image_list.h"
 #include "platform/ui/window_dc.h"
+#include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 
 namespace {
 
-COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
-
-std::unique_ptr<TBitmap> Solid(int w, int h, TColor c) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(w, h);
-  b->Canvas()->Brush()->SetColor(c);
-  b->Canvas()->FillRect(Rect(0, 0, w, h));
-  return b;
-}
+using testsupport::At;
 
 // A picture from rows of letters: each letter a colour.
 std::unique_ptr<TBitmap> FromRows(const std::vector<std::string>& rows, const std::map<char, TColor>& colors) {
-  auto b = Solid(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), clWhite);
+  auto b = testsupport::SolidBitmap(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), clWhite);
   for (size_t y = 0; y < rows.size(); ++y)
     for (size_t x = 0; x < rows[y].size(); ++x)
       b->Canvas()->SetPixels(static_cast<int>(x), static_cast<int>(y), colors.at(rows[y][x]));
@@ -52,14 +44,14 @@ std::vector<std::string> ToRows(TBitmap& b, const std::map<char, TColor>& colors
 // ---------------------------------------------------------------------------------- gradient bands
 
 TEST(FillGradientBands, TenRowsInSixteenBandsGiveTenBandsOfOneRow) {
-  auto b = Solid(4, 10, clWhite);
+  auto b = testsupport::SolidBitmap(4, 10, clWhite);
   FillGradientBands(b->Canvas(), Rect(0, 0, 4, 10), clBlack, static_cast<TColor>(RGB(90, 0, 180)), 0, 16);
   // Ten bands: band i = MulDiv(i, 90, 9) = 10 i red and 20 i blue.
   for (int y = 0; y < 10; ++y) EXPECT_EQ(At(*b, 2, y), RGB(static_cast<uint8_t>(10 * y), 0, static_cast<uint8_t>(20 * y))) << y;
 }
 
 TEST(FillGradientBands, AHundredRowsInThreeBandsGiveBandsOf33AndTheLastRowInTheEndColour) {
-  auto b = Solid(3, 100, clWhite);
+  auto b = testsupport::SolidBitmap(3, 100, clWhite);
   FillGradientBands(b->Canvas(), Rect(0, 0, 3, 100), static_cast<TColor>(RGB(0, 0, 0)),
                     static_cast<TColor>(RGB(201, 0, 0)), 0, 3);
   // Band 1 is MulDiv(1, 201, 2) = 100.5, rounded away from zero.
@@ -74,7 +66,7 @@ TEST(FillGradientBands, DirectionsPutTheColoursAtTheirEnds) {
     int firstX, firstY, lastX, lastY;  // where the start colour and the end colour show
   } cases[] = {{0, 5, 0, 5, 9}, {1, 5, 9, 5, 0}, {2, 0, 5, 9, 5}, {3, 9, 5, 0, 5}};
   for (const Case& c : cases) {
-    auto b = Solid(10, 10, clWhite);
+    auto b = testsupport::SolidBitmap(10, 10, clWhite);
     FillGradientBands(b->Canvas(), Rect(0, 0, 10, 10), clRed, clBlue, c.direction, 255);
     EXPECT_EQ(At(*b, c.firstX, c.firstY), ColorToRGB(clRed)) << c.direction;
     EXPECT_EQ(At(*b, c.lastX, c.lastY), ColorToRGB(clBlue)) << c.direction;
@@ -95,11 +87,11 @@ TEST(FillGradientBands, SolidAndEmptyCases) {
       {"both none", clNone, clNone, 40, ColorToRGB(clWhite)},
   };
   for (const Case& c : cases) {
-    auto b = Solid(6, 6, clWhite);
+    auto b = testsupport::SolidBitmap(6, 6, clWhite);
     FillGradientBands(b->Canvas(), Rect(0, 0, 6, 6), c.start, c.end, 0, c.bands);
     for (auto [x, y] : {std::pair{0, 0}, {5, 5}, {3, 2}}) EXPECT_EQ(At(*b, x, y), c.expected) << c.what;
   }
-  auto b = Solid(6, 6, clWhite);
+  auto b = testsupport::SolidBitmap(6, 6, clWhite);
   FillGradientBands(b->Canvas(), Rect(4, 4, 2, 2), clRed, clBlue, 0, 10);  // an inside-out rectangle is empty
   FillGradientBands(b->Canvas(), Rect(1, 1, 1, 5), clRed, clBlue, 2, 10);
   EXPECT_EQ(At(*b, 1, 1), ColorToRGB(clWhite));
@@ -114,20 +106,20 @@ const std::map<char, TColor> kLetters = {{'M', clFuchsia}, {'R', clRed}, {'B', c
 TEST(StretchBitmapMasked, LeavesTheTransparentPixelsOfTheDestinationAlone) {
   auto glyph = FromRows({"RMR", "MBM", "MRR"}, kLetters);  // bottom-left magenta
   // clDefault: the bottom-left pixel's colour is left out.
-  auto target = Solid(6, 3, clLime);
+  auto target = testsupport::SolidBitmap(6, 3, clLime);
   StretchBitmapMasked(target->Canvas(), glyph.get(), clDefault, 0, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"RGRGGG", "GBGGGG", "GRRGGG"}));
   // Stretched to twice the size.
-  target = Solid(6, 6, clLime);
+  target = testsupport::SolidBitmap(6, 6, clLime);
   StretchBitmapMasked(target->Canvas(), glyph.get(), clFuchsia, 0, 0, 6, 6, 0, 0, 3, 3);
   EXPECT_EQ(ToRows(*target, kLetters),
             (std::vector<std::string>{"RRGGRR", "RRGGRR", "GGBBGG", "GGBBGG", "GGRRRR", "GGRRRR"}));
   // clNone copies every pixel.
-  target = Solid(3, 3, clLime);
+  target = testsupport::SolidBitmap(3, 3, clLime);
   StretchBitmapMasked(target->Canvas(), glyph.get(), clNone, 0, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"RMR", "MBM", "MRR"}));
   // Another colour, and a part of the bitmap drawn at its own size.
-  target = Solid(3, 3, clLime);
+  target = testsupport::SolidBitmap(3, 3, clLime);
   StretchBitmapMaskedRect(target->Canvas(), 1, 1, Rect(1, 1, 3, 3), glyph.get(), clRed);
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"GGG", "GBM", "GGG"}));
 }
@@ -140,7 +132,7 @@ TEST(StretchBitmapMasked, AMonochromeBitmapLeavesOutWhite) {
   mono->Canvas()->FillRect(Rect(0, 0, 3, 2));
   mono->Canvas()->SetPixels(1, 0, clBlack);
   mono->Canvas()->SetPixels(2, 1, clBlack);
-  auto target = Solid(3, 2, clRed);
+  auto target = testsupport::SolidBitmap(3, 2, clRed);
   DrawBitmapMasked(target->Canvas(), 0, 0, mono.get(), clBlue);  // the colour asked for does not count
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"RKR", "RRK"}));
   DrawBitmapMasked(target->Canvas(), 0, 0, nullptr, clBlue);
@@ -173,7 +165,7 @@ TEST(DrawImageEmbossed, DrawsTheEntrysShapeEmbossedAndKeepsTheBrush) {
   TImageList list(nullptr, 3, 3);
   auto picture = FromRows({"MRM", "MRM", "MMM"}, kLetters);
   list.AddMasked(picture.get(), clFuchsia);
-  auto target = Solid(5, 5, clLime);
+  auto target = testsupport::SolidBitmap(5, 5, clLime);
   target->Canvas()->Brush()->SetColor(clYellow);
   DrawImageEmbossed(&list, target->Canvas(), 1, 1, 0, clWhite, clBlue, true);
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"GGGGG", "GGBGG", "GGBWG", "GGGWG", "GGGGG"}));
@@ -211,13 +203,13 @@ TEST(DrawTriangleArrow, FourDirectionsInAnEightPixelSquare) {
       {"........", "........", "XXXXXXXX", ".XXXXXX.", "..XXXX..", "...XX...", "........", "........"},
   };
   for (int direction = 0; direction < 4; ++direction) {
-    auto b = Solid(8, 8, clWhite);
+    auto b = testsupport::SolidBitmap(8, 8, clWhite);
     // An odd width loses its last column; an inside-out rectangle is put right first.
     DrawTriangleArrow(b->Canvas(), Rect(9, 8, 0, 0), clBlack, direction, 0);
     EXPECT_EQ(ToRows(*b, look), expected[direction]) << direction;
   }
   // The inset shrinks the square: 2 pixels off 12 give the same arrow moved by 2.
-  auto b = Solid(12, 12, clWhite);
+  auto b = testsupport::SolidBitmap(12, 12, clWhite);
   DrawTriangleArrow(b->Canvas(), Rect(0, 0, 12, 12), clBlack, 3, 2);
   EXPECT_EQ(At(*b, 2, 4), 0u);
   EXPECT_EQ(At(*b, 9, 4), 0u);
@@ -260,7 +252,7 @@ TEST_F(ParentPaintTest, ThePartsOfTheParentAndTheSiblingsBelowShowNotThoseAbove)
   above->SetBounds(30, 20, 20, 20);
   form->HandleNeeded();
 
-  auto b = Solid(20, 20, clBlack);
+  auto b = testsupport::SolidBitmap(20, 20, clBlack);
   PaintParentUnderControl(control, b->Canvas());
   EXPECT_EQ(At(*b, 5, 5), ColorToRGB(clRed));     // (25, 25) lies on the sibling below
   EXPECT_EQ(At(*b, 15, 5), ColorToRGB(clWhite));  // (35, 25): the one above is left out

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/controls/pixels.h"
+
 #include <algorithm>
 
 #include "platform/gdi/bitmap.h"
@@ -20,7 +22,7 @@ bool ValidUtf8(const std::string& s) {
   return true;
 }
 
-COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+using testsupport::At;
 
 // cells side by side, cellSize square, each filled with its colour; the bottom-left pixel of the
 // strip is magenta (the mask colour the painter takes).
@@ -36,20 +38,11 @@ std::unique_ptr<TBitmap> Strip(const std::vector<TColor>& cells, int cellSize) {
   return b;
 }
 
-std::unique_ptr<TBitmap> Blank(int w, int h, TColor c) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(w, h);
-  b->Canvas()->Brush()->SetColor(c);
-  b->Canvas()->FillRect(Rect(0, 0, w, h));
-  return b;
-}
-
 // The painter's picture of a state drawn on white; its colour at (x, y).
 COLORREF StatePixel(TXcxButtonGlyph& g, TXcButtonPaintState state, int x, int y) {
   int index = g.BuildStateGlyph(state);
   if (index < 0 || !g.PoolList()) return 0xDEAD;
-  auto target = Blank(g.PoolList()->Width(), g.PoolList()->Height(), clWhite);
+  auto target = testsupport::SolidBitmap(g.PoolList()->Width(), g.PoolList()->Height(), clWhite);
   g.PoolList()->Draw(target->Canvas(), 0, 0, index, true);
   return At(*target, x, y);
 }
@@ -118,7 +111,7 @@ TEST(ButtonGlyph, TheInactiveLookIsGreyButForTheMaskAndTheButtonFace) {
 
 TEST(ButtonGlyph, OneCellsDisabledLooksAreEmbossedFlatOrOutlined) {
   TXcxButtonGlyph g;
-  auto b = Blank(6, 6, clFuchsia);
+  auto b = testsupport::SolidBitmap(6, 6, clFuchsia);
   b->Canvas()->Brush()->SetColor(clBlack);
   b->Canvas()->FillRect(Rect(1, 1, 3, 3));
   g.AssignBitmap(b.get());
@@ -163,7 +156,7 @@ TEST(ButtonGlyph, PaintersOfOneSizeShareOneListAndBuildEachPictureOnce) {
 
 struct LayoutFixture : testing::Test {
   void SetUp() override {
-    bitmap = Blank(100, 100, clWhite);
+    bitmap = testsupport::SolidBitmap(100, 100, clWhite);
     canvas = bitmap->Canvas();
     canvas->Font()->SetName("DejaVu Sans");
     canvas->Font()->SetHeight(-11);
@@ -274,7 +267,7 @@ TEST_F(LayoutFixture, ACaptionTooWideIsCutWithDotsUnlessItWraps) {
 }
 
 TEST(ButtonGlyph, DropDownMarkPixels) {
-  auto b = Blank(12, 8, clWhite);
+  auto b = testsupport::SolidBitmap(12, 8, clWhite);
   DrawDropDownMark(b->Canvas(), 2, 3, true);
   auto isText = [&](int x, int y) { return At(*b, x, y) == ColorToRGB(clBtnText); };
   for (int x = 2; x <= 8; ++x) EXPECT_TRUE(isText(x, 2)) << x;
@@ -286,7 +279,7 @@ TEST(ButtonGlyph, DropDownMarkPixels) {
   EXPECT_FALSE(isText(4, 5));
   EXPECT_FALSE(isText(5, 6));
 
-  b = Blank(12, 8, clWhite);
+  b = testsupport::SolidBitmap(12, 8, clWhite);
   DrawDropDownMark(b->Canvas(), 2, 3, false);
   EXPECT_EQ(At(*b, 2, 2), ColorToRGB(clBtnShadow));
   EXPECT_EQ(At(*b, 9, 3), ColorToRGB(clBtnHighlight));  // the highlight row one down and right

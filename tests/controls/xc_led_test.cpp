@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/forms.h"
+#include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 
 namespace {
 
-COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+using testsupport::At;
 
 using LedTest = testsupport::FormTest;
 

@@ -4,11 +4,12 @@
 
 #include "platform/ui/forms.h"
 #include "platform/ui/system_metrics.h"
+#include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 
 namespace {
 
-COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+using testsupport::At;
 
 using ProgressTest = testsupport::FormTest;
 

@@ -5,6 +5,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/theme_services.h"
+#include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
@@ -39,7 +40,7 @@ class SpeedButtonTest : public testsupport::FormTest {
     b->Perform(WM_PAINT, reinterpret_cast<WPARAM>(bmp->Canvas()->Handle()), 0);
     return bmp;
   }
-  static COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+  static COLORREF At(TBitmap& b, int x, int y) { return testsupport::At(b, x, y); }
   int clicks = 0;
 };
 

@@ -4,12 +4,13 @@
 
 #include "platform/system/random.h"
 #include "platform/ui/forms.h"
+#include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
 namespace {
 
-COLORREF At(TBitmap& b, int x, int y) { return ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF; }
+using testsupport::At;
 
 // ---------------------------------------------------------------------------------- gradient bitmaps
 
