@@ -14,6 +14,7 @@
 #include "platform/system/types.h"
 
 class TBitmap;
+class TCanvas;
 class TIEBitmap;
 class TIEMask;
 class TMemoryStream;
@@ -72,6 +73,19 @@ class TIEViewLink {
   // refresh never repaints. Other views do nothing.
   virtual void LockUpdate() = 0;
   virtual void UnlockUpdateNoRefresh() = 0;
+
+  // ---- Painting, for the transition engine ----
+  // The paint lock, apart from the update lock: while held (nested), the view draws nothing to
+  // its window itself. UnlockPaintNoUpdate releases one level without repainting and returns the
+  // levels left.
+  virtual void LockPaint() {}
+  virtual int32_t UnlockPaintNoUpdate() { return 0; }
+  // The control's canvas: outside painting it draws on the window's surface, shown at its next
+  // paint. Nil when the view has none.
+  virtual TCanvas* GetCanvas() { return nullptr; }
+  // Paints the view's background over (0, 0, Width, Height) of Canvas in the view's background
+  // style (single-image views; the engine fills other views' frames with Background itself).
+  virtual void PaintBackgroundTo(TCanvas* Canvas) { (void)Canvas; }
 
   // ---- Selection (single-image views; the others have none and answer nil, False or 0) ----
   // The selection mask, owned by the view and never nil in a single-image view; it may hold an

@@ -85,6 +85,10 @@ bool IsFileHeldBitmap(TIEBaseBitmap& Bitmap) {
 
 int32_t ResampleThreadCount(TIEBaseBitmap& Source) {
   if (IsFileHeldBitmap(Source)) return 1;
+  return BandThreadCount();
+}
+
+int32_t BandThreadCount() {
   if (g_threadCountForTesting > 0) return g_threadCountForTesting;
   return std::max(1, ProcessorCoreCount());
 }

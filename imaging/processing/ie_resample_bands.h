@@ -17,6 +17,8 @@ class TIEBaseBitmap;
 // temporary file (its rows are mapped one at a time), else the processor core count (or the test
 // override).
 int32_t ResampleThreadCount(TIEBaseBitmap& Source);
+// The worker threads for rows held in memory: the processor core count (or the test override).
+int32_t BandThreadCount();
 // Test seam: when positive, the thread count in place of the processor core count.
 int32_t& ResampleThreadCountForTesting();
 // True for a TIEBitmap whose pixels live in a temporary file.

@@ -12,6 +12,7 @@ namespace transition_test {
 using TPixelFn = std::function<uint32_t(int32_t X, int32_t Y)>;
 
 inline void Paint(TBitmap& B, const TPixelFn& Color) {
+  if (B.Empty()) return;
   for (int32_t y = 0; y < B.Height(); ++y) {
     uint8_t* p = B.ScanLine(y);
     for (int32_t x = 0; x < B.Width(); ++x, p += 3) {

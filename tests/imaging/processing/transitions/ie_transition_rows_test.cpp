@@ -1,0 +1,221 @@
+// One table over the effect list: every effect the engine draws, run through the steps of a
+// transition on frames of three shapes with solid and gradient pictures, checked against what its
+// class promises. A row without a procedure (the region effects until they are drawn) draws nothing
+// and passes the checks that a frame keeping the start picture passes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/transitions/ie_effect_table.h"
+#include "imaging/processing/transitions/ie_transition_effects.h"
+#include "platform/system/random.h"
+#include "tests/imaging/processing/transitions/transition_pictures.h"
+
+using namespace transition_test;
+
+namespace {
+
+// What a row's frames are.
+enum RowClass {
+  kInPlace,      // every pixel is the start or the end picture's pixel at its place
+  kMoves,        // pictures move or stretch
+  kBlend,        // pixels are mixtures of two colours
+  kRandom,       // in place, at random places
+  kNoProcedure,  // no drawing procedure (yet): the frame keeps what it shows
+};
+
+struct RowInfo {
+  RowClass cls;
+  uint32_t lineColour = 0;  // a line drawn along the moving edge (0: none)
+  bool seams = false;       // halves W, H, A or B: odd sizes leave one-pixel seams at 100 %
+  bool table = false;       // a procedure of the effect table (shows the end picture at 100 %)
+};
+
+RowInfo Info(int32_t id) {
+  RowInfo r{kMoves};
+  r.table = id > 30 && id != iettPanZoom && EffectRow(id)->Proc != nullptr;
+  if (id >= 1 && id <= 4) r.cls = kBlend;
+  if ((id >= 5 && id <= 12) || id == 27 || id == 28 || (id >= 49 && id <= 56) || id == 74) r.cls = kInPlace;
+  if (id == 25 || id == 26) r.cls = kRandom;
+  if (id > 30 && !EffectRow(id)->Proc) r.cls = kNoProcedure;
+  if (id == 6 || id == 8 || id == 10 || id == 12) r.lineColour = kRed;
+  if (id == 187 || id == 189) r.lineColour = kBlack | 0x1000000;  // black, told apart from "none"
+  r.seams = (id >= 43 && id <= 48) || (id >= 53 && id <= 56) || (id >= 73 && id <= 76) || (id >= 186 && id <= 189);
+  return r;
+}
+
+uint32_t LineColour(const RowInfo& r) { return r.lineColour & 0xFFFFFF; }
+
+const int32_t kSteps[] = {0, 5, 6, 256, 512, 768, 1019};  // percents 0, 0, 1, 25, 50, 75, 100
+struct Shape {
+  int32_t w, h;
+};
+const Shape kShapes[] = {{60, 40}, {33, 25}, {30, 70}};  // wide, odd (seams), tall (B first)
+
+uint32_t StartGradient(int32_t x, int32_t y) { return static_cast<uint32_t>((x * 4) << 16 | (y * 3) << 8 | 0x20); }
+uint32_t EndGradient(int32_t x, int32_t y) { return static_cast<uint32_t>(0x30 << 16 | (x * 2 + 1) << 8 | (y * 3 + 7)); }
+
+std::unique_ptr<TIETransitionEffects> Engine(int32_t Id, Shape S, const TPixelFn& Start, const TPixelFn& End) {
+  auto e = std::make_unique<TIETransitionEffects>(nullptr);
+  e->SetTransitionSize(S.w, S.h);
+  Paint(*e->StartBitmap(), Start);
+  Paint(*e->EndBitmap(), End);
+  e->SetEffect(static_cast<TIETransitionType>(Id));
+  return e;
+}
+
+std::vector<uint8_t> Pixels(TBitmap& B) {
+  std::vector<uint8_t> p;
+  for (int32_t y = 0; y < B.Height(); ++y) p.insert(p.end(), B.ScanLine(y), B.ScanLine(y) + 3 * B.Width());
+  return p;
+}
+
+// The effect rows the engine draws: 1 .. 214 but the pan-zoom (which the pan-zoom tests check).
+std::vector<int32_t> Rows() {
+  std::vector<int32_t> ids;
+  for (int32_t id = 1; id <= kEffectCount; ++id)
+    if (id != iettPanZoom) ids.push_back(id);
+  return ids;
+}
+
+class ThreadCount {
+ public:
+  explicit ThreadCount(int32_t n) : old_(ResampleThreadCountForTesting()) { ResampleThreadCountForTesting() = n; }
+  ~ThreadCount() { ResampleThreadCountForTesting() = old_; }
+
+ private:
+  int32_t old_;
+};
+
+TEST(TransitionRows, OnSolidsTheEndPictureOnlyGrowsAndOnlyTheTwoColoursAppear) {
+  RandSeed = 7;
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      const RowInfo info = Info(id);
+      auto e = Engine(id, s, Solid(kRed), Solid(kBlue));
+      std::vector<bool> wasEnd(static_cast<size_t>(s.w) * s.h, false);
+      for (const int32_t step : kSteps) {
+        e->DrawStep(step);
+        TBitmap& f = *e->CurrentBitmap();
+        int bad = 0;
+        for (int32_t y = 0; y < s.h; ++y)
+          for (int32_t x = 0; x < s.w; ++x) {
+            const uint32_t c = At(f, x, y);
+            const size_t i = static_cast<size_t>(y) * s.w + x;
+            const auto fail = [&](const char* what) {
+              if (++bad <= 2)
+                ADD_FAILURE() << what << ": " << EffectRow(id)->Name << " (" << id << ") " << s.w << "x" << s.h
+                              << " step " << step << " at " << x << "," << y << " = " << std::hex << c;
+            };
+            if (step == 0) {
+              // The first frame shows the start picture; "Fade In" starts from the background.
+              if (c != (id == iettFadeIn ? kBlack : kRed)) fail("step 0");
+              continue;
+            }
+            if (info.cls == kBlend) continue;
+            if (info.lineColour && c == LineColour(info)) continue;
+            if (c != kRed && c != kBlue) fail("a third colour");
+            if (wasEnd[i] && c != kBlue) fail("the end picture shrank");
+            wasEnd[i] = c == kBlue;
+          }
+      }
+    }
+}
+
+TEST(TransitionRows, AtOneHundredPercentTableEffectsShowTheEndPicture) {
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      const RowInfo info = Info(id);
+      if (!info.table) continue;
+      auto e = Engine(id, s, StartGradient, EndGradient);
+      e->DrawStep(0);
+      e->DrawStep(1019);
+      TBitmap& f = *e->CurrentBitmap();
+      int bad = 0;
+      for (int32_t y = 0; y < s.h; ++y)
+        for (int32_t x = 0; x < s.w; ++x) {
+          const uint32_t c = At(f, x, y);
+          if (c == EndGradient(x, y)) continue;
+          // A line along the edge; and where an effect halves an odd side, one-pixel seams on the
+          // centre lines or the far edges, or a quarter or half drawn one pixel off.
+          if (info.lineColour && c == LineColour(info)) continue;
+          if (info.seams && ((s.w & 1) || (s.h & 1))) {
+            const bool seam = ((s.w & 1) && (x == s.w - 1 || std::abs(x - s.w / 2) <= 1)) ||
+                              ((s.h & 1) && (y == s.h - 1 || std::abs(y - s.h / 2) <= 1));
+            bool shifted = false;
+            for (int32_t dy = -1; dy <= 1; ++dy)
+              for (int32_t dx = -1; dx <= 1; ++dx) shifted = shifted || c == EndGradient(x + dx, y + dy);
+            if (seam || shifted) continue;
+          }
+          if (++bad <= 2)
+            ADD_FAILURE() << EffectRow(id)->Name << " (" << id << ") " << s.w << "x" << s.h << " at " << x << ","
+                          << y << " = " << std::hex << c << ", end " << EndGradient(x, y);
+        }
+    }
+}
+
+TEST(TransitionRows, InPlaceWipesShowEachPixelOfOnePictureAtItsPlace) {
+  RandSeed = 11;
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      const RowInfo info = Info(id);
+      if (info.cls != kInPlace && info.cls != kRandom) continue;
+      auto e = Engine(id, s, StartGradient, EndGradient);
+      for (const int32_t step : kSteps) {
+        e->DrawStep(step);
+        TBitmap& f = *e->CurrentBitmap();
+        int bad = 0;
+        for (int32_t y = 0; y < s.h; ++y)
+          for (int32_t x = 0; x < s.w; ++x) {
+            const uint32_t c = At(f, x, y);
+            if (c == StartGradient(x, y) || c == EndGradient(x, y)) continue;
+            if (info.lineColour && c == LineColour(info)) continue;
+            if (++bad <= 2)
+              ADD_FAILURE() << EffectRow(id)->Name << " " << s.w << "x" << s.h << " step " << step << " at " << x
+                            << "," << y << " = " << std::hex << c;
+          }
+      }
+    }
+}
+
+TEST(TransitionRows, FramesAreTheSameOnOneThreadAndOnFour) {
+  // The engine's own effects draw in bands of rows, from a few thousand pixels a band on; the
+  // table procedures draw through the canvas on the calling thread.
+  for (const Shape s : {Shape{320, 200}, Shape{161, 301}})
+    for (int32_t id = 1; id <= 30; ++id) {
+      std::vector<std::vector<uint8_t>> frames[2];
+      for (const int32_t threads : {1, 4}) {
+        const ThreadCount count(threads);
+        RandSeed = 99;
+        auto e = Engine(id, s, StartGradient, EndGradient);
+        for (const int32_t step : kSteps) {
+          e->DrawStep(step);
+          frames[threads == 4].push_back(Pixels(*e->CurrentBitmap()));
+        }
+      }
+      EXPECT_EQ(frames[0], frames[1]) << EffectRow(id)->Name << " " << s.w << "x" << s.h;
+    }
+}
+
+TEST(TransitionRows, AFrameIsTheSameReachedInOneStepOrInFifty) {
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      if (Info(id).cls == kRandom) continue;
+      // On an odd side the centre wipes and the page flips leave one-pixel seams that earlier
+      // frames drew: their rectangles' far edges step back by a pixel now and then.
+      const bool odd = (s.w & 1) || (s.h & 1);
+      if (odd && (id == 27 || id == 29 || (id >= 186 && id <= 189))) continue;
+      for (const int32_t target : {256, 640, 1019}) {
+        auto once = Engine(id, s, StartGradient, EndGradient), stepped = Engine(id, s, StartGradient, EndGradient);
+        once->DrawStep(0);
+        once->DrawStep(target);
+        for (int32_t k = 0; k <= 50; ++k) stepped->DrawStep(target * k / 50);
+        EXPECT_EQ(Pixels(*once->CurrentBitmap()), Pixels(*stepped->CurrentBitmap()))
+            << EffectRow(id)->Name << " (" << id << ") " << s.w << "x" << s.h << " step " << target;
+      }
+    }
+}
+
+}  // namespace
