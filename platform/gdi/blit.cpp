@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "platform/gdi/gdi_internal.h"
 
 namespace {
@@ -96,6 +100,197 @@ void BuildAxis(AxisMap& m, int32_t from, int32_t to, int32_t dn, int32_t sn, boo
     }
   }
   if (area) m.start[n] = static_cast<int32_t>(m.contribs.size());
+}
+
+// The columns of a visible block for area averaging: for each destination column, the run of
+// source columns inside the source it takes from (First, Count), their weights (from Offset in W)
+// and the weights' sum, and the span Lo .. Hi of source columns the block needs.
+struct AreaColumns {
+  std::vector<int32_t> First, Count, Offset;
+  std::vector<uint32_t> W;
+  std::vector<uint64_t> WSum;
+  int32_t Lo = INT32_MAX, Hi = INT32_MIN;
+
+  // Columns c0 .. c0 + n - 1 of the map; sourceLeft is the source block's left edge.
+  void Build(const AxisMap& xm, int32_t c0, int32_t n, int32_t sourceLeft, int32_t sourceWidth) {
+    First.assign(n, 0);
+    Count.assign(n, 0);
+    Offset.assign(n, 0);
+    W.clear();
+    WSum.assign(n, 0);
+    Lo = INT32_MAX;
+    Hi = INT32_MIN;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t xi = c0 + i;
+      Offset[i] = static_cast<int32_t>(W.size());
+      for (int32_t c = xm.start[xi]; c < xm.start[xi + 1]; ++c) {
+        const int32_t sx = sourceLeft + xm.contribs[c].index;
+        if (sx < 0 || sx >= sourceWidth) continue;
+        if (Count[i] == 0) First[i] = sx;
+        ++Count[i];
+        W.push_back(static_cast<uint32_t>(xm.contribs[c].weight));
+        WSum[i] += static_cast<uint64_t>(xm.contribs[c].weight);
+        Lo = std::min(Lo, sx);
+        Hi = std::max(Hi, sx);
+      }
+    }
+  }
+};
+
+bool g_fastHalftone = true;
+
+// The two inner loops of the 24-bit HALFTONE path: weighting a row of sums into the accumulated
+// sums, and the rounded quotients. With AVX2 where the processor has it; the same results either
+// way (integer sums, and quotients by the argument below).
+void MulAddRow(uint32_t* acc, const uint32_t* sums, uint32_t weight, int32_t n, bool first) {
+  if (first) {
+    for (int32_t j = 0; j < n; ++j) acc[j] = sums[j] * weight;
+  } else {
+    for (int32_t j = 0; j < n; ++j) acc[j] += sums[j] * weight;
+  }
+}
+
+// out[j] = (acc[j] + half[j]) div w for w = 1 / inverse[j]: the quotient is below 256 and w below
+// 2^32 / 256, so the product's error (under 2^-44) stays far below both 2^-30 and the distance
+// 1 / w from a quotient just under an integer, and adding 2^-30 before truncating gives the exact
+// quotient.
+void Quotients(const uint32_t* acc, const uint32_t* half, const double* inverse, uint8_t* out, int32_t n) {
+  for (int32_t j = 0; j < n; ++j)
+    out[j] = static_cast<uint8_t>(static_cast<double>(acc[j] + half[j]) * inverse[j] + 0x1p-30);
+}
+
+#if defined(__x86_64__)
+#define GDI_AVX2 __attribute__((target("avx2")))
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+GDI_AVX2 void MulAddRowAvx2(uint32_t* acc, const uint32_t* sums, uint32_t weight, int32_t n, bool first) {
+  const __m256i w = _mm256_set1_epi32(static_cast<int32_t>(weight));
+  int32_t j = 0;
+  for (; j + 8 <= n; j += 8) {
+    const __m256i p = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + j)), w);
+    __m256i* a = reinterpret_cast<__m256i*>(acc + j);
+    _mm256_storeu_si256(a, first ? p : _mm256_add_epi32(_mm256_loadu_si256(a), p));
+  }
+  MulAddRow(acc + j, sums + j, weight, n - j, first);
+}
+
+GDI_AVX2 void QuotientsAvx2(const uint32_t* acc, const uint32_t* half, const double* inverse, uint8_t* out,
+                            int32_t n) {
+  const __m128i bias = _mm_set1_epi32(INT32_MIN);
+  const __m256d unbias = _mm256_set1_pd(2147483648.0), eps = _mm256_set1_pd(0x1p-30);
+  int32_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    const __m128i sum = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + j)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(half + j)));
+    // Unsigned to double: flip the top bit, convert as signed, add 2^31 back.
+    const __m256d v = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(sum, bias)), unbias);
+    const __m128i q = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(v, _mm256_loadu_pd(inverse + j)), eps));
+    const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(q, q), _mm_setzero_si128()));
+    std::memcpy(out + j, &bytes, 4);
+  }
+  Quotients(acc + j, half + j, inverse + j, out + j, n - j);
+}
+#endif
+
+void MulAddRowBest(uint32_t* acc, const uint32_t* sums, uint32_t weight, int32_t n, bool first) {
+#if defined(__x86_64__)
+  if (HasAvx2()) return MulAddRowAvx2(acc, sums, weight, n, first);
+#endif
+  MulAddRow(acc, sums, weight, n, first);
+}
+
+void QuotientsBest(const uint32_t* acc, const uint32_t* half, const double* inverse, uint8_t* out, int32_t n) {
+#if defined(__x86_64__)
+  if (HasAvx2()) return QuotientsAvx2(acc, half, inverse, out, n);
+#endif
+  Quotients(acc, half, inverse, out, n);
+}
+
+// HALFTONE SRCCOPY from 24-bit rows to 24-bit rows: the general path's sums taken apart. Each
+// source row is summed across once into per-column sums (kept while the destination rows that
+// need it are drawn), the rows are then weighted down, and the rounded quotient (sum + weight / 2)
+// div weight comes from a reciprocal (Quotients). Destination columns without source pixels (at
+// the ends of a row) stay as they are, as in the general path.
+void StretchHalftone24(const PixelRows& t, const PixelRows& src, const std::vector<TRect>& vis, const TRect& span,
+                       const TRect& s, const AxisMap& xm, const AxisMap& ym) {
+  AreaColumns cols;
+  std::vector<uint32_t> acc, half;
+  std::vector<double> inverse;
+  std::vector<uint8_t> row;
+  for (const TRect& r : vis) {
+    const int32_t cn = r.Width();
+    cols.Build(xm, r.Left - span.Left, cn, s.Left, src.width);
+    if (cols.Lo > cols.Hi) continue;
+    // The columns with source pixels lie together.
+    int32_t i0 = 0, i1 = cn;
+    while (i0 < cn && !cols.Count[i0]) ++i0;
+    while (i1 > i0 && !cols.Count[i1 - 1]) --i1;
+    // Per-column sums of the source rows, in a ring: the rows one destination row needs lie
+    // together and move one way, so each source row is summed once.
+    int32_t window = 1;
+    for (int32_t y = r.Top; y < r.Bottom; ++y)
+      window = std::max(window, ym.start[y - span.Top + 1] - ym.start[y - span.Top]);
+    const int32_t ringSize = window + 1;
+    const size_t stride = static_cast<size_t>(cn) * 3;
+    std::vector<uint32_t> sums(static_cast<size_t>(ringSize) * stride);
+    std::vector<int32_t> tags(ringSize, -1);
+    auto rowSums = [&](int32_t sy) -> const uint32_t* {
+      const int32_t slot = sy % ringSize;
+      uint32_t* const first = sums.data() + static_cast<size_t>(slot) * stride;
+      if (tags[slot] == sy) return first;
+      tags[slot] = sy;
+      const uint8_t* line = src.Row(sy);
+      uint32_t* out = first + 3 * i0;
+      for (int32_t i = i0; i < i1; ++i, out += 3) {
+        const uint32_t* w = cols.W.data() + cols.Offset[i];
+        const uint8_t* px = line + static_cast<size_t>(cols.First[i]) * 3;
+        uint32_t b = 0, g = 0, rr = 0;
+        for (int32_t c = 0; c < cols.Count[i]; ++c, px += 3) {
+          b += px[0] * w[c];
+          g += px[1] * w[c];
+          rr += px[2] * w[c];
+        }
+        out[0] = b;
+        out[1] = g;
+        out[2] = rr;
+      }
+      return first;
+    };
+    acc.resize(stride);
+    half.resize(stride);
+    inverse.resize(stride);
+    row.resize(stride);
+    uint64_t inverseFor = 0;  // the row weight the divisors are for
+    const int32_t n = 3 * (i1 - i0);
+    for (int32_t y = r.Top; y < r.Bottom; ++y) {
+      const int32_t yi = y - span.Top;
+      uint64_t rowW = 0;
+      for (int32_t k = ym.start[yi]; k < ym.start[yi + 1]; ++k) {
+        const int32_t sy = s.Top + ym.contribs[k].index;
+        if (sy < 0 || sy >= src.height) continue;
+        const uint32_t wy = static_cast<uint32_t>(ym.contribs[k].weight);
+        MulAddRowBest(acc.data() + 3 * i0, rowSums(sy) + 3 * i0, wy, n, rowW == 0);
+        rowW += wy;
+      }
+      if (rowW == 0) continue;
+      if (rowW != inverseFor) {
+        inverseFor = rowW;
+        for (int32_t i = i0; i < i1; ++i) {
+          const uint64_t w = cols.WSum[i] * rowW;
+          for (int c = 0; c < 3; ++c) {
+            half[3 * i + c] = static_cast<uint32_t>(w / 2);
+            inverse[3 * i + c] = 1.0 / static_cast<double>(w);
+          }
+        }
+      }
+      QuotientsBest(acc.data() + 3 * i0, half.data() + 3 * i0, inverse.data() + 3 * i0,
+                    t.Row(y) + (static_cast<size_t>(r.Left) + i0) * 3, n);
+    }
+  }
 }
 
 // Turns source pixel values into destination values, by the GDI's rules for monochrome bitmaps:
@@ -279,6 +474,31 @@ void RunBlit(BlitJob& job) {
     return;
   }
 
+  // A 24-bit picture onto 32-bit rows (a window's surface) at its own size: the bytes spread out.
+  if (usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && !job.transparent &&
+      srcRows.bitCount == 24 && t->bitCount == 32 && StandardMasks32(*t)) {
+    const uint8_t fourth = static_cast<uint8_t>(t->alphaFill >> 24);
+    for (const TRect& r : vis) {
+      TRect src = {s.Left + (r.Left - job.d.r.Left), s.Top + (r.Top - job.d.r.Top), 0, 0};
+      src.Right = src.Left + r.Width();
+      src.Bottom = src.Top + r.Height();
+      TRect in;
+      if (!IntersectRect(in, src, srcRows.Bounds())) continue;
+      const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top;
+      for (int32_t y = in.Top; y < in.Bottom; ++y) {
+        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * 4;
+        const uint8_t* p = srcRows.Row(y) + in.Left * 3;
+        for (int32_t x = 0; x < in.Width(); ++x, d += 4, p += 3) {
+          d[0] = p[0];
+          d[1] = p[1];
+          d[2] = p[2];
+          d[3] = fourth;
+        }
+      }
+    }
+    return;
+  }
+
   // Column maps over the union of the visible rectangles.
   TRect span{};
   for (const TRect& r : vis) UnionRect(span, span, r);
@@ -301,40 +521,29 @@ void RunBlit(BlitJob& job) {
   std::vector<uint32_t> rgbRow(usesSrc ? std::max({1, srcRows.width, n}) : 1);
   std::vector<uint32_t> planeR(areaMap ? rgbRow.size() : 0), planeG(planeR.size()), planeB(planeR.size());
   // A column's weights add up to sw (units of 1/dw pixel): 255 * sw fits 32 bits for any real
-  // picture, and so does the whole sum when 255 * sw * sh does.
+  // picture, and so does the whole sum, with half a weight added for rounding, when 256 * sw * sh
+  // does.
   const bool narrowSums = 255ull * static_cast<uint64_t>(sw) < (1ull << 32);
-  const bool narrowTotal = 255ull * static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) < (1ull << 32);
-  std::vector<int32_t> colFirst, colCount, colOff;
-  std::vector<uint32_t> colW;
-  std::vector<uint64_t> colWSum;
+  const bool narrowTotal = 256ull * static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) < (1ull << 32);
+  if (halftone && rop == 0xCC && !job.mask && !job.transparent && conv.Raw() && srcRows.bitCount == 24 &&
+      narrowTotal && g_fastHalftone) {
+    StretchHalftone24(*t, srcRows, vis, span, s, xm, ym);
+    return;
+  }
+  AreaColumns cols;
+  const std::vector<int32_t>& colFirst = cols.First;
+  const std::vector<int32_t>& colCount = cols.Count;
+  const std::vector<int32_t>& colOff = cols.Offset;
+  const std::vector<uint32_t>& colW = cols.W;
+  const std::vector<uint64_t>& colWSum = cols.WSum;
 
   for (const TRect& r : vis) {
     const int32_t cn = r.Width();
     const int32_t c0 = r.Left - span.Left;  // column offset into the maps
     // For area averaging: each column's source pixels inside the source, as a run of columns
     // with flat weights, and the source columns the rectangle needs.
-    int32_t colLo = INT32_MAX, colHi = INT32_MIN;
-    if (areaMap) {
-      colFirst.assign(cn, 0);
-      colCount.assign(cn, 0);
-      colOff.assign(cn, 0);
-      colW.clear();
-      colWSum.assign(cn, 0);
-      for (int32_t i = 0; i < cn; ++i) {
-        const int32_t xi = c0 + i;
-        colOff[i] = static_cast<int32_t>(colW.size());
-        for (int32_t c = xm.start[xi]; c < xm.start[xi + 1]; ++c) {
-          const int32_t sx = s.Left + xm.contribs[c].index;
-          if (sx < 0 || sx >= srcRows.width) continue;
-          if (colCount[i] == 0) colFirst[i] = sx;
-          ++colCount[i];
-          colW.push_back(static_cast<uint32_t>(xm.contribs[c].weight));
-          colWSum[i] += static_cast<uint64_t>(xm.contribs[c].weight);
-          colLo = std::min(colLo, sx);
-          colHi = std::max(colHi, sx);
-        }
-      }
-    }
+    if (areaMap) cols.Build(xm, c0, cn, s.Left, srcRows.width);
+    const int32_t colLo = cols.Lo, colHi = cols.Hi;
     for (int32_t y = r.Top; y < r.Bottom; ++y) {
       std::fill(keep.begin(), keep.begin() + cn, 0);
       if (usesSrc) {
@@ -532,6 +741,8 @@ bool SourceBlock(HDC__* src, int32_t sx, int32_t sy, int32_t sw, int32_t sh, Bli
 }
 
 }  // namespace
+
+bool& GdiHalftoneFastPathForTesting() { return g_fastHalftone; }
 
 bool PatBlt(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t rop) {
   HDC__* d = DC(dc);

@@ -458,6 +458,8 @@ inline bool GdiFlush() { return true; }
 bool PatBlt(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t rop);
 bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
             uint32_t rop);
+// Test seam: false sends 24-bit HALFTONE copies through the general path instead of their own.
+bool& GdiHalftoneFastPathForTesting();
 // Stretches by the destination's stretch mode; extents of opposite signs mirror.
 bool StretchBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t sx, int32_t sy,
                 int32_t sw, int32_t sh, uint32_t rop);

@@ -39,6 +39,9 @@ struct PixelRows {
   void DefaultMasks();
 };
 
+// True for 32-bit rows stored blue, green, red, then the fourth byte.
+bool StandardMasks32(const PixelRows& rows);
+
 // Finds palette indexes for colours: an exact entry when there is one, else the nearest by
 // squared RGB distance (the first of equals). Remembers what it found.
 class ColorMatcher {

@@ -545,3 +545,97 @@ TEST(BlitTest, TransparentBltStretchedWiderThanItsSource) {
     EXPECT_EQ(dst.At(x, 1), x < 20 ? 0x0000FFu : 0xFF0000u) << x;
   }
 }
+
+namespace {
+
+// A 24-bit DIB section with noise, and its rows read back.
+struct Noise24 {
+  HBITMAP bmp;
+  HDC dc;
+  HGDIOBJ old;
+  uint8_t* bits = nullptr;
+  int w, h;
+  Noise24(int width, int height, uint32_t seed) : w(width), h(height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // bottom-up, as framework bitmaps are
+    bi.bmiHeader.biBitCount = 24;
+    void* p = nullptr;
+    bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+    bits = static_cast<uint8_t*>(p);
+    for (int i = 0; i < DibRowBytes(w, 24) * h; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      bits[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    dc = CreateCompatibleDC(nullptr);
+    old = SelectObject(dc, bmp);
+    SetStretchBltMode(dc, HALFTONE);
+  }
+  ~Noise24() {
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+  }
+  std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(bits, bits + DibRowBytes(w, 24) * h); }
+};
+
+}  // namespace
+
+TEST(BlitTest, TheTwentyFourBitHalftonePathGivesTheGeneralPathsBytes) {
+  struct Case {
+    int dx, dy, dw, dh, sx, sy, sw, sh;
+  };
+  const Case cases[] = {
+      {0, 0, 21, 13, 0, 0, 64, 40},     // shrink, uneven ratios
+      {0, 0, 64, 40, 5, 3, 17, 11},     // enlarge
+      {-7, -5, 90, 60, 0, 0, 64, 40},   // reaching past the destination
+      {3, 2, 50, 30, -10, -6, 80, 50},  // reaching past the source
+      {40, 30, -33, -22, 0, 0, 64, 40}, // mirrored both ways
+      {10, 0, 20, 40, 63, 0, -30, 40},  // mirrored source
+      {0, 0, 64, 40, 0, 0, 64, 40},     // the same size
+      {1, 1, 1, 1, 0, 0, 64, 40},       // a whole picture into one pixel
+      {0, 0, 5, 40, 30, 0, 1, 40},      // one column spread
+  };
+  Noise24 src(64, 40, 7);
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out[2];
+    for (int fast = 0; fast < 2; ++fast) {
+      GdiHalftoneFastPathForTesting() = fast == 1;
+      Noise24 dst(48, 36, 99);
+      HRGN clip = CreateRectRgn(2, 1, 45, 30);
+      SelectClipRgn(dst.dc, clip);
+      DeleteObject(clip);
+      EXPECT_TRUE(StretchBlt(dst.dc, c.dx, c.dy, c.dw, c.dh, src.dc, c.sx, c.sy, c.sw, c.sh, SRCCOPY));
+      out[fast] = dst.Bytes();
+    }
+    EXPECT_EQ(out[0], out[1]) << c.dx << "," << c.dy << " " << c.dw << "x" << c.dh << " from " << c.sx << ","
+                              << c.sy << " " << c.sw << "x" << c.sh;
+  }
+  // A squeeze of a bitmap onto itself reads the old content first on either path.
+  std::vector<uint8_t> self[2];
+  for (int fast = 0; fast < 2; ++fast) {
+    GdiHalftoneFastPathForTesting() = fast == 1;
+    Noise24 b(64, 40, 5);
+    StretchBlt(b.dc, 10, 0, 40, 40, b.dc, 0, 0, 64, 40, SRCCOPY);
+    self[fast] = b.Bytes();
+  }
+  EXPECT_EQ(self[0], self[1]);
+  GdiHalftoneFastPathForTesting() = true;
+}
+
+TEST(BlitTest, TwentyFourBitRowsCopyOntoThirtyTwoBitSurfaces) {
+  Noise24 src(9, 4, 3);
+  std::vector<uint32_t> surface(12 * 5, 0x12345678u);
+  for (const bool opaque : {false, true}) {
+    HDC dc = CreateSurfaceDC(surface.data(), 12, 5, 12 * 4, 32, nullptr, 0, opaque);
+    EXPECT_TRUE(BitBlt(dc, 2, 1, 9, 4, src.dc, 0, 0, SRCCOPY));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 9; ++x) {
+        const uint8_t* p = src.bits + (3 - y) * DibRowBytes(9, 24) + 3 * x;  // bottom-up rows
+        const uint32_t want = (opaque ? 0xFF000000u : 0u) | p[2] << 16 | p[1] << 8 | p[0];
+        EXPECT_EQ(surface[(y + 1) * 12 + x + 2], want) << x << "," << y;
+      }
+    EXPECT_EQ(surface[0], 0x12345678u);
+    DeleteDC(dc);
+  }
+}
