@@ -273,6 +273,24 @@ class TIEBitmap : public TIEBaseBitmap {
   // Nothing when the mask selects nothing.
   void CopySelectionTo(TIEBitmap& Dest, TIEMask& Mask);
 
+  // ---- Rendering (ie_bitmap_render.cpp) ----
+  // Draws the source rectangle (SrcX, SrcY, SrcWidth, SrcHeight) of this bitmap, of any format,
+  // into the rectangle (DstX, DstY, DstWidth, DstHeight) of Dest, an ie24RGB bitmap in memory or in
+  // a framework bitmap, scaled by picking the nearest source pixel: rectangles reaching past Dest
+  // are cut (the source with them), source positions are held inside the source. Opacity 255 is
+  // opaque, below it blends; an alpha channel that is not Full blends each pixel by the smaller of
+  // its alpha and Opacity. Nothing is drawn for an empty rectangle, a destination beyond Dest's
+  // last row or column, another destination format, or an ie8p source without palette. Never raises.
+  // Filter, BlendOp and the display settings (contrast, channel offsets, value range) are taken as
+  // rfNone, 0 and none.
+  void RenderToTIEBitmap(TIEBitmap& Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
+                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity = 255,
+                         TResampleFilter Filter = rfNone, uint8_t BlendOp = 0);
+  // The same onto a 24-bit framework bitmap.
+  void RenderToTBitmap(TBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                       int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity = 255,
+                       TResampleFilter Filter = rfNone, uint8_t BlendOp = 0);
+
   // ---- Raw bitmap stream "TIEBITMAPRAW" (ie_bitmap_raw.cpp) ----
   // The lossless record of this bitmap: geometry, format, palette, display settings, rows (top row
   // first) and alpha channel, little-endian. SaveRawToBuffer writes RawStreamSize bytes from Buffer.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_int_math.h"
 #include "imaging/processing/transitions/ie_effect_table.h"
 #include "imaging/processing/transitions/ie_transition_builtins.h"
 #include "platform/gdi/bitmap.h"
@@ -12,6 +14,9 @@
 #include "platform/ui/timers.h"
 
 namespace {
+
+// The single-image views, which paint their own background style.
+bool IsImageView(TIEViewKind Kind) { return Kind == ievkImageView; }
 
 std::unique_ptr<TBitmap> NewFrame() {
   auto b = std::make_unique<TBitmap>();
@@ -273,4 +278,51 @@ void TIETransitionEffects::Present(TBitmap* Bitmap) {
   }
 }
 
-void TIETransitionEffects::DrawPanZoom(int32_t Step) { (void)Step; }
+void TIETransitionEffects::DrawPanZoom(int32_t Step) {
+  if (!sourceImage_ || sourceImage_->IsEmpty()) return;
+  // Each side of the shown part moves from PanZoomStart to PanZoomEnd with the step.
+  const double p = Step;
+  auto side = [p](int32_t from, int32_t to) {
+    return static_cast<int64_t>(SaturateToInt(std::trunc(from - p * ((static_cast<double>(from) - to) / 1024))));
+  };
+  int64_t x = side(panZoomStart_.Left, panZoomEnd_.Left), y = side(panZoomStart_.Top, panZoomEnd_.Top);
+  int64_t w = side(panZoomStart_.Right, panZoomEnd_.Right) - x, h = side(panZoomStart_.Bottom, panZoomEnd_.Bottom) - y;
+  // Cut to the image on every side; what was cut is shown in the image's proportions instead of
+  // stretched over the frame.
+  const int64_t imageW = sourceImage_->Width(), imageH = sourceImage_->Height();
+  bool clipped = false;
+  if (x < 0) {
+    w += x;
+    x = 0;
+    clipped = true;
+  }
+  if (y < 0) {
+    h += y;
+    y = 0;
+    clipped = true;
+  }
+  if (w > imageW - x) {
+    w = imageW - x;
+    clipped = true;
+  }
+  if (h > imageH - y) {
+    h = imageH - y;
+    clipped = true;
+  }
+  int32_t dx = 0, dy = 0, dw = width_, dh = height_;
+  TCanvas* canvas = current_->Canvas();
+  if (clipped) {
+    FitKeepingAspect(static_cast<int32_t>(std::clamp<int64_t>(w, INT32_MIN, INT32_MAX)),
+                     static_cast<int32_t>(std::clamp<int64_t>(h, INT32_MIN, INT32_MAX)), width_, height_, dw, dh, dx,
+                     dy);
+    if (owner_ && IsImageView(owner_->ViewKind())) {
+      owner_->PaintBackgroundTo(canvas);
+    } else {
+      canvas->Brush()->SetColor(BackgroundColor());
+      canvas->FillRect(Rect(0, 0, width_, height_));
+    }
+  }
+  if (w <= 0 || h <= 0) return;
+  sourceImage_->RenderToTBitmap(current_.get(), dx, dy, dw, dh, static_cast<int32_t>(x), static_cast<int32_t>(y),
+                                static_cast<int32_t>(w), static_cast<int32_t>(h), 255, rfNone, 0);
+}

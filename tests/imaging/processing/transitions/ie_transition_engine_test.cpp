@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/ie_bitmap.h"
 #include "imaging/processing/transitions/ie_transition_effects.h"
 #include "platform/system/ticks.h"
 #include "platform/ui/forms.h"
@@ -346,6 +347,129 @@ TEST(TransitionEngine, ARunOnTheRealTimerEndsByItselfWithTheEndPictureLast) {
   }
   EXPECT_EQ(At(view.Screen(), 10, 10), kBlue);
   EXPECT_EQ(view.paintLocks, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Pan-zoom: a 100 x 80 source whose pixel (x, y) has blue x, green y.
+struct PanZoomRig {
+  TransitionView view;
+  TIETransitionEffects engine{&view};
+  TIEBitmap source{100, 80, ie24RGB};
+  PanZoomRig(int32_t W, int32_t H, TIEViewKind kind = ievkImageView) : view(kind, W, H) {
+    for (int32_t y = 0; y < 80; ++y)
+      for (int32_t x = 0; x < 100; ++x)
+        source.SetPixel24(x, y, TIERGB{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 200});
+    engine.SetTransitionSize(W, H);
+    Paint(*engine.CurrentBitmap(), Solid(kBlack));
+    engine.SetEffect(iettPanZoom);
+    engine.SetSourceImage(&source);
+  }
+  uint32_t Pixel(int32_t x, int32_t y) { return At(*engine.CurrentBitmap(), x, y); }
+  static uint32_t Src(int32_t x, int32_t y) { return static_cast<uint32_t>(200 << 16 | y << 8 | x); }
+};
+
+TEST(TransitionPanZoom, ShowsThePartBetweenItsRectanglesStretchedOverTheFrame) {
+  PanZoomRig rig(35, 30);
+  rig.engine.SetPanZoomStart(Rect(0, 0, 100, 80));
+  rig.engine.SetPanZoomEnd(Rect(20, 10, 60, 50));
+  // Step 512, half way: left Trunc(0 - 512 x (-20 / 1024)) = 10, top 5, right 80, bottom 65.
+  rig.engine.DrawStep(512);
+  EXPECT_EQ(rig.Pixel(0, 0), PanZoomRig::Src(10, 5));
+  EXPECT_EQ(rig.Pixel(34, 29), PanZoomRig::Src(78, 63));  // 70 x 60 over 35 x 30: every second pixel
+  rig.engine.DrawStep(0);
+  EXPECT_EQ(rig.Pixel(34, 29), PanZoomRig::Src(97, 77));
+  rig.engine.DrawStep(1024);
+  EXPECT_EQ(rig.Pixel(0, 0), PanZoomRig::Src(20, 10));
+  EXPECT_EQ(rig.view.backgroundPaints, 0);
+}
+
+TEST(TransitionPanZoom, APartReachingPastTheImageIsCutOnEverySideAndFittedInItsProportions) {
+  {
+    // (-20, -10) .. (60, 50): 60 x 50 of the image; fitted to 40 x 40 as 40 x 33 at (0, 3) over the
+    // view's own background.
+    PanZoomRig rig(40, 40);
+    rig.engine.SetPanZoomStart(Rect(-20, -10, 60, 50));
+    rig.engine.DrawStep(0);
+    EXPECT_EQ(rig.view.backgroundPaints, 1);
+    EXPECT_EQ(rig.Pixel(20, 1), 0x00FF00u) << "the view's background";
+    EXPECT_EQ(rig.Pixel(20, 38), 0x00FF00u);
+    EXPECT_EQ(rig.Pixel(0, 3), PanZoomRig::Src(0, 0));
+    EXPECT_EQ(rig.Pixel(39, 35), PanZoomRig::Src(58, 48));
+  }
+  {
+    // (50, 40) .. (130, 100) is cut to (50, 40) .. (100, 80): nothing past the last column or row
+    // is read. 50 x 40 fitted to 40 x 40 is 40 x 32 at (0, 4).
+    PanZoomRig rig(40, 40);
+    rig.engine.SetPanZoomStart(Rect(50, 40, 130, 100));
+    rig.engine.DrawStep(0);
+    EXPECT_EQ(rig.Pixel(0, 4), PanZoomRig::Src(50, 40));
+    EXPECT_EQ(rig.Pixel(39, 35), PanZoomRig::Src(98, 78));
+    for (int32_t y = 4; y < 36; ++y)
+      for (int32_t x = 0; x < 40; ++x) {
+        ASSERT_LT(rig.Pixel(x, y) & 0xFF, 100u);
+        ASSERT_LT((rig.Pixel(x, y) >> 8) & 0xFF, 80u);
+      }
+  }
+  {
+    // Another kind of view: the frame is filled with its background colour.
+    PanZoomRig rig(40, 40, ievkMultiView);
+    rig.view.background = clSilver;
+    rig.engine.SetPanZoomStart(Rect(-20, -10, 60, 50));
+    rig.engine.DrawStep(0);
+    EXPECT_EQ(rig.view.backgroundPaints, 0);
+    EXPECT_EQ(rig.Pixel(20, 1), 0xC0C0C0u);
+  }
+}
+
+TEST(TransitionPanZoom, EmptyRectanglesOrNoImageLeaveTheFrame) {
+  PanZoomRig rig(20, 10);
+  rig.engine.DrawStep(300);  // both rectangles empty, as made
+  EXPECT_EQ(rig.Pixel(5, 5), kBlack);
+  rig.engine.SetPanZoomStart(Rect(0, 0, 50, 50));
+  rig.engine.SetPanZoomEnd(Rect(0, 0, 50, 50));
+  rig.engine.SetSourceImage(nullptr);
+  rig.engine.DrawStep(300);
+  EXPECT_EQ(rig.Pixel(5, 5), kBlack);
+  // A part wholly beside the image: the background, and nothing read.
+  rig.engine.SetSourceImage(&rig.source);
+  rig.engine.SetPanZoomStart(Rect(200, 0, 260, 50));
+  rig.engine.SetPanZoomEnd(Rect(200, 0, 260, 50));
+  rig.engine.DrawStep(300);
+  EXPECT_EQ(rig.Pixel(5, 5), 0x00FF00u);
+}
+
+TEST(TransitionPanZoom, FitKeepingAspectCentresTheLargestFit) {
+  const struct {
+    int32_t w, h, fw, fh, width, height, x, y;
+  } cases[] = {
+      {100, 50, 40, 40, 40, 20, 0, 10}, {50, 100, 40, 40, 20, 40, 10, 0}, {60, 50, 40, 40, 40, 33, 0, 3},
+      {10, 10, 40, 20, 20, 20, 10, 0},  {0, 5, 40, 40, 0, 0, 0, 0},       {5, -1, 40, 40, 0, 0, 0, 0},
+      {5, 5, 0, 40, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    int32_t w = -1, h = -1, x = -1, y = -1;
+    TIETransitionEffects::FitKeepingAspect(c.w, c.h, c.fw, c.fh, w, h, x, y);
+    EXPECT_EQ(w, c.width) << c.w << "x" << c.h << " in " << c.fw << "x" << c.fh;
+    EXPECT_EQ(h, c.height) << c.w << "x" << c.h << " in " << c.fw << "x" << c.fh;
+    EXPECT_EQ(x, c.x) << c.w << "x" << c.h << " in " << c.fw << "x" << c.fh;
+    EXPECT_EQ(y, c.y) << c.w << "x" << c.h << " in " << c.fw << "x" << c.fh;
+  }
+}
+
+TEST(TransitionPanZoom, ARunDoesNotPaintTheEndPicture) {
+  Rig rig(iettPanZoom);
+  TIEBitmap source(16, 8, ie24RGB);
+  rig.engine->SetSourceImage(&source);
+  rig.engine->SetPanZoomStart(Rect(0, 0, 16, 8));
+  rig.engine->SetPanZoomEnd(Rect(4, 2, 12, 6));
+  rig.engine->StartTransition(true);
+  rig.TickAt(0);
+  rig.TickAt(1000);
+  EXPECT_EQ(rig.events, (std::vector<std::string>{"step 0", "paint 0", "step 0", "paint 0", "stop"}));
+  EXPECT_EQ(rig.view.updates, 1);
 }
 
 }  // namespace
