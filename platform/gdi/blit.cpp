@@ -451,32 +451,13 @@ void RunBlit(BlitJob& job) {
 
   Converter conv(usesSrc ? srcRows : *t, *t, job.srcBk, dc->st.textColor, dc->st.bkColor);
 
-  // Fast path: a straight copy of raw values.
-  if (usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && !job.transparent && conv.Raw() &&
-      t->bitCount >= 8) {
-    const size_t bpp = static_cast<size_t>(t->bitCount / 8);
-    for (const TRect& r : vis) {
-      TRect src = {s.Left + (r.Left - job.d.r.Left), s.Top + (r.Top - job.d.r.Top), 0, 0};
-      src.Right = src.Left + r.Width();
-      src.Bottom = src.Top + r.Height();
-      TRect in;
-      if (!IntersectRect(in, src, srcRows.Bounds())) continue;
-      const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top;
-      for (int32_t y = in.Top; y < in.Bottom; ++y) {
-        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * bpp;
-        std::memcpy(d, srcRows.Row(y) + in.Left * bpp, static_cast<size_t>(in.Width()) * bpp);
-        if (t->bitCount == 32 && t->alphaFill) {
-          uint32_t* p = reinterpret_cast<uint32_t*>(d);
-          for (int32_t x = 0; x < in.Width(); ++x) p[x] |= t->alphaFill;
-        }
-      }
-    }
-    return;
-  }
-
-  // A 24-bit picture onto 32-bit rows (a window's surface) at its own size: the bytes spread out.
-  if (usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && !job.transparent &&
-      srcRows.bitCount == 24 && t->bitCount == 32 && StandardMasks32(*t)) {
+  // Copies at the same size: raw values (32-bit rows get their fourth byte), or a 24-bit picture
+  // onto 32-bit rows (a window's surface) with its bytes spread out.
+  const bool plain = usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && !job.transparent;
+  const bool raw = plain && conv.Raw() && t->bitCount >= 8;
+  const bool spread = plain && !raw && srcRows.bitCount == 24 && t->bitCount == 32 && StandardMasks32(*t);
+  if (raw || spread) {
+    const size_t srcBpp = static_cast<size_t>(srcRows.bitCount / 8), bpp = static_cast<size_t>(t->bitCount / 8);
     const uint8_t fourth = static_cast<uint8_t>(t->alphaFill >> 24);
     for (const TRect& r : vis) {
       TRect src = {s.Left + (r.Left - job.d.r.Left), s.Top + (r.Top - job.d.r.Top), 0, 0};
@@ -486,13 +467,21 @@ void RunBlit(BlitJob& job) {
       if (!IntersectRect(in, src, srcRows.Bounds())) continue;
       const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top;
       for (int32_t y = in.Top; y < in.Bottom; ++y) {
-        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * 4;
-        const uint8_t* p = srcRows.Row(y) + in.Left * 3;
-        for (int32_t x = 0; x < in.Width(); ++x, d += 4, p += 3) {
-          d[0] = p[0];
-          d[1] = p[1];
-          d[2] = p[2];
-          d[3] = fourth;
+        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * bpp;
+        const uint8_t* p = srcRows.Row(y) + in.Left * srcBpp;
+        if (spread) {
+          for (int32_t x = 0; x < in.Width(); ++x, d += 4, p += 3) {
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+            d[3] = fourth;
+          }
+          continue;
+        }
+        std::memcpy(d, p, static_cast<size_t>(in.Width()) * bpp);
+        if (t->bitCount == 32 && t->alphaFill) {
+          uint32_t* q = reinterpret_cast<uint32_t*>(d);
+          for (int32_t x = 0; x < in.Width(); ++x) q[x] |= t->alphaFill;
         }
       }
     }
@@ -524,7 +513,7 @@ void RunBlit(BlitJob& job) {
   // picture, and so does the whole sum, with half a weight added for rounding, when 256 * sw * sh
   // does.
   const bool narrowSums = 255ull * static_cast<uint64_t>(sw) < (1ull << 32);
-  const bool narrowTotal = 256ull * static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) < (1ull << 32);
+  const bool narrowTotal = static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) < (1ull << 24);
   if (halftone && rop == 0xCC && !job.mask && !job.transparent && conv.Raw() && srcRows.bitCount == 24 &&
       narrowTotal && g_fastHalftone) {
     StretchHalftone24(*t, srcRows, vis, span, s, xm, ym);

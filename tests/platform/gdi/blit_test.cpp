@@ -429,6 +429,20 @@ TEST(BlitTest, HugeExtentsFinishQuickly) {
     EXPECT_TRUE(StretchBlt(dst.dc(), -(1 << 30), -(1 << 30), INT32_MAX, INT32_MAX, src.dc(), 0, 0, 4, 4, SRCCOPY));
     EXPECT_TRUE(StretchBlt(dst.dc(), 0, 0, 4, 4, src.dc(), INT32_MIN / 2, 0, INT32_MAX, 4, SRCCOPY));
   }
+  // The part of a huge source block inside the source is averaged, in sums wide enough for it, on
+  // either path and onto a monochrome destination too.
+  for (const bool fast : {true, false}) {
+    GdiHalftoneFastPathForTesting() = fast;
+    Surface d24(2, 2), d1(2, 2, 1);
+    for (Surface* d : {&d24, &d1}) {
+      SetStretchBltMode(d->dc(), HALFTONE);
+      EXPECT_TRUE(StretchBlt(d->dc(), 0, 0, 2, 2, src.dc(), 0, 0, 1 << 30, 1 << 30, SRCCOPY));
+      // Both blocks huge: each source pixel weighs up to 2^27 in each direction.
+      EXPECT_TRUE(StretchBlt(d->dc(), 0, 0, 1 << 27, 1 << 27, src.dc(), 0, 0, 1 << 30, 1 << 30, SRCCOPY));
+    }
+    EXPECT_EQ(d24.At(0, 0), RGB(10, 20, 30));
+  }
+  GdiHalftoneFastPathForTesting() = true;
   BLENDFUNCTION bf;
   EXPECT_TRUE(AlphaBlend(dst.dc(), 0, 0, 4, 4, src.dc(), 0, 0, 1 << 30, 1 << 30, bf));
   EXPECT_TRUE(BitBlt(dst.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, src.dc(), 0, 0, SRCCOPY));
