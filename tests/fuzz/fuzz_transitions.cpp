@@ -5,7 +5,9 @@
 // object it made.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "imaging/core/ie_bitmap.h"
@@ -36,7 +38,7 @@ std::unique_ptr<TBitmap> Picture(int32_t w, int32_t h, uint8_t seed) {
   auto b = std::make_unique<TBitmap>();
   b->SetPixelFormat(pf24bit);
   b->SetSize(w, h);
-  for (int32_t y = 0; y < h; ++y) {
+  for (int32_t y = 0; y < h && !b->Empty(); ++y) {
     uint8_t* row = b->ScanLine(y);
     for (int32_t x = 0; x < 3 * w; ++x) row[x] = static_cast<uint8_t>(seed + x * 7 + y * 13);
   }
@@ -44,6 +46,7 @@ std::unique_ptr<TBitmap> Picture(int32_t w, int32_t h, uint8_t seed) {
 }
 
 void Fill(TBitmap& b, uint8_t seed) {
+  if (b.Empty()) return;
   for (int32_t y = 0; y < b.Height(); ++y) {
     uint8_t* row = b.ScanLine(y);
     for (int32_t x = 0; x < 3 * b.Width(); ++x) row[x] = static_cast<uint8_t>(seed ^ (x * 5 + y));
