@@ -51,10 +51,17 @@ xfade_ms() {  # transition, threads
   printf '%s\n' "${diffs[@]}" | median
 }
 
+# The median's ms_per_frame, SI prefixes (k, m, u, n) undone.
+counter='function counter(line,   v, p) {
+  if (!match(line, /ms_per_frame=[0-9.]+[kmun]?/)) return "";
+  v = substr(line, RSTART + 13, RLENGTH - 13); p = substr(v, length(v));
+  if (p ~ /[kmun]/) v = substr(v, 1, length(v) - 1) * (p == "k" ? 1e3 : p == "m" ? 1e-3 : p == "u" ? 1e-6 : 1e-9);
+  return v }'
+
 ours_ms() {  # id, threads
-  "$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --threads="$2" --benchmark_filter="^Xfade/$1/$2\$" \
+  "$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --threads="$2" --benchmark_filter="^Xfade/$1/$2/" \
     --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null |
-    awk '/_median/ {for (i = 1; i <= NF; ++i) if ($i ~ /^ms_per_frame=/) {sub("ms_per_frame=", "", $i); print $i}}'
+    awk "$counter"' /_median/ {print counter($0)}'
 }
 
 echo "$(nproc) logical cores, $physical physical; $(ffmpeg -version | head -1)"
@@ -70,10 +77,9 @@ for t in $(printf '%s\n' 1 "$physical" | sort -un); do
       printf "%-11s %4d %3d %12.3f %12.3f %7.2fx %s\n", n, id, t, x, o, r, verdict }'
   done
 done
-"$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --benchmark_filter='^Present$' --benchmark_repetitions=5 \
+"$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --benchmark_filter='^Present/' --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true 2>/dev/null |
-  awk '/_median/ {for (i = 1; i <= NF; ++i) if ($i ~ /^ms_per_frame=/) {sub("ms_per_frame=", "", $i);
-       printf "copy of a frame onto a window-sized 32-bit surface: %s ms\n", $i}}'
+  awk "$counter"' /_median/ {printf "copy of a frame onto a window-sized 32-bit surface: %.3f ms\n", counter($0)}'
 
 # Checked right: xfade's frames 50, 100, 150 against ours.
 status=0
