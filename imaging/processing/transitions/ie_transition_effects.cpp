@@ -15,9 +15,6 @@
 
 namespace {
 
-// The single-image views, which paint their own background style.
-bool IsImageView(TIEViewKind Kind) { return Kind == ievkImageView; }
-
 std::unique_ptr<TBitmap> NewFrame() {
   auto b = std::make_unique<TBitmap>();
   b->SetPixelFormat(pf24bit);
@@ -315,7 +312,7 @@ void TIETransitionEffects::DrawPanZoom(int32_t Step) {
     FitKeepingAspect(static_cast<int32_t>(std::clamp<int64_t>(w, INT32_MIN, INT32_MAX)),
                      static_cast<int32_t>(std::clamp<int64_t>(h, INT32_MIN, INT32_MAX)), width_, height_, dw, dh, dx,
                      dy);
-    if (owner_ && IsImageView(owner_->ViewKind())) {
+    if (owner_ && IsImageViewKind(owner_->ViewKind())) {
       owner_->PaintBackgroundTo(canvas);
     } else {
       canvas->Brush()->SetColor(BackgroundColor());

@@ -134,7 +134,7 @@ struct EngineRun {
   TransitionView view;
   TIETransitionEffects engine{&view};
   EngineRun(int32_t id, int32_t W, int32_t H) {
-    view.background = kBackground;
+    view.SetBackground(kBackground);
     engine.SetTransitionSize(W, H);
     Paint(*engine.StartBitmap(), StartPixel);
     Paint(*engine.EndBitmap(), EndPixel);
@@ -164,7 +164,7 @@ TEST(TransitionBuiltins, BlendsSlidesAndPushesGiveTheirFormulasBytes) {
 
 TEST(TransitionBuiltins, FadesUseTheResolvedColourOfASystemBackground) {
   EngineRun run(iettFadeOut, 4, 2);
-  run.view.background = clHighlight;
+  run.view.SetBackground(clHighlight);
   run.engine.DrawStep(1024);  // all background
   const uint32_t rgb = ColorToRGB(clHighlight);
   const uint32_t want = static_cast<uint32_t>(GetRValue(rgb)) << 16 | GetGValue(rgb) << 8 | GetBValue(rgb);

@@ -312,7 +312,7 @@ TEST(TransitionEngine, AViewCanvasThatFailsEndsOnlyThatFrame) {
 TEST(TransitionEngine, TheFirstFrameShowsTheStartPictureOrForFadeInTheBackground) {
   for (const TIETransitionType effect : {iettCrossDissolve, iettFadeIn, iettCenter2, iettExpandFromLeft}) {
     Rig rig(effect);
-    rig.view.background = clLime;
+    rig.view.SetBackground(clLime);
     rig.engine->StartTransition(false);
     rig.TickAt(0);
     EXPECT_EQ(At(rig.view.Screen(), 3, 2), effect == iettFadeIn ? 0x00FF00u : kRed) << effect;
@@ -414,9 +414,16 @@ TEST(TransitionPanZoom, APartReachingPastTheImageIsCutOnEverySideAndFittedInItsP
       }
   }
   {
+    // A vector view is a single-image view and paints its own background too.
+    PanZoomRig rig(40, 40, ievkVectorView);
+    rig.engine.SetPanZoomStart(Rect(-20, -10, 60, 50));
+    rig.engine.DrawStep(0);
+    EXPECT_EQ(rig.view.backgroundPaints, 1);
+  }
+  {
     // Another kind of view: the frame is filled with its background colour.
     PanZoomRig rig(40, 40, ievkMultiView);
-    rig.view.background = clSilver;
+    rig.view.SetBackground(clSilver);
     rig.engine.SetPanZoomStart(Rect(-20, -10, 60, 50));
     rig.engine.DrawStep(0);
     EXPECT_EQ(rig.view.backgroundPaints, 0);
