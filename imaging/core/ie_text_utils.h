@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/system/number_text.h"
+
 // The shortest text of Value that reads back as Value at 15 significant digits, with "." as the
 // decimal separator whatever the locale and never an exponent (PDF numbers, view measures): 0.5,
 // -3, 0.000001, 1234567890123. "NAN", "INF" and "-INF" for the values that are no numbers.
@@ -56,3 +58,8 @@ std::string IECopy(const std::string& Text, int32_t Index, int32_t Count);
 std::string IEIntToHex(int32_t Value, int32_t Digits);
 // The 1-based position of the first Sub in Text; 0 when it is absent or empty.
 int32_t IEPos(const std::string& Sub, const std::string& Text);
+// Value as text in the framework's float Format (FloatToStrF: Precision significant digits, Digits
+// decimals, the locale's decimal separator).
+inline std::string IEFloatToStrF(long double Value, TFloatFormat Format, int32_t Precision, int32_t Digits) {
+  return FloatToStrF(Value, Format, Precision, Digits);
+}

@@ -7,13 +7,10 @@
 #include <cstdint>
 #include <string>
 
-class TIOParamsVals;
+// The trace log (TraceLogFileName, WriteDebugLog) is the engine's; the unit's start-up clears it.
+#include "imaging/core/ie_trace_log.h"
 
-// The trace log of the engine (WriteDebugLog); empty: no log. The program never sets it.
-extern std::string TraceLogFileName;
-// Appends one line, the date, the time, " : " and Message, to the trace log when TraceLogFileName is
-// set; does nothing otherwise. Raises EInOutError when the file cannot be written.
-void WriteDebugLog(const std::string& Message);
+class TIOParamsVals;
 
 // The AVI services were started (the AVI code sets it; the shut-down stops them).
 extern bool AVIServicesStarted;

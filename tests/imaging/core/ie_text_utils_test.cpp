@@ -106,6 +106,7 @@ TEST(TextUtils, StandardStringOperations) {
   EXPECT_EQ(IEPos("cd", "abcdcd"), 3);
   EXPECT_EQ(IEPos("x", "abc"), 0);
   EXPECT_EQ(IEPos("", "abc"), 0);
+  EXPECT_EQ(IEFloatToStrF(-1.25, ffFixed, 15, 1), "-1.3");  // the framework's rounding: halves away from zero
 }
 
 }  // namespace
