@@ -1,0 +1,267 @@
+// Rotation by any angle: the three shears, the nearest mappings and the inverse mapping with
+// bilinear and bicubic samples.
+#include "imaging/processing/ie_rotate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "imaging/processing/ie_flip_turn.h"
+#include "tests/imaging/processing/geometry_test_support.h"
+
+namespace {
+
+using geomtest::Patterned;
+using geomtest::PixelOf;
+using geomtest::ThreadCount;
+
+using RotateTest = BitmapTest;
+
+std::unique_ptr<TIEBitmap> Flat(int32_t W, int32_t H, TIERGB Color) {
+  auto b = std::make_unique<TIEBitmap>(W, H, ie24RGB);
+  b->Fill(RGBToTColor(Color));
+  return b;
+}
+
+std::unique_ptr<TIEBitmap> Copy(TIEBitmap& B) {
+  auto c = std::make_unique<TIEBitmap>();
+  c->Assign(B);
+  return c;
+}
+
+TEST_F(RotateTest, AngleIsMultipleOf90) {
+  struct Case {
+    double angle;
+    bool multiple;
+  };
+  for (const Case& c : {Case{0, true}, Case{90, true}, Case{-270, true}, Case{450, true}, Case{45, false},
+                        Case{90.5, false}, Case{30, false}, Case{std::numeric_limits<double>::quiet_NaN(), false},
+                        Case{std::numeric_limits<double>::infinity(), false}})
+    EXPECT_EQ(AngleIsMultipleOf90(c.angle), c.multiple) << c.angle;
+}
+
+TEST_F(RotateTest, ThreeShearsGiveThePlannedSizeAndKeepFlatAreas) {
+  // 100 x 50 at 30 degrees: T = tan 15 = 0.26795, S = 0.5; m = Round(50 T + 101) = 114,
+  // h = Round(14 S) = 7, o = Round(114 S + 51) = 108, t = Round(51 T) = Round(13.67) = 14,
+  // o' = 108 - 14 = 94, width = Round(94 T + 115 - 28) = Round(112.19) = 112.
+  const TIERGB grey = CreateRGB(101, 101, 101), red = CreateRGB(255, 0, 0);
+  for (bool antiAlias : {true, false}) {
+    auto b = Flat(100, 50, grey);
+    b->GetAlphaChannel()->Fill(255);
+    ASSERT_TRUE(RotateBitmap(*b, antiAlias, nullptr, 30, nullptr, red));
+    ASSERT_EQ(b->Width(), 112);
+    ASSERT_EQ(b->Height(), 94);
+    // The corners show the background and are transparent; the middle keeps the colour exactly
+    // (an odd level stays odd: blends of equal pixels round once).
+    EXPECT_TRUE(b->GetPixel24(0, 0) == red);
+    EXPECT_TRUE(b->GetPixel24(111, 93) == red);
+    EXPECT_EQ(b->GetAlpha(0, 0), 0);
+    for (int32_t y = 40; y < 55; ++y)
+      for (int32_t x = 45; x < 65; ++x) {
+        ASSERT_TRUE(b->GetPixel24(x, y) == grey) << x << "," << y;
+        ASSERT_EQ(b->GetAlpha(x, y), 255);
+      }
+  }
+}
+
+TEST_F(RotateTest, WholeTurnsAreExact) {
+  auto source = Patterned(23, 14, ie24RGB, ieMemory, false);
+  struct Case {
+    double angle;
+    int32_t quarters;
+  };
+  for (const Case& c : {Case{90, 1}, Case{-90, 3}, Case{180, 2}, Case{270, 3}, Case{-180, 2}, Case{360, 0}, Case{450, 1}}) {
+    SCOPED_TRACE(c.angle);
+    for (bool antiAlias : {true, false}) {
+      auto b = Copy(*source);
+      ASSERT_TRUE(RotateBitmap(*b, antiAlias, nullptr, c.angle, nullptr, CreateRGB(1, 2, 3)));
+      std::unique_ptr<TIEBitmap> expected = TurnedCopy(*source, c.quarters);
+      EXPECT_EQ(bmptest::Pixels(*b), bmptest::Pixels(*expected));
+    }
+  }
+}
+
+TEST_F(RotateTest, AnglesReduceToOneTurnAndQuarterTurns) {
+  auto source = Patterned(31, 17, ie24RGB, ieMemory, false);
+  const TIERGB bg = CreateRGB(9, 8, 7);
+  // 400 is 40 after one reduction.
+  auto a = Copy(*source), b = Copy(*source);
+  RotateBitmap(*a, true, nullptr, 400, nullptr, bg);
+  RotateBitmap(*b, true, nullptr, 40, nullptr, bg);
+  EXPECT_EQ(bmptest::Pixels(*a), bmptest::Pixels(*b));
+  // 300 is three counter-clockwise quarter turns, then a shear of 30.
+  auto c = Copy(*source);
+  RotateBitmap(*c, true, nullptr, 300, nullptr, bg);
+  std::unique_ptr<TIEBitmap> turned = TurnedCopy(*source, 3);
+  RotateBitmap(*turned, true, nullptr, 30, nullptr, bg);
+  EXPECT_EQ(bmptest::Pixels(*c), bmptest::Pixels(*turned));
+}
+
+TEST_F(RotateTest, ThreadsGiveTheSameResult) {
+  auto source = Patterned(301, 257, ie24RGB, ieMemory, false);
+  const TIERGB bg = CreateRGB(0, 0, 255);
+  auto run = [&](int32_t threads, auto&& rotate) {
+    ThreadCount t(threads);
+    auto b = Copy(*source);
+    rotate(*b);
+    return bmptest::Pixels(*b);
+  };
+  auto shear = [&](TIEBitmap& b) { RotateBitmap(b, true, nullptr, -33.3, nullptr, bg); };
+  auto bicubic = [&](TIEBitmap& b) { RotateInterpolated24(b, RGBToTColor(bg), 2, nullptr, nullptr, 21); };
+  auto nearest = [&](TIEBitmap& b) { RotateNearestInPlace(b, RGBToTColor(bg), nullptr, nullptr, 12.5); };
+  EXPECT_EQ(run(1, shear), run(6, shear));
+  EXPECT_EQ(run(1, bicubic), run(6, bicubic));
+  EXPECT_EQ(run(1, nearest), run(6, nearest));
+}
+
+TEST_F(RotateTest, OneBitCornersTakeTheBackground) {
+  for (bool white : {true, false}) {
+    TIEBitmap b(40, 30, ie1g);
+    b.Fill(white ? 0 : 1);  // the picture itself of the other colour
+    const TIERGB bg = white ? CreateRGB(255, 255, 255) : CreateRGB(0, 0, 0);
+    ASSERT_TRUE(RotateBitmap(b, true, nullptr, 45, nullptr, bg));
+    EXPECT_EQ(b.PixelFormat(), ie1g);
+    EXPECT_GT(b.Width(), 40);
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{b.Width() - 1, 0}, std::pair{0, b.Height() - 1}})
+      EXPECT_EQ(GetRowBit(b.GetRow(y), x) != 0, white) << x << "," << y;
+    EXPECT_EQ(GetRowBit(b.GetRow(b.Height() / 2), b.Width() / 2) != 0, !white);
+  }
+  // A whole turn of a 1-bit image changes nothing.
+  auto one = Patterned(13, 7, ie1g, ieMemory, false);
+  auto same = Copy(*one);
+  TIEProgressRecord progress;
+  ASSERT_TRUE(RotateBitmap1Bit(*same, true, progress, 360));
+  EXPECT_EQ(bmptest::Pixels(*same), bmptest::Pixels(*one));
+}
+
+TEST_F(RotateTest, EveryFormatKeepsItsPixelsAtQuarterTurns) {
+  // The EXIF orientation turns photos of any format by +-90 degrees.
+  for (TIEPixelFormat format : {ie8g, ie8p, ie16g, ieRGB48, ieCMYK, ie32f, ieCIELab, ie32RGB}) {
+    SCOPED_TRACE(int(format));
+    auto source = Patterned(15, 9, format, ieMemory, false);
+    for (double angle : {90.0, -90.0}) {
+      auto b = Copy(*source);
+      ASSERT_TRUE(RotateBitmap(*b, false, nullptr, angle, nullptr, CreateRGB(0, 0, 0)));
+      EXPECT_EQ(b->PixelFormat(), format);
+      std::unique_ptr<TIEBitmap> expected = TurnedCopy(*source, angle > 0 ? 1 : 3);
+      EXPECT_EQ(bmptest::Pixels(*b), bmptest::Pixels(*expected));
+    }
+    // Any other angle by nearest pixels, the background in the format's own terms.
+    auto b = Copy(*source);
+    ASSERT_TRUE(RotateBitmap(*b, true, nullptr, 30, nullptr, CreateRGB(255, 255, 255)));
+    EXPECT_EQ(b->PixelFormat(), format);
+    EXPECT_EQ(b->Width(), static_cast<int32_t>(std::nearbyint(15 * std::cos(M_PI / 6) + 9 * 0.5)));
+  }
+  // A grey background on a grey image is its grey level.
+  TIEBitmap g(10, 10, ie8g);
+  g.Fill(7);
+  RotateBitmap(g, false, nullptr, 45, nullptr, CreateRGB(200, 200, 200));
+  EXPECT_EQ(g.GetPixel8(0, 0), 200);
+  EXPECT_EQ(g.GetPixel8(g.Width() / 2, g.Height() / 2), 7);
+}
+
+TEST_F(RotateTest, NearestRotationReducesWholeTurnsAndSizesFromTheFullSide) {
+  auto source = Patterned(12, 5, ie24RGB, ieMemory, false);
+  TIEBitmap a;
+  ASSERT_TRUE(RotateBitmapNearest(*source, a, 0, 450, nullptr, nullptr));
+  EXPECT_EQ(bmptest::Pixels(a), bmptest::Pixels(*TurnedCopy(*source, 1)));
+  ASSERT_TRUE(RotateBitmapNearest(*source, a, 0, -720, nullptr, nullptr));
+  EXPECT_EQ(bmptest::Pixels(a), bmptest::Pixels(*source));
+  // 45 degrees: Round(12 cos 45 + 5 sin 45) = Round(12.02) = 12 on both sides.
+  ASSERT_TRUE(RotateBitmapNearest(*source, a, RGBToTColor(CreateRGB(1, 2, 3)), 45, nullptr, nullptr));
+  EXPECT_EQ(a.Width(), 12);
+  EXPECT_EQ(a.Height(), 12);
+  EXPECT_TRUE(a.GetPixel24(0, 0) == CreateRGB(1, 2, 3));
+  // Progress after every row, ending near 100.
+  std::vector<int32_t> seen;
+  RotateBitmapNearest(*source, a, 0, 10, [&](TObject*, int32_t p) { seen.push_back(p); }, nullptr);
+  ASSERT_EQ(static_cast<int32_t>(seen.size()), a.Height());
+  EXPECT_EQ(seen.front(), 0);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+TEST_F(RotateTest, InterpolatedRotationSizesFromTheFramedSide) {
+  // 40 x 30 is framed to 46 x 36 and the sizes count from 45 and 35. At 1 degree:
+  // Round(0.99985 * 45 + 0.01745 * 35) = Round(45.60) = 46 and Round(0.01745 * 45 + 0.99985 * 35) =
+  // Round(35.78) = 36, less the frame of 6: the source's size.
+  auto b = Flat(40, 30, CreateRGB(50, 60, 70));
+  ASSERT_TRUE(RotateInterpolated24(*b, RGBToTColor(CreateRGB(0, 0, 0)), 1, nullptr, nullptr, 1));
+  EXPECT_EQ(b->Width(), 40);
+  EXPECT_EQ(b->Height(), 30);
+  // At a tenth of a degree: Round(0.99999 * 45 + 0.00175 * 35) = 45, less 6: one pixel narrower.
+  auto c = Flat(40, 30, CreateRGB(50, 60, 70));
+  ASSERT_TRUE(RotateInterpolated24(*c, RGBToTColor(CreateRGB(0, 0, 0)), 2, nullptr, nullptr, 0.1));
+  EXPECT_EQ(c->Width(), 39);
+  EXPECT_EQ(c->Height(), 29);
+  // A 1 x 1 picture stays at least 1 x 1.
+  auto d = Flat(1, 1, CreateRGB(5, 5, 5));
+  ASSERT_TRUE(RotateInterpolated24(*d, 0, 2, nullptr, nullptr, 0.1));
+  EXPECT_EQ(d->Width(), 1);
+  EXPECT_EQ(d->Height(), 1);
+}
+
+TEST_F(RotateTest, InterpolatedRotationShowsTheBackgroundOutside) {
+  const TIERGB bg = CreateRGB(0, 200, 0);
+  for (uint8_t sampling : {1, 2}) {
+    auto b = Flat(50, 50, CreateRGB(100, 100, 100));
+    ASSERT_TRUE(RotateInterpolated24(*b, RGBToTColor(bg), sampling, nullptr, nullptr, 45));
+    EXPECT_TRUE(b->GetPixel24(0, 0) == bg);
+    EXPECT_TRUE(b->GetPixel24(b->Width() / 2, b->Height() / 2) == CreateRGB(100, 100, 100));
+    TIEBitmap alpha(50, 50, ie8g);
+    alpha.Fill(255);
+    ASSERT_TRUE(RotateInterpolated8(alpha, 0, sampling, 45));
+    EXPECT_EQ(alpha.Width(), b->Width());
+    EXPECT_EQ(alpha.GetPixel8(0, 0), 0);
+    EXPECT_EQ(alpha.GetPixel8(alpha.Width() / 2, alpha.Height() / 2), 255);
+  }
+  // Sampling other than 1 and 2 samples bilinearly.
+  auto bilinear = Patterned(30, 20, ie24RGB, ieMemory, false), other = Copy(*bilinear);
+  RotateInterpolated24(*bilinear, 0, 1, nullptr, nullptr, 17);
+  RotateInterpolated24(*other, 0, 7, nullptr, nullptr, 17);
+  EXPECT_EQ(bmptest::Pixels(*bilinear), bmptest::Pixels(*other));
+}
+
+TEST_F(RotateTest, BicubicSamplesStayInsideTheByteRange) {
+  // One row of four pixels: framed columns 3..6. At SX = 4.5 (f = 0.5) the weights are -0.125,
+  // 0.625, 0.625, -0.125 over columns 3..6, and at SY = 3 (f = 0) only the row itself counts.
+  const uint8_t undershoot[4] = {0, 0, 0, 255};  // -0.125 * 255 = -31.9: held at 0, not 31
+  const uint8_t overshoot[4] = {255, 255, 255, 0};  // 1.125 * 255 = 286.9: held at 255
+  for (const uint8_t* row : {undershoot, overshoot}) {
+    const uint8_t* rows[1] = {row};
+    TIERotateSource s;
+    s.Rows = rows;
+    s.Width = 4;
+    s.Height = 1;
+    s.N = 1;
+    EXPECT_EQ(SampleBicubic8(s, 4.5, 3), row == undershoot ? 0 : 255);
+  }
+  // Bilinear: x0 = Trunc, fx from Floor; halfway between 0 and 255 is 127.
+  const uint8_t ramp[2] = {0, 255};
+  const uint8_t* rows[1] = {ramp};
+  TIERotateSource s;
+  s.Rows = rows;
+  s.Width = 2;
+  s.Height = 1;
+  s.N = 1;
+  s.Background[0] = 9;
+  EXPECT_EQ(SampleBilinear8(s, 3.5, 3), 127);
+  EXPECT_EQ(FetchPixel8(s, 2, 3), 9);
+  EXPECT_EQ(FetchPixel8(s, 4, 3), 255);
+}
+
+TEST_F(RotateTest, RotationWithoutMemoryLeavesTheImage) {
+  auto b = Patterned(64, 40, ie24RGB, ieMemory, true);
+  const auto before = bmptest::Pixels(*b);
+  FileFallbackOnLowMemory = false;
+  SegmentedAllocation = false;
+  TIEBitmap::MaxMemoryBlockForTesting() = 100;
+  EXPECT_FALSE(RotateBitmap(*b, true, nullptr, 30, nullptr, CreateRGB(0, 0, 0)));
+  EXPECT_FALSE(RotateInterpolated24(*b, 0, 2, nullptr, nullptr, 30));
+  EXPECT_FALSE(RotateNearestInPlace(*b, 0, nullptr, nullptr, 30));
+  TIEBitmap::MaxMemoryBlockForTesting() = -1;
+  EXPECT_EQ(b->Width(), 64);
+  EXPECT_EQ(bmptest::Pixels(*b), before);
+}
+
+}  // namespace
