@@ -19,32 +19,6 @@
 
 namespace {
 
-// A block of memory the DIB lies in: the handle locked while the import runs.
-class TLockedBlock {
- public:
-  TLockedBlock(const void* DIB, bool IsPointer, int64_t Size) : handle_(IsPointer ? nullptr : const_cast<void*>(DIB)) {
-    if (IsPointer) {
-      data_ = static_cast<const uint8_t*>(DIB);
-      size_ = Size;
-    } else if (DIB) {
-      data_ = static_cast<const uint8_t*>(GlobalLock(handle_));
-      size_ = static_cast<int64_t>(GlobalSize(DIB));
-    }
-  }
-  ~TLockedBlock() {
-    if (handle_) GlobalUnlock(handle_);
-  }
-  TLockedBlock(const TLockedBlock&) = delete;
-  TLockedBlock& operator=(const TLockedBlock&) = delete;
-  const uint8_t* Data() const { return data_; }
-  int64_t Size() const { return data_ ? std::max<int64_t>(size_, 0) : 0; }
-
- private:
-  void* handle_;
-  const uint8_t* data_ = nullptr;
-  int64_t size_ = 0;
-};
-
 // Reads the header; false when the block cannot hold it, biSize is below 40 or past the block, or
 // the picture has no pixels.
 bool ReadHeader(const uint8_t* data, int64_t size, BITMAPINFOHEADER& h) {
@@ -61,7 +35,7 @@ struct TPixels {
   int64_t bytes = 0;
 };
 
-bool LocatePixels(const TLockedBlock& block, int64_t offset, const void* Bits, int64_t BitsSize, TPixels& p) {
+bool LocatePixels(const TIELockedBlock& block, int64_t offset, const void* Bits, int64_t BitsSize, TPixels& p) {
   if (Bits) {
     if (BitsSize <= 0) return false;
     p = {static_cast<const uint8_t*>(Bits), BitsSize};
@@ -72,7 +46,7 @@ bool LocatePixels(const TLockedBlock& block, int64_t offset, const void* Bits, i
   return true;
 }
 
-uint16_t ImportYUV(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
+uint16_t ImportYUV(const TIELockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
                    int64_t BitsSize) {
   const TIEYUVConverter convert = YUVConverterFor(h.biCompression);
   // The layout decides how the frame is stored; a bit count of 0 would read as a failure.
@@ -93,7 +67,7 @@ uint16_t ImportYUV(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitm
   return h.biBitCount;
 }
 
-uint16_t ImportRGB(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
+uint16_t ImportRGB(const TIELockedBlock& block, const BITMAPINFOHEADER& h, TIEBitmap& Bitmap, const void* Bits,
                    int64_t BitsSize) {
   const int32_t bits = h.biBitCount;
   const bool fields = h.biCompression == BI_BITFIELDS;
@@ -182,7 +156,7 @@ uint16_t ImportRGB(const TLockedBlock& block, const BITMAPINFOHEADER& h, TIEBitm
 uint16_t DibToIEBitmap(const void* DIB, TIEBitmap& Bitmap, const void* Bits, bool IsPointer, int64_t DIBSize,
                        int64_t BitsSize) {
   if (!DIB) return 0;
-  const TLockedBlock block(DIB, IsPointer, DIBSize);
+  const TIELockedBlock block(DIB, IsPointer, DIBSize);
   BITMAPINFOHEADER h;
   if (!ReadHeader(block.Data(), block.Size(), h)) return 0;
   if (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) return ImportRGB(block, h, Bitmap, Bits, BitsSize);

@@ -1,9 +1,39 @@
 #pragma once
 // Device-independent bitmaps (a BITMAPINFOHEADER, its colour table or masks, and the pixels) from
 // the clipboard, video frames and annotations into TIEBitmap; gamma correction of 24-bit DIBs.
+#include <algorithm>
 #include <cstdint>
 
+#include "platform/system/memory.h"
+
 class TIEBitmap;
+
+// A DIB's block for the time of a call: a global memory handle locked (its size GlobalSize's), or
+// a pointer to Size bytes used as it is.
+class TIELockedBlock {
+ public:
+  TIELockedBlock(const void* DIB, bool IsPointer, int64_t Size) : handle_(IsPointer ? nullptr : const_cast<void*>(DIB)) {
+    if (IsPointer) {
+      data_ = static_cast<const uint8_t*>(DIB);
+      size_ = Size;
+    } else if (DIB) {
+      data_ = static_cast<const uint8_t*>(GlobalLock(handle_));
+      size_ = static_cast<int64_t>(GlobalSize(DIB));
+    }
+  }
+  ~TIELockedBlock() {
+    if (handle_) GlobalUnlock(handle_);
+  }
+  TIELockedBlock(const TIELockedBlock&) = delete;
+  TIELockedBlock& operator=(const TIELockedBlock&) = delete;
+  const uint8_t* Data() const { return data_; }
+  int64_t Size() const { return data_ ? std::max<int64_t>(size_, 0) : 0; }
+
+ private:
+  void* handle_;
+  const uint8_t* data_ = nullptr;
+  int64_t size_ = 0;
+};
 
 // Turns a DIB into Bitmap: uncompressed RGB of 1, 4, 8, 16, 24 and 32 bits, 16- and 32-bit bit
 // fields, and the YUV layouts of the FOURCCs ie_yuv.h lists. With IsPointer false, DIB is a global

@@ -7,6 +7,15 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 
+void CopyBitRun(void* Dest, const void* Source, int32_t DestBit, int32_t SrcBit, int32_t BitCount, int32_t SrcSize) {
+  if (BitCount < 1 || DestBit < 0 || SrcBit < 0 || !Dest || !Source) return;
+  const int64_t available = std::max<int64_t>(0, int64_t{SrcSize} * 8 - SrcBit);
+  const int32_t copied = static_cast<int32_t>(std::min<int64_t>(BitCount, available));
+  auto* dst = static_cast<uint8_t*>(Dest);
+  CopyRowBits(static_cast<const uint8_t*>(Source), SrcBit, dst, DestBit, copied);
+  if (copied < BitCount) FillRowBits(dst, DestBit + copied, BitCount - copied, false);
+}
+
 void InvertBuffer(void* Buffer, int64_t Length) {
   auto* p = static_cast<uint8_t*>(Buffer);
   for (int64_t i = 0; i < Length; ++i) p[i] = static_cast<uint8_t>(~p[i]);

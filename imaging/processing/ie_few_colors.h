@@ -9,6 +9,12 @@
 
 class TIEBitmap;
 
+// Copies BitCount bits from bit SrcBit of Source to bit DestBit of Dest, the most significant bit of
+// a byte first, keeping the bits of Dest around the run. At most SrcSize bytes of Source (counted
+// from its start) are read; bits of the run past them are copied as 0. Nothing for BitCount < 1 or
+// a negative bit position.
+void CopyBitRun(void* Dest, const void* Source, int32_t DestBit, int32_t SrcBit, int32_t BitCount, int32_t SrcSize);
+
 // Inverts every bit of Length bytes.
 void InvertBuffer(void* Buffer, int64_t Length);
 // Inverts every bit of every row (whole padded rows): swaps black and white of an ie1g bitmap.

@@ -324,23 +324,44 @@ int32_t SetDIBits(HDC, HBITMAP bitmap, uint32_t start, uint32_t lines, const voi
 
 // ---- Packed DIBs ------------------------------------------------------------------------------------
 
-bool ParsePackedDIB(const void* data, size_t size, const BITMAPINFO** info, const void** bits) {
+namespace {
+
+// The header and colour table of a DIB in `size` bytes at data, and where the rows would start
+// after them; false for anything short or invalid.
+bool CheckDibHeader(const void* data, size_t size, uint64_t& rowsOffset, uint64_t& rowsBytes) {
   if (!data || size < sizeof(BITMAPINFOHEADER)) return false;
   BITMAPINFOHEADER h;
   std::memcpy(&h, data, sizeof h);
   if (h.biSize < 40 || h.biSize > size) return false;
-  const uint64_t tableBytes = static_cast<uint64_t>(DibColorTableSize(h)) * 4;
-  const uint64_t offset = h.biSize + tableBytes;
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || !ValidDepth(h.biBitCount)) return false;
+  rowsOffset = h.biSize + static_cast<uint64_t>(DibColorTableSize(h)) * 4;
+  if (rowsOffset > size) return false;
   const uint64_t height = static_cast<uint64_t>(h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight);
-  const uint64_t need = offset + static_cast<uint64_t>(DibRowBytes(h.biWidth, h.biBitCount)) * height;
-  if (need > size) return false;
+  rowsBytes = static_cast<uint64_t>(DibRowBytes(h.biWidth, h.biBitCount)) * height;
+  return true;
+}
+
+}  // namespace
+
+bool ParsePackedDIB(const void* data, size_t size, const BITMAPINFO** info, const void** bits) {
+  uint64_t offset = 0, rowsBytes = 0;
+  if (!CheckDibHeader(data, size, offset, rowsBytes) || rowsBytes > size - offset) return false;
   PixelRows probe;
   const BITMAPINFO* bi = static_cast<const BITMAPINFO*>(data);
   const void* px = static_cast<const uint8_t*>(data) + offset;
   if (!DibRowsFromInfo(bi, px, probe)) return false;
   if (info) *info = bi;
   if (bits) *bits = px;
+  return true;
+}
+
+bool ParseSplitDIB(const void* data, size_t size, const void* bits, size_t bitsSize, const BITMAPINFO** info) {
+  uint64_t offset = 0, rowsBytes = 0;
+  if (!bits || !CheckDibHeader(data, size, offset, rowsBytes) || rowsBytes > bitsSize) return false;
+  PixelRows probe;
+  const BITMAPINFO* bi = static_cast<const BITMAPINFO*>(data);
+  if (!DibRowsFromInfo(bi, bits, probe)) return false;
+  if (info) *info = bi;
   return true;
 }
 
