@@ -17,11 +17,13 @@ void IEInitialize() {
   InitializeIEGDIPlus();
   BuildBlendCosineTable();
   IEIOModuleStartup.Initialize();
+  IEProcModuleStartup.Initialize();
 }
 
 void IEFinalize() {
   std::lock_guard<std::mutex> lock(g_startupLock);
   if (g_useCount == 0 || --g_useCount > 0) return;
+  IEProcModuleStartup.Finalize();
   IEIOModuleStartup.Finalize();
   FinalizeImagingDefaults();
 }

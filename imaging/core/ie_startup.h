@@ -6,9 +6,11 @@ void IEFinalize();
 
 // The start-up and shut-down of a module above core. Core's start-up runs them through this table
 // instead of including the modules: the I/O module defines IEIOModuleStartup (format_registry.cpp),
-// a constant resolved when the engine is linked.
+// the processing module IEProcModuleStartup (zodazur_proc.cpp), constants resolved when the engine
+// is linked.
 struct TIEModuleStartup {
   void (*Initialize)();
   void (*Finalize)();
 };
 extern const TIEModuleStartup IEIOModuleStartup;
+extern const TIEModuleStartup IEProcModuleStartup;

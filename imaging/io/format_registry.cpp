@@ -12,6 +12,7 @@
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/color_converter.h"
 #include "imaging/io/io_params.h"
+#include "imaging/io/io_paste_hooks.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
 #include "platform/system/debug_log.h"
@@ -373,9 +374,11 @@ void InitializeZodazUrIO() {
   BufferedStreamRelativeOrigin = false;
   CMYKProfileEnabled = true;
   MetafileMaxSize = 8000;
+  InstallPasteHooks(true);           // the clipboard paste reads PNG blocks through the unit
 }
 
 void FinalizeZodazUrIO() {
+  InstallPasteHooks(false);
   // 1. The default CMYK profiles; CMYK conversions use the formulas from here on.
   InstallCMYKProfileHooks(false);
   FreeDefaultCMYKProfiles();

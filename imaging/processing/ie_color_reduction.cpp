@@ -1,6 +1,8 @@
 #include "imaging/processing/ie_color_reduction.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +10,9 @@
 #include "imaging/core/ie_convert_rows.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/processing/ie_color_ops.h"
+#include "imaging/processing/ie_quantizer.h"
+#include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_row_table.h"
 
 namespace {
 
@@ -190,4 +195,40 @@ void ConvertToBWOrdered(TIEBitmap& Bitmap, TIEProgressRecord& Progress) {
   ConvertToBWOrdered(Bitmap, bw, Progress);
   if (bw.IsEmpty() || Progress.IsAborting()) return;
   Bitmap.AssignImage(bw);
+}
+
+void QuantizeInPlace(TIEBitmap& Bitmap, int32_t NColors, TIERGB* Palette, TObject* Sender,
+                     const TIEProgressEvent& OnProgress) {
+  if (Bitmap.GetPixelFormat() != ie24RGB || Bitmap.IsEmpty() || NColors < 1 || NColors > 1024) return;
+  std::vector<TIERGB> own;
+  if (!Palette) {
+    own.assign(static_cast<size_t>(NColors), TIERGB{0, 0, 0});
+    Palette = own.data();
+  }
+  const TIEQuantizer quantizer(Bitmap, std::span<TIERGB>(Palette, static_cast<size_t>(NColors)), 0, NColors);
+  const int32_t width = Bitmap.GetWidth(), height = Bitmap.GetHeight();
+  const TIERGB* palette = Palette;
+  const int32_t entries = std::max(1, quantizer.ColorCount());
+  std::function<void(int32_t)> onRows;
+  if (OnProgress)
+    onRows = [&](int32_t done) { OnProgress(Sender, static_cast<int32_t>(std::trunc(done * 100 / (height + 0.5)))); };
+  TIERowAccessScope readWrite(Bitmap, iraReadWrite);
+  RunResampleBands(
+      height, GeometryThreadCount(Bitmap, Bitmap, int64_t{width} * height),
+      [&](int32_t First, int32_t Count, const std::function<bool()>& RowDone) {
+        for (int32_t y = First; y < First + Count; ++y) {
+          auto* px = static_cast<TIERGB*>(Bitmap.GetRow(y));
+          // Runs of one colour are looked up once.
+          TIERGB lastIn = px[0], lastOut = palette[std::min(quantizer.RGBIndex(px[0]), entries - 1)];
+          for (int32_t x = 0; x < width; ++x) {
+            if (!(px[x] == lastIn)) {
+              lastIn = px[x];
+              lastOut = palette[std::min(quantizer.RGBIndex(lastIn), entries - 1)];
+            }
+            px[x] = lastOut;
+          }
+          if (!RowDone()) return;
+        }
+      },
+      onRows);
 }

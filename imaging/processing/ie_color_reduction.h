@@ -1,7 +1,11 @@
 #pragma once
 // Reduction of images to black and white: thresholds (given, the mean colour's grey, or the
-// maximum-entropy one), ordered dithering, and the grey histogram they use.
+// maximum-entropy one), ordered dithering, and the grey histogram they use; and reduction of a
+// true-colour image to the colours of a palette.
 #include <cstdint>
+
+#include "imaging/core/ie_defs.h"
+#include "imaging/core/ie_rgb.h"
 
 #include "imaging/core/ie_color_reduction_hooks.h"
 #include "imaging/core/ie_progress.h"
@@ -32,3 +36,11 @@ void ConvertToBWOrdered(TIEBitmap& Source, TIEBitmap& Dest, TIEProgressRecord& P
 // An ie24RGB bitmap becomes ie1g by ordered dithering (its alpha channel stays); other formats are
 // left alone.
 void ConvertToBWOrdered(TIEBitmap& Bitmap, TIEProgressRecord& Progress);
+
+// Replaces every pixel of an ie24RGB bitmap by the entry of a palette of NColors colours (1..1024)
+// that a TIEQuantizer chooses for the image; the bitmap stays ie24RGB. Palette, when given, receives
+// the palette and must hold NColors entries; without it a palette of the routine's own is used.
+// Progress after each row: Trunc(rows done * 100 / (height + 0.5)). Other formats and NColors outside
+// 1..1024 are left alone.
+void QuantizeInPlace(TIEBitmap& Bitmap, int32_t NColors, TIERGB* Palette, TObject* Sender,
+                     const TIEProgressEvent& OnProgress);

@@ -7,12 +7,14 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/core/ie_startup.h"
 #include "imaging/processing/ie_filter3x3.h"
 #include "imaging/processing/ie_resample_bands.h"
 #include "imaging/processing/ie_row_tools.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/picture.h"
+#include "platform/ui/clipboard.h"
 #include "platform/ui/ext_ctrls.h"
 
 namespace {
@@ -49,12 +51,17 @@ constexpr int64_t kThreadedAreaMinimum = 1 << 16;
 
 }  // namespace
 
+uint32_t ClipboardRawFormat = 0;
+
 void InitializeZodazUrProc() {
   BuildOneBitExpansionTable();
   CreateFilterPresets();
+  ClipboardRawFormat = RegisterClipboardFormat("ZODAZUR RAW FORMAT");
 }
 
 void FinalizeZodazUrProc() { FreeFilterPresets(); }
+
+extern const TIEModuleStartup IEProcModuleStartup{InitializeZodazUrProc, FinalizeZodazUrProc};
 
 TZodazUrProc::TZodazUrProc(TComponent* Owner) : TComponent(Owner), autoUndo_(Owner != nullptr) {
   previewFont_ = std::make_unique<TFont>();

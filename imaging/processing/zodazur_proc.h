@@ -8,7 +8,8 @@
 //
 // This file holds the component: attachment, the frame and the undo and redo stacks
 // (zodazur_proc.cpp, zodazur_proc_undo.cpp). The operations are added by the files of their
-// concern (zodazur_proc_color.cpp, zodazur_proc_effects.cpp).
+// concern (zodazur_proc_color.cpp, zodazur_proc_effects.cpp, zodazur_proc_geometry.cpp,
+// zodazur_proc_rotate.cpp, zodazur_proc_clipboard.cpp).
 //
 // Threads. Everything runs on the calling thread, without locks; progress handlers run inside the
 // operation. Operations may spread rows over worker threads for bitmaps held in memory, with the
@@ -23,6 +24,7 @@
 #include "imaging/core/ie_defs.h"
 #include "imaging/core/ie_view_link.h"
 #include "imaging/core/ie_rgb.h"
+#include "imaging/processing/ie_flip_turn.h"
 #include "platform/system/streams.h"
 #include "platform/system/classes.h"
 
@@ -221,6 +223,68 @@ class TZodazUrProc : public TComponent {
   // (ie24RGB, ieRGB48). Nothing for a Channel outside 0..2.
   void ShiftChannel(int32_t DX, int32_t DY, int32_t Channel, int32_t Fill);
 
+  // ---- Geometry (zodazur_proc_geometry.cpp) ----
+  // These work on the whole working bitmap (any format), its alpha channel along; selections count
+  // only for CropSel. When the memory for the new pixels cannot be had the image stays as it was.
+  // Mirrors the image (undo caption "Flip").
+  void Flip(TIEFlipDirection Direction);
+  // The canvas made NewWidth x NewHeight, the image placed by the alignments (0 left or top, 1
+  // centre, 2 right or bottom), the new area Background and alpha FillAlpha (an alpha channel is made
+  // for FillAlpha below 255). Nothing for a size of 0 or less or the current size. Undo caption
+  // "ImageResize W,H".
+  void ImageResize(int32_t NewWidth, int32_t NewHeight, uint8_t HorizAlign, uint8_t VertAlign, int32_t FillAlpha);
+  // Resamples the image to NewWidth x NewHeight (see ResampleTo for -1 and 0) with Filter; undo
+  // caption "Resample W, H". OnFinishWork fires twice, the first time from ResampleTo.
+  void Resample(int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);
+  // Dest becomes the image resampled, in its pixel format: a size of -1 keeps the aspect ratio from
+  // the other one, 0 keeps the size, another value counts by its magnitude, at least 1. Nothing when
+  // both sizes are negative or the image is empty.
+  void ResampleTo(TIEBitmap& Dest, int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);
+  // The image filled with Background (undo caption "Clear").
+  void Clear();
+  // Keeps the inclusive rectangle, clipped to the image (undo caption "Crop X1, Y1, X2, Y2"); a
+  // rectangle that is reversed, wholly outside or the whole image changes nothing and records no
+  // undo step.
+  void Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  // Crop with Right and Bottom inclusive.
+  void CropToRect(const TRect& Rect);
+  // Under a selection: with ToAlpha the alpha channel becomes the mask (255 selected, 0 not; 8-bit
+  // masks their values), else the image becomes the mask's box with the unselected pixels
+  // transparent and Background (an alpha channel left fully opaque is removed). Undo caption
+  // "CropSel", recorded first.
+  void CropSel(bool ToAlpha);
+  // Crops to the part whose alpha is not 0, without undo step; nothing without alpha channel or
+  // when every pixel is transparent.
+  void CropTransparency();
+
+  // ---- Rotation (zodazur_proc_rotate.cpp) ----
+  // Rotates the image and its alpha channel by Angle degrees (counter-clockwise on screen) on
+  // BackgroundColor (-1: Background); the alpha channel gets 0 where the background shows. Without
+  // AntiAlias, and for formats other than ie24RGB and ie1g, by nearest pixels; with AntiAlias, a
+  // non-zero AntialiasMode (1 bilinear, 2 bicubic) and an ie24RGB image by inverse mapping, unless
+  // the angle is a multiple of 90; otherwise by three shears (ie1g by the truncated mapping). Undo
+  // caption "Rotate %f". Nothing for Angle 0.
+  void Rotate(double Angle, bool AntiAlias, uint8_t AntialiasMode, TColor BackgroundColor);
+
+  // ---- Clipboard and colour reduction (zodazur_proc_clipboard.cpp) ----
+  // The whole image on the clipboard as CF_DIB at the component's resolution and, WithRaw, in the
+  // raw format too (when the start-up registered it). True when the DIB was placed.
+  bool CopyToClipboard(bool WithRaw);
+  // The selection (unselected pixels Background, or the selection's box without a mask) as CF_DIB
+  // and, WithRaw, in the raw format; without a selection CopyToClipboard.
+  bool CopySelectionToClipboard(bool WithRaw);
+  // Replaces the image by the first clipboard format that reads as one: the raw format, "PNG",
+  // CF_DIB, an enhanced metafile. Only a read that succeeds records the undo step
+  // "PasteFromClipboard" and replaces the image; with nothing usable nothing changes.
+  void PasteFromClipboard();
+  // Reduces the image to NColors colours: below 3 black and white (1-bit; Threshold at the mean
+  // grey, else ordered dithering), up to 1024 the colours of a quantizer's palette (ie24RGB kept),
+  // above 1024 nothing. Undo caption "ConvertTo N", recorded before any conversion to ie24RGB.
+  void ConvertTo(int32_t NColors, bool Threshold);
+  // The same (undo caption "ConvertToPalette"); Palette receives the palette: NColors entries, or
+  // black and white for fewer than 3. Nothing for NColors of 0 or less.
+  void ConvertToPalette(int32_t NColors, std::vector<TIERGB>& Palette, bool Threshold);
+
   // ---- Effects (zodazur_proc_effects.cpp) ----
   // A soft drop shadow of the whole image through its alpha channel (AddSoftShadowToBitmap), the
   // canvas enlarged first with Enlarge.
@@ -245,6 +309,10 @@ class TZodazUrProc : public TComponent {
   enum class TPush { Stop, None, Made };
 
   void NewOwnBitmap();
+  // ConvertTo and ConvertToPalette: Palette, when given, receives the palette.
+  void ReduceColors(int32_t NColors, bool Threshold, const std::string& Caption, std::vector<TIERGB>* Palette);
+  // ResampleTo's work: false when nothing was made (Dest then not filled).
+  bool ResampleInto(TIEBitmap& Dest, int32_t NewWidth, int32_t NewHeight, TResampleFilter Filter);
   // Forgets the view: unregisters (unless it is going away) and drops its free notification.
   void DetachView(bool ViewGoingAway);
   void DetachImage();
@@ -284,7 +352,12 @@ class TZodazUrProc : public TComponent {
   TBitmap* attachedBitmap_ = nullptr;
 };
 
+// The clipboard format of the raw bitmap stream ("ZODAZUR RAW FORMAT"); 0 until the start-up has
+// registered it, and then the raw format is neither put on nor read from the clipboard.
+extern uint32_t ClipboardRawFormat;
+
 // The processing unit's start-up and shut-down steps: the one-bit expansion table and the filter
-// presets (both hold their values from program start; the steps leave them so).
+// presets (both hold their values from program start; the steps leave them so), and the
+// registration of the raw clipboard format. The engine's start-up runs them (IEProcModuleStartup).
 void InitializeZodazUrProc();
 void FinalizeZodazUrProc();

@@ -155,8 +155,16 @@ void Sync() {
     }
     Put(CF_TEXT, BlockOf(crlf.c_str(), crlf.size() + 1));
   }
-  if (mime->hasImage()) {
-    std::vector<uint8_t> dib = PackedDibOf(qvariant_cast<QImage>(mime->imageData()));
+  // A picture as the toolkit gives it, else the first image file another program offers (a program
+  // may offer only its PNG or BMP bytes).
+  QImage image;
+  if (mime->hasImage()) image = qvariant_cast<QImage>(mime->imageData());
+  for (const QString& f : mime->formats()) {
+    if (!image.isNull()) break;
+    if (f.startsWith(QLatin1String("image/"))) image.loadFromData(mime->data(f));
+  }
+  if (!image.isNull()) {
+    std::vector<uint8_t> dib = PackedDibOf(image);
     if (!dib.empty()) Put(CF_DIB, BlockOf(dib.data(), dib.size()));
   }
   for (const QString& f : mime->formats()) {

@@ -7,7 +7,8 @@
 //
 // What this program puts on the clipboard is given back exactly as it was put; text, pictures and
 // other programs' PNG data come from the toolkit's clipboard as CF_TEXT (CR LF lines, zero-terminated),
-// CF_DIB/CF_BITMAP and the registered format "PNG". The program's registered formats travel between
+// CF_DIB/CF_BITMAP (also from image files another program offers alone, PNG or BMP bytes) and the
+// registered format "PNG". The program's registered formats travel between
 // programs of this system under their names.
 #include <cstddef>
 #include <cstdint>

@@ -6,6 +6,8 @@
 #include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/lzw_hooks.h"
+#include "imaging/processing/zodazur_proc.h"
+#include "platform/ui/clipboard.h"
 
 namespace {
 
@@ -31,9 +33,13 @@ TEST(EngineStartup, InstallsTheLZWCodersAndIsCounted) {
   ASSERT_FALSE(EngineCodersInstalled());
   ASSERT_TRUE(FileFormatRegistry().empty());
 
+  ClipboardRawFormat = 0;
   IEInitialize();
   EXPECT_TRUE(EngineCodersInstalled());
   EXPECT_NE(FindFileFormatById(fmtGIF), nullptr);
+  // The processing unit's start-up registers the raw clipboard format.
+  EXPECT_NE(ClipboardRawFormat, 0u);
+  EXPECT_EQ(ClipboardRawFormat, RegisterClipboardFormat("zodazur raw format"));
 
   // A second start-up does nothing: hooks cleared in between stay cleared.
   ClearLZWHooks();
