@@ -31,7 +31,12 @@ struct ClipboardState {
   // The data by format, in the order it was put; blocks of GlobalAlloc, or the bitmap for CF_BITMAP.
   std::vector<std::pair<UINT, void*>> data;
   bool changed = false;
-  const QMimeData* seen = nullptr;  // the toolkit's data the blocks stand for
+  // The toolkit's data the blocks stand for: its address and the count of the toolkit's changes
+  // then (data put anew may come at the address of data that went).
+  const QMimeData* seen = nullptr;
+  uint64_t seenChanges = 0;
+  uint64_t changes = 0;
+  bool watching = false;
   std::vector<std::string> names;   // registered names, from kFirstRegistered on
 
   // The blocks still held at exit go with the process's clipboard.
@@ -137,15 +142,25 @@ QImage ImageOf(const void* dib, size_t size) {
   return QImage(static_cast<const uchar*>(bits), w, h, w * 4, QImage::Format_RGB32).copy();
 }
 
+// Counts the toolkit's clipboard changes from the first use on.
+void Watch() {
+  ClipboardState& s = State();
+  if (s.watching) return;
+  s.watching = true;
+  QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] { ++State().changes; });
+}
+
 // Brings the blocks up to what the toolkit's clipboard holds now (another program may have changed
 // it); what this program put there stays as it was put.
 void Sync() {
   if (!OnGuiThread()) return;
+  Watch();
   ClipboardState& s = State();
   const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-  if (mime == s.seen) return;
+  if (mime == s.seen && s.changes == s.seenChanges) return;
   ClearData();
   s.seen = mime;
+  s.seenChanges = s.changes;
   if (!mime) return;
   if (mime->hasText()) {
     std::string text = mime->text().toStdString(), crlf;
@@ -201,8 +216,10 @@ void Publish() {
       mime->setData(type, QByteArray(bytes, static_cast<int>(size)));
     }
   }
+  Watch();
   QGuiApplication::clipboard()->setMimeData(mime);
   s.seen = QGuiApplication::clipboard()->mimeData();
+  s.seenChanges = s.changes;
 }
 
 }  // namespace
