@@ -334,6 +334,9 @@ bool CheckDibHeader(const void* data, size_t size, uint64_t& rowsOffset, uint64_
   std::memcpy(&h, data, sizeof h);
   if (h.biSize < 40 || h.biSize > size) return false;
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || !ValidDepth(h.biBitCount)) return false;
+  // Bit-field masks are read from byte 40: after a header of 40 bytes, inside a header of 52 and
+  // more; a header in between would have them run past it.
+  if (h.biCompression == BI_BITFIELDS && h.biSize > 40 && h.biSize < 52) return false;
   rowsOffset = h.biSize + static_cast<uint64_t>(DibColorTableSize(h)) * 4;
   if (rowsOffset > size) return false;
   const uint64_t height = static_cast<uint64_t>(h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight);

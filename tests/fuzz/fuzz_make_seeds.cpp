@@ -43,6 +43,8 @@ void Seed(const std::string& target, int n, const void* data, size_t size) {
 
 void Seed(const std::string& target, int n, TMemoryStream& s) { Seed(target, n, s.Memory(), static_cast<size_t>(s.Size())); }
 
+void SeedWithOptions(const std::string& target, int n, uint8_t options, TMemoryStream& s);
+
 void RawBitmaps() {
   int n = 0;
   for (TIEPixelFormat f : {ie1g, ie8p, ie8g, ie16g, ie24RGB, ieCMYK, ieRGB48, ie32RGB}) {
@@ -51,7 +53,9 @@ void RawBitmaps() {
     if (f == ie24RGB) b.SetAlpha(1, 1, 7);
     TMemoryStream s;
     b.SaveRawToStream(s);
-    Seed("fuzz_raw_bitmap", n++, s);
+    Seed("fuzz_raw_bitmap", n, s);
+    // The paste's first byte chooses the clipboard format: 0 the raw stream.
+    SeedWithOptions("fuzz_clipboard_paste", n++, 0, s);
   }
 }
 
@@ -238,6 +242,7 @@ void EnginePNGs() {
     WritePNGStream(s, b, p, progress, mask.get());
     // Native or not, CRCs made right or not, written back or not.
     SeedWithOptions("fuzz_png", n, static_cast<uint8_t>(n & 7), s);
+    SeedWithOptions("fuzz_clipboard_paste", 100 + n, 1, s);  // 1: "PNG"
     SeedWithOptions("fuzz_detect", 200 + n, 0, s);
     ++n;
   }
@@ -264,6 +269,11 @@ void DIBs() {
     std::vector<uint8_t> input = {options, static_cast<uint8_t>(split), static_cast<uint8_t>(split >> 8)};
     input.insert(input.end(), dib.begin(), dib.end());
     Seed("fuzz_dib_import", n, input.data(), input.size());
+    // The drawing target takes the same input; the paste the DIB alone after its format byte (2).
+    Seed("fuzz_dib_draw", n, input.data(), input.size());
+    std::vector<uint8_t> paste = {2};
+    paste.insert(paste.end(), dib.begin(), dib.end());
+    Seed("fuzz_clipboard_paste", 200 + n, paste.data(), paste.size());
     if (n % 3 == 0) {
       // The gamma target takes the DIB after one byte of its own (the gamma, and a global block).
       std::vector<uint8_t> gamma = {static_cast<uint8_t>(0x80 | n % 7)};

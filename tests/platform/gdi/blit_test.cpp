@@ -372,6 +372,18 @@ TEST(BlitTest, PackedDibRoundTripAndHostileBlocks) {
   h.biSize = 1u << 30;
   std::memcpy(packed.data(), &h, sizeof h);
   EXPECT_EQ(BitmapFromPackedDIB(packed.data(), packed.size()), nullptr);
+  // Bit fields behind a header of 41 to 51 bytes: the masks at byte 40 would run past the header
+  // (and here past the block).
+  std::vector<uint8_t> fields(46, 0);
+  BITMAPINFOHEADER f{};
+  f.biSize = 41;
+  f.biWidth = 1;
+  f.biHeight = -1;
+  f.biPlanes = 1;
+  f.biBitCount = 32;
+  f.biCompression = BI_BITFIELDS;
+  std::memcpy(fields.data(), &f, sizeof f);
+  EXPECT_FALSE(ParsePackedDIB(fields.data(), fields.size(), nullptr, nullptr));
 }
 
 TEST(BlitTest, GetAndSetDibitsConvert) {
