@@ -235,9 +235,26 @@ constexpr int32_t kDirCode[8] = {0, 2, 4, 6, 1, 3, 5, 7};
 constexpr int32_t kCodeX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int32_t kCodeY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
-std::vector<TPoint> TraceOutline(TWandRegion& Region, int32_t ImageWidth, int32_t ImageHeight, bool Grow) {
-  (void)ImageWidth;
-  (void)ImageHeight;
+// Each pixel of Map (Width x Height bytes, 0 or 1) grown over its 3 x 3 neighbourhood inside the map.
+std::vector<uint8_t> Grown(const std::vector<uint8_t>& Map, int32_t Width, int32_t Height) {
+  const size_t w = static_cast<size_t>(Width);
+  std::vector<uint8_t> across(Map.size()), grown(Map.size());
+  for (int32_t y = 0; y < Height; ++y) {
+    const uint8_t* m = Map.data() + y * w;
+    uint8_t* a = across.data() + y * w;
+    for (size_t x = 0; x < w; ++x) a[x] = static_cast<uint8_t>(m[x] | (x > 0 ? m[x - 1] : 0) | (x + 1 < w ? m[x + 1] : 0));
+  }
+  for (int32_t y = 0; y < Height; ++y) {
+    const uint8_t* above = across.data() + static_cast<size_t>(y > 0 ? y - 1 : y) * w;
+    const uint8_t* row = across.data() + y * w;
+    const uint8_t* below = across.data() + static_cast<size_t>(y + 1 < Height ? y + 1 : y) * w;
+    uint8_t* g = grown.data() + y * w;
+    for (size_t x = 0; x < w; ++x) g[x] = static_cast<uint8_t>(above[x] | row[x] | below[x]);
+  }
+  return grown;
+}
+
+std::vector<TPoint> TraceOutline(TWandRegion& Region, bool Grow) {
   const int32_t bx = Region.Left(), by = Region.Top();
   const int32_t bw = Region.Right() - bx + 1, bh = Region.Bottom() - by + 1;
   // The region in its box, grown within the box.
@@ -246,49 +263,43 @@ std::vector<TPoint> TraceOutline(TWandRegion& Region, int32_t ImageWidth, int32_
     Region.ForRegionRuns(by + y, [&](int32_t a, int32_t b) {
       std::fill(map.begin() + static_cast<int64_t>(y) * bw + (a - bx), map.begin() + static_cast<int64_t>(y) * bw + (b - bx) + 1, 1);
     });
-  if (Grow) {
-    std::vector<uint8_t> grown(map.size(), 0);
-    for (int32_t y = 0; y < bh; ++y)
-      for (int32_t x = 0; x < bw; ++x) {
-        if (!map[static_cast<size_t>(y) * bw + x]) continue;
-        for (int32_t yy = std::max(0, y - 1); yy <= std::min(bh - 1, y + 1); ++yy)
-          for (int32_t xx = std::max(0, x - 1); xx <= std::min(bw - 1, x + 1); ++xx) grown[static_cast<size_t>(yy) * bw + xx] = 1;
-      }
-    map.swap(grown);
-  }
+  if (Grow) map = Grown(map, bw, bh);
   // The grid: the box four times magnified with a margin of 2 cells; 0 outside, 1 inside,
-  // 3 boundary, 2 traced.
+  // 3 boundary, 2 traced. Pixel (x, y) covers the cells 4x + 2 .. 4x + 5 of the rows 4y + 2 ..
+  // 4y + 5. The boundary is the cell before and after each horizontal and each vertical run of
+  // inside cells: the horizontal ones are the same in the four rows of a pixel row, the vertical ones
+  // lie in the row above or below a pixel row, under pixels that are set on one side only.
   const int64_t gw = 4 * int64_t{bw} + 4, gh = 4 * int64_t{bh} + 4;
   std::vector<uint8_t> grid(static_cast<size_t>(gw * gh), 0);
   auto cell = [&](int64_t x, int64_t y) -> uint8_t& { return grid[static_cast<size_t>(y * gw + x)]; };
+  auto pixel = [&](int32_t x, int32_t y) { return map[static_cast<size_t>(y) * bw + x] != 0; };
+  for (int32_t y = 0; y < bh; ++y) {
+    uint8_t* first = &cell(0, 4 * int64_t{y} + 2);
+    for (int32_t x = 0; x < bw; ++x) {
+      if (!pixel(x, y)) continue;
+      std::memset(first + 4 * int64_t{x} + 2, 1, 4);
+      if (x == 0 || !pixel(x - 1, y)) first[4 * int64_t{x} + 1] = 3;
+      if (x + 1 == bw || !pixel(x + 1, y)) first[4 * int64_t{x} + 6] = 3;
+    }
+    for (int32_t k = 1; k < 4; ++k) std::memcpy(first + k * gw, first, static_cast<size_t>(gw));
+  }
   for (int32_t y = 0; y < bh; ++y)
     for (int32_t x = 0; x < bw; ++x) {
-      if (!map[static_cast<size_t>(y) * bw + x]) continue;
-      for (int32_t k = 0; k < 4; ++k) std::memset(&cell(4 * x + 2, 4 * y + 2 + k), 1, 4);
+      if (!pixel(x, y)) continue;
+      if (y == 0 || !pixel(x, y - 1)) std::memset(&cell(4 * int64_t{x} + 2, 4 * int64_t{y} + 1), 3, 4);
+      if (y + 1 == bh || !pixel(x, y + 1)) std::memset(&cell(4 * int64_t{x} + 2, 4 * int64_t{y} + 6), 3, 4);
     }
   map.clear();
   map.shrink_to_fit();
-  // Boundary: the cell before and after each horizontal and each vertical run of inside cells.
-  for (int64_t y = 0; y < gh; ++y)
-    for (int64_t x = 1; x + 1 < gw; ++x) {
-      if (cell(x, y) != 1) continue;
-      if (cell(x - 1, y) != 1) cell(x - 1, y) = 3;
-      if (cell(x + 1, y) != 1) cell(x + 1, y) = 3;
-    }
-  for (int64_t y = 1; y + 1 < gh; ++y)
-    for (int64_t x = 0; x < gw; ++x) {
-      if (cell(x, y) != 1) continue;
-      if (cell(x, y - 1) != 1) cell(x, y - 1) = 3;
-      if (cell(x, y + 1) != 1) cell(x, y + 1) = 3;
-    }
   // The start: the boundary cell nearest to the top-left corner of the boundary's box.
   int64_t minX = INT64_MAX, minY = -1;
-  for (int64_t y = 0; y < gh; ++y)
-    for (int64_t x = 1; x < gw; ++x)
-      if (cell(x, y) == 3) {
-        if (minY < 0) minY = y;
-        minX = std::min(minX, x);
-      }
+  for (int64_t y = 0; y < gh; ++y) {
+    const uint8_t* row = &cell(0, y);
+    const void* at = std::memchr(row + 1, 3, static_cast<size_t>(gw - 1));
+    if (!at) continue;
+    if (minY < 0) minY = y;
+    minX = std::min<int64_t>(minX, static_cast<const uint8_t*>(at) - row);
+  }
   if (minY < 0) return {};
   int64_t sx = -1, sy = -1, best = INT64_MAX;
   for (int64_t y = minY; y < gh && (y - minY) * (y - minY) < best; ++y)
@@ -349,7 +360,7 @@ std::vector<TPoint> MagicWandOutline(TIEBitmap& Bitmap, int32_t X, int32_t Y, bo
     TWandRegion region(Bitmap, Tolerance, Bitmap.GetPixelRGB(X, Y));
     region.Fill(X, Y);
     if (region.Empty()) return std::vector<TPoint>{};
-    return TraceOutline(region, Bitmap.Width(), Bitmap.Height(), Grow);
+    return TraceOutline(region, Grow);
   });
 }
 

@@ -66,23 +66,25 @@ inline void Bicubic(const TIERotateSource& S, double SX, double SY, uint8_t* Out
   double wx[4], wy[4];
   CubicWeights(SX - x0, wx);
   CubicWeights(SY - y0, wy);
-  const uint8_t* p[4][4];
   const int32_t px = x0 - 1 - kFrame, py = y0 - 1 - kFrame;
   if (px >= 0 && py >= 0 && px + 3 < S.Width && py + 3 < S.Height) {
-    // Inside the picture: no bounds to test.
-    for (int r = 0; r < 4; ++r)
-      for (int k = 0; k < 4; ++k) p[r][k] = S.Rows[py + r] + static_cast<int64_t>(px + k) * N;
-  } else {
-    for (int r = 0; r < 4; ++r)
-      for (int k = 0; k < 4; ++k) p[r][k] = Pixel(S, x0 - 1 + k, y0 - 1 + r);
+    // Inside the picture: four rows of four pixels, no bounds to test.
+    const int64_t at = static_cast<int64_t>(px) * N;
+    const uint8_t* r[4] = {S.Rows[py] + at, S.Rows[py + 1] + at, S.Rows[py + 2] + at, S.Rows[py + 3] + at};
+    for (int c = 0; c < N; ++c) {
+      double value = 0;
+      for (int k = 0; k < 4; ++k)
+        value += wy[k] * (wx[0] * r[k][c] + wx[1] * r[k][N + c] + wx[2] * r[k][2 * N + c] + wx[3] * r[k][3 * N + c]);
+      Out[c] = ToByte(value);
+    }
+    return;
   }
+  const uint8_t* p[4][4];
+  for (int k = 0; k < 4; ++k)
+    for (int j = 0; j < 4; ++j) p[k][j] = Pixel(S, x0 - 1 + j, y0 - 1 + k);
   for (int c = 0; c < N; ++c) {
     double value = 0;
-    for (int r = 0; r < 4; ++r) {
-      double row = 0;
-      for (int k = 0; k < 4; ++k) row += wx[k] * p[r][k][c];
-      value += wy[r] * row;
-    }
+    for (int k = 0; k < 4; ++k) value += wy[k] * (wx[0] * p[k][0][c] + wx[1] * p[k][1][c] + wx[2] * p[k][2][c] + wx[3] * p[k][3][c]);
     Out[c] = ToByte(value);
   }
 }
