@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "bench/bench_photo.h"
+#include "bench/bench_photo_bitmap.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/processing/ie_gauss_blur.h"
@@ -17,17 +17,8 @@
 
 namespace {
 
-std::unique_ptr<TIEBitmap> MakePhoto(int32_t w, int32_t h) {
-  MinFileSizeOverride = -1;
-  const std::vector<uint8_t> bytes = MakeBenchPhoto(w, h);
-  auto b = std::make_unique<TIEBitmap>(w, h, ie24RGB);
-  for (int32_t y = 0; y < h; ++y)
-    std::memcpy(b->Row<uint8_t>(y), bytes.data() + static_cast<size_t>(y) * w * 3, static_cast<size_t>(w) * 3);
-  return b;
-}
-
 TIEBitmap& Photo() {
-  static std::unique_ptr<TIEBitmap> b = MakePhoto(6000, 4000);
+  static std::unique_ptr<TIEBitmap> b = MakeBenchPhotoBitmap(6000, 4000);
   return *b;
 }
 
@@ -72,7 +63,7 @@ void BM_HSVvar(benchmark::State& state) { Proc(state, [](TZodazUrProc& p) { p.HS
 // The soft shadow of a thumbnail-sized and of a full-HD picture (radius 4, offsets 3, enlarged).
 void BM_SoftShadow(benchmark::State& state) {
   const int32_t w = static_cast<int32_t>(state.range(0)), h = static_cast<int32_t>(state.range(1));
-  auto source = MakePhoto(w, h);
+  auto source = MakeBenchPhotoBitmap(w, h);
   TIEBitmap work(1, 1, ie24RGB);
   for (auto _ : state) {
     state.PauseTiming();

@@ -5,7 +5,7 @@
 # counts, the ratio ours / peer and how far the outputs agree. The machine's load is printed beside
 # every table: measure when nothing else runs.
 #   bench/run_peers.sh [runs] [program...]     programs: peer_resample peer_quantize peer_codecs
-#                                              peer_processing (default: all)
+#                                              peer_processing peer_geometry (default: all)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
