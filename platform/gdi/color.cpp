@@ -53,6 +53,7 @@ COLORREF ColorToRGB(TColor color) {
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/system/compare_text.h"
 #include "platform/system/exception.h"
 
 namespace {
@@ -117,13 +118,6 @@ constexpr ColorName kColorNames[] = {
     {clWindowFrame, "clWindowFrame"},
     {clWindowText, "clWindowText"},
 };
-
-bool SameText(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return i == a.size() && b[i] == 0;
-}
 
 }  // namespace
 

@@ -2,18 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "platform/system/compare_text.h"
 
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+namespace {
 
 template <class T>
 void EraseOne(std::vector<T*>& list, T* item) {
@@ -351,3 +342,5 @@ void TCollection::Assign(TPersistent* source) {
   }
   EndUpdate();
 }
+
+void ListIndexError(int32_t index) { throw EListError(Format("List index out of bounds (%d)", index)); }

@@ -9,6 +9,9 @@
 #include "platform/system/object.h"
 
 class EComponentError : public Exception { using Exception::Exception; };
+// An index outside a list: "List index out of bounds (%d)" (see ListIndexError).
+class EListError : public Exception { using Exception::Exception; };
+[[noreturn]] void ListIndexError(int32_t index);
 
 // An object whose state can be copied from another of a compatible class. Assign asks the source to
 // AssignTo the destination; when neither knows the other, EConvertError

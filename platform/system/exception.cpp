@@ -232,3 +232,5 @@ void RaiseLastOSError(int error) {
 void AssertionFailed(const std::string& message, const char* unit, int line) {
   throw EAssertionFailed(Format("%s (%s, line %d)", message.c_str(), unit, line));
 }
+
+void AbstractError() { throw EAbstractError("Abstract Error"); }

@@ -36,6 +36,13 @@ class EAssertionFailed : public Exception { using Exception::Exception; };
 // words a failed assertion.
 [[noreturn]] void AssertionFailed(const std::string& message, const char* unit, int line);
 
+// Freeing an object that is still referenced, or one that was never handed out: "Invalid pointer
+// operation".
+class EInvalidPointer : public Exception { using Exception::Exception; };
+// Calling an operation that a class declares and leaves to its descendants: "Abstract Error".
+class EAbstractError : public Exception { using Exception::Exception; };
+[[noreturn]] void AbstractError();
+
 // printf-style formatting into a std::string (the framework's Format for %s, %d, %x, %f ...).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* format, va_list args);

@@ -5,23 +5,6 @@
 
 #include "platform/system/streams.h"
 
-namespace {
-
-unsigned char Fold(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
-
-}  // namespace
-
-int CompareText(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    int d = Fold(static_cast<unsigned char>(a[i])) - Fold(static_cast<unsigned char>(b[i]));
-    if (d != 0) return d;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
-
 // ---------------------------------------------------------------------------------------------- TStrings
 
 void TStrings::Error(int index) { throw EStringListError(Format("List index out of bounds (%d)", index)); }

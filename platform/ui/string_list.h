@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/system/classes.h"
+#include "platform/system/compare_text.h"  // CompareText and SameText, which the lists use
 
 class TStream;
 
@@ -161,6 +162,3 @@ class TStringList : public TStrings {
   bool updating_ = false;
 };
 
-// Case-insensitive comparison of two strings (ASCII letters folded), as the lists sort.
-int CompareText(const std::string& a, const std::string& b);
-bool SameText(const std::string& a, const std::string& b);

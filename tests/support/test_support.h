@@ -7,6 +7,20 @@
 
 namespace testsupport {
 
+// The message of the E that Body raises; "<no exception>" when it raises none, "<other exception>"
+// when it raises something else. A table of failures then reads as expected texts.
+template <class E, class Body>
+std::string ErrorText(Body&& body) {
+  try {
+    body();
+  } catch (const E& e) {
+    return e.Message();
+  } catch (...) {
+    return "<other exception>";
+  }
+  return "<no exception>";
+}
+
 // Folder of the small fixture files kept under tests/data.
 std::filesystem::path DataDir();
 
