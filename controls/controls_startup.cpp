@@ -2,6 +2,7 @@
 
 #include "controls/xc_button_glyph.h"
 #include "controls/xc_color_tables.h"
+#include "controls/xc_data_startup.h"
 #include "controls/xc_led.h"
 #include "controls/xc_speed_button.h"
 #include "controls/xc_themes.h"
@@ -27,10 +28,12 @@ void InitializeControls() {
   InstallPrintClientCorrection();
   RegisterDragCursors();
   RegisterLedResources();
+  RegisterDataProviderClasses();
 }
 
 void FinalizeControls() {
   if (g_initCount == 0 || --g_initCount > 0) return;
+  UnRegisterDataProviderClasses();
   FreeCachedCheckerBitmap();
   FreeGlyphCache();
   UnregisterDragCursors();

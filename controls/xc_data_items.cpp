@@ -1,0 +1,434 @@
+#include "controls/xc_data_items.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "platform/system/classes.h"
+#include "platform/system/compare_text.h"
+
+namespace {
+
+constexpr TPropInfo kItemProperties[] = {
+    {.Name = "ID",
+     .Type = ptString,
+     .GetString = [](TStreamable* o) { return static_cast<TXcBaseDataItem*>(o)->IDRef(); },
+     .SetString = [](TStreamable* o, const std::string& v) { static_cast<TXcBaseDataItem*>(o)->SetID(v); }},
+};
+
+// A sub-list made by the stream for the item that owner is.
+TObject* CreateItemsList(TObject* owner) {
+  IXcDataItem* parent = static_cast<TXcBaseDataItem*>(owner);
+  return ConstructObject<TXcDataItemsList>(parent);
+}
+
+}  // namespace
+
+TXcBaseDataItems* ItemsObject(IXcDataItems* list) {
+  return list ? dynamic_cast<TXcBaseDataItems*>(list->Implementor()) : nullptr;
+}
+
+TIntfPtr<IXcDataItem> FindItemByID(IXcDataItems* list, std::string_view id) {
+  if (!list) return nullptr;
+  if (TXcBaseDataItems* obj = ItemsObject(list)) {
+    const int32_t i = obj->IndexOfID(id);
+    return i >= 0 ? obj->GetItem(i) : nullptr;
+  }
+  for (int32_t i = list->Count(); i-- > 0;) {
+    TIntfPtr<IXcDataItem> item = list->Items(i);
+    if (item && SameText(item->ID(), id)) return item;
+  }
+  return nullptr;
+}
+
+const TClassRecord TXcBaseDataItem::ClassInfo{"TXcBaseDataItem", &TExtensibleInterfacedPersistent::ClassInfo, CreateItemFor<TXcBaseDataItem>,
+                                              kItemProperties, 1};
+const TClassRecord TXcBaseDataItems::ClassInfo{"TXcBaseDataItems", &TExtensibleInterfacedPersistent::ClassInfo, nullptr,
+                                               nullptr, 0};
+const TClassRecord TXcDataItemsList::ClassInfo{"TXcDataItemsList", &TXcBaseDataItems::ClassInfo, CreateItemsList, nullptr, 0};
+const TClassRecord TXcBaseDataItemSubItems::ClassInfo{"TXcBaseDataItemSubItems", &TXcDataItemAggregatedObject::ClassInfo,
+                                                      nullptr, nullptr, 0};
+
+TXcDataItemID NewItemID() {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const TGUID g = CreateGUID();
+  uint8_t bytes[16];
+  std::memcpy(bytes, &g, sizeof bytes);
+  std::string id(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    id[2 * i] = kHex[bytes[i] >> 4];
+    id[2 * i + 1] = kHex[bytes[i] & 15];
+  }
+  return id;
+}
+
+TIntfPtr<IXcDataItems> SubItemsOf(IXcDataItem* item) { return Supports<IXcDataItems>(item); }
+
+TIntfPtr<IXcDataProvider> ProviderOf(IXcDataItem* item) {
+  if (!item) return nullptr;
+  if (auto* obj = dynamic_cast<TXcBaseDataItem*>(item->Implementor()))
+    return obj->OwnerObject() ? obj->OwnerObject()->ProviderRef() : nullptr;
+  TIntfPtr<IXcDataItems> list = item->OwnerList();
+  return list ? list->Provider() : nullptr;
+}
+
+// ------------------------------------------------------------------------------------- TXcBaseDataItem
+
+TXcBaseDataItem::TXcBaseDataItem(TXcBaseDataItems* owner)
+    : owner_(owner), counted_(!owner || owner->GetIsDynamic()), id_(NewItemID()) {
+  if (owner && counted_) countedOwner_ = static_cast<IXcDataItems*>(owner);
+}
+
+TXcBaseDataItem::~TXcBaseDataItem() = default;
+
+// Counting selects the provider's base view around it (an item has no provider before it is in a
+// list, or in a list without one: then nothing is selected). Counting itself cannot fail, and the
+// provider is held, so releasing the last reference to the item cannot take it away mid-way.
+int32_t TXcBaseDataItem::_AddRef() {
+  TIntfPtr<IXcDataProvider> provider(owner_ ? owner_->ProviderRef() : nullptr);
+  if (provider) provider->SelectContext(nullptr);
+  const int32_t count = counted_ ? TInterfacedObject::_AddRef() : -1;
+  if (provider) provider->ReleaseContext();
+  return count;
+}
+
+int32_t TXcBaseDataItem::_Release() {
+  TIntfPtr<IXcDataProvider> provider(owner_ ? owner_->ProviderRef() : nullptr);
+  if (provider) provider->SelectContext(nullptr);
+  const int32_t count = counted_ ? TInterfacedObject::_Release() : -1;  // may free this
+  if (provider) provider->ReleaseContext();
+  return count;
+}
+
+bool TXcBaseDataItem::GetInterface(const TGUID& iid, void** obj) {
+  return OfferInterface<IXcDataItem>(this, iid, obj) || TExtensibleInterfacedPersistent::GetInterface(iid, obj);
+}
+
+TPersistentClass TXcBaseDataItem::ExtensionClass() const { return &TXcDataItemAggregatedObject::ClassInfo; }
+
+TIntfPtr<IXcDataItems> TXcBaseDataItem::OwnerList() { return static_cast<IXcDataItems*>(owner_); }
+
+int32_t TXcBaseDataItem::Index() {
+  if (!owner_) return -1;
+  for (int32_t i = owner_->GetCount(); i-- > 0;)
+    if (owner_->GetItem(i)->Implementor() == this) return i;
+  return -1;
+}
+
+void TXcBaseDataItem::ContextDestroyed(IXcDataContext* context) {
+  std::vector<TAggregatedPersistentEx*> extensions;
+  for (int32_t i = 0; i < ExtensionCount(); ++i) extensions.push_back(Extensions(i));
+  for (TAggregatedPersistentEx* e : extensions)
+    if (e->ClassType()->InheritsFrom(&TXcDataItemAggregatedObject::ClassInfo))
+      static_cast<TXcDataItemAggregatedObject*>(e)->ContextDestroyed(context);
+  if (TIntfPtr<IXcDataItems> sub = SubItemsOf(this)) sub->ContextDestroyed(context);
+}
+
+bool TXcBaseDataItem::IsParentOf(IXcDataItem* item, bool directOnly) {
+  if (!item) return false;
+  TIntfPtr<IXcDataItems> list = item->OwnerList();
+  while (list) {
+    TIntfPtr<IXcDataItem> parent = list->ParentItem();
+    if (!parent) return false;
+    if (parent->Implementor() == this) return true;
+    if (directOnly) return false;
+    list = parent->OwnerList();
+  }
+  return false;
+}
+
+TComponent* TXcBaseDataItem::OwnerComponent() {
+  if (!owner_) return nullptr;
+  TIntfPtr<IXcDataProviderOwner> owner = Supports<IXcDataProviderOwner>(owner_->ProviderRef());
+  return owner ? owner->ProviderComponent() : nullptr;
+}
+
+std::string TXcBaseDataItem::NamePath() {
+  TComponent* owner = OwnerComponent();
+  return (owner ? owner->Name() : std::string("Unknown")) + ": Item[" + id_ + "]";
+}
+
+void TXcBaseDataItem::RevertAllContextTexts() {
+  for (int32_t i = 0; i < ExtensionCount(); ++i) {
+    void* p = nullptr;
+    if (Extensions(i)->GetInterface(IXcDataItemContextCaption::IID, &p))
+      TIntfPtr<IXcDataItemContextCaption>::Adopt(static_cast<IXcDataItemContextCaption*>(p))->RevertToDefault();
+  }
+}
+
+bool TXcBaseDataItem::AllTextsDefault() {
+  for (int32_t i = 0; i < ExtensionCount(); ++i) {
+    void* p = nullptr;
+    if (Extensions(i)->GetInterface(IXcDataItemContextCaption::IID, &p) &&
+        !TIntfPtr<IXcDataItemContextCaption>::Adopt(static_cast<IXcDataItemContextCaption*>(p))->IsDefault())
+      return false;
+  }
+  return true;
+}
+
+TXcBaseDataItemSubItems* TXcBaseDataItem::SubItemsExtension() const {
+  const int32_t i = IndexOfExtension(&TXcBaseDataItemSubItems::ClassInfo);
+  return i >= 0 ? static_cast<TXcBaseDataItemSubItems*>(Extensions(i)) : nullptr;
+}
+
+void TXcBaseDataItem::DefineProperties(TFiler& filer) {
+  TExtensibleInterfacedPersistent::DefineProperties(filer);
+  // A sub-list whose class cannot be found by name when it is read back is not written.
+  TXcBaseDataItemSubItems* sub = SubItemsExtension();
+  filer.DefineProperty(
+      "SubItems", [this](TReader& r) { ReadSubItems(r); }, [this](TWriter& w) { WriteSubItems(w); },
+      sub && sub->List() && IsClassRegistered(sub->List()->ClassType()));
+}
+
+void TXcBaseDataItem::WriteSubItems(TWriter& writer) {
+  TXcBaseDataItems* list = SubItemsExtension()->List();
+  TXcEmptyPropPath emptyPath(writer);
+  writer.WriteValue(vaCollection);
+  writer.WriteListBegin();
+  WriteStreamedClass(writer, list->ClassType());
+  writer.WriteProperties(list);
+  writer.WriteListEnd();
+  writer.WriteListEnd();
+}
+
+void TXcBaseDataItem::ReadSubItems(TReader& reader) {
+  TXcSuspendedRefCount keep(this);
+  if (reader.NextValue() != vaCollection) throw EReadError("Expected collection");
+  reader.ReadValue();
+  while (!reader.EndOfList()) {
+    reader.ReadListBegin();
+    TPersistentClass cls = ReadStreamedClass(reader, &TXcBaseDataItems::ClassInfo);
+    TXcBaseDataItemSubItems* sub = SubItemsExtension();
+    if (sub && (!sub->List() || sub->List()->ClassType() != cls)) {
+      DetachExtension(sub);
+      sub = nullptr;
+    }
+    // A new list attaches itself to this item, whose extension holds it.
+    TXcBaseDataItems* list = sub ? sub->List() : static_cast<TXcBaseDataItems*>(cls->Create(this));
+    reader.ReadProperties(list);
+    reader.ReadListEnd();
+  }
+  reader.ReadListEnd();
+}
+
+// ------------------------------------------------------------------------------------ TXcBaseDataItems
+
+TXcBaseDataItems::TXcBaseDataItems() = default;
+
+TXcBaseDataItems::TXcBaseDataItems(IXcDataProvider* provider) : provider_(provider) {}
+
+TXcBaseDataItems::TXcBaseDataItems(IXcDataItem* parent) : parent_(parent) {
+  if (parent)
+    if (TIntfPtr<IXcDataItems> list = parent->OwnerList()) provider_ = list->Provider();
+}
+
+void TXcBaseDataItems::AfterConstruction() {
+  if (parent_)
+    if (auto* parent = dynamic_cast<TExtensibleInterfacedPersistent*>(parent_->Implementor()))
+      subItems_ = CreateExtension<TXcBaseDataItemSubItems>(parent, this);
+  TExtensibleInterfacedPersistent::AfterConstruction();
+}
+
+TXcBaseDataItems::~TXcBaseDataItems() {
+  // Only a list nobody references is destroyed, so an extension still showing it holds a
+  // reference it must not give back.
+  if (subItems_) {
+    subItems_->list_.Detach();
+    subItems_->Owner()->DetachExtension(subItems_);
+  }
+}
+
+bool TXcBaseDataItems::GetInterface(const TGUID& iid, void** obj) {
+  return OfferInterfaces<IXcDataItems, IXcDataItemLookup>(this, iid, obj) ||
+         TExtensibleInterfacedPersistent::GetInterface(iid, obj);
+}
+
+TPersistentClass TXcBaseDataItems::ExtensionClass() const { return &TXcDataItemsAggregatedObject::ClassInfo; }
+
+void TXcBaseDataItems::InternalAdd(IXcDataItem*) { AbstractError(); }
+void TXcBaseDataItems::InternalDelete(int32_t) { AbstractError(); }
+void TXcBaseDataItems::InternalMove(int32_t, int32_t) { AbstractError(); }
+int32_t TXcBaseDataItems::GetCount() { AbstractError(); }
+IXcDataItem* TXcBaseDataItems::GetItem(int32_t) { AbstractError(); }
+
+bool TXcBaseDataItems::IsStreamableItem(IXcDataItem* item) {
+  auto* obj = item ? dynamic_cast<TXcBaseDataItem*>(item->Implementor()) : nullptr;
+  if (!obj) return false;
+  assert(obj->ClassName() == obj->ClassType()->Name);
+  return IsClassRegistered(obj->ClassType()) && obj->ClassType()->InheritsFrom(&TXcBaseDataItem::ClassInfo);
+}
+
+int32_t TXcBaseDataItems::IndexOfID(std::string_view id) {
+  for (int32_t i = GetCount(); i-- > 0;)
+    if (SameText(GetItem(i)->ID(), id)) return i;
+  return -1;
+}
+
+void TXcBaseDataItems::ContextDestroyed(IXcDataContext* context) {
+  std::vector<TAggregatedPersistentEx*> extensions;
+  for (int32_t i = 0; i < ExtensionCount(); ++i) extensions.push_back(Extensions(i));
+  for (TAggregatedPersistentEx* e : extensions)
+    if (e->ClassType()->InheritsFrom(&TXcDataItemsAggregatedObject::ClassInfo))
+      static_cast<TXcDataItemsAggregatedObject*>(e)->ContextDestroyed(context);
+  for (int32_t i = 0; i < GetCount(); ++i) GetItem(i)->ContextDestroyed(context);
+}
+
+TIntfPtr<IXcDataItem> TXcBaseDataItems::ItemByPath(const std::string& path) {
+  const bool startedInSubList = GetParentItem() != nullptr;
+  TIntfPtr<IXcDataItems> list(static_cast<IXcDataItems*>(this));
+  std::string_view rest(path);
+  while (list && !rest.empty()) {
+    const size_t cut = rest.find_first_of("\\/");
+    const std::string_view segment = rest.substr(0, cut);
+    rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+    if (segment == "..") {
+      TIntfPtr<IXcDataItem> parent = list->ParentItem();
+      if (!parent) return nullptr;
+      list = parent->OwnerList();
+    } else if (segment.empty() && startedInSubList) {
+      list = provider_ ? provider_->RootItems() : nullptr;
+    } else if (TIntfPtr<IXcDataItem> item = FindItemByID(list.Get(), segment)) {
+      if (rest.empty()) return item;
+      list = SubItemsOf(item.Get());
+    }
+    // A segment that matches nothing is passed over: the next one is looked up in the same list.
+  }
+  return nullptr;
+}
+
+TIntfPtr<IXcDataItem> TXcBaseDataItems::ItemByIndexPath(const std::vector<int32_t>& indexes) {
+  TIntfPtr<IXcDataItems> list(static_cast<IXcDataItems*>(this));
+  TIntfPtr<IXcDataItem> item;
+  for (size_t k = 0; k < indexes.size(); ++k) {
+    if (k > 0 && !(list = SubItemsOf(item.Get()))) return nullptr;
+    item = list->Items(indexes[k]);
+  }
+  return item;
+}
+
+TIntfPtr<IXcDataItem> TXcBaseDataItems::FindByID(const TXcDataItemID& id, bool recursive) {
+  if (TIntfPtr<IXcDataItem> item = ItemByPath(id)) return item;
+  if (!recursive) return nullptr;
+  for (int32_t i = GetCount(); i-- > 0;)
+    if (TIntfPtr<IXcDataItemLookup> sub = Supports<IXcDataItemLookup>(GetItem(i)))
+      if (TIntfPtr<IXcDataItem> item = sub->FindByID(id, true)) return item;
+  return nullptr;
+}
+
+void TXcBaseDataItems::DefineProperties(TFiler& filer) {
+  TExtensibleInterfacedPersistent::DefineProperties(filer);
+  filer.DefineProperty(
+      "Items", [this](TReader& r) { ReadItems(r); }, [this](TWriter& w) { WriteItems(w); }, true);
+}
+
+void TXcBaseDataItems::WriteItems(TWriter& writer) {
+  TXcEmptyPropPath emptyPath(writer);
+  writer.WriteValue(vaCollection);
+  for (int32_t i = 0; i < GetCount(); ++i) {
+    IXcDataItem* item = GetItem(i);
+    if (!IsStreamableItem(item)) continue;
+    auto* obj = static_cast<TXcBaseDataItem*>(item->Implementor());
+    writer.WriteListBegin();
+    WriteStreamedClass(writer, obj->ClassType());
+    writer.WriteProperties(obj);
+    writer.WriteListEnd();
+  }
+  writer.WriteListEnd();
+}
+
+void TXcBaseDataItems::ReadItems(TReader& reader) {
+  TXcSuspendedRefCount keep(this);
+  if (reader.NextValue() != vaCollection) throw EReadError("Expected collection");
+  reader.ReadValue();
+  while (!reader.EndOfList()) {
+    reader.ReadListBegin();
+    TPersistentClass cls = ReadStreamedClass(reader, &TXcBaseDataItem::ClassInfo);
+    TIntfPtr<TXcBaseDataItem> item(static_cast<TXcBaseDataItem*>(cls->Create(this)));
+    try {
+      InternalAdd(item.Get());
+    } catch (...) {
+      // Not in the list: nobody else has it. An item that counts goes with the last reference.
+      TXcBaseDataItem* obj = item.Detach();
+      if (!obj->Counted()) obj->Free();
+      else obj->_Release();
+      throw;
+    }
+    reader.ReadProperties(item.Get());
+    reader.ReadListEnd();
+  }
+  reader.ReadListEnd();
+}
+
+// ------------------------------------------------------------------------------------ TXcDataItemsList
+
+TXcDataItemsList::~TXcDataItemsList() { FreeItems(); }
+
+TXcBaseDataItem* TXcDataItemsList::AddableItem(IXcDataItem* item) {
+  auto* obj = item ? dynamic_cast<TXcBaseDataItem*>(item->Implementor()) : nullptr;
+  if (!obj || obj->OwnerObject() != this) throw EXCLDataItems("Item belongs to another list");
+  if (obj->listed_) throw EXCLDataItems("Item is already in the list");
+  return obj;
+}
+
+void TXcDataItemsList::InternalAdd(IXcDataItem* item) {
+  TXcBaseDataItem* obj = AddableItem(item);
+  items_.push_back(obj);
+  obj->listed_ = true;
+}
+
+TXcBaseDataItem* TXcDataItemsList::ItemObject(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= items_.size()) ListIndexError(index);
+  return items_[static_cast<size_t>(index)];
+}
+
+IXcDataItem* TXcDataItemsList::GetItem(int32_t index) { return ItemObject(index); }
+
+TXcBaseDataItem* TXcDataItemsList::Extract(int32_t index) {
+  TXcBaseDataItem* item = ItemObject(index);
+  items_.erase(items_.begin() + index);
+  item->listed_ = false;
+  return item;
+}
+
+void TXcDataItemsList::InternalDelete(int32_t index) {
+  // Freeing checks that nothing holds the item; the check comes before the item leaves the list.
+  if (ItemObject(index)->RefCount() != 0) throw EInvalidPointer("Invalid pointer operation");
+  Extract(index)->Free();
+}
+
+void TXcDataItemsList::InternalMove(int32_t oldIndex, int32_t newIndex) {
+  TXcBaseDataItem* item = ItemObject(oldIndex);
+  ItemObject(newIndex);
+  items_.erase(items_.begin() + oldIndex);
+  items_.insert(items_.begin() + newIndex, item);
+}
+
+int32_t TXcDataItemsList::IndexOfID(std::string_view id) {
+  for (size_t i = items_.size(); i-- > 0;)
+    if (SameText(items_[i]->IDRef(), id)) return static_cast<int32_t>(i);
+  return -1;
+}
+
+void TXcDataItemsList::FreeItems() {
+  while (!items_.empty()) {
+    TXcBaseDataItem* item = items_.back();
+    items_.pop_back();
+    item->listed_ = false;
+    item->Free();
+  }
+}
+
+// ----------------------------------------------------------------------------- TXcBaseDataItemSubItems
+
+TXcBaseDataItemSubItems::TXcBaseDataItemSubItems(TExtensibleInterfacedPersistent* owner, TXcBaseDataItems* list)
+    : TXcDataItemAggregatedObject(owner), list_(list) {}
+
+TXcBaseDataItemSubItems::~TXcBaseDataItemSubItems() {
+  if (list_) {
+    list_->subItems_ = nullptr;
+    list_->parent_ = nullptr;  // the item goes, or shows another list
+  }
+}
+
+bool TXcBaseDataItemSubItems::GetInterface(const TGUID& iid, void** obj) {
+  return list_ && list_->QueryInterface(iid, obj) == S_OK;
+}
