@@ -179,11 +179,7 @@ void TXcDataConsumer::SetProvider(IXcDataProvider* value) {
     const std::vector<TIntfPtr<IXcDataConsumerLinkServer>> servers = servers_;
     for (const auto& s : servers) s->ConsumerProviderChanged(this);
   }
-  if (fixupPending_) {
-    fixupPending_ = false;  // before the hooks, which may ask again
-    for (TXcDataConsumerAggregatedObject* e : ConsumerExtensions())
-      if (Attached(e)) e->FixUp();
-  }
+  if (fixupPending_) FixUpExtensions();
   ViewChanged(nullptr);
   Changed(ccProviderReplaced);
 }
@@ -267,10 +263,16 @@ void TXcDataConsumer::Loaded() {
     name.swap(pendingContext_);
     SetContext(name);
   }
-  if (fixupPending_) {
-    fixupPending_ = false;
-    for (TXcDataConsumerAggregatedObject* e : ConsumerExtensions())
-      if (Attached(e)) e->FixUp();
+  if (fixupPending_) FixUpExtensions();
+}
+
+void TXcDataConsumer::FixUpExtensions() {
+  // An extension fixed up no longer waits: the flags go before the hooks, which may ask again.
+  fixupPending_ = false;
+  for (TXcDataConsumerAggregatedObject* e : ConsumerExtensions()) {
+    if (!Attached(e)) continue;
+    e->streamedInWithoutProvider_ = false;
+    e->FixUp();
   }
 }
 

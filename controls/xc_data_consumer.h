@@ -113,6 +113,7 @@ class TXcDataConsumer : public TExtensibleInterfacedPersistent,
   // Runs each extension's replaced hook and frees those that do not keep themselves.
   void ReplacedHooks(bool provider);
   TXcDataConsumerAggregatedObject* CreateConsumerExtension(TPersistentClass cls);
+  void FixUpExtensions();
 
   TComponent* owner_;
   TIntfPtr<IXcDataProvider> provider_;
