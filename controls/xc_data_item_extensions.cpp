@@ -47,10 +47,11 @@ constexpr TPropInfo kImageProperties[] = {
      .Default = 0},
 };
 
-// The item an extension belongs to, as the source of its announcements.
+// A change of the item an extension belongs to, announced with the item as its source.
 template <class Fn>
-void AnnounceItemChange(IXcDataItem* item, Fn&& change) {
-  AnnounceChange(ProviderOf(item).Get(), dcItemChanged, item, item, change);
+void AnnounceItemChange(TXcDataItemAggregatedObject* extension, Fn&& change) {
+  IXcDataItem* item = extension->Item();
+  AnnounceChange(ProviderOf(extension).Get(), dcItemChanged, item, item, change);
 }
 
 }  // namespace
@@ -81,7 +82,7 @@ bool TXcBaseDataItemTextImpl::Editable() { AbstractError(); }
 
 void TXcDataItemTextImpl::SetText(const std::string& value) {
   if (value == text_) return;
-  AnnounceItemChange(Item(), [&] { text_ = value; });
+  AnnounceItemChange(this, [&] { text_ = value; });
 }
 
 TXcDataItemContextTextImpl::~TXcDataItemContextTextImpl() = default;
@@ -91,7 +92,7 @@ bool TXcDataItemContextTextImpl::GetInterface(const TGUID& iid, void** obj) {
 }
 
 TIntfPtr<IXcDataContext> TXcDataItemContextTextImpl::CurrentContext() {
-  TIntfPtr<IXcDataProvider> provider = ProviderOf(Item());
+  TIntfPtr<IXcDataProvider> provider = ProviderOf(this);
   return provider ? provider->SelectedContext() : nullptr;
 }
 
@@ -120,7 +121,7 @@ void TXcDataItemContextTextImpl::SetText(const std::string& value) {
     return;
   }
   if (value == Text()) return;
-  AnnounceItemChange(Item(), [&] {
+  AnnounceItemChange(this, [&] {
     const int32_t i = IndexOfContext(context.Get());
     if (i >= 0) texts_[static_cast<size_t>(i)].first = value;
     else texts_.emplace_back(value, context);
@@ -130,7 +131,7 @@ void TXcDataItemContextTextImpl::SetText(const std::string& value) {
 void TXcDataItemContextTextImpl::RevertToDefault() {
   const int32_t i = IndexOfContext(CurrentContext().Get());
   if (i < 0) return;
-  AnnounceItemChange(Item(), [&] { texts_.erase(texts_.begin() + i); });
+  AnnounceItemChange(this, [&] { texts_.erase(texts_.begin() + i); });
 }
 
 bool TXcDataItemContextTextImpl::IsDefault() { return IndexOfContext(CurrentContext().Get()) < 0; }
@@ -142,7 +143,7 @@ void TXcDataItemContextTextImpl::ContextDestroyed(IXcDataContext* context) {
 
 void TXcDataItemBlockableTextImpl::SetReadOnly(bool value) {
   if (value == readOnly_) return;
-  AnnounceItemChange(Item(), [&] { readOnly_ = value; });
+  AnnounceItemChange(this, [&] { readOnly_ = value; });
 }
 
 // ----------------------------------------------------------------------------------------------- images
@@ -161,7 +162,7 @@ void TXcBaseDataItemImageImpl::SetSelectedIndex(int32_t) { AbstractError(); }
 template <class T>
 void TXcDataItemImageImpl::Change(T& field, T value) {
   if (value == field) return;
-  AnnounceItemChange(Item(), [&] { field = value; });
+  AnnounceItemChange(this, [&] { field = value; });
 }
 
 void TXcDataItemImageImpl::SetAlignment(TAlignment value) { Change(alignment_, value); }

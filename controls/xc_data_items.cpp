@@ -11,7 +11,7 @@ namespace {
 constexpr TPropInfo kItemProperties[] = {
     {.Name = "ID",
      .Type = ptString,
-     .GetString = [](TStreamable* o) { return static_cast<TXcBaseDataItem*>(o)->IDRef(); },
+     .GetString = [](TStreamable* o) { return std::string(static_cast<TXcBaseDataItem*>(o)->IDRef()); },
      .SetString = [](TStreamable* o, const std::string& v) { static_cast<TXcBaseDataItem*>(o)->SetID(v); }},
 };
 
@@ -48,53 +48,81 @@ const TClassRecord TXcDataItemsList::ClassInfo{"TXcDataItemsList", &TXcBaseDataI
 const TClassRecord TXcBaseDataItemSubItems::ClassInfo{"TXcBaseDataItemSubItems", &TXcDataItemAggregatedObject::ClassInfo,
                                                       nullptr, nullptr, 0};
 
-TXcDataItemID NewItemID() {
+void NewItemID(char (&id)[32]) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const TGUID g = CreateGUID();
   uint8_t bytes[16];
   std::memcpy(bytes, &g, sizeof bytes);
-  std::string id(32, '0');
   for (int i = 0; i < 16; ++i) {
     id[2 * i] = kHex[bytes[i] >> 4];
     id[2 * i + 1] = kHex[bytes[i] & 15];
   }
-  return id;
+}
+
+TXcDataItemID NewItemID() {
+  char id[32];
+  NewItemID(id);
+  return TXcDataItemID(id, sizeof id);
 }
 
 TIntfPtr<IXcDataItems> SubItemsOf(IXcDataItem* item) { return Supports<IXcDataItems>(item); }
 
 TIntfPtr<IXcDataProvider> ProviderOf(IXcDataItem* item) {
   if (!item) return nullptr;
-  if (auto* obj = dynamic_cast<TXcBaseDataItem*>(item->Implementor()))
-    return obj->OwnerObject() ? obj->OwnerObject()->ProviderRef() : nullptr;
   TIntfPtr<IXcDataItems> list = item->OwnerList();
   return list ? list->Provider() : nullptr;
 }
 
+TIntfPtr<IXcDataProvider> ProviderOf(TXcDataItemAggregatedObject* extension) {
+  TExtensibleInterfacedPersistent* owner = extension->Owner();
+  if (owner->ClassType()->InheritsFrom(&TXcBaseDataItem::ClassInfo)) {
+    TXcBaseDataItems* list = static_cast<TXcBaseDataItem*>(owner)->OwnerObject();
+    return list ? list->ProviderRef() : nullptr;
+  }
+  return ProviderOf(extension->Item());
+}
+
 // ------------------------------------------------------------------------------------- TXcBaseDataItem
 
-TXcBaseDataItem::TXcBaseDataItem(TXcBaseDataItems* owner)
-    : owner_(owner), counted_(!owner || owner->GetIsDynamic()), id_(NewItemID()) {
+TXcBaseDataItem::TXcBaseDataItem(TXcBaseDataItems* owner) : owner_(owner), counted_(!owner || owner->GetIsDynamic()) {
+  NewItemID(generatedID_);
   if (owner && counted_) countedOwner_ = static_cast<IXcDataItems*>(owner);
 }
 
 TXcBaseDataItem::~TXcBaseDataItem() = default;
 
 // Counting selects the provider's base view around it (an item has no provider before it is in a
-// list, or in a list without one: then nothing is selected). Counting itself cannot fail, and the
-// provider is held, so releasing the last reference to the item cannot take it away mid-way.
+// list, or in a list without one: then nothing is selected). A counted item holds the provider
+// meanwhile, so that releasing its last reference cannot take the provider away mid-way; an item
+// that does not count frees nothing.
 int32_t TXcBaseDataItem::_AddRef() {
-  TIntfPtr<IXcDataProvider> provider(owner_ ? owner_->ProviderRef() : nullptr);
+  IXcDataProvider* provider = owner_ ? owner_->ProviderRef() : nullptr;
+  if (!counted_) {
+    if (provider) {
+      provider->SelectContext(nullptr);
+      provider->ReleaseContext();
+    }
+    return -1;
+  }
+  const TIntfPtr<IXcDataProvider> hold(provider);
   if (provider) provider->SelectContext(nullptr);
-  const int32_t count = counted_ ? TInterfacedObject::_AddRef() : -1;
+  const int32_t count = TInterfacedObject::_AddRef();
   if (provider) provider->ReleaseContext();
   return count;
 }
 
 int32_t TXcBaseDataItem::_Release() {
-  TIntfPtr<IXcDataProvider> provider(owner_ ? owner_->ProviderRef() : nullptr);
+  IXcDataProvider* provider = owner_ ? owner_->ProviderRef() : nullptr;
+  if (!counted_) {
+    if (provider) {
+      provider->SelectContext(nullptr);
+      provider->ReleaseContext();
+    }
+    return -1;
+  }
+  const TIntfPtr<IXcDataProvider> hold(provider);
   if (provider) provider->SelectContext(nullptr);
-  const int32_t count = counted_ ? TInterfacedObject::_Release() : -1;  // may free this
+  const int32_t count = TInterfacedObject::_Release();  // may free this
   if (provider) provider->ReleaseContext();
   return count;
 }
@@ -144,7 +172,7 @@ TComponent* TXcBaseDataItem::OwnerComponent() {
 
 std::string TXcBaseDataItem::NamePath() {
   TComponent* owner = OwnerComponent();
-  return (owner ? owner->Name() : std::string("Unknown")) + ": Item[" + id_ + "]";
+  return (owner ? owner->Name() : std::string("Unknown")) + ": Item[" + ID() + "]";
 }
 
 void TXcBaseDataItem::RevertAllContextTexts() {
@@ -165,9 +193,9 @@ bool TXcBaseDataItem::AllTextsDefault() {
   return true;
 }
 
-TXcBaseDataItemSubItems* TXcBaseDataItem::SubItemsExtension() const {
-  const int32_t i = IndexOfExtension(&TXcBaseDataItemSubItems::ClassInfo);
-  return i >= 0 ? static_cast<TXcBaseDataItemSubItems*>(Extensions(i)) : nullptr;
+TXcBaseDataItems* TXcBaseDataItem::SubList() const {
+  TXcBaseDataItemSubItems* sub = SubItemsExtension();
+  return sub ? sub->List() : nullptr;
 }
 
 void TXcBaseDataItem::DefineProperties(TFiler& filer) {
@@ -223,8 +251,10 @@ TXcBaseDataItems::TXcBaseDataItems(IXcDataItem* parent) : parent_(parent) {
 
 void TXcBaseDataItems::AfterConstruction() {
   if (parent_)
-    if (auto* parent = dynamic_cast<TExtensibleInterfacedPersistent*>(parent_->Implementor()))
+    if (auto* parent = dynamic_cast<TExtensibleInterfacedPersistent*>(parent_->Implementor())) {
       subItems_ = CreateExtension<TXcBaseDataItemSubItems>(parent, this);
+      subItems_->Attached();
+    }
   TExtensibleInterfacedPersistent::AfterConstruction();
 }
 
@@ -272,9 +302,22 @@ void TXcBaseDataItems::ContextDestroyed(IXcDataContext* context) {
   for (int32_t i = 0; i < GetCount(); ++i) GetItem(i)->ContextDestroyed(context);
 }
 
+IXcDataItem* TXcBaseDataItems::FindHere(std::string_view id) {
+  const int32_t i = IndexOfID(id);
+  return i >= 0 ? GetItem(i) : nullptr;
+}
+
 TIntfPtr<IXcDataItem> TXcBaseDataItems::ItemByPath(const std::string& path) {
   const bool startedInSubList = GetParentItem() != nullptr;
-  TIntfPtr<IXcDataItems> list(static_cast<IXcDataItems*>(this));
+  // The list at hand: this one, or one reached from it (then held, and its object looked up once).
+  IXcDataItems* list = this;
+  TXcBaseDataItems* listObject = this;
+  TIntfPtr<IXcDataItems> held;
+  auto moveTo = [&](TIntfPtr<IXcDataItems> next) {
+    held = std::move(next);
+    list = held.Get();
+    listObject = ItemsObject(list);
+  };
   std::string_view rest(path);
   while (list && !rest.empty()) {
     const size_t cut = rest.find_first_of("\\/");
@@ -283,12 +326,12 @@ TIntfPtr<IXcDataItem> TXcBaseDataItems::ItemByPath(const std::string& path) {
     if (segment == "..") {
       TIntfPtr<IXcDataItem> parent = list->ParentItem();
       if (!parent) return nullptr;
-      list = parent->OwnerList();
+      moveTo(parent->OwnerList());
     } else if (segment.empty() && startedInSubList) {
-      list = provider_ ? provider_->RootItems() : nullptr;
-    } else if (TIntfPtr<IXcDataItem> item = FindItemByID(list.Get(), segment)) {
+      moveTo(provider_ ? provider_->RootItems() : nullptr);
+    } else if (TIntfPtr<IXcDataItem> item = listObject ? listObject->FindHere(segment) : FindItemByID(list, segment)) {
       if (rest.empty()) return item;
-      list = SubItemsOf(item.Get());
+      moveTo(SubItemsOf(item.Get()));
     }
     // A segment that matches nothing is passed over: the next one is looked up in the same list.
   }
@@ -308,9 +351,15 @@ TIntfPtr<IXcDataItem> TXcBaseDataItems::ItemByIndexPath(const std::vector<int32_
 TIntfPtr<IXcDataItem> TXcBaseDataItems::FindByID(const TXcDataItemID& id, bool recursive) {
   if (TIntfPtr<IXcDataItem> item = ItemByPath(id)) return item;
   if (!recursive) return nullptr;
-  for (int32_t i = GetCount(); i-- > 0;)
-    if (TIntfPtr<IXcDataItemLookup> sub = Supports<IXcDataItemLookup>(GetItem(i)))
+  for (int32_t i = GetCount(); i-- > 0;) {
+    // The framework's items name their sub-lists; any other item is asked for one.
+    if (TXcBaseDataItem* obj = GetItemObject(i)) {
+      if (TXcBaseDataItems* sub = obj->SubList())
+        if (TIntfPtr<IXcDataItem> item = sub->FindByID(id, true)) return item;
+    } else if (TIntfPtr<IXcDataItemLookup> sub = Supports<IXcDataItemLookup>(GetItem(i))) {
       if (TIntfPtr<IXcDataItem> item = sub->FindByID(id, true)) return item;
+    }
+  }
   return nullptr;
 }
 
@@ -389,9 +438,14 @@ TXcBaseDataItem* TXcDataItemsList::Extract(int32_t index) {
   return item;
 }
 
+TXcBaseDataItem* TXcDataItemsList::FreeableItem(int32_t index) const {
+  TXcBaseDataItem* item = ItemObject(index);
+  if (item->RefCount() != 0) throw EInvalidPointer("Invalid pointer operation");
+  return item;
+}
+
 void TXcDataItemsList::InternalDelete(int32_t index) {
-  // Freeing checks that nothing holds the item; the check comes before the item leaves the list.
-  if (ItemObject(index)->RefCount() != 0) throw EInvalidPointer("Invalid pointer operation");
+  FreeableItem(index);
   Extract(index)->Free();
 }
 
@@ -419,10 +473,25 @@ void TXcDataItemsList::FreeItems() {
 
 // ----------------------------------------------------------------------------- TXcBaseDataItemSubItems
 
+namespace {
+
+// The item keeps a pointer to its extension of this class, which it can carry only once.
+TXcBaseDataItem* ItemOwner(TExtensibleInterfacedPersistent* owner) {
+  return owner->ClassType()->InheritsFrom(&TXcBaseDataItem::ClassInfo) ? static_cast<TXcBaseDataItem*>(owner) : nullptr;
+}
+
+}  // namespace
+
 TXcBaseDataItemSubItems::TXcBaseDataItemSubItems(TExtensibleInterfacedPersistent* owner, TXcBaseDataItems* list)
     : TXcDataItemAggregatedObject(owner), list_(list) {}
 
+void TXcBaseDataItemSubItems::Attached() {
+  if (TXcBaseDataItem* item = ItemOwner(Owner())) item->subItems_ = this;
+}
+
 TXcBaseDataItemSubItems::~TXcBaseDataItemSubItems() {
+  if (TXcBaseDataItem* item = ItemOwner(Owner()))
+    if (item->subItems_ == this) item->subItems_ = nullptr;
   if (list_) {
     list_->subItems_ = nullptr;
     list_->parent_ = nullptr;  // the item goes, or shows another list

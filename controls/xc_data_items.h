@@ -34,14 +34,17 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
   TIntfPtr<IXcDataItems> OwnerList() override;
   int32_t Index() override;
   TObject* Implementor() override { return this; }
-  TXcDataItemID ID() override { return id_; }
+  TXcDataItemID ID() override { return TXcDataItemID(IDRef()); }
   void ContextDestroyed(IXcDataContext* context) override;
   bool IsParentOf(IXcDataItem* item, bool directOnly) override;
   bool IsDeletable() override { return true; }
 
   // The identifier as stored (the published "ID"); setting stores any text unchanged.
-  const TXcDataItemID& IDRef() const { return id_; }
-  void SetID(const TXcDataItemID& value) { id_ = value; }
+  std::string_view IDRef() const { return generated_ ? std::string_view(generatedID_, sizeof generatedID_) : customID_; }
+  void SetID(const TXcDataItemID& value) {
+    customID_ = value;
+    generated_ = false;
+  }
   // The owning list's object (not counted), or nothing.
   TXcBaseDataItems* OwnerObject() const { return owner_; }
   // Whether add reference and release count this item.
@@ -52,8 +55,9 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
   std::string NamePath();
   void RevertAllContextTexts();
   bool AllTextsDefault();
-  // The extension through which the item shows its sub-list, or nothing.
-  TXcBaseDataItemSubItems* SubItemsExtension() const;
+  // The extension through which the item shows its sub-list, or nothing; and that list.
+  TXcBaseDataItemSubItems* SubItemsExtension() const { return subItems_; }
+  TXcBaseDataItems* SubList() const;
 
   TPersistentClass ExtensionClass() const override;
   // "SubItems" beside "Extensions", when the item has a sub-list.
@@ -64,6 +68,7 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
 
  private:
   friend class TXcDataItemsList;
+  friend class TXcBaseDataItemSubItems;
   void ReadSubItems(TReader& reader);
   void WriteSubItems(TWriter& writer);
 
@@ -71,7 +76,11 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
   TIntfPtr<IXcDataItems> countedOwner_;  // held while the owning list is dynamic
   bool counted_;
   bool listed_ = false;  // in a TXcDataItemsList, which owns it
-  TXcDataItemID id_;
+  TXcBaseDataItemSubItems* subItems_ = nullptr;  // the extension of that class, which keeps it here
+  // A new item's identifier is kept in place (most never change); any other in customID_.
+  bool generated_ = true;
+  char generatedID_[32];
+  TXcDataItemID customID_;
 };
 
 class TXcBaseDataItems : public TExtensibleInterfacedPersistent, public IXcDataItems, public IXcDataItemLookup {
@@ -113,6 +122,8 @@ class TXcBaseDataItems : public TExtensibleInterfacedPersistent, public IXcDataI
   virtual int32_t GetCount();
   // The item at the index, not counted: the list keeps it. Raises EListError outside the list.
   virtual IXcDataItem* GetItem(int32_t index);
+  // Its object when the list knows it to be one of the framework's items, else nullptr.
+  virtual TXcBaseDataItem* GetItemObject(int32_t) { return nullptr; }
   virtual IXcDataItem* GetParentItem() { return parent_; }
   virtual bool GetIsDynamic() { return true; }
   // The index of the last item whose identifier equals id without regard to case; -1 when none.
@@ -127,6 +138,8 @@ class TXcBaseDataItems : public TExtensibleInterfacedPersistent, public IXcDataI
 
  private:
   friend class TXcBaseDataItemSubItems;
+  // The item of this list whose identifier is id (the last such), or nothing.
+  IXcDataItem* FindHere(std::string_view id);
   void ReadItems(TReader& reader);
   void WriteItems(TWriter& writer);
 
@@ -153,9 +166,13 @@ class TXcDataItemsList : public TXcBaseDataItems {
   void InternalMove(int32_t oldIndex, int32_t newIndex) override;
   int32_t GetCount() override { return static_cast<int32_t>(items_.size()); }
   IXcDataItem* GetItem(int32_t index) override;
+  TXcBaseDataItem* GetItemObject(int32_t index) override { return ItemObject(index); }
   bool GetIsDynamic() override { return false; }
   int32_t IndexOfID(std::string_view id) override;
 
+  // The item at the index when it can be freed now; EInvalidPointer "Invalid pointer operation"
+  // while it is still referenced (freeing checks that, before the item leaves the list).
+  TXcBaseDataItem* FreeableItem(int32_t index) const;
   // Takes the item at the index out of the list without freeing it; the caller frees it.
   TXcBaseDataItem* Extract(int32_t index);
   TXcBaseDataItem* ItemObject(int32_t index) const;
@@ -177,6 +194,8 @@ class TXcBaseDataItemSubItems : public TXcDataItemAggregatedObject {
   // Every interface of the sub-list.
   bool GetInterface(const TGUID& iid, void** obj) override;
   TXcBaseDataItems* List() const { return list_.Get(); }
+  // Once attached, an item owner finds it without a search.
+  void Attached();
 
  private:
   friend class TXcBaseDataItems;
@@ -194,9 +213,11 @@ TObject* CreateItemFor(TObject* owner) {
 TIntfPtr<IXcDataItem> FindItemByID(IXcDataItems* list, std::string_view id);
 // The list's object when it is one of the framework's item lists, else nullptr.
 TXcBaseDataItems* ItemsObject(IXcDataItems* list);
-// The provider of the list that holds the item, or nothing.
+// The provider of the list that holds the item, or nothing; and of the item an extension belongs to.
 TIntfPtr<IXcDataProvider> ProviderOf(IXcDataItem* item);
+TIntfPtr<IXcDataProvider> ProviderOf(TXcDataItemAggregatedObject* extension);
 // The item's sub-list, or nothing (counted).
 TIntfPtr<IXcDataItems> SubItemsOf(IXcDataItem* item);
 // A new identifier: the 16 bytes of a new GUID in memory order as 32 upper-case hexadecimal digits.
+void NewItemID(char (&id)[32]);
 TXcDataItemID NewItemID();

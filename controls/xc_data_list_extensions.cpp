@@ -72,6 +72,7 @@ void TXcBaseDataItemsListManagement::Clear() {
 void TXcBaseDataItemsListManagement::Delete(int32_t index) {
   TXcBaseDataItem* item = list_->ItemObject(index);
   if (!item->IsDeletable()) throw EXCLDataItems("Item cannot be deleted");
+  list_->FreeableItem(index);  // refused before anything is announced
   AnnounceChange(list_->ProviderRef(), dcItemDeleted, static_cast<IXcDataItem*>(item), nullptr,
                  [&] { list_->InternalDelete(index); });
 }
@@ -83,6 +84,7 @@ void TXcBaseDataItemsListManagement::Remove(TIntfPtr<IXcDataItem>& item) {
   if (!obj || obj->Counted() || obj->OwnerObject() != list_) return;
   const int32_t index = obj->Index();
   if (index < 0) return;
+  list_->FreeableItem(index);  // refused before anything is announced
   item.Reset();  // the list's own items are not counted: the object lives on until it is freed below
   AnnounceChange(list_->ProviderRef(), dcItemDeleted, static_cast<IXcDataItem*>(obj), nullptr,
                  [&] { list_->InternalDelete(index); });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/system/classes.h"
 #include "platform/system/compare_text.h"
 
 const TClassRecord TExtensibleInterfacedPersistent::ClassInfo{"TExtensibleInterfacedPersistent", nullptr, nullptr, nullptr, 0};
@@ -13,6 +14,31 @@ const TClassRecord TXcDataItemAggregatedObject::ClassInfo{"TXcDataItemAggregated
                                                           nullptr, nullptr, 0};
 const TClassRecord TXcDataItemsAggregatedObject::ClassInfo{"TXcDataItemsAggregatedObject",
                                                            &TAggregatedPersistentEx::ClassInfo, nullptr, nullptr, 0};
+
+// -------------------------------------------------------------------------------------- TXcExtensionList
+
+TXcExtensionList::~TXcExtensionList() {
+  if (data_ != inPlace_) delete[] data_;
+}
+
+void TXcExtensionList::push_back(TAggregatedPersistentEx* extension) {
+  if (size_ == capacity_) {
+    auto* grown = new TAggregatedPersistentEx*[capacity_ * 2];
+    std::copy(data_, data_ + size_, grown);
+    if (data_ != inPlace_) delete[] data_;
+    data_ = grown;
+    capacity_ *= 2;
+  }
+  data_[size_++] = extension;
+}
+
+bool TXcExtensionList::remove(TAggregatedPersistentEx* extension) {
+  TAggregatedPersistentEx** it = std::find(data_, data_ + size_, extension);
+  if (it == data_ + size_) return false;
+  std::copy(it + 1, data_ + size_, it);
+  --size_;
+  return true;
+}
 
 // ------------------------------------------------------------------------ TExtensibleInterfacedPersistent
 
@@ -43,10 +69,12 @@ void TExtensibleInterfacedPersistent::AttachExtension(TAggregatedPersistentEx* e
 }
 
 void TExtensibleInterfacedPersistent::DetachExtension(TAggregatedPersistentEx* extension) {
-  auto it = std::find(extensions_.begin(), extensions_.end(), extension);
-  if (it == extensions_.end()) return;
-  extensions_.erase(it);
-  delete extension;
+  if (extensions_.remove(extension)) delete extension;
+}
+
+TAggregatedPersistentEx* TExtensibleInterfacedPersistent::Extensions(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= extensions_.size()) ListIndexError(index);
+  return extensions_[static_cast<size_t>(index)];
 }
 
 int32_t TExtensibleInterfacedPersistent::IndexOfExtension(TPersistentClass cls) const {
@@ -56,11 +84,7 @@ int32_t TExtensibleInterfacedPersistent::IndexOfExtension(TPersistentClass cls) 
 }
 
 void TExtensibleInterfacedPersistent::FreeExtensions() {
-  while (!extensions_.empty()) {
-    TAggregatedPersistentEx* e = extensions_.back();
-    extensions_.pop_back();
-    delete e;
-  }
+  while (!extensions_.empty()) delete extensions_.pop_back();
 }
 
 TPersistentClass TExtensibleInterfacedPersistent::ExtensionClass() const { return &TAggregatedPersistentEx::ClassInfo; }
@@ -86,7 +110,7 @@ void TExtensibleInterfacedPersistent::WriteExtensions(TWriter& writer) {
   TXcEmptyPropPath emptyPath(writer);
   writer.WriteValue(vaCollection);
   // A copy: writing an extension never changes the list, but nothing here relies on that.
-  const std::vector<TAggregatedPersistentEx*> extensions = extensions_;
+  const std::vector<TAggregatedPersistentEx*> extensions(extensions_.begin(), extensions_.end());
   for (TAggregatedPersistentEx* e : extensions) {
     if (!IsStreamableExtension(e)) continue;
     writer.WriteListBegin();
@@ -135,11 +159,7 @@ bool TAggregatedPersistent::GetInterface(const TGUID&, void**) { return false; }
 TAggregatedPersistentEx::TAggregatedPersistentEx(TExtensibleInterfacedPersistent* owner)
     : TAggregatedPersistent(owner), owner_(owner) {}
 
-TAggregatedPersistentEx::~TAggregatedPersistentEx() {
-  auto& list = owner_->extensions_;
-  auto it = std::find(list.begin(), list.end(), this);
-  if (it != list.end()) list.erase(it);
-}
+TAggregatedPersistentEx::~TAggregatedPersistentEx() { owner_->extensions_.remove(this); }
 
 namespace {
 

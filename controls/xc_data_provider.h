@@ -17,6 +17,33 @@ class EXCLDataContexts : public EXCLDataProvider { using EXCLDataProvider::EXCLD
 
 class TAggregatedPersistentEx;
 
+// The extensions of an object, in the order attached. Most objects carry one to three, so those
+// stay in place and only more go to the heap.
+class TXcExtensionList {
+ public:
+  TXcExtensionList() = default;
+  ~TXcExtensionList();
+  TXcExtensionList(const TXcExtensionList&) = delete;
+  TXcExtensionList& operator=(const TXcExtensionList&) = delete;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  TAggregatedPersistentEx* operator[](size_t index) const { return data_[index]; }
+  TAggregatedPersistentEx* const* begin() const { return data_; }
+  TAggregatedPersistentEx* const* end() const { return data_ + size_; }
+  void push_back(TAggregatedPersistentEx* extension);
+  TAggregatedPersistentEx* pop_back() { return data_[--size_]; }
+  // Takes the extension out; false when it is not there.
+  bool remove(TAggregatedPersistentEx* extension);
+
+ private:
+  static constexpr size_t kInPlace = 3;
+  TAggregatedPersistentEx* inPlace_[kInPlace];
+  TAggregatedPersistentEx** data_ = inPlace_;
+  size_t size_ = 0;
+  size_t capacity_ = kInPlace;
+};
+
 // A reference-counted object that implements interfaces itself and carries extensions, which it
 // owns. Its interface look-up asks its own class first, then its extensions from the last attached
 // to the first (hidden ones skipped). A new one starts at count 1, attaches its standard
@@ -40,7 +67,8 @@ class TExtensibleInterfacedPersistent : public TInterfacedObject, public TStream
   // Frees every extension, the last attached first.
   void FreeExtensions();
   int32_t ExtensionCount() const { return static_cast<int32_t>(extensions_.size()); }
-  TAggregatedPersistentEx* Extensions(int32_t index) const { return extensions_.at(static_cast<size_t>(index)); }
+  // Raises EListError for an index outside the list.
+  TAggregatedPersistentEx* Extensions(int32_t index) const;
 
   // Keeps the object alive while it is worked on (an increment and a decrement of the count that
   // never free it).
@@ -69,7 +97,7 @@ class TExtensibleInterfacedPersistent : public TInterfacedObject, public TStream
   bool HasStreamableExtensions();
   void ReadExtensions(TReader& reader);
   void WriteExtensions(TWriter& writer);
-  std::vector<TAggregatedPersistentEx*> extensions_;
+  TXcExtensionList extensions_;
 };
 
 // An object whose add reference, release and query interface go to its controller (a back

@@ -270,7 +270,7 @@ TEST(DataConsumer, ContextAndItemSetWhileTheOwnerLoadsTakeEffectAfterLoading) {
     TConsumerOwner source(nullptr);
     source.consumer->SetProvider(provider);
     source.consumer->SetContext("B");
-    CreateExtension<TXcDataConsumerItemSelect>(source.consumer)->SetItem(b->IDRef());
+    CreateExtension<TXcDataConsumerItemSelect>(source.consumer)->SetItem(b->ID());
     bytes = WriteObject(source.consumer);
     EXPECT_TRUE(HasProperty(bytes, "Context"));
     source.consumer->SetContext("A");
@@ -312,7 +312,7 @@ TEST(DataConsumer, DeletingTheSelectedItemOrAnAncestorClearsTheSelectionSilently
 
   a = provider.AddItem(provider.Root(), "A2");
   b = provider.AddItem(provider.SubList(a), "B2");
-  select->SetItem(b->IDRef());
+  select->SetItem(b->ID());
   EXPECT_EQ(owner.consumer->RootItems(), nullptr) << "the extensions see the selected item's sub-list: none";
   TXcDataItemsList* below = provider.SubList(b);
   EXPECT_EQ(owner.consumer->RootItems().Get(), static_cast<IXcDataItems*>(below));

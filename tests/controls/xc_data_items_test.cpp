@@ -58,7 +58,7 @@ TEST(DataItems, NewIdentifiersAreTheGuidsBytesInHexAndUnique) {
   std::set<std::string> ids;
   for (int i = 0; i < 500; ++i) {
     TIntfPtr<TXcBaseDataItem> item = CreateObject<TXcBaseDataItem>(provider.Root());
-    const std::string& id = item->IDRef();
+    const std::string id = item->ID();
     ASSERT_EQ(id.size(), 32u);
     EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
     // In memory order the version is the high nibble of byte 7, the variant the top of byte 8.

@@ -167,6 +167,32 @@ TEST(DataProviderModel, ExtensionsAreWrittenOnlyWhenAClassIsRegistered) {
   EXPECT_FALSE(HasProperty(bytes, "hidden"));
 }
 
+TEST(DataProviderModel, ThePathPrefixComesBackAlsoWhenWritingFails) {
+  TIntfPtr<TXcBaseDataItem> item = CreateObject<TXcBaseDataItem>(nullptr);
+  CreateExtension<TXcDataItemTextImpl>(item.Get())->SetText(std::string(200, 'x'));
+  uint8_t block[64];
+  TCustomMemoryStream full(block, sizeof block);  // writes stop at its end
+  TWriter writer(full);
+  writer.SetPropPath("Owner.");
+  EXPECT_EQ(ErrorText<EWriteError>([&] { writer.WriteProperties(item.Get()); }), "Stream write error");
+  EXPECT_EQ(writer.PropPath(), "Owner.");
+}
+
+TEST(DataProviderModel, FreeingAnItemStillHeldRaisesBeforeAnythingGoes) {
+  TFakeProvider provider(nullptr);
+  TXcBaseDataItem* item = provider.AddItem(provider.Root(), "A");
+  item->SuspendRefCount();  // as while a stream is read into it
+  TIntfPtr<IXcDataItemsEditing> editing = Supports<IXcDataItemsEditing>(static_cast<IXcDataItems*>(provider.Root()));
+  provider.Announcements.clear();
+  EXPECT_EQ(ErrorText<EInvalidPointer>([&] { editing->Delete(0); }), "Invalid pointer operation");
+  EXPECT_TRUE(provider.Announcements.empty()) << "refused before it was announced";
+  EXPECT_EQ(provider.Root()->GetCount(), 1);
+  EXPECT_EQ(provider.Root()->ItemObject(0), item);
+  item->ResumeRefCount();
+  editing->Delete(0);
+  EXPECT_EQ(provider.Root()->GetCount(), 0);
+}
+
 TEST(DataProviderModel, AStreamedEntryUpdatesTheExtensionTheObjectHas) {
   TIntfPtr<TXcBaseDataItem> source = CreateObject<TXcBaseDataItem>(nullptr);
   CreateExtension<TXcDataItemTextImpl>(source.Get())->SetText("streamed");

@@ -9,6 +9,9 @@
 
 #include <zlib.h>
 
+#include "controls/xc_data_item_extensions.h"
+#include "controls/xc_data_list_extensions.h"
+#include "controls/xc_data_startup.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_iptc.h"
 #include "imaging/core/ie_mask.h"
@@ -26,6 +29,7 @@
 #include "pictures/png_ancillary.h"
 #include "pictures/png_picture.h"
 #include "platform/color/color_management.h"
+#include "platform/system/filer.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -386,6 +390,45 @@ void GIFPictures() {
     }
 }
 
+// Item lists written by the data provider framework: a three-level tree whose items carry every
+// registered item extension, the list's own extensions, and single items of each kind.
+void DataStreams() {
+  RegisterDataProviderClasses();
+  auto write = [](TXcDataItemsList* list, int n) {
+    TMemoryStream s;
+    TWriter w(s);
+    w.WriteProperties(list);
+    w.WriteListEnd();
+    Seed("fuzz_data_stream", n, s);
+  };
+  auto add = [](TXcDataItemsList* list, const std::string& id) {
+    TIntfPtr<TXcBaseDataItem> item = CreateObject<TXcBaseDataItem>(list);
+    item->SetID(id);
+    list->InternalAdd(item.Get());
+    return item.Get();
+  };
+  TIntfPtr<TXcDataItemsList> root = CreateObject<TXcDataItemsList>();
+  CreateExtension<TXcBaseDataItemsListManagement>(root.Get());
+  CreateExtension<TXcCustomDataItemsTextRenderer>(root.Get());
+  CreateExtension<TXcCustomDataItemsImages>(root.Get());
+  for (int i = 0; i < 3; ++i) {
+    TXcBaseDataItem* top = add(root.Get(), "T" + std::to_string(i));
+    CreateExtension<TXcDataItemTextImpl>(top)->SetText("top " + std::to_string(i));
+    CreateExtension<TXcDataItemImageImpl>(top)->SetAlignment(static_cast<TAlignment>(i));
+    auto* sub = ConstructObject<TXcDataItemsList>(static_cast<IXcDataItem*>(top));
+    TXcBaseDataItem* mid = add(sub, "M" + std::to_string(i));
+    CreateExtension<TXcDataItemBlockableTextImpl>(mid)->SetReadOnly(true);
+    auto* leaves = ConstructObject<TXcDataItemsList>(static_cast<IXcDataItem*>(mid));
+    CreateExtension<TXcDataItemContextTextImpl>(add(leaves, "L" + std::to_string(i)))->SetText("leaf");
+  }
+  write(root.Get(), 0);
+  TIntfPtr<TXcDataItemsList> single = CreateObject<TXcDataItemsList>();
+  CreateExtension<TXcDataItemImageImpl>(add(single.Get(), "S"))->SetImageIndex(-7);
+  write(single.Get(), 1);
+  TIntfPtr<TXcDataItemsList> empty = CreateObject<TXcDataItemsList>();
+  write(empty.Get(), 2);
+}
+
 }  // namespace
 
 // PNG files of every colour type and depth written by the picture class: plain and interlaced, with
@@ -513,6 +556,7 @@ int main(int argc, char** argv) {
   EnginePNGs();
   DIBs();
   ControlText();
+  DataStreams();
   PNGs();
   GIFPictures();
   JPEGs();
