@@ -88,11 +88,7 @@ bool TXcDataConsumer::AttributeApplies(int32_t attribute) {
 bool TXcDataConsumer::OwnerLoading() const { return owner_ && (owner_->ComponentState() & csLoading); }
 
 std::vector<TXcDataConsumerAggregatedObject*> TXcDataConsumer::ConsumerExtensions() {
-  std::vector<TXcDataConsumerAggregatedObject*> list;
-  for (int32_t i = 0; i < ExtensionCount(); ++i)
-    if (Extensions(i)->ClassType()->InheritsFrom(&TXcDataConsumerAggregatedObject::ClassInfo))
-      list.push_back(static_cast<TXcDataConsumerAggregatedObject*>(Extensions(i)));
-  return list;
+  return ExtensionsOf<TXcDataConsumerAggregatedObject>();
 }
 
 bool TXcDataConsumer::Attached(TXcDataConsumerAggregatedObject* extension) {

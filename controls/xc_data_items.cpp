@@ -95,34 +95,11 @@ TXcBaseDataItem::~TXcBaseDataItem() = default;
 // list, or in a list without one: then nothing is selected). A counted item holds the provider
 // meanwhile, so that releasing its last reference cannot take the provider away mid-way; an item
 // that does not count frees nothing.
-int32_t TXcBaseDataItem::_AddRef() {
+int32_t TXcBaseDataItem::CountInBaseView(bool add) {
   IXcDataProvider* provider = owner_ ? owner_->ProviderRef() : nullptr;
-  if (!counted_) {
-    if (provider) {
-      provider->SelectContext(nullptr);
-      provider->ReleaseContext();
-    }
-    return -1;
-  }
-  const TIntfPtr<IXcDataProvider> hold(provider);
+  const TIntfPtr<IXcDataProvider> hold(counted_ ? provider : nullptr);
   if (provider) provider->SelectContext(nullptr);
-  const int32_t count = TInterfacedObject::_AddRef();
-  if (provider) provider->ReleaseContext();
-  return count;
-}
-
-int32_t TXcBaseDataItem::_Release() {
-  IXcDataProvider* provider = owner_ ? owner_->ProviderRef() : nullptr;
-  if (!counted_) {
-    if (provider) {
-      provider->SelectContext(nullptr);
-      provider->ReleaseContext();
-    }
-    return -1;
-  }
-  const TIntfPtr<IXcDataProvider> hold(provider);
-  if (provider) provider->SelectContext(nullptr);
-  const int32_t count = TInterfacedObject::_Release();  // may free this
+  const int32_t count = !counted_ ? -1 : add ? TInterfacedObject::_AddRef() : TInterfacedObject::_Release();  // may free this
   if (provider) provider->ReleaseContext();
   return count;
 }
@@ -143,11 +120,7 @@ int32_t TXcBaseDataItem::Index() {
 }
 
 void TXcBaseDataItem::ContextDestroyed(IXcDataContext* context) {
-  std::vector<TAggregatedPersistentEx*> extensions;
-  for (int32_t i = 0; i < ExtensionCount(); ++i) extensions.push_back(Extensions(i));
-  for (TAggregatedPersistentEx* e : extensions)
-    if (e->ClassType()->InheritsFrom(&TXcDataItemAggregatedObject::ClassInfo))
-      static_cast<TXcDataItemAggregatedObject*>(e)->ContextDestroyed(context);
+  for (TXcDataItemAggregatedObject* e : ExtensionsOf<TXcDataItemAggregatedObject>()) e->ContextDestroyed(context);
   if (TIntfPtr<IXcDataItems> sub = SubItemsOf(this)) sub->ContextDestroyed(context);
 }
 
@@ -208,34 +181,18 @@ void TXcBaseDataItem::DefineProperties(TFiler& filer) {
 }
 
 void TXcBaseDataItem::WriteSubItems(TWriter& writer) {
-  TXcBaseDataItems* list = SubItemsExtension()->List();
-  TXcEmptyPropPath emptyPath(writer);
-  writer.WriteValue(vaCollection);
-  writer.WriteListBegin();
-  WriteStreamedClass(writer, list->ClassType());
-  writer.WriteProperties(list);
-  writer.WriteListEnd();
-  writer.WriteListEnd();
+  WriteClassCollection(writer, {SubItemsExtension()->List()});
 }
 
 void TXcBaseDataItem::ReadSubItems(TReader& reader) {
   TXcSuspendedRefCount keep(this);
-  if (reader.NextValue() != vaCollection) throw EReadError("Expected collection");
-  reader.ReadValue();
-  while (!reader.EndOfList()) {
-    reader.ReadListBegin();
-    TPersistentClass cls = ReadStreamedClass(reader, &TXcBaseDataItems::ClassInfo);
+  ReadClassCollection(reader, &TXcBaseDataItems::ClassInfo, [this](TPersistentClass cls) -> TStreamable* {
     TXcBaseDataItemSubItems* sub = SubItemsExtension();
-    if (sub && (!sub->List() || sub->List()->ClassType() != cls)) {
-      DetachExtension(sub);
-      sub = nullptr;
-    }
-    // A new list attaches itself to this item, whose extension holds it.
-    TXcBaseDataItems* list = sub ? sub->List() : static_cast<TXcBaseDataItems*>(cls->Create(this));
-    reader.ReadProperties(list);
-    reader.ReadListEnd();
-  }
-  reader.ReadListEnd();
+    if (sub && sub->List() && sub->List()->ClassType() == cls) return sub->List();
+    // A list of another class gives way; a new one attaches itself to this item, which holds it.
+    if (sub) DetachExtension(sub);
+    return static_cast<TXcBaseDataItems*>(cls->Create(this));
+  });
 }
 
 // ------------------------------------------------------------------------------------ TXcBaseDataItems
@@ -294,11 +251,7 @@ int32_t TXcBaseDataItems::IndexOfID(std::string_view id) {
 }
 
 void TXcBaseDataItems::ContextDestroyed(IXcDataContext* context) {
-  std::vector<TAggregatedPersistentEx*> extensions;
-  for (int32_t i = 0; i < ExtensionCount(); ++i) extensions.push_back(Extensions(i));
-  for (TAggregatedPersistentEx* e : extensions)
-    if (e->ClassType()->InheritsFrom(&TXcDataItemsAggregatedObject::ClassInfo))
-      static_cast<TXcDataItemsAggregatedObject*>(e)->ContextDestroyed(context);
+  for (TXcDataItemsAggregatedObject* e : ExtensionsOf<TXcDataItemsAggregatedObject>()) e->ContextDestroyed(context);
   for (int32_t i = 0; i < GetCount(); ++i) GetItem(i)->ContextDestroyed(context);
 }
 
@@ -370,41 +323,32 @@ void TXcBaseDataItems::DefineProperties(TFiler& filer) {
 }
 
 void TXcBaseDataItems::WriteItems(TWriter& writer) {
-  TXcEmptyPropPath emptyPath(writer);
-  writer.WriteValue(vaCollection);
-  for (int32_t i = 0; i < GetCount(); ++i) {
-    IXcDataItem* item = GetItem(i);
-    if (!IsStreamableItem(item)) continue;
-    auto* obj = static_cast<TXcBaseDataItem*>(item->Implementor());
-    writer.WriteListBegin();
-    WriteStreamedClass(writer, obj->ClassType());
-    writer.WriteProperties(obj);
-    writer.WriteListEnd();
-  }
-  writer.WriteListEnd();
+  std::vector<TStreamable*> streamed;
+  for (int32_t i = 0; i < GetCount(); ++i)
+    if (IXcDataItem* item = GetItem(i); IsStreamableItem(item))
+      streamed.push_back(static_cast<TXcBaseDataItem*>(item->Implementor()));
+  WriteClassCollection(writer, streamed);
 }
 
 void TXcBaseDataItems::ReadItems(TReader& reader) {
   TXcSuspendedRefCount keep(this);
-  if (reader.NextValue() != vaCollection) throw EReadError("Expected collection");
-  reader.ReadValue();
-  while (!reader.EndOfList()) {
-    reader.ReadListBegin();
-    TPersistentClass cls = ReadStreamedClass(reader, &TXcBaseDataItem::ClassInfo);
-    TIntfPtr<TXcBaseDataItem> item(static_cast<TXcBaseDataItem*>(cls->Create(this)));
-    try {
-      InternalAdd(item.Get());
-    } catch (...) {
-      // Not in the list: nobody else has it. An item that counts goes with the last reference.
-      TXcBaseDataItem* obj = item.Detach();
-      if (!obj->Counted()) obj->Free();
-      else obj->_Release();
-      throw;
+  ReadClassCollection(reader, &TXcBaseDataItem::ClassInfo, [this](TPersistentClass cls) -> TStreamable* {
+    auto* item = static_cast<TXcBaseDataItem*>(cls->Create(this));
+    // Not in the list, an item is nobody else's: one that counts goes with the reference held
+    // here when adding fails, any other is freed.
+    if (item->Counted()) {
+      const TIntfPtr<TXcBaseDataItem> held(item);
+      InternalAdd(item);
+    } else {
+      try {
+        InternalAdd(item);
+      } catch (...) {
+        item->Free();
+        throw;
+      }
     }
-    reader.ReadProperties(item.Get());
-    reader.ReadListEnd();
-  }
-  reader.ReadListEnd();
+    return item;
+  });
 }
 
 // ------------------------------------------------------------------------------------ TXcDataItemsList

@@ -28,8 +28,8 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
 
   // Each selects the provider's base view around the count; the items of a list that is not
   // dynamic are not counted (-1).
-  int32_t _AddRef() override;
-  int32_t _Release() override;
+  int32_t _AddRef() override { return CountInBaseView(true); }
+  int32_t _Release() override { return CountInBaseView(false); }
 
   TIntfPtr<IXcDataItems> OwnerList() override;
   int32_t Index() override;
@@ -69,6 +69,7 @@ class TXcBaseDataItem : public TExtensibleInterfacedPersistent, public IXcDataIt
  private:
   friend class TXcDataItemsList;
   friend class TXcBaseDataItemSubItems;
+  int32_t CountInBaseView(bool add);
   void ReadSubItems(TReader& reader);
   void WriteSubItems(TWriter& writer);
 

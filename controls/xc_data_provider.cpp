@@ -107,49 +107,54 @@ void TExtensibleInterfacedPersistent::DefineProperties(TFiler& filer) {
 }
 
 void TExtensibleInterfacedPersistent::WriteExtensions(TWriter& writer) {
+  std::vector<TStreamable*> streamed;
+  for (TAggregatedPersistentEx* e : extensions_)
+    if (IsStreamableExtension(e)) streamed.push_back(e);
+  WriteClassCollection(writer, streamed);
+}
+
+void TExtensibleInterfacedPersistent::ReadExtensions(TReader& reader) {
+  TXcSuspendedRefCount keep(this);
+  ReadClassCollection(reader, ExtensionClass(), [this](TPersistentClass cls) -> TStreamable* {
+    // An entry for a class the object carries updates that extension.
+    const int32_t index = IndexOfExtension(cls);
+    if (index >= 0) return extensions_[static_cast<size_t>(index)];
+    try {
+      return static_cast<TAggregatedPersistentEx*>(cls->Create(this));
+    } catch (const EXCLDataProvider&) {
+      throw EReadError("Invalid class type");  // an extension of the family that does not fit this object
+    }
+  });
+}
+
+// ------------------------------------------------------------------------------- streamed collections
+
+void WriteClassCollection(TWriter& writer, const std::vector<TStreamable*>& objects) {
   TXcEmptyPropPath emptyPath(writer);
   writer.WriteValue(vaCollection);
-  // A copy: writing an extension never changes the list, but nothing here relies on that.
-  const std::vector<TAggregatedPersistentEx*> extensions(extensions_.begin(), extensions_.end());
-  for (TAggregatedPersistentEx* e : extensions) {
-    if (!IsStreamableExtension(e)) continue;
+  for (TStreamable* obj : objects) {
     writer.WriteListBegin();
-    WriteStreamedClass(writer, e->ClassType());
-    writer.WriteProperties(e);
+    writer.WritePropName("ClassName");
+    writer.WriteString(obj->ClassType()->Name);
+    writer.WriteProperties(obj);
     writer.WriteListEnd();
   }
   writer.WriteListEnd();
 }
 
-void TExtensibleInterfacedPersistent::ReadExtensions(TReader& reader) {
-  TXcSuspendedRefCount keep(this);
+void ReadClassCollection(TReader& reader, TPersistentClass base,
+                         const std::function<TStreamable*(TPersistentClass cls)>& objectFor) {
   if (reader.NextValue() != vaCollection) throw EReadError("Expected collection");
   reader.ReadValue();
   while (!reader.EndOfList()) {
     reader.ReadListBegin();
-    TPersistentClass cls = ReadStreamedClass(reader, ExtensionClass());
-    const int32_t index = IndexOfExtension(cls);
-    TAggregatedPersistentEx* extension =
-        index >= 0 ? extensions_[static_cast<size_t>(index)] : static_cast<TAggregatedPersistentEx*>(cls->Create(this));
-    reader.ReadProperties(extension);
+    if (reader.EndOfList() || !SameText(reader.ReadStr(), "ClassName")) throw EReadError("Missing ClassName property");
+    TPersistentClass cls = GetClass(reader.ReadString());
+    if (!cls || !cls->Create || !cls->InheritsFrom(base)) throw EReadError("Invalid class type");
+    reader.ReadProperties(objectFor(cls));
     reader.ReadListEnd();
   }
   reader.ReadListEnd();
-}
-
-// ------------------------------------------------------------------------------- stream class entries
-
-TPersistentClass ReadStreamedClass(TReader& reader, TPersistentClass base) {
-  if (reader.EndOfList() || !SameText(reader.ReadStr(), "ClassName")) throw EReadError("Missing ClassName property");
-  const std::string name = reader.ReadString();
-  TPersistentClass cls = GetClass(name);
-  if (!cls || !cls->Create || !cls->InheritsFrom(base)) throw EReadError("Invalid class type");
-  return cls;
-}
-
-void WriteStreamedClass(TWriter& writer, TPersistentClass cls) {
-  writer.WritePropName("ClassName");
-  writer.WriteString(cls->Name);
 }
 
 // ---------------------------------------------------------------------------------- aggregated objects

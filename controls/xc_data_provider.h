@@ -70,6 +70,11 @@ class TExtensibleInterfacedPersistent : public TInterfacedObject, public TStream
   // Raises EListError for an index outside the list.
   TAggregatedPersistentEx* Extensions(int32_t index) const;
 
+  // The extensions of a family (class T and those derived from it) attached now, in order: a copy,
+  // since the hooks run on them may attach or free extensions.
+  template <class T>
+  std::vector<T*> ExtensionsOf() const;
+
   // Keeps the object alive while it is worked on (an increment and a decrement of the count that
   // never free it).
   void SuspendRefCount() { refCount_.fetch_add(1, std::memory_order_relaxed); }
@@ -141,6 +146,14 @@ class TAggregatedPersistentEx : public TAggregatedPersistent {
  private:
   TExtensibleInterfacedPersistent* owner_;
 };
+
+template <class T>
+std::vector<T*> TExtensibleInterfacedPersistent::ExtensionsOf() const {
+  std::vector<T*> list;
+  for (TAggregatedPersistentEx* e : extensions_)
+    if (e->ClassType()->InheritsFrom(&T::ClassInfo)) list.push_back(static_cast<T*>(e));
+  return list;
+}
 
 // A new extension of class T attached to owner (and freed again when attaching fails).
 template <class T, class... Args>
@@ -252,12 +265,14 @@ class TXcEmptyPropPath {
   std::string saved_;
 };
 
-// Reads the "ClassName" entry that opens each list of a streamed collection and answers its
-// registered class, which must derive from base: raises EReadError "Missing ClassName property"
-// or "Invalid class type".
-TPersistentClass ReadStreamedClass(TReader& reader, TPersistentClass base);
-// Writes the "ClassName" entry.
-void WriteStreamedClass(TWriter& writer, TPersistentClass cls);
+// A collection of objects in a stream, each a list of "ClassName" with its class's name, then its
+// properties: the form of "Extensions", "Items" and "SubItems". Written with the path prefix empty.
+void WriteClassCollection(TWriter& writer, const std::vector<TStreamable*>& objects);
+// Reads one: each entry's class must be registered by name and derive from base, and objectFor
+// gives the object that takes its properties. Raises EReadError "Expected collection", "Missing
+// ClassName property" (also without regard to case) or "Invalid class type".
+void ReadClassCollection(TReader& reader, TPersistentClass base,
+                         const std::function<TStreamable*(TPersistentClass cls)>& objectFor);
 
 // Keeps an extensible object's count raised while a stream is read into it.
 class TXcSuspendedRefCount {

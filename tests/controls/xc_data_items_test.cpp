@@ -44,6 +44,16 @@ class TDynamicList : public TXcBaseDataItems {
 };
 const TClassRecord TDynamicList::ClassInfo{"TDynamicList", &TXcBaseDataItems::ClassInfo, nullptr, nullptr, 0};
 
+// A list that takes no item.
+class TRefusingList : public TXcDataItemsList {
+ public:
+  static const TClassRecord ClassInfo;
+  TPersistentClass ClassType() const override { return &ClassInfo; }
+  using TXcDataItemsList::TXcDataItemsList;
+  void InternalAdd(IXcDataItem*) override { throw EXCLDataItems("full"); }
+};
+const TClassRecord TRefusingList::ClassInfo{"TRefusingList", &TXcDataItemsList::ClassInfo, nullptr, nullptr, 0};
+
 // The provider's tree for the path cases: A (with B under it) and C.
 struct TPathTree {
   TFakeProvider provider{nullptr};
@@ -417,6 +427,24 @@ TEST(DataItems, StreamedItemsAreCheckedAndASubListOfAnotherClassIsReplaced) {
     EXPECT_EQ(ErrorText<EReadError>([&] { ReadObject(target.Root(), c.bytes); }), c.error) << c.what;
     EXPECT_EQ(target.Root()->GetCount(), 0) << c.what;
   }
+
+  // An item the list does not take is freed, and the failure passes on (the sanitizer build sees
+  // no leak), for an item that counts as for one that does not.
+  TIntfPtr<TXcDataItemsList> plain = CreateObject<TXcDataItemsList>();
+  plain->InternalAdd(CreateObject<TXcBaseDataItem>(plain.Get()).Get());
+  const std::vector<uint8_t> oneItem = WriteObject(plain.Get());
+  TIntfPtr<TRefusingList> refusing = CreateObject<TRefusingList>();
+  EXPECT_EQ(ErrorText<EXCLDataItems>([&] { ReadObject(refusing.Get(), oneItem); }), "full");
+  struct TRefusingDynamic : TDynamicList {
+    using TDynamicList::TDynamicList;
+    void InternalAdd(IXcDataItem*) override { throw EXCLDataItems("full"); }
+  };
+  TIntfPtr<TRefusingDynamic> refusingDynamic = CreateObject<TRefusingDynamic>();
+  EXPECT_EQ(ErrorText<EXCLDataItems>([&] { ReadObject(refusingDynamic.Get(), oneItem); }), "full");
+  EXPECT_EQ(refusingDynamic->RefCount(), 1);
+  // An item list's extension streamed onto a list it does not fit is an invalid class there.
+  TIntfPtr<TDynamicList> dynamic = CreateObject<TDynamicList>();
+  EXPECT_EQ(ErrorText<EReadError>([&] { ReadObject(dynamic.Get(), good); }), "Invalid class type");
 
   // Reading into an item whose sub-list is of another class puts a list of the streamed class
   // in its place.

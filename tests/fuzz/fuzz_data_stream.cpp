@@ -1,7 +1,7 @@
 // The data provider framework's stream: the bytes are read as the properties of an item list
 // whose classes are registered ("Extensions", "Items", items with their extensions and sub-lists),
 // the list is written again, and what was written must read back into a new list that writes the
-// same bytes. Bad streams may only raise the framework's exceptions. Then the bytes are used as an
+// same bytes. Bad streams may only raise read errors. Then the bytes are used as an
 // item path and a context path on a fixed tree: look-ups answer something or nothing, never fail.
 #include <cstddef>
 #include <cstdint>
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIntfPtr<TXcDataItemsList> list = CreateObject<TXcDataItemsList>();
     try {
       Read(list.Get(), data, size);
-    } catch (const Exception&) {
-      // A bad stream: what was read stays, whole objects only.
+    } catch (const EReadError&) {
+      // A bad stream: what was read stays. Any other failure ends the run as a finding.
     }
     const std::vector<uint8_t> written = Write(list.Get());
     TIntfPtr<TXcDataItemsList> again = CreateObject<TXcDataItemsList>();
