@@ -147,6 +147,7 @@ TEST(DataItems, CountingFollowsTheListAndSelectsTheBaseViewOnlyWithAProvider) {
   // A list of no provider, and no list at all: counting has no provider to select on.
   TIntfPtr<TXcDataItemsList> bare = CreateObject<TXcDataItemsList>();
   TIntfPtr<TXcBaseDataItem> inBare = CreateObject<TXcBaseDataItem>(bare.Get());
+  bare->InternalAdd(inBare.Get());  // the list's own: it frees the item
   EXPECT_EQ(inBare->_AddRef(), -1);
   inBare->_Release();
   TIntfPtr<TXcBaseDataItem> loose = CreateObject<TXcBaseDataItem>(nullptr);
