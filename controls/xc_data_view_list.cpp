@@ -105,13 +105,31 @@ void TXcCustomDataConsumerViewList::ProviderChanging(IXcDataProvider*, TXcDataCh
 
 void TXcCustomDataConsumerViewList::ProviderChanged(IXcDataProvider*, TXcDataChangeReason reason, IInterface* source) {
   if (reason == dcListChanged) {
-    // A list cleared or changed as a whole: its entries may name items that are gone.
-    Rebuild();
+    if (TIntfPtr<IXcDataItems> list = Supports<IXcDataItems>(source)) WithConsumer([&] { ListChanged(list.Get()); });
     return;
   }
   if (reason != dcItemAdded) return;
   TIntfPtr<IXcDataItem> item = Supports<IXcDataItem>(source);
   if (item) WithConsumer([&] { ItemAdded(item.Get()); });
+}
+
+void TXcCustomDataConsumerViewList::ListChanged(IXcDataItems* list) {
+  // A list changed as a whole was cleared or had its image lists replaced. Only an emptied list
+  // changes what is shown: no entry may name its freed items, and its parent keeps only its
+  // sub-list bit. The other entries keep their expansion.
+  if (list->Count() > 0) return;
+  TIntfPtr<IXcDataItem> parent = list->ParentItem();
+  if (!parent) {
+    TIntfPtr<IXcDataItems> roots = RootItems();
+    if (!roots || roots->Implementor() != list->Implementor() || Count() == 0) return;
+    Clear();
+  } else {
+    const int32_t index = IndexOfItem(parent.Get());
+    if (index < 0 || !HasChildren(index)) return;
+    Collapse(index);
+    UpdateFlags(index, 0, vlHasChildren | vlExpanded);
+  }
+  NotifyViewChanged();
 }
 
 void TXcCustomDataConsumerViewList::ItemAdded(IXcDataItem* item) {

@@ -78,6 +78,7 @@ class TXcCustomDataConsumerViewList : public TXcDataConsumerAggregatedObject, pu
   void DoToggle(int32_t index);
   void DoExpandTreeTo(IXcDataItem* item);
   void ItemAdded(IXcDataItem* item);
+  void ListChanged(IXcDataItems* list);
 
  private:
   int32_t autoExpandDepth_ = 0;

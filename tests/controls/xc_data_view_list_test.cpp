@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 
+#include "controls/xc_data_list_extensions.h"
 #include "tests/controls/xc_data_fake_provider.h"
 #include "tests/support/test_support.h"
 
@@ -181,13 +182,27 @@ TEST(DataViewList, AnItemAddedBehindTheViewsBackIsOutOfSync) {
   EXPECT_EQ(f.provider.ConsumerSelections() + f.provider.ContextSelections() + f.provider.Unbalanced, 0);
 }
 
-TEST(DataViewList, ClearingAListRebuildsTheView) {
+TEST(DataViewList, ClearingAListTakesItsEntriesAndLeavesTheRestAsItWas) {
   TTreeFixture f;
   BuildSmall(f);
+  f.Add("C1", "C");
   f.Bind();
-  f.View()->Toggle(0);
+  f.View()->SetAutoExpandDepth(5);
+  f.View()->Rebuild();
+  const std::string all = "A/0/xsc A1/1/xsc A1a/2 A2/1 B/0/s C/0/xsc C1/1";
+  ASSERT_EQ(f.Entries(), all);
+  f.View()->Toggle(1);  // A1 closed by the user
+  // Replacing a list's images announces the list changed; nothing shown changes.
+  auto* images = CreateExtension<TXcCustomDataItemsImages>(f.provider.SubList(f.items["A"]));
+  TImageList imageList(nullptr);
+  images->SetImages(&imageList);
+  EXPECT_EQ(f.Entries(), "A/0/xsc A1/1/sc A2/1 B/0/s C/0/xsc C1/1") << "the user's collapse stays";
+  f.Editing("A1")->Clear();
+  EXPECT_EQ(f.Entries(), "A/0/xsc A1/1/s A2/1 B/0/s C/0/xsc C1/1");
   f.Editing("A")->Clear();
-  EXPECT_EQ(f.Entries(), "A/0/s B/0/s C/0") << "no entry is left naming a freed item";
+  EXPECT_EQ(f.Entries(), "A/0/s B/0/s C/0/xsc C1/1") << "no entry is left naming a freed item";
+  f.Editing("")->Clear();
+  EXPECT_EQ(f.Entries(), "");
 }
 
 TEST(DataViewList, PositionalQueriesFollowTheLevels) {
