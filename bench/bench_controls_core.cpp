@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_controls_main.h"
 #include "controls/controls_startup.h"
 #include "controls/xc_ex_controls.h"
 #include "platform/gdi/bitmap.h"
@@ -240,14 +241,4 @@ BENCHMARK(BM_Form1000WindowlessBoxes_QtFrames)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  Application->Initialize();
-  InitializeControls();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  FinalizeControls();
-  return 0;
-}
+int main(int argc, char** argv) { return RunControlsBenchmarks(argc, argv); }

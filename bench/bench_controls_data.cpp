@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_controls_main.h"
 #include "controls/controls_startup.h"
 #include "controls/xc_data_item_extensions.h"
 #include "controls/xc_data_items.h"
@@ -256,15 +257,4 @@ BENCHMARK(BM_FindRecursive_QtMatch)->Unit(benchmark::kMillisecond)->Iterations(1
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  Application->Initialize();
-  InitializeControls();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  FinalizeControls();
-  return 0;
-}
+int main(int argc, char** argv) { return RunControlsBenchmarks(argc, argv); }

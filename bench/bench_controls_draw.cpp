@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "bench/bench_controls_main.h"
 #include "controls/controls_startup.h"
 #include "controls/xc_bitmap_utils.h"
 #include "controls/xc_button_glyph.h"
@@ -289,14 +290,4 @@ BENCHMARK(BM_Form1000QPushButtons_25x25)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  Application->Initialize();
-  InitializeControls();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  FinalizeControls();
-  return 0;
-}
+int main(int argc, char** argv) { return RunControlsBenchmarks(argc, argv); }
