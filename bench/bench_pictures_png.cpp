@@ -19,9 +19,9 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/io/codecs/png_filters.h"
 #include "pictures/pictures_startup.h"
 #include "pictures/png_picture.h"
-#include "pictures/png_filters.h"
 #include "platform/system/streams.h"
 
 namespace {

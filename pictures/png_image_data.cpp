@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "imaging/core/ie_zlib.h"
+#include "imaging/io/codecs/png_filters.h"
 #include "pictures/png_errors.h"
-#include "pictures/png_filters.h"
 #include "pictures/png_header.h"
 #include "pictures/png_samples.h"
 #include "platform/system/streams.h"

@@ -5,7 +5,6 @@
 #include <random>
 
 #include "pictures/png_errors.h"
-#include "pictures/png_filters.h"
 #include "pictures/png_header.h"
 #include "pictures/png_picture.h"
 #include "tests/pictures/png_test_support.h"
@@ -234,29 +233,3 @@ TEST(PngImageData, InterlacedOneByOneHasDataOnlyInTheFirstPass) {
   EXPECT_EQ(InflatedImageData(pngtest::Saved(*png)), (std::vector<uint8_t>{1, 77}));
 }
 
-TEST(PngImageData, FastUnfilterPathsMatchTheReference) {
-  std::mt19937 rng(1);
-  for (size_t distance : {1u, 2u, 3u, 4u, 6u, 8u})
-    for (uint8_t type = 0; type <= 5; ++type) {
-      const size_t bytes = distance * 37;
-      const std::vector<uint8_t> prev = NoiseRow(bytes, rng), row = NoiseRow(bytes, rng);
-      std::vector<uint8_t> fast = row, reference = row;
-      PNGUnfilterRow(type, fast.data(), prev.data(), bytes, distance);
-      PNGUnfilterRowReference(type, reference.data(), prev.data(), bytes, distance);
-      EXPECT_EQ(fast, reference) << "distance " << distance << " type " << int(type);
-      // Filtering the result again gives back the filtered row.
-      if (type >= 1 && type <= 4) {
-        std::vector<uint8_t> refiltered(bytes);
-        PNGFilterRow(type, reference.data(), prev.data(), refiltered.data(), bytes, distance);
-        EXPECT_EQ(refiltered, row) << "distance " << distance << " type " << int(type);
-      }
-    }
-  // The predictor by hand: p = left + above - upper-left, the nearest of the three, left first on ties.
-  EXPECT_EQ(PaethPredictor(10, 10, 10), 10);
-  EXPECT_EQ(PaethPredictor(10, 20, 15), 15);  // p = 15: pa 5, pb 5, pc 0
-  EXPECT_EQ(PaethPredictor(20, 10, 15), 15);
-  EXPECT_EQ(PaethPredictor(12, 20, 16), 16);  // p = 16: pa 4, pb 4, pc 0
-  EXPECT_EQ(PaethPredictor(12, 14, 10), 14);  // p = 16: pa 4, pb 2, pc 6
-  EXPECT_EQ(PaethPredictor(14, 12, 10), 14);  // p = 16: pa 2, pb 4, pc 6
-  EXPECT_EQ(PaethPredictor(1, 3, 2), 2);      // p = 2: pa 1, pb 1, pc 0
-}

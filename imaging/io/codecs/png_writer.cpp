@@ -13,10 +13,12 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/png_glue.h"
+#include "imaging/io/codecs/png_image_data.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/processing/ie_few_colors.h"
 #include "imaging/processing/ie_quantizer.h"
+#include "imaging/processing/ie_row_tools.h"
 #include "platform/gdi/graphics.h"
 #include "platform/system/latin1_text.h"
 #include "platform/system/streams.h"
@@ -39,11 +41,16 @@ struct TPngHeader {
   int filter = PNG_FILTER_NONE;
   png_color_16 background = {};
   int level = 5;
-  bool bgr = false;     // rows come blue, green, red
-  bool swap16 = false;  // 16-bit samples come in the machine's (little-endian) order
   png_textp texts = nullptr;
   int textCount = 0;
 };
+
+// Deflate's output buffer, and so the size of an IDAT chunk.
+constexpr size_t kChunkBytes = size_t{1} << 17;
+
+// Unfiltered rows deflate faster and smaller with zlib's largest hash; filtered ones (photographs
+// under Paeth) spend longer in its longer chains for a file 0.1 % smaller: they keep the default.
+int MemLevelFor(int filter) { return filter == PNG_FILTER_NONE ? 9 : 8; }
 
 // ---- Calls into libpng that can fail. Each holds the setjmp its errors return to and owns nothing
 // with a destructor; they answer false (0 passes) when libpng raised an error.
@@ -59,15 +66,17 @@ int SafeWriteHeader(png_structp png, png_infop info, const TPngHeader* h) {
   png_set_filter(png, PNG_FILTER_TYPE_BASE, h->filter);
   png_set_bKGD(png, info, &h->background);
   png_set_compression_level(png, h->level);
-  // A larger deflate state and output buffer: faster, and never a larger file.
-  png_set_compression_mem_level(png, 9);
-  png_set_compression_buffer_size(png, 1 << 17);
-  if (h->bgr) png_set_bgr(png);
+  png_set_compression_mem_level(png, MemLevelFor(h->filter));
+  png_set_compression_buffer_size(png, kChunkBytes);
   if (h->textCount) png_set_text(png, info, h->texts, h->textCount);
   png_write_info(png, info);
-  // libpng takes the swap only once the header has given it the depth.
-  if (h->swap16) png_set_swap(png);
   return png_set_interlace_handling(png);
+}
+
+bool SafeWriteChunk(png_structp png, const char* name, png_const_bytep data, size_t length) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_write_chunk(png, reinterpret_cast<png_const_bytep>(name), data, length);
+  return true;
 }
 
 bool SafeWriteRow(png_structp png, png_const_bytep row) {
@@ -291,7 +300,6 @@ void WritePNGStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
         kind = wf == ie8g ? TRowKind::Direct : TRowKind::Grey8;
       else
         kind = wf == ie16g ? TRowKind::Direct : TRowKind::Grey16;
-      h.swap16 = bits == 16;
     } else {
       // A colour palette (at 16 bits PNG has none: libpng refuses it below).
       h.colorType = PNG_COLOR_TYPE_PALETTE;
@@ -311,7 +319,6 @@ void WritePNGStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     if (work->PixelFormat() != ie24RGB) useCopy(ie24RGB);
     h.colorType = masked ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
     h.depth = 8;
-    h.bgr = true;
     h.background.red = background.r;
     h.background.green = background.g;
     h.background.blue = background.b;
@@ -339,28 +346,42 @@ void WritePNGStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     return;
   }
 
-  // 12. The rows, from the top, pass by pass.
+  // 12. The rows, from the top, pass by pass, in the file's layout: red, green, blue, 16-bit samples
+  // big-endian.
   std::vector<uint8_t> row, maskRow;
-  std::vector<uint16_t> row16;
-  if (kind != TRowKind::Direct) row.resize(static_cast<size_t>(width) * 4);
+  if (kind != TRowKind::Direct || work->PixelFormat() == ie24RGB || work->PixelFormat() == ie16g)
+    row.resize(static_cast<size_t>(width) * 4);
   if (kind == TRowKind::Rgba || kind == TRowKind::IndexedMasked) maskRow.resize(static_cast<size_t>(width));
-  if (kind == TRowKind::Grey16) row16.resize(static_cast<size_t>(width));
   const TIEPixelFormat wf = work->PixelFormat();
   const TIERGB* ownPalette = wf == ie8p ? work->GetPaletteBuffer() : nullptr;
   const int32_t ownPaletteLength = ownPalette ? work->GetPaletteLength() : 0;
   const auto paletteGrey = [&](uint8_t index) -> uint8_t { return index < ownPaletteLength ? ownPalette[index].r : 0; };
+  const auto put16 = [&](int32_t x, uint16_t v) {
+    row[2 * x] = static_cast<uint8_t>(v >> 8);
+    row[2 * x + 1] = static_cast<uint8_t>(v);
+  };
   TIERowAccessScope readOnly(*work, iraRead);
 
   const auto makeRow = [&](int32_t y) -> png_const_bytep {
     const auto* src = static_cast<const uint8_t*>(work->GetRow(y));
     switch (kind) {
-      case TRowKind::Direct: return src;
+      case TRowKind::Direct:
+        if (wf == ie24RGB) {
+          CopySwapRB(row.data(), src, width);
+          return row.data();
+        }
+        if (wf == ie16g) {
+          const auto* s16 = reinterpret_cast<const uint16_t*>(src);
+          for (int32_t x = 0; x < width; ++x) put16(x, s16[x]);
+          return row.data();
+        }
+        return src;
       case TRowKind::Rgba:
         MaskRow(*Mask, y, maskRow.data(), width);
         for (int32_t x = 0; x < width; ++x) {
-          row[4 * x] = src[3 * x];
+          row[4 * x] = src[3 * x + 2];
           row[4 * x + 1] = src[3 * x + 1];
-          row[4 * x + 2] = src[3 * x + 2];
+          row[4 * x + 2] = src[3 * x];
           row[4 * x + 3] = maskRow[x];
         }
         return row.data();
@@ -383,21 +404,55 @@ void WritePNGStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
       case TRowKind::Grey16:
         for (int32_t x = 0; x < width; ++x) {
           const uint8_t v = wf == ie8g ? src[x] : wf == ie8p ? paletteGrey(src[x]) : src[3 * x + 2];
-          row16[x] = static_cast<uint16_t>(v * 257);
+          put16(x, static_cast<uint16_t>(v * 257));
         }
-        return reinterpret_cast<png_const_bytep>(row16.data());
+        return row.data();
     }
     return src;
   };
-
+  const auto rowDone = [&] {
+    ++Progress.Counter;
+    Progress.Report(static_cast<int32_t>(Progress.Counter * Progress.PerRow));
+  };
   Progress.PerRow = 100.0 / (static_cast<double>(height) * passes);
   Progress.Counter = 0;
+
+  if (passes == 1) {
+    // The image data filtered and deflated here, each full buffer an IDAT chunk; the end chunk after
+    // it (nothing of ours goes after the image data).
+    bool libpngFailed = false;
+    const auto sink = [&](const uint8_t* data, size_t length) {
+      libpngFailed = !SafeWriteChunk(s.png, "IDAT", data, length);
+      return !libpngFailed && !io.StreamFailed;
+    };
+    const int channels = h.colorType == PNG_COLOR_TYPE_RGB ? 3 : h.colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 1;
+    const size_t rowBytes = (static_cast<size_t>(width) * channels * h.depth + 7) / 8;
+    const TPngRowFilter filter = h.filter == PNG_FILTER_SUB     ? TPngRowFilter::Sub
+                                 : h.filter == PNG_FILTER_PAETH ? TPngRowFilter::Paeth
+                                                                : TPngRowFilter::None;
+    TPngImageDataWriter data(rowBytes, std::max(1, channels * h.depth / 8), filter, h.level, MemLevelFor(h.filter),
+                             kChunkBytes, sink);
+    if (!data.Ready()) RaiseWriteError("no memory for the image data");
+    const auto failed = [&] {
+      if (libpngFailed) RaiseWriteError(io.Message);
+      if (!io.StreamFailed) RaiseWriteError("deflate failed");
+      Progress.Abort();
+    };
+    for (int32_t y = 0; y < height; ++y) {
+      if (!data.AddRow(makeRow(y))) return failed();
+      rowDone();
+      if (Progress.IsAborting()) return;
+    }
+    if (!data.Finish()) return failed();
+    if (!SafeWriteChunk(s.png, "IEND", nullptr, 0)) RaiseWriteError(io.Message);
+    if (io.StreamFailed) Progress.Abort();
+    return;
+  }
   for (int pass = 0; pass < passes; ++pass) {
     for (int32_t y = 0; y < height; ++y) {
       if (!SafeWriteRow(s.png, makeRow(y))) RaiseWriteError(io.Message);
       if (io.StreamFailed) Progress.Abort();
-      ++Progress.Counter;
-      Progress.Report(static_cast<int32_t>(Progress.Counter * Progress.PerRow));
+      rowDone();
       if (Progress.IsAborting()) return;
     }
   }

@@ -346,11 +346,14 @@ TEST(PngWriter, FiltersAndCompressionLevels) {
       p.PngFilter = filter;
       const Bytes file = Write(*b, p);
       const PngImage back = testsupport::ReadPngWithLibpng(file);
-      for (int32_t x = 0; x < W; ++x) {
-        const TIERGB c = ColourAt(Content::Colours, x, H - 1);
-        EXPECT_EQ(back.Sample(static_cast<uint32_t>(x), H - 1, 0), c.r);
-        EXPECT_EQ(back.Sample(static_cast<uint32_t>(x), H - 1, 2), c.b);
-      }
+      int wrong = 0;
+      for (int32_t y = 0; y < H; ++y)
+        for (int32_t x = 0; x < W; ++x) {
+          const TIERGB c = ColourAt(Content::Colours, x, y);
+          const auto X = static_cast<uint32_t>(x), Y = static_cast<uint32_t>(y);
+          wrong += back.Sample(X, Y, 0) != c.r || back.Sample(X, Y, 1) != c.g || back.Sample(X, Y, 2) != c.b;
+        }
+      EXPECT_EQ(wrong, 0);
       sizes.push_back(file.size());
     }
   // Level 0 stores the rows: larger than a compressed file of these few colours.

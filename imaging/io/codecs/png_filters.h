@@ -1,7 +1,8 @@
 #pragma once
 // The row filters of the PNG standard: reversing them when decoding (with SSE2 paths for the 3-, 4-,
 // 6- and 8-byte pixels of RGB and RGBA images, beside a scalar reference), applying them when
-// encoding, and the score by which the encoder chooses among several.
+// encoding (SSE2 paths for Sub and Paeth, beside a scalar reference), and the score by which an
+// encoder chooses among several. The PNG picture class and the engine's PNG writer share them.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,9 +13,13 @@ void PNGUnfilterRow(uint8_t type, uint8_t* row, const uint8_t* prev, size_t byte
 // The same, one byte at a time (the reference the fast paths are tested against).
 void PNGUnfilterRowReference(uint8_t type, uint8_t* row, const uint8_t* prev, size_t bytes, size_t distance);
 
-// Filters raw (prev: the raw row above, zeros above the first) with type 1..4 into out.
+// Filters raw (prev: the raw row above, zeros above the first) with type 1..4 into out (any other
+// type copies).
 void PNGFilterRow(uint8_t type, const uint8_t* raw, const uint8_t* prev, uint8_t* out, size_t bytes,
                   size_t distance);
+// The same, one byte at a time (the reference the fast paths are tested against).
+void PNGFilterRowReference(uint8_t type, const uint8_t* raw, const uint8_t* prev, uint8_t* out, size_t bytes,
+                           size_t distance);
 
 // The score of a filtered row: the positions j from 2 to bytes - 1 whose byte equals byte j - 1 or
 // byte j - 2 (runs and short repeats compress well).
