@@ -108,6 +108,21 @@ void UnfilterAverage(uint8_t* row, const uint8_t* prev, size_t bytes) {
 
 inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
 
+// The Paeth predictor of eight samples widened to 16 bits.
+inline __m128i Paeth16(__m128i a, __m128i b, __m128i c) {
+  // p = a + b - c: |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |(b - c) + (a - c)|.
+  const __m128i bc = _mm_sub_epi16(b, c);
+  const __m128i ac = _mm_sub_epi16(a, c);
+  const __m128i pa = Abs16(bc);
+  const __m128i pb = Abs16(ac);
+  const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
+  // Not a: pa > pb or pa > pc. Then b unless pb > pc.
+  const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+  const __m128i useC = _mm_cmpgt_epi16(pb, pc);
+  const __m128i bOrC = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
+  return _mm_or_si128(_mm_and_si128(notA, bOrC), _mm_andnot_si128(notA, a));
+}
+
 template <size_t N>
 void UnfilterPaeth(uint8_t* row, const uint8_t* prev, size_t bytes) {
   const __m128i zero = _mm_setzero_si128();
@@ -116,18 +131,7 @@ void UnfilterPaeth(uint8_t* row, const uint8_t* prev, size_t bytes) {
   for (size_t i = 0; i < bytes; i += N) {
     const __m128i b = _mm_unpacklo_epi8(LoadPixel<N>(prev + i), zero);
     const __m128i x = _mm_unpacklo_epi8(LoadPixel<N>(row + i), zero);
-    // p = a + b - c: |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |(b - c) + (a - c)|.
-    const __m128i bc = _mm_sub_epi16(b, c);
-    const __m128i ac = _mm_sub_epi16(a, c);
-    const __m128i pa = Abs16(bc);
-    const __m128i pb = Abs16(ac);
-    const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
-    // Not a: pa > pb or pa > pc. Then b unless pb > pc.
-    const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
-    const __m128i useC = _mm_cmpgt_epi16(pb, pc);
-    const __m128i bOrC = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
-    const __m128i pred = _mm_or_si128(_mm_and_si128(notA, bOrC), _mm_andnot_si128(notA, a));
-    a = _mm_and_si128(_mm_add_epi16(x, pred), low);
+    a = _mm_and_si128(_mm_add_epi16(x, Paeth16(a, b, c)), low);
     c = b;
     StorePixel<N>(row + i, _mm_packus_epi16(a, a));
   }
@@ -211,19 +215,6 @@ inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cas
 void FilterSubWide(const uint8_t* raw, uint8_t* out, size_t head, size_t bytes, size_t distance, size_t& i) {
   for (i = head; i + 16 <= bytes; i += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi8(Load16(raw + i), Load16(raw + i - distance)));
-}
-
-// The Paeth predictor of eight bytes widened to 16 bits.
-inline __m128i Paeth16(__m128i a, __m128i b, __m128i c) {
-  const __m128i bc = _mm_sub_epi16(b, c);
-  const __m128i ac = _mm_sub_epi16(a, c);
-  const __m128i pa = Abs16(bc);
-  const __m128i pb = Abs16(ac);
-  const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
-  const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
-  const __m128i useC = _mm_cmpgt_epi16(pb, pc);
-  const __m128i bOrC = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
-  return _mm_or_si128(_mm_and_si128(notA, bOrC), _mm_andnot_si128(notA, a));
 }
 
 void FilterPaethWide(const uint8_t* raw, const uint8_t* prev, uint8_t* out, size_t head, size_t bytes,

@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_mem_stream.h"
 #include "imaging/core/ie_rgb.h"
 #include "imaging/io/codecs/codec_entries.h"
@@ -203,53 +205,56 @@ TEST(PngWriter, EveryPixelFormatAndOption) {
       {"lab", ieCIELab, Content::Colours, Alpha::None, 3, 8, false, 2, 8, 8},
   };
   const TIERGB background = CreateRGB(10, 220, 30);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto source = Source(c.format, c.content, c.alpha);
-    const Snapshot before(*source);
-    TIOParamsVals p(nullptr);
-    p.SamplesPerPixel = c.samples;
-    p.BitsPerSample = c.bits;
-    p.PngInterlaced = c.interlaced;
-    p.PngBackground = background;
-    bool aborted = true;
-    const Bytes file = Write(*source, p, &aborted);
-    ASSERT_FALSE(aborted);
-    EXPECT_EQ(p.BitsPerSample, c.bitsAfter);
-    EXPECT_TRUE(Snapshot(*source) == before) << "the source bitmap changed";
+  // Every case under every row filter: none, Sub and Paeth.
+  for (const Case& c : cases)
+    for (uint8_t filter : {0, 1, 2}) {
+      SCOPED_TRACE(testing::Message() << c.name << ", filter " << int(filter));
+      auto source = Source(c.format, c.content, c.alpha);
+      const Snapshot before(*source);
+      TIOParamsVals p(nullptr);
+      p.SamplesPerPixel = c.samples;
+      p.BitsPerSample = c.bits;
+      p.PngInterlaced = c.interlaced;
+      p.PngBackground = background;
+      p.PngFilter = filter;
+      bool aborted = true;
+      const Bytes file = Write(*source, p, &aborted);
+      ASSERT_FALSE(aborted);
+      EXPECT_EQ(p.BitsPerSample, c.bitsAfter);
+      EXPECT_TRUE(Snapshot(*source) == before) << "the source bitmap changed";
 
-    const PngImage back = testsupport::ReadPngWithLibpng(file);
-    EXPECT_EQ(back.colorType, c.colorType);
-    EXPECT_EQ(back.bitDepth, c.depth);
-    EXPECT_EQ(back.interlaced, c.interlaced);
-    EXPECT_EQ(back.trns.empty(), !(c.colorType == 3 && c.alpha == Alpha::Half));
-    if (c.colorType == 3 && c.alpha == Alpha::Half) {
-      EXPECT_EQ(back.trns, Bytes{0});
-      ASSERT_FALSE(back.palette.empty());
-      EXPECT_EQ(back.palette[0], (std::array<uint8_t, 3>{10, 220, 30}));
+      const PngImage back = testsupport::ReadPngWithLibpng(file);
+      EXPECT_EQ(back.colorType, c.colorType);
+      EXPECT_EQ(back.bitDepth, c.depth);
+      EXPECT_EQ(back.interlaced, c.interlaced);
+      EXPECT_EQ(back.trns.empty(), !(c.colorType == 3 && c.alpha == Alpha::Half));
+      if (c.colorType == 3 && c.alpha == Alpha::Half) {
+        EXPECT_EQ(back.trns, Bytes{0});
+        ASSERT_FALSE(back.palette.empty());
+        EXPECT_EQ(back.palette[0], (std::array<uint8_t, 3>{10, 220, 30}));
+      }
+
+      // The expected pixels: the engine's own conversions of the source.
+      TIEBitmap rgb(W, H, ie24RGB);
+      if (source->PixelFormat() == ie24RGB)
+        rgb.Assign(*source);
+      else
+        rgb.CopyAndConvertFormat(*source);
+      std::unique_ptr<TIEBitmap> oneBit = c.depth == 1 ? OneBit(*source) : nullptr;
+      std::vector<uint16_t> expected(static_cast<size_t>(W) * H * 4);
+      for (int32_t y = 0; y < H; ++y)
+        for (int32_t x = 0; x < W; ++x)
+          ExpectedPixel(c, *source, rgb, oneBit.get(), background, x, y, &expected[(static_cast<size_t>(y) * W + x) * 4]);
+      const std::vector<uint16_t> shown = testsupport::ExpandToRGBA16(back);
+      int wrong = 0;
+      for (size_t i = 0; i < expected.size(); i += 4)
+        if (!std::equal(expected.begin() + static_cast<long>(i), expected.begin() + static_cast<long>(i) + 4,
+                        shown.begin() + static_cast<long>(i)) &&
+            ++wrong <= 3)
+          ADD_FAILURE() << "pixel " << (i / 4) % W << "," << (i / 4) / W << ": file " << shown[i] << " " << shown[i + 1]
+                        << " " << shown[i + 2] << " " << shown[i + 3] << ", expected " << expected[i] << " "
+                        << expected[i + 1] << " " << expected[i + 2] << " " << expected[i + 3];
     }
-
-    // The expected pixels: the engine's own conversions of the source.
-    TIEBitmap rgb(W, H, ie24RGB);
-    if (source->PixelFormat() == ie24RGB)
-      rgb.Assign(*source);
-    else
-      rgb.CopyAndConvertFormat(*source);
-    std::unique_ptr<TIEBitmap> oneBit = c.depth == 1 ? OneBit(*source) : nullptr;
-    std::vector<uint16_t> expected(static_cast<size_t>(W) * H * 4);
-    for (int32_t y = 0; y < H; ++y)
-      for (int32_t x = 0; x < W; ++x)
-        ExpectedPixel(c, *source, rgb, oneBit.get(), background, x, y, &expected[(static_cast<size_t>(y) * W + x) * 4]);
-    const std::vector<uint16_t> shown = testsupport::ExpandToRGBA16(back);
-    int wrong = 0;
-    for (size_t i = 0; i < expected.size(); i += 4)
-      if (!std::equal(expected.begin() + static_cast<long>(i), expected.begin() + static_cast<long>(i) + 4,
-                      shown.begin() + static_cast<long>(i)) &&
-          ++wrong <= 3)
-        ADD_FAILURE() << "pixel " << (i / 4) % W << "," << (i / 4) / W << ": file " << shown[i] << " " << shown[i + 1]
-                      << " " << shown[i + 2] << " " << shown[i + 3] << ", expected " << expected[i] << " "
-                      << expected[i + 1] << " " << expected[i + 2] << " " << expected[i + 3];
-  }
 }
 
 TEST(PngWriter, BackgroundAtTheImagesDepth) {
@@ -358,6 +363,74 @@ TEST(PngWriter, FiltersAndCompressionLevels) {
     }
   // Level 0 stores the rows: larger than a compressed file of these few colours.
   EXPECT_GT(sizes[0], sizes[6] + 200);
+}
+
+// The lengths of a file's IDAT chunks, in file order.
+std::vector<uint32_t> IdatLengths(const Bytes& file) {
+  std::vector<uint32_t> lengths;
+  for (size_t at = 8; at + 12 <= file.size();) {
+    const uint32_t length = uint32_t{file[at]} << 24 | uint32_t{file[at + 1]} << 16 | uint32_t{file[at + 2]} << 8 | file[at + 3];
+    if (std::equal(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8, "IDAT"))
+      lengths.push_back(length);
+    at += size_t{12} + length;
+  }
+  return lengths;
+}
+
+TEST(PngWriter, ImageDataOverSeveralChunks) {
+  // Noise deflates to about its own size: a few hundred kilobytes span several IDAT chunks, each of
+  // them whole and the stream across them one.
+  constexpr int32_t w = 331, h = 293;
+  std::mt19937 rng(7);
+  for (const TIEPixelFormat format : {ie24RGB, ie16g})
+    for (const bool alpha : {false, true})
+      for (uint8_t filter : {0, 1, 2}) {
+        if (format == ie16g && alpha) continue;
+        SCOPED_TRACE(testing::Message() << "format " << int(format) << " alpha " << alpha << " filter " << int(filter));
+        TIEBitmap b(w, h, format);
+        for (int32_t y = 0; y < h; ++y) {
+          auto* row = b.Row<uint8_t>(y);
+          for (int32_t i = 0; i < b.RowLen(); ++i) row[i] = static_cast<uint8_t>(rng());
+        }
+        if (alpha) {
+          for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) b.SetAlpha(x, y, static_cast<uint8_t>(rng()));
+          b.GetAlphaChannel()->SetFull(false);
+        }
+        TIOParamsVals p(nullptr);
+        p.SamplesPerPixel = format == ie16g ? 1 : 3;
+        p.BitsPerSample = format == ie16g ? 16 : 8;
+        p.PngFilter = filter;
+        p.PngCompression = 1;
+        TIEMask mask;
+        if (alpha) b.GetAlphaChannel()->CopyToMask(mask);
+        bool aborting = false;
+        TIEProgressRecord progress;
+        progress.Aborting = &aborting;
+        TMemoryStream out;
+        WritePNGStream(out, b, p, progress, alpha ? &mask : nullptr);
+        ASSERT_FALSE(aborting);
+        const auto* m = static_cast<const uint8_t*>(out.Memory());
+        const Bytes file(m, m + out.Size());
+        const std::vector<uint32_t> idat = IdatLengths(file);
+        EXPECT_GE(idat.size(), 2u);
+        for (uint32_t length : idat) EXPECT_LE(length, 1u << 17);
+        const PngImage back = testsupport::ReadPngWithLibpng(file);
+        ASSERT_EQ(back.width, static_cast<uint32_t>(w));
+        int wrong = 0;
+        for (int32_t y = 0; y < h && wrong < 3; ++y)
+          for (int32_t x = 0; x < w && wrong < 3; ++x) {
+            const auto X = static_cast<uint32_t>(x), Y = static_cast<uint32_t>(y);
+            if (format == ie16g) {
+              wrong += back.Sample(X, Y, 0) != b.GetPixel16(x, y);
+              continue;
+            }
+            const TIERGB c = b.GetPixel24(x, y);
+            wrong += back.Sample(X, Y, 0) != c.r || back.Sample(X, Y, 1) != c.g || back.Sample(X, Y, 2) != c.b ||
+                     (alpha && back.Sample(X, Y, 3) != b.GetAlpha(x, y));
+          }
+        EXPECT_EQ(wrong, 0);
+      }
 }
 
 TEST(PngWriter, ProgressCountsEveryRowOfEveryPass) {
