@@ -532,11 +532,16 @@ bool SetPixelV(HDC dc, int32_t x, int32_t y, COLORREF color);
 
 HRGN CreateRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom);
 HRGN CreateRectRgnIndirect(const TRect* rect);
-HRGN CreateEllipticRgn(int32_t left, int32_t top, int32_t right, int32_t bottom);
+// The shape regions take an optional rectangle `within`: given one, only the part of the region
+// inside it is made (the region AND within), at the cost of that part alone, so that the visible
+// piece of a shape far larger than a surface costs no more than the surface.
+HRGN CreateEllipticRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, const TRect* within = nullptr);
 HRGN CreateEllipticRgnIndirect(const TRect* rect);
-HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height);
-HRGN CreatePolygonRgn(const TPoint* points, int32_t count, int32_t fillMode);
-HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t polygons, int32_t fillMode);
+HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height,
+                        const TRect* within = nullptr);
+HRGN CreatePolygonRgn(const TPoint* points, int32_t count, int32_t fillMode, const TRect* within = nullptr);
+HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t polygons, int32_t fillMode,
+                          const TRect* within = nullptr);
 // A region from rectangles; an xform other than null or the identity is not supported (0).
 HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data);
 // Writes the region's rectangles; returns the bytes needed when data is null.

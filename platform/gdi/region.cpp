@@ -68,6 +68,17 @@ class BandBuilder {
 
 HRGN__* Rgn(HRGN h) { return Lookup<HRGN__>(h, GdiKind::kRegion); }
 
+// The rows and columns a shape region is made for: everything, or a caller's rectangle.
+struct TSpanWindow {
+  int32_t left = INT32_MIN, top = INT32_MIN, right = INT32_MAX, bottom = INT32_MAX;
+  explicit TSpanWindow(const TRect* within) {
+    if (within) *this = TSpanWindow(within->Left, within->Top, within->Right, within->Bottom);
+  }
+
+ private:
+  TSpanWindow(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
+};
+
 TRect Normalised(int32_t l, int32_t t, int32_t r, int32_t b) {
   if (r < l) std::swap(l, r);
   if (b < t) std::swap(t, b);
@@ -87,25 +98,32 @@ HRGN CreateRectRgnIndirect(const TRect* rect) {
   return rect ? CreateRectRgn(rect->Left, rect->Top, rect->Right, rect->Bottom) : nullptr;
 }
 
-HRGN CreateEllipticRgn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  return CreateRoundRectRgn(left, top, right, bottom, right - left, bottom - top);
+HRGN CreateEllipticRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, const TRect* within) {
+  return CreateRoundRectRgn(left, top, right, bottom, right - left, bottom - top, within);
 }
 
 HRGN CreateEllipticRgnIndirect(const TRect* rect) {
   return rect ? CreateEllipticRgn(rect->Left, rect->Top, rect->Right, rect->Bottom) : nullptr;
 }
 
-HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height) {
+HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height,
+                        const TRect* within) {
   TRect r = Normalised(ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom));
   if (IsRectEmpty(r)) return NewRegion({});
   const int64_t w = std::min<int64_t>(std::abs(static_cast<int64_t>(width)), r.Width());
   const int64_t h = std::min<int64_t>(std::abs(static_cast<int64_t>(height)), r.Height());
-  if (w < 2 || h < 2) return CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+  const TSpanWindow win(within);
+  if (w < 2 || h < 2) {
+    TRect part;
+    if (!within) return CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+    return IntersectRect(part, r, *within) ? CreateRectRgn(part.Left, part.Top, part.Right, part.Bottom)
+                                           : NewRegion({});
+  }
   // Corners are quarter ellipses of w x h: in the corner rows, a pixel is in when its centre
   // lies inside the corner ellipse; an ellipse is the round rectangle whose corners are the box.
   const double a = w / 2.0, b = h / 2.0;
   BandBuilder bands;
-  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+  for (int32_t y = std::max(r.Top, win.top); y < std::min(r.Bottom, win.bottom); ++y) {
     const double yc = y + 0.5;
     double inset = 0;
     const double top = r.Top + b, bottom = r.Bottom - b;
@@ -114,14 +132,15 @@ HRGN CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom
       inset = dy >= 1 ? a : a - a * std::sqrt(1 - dy * dy);
     }
     // Pixels with centres in [Left + inset, Right - inset).
-    const int32_t x0 = static_cast<int32_t>(std::ceil(r.Left + inset - 0.5));
-    const int32_t x1 = static_cast<int32_t>(std::ceil(r.Right - inset - 0.5));
+    const int32_t x0 = std::max(static_cast<int32_t>(std::ceil(r.Left + inset - 0.5)), win.left);
+    const int32_t x1 = std::min(static_cast<int32_t>(std::ceil(r.Right - inset - 0.5)), win.right);
     bands.Row(y, x0 < x1 ? std::vector<std::pair<int32_t, int32_t>>{{x0, x1}} : std::vector<std::pair<int32_t, int32_t>>{});
   }
   return NewRegion(bands.Take());
 }
 
-HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t polygons, int32_t fillMode) {
+HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t polygons, int32_t fillMode,
+                          const TRect* within) {
   if (!points || !counts || polygons <= 0) return nullptr;
   // Edges of every polygon (each closed), with their direction for the winding rule.
   struct Edge {
@@ -154,7 +173,10 @@ HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t p
   };
   std::vector<Cross> xs;
   std::vector<std::pair<int32_t, int32_t>> spans;
-  for (int32_t y = static_cast<int32_t>(std::floor(minY)); y < static_cast<int32_t>(std::ceil(maxY)); ++y) {
+  const TSpanWindow win(within);
+  const int32_t firstY = std::max(static_cast<int32_t>(std::floor(minY)), win.top);
+  const int32_t endY = std::min(static_cast<int32_t>(std::ceil(maxY)), win.bottom);
+  for (int32_t y = firstY; y < endY; ++y) {
     const double yc = y + 0.5;
     xs.clear();
     for (const Edge& e : edges) {
@@ -169,8 +191,8 @@ HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t p
       wind += fillMode == WINDING ? xs[k].dir : 1;
       const bool inside = fillMode == WINDING ? wind != 0 : (wind & 1) != 0;
       if (!inside) continue;
-      const int32_t x0 = static_cast<int32_t>(std::ceil(xs[k].x - 0.5));
-      const int32_t x1 = static_cast<int32_t>(std::ceil(xs[k + 1].x - 0.5));
+      const int32_t x0 = std::max(static_cast<int32_t>(std::ceil(xs[k].x - 0.5)), win.left);
+      const int32_t x1 = std::min(static_cast<int32_t>(std::ceil(xs[k + 1].x - 0.5)), win.right);
       if (x0 >= x1) continue;
       if (!spans.empty() && spans.back().second >= x0)
         spans.back().second = std::max(spans.back().second, x1);
@@ -182,8 +204,8 @@ HRGN CreatePolyPolygonRgn(const TPoint* points, const int32_t* counts, int32_t p
   return NewRegion(bands.Take());
 }
 
-HRGN CreatePolygonRgn(const TPoint* points, int32_t count, int32_t fillMode) {
-  return CreatePolyPolygonRgn(points, &count, 1, fillMode);
+HRGN CreatePolygonRgn(const TPoint* points, int32_t count, int32_t fillMode, const TRect* within) {
+  return CreatePolyPolygonRgn(points, &count, 1, fillMode, within);
 }
 
 HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data) {

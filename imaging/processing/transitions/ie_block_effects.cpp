@@ -8,28 +8,6 @@
 
 namespace {
 
-// The values of the terms for one frame.
-struct TTermValues {
-  int64_t v[etCount];
-  explicit TTermValues(const TEffectFrame& f) {
-    v[etW] = f.W;
-    v[etH] = f.H;
-    v[etA] = f.A;
-    v[etB] = f.B;
-    v[eta2] = f.A / 2;
-    v[etb2] = f.B / 2;
-    v[etw2] = f.W / 2;
-    v[eth2] = f.H / 2;
-    v[etWA2] = (f.W - f.A) / 2;
-    v[etHB2] = (f.H - f.B) / 2;
-  }
-  int64_t operator()(const TEffectCoord& c) const {
-    int64_t sum = c.Constant;
-    for (int t = 0; t < etCount; ++t) sum += int64_t{c.Factor[t]} * v[t];
-    return sum;
-  }
-};
-
 // A block along one axis (X and Width on the main axis) in frame coordinates, turned into a
 // rectangle of the frame: across the whole other axis.
 struct TAxis {
@@ -53,11 +31,30 @@ struct TAxis {
 
 }  // namespace
 
+TEffectTerms::TEffectTerms(const TEffectFrame& f) {
+  v[etW] = f.W;
+  v[etH] = f.H;
+  v[etA] = f.A;
+  v[etB] = f.B;
+  v[eta2] = f.A / 2;
+  v[etb2] = f.B / 2;
+  v[etw2] = f.W / 2;
+  v[eth2] = f.H / 2;
+  v[etWA2] = (f.W - f.A) / 2;
+  v[etHB2] = (f.H - f.B) / 2;
+}
+
+int64_t TEffectTerms::operator()(const TEffectCoord& c) const {
+  int64_t sum = c.Constant;
+  for (int t = 0; t < etCount; ++t) sum += int64_t{c.Factor[t]} * v[t];
+  return sum;
+}
+
 void DrawBlockEffect(const TBlockEffect& Effect, TCanvas* Canvas, TBitmap* Start, TBitmap* End, const TRect& Rect,
                      int32_t Percent) {
   TEffectFrame f;
   if (!BeginEffectFrame(Rect, Percent, f)) return;
-  const TTermValues at(f);
+  const TEffectTerms at(f);
   for (const TBlockOp& op : Effect.Ops) {
     if (op.Kind == TBlockKind::None) continue;
     TBitmap* from = op.From == TBlockSource::Start ? Start : End;

@@ -44,6 +44,13 @@ constexpr TEffectCoord operator*(int32_t K, TEffectCoord C) {
 }
 constexpr TEffectCoord operator-(const TEffectCoord& L, const TEffectCoord& R) { return L + (-1) * R; }
 
+// The values of the terms in one frame: At(c) is coordinate c there, in 64 bits.
+struct TEffectTerms {
+  int64_t v[etCount];
+  explicit TEffectTerms(const TEffectFrame& Frame);
+  int64_t operator()(const TEffectCoord& C) const;
+};
+
 // The picture a block comes from.
 enum class TBlockSource : uint8_t { Start, End };
 enum class TBlockKind : uint8_t { None, Copy, Stretch };

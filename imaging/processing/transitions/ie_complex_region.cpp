@@ -55,7 +55,7 @@ HRGN TComplexRegion::CreateRegion() {
   h.nCount = static_cast<uint32_t>(count_);
   h.nRgnSize = sizeof(TRect);
   h.rcBound = bounds_;
-  std::memcpy(block_.data(), &h, sizeof h);
+  std::memcpy(static_cast<void*>(block_.data()), &h, sizeof h);
   const uint32_t size = static_cast<uint32_t>(sizeof(TRect) * static_cast<size_t>(count_) + 36);
   return ExtCreateRegion(nullptr, size, reinterpret_cast<const RGNDATA*>(block_.data()));
 }

@@ -1,6 +1,7 @@
 #include "imaging/processing/transitions/ie_effect_draw.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "imaging/processing/transitions/ie_effect_table.h"
 #include "platform/gdi/bitmap.h"
@@ -30,6 +31,11 @@ bool BeginEffectFrame(const TRect& Rect, int32_t Percent, TEffectFrame& Frame) {
 int32_t EffectCoord(int64_t Value) {
   constexpr int64_t kLimit = int64_t{1} << 30;
   return static_cast<int32_t>(std::clamp(Value, -kLimit, kLimit));
+}
+
+int64_t EffectRound(double Value) {
+  constexpr double kLimit = static_cast<double>(int64_t{1} << 40);
+  return std::isfinite(Value) ? static_cast<int64_t>(std::clamp(std::nearbyint(Value), -kLimit, kLimit)) : 0;
 }
 
 void CopyPictureBlock(TCanvas* Canvas, int64_t X, int64_t Y, int64_t Width, int64_t Height, TBitmap* Picture,

@@ -23,6 +23,8 @@ bool BeginEffectFrame(const TRect& Rect, int32_t Percent, TEffectFrame& Frame);
 // Coordinates are worked out in 64 bits and reach the drawing layer held to +-2^30, far outside
 // any frame, so that an absurd rectangle never wraps around.
 int32_t EffectCoord(int64_t Value);
+// Round(Value), halves to the even neighbour, held to +-2^40 (0 for a value that is no number).
+int64_t EffectRound(double Value);
 
 // Copies the Width x Height block at (SrcX, SrcY) of Picture to (X, Y) of Canvas (SRCCOPY); an
 // empty block copies nothing.

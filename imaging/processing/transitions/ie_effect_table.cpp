@@ -1,12 +1,14 @@
 // The effect table: the 214 effect rows in id order. Rows 1 .. 30 are drawn by the engine itself
 // and have no procedure; row 213's effect is the engine's pan-zoom, so its procedure is never
-// called. The region effects (curved wipes, bars, shreds, shapes, sweeps, blinds, ...) draw
-// through clip regions; their rows carry no procedure yet and draw nothing.
+// called. The block effects copy and stretch pictures; the region effects (curved wipes, bars,
+// shreds, shapes, sweeps, blinds, ...) show the end picture through clip regions.
 #include "imaging/processing/transitions/ie_effect_table.h"
 
 #include "imaging/processing/transitions/ie_block_effects.h"
+#include "imaging/processing/transitions/ie_region_effects.h"
 
 using namespace block_effects;
+using namespace region_effects;
 
 extern constexpr TEffect EffectTable[kEffectCount] = {
     {"Cross Fade", nullptr, 0, true},  // 1
@@ -85,80 +87,80 @@ extern constexpr TEffect EffectTable[kEffectCount] = {
     {"Quarters Wipe in to Center", &Blocks<kQuartersWipeInToCenter>, 1, true},  // 74
     {"Quarters Expand to Center", &Blocks<kQuartersExpandToCenter>, 12, false},  // 75
     {"Quarters Slide in to Center", &Blocks<kQuartersSlideInToCenter>, 9, false},  // 76
-    {"Curved Wipe from Left", nullptr, 3, true},  // 77
-    {"Curved Wipe from Right", nullptr, 3, true},  // 78
-    {"Curved Wipe from Top", nullptr, 3, true},  // 79
-    {"Curved Wipe from Bottom", nullptr, 3, true},  // 80
-    {"Curved Wipe from Top Left", nullptr, 3, true},  // 81
-    {"Curved Wipe from Top Right", nullptr, 3, true},  // 82
-    {"Curved Wipe from Bottom Left", nullptr, 3, true},  // 83
-    {"Curved Wipe from Bottom Right", nullptr, 3, true},  // 84
-    {"Bars in from Left", nullptr, 8, true},  // 85
-    {"Bars in from Right", nullptr, 8, true},  // 86
-    {"Bars from Top", nullptr, 8, true},  // 87
-    {"Bars from Bottom", nullptr, 8, true},  // 88
-    {"Bars Left then Right", nullptr, 8, true},  // 89
-    {"Bars Right then Left", nullptr, 8, true},  // 90
-    {"Bars Top then Bottom", nullptr, 8, true},  // 91
-    {"Bars Bottom then Top", nullptr, 8, true},  // 92
-    {"Bars from both Sides", nullptr, 8, true},  // 93
-    {"Bars from Top and Bottom", nullptr, 8, true},  // 94
-    {"Shredded from Left", nullptr, 7, true},  // 95
-    {"Shredded from Right", nullptr, 7, true},  // 96
-    {"Shredded from Top", nullptr, 7, true},  // 97
-    {"Shredded from Bottom", nullptr, 7, true},  // 98
-    {"Shredded from Top and Left", nullptr, 7, true},  // 99
-    {"Shredded from Top and Right", nullptr, 7, true},  // 100
-    {"Shredded from Bottom and Left", nullptr, 7, true},  // 101
-    {"Shredded from Bottom and Right", nullptr, 7, true},  // 102
-    {"Shredded from Horizon and Left", nullptr, 7, true},  // 103
-    {"Shredded from Horizon and Right", nullptr, 7, true},  // 104
-    {"Shredded from Top and Vertical Center", nullptr, 7, true},  // 105
-    {"Shredded from Bottom and Vertical Center", nullptr, 7, true},  // 106
-    {"Shredded from Center", nullptr, 7, true},  // 107
-    {"Shredded to Center", nullptr, 7, true},  // 108
-    {"Shredded in to Horizon", nullptr, 7, true},  // 109
-    {"Shredded in to Vertical Center", nullptr, 7, true},  // 110
-    {"Shredded out from Horizon", nullptr, 7, true},  // 111
-    {"Shredded out from Vertical Center", nullptr, 7, true},  // 112
-    {"Expanding Rectangles", nullptr, 13, true},  // 113
-    {"Expanding Triangles", nullptr, 13, true},  // 114
-    {"Expanding Circles", nullptr, 13, true},  // 115
-    {"Expanding Diamonds", nullptr, 13, true},  // 116
-    {"Circular Wipe from Center", nullptr, 5, true},  // 117
-    {"Circular Wipe to Center", nullptr, 5, true},  // 118
-    {"Crisscross Wipe from Top Left", nullptr, 8, true},  // 119
-    {"Crisscross Wipe from Top Right", nullptr, 8, true},  // 120
-    {"Crisscross Wipe from Bottom Left", nullptr, 8, true},  // 121
-    {"Crisscross Wipe from Bottom Right", nullptr, 8, true},  // 122
-    {"Crisscross Wipe Bounce from Top Left", nullptr, 8, true},  // 123
-    {"Crisscross Wipe Bounce from Top Right", nullptr, 8, true},  // 124
-    {"Crisscross Wipe Bounce from Bottom Left", nullptr, 8, true},  // 125
-    {"Crisscross Wipe Bounce from Bottom Right", nullptr, 8, true},  // 126
-    {"Crisscross Wipe from Left Right and Top", nullptr, 8, true},  // 127
-    {"Crisscross Wipe from Left Right and Bottom", nullptr, 8, true},  // 128
-    {"Crisscross Wipe from Left Top and Bottom", nullptr, 8, true},  // 129
-    {"Crisscross Wipe from Top Left Right and Bottom", nullptr, 8, true},  // 130
-    {"Crisscross Wipe from Right Top and Bottom", nullptr, 8, true},  // 131
-    {"Crisscross Wipe from Bottom Left Top Right", nullptr, 8, true},  // 132
-    {"Wipe diagonal from Top Left", nullptr, 4, true},  // 133
-    {"Wipe diagonal from Top Right", nullptr, 4, true},  // 134
-    {"Wipe diagonal from Bottom Left", nullptr, 4, true},  // 135
-    {"Wipe diagonal from Bottom Right", nullptr, 4, true},  // 136
-    {"Diagonal Sweep Clockwise", nullptr, 15, true},  // 137
-    {"Diagonal Sweep Counter-Clockwise", nullptr, 15, true},  // 138
-    {"Sweep Clockwise", nullptr, 15, true},  // 139
-    {"Sweep Counter-Clockwise", nullptr, 15, true},  // 140
-    {"Starburst Clockwise", nullptr, 15, true},  // 141
-    {"Starburst Counter-Clockwise", nullptr, 15, true},  // 142
-    {"Rotational Rectangle Clockwise", nullptr, 15, true},  // 143
-    {"Rotational Rectangle Counter-Clockwise", nullptr, 15, true},  // 144
-    {"Rotational Star Clockwise", nullptr, 15, true},  // 145
-    {"Rotational Star Counter-Clockwise", nullptr, 15, true},  // 146
-    {"Speckled Wipe from Left", nullptr, 2, true},  // 147
-    {"Speckled Wipe from Right", nullptr, 2, true},  // 148
-    {"Speckled Wipe from Top", nullptr, 2, true},  // 149
-    {"Speckled Wipe from Bottom", nullptr, 2, true},  // 150
+    {"Curved Wipe from Left", &RegionEffect<kCurvedWipeFromLeft>, 3, true},  // 77
+    {"Curved Wipe from Right", &RegionEffect<kCurvedWipeFromRight>, 3, true},  // 78
+    {"Curved Wipe from Top", &RegionEffect<kCurvedWipeFromTop>, 3, true},  // 79
+    {"Curved Wipe from Bottom", &RegionEffect<kCurvedWipeFromBottom>, 3, true},  // 80
+    {"Curved Wipe from Top Left", &RegionEffect<kCurvedWipeFromTopLeft>, 3, true},  // 81
+    {"Curved Wipe from Top Right", &RegionEffect<kCurvedWipeFromTopRight>, 3, true},  // 82
+    {"Curved Wipe from Bottom Left", &RegionEffect<kCurvedWipeFromBottomLeft>, 3, true},  // 83
+    {"Curved Wipe from Bottom Right", &RegionEffect<kCurvedWipeFromBottomRight>, 3, true},  // 84
+    {"Bars in from Left", &RegionEffect<kBarsInFromLeft>, 8, true},  // 85
+    {"Bars in from Right", &RegionEffect<kBarsInFromRight>, 8, true},  // 86
+    {"Bars from Top", &RegionEffect<kBarsFromTop>, 8, true},  // 87
+    {"Bars from Bottom", &RegionEffect<kBarsFromBottom>, 8, true},  // 88
+    {"Bars Left then Right", &RegionEffect<kBarsLeftThenRight>, 8, true},  // 89
+    {"Bars Right then Left", &RegionEffect<kBarsRightThenLeft>, 8, true},  // 90
+    {"Bars Top then Bottom", &RegionEffect<kBarsTopThenBottom>, 8, true},  // 91
+    {"Bars Bottom then Top", &RegionEffect<kBarsBottomThenTop>, 8, true},  // 92
+    {"Bars from both Sides", &RegionEffect<kBarsFromBothSides>, 8, true},  // 93
+    {"Bars from Top and Bottom", &RegionEffect<kBarsFromTopAndBottom>, 8, true},  // 94
+    {"Shredded from Left", &RegionEffect<kShreddedFromLeft>, 7, true},  // 95
+    {"Shredded from Right", &RegionEffect<kShreddedFromRight>, 7, true},  // 96
+    {"Shredded from Top", &RegionEffect<kShreddedFromTop>, 7, true},  // 97
+    {"Shredded from Bottom", &RegionEffect<kShreddedFromBottom>, 7, true},  // 98
+    {"Shredded from Top and Left", &RegionEffect<kShreddedFromTopAndLeft>, 7, true},  // 99
+    {"Shredded from Top and Right", &RegionEffect<kShreddedFromTopAndRight>, 7, true},  // 100
+    {"Shredded from Bottom and Left", &RegionEffect<kShreddedFromBottomAndLeft>, 7, true},  // 101
+    {"Shredded from Bottom and Right", &RegionEffect<kShreddedFromBottomAndRight>, 7, true},  // 102
+    {"Shredded from Horizon and Left", &RegionEffect<kShreddedFromHorizonAndLeft>, 7, true},  // 103
+    {"Shredded from Horizon and Right", &RegionEffect<kShreddedFromHorizonAndRight>, 7, true},  // 104
+    {"Shredded from Top and Vertical Center", &RegionEffect<kShreddedFromTopAndVerticalCenter>, 7, true},  // 105
+    {"Shredded from Bottom and Vertical Center", &RegionEffect<kShreddedFromBottomAndVerticalCenter>, 7, true},  // 106
+    {"Shredded from Center", &RegionEffect<kShreddedFromCenter>, 7, true},  // 107
+    {"Shredded to Center", &RegionEffect<kShreddedToCenter>, 7, true},  // 108
+    {"Shredded in to Horizon", &RegionEffect<kShreddedInToHorizon>, 7, true},  // 109
+    {"Shredded in to Vertical Center", &RegionEffect<kShreddedInToVerticalCenter>, 7, true},  // 110
+    {"Shredded out from Horizon", &RegionEffect<kShreddedOutFromHorizon>, 7, true},  // 111
+    {"Shredded out from Vertical Center", &RegionEffect<kShreddedOutFromVerticalCenter>, 7, true},  // 112
+    {"Expanding Rectangles", &RegionEffect<kExpandingRectangles>, 13, true},  // 113
+    {"Expanding Triangles", &RegionEffect<kExpandingTriangles>, 13, true},  // 114
+    {"Expanding Circles", &RegionEffect<kExpandingCircles>, 13, true},  // 115
+    {"Expanding Diamonds", &RegionEffect<kExpandingDiamonds>, 13, true},  // 116
+    {"Circular Wipe from Center", &RegionEffect<kCircularWipeFromCenter>, 5, true},  // 117
+    {"Circular Wipe to Center", &RegionEffect<kCircularWipeToCenter>, 5, true},  // 118
+    {"Crisscross Wipe from Top Left", &RegionEffect<kCrisscrossFromTopLeft>, 8, true},  // 119
+    {"Crisscross Wipe from Top Right", &RegionEffect<kCrisscrossFromTopRight>, 8, true},  // 120
+    {"Crisscross Wipe from Bottom Left", &RegionEffect<kCrisscrossFromBottomLeft>, 8, true},  // 121
+    {"Crisscross Wipe from Bottom Right", &RegionEffect<kCrisscrossFromBottomRight>, 8, true},  // 122
+    {"Crisscross Wipe Bounce from Top Left", &RegionEffect<kCrisscrossBounceFromTopLeft>, 8, true},  // 123
+    {"Crisscross Wipe Bounce from Top Right", &RegionEffect<kCrisscrossBounceFromTopRight>, 8, true},  // 124
+    {"Crisscross Wipe Bounce from Bottom Left", &RegionEffect<kCrisscrossBounceFromBottomLeft>, 8, true},  // 125
+    {"Crisscross Wipe Bounce from Bottom Right", &RegionEffect<kCrisscrossBounceFromBottomRight>, 8, true},  // 126
+    {"Crisscross Wipe from Left Right and Top", &RegionEffect<kCrisscrossFromLeftRightAndTop>, 8, true},  // 127
+    {"Crisscross Wipe from Left Right and Bottom", &RegionEffect<kCrisscrossFromLeftRightAndBottom>, 8, true},  // 128
+    {"Crisscross Wipe from Left Top and Bottom", &RegionEffect<kCrisscrossFromLeftTopAndBottom>, 8, true},  // 129
+    {"Crisscross Wipe from Top Left Right and Bottom", &RegionEffect<kCrisscrossFromTopLeftRightAndBottom>, 8, true},  // 130
+    {"Crisscross Wipe from Right Top and Bottom", &RegionEffect<kCrisscrossFromRightTopAndBottom>, 8, true},  // 131
+    {"Crisscross Wipe from Bottom Left Top Right", &RegionEffect<kCrisscrossFromBottomLeftTopRight>, 8, true},  // 132
+    {"Wipe diagonal from Top Left", &RegionEffect<kWipeDiagonalFromTopLeft>, 4, true},  // 133
+    {"Wipe diagonal from Top Right", &RegionEffect<kWipeDiagonalFromTopRight>, 4, true},  // 134
+    {"Wipe diagonal from Bottom Left", &RegionEffect<kWipeDiagonalFromBottomLeft>, 4, true},  // 135
+    {"Wipe diagonal from Bottom Right", &RegionEffect<kWipeDiagonalFromBottomRight>, 4, true},  // 136
+    {"Diagonal Sweep Clockwise", &RegionEffect<kDiagonalSweepClockwise>, 15, true},  // 137
+    {"Diagonal Sweep Counter-Clockwise", &RegionEffect<kDiagonalSweepCounterClockwise>, 15, true},  // 138
+    {"Sweep Clockwise", &RegionEffect<kSweepClockwise>, 15, true},  // 139
+    {"Sweep Counter-Clockwise", &RegionEffect<kSweepCounterClockwise>, 15, true},  // 140
+    {"Starburst Clockwise", &RegionEffect<kStarburstClockwise>, 15, true},  // 141
+    {"Starburst Counter-Clockwise", &RegionEffect<kStarburstCounterClockwise>, 15, true},  // 142
+    {"Rotational Rectangle Clockwise", &RegionEffect<kRotationalRectangle>, 15, true},  // 143
+    {"Rotational Rectangle Counter-Clockwise", &RegionEffect<kRotationalRectangleCounterClockwise>, 15, true},  // 144
+    {"Rotational Star Clockwise", &RegionEffect<kRotationalStar>, 15, true},  // 145
+    {"Rotational Star Counter-Clockwise", &RegionEffect<kRotationalStarCounterClockwise>, 15, true},  // 146
+    {"Speckled Wipe from Left", &RegionEffect<kSpeckledWipeFromLeft>, 2, true},  // 147
+    {"Speckled Wipe from Right", &RegionEffect<kSpeckledWipeFromRight>, 2, true},  // 148
+    {"Speckled Wipe from Top", &RegionEffect<kSpeckledWipeFromTop>, 2, true},  // 149
+    {"Speckled Wipe from Bottom", &RegionEffect<kSpeckledWipeFromBottom>, 2, true},  // 150
     {"Push Left and Slide out", &Blocks<kPushLeftAndSlideOut>, 10, false},  // 151
     {"Push Right and Slide out", &Blocks<kPushRightAndSlideOut>, 10, false},  // 152
     {"Push up and Slide out", &Blocks<kPushUpAndSlideOut>, 10, false},  // 153
@@ -167,62 +169,62 @@ extern constexpr TEffect EffectTable[kEffectCount] = {
     {"Push and Squeeze Right", &Blocks<kPushAndSqueezeRight>, 10, false},  // 156
     {"Push and Squeeze up", &Blocks<kPushAndSqueezeUp>, 10, false},  // 157
     {"Push and Squeeze down", &Blocks<kPushAndSqueezeDown>, 10, false},  // 158
-    {"Horizontal Blinds", nullptr, 16, true},  // 159
-    {"Vertical Blinds", nullptr, 16, true},  // 160
-    {"Uneven Blinds from Left", nullptr, 16, true},  // 161
-    {"Uneven Blinds from Right", nullptr, 16, true},  // 162
-    {"Uneven Blinds from Top", nullptr, 16, true},  // 163
-    {"Uneven Blinds from Bottom", nullptr, 16, true},  // 164
-    {"Rectangles from the Left", nullptr, 17, true},  // 165
-    {"Rectangles from the Right", nullptr, 17, true},  // 166
-    {"Rectangles from the Top", nullptr, 17, true},  // 167
-    {"Rectangles from the Bottom", nullptr, 17, true},  // 168
-    {"Spiralling Rectangle Clockwise", nullptr, 15, true},  // 169
-    {"Spiralling Rectangle Counter-Clockwise", nullptr, 15, true},  // 170
-    {"Arrow Wipe from Left", nullptr, 4, true},  // 171
-    {"Arrow Wipe from Right", nullptr, 4, true},  // 172
-    {"Arrow Wipe from Top", nullptr, 4, true},  // 173
-    {"Arrow Wipe from Bottom", nullptr, 4, true},  // 174
-    {"Horizontal Bow Tie Wipe", nullptr, 4, true},  // 175
-    {"Vertical Bow Tie Wipe", nullptr, 4, true},  // 176
-    {"Diagonal Cross from Center", nullptr, 5, true},  // 177
-    {"Diagonal Cross to Center", nullptr, 5, true},  // 178
-    {"Zigzag Wipe from Horizon", nullptr, 4, true},  // 179
-    {"Zigzag Wipe from Vertical Center", nullptr, 4, true},  // 180
-    {"Diamond Wipe from Center", nullptr, 5, true},  // 181
-    {"Diamond Wipe to Center", nullptr, 5, true},  // 182
-    {"Diamond Wipe In and Out", nullptr, 6, true},  // 183
-    {"Triangular Wipe", nullptr, 4, true},  // 184
-    {"Random Big Boxes", nullptr, 14, true},  // 185
+    {"Horizontal Blinds", &RegionEffect<kHorizontalBlinds>, 16, true},  // 159
+    {"Vertical Blinds", &RegionEffect<kVerticalBlinds>, 16, true},  // 160
+    {"Uneven Blinds from Left", &RegionEffect<kUnevenBlindsFromLeft>, 16, true},  // 161
+    {"Uneven Blinds from Right", &RegionEffect<kUnevenBlindsFromRight>, 16, true},  // 162
+    {"Uneven Blinds from Top", &RegionEffect<kUnevenBlindsFromTop>, 16, true},  // 163
+    {"Uneven Blinds from Bottom", &RegionEffect<kUnevenBlindsFromBottom>, 16, true},  // 164
+    {"Rectangles from the Left", &RegionEffect<kRectanglesFromTheLeft>, 17, true},  // 165
+    {"Rectangles from the Right", &RegionEffect<kRectanglesFromTheRight>, 17, true},  // 166
+    {"Rectangles from the Top", &RegionEffect<kRectanglesFromTheTop>, 17, true},  // 167
+    {"Rectangles from the Bottom", &RegionEffect<kRectanglesFromTheBottom>, 17, true},  // 168
+    {"Spiralling Rectangle Clockwise", &RegionEffect<kSpirallingRectangle>, 15, true},  // 169
+    {"Spiralling Rectangle Counter-Clockwise", &RegionEffect<kSpirallingRectangleCounterClockwise>, 15, true},  // 170
+    {"Arrow Wipe from Left", &RegionEffect<kArrowWipeFromLeft>, 4, true},  // 171
+    {"Arrow Wipe from Right", &RegionEffect<kArrowWipeFromRight>, 4, true},  // 172
+    {"Arrow Wipe from Top", &RegionEffect<kArrowWipeFromTop>, 4, true},  // 173
+    {"Arrow Wipe from Bottom", &RegionEffect<kArrowWipeFromBottom>, 4, true},  // 174
+    {"Horizontal Bow Tie Wipe", &RegionEffect<kHorizontalBowTieWipe>, 4, true},  // 175
+    {"Vertical Bow Tie Wipe", &RegionEffect<kVerticalBowTieWipe>, 4, true},  // 176
+    {"Diagonal Cross from Center", &RegionEffect<kDiagonalCrossFromCenter>, 5, true},  // 177
+    {"Diagonal Cross to Center", &RegionEffect<kDiagonalCrossToCenter>, 5, true},  // 178
+    {"Zigzag Wipe from Horizon", &RegionEffect<kZigzagWipeFromHorizon>, 4, true},  // 179
+    {"Zigzag Wipe from Vertical Center", &RegionEffect<kZigzagWipeFromVerticalCenter>, 4, true},  // 180
+    {"Diamond Wipe from Center", &RegionEffect<kDiamondWipeFromCenter>, 5, true},  // 181
+    {"Diamond Wipe to Center", &RegionEffect<kDiamondWipeToCenter>, 5, true},  // 182
+    {"Diamond Wipe In and Out", &RegionEffect<kDiamondWipeInAndOut>, 6, true},  // 183
+    {"Triangular Wipe", &TriangularWipe, 4, true},  // 184
+    {"Random Big Boxes", &RegionEffect<kRandomBigBoxes>, 14, true},  // 185
     {"Page Flip", &PageFlip<false, false>, 0, false},  // 186
     {"Page Flip 2", &PageFlip<false, true>, 0, false},  // 187
     {"Reverse Page Flip", &PageFlip<true, false>, 0, false},  // 188
     {"Reverse Page Flip 2", &PageFlip<true, true>, 0, false},  // 189
-    {"Zigzag Wipe To Horizon", nullptr, 4, true},  // 190
-    {"Zigzag Wipe To Vertical Center", nullptr, 4, true},  // 191
-    {"Random Hearts", nullptr, 14, true},  // 192
-    {"Random 5 Pointed Stars", nullptr, 14, true},  // 193
-    {"Random 6 Pointed Stars", nullptr, 14, true},  // 194
-    {"Random Explosions", nullptr, 14, true},  // 195
-    {"Expanding Hearts", nullptr, 13, true},  // 196
-    {"Expanding 5 Pointed Stars", nullptr, 13, true},  // 197
-    {"Expanding 6 Pointed Stars", nullptr, 13, true},  // 198
-    {"Expanding Explosions", nullptr, 13, true},  // 199
-    {"Expanding Lightning Bolts", nullptr, 13, true},  // 200
-    {"Heart Wipe from Center", nullptr, 5, true},  // 201
-    {"Heart Wipe to Center", nullptr, 5, true},  // 202
-    {"5 Pointed Star Wipe from Center", nullptr, 5, true},  // 203
-    {"5 Pointed Star Wipe to Center", nullptr, 5, true},  // 204
-    {"6 Pointed Star Wipe from Center", nullptr, 5, true},  // 205
-    {"6 Pointed Star Wipe to Center", nullptr, 5, true},  // 206
-    {"Explosion Wipe from Center", nullptr, 5, true},  // 207
-    {"Explosion Wipe to Center", nullptr, 5, true},  // 208
-    {"Cross Wipe from Center", nullptr, 5, true},  // 209
-    {"Cross Wipe to Center", nullptr, 5, true},  // 210
-    {"Heart Wipe In and Out", nullptr, 6, true},  // 211
-    {"5 Pointed Star Wipe In and Out", nullptr, 6, true},  // 212
-    {"6 Pointed Star Wipe In and Out", nullptr, 6, true},  // 213
-    {"Explosion Wipe In and Out", nullptr, 6, true},  // 214
+    {"Zigzag Wipe To Horizon", &RegionEffect<kZigzagWipeToHorizon>, 4, true},  // 190
+    {"Zigzag Wipe To Vertical Center", &RegionEffect<kZigzagWipeToVerticalCenter>, 4, true},  // 191
+    {"Random Hearts", &RegionEffect<kRandomHearts>, 14, true},  // 192
+    {"Random 5 Pointed Stars", &RegionEffect<kRandomStar5s>, 14, true},  // 193
+    {"Random 6 Pointed Stars", &RegionEffect<kRandomStar6s>, 14, true},  // 194
+    {"Random Explosions", &RegionEffect<kRandomExplosions>, 14, true},  // 195
+    {"Expanding Hearts", &RegionEffect<kExpandingHearts>, 13, true},  // 196
+    {"Expanding 5 Pointed Stars", &RegionEffect<kExpandingStar5s>, 13, true},  // 197
+    {"Expanding 6 Pointed Stars", &RegionEffect<kExpandingStar6s>, 13, true},  // 198
+    {"Expanding Explosions", &RegionEffect<kExpandingExplosions>, 13, true},  // 199
+    {"Expanding Lightning Bolts", &RegionEffect<kExpandingLightningBolts>, 13, true},  // 200
+    {"Heart Wipe from Center", &RegionEffect<kHeartWipeFromCenter>, 5, true},  // 201
+    {"Heart Wipe to Center", &RegionEffect<kHeartWipeToCenter>, 5, true},  // 202
+    {"5 Pointed Star Wipe from Center", &RegionEffect<kStar5WipeFromCenter>, 5, true},  // 203
+    {"5 Pointed Star Wipe to Center", &RegionEffect<kStar5WipeToCenter>, 5, true},  // 204
+    {"6 Pointed Star Wipe from Center", &RegionEffect<kStar6WipeFromCenter>, 5, true},  // 205
+    {"6 Pointed Star Wipe to Center", &RegionEffect<kStar6WipeToCenter>, 5, true},  // 206
+    {"Explosion Wipe from Center", &RegionEffect<kExplosionWipeFromCenter>, 5, true},  // 207
+    {"Explosion Wipe to Center", &RegionEffect<kExplosionWipeToCenter>, 5, true},  // 208
+    {"Cross Wipe from Center", &RegionEffect<kCrossWipeFromCenter>, 5, true},  // 209
+    {"Cross Wipe to Center", &RegionEffect<kCrossWipeToCenter>, 5, true},  // 210
+    {"Heart Wipe In and Out", &RegionEffect<kHeartWipeInAndOut>, 6, true},  // 211
+    {"5 Pointed Star Wipe In and Out", &RegionEffect<kStar5WipeInAndOut>, 6, true},  // 212
+    {"6 Pointed Star Wipe In and Out", &RegionEffect<kStar6WipeInAndOut>, 6, true},  // 213
+    {"Explosion Wipe In and Out", &RegionEffect<kExplosionWipeInAndOut>, 6, true},  // 214
 };
 
 static_assert(iettPanZoom == 213 && kEffectCount == 214);

@@ -109,19 +109,17 @@ std::vector<TPoint> PolygonPoints(const TPolygonShape& Shape, const TBox& B) {
   return points;
 }
 
-int64_t RoundTo64(double V) { return std::isfinite(V) ? static_cast<int64_t>(std::clamp(std::nearbyint(V), -1e15, 1e15)) : 0; }
-
 // The cross: two bars, the vertical one centred, the horizontal one a third of the way down; the
 // cross is at most three quarters as wide as high.
 HRGN Cross(TBox B) {
-  const int64_t most = RoundTo64(0.75 * static_cast<double>(B.H));
+  const int64_t most = EffectRound(0.75 * static_cast<double>(B.H));
   if (B.W > most) {
     B.X += (B.W - most) / 2;
     B.W = most;
   }
-  const int64_t t = std::min(RoundTo64(0.2 * static_cast<double>(B.W)), RoundTo64(0.22 * static_cast<double>(B.H)));
+  const int64_t t = std::min(EffectRound(0.2 * static_cast<double>(B.W)), EffectRound(0.22 * static_cast<double>(B.H)));
   const int64_t vx = B.X + (B.W - t) / 2;
-  const int64_t hy = B.Y + RoundTo64(static_cast<double>(B.H - t) * static_cast<double>(0.33f));
+  const int64_t hy = B.Y + EffectRound(static_cast<double>(B.H - t) * static_cast<double>(0.33f));
   TComplexRegion bars;
   bars.AddRect(EffectCoord(vx), EffectCoord(B.Y), EffectCoord(vx + t), EffectCoord(B.Y + B.H));
   bars.AddRect(EffectCoord(B.X), EffectCoord(hy), EffectCoord(B.X + B.W), EffectCoord(hy + t));
@@ -132,25 +130,25 @@ HRGN Cross(TBox B) {
 // (CX, CY).
 TPoint OnCircle(double CX, double CY, double Radius, double Angle) {
   const double t = (Angle - 90) * std::numbers::pi / 180;
-  return {static_cast<int32_t>(RoundTo64(std::cos(t) * Radius + CX)),
-          static_cast<int32_t>(RoundTo64(std::sin(t) * Radius + CY))};
+  return {EffectCoord(EffectRound(std::cos(t) * Radius + CX)),
+          EffectCoord(EffectRound(std::sin(t) * Radius + CY))};
 }
 
 // The heart in a square: two round lobes at the top corners, a triangle from the lobes' outer
 // flanks to the point at the bottom centre, and a rectangle filling the notch between the lobes.
-HRGN Heart(const TBox& B) {
+HRGN Heart(const TBox& B, const TRect* Window) {
   const int64_t s = B.W, half = s / 2, quarter = s / 4, d = half + 2, r = d / 2;
   const auto x = [&](int64_t v) { return EffectCoord(B.X + v); };
   const auto y = [&](int64_t v) { return EffectCoord(B.Y + v); };
   TComplexRegion heart;
-  TOwnedRegion part(CreateEllipticRgn(x(0), y(0), x(d), y(d)));
+  TOwnedRegion part(CreateEllipticRgn(x(0), y(0), x(d), y(d), Window));
   heart.AddRegion(part.Get());
-  part.Reset(CreateEllipticRgn(x(s - d), y(0), x(s), y(d)));
+  part.Reset(CreateEllipticRgn(x(s - d), y(0), x(s), y(d), Window));
   heart.AddRegion(part.Get());
   const double q = static_cast<double>(quarter), radius = static_cast<double>(r - 1);
   const TPoint p1 = OnCircle(q, q, radius, 233.14), p2 = OnCircle(static_cast<double>(s - quarter), q, radius, 126.86);
   const TPoint triangle[3] = {{x(p1.X), y(p1.Y)}, {x(p2.X), y(p2.Y)}, {x(half), y(s)}};
-  part.Reset(CreatePolygonRgn(triangle, 3, WINDING));
+  part.Reset(CreatePolygonRgn(triangle, 3, WINDING, Window));
   heart.AddRegion(part.Get());
   heart.AddRect(x(r), y(r), x(s - r), y(d));
   return heart.CreateRegion();
@@ -160,16 +158,16 @@ HRGN EmptyRegion() { return CreateRectRgn(0, 0, 0, 0); }
 
 }  // namespace
 
-HRGN CreateShapeRegion(uint8_t Shape, int32_t X, int32_t Y, int32_t W, int32_t H) {
+HRGN CreateShapeRegion(uint8_t Shape, int32_t X, int32_t Y, int32_t W, int32_t H, const TRect* Window) {
   const uint8_t code = Shape & 0x7F;
   if (code >= tsShapeCount) return nullptr;
   if (W <= 0 || H <= 0) return EmptyRegion();
   const TPolygonShape& shape = kPolygonShapes[code];
   const TBox box = Fitted({X, Y, W, H}, shape.Box);
   if (code == tsCross) return Cross(box);
-  if (code == tsHeart) return Heart(box);
+  if (code == tsHeart) return Heart(box, Window);
   const std::vector<TPoint> points = PolygonPoints(shape, box);
-  return CreatePolygonRgn(points.data(), static_cast<int32_t>(points.size()), WINDING);
+  return CreatePolygonRgn(points.data(), static_cast<int32_t>(points.size()), WINDING, Window);
 }
 
 std::vector<TPoint> ShapePolygon(uint8_t Shape, int32_t X, int32_t Y, int32_t W, int32_t H) {
@@ -179,8 +177,8 @@ std::vector<TPoint> ShapePolygon(uint8_t Shape, int32_t X, int32_t Y, int32_t W,
   return PolygonPoints(shape, Fitted({X, Y, W, H}, shape.Box));
 }
 
-HRGN CreateShapeRegion(uint8_t Shape, const TRect& Box) {
-  return CreateShapeRegion(Shape, Box.Left, Box.Top, Box.Width(), Box.Height());
+HRGN CreateShapeRegion(uint8_t Shape, const TRect& Box, const TRect* Window) {
+  return CreateShapeRegion(Shape, Box.Left, Box.Top, Box.Width(), Box.Height(), Window);
 }
 
 std::vector<TPoint> SectorPoints(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle,
@@ -194,15 +192,16 @@ std::vector<TPoint> SectorPoints(int32_t CX, int32_t CY, int32_t Radius, double 
   points.reserve(static_cast<size_t>(Count) + 1);
   for (int32_t k = 0; k < Count; ++k) {
     const double a = StartAngle + k * step;
-    points.push_back({EffectCoord(RoundTo64(Radius * std::cos(a)) + CX), EffectCoord(RoundTo64(Radius * std::sin(a)) + CY)});
+    points.push_back({EffectCoord(EffectRound(Radius * std::cos(a)) + CX), EffectCoord(EffectRound(Radius * std::sin(a)) + CY)});
   }
   return points;
 }
 
-HRGN CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle, int32_t Count) {
+HRGN CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle, int32_t Count,
+                        const TRect* Window) {
   const std::vector<TPoint> points = SectorPoints(CX, CY, Radius, StartAngle, EndAngle, Count);
   if (points.empty()) return nullptr;
-  return CreatePolygonRgn(points.data(), static_cast<int32_t>(points.size()), WINDING);
+  return CreatePolygonRgn(points.data(), static_cast<int32_t>(points.size()), WINDING, Window);
 }
 
 HRGN CreatePointListRegion(std::span<const int32_t> Coordinates) {
@@ -217,7 +216,7 @@ void RotatePoints(std::span<TPoint> Points, int32_t CX, int32_t CY, double Angle
   const double c = std::cos(Angle), s = std::sin(Angle);
   for (TPoint& p : Points) {
     const double dx = static_cast<double>(int64_t{p.X} - CX), dy = static_cast<double>(int64_t{p.Y} - CY);
-    p.X = EffectCoord(CX + RoundTo64(c * dx - s * dy));
-    p.Y = EffectCoord(CY + RoundTo64(s * dx + c * dy));
+    p.X = EffectCoord(CX + EffectRound(c * dx - s * dy));
+    p.Y = EffectCoord(CY + EffectRound(s * dx + c * dy));
   }
 }

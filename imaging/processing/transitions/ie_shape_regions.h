@@ -35,10 +35,10 @@ enum TTransitionShape : uint8_t {
 // without a shape, an empty region for a box without area. Stars, arrows, feathered arrows and
 // the heart take the largest square centred in the box; the lightning bolts are at most as wide as
 // high; the explosions fill the box; the cross is at most three quarters as wide as high. The
-// polygons fill by the winding rule.
-HRGN CreateShapeRegion(uint8_t Shape, int32_t X, int32_t Y, int32_t W, int32_t H);
+// polygons fill by the winding rule. Given a Window, only the part of the shape inside it is made.
+HRGN CreateShapeRegion(uint8_t Shape, int32_t X, int32_t Y, int32_t W, int32_t H, const TRect* Window = nullptr);
 // The same with the box given as a rectangle.
-HRGN CreateShapeRegion(uint8_t Shape, const TRect& Box);
+HRGN CreateShapeRegion(uint8_t Shape, const TRect& Box, const TRect* Window = nullptr);
 // The vertices of a polygon shape (stars, arrows, bolts, explosions) in that box: each table value
 // p, in thousandths of the box, at Round((W - 1) x p) exactly, halves to even. Empty for the cross,
 // the heart, the codes without a shape and a box without area.
@@ -48,8 +48,10 @@ std::vector<TPoint> ShapePolygon(uint8_t Shape, int32_t X, int32_t Y, int32_t W,
 // StartAngle + k x (EndAngle - StartAngle) / Count for k = 0 .. Count - 1 (radians, clockwise on
 // the screen), filled by the winding rule. The end angle itself is no vertex, so a fan of Count
 // 100 over a whole turn leaves its last hundredth open. Count 0 or less is the centre alone, an
-// empty region; a Count above 65536 is refused (no region).
-HRGN CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle, int32_t Count);
+// empty region; a Count above 65536 is refused (no region). Given a Window, only the part of the
+// fan inside it is made.
+HRGN CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle, int32_t Count,
+                        const TRect* Window = nullptr);
 // The points of that fan, the centre first (none for a Count above 65536, which is refused).
 std::vector<TPoint> SectorPoints(int32_t CX, int32_t CY, int32_t Radius, double StartAngle, double EndAngle,
                                  int32_t Count);

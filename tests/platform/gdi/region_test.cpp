@@ -150,3 +150,33 @@ TEST(RegionTest, PolyPolygonByFillMode) {
   const TPoint absurd[3] = {{-2000000000, 0}, {2000000000, 0}, {0, 2000000000}};
   DeleteObject(CreatePolygonRgn(absurd, 3, WINDING));
 }
+
+TEST(RegionTest, ShapesMadeWithinARectangleAreTheirPartInside) {
+  // A star, an ellipse and a rounded rectangle, each made whole and made within windows: the part
+  // inside the window, exactly.
+  const TPoint star[] = {{50, 0}, {62, 36}, {100, 36}, {70, 59}, {81, 95}, {50, 73}, {19, 95}, {30, 59}, {0, 36}, {39, 36}};
+  const TRect windows[] = {{10, 20, 70, 60}, {-5, -5, 3, 200}, {60, 90, 61, 91}, {40, 40, 40, 80}, {0, 0, 100, 100}};
+  for (const TRect& w : windows) {
+    HRGN clip = CreateRectRgn(w.Left, w.Top, w.Right, w.Bottom);
+    const auto same = [&](HRGN whole, HRGN part, const char* what) {
+      HRGN expected = CreateRectRgn(0, 0, 0, 0);
+      CombineRgn(expected, whole, clip, RGN_AND);
+      EXPECT_TRUE(EqualRgn(expected, part)) << what << " within " << w.Left << "," << w.Top << "," << w.Right << "," << w.Bottom;
+      for (HRGN r : {whole, part, expected}) DeleteObject(r);
+    };
+    same(CreatePolygonRgn(star, 10, WINDING), CreatePolygonRgn(star, 10, WINDING, &w), "star");
+    same(CreatePolygonRgn(star, 10, ALTERNATE), CreatePolygonRgn(star, 10, ALTERNATE, &w), "star, alternate");
+    same(CreateEllipticRgn(3, 7, 91, 70), CreateEllipticRgn(3, 7, 91, 70, &w), "ellipse");
+    same(CreateRoundRectRgn(-20, 10, 80, 95, 40, 30), CreateRoundRectRgn(-20, 10, 80, 95, 40, 30, &w), "round rectangle");
+    same(CreateRoundRectRgn(5, 5, 50, 50, 1, 1), CreateRoundRectRgn(5, 5, 50, 50, 1, 1, &w), "rectangle");
+    DeleteObject(clip);
+  }
+  // A triangle a million pixels high costs only the rows within the window.
+  const TPoint huge[] = {{-1000000, -1000000}, {1000000, -1000000}, {0, 1000000}};
+  const TRect small{0, 0, 50, 30};
+  HRGN r = CreatePolygonRgn(huge, 3, WINDING, &small);
+  TRect box;
+  GetRgnBox(r, &box);
+  EXPECT_EQ(box, small);
+  DeleteObject(r);
+}

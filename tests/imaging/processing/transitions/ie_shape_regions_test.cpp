@@ -247,11 +247,11 @@ TEST(ShapeRegion, TheCrossIsTwoBarsTheHorizontalOneAThirdDown) {
   // 100 x 100: narrowed to Round(0.75 x 100) = 75 wide at x = 12; T = min(15, 22) = 15; the
   // vertical bar at 12 + (75 - 15) div 2 = 42, the horizontal one at Round(85 x 0.33) = 28.
   TOwnedRegion square(CreateShapeRegion(tsCross, 0, 0, 100, 100));
-  EXPECT_EQ(RectsOf(square.Get()), (std::vector<TRect>{{42, 0, 57, 28}, {12, 28, 87, 43}, {42, 43, 57, 100}}));
+  EXPECT_EQ(RegionRects(square.Get()), (std::vector<TRect>{{42, 0, 57, 28}, {12, 28, 87, 43}, {42, 43, 57, 100}}));
   // 40 x 58: no narrowing (40 <= Round(43.5) = 44), T = min(8, Round(12.76)) = 8, so the bar
   // starts at Round(50 x 0.33): 17 in single precision (16.5000007), where doubles give 16.
   TOwnedRegion cross(CreateShapeRegion(tsCross, 0, 0, 40, 58));
-  EXPECT_EQ(RectsOf(cross.Get()), (std::vector<TRect>{{16, 0, 24, 17}, {0, 17, 40, 25}, {16, 25, 24, 58}}));
+  EXPECT_EQ(RegionRects(cross.Get()), (std::vector<TRect>{{16, 0, 24, 17}, {0, 17, 40, 25}, {16, 25, 24, 58}}));
 }
 
 // ---- Sector, point lists, rotation -------------------------------------------------------------

@@ -1,7 +1,7 @@
 // One table over the effect list: every effect the engine draws, run through the steps of a
 // transition on frames of three shapes with solid and gradient pictures, checked against what its
-// class promises. A row without a procedure (the region effects until they are drawn) draws nothing
-// and passes the checks that a frame keeping the start picture passes.
+// class promises. The region effects' first and last frames are checked against their geometry
+// (region_rows.h).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include "imaging/processing/transitions/ie_effect_table.h"
 #include "imaging/processing/transitions/ie_transition_effects.h"
 #include "platform/system/random.h"
+#include "tests/imaging/processing/transitions/region_rows.h"
 #include "tests/imaging/processing/transitions/transition_pictures.h"
 
 using namespace transition_test;
@@ -23,7 +24,6 @@ enum RowClass {
   kMoves,        // pictures move or stretch
   kBlend,        // pixels are mixtures of two colours
   kRandom,       // in place, at random places
-  kNoProcedure,  // no drawing procedure (yet): the frame keeps what it shows
 };
 
 struct RowInfo {
@@ -31,6 +31,7 @@ struct RowInfo {
   uint32_t lineColour = 0;  // a line drawn along the moving edge (0: none)
   bool seams = false;       // halves W, H, A or B: odd sizes leave one-pixel seams at 100 %
   bool table = false;       // a procedure of the effect table (shows the end picture at 100 %)
+  bool region = false;      // a region effect: its first and last frames follow its geometry
 };
 
 RowInfo Info(int32_t id) {
@@ -39,7 +40,10 @@ RowInfo Info(int32_t id) {
   if (id >= 1 && id <= 4) r.cls = kBlend;
   if ((id >= 5 && id <= 12) || id == 27 || id == 28 || (id >= 49 && id <= 56) || id == 74) r.cls = kInPlace;
   if (id == 25 || id == 26) r.cls = kRandom;
-  if (id > 30 && !EffectRow(id)->Proc) r.cls = kNoProcedure;
+  if (region_rows::IsRegionRow(id)) {
+    r.cls = region_rows::IsShredded(id) || region_rows::IsSpeckled(id) ? kRandom : kInPlace;
+    r.region = true;
+  }
   if (id == 6 || id == 8 || id == 10 || id == 12) r.lineColour = kRed;
   if (id == 187 || id == 189) r.lineColour = kBlack | 0x1000000;  // black, told apart from "none"
   r.seams = (id >= 43 && id <= 48) || (id >= 53 && id <= 56) || (id >= 73 && id <= 76) || (id >= 186 && id <= 189);
@@ -48,7 +52,7 @@ RowInfo Info(int32_t id) {
 
 uint32_t LineColour(const RowInfo& r) { return r.lineColour & 0xFFFFFF; }
 
-const int32_t kSteps[] = {0, 5, 6, 256, 512, 768, 1019};  // percents 0, 0, 1, 25, 50, 75, 100
+const int32_t kSteps[] = {0, 5, 6, 256, 512, 768, 1014, 1019};  // percents 0, 0, 1, 25, 50, 75, 99, 100
 struct Shape {
   int32_t w, h;
 };
@@ -117,7 +121,7 @@ TEST(TransitionRows, OnSolidsTheEndPictureOnlyGrowsAndOnlyTheTwoColoursAppear) {
             if (info.cls == kBlend) continue;
             if (info.lineColour && c == LineColour(info)) continue;
             if (c != kRed && c != kBlue) fail("a third colour");
-            if (wasEnd[i] && c != kBlue) fail("the end picture shrank");
+            if (wasEnd[i] && c != kBlue && !region_rows::Restarts(id)) fail("the end picture shrank");
             wasEnd[i] = c == kBlue;
           }
       }
@@ -133,15 +137,18 @@ TEST(TransitionRows, AtOneHundredPercentTableEffectsShowTheEndPicture) {
       e->DrawStep(0);
       e->DrawStep(1019);
       TBitmap& f = *e->CurrentBitmap();
+      // The region effects: the end picture wherever their geometry covers the frame.
+      const std::vector<bool> must = info.region ? region_rows::MustShowEnd(id, s.w, s.h) : std::vector<bool>{};
       int bad = 0;
       for (int32_t y = 0; y < s.h; ++y)
         for (int32_t x = 0; x < s.w; ++x) {
           const uint32_t c = At(f, x, y);
           if (c == EndGradient(x, y)) continue;
+          if (info.region && !must[static_cast<size_t>(y) * s.w + x]) continue;
           // A line along the edge; and where an effect halves an odd side, one-pixel seams on the
           // centre lines or the far edges, or a quarter or half drawn one pixel off.
           if (info.lineColour && c == LineColour(info)) continue;
-          if (info.seams && ((s.w & 1) || (s.h & 1))) {
+          if (info.seams && !info.region && ((s.w & 1) || (s.h & 1))) {
             const bool seam = ((s.w & 1) && (x == s.w - 1 || std::abs(x - s.w / 2) <= 1)) ||
                               ((s.h & 1) && (y == s.h - 1 || std::abs(y - s.h / 2) <= 1));
             bool shifted = false;
@@ -152,6 +159,30 @@ TEST(TransitionRows, AtOneHundredPercentTableEffectsShowTheEndPicture) {
           if (++bad <= 2)
             ADD_FAILURE() << EffectRow(id)->Name << " (" << id << ") " << s.w << "x" << s.h << " at " << x << ","
                           << y << " = " << std::hex << c << ", end " << EndGradient(x, y);
+        }
+    }
+}
+
+TEST(TransitionRows, AtZeroPercentRegionEffectsChangeOnlyWhatTheirGeometryReaches) {
+  // Nothing but the random edges near their side, the zigzags beyond the band's reach, the frame
+  // outside the holes of the wipes to the centre, and seams on odd sides.
+  RandSeed = 3;
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      if (!Info(id).region) continue;
+      auto e = Engine(id, s, StartGradient, EndGradient);
+      const TOwnedRegion hole = region_rows::HoleAtZero(id, s.w, s.h);
+      e->DrawStep(0);
+      for (int32_t call = 0; call < 3; ++call) e->DrawStep(5);
+      TBitmap& f = *e->CurrentBitmap();
+      int bad = 0;
+      for (int32_t y = 0; y < s.h; ++y)
+        for (int32_t x = 0; x < s.w; ++x) {
+          if (At(f, x, y) == StartGradient(x, y) || region_rows::MayChangeAtZero(id, s.w, s.h, x, y, hole.Get()))
+            continue;
+          if (++bad <= 2)
+            ADD_FAILURE() << EffectRow(id)->Name << " (" << id << ") " << s.w << "x" << s.h << " changed at " << x
+                          << "," << y;
         }
     }
 }
@@ -201,14 +232,36 @@ TEST(TransitionRows, FramesAreTheSameOnOneThreadAndOnFour) {
   }
 }
 
+TEST(TransitionRows, RegionEffectsDrawTheSameOnOneThreadAndOnFourAndGiveBackTheirObjects) {
+  const int32_t before = GdiObjectCount();
+  for (const Shape s : kShapes)
+    for (const int32_t id : Rows()) {
+      if (!Info(id).region) continue;
+      // One engine for both runs: the random grids follow the end picture.
+      auto e = Engine(id, s, StartGradient, EndGradient);
+      std::vector<uint8_t> frames[2];
+      for (const int32_t threads : {1, 4}) {
+        const ThreadCount count(threads);
+        RandSeed = 99;
+        for (const int32_t step : kSteps) {
+          e->DrawStep(step);
+          const std::vector<uint8_t> p = Pixels(*e->CurrentBitmap());
+          frames[threads == 4].insert(frames[threads == 4].end(), p.begin(), p.end());
+        }
+      }
+      EXPECT_TRUE(frames[0] == frames[1]) << EffectRow(id)->Name << " " << s.w << "x" << s.h;
+    }
+  EXPECT_EQ(GdiObjectCount(), before);
+}
+
 TEST(TransitionRows, AFrameIsTheSameReachedInOneStepOrInFifty) {
   for (const Shape s : kShapes)
     for (const int32_t id : Rows()) {
-      if (Info(id).cls == kRandom) continue;
+      if (Info(id).cls == kRandom || region_rows::Accumulates(id)) continue;
       // On an odd side the centre wipes and the page flips leave one-pixel seams that earlier
       // frames drew: their rectangles' far edges step back by a pixel now and then.
       const bool odd = (s.w & 1) || (s.h & 1);
-      if (odd && (id == 27 || id == 29 || (id >= 186 && id <= 189))) continue;
+      if (odd && (id == 27 || id == 29 || (id >= 186 && id <= 189) || region_rows::Centred(id))) continue;
       for (const int32_t target : {256, 640, 1019}) {
         auto once = Engine(id, s, StartGradient, EndGradient), stepped = Engine(id, s, StartGradient, EndGradient);
         once->DrawStep(0);

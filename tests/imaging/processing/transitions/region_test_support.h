@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the tests of the transitions' regions: a region's rectangles, and questions asked of
-// a region by points.
+// Helpers for the tests of the transitions' regions: questions asked of a region by points.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,19 +7,13 @@
 #include <vector>
 
 #include "imaging/processing/transitions/ie_complex_region.h"
+#include "imaging/processing/transitions/ie_region_effect_draw.h"
 
 inline std::ostream& operator<<(std::ostream& Out, const TRect& R) {
   return Out << "(" << R.Left << ", " << R.Top << ", " << R.Right << ", " << R.Bottom << ")";
 }
 
 namespace region_test {
-
-// The rectangles a region is made of.
-inline std::vector<TRect> RectsOf(HRGN Region) {
-  TComplexRegion list;
-  list.AddRegion(Region);
-  return {list.Rects().begin(), list.Rects().end()};
-}
 
 // True when the region covers no pixel.
 inline bool IsEmptyRegion(HRGN Region) {
