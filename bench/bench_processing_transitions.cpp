@@ -4,8 +4,14 @@
 //   Xfade/<id>/<threads>: the 200 frames of an 8-second transition at 25 frames a second (steps
 //     Trunc(k x 1024 / 200), each frame drawn over the one before), per frame, for the effects that
 //     FFmpeg's xfade filter also has: 1 fade, 5 wiperight, 17 slideright, 25 dissolve, 49 wipetl,
-//     155 squeezeh, 27 rectcrop. bench/compare_xfade.sh runs xfade on the same pictures.
-//   Sweep/<id>: 100 frames of every effect the engine draws on one core (60 Hz is 16.7 ms a frame).
+//     155 squeezeh, 27 rectcrop, 117 circleopen, 118 circleclose, 139 radial, 133 diagtl.
+//     bench/compare_xfade.sh runs xfade on the same pictures.
+//   Sweep/<id>: 100 frames of every effect the engine draws on one core (60 Hz is 16.7 ms a frame);
+//     for the region effects also the part spent building regions and the part spent copying
+//     through them (build_ms_per_frame, copy_ms_per_frame).
+//   Builder/...: the region builders alone on the 1920 x 1080 frame: a rectangle list of 10 000
+//     rectangles made into one region, the bars, shreds and speckles at 50 %, and the random hearts'
+//     region at 100 %.
 //   Present: one frame copied onto a 32-bit window-sized surface.
 //
 // Options before the benchmark's own:
@@ -14,6 +20,9 @@
 //   --check=<id>:<frames.gbrp>:<k,k,...>  compares our frames k of the 200-frame run with xfade's
 //     (planar G, B, R, one after the other) and exits: the fade within 1 per sample, the wipe and the
 //     push up to one column at the edge.
+//   --check-in-place=<id>  checks that every frame of our 200-frame run holds only the two pictures'
+//     pixels, each at its place (the shapes of xfade's circles and sweeps differ in detail from
+//     ours), and exits.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,7 +40,10 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/transitions/ie_complex_region.h"
 #include "imaging/processing/transitions/ie_effect_table.h"
+#include "imaging/processing/transitions/ie_region_builders.h"
+#include "imaging/processing/transitions/ie_region_effect_draw.h"
 #include "imaging/processing/transitions/ie_transition_effects.h"
 #include "platform/gdi/bitmap.h"
 
@@ -119,13 +131,68 @@ void Xfade(benchmark::State& state, int32_t id, int32_t threads) {
 void Sweep(benchmark::State& state, int32_t id) {
   ResampleThreadCountForTesting() = 1;
   auto e = Engine(id);
+  TRevealClock& reveal = RevealClockForTesting();
+  reveal = {true, 0};
   double ms = 0;
   for (auto _ : state) {
     ms += RunFrames(*e, 100);
     benchmark::ClobberMemory();
   }
   ResampleThreadCountForTesting() = 0;
-  PerFrame(state, ms, state.iterations() * 100);
+  const int64_t frames = state.iterations() * 100;
+  PerFrame(state, ms, frames);
+  if (reveal.Milliseconds > 0) {
+    state.counters["build_ms_per_frame"] = (ms - reveal.Milliseconds) / static_cast<double>(frames);
+    state.counters["copy_ms_per_frame"] = reveal.Milliseconds / static_cast<double>(frames);
+  }
+  reveal = {};
+}
+
+// ---- The region builders alone -----------------------------------------------------------------
+
+void BuilderComplexRegion(benchmark::State& state) {
+  // 10 000 rectangles: 100 rows of 100 small boxes, each row offset, as a speckled edge has them.
+  TComplexRegion list;
+  for (int32_t i = 0; i < 10000; ++i) {
+    const int32_t x = (i % 100) * 19 + (i / 100) % 7, y = (i / 100) * 10;
+    list.AddRect(x, y, x + 12, y + 9);
+  }
+  double ms = 0;
+  for (auto _ : state) {
+    const auto begin = std::chrono::steady_clock::now();
+    const TOwnedRegion region(list.CreateRegion());
+    ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    benchmark::DoNotOptimize(region.Get());
+  }
+  state.counters["ms_per_region"] = ms / static_cast<double>(state.iterations());
+}
+
+void BuilderRegion(benchmark::State& state, HRGN (*create)(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                                           const TRect*),
+                   int32_t xp, int32_t yp, int32_t hk, int32_t vk) {
+  double ms = 0;
+  for (auto _ : state) {
+    const auto begin = std::chrono::steady_clock::now();
+    const TOwnedRegion region(create(xp, yp, kW, kH, hk, vk, nullptr));
+    ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    benchmark::DoNotOptimize(region.Get());
+  }
+  state.counters["ms_per_region"] = ms / static_cast<double>(state.iterations());
+}
+
+void BuilderRandomHearts(benchmark::State& state) {
+  // The whole call at 100 % less its copy through the region.
+  auto e = Engine(192);  // "Random Hearts" (the row of id 192)
+  TRevealClock& reveal = RevealClockForTesting();
+  reveal = {true, 0};
+  double ms = 0;
+  for (auto _ : state) {
+    const auto begin = std::chrono::steady_clock::now();
+    e->DrawStep(1023);
+    ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+  }
+  state.counters["ms_per_region"] = (ms - reveal.Milliseconds) / static_cast<double>(state.iterations());
+  reveal = {};
 }
 
 void Present(benchmark::State& state) {
@@ -208,11 +275,35 @@ int Check(const std::string& spec) {
   return failures ? 1 : 0;
 }
 
+// --check-in-place: every pixel of every frame is the start or the end picture's at its place.
+int CheckInPlace(int32_t id) {
+  auto e = Engine(id);
+  int64_t wrong = 0, fromEnd = 0;
+  for (int32_t k = 0; k < 200; ++k) {
+    e->DrawStep(static_cast<int32_t>(int64_t{k} * 1024 / 200));
+    for (int32_t y = 0; y < kH; ++y) {
+      const uint8_t* row = e->CurrentBitmap()->ScanLine(y);
+      const uint8_t* s = &g_start[size_t{kW} * 3 * y];
+      const uint8_t* n = &g_end[size_t{kW} * 3 * y];
+      for (int32_t x = 0; x < 3 * kW; x += 3) {
+        const bool isStart = std::equal(row + x, row + x + 3, s + x), isEnd = std::equal(row + x, row + x + 3, n + x);
+        wrong += !isStart && !isEnd;
+        fromEnd += isEnd && !isStart;
+      }
+    }
+  }
+  std::printf("check id %d: 200 frames, %lld pixels of neither picture, %.1f %% of the pixels from the end picture: %s\n",
+              id, static_cast<long long>(wrong), 100.0 * static_cast<double>(fromEnd) / (200.0 * kW * kH),
+              wrong ? "WRONG" : "in place");
+  return wrong ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<char*> args{argv[0]};
   std::string check;
+  int32_t checkInPlace = 0;
   int32_t threads = PhysicalCores();
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -228,14 +319,17 @@ int main(int argc, char** argv) {
       threads = std::max(1, std::atoi(a.c_str() + 10));
     } else if (a.rfind("--check=", 0) == 0) {
       check = a.substr(8);
+    } else if (a.rfind("--check-in-place=", 0) == 0) {
+      checkInPlace = std::atoi(a.c_str() + 17);
     } else {
       args.push_back(argv[i]);
     }
   }
   if (g_start.empty()) MakePictures();
   if (!check.empty()) return Check(check);
+  if (checkInPlace) return CheckInPlace(checkInPlace);
 
-  for (const int32_t id : {1, 5, 17, 25, 49, 155, 27})
+  for (const int32_t id : {1, 5, 17, 25, 49, 155, 27, 117, 118, 139, 133})
     for (const int32_t t : std::set<int32_t>{1, threads})
       benchmark::RegisterBenchmark(("Xfade/" + std::to_string(id) + "/" + std::to_string(t)).c_str(), Xfade, id, t)
           ->Unit(benchmark::kMillisecond)
@@ -247,6 +341,14 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
+  benchmark::RegisterBenchmark("Builder/ComplexRegion10000", BuilderComplexRegion)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Builder/Bars", BuilderRegion, CreateBarsRegion, kW, kH, 2, 2)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Builder/Shredded", BuilderRegion, CreateShreddedRegion, kW / 2, kH / 2, 3, 3)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Builder/Speckled", BuilderRegion, CreateSpeckledRegion, kW / 2, kH / 2, 2, 2)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Builder/RandomHearts", BuilderRandomHearts)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Present", Present)->Unit(benchmark::kMillisecond)->UseRealTime();
 
   int count = static_cast<int>(args.size());

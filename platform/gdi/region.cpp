@@ -4,6 +4,7 @@
 #include <QtGui/QRegion>
 #include <QtGui/QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -67,6 +68,60 @@ class BandBuilder {
 };
 
 HRGN__* Rgn(HRGN h) { return Lookup<HRGN__>(h, GdiKind::kRegion); }
+
+// The union of non-empty rectangles in the banded form QRegion keeps: bands of rows cut at every
+// top and bottom, the spans of a band merged where they overlap or touch, and bands with the same
+// spans that meet made one. One sweep down the rows with the rectangles that cover the band at hand,
+// sorted by their left edges, so that thousands of rectangles take no more than their bands.
+std::vector<TRect> UnionOfRects(std::vector<TRect> rects) {
+  std::vector<TRect> out;
+  if (rects.empty()) return out;
+  std::sort(rects.begin(), rects.end(), [](const TRect& a, const TRect& b) { return a.Top < b.Top; });
+  std::vector<int32_t> ys;
+  ys.reserve(rects.size() * 2);
+  for (const TRect& r : rects) {
+    ys.push_back(r.Top);
+    ys.push_back(r.Bottom);
+  }
+  std::sort(ys.begin(), ys.end());
+  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  std::vector<TRect> active;  // covering the band, by left edge
+  std::vector<std::pair<int32_t, int32_t>> spans, previous;
+  size_t next = 0, previousFirst = 0;
+  int32_t previousBottom = 0;
+  bool joinable = false;
+  for (size_t i = 0; i + 1 < ys.size(); ++i) {
+    const int32_t y0 = ys[i], y1 = ys[i + 1];
+    active.erase(std::remove_if(active.begin(), active.end(), [y0](const TRect& r) { return r.Bottom <= y0; }),
+                 active.end());
+    for (; next < rects.size() && rects[next].Top <= y0; ++next) {
+      const auto at = std::upper_bound(active.begin(), active.end(), rects[next],
+                                       [](const TRect& a, const TRect& b) { return a.Left < b.Left; });
+      active.insert(at, rects[next]);
+    }
+    spans.clear();
+    for (const TRect& r : active) {
+      if (!spans.empty() && r.Left <= spans.back().second)
+        spans.back().second = std::max(spans.back().second, r.Right);
+      else
+        spans.push_back({r.Left, r.Right});
+    }
+    if (spans.empty()) {
+      joinable = false;
+      continue;
+    }
+    if (joinable && previousBottom == y0 && spans == previous) {
+      for (size_t k = previousFirst; k < out.size(); ++k) out[k].Bottom = y1;
+    } else {
+      previousFirst = out.size();
+      for (const auto& [left, right] : spans) out.push_back({left, y0, right, y1});
+      previous = spans;
+      joinable = true;
+    }
+    previousBottom = y1;
+  }
+  return out;
+}
 
 // The rows and columns a shape region is made for: everything, or a caller's rectangle.
 struct TSpanWindow {
@@ -220,7 +275,7 @@ HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data) {
       static_cast<uint64_t>(n) * sizeof(TRect) > size - data->rdh.dwSize)
     return nullptr;
   const char* base = reinterpret_cast<const char*>(data) + data->rdh.dwSize;
-  std::vector<QRegion> parts;
+  std::vector<TRect> parts;
   parts.reserve(n);
   for (uint32_t i = 0; i < n; ++i) {
     TRect t;
@@ -231,17 +286,9 @@ HRGN ExtCreateRegion(const XFORM* xform, uint32_t size, const RGNDATA* data) {
       t = Normalised(static_cast<int32_t>(std::lround(l)), static_cast<int32_t>(std::lround(tp)),
                      static_cast<int32_t>(std::lround(r)), static_cast<int32_t>(std::lround(b)));
     }
-    if (!IsRectEmpty(t)) parts.emplace_back(t.Left, t.Top, t.Width(), t.Height());
+    if (!IsRectEmpty(t)) parts.push_back(t);
   }
-  // Joined pairwise, so many rectangles take n log n work.
-  while (parts.size() > 1) {
-    std::vector<QRegion> next;
-    next.reserve(parts.size() / 2 + 1);
-    for (size_t i = 0; i + 1 < parts.size(); i += 2) next.push_back(parts[i].united(parts[i + 1]));
-    if (parts.size() % 2) next.push_back(parts.back());
-    parts.swap(next);
-  }
-  return NewRegion(parts.empty() ? std::vector<TRect>{} : FromQ(parts[0]));
+  return NewRegion(UnionOfRects(std::move(parts)));
 }
 
 uint32_t GetRegionData(HRGN region, uint32_t size, RGNDATA* data) {

@@ -1,6 +1,7 @@
 #include "imaging/processing/transitions/ie_region_effect_draw.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/gdi/bitmap.h"
 
@@ -32,11 +33,44 @@ bool BeginRegionFrame(TCanvas* Canvas, const TRect& Rect, int32_t Percent, TRegi
   return IntersectRect(Frame.Visible, drawable, TRect{0, 0, Frame.W, Frame.H});
 }
 
+TRevealClock& RevealClockForTesting() {
+  static TRevealClock clock;
+  return clock;
+}
+
+namespace {
+
+// Adds the time from its making to its end to the reveal clock, when that runs.
+class TClockedCopy {
+ public:
+  TClockedCopy() : clock_(RevealClockForTesting()) {
+    if (clock_.Enabled) begin_ = std::chrono::steady_clock::now();
+  }
+  TClockedCopy(const TClockedCopy&) = delete;
+  TClockedCopy& operator=(const TClockedCopy&) = delete;
+  ~TClockedCopy() {
+    if (clock_.Enabled)
+      clock_.Milliseconds += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin_).count();
+  }
+
+ private:
+  TRevealClock& clock_;
+  std::chrono::steady_clock::time_point begin_;
+};
+
+}  // namespace
+
 void RevealThrough(TCanvas* Canvas, TBitmap* Picture, const TRegionFrame& Frame, HRGN Region) {
   if (!Canvas || !Picture || !Region) return;
+  const TClockedCopy timed;
   TRect box;
   if (GetRgnBox(Region, &box) == NULLREGION) return;
   const TClipSelection clip(Canvas->Handle(), Region);
+  CopyPictureBlock(Canvas, 0, 0, Frame.W, Frame.H, Picture, 0, 0);
+}
+
+void CopyWhole(TCanvas* Canvas, TBitmap* Picture, const TRegionFrame& Frame) {
+  const TClockedCopy timed;
   CopyPictureBlock(Canvas, 0, 0, Frame.W, Frame.H, Picture, 0, 0);
 }
 

@@ -38,6 +38,17 @@ bool BeginRegionFrame(TCanvas* Canvas, const TRect& Rect, int32_t Percent, TRegi
 // region shows nothing. The caller keeps and deletes the region.
 void RevealThrough(TCanvas* Canvas, TBitmap* Picture, const TRegionFrame& Frame, HRGN Region);
 
+// Copies the whole of Picture into the frame, as the rows that start from one picture do first.
+void CopyWhole(TCanvas* Canvas, TBitmap* Picture, const TRegionFrame& Frame);
+
+// Time spent in RevealThrough and CopyWhole (clips and copies), kept only while Enabled: the benchmarks read
+// it to tell the building of regions from the copying through them.
+struct TRevealClock {
+  bool Enabled = false;
+  double Milliseconds = 0;
+};
+TRevealClock& RevealClockForTesting();
+
 // The frame rectangle (0, 0, W, H) with the region taken out of it (exclusive or): the wipes to
 // the centre show the picture around a shrinking hole. A null hole leaves the whole frame. Only
 // the visible part of the frame is made.

@@ -174,7 +174,7 @@ void DrawRegionEffect(const TShapeWipe& E, TCanvas* Canvas, TBitmap* Start, TBit
   }
   // A cross of one size does not hold the cross of the size before: it starts from the start
   // picture on every call.
-  if (E.Shape == tsCross) CopyPictureBlock(Canvas, 0, 0, f.W, f.H, Start, 0, 0);
+  if (E.Shape == tsCross) CopyWhole(Canvas, Start, f);
   RevealThrough(Canvas, End, f, region.Get());
 }
 

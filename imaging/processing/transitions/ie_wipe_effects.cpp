@@ -61,7 +61,7 @@ void DrawRegionEffect(const TZigzagWipe& E, TCanvas* Canvas, TBitmap* Start, TBi
   for (int64_t k = 12; k >= 1; --k) add((k - 1) * s, k % 2 ? r : u);
   const TOwnedRegion band = VisiblePolygon(f, points);
   if (E.ToCentre) {
-    CopyPictureBlock(Canvas, 0, 0, f.W, f.H, End, 0, 0);
+    CopyWhole(Canvas, End, f);
     RevealThrough(Canvas, Start, f, band.Get());
   } else {
     RevealThrough(Canvas, End, f, band.Get());

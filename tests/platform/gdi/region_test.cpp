@@ -1,7 +1,9 @@
 // Regions: shapes, combination, offset, hit tests, bounding boxes, region data and clipping.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/bitmap.h"
 
@@ -179,4 +181,43 @@ TEST(RegionTest, ShapesMadeWithinARectangleAreTheirPartInside) {
   GetRgnBox(r, &box);
   EXPECT_EQ(box, small);
   DeleteObject(r);
+}
+
+TEST(RegionTest, ManyRectanglesBecomeTheBandsTheirUnionHas) {
+  // Overlapping, touching, nested, reversed and empty rectangles in one block: the same region, rect
+  // for rect, as joining them one at a time.
+  uint32_t seed = 12345;
+  const auto next = [&](int32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(range));
+  };
+  for (int round = 0; round < 20; ++round) {
+    const int32_t n = 1 + next(300);
+    std::vector<char> block(sizeof(RGNDATAHEADER) + sizeof(TRect) * n);
+    auto* data = reinterpret_cast<RGNDATA*>(block.data());
+    data->rdh = RGNDATAHEADER{};
+    data->rdh.nCount = static_cast<uint32_t>(n);
+    HRGN joined = CreateRectRgn(0, 0, 0, 0);
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t x = next(60) - 5, y = next(60) - 5;
+      const TRect r{x, y, x + next(25) - 2, y + next(25) - 2};  // some empty, some reversed
+      std::memcpy(data->Buffer + i * sizeof(TRect), &r, sizeof r);
+      if (r.Right > r.Left && r.Bottom > r.Top) {
+        HRGN one = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+        CombineRgn(joined, joined, one, RGN_OR);
+        DeleteObject(one);
+      }
+    }
+    HRGN all = ExtCreateRegion(nullptr, static_cast<uint32_t>(block.size()), data);
+    ASSERT_NE(all, nullptr);
+    EXPECT_TRUE(EqualRgn(all, joined)) << round;
+    const uint32_t size = GetRegionData(all, 0, nullptr);
+    EXPECT_EQ(size, GetRegionData(joined, 0, nullptr)) << round;
+    std::vector<char> a(size), b(size);
+    GetRegionData(all, size, reinterpret_cast<RGNDATA*>(a.data()));
+    GetRegionData(joined, size, reinterpret_cast<RGNDATA*>(b.data()));
+    EXPECT_EQ(a, b) << round;
+    DeleteObject(all);
+    DeleteObject(joined);
+  }
 }
