@@ -6,7 +6,9 @@
 # count. xfade's time per frame is its run less a run that only passes the inputs through, over
 # 200, the median of five; ours is DrawStep alone (bench_processing_transitions, median of five),
 # the copy onto a window-sized surface apart. Then xfade's frames 50, 100 and 150 are compared with
-# ours: the fade within 1 per sample, the wipe and the push up to one column at the edge.
+# ours: the fade within 1 per sample, the wipe and the push up to one column at the edge. The circle,
+# sweep and diagonal wipes differ from xfade's in their shapes' details: every frame of ours is
+# checked to hold only the two pictures' pixels, each at its place.
 #   bench/compare_xfade.sh [build folder, default build/bench]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -66,7 +68,8 @@ ours_ms() {  # id, threads
 
 echo "$(nproc) logical cores, $physical physical; $(ffmpeg -version | head -1)"
 printf '%-11s %4s %3s %12s %12s %8s %s\n' xfade id T "xfade ms" "ours ms" ratio goal
-pairs=("fade 1 1.5" "wiperight 5 1.5" "slideright 17 1.5" "dissolve 25 -" "wipetl 49 -" "squeezeh 155 -" "rectcrop 27 -")
+pairs=("fade 1 1.5" "wiperight 5 1.5" "slideright 17 1.5" "dissolve 25 -" "wipetl 49 -" "squeezeh 155 -" "rectcrop 27 -"
+       "circleopen 117 1.5" "circleclose 118 -" "radial 139 -" "diagtl 133 -")
 for t in $(printf '%s\n' 1 "$physical" | sort -un); do
   for pair in "${pairs[@]}"; do
     read -r name id goal <<<"$pair"
@@ -89,5 +92,8 @@ for pair in "fade 1" "wiperight 5" "slideright 17"; do
     "[0][1]xfade=transition=$name:duration=8:offset=0,trim=end_frame=200,select='eq(n\,50)+eq(n\,100)+eq(n\,150)'" \
     -fps_mode passthrough -f rawvideo -pix_fmt gbrp "$dir/$name.frames"
   "$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --check="$id:$dir/$name.frames:50,100,150" || status=1
+done
+for id in 117 118 139 133; do
+  "$bench" --pictures="$dir/a.bgr,$dir/b.bgr" --check-in-place="$id" || status=1
 done
 exit $status
