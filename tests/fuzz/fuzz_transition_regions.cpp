@@ -6,9 +6,7 @@
 // memory outside its pictures, raise nothing and give back every region and object it made.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <memory>
 #include <vector>
 
@@ -18,32 +16,21 @@
 #include "imaging/processing/transitions/ie_shape_regions.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/system/random.h"
+#include "tests/fuzz/fuzz_drawing.h"
 
 namespace {
 
-// Reads the input front to back; past its end every value is 0.
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  int32_t I16() { return static_cast<int16_t>(U8() | U8() << 8); }
-  int32_t I32() { return static_cast<int32_t>(static_cast<uint32_t>(I16()) << 16 | static_cast<uint16_t>(I16())); }
-  // -64 .. 4096
-  int32_t Side() { return static_cast<int32_t>((U8() | U8() << 8) % 4161) - 64; }
-  bool More() const { return pos_ < size_; }
+using Bytes = TFuzzBytes;
 
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
+// A frame side of -64 .. 4096 pixels.
+int32_t Side(Bytes& in) { return static_cast<int32_t>((in.U8() | in.U8() << 8) % 4161) - 64; }
 
 // A small window of a 48 x 48 canvas somewhere on the plane, or none.
 const TRect* Window(Bytes& in, TRect& w) {
   if (in.U8() & 1) return nullptr;
   const int32_t x = in.U8() & 1 ? in.I32() : in.I16(), y = in.U8() & 1 ? in.I32() : in.I16();
-  w = TRect{x, y, x + (in.U8() % 49), y + (in.U8() % 49)};
-  if (w.Right < w.Left || w.Bottom < w.Top) w = TRect{0, 0, 48, 48};
+  const int32_t width = in.U8() % 49, height = in.U8() % 49;
+  w = Bounds(x, y, width, height);
   return &w;
 }
 
@@ -62,7 +49,7 @@ void Shape(Bytes& in) {
 
 void Builder(Bytes& in) {
   const uint8_t which = in.U8() % 3;
-  const int32_t w = in.Side(), h = in.Side();
+  const int32_t w = Side(in), h = Side(in);
   const int32_t xp = in.U8() & 1 ? in.I32() : in.I16(), yp = in.U8() & 1 ? in.I32() : in.I16();
   const int32_t hk = static_cast<int8_t>(in.U8()), vk = static_cast<int8_t>(in.U8());
   TRect win;
@@ -109,17 +96,6 @@ void RectangleList(Bytes& in) {
   if (none) std::abort();  // an empty list makes no region
 }
 
-std::unique_ptr<TBitmap> Picture(int32_t w, int32_t h, uint8_t seed) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(w, h);
-  for (int32_t y = 0; y < h && !b->Empty(); ++y) {
-    uint8_t* row = b->ScanLine(y);
-    for (int32_t x = 0; x < 3 * w; ++x) row[x] = static_cast<uint8_t>(seed + x * 7 + y * 13);
-  }
-  return b;
-}
-
 // The region effects' rows.
 int32_t RegionRow(uint8_t pick) {
   static const std::vector<int32_t> rows = [] {
@@ -134,11 +110,11 @@ int32_t RegionRow(uint8_t pick) {
 void Procedure(Bytes& in) {
   const TEffectProc proc = EffectRow(RegionRow(in.U8()))->Proc;
   const int32_t w = in.U8() % 49, h = in.U8() % 49;
-  auto frame = Picture(w, h, in.U8());
+  auto frame = FuzzPicture(w, h, in.U8());
   // Now and then pictures of other sizes than the frame's.
   const uint8_t spoil = in.U8();
-  auto start = Picture(spoil & 1 ? in.U8() % 49 : w, spoil & 1 ? in.U8() % 49 : h, in.U8());
-  auto end = Picture(spoil & 2 ? in.U8() % 49 : w, spoil & 2 ? in.U8() % 49 : h, in.U8());
+  auto start = FuzzPicture(spoil & 1 ? in.U8() % 49 : w, spoil & 1 ? in.U8() % 49 : h, in.U8());
+  auto end = FuzzPicture(spoil & 2 ? in.U8() % 49 : w, spoil & 2 ? in.U8() % 49 : h, in.U8());
   const TRect rect = spoil & 4 ? TRect{in.I16(), in.I16(), in.I16(), in.I16()} : TRect{0, 0, w, h};
   const int32_t param = spoil & 8 ? in.I32() : 1;
   const int32_t calls = 1 + in.U8() % 4;
@@ -151,18 +127,14 @@ void Procedure(Bytes& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Whatever the drawing layer makes once (stock objects) exists before the first count.
-  auto warm = Picture(2, 2, 0);
-  warm->Canvas()->Pen()->Handle();
-  warm->Canvas()->Brush()->Handle();
+  WarmUpDrawingLayer();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes in(data, size);
   RandSeed = in.U8();
-  const int32_t objects = GdiObjectCount();
-  try {
+  RunGivingBackEveryObject([&] {
     switch (in.U8() % 6) {
       case 0:
         Shape(in);
@@ -183,16 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Procedure(in);
         break;
     }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "raised: %s\n", e.what());
-    std::abort();  // the region tools and effects raise nothing
-  } catch (...) {
-    std::abort();
-  }
-  if (GdiObjectCount() != objects) {
-    std::fprintf(stderr, "GDI objects: %d before, %d after (regions %d)\n", objects, GdiObjectCount(),
-                 GdiObjectCount(OBJ_REGION));
-    std::abort();
-  }
+  });
   return 0;
 }

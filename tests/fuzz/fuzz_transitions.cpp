@@ -5,9 +5,6 @@
 // object it made.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
 #include <memory>
 
 #include "imaging/core/ie_bitmap.h"
@@ -16,34 +13,14 @@
 #include "imaging/processing/transitions/ie_transition_effects.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/system/random.h"
+#include "tests/fuzz/fuzz_drawing.h"
 
 namespace {
 
-// Reads the input front to back; past its end every value is 0.
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  int32_t I16() { return static_cast<int16_t>(U8() | U8() << 8); }
-  int32_t I32() { return static_cast<int32_t>(static_cast<uint32_t>(I16()) << 16 | static_cast<uint16_t>(I16())); }
-  int32_t Size() { return U8() % 49; }
+using Bytes = TFuzzBytes;
 
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
-std::unique_ptr<TBitmap> Picture(int32_t w, int32_t h, uint8_t seed) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(w, h);
-  for (int32_t y = 0; y < h && !b->Empty(); ++y) {
-    uint8_t* row = b->ScanLine(y);
-    for (int32_t x = 0; x < 3 * w; ++x) row[x] = static_cast<uint8_t>(seed + x * 7 + y * 13);
-  }
-  return b;
-}
+// A side of 0 .. 48 pixels.
+int32_t Size(Bytes& in) { return in.U8() % 49; }
 
 void Fill(TBitmap& b, uint8_t seed) {
   if (b.Empty()) return;
@@ -60,18 +37,18 @@ int32_t Percent(Bytes& in) {
 
 void Engine(Bytes& in) {
   TIETransitionEffects engine(nullptr);
-  engine.SetTransitionSize(in.Size(), in.Size());
+  engine.SetTransitionSize(Size(in), Size(in));
   Fill(*engine.StartBitmap(), in.U8());
   Fill(*engine.EndBitmap(), in.U8());
   const uint8_t spoil = in.U8();
   // Now and then a picture that does not match the frame.
-  if (spoil & 1) engine.StartBitmap()->SetSize(in.Size(), in.Size());
+  if (spoil & 1) engine.StartBitmap()->SetSize(Size(in), Size(in));
   if (spoil & 2) engine.EndBitmap()->SetPixelFormat(pf32bit);
   engine.SetEffect(static_cast<TIETransitionType>(in.U8()));
   std::unique_ptr<TIEBitmap> source;
   if (spoil & 4) {
     static const TIEPixelFormat formats[] = {ie1g, ie8p, ie8g, ie16g, ie24RGB, ie32f, ieCMYK, ieRGB48, ie32RGB};
-    source = std::make_unique<TIEBitmap>(in.Size() + 1, in.Size() + 1, formats[in.U8() % 9]);
+    source = std::make_unique<TIEBitmap>(Size(in) + 1, Size(in) + 1, formats[in.U8() % 9]);
     if (spoil & 8) source->SetAlpha(0, 0, in.U8());
     engine.SetSourceImage(source.get());
   }
@@ -88,9 +65,9 @@ void Procedure(Bytes& in) {
   const int32_t id = 31 + in.U8() % (kEffectCount - 30);
   const TEffectProc proc = EffectRow(id)->Proc;
   if (!proc) return;
-  auto start = Picture(in.Size(), in.Size(), in.U8());
-  auto end = Picture(in.Size(), in.Size(), in.U8());
-  auto frame = Picture(in.Size(), in.Size(), in.U8());
+  auto start = FuzzPicture(Size(in), Size(in), in.U8());
+  auto end = FuzzPicture(Size(in), Size(in), in.U8());
+  auto frame = FuzzPicture(Size(in), Size(in), in.U8());
   const uint8_t rectKind = in.U8();
   TRect rect = rectKind < 128 ? TRect{0, 0, frame->Width(), frame->Height()}
                               : (rectKind < 224 ? TRect{in.I16(), in.I16(), in.I16(), in.I16()}
@@ -103,36 +80,21 @@ void Procedure(Bytes& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Whatever the drawing layer makes once (stock objects) exists before the first count.
-  auto warm = Picture(2, 2, 0);
-  warm->Canvas()->Pen()->Handle();
-  warm->Canvas()->Brush()->Handle();
+  WarmUpDrawingLayer();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes in(data, size);
   RandSeed = in.U8();
-  const int32_t objects = GdiObjectCount();
   const int64_t savedOverride = MinFileSizeOverride;
   MinFileSizeOverride = -1;  // source images in memory
-  try {
+  RunGivingBackEveryObject([&] {
     if (in.U8() & 1)
       Procedure(in);
     else
       Engine(in);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "raised: %s\n", e.what());
-    std::abort();  // nothing may leave a frame's drawing
-  } catch (...) {
-    std::abort();
-  }
+  });
   MinFileSizeOverride = savedOverride;
-  if (GdiObjectCount() != objects) {
-    std::fprintf(stderr, "GDI objects: %d before, %d after (bitmaps %d, DCs %d, pens %d, brushes %d, regions %d)\n",
-                 objects, GdiObjectCount(), GdiObjectCount(OBJ_BITMAP), GdiObjectCount(OBJ_DC),
-                 GdiObjectCount(OBJ_PEN), GdiObjectCount(OBJ_BRUSH), GdiObjectCount(OBJ_REGION));
-    std::abort();
-  }
   return 0;
 }

@@ -109,13 +109,22 @@ void SpeckledPart(const TPart& p, int32_t Kind) {
   });
 }
 
-bool HasArea(int32_t W, int32_t H) { return W >= 1 && H >= 1; }
+// The parts a builder's kinds ask for, rows first: Part(part, kind) adds the rectangles of one.
+template <class PartFn>
+void AddParts(TComplexRegion& Region, int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind,
+              int32_t VerticalKind, const TRect* Window, PartFn Part) {
+  if (W < 1 || H < 1) return;
+  if (HorizontalKind != 0) Part(TPart(Region, false, W, H, XP, YP, Window), HorizontalKind);
+  if (VerticalKind != 0) Part(TPart(Region, true, W, H, XP, YP, Window), VerticalKind);
+}
 
-template <class AddFn>
-HRGN Build(AddFn Add, int32_t W, int32_t H) {
-  if (!HasArea(W, H)) return CreateRectRgn(0, 0, 0, 0);
+// The region of what Add adds: an empty one for a frame without area.
+using TAddRects = void (*)(TComplexRegion&, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, const TRect*);
+HRGN Build(TAddRects Add, int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
+           const TRect* Window) {
+  if (W < 1 || H < 1) return CreateRectRgn(0, 0, 0, 0);
   TComplexRegion region;
-  Add(region);
+  Add(region, XP, YP, W, H, HorizontalKind, VerticalKind, Window);
   return region.CreateRegion();
 }
 
@@ -123,40 +132,34 @@ HRGN Build(AddFn Add, int32_t W, int32_t H) {
 
 void AddBarsRects(TComplexRegion& Region, int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind,
                   int32_t VerticalKind, const TRect* Window) {
-  if (!HasArea(W, H)) return;
   const int64_t e = std::min(W, H) / 50 + 1;
-  if (HorizontalKind != 0) BarsPart(TPart(Region, false, W, H, XP, YP, Window), HorizontalKind, e);
-  if (VerticalKind != 0) BarsPart(TPart(Region, true, W, H, XP, YP, Window), VerticalKind, e);
-}
-
-HRGN CreateBarsRegion(int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
-                      const TRect* Window) {
-  return Build([&](TComplexRegion& r) { AddBarsRects(r, XP, YP, W, H, HorizontalKind, VerticalKind, Window); }, W, H);
+  AddParts(Region, XP, YP, W, H, HorizontalKind, VerticalKind, Window,
+           [e](const TPart& p, int32_t kind) { BarsPart(p, kind, e); });
 }
 
 void AddShreddedRects(TComplexRegion& Region, int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind,
                       int32_t VerticalKind, const TRect* Window) {
-  if (!HasArea(W, H)) return;
   const int64_t e = std::min(W, H) / 200 + 1;
-  if (HorizontalKind != 0) ShreddedPart(TPart(Region, false, W, H, XP, YP, Window), HorizontalKind, e);
-  if (VerticalKind != 0) ShreddedPart(TPart(Region, true, W, H, XP, YP, Window), VerticalKind, e);
-}
-
-HRGN CreateShreddedRegion(int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
-                          const TRect* Window) {
-  return Build([&](TComplexRegion& r) { AddShreddedRects(r, XP, YP, W, H, HorizontalKind, VerticalKind, Window); }, W,
-               H);
+  AddParts(Region, XP, YP, W, H, HorizontalKind, VerticalKind, Window,
+           [e](const TPart& p, int32_t kind) { ShreddedPart(p, kind, e); });
 }
 
 void AddSpeckledRects(TComplexRegion& Region, int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind,
                       int32_t VerticalKind, const TRect* Window) {
-  if (!HasArea(W, H)) return;
-  if (HorizontalKind != 0) SpeckledPart(TPart(Region, false, W, H, XP, YP, Window), HorizontalKind);
-  if (VerticalKind != 0) SpeckledPart(TPart(Region, true, W, H, XP, YP, Window), VerticalKind);
+  AddParts(Region, XP, YP, W, H, HorizontalKind, VerticalKind, Window, SpeckledPart);
+}
+
+HRGN CreateBarsRegion(int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
+                      const TRect* Window) {
+  return Build(AddBarsRects, XP, YP, W, H, HorizontalKind, VerticalKind, Window);
+}
+
+HRGN CreateShreddedRegion(int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
+                          const TRect* Window) {
+  return Build(AddShreddedRects, XP, YP, W, H, HorizontalKind, VerticalKind, Window);
 }
 
 HRGN CreateSpeckledRegion(int32_t XP, int32_t YP, int32_t W, int32_t H, int32_t HorizontalKind, int32_t VerticalKind,
                           const TRect* Window) {
-  return Build([&](TComplexRegion& r) { AddSpeckledRects(r, XP, YP, W, H, HorizontalKind, VerticalKind, Window); }, W,
-               H);
+  return Build(AddSpeckledRects, XP, YP, W, H, HorizontalKind, VerticalKind, Window);
 }
