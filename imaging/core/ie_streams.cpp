@@ -48,11 +48,12 @@ int64_t TNulStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 // ------------------------------------------------------------------------------ TIEBufferedReadStream
 
-TIEBufferedReadStream::TIEBufferedReadStream(TStream& stream, int32_t bufferSize, bool relative)
+TIEBufferedReadStream::TIEBufferedReadStream(TStream& stream, int32_t bufferSize, bool relative, int64_t length)
     : stream_(stream) {
   const int64_t position = stream.Position();
   base_ = relative ? position : 0;
   streamSize_ = stream.Size();
+  if (length >= 0 && length < streamSize_ - position) streamSize_ = position + length;
   position_ = position;
   SetBufferSize(bufferSize);
 }

@@ -27,10 +27,12 @@ class TNulStream : public TStream {
 // A read-only buffered view of another stream, which it neither owns nor frees. In relative mode
 // positions and the size count from the wrapped stream's position at creation. Seeking from the end
 // (origin 2) counts the offset backwards: the target is Size - offset. The wrapped stream is left
-// after the bytes last buffered, not at the logical position.
+// after the bytes last buffered, not at the logical position. A Length of 0 or more ends the view
+// that many bytes after the wrapped stream's position at creation (or at its end, when sooner): a
+// reader of data whose length a header announced sees nothing after it.
 class TIEBufferedReadStream : public TStream {
  public:
-  TIEBufferedReadStream(TStream& stream, int32_t bufferSize, bool relative);
+  TIEBufferedReadStream(TStream& stream, int32_t bufferSize, bool relative, int64_t length = -1);
   TIEBufferedReadStream(const TIEBufferedReadStream&) = delete;
   TIEBufferedReadStream& operator=(const TIEBufferedReadStream&) = delete;
 

@@ -3,6 +3,11 @@
 #include <cstring>
 
 #include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/metafile_probe.h"
+#include "imaging/io/codecs/pcx_codec.h"
+#include "imaging/io/codecs/pnm_codec.h"
+#include "imaging/io/codecs/tga_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/format_registry.h"
@@ -53,6 +58,14 @@ bool PCXHeader(TStream& s, int64_t remaining) {
 
 bool AVISignature(TStream& s, int64_t) { return IsAVIStream(s); }
 
+bool ICODirectory(TStream& s, int64_t) { return IsICOStream(s); }
+bool CURDirectory(TStream& s, int64_t) { return IsCURStream(s); }
+bool TGAHeader(TStream& s, int64_t) { return IsTGAStream(s); }
+bool PXMHeader(TStream& s, int64_t) { return IsPXMStream(s); }
+bool DCXTable(TStream& s, int64_t) { return IsDCXStream(s); }
+bool WMFHeader(TStream& s, int64_t) { return IsWMFStream(s); }
+bool EMFHeader(TStream& s, int64_t) { return IsEMFStream(s); }
+
 // A JPEG start of image, FF D8 FF, at one of the first 150 positions.
 bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
@@ -76,16 +89,16 @@ constexpr ProbeEntry kProbes[] = {
     {fmtTIFF, nullptr},            // 9  TIFF header and first directory (camera raw excluded)
     {fmtPNG, PNGSignature},        // 10 PNG signature
     {fmtDICOM, nullptr},           // 11 "DICM" at byte 128
-    {fmtICO, nullptr},             // 12 icon directory
-    {fmtCUR, nullptr},             // 13 cursor directory
-    {fmtTGA, nullptr},             // 14 Targa header
-    {fmtPXM, nullptr},             // 15 PBM, PGM, PPM magic
+    {fmtICO, ICODirectory},        // 12 icon directory
+    {fmtCUR, CURDirectory},        // 13 cursor directory
+    {fmtTGA, TGAHeader},           // 14 Targa header
+    {fmtPXM, PXMHeader},           // 15 PBM, PGM, PPM magic
     {fmtJP2, nullptr},             // 16 JP2 signature box
     {fmtJ2K, nullptr},             // 17 code-stream markers FF 4F FF 51
     {fmtAVI, AVISignature},        // 18 RIFF AVI
-    {fmtDCX, nullptr},             // 19 DCX magic and page table
-    {fmtWMF, nullptr},             // 20 Windows metafile
-    {fmtEMF, nullptr},             // 21 enhanced metafile
+    {fmtDCX, DCXTable},            // 19 DCX magic and page table
+    {fmtWMF, WMFHeader},           // 20 Windows metafile
+    {fmtEMF, EMFHeader},           // 21 enhanced metafile
     {fmtPSD, nullptr},             // 22 "8BPS"
     {fmtIEV, nullptr},             // 23 vector objects
     {fmtLYR, nullptr},             // 24 layers
@@ -99,7 +112,7 @@ constexpr TContentProbe kCameraRawProbe = nullptr;
 // counter belongs to a codec that is not built yet (its files then count 0).
 constexpr TStreamImageCounter kGIFFrameCounter = CountGIFFramesInStream;
 constexpr TStreamImageCounter kTIFFPageCounter = nullptr;
-constexpr TStreamImageCounter kDCXPageCounter = nullptr;
+constexpr TStreamImageCounter kDCXPageCounter = CountDCXStreamPages;
 constexpr TStreamImageCounter kDICOMFrameCounter = nullptr;
 constexpr TStreamImageCounter kHDPFrameCounter = nullptr;
 
@@ -206,13 +219,7 @@ int32_t CountTIFFPages(const std::string& FileName) { return CountInFile(FileNam
 
 int32_t CountDCXPages(const std::string& FileName) { return CountInFile(FileName, kDCXPageCounter); }
 
-int32_t CountICOImages(const std::string& FileName) {
-  // The 16-bit image count at offset 4 of the 6-byte icon header.
-  TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
-  uint8_t header[6];
-  if (!ReadExactly(stream, header, 6)) return 0;
-  return header[4] | (header[5] << 8);
-}
+int32_t CountICOImages(const std::string& FileName) { return CountInFile(FileName, ICOImageCount); }
 
 int32_t GetFileImageCount(const std::string& FileName) {
   const TIEFileFormatInfoPtr row = FindFileFormatByExtension(ExtractFileExt(FileName));

@@ -108,6 +108,22 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {GIFCodecRead, GIFCodecWrite};
     case fmtBMP:
       return {BMPCodecRead, BMPCodecWrite};
+    case fmtPCX:
+      return {PCXCodecRead, PCXCodecWrite};
+    case fmtICO:
+      return {ICOCodecRead, ICOCodecWrite};
+    case fmtCUR:
+      return {CURCodecRead, UnsupportedFormatWriter(id)};
+    case fmtTGA:
+      return {TGACodecRead, TGACodecWrite};
+    case fmtPXM:
+      return {PXMCodecRead, PXMCodecWrite};
+    case fmtWBMP:
+      return {WBMPCodecRead, WBMPCodecWrite};
+    case fmtDCX:
+      return {DCXCodecRead, DCXCodecWrite};
+    case fmtRawBitmap:
+      return {RawPixelsCodecRead, UnsupportedFormatWriter(id)};
     case fmtJPEG:
       return {JPEGCodecRead, JPEGCodecWrite};
     case fmtPNG:

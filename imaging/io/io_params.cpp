@@ -2,8 +2,6 @@
 // in io_params_exif.cpp.
 #include "imaging/io/io_params.h"
 
-#include <chrono>
-#include <ctime>
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
@@ -12,20 +10,9 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_view_link.h"
 #include "imaging/io/zodazur_io.h"
+#include "platform/system/date_time.h"
 
 namespace {
-
-// Today's local date as a date value: whole days since 1899-12-30.
-double Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  using namespace std::chrono;
-  const sys_days day{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
-                     static_cast<unsigned>(local.tm_mday)};
-  constexpr int kUnixEpochAsDate = 25569;  // 1970-01-01 counted from 1899-12-30
-  return static_cast<double>(day.time_since_epoch().count() + kUnixEpochAsDate);
-}
 
 std::unique_ptr<TIEICC> CopyProfile(const TIEICC* source) {
   if (!source) return nullptr;

@@ -222,7 +222,9 @@ int32_t TZodazUrIO::LoadStreamCore(TStream& Stream, TIEFileFormatId Format) {
       }
       start += 12;
     }
-    TIEBufferedReadStream buffered(Stream, 65536, true);
+    // A PCX's end palette sits at the end of its data: the reader sees the data the header
+    // announced and nothing after it.
+    TIEBufferedReadStream buffered(Stream, 65536, true, Format == fmtPCX && end >= 0 ? end - start : -1);
     RunCodecReader(buffered, Format, false, progress);
     // The caller's stream stands after what the codec read, or after the data a header announced.
     Stream.Seek(end >= 0 ? end : start + buffered.Position(), soBeginning);

@@ -17,28 +17,6 @@
 
 namespace {
 
-// Gathers output and writes it in large pieces through the checked write.
-class TBMPOutput {
- public:
-  TBMPOutput(TStream& stream, bool& failed) : stream_(stream), failed_(failed) { buffer_.reserve(kChunk); }
-  ~TBMPOutput() { Flush(); }
-  void Put(const void* data, size_t count) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    buffer_.insert(buffer_.end(), p, p + count);
-    if (buffer_.size() >= kChunk) Flush();
-  }
-  void Flush() {
-    if (!buffer_.empty() && !failed_) SafeStreamWrite(stream_, failed_, buffer_.data(), static_cast<int32_t>(buffer_.size()));
-    buffer_.clear();
-  }
-
- private:
-  static constexpr size_t kChunk = 1 << 18;
-  TStream& stream_;
-  bool& failed_;
-  std::vector<uint8_t> buffer_;
-};
-
 int32_t ColorsImportant(int32_t bits) {
   switch (bits) {
     case 1: return 2;
@@ -158,7 +136,7 @@ void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
 
   int64_t pixelStart = 0;
   {
-    TBMPOutput out(Stream, failed);
+    TIEStreamWriter out(Stream, failed);
     out.Put(head.data(), head.size());
     for (int32_t i = 0; i < paletteCount; ++i) {
       const uint8_t entry[4] = {palette[i].b, palette[i].g, palette[i].r, 0};

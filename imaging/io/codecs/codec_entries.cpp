@@ -6,8 +6,14 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/codecs/ico_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
+#include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/codecs/pnm_codec.h"
+#include "imaging/io/codecs/raw_pixels_codec.h"
+#include "imaging/io/codecs/tga_codec.h"
+#include "imaging/io/codecs/wbmp_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
@@ -17,6 +23,14 @@ void InstallMask(TIEBitmap& bitmap, std::unique_ptr<TIEMask>& mask, TIEProgressR
   if (!mask || progress.IsAborting()) return;
   if (TIEBitmap* alpha = bitmap.GetAlphaChannel()) alpha->CopyFromMask(mask.get());
   mask.reset();
+}
+
+// The alpha channel as an 8-bit mask; nil without one.
+std::unique_ptr<TIEMask> AlphaAsMask(TIEBitmap& bitmap) {
+  if (!bitmap.HasAlphaChannel()) return nullptr;
+  auto mask = std::make_unique<TIEMask>();
+  bitmap.GetAlphaChannel()->CopyToMask(*mask);
+  return mask;
 }
 
 }  // namespace
@@ -68,4 +82,77 @@ void PNGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TI
     Bitmap.GetAlphaChannel()->CopyToMask(*mask);
   }
   WritePNGStream(Stream, Bitmap, Params, Progress, mask.get());
+}
+
+void PCXCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  ReadPCXStream(Stream, Bitmap, Params, Stream.Size() - Stream.Position(), Progress, ParamsOnly);
+}
+
+void PCXCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WritePCXStream(Stream, Bitmap, Params, Progress);
+}
+
+void DCXCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  ReadDCXStream(Stream, Bitmap, Params, Progress, ParamsOnly);
+}
+
+void DCXCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WriteDCXStream(Stream, Bitmap, Params, Progress);
+}
+
+void ICOCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  std::unique_ptr<TIEMask> mask;
+  ReadICOStream(Stream, Bitmap, Params, ParamsOnly, Progress, mask, ParamsOnly);
+  InstallMask(Bitmap, mask, Progress);
+}
+
+void ICOCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  int32_t count = 0;
+  while (count < kIOMaxIcoImages && Params.IcoSizes[count].Width > 0) ++count;
+  WriteICOStream(Stream, Bitmap, Params, Params.IcoBitCounts.data(), Params.IcoSizes.data(), count, Progress);
+}
+
+void CURCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  std::unique_ptr<TIEMask> mask;
+  ReadCURStream(Stream, Bitmap, Params, ParamsOnly, Progress, mask, ParamsOnly);
+  InstallMask(Bitmap, mask, Progress);
+}
+
+void TGACodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  std::unique_ptr<TIEMask> mask;
+  ReadTGAStream(Stream, Bitmap, Params, Progress, ParamsOnly, mask, ParamsOnly);
+  InstallMask(Bitmap, mask, Progress);
+}
+
+void TGACodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  const std::unique_ptr<TIEMask> alpha = AlphaAsMask(Bitmap);
+  WriteTGAStream(Stream, Bitmap, Params, Progress, alpha.get());
+}
+
+void PXMCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly) {
+  ReadPXMStream(Stream, Bitmap, Params, ParamsOnly, Progress);
+}
+
+void PXMCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WritePXMStream(Stream, Bitmap, Params, Progress);
+}
+
+void WBMPCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                   bool ParamsOnly) {
+  ReadWBMPStream(Stream, Bitmap, Params, Progress, ParamsOnly);
+}
+
+void WBMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals&, TIEProgressRecord& Progress) {
+  WriteWBMPStream(Stream, Bitmap, Progress);
+}
+
+void RawPixelsCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                        bool ParamsOnly) {
+  if (!ParamsOnly) ReadRawBitmapStream(Stream, Bitmap, Params, Progress);
 }

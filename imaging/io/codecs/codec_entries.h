@@ -1,6 +1,7 @@
 #pragma once
-// The GIF, BMP, JPEG and PNG codecs in the shape of the format registry's codec entries: the reader puts
-// a transparency mask into the bitmap's alpha channel, the writer takes the record's options.
+// The GIF, BMP, JPEG, PNG and the small codecs in the shape of the format registry's codec entries:
+// the reader puts a transparency mask into the bitmap's alpha channel, the writer takes the record's
+// options.
 #include "imaging/core/ie_progress.h"
 
 class TIEBitmap;
@@ -27,3 +28,33 @@ void PNGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIE
                   bool ParamsOnly);
 // The bitmap's alpha channel, when it has one, is written as the image's transparency.
 void PNGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+
+// The PCX's data run to the end of the stream (the I/O component bounds a stream header's PCX).
+void PCXCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+void PCXCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+// Page Params.DcxImageIndex; a save inserts the page into the DCX the stream holds.
+void DCXCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+void DCXCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+// Icon image Params.IcoImageIndex, cursor image Params.CurImageIndex, their transparency in the alpha
+// channel. The icon writer writes the leading Params.IcoSizes of width above 0 (at most 16) at their
+// Params.IcoBitCounts.
+void ICOCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+void ICOCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+void CURCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+// The alpha of 32-bit files into the alpha channel; the writer writes the alpha channel as 32 bits.
+void TGACodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+void TGACodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+void PXMCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                  bool ParamsOnly);
+void PXMCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+void WBMPCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                   bool ParamsOnly);
+void WBMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+// Headerless pixels into the bitmap as the caller sized it; the parameters alone read nothing.
+void RawPixelsCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                        bool ParamsOnly);

@@ -110,7 +110,7 @@ TEST_F(SourceTextTest, TextArtOfAnotherFormatWritesNothing) {
   EXPECT_NE(io.Params().FileName, dir.File("art.txt"));
   // A format that cannot encode the image gives no text either.
   io.IEBitmap()->Allocate(3, 2, ie24RGB);
-  io.SaveToSourceText(dir.File("a.txt"), fmtPCX, 0);
+  io.SaveToSourceText(dir.File("a.txt"), fmtPSD, 0);
   EXPECT_TRUE(io.Aborting());
   EXPECT_FALSE(FileExists(dir.File("a.txt")));
 }
