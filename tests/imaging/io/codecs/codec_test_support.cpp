@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,11 @@
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/pcx_codec.h"
+#include "imaging/io/codecs/pnm_codec.h"
+#include "imaging/io/codecs/tga_codec.h"
+#include "imaging/io/codecs/wbmp_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
@@ -58,6 +64,78 @@ std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, co
   std::map<std::string, Bytes> out;
   for (size_t i = 0; i < files.size(); ++i) out[files[i]] = ReadFile(dir.File("px" + std::to_string(i) + ".raw"));
   return out;
+}
+
+int32_t TShortStream::Write(const void* Buffer, int32_t Count) {
+  const auto room = static_cast<int32_t>(std::clamp<int64_t>(room_ - Position(), 0, Count));
+  return TMemoryStream::Write(Buffer, room);
+}
+
+Bytes WriteWith(const std::function<void(TStream&, TIEProgressRecord&)>& Write) {
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TMemoryStream out;
+  Write(out, progress);
+  if (aborting) return {};
+  const auto* m = static_cast<const uint8_t*>(out.Memory());
+  return Bytes(m, m + out.Size());
+}
+
+bool ReadWith(const Bytes& File, const std::function<void(TStream&, TIEProgressRecord&)>& Read) {
+  TCustomMemoryStream s(File.data(), static_cast<int64_t>(File.size()));
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  Read(s, progress);
+  return !aborting;
+}
+
+void ReadPCX(const Bytes& file, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) {
+    ReadPCXStream(s, d.bitmap, p, s.Size(), pr, false);
+  });
+}
+
+void ReadDCX(const Bytes& file, int32_t page, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  p.DcxImageIndex = page;
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) { ReadDCXStream(s, d.bitmap, p, pr, false); });
+  d.frames = p.ImageCount;
+}
+
+void ReadTGA(const Bytes& file, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) {
+    ReadTGAStream(s, d.bitmap, p, pr, false, d.alpha, false);
+  });
+}
+
+void ReadICO(const Bytes& file, int32_t image, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  p.IcoImageIndex = image;
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) {
+    ReadICOStream(s, d.bitmap, p, false, pr, d.alpha, false);
+  });
+}
+
+void ReadCUR(const Bytes& file, int32_t image, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  p.CurImageIndex = image;
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) {
+    ReadCURStream(s, d.bitmap, p, false, pr, d.alpha, false);
+  });
+}
+
+void ReadPXM(const Bytes& file, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) { ReadPXMStream(s, d.bitmap, p, false, pr); });
+}
+
+void ReadWBMP(const Bytes& file, Decoded& d) {
+  TIOParamsVals p(nullptr);
+  d.aborted = !ReadWith(file, [&](TStream& s, TIEProgressRecord& pr) { ReadWBMPStream(s, d.bitmap, p, pr, false); });
 }
 
 void ReadBMP(const Bytes& file, Decoded& d) {
@@ -112,33 +190,16 @@ Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file) 
   return ReadFile(raw);
 }
 
-namespace {
-
-// Runs a writer into memory with a progress record of its own.
-template <typename Writer>
-Bytes WriteToMemory(Writer write) {
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  TMemoryStream out;
-  write(out, progress);
-  if (aborting) return {};
-  const auto* m = static_cast<const uint8_t*>(out.Memory());
-  return Bytes(m, m + out.Size());
-}
-
-}  // namespace
-
 Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha) {
-  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { WriteBMPStream(s, bitmap, params, p, useAlpha); });
+  return WriteWith([&](TStream& s, TIEProgressRecord& p) { WriteBMPStream(s, bitmap, params, p, useAlpha); });
 }
 
 Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params) {
-  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { WriteGIFStream(s, bitmap, params, p); });
+  return WriteWith([&](TStream& s, TIEProgressRecord& p) { WriteGIFStream(s, bitmap, params, p); });
 }
 
 Bytes WritePNG(TIEBitmap& bitmap, TIOParamsVals& params) {
-  return WriteToMemory([&](TStream& s, TIEProgressRecord& p) { PNGCodecWrite(s, bitmap, params, p); });
+  return WriteWith([&](TStream& s, TIEProgressRecord& p) { PNGCodecWrite(s, bitmap, params, p); });
 }
 
 void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& theirs, Significant bits) {

@@ -3,6 +3,7 @@
 // calls them, and ImageMagick as an independent decoder to compare with. ImageMagick is a test
 // dependency (scripts/install-deps.sh); a test that needs it fails without it.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_progress.h"
+#include "platform/system/streams.h"
 #include "tests/support/test_support.h"
 
 class TIOParamsVals;
@@ -29,6 +32,21 @@ bool Magick(const testsupport::ScratchDir& dir, const std::string& args);
 // green, blue, alpha per pixel, rows from the top. A file it cannot read gives an empty result.
 std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, const std::vector<std::string>& files);
 
+// A memory stream that takes only its first Room bytes (a full disk for the writers).
+class TShortStream : public TMemoryStream {
+ public:
+  explicit TShortStream(int64_t Room) : room_(Room) {}
+  int32_t Write(const void* Buffer, int32_t Count) override;
+
+ private:
+  int64_t room_;
+};
+
+// Runs a writer into memory with a progress record of its own; empty when it set the abort flag.
+Bytes WriteWith(const std::function<void(TStream&, TIEProgressRecord&)>& Write);
+// Runs a reader over File with a progress record of its own; true when it did not set the abort flag.
+bool ReadWith(const Bytes& File, const std::function<void(TStream&, TIEProgressRecord&)>& Read);
+
 // A picture as the engine read it.
 struct Decoded {
   bool aborted = true;
@@ -42,6 +60,14 @@ struct Decoded {
 void ReadBMP(const Bytes& file, Decoded& d);
 void ReadGIF(const Bytes& file, int32_t frame, Decoded& d);
 void ReadPNG(const Bytes& file, Decoded& d, bool native = false);
+// The small codecs as the I/O component calls them (alpha into the mask where the format has one).
+void ReadPCX(const Bytes& file, Decoded& d);
+void ReadDCX(const Bytes& file, int32_t page, Decoded& d);
+void ReadTGA(const Bytes& file, Decoded& d);
+void ReadICO(const Bytes& file, int32_t image, Decoded& d);
+void ReadCUR(const Bytes& file, int32_t image, Decoded& d);
+void ReadPXM(const Bytes& file, Decoded& d);
+void ReadWBMP(const Bytes& file, Decoded& d);
 // The engine's files of Bitmap as Params ask; empty when the writer failed.
 Bytes WriteBMP(TIEBitmap& bitmap, TIOParamsVals& params, bool useAlpha);
 Bytes WriteGIF(TIEBitmap& bitmap, TIOParamsVals& params);
