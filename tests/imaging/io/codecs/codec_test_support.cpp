@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/codec_entries.h"
@@ -56,13 +57,54 @@ bool Magick(const testsupport::ScratchDir& dir, const std::string& args) {
 std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, const std::vector<std::string>& files) {
   std::string args;
   for (size_t i = 0; i < files.size(); ++i) {
-    args += "'" + files[i] + "' +repage -depth 8 ";
+    // ImageMagick keeps a Targa's row order and notes the origin as the orientation: -auto-orient
+    // puts the rows where the file's origin says.
+    const bool targa = files[i].find(".tga") != std::string::npos;
+    args += "'" + files[i] + "' +repage " + (targa ? "-auto-orient " : "") + "-depth 8 ";
     args += i + 1 < files.size() ? "-write rgba:px" + std::to_string(i) + ".raw +delete "
                                  : "rgba:px" + std::to_string(i) + ".raw";
   }
   Magick(dir, args);
   std::map<std::string, Bytes> out;
   for (size_t i = 0; i < files.size(); ++i) out[files[i]] = ReadFile(dir.File("px" + std::to_string(i) + ".raw"));
+  return out;
+}
+
+Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file) {
+  static const bool present = std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+  if (!present) {
+    ADD_FAILURE() << "FFmpeg is a test dependency: run scripts/install-deps.sh";
+    return {};
+  }
+  const std::string raw = dir.File("ffmpeg-out.raw");
+  std::remove(raw.c_str());
+  const std::string cmd = "cd '" + dir.Path().string() + "' && ffmpeg -v error -y -threads 1 -i '" + file +
+                          "' -frames:v 1 -f rawvideo -pix_fmt rgba '" + raw + "' 2>>ffmpeg-errors.txt";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return ReadFile(raw);
+}
+
+uint8_t Source::Channel(int x, int y, int c) {
+  if (x < 12 && y < 8) return c == 0 ? 200 : (c == 1 ? 40 : 90);
+  switch (c) {
+    case 0: return static_cast<uint8_t>((x / 3) * 37 + y * 11);
+    case 1: return static_cast<uint8_t>(x * 5 + (y / 2) * 23);
+    case 2: return static_cast<uint8_t>((x ^ y) * 13);
+    default: return x < 18 ? 255 : static_cast<uint8_t>(x * 13 + y * 7);
+  }
+}
+
+Bytes Source::Netpbm(bool alpha) {
+  std::ostringstream head;
+  if (alpha)
+    head << "P7\nWIDTH " << W << "\nHEIGHT " << H << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  else
+    head << "P6\n" << W << " " << H << "\n255\n";
+  const std::string h = head.str();
+  Bytes out(h.begin(), h.end());
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      for (int c = 0; c < (alpha ? 4 : 3); ++c) out.push_back(Channel(x, y, c));
   return out;
 }
 
@@ -216,8 +258,9 @@ void ExpectSamePixels(const std::string& name, Decoded& ours, const Bytes& their
       const TIERGB c = ours.bitmap.GetPixelRGB(x, y);
       const int a = ours.alpha ? ours.alpha->GetPixel(x, y) : 255;
       const uint8_t* t = theirs.data() + (static_cast<size_t>(y) * w + x) * 4;
-      const bool same =
-          near(c.r, t[0], bits.r) && near(c.g, t[1], bits.g) && near(c.b, t[2], bits.b) && near(a, t[3], bits.a);
+      const bool clear = !bits.clearColors && a == 0 && t[3] == 0;
+      const bool same = clear || (near(c.r, t[0], bits.r) && near(c.g, t[1], bits.g) && near(c.b, t[2], bits.b) &&
+                                  near(a, t[3], bits.a));
       if (!same && ++wrong <= 3)
         ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << int(c.r) << " " << int(c.g) << " " << int(c.b)
                       << " " << a << ", theirs " << int(t[0]) << " " << int(t[1]) << " " << int(t[2]) << " "

@@ -32,6 +32,15 @@ bool Magick(const testsupport::ScratchDir& dir, const std::string& args);
 // green, blue, alpha per pixel, rows from the top. A file it cannot read gives an empty result.
 std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, const std::vector<std::string>& files);
 
+// A picture with flat areas (runs for the run-length coders), gradients and an alpha ramp that
+// reaches 0 and 255.
+struct Source {
+  static constexpr int W = 37, H = 23;
+  static uint8_t Channel(int x, int y, int c);
+  // As a binary PPM, or a PAM with alpha (files for the independent tools to start from).
+  static Bytes Netpbm(bool alpha);
+};
+
 // A memory stream that takes only its first Room bytes (a full disk for the writers).
 class TShortStream : public TMemoryStream {
  public:
@@ -46,6 +55,10 @@ class TShortStream : public TMemoryStream {
 Bytes WriteWith(const std::function<void(TStream&, TIEProgressRecord&)>& Write);
 // Runs a reader over File with a progress record of its own; true when it did not set the abort flag.
 bool ReadWith(const Bytes& File, const std::function<void(TStream&, TIEProgressRecord&)>& Read);
+
+// FFmpeg's reading of a file (its first picture): 8-bit red, green, blue, alpha per pixel, rows from
+// the top; empty when it cannot read it. FFmpeg is a test dependency: without it the test fails.
+Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file);
 
 // A picture as the engine read it.
 struct Decoded {
@@ -87,6 +100,8 @@ Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file);
 struct Significant {
   int r = 8, g = 8, b = 8, a = 8;
   int slack = 0;
+  // Whether pixels that both sides make fully transparent must agree in colour too.
+  bool clearColors = true;
 };
 // Expects the engine's pixels (and alpha, 255 without a mask) to be another decoder's RGBA pixels
 // (ImageMagick's, FFmpeg's).

@@ -18,34 +18,6 @@ namespace {
 
 using namespace codectest;
 
-// A picture with flat areas (runs for the run-length coders), gradients and an alpha ramp that
-// reaches 0 and 255.
-struct Source {
-  static constexpr int W = 37, H = 23;
-  static uint8_t Channel(int x, int y, int c) {
-    if (x < 12 && y < 8) return c == 0 ? 200 : (c == 1 ? 40 : 90);
-    switch (c) {
-      case 0: return static_cast<uint8_t>((x / 3) * 37 + y * 11);
-      case 1: return static_cast<uint8_t>(x * 5 + (y / 2) * 23);
-      case 2: return static_cast<uint8_t>((x ^ y) * 13);
-      default: return x < 18 ? 255 : static_cast<uint8_t>(x * 13 + y * 7);
-    }
-  }
-  static Bytes Netpbm(bool alpha) {
-    std::ostringstream head;
-    if (alpha)
-      head << "P7\nWIDTH " << W << "\nHEIGHT " << H << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-    else
-      head << "P6\n" << W << " " << H << "\n255\n";
-    const std::string h = head.str();
-    Bytes out(h.begin(), h.end());
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x)
-        for (int c = 0; c < (alpha ? 4 : 3); ++c) out.push_back(Channel(x, y, c));
-    return out;
-  }
-};
-
 // The same BMP with its rows stored top-down: the height negated and the rows in reverse order.
 Bytes TopDown(const Bytes& bmp) {
   TIEByteReader r(bmp.data(), static_cast<int64_t>(bmp.size()));
