@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,14 @@
 #include "imaging/processing/ie_yuv.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
+#include "imaging/io/codecs/ico_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
+#include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/codecs/pnm_codec.h"
+#include "imaging/io/codecs/tga_codec.h"
+#include "imaging/io/codecs/wbmp_codec.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
 #include "imaging/core/ie_zlib.h"
@@ -540,6 +547,133 @@ void JPEGs() {
   }
 }
 
+// The small codecs' writers at every depth and coding; each file also seeds the detection target.
+void SmallCodecs() {
+  int n = 0;
+  auto write = [](const std::function<void(TStream&, TIEProgressRecord&)>& w, TMemoryStream& s) {
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    w(s, progress);
+  };
+  TIEBitmap b(11, 6, ie24RGB);
+  PaintSeed(b);
+  // PCX: options, the data-size cut (0), the file; then a two-page DCX.
+  for (int32_t bits : {1, 4, 8, 24})
+    for (uint8_t rle : {0, 1}) {
+      TIOParamsVals p(nullptr);
+      p.BitsPerSample = bits == 24 ? 8 : bits;
+      p.SamplesPerPixel = bits == 24 ? 3 : 1;
+      p.PcxCompression = rle;
+      TMemoryStream s;
+      write([&](TStream& o, TIEProgressRecord& pr) { WritePCXStream(o, b, p, pr); }, s);
+      std::vector<uint8_t> input = {static_cast<uint8_t>(n * 53), 0, 0};
+      input.insert(input.end(), static_cast<uint8_t*>(s.Memory()), static_cast<uint8_t*>(s.Memory()) + s.Size());
+      Seed("fuzz_pcx", n, input.data(), input.size());
+      SeedWithOptions("fuzz_detect", 200 + n, 0, s);
+      ++n;
+    }
+  {
+    TMemoryStream s;
+    TIOParamsVals p(nullptr);
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteDCXStream(o, b, p, pr); }, s);
+    p.DcxImageIndex = 1;
+    p.BitsPerSample = 1;
+    s.Seek(0, soBeginning);
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteDCXStream(o, b, p, pr); }, s);
+    std::vector<uint8_t> input = {1, 0, 0};
+    input.insert(input.end(), static_cast<uint8_t*>(s.Memory()), static_cast<uint8_t*>(s.Memory()) + s.Size());
+    Seed("fuzz_pcx", n++, input.data(), input.size());
+    SeedWithOptions("fuzz_detect", 200 + n, 0, s);
+  }
+  // Targa: every depth, plain and coded, one with alpha.
+  n = 0;
+  TIEMask alpha;
+  alpha.Allocate(11, 6, 8);
+  alpha.Fill(128);
+  struct T { int32_t bits, samples; bool gray, coded, withAlpha; };
+  for (const T t : {T{1, 1, false, false, false}, T{4, 1, false, true, false}, T{8, 1, false, false, false},
+                    T{8, 1, true, true, false}, T{8, 3, false, true, false}, T{8, 3, false, false, true}}) {
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = t.bits;
+    p.SamplesPerPixel = t.samples;
+    p.TgaGrayLevel = t.gray;
+    p.TgaCompressed = t.coded;
+    p.TgaAuthor = "seed";
+    TMemoryStream s;
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteTGAStream(o, b, p, pr, t.withAlpha ? &alpha : nullptr); }, s);
+    SeedWithOptions("fuzz_tga", n, static_cast<uint8_t>(n * 41), s);
+    SeedWithOptions("fuzz_detect", 220 + n, 0, s);
+    ++n;
+  }
+  // Icons: one of each depth, one of several sizes, and a cursor made of it.
+  n = 0;
+  TIEBitmap withAlpha(11, 6, ie24RGB);
+  withAlpha.CopyAndConvertFormat(b);
+  withAlpha.SetAlpha(2, 3, 0);
+  for (int32_t depth : {1, 4, 8, 24, 32}) {
+    TIOParamsVals p(nullptr);
+    const TIOICOSize size{9, 5};
+    TMemoryStream s;
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteICOStream(o, withAlpha, p, &depth, &size, 1, pr); }, s);
+    SeedWithOptions("fuzz_ico", n, static_cast<uint8_t>(1 + (n & 8)), s);
+    if (depth == 8) {
+      static_cast<uint8_t*>(s.Memory())[2] = 2;
+      SeedWithOptions("fuzz_ico", 50, 1, s);
+    }
+    ++n;
+  }
+  {
+    TIOParamsVals p(nullptr);
+    const int32_t depths[] = {4, 8, 32};
+    const TIOICOSize sizes[] = {{4, 4}, {8, 8}, {12, 12}};
+    TMemoryStream s;
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteICOStream(o, withAlpha, p, depths, sizes, 3, pr); }, s);
+    SeedWithOptions("fuzz_ico", n++, 3, s);
+    SeedWithOptions("fuzz_detect", 240, 0, s);
+  }
+  // PNM: every binary variant, comments, and the ASCII ones by hand.
+  n = 0;
+  for (int32_t bits : {1, 8, 16})
+    for (int32_t samples : {1, 3}) {
+      TIOParamsVals p(nullptr);
+      p.BitsPerSample = bits;
+      p.SamplesPerPixel = samples;
+      p.PxmComments = {"seed"};
+      TMemoryStream s;
+      write([&](TStream& o, TIEProgressRecord& pr) { WritePXMStream(o, b, p, pr); }, s);
+      SeedWithOptions("fuzz_pnm", n, static_cast<uint8_t>(n * 3), s);
+      SeedWithOptions("fuzz_detect", 250 + n, 0, s);
+      ++n;
+    }
+  for (const char* text : {"P1
+# c
+3 2
+0 1 0
+1 1 0
+", "P2 2 2 15 0 15 7 3", "P3 1 2 1023 1023 0 5 9 9 9"}) {
+    TMemoryStream s;
+    s.WriteBuffer(text, static_cast<int32_t>(std::strlen(text)));
+    SeedWithOptions("fuzz_pnm", n++, 1, s);
+  }
+  // Wireless bitmaps.
+  {
+    TMemoryStream s;
+    write([&](TStream& o, TIEProgressRecord& pr) { WriteWBMPStream(o, b, pr); }, s);
+    Seed("fuzz_wbmp", 0, s);
+  }
+  // Raw pixels: the layout bytes, then data of each kind.
+  const std::vector<std::vector<uint8_t>> raw = {
+      {5, 3, 2, 1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
+      {5, 1, 1, 1, 4 | 8, 0, 1, 2, 3},
+      {3, 2, 1, 4, 1, 0, '1', '2', ' ', '2', '5', '5'},
+      {8, 1, 1, 1, 2, 2, 'x', 'x', 'F', 'F', ' ', '1', '0', ' ', 'A'},
+      {6, 1, 1, 1, 1, 0, '3', '.', '5'},
+      {7, 1, 1, 1, 4, 0, 1, 2, 3, 4},
+  };
+  for (size_t i = 0; i < raw.size(); ++i) Seed("fuzz_raw_pixels", static_cast<int>(i), raw[i].data(), raw[i].size());
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -560,5 +694,6 @@ int main(int argc, char** argv) {
   PNGs();
   GIFPictures();
   JPEGs();
+  SmallCodecs();
   return 0;
 }
