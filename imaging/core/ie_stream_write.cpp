@@ -8,9 +8,7 @@ void SafeStreamWrite(TStream& Stream, bool& Failed, const void* Buffer, int32_t 
   if (Stream.Write(Buffer, Count) < Count) Failed = true;
 }
 
-TIEStreamWriter::TIEStreamWriter(TStream& Stream, bool& Failed) : stream_(Stream), failed_(Failed) {
-  buffer_.reserve(kChunk);
-}
+TIEStreamWriter::TIEStreamWriter(TStream& Stream, bool& Failed) : stream_(Stream), failed_(Failed) {}
 
 void TIEStreamWriter::Put(const void* Data, size_t Count) {
   const auto* p = static_cast<const uint8_t*>(Data);

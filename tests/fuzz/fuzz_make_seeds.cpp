@@ -608,8 +608,8 @@ void SmallCodecs() {
   }
   // Icons: one of each depth, one of several sizes, and a cursor made of it.
   n = 0;
-  TIEBitmap withAlpha(11, 6, ie24RGB);
-  withAlpha.CopyAndConvertFormat(b);
+  TIEBitmap withAlpha;
+  withAlpha.Assign(b);
   withAlpha.SetAlpha(2, 3, 0);
   for (int32_t depth : {1, 4, 8, 24, 32}) {
     TIOParamsVals p(nullptr);
@@ -646,12 +646,7 @@ void SmallCodecs() {
       SeedWithOptions("fuzz_detect", 250 + n, 0, s);
       ++n;
     }
-  for (const char* text : {"P1
-# c
-3 2
-0 1 0
-1 1 0
-", "P2 2 2 15 0 15 7 3", "P3 1 2 1023 1023 0 5 9 9 9"}) {
+  for (const char* text : {"P1\n# c\n3 2\n0 1 0\n1 1 0\n", "P2 2 2 15 0 15 7 3", "P3 1 2 1023 1023 0 5 9 9 9"}) {
     TMemoryStream s;
     s.WriteBuffer(text, static_cast<int32_t>(std::strlen(text)));
     SeedWithOptions("fuzz_pnm", n++, 1, s);

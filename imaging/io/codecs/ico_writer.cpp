@@ -45,14 +45,20 @@ uint32_t PixelsPerMetre(int32_t dpi) {
 
 // The picture resized to one image's size in the pixel format its depth needs: ie1g for depth 1 (a
 // two-colour picture keeps its darker colour as 0), ie24RGB for the others. Its alpha channel comes
-// along. Nil when memory fails.
-std::unique_ptr<TIEBitmap> ImageAt(TIEBitmap& source, int32_t width, int32_t height, int32_t depth) {
-  auto sized = std::make_unique<TIEBitmap>();
+// along. The source itself when it already is that (Holder stays empty); nil when memory fails.
+TIEBitmap* ImageAt(TIEBitmap& source, int32_t width, int32_t height, int32_t depth,
+                   std::unique_ptr<TIEBitmap>& holder) {
   const bool bilevel = source.PixelFormat() == ie1g;
-  if (!sized->Allocate(width, height, bilevel ? ie1g : ie24RGB)) return nullptr;
-  ResampleBitmap(source, *sized, bilevel ? rfNone : rfFastLinear, {}, nullptr);
   const bool want1 = depth == 1;
-  if (want1 == (sized->PixelFormat() == ie1g)) return sized;
+  if (source.Width() == width && source.Height() == height && want1 == bilevel) return &source;
+  holder = std::make_unique<TIEBitmap>();
+  if (!holder->Allocate(width, height, bilevel ? ie1g : ie24RGB)) return nullptr;
+  ResampleBitmap(source, *holder, bilevel ? rfNone : rfFastLinear, {}, nullptr);
+  std::unique_ptr<TIEBitmap> sized = std::move(holder);
+  if (want1 == (sized->PixelFormat() == ie1g)) {
+    holder = std::move(sized);
+    return holder.get();
+  }
   std::unique_ptr<TIEBitmap> converted;
   if (want1) {
     TIERGB dark{}, light{};
@@ -65,7 +71,8 @@ std::unique_ptr<TIEBitmap> ImageAt(TIEBitmap& source, int32_t width, int32_t hei
   }
   if (sized->HasAlphaChannel() && !converted->HasAlphaChannel())
     converted->SetAlphaChannel(sized->SetAlphaChannel(nullptr));
-  return converted;
+  holder = std::move(converted);
+  return holder.get();
 }
 
 }  // namespace
@@ -124,7 +131,8 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
       if (Progress.IsAborting() || failed) break;
       const int32_t depth = DepthOf(BitCounts[i], Params);
       const int32_t width = Sizes[i].Width, height = Sizes[i].Height;
-      std::unique_ptr<TIEBitmap> image = ImageAt(*source, width, height, depth);
+      std::unique_ptr<TIEBitmap> holder;
+      TIEBitmap* image = ImageAt(*source, width, height, depth, holder);
       if (!image) {
         Progress.Abort();
         break;
@@ -176,12 +184,18 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
         switch (depth) {
           case 1: std::memcpy(row.data(), src, static_cast<size_t>((width + 7) / 8)); break;
           case 24: std::memcpy(row.data(), src, static_cast<size_t>(width) * 3); break;
-          case 32:
+          case 32: {
+            uint8_t* d = row.data();
             for (int32_t x = 0; x < width; ++x) {
-              std::memcpy(row.data() + 4 * static_cast<size_t>(x), src + 3 * static_cast<size_t>(x), 3);
-              row[4 * static_cast<size_t>(x) + 3] = a ? a[x] : 255;
+              d[4 * x] = src[3 * x];
+              d[4 * x + 1] = src[3 * x + 1];
+              d[4 * x + 2] = src[3 * x + 2];
+              d[4 * x + 3] = 255;
             }
+            if (a)
+              for (int32_t x = 0; x < width; ++x) d[4 * x + 3] = a[x];
             break;
+          }
           default: {
             // Index 0 for pixels that are not fully opaque, else the quantizer's index after it.
             quantizer->IndexRow(src, indices.data(), width);
@@ -204,7 +218,7 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
         if (alpha) {
           const auto* a = static_cast<const uint8_t*>(alpha->GetRow(y));
           for (int32_t x = 0; x < width; ++x)
-            if (a[x] != 255) andRow[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+            andRow[x >> 3] |= static_cast<uint8_t>((a[x] != 255) << (7 - (x & 7)));
         }
         out.Put(andRow.data(), andRow.size());
       }

@@ -29,24 +29,36 @@ uint16_t Clamp16(int32_t v) { return static_cast<uint16_t>(std::clamp(v, 0, 6553
 
 }  // namespace
 
-int32_t PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int32_t Count, int32_t Stride, int32_t Offset) {
-  const uint8_t* src = Source + Offset;
+namespace {
+
+// The coding of PCXEncodeLine, for a stride known at compile time (1) or not (0).
+template <int FixedStride>
+int32_t EncodeLine(uint8_t* dest, const uint8_t* src, int32_t count, int32_t stride) {
+  const auto at = [&](int32_t i) { return src[static_cast<int64_t>(i) * (FixedStride ? FixedStride : stride)]; };
   int32_t out = 0;
   int32_t i = 0;
-  while (i < Count) {
-    const uint8_t value = src[static_cast<int64_t>(i) * Stride];
+  while (i < count) {
+    const uint8_t value = at(i);
     int32_t run = 1;
-    while (run < 63 && i + run < Count && src[static_cast<int64_t>(i + run) * Stride] == value) ++run;
-    if (run > 1 || value >= 0xC0) {
-      Dest[out++] = static_cast<uint8_t>(0xC0 + run);
-      Dest[out++] = value;
-    } else {
-      Dest[out++] = value;
+    if (i + 1 < count && at(i + 1) == value) {
+      const int32_t limit = std::min(count - i, 63);
+      while (run < limit && at(i + run) == value) ++run;
     }
+    // A run, or a single byte of 192 or more, takes a count byte first; other bytes stand alone.
+    dest[out] = static_cast<uint8_t>(0xC0 + run);
+    out += (run > 1) | (value >= 0xC0);
+    dest[out++] = value;
     i += run;
   }
-  if (Count & 1) Dest[out++] = 0;
+  if (count & 1) dest[out++] = 0;
   return out;
+}
+
+}  // namespace
+
+int32_t PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int32_t Count, int32_t Stride, int32_t Offset) {
+  return Stride == 1 ? EncodeLine<1>(Dest, Source + Offset, Count, 1)
+                     : EncodeLine<0>(Dest, Source + Offset, Count, Stride);
 }
 
 void WritePCXStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
@@ -143,7 +155,6 @@ void WritePCXStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
           break;
         case 8: quantizer->IndexRow(src, line.data(), width); break;
         default:
-          if (rle) break;  // the planes are coded straight from the row
           for (int32_t x = 0; x < width; ++x) {
             line[x] = src[3 * x + 2];
             line[static_cast<size_t>(bytesPerLine) + x] = src[3 * x + 1];
@@ -154,9 +165,9 @@ void WritePCXStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
       if (!rle) {
         out.Put(line.data(), line.size());
       } else if (total == 24) {
-        // Red, green, blue: bytes 2, 1 and 0 of each pixel.
-        for (int32_t c = 2; c >= 0; --c)
-          out.Put(encoded.data(), static_cast<size_t>(PCXEncodeLine(encoded.data(), src, width, 3, c)));
+        for (int32_t c = 0; c < 3; ++c)
+          out.Put(encoded.data(), static_cast<size_t>(PCXEncodeLine(
+                                      encoded.data(), line.data() + static_cast<size_t>(c) * bytesPerLine, width, 1, 0)));
       } else {
         out.Put(encoded.data(), static_cast<size_t>(PCXEncodeLine(encoded.data(), line.data(), dataBytes, 1, 0)));
       }

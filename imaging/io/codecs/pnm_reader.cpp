@@ -234,6 +234,15 @@ void ReadPXMStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bo
             CopySwapRB(row, raw.data(), width);
             break;
           }
+          if (keepHighByte) {
+            // Big-endian words: the high byte of each sample, red and blue exchanged.
+            for (int32_t x = 0; x < width; ++x) {
+              row[3 * x] = raw[6 * x + 4];
+              row[3 * x + 1] = raw[6 * x + 2];
+              row[3 * x + 2] = raw[6 * x];
+            }
+            break;
+          }
           auto sample = [&](int32_t i) -> uint8_t {
             if (!wide) return static_cast<uint8_t>(scale[raw[i]]);
             return keepHighByte ? raw[2 * i] : static_cast<uint8_t>(scale[raw[2 * i] << 8 | raw[2 * i + 1]]);

@@ -23,6 +23,7 @@ namespace {
 
 // A text field: its bytes up to the first zero.
 std::string FieldText(const uint8_t* p, size_t size) {
+  if (size == 0) return {};
   return Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), size)));
 }
 

@@ -134,8 +134,8 @@ TEST(SmallCodecsOracle, TheEngineFilesDecodeInImageMagickAndFFmpeg) {
       picture.SetPixel24(x, y, CreateRGB(Source::Channel(x, y, 0), Source::Channel(x, y, 1), Source::Channel(x, y, 2)));
       two.SetPixel24(x, y, (x + y) % 3 ? CreateRGB(255, 255, 255) : CreateRGB(0, 0, 0));
     }
-  TIEBitmap withAlpha(Source::W, Source::H, ie24RGB);
-  withAlpha.CopyAndConvertFormat(picture);
+  TIEBitmap withAlpha;
+  withAlpha.Assign(picture);
   for (int y = 0; y < Source::H; ++y)
     for (int x = 0; x < Source::W; ++x) withAlpha.SetAlpha(x, y, Source::Channel(x, y, 3));
 
