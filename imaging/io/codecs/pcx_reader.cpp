@@ -78,7 +78,7 @@ bool PCXReadLine(const uint8_t* Data, int64_t Size, bool RLE, TPCXLineState& Sta
   int32_t done = 0;
   if (!RLE) {
     const int64_t n = std::clamp<int64_t>(Size - State.Position, 0, Count);
-    std::memcpy(Line, Data + State.Position, static_cast<size_t>(n));
+    if (n > 0) std::memcpy(Line, Data + State.Position, static_cast<size_t>(n));
     State.Position += n;
     done = static_cast<int32_t>(n);
   } else {
