@@ -16,6 +16,8 @@
 #include <string.h>
 #include <time.h>
 
+#include "peer_time.h"
+
 enum { kWidth = 320, kHeight = 240, kFrames = 50, kTransparent = 255 };
 
 typedef struct {
@@ -41,23 +43,6 @@ static int WriteMem(GifFileType* gif, const GifByteType* in, int n) {
   memcpy(b->data + b->size, in, (size_t)n);
   b->size += (size_t)n;
   return n;
-}
-
-/* Processor time of this single-threaded process, as the other side reports it. */
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
-}
-
-static int Compare(const void* a, const void* b) {
-  double x = *(const double*)a, y = *(const double*)b;
-  return x < y ? -1 : x > y;
-}
-
-static double Median(double* v, int n) {
-  qsort(v, (size_t)n, sizeof *v, Compare);
-  return v[n / 2];
 }
 
 static Buffer ReadFile(const char* name) {
@@ -167,14 +152,14 @@ static int Time(const char* name, int runs, const char* indices, const char* spe
   GifFileType* kept = Slurp(&in);
   Buffer out = {0};
   for (int r = 0; r < runs; ++r) {
-    double t = Now();
+    double t = PeerNow();
     GifFileType* gif = Slurp(&in);
-    decode[r] = Now() - t;
+    decode[r] = PeerNow() - t;
     int error;
     DGifCloseFile(gif, &error);
-    t = Now();
+    t = PeerNow();
     Spew(kept, &out);
-    encode[r] = Now() - t;
+    encode[r] = PeerNow() - t;
   }
   FILE* f = fopen(indices, "wb");
   for (int i = 0; i < kept->ImageCount; ++i)
@@ -182,8 +167,8 @@ static int Time(const char* name, int runs, const char* indices, const char* spe
            (size_t)kept->SavedImages[i].ImageDesc.Width * kept->SavedImages[i].ImageDesc.Height, f);
   fclose(f);
   WriteFile(spew, out.data, out.size);
-  printf("decode_ms %.3f\nencode_ms %.3f\nframes %d\nspew_bytes %zu\n", Median(decode, runs), Median(encode, runs),
-         kept->ImageCount, out.size);
+  printf("decode_ms %.3f\nencode_ms %.3f\nframes %d\nspew_bytes %zu\n", PeerMedian(decode, runs),
+         PeerMedian(encode, runs), kept->ImageCount, out.size);
   return 0;
 }
 

@@ -14,6 +14,8 @@
 #include <string.h>
 #include <time.h>
 
+#include "peer_time.h"
+
 typedef struct {
   const char* name;
   const char* file;
@@ -52,23 +54,6 @@ static const WriteJob kWrites[] = {
     {"pgm", "pgm", "photo.ppm", "PGM", NoCompression, 8},
     {"ico32", "ico", "icon.pam", "ICO", NoCompression, 8},
 };
-
-/* Processor time of this single-threaded process, as the other side reports it. */
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
-}
-
-static int Compare(const void* a, const void* b) {
-  double x = *(const double*)a, y = *(const double*)b;
-  return x < y ? -1 : x > y;
-}
-
-static double Median(double* v, int n) {
-  qsort(v, (size_t)n, sizeof *v, Compare);
-  return v[n / 2];
-}
 
 static void* Load(const char* dir, const char* name, size_t* size) {
   char path[4096];
@@ -153,14 +138,14 @@ int main(int argc, char** argv) {
     }
     Image* kept = NULL;
     for (int r = 0; r < runs; ++r) {
-      const double t0 = Now();
+      const double t0 = PeerNow();
       Image* image = Read(info, data, size);
-      ms[r] = Now() - t0;
+      ms[r] = PeerNow() - t0;
       if (!image) return 1;
       if (kept) DestroyImageList(kept);
       kept = image;
     }
-    printf("read %s %.3f\n", job->name, Median(ms, runs));
+    printf("read %s %.3f\n", job->name, PeerMedian(ms, runs));
     char name[256];
     snprintf(name, sizeof name, "magick-read-%s.%s", job->name, job->alpha ? "pam" : "ppm");
     SavePixels(dir, name, GetLastImageInList(kept), job->alpha);
@@ -186,16 +171,16 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
       if (blob) RelinquishMagickMemory(blob);
       ExceptionInfo* e = AcquireExceptionInfo();
-      const double t0 = Now();
+      const double t0 = PeerNow();
       blob = ImageToBlob(info, image, &length, e);
-      ms[r] = Now() - t0;
+      ms[r] = PeerNow() - t0;
       DestroyExceptionInfo(e);
       if (!blob) {
         fprintf(stderr, "ImageMagick cannot write %s\n", job->name);
         return 1;
       }
     }
-    printf("write %s %.3f\n", job->name, Median(ms, runs));
+    printf("write %s %.3f\n", job->name, PeerMedian(ms, runs));
     char name[256];
     snprintf(name, sizeof name, "magick-write-%s.%s", job->name, job->ext);
     Save(dir, name, blob, length);

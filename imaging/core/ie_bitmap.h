@@ -388,3 +388,7 @@ class TIEBitmap : public TIEBaseBitmap {
   int32_t rowsPerSegment_ = 0;
   std::vector<void*> segments_;
 };
+
+// A new bitmap of Source's size in Format holding Source's pixels (converted by CopyAndConvertFormat,
+// or copied whole when Format is Source's) with its alpha channel; nil when it cannot be allocated.
+std::unique_ptr<TIEBitmap> IEConvertedCopy(TIEBitmap& Source, TIEPixelFormat Format);

@@ -314,3 +314,14 @@ void TIEBitmap::AssignImage(TIEBitmap& Source) {
   Source.CopyPaletteTo(this);
   full_ = false;
 }
+
+std::unique_ptr<TIEBitmap> IEConvertedCopy(TIEBitmap& Source, TIEPixelFormat Format) {
+  auto copy = std::make_unique<TIEBitmap>();
+  if (Source.PixelFormat() == Format) {
+    copy->Assign(Source);
+    return copy->IsEmpty() && !Source.IsEmpty() ? nullptr : std::move(copy);
+  }
+  if (!copy->Allocate(Source.Width(), Source.Height(), Format)) return nullptr;
+  copy->CopyAndConvertFormat(Source);
+  return copy;
+}

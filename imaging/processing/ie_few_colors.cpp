@@ -93,3 +93,16 @@ int32_t MaxPaletteIndex(TIEBitmap& Bitmap) {
   }
   return most;
 }
+
+std::unique_ptr<TIEBitmap> BilevelCopy(TIEBitmap& Bitmap, TIERGB* Dark, TIERGB* Light) {
+  TIERGB dark = CreateRGB(0, 0, 0), light = CreateRGB(255, 255, 255);
+  std::unique_ptr<TIEBitmap> copy = TwoColorsTo1Bit(Bitmap, dark, light);
+  if (!copy) {
+    dark = CreateRGB(0, 0, 0);
+    light = CreateRGB(255, 255, 255);
+    copy = IEConvertedCopy(Bitmap, ie1g);
+  }
+  if (Dark) *Dark = dark;
+  if (Light) *Light = light;
+  return copy;
+}

@@ -26,6 +26,11 @@ void InvertBitmapRows(TIEBitmap& Bitmap);
 // One colour, more than two, or an empty bitmap: nil, and the colours are not defined.
 std::unique_ptr<TIEBitmap> TwoColorsTo1Bit(TIEBitmap& Bitmap, TIERGB& Color1, TIERGB& Color2);
 
+// An ie1g copy of the bitmap for writers of 1-bit pictures: a two-colour picture through
+// TwoColorsTo1Bit (Dark and Light, when given, get its darker and lighter colour), any other through
+// the pixel container's conversion (Dark and Light get black and white). Nil when memory fails.
+std::unique_ptr<TIEBitmap> BilevelCopy(TIEBitmap& Bitmap, TIERGB* Dark = nullptr, TIERGB* Light = nullptr);
+
 // The largest index an ie8p bitmap's pixels use (0 for other formats or an empty bitmap).
 int32_t MaxPaletteIndex(TIEBitmap& Bitmap);
 

@@ -53,17 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (mask) loaded.GetAlphaChannel()->CopyFromMask(mask.get());
     }
   }
-  // The writer on what loaded, at two of the sizes and depths (resizing starts worker threads: the
-  // options byte's top bit asks for it, so that most runs stay fast).
-  if (!(options & 0x80) || loaded.IsEmpty() || loaded.Width() > 64 || loaded.Height() > 64) return 0;
+  // The writer on what loaded, at its own size (resizing would start worker threads, and every
+  // later allocation would then pay for them) and the depth the options ask.
+  if (loaded.IsEmpty() || loaded.Width() > 64 || loaded.Height() > 64) return 0;
   TIOParamsVals params(nullptr);
-  const int32_t bits[] = {1, 4, 8, 24, 32, 0, 1, 4};
-  const TIOICOSize sizes[] = {{16, 16}, {7, 3}, {1, 1}, {33, 20}, {4, 4}, {2, 5}, {9, 9}, {3, 8}};
-  const int first = (options >> 5) & 3;
+  const int32_t bits[] = {1, 4, 8, 24, 32, 0, 2, 8};
+  const int32_t depth = bits[(options >> 5) & 7];
+  const TIOICOSize own{loaded.Width(), loaded.Height()};
   bool aborting = false;
   TIEProgressRecord progress;
   progress.Aborting = &aborting;
   TMemoryStream out;
-  WriteICOStream(out, loaded, params, bits + 2 * first, sizes + 2 * first, 2, progress);
+  WriteICOStream(out, loaded, params, &depth, &own, 1, progress);
   return 0;
 }

@@ -40,6 +40,9 @@ void ReadBMPStream(TStream& Stream, TIEBitmap& Bitmap, int64_t BlockSize, TIOPar
 void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                     bool UseAlpha);
 
+// The bitmap header's signed pixels-per-metre field of a resolution in dots per inch (icons too).
+uint32_t BMPPixelsPerMetre(int32_t Dpi);
+
 // Run-length codes one row of palette indices (one index per byte) into Out, which holds at least
 // Width * 2 + 2 bytes, ending with the end-of-line code 0, 0; returns the number of bytes produced.
 int32_t EncodeRLE8Row(const uint8_t* Row, int32_t Width, uint8_t* Out);

@@ -27,21 +27,13 @@ int32_t ColorsImportant(int32_t bits) {
   }
 }
 
-// The header's signed pixels-per-metre field of a resolution in dots per inch.
-uint32_t PixelsPerMetre(int32_t dpi) {
-  const double ppm = std::clamp(std::nearbyint(dpi / 2.54 * 100), double{INT32_MIN}, double{INT32_MAX});
-  return static_cast<uint32_t>(static_cast<int32_t>(ppm));
-}
-
-// A copy of Bitmap in Format.
-std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
-  auto copy = std::make_unique<TIEBitmap>(bitmap.Width(), bitmap.Height(), format);
-  if (copy->IsEmpty()) return nullptr;
-  copy->CopyAndConvertFormat(bitmap);
-  return copy;
-}
 
 }  // namespace
+
+uint32_t BMPPixelsPerMetre(int32_t Dpi) {
+  const double ppm = std::clamp(std::nearbyint(Dpi / 2.54 * 100), double{INT32_MIN}, double{INT32_MAX});
+  return static_cast<uint32_t>(static_cast<int32_t>(ppm));
+}
 
 void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                     bool UseAlpha) {
@@ -77,28 +69,21 @@ void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     palette[0] = CreateRGB(0, 0, 0);
     palette[1] = CreateRGB(255, 255, 255);
     if (Bitmap.PixelFormat() != ie1g) {
-      TIERGB dark{}, light{};
-      work = TwoColorsTo1Bit(Bitmap, dark, light);
-      if (work) {
-        palette[0] = dark;
-        palette[1] = light;
-      } else {
-        work = ConvertedCopy(Bitmap, ie1g);
-      }
+      work = BilevelCopy(Bitmap, &palette[0], &palette[1]);
       source = work.get();
     }
   } else if (bits == 4 || bits == 8) {
     paletteCount = 1 << bits;
     const bool keepIndices = Bitmap.PixelFormat() == ie8p && MaxPaletteIndex(Bitmap) < paletteCount;
     if (!keepIndices && Bitmap.PixelFormat() != ie24RGB) {
-      work = ConvertedCopy(Bitmap, ie24RGB);
+      work = IEConvertedCopy(Bitmap, ie24RGB);
       source = work.get();
     }
     if (source)
       quantizer = std::make_unique<TIEQuantizer>(*source, std::span<TIERGB>(palette.data(), paletteCount), 0,
                                                  paletteCount);
   } else if (Bitmap.PixelFormat() != ie24RGB) {
-    work = ConvertedCopy(Bitmap, ie24RGB);
+    work = IEConvertedCopy(Bitmap, ie24RGB);
     source = work.get();
   }
   if (!source) {
@@ -127,8 +112,8 @@ void WriteBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     IEPutU32(info + 8, static_cast<uint32_t>(height), false);
     IEPutU16(info + 12, 1, false);
     IEPutU32(info + 16, rle ? (bits == 4 ? 2u : 1u) : 0u, false);
-    IEPutU32(info + 24, PixelsPerMetre(Params.DpiX), false);
-    IEPutU32(info + 28, PixelsPerMetre(Params.DpiY), false);
+    IEPutU32(info + 24, BMPPixelsPerMetre(Params.DpiX), false);
+    IEPutU32(info + 28, BMPPixelsPerMetre(Params.DpiY), false);
     IEPutU32(info + 32, bits <= 8 ? 1u << bits : 0u, false);
     IEPutU32(info + 36, static_cast<uint32_t>(ColorsImportant(bits)), false);
   }

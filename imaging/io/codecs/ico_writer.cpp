@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_byte_reader.h"
 #include "imaging/core/ie_stream_write.h"
+#include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/ico_codec.h"
 #include "imaging/io/io_params.h"
 #include "imaging/processing/ie_few_colors.h"
@@ -38,10 +39,6 @@ int32_t DepthOf(int32_t asked, const TIOParamsVals& p) {
   }
 }
 
-uint32_t PixelsPerMetre(int32_t dpi) {
-  return static_cast<uint32_t>(static_cast<int32_t>(
-      std::clamp(std::nearbyint(dpi / 2.54 * 100), double{INT32_MIN}, double{INT32_MAX})));
-}
 
 // The picture resized to one image's size in the pixel format its depth needs: ie1g for depth 1 (a
 // two-colour picture keeps its darker colour as 0), ie24RGB for the others. Its alpha channel comes
@@ -59,16 +56,8 @@ TIEBitmap* ImageAt(TIEBitmap& source, int32_t width, int32_t height, int32_t dep
     holder = std::move(sized);
     return holder.get();
   }
-  std::unique_ptr<TIEBitmap> converted;
-  if (want1) {
-    TIERGB dark{}, light{};
-    converted = TwoColorsTo1Bit(*sized, dark, light);
-  }
-  if (!converted) {
-    converted = std::make_unique<TIEBitmap>();
-    if (!converted->Allocate(width, height, want1 ? ie1g : ie24RGB)) return nullptr;
-    converted->CopyAndConvertFormat(*sized);
-  }
+  std::unique_ptr<TIEBitmap> converted = want1 ? BilevelCopy(*sized) : IEConvertedCopy(*sized, ie24RGB);
+  if (!converted) return nullptr;
   if (sized->HasAlphaChannel() && !converted->HasAlphaChannel())
     converted->SetAlphaChannel(sized->SetAlphaChannel(nullptr));
   holder = std::move(converted);
@@ -93,13 +82,11 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
   TIEBitmap* source = &Bitmap;
   std::unique_ptr<TIEBitmap> work;
   if (Bitmap.PixelFormat() != ie24RGB && Bitmap.PixelFormat() != ie1g) {
-    work = std::make_unique<TIEBitmap>();
-    if (!work->Allocate(Bitmap.Width(), Bitmap.Height(), ie24RGB)) {
+    work = IEConvertedCopy(Bitmap, ie24RGB);
+    if (!work) {
       Progress.Abort();
       return;
     }
-    work->CopyAndConvertFormat(Bitmap);
-    if (Bitmap.HasAlphaChannel()) work->GetAlphaChannel()->Assign(*Bitmap.GetAlphaChannel());
     source = work.get();
   }
   Params.FreeColorMap();
@@ -152,8 +139,8 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
       if (depth == 1) imageSize = static_cast<uint32_t>(colorRow * height + int64_t{width} * height / 8);
       if (depth == 4 || depth == 8) imageSize = static_cast<uint32_t>(int64_t{width} * height / 8 + height * colorRow);
       IEPutU32(info + 20, imageSize, false);
-      IEPutU32(info + 24, PixelsPerMetre(Params.DpiX), false);
-      IEPutU32(info + 28, PixelsPerMetre(Params.DpiY), false);
+      IEPutU32(info + 24, BMPPixelsPerMetre(Params.DpiX), false);
+      IEPutU32(info + 28, BMPPixelsPerMetre(Params.DpiY), false);
       out.Put(info, sizeof info);
 
       // Palettes: black and white for depth 1; black, then the quantizer's colours for 4 and 8.

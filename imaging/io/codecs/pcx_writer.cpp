@@ -17,19 +17,7 @@
 
 namespace {
 
-// A copy of Bitmap in Format; nil when it cannot be had.
-std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
-  auto copy = std::make_unique<TIEBitmap>();
-  if (!copy->Allocate(bitmap.Width(), bitmap.Height(), format)) return nullptr;
-  copy->CopyAndConvertFormat(bitmap);
-  return copy;
-}
-
 uint16_t Clamp16(int32_t v) { return static_cast<uint16_t>(std::clamp(v, 0, 65535)); }
-
-}  // namespace
-
-namespace {
 
 // The coding of PCXEncodeLine, for a stride known at compile time (1) or not (0).
 template <int FixedStride>
@@ -87,18 +75,11 @@ void WritePCXStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
     palette[0] = CreateRGB(0, 0, 0);
     palette[1] = CreateRGB(255, 255, 255);
     if (Bitmap.PixelFormat() != ie1g) {
-      TIERGB dark{}, light{};
-      work = TwoColorsTo1Bit(Bitmap, dark, light);
-      if (work) {
-        palette[0] = dark;
-        palette[1] = light;
-      } else {
-        work = ConvertedCopy(Bitmap, ie1g);
-      }
+      work = BilevelCopy(Bitmap, &palette[0], &palette[1]);
       source = work.get();
     }
   } else if (Bitmap.PixelFormat() != ie24RGB) {
-    work = ConvertedCopy(Bitmap, ie24RGB);
+    work = IEConvertedCopy(Bitmap, ie24RGB);
     source = work.get();
   }
   if (!source) {

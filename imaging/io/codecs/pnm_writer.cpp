@@ -26,13 +26,6 @@ TPXMVariant VariantOf(TIEBitmap& bitmap, const TIOParamsVals& p) {
   return pvP6;
 }
 
-std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
-  auto copy = std::make_unique<TIEBitmap>();
-  if (!copy->Allocate(bitmap.Width(), bitmap.Height(), format)) return nullptr;
-  copy->CopyAndConvertFormat(bitmap);
-  return copy;
-}
-
 void PutBigEndian(uint8_t* out, uint16_t v) {
   out[0] = static_cast<uint8_t>(v >> 8);
   out[1] = static_cast<uint8_t>(v);
@@ -56,9 +49,7 @@ void WritePXMStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
   TIEBitmap* source = &Bitmap;
   std::unique_ptr<TIEBitmap> work;
   if (f != need) {
-    TIERGB dark{}, light{};
-    if (need == ie1g) work = TwoColorsTo1Bit(Bitmap, dark, light);
-    if (!work) work = ConvertedCopy(Bitmap, need);
+    work = need == ie1g ? BilevelCopy(Bitmap) : IEConvertedCopy(Bitmap, need);
     source = work.get();
   }
   if (!source) {

@@ -24,13 +24,6 @@
 
 namespace {
 
-std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap, TIEPixelFormat format) {
-  auto copy = std::make_unique<TIEBitmap>();
-  if (!copy->Allocate(bitmap.Width(), bitmap.Height(), format)) return nullptr;
-  copy->CopyAndConvertFormat(bitmap);
-  return copy;
-}
-
 // A text as the file stores it (Latin-1), cut to Room bytes.
 std::string FieldBytes(const std::string& text, size_t room) {
   std::string bytes = Utf8ToLatin1(text);
@@ -107,12 +100,10 @@ void WriteTGAStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
   TIEBitmap* source = &Bitmap;
   std::unique_ptr<TIEBitmap> work;
   if (depth == 1 && Bitmap.PixelFormat() != ie1g) {
-    TIERGB dark{}, light{};
-    work = TwoColorsTo1Bit(Bitmap, dark, light);
-    if (!work) work = ConvertedCopy(Bitmap, ie1g);
+    work = BilevelCopy(Bitmap);
     source = work.get();
   } else if (depth != 1 && Bitmap.PixelFormat() != ie24RGB) {
-    work = ConvertedCopy(Bitmap, ie24RGB);
+    work = IEConvertedCopy(Bitmap, ie24RGB);
     source = work.get();
   }
   if (!source) {

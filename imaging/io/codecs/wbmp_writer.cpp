@@ -38,12 +38,11 @@ void WriteWBMPStream(TStream& Stream, TIEBitmap& Bitmap, TIEProgressRecord& Prog
   TIEBitmap* work = &Bitmap;
   std::unique_ptr<TIEBitmap> copy;
   if (Bitmap.PixelFormat() != ie1g) {
-    copy = std::make_unique<TIEBitmap>();
-    if (!copy->Allocate(Bitmap.Width(), Bitmap.Height(), ie1g)) {
+    copy = IEConvertedCopy(Bitmap, ie1g);
+    if (!copy) {
       Progress.Abort();
       return;
     }
-    copy->CopyAndConvertFormat(Bitmap);
     work = copy.get();
   }
   const int32_t w = work->Width(), h = work->Height();

@@ -16,10 +16,12 @@
 #include "imaging/io/zodazur_io.h"
 #include "platform/system/exception.h"
 #include "platform/system/streams.h"
+#include "tests/imaging/io/codecs/codec_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+using codectest::SamePixels;
 using Bytes = std::vector<uint8_t>;
 
 Bytes FileBytes(const std::string& name) {
@@ -43,14 +45,6 @@ void Paint(TIEBitmap& b, int w = 12, int h = 7) {
   const TIERGB colors[] = {CreateRGB(255, 0, 0), CreateRGB(0, 128, 0), CreateRGB(0, 0, 255), CreateRGB(255, 255, 255)};
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) b.SetPixel24(x, y, colors[(x / 3 + y) % 4]);
-}
-
-bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (!SameRGB(a.GetPixelRGB(x, y), b.GetPixelRGB(x, y))) return false;
-  return true;
 }
 
 // For lossy formats: the same size, and on average within Tolerance levels per channel.

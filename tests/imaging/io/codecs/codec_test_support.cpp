@@ -33,6 +33,33 @@ void WriteFile(const std::string& name, const Bytes& data) {
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string SampleFile(const std::string& name) { return (testsupport::DataDir() / name).string(); }
+
+void PaintColors(TIEBitmap& b, int w, int h, int colors) {
+  b.Allocate(w, h, ie24RGB);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int i = ((x / 3) * 7 + (y / 2) * 5) % colors;
+      b.SetPixel24(x, y, colors == 2 ? (i ? CreateRGB(250, 240, 10) : CreateRGB(120, 0, 0))
+                                     : CreateRGB(uint8_t(i * 37), uint8_t(255 - i * 11), uint8_t(i * 3)));
+    }
+}
+
+bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (!SameRGB(a.GetPixelRGB(x, y), b.GetPixelRGB(x, y))) return false;
+  return true;
+}
+
 std::string MagickTool() {
   // Version 6 by its versioned name first where the system has one.
   for (const char* tool : {"magick", "convert-im6.q16", "convert"}) {

@@ -23,6 +23,16 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes ReadFile(const std::string& name);
 void WriteFile(const std::string& name, const Bytes& data);
+Bytes Concat(Bytes a, const Bytes& b);
+Bytes Text(const std::string& s);
+// The path of a file kept under tests/data.
+std::string SampleFile(const std::string& name);
+
+// A 24-bit picture of Colors colours (at most 256) in blocks and stripes: runs for the run-length
+// coders, and changes between them.
+void PaintColors(TIEBitmap& b, int w, int h, int colors);
+// Same size and the same colour at every pixel.
+bool SamePixels(TIEBitmap& a, TIEBitmap& b);
 
 // ImageMagick's command-line tool ("magick", else version 6's "convert"), empty when missing.
 std::string MagickTool();

@@ -18,26 +18,6 @@ namespace {
 using namespace codectest;
 using testsupport::ByteBuilder;
 
-// A picture of Colors colours (at most 256) in stripes and blocks, so that rows have runs and
-// changes.
-void Paint(TIEBitmap& b, int w, int h, int colors) {
-  b.Allocate(w, h, ie24RGB);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int i = ((x / 3) * 7 + y * 5) % colors;
-      b.SetPixel24(x, y, colors == 2 ? (i ? CreateRGB(250, 240, 10) : CreateRGB(120, 0, 0))
-                                     : CreateRGB(uint8_t(i * 37), uint8_t(255 - i * 11), uint8_t(i * 3)));
-    }
-}
-
-bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (!SameRGB(a.GetPixelRGB(x, y), b.GetPixelRGB(x, y))) return false;
-  return true;
-}
-
 Bytes WritePCX(TIEBitmap& b, TIOParamsVals& p) {
   return WriteWith([&](TStream& s, TIEProgressRecord& pr) { WritePCXStream(s, b, p, pr); });
 }
@@ -61,11 +41,6 @@ struct Header {
   }
 };
 
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 struct ReadResult {
   bool ok = false;
   TIEBitmap bitmap;
@@ -87,7 +62,7 @@ TEST(PcxCodec, RoundTripsAtEveryDepthWithAndWithoutRunLengthCoding) {
       for (int w : {1, 5, 67}) {
         SCOPED_TRACE(testing::Message() << c.bits << "x" << c.samples << " rle " << rle << " width " << w);
         TIEBitmap src;
-        Paint(src, w, 9, c.colors);
+        PaintColors(src, w, 9, c.colors);
         TIOParamsVals p(nullptr);
         p.BitsPerSample = c.bits;
         p.SamplesPerPixel = c.samples;
@@ -230,7 +205,7 @@ TEST(PcxCodec, ResolutionZeroGivesTheDefaults) {
 
 TEST(PcxCodec, TheEndPaletteIsTakenAtTheEndOfTheGivenData) {
   TIEBitmap src;
-  Paint(src, 6, 3, 7);
+  PaintColors(src, 6, 3, 7);
   TIOParamsVals p(nullptr);
   p.BitsPerSample = 8;
   p.SamplesPerPixel = 1;
@@ -293,7 +268,7 @@ TEST(PcxCodec, DataSizesTheHeaderCannotMeetAreRefused) {
 
 TEST(PcxCodec, DataThatEndBeforeTheLastRowKeepTheRowsRead) {
   TIEBitmap src;
-  Paint(src, 40, 30, 256);
+  PaintColors(src, 40, 30, 256);
   TIOParamsVals p(nullptr);
   p.SamplesPerPixel = 3;
   Bytes file = WritePCX(src, p);
@@ -328,7 +303,7 @@ TEST(PcxCodec, ForgedSizesAreRefusedBeforeAllocating) {
 
 TEST(PcxWriter, TotalsWithoutALayoutWrite24BitsAndSaySo) {
   TIEBitmap src;
-  Paint(src, 7, 3, 100);
+  PaintColors(src, 7, 3, 100);
   TIOParamsVals p(nullptr);
   p.BitsPerSample = 16;
   p.SamplesPerPixel = 1;
@@ -343,7 +318,7 @@ TEST(PcxWriter, TotalsWithoutALayoutWrite24BitsAndSaySo) {
 
 TEST(PcxWriter, AShortWriteSetsAbortingAndWritesNoEndPalette) {
   TIEBitmap src;
-  Paint(src, 64, 64, 200);
+  PaintColors(src, 64, 64, 200);
   TIOParamsVals p(nullptr);
   p.SamplesPerPixel = 1;
   TShortStream s(500);

@@ -17,12 +17,6 @@ namespace {
 
 using namespace codectest;
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 struct ReadResult {
   bool ok = false;
   TIEBitmap bitmap;

@@ -17,8 +17,6 @@ namespace {
 using namespace codectest;
 using testsupport::ByteBuilder;
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
 struct Layout {
   int32_t align = 8;
   uint8_t format = 0;  // 0 binary, 1 decimal, 2 hexadecimal

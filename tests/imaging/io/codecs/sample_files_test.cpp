@@ -10,8 +10,6 @@ namespace {
 
 using namespace codectest;
 
-std::string Sample(const std::string& name) { return (testsupport::DataDir() / name).string(); }
-
 TEST(SampleFiles, OddBMPFilesDecodeAsImageMagickDoes) {
   struct Case { std::string file; Significant bits; };
   const Case cases[] = {{"bmp/bitfields-red-low-blue-high.bmp", {}},
@@ -20,12 +18,12 @@ TEST(SampleFiles, OddBMPFilesDecodeAsImageMagickDoes) {
                         {"bmp/argb2101010-v5.bmp", {.a = 2, .slack = 1}}};
   testsupport::ScratchDir dir;
   std::vector<std::string> files;
-  for (const Case& c : cases) files.push_back(Sample(c.file));
+  for (const Case& c : cases) files.push_back(SampleFile(c.file));
   const auto theirs = MagickPixels(dir, files);
   for (const Case& c : cases) {
     Decoded ours;
-    ReadBMP(ReadFile(Sample(c.file)), ours);
-    ExpectSamePixels(c.file, ours, theirs.at(Sample(c.file)), c.bits);
+    ReadBMP(ReadFile(SampleFile(c.file)), ours);
+    ExpectSamePixels(c.file, ours, theirs.at(SampleFile(c.file)), c.bits);
   }
 }
 
@@ -53,7 +51,7 @@ TEST(SampleFiles, OddBMPFilesOtherDecodersRefuse) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     Decoded ours;
-    ReadBMP(ReadFile(Sample(c.file)), ours);
+    ReadBMP(ReadFile(SampleFile(c.file)), ours);
     ASSERT_FALSE(ours.aborted);
     ASSERT_EQ(ours.bitmap.Width(), w);
     ASSERT_EQ(ours.bitmap.Height(), h);
@@ -68,7 +66,7 @@ TEST(SampleFiles, HostileFilesAreRefusedBeforeAllocating) {
     SCOPED_TRACE(file);
     IEImageSizeGateLogForTesting(true);
     Decoded ours;
-    const Bytes data = ReadFile(Sample(file));
+    const Bytes data = ReadFile(SampleFile(file));
     ASSERT_LT(data.size(), 10000u);
     if (std::string(file).starts_with("bmp"))
       ReadBMP(data, ours);
@@ -89,18 +87,18 @@ TEST(SampleFiles, DamagedGIFFramesKeepWhatWasDecoded) {
   {
     // Every pixel decoded, then undefined codes and no end code: the frame loads, as ImageMagick's.
     Decoded ours;
-    ReadGIF(ReadFile(Sample("gif/junk-codes-after-complete-frame.gif")), 0, ours);
+    ReadGIF(ReadFile(SampleFile("gif/junk-codes-after-complete-frame.gif")), 0, ours);
     ASSERT_FALSE(ours.aborted);
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 4; ++x) EXPECT_EQ(ours.bitmap.GetPixel24(x, y), table[1]);
     testsupport::ScratchDir dir;
-    const std::string file = Sample("gif/junk-codes-after-complete-frame.gif");
+    const std::string file = SampleFile("gif/junk-codes-after-complete-frame.gif");
     ExpectSamePixels(file, ours, MagickPixels(dir, {file}).at(file));
   }
   {
     // An undefined code after the first row: that row stays, the second shows the background.
     Decoded ours;
-    ReadGIF(ReadFile(Sample("gif/undefined-code-mid-data.gif")), 0, ours);
+    ReadGIF(ReadFile(SampleFile("gif/undefined-code-mid-data.gif")), 0, ours);
     ASSERT_FALSE(ours.aborted);
     const int want[2][4] = {{2, 1, 0, 3}, {5, 5, 5, 5}};
     for (int y = 0; y < 2; ++y)
@@ -109,7 +107,7 @@ TEST(SampleFiles, DamagedGIFFramesKeepWhatWasDecoded) {
   {
     // An undefined first code: nothing of it is a picture.
     Decoded ours;
-    ReadGIF(ReadFile(Sample("gif/undefined-first-code.gif")), 0, ours);
+    ReadGIF(ReadFile(SampleFile("gif/undefined-first-code.gif")), 0, ours);
     EXPECT_TRUE(ours.aborted);
   }
 }

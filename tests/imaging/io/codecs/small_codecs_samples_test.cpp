@@ -11,10 +11,8 @@ namespace {
 
 using namespace codectest;
 
-std::string Sample(const std::string& name) { return (testsupport::DataDir() / name).string(); }
-
 void Decode(const std::string& file, Decoded& d) {
-  const Bytes bytes = ReadFile(Sample(file));
+  const Bytes bytes = ReadFile(SampleFile(file));
   const std::string ext = file.substr(file.rfind('.') + 1);
   if (ext == "pcx") ReadPCX(bytes, d);
   else if (ext == "tga") ReadTGA(bytes, d);
@@ -37,12 +35,12 @@ TEST(SmallCodecSamples, OddFilesDecodeAsImageMagickDoes) {
                         {"wbmp/multibyte-width-300.wbmp", {}}};
   testsupport::ScratchDir dir;
   std::vector<std::string> files;
-  for (const Case& c : cases) files.push_back(Sample(c.file));
+  for (const Case& c : cases) files.push_back(SampleFile(c.file));
   const auto theirs = MagickPixels(dir, files);
   for (const Case& c : cases) {
     Decoded ours;
     Decode(c.file, ours);
-    ExpectSamePixels(c.file, ours, theirs.at(Sample(c.file)), c.bits);
+    ExpectSamePixels(c.file, ours, theirs.at(SampleFile(c.file)), c.bits);
   }
 }
 

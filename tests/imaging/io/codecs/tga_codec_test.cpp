@@ -22,24 +22,6 @@ namespace {
 using namespace codectest;
 using testsupport::ByteBuilder;
 
-// A picture of Colors colours in blocks and stripes (runs and changes for the run-length coder).
-void Paint(TIEBitmap& b, int w, int h, int colors) {
-  b.Allocate(w, h, ie24RGB);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int i = ((x / 4) * 3 + (y / 2) * 5) % colors;
-      b.SetPixel24(x, y, CreateRGB(uint8_t(i * 41), uint8_t(200 - i * 13), uint8_t(i * 7 + 1)));
-    }
-}
-
-bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (!SameRGB(a.GetPixelRGB(x, y), b.GetPixelRGB(x, y))) return false;
-  return true;
-}
-
 Bytes WriteTGA(TIEBitmap& b, TIOParamsVals& p, TIEMask* alpha = nullptr) {
   return WriteWith([&](TStream& s, TIEProgressRecord& pr) { WriteTGAStream(s, b, p, pr, alpha); });
 }
@@ -83,7 +65,7 @@ TEST(TgaCodec, RoundTripsAtEveryDepthWithAndWithoutRunLengthCoding) {
     for (bool rle : {false, true}) {
       SCOPED_TRACE(testing::Message() << c.name << (rle ? " rle" : ""));
       TIEBitmap src;
-      Paint(src, 45, 13, c.colors);
+      PaintColors(src, 45, 13, c.colors);
       if (c.bits == 1) {
         TIEBitmap bw(45, 13, ie1g);
         bw.CopyAndConvertFormat(src);
@@ -131,7 +113,7 @@ TEST(TgaCodec, RoundTripsAtEveryDepthWithAndWithoutRunLengthCoding) {
 
 TEST(TgaCodec, FourBitsAreWrittenAsEightWithASixteenColourMap) {
   TIEBitmap src;
-  Paint(src, 9, 4, 16);
+  PaintColors(src, 9, 4, 16);
   TIOParamsVals p(nullptr);
   p.BitsPerSample = 4;
   p.SamplesPerPixel = 1;
@@ -161,7 +143,7 @@ TEST(TgaCodec, AFileWithoutFooterHasTheDefaultExtras) {
 
 TEST(TgaCodec, TheExtensionAreaRoundTripsAndLongTextsAreCut) {
   TIEBitmap src;
-  Paint(src, 3, 2, 5);
+  PaintColors(src, 3, 2, 5);
   TIOParamsVals p(nullptr);
   p.TgaAuthor = std::string(60, 'a');
   p.TgaImageName = "job \xC3\xA9";  // UTF-8; stored as Latin-1
@@ -347,7 +329,7 @@ TEST(TgaCodec, TheProbeTakesTheHeaderTest) {
 
 TEST(TgaWriter, AShortWriteSetsAborting) {
   TIEBitmap src;
-  Paint(src, 50, 50, 256);
+  PaintColors(src, 50, 50, 256);
   TIOParamsVals p(nullptr);
   TShortStream s(300);
   bool aborting = false;

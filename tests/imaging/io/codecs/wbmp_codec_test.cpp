@@ -14,11 +14,6 @@ namespace {
 
 using namespace codectest;
 
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 struct ReadResult {
   bool ok = false;
   TIEBitmap bitmap;
