@@ -34,6 +34,7 @@ TLoadRule LoadRuleOf(TIEFileFormatId format) {
 }
 
 // Formats whose writers take ie24RGB (or ie1g) only: they write a 24-bit copy of the working bitmap.
+// (The PNM writer keeps 16-bit grey and 48-bit pictures and converts the others itself.)
 bool SaverNeeds24Bit(TIEFileFormatId format) {
   switch (format) {
     case fmtJPEG:
@@ -260,9 +261,7 @@ void TZodazUrIO::SaveFileCore(const std::string& FileName, TIEFileFormatId Forma
     return;
   }
   std::unique_ptr<TIEBitmap> copy;
-  const bool needs24Bit =
-      SaverNeeds24Bit(Format) || (Format == fmtPXM && workBitmap_->PixelFormat() != ieRGB48);
-  TIEBitmap* source = BitmapToWrite(*workBitmap_, needs24Bit, copy);
+  TIEBitmap* source = BitmapToWrite(*workBitmap_, SaverNeeds24Bit(Format), copy);
   if (!source) {
     IOFail(progress, "no memory for a 24-bit copy of the image");
     DoFinishWork();
@@ -301,7 +300,7 @@ void TZodazUrIO::SaveStreamCore(TStream& Stream, TIEFileFormatId Format) {
     return;
   }
   std::unique_ptr<TIEBitmap> copy;
-  TIEBitmap* source = BitmapToWrite(*workBitmap_, SaverNeeds24Bit(Format) || Format == fmtPXM, copy);
+  TIEBitmap* source = BitmapToWrite(*workBitmap_, SaverNeeds24Bit(Format), copy);
   if (!source) {
     IOFail(progress, "no memory for a 24-bit copy of the image");
     DoFinishWork();

@@ -632,6 +632,20 @@ void SmallCodecs() {
     SeedWithOptions("fuzz_ico", n++, 3, s);
     SeedWithOptions("fuzz_detect", 240, 0, s);
   }
+  {
+    // A PNG image inside an icon.
+    TIOParamsVals p(nullptr);
+    TMemoryStream png;
+    write([&](TStream& o, TIEProgressRecord& pr) { WritePNGStream(o, withAlpha, p, pr, nullptr); }, png);
+    std::vector<uint8_t> icon = {0, 0, 1, 0, 1, 0, 11, 6, 0, 0, 1, 0, 32, 0};
+    const auto size = static_cast<uint32_t>(png.Size());
+    for (int k = 0; k < 4; ++k) icon.push_back(static_cast<uint8_t>(size >> (8 * k)));
+    icon.insert(icon.end(), {22, 0, 0, 0});
+    icon.insert(icon.end(), static_cast<uint8_t*>(png.Memory()), static_cast<uint8_t*>(png.Memory()) + png.Size());
+    std::vector<uint8_t> input = {0};
+    input.insert(input.end(), icon.begin(), icon.end());
+    Seed("fuzz_ico", 60, input.data(), input.size());
+  }
   // PNM: every binary variant, comments, and the ASCII ones by hand.
   n = 0;
   for (int32_t bits : {1, 8, 16})

@@ -14,6 +14,7 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/exception.h"
 #include "platform/system/streams.h"
@@ -75,16 +76,23 @@ void ReadAsBMP(TStream& stream, int64_t start, TIEBitmap& bitmap, TIOParamsVals&
 }
 
 // A PNG image inside an icon: read whole, into a scratch bitmap when only the parameters are asked.
+// Its alpha channel becomes the mask the icon readers give.
 void ReadPNGImage(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
-                  TIEProgressRecord& progress, bool ignoreAlpha) {
+                  TIEProgressRecord& progress, std::unique_ptr<TIEMask>& alphaMask, bool ignoreAlpha) {
   TIEBitmap scratch;
   TIEBitmap& target = paramsOnly ? scratch : bitmap;
-  (void)stream;
-  (void)params;
-  (void)target;
-  (void)ignoreAlpha;
-  // The PNG reader is not part of this build yet: such images cannot be read.
-  progress.Abort();
+  target.RemoveAlphaChannel(false);
+  ReadPngStream(stream, target, params, progress, false);
+  if (paramsOnly || !target.HasAlphaChannel()) return;
+  TIEBitmap* alpha = target.GetAlphaChannel();
+  if (!ignoreAlpha && !progress.IsAborting()) {
+    alpha->SyncFull();
+    if (!alpha->Full()) {
+      alphaMask = std::make_unique<TIEMask>();
+      alpha->CopyToMask(*alphaMask);
+    }
+  }
+  target.RemoveAlphaChannel(false);
 }
 
 void ReadIconImage(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bool ParamsOnly,
@@ -149,7 +157,7 @@ void ReadIconImage(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bo
   r.Read(info, std::min<int64_t>(40, r.Remaining()));
   if (std::memcmp(info, kPNGSignature, sizeof kPNGSignature) == 0) {
     Stream.Seek(imageStart, soBeginning);
-    ReadPNGImage(Stream, Bitmap, Params, ParamsOnly, Progress, IgnoreAlpha);
+    ReadPNGImage(Stream, Bitmap, Params, ParamsOnly, Progress, AlphaMask, IgnoreAlpha);
     return;
   }
   r.ClearFailed();

@@ -97,20 +97,6 @@ std::map<std::string, Bytes> MagickPixels(const testsupport::ScratchDir& dir, co
   return out;
 }
 
-Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file) {
-  static const bool present = std::system("ffmpeg -version >/dev/null 2>&1") == 0;
-  if (!present) {
-    ADD_FAILURE() << "FFmpeg is a test dependency: run scripts/install-deps.sh";
-    return {};
-  }
-  const std::string raw = dir.File("ffmpeg-out.raw");
-  std::remove(raw.c_str());
-  const std::string cmd = "cd '" + dir.Path().string() + "' && ffmpeg -v error -y -threads 1 -i '" + file +
-                          "' -frames:v 1 -f rawvideo -pix_fmt rgba '" + raw + "' 2>>ffmpeg-errors.txt";
-  if (std::system(cmd.c_str()) != 0) return {};
-  return ReadFile(raw);
-}
-
 uint8_t Source::Channel(int x, int y, int c) {
   if (x < 12 && y < 8) return c == 0 ? 200 : (c == 1 ? 40 : 90);
   switch (c) {

@@ -66,10 +66,6 @@ Bytes WriteWith(const std::function<void(TStream&, TIEProgressRecord&)>& Write);
 // Runs a reader over File with a progress record of its own; true when it did not set the abort flag.
 bool ReadWith(const Bytes& File, const std::function<void(TStream&, TIEProgressRecord&)>& Read);
 
-// FFmpeg's reading of a file (its first picture): 8-bit red, green, blue, alpha per pixel, rows from
-// the top; empty when it cannot read it. FFmpeg is a test dependency: without it the test fails.
-Bytes FFmpegPixels(const testsupport::ScratchDir& dir, const std::string& file);
-
 // A picture as the engine read it.
 struct Decoded {
   bool aborted = true;

@@ -279,6 +279,51 @@ TEST(IcoReader, CursorsGiveTheirHotSpotAndAlwaysAMask) {
   EXPECT_EQ(i.Position(), 0);
 }
 
+TEST(IcoReader, PNGImagesReadThroughThePNGReader) {
+  // A 20 x 10 picture with an alpha ramp, as a PNG inside an icon next to a bitmap image.
+  TIEBitmap src(20, 10, ie24RGB);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) {
+      src.SetPixel24(x, y, CreateRGB(uint8_t(x * 12), uint8_t(y * 25), 77));
+      src.SetAlpha(x, y, uint8_t(x * 13));
+    }
+  TIOParamsVals p(nullptr);
+  const Bytes png = WritePNG(src, p);
+  ASSERT_FALSE(png.empty());
+  Image small{2, 2, 24, {}};
+  ByteBuilder file;
+  file.U16(0).U16(1).U16(2);
+  const Bytes bitmap = small.Build();
+  file.U8(2).U8(2).U8(0).U8(0).U16(1).U16(24).U32(static_cast<uint32_t>(bitmap.size())).U32(38);
+  file.U8(20).U8(10).U8(0).U8(0).U16(1).U16(32).U32(static_cast<uint32_t>(png.size()))
+      .U32(static_cast<uint32_t>(38 + bitmap.size()));
+  file.Raw(bitmap).Raw(png);
+  ReadResult r;
+  r.params.IcoImageIndex = 1;
+  ReadIcon(file.Bytes(), r);
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(SamePixels(r.bitmap, src));
+  EXPECT_FALSE(r.bitmap.HasAlphaChannel());
+  ASSERT_TRUE(r.mask);
+  EXPECT_EQ(r.mask->GetPixel(7, 3), 7 * 13);
+  EXPECT_EQ(r.params.IcoSizes[1], (TIOICOSize{20, 10}));
+  // The parameters alone: the whole PNG is read, but not into the caller's bitmap.
+  ReadResult params;
+  params.params.IcoImageIndex = 1;
+  params.bitmap.Allocate(3, 3, ie8g);
+  ReadIcon(file.Bytes(), params, false, true);
+  ASSERT_TRUE(params.ok);
+  EXPECT_EQ(params.params.Width, 20);
+  EXPECT_EQ(params.bitmap.Width(), 3);
+  // A PNG cut short fails, keeping what was read.
+  Bytes cut = file.Bytes();
+  cut.resize(cut.size() - png.size() / 2);
+  ReadResult broken;
+  broken.params.IcoImageIndex = 1;
+  ReadIcon(cut, broken);
+  EXPECT_FALSE(broken.ok);
+}
+
 TEST(IcoReader, HostileIconsAreRefused) {
   Image img{4, 4, 8, std::vector<TIERGB>(256), [](int x, int) { return uint32_t(x); }};
   const Bytes good = IconFile({{img}});

@@ -94,6 +94,7 @@ TEST(SmallCodecsOracle, FilesOfOtherEncodersDecodeToTheirPixels) {
       {"ico-4.ico", "opaque.ppm -colors 16 ICO:ico-4.ico", "", {}},
       {"ico-8.ico", "opaque.ppm -colors 200 ICO:ico-8.ico", "", {}},
       {"ico-sizes.ico[1]", "alpha.pam -define icon:auto-resize=48,32,16 ICO:ico-sizes.ico", "", {}},
+      {"ico-256-png.ico", "alpha.pam -scale 256x256! ICO:ico-256-png.ico", "", {}},
       {"cur-32.cur", "alpha.pam CUR:cur-32.cur", "", {}},
       {"w.wbmp", "opaque.ppm -monochrome WBMP:w.wbmp", "", {}},
   };
@@ -112,7 +113,7 @@ TEST(SmallCodecsOracle, FilesOfOtherEncodersDecodeToTheirPixels) {
   for (const Variant& v : variants) {
     Decoded ours;
     DecodeOurs(dir, v.file, ours);
-    ExpectSamePixels(v.file, ours, v.magickReads ? theirs.at(v.file) : FFmpegPixels(dir, v.file), v.bits);
+    ExpectSamePixels(v.file, ours, v.magickReads ? theirs.at(v.file) : FFmpegPixels(dir, dir.File(v.file)), v.bits);
   }
   // The variants are what their names say.
   const Bytes pcx1 = ReadFile(dir.File("pcx-1.pcx"));
@@ -120,6 +121,10 @@ TEST(SmallCodecsOracle, FilesOfOtherEncodersDecodeToTheirPixels) {
   EXPECT_EQ(pcx1[65], 1);
   const Bytes tga8 = ReadFile(dir.File("tga-8-rle.tga"));
   EXPECT_EQ(tga8[2], 9);
+  const Bytes png = ReadFile(dir.File("ico-256-png.ico"));
+  const size_t at = png[18] | png[19] << 8 | png[20] << 16;
+  EXPECT_EQ(Bytes(png.begin() + static_cast<long>(at), png.begin() + static_cast<long>(at) + 4),
+            (Bytes{0x89, 'P', 'N', 'G'}));
   const Bytes p6 = ReadFile(dir.File("p6-maxval-1023.ppm"));
   EXPECT_NE(std::string(p6.begin(), p6.begin() + 20).find("1023"), std::string::npos);
 }
@@ -219,7 +224,7 @@ TEST(SmallCodecsOracle, TheEngineFilesDecodeInImageMagickAndFFmpeg) {
     if (!v.ffmpeg) continue;
     // FFmpeg's conversion of 16-bit samples to 8 bits rounds where the engine truncates.
     const bool wide = v.file.find("-16.") != std::string::npos;
-    ExpectSamePixels(v.file + " in FFmpeg", ours, FFmpegPixels(dir, v.file), {.slack = wide ? 1 : 0});
+    ExpectSamePixels(v.file + " in FFmpeg", ours, FFmpegPixels(dir, dir.File(v.file)), {.slack = wide ? 1 : 0});
   }
 }
 
