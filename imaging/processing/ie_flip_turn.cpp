@@ -1,6 +1,7 @@
 #include "imaging/processing/ie_flip_turn.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -56,27 +57,53 @@ void ReverseBits(const uint8_t* Src, uint8_t* Dst, int32_t Count) {
   Dst[whole] = static_cast<uint8_t>((Dst[whole] & keep) | (bits & ~keep));
 }
 
-// Quarter turn of the destination rows Y0..Y1-1, in tiles. Dest is Height x Width of Source.
+// One pixel of N bytes moved; Wide also moves the byte after it, where that byte is known to be
+// there to read and to be written again later (a 3-byte pixel moves as one 4-byte word).
+template <int N, bool Wide>
+inline void MovePixel(const uint8_t* S, uint8_t* D) {
+  if constexpr (Wide && N == 3) {
+    uint32_t v;
+    std::memcpy(&v, S, 4);
+    std::memcpy(D, &v, 4);
+  } else {
+    uint8_t v[N];
+    std::memcpy(v, S, N);
+    std::memcpy(D, v, N);
+  }
+}
+
+// Quarter turn of the destination rows Y0..Y1-1, in tiles of kTile x kTile pixels taken along the
+// destination rows (the destination rows of a tile row stay in the cache until they are whole),
+// each tile in blocks of kBlock x kBlock pixels. Dest is Height x Width of Source.
 template <int N>
 void TurnRows(uint8_t* const* Src, uint8_t* const* Dst, int32_t W, int32_t H, bool Clockwise, int32_t Y0, int32_t Y1) {
+  constexpr int32_t kBlock = 8;
   const int32_t destWidth = H;
-  for (int32_t tx = 0; tx < destWidth; tx += kTile) {
-    const int32_t x1 = std::min(tx + kTile, destWidth);
-    for (int32_t y = Y0; y < Y1; ++y) {
-      uint8_t* __restrict d = Dst[y] + static_cast<int64_t>(tx) * N;
-      if (Clockwise) {
-        // Dest(x, y) = Source(y, H - 1 - x).
-        const int64_t column = static_cast<int64_t>(y) * N;
-        for (int32_t x = tx; x < x1; ++x, d += N) {
-          const uint8_t* s = Src[H - 1 - x] + column;
-          for (int c = 0; c < N; ++c) d[c] = s[c];
-        }
-      } else {
-        // Dest(x, y) = Source(W - 1 - y, x).
-        const int64_t column = static_cast<int64_t>(W - 1 - y) * N;
-        for (int32_t x = tx; x < x1; ++x, d += N) {
-          const uint8_t* s = Src[x] + column;
-          for (int c = 0; c < N; ++c) d[c] = s[c];
+  for (int32_t ty = Y0; ty < Y1; ty += kTile) {
+    const int32_t ty1 = std::min(ty + kTile, Y1);
+    for (int32_t tx = 0; tx < destWidth; tx += kTile) {
+      const int32_t tx1 = std::min(tx + kTile, destWidth);
+      for (int32_t y0 = ty; y0 < ty1; y0 += kBlock) {
+        const int32_t y1 = std::min(y0 + kBlock, ty1);
+        for (int32_t x0 = tx; x0 < tx1; x0 += kBlock) {
+          const int32_t count = std::min(kBlock, tx1 - x0);
+          // The source rows of the block's destination columns.
+          const uint8_t* s[kBlock];
+          for (int32_t j = 0; j < count; ++j) s[j] = Clockwise ? Src[H - 1 - x0 - j] : Src[x0 + j];
+          for (int32_t y = y0; y < y1; ++y) {
+            // Dest(x, y) = Source(y, H - 1 - x) clockwise, Source(W - 1 - y, x) counter-clockwise.
+            const int32_t column = Clockwise ? y : W - 1 - y;
+            const int64_t at = static_cast<int64_t>(column) * N;
+            uint8_t* __restrict d = Dst[y] + static_cast<int64_t>(x0) * N;
+            if (count == kBlock && column + 1 < W) {
+              // Not the source rows' last pixel: every pixel but the block's last moves with the
+              // byte after it, which the next pixel then overwrites.
+              for (int32_t j = 0; j < kBlock - 1; ++j) MovePixel<N, true>(s[j] + at, d + j * N);
+              MovePixel<N, false>(s[kBlock - 1] + at, d + (kBlock - 1) * N);
+            } else {
+              for (int32_t j = 0; j < count; ++j) MovePixel<N, false>(s[j] + at, d + j * N);
+            }
+          }
         }
       }
     }

@@ -10,7 +10,9 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/processing/ie_flip_turn.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_resample_rows.h"
 #include "imaging/processing/ie_rotate.h"
+#include "imaging/processing/ie_rotate_interpolated_avx2.h"
 #include "imaging/processing/ie_row_table.h"
 
 namespace {
@@ -97,6 +99,12 @@ void RotateRows(const TIERotateSource& S, TIEBitmap& Result, uint8_t* const* Dst
   const double dsx = ry * Sin, dsy = ry * Cos;
   uint8_t* d = Dst[Y];
   if (Sampling == 2) {
+    if constexpr (N == 3) {
+      if (ResampleSimdActive()) {
+        BicubicRow24Avx2(S, ColX, ColY, dsx, dsy, width, d);
+        return;
+      }
+    }
     for (int32_t x = 0; x < width; ++x, d += N) Bicubic<N>(S, ColX[x] - dsx, ColY[x] + dsy, d);
   } else {
     for (int32_t x = 0; x < width; ++x, d += N) Bilinear<N>(S, ColX[x] - dsx, ColY[x] + dsy, d);

@@ -6,8 +6,11 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "imaging/processing/ie_flip_turn.h"
+#include "imaging/processing/ie_resample_rows.h"
+#include "imaging/processing/ie_rotate_interpolated_avx2.h"
 #include "tests/imaging/processing/geometry_test_support.h"
 
 namespace {
@@ -248,6 +251,49 @@ TEST_F(RotateTest, BicubicSamplesStayInsideTheByteRange) {
   EXPECT_EQ(SampleBilinear8(s, 3.5, 3), 127);
   EXPECT_EQ(FetchPixel8(s, 2, 3), 9);
   EXPECT_EQ(FetchPixel8(s, 4, 3), 255);
+}
+
+TEST_F(RotateTest, VectorBicubicRowsEqualTheScalarSamples) {
+  if (!ResampleSimdAvailable()) GTEST_SKIP() << "no AVX2 here";
+  // Noise with black and white runs (over- and undershoots), sampled across the picture, its
+  // edges and the background beyond, as the rotation steps through the framed source.
+  constexpr int32_t W = 23, H = 17;
+  std::vector<uint8_t> pixels(W * H * 3);
+  uint32_t seed = 12345;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    seed = seed * 1103515245 + 12345;
+    pixels[i] = (i / 7) % 5 == 0 ? ((i / 21) % 2 ? 255 : 0) : static_cast<uint8_t>(seed >> 16);
+  }
+  std::vector<const uint8_t*> rows(H);
+  for (int32_t y = 0; y < H; ++y) rows[y] = pixels.data() + y * W * 3;
+  TIERotateSource s;
+  s.Rows = rows.data();
+  s.Width = W;
+  s.Height = H;
+  s.Background[0] = 10;
+  s.Background[1] = 200;
+  s.Background[2] = 255;
+  constexpr int32_t kColumns = 400;
+  std::vector<double> colX(kColumns), colY(kColumns);
+  for (int32_t x = 0; x < kColumns; ++x) {
+    colX[x] = -6 + x * 0.087 + (x % 3) * 0.25;
+    colY[x] = -5 + x * 0.061;
+  }
+  for (const double dy : {-4.0, 0.0, 0.37, 2.5, 9.75, 13.0}) {
+    std::vector<uint8_t> vector(kColumns * 3), scalar(kColumns * 3);
+    BicubicRow24Avx2(s, colX.data(), colY.data(), 0.5, dy, kColumns, vector.data());
+    for (int32_t x = 0; x < kColumns; ++x) SampleBicubic(s, colX[x] - 0.5, colY[x] + dy, &scalar[x * 3]);
+    ASSERT_EQ(vector, scalar) << "row offset " << dy;
+  }
+  // A flat area keeps its level either way.
+  auto flat = Flat(40, 30, TIERGB{77, 78, 79});
+  auto off = Copy(*flat);
+  RotateInterpolated24(*flat, 0, 2, nullptr, nullptr, 30);
+  SetResampleSimd(false);
+  RotateInterpolated24(*off, 0, 2, nullptr, nullptr, 30);
+  SetResampleSimd(true);
+  EXPECT_TRUE(bmptest::Pixels(*flat) == bmptest::Pixels(*off));
+  EXPECT_TRUE(flat->GetPixel24(20, 22) == (TIERGB{77, 78, 79}));
 }
 
 TEST_F(RotateTest, RotationWithoutMemoryLeavesTheImage) {
