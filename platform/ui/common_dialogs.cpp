@@ -3,6 +3,8 @@
 #include <QtCore/QCoreApplication>
 #include <QtGui/QPageLayout>
 #include <QtWidgets/QColorDialog>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QFontDialog>
 #include <QtWidgets/QGridLayout>
@@ -10,6 +12,7 @@
 #include <QtPrintSupport/QPrinter>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/picture.h"
@@ -204,7 +207,8 @@ void TCommonDialog::DoClose() {
 
 // ---------------------------------------------------------------------------------------- TOpenDialog
 
-TOpenDialog::TOpenDialog(TComponent* owner) : TCommonDialog(owner), files_(std::make_unique<TStringList>()) {}
+TOpenDialog::TOpenDialog(TComponent* owner)
+    : TCommonDialog(owner), files_(std::make_unique<TStringList>()), historyList_(std::make_unique<TStringList>()) {}
 
 TOpenDialog::~TOpenDialog() = default;
 
@@ -519,5 +523,83 @@ bool SelectDirectory(const std::string& caption, const std::string& root, std::s
   });
   if (answer.Result == 0 || answer.Files.empty()) return false;
   directory = answer.Files.front();
+  return true;
+}
+
+namespace {
+
+// The checks of the framework's folder dialog on a chosen folder: false keeps the choice from being
+// taken.
+bool ConfirmDirectory(std::string& dir, TSelectDirOpts options) {
+  if (dir.empty()) return false;
+  if (DirectoryExists(dir)) return true;
+  if (!options.Contains(sdAllowCreate)) return false;
+  if (options.Contains(sdPrompt) &&
+      MessageDlg(Format("The %s directory does not exist. Create it?", dir.c_str()), mtConfirmation,
+                 mbYes | mbNo) != mrYes)
+    return false;
+  if (options.Contains(sdPerformCreate)) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error && !DirectoryExists(dir)) return false;
+  }
+  return true;
+}
+
+// The toolkit's folder dialog with the framework dialog's rules: a typed folder that does not exist
+// is refused unless it may be created.
+class TSelectDirectoryRun : public QFileDialog {
+ public:
+  TSelectDirectoryRun(const std::string& start, TSelectDirOpts options)
+      : QFileDialog(nullptr, QStringLiteral("Select Directory"), QString::fromStdString(start)), options_(options) {}
+  void accept() override {
+    QStringList chosen = selectedFiles();
+    std::string dir = chosen.isEmpty() ? std::string() : chosen.front().toStdString();
+    bool ok = false;
+    Guarded([&] { ok = ConfirmDirectory(dir, options_); });
+    if (!ok) return;
+    result_ = dir;
+    QFileDialog::accept();
+  }
+  const std::string& Result() const { return result_; }
+
+ private:
+  TSelectDirOpts options_;
+  std::string result_;
+};
+
+}  // namespace
+
+bool SelectDirectory(std::string& directory, TSelectDirOpts options, int helpContext) {
+  TDialogRequest req;
+  req.Kind = "Folder";
+  req.Title = "Select Directory";
+  req.InitialDir = directory;
+  req.Flags = options.Bits();
+  req.HelpContext = helpContext;
+  TDialogAnswer answer;
+  std::string chosen;
+  if (AskDialogResponder(req, answer)) {
+    if (answer.Result == 0 || answer.Files.empty()) return false;
+    chosen = answer.Files.back();
+    if (!ConfirmDirectory(chosen, options)) return false;
+  } else {
+    if (!QCoreApplication::instance()) return false;
+    TSelectDirectoryRun dlg(directory, options);
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setFileMode(options.Contains(sdAllowCreate) ? QFileDialog::AnyFile : QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    if (helpContext != 0) {
+      if (auto* box = dlg.findChild<QDialogButtonBox*>()) {
+        QPushButton* help = box->addButton(QDialogButtonBox::Help);
+        QObject::connect(help, &QPushButton::clicked, [helpContext] {
+          Guarded([&] { Application->HelpContext(helpContext); });
+        });
+      }
+    }
+    if (dlg.exec() != QDialog::Accepted) return false;
+    chosen = dlg.Result();
+  }
+  directory = chosen;
   return true;
 }

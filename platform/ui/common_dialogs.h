@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gdi/graphics.h"
 #include "platform/system/classes.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialogs.h"
@@ -52,6 +53,9 @@ constexpr TOpenOptions OpenOption(TOpenOption o) { return 1u << o; }
 
 using TCanCloseEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+// How the file name is typed: an edit, or an edit that drops down HistoryList.
+enum TFileEditStyle : uint8_t { fsEdit, fsComboBox };
+
 class TOpenDialog : public TCommonDialog {
  public:
   explicit TOpenDialog(TComponent* owner);
@@ -75,6 +79,11 @@ class TOpenDialog : public TCommonDialog {
   void SetOptions(TOpenOptions value) { options_ = value; }
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& value) { title_ = value; }
+  TFileEditStyle FileEditStyle() const { return fileEditStyle_; }
+  void SetFileEditStyle(TFileEditStyle value) { fileEditStyle_ = value; }
+  // Names offered for the file name with fsComboBox.
+  TStrings* HistoryList() { return historyList_.get(); }
+  void SetHistoryList(TStrings* value) { historyList_->Assign(value); }
   // The folder the dialog shows, while it shows.
   const std::string& CurrentFolder() const { return folder_; }
 
@@ -106,6 +115,8 @@ class TOpenDialog : public TCommonDialog {
  private:
   friend class TFileDialogRun;
   std::unique_ptr<TStringList> files_;
+  std::unique_ptr<TStringList> historyList_;
+  TFileEditStyle fileEditStyle_ = fsEdit;
   std::unique_ptr<TWinControl> preview_;
   std::string defaultExt_, fileName_, filter_, initialDir_, title_, folder_;
   int filterIndex_ = 1;
@@ -214,6 +225,15 @@ class TPrinterSetupDialog : public TCommonDialog {
 // Lets the user choose a folder below root (empty: anywhere), starting at directory; true and the
 // folder in directory when confirmed.
 bool SelectDirectory(const std::string& caption, const std::string& root, std::string& directory);
+
+// The framework's own folder dialog: a folder tree and the folder's name, which the user may type.
+// A name of a folder that does not exist is accepted only with sdAllowCreate; sdPrompt asks first
+// whether to create it ("The %s directory does not exist. Create it?"), sdPerformCreate makes it
+// (with the folders above it). A helpContext other than 0 adds a Help button whose press asks
+// Application for that context. Kind "Folder" for the responder, with the options in Flags.
+enum TSelectDirOpt : uint8_t { sdAllowCreate, sdPerformCreate, sdPrompt };
+using TSelectDirOpts = TEnumSet<TSelectDirOpt>;
+bool SelectDirectory(std::string& directory, TSelectDirOpts options, int helpContext);
 
 // The toolkit's open or save dialog for a request (used by the components above and by the printer's
 // PDF file choice); the run's notifications go to dialog when given.

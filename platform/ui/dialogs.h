@@ -61,6 +61,7 @@ struct TDialogRequest {
   TDialogFont Font;
   TDialogPrint Print;
   std::vector<std::string> Items;
+  int HelpContext = 0;         // nonzero: the dialog has a Help button for this context
 };
 
 // The answer: Result is the button (IDxxx for message boxes, a modal result for MessageDlg, 1 for an

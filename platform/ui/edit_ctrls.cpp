@@ -352,7 +352,40 @@ void TCustomEdit::ApplyWidgetState() {
   e.SetMargins(marginLeft_, formatRect_.Top, marginRight_, 0);
   // The framework offers its own pop-up menu; the editor's commands come as messages.
   w->setContextMenuPolicy(popupMenu_ ? Qt::NoContextMenu : Qt::DefaultContextMenu);
+  ApplyDisabledLook();
+  ApplyAutoComplete();
   creating_ = false;
+}
+
+void TCustomEdit::SetDisabledLook(TColor background, TColor text) {
+  if (background == disabledBackground_ && text == disabledText_) return;
+  disabledBackground_ = background;
+  disabledText_ = text;
+  ApplyDisabledLook();
+}
+
+void TCustomEdit::ApplyDisabledLook() {
+  if (!HandleAllocated()) return;
+  QWidget* w = Record()->widget;
+  QPalette pal = w->palette();
+  auto qt = [](TColor c) {
+    COLORREF rgb = ColorToRGB(c);
+    return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+  };
+  pal.setColor(QPalette::Disabled, QPalette::Base, qt(disabledBackground_));
+  pal.setColor(QPalette::Disabled, QPalette::Window, qt(disabledBackground_));
+  pal.setColor(QPalette::Disabled, QPalette::Text, qt(disabledText_));
+  w->setPalette(pal);
+}
+
+void TCustomEdit::CMColorChanged(TMessage& m) {
+  TWinControl::CMColorChanged(m);
+  ApplyDisabledLook();
+}
+
+void TCustomEdit::CMFontChanged(TMessage& m) {
+  TWinControl::CMFontChanged(m);
+  ApplyDisabledLook();
 }
 
 void TCustomEdit::SaveWindowState() {

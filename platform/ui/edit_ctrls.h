@@ -10,11 +10,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/controls.h"
 #include "platform/ui/string_list.h"
 
 enum TEditCharCase : uint8_t { ecNormal, ecUpperCase, ecLowerCase };
+
+// Where an edit's completion of typed text comes from: a word list, the file system (files and
+// folders), or its folders only.
+enum TAutoCompleteSource : uint8_t { acsNone, acsWordList, acsFileSystem, acsFileSystemFolders };
 
 class TCustomEdit : public TWinControl {
  public:
@@ -63,9 +68,20 @@ class TCustomEdit : public TWinControl {
     Perform(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(left, right));
   }
 
+  // Completion of what the user types (single-line edits): suggest shows the entries that start
+  // with the text in a list under the edit, append completes the text inline with the completed
+  // part selected. Words are the list of acsWordList. acsNone, or neither way, takes it away.
+  void SetAutoComplete(TAutoCompleteSource source, const std::vector<std::string>& words, bool suggest,
+                       bool append);
+  TAutoCompleteSource AutoCompleteSource() const;
+
   TNotifyEvent OnChange;
 
  protected:
+  // The look of the edit while disabled: its field's colour and its text's (clBtnFace and
+  // clGrayText unless a subclass sets others). The text keeps its place (the formatting rectangle
+  // and the alignment).
+  void SetDisabledLook(TColor background, TColor text);
   void CreateParams(TCreateParams& params) override;
   void* CreateWidget() override;
   void ApplyWidgetState() override;
@@ -74,6 +90,8 @@ class TCustomEdit : public TWinControl {
   void DefaultHandler(TMessage& message) override;
   void WMGetDlgCode(TMessage& message) override;
   void CMEnter(TMessage& message) override;
+  void CMColorChanged(TMessage& message) override;
+  void CMFontChanged(TMessage& message) override;
   virtual void Change();
   // The editor behind the window (a line editor here, a text editor in a memo).
   virtual bool MultiLine() const { return false; }
@@ -94,6 +112,17 @@ class TCustomEdit : public TWinControl {
   int marginLeft_ = 0, marginRight_ = 0;
   bool creating_ = false;
   bool pasteSelection_ = false;  // WM_PASTE takes the X selection (the middle button's paste)
+  TColor disabledBackground_ = clBtnFace;
+  TColor disabledText_ = clGrayText;
+  void ApplyDisabledLook();
+  struct AutoComplete {
+    TAutoCompleteSource source = acsNone;
+    std::vector<std::string> words;
+    bool suggest = false;
+    bool append = false;
+  };
+  std::unique_ptr<AutoComplete> autoComplete_;
+  void ApplyAutoComplete();
 };
 
 class TEdit : public TCustomEdit {

@@ -824,6 +824,12 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   return ShowPlatformMessageBox(text, caption, flags);
 }
 
+bool TApplication::HelpContext(int context) {
+  constexpr uint16_t HELP_CONTEXT = 1;
+  bool callHelp = true;
+  return OnHelp && OnHelp(HELP_CONTEXT, context, callHelp);
+}
+
 bool TApplication::Minimized() const {
   return mainForm_ && mainForm_->HandleAllocated() &&
          static_cast<QWidget*>(mainForm_->NativeWidget())->isMinimized();

@@ -271,6 +271,11 @@ class TApplication : public TComponent {
   // The standard message box (MB_xxx flags); answers IDOK, IDCANCEL ...
   int MessageBox(const std::string& text, const std::string& caption, uint32_t flags);
 
+  // Asks for the help topic of a context number (HELP_CONTEXT): OnHelp may take the request. No help
+  // viewer exists here, so nothing else opens; true when OnHelp answered that it handled it.
+  bool HelpContext(int context);
+  std::function<bool(uint16_t Command, intptr_t Data, bool& CallHelp)> OnHelp;
+
   TColor HintColor() const { return hintColor_; }
   void SetHintColor(TColor value) { hintColor_ = value; }
   int HintPause() const { return hintPause_; }

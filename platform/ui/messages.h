@@ -91,6 +91,8 @@ constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSELAST = 0x020A;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 constexpr UINT WM_DROPFILES = 0x0233;
 constexpr UINT WM_MOUSEHOVER = 0x02A1;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
@@ -151,6 +153,12 @@ constexpr UINT BM_CLICK = 0x00F5;
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT BN_DOUBLECLICKED = 5;
 constexpr WPARAM BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2;
+// Button styles: the kind in the low bits, then the text's place (BS_LEFT .. BS_VCENTER, text left
+// of the mark with BS_LEFTTEXT) and wrapping (BS_MULTILINE).
+constexpr uint32_t BS_PUSHBUTTON = 0x0, BS_CHECKBOX = 0x2, BS_AUTOCHECKBOX = 0x3, BS_3STATE = 0x5,
+                   BS_AUTO3STATE = 0x6, BS_GROUPBOX = 0x7, BS_TYPEMASK = 0xF, BS_LEFTTEXT = 0x20, BS_LEFT = 0x100,
+                   BS_RIGHT = 0x200, BS_CENTER = 0x300, BS_TOP = 0x400, BS_BOTTOM = 0x800, BS_VCENTER = 0xC00,
+                   BS_MULTILINE = 0x2000;
 
 // List box messages, notifications and styles.
 constexpr UINT LB_ADDSTRING = 0x0180;
@@ -368,7 +376,10 @@ constexpr LRESULT MA_ACTIVATE = 1;
 constexpr LRESULT MA_ACTIVATEANDEAT = 2;
 constexpr LRESULT MA_NOACTIVATE = 3;
 constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
-constexpr int HTCLIENT = 1;
+// Answers to WM_NCHITTEST (lParam: the screen point): where in the window the point lies. A child
+// window that answers HTCAPTION to a left press is moved with the mouse inside its parent, between
+// WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE.
+constexpr int HTTRANSPARENT = -1, HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTBORDER = 18;
 
 // Virtual key codes.
 enum : uint16_t {

@@ -14,6 +14,7 @@
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/scroll_bars.h"
 #include "platform/ui/system_metrics.h"
+#include "platform/ui/theme_services.h"
 #include "platform/ui/window_dc.h"
 
 TSize CheckBoxGlyphSize() {
@@ -290,14 +291,16 @@ void TButtonControl::SetWordWrap(bool value) {
 
 void TButtonControl::ApplyWidgetState() {
   TWinControl::ApplyWidgetState();
-  auto* b = static_cast<QAbstractButton*>(Record()->widget);
+  auto* b = qobject_cast<QAbstractButton*>(Record()->widget);
+  if (!b) return;  // drawn by the framework
   SetButtonText(b, text_);
   // The text on the left is the mark on the right: the toolkit mirrors the button for that.
   b->setLayoutDirection(alignment_ == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 void TButtonControl::CMTextChanged(TMessage& m) {
-  if (HandleAllocated()) SetButtonText(static_cast<QAbstractButton*>(Record()->widget), text_);
+  if (HandleAllocated())
+    if (auto* b = qobject_cast<QAbstractButton*>(Record()->widget)) SetButtonText(b, text_);
   TWinControl::CMTextChanged(m);
 }
 
@@ -310,11 +313,22 @@ TCustomCheckBox::TCustomCheckBox(TComponent* owner) : TButtonControl(owner) {
   height_ = 17;
 }
 
-void* TCustomCheckBox::CreateWidget() { return new TCheckWidget<QCheckBox>(Record()); }
+void TCustomCheckBox::CreateParams(TCreateParams& params) {
+  TButtonControl::CreateParams(params);
+  params.Style |= BS_3STATE;
+}
+
+void* TCustomCheckBox::CreateWidget() {
+  drawn_ = (LastCreateParams().Style & kCheckBoxPlacementStyles) != 0;
+  pressed_ = mouseDown_ = false;
+  if (drawn_) return TButtonControl::CreateWidget();
+  return new TCheckWidget<QCheckBox>(Record());
+}
 
 void TCustomCheckBox::ApplyWidgetState() {
   TButtonControl::ApplyWidgetState();
-  auto* b = static_cast<QCheckBox*>(Record()->widget);
+  auto* b = qobject_cast<QCheckBox*>(Record()->widget);
+  if (!b) return;
   QSignalBlocker block(b);
   b->setTristate(allowGrayed_ || state_ == cbGrayed);
   b->setCheckState(state_ == cbChecked ? Qt::Checked : state_ == cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked);
@@ -352,21 +366,175 @@ void TCustomCheckBox::DefaultHandler(TMessage& m) {
   switch (m.Msg) {
     case BM_GETCHECK: m.Result = static_cast<LRESULT>(state_); return;
     case BM_SETCHECK:
-      if (HandleAllocated()) {
-        auto* b = static_cast<QCheckBox*>(Record()->widget);
+      if (!HandleAllocated()) return;
+      if (auto* b = qobject_cast<QCheckBox*>(Record()->widget)) {
         QSignalBlocker block(b);
         if (m.WParam == BST_INDETERMINATE) b->setTristate(true);
         b->setCheckState(m.WParam == BST_CHECKED ? Qt::Checked
                          : m.WParam == BST_INDETERMINATE ? Qt::PartiallyChecked
                                                          : Qt::Unchecked);
+      } else {
+        Invalidate();
       }
       return;
     case BM_CLICK:
       if (CanFocus()) SetFocus();
       Toggle();
       return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE:
+      if (drawn_ && HandleAllocated()) DrawnMouse(m);
+      TButtonControl::DefaultHandler(m);
+      return;
+    case WM_KEYDOWN:
+      if (drawn_ && m.WParam == VK_SPACE && !pressed_) {
+        pressed_ = true;
+        mouseDown_ = false;
+        Invalidate();
+        return;
+      }
+      TButtonControl::DefaultHandler(m);
+      return;
+    case WM_KEYUP:
+      if (drawn_ && m.WParam == VK_SPACE && pressed_ && !mouseDown_) {
+        pressed_ = false;
+        Invalidate();
+        Perform(CN_COMMAND, MAKEWPARAM(0, static_cast<int>(BN_CLICKED)), 0);
+        return;
+      }
+      TButtonControl::DefaultHandler(m);
+      return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      // The focus rectangle comes and goes; a Space press ends with the focus.
+      if (drawn_) {
+        if (m.Msg == WM_KILLFOCUS && pressed_ && !mouseDown_) pressed_ = false;
+        Invalidate();
+      }
+      TButtonControl::DefaultHandler(m);
+      return;
     default: TButtonControl::DefaultHandler(m); return;
   }
+}
+
+// The native check box's mouse behaviour: the press shows the mark pressed while the mouse stays
+// over the box, and a release over it clicks.
+void TCustomCheckBox::DrawnMouse(TMessage& m) {
+  TPoint p = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+  bool inside = PtInRect(ClientRect(), p);
+  switch (m.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      pressed_ = mouseDown_ = true;
+      SetMouseCapture(true);
+      Invalidate();
+      break;
+    case WM_MOUSEMOVE:
+      if (mouseDown_ && pressed_ != inside) {
+        pressed_ = inside;
+        Invalidate();
+      }
+      break;
+    case WM_LBUTTONUP: {
+      if (!mouseDown_) break;
+      mouseDown_ = pressed_ = false;
+      SetMouseCapture(false);
+      Invalidate();
+      if (inside) Perform(CN_COMMAND, MAKEWPARAM(0, static_cast<int>(BN_CLICKED)), 0);
+      break;
+    }
+    default: break;
+  }
+}
+
+void CheckBoxDrawnLayout(uint32_t style, int width, int height, TSize markSize, int textHeight, TRect& mark,
+                         TRect& text) {
+  constexpr int kGap = 4;  // between the mark and its text
+  bool leftText = style & BS_LEFTTEXT;
+  uint32_t vertical = style & BS_VCENTER;
+  auto place = [&](int size) {
+    if (vertical == BS_TOP) return 0;
+    if (vertical == BS_BOTTOM) return height - size;
+    return (height - size) / 2;
+  };
+  int markLeft = leftText ? width - markSize.cx : 0;
+  mark = Bounds(markLeft, place(markSize.cy), markSize.cx, markSize.cy);
+  int textLeft = leftText ? 0 : markSize.cx + kGap;
+  int textRight = leftText ? width - markSize.cx - kGap : width;
+  text = Rect(textLeft, place(textHeight), std::max(textLeft, textRight), 0);
+  text.Bottom = text.Top + textHeight;
+}
+
+void TCustomCheckBox::PaintWindow(HDC dc) {
+  if (!drawn_) return;
+  uint32_t style = LastCreateParams().Style;
+  TRect client = ClientRect();
+  HBRUSH back = CreateSolidBrush(ColorToRGB(color_));
+  FillRect(dc, &client, back);
+  DeleteObject(back);
+  // The text's size in the room beside the mark, wrapped when asked for.
+  TSize markSize = CheckBoxGlyphSize();
+  uint32_t flags = DT_EXPANDTABS;
+  flags |= (style & BS_MULTILINE) ? static_cast<uint32_t>(DT_WORDBREAK) : static_cast<uint32_t>(DT_SINGLELINE);
+  switch (style & BS_CENTER) {
+    case BS_RIGHT: flags |= DT_RIGHT; break;
+    case BS_CENTER: flags |= DT_CENTER; break;
+    default: flags |= DT_LEFT; break;
+  }
+  TRect mark, area;
+  CheckBoxDrawnLayout(style, client.Right, client.Bottom, markSize, 0, mark, area);
+  HGDIOBJ oldFont = SelectObject(dc, Font()->Handle());
+  TRect measured = Rect(area.Left, 0, area.Right, client.Bottom);
+  if (!text_.empty()) DrawText(dc, text_.c_str(), -1, &measured, flags | DT_CALCRECT);
+  else measured.Bottom = measured.Top;
+  CheckBoxDrawnLayout(style, client.Right, client.Bottom, markSize, measured.Height(), mark, area);
+
+  // The mark: the style's, or the classic sunken box.
+  TThemedState ts = !enabled_ ? thsDisabled : pressed_ ? thsPressed : thsNormal;
+  if (ThemeServices()->ThemesEnabled()) {
+    TThemedPart part = state_ == cbChecked ? thpCheckBoxChecked : state_ == cbGrayed ? thpCheckBoxMixed : thpCheckBox;
+    ThemeServices()->DrawElement(dc, {part, ts}, mark);
+  } else {
+    TRect box = mark;
+    DrawEdge(dc, &box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    bool face = !enabled_ || pressed_ || state_ == cbGrayed;
+    HBRUSH fill = CreateSolidBrush(ColorToRGB(face ? clBtnFace : clWindow));
+    FillRect(dc, &box, fill);
+    DeleteObject(fill);
+    if (state_ != cbUnchecked) {
+      // The check: a 7 x 7 tick three pixels thick, as the classic box draws it.
+      TColor ink = !enabled_ || state_ == cbGrayed ? clBtnShadow : clWindowText;
+      HPEN pen = CreatePen(PS_SOLID, 1, ColorToRGB(ink));
+      HGDIOBJ oldPen = SelectObject(dc, pen);
+      int x = box.Left + (box.Width() - 7) / 2, y = box.Top + (box.Height() - 7) / 2;
+      for (int i = 0; i < 3; ++i) {
+        MoveToEx(dc, x, y + 2 + i, nullptr);
+        LineTo(dc, x + 2, y + 4 + i);
+        LineTo(dc, x + 7, y - 1 + i);
+      }
+      SelectObject(dc, oldPen);
+      DeleteObject(pen);
+    }
+  }
+
+  if (!text_.empty()) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorToRGB(enabled_ ? Font()->Color() : clGrayText));
+    TRect r = area;
+    DrawText(dc, text_.c_str(), -1, &r, flags);
+    if (Focused()) {
+      // The focus rectangle around the text as it stands.
+      TRect focus = area;
+      if (flags & DT_RIGHT) focus.Left = std::max(area.Left, area.Right - measured.Width());
+      else if (flags & DT_CENTER) focus.Left = area.Left + (area.Width() - measured.Width()) / 2;
+      focus.Right = std::min(area.Right, focus.Left + measured.Width());
+      InflateRect(focus, 1, 1);
+      DrawFocusRect(dc, &focus);
+    }
+  }
+  SelectObject(dc, oldFont);
 }
 
 void TCustomCheckBox::CMDialogChar(TMessage& m) {
@@ -450,21 +618,30 @@ void TRadioButton::CMDialogChar(TMessage& m) {
 
 // ------------------------------------------------------------------------------------- TCustomGroupBox
 
-TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TWinControl(owner) {
+TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TCustomControl(owner) {
   controlStyle_ = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks | csReplicatable;
   width_ = 185;
   height_ = 105;
 }
 
-void* TCustomGroupBox::CreateWidget() { return new TBridgeWidget<QGroupBox>(Record()); }
+void TCustomGroupBox::SetPaintedByControl(bool value) {
+  if (value == paintedByControl_) return;
+  paintedByControl_ = value;
+  RecreateWnd();
+}
+
+void* TCustomGroupBox::CreateWidget() {
+  if (paintedByControl_) return TCustomControl::CreateWidget();
+  return new TBridgeWidget<QGroupBox>(Record());
+}
 
 void TCustomGroupBox::ApplyWidgetState() {
-  TWinControl::ApplyWidgetState();
-  static_cast<QGroupBox*>(Record()->widget)->setTitle(CaptionText(text_));
+  TCustomControl::ApplyWidgetState();
+  if (auto* g = qobject_cast<QGroupBox*>(Record()->widget)) g->setTitle(CaptionText(text_));
 }
 
 void TCustomGroupBox::AdjustClientRect(TRect& rect) {
-  TWinControl::AdjustClientRect(rect);
+  TCustomControl::AdjustClientRect(rect);
   // The caption's line, then the frame.
   int textHeight = HandleAllocated() ? Record()->widget->fontMetrics().height() : 13;
   rect.Top += textHeight;
@@ -472,9 +649,30 @@ void TCustomGroupBox::AdjustClientRect(TRect& rect) {
   if (Ctl3D()) InflateRect(rect, -1, -1);
 }
 
+void TCustomGroupBox::Paint() {
+  TControlCanvas* c = Canvas();
+  c->SetFont(*Font());
+  int h = c->TextHeight("0");
+  TRect frame = Rect(0, h / 2 - 1, width_, height_);
+  ThemeServices()->DrawElement(c->Handle(), {thpGroupBox, enabled_ ? thsNormal : thsDisabled}, frame);
+  if (text_.empty()) return;
+  // The caption on the frame's top line, on the control's colour.
+  TRect r = Rect(8, 0, width_, h);
+  HDC dc = c->Handle();
+  DrawText(dc, text_.c_str(), -1, &r, DT_SINGLELINE | DT_CALCRECT);
+  if (UseRightToLeftReading()) OffsetRect(r, width_ - r.Width() - 16, 0);
+  c->Brush()->SetColor(color_);
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(r);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ColorToRGB(enabled_ ? Font()->Color() : clGrayText));
+  DrawText(dc, text_.c_str(), -1, &r, DT_SINGLELINE);
+}
+
 void TCustomGroupBox::CMTextChanged(TMessage& m) {
-  if (HandleAllocated()) static_cast<QGroupBox*>(Record()->widget)->setTitle(CaptionText(text_));
-  TWinControl::CMTextChanged(m);
+  if (HandleAllocated())
+    if (auto* g = qobject_cast<QGroupBox*>(Record()->widget)) g->setTitle(CaptionText(text_));
+  TCustomControl::CMTextChanged(m);
 }
 
 void TCustomGroupBox::CMDialogChar(TMessage& m) {
@@ -483,7 +681,7 @@ void TCustomGroupBox::CMDialogChar(TMessage& m) {
     m.Result = 1;
     return;
   }
-  TWinControl::CMDialogChar(m);
+  TCustomControl::CMDialogChar(m);
 }
 
 // ------------------------------------------------------------------------------------------ TScrollBar

@@ -113,6 +113,13 @@ TSize CheckBoxGlyphSize();
 // A check box with two or (AllowGrayed) three states. Every change of the state, by the user or by
 // the program, fires OnClick, as in the framework. A click (BN_CLICKED) toggles: unchecked goes to
 // grayed when AllowGrayed, else to checked; checked to unchecked; grayed to checked.
+//
+// The window honours the button styles of its creation parameters: the text's horizontal place
+// (BS_LEFT, BS_RIGHT, BS_CENTER), its vertical place (BS_TOP, BS_VCENTER, BS_BOTTOM; the mark
+// follows it), the text left of the mark (BS_LEFTTEXT) and wrapped text (BS_MULTILINE). The
+// toolkit's check box has none of these, so a window made with any of them is drawn by the
+// framework: the style's mark (the classic sunken box with visual styles off) and the text through
+// DrawText; a press or Space clicks it as the native one does.
 class TCustomCheckBox : public TButtonControl {
  public:
   explicit TCustomCheckBox(TComponent* owner);
@@ -122,19 +129,36 @@ class TCustomCheckBox : public TButtonControl {
   void SetChecked(bool value) { SetState(value ? cbChecked : cbUnchecked); }
   bool AllowGrayed() const { return allowGrayed_; }
   void SetAllowGrayed(bool value);
+  // Whether the window is drawn by the framework (made with a placement style).
+  bool DrawnByFramework() const { return drawn_; }
 
  protected:
   virtual void Toggle();
+  void CreateParams(TCreateParams& params) override;
   void* CreateWidget() override;
   void ApplyWidgetState() override;
   void Dispatch(TMessage& message) override;
   void DefaultHandler(TMessage& message) override;
   void CMDialogChar(TMessage& message) override;
+  void PaintWindow(HDC dc) override;
 
  private:
+  void DrawnMouse(TMessage& message);
   TCheckBoxState state_ = cbUnchecked;
   bool allowGrayed_ = false;
+  bool drawn_ = false;
+  bool pressed_ = false;     // a press (mouse or Space) that clicks on release
+  bool mouseDown_ = false;   // the press is the mouse's
 };
+
+// The placement styles a framework-drawn check box reads.
+constexpr uint32_t kCheckBoxPlacementStyles = BS_LEFT | BS_RIGHT | BS_CENTER | BS_TOP | BS_BOTTOM | BS_VCENTER |
+                                              BS_LEFTTEXT | BS_MULTILINE;
+// Where a framework-drawn check box puts its mark and its text in a client area of width x height
+// for the styles, with a mark of markSize and text textHeight high: the mark's rectangle and the
+// text's (the whole room beside the mark across, the text's height down).
+void CheckBoxDrawnLayout(uint32_t style, int width, int height, TSize markSize, int textHeight, TRect& mark,
+                         TRect& text);
 
 class TCheckBox : public TCustomCheckBox {
  public:
@@ -161,17 +185,25 @@ class TRadioButton : public TButtonControl {
 };
 
 // A group box: a frame with a caption around its child controls; the children align inside the frame
-// below the caption.
-class TCustomGroupBox : public TWinControl {
+// below the caption. The toolkit's group box draws it, unless the control paints itself
+// (SetPaintedByControl before the window is made, or it is made again): then Paint draws on Canvas,
+// by default the style's group-box frame (the theme services' part) with the caption on it.
+class TCustomGroupBox : public TCustomControl {
  public:
   explicit TCustomGroupBox(TComponent* owner);
+  bool PaintedByControl() const { return paintedByControl_; }
 
  protected:
+  void SetPaintedByControl(bool value);
   void* CreateWidget() override;
   void ApplyWidgetState() override;
   void AdjustClientRect(TRect& rect) override;
+  void Paint() override;
   void CMTextChanged(TMessage& message) override;
   void CMDialogChar(TMessage& message) override;
+
+ private:
+  bool paintedByControl_ = false;
 };
 
 class TGroupBox : public TCustomGroupBox {

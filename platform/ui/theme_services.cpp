@@ -97,6 +97,23 @@ void PaintPart(QStyle* style, QPainter& p, const TThemedElementDetails& d, const
       style->drawControl(QStyle::CE_SizeGrip, &o, &p);
       break;
     }
+    case thpCheckBox:
+    case thpCheckBoxChecked:
+    case thpCheckBoxMixed: {
+      QStyleOptionButton o;
+      o.rect = r;
+      o.palette = QApplication::palette();
+      if (d.State == thsDisabled) {
+        o.palette.setCurrentColorGroup(QPalette::Disabled);
+        p.setOpacity(0.5);  // a style that draws the disabled mark alike still shows it faded
+      }
+      o.state = (state & ~QStyle::State_Raised) |
+                (d.Part == thpCheckBoxChecked ? QStyle::State_On
+                 : d.Part == thpCheckBoxMixed ? QStyle::State_NoChange
+                                              : QStyle::State_Off);
+      style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &o, &p);
+      break;
+    }
     case thpGroupBox: {
       if (d.State == thsDisabled) p.setOpacity(0.5);
       QStyleOptionFrame o;

@@ -19,6 +19,10 @@ enum TThemedPart : uint8_t {
   thpEditBorder,     // an edit's frame: normal, hot, focused, disabled
   thpStatusGripper,  // the size grip of a status bar
   thpGroupBox,       // a group box's frame: normal, disabled
+  // A check box's mark, unchecked, checked or grayed: normal, hot, pressed, disabled.
+  thpCheckBox,
+  thpCheckBoxChecked,
+  thpCheckBoxMixed,
 };
 
 enum TThemedState : uint8_t {

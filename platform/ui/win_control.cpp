@@ -848,6 +848,7 @@ void TWinControl::DefaultHandler(TMessage& m) {
   }
   switch (m.Msg) {
     case WM_GETDLGCODE: m.Result = 0; return;
+    case WM_NCHITTEST: m.Result = HTCLIENT; return;
     default: TControl::DefaultHandler(m); return;
   }
 }

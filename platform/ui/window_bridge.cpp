@@ -336,7 +336,68 @@ bool AskMouseActivate(WindowRecord* rec, UINT msg) {
   return m.Result == MA_ACTIVATEANDEAT || m.Result == MA_NOACTIVATEANDEAT;
 }
 
+// A child window moved with the mouse after it answered HTCAPTION to a left press: it follows the
+// mouse inside its parent until the button is released, then hears WM_EXITSIZEMOVE.
+struct CaptionMove {
+  bool active = false;
+  TWinControl* control = nullptr;
+  QPointer<QWidget> widget;
+  std::shared_ptr<bool> alive;
+  QPoint startMouse;
+  int startLeft = 0, startTop = 0;
+};
+CaptionMove g_captionMove;
+
+// Asks a child window where a left press lies; true when it started a move by its caption.
+bool StartCaptionMove(WindowRecord* rec, QMouseEvent* e) {
+  TWinControl* c = rec->control;
+  if (!c->Parent() || GetCaptureControl()) return false;
+  std::shared_ptr<bool> alive = rec->alive;
+  QPoint g = e->globalPosition().toPoint();
+  TMessage hit;
+  hit.Msg = WM_NCHITTEST;
+  hit.LParam = MAKELPARAM(g.x(), g.y());
+  SafeWndProc(c, hit);
+  if (!*alive || hit.Result != HTCAPTION) return false;
+  g_captionMove = CaptionMove{true, c, rec->widget, alive, g, c->Left(), c->Top()};
+  rec->widget->grabMouse();
+  TMessage enter;
+  enter.Msg = WM_ENTERSIZEMOVE;
+  SafeWndProc(c, enter);
+  return true;
+}
+
+void EndCaptionMove() {
+  CaptionMove move = g_captionMove;
+  g_captionMove = CaptionMove();
+  if (move.widget) move.widget->releaseMouse();
+  if (!move.alive || !*move.alive) return;
+  TMessage exit;
+  exit.Msg = WM_EXITSIZEMOVE;
+  SafeWndProc(move.control, exit);
+}
+
+// The mouse events of a move by the caption, whichever window they reach; false when no move is
+// running (or the moved window went away, which ends it).
+bool CaptionMoveEvent(QMouseEvent* e) {
+  if (!g_captionMove.active) return false;
+  if (!*g_captionMove.alive) {
+    EndCaptionMove();
+    return false;
+  }
+  if (e->type() == QEvent::MouseMove) {
+    QPoint d = e->globalPosition().toPoint() - g_captionMove.startMouse;
+    TWinControl* c = g_captionMove.control;
+    c->SetBounds(g_captionMove.startLeft + d.x(), g_captionMove.startTop + d.y(), c->Width(), c->Height());
+  } else if (e->type() == QEvent::MouseButtonRelease && e->button() == Qt::LeftButton) {
+    EndCaptionMove();
+  }
+  e->accept();
+  return true;
+}
+
 bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEvent*)>& native) {
+  if (CaptionMoveEvent(e)) return true;
   TWinControl* c = rec->control;
   QPoint p = e->position().toPoint() - QPoint(rec->insetLeft, rec->insetTop);
   UINT msg = WM_MOUSEMOVE;
@@ -370,6 +431,10 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
   if (e->type() != QEvent::MouseButtonRelease && msg != WM_MOUSEMOVE) {
     g_lastInputKeyboard = false;
     if (AskMouseActivate(rec, msg)) {
+      e->accept();
+      return true;
+    }
+    if (msg == WM_LBUTTONDOWN && StartCaptionMove(rec, e)) {
       e->accept();
       return true;
     }

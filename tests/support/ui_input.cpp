@@ -13,7 +13,10 @@
 #include <QtGui/QMouseEvent>
 #include <QtGui/QAction>
 #include <QtGui/QContextMenuEvent>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QCompleter>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QWidget>
@@ -183,6 +186,17 @@ uint32_t WindowPixel(TWinControl* c, int x, int y) {
   QRgb rgb = shot.pixel(p.toPoint());
   return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
          (static_cast<uint32_t>(qBlue(rgb)) << 16);
+}
+
+std::vector<std::string> CompletionListItems(TWinControl* c) {
+  auto* line = qobject_cast<QLineEdit*>(WidgetOf(c));
+  if (!line || !line->completer()) return {};
+  QAbstractItemView* popup = line->completer()->popup();
+  if (!popup || !popup->isVisible() || !popup->model()) return {};
+  std::vector<std::string> items;
+  for (int row = 0; row < popup->model()->rowCount(); ++row)
+    items.push_back(popup->model()->index(row, line->completer()->completionColumn()).data().toString().toStdString());
+  return items;
 }
 
 bool DropFiles(TWinControl* c, int x, int y, const std::vector<std::string>& files) {

@@ -43,6 +43,9 @@ uint32_t WindowPixel(TWinControl* control, int x, int y);
 // whether the window took them.
 bool DropFiles(TWinControl* control, int x, int y, const std::vector<std::string>& files);
 
+// The entries the completion list under an edit shows now; empty while no list shows.
+std::vector<std::string> CompletionListItems(TWinControl* edit);
+
 // Another program puts text on the toolkit's clipboard.
 void ToolkitClipboardSetText(const char* text);
 // The text on the toolkit's clipboard, as other programs see it.

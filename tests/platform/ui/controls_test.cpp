@@ -336,4 +336,52 @@ TEST_F(UiTest, SynchronizeServedWhileTheUiThreadWaits) {
   EXPECT_TRUE(ranOnUi);
 }
 
+// A window that the user moves by its inside: more than 5 pixels from its left edge is its caption.
+class TMovableProbe : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int presses = 0, enters = 0, exits = 0;
+
+  void WndProc(TMessage& m) override {
+    switch (m.Msg) {
+      case WM_NCHITTEST: {
+        TCustomControl::WndProc(m);
+        TPoint p = ScreenToClient(Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)));
+        if (m.Result == HTCLIENT && p.X > 5) m.Result = HTCAPTION;
+        return;
+      }
+      case WM_LBUTTONDOWN: ++presses; break;
+      case WM_ENTERSIZEMOVE: ++enters; break;
+      case WM_EXITSIZEMOVE: ++exits; break;
+      default: break;
+    }
+    TCustomControl::WndProc(m);
+  }
+};
+
+TEST_F(UiTest, AChildAnsweringHtCaptionIsMovedWithTheMouseInsideItsParent) {
+  auto* probe = new TMovableProbe(form);
+  probe->SetParent(form);
+  probe->SetBounds(20, 20, 60, 40);
+  // Pressed at (30, 30) of the form, moved by (10, 15), then by (-4, 2) more.
+  testsupport::MouseDown(probe, 10, 10);
+  EXPECT_EQ(probe->enters, 1);
+  testsupport::MouseMove(form, 40, 45);
+  EXPECT_EQ(probe->Left(), 30);
+  EXPECT_EQ(probe->Top(), 35);
+  testsupport::MouseMove(form, 36, 47);
+  testsupport::MouseUp(form, 36, 47);
+  EXPECT_EQ(probe->Left(), 26);
+  EXPECT_EQ(probe->Top(), 37);
+  EXPECT_EQ(probe->exits, 1);
+  EXPECT_EQ(probe->presses, 0);  // a press on the caption is the move's, not the window's
+  // Later moves move nothing; a press in the client part is an ordinary press.
+  testsupport::MouseMove(form, 60, 60);
+  EXPECT_EQ(probe->Left(), 26);
+  testsupport::MouseDown(probe, 2, 10);
+  testsupport::MouseUp(probe, 2, 10);
+  EXPECT_EQ(probe->presses, 1);
+  EXPECT_EQ(probe->enters, 1);
+}
+
 }  // namespace

@@ -36,6 +36,9 @@ TEST(ThemeServices, EachPartDrawsInsideItsRectangleAndItsStatesDiffer) {
       {thpEditBorder, {thsNormal, thsFocused, thsDisabled}},
       {thpStatusGripper, {thsNormal}},
       {thpGroupBox, {thsNormal, thsDisabled}},
+      {thpCheckBox, {thsNormal, thsPressed, thsDisabled}},
+      {thpCheckBoxChecked, {thsNormal, thsPressed, thsDisabled}},
+      {thpCheckBoxMixed, {thsNormal, thsDisabled}},
   };
   for (const Case& c : cases) {
     std::vector<std::vector<TColor>> pictures;
