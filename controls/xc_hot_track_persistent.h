@@ -3,6 +3,7 @@
 // it, and whether it draws a frame around itself in a frame colour. A control publishes them as its
 // HotTrackOptions and hears of changes through the base's change events.
 #include "controls/xc_types.h"
+#include "platform/gdi/graphics.h"
 #include "platform/gdi/color.h"
 
 class TXcHotTrackOptions : public TXcPersistentProperty {
@@ -31,4 +32,20 @@ class TXcHotTrackOptions : public TXcPersistentProperty {
   TColor color_ = TColorOf(0x00D2BDB6);
   bool frameVisible_ = false;
   TColor frameColor_ = TColorOf(0x006A240A);
+};
+
+// What hot-tracking controls share: whether they track, the font and the options while hot.
+class IXcHotTrackable {
+ public:
+  virtual ~IXcHotTrackable() = default;
+  virtual bool HotTrack() const = 0;
+  virtual void SetHotTrack(bool value) = 0;
+  virtual TFont* HotTrackFont() = 0;
+  virtual void SetHotTrackFont(TFont* value) = 0;
+  virtual TXcTrackFontOptions HotTrackFontOptions() const = 0;
+  virtual void SetHotTrackFontOptions(TXcTrackFontOptions value) = 0;
+  virtual TXcHotTrackOptions* HotTrackOptions() = 0;
+  virtual void SetHotTrackOptions(TXcHotTrackOptions* value) = 0;
+  // Copies the four from another holder (nothing when it is this one).
+  virtual void AssignHotTrack(IXcHotTrackable* other) = 0;
 };

@@ -17,22 +17,6 @@
 
 enum TXcDropDownMenuPos : uint8_t { dmpBottom, dmpRight };
 
-// What hot-tracking controls share: whether they track, the font and the options while hot.
-class IXcHotTrackable {
- public:
-  virtual ~IXcHotTrackable() = default;
-  virtual bool HotTrack() const = 0;
-  virtual void SetHotTrack(bool value) = 0;
-  virtual TFont* HotTrackFont() = 0;
-  virtual void SetHotTrackFont(TFont* value) = 0;
-  virtual TXcTrackFontOptions HotTrackFontOptions() const = 0;
-  virtual void SetHotTrackFontOptions(TXcTrackFontOptions value) = 0;
-  virtual TXcHotTrackOptions* HotTrackOptions() = 0;
-  virtual void SetHotTrackOptions(TXcHotTrackOptions* value) = 0;
-  // Copies the four from another holder (nothing when it is this one).
-  virtual void AssignHotTrack(IXcHotTrackable* other) = 0;
-};
-
 // The process's checker brush bitmap of two colours, made again when asked for other colours; the
 // library frees it at shut-down.
 TBitmap* CachedCheckerBitmap(TColor a, TColor b);

@@ -328,11 +328,15 @@ bool ShapeBox(HDC__* d, int32_t l, int32_t t, int32_t r, int32_t b, TRect& box) 
 }
 
 // The outline path of a box shape: through the centres of its edge pixels, moved inwards for an
-// inside-frame pen so the whole pen width stays in the box.
+// inside-frame pen so the whole pen width stays in the box. A wide pen of even width has no middle
+// pixel: the GDI gives the extra one to the top and left of the path (a 4-pixel edge on x covers
+// x - 2 .. x + 1), so its path runs half a pixel up and left.
 QRectF OutlineRect(const TRect& box, const PenInfo& pen) {
   double inset = 0.5;
   if (pen.draws && pen.insideFrame && pen.width > 1) inset = pen.width / 2.0;
-  return QRectF(box.Left + inset, box.Top + inset, box.Width() - 2 * inset, box.Height() - 2 * inset);
+  QRectF r(box.Left + inset, box.Top + inset, box.Width() - 2 * inset, box.Height() - 2 * inset);
+  if (pen.draws && !pen.cosmetic && !pen.insideFrame && pen.width % 2 == 0) r.translate(-0.5, -0.5);
+  return r;
 }
 
 enum class ArcKind { kArc, kPie, kChord };

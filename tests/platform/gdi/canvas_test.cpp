@@ -212,6 +212,24 @@ TEST(TCanvasTest, DashedPenDrawsItsRunsAndOpaqueGaps) {
   EXPECT_EQ(c->Pixels(4, 2), clBlack);
 }
 
+TEST(TCanvasTest, AWidePenRectangleFillsTheBandTheGdiRoundingGives) {
+  // The framework's way of fitting a frame of pen width w into a box: Rectangle(w div 2, w div 2,
+  // W - (w - 1) div 2, H - (w - 1) div 2) covers exactly the outer w pixels, odd or even.
+  for (int w = 1; w <= 6; ++w) {
+    auto b = White(20, 16);
+    TCanvas* c = b->Canvas();
+    c->Pen()->SetColor(clBlack);
+    c->Pen()->SetWidth(w);
+    c->Brush()->SetStyle(bsClear);
+    c->Rectangle(w / 2, w / 2, 20 - (w - 1) / 2, 16 - (w - 1) / 2);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 20; ++x) {
+        bool band = x < w || y < w || x >= 20 - w || y >= 16 - w;
+        ASSERT_EQ(c->Pixels(x, y), band ? clBlack : clWhite) << "width " << w << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(TCanvasTest, RoundRectCornersAndNoStrayLines) {
   auto b = White(30, 20);
   TCanvas* c = b->Canvas();
