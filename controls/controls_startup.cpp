@@ -3,6 +3,7 @@
 #include "controls/xc_button_glyph.h"
 #include "controls/xc_color_tables.h"
 #include "controls/xc_data_startup.h"
+#include "controls/xc_edit_glyphs.h"
 #include "controls/xc_led.h"
 #include "controls/xc_speed_button.h"
 #include "controls/xc_themes.h"
@@ -29,11 +30,13 @@ void InitializeControls() {
   RegisterDragCursors();
   RegisterLedResources();
   RegisterDataProviderClasses();
+  RegisterEditGlyphResources();
 }
 
 void FinalizeControls() {
   if (g_initCount == 0 || --g_initCount > 0) return;
   UnRegisterDataProviderClasses();
+  FreeDefaultEditImages();
   FreeCachedCheckerBitmap();
   FreeGlyphCache();
   UnregisterDragCursors();

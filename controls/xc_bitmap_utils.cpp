@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "controls/xc_draw_utils.h"
 #include "platform/system/mul_div.h"
@@ -392,4 +393,28 @@ void DrawTriangleArrow(TCanvas* canvas, const TRect& rect, TColor color, int32_t
     else CanvasLine(canvas, r.Left, at, r.Right, at);
     InflateRect(r, -1, -1);
   }
+}
+
+std::vector<uint8_t> BitmapFileFromRows(const char* const* rows, int32_t width, int32_t height,
+                                        COLORREF (*colorOf)(char)) {
+  const int32_t rowBytes = DibRowBytes(width, 24);
+  BITMAPFILEHEADER file;
+  BITMAPINFOHEADER info;
+  info.biWidth = width;
+  info.biHeight = height;  // bottom-up
+  info.biBitCount = 24;
+  info.biSizeImage = static_cast<uint32_t>(rowBytes * height);
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+  std::vector<uint8_t> out(file.bfSize, 0);
+  std::memcpy(out.data(), &file, sizeof file);
+  std::memcpy(out.data() + sizeof file, &info, sizeof info);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = out.data() + file.bfOffBits + static_cast<size_t>(rowBytes) * (height - 1 - y);
+    for (int32_t x = 0; x < width; ++x) {
+      const COLORREF c = colorOf(rows[y][x]);
+      row[3 * x] = GetBValue(c), row[3 * x + 1] = GetGValue(c), row[3 * x + 2] = GetRValue(c);
+    }
+  }
+  return out;
 }

@@ -6,6 +6,7 @@
 // the GDI's raster operations.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/graphics.h"
@@ -67,6 +68,11 @@ std::unique_ptr<TBitmap> MakeCheckerBitmap(TColor a, TColor b);
 // end's colour; both clNone draw nothing.
 void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor end, int32_t direction,
                        uint8_t bands);
+
+// The .bmp file image (24 bits) of a picture given as rows of letters, top row first, each letter
+// standing for the colour colorOf gives it: how the library's built-in pictures are written down.
+std::vector<uint8_t> BitmapFileFromRows(const char* const* rows, int32_t width, int32_t height,
+                                        COLORREF (*colorOf)(char));
 
 // A line from (x1, y1) to (x2, y2) with the canvas's pen (the end pixel left out).
 void CanvasLine(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2);

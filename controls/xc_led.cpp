@@ -1,8 +1,8 @@
 #include "controls/xc_led.h"
 
-#include <cstring>
 #include <vector>
 
+#include "controls/xc_bitmap_utils.h"
 #include "platform/ui/forms.h"
 
 namespace {
@@ -33,34 +33,11 @@ COLORREF ColorOfLetter(char c) {
   }
 }
 
-// A 24-bit .bmp file image of a picture table.
-std::vector<uint8_t> BmpOf(const char* const (&rows)[kLampSize]) {
-  const int32_t rowBytes = DibRowBytes(kLampSize, 24);
-  BITMAPFILEHEADER file;
-  BITMAPINFOHEADER info;
-  info.biWidth = kLampSize;
-  info.biHeight = kLampSize;  // bottom-up
-  info.biBitCount = 24;
-  info.biSizeImage = static_cast<uint32_t>(rowBytes * kLampSize);
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + info.biSizeImage;
-  std::vector<uint8_t> out(file.bfSize, 0);
-  std::memcpy(out.data(), &file, sizeof file);
-  std::memcpy(out.data() + sizeof file, &info, sizeof info);
-  for (int y = 0; y < kLampSize; ++y) {
-    uint8_t* row = out.data() + file.bfOffBits + static_cast<size_t>(rowBytes) * (kLampSize - 1 - y);
-    for (int x = 0; x < kLampSize; ++x) {
-      const COLORREF c = ColorOfLetter(rows[y][x]);
-      row[3 * x] = GetBValue(c), row[3 * x + 1] = GetGValue(c), row[3 * x + 2] = GetRValue(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void RegisterLedResources() {
-  const std::vector<uint8_t> lamp = BmpOf(kLamp), mask = BmpOf(kMask);
+  const std::vector<uint8_t> lamp = BitmapFileFromRows(kLamp, kLampSize, kLampSize, ColorOfLetter),
+                             mask = BitmapFileFromRows(kMask, kLampSize, kLampSize, ColorOfLetter);
   RegisterBitmapResource(kLedLampResource, lamp.data(), lamp.size());
   RegisterBitmapResource(kLedMaskResource, mask.data(), mask.size());
 }

@@ -32,6 +32,37 @@ QStyle::State StateFlags(TThemedState s) {
   return f;
 }
 
+// The rows a style leaves empty above the frame of a group box it draws for no widget (room for a
+// title), found once per style by drawing one.
+int GroupBoxTitleRoom(QStyle* style) {
+  static QStyle* measured = nullptr;
+  static int room = 0;
+  if (style == measured) return room;
+  QImage probe(64, 128, QImage::Format_ARGB32_Premultiplied);
+  probe.fill(Qt::transparent);
+  {
+    QPainter p(&probe);
+    QStyleOptionFrame o;
+    o.rect = probe.rect();
+    o.palette = QApplication::palette();
+    o.state = QStyle::State_Enabled;
+    o.lineWidth = 1;
+    style->drawPrimitive(QStyle::PE_FrameGroupBox, &o, &p);
+  }
+  room = 0;
+  for (int y = 0; y < probe.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(probe.constScanLine(y));
+    bool inked = false;
+    for (int x = 0; x < probe.width() && !inked; ++x) inked = qAlpha(row[x]) != 0;
+    if (inked) {
+      room = y;
+      break;
+    }
+  }
+  measured = style;
+  return room;
+}
+
 // Draws the part with the style into a painter whose device is rect's size.
 void PaintPart(QStyle* style, QPainter& p, const TThemedElementDetails& d, const QRect& r) {
   QStyle::State state = StateFlags(d.State);
@@ -117,11 +148,14 @@ void PaintPart(QStyle* style, QPainter& p, const TThemedElementDetails& d, const
     case thpGroupBox: {
       if (d.State == thsDisabled) p.setOpacity(0.5);
       QStyleOptionFrame o;
-      o.rect = r;
       o.palette = QApplication::palette();
       o.state = state;
       o.lineWidth = 1;
       o.midLineWidth = 0;
+      // A style may leave room for a title above its frame; the part is the frame alone, so the
+      // drawing moves up by that room.
+      const int room = GroupBoxTitleRoom(style);
+      o.rect = r.adjusted(0, -room, 0, 0);
       style->drawPrimitive(QStyle::PE_FrameGroupBox, &o, &p);
       break;
     }
