@@ -2,6 +2,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QSortFilterProxyModel>
+#include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 #include <QtGui/QFileSystemModel>
 #include <QtWidgets/QDialogButtonBox>
@@ -228,4 +229,15 @@ bool TFolderBrowser::Execute(std::string& chosen) {
   if (!ok) return false;
   chosen = dlg.chosen_;
   return true;
+}
+
+std::string StandardFolderPath(TStandardFolder folder) {
+  static const QStandardPaths::StandardLocation kLocations[] = {
+      QStandardPaths::DesktopLocation,   QStandardPaths::DocumentsLocation, QStandardPaths::PicturesLocation,
+      QStandardPaths::MusicLocation,     QStandardPaths::MoviesLocation,    QStandardPaths::TemplatesLocation,
+      QStandardPaths::HomeLocation,      QStandardPaths::GenericConfigLocation,
+      QStandardPaths::GenericDataLocation, QStandardPaths::GenericCacheLocation,
+  };
+  if (folder > sfCache) return std::string();
+  return QStandardPaths::writableLocation(kLocations[folder]).toStdString();
 }

@@ -67,3 +67,10 @@ class TFolderBrowser {
   std::string selection_;
   Run* run_ = nullptr;
 };
+
+// The user's standard folders, as the desktop names them (its XDG folders).
+enum TStandardFolder : uint8_t {
+  sfDesktop, sfDocuments, sfPictures, sfMusic, sfVideos, sfTemplates, sfHome, sfConfig, sfData, sfCache
+};
+// The folder's path; empty when the desktop has none.
+std::string StandardFolderPath(TStandardFolder folder);
