@@ -10,8 +10,10 @@
 #include <QtGui/QPainter>
 #include <QtGui/QTransform>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/qt_font_p.h"
@@ -27,6 +29,8 @@ struct FontEngine {
   bool antialias = true;
   double angle = 0;  // degrees, counter-clockwise
   std::unique_ptr<QFontMetrics> metrics;
+  // Names the engine in the text caches: never used again by another engine (an address may be).
+  uint64_t id = 0;
 };
 
 HFONT__::HFONT__() : GdiObject(GdiKind::kFont) {}
@@ -42,8 +46,11 @@ QString ToQ(const char* text, int32_t count) {
   return QString::fromUtf8(text, count);
 }
 
+std::atomic<uint64_t> g_nextEngineId{1};
+
 void BuildEngine(HFONT__* f) {
   auto e = std::make_unique<FontEngine>();
+  e->id = g_nextEngineId.fetch_add(1, std::memory_order_relaxed);
   const LOGFONT& lf = f->lf;
   QString family = QString::fromUtf8(lf.lfFaceName, static_cast<int>(strnlen(lf.lfFaceName, LF_FACESIZE)));
   if (family.isEmpty()) family = QStringLiteral("DejaVu Sans");
@@ -89,7 +96,44 @@ FontEngine* EngineOf(HDC__* d) {
   return f->engine.get();
 }
 
-int32_t TextWidthOf(FontEngine* e, const QString& s) { return e ? e->metrics->horizontalAdvance(s) : 0; }
+// Windows show the same texts over and over (captions, labels): their widths and their rendered
+// glyphs are kept per thread for the engine that made them, a bounded number of widths and a
+// bounded amount of glyph masks (each of a bounded area).
+constexpr size_t kTextCacheSize = 512;
+constexpr int64_t kGlyphCacheArea = 1 << 16;        // the largest mask kept, in pixels
+constexpr size_t kGlyphCacheBytes = size_t{4} << 20;  // all masks kept together
+
+struct TextKey {
+  uint64_t engine;
+  QString text;
+  int32_t underline;
+  bool underlineOnly;
+  bool rtl;
+  // The rendered area relative to the run's origin (glyph masks only).
+  int32_t left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const TextKey& o) const {
+    return engine == o.engine && underline == o.underline && underlineOnly == o.underlineOnly && rtl == o.rtl &&
+           left == o.left && top == o.top && width == o.width && height == o.height && text == o.text;
+  }
+};
+struct TextKeyHash {
+  size_t operator()(const TextKey& k) const {
+    return qHash(k.text) ^ (k.engine * 0x9E3779B97F4A7C15ull) ^ (static_cast<size_t>(k.underline + 1) << 3) ^
+           (static_cast<size_t>(k.width) << 20) ^ (k.underlineOnly ? 2u : 0u) ^ (k.rtl ? 1u : 0u);
+  }
+};
+
+int32_t TextWidthOf(FontEngine* e, const QString& s) {
+  if (!e) return 0;
+  thread_local std::unordered_map<TextKey, int32_t, TextKeyHash> widths;
+  TextKey key{e->id, s, -1, false, false};
+  auto it = widths.find(key);
+  if (it != widths.end()) return it->second;
+  const int32_t w = e->metrics->horizontalAdvance(s);
+  if (widths.size() >= kTextCacheSize) widths.clear();
+  widths.emplace(std::move(key), w);
+  return w;
+}
 
 // The logical-to-device map as a QTransform of continuous coordinates (pixel p covers [p, p+1)).
 QTransform ContinuousTransform(HDC__* d) {
@@ -121,8 +165,8 @@ void RenderRun(HDC__* d, FontEngine* e, double x, double baseline, const TextRun
   }
   const QTransform full = local * xf;
   QRectF devBox = full.mapRect(cell).adjusted(-3, -3, 3, 3);
-  TRect box{static_cast<int32_t>(std::floor(devBox.left())), static_cast<int32_t>(std::floor(devBox.top())),
-            static_cast<int32_t>(std::ceil(devBox.right())), static_cast<int32_t>(std::ceil(devBox.bottom()))};
+  const TRect whole{static_cast<int32_t>(std::floor(devBox.left())), static_cast<int32_t>(std::floor(devBox.top())),
+                    static_cast<int32_t>(std::ceil(devBox.right())), static_cast<int32_t>(std::ceil(devBox.bottom()))};
   TRect drawable{};
   for (const TRect& r : VisibleRects(d)) UnionRect(drawable, drawable, r);
   if (clip) {
@@ -131,14 +175,16 @@ void RenderRun(HDC__* d, FontEngine* e, double x, double baseline, const TextRun
              static_cast<int32_t>(std::lround(c.right())), static_cast<int32_t>(std::lround(c.bottom()))};
     IntersectRect(drawable, drawable, dc);
   }
+  TRect box = whole;
   if (!IntersectRect(box, box, drawable)) return;
-  auto paint = [&](bool background) {
-    QImage img(box.Width(), box.Height(), QImage::Format_ARGB32_Premultiplied);
+  // The run (or its background cell) rendered into the device rectangle target.
+  auto paint = [&](bool background, const TRect& target) {
+    QImage img(target.Width(), target.Height(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, e->antialias);
-    p.translate(-box.Left, -box.Top);
+    p.translate(-target.Left, -target.Top);
     p.setTransform(full, true);
     if (background) {
       p.fillRect(cell, Qt::white);
@@ -166,16 +212,47 @@ void RenderRun(HDC__* d, FontEngine* e, double x, double baseline, const TextRun
     }
     p.end();
     CoverageMask m;
-    m.Reset(box);
-    for (int32_t y = 0; y < box.Height(); ++y) {
+    m.Reset(target);
+    for (int32_t y = 0; y < target.Height(); ++y) {
       const QRgb* src = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-      uint8_t* dst = m.Row(box.Top + y);
-      for (int32_t xx = 0; xx < box.Width(); ++xx) dst[xx] = static_cast<uint8_t>(qAlpha(src[xx]));
+      uint8_t* dst = m.Row(target.Top + y);
+      for (int32_t xx = 0; xx < target.Width(); ++xx) dst[xx] = static_cast<uint8_t>(qAlpha(src[xx]));
     }
     return m;
   };
-  if (fillCell) CompositeSolid(d, paint(true), bk, R2_COPYPEN);
-  CoverageMask glyphs = paint(false);
+  if (fillCell) CompositeSolid(d, paint(true, box), bk, R2_COPYPEN);
+  // Unturned text at a whole-pixel place without per-character advances: its glyphs are the same
+  // wherever it goes, so they are rendered once (whole, relative to the run's origin) and copied.
+  const QPointF origin = full.map(QPointF(x, baseline));
+  const bool cacheable = !dx && e->angle == 0 && full.type() <= QTransform::TxTranslate &&
+                         origin.x() == std::floor(origin.x()) && origin.y() == std::floor(origin.y()) &&
+                         static_cast<int64_t>(whole.Width()) * whole.Height() <= kGlyphCacheArea;
+  CoverageMask glyphs;
+  if (cacheable) {
+    const int32_t ox = static_cast<int32_t>(origin.x()), oy = static_cast<int32_t>(origin.y());
+    thread_local std::unordered_map<TextKey, CoverageMask, TextKeyHash> rendered;
+    thread_local size_t renderedBytes = 0;
+    TextKey key{e->id, run.text, run.underline, run.underlineOnly, rtl,
+                whole.Left - ox, whole.Top - oy, whole.Width(), whole.Height()};
+    auto it = rendered.find(key);
+    if (it == rendered.end()) {
+      CoverageMask m = paint(false, whole);
+      OffsetRect(m.bounds, -ox, -oy);
+      if (rendered.size() >= kTextCacheSize || renderedBytes + m.alpha.size() > kGlyphCacheBytes) {
+        rendered.clear();
+        renderedBytes = 0;
+      }
+      renderedBytes += m.alpha.size();
+      it = rendered.emplace(std::move(key), std::move(m)).first;
+    }
+    const CoverageMask& cached = it->second;
+    glyphs.Reset(box);
+    for (int32_t y = box.Top; y < box.Bottom; ++y)
+      std::memcpy(glyphs.Row(y), cached.Row(y - oy) + (box.Left - ox - cached.bounds.Left),
+                  static_cast<size_t>(box.Width()));
+  } else {
+    glyphs = paint(false, box);
+  }
   if (e->antialias)
     CompositeBlend(d, glyphs, d->st.textColor);
   else

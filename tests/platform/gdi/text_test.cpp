@@ -264,3 +264,39 @@ TEST(TextTest, RightToLeftReadingDrawsInItsCell) {
   EXPECT_GE(ink.Left, 19);
   EXPECT_LE(ink.Right, 20 + width + 2);
 }
+
+// Texts drawn again reuse what was rendered before: at another place, partly clipped, or with a
+// font made after another was freed, the pixels must be those of a first drawing.
+TEST(TextTest, RepeatedTextDrawsAsTheFirstTime) {
+  auto pixelsOf = [](TBitmap& b, const TRect& r) {
+    std::string out;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) out += static_cast<char>(b.Canvas()->Pixels(x, y) == clWhite ? '.' : '#');
+    return out;
+  };
+  auto a = Page(120, 80);
+  a->Canvas()->TextOut(5, 5, "Caption");
+  const TRect first = Ink(*a);
+  ASSERT_FALSE(IsRectEmpty(first));
+  a->Canvas()->TextOut(37, 41, "Caption");
+  TRect moved = first;
+  OffsetRect(moved, 32, 36);
+  EXPECT_EQ(pixelsOf(*a, moved), pixelsOf(*a, first));
+  // Clipped to its right half at a third place.
+  auto clipped = Page(120, 80);
+  const int cut = first.Left + first.Width() / 2;
+  clipped->Canvas()->TextRect({cut, 0, 120, 80}, 5, 5, "Caption");
+  TRect right = first;
+  right.Left = cut;
+  EXPECT_EQ(pixelsOf(*clipped, right), pixelsOf(*a, right));
+  EXPECT_EQ(pixelsOf(*clipped, {first.Left, first.Top, cut, first.Bottom}),
+            std::string(static_cast<size_t>((cut - first.Left) * first.Height()), '.'));
+  // A font twice the size, made after the first font is gone, draws and measures larger.
+  const int width16 = a->Canvas()->TextWidth("Caption");
+  a->Canvas()->Font()->SetHeight(-32);
+  EXPECT_GT(a->Canvas()->TextWidth("Caption"), width16 * 3 / 2);
+  auto big = Page(200, 80);
+  big->Canvas()->Font()->SetHeight(-32);
+  big->Canvas()->TextOut(5, 5, "Caption");
+  EXPECT_GT(Ink(*big).Height(), first.Height() * 3 / 2);
+}
