@@ -292,23 +292,18 @@ void TXcCustomArrangePanel::Paint() {
     if (!flatBorder_) {
       PaintBevels();
     } else if (bw > 0) {
-      // A pen of the border's width on the client edge moved in by half of it (one less at the
-      // right and bottom for an even width): exactly the band of the border.
+      // The flat border: the band of BorderWidth along the client edge in FlatBorderColor (what a
+      // pen of that width draws around the client rectangle moved in by half of it, one less at the
+      // right and bottom for an even width), filled as four strips.
       TRect r = ClientRect();
-      r.Left += bw / 2;
-      r.Top += bw / 2;
-      r.Right -= bw / 2 - (bw % 2 == 0 ? 1 : 0);
-      r.Bottom -= bw / 2 - (bw % 2 == 0 ? 1 : 0);
-      int penWidth = c->Pen()->Width();
-      TColor penColor = c->Pen()->Color();
-      TBrushStyle brushStyle = c->Brush()->Style();
-      c->Pen()->SetWidth(bw);
-      c->Pen()->SetColor(flatBorderColor_);
-      c->Brush()->SetStyle(bsClear);
-      c->Rectangle(r.Left, r.Top, r.Right, r.Bottom);
-      c->Brush()->SetStyle(brushStyle);
-      c->Pen()->SetWidth(penWidth);
-      c->Pen()->SetColor(penColor);
+      HDC dc = c->Handle();
+      HBRUSH brush = CreateSolidBrush(ColorToRGB(flatBorderColor_));
+      const TRect strips[4] = {Rect(r.Left, r.Top, r.Right, r.Top + bw), Rect(r.Left, r.Bottom - bw, r.Right, r.Bottom),
+                               Rect(r.Left, r.Top + bw, r.Left + bw, r.Bottom - bw),
+                               Rect(r.Right - bw, r.Top + bw, r.Right, r.Bottom - bw)};
+      for (const TRect& strip : strips)
+        if (strip.Right > strip.Left && strip.Bottom > strip.Top) FillRect(dc, &strip, brush);
+      DeleteObject(brush);
     }
   }
   PaintCaption();
@@ -357,10 +352,22 @@ void TXcCustomArrangePanel::PaintCaptionOn(TCanvas* canvas) {
   HDC dc = canvas->Handle();
   canvas->TextExtent("");  // selects the font into the DC
   SetBkMode(dc, TRANSPARENT);
-  TRect r = CaptionRect(canvas);
   uint32_t flags = (multiLine_ ? static_cast<uint32_t>(DT_WORDBREAK) : static_cast<uint32_t>(DT_SINGLELINE)) |
                    DT_EXPANDTABS | kAlign[Alignment()];
-  if (UseRightToLeftReading()) flags |= DT_RTLREADING;
+  TRect r;
+  if (!multiLine_ && !UseRightToLeftReading()) {
+    // One line: the system centres it on the panel's height and places it across by the alignment
+    // in a rectangle of the caption's room (the whole width when centred), measured once; unclipped,
+    // as the measured rectangle would be.
+    int inset = TCustomPanel::BorderWidth();
+    if (TCustomPanel::BevelOuter() != bvNone) inset += TCustomPanel::BevelWidth();
+    if (TCustomPanel::BevelInner() != bvNone) inset += TCustomPanel::BevelWidth();
+    r = Alignment() == taCenter ? Rect(0, 0, width_, height_) : Rect(inset, 0, width_ - inset, height_);
+    flags |= DT_VCENTER | DT_NOCLIP;
+  } else {
+    if (UseRightToLeftReading()) flags |= DT_RTLREADING;
+    r = CaptionRect(canvas);
+  }
   SetTextColor(dc, ColorToRGB(enabled_ ? canvas->Font()->Color() : clGrayText));
   if (transparent_) SetBkMode(dc, TRANSPARENT);
   DrawTextOnDC(dc, caption, -1, flags, r);
@@ -405,7 +412,9 @@ void TXcCustomArrangePanel::HandleFontChange() {
 }
 
 bool TXcCustomArrangePanel::HandleEraseBackground(TCanvas* canvas, LPARAM param) {
-  if (transparent_) return true;
+  // A transparent panel erases nothing; an opaque one that is not hot fills its whole client in
+  // its paint, so the erase would only be painted over.
+  if (transparent_ || (!OnPaint && !Hot())) return true;
   return TXcCustomPanel::HandleEraseBackground(canvas, param);
 }
 
