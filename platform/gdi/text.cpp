@@ -10,9 +10,10 @@
 #include <QtGui/QPainter>
 #include <QtGui/QTransform>
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "platform/gdi/gdi_internal.h"
@@ -29,7 +30,8 @@ struct FontEngine {
   bool antialias = true;
   double angle = 0;  // degrees, counter-clockwise
   std::unique_ptr<QFontMetrics> metrics;
-  // Names the engine in the text caches: never used again by another engine (an address may be).
+  // Names the engine's font in the text caches: engines of equal logical fonts share it, and no
+  // other font ever gets it (a freed font's address may come back).
   uint64_t id = 0;
 };
 
@@ -46,12 +48,28 @@ QString ToQ(const char* text, int32_t count) {
   return QString::fromUtf8(text, count);
 }
 
-std::atomic<uint64_t> g_nextEngineId{1};
+// The id of a logical font: the same for equal fonts, a new one for a font not seen before (the
+// table forgets them all when it grows large, so a font seen again then only gets a new id).
+uint64_t LogicalFontId(const LOGFONT& lf) {
+  static std::mutex lock;
+  static std::unordered_map<std::string, uint64_t> ids;
+  static uint64_t next = 1;
+  const int32_t fields[] = {lf.lfHeight, lf.lfWidth, lf.lfEscapement, lf.lfOrientation, lf.lfWeight,
+                            lf.lfItalic, lf.lfUnderline, lf.lfStrikeOut, lf.lfQuality};
+  std::string key(reinterpret_cast<const char*>(fields), sizeof fields);
+  key.append(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
+  std::lock_guard<std::mutex> g(lock);
+  auto it = ids.find(key);
+  if (it != ids.end()) return it->second;
+  if (ids.size() >= 4096) ids.clear();
+  ids.emplace(std::move(key), next);
+  return next++;
+}
 
 void BuildEngine(HFONT__* f) {
   auto e = std::make_unique<FontEngine>();
-  e->id = g_nextEngineId.fetch_add(1, std::memory_order_relaxed);
   const LOGFONT& lf = f->lf;
+  e->id = LogicalFontId(lf);
   QString family = QString::fromUtf8(lf.lfFaceName, static_cast<int>(strnlen(lf.lfFaceName, LF_FACESIZE)));
   if (family.isEmpty()) family = QStringLiteral("DejaVu Sans");
   QFont font(family);
