@@ -109,6 +109,12 @@ void TWinControl::CreateWnd() {
   Perform(WM_CREATE, 0, 0);
 }
 
+namespace {
+// The control whose bounds alone are being applied (SetBounds): its font and colours are as they
+// were, since their changes are applied when they happen.
+thread_local const TWinControl* g_boundsOnly = nullptr;
+}  // namespace
+
 void TWinControl::ApplyWidgetState() {
   if (!record_) return;
   QWidget* w = record_->widget;
@@ -136,7 +142,7 @@ void TWinControl::ApplyWidgetState() {
   }
   w->setEnabled(enabled_);
   if (parent_) w->setVisible(visible_);
-  ApplyWidgetFont();
+  if (g_boundsOnly != this) ApplyWidgetFont();
   LayoutWindowScrollBars(record_.get());
 }
 
@@ -419,7 +425,15 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   width_ = width;
   height_ = height;
   UpdateAnchorRules();
-  if (record_) ApplyWidgetState();
+  if (record_) {
+    const TWinControl* outer = g_boundsOnly;
+    g_boundsOnly = this;
+    struct Restore {
+      const TWinControl* outer;
+      ~Restore() { g_boundsOnly = outer; }
+    } restore{outer};
+    ApplyWidgetState();
+  }
   if (moved) Perform(WM_MOVE, 0, MAKELPARAM(left, top));
   if (resized) {
     TRect c = ClientRect();
