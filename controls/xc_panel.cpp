@@ -126,18 +126,18 @@ void TXcCustomArrangePanel::RearrangeChildren() {
   isArranging_ = true;
   arrangedWidth_ = arrangedHeight_ = 0;
   const int oldWidth = width_, oldHeight = height_;
-  // The widest windowed child, after the arranging ones among them arranged themselves.
-  int widest = 0;
-  for (int i = 0; i < ControlCount(); ++i) {
-    auto* child = dynamic_cast<TWinControl*>(Controls(i));
-    if (!child) continue;
-    if (auto* arranging = dynamic_cast<TXcCustomArrangePanel*>(child)) arranging->RearrangeIfAutomatic();
-    widest = std::max(widest, child->Width());
-  }
-  // The windowed children by tab order, walked once (the list also holds their own children).
+  // The windowed children by tab order, walked once (the list also holds their own children), and
+  // the widest of them after the arranging ones among them arranged themselves (one without
+  // children has nothing to arrange).
   std::vector<TWinControl*> order;
-  for (TWinControl* c : GetTabOrderList())
-    if (c->Parent() == this) order.push_back(c);
+  int widest = 0;
+  for (TWinControl* c : GetTabOrderList()) {
+    if (c->Parent() != this) continue;
+    order.push_back(c);
+    if (c->ControlCount() > 0)
+      if (auto* arranging = dynamic_cast<TXcCustomArrangePanel*>(c)) arranging->RearrangeIfAutomatic();
+    widest = std::max(widest, c->Width());
+  }
   const bool designing = ComponentState() & csDesigning;
   std::vector<TXcArrangeItem> items;
   items.reserve(order.size());
