@@ -21,16 +21,6 @@ TXcArrangeSettings::~TXcArrangeSettings() {
     OutputDebugString(kArrangeSettingsFreedText);
 }
 
-template <class T>
-void TXcArrangeSettings::Change(T& field, T value, const char* name) {
-  if (field == value) return;
-  NotifyChanging();
-  NotifyPropertyChanging(name);
-  field = value;
-  NotifyPropertyChanged(name);
-  NotifyChanged();
-}
-
 void TXcArrangeSettings::SetAutoArrange(bool value) { Change(autoArrange_, value, "AutoArrange"); }
 void TXcArrangeSettings::SetAutoSize(TXcAutoSizePanel value) { Change(autoSize_, value, "AutoSize"); }
 void TXcArrangeSettings::SetWrapControls(bool value) { Change(wrapControls_, value, "WrapControls"); }

@@ -61,9 +61,6 @@ class TXcArrangeSettings : public TXcPersistentProperty {
   void Assign(TPersistent* source) override;
 
  private:
-  template <class T>
-  void Change(T& field, T value, const char* name);
-
   bool autoArrange_ = false;
   TXcAutoSizePanel autoSize_ = asNone;
   bool wrapControls_ = true;

@@ -2,16 +2,6 @@
 
 TXcHotTrackOptions::TXcHotTrackOptions(TPersistent* owner) : TXcPersistentProperty(owner) {}
 
-template <class T>
-void TXcHotTrackOptions::Change(T& field, T value, const char* name) {
-  if (field == value) return;
-  NotifyChanging();
-  NotifyPropertyChanging(name);
-  field = value;
-  NotifyPropertyChanged(name);
-  NotifyChanged();
-}
-
 void TXcHotTrackOptions::SetEnabled(bool value) { Change(enabled_, value, "Enabled"); }
 void TXcHotTrackOptions::SetColor(TColor value) { Change(color_, value, "Color"); }
 void TXcHotTrackOptions::SetFrameVisible(bool value) { Change(frameVisible_, value, "FrameVisible"); }

@@ -24,10 +24,6 @@ class TXcHotTrackOptions : public TXcPersistentProperty {
   void Assign(TPersistent* source) override;
 
  private:
-  // Stores a changed value between the change notifications, with the property's name.
-  template <class T>
-  void Change(T& field, T value, const char* name);
-
   bool enabled_ = false;
   TColor color_ = TColorOf(0x00D2BDB6);
   bool frameVisible_ = false;

@@ -72,6 +72,16 @@ class TXcPersistentProperty : public TXcPersistent {
   virtual void NotifyPropertyChanging(const std::string& propName);
   // True: NotifyChanging; false: NotifyChanged.
   virtual void SetUpdating(bool updating);
+  // Stores a changed value between the change notifications, with the property's name.
+  template <class T>
+  void Change(T& field, T value, const char* name) {
+    if (field == value) return;
+    NotifyChanging();
+    NotifyPropertyChanging(name);
+    field = value;
+    NotifyPropertyChanged(name);
+    NotifyChanged();
+  }
 
  private:
   int32_t changeLockCount_ = 0;
