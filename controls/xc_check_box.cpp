@@ -185,8 +185,7 @@ void TXcCheckBox::KeyPress(char& key) {
 
 void TXcCheckBox::Notification(TComponent* component, TOperation operation) {
   TXcExCheckBox::Notification(component, operation);
-  if (operation == opRemove && linkedControls_ && !(ComponentState() & csDestroying))
-    linkedControls_->ComponentRemoved(component);
+  if (operation == opRemove && linkedControls_) linkedControls_->ComponentRemoved(component);
 }
 
 void TXcCheckBox::HandleTextChange() {

@@ -100,6 +100,12 @@ void TXcLinkedControls::Assign(TPersistent* source) {
 }
 
 void TXcLinkedControls::ComponentRemoved(TComponent* component) {
+  if (owner_ && (owner_->ComponentState() & csDestroying)) {
+    // The owner goes too (its form frees everything): the entries only forget the control.
+    for (int i = 0; i < Count(); ++i)
+      if (Items(i)->control_ == component) Items(i)->control_ = nullptr;
+    return;
+  }
   BeginUpdate();
   try {
     for (int i = 0; i < Count(); ++i)

@@ -63,7 +63,8 @@ class TXcLinkedControls : public TCollectionOf<TXcLinkedControl> {
 
   // From other linked controls: their entries (in one update bracket) and RestoreEnabled.
   void Assign(TPersistent* source) override;
-  // A component went away: every entry that links it lets go of it (in one update bracket).
+  // A component went away: every entry that links it lets go of it (in one update bracket; only
+  // forgetting it while the owner itself is being destroyed).
   void ComponentRemoved(TComponent* component);
 
  protected:

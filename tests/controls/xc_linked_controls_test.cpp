@@ -111,4 +111,20 @@ TEST_F(LinkedControlsTest, AFreedControlLeavesItsEntryAndAssignCopies) {
   delete other;
 }
 
+// A form frees its controls in its own order: linked ones made before and after the box may go
+// first, while the box is already marked as going (the sanitizer build sees any freed access).
+TEST(LinkedControlsFreed, AFormFreesABoxAndItsLinkedControlsInEitherOrder) {
+  auto* f = new TForm(nullptr);
+  auto* before = new TButton(f);
+  before->SetParent(f);
+  auto* box = new TXcCheckBox(f);
+  box->SetParent(f);
+  auto* after = new TButton(f);
+  after->SetParent(f);
+  box->LinkedControls()->Add()->SetControl(before);
+  box->LinkedControls()->Add()->SetControl(after);
+  EXPECT_FALSE(after->Enabled());
+  delete f;
+}
+
 }  // namespace
