@@ -102,13 +102,15 @@ template <class Base>
 class TBridgeWidget : public Base {
  public:
   template <class... Args>
-  explicit TBridgeWidget(WindowRecord* record, Args&&... args) : Base(std::forward<Args>(args)...), record_(record) {}
+  explicit TBridgeWidget(WindowRecord* record, Args&&... args)
+      : Base(std::forward<Args>(args)...), record_(record), alive_(record ? record->alive : nullptr) {}
   void Detach() { record_ = nullptr; }
-  WindowRecord* Record() const { return record_; }
+  WindowRecord* Record() const { return alive_ && *alive_ ? record_ : nullptr; }
 
  protected:
   bool event(QEvent* e) override {
-    if (!record_) return Base::event(e);
+    // A widget whose window was destroyed (freed later by the event loop) is Qt's alone.
+    if (!record_ || !alive_ || !*alive_) return Base::event(e);
     return DispatchQtEvent(record_, e, [this](QEvent* ev) { return Base::event(ev); });
   }
   // Tab moves between controls by the framework's dialog keys, not by Qt's focus chain.
@@ -116,6 +118,7 @@ class TBridgeWidget : public Base {
 
  private:
   WindowRecord* record_;
+  std::shared_ptr<bool> alive_;
 };
 
 // Reflects a native control's notification back to the control: CN_COMMAND with the code in the high

@@ -199,6 +199,8 @@ std::vector<std::string> CompletionListItems(TWinControl* c) {
   return items;
 }
 
+void PostToolkitEvent(TWinControl* c) { QCoreApplication::postEvent(WidgetOf(c), new QEvent(QEvent::User)); }
+
 bool DropFiles(TWinControl* c, int x, int y, const std::vector<std::string>& files) {
   QMimeData data;
   QList<QUrl> urls;

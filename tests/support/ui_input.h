@@ -46,6 +46,9 @@ bool DropFiles(TWinControl* control, int x, int y, const std::vector<std::string
 // The entries the completion list under an edit shows now; empty while no list shows.
 std::vector<std::string> CompletionListItems(TWinControl* edit);
 
+// The toolkit posts an event of its own to the control's window (delivered by the event loop).
+void PostToolkitEvent(TWinControl* control);
+
 // Another program puts text on the toolkit's clipboard.
 void ToolkitClipboardSetText(const char* text);
 // The text on the toolkit's clipboard, as other programs see it.

@@ -63,6 +63,25 @@ TEST_F(EditLookTest, AppendCompletesInlineAndSuggestListsTheMatches) {
   EXPECT_EQ(edit->Text(), "ap");
 }
 
+// An edit freed by its own key handler: its editor is freed later by the event loop, and what the
+// toolkit still delivers to it no longer reaches the freed control's window.
+TEST_F(EditLookTest, AnEditFreedInItsOwnHandlerHearsNothingAfterwards) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetFocus();
+  bool freed = false;
+  // The handler is freed with the edit: nothing of it is used after the delete.
+  edit->OnKeyUp = [edit, flag = &freed](TObject*, uint16_t& key, TShiftState) {
+    key = 0;  // handled: the freed control passes nothing on
+    *flag = true;
+    testsupport::PostToolkitEvent(edit);
+    delete edit;
+  };
+  testsupport::KeyPress(edit, 'A', "a");
+  Application->ProcessMessages();
+  EXPECT_TRUE(freed);
+}
+
 TEST_F(EditLookTest, TheFileSystemSourceListsFoldersOnlyWhenAskedTo) {
   testsupport::ScratchDir dir;
   std::filesystem::create_directory(dir.Path() / "alpha");
