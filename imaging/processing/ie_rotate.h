@@ -108,6 +108,13 @@ void SampleBilinear(const TIERotateSource& Source, double SX, double SY, uint8_t
 // Bicubic: x0 = Trunc(SX), fx = SX - x0 (likewise y), 4 x 4 pixels weighted by -f(1-f)^2,
 // 1 - 2f^2 + f^3, f(1 + f - f^2), -f^2(1 - f); truncated and held to 0..255.
 void SampleBicubic(const TIERotateSource& Source, double SX, double SY, uint8_t* Out);
+// The bicubic weights of the four pixels around a sample at fraction F.
+inline void BicubicWeights(double F, double W[4]) {
+  W[0] = -F * (1 - F) * (1 - F);
+  W[1] = 1 - 2 * F * F + F * F * F;
+  W[2] = F * (1 + F - F * F);
+  W[3] = -F * F * (1 - F);
+}
 
 // The samples under their per-depth names.
 inline TIERGB FetchPixel24(const TIERotateSource& Source, int32_t X, int32_t Y) {

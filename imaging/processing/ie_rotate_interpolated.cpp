@@ -12,7 +12,7 @@
 #include "imaging/processing/ie_resample_bands.h"
 #include "imaging/processing/ie_resample_rows.h"
 #include "imaging/processing/ie_rotate.h"
-#include "imaging/processing/ie_rotate_interpolated_avx2.h"
+#include "imaging/processing/ie_rotate_avx2.h"
 #include "imaging/processing/ie_row_table.h"
 
 namespace {
@@ -40,13 +40,6 @@ inline uint8_t ToByte(double V) {
   return V >= 255 ? 255 : (V > 0 ? static_cast<uint8_t>(V) : 0);
 }
 
-inline void CubicWeights(double F, double W[4]) {
-  W[0] = -F * (1 - F) * (1 - F);
-  W[1] = 1 - 2 * F * F + F * F * F;
-  W[2] = F * (1 + F - F * F);
-  W[3] = -F * F * (1 - F);
-}
-
 template <int N>
 inline void Bilinear(const TIERotateSource& S, double SX, double SY, uint8_t* Out) {
   const int32_t x0 = static_cast<int32_t>(std::trunc(SX)), y0 = static_cast<int32_t>(std::trunc(SY));
@@ -66,8 +59,8 @@ template <int N>
 inline void Bicubic(const TIERotateSource& S, double SX, double SY, uint8_t* Out) {
   const int32_t x0 = static_cast<int32_t>(std::trunc(SX)), y0 = static_cast<int32_t>(std::trunc(SY));
   double wx[4], wy[4];
-  CubicWeights(SX - x0, wx);
-  CubicWeights(SY - y0, wy);
+  BicubicWeights(SX - x0, wx);
+  BicubicWeights(SY - y0, wy);
   const int32_t px = x0 - 1 - kFrame, py = y0 - 1 - kFrame;
   if (px >= 0 && py >= 0 && px + 3 < S.Width && py + 3 < S.Height) {
     // Inside the picture: four rows of four pixels, no bounds to test.

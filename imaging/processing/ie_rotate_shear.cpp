@@ -11,7 +11,9 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/processing/ie_flip_turn.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_resample_rows.h"
 #include "imaging/processing/ie_rotate.h"
+#include "imaging/processing/ie_rotate_avx2.h"
 #include "imaging/processing/ie_row_table.h"
 #include "platform/system/exception.h"
 
@@ -67,8 +69,15 @@ std::vector<uint8_t> NewBuffer(int64_t Bytes) {
 
 template <int N>
 void FillPixels(uint8_t* Dst, int32_t Count, const uint8_t* Bg) {
-  for (int32_t x = 0; x < Count; ++x, Dst += N)
-    for (int c = 0; c < N; ++c) Dst[c] = Bg[c];
+  if (Count <= 0) return;
+  std::memcpy(Dst, Bg, N);
+  // The pixels filled so far copied after themselves, doubling each time.
+  const size_t total = static_cast<size_t>(Count) * N;
+  for (size_t done = N; done < total;) {
+    const size_t n = std::min(done, total - done);
+    std::memcpy(Dst + done, Dst, n);
+    done += n;
+  }
 }
 
 // One row moved right by Offset pixels into a row of Width pixels filled with the background:
@@ -78,10 +87,12 @@ void FillPixels(uint8_t* Dst, int32_t Count, const uint8_t* Bg) {
 template <int N>
 void ShearRow(const uint8_t* __restrict Src, int32_t Count, uint8_t* __restrict Dst, int32_t Width, int32_t Offset,
               int32_t A, int32_t B, bool AntiAlias, const uint8_t* Bg) {
-  FillPixels<N>(Dst, Width, Bg);
   const int32_t first = std::max(0, -Offset);
   const int32_t last = std::min(Count - 1, Width - 1 - Offset);
   if (first <= last) {
+    // The background on both sides of the landed pixels.
+    FillPixels<N>(Dst, Offset + first, Bg);
+    FillPixels<N>(Dst + static_cast<int64_t>(Offset + last + 1) * N, Width - 1 - Offset - last, Bg);
     uint8_t* d = Dst + static_cast<int64_t>(Offset + first) * N;
     const uint8_t* s = Src + static_cast<int64_t>(first) * N;
     const int32_t bytes = (last - first + 1) * N;
@@ -90,8 +101,12 @@ void ShearRow(const uint8_t* __restrict Src, int32_t Count, uint8_t* __restrict 
     } else {
       for (int c = 0; c < N; ++c) d[c] = Blend(Bg[c], s[c], A, B);
       // The pixel before is the source pixel before: a plain map over the bytes.
-      for (int32_t i = N; i < bytes; ++i) d[i] = Blend(s[i - N], s[i], A, B);
+      int32_t i = N;
+      if (A + B == 4096 && ResampleSimdActive()) i += ShearBlendAvx2(s + N, N, d + N, bytes - N, A);
+      for (; i < bytes; ++i) d[i] = Blend(s[i - N], s[i], A, B);
     }
+  } else {
+    FillPixels<N>(Dst, Width, Bg);
   }
   const int32_t trailing = Offset + Count;
   if (AntiAlias && A > 0 && trailing >= 0 && trailing < Width) {

@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 #include "imaging/processing/ie_flip_turn.h"
 #include "imaging/processing/ie_resample_rows.h"
-#include "imaging/processing/ie_rotate_interpolated_avx2.h"
+#include "imaging/processing/ie_rotate_avx2.h"
 #include "tests/imaging/processing/geometry_test_support.h"
 
 namespace {
@@ -294,6 +295,37 @@ TEST_F(RotateTest, VectorBicubicRowsEqualTheScalarSamples) {
   SetResampleSimd(true);
   EXPECT_TRUE(bmptest::Pixels(*flat) == bmptest::Pixels(*off));
   EXPECT_TRUE(flat->GetPixel24(20, 22) == (TIERGB{77, 78, 79}));
+}
+
+TEST_F(RotateTest, VectorShearBlendEqualsTheScalarBlend) {
+  if (!ResampleSimdAvailable()) GTEST_SKIP() << "no AVX2 here";
+  // Pairs of bytes from all over 0..255, for weights that extrapolate (below 0 and above 4096),
+  // keep, halve and replace; 3-byte and 1-byte steps.
+  std::vector<uint8_t> src(3 + 256 * 256 + 13);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i % 256 * 97 + i / 256);
+  for (const int32_t a : {-2048, -1000, -1, 0, 1, 2048, 4000, 4096}) {
+    for (const int32_t step : {1, 3}) {
+      const int32_t count = static_cast<int32_t>(src.size()) - step;
+      std::vector<uint8_t> dst(static_cast<size_t>(count), 0xEE);
+      const int32_t done = ShearBlendAvx2(src.data() + step, step, dst.data(), count, a);
+      ASSERT_EQ(done, count / 16 * 16);
+      for (int32_t i = 0; i < done; ++i) {
+        const int32_t v = (src[i] * a + src[i + step] * (4096 - a) + 2048) >> 12;
+        ASSERT_EQ(dst[i], std::clamp(v, 0, 255)) << "weight " << a << " byte " << i;
+      }
+      EXPECT_EQ(dst[done], 0xEE);  // nothing written past the bytes done
+    }
+  }
+  // A whole rotation the same with and without the vector paths.
+  auto b = Patterned(301, 203, ie24RGB, ieMemory, false);
+  for (const double angle : {30.0, -17.5, 44.9}) {
+    auto vector = Copy(*b), scalar = Copy(*b);
+    RotateBitmap(*vector, true, nullptr, angle, nullptr, CreateRGB(250, 5, 128));
+    SetResampleSimd(false);
+    RotateBitmap(*scalar, true, nullptr, angle, nullptr, CreateRGB(250, 5, 128));
+    SetResampleSimd(true);
+    EXPECT_TRUE(bmptest::Pixels(*vector) == bmptest::Pixels(*scalar)) << angle;
+  }
 }
 
 TEST_F(RotateTest, RotationWithoutMemoryLeavesTheImage) {

@@ -1,4 +1,4 @@
-#include "imaging/processing/ie_rotate_interpolated_avx2.h"
+#include "imaging/processing/ie_rotate_avx2.h"
 
 #include <immintrin.h>
 
@@ -9,8 +9,8 @@
 
 // Every function here carries the avx2 target itself; nothing else of this file is compiled for
 // AVX2, so the rest of the program keeps running on processors without it. Without fused
-// multiply-adds, each lane (one channel) takes the same products and sums in the same order as
-// the scalar sample, so both give the same bytes.
+// multiply-adds, each lane of the bicubic sample (one channel) takes the same products and sums in
+// the same order as the scalar sample, so both give the same bytes.
 #define IE_AVX2 __attribute__((target("avx2")))
 
 namespace {
@@ -35,14 +35,6 @@ IE_AVX2 inline __m256d Mix(__m256d W0, __m256d W1, __m256d W2, __m256d W3, const
   return _mm256_add_pd(h, _mm256_mul_pd(W3, P[3]));
 }
 
-// The scalar sampler's weights.
-inline void CubicWeights(double F, double W[4]) {
-  W[0] = -F * (1 - F) * (1 - F);
-  W[1] = 1 - 2 * F * F + F * F * F;
-  W[2] = F * (1 + F - F * F);
-  W[3] = -F * F * (1 - F);
-}
-
 }  // namespace
 
 IE_AVX2 void BicubicRow24Avx2(const TIERotateSource& Source, const double* ColX, const double* ColY, double DSX,
@@ -62,8 +54,8 @@ IE_AVX2 void BicubicRow24Avx2(const TIERotateSource& Source, const double* ColX,
       continue;
     }
     double wx[4], wy[4];
-    CubicWeights(sx - x0, wx);
-    CubicWeights(sy - y0, wy);
+    BicubicWeights(sx - x0, wx);
+    BicubicWeights(sy - y0, wy);
     const __m256d w0 = _mm256_set1_pd(wx[0]), w1 = _mm256_set1_pd(wx[1]), w2 = _mm256_set1_pd(wx[2]),
                   w3 = _mm256_set1_pd(wx[3]);
     __m256d value = zero;
@@ -87,4 +79,25 @@ IE_AVX2 void BicubicRow24Avx2(const TIERotateSource& Source, const double* ColX,
     Dst[1] = static_cast<uint8_t>(bytes >> 8);
     Dst[2] = static_cast<uint8_t>(bytes >> 16);
   }
+}
+
+IE_AVX2 int32_t ShearBlendAvx2(const uint8_t* Src, int32_t Step, uint8_t* Dst, int32_t Count, int32_t A) {
+  // P * A + Q * (4096 - A) + 2048 = Q * 4096 + (P - Q) * A + 2048: shifted right by 12 that is
+  // Q + (((P - Q) * A + 2048) >> 12), exactly. The packs hold the results to 0..255.
+  const __m256i a = _mm256_set1_epi32(A), half = _mm256_set1_epi32(2048);
+  int32_t i = 0;
+  for (; i + 16 <= Count; i += 16) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Src + i - Step));
+    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Src + i));
+    const __m256i q0 = _mm256_cvtepu8_epi32(q), q1 = _mm256_cvtepu8_epi32(_mm_srli_si128(q, 8));
+    const __m256i d0 = _mm256_sub_epi32(_mm256_cvtepu8_epi32(p), q0);
+    const __m256i d1 = _mm256_sub_epi32(_mm256_cvtepu8_epi32(_mm_srli_si128(p, 8)), q1);
+    const __m256i v0 = _mm256_add_epi32(q0, _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(d0, a), half), 12));
+    const __m256i v1 = _mm256_add_epi32(q1, _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(d1, a), half), 12));
+    // 16-bit words in the order v0 0..3, v1 0..3, v0 4..7, v1 4..7; put back in order, then bytes.
+    const __m256i w = _mm256_permute4x64_epi64(_mm256_packus_epi32(v0, v1), 0xD8);
+    const __m128i b = _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Dst + i), b);
+  }
+  return i;
 }
