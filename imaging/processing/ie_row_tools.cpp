@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_progress.h"
 #include "imaging/processing/ie_quantizer.h"
 #include "platform/gdi/bitmap.h"
@@ -26,6 +31,41 @@ void* SwapRB48(void* Pixels, int32_t Count) {
   auto* p = static_cast<uint16_t*>(Pixels);
   for (int32_t i = 0; i < Count; ++i) std::swap(p[3 * i], p[3 * i + 2]);
   return p + 3 * static_cast<ptrdiff_t>(std::max(Count, 0));
+}
+
+void AddAlphaToRow(const void* Src, const uint8_t* Alpha, void* Dest, int32_t Count) {
+  const auto* s = static_cast<const uint8_t*>(Src);
+  auto* d = static_cast<uint8_t*>(Dest);
+  if (Count <= 0) return;
+  // Four bytes are taken at a time while the row holds them; the fourth is the next pixel's blue.
+  int32_t x = 0;
+  for (; x + 1 < Count; ++x) {
+    uint32_t v;
+    std::memcpy(&v, s + 3 * static_cast<size_t>(x), 4);
+    v = (v & 0xFFFFFFu) | uint32_t{Alpha ? Alpha[x] : uint8_t{255}} << 24;
+    std::memcpy(d + 4 * static_cast<size_t>(x), &v, 4);
+  }
+  std::memcpy(d + 4 * static_cast<size_t>(x), s + 3 * static_cast<size_t>(x), 3);
+  d[4 * static_cast<size_t>(x) + 3] = Alpha ? Alpha[x] : 255;
+}
+
+void AlphaToTransparencyBits(const uint8_t* Alpha, uint8_t* Bits, int32_t Count) {
+  int32_t x = 0;
+#if defined(__SSE2__)
+  // Sixteen values at a time: the compare's sign bits come out least significant first.
+  const __m128i opaque = _mm_set1_epi8(static_cast<char>(0xFF));
+  for (; x + 16 <= Count; x += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Alpha + x));
+    const auto clear = static_cast<uint32_t>(~_mm_movemask_epi8(_mm_cmpeq_epi8(a, opaque)));
+    Bits[x >> 3] = IEBitReverseTable[clear & 0xFF];
+    Bits[(x >> 3) + 1] = IEBitReverseTable[(clear >> 8) & 0xFF];
+  }
+#endif
+  for (; x < Count; x += 8) {
+    uint8_t b = 0;
+    for (int32_t k = 0; k < 8 && x + k < Count; ++k) b |= static_cast<uint8_t>((Alpha[x + k] != 255) << (7 - k));
+    Bits[x >> 3] = b;
+  }
 }
 
 void Expand1BitRowTo24(const void* Src, void* Dest, int32_t Count) {

@@ -21,6 +21,13 @@ inline void SwapRBPixels(void* Pixels, int32_t /*Extra*/, int32_t Count) { SwapR
 // last pixel.
 void* SwapRB48(void* Pixels, int32_t Count);
 
+// Count 24-bit pixels as 32-bit ones, the fourth byte of each from Alpha (255 throughout when Alpha
+// is nil).
+void AddAlphaToRow(const void* Src, const uint8_t* Alpha, void* Dest, int32_t Count);
+// A 1-bit row (most significant bit first) with a set bit wherever Count alpha values are below
+// 255: the transparency masks of icons and cursors. Bits past Count in the last byte are clear.
+void AlphaToTransparencyBits(const uint8_t* Alpha, uint8_t* Bits, int32_t Count);
+
 // Entry v: the 8 pixels of the 1-bit byte v as 24-bit pixels, the most significant bit first, white
 // (255, 255, 255) for a set bit, black for a clear one. Built at compile time, so it is complete
 // before any start-up code runs.

@@ -16,6 +16,7 @@
 #include "imaging/processing/ie_few_colors.h"
 #include "imaging/processing/ie_quantizer.h"
 #include "imaging/processing/ie_resample.h"
+#include "imaging/processing/ie_row_tools.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -171,18 +172,7 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
         switch (depth) {
           case 1: std::memcpy(row.data(), src, static_cast<size_t>((width + 7) / 8)); break;
           case 24: std::memcpy(row.data(), src, static_cast<size_t>(width) * 3); break;
-          case 32: {
-            uint8_t* d = row.data();
-            for (int32_t x = 0; x < width; ++x) {
-              d[4 * x] = src[3 * x];
-              d[4 * x + 1] = src[3 * x + 1];
-              d[4 * x + 2] = src[3 * x + 2];
-              d[4 * x + 3] = 255;
-            }
-            if (a)
-              for (int32_t x = 0; x < width; ++x) d[4 * x + 3] = a[x];
-            break;
-          }
+          case 32: AddAlphaToRow(src, a, row.data(), width); break;
           default: {
             // Index 0 for pixels that are not fully opaque, else the quantizer's index after it.
             quantizer->IndexRow(src, indices.data(), width);
@@ -201,12 +191,7 @@ void WriteICOStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, c
       // The AND mask: set where the alpha is not 255.
       std::vector<uint8_t> andRow(static_cast<size_t>(maskRow), 0);
       for (int32_t y = height - 1; y >= 0; --y) {
-        std::fill(andRow.begin(), andRow.end(), 0);
-        if (alpha) {
-          const auto* a = static_cast<const uint8_t*>(alpha->GetRow(y));
-          for (int32_t x = 0; x < width; ++x)
-            andRow[x >> 3] |= static_cast<uint8_t>((a[x] != 255) << (7 - (x & 7)));
-        }
+        if (alpha) AlphaToTransparencyBits(static_cast<const uint8_t*>(alpha->GetRow(y)), andRow.data(), width);
         out.Put(andRow.data(), andRow.size());
       }
       written.push_back({imageStart, out.Count() - imageStart, depth});

@@ -17,6 +17,9 @@
 
 namespace {
 
+// Binary rows are read in blocks of about this many bytes.
+constexpr int64_t kPXMBlockBytes = 256 * 1024;
+
 bool IsAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // A decimal token's value; -1 when it is not a number or is above the largest int32.
@@ -79,8 +82,10 @@ int64_t NextSample(TIEStreamInput& in, std::string& token) {
 // Table of Value * Top / Maxval (truncated) for 0 .. Maxval, values above Maxval taken as Maxval.
 std::vector<uint16_t> ScaleTable(int32_t maxval, int32_t top, int32_t entries) {
   std::vector<uint16_t> table(static_cast<size_t>(entries));
-  for (int32_t v = 0; v < entries; ++v)
-    table[v] = static_cast<uint16_t>(static_cast<int64_t>(std::min(v, maxval)) * top / maxval);
+  const auto m = static_cast<uint32_t>(maxval), t = static_cast<uint32_t>(top);
+  const int32_t last = std::min(maxval, entries - 1);
+  for (int32_t v = 0; v <= last; ++v) table[v] = static_cast<uint16_t>(static_cast<uint32_t>(v) * t / m);
+  std::fill(table.begin() + last + 1, table.end(), table[last]);
   return table;
 }
 
@@ -168,9 +173,17 @@ void ReadPXMStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bo
   }
 
   // Samples to 8 bits, or to 16 on the native route.
-  const std::vector<uint16_t> scale = ScaleTable(maxval, native ? 65535 : 255, wide ? 65536 : 256);
   const bool keepHighByte = h.magic == 6 && maxval == 65535 && !native;
-  std::vector<uint8_t> raw(static_cast<size_t>(width) * channels * sampleBytes);
+  const bool plainRGB = h.magic == 6 && maxval == 255;
+  // Only the binary routes that scale samples need the table (the ASCII ones compute each value).
+  const std::vector<uint16_t> scale = h.magic >= 5 && !keepHighByte && !plainRGB
+                                          ? ScaleTable(maxval, native ? 65535 : 255, wide ? 65536 : 256)
+                                          : std::vector<uint16_t>();
+  // Binary samples arrive a block of rows at a time, straight from the stream into Raw.
+  const int64_t rawRow = int64_t{width} * channels * sampleBytes;
+  const auto blockRows = static_cast<int32_t>(std::clamp<int64_t>(kPXMBlockBytes / rawRow, 1, height));
+  std::vector<uint8_t> raw(h.magic >= 5 ? static_cast<size_t>(rawRow * blockRows) : 0);
+  int64_t arrived = 0;  // bytes of the current block that came
   std::string token;
   bool complete = true;
   Progress.PerRow = 100.0 / height;
@@ -217,35 +230,47 @@ void ReadPXMStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bo
         break;
       }
       default: {
-        const auto n = static_cast<int64_t>(raw.size());
-        const int64_t got = in.Read(raw.data(), n);
-        if (got < n) {
-          std::memset(raw.data() + got, 0, static_cast<size_t>(n - got));
-          complete = false;
+        const int32_t inBlock = y % blockRows;
+        if (inBlock == 0) {
+          const int64_t n = rawRow * std::min(blockRows, height - y);
+          arrived = in.Read(raw.data(), n);
+          if (arrived < n) std::memset(raw.data() + arrived, 0, static_cast<size_t>(n - arrived));
         }
+        // A row the data end in is kept with zeros for what is missing; the load stops after it.
+        if (arrived < rawRow * (inBlock + 1)) complete = false;
+        const uint8_t* src = raw.data() + rawRow * inBlock;
         const int32_t samples = width * channels;
         if (native) {
           auto* dst = reinterpret_cast<uint16_t*>(row);
-          for (int32_t i = 0; i < samples; ++i) dst[i] = scale[raw[2 * i] << 8 | raw[2 * i + 1]];
+          for (int32_t i = 0; i < samples; ++i) dst[i] = scale[src[2 * i] << 8 | src[2 * i + 1]];
         } else {
           // Grey into all three bytes; red, green, blue into blue, green, red.
           auto* dst = reinterpret_cast<TIERGB*>(row);
-          if (!wide && maxval == 255 && channels == 3) {
-            CopySwapRB(row, raw.data(), width);
+          if (plainRGB) {
+            CopySwapRB(row, src, width);
             break;
           }
           if (keepHighByte) {
-            // Big-endian words: the high byte of each sample, red and blue exchanged.
-            for (int32_t x = 0; x < width; ++x) {
-              row[3 * x] = raw[6 * x + 4];
-              row[3 * x + 1] = raw[6 * x + 2];
-              row[3 * x + 2] = raw[6 * x];
+            // Big-endian words: the high byte of each sample, red and blue exchanged. Eight bytes
+            // are taken and four stored at a time while the row holds them; the next pixel
+            // overwrites the fourth.
+            int32_t x = 0;
+            for (; x + 1 < width; ++x) {
+              uint64_t v;
+              std::memcpy(&v, src + 6 * static_cast<size_t>(x), 8);
+              const auto bgr = static_cast<uint32_t>(((v >> 32) & 0xFF) | ((v >> 8) & 0xFF00) | ((v << 16) & 0xFF0000));
+              std::memcpy(row + 3 * static_cast<size_t>(x), &bgr, 4);
+            }
+            for (; x < width; ++x) {
+              row[3 * x] = src[6 * x + 4];
+              row[3 * x + 1] = src[6 * x + 2];
+              row[3 * x + 2] = src[6 * x];
             }
             break;
           }
           auto sample = [&](int32_t i) -> uint8_t {
-            if (!wide) return static_cast<uint8_t>(scale[raw[i]]);
-            return keepHighByte ? raw[2 * i] : static_cast<uint8_t>(scale[raw[2 * i] << 8 | raw[2 * i + 1]]);
+            if (!wide) return static_cast<uint8_t>(scale[src[i]]);
+            return static_cast<uint8_t>(scale[src[2 * i] << 8 | src[2 * i + 1]]);
           };
           if (channels == 1) {
             for (int32_t x = 0; x < width; ++x) {

@@ -18,6 +18,7 @@
 #include "imaging/io/io_params.h"
 #include "imaging/processing/ie_few_colors.h"
 #include "imaging/processing/ie_quantizer.h"
+#include "imaging/processing/ie_row_tools.h"
 #include "platform/system/date_time.h"
 #include "platform/system/latin1_text.h"
 #include "platform/system/streams.h"
@@ -160,11 +161,7 @@ void WriteTGAStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
           data = row.data();
           break;
         case 32: {
-          const uint8_t* a = AlphaMask->GetRow(y);
-          for (int32_t x = 0; x < width; ++x) {
-            std::memcpy(row.data() + 4 * static_cast<size_t>(x), src + 3 * static_cast<size_t>(x), 3);
-            row[4 * static_cast<size_t>(x) + 3] = a[x];
-          }
+          AddAlphaToRow(src, AlphaMask->GetRow(y), row.data(), width);
           data = row.data();
           break;
         }

@@ -32,6 +32,35 @@ TEST(RowTools, Swaps) {
   EXPECT_EQ(GetPixelBit(row, 9), 0);
 }
 
+TEST(RowTools, AlphaAddedToRowsAndTurnedIntoTransparencyBits) {
+  // Widths around the 16-value blocks and the last pixel taken on its own.
+  for (const int32_t count : {1, 2, 7, 8, 15, 16, 17, 33}) {
+    SCOPED_TRACE(count);
+    std::vector<uint8_t> src(3 * static_cast<size_t>(count)), alpha(static_cast<size_t>(count));
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (int32_t x = 0; x < count; ++x) alpha[x] = x % 3 == 0 ? 255 : static_cast<uint8_t>(x * 5);
+    std::vector<uint8_t> dst(4 * static_cast<size_t>(count) + 1, 0xEE), opaque(dst);
+    AddAlphaToRow(src.data(), alpha.data(), dst.data(), count);
+    AddAlphaToRow(src.data(), nullptr, opaque.data(), count);
+    std::vector<uint8_t> bits((count + 7) / 8 + 1, 0xEE);
+    AlphaToTransparencyBits(alpha.data(), bits.data(), count);
+    for (int32_t x = 0; x < count; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(dst[4 * x + c], src[3 * x + c]) << x;
+        EXPECT_EQ(opaque[4 * x + c], src[3 * x + c]) << x;
+      }
+      EXPECT_EQ(dst[4 * x + 3], alpha[x]) << x;
+      EXPECT_EQ(opaque[4 * x + 3], 255) << x;
+      EXPECT_EQ(GetRowBit(bits.data(), x) != 0, alpha[x] != 255) << x;
+    }
+    EXPECT_EQ(dst.back(), 0xEE);  // nothing past the pixels
+    if (count % 8) {
+      EXPECT_EQ(bits[count / 8] & (0xFF >> (count % 8)), 0);  // bits past Count clear
+    }
+    EXPECT_EQ(bits.back(), 0xEE);
+  }
+}
+
 TEST(RowTools, OneBitExpansion) {
   // The table is complete before any start-up: entry 0x81 is white, six blacks, white.
   static_assert(OneBitExpansionTable[0x81][0] == 255 && OneBitExpansionTable[0x81][3] == 0 &&

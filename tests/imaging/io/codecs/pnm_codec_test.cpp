@@ -203,6 +203,16 @@ TEST(PnmCodec, BadHeadersAndShortDataAreRefused) {
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.bitmap.GetPixelRGB(1, 0).g, 2);
   EXPECT_EQ(r.bitmap.GetPixelRGB(0, 1).g, 3);
+  // Wide rows arrive in blocks: data that end in a later block keep every whole row before them.
+  const int32_t width = 2000, whole = 70;  // of 100 rows
+  Bytes data(static_cast<size_t>(width) * 6 * whole + 7);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / (width * 6) + 1);
+  ReadResult wide;
+  Read(Concat(Text("P6 2000 100 65535\n"), data), wide);
+  EXPECT_FALSE(wide.ok);
+  EXPECT_EQ(wide.bitmap.GetPixelRGB(width - 1, whole - 1).r, whole);
+  EXPECT_EQ(wide.bitmap.GetPixelRGB(0, whole).r, whole + 1);  // the first bytes of the cut row
+  EXPECT_EQ(wide.bitmap.GetPixelRGB(width - 1, whole).r, 0);
 }
 
 TEST(PnmCodec, TheProbe) {
