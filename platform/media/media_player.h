@@ -1,0 +1,117 @@
+#pragma once
+// The media player: plays one source (a media file or a block of memory; capture devices and discs
+// plug in as further sources) through one decode thread, and hands its frames to a sample buffer
+// (the last frame, for grabbing) and a presenter (for painting into a window), its sound to an audio
+// sink, and its events to an event queue.
+//
+// States are 0 stopped, 1 paused, 2 running, answered at once. Pause, and a seek while paused, return
+// once the frame at the position has been decoded and shown, or after the settle bound
+// (MediaSettleBoundMs). Seeks are frame-exact. While running, the clock decides when each frame is
+// shown; a frame late by more than its duration is dropped. At the end of the streams EC_COMPLETE is
+// queued once and the player stays running at the duration; a read or decode failure queues
+// EC_ERRORABORT and pauses.
+//
+// Positions and durations are in the time format in use (media_time.h); media time 0 is the start
+// of the video stream. While paused or stopped the position reads back exactly as set; running, it
+// is the clock. Every call is made from one thread (the user-interface thread), except that the
+// outputs may be read from any thread.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/media/media_events.h"
+#include "platform/media/media_time.h"
+#include "platform/media/sample_buffer.h"
+#include "platform/media/video_presenter.h"
+
+class TMediaSource;
+class TAudioSink;
+
+enum TMediaClockSource : uint8_t {
+  mcsDefault,    // the audio output while audio plays at rate 1, else monotonic
+  mcsNone,       // frames as fast as they decode
+  mcsMonotonic,  // a monotonic clock
+  mcsAudio,      // the audio output; without audio, as mcsNone
+};
+
+struct TMediaPlayerOptions {
+  // Play the first audio stream too.
+  bool Audio = false;
+  // Convert frames for the sample buffer and the presenter (off: frames are decoded and timed, and
+  // go nowhere).
+  bool Frames = true;
+  TMediaClockSource Clock = mcsDefault;
+  // Decoder threads, 0: as many as the decoder chooses.
+  int32_t DecoderThreads = 0;
+};
+
+class TMediaPlayer {
+ public:
+  TMediaPlayer();
+  // Closes.
+  ~TMediaPlayer();
+  TMediaPlayer(const TMediaPlayer&) = delete;
+  TMediaPlayer& operator=(const TMediaPlayer&) = delete;
+
+  // Opens a source, stopped at position 0 in media time. False (with LastError) when it cannot be
+  // opened or has neither a usable video stream nor, when asked for, an audio stream.
+  bool OpenFile(const std::string& FileName, const TMediaPlayerOptions& Options = {});
+  // Bytes in memory; the caller keeps them until Close.
+  bool OpenMemory(const void* Data, size_t Size, const TMediaPlayerOptions& Options = {});
+  bool Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayerOptions& Options = {});
+  // Stops and joins the decode thread and lets go of the source. The event queue and outputs are
+  // cleared; the notify window and callbacks stay.
+  void Close();
+  bool IsOpen() const;
+  std::string LastError() const;
+  bool HasVideo() const;
+  bool HasAudio() const;
+
+  int32_t State() const;
+  void Run();
+  void Pause();
+  void Stop();
+  // Cues the frame at the position (as Pause), then stops.
+  void StopWhenReady();
+
+  bool IsFormatSupported(TMediaTimeFormat Format) const;
+  // False (and no change) for a format the source cannot use.
+  bool SetTimeFormat(TMediaTimeFormat Format);
+  TMediaTimeFormat TimeFormat() const;
+  int64_t Duration() const;
+  int64_t Position() const;
+  void SetPosition(int64_t Position);
+  // Average frame duration in media time, 0 when the stream does not say.
+  int64_t AvgTimePerFrame() const;
+  const TMediaTimeline& Timeline() const;
+  // Measures the frame duration by decoding ahead from the position: at most MaxFrames frames or
+  // MaxTime of media time, the difference of the first two distinct frame times (0 when there are
+  // none). Position, state and shown frame stay as they were.
+  int64_t MeasureFrameDuration(int32_t MaxFrames = 50, int64_t MaxTime = 2 * kMediaTimeUnitsPerSecond);
+
+  // Volume in hundredths of a decibel (-10000 silence ... 0); balance likewise, negative attenuating
+  // the right channel, positive the left.
+  void SetVolume(int32_t Value);
+  int32_t Volume() const;
+  void SetBalance(int32_t Value);
+  int32_t Balance() const;
+  // Playback rate; other rates than 1 play without sound. False for a rate of 0 or less.
+  bool SetRate(double Rate);
+  double Rate() const;
+
+  // Frames shown and frames dropped for lateness since the source was opened.
+  int64_t FramesShown() const;
+  int64_t FramesDropped() const;
+
+  TMediaSampleBuffer& SampleBuffer();
+  TVideoPresenter& Presenter();
+  TMediaEventQueue& Events();
+  // The audio output in use while audio plays (tests look at it); null otherwise.
+  TAudioSink* AudioSink() const;
+
+  class TImpl;
+
+ private:
+  std::unique_ptr<TImpl> impl_;
+};

@@ -1,0 +1,18 @@
+#include "platform/media/media_settings.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<int64_t> g_pixelLimit{int64_t{1} << 26};
+std::atomic<uint32_t> g_settleBoundMs{10000};
+std::atomic<bool> g_forceSilent{false};
+}  // namespace
+
+int64_t MediaPixelLimit() { return g_pixelLimit.load(); }
+void SetMediaPixelLimit(int64_t Pixels) { g_pixelLimit = Pixels > 0 ? Pixels : 1; }
+
+uint32_t MediaSettleBoundMs() { return g_settleBoundMs.load(); }
+void SetMediaSettleBoundMs(uint32_t Milliseconds) { g_settleBoundMs = Milliseconds; }
+
+bool MediaForceSilentAudio() { return g_forceSilent.load(); }
+void SetMediaForceSilentAudio(bool Value) { g_forceSilent = Value; }
