@@ -43,3 +43,6 @@ int32_t CountICOImages(const std::string& FileName);
 // Counts the frames of a media file (the media services install it); nil: media files count 0.
 using TIEMediaFrameCounter = int32_t (*)(const std::string& FileName);
 extern TIEMediaFrameCounter MediaFileFrameCounter;
+// The frames of a media file as OpenMediaFile of a bare I/O component counts them (0 when the
+// file cannot be played); InitializeZodazUrIO installs it as MediaFileFrameCounter.
+int32_t CountMediaFileFrames(const std::string& FileName);

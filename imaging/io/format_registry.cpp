@@ -11,6 +11,7 @@
 #include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/color_converter.h"
+#include "imaging/io/format_detect.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_paste_hooks.h"
 #include "imaging/io/io_settings.h"
@@ -375,6 +376,7 @@ void InitializeZodazUrIO() {
   TempDirectory.clear();             // 3.
   RegisterBuiltInFileFormats();      // 4.
   AVIServicesStarted = false;        // 5.
+  MediaFileFrameCounter = CountMediaFileFrames;
   SetDebugLogFileName("");
   UnloadWinInet();                   // 6.
   LoadWinInet();

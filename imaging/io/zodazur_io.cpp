@@ -2,6 +2,8 @@
 // resolution handling, acquisition and the save-parameters dialog.
 #include "imaging/io/zodazur_io.h"
 
+#include "imaging/io/ie_direct_show.h"
+
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/io_threads.h"
@@ -46,6 +48,7 @@ TZodazUrIO::~TZodazUrIO() {
   // Every queued call has been made and the worker joined before the lock and queue go.
   WaitThreads(false);
   CloseMediaFile();
+  directShow_.reset();
   CloseAVIFile();
   UnregisterFromView();
   if (attachedTImage_) RemoveFreeNotification(attachedTImage_);
@@ -380,10 +383,6 @@ bool TZodazUrIO::DoPreviews(TIOPreviewPages Pages) {
 }
 
 // ------------------------------------------------------------------------------------ media files
-
-void TZodazUrIO::CloseMediaFile() {
-  // No media file is opened through the component yet.
-}
 
 void TZodazUrIO::CloseAVIFile() {
   // No AVI file is opened through the component yet.

@@ -36,6 +36,7 @@
 class TBitmap;
 class TFont;
 class TIEBitmap;
+class TIEDirectShow;
 class TIEIOThread;
 class TIETWainParams;
 class TIOPrintPreviewParams;
@@ -201,9 +202,25 @@ class TZodazUrIO : public TComponent {
   // Shows the save-parameters dialog; True when it was closed with OK (or OnDoPreviews handled it).
   virtual bool DoPreviews(TIOPreviewPages Pages);
 
-  // ---- Media files ----
-  // Release a media file and an AVI file opened through the component (nothing when none).
-  virtual void CloseMediaFile();
+  // ---- Media files and the media graph (zodazur_io_media.cpp) ----
+  // These are the component's own: the destructor calls CloseMediaFile, so no subclass overrides
+  // them.
+  // The capture and playback graph, created on first use; with a view attached at creation, the
+  // view's window is its notify window for IEM_NEWFRAME and IEM_DSHOWEVENT.
+  TIEDirectShow* GetDirectShow();
+  // Gives the graph the attached view's current window when it changed (the view calls it before
+  // painting: its window may have been recreated).
+  void UpdateDirectShowNotifyWindow();
+  // Opens a media file for reading single frames and answers its frame count (0 when its duration
+  // cannot be read: the file then stays open and Aborting stays set). Fills Params's media frame
+  // count, file name and type, and the video's size.
+  int32_t OpenMediaFile(const std::string& FileName);
+  // Reads frame FrameIndex of the open media file into the working bitmap; nothing when none is open.
+  void LoadFromMediaFile(int32_t FrameIndex);
+  // Releases the media file (nothing when none is open).
+  void CloseMediaFile();
+  bool IsOpenMediaFile() const { return mediaFile_ != nullptr; }
+  // Release an AVI file opened through the component (nothing when none).
   virtual void CloseAVIFile();
   // Opens an AVI file for frame loads and loads one of its frames: the AVI support overrides them;
   // here they fail (Aborting set).
@@ -405,6 +422,12 @@ class TZodazUrIO : public TComponent {
   std::unique_ptr<TIETWainParams> twainParams_;
   std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
   std::unique_ptr<TIOParamsVals> params_;
+
+  // ---- Media (zodazur_io_media.cpp) ----
+  std::unique_ptr<TIEDirectShow> directShow_;  // the capture and playback graph
+  std::unique_ptr<TIEDirectShow> mediaFile_;   // the open media file, nil when none
+  double mediaFrameDuration_ = 0;              // milliseconds per frame
+  int64_t mediaFrameStep_ = 1;                 // distance of two frames in the seeking unit
 
   // ---- I/O threads (io_threads.cpp) ----
   TCriticalSection threadsLock_;  // guards the fields below; held only for queue operations

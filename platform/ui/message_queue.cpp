@@ -165,11 +165,13 @@ bool PeekMessage(MSG* msg, HWND window, UINT first, UINT last, UINT removeFlags)
   return false;
 }
 
-int RemovePendingMessages(HWND window, UINT msg) {
+namespace {
+
+int RemovePendingMessagesIf(HWND window, UINT msg, const LPARAM* lParam) {
   std::lock_guard<std::mutex> lock(g_queueMutex);
   int n = 0;
   for (auto it = g_queue.begin(); it != g_queue.end();) {
-    if (Matches(*it, window, msg, msg)) {
+    if (Matches(*it, window, msg, msg) && (!lParam || it->lParam == *lParam)) {
       it = g_queue.erase(it);
       ++n;
     } else {
@@ -177,6 +179,14 @@ int RemovePendingMessages(HWND window, UINT msg) {
     }
   }
   return n;
+}
+
+}  // namespace
+
+int RemovePendingMessages(HWND window, UINT msg) { return RemovePendingMessagesIf(window, msg, nullptr); }
+
+int RemovePendingMessages(HWND window, UINT msg, LPARAM lParam) {
+  return RemovePendingMessagesIf(window, msg, &lParam);
 }
 
 void QueueOnMainThread(std::function<void()> call) {

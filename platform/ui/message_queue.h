@@ -22,5 +22,8 @@ constexpr UINT PM_NOREMOVE = 0, PM_REMOVE = 1;
 bool PeekMessage(MSG* msg, HWND window, UINT first, UINT last, UINT removeFlags);
 // Drops every pending message that matches; answers how many there were.
 int RemovePendingMessages(HWND window, UINT msg);
+// The same for the messages that also carry lParam (an object that is going away removes the
+// messages posted about it).
+int RemovePendingMessages(HWND window, UINT msg, LPARAM lParam);
 // Runs a function on the UI thread at the next message processing (from any thread).
 void QueueOnMainThread(std::function<void()> call);

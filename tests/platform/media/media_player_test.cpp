@@ -14,7 +14,7 @@
 #include "platform/media/media_settings.h"
 #include "platform/media/media_source.h"
 #include "platform/media/media_type.h"
-#include "tests/platform/media/media_fixtures.h"
+#include "tests/support/media_fixtures.h"
 
 using namespace mediatest;
 using testsupport::VideoSpec;

@@ -1,0 +1,158 @@
+#pragma once
+// TIEDirectShow: one media graph of the engine. It plays a media file (capture devices and discs
+// join through the same object), lets the caller run, pause, stop and seek it, and hands the
+// current video frame over as a TIEBitmap. It stands on the media services' player
+// (platform/media): the "graph" is a player with its sample buffer (the grabber), its presenter
+// (the windowless renderer) and its audio output.
+//
+// Two owners create it: the I/O component keeps one for its attached view, whose window receives
+// IEM_NEWFRAME and IEM_DSHOWEVENT with LParam = this object; OpenMediaFile creates a second,
+// windowless one to read single frames.
+//
+// Threads. Everything runs on the user-interface thread except the new-frame callback, which
+// runs on the player's streaming thread and only posts a message. A posted message never reaches
+// a dead object: Disconnect and the destructor stop the player and join its threads, then remove
+// every pending message of this object from the notify window's queue; the view's handlers also
+// check LParam with IsLive. No operation raises.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/system/object.h"
+#include "platform/system/types.h"
+#include "platform/ui/messages.h"
+
+class TIEBitmap;
+class TMediaPlayer;
+
+// Time formats of positions and durations.
+enum TIEDSTimeUnit : uint8_t { tuNone, tuFrame, tuSample, tuField, tuByte, tuMediaTime };
+
+// One capability of a capture pin (the capture devices fill the list).
+struct TIEVideoFormat {
+  std::string SubtypeName;
+  uint32_t BitsPerSecond = 0;
+  std::string AnalogStandards;
+  int32_t MinOutputWidth = 0, MinOutputHeight = 0;
+  int32_t MaxOutputWidth = 0, MaxOutputHeight = 0;
+  int32_t OutputWidthStep = 0, OutputHeightStep = 0;
+};
+
+// A device or codec chosen for a capture graph: the capture devices and compressors fill it in.
+struct TIEDSFilter {
+  std::string Name;
+  std::string Path;
+};
+
+class TIEDirectShow : public TObject {
+ public:
+  TIEDirectShow();
+  ~TIEDirectShow() override;
+  TIEDirectShow(const TIEDirectShow&) = delete;
+  TIEDirectShow& operator=(const TIEDirectShow&) = delete;
+
+  // True while Object is a TIEDirectShow that has not been destroyed (any thread).
+  static bool IsLive(const void* Object);
+
+  // ---- Configuration, read by Connect ----
+  std::string InputFileName;
+  bool UseSampleGrabber = false;
+  bool UseWindowlessRenderer = false;
+  bool PlayAudio = false;
+  // 0 default (the audio output while sound plays, else monotonic), 1 none (as fast as frames
+  // decode), 2 monotonic, 6 the audio renderer's; the device clocks (3, 4, 5) and unknown values
+  // act as 1.
+  uint8_t ClockSource = 0;
+  int32_t ClockTolerance = -1;
+  // Non-empty: Connect builds a DVD graph.
+  std::string DVDPath;
+  // Capture: the devices, compressors and capture file (kept for the capture graphs; a set
+  // VideoCompressor suppresses the sample grabber).
+  std::shared_ptr<TIEDSFilter> VideoInput;
+  std::shared_ptr<TIEDSFilter> AudioInput;
+  std::shared_ptr<TIEDSFilter> VideoCompressor;
+  std::shared_ptr<TIEDSFilter> AudioCompressor;
+  std::string OutputFileName;
+  // Device and format lists of the capture devices (empty until they are enumerated).
+  std::vector<std::string> VideoInputNames;
+  std::vector<TIEVideoFormat> VideoFormats;
+  std::vector<std::string> CrossbarInputNames;
+
+  // ---- The graph ----
+  // Builds the graph (a connected object is disconnected first). A file that cannot be opened
+  // leaves a connected graph without a source: duration and position read 0 (the reason goes to
+  // the debug log).
+  void Connect();
+  void Disconnect();
+  bool Connected() const { return connected_; }
+  void Run();
+  void Pause();
+  void StopWhenReady();
+  // 0 stopped, 1 paused, 2 running; 0 without a graph.
+  int32_t GetState();
+
+  // ---- Time ----
+  // Formats the source cannot use change nothing.
+  void SetTimeFormat(TIEDSTimeUnit Unit);
+  TIEDSTimeUnit GetTimeFormat();
+  int64_t GetDuration();
+  int64_t GetPosition();
+  // Seeks and waits until the frame there is shown (at most the settle bound).
+  void SetPosition(int64_t Position);
+  // The frame duration in 100 ns: the stream's, else measured by decoding ahead (bounded); 0 when
+  // none can be had or without a grabber.
+  int64_t GetAvgTimePerFrame();
+
+  // ---- Frames ----
+  // Copies the current frame into Bitmap: the windowless renderer's image (resampled back to the
+  // bitmap's earlier size with ResampleBack, when it had one), then the grabber's sample.
+  void GetCurrentFrame(TIEBitmap* Bitmap, bool ResampleBack = false);
+  // The grabber's last sample as ie24RGB at the video's size; nothing without a sample.
+  void CopySampleToBitmap(TIEBitmap* Bitmap);
+  // The size of the grabber's frames; False (nothing written) without a grabber type.
+  bool GetCurrentVideoFormat(int32_t& Width, int32_t& Height, std::string& Format);
+
+  // ---- Notifications ----
+  void SetNotifyWindow(HWND Window, uint32_t NewFrameMessage, uint32_t EventMessage);
+  HWND NotifyWindow() const;
+  uint32_t NewFrameMessage() const;
+  uint32_t EventMessage() const;
+  // While set, each new frame posts NewFrameMessage (the view clears it while its handler runs).
+  bool NewFrameNotify() const { return newFrameNotify_.load(); }
+  void SetNewFrameNotify(bool Value) { newFrameNotify_ = Value; }
+  // Takes the oldest graph event; False at once when none is queued.
+  bool GetEvent(int32_t& EventCode);
+  bool GetEvent(int32_t& EventCode, intptr_t& Param1, intptr_t& Param2);
+
+  // ---- Windowless renderer ----
+  void SetVideoPosition(const TRect& Source, const TRect& Dest);
+  void GetNativeVideoSize(int32_t& Width, int32_t& Height);
+  void RepaintVideo(HWND Window, HDC DC);
+
+  // The player of the graph (nil while not connected); the capture and DVD graphs and the tests
+  // reach the media services through it.
+  TMediaPlayer* Player() const { return player_.get(); }
+
+ private:
+  void BuildCaptureGraph();
+  bool HasPlayer() const;
+  // Removes the messages posted about this object from the notify window's queue.
+  void RemovePostedMessages();
+
+  bool connected_ = false;
+  bool grabber_ = false;
+  bool windowless_ = false;
+  std::unique_ptr<TMediaPlayer> player_;
+  std::atomic<bool> newFrameNotify_{true};
+  // The notify window and messages, read by the streaming thread.
+  mutable std::mutex notifyMutex_;
+  HWND notifyWindow_ = nullptr;
+  uint32_t newFrameMessage_ = 0;
+  uint32_t eventMessage_ = 0;
+  // Windows and messages posted to since the last removal.
+  std::vector<std::pair<HWND, uint32_t>> postedTo_;
+};
