@@ -43,6 +43,25 @@ bool TIEDirectShow::IsLive(const void* Object) {
   return LiveObjects().count(Object) != 0;
 }
 
+void TIEDirectShow::HandleNewFrameMessage(LPARAM Object, const std::function<void()>& OnNewFrame) {
+  auto* ds = reinterpret_cast<TIEDirectShow*>(Object);
+  if (!IsLive(ds)) return;
+  ds->SetNewFrameNotify(false);
+  try {
+    if (ds->Connected() && OnNewFrame) OnNewFrame();
+  } catch (...) {
+    // The handler may have freed the object; the flag is restored only on a live one.
+    if (IsLive(ds)) ds->SetNewFrameNotify(true);
+    throw;
+  }
+  if (IsLive(ds)) ds->SetNewFrameNotify(true);
+}
+
+void TIEDirectShow::HandleEventMessage(LPARAM Object, const std::function<void()>& OnEvent) {
+  auto* ds = reinterpret_cast<TIEDirectShow*>(Object);
+  if (IsLive(ds) && ds->Connected() && OnEvent) OnEvent();
+}
+
 bool TIEDirectShow::HasPlayer() const { return player_ && player_->IsOpen(); }
 
 // ------------------------------------------------------------------------------------- the graph

@@ -16,6 +16,7 @@
 // check LParam with IsLive. No operation raises.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,6 +58,12 @@ class TIEDirectShow : public TObject {
 
   // True while Object is a TIEDirectShow that has not been destroyed (any thread).
   static bool IsLive(const void* Object);
+  // The view's handling of IEM_NEWFRAME (LParam the object): when it is live, its NewFrameNotify
+  // is cleared, OnNewFrame runs when the object is connected, and the flag is set again; frames
+  // arriving meanwhile post nothing.
+  static void HandleNewFrameMessage(LPARAM Object, const std::function<void()>& OnNewFrame);
+  // The view's handling of IEM_DSHOWEVENT: OnEvent runs when the object is live and connected.
+  static void HandleEventMessage(LPARAM Object, const std::function<void()>& OnEvent);
 
   // ---- Configuration, read by Connect ----
   std::string InputFileName;

@@ -220,6 +220,67 @@ TEST(IEDirectShowTest, NotifyFlagAndReconnect) {
   delete form;
 }
 
+namespace {
+
+// A window whose IEM_NEWFRAME and IEM_DSHOWEVENT go through the view's handling.
+class MediaWindow : public TForm {
+ public:
+  using TForm::TForm;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == IEM_NEWFRAME) {
+      TIEDirectShow::HandleNewFrameMessage(m.LParam, [&] {
+        ++newFrames;
+        std::this_thread::sleep_for(std::chrono::milliseconds(handlerMs));
+      });
+      return;
+    }
+    if (m.Msg == IEM_DSHOWEVENT) {
+      TIEDirectShow::HandleEventMessage(m.LParam, [&] { ++events; });
+      return;
+    }
+    TForm::WndProc(m);
+  }
+  int newFrames = 0, events = 0, handlerMs = 0;
+};
+
+}  // namespace
+
+// A slow new-frame handler: frames that arrive while it runs post nothing, so the handler runs far
+// fewer times than there are frames and no backlog builds up. A message about a destroyed object
+// fires nothing.
+TEST(IEDirectShowTest, NewFrameThrottleWithASlowHandler) {
+  auto* window = new MediaWindow(nullptr);
+  window->handlerMs = 120;
+  auto ds = Grabbing(mediatest::Video(Clip("avi", "mjpeg", 25)));
+  ds->ClockSource = 2;  // real time: 25 frames in a second
+  ds->SetNotifyWindow(window->Handle(), IEM_NEWFRAME, IEM_DSHOWEVENT);
+  ds->Connect();
+  ds->Run();
+  int32_t code = 0;
+  bool complete = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!complete && std::chrono::steady_clock::now() < end) {
+    Application->ProcessMessages();
+    while (ds->GetEvent(code)) complete = complete || code == EC_COMPLETE;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(complete);
+  Application->ProcessMessages();
+  EXPECT_EQ(ds->Player()->FramesShown(), 25);
+  EXPECT_GE(window->newFrames, 4);
+  EXPECT_LE(window->newFrames, 14);
+  EXPECT_GE(window->events, 1);
+  EXPECT_TRUE(ds->NewFrameNotify());
+  // A message about a dead object fires nothing.
+  const LPARAM dead = reinterpret_cast<LPARAM>(ds.get());
+  ds.reset();
+  const int before = window->newFrames;
+  PostMessage(window->Handle(), IEM_NEWFRAME, 0, dead);
+  Application->ProcessMessages();
+  EXPECT_EQ(window->newFrames, before);
+  delete window;
+}
+
 // ------------------------------------------------------------------------------ media-file frames
 
 // A 10-second clip at 25 frames a second: 250 frames of 40 ms. An AVI is addressed by frames

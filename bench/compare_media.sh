@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The media player against the ffmpeg command of the same FFmpeg, whole commands as a user runs
+# them (process start included), side by side in one hyperfine run at the same decoder thread
+# count, on a 60-second 1280 x 720 H.264 MP4 at 25 frames a second (key frame every 2 s, AAC):
+#   1. the frame at 37.48 s as raw BGR24;
+#   2. 60 frames at 1 s steps (ffmpeg: -vf fps=1), and 6 frames at 10 s steps (-vf fps=0.1).
+# The frames of both are compared (PSNR over all bytes; identical frames print "inf").
+#   bench/compare_media.sh [build folder, default build/bench] [threads, default 1]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/bench}
+threads=${2:-1}
+command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
+grab=$build/bench/media_grab
+if [ ! -x "$grab" ]; then
+  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- media_grab
+fi
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+clip=$dir/clip.mp4
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 \
+  -f lavfi -i sine=frequency=440:duration=60 -c:v libx264 -preset medium -g 50 -keyint_min 50 \
+  -sc_threshold 0 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
+  -c:a aac -shortest "$clip"
+
+ff="ffmpeg -v error -threads $threads"
+psnr() {  # frames of 1280 x 720 BGR24 in two files
+  ffmpeg -hide_banner -nostats -f rawvideo -pix_fmt bgr24 -s 1280x720 -i "$1" -f rawvideo -pix_fmt bgr24 \
+    -s 1280x720 -i "$2" -lavfi psnr -f null - 2>&1 | grep -o 'average:[^ ]*' || echo "average:?"
+}
+run() {  # name, ours, peer
+  echo "== $1 (threads $threads)"
+  hyperfine -N -w 2 -r 10 --export-json "$dir/$1.json" -n ours "$2" -n ffmpeg "$3" | grep -v '^ *$'
+  python3 - "$dir/$1.json" <<'EOF'
+import json, sys
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+print(f"   median ours {r['ours']:.3f} s, ffmpeg {r['ffmpeg']:.3f} s: ratio {r['ours'] / r['ffmpeg']:.2f}")
+EOF
+}
+
+run seek "$grab -threads $threads -i $clip -o $dir/a.raw -ss 37.48" \
+  "$ff -ss 37.48 -i $clip -frames:v 1 -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
+echo "   PSNR $(psnr "$dir/a.raw" "$dir/b.raw")"
+run step1 "$grab -threads $threads -i $clip -o $dir/a.raw -step 1 -count 60" \
+  "$ff -i $clip -an -vf fps=1 -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
+echo "   PSNR $(psnr "$dir/a.raw" "$dir/b.raw")"
+run step10 "$grab -threads $threads -i $clip -o $dir/a.raw -step 10 -count 6" \
+  "$ff -i $clip -an -vf fps=0.1 -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
+echo "   PSNR $(psnr "$dir/a.raw" "$dir/b.raw")"

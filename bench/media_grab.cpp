@@ -1,0 +1,58 @@
+// A small driver of the media player for bench/compare_media.sh: grabs frames at positions of a
+// video and writes them as raw BGR24, top row first (as `ffmpeg -f rawvideo -pix_fmt bgr24` does),
+// without any user interface.
+//   media_grab -threads N -i clip.mp4 -o out.raw -ss 37.48            one frame at 37.48 s
+//   media_grab -threads N -i clip.mp4 -o out.raw -step 1 -count 60    frames at 0, 1, 2 ... s
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/media/media_player.h"
+#include "platform/media/media_settings.h"
+#include "platform/media/video_sample.h"
+
+int main(int argc, char** argv) {
+  std::string input, output;
+  double ss = -1, step = 0;
+  int count = 1, threads = 0;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "-i") input = argv[i + 1];
+    else if (a == "-o") output = argv[i + 1];
+    else if (a == "-ss") ss = std::atof(argv[i + 1]);
+    else if (a == "-step") step = std::atof(argv[i + 1]);
+    else if (a == "-count") count = std::atoi(argv[i + 1]);
+    else if (a == "-threads") threads = std::atoi(argv[i + 1]);
+  }
+  if (input.empty() || output.empty() || (ss < 0 && step <= 0)) {
+    std::fprintf(stderr, "usage: media_grab -threads N -i in -o out.raw (-ss seconds | -step seconds -count n)\n");
+    return 2;
+  }
+  SetMediaForceSilentAudio(true);
+  TMediaPlayerOptions options;
+  options.Clock = mcsNone;
+  options.DecoderThreads = threads;
+  TMediaPlayer player;
+  if (!player.OpenFile(input, options)) {
+    std::fprintf(stderr, "cannot open %s: %s\n", input.c_str(), player.LastError().c_str());
+    return 1;
+  }
+  FILE* out = std::fopen(output.c_str(), "wb");
+  if (!out) return 1;
+  player.Pause();
+  for (int k = 0; k < count; ++k) {
+    const double seconds = ss >= 0 ? ss : k * step;
+    player.SetPosition(static_cast<int64_t>(seconds * 1e7 + 0.5));
+    const TVideoSamplePtr s = player.SampleBuffer().CurrentSample();
+    if (!s) {
+      std::fprintf(stderr, "no frame at %.3f s\n", seconds);
+      return 1;
+    }
+    for (int y = s->Height() - 1; y >= 0; --y) {
+      std::fwrite(s->Bits() + static_cast<size_t>(y) * s->RowLength(), 1, static_cast<size_t>(s->Width()) * 3, out);
+    }
+  }
+  std::fclose(out);
+  return 0;
+}
