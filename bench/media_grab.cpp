@@ -3,7 +3,13 @@
 // without any user interface.
 //   media_grab -threads N -i clip.mp4 -o out.raw -ss 37.48            one frame at 37.48 s
 //   media_grab -threads N -i clip.mp4 -o out.raw -step 1 -count 60    frames at 0, 1, 2 ... s
+//   media_grab -threads N -i clip.mp4 -play 20     real-time play with sound on the silent sink:
+//                                                   frames shown and dropped, CPU time per frame
+#include <sys/resource.h>
+
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,7 +20,7 @@
 
 int main(int argc, char** argv) {
   std::string input, output;
-  double ss = -1, step = 0;
+  double ss = -1, step = 0, play = 0;
   int count = 1, threads = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -24,6 +30,28 @@ int main(int argc, char** argv) {
     else if (a == "-step") step = std::atof(argv[i + 1]);
     else if (a == "-count") count = std::atoi(argv[i + 1]);
     else if (a == "-threads") threads = std::atoi(argv[i + 1]);
+    else if (a == "-play") play = std::atof(argv[i + 1]);
+  }
+  if (!input.empty() && play > 0) {
+    SetMediaForceSilentAudio(true);
+    TMediaPlayerOptions options;
+    options.Audio = true;
+    options.DecoderThreads = threads;
+    TMediaPlayer player;
+    if (!player.OpenFile(input, options)) return 1;
+    player.Pause();
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    player.Run();
+    std::this_thread::sleep_for(std::chrono::duration<double>(play));
+    player.Pause();
+    getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+    const long long shown = player.FramesShown(), dropped = player.FramesDropped();
+    std::printf("played %.1f s: %lld frames shown, %lld dropped, %.2f ms CPU per frame, audio %s\n", play, shown,
+                dropped, shown ? cpu * 1000 / shown : 0.0, player.HasAudio() ? "on" : "off");
+    return dropped == 0 ? 0 : 1;
   }
   if (input.empty() || output.empty() || (ss < 0 && step <= 0)) {
     std::fprintf(stderr, "usage: media_grab -threads N -i in -o out.raw (-ss seconds | -step seconds -count n)\n");

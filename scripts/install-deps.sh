@@ -11,6 +11,8 @@ packages=(
   libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
+  # The media tests play through a PulseAudio daemon of their own and record it with parec.
+  pulseaudio pulseaudio-utils
   imagemagick pngcheck giflib-tools libjpeg-turbo-progs
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
   clang libclang-rt-dev llvm

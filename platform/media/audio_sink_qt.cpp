@@ -73,6 +73,12 @@ class TDeviceAudioSink : public TAudioSink {
       if (!sink_) return;
       if (Paused) {
         if (sink_->state() == QAudio::ActiveState || sink_->state() == QAudio::IdleState) sink_->suspend();
+      } else if (!io_) {
+        // The device starts with the first samples to play (a stream started and suspended at
+        // once can take long to come back).
+        io_ = sink_->start();
+        pushed_ = 0;
+        played_ = 0;
       } else if (sink_->state() == QAudio::SuspendedState) {
         sink_->resume();
       }
@@ -85,11 +91,11 @@ class TDeviceAudioSink : public TAudioSink {
         std::lock_guard<std::mutex> lock(mutex_);
         head_ = queued_ = written_ = 0;
       }
-      // A new stream: the samples the device still holds are dropped with it.
+      // A new stream: the samples the device still holds are dropped with it, and the device
+      // starts again with the next samples to play.
       if (sink_) {
         sink_->reset();
-        io_ = sink_->start();
-        if (paused_) sink_->suspend();
+        io_ = nullptr;
       }
       pushed_ = 0;
       played_ = 0;
@@ -124,14 +130,13 @@ class TDeviceAudioSink : public TAudioSink {
     sink_ = new QAudioSink(device, format, context_);
     // About 100 ms in the device's own buffer.
     sink_->setBufferSize(Format.SampleRate / 10 * Format.Channels * 2);
-    io_ = sink_->start();
-    if (!io_ || sink_->error() != QAudio::NoError) {
+    if (sink_->error() != QAudio::NoError) {
       OutputDebugString("audio output: the sound device did not start");
       Close();
       return false;
     }
+    io_ = nullptr;
     paused_ = true;
-    sink_->suspend();
     pushed_ = 0;
     played_ = 0;
     failed_ = false;
