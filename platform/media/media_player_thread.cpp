@@ -694,9 +694,10 @@ void TMediaPlayer::TImpl::AlignAudio(int64_t Start) {
       audioEnded_ = true;
       break;
     }
-    // Reading on for sound also decodes video; frames before the start are dropped.
+    // Reading on for sound also decodes video, kept for playing; with too much of it queued the
+    // sound starts late (led by silence) instead.
+    if (videoQueue_.size() > kMaxQueuedFrames * 4) break;
     if (!ReadOne() && !demuxEnded_) break;
-    while (videoQueue_.size() > kMaxQueuedFrames) videoQueue_.pop_front();
   }
   if (!audioTimeKnown_) {
     pcmStart_ = Start;
