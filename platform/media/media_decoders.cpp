@@ -1,6 +1,7 @@
 #include "platform/media/media_decoders.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/media/media_settings.h"
 #include "platform/media/video_sample.h"
@@ -85,9 +86,19 @@ void TVideoDecoder::SetSkipNonRef(bool Skip) {
 
 namespace {
 
+// A colour tag of a frame as a number: decoders pass on values from the bitstream that the
+// enumeration does not name, which must not be read as the enumeration.
+template <class E>
+int TagValue(const E& Field) {
+  static_assert(sizeof(E) == sizeof(int));
+  int v;
+  std::memcpy(&v, &Field, sizeof v);
+  return v;
+}
+
 // The matrix of a stream; an untagged one is guessed from its size, as players do (BT.709 for
 // high definition, BT.601 below).
-int SwsColorSpace(AVColorSpace Space, int Width, int Height) {
+int SwsColorSpace(int Space, int Width, int Height) {
   switch (Space) {
     case AVCOL_SPC_BT709: return SWS_CS_ITU709;
     case AVCOL_SPC_FCC: return SWS_CS_FCC;
@@ -101,7 +112,7 @@ int SwsColorSpace(AVColorSpace Space, int Width, int Height) {
 }
 
 bool FullRange(const AVFrame* Frame) {
-  if (Frame->color_range == AVCOL_RANGE_JPEG) return true;
+  if (TagValue(Frame->color_range) == AVCOL_RANGE_JPEG) return true;
   switch (Frame->format) {
     case AV_PIX_FMT_YUVJ420P:
     case AV_PIX_FMT_YUVJ422P:
@@ -118,7 +129,7 @@ bool TVideoDecoder::Convert(const AVFrame* Frame, TVideoSample& Sample) {
   const int w = Frame->width, h = Frame->height;
   if (w != Sample.Width() || h != Sample.Height() || Frame->format < 0) return false;
   const auto format = static_cast<AVPixelFormat>(Frame->format);
-  const int space = SwsColorSpace(Frame->colorspace, w, h);
+  const int space = SwsColorSpace(TagValue(Frame->colorspace), w, h);
   const int range = FullRange(Frame) ? 1 : 0;
   if (!sws_ || w != swsWidth_ || h != swsHeight_ || Frame->format != swsFormat_ || space != swsSpace_ ||
       range != swsRange_) {
