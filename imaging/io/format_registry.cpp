@@ -10,6 +10,7 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
+#include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/color_converter.h"
 #include "imaging/io/format_detect.h"
 #include "imaging/io/io_params.h"
@@ -393,9 +394,11 @@ void InitializeZodazUrIO() {
   CMYKProfileEnabled = true;
   MetafileMaxSize = 8000;
   InstallPasteHooks(true);           // the clipboard paste reads PNG blocks through the unit
+  InitializeTifCCITT();              // the fax coder's tables
 }
 
 void FinalizeZodazUrIO() {
+  FinalizeTifCCITT();
   InstallPasteHooks(false);
   // 1. The default CMYK profiles; CMYK conversions use the formulas from here on.
   InstallCMYKProfileHooks(false);
