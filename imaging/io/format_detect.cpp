@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "imaging/core/ie_streams.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/ico_codec.h"
 #include "imaging/io/codecs/metafile_probe.h"
@@ -10,6 +11,7 @@
 #include "imaging/io/codecs/tga_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
 
@@ -71,6 +73,13 @@ bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
 bool PNGSignature(TStream& s, int64_t remaining) { return remaining > 8 && IsPngStream(s); }
 
+// A TIFF header and first directory that are not a camera raw file. The probes read the TIFF at
+// the stream's position through a view that starts there.
+bool TIFFHeader(TStream& s, int64_t) {
+  TIEBufferedReadStream view(s, 1024, true);
+  return IsTIFFStream(view) && !IsCameraRawTIFF(view);
+}
+
 // The probes in the order they run; the first that recognises the content decides. An entry without
 // a test belongs to a codec that is not built yet; the codec puts its probe into its entry when it is.
 struct ProbeEntry {
@@ -86,7 +95,7 @@ constexpr ProbeEntry kProbes[] = {
     {fmtPCX, PCXHeader},           // 6  PCX file header
     {fmtTIFF, TIFFStreamHeader},   // 7  "TIFF" stream header
     {fmtHDP, nullptr},             // 8  HD Photo directory
-    {fmtTIFF, nullptr},            // 9  TIFF header and first directory (camera raw excluded)
+    {fmtTIFF, TIFFHeader},         // 9  TIFF header and first directory (camera raw excluded)
     {fmtPNG, PNGSignature},        // 10 PNG signature
     {fmtDICOM, nullptr},           // 11 "DICM" at byte 128
     {fmtICO, ICODirectory},        // 12 icon directory
@@ -111,7 +120,7 @@ constexpr TContentProbe kCameraRawProbe = nullptr;
 // Image counters of the multi-image formats on a stream at the file's start; an entry without a
 // counter belongs to a codec that is not built yet (its files then count 0).
 constexpr TStreamImageCounter kGIFFrameCounter = CountGIFFramesInStream;
-constexpr TStreamImageCounter kTIFFPageCounter = nullptr;
+constexpr TStreamImageCounter kTIFFPageCounter = CountTIFFStreamPages;
 constexpr TStreamImageCounter kDCXPageCounter = CountDCXStreamPages;
 constexpr TStreamImageCounter kDICOMFrameCounter = nullptr;
 constexpr TStreamImageCounter kHDPFrameCounter = nullptr;

@@ -11,6 +11,7 @@
 #include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
+#include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/color_converter.h"
 #include "imaging/io/format_detect.h"
 #include "imaging/io/io_params.h"
@@ -130,6 +131,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {JPEGCodecRead, JPEGCodecWrite};
     case fmtPNG:
       return {PNGCodecRead, PNGCodecWrite};
+    case fmtTIFF:
+      return {TIFFCodecRead, UnsupportedFormatWriter(id)};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }

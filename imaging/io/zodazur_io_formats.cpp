@@ -191,6 +191,7 @@ int32_t TZodazUrIO::LoadStreamCore(TStream& Stream, TIEFileFormatId Format) {
   // Stream headers: where the data starts and, when the header says, where it ends.
   int64_t start = 0;
   int64_t end = -1;
+  bool tiffHeader = false;
   try {
     start = Stream.Position();
     TStreamHeader header;
@@ -222,13 +223,18 @@ int32_t TZodazUrIO::LoadStreamCore(TStream& Stream, TIEFileFormatId Format) {
         return 0;
       }
       start += 12;
+      tiffHeader = true;
     }
     // A PCX's end palette sits at the end of its data: the reader sees the data the header
-    // announced and nothing after it.
-    TIEBufferedReadStream buffered(Stream, 65536, true, Format == fmtPCX && end >= 0 ? end - start : -1);
+    // announced and nothing after it. Codecs read through a view that starts where their data
+    // starts, except a TIFF after its stream header: the TIFF writer writes offsets from the
+    // caller's stream origin, so that view keeps the caller's positions and stands on the TIFF.
+    TIEBufferedReadStream buffered(Stream, 65536, !tiffHeader, Format == fmtPCX && end >= 0 ? end - start : -1);
+    const int64_t viewBase = tiffHeader ? 0 : start;
+    if (tiffHeader) buffered.Seek(start, soBeginning);
     RunCodecReader(buffered, Format, false, progress);
     // The caller's stream stands after what the codec read, or after the data a header announced.
-    Stream.Seek(end >= 0 ? end : start + buffered.Position(), soBeginning);
+    Stream.Seek(end >= 0 ? end : viewBase + buffered.Position(), soBeginning);
   } catch (const std::exception& e) {
     IOFail(progress, e.what());
   }

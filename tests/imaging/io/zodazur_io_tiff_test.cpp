@@ -1,0 +1,78 @@
+// TIFF through the I/O component: by name, extension, content and id, page counts, and a TIFF after
+// a "TIFF" stream header whose offsets count from the caller's stream origin.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/io/format_detect.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/io/io_params.h"
+#include "imaging/io/zodazur_io.h"
+#include "platform/system/streams.h"
+#include "tests/imaging/io/codecs/tiff_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+class TiffIOTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InitializeZodazUrIO(); }
+  void TearDown() override { InitializeZodazUrIO(); }
+
+  // A 3-page LZW TIFF by ImageMagick: 30 x 20 pages, red, green and blue.
+  std::string MakeThreePages(const std::string& name) {
+    const std::string file = dir.File(name);
+    const std::string command = "convert -size 30x20 xc:red xc:lime xc:blue -compress lzw tiff:" + file;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return file;
+  }
+
+  testsupport::ScratchDir dir;
+  TZodazUrIO io{nullptr};
+};
+
+TEST_F(TiffIOTest, ByNameExtensionContentAndPageCounts) {
+  const std::string file = MakeThreePages("a.tif");
+  EXPECT_EQ(DetectFileFormat(file, false), fmtTIFF);
+  EXPECT_EQ(CountTIFFPages(file), 3);
+  io.Params().TiffImageIndex = 1;
+  io.LoadFromFile(file);
+  ASSERT_FALSE(io.Aborting());
+  EXPECT_EQ(io.Params().FileType, fmtTIFF);
+  EXPECT_EQ(io.IEBitmap()->Width(), 30);
+  const auto* row = static_cast<const uint8_t*>(io.IEBitmap()->GetRow(5));
+  EXPECT_EQ(row[1], 255);  // green
+  EXPECT_EQ(row[2], 0);
+  // A misnamed TIFF is found by its content.
+  std::filesystem::copy_file(file, dir.File("misnamed.png"));
+  EXPECT_EQ(DetectFileFormat(dir.File("misnamed.png"), false), fmtTIFF);
+  io.Params().TiffImageIndex = 2;
+  io.LoadFromFileTIFF(file);
+  ASSERT_FALSE(io.Aborting());
+  EXPECT_EQ(static_cast<const uint8_t*>(io.IEBitmap()->GetRow(0))[0], 255);  // blue
+}
+
+TEST_F(TiffIOTest, StreamHeaderOffsetsCountFromTheCallersOrigin) {
+  // Other data, a "TIFF" stream header, then a TIFF whose offsets count from the stream's start.
+  std::vector<uint8_t> prefix(17, 0x33);
+  const std::vector<uint8_t> header = {'T', 'I', 'F', 'F', 0, 0, 0, 0, 0, 0, 0, 0};
+  prefix.insert(prefix.end(), header.begin(), header.end());
+  TiffBuilder t;
+  const int32_t strip = t.Blob({9, 8, 7, 6, 5, 4});
+  t.Page().Short(256, {6}).Short(257, {1}).Short(258, {8}).Short(262, {1}).Strips({strip});
+  const auto bytes = t.Build(prefix, true);
+  TMemoryStream s;
+  s.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+  s.Seek(17, soBeginning);
+  io.SetStreamHeaders(true);
+  io.Params().IsNativePixelFormat = true;
+  io.LoadFromStreamTIFF(s);
+  ASSERT_FALSE(io.Aborting());
+  ASSERT_EQ(io.IEBitmap()->Width(), 6);
+  EXPECT_EQ(static_cast<const uint8_t*>(io.IEBitmap()->GetRow(0))[5], 4);
+}
+
+}  // namespace
