@@ -797,8 +797,7 @@ void TIFFDecodePage(TTIFFVars& Vars, TIEBitmap& Bitmap, TIEProgressRecord& Progr
   TPageDecoder pd{Vars, Bitmap, Progress, Bitmap.PixelFormat(), ChooseCase(Vars)};
   Progress.Counter = 0;
   Progress.PerRow = Vars.Height > 0 ? 100.0 / Vars.Height : 0;
-  if (Vars.Compression == cmpOldJPEG || (Vars.JPEGInterchangeFormat != 0 && Vars.Compression != cmpLZW &&
-                                         Vars.Compression != cmpJPEG && Vars.JPEGProc < 2 && Vars.Compression == cmpOldJPEG)) {
+  if (Vars.Compression == cmpOldJPEG) {
     ReadOldJPEG(pd, Progress);
   } else if (IsTiled(Vars)) {
     ReadTiles(pd, Progress);

@@ -15,6 +15,7 @@
 #include "imaging/io/io_params.h"
 #include "imaging/io/lzw_hooks.h"
 #include "platform/system/streams.h"
+#include "tests/imaging/io/codecs/jpeg_fixture.h"
 #include "tests/imaging/io/codecs/tiff_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -351,6 +352,147 @@ TEST_F(TIFFReaderTest, ByteBuiltLayouts) {
     ASSERT_FALSE(Read(Page8(false, 2, 1, {1}, {0x80}, 8, 1), b, p).aborted);
     ASSERT_EQ(b.PixelFormat(), ie1g);
     EXPECT_EQ(static_cast<const uint8_t*>(b.GetRow(0))[0], 0x7F);
+  }
+}
+
+ReadResult ReadWith(const std::vector<uint8_t>& file, TIEBitmap& bitmap, TIOParamsVals& params, bool ignoreAlpha,
+                    bool thumbnail, bool paramsOnly = false) {
+  TBytes s(file);
+  ReadResult r;
+  TIEProgressRecord progress;
+  progress.Aborting = &r.aborted;
+  ReadTIFFStream(&bitmap, s, r.pages, &params, progress, paramsOnly, r.mask, false, ignoreAlpha, thumbnail);
+  return r;
+}
+
+TEST_F(TIFFReaderTest, AlphaLayouts) {
+  // RGBA, 3 pixels: with alpha into the mask; with IgnoreAlpha the fourth sample is dropped.
+  const std::vector<uint8_t> rgba = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+  const auto file = Page8(false, 2, 4, {8, 8, 8, 8}, rgba, 3, 1, [](TiffBuilder& t) { t.Short(338, {2}); });
+  for (bool ignore : {false, true}) {
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    const ReadResult r = ReadWith(file, b, p, ignore, false);
+    ASSERT_FALSE(r.aborted);
+    const auto* d = static_cast<const uint8_t*>(b.GetRow(0));
+    EXPECT_EQ(d[3 * 1 + 2], 50) << ignore;  // red of pixel 1
+    EXPECT_EQ(d[3 * 2 + 0], 110) << ignore;  // blue of pixel 2
+    EXPECT_EQ(r.mask != nullptr, !ignore);
+    if (r.mask) {
+      EXPECT_EQ(r.mask->GetRow(0)[2], 120);
+    }
+  }
+  // Associated alpha in a fifth sample: colours are divided by it, clamped to 255.
+  {
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    const auto f = Page8(false, 2, 5, {8, 8, 8, 8, 8}, {200, 50, 20, 9, 100}, 1, 1,
+                         [](TiffBuilder& t) { t.Short(338, {0, 1}); });
+    const ReadResult r = ReadWith(f, b, p, false, false);
+    ASSERT_FALSE(r.aborted);
+    ASSERT_TRUE(r.mask);
+    const auto* d = static_cast<const uint8_t*>(b.GetRow(0));
+    EXPECT_EQ(d[2], 255);  // 200 / (100 / 255) = 510
+    EXPECT_EQ(d[1], 127);  // 50 / (100 / 255) = 127.5
+    EXPECT_EQ(r.mask->GetRow(0)[0], 100);
+  }
+  // Grey with alpha.
+  {
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    const ReadResult r = ReadWith(Page8(false, 1, 2, {8, 8}, {77, 33}, 1, 1), b, p, false, false);
+    ASSERT_FALSE(r.aborted);
+    ASSERT_TRUE(r.mask);
+    EXPECT_EQ(r.mask->GetRow(0)[0], 33);
+    EXPECT_EQ(static_cast<const uint8_t*>(b.GetRow(0))[0], 77);
+  }
+}
+
+TEST_F(TIFFReaderTest, TiledAlphaLandsOnItsColumnsAndStopsAtThePageEdge) {
+  // A 20 x 3 RGBA page in 16 x 16 tiles: the second tile's columns 4..15 lie past the page.
+  TiffBuilder t;
+  std::vector<int32_t> tiles;
+  for (int tile = 0; tile < 2; ++tile) {
+    std::vector<uint8_t> data;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) {
+        const int px = tile * 16 + x;
+        data.insert(data.end(), {static_cast<uint8_t>(px), static_cast<uint8_t>(y), 0, static_cast<uint8_t>(px * 7)});
+      }
+    tiles.push_back(t.Blob(data));
+  }
+  t.Page().Short(256, {20}).Short(257, {3}).Short(258, {8, 8, 8, 8}).Short(262, {2}).Short(277, {4})
+      .Short(338, {2}).Short(322, {16}).Short(323, {16}).Strips(tiles, 324, 325);
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  const ReadResult r = ReadWith(t.Build(), b, p, false, false);
+  ASSERT_FALSE(r.aborted);
+  ASSERT_TRUE(r.mask);
+  ASSERT_EQ(b.Width(), 20);
+  ASSERT_EQ(r.mask->Width(), 20);
+  for (int x : {0, 15, 16, 19}) {
+    EXPECT_EQ(r.mask->GetRow(2)[x], static_cast<uint8_t>(x * 7)) << x;
+    EXPECT_EQ(static_cast<const uint8_t*>(b.GetRow(2))[3 * x + 2], x) << x;
+  }
+  // One tile asked for: the page is that tile.
+  TIEBitmap one;
+  TIOParamsVals q(nullptr);
+  q.TiffGetTile = 1;
+  ASSERT_FALSE(ReadWith(t.Build(), one, q, false, false).aborted);
+  EXPECT_EQ(q.Width, 16);
+  EXPECT_EQ(static_cast<const uint8_t*>(one.GetRow(0))[3 * 3 + 2], 19);
+}
+
+TEST_F(TIFFReaderTest, ThumbnailModeRefusesLargeAndEmptyPages) {
+  const auto large = Page8(false, 1, 1, {8}, std::vector<uint8_t>(401, 9), 401, 1);
+  const auto empty = Page8(false, 1, 1, {8}, {}, 0, 0);
+  const auto small = Page8(false, 1, 1, {8}, {1, 2, 3, 4}, 2, 2);
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  EXPECT_TRUE(ReadWith(large, b, p, true, true).aborted);
+  EXPECT_TRUE(ReadWith(empty, b, p, true, true).aborted);
+  EXPECT_FALSE(ReadWith(empty, b, p, true, true, true).aborted);  // its parameters are no failure
+  EXPECT_FALSE(ReadWith(small, b, p, true, true).aborted);
+  EXPECT_EQ(b.Width(), 2);
+}
+
+TEST_F(TIFFReaderTest, PlanarCMYKAndOldStyleJPEG) {
+  {
+    TiffBuilder t;
+    std::vector<int32_t> planes;
+    for (uint8_t ink : {0, 255, 100, 50}) planes.push_back(t.Blob({ink, ink}));
+    t.Page().Short(256, {2}).Short(257, {1}).Short(258, {8, 8, 8, 8}).Short(262, {5}).Short(277, {4})
+        .Short(284, {2}).Strips(planes);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    p.IsNativePixelFormat = true;
+    ASSERT_FALSE(ReadWith(t.Build(), b, p, false, false).aborted);
+    ASSERT_EQ(b.PixelFormat(), ieCMYK);
+    const auto* d = static_cast<const uint8_t*>(b.GetRow(0));
+    EXPECT_EQ(d[4 + 0], 255);
+    EXPECT_EQ(d[4 + 1], 0);
+    EXPECT_EQ(d[4 + 2], 155);
+    EXPECT_EQ(d[4 + 3], 205);
+  }
+  {
+    // Compression 6 with the whole JPEG stream at JPEGInterchangeFormat (libjpeg wrote it).
+    jpegtest::EncodeOptions o;
+    o.width = 24;
+    o.height = 16;
+    o.quality = 95;
+    const auto pixels = jpegtest::Photo(24, 16);
+    const auto jpeg = jpegtest::Encode(o, pixels);
+    TiffBuilder t;
+    const int32_t blob = t.Blob(jpeg);
+    t.Page().Short(256, {24}).Short(257, {16}).Short(258, {8, 8, 8}).Short(262, {6}).Short(277, {3})
+        .Short(259, {6}).Strips({blob}, 513, 514);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    ASSERT_FALSE(ReadWith(t.Build(), b, p, false, false).aborted);
+    ASSERT_EQ(b.Width(), 24);
+    const auto ref = jpegtest::Decode(jpeg, JCS_EXT_BGR);
+    const auto* d = static_cast<const uint8_t*>(b.GetRow(7));
+    for (int i = 0; i < 24 * 3; ++i) EXPECT_NEAR(d[i], ref.pixels[static_cast<size_t>(7 * 24 * 3 + i)], 1) << i;
   }
 }
 
