@@ -72,13 +72,20 @@ int64_t StoredRowBytes(const TTIFFVars& v, int32_t width, bool plane) {
 
 // ------------------------------------------------------------------------------ row decompression
 
+// Memory a page's blocks reuse, one block after the other (large blocks would otherwise be mapped
+// and unmapped for every strip).
+struct TBlockBuffers {
+  std::unique_ptr<uint8_t[]> inflated;
+  size_t capacity = 0;
+};
+
 // Decompresses the rows of one strip, tile or plane block, one at a time, never reading past it.
 class TBlockRows {
  public:
-  TBlockRows(const TTIFFVars& v, const uint8_t* data, int64_t length, int32_t width, int64_t rowLength,
-             int32_t rows)
+  TBlockRows(const TTIFFVars& v, uint8_t* data, int64_t length, int32_t width, int64_t rowLength,
+             int32_t rows, TBlockBuffers& buffers)
       : v_(v), data_(data), length_(std::min<int64_t>(length, INT32_MAX)), width_(width), rowLength_(rowLength),
-        rows_(rows) {
+        rows_(rows), buffers_(buffers) {
     if (IsCCITT(v.Compression)) ref_.assign(static_cast<size_t>((width + 7) / 8) + 1, 0xFF);
   }
   ~TBlockRows() {
@@ -87,11 +94,18 @@ class TBlockRows {
   TBlockRows(const TBlockRows&) = delete;
   TBlockRows& operator=(const TBlockRows&) = delete;
 
-  // The next row into Out (RowLength bytes); false when the decoder fails.
-  bool Next(uint8_t* out) {
+  // The next row (RowLength bytes, which the caller may change): in Out, or in place in the block
+  // when it lies there whole. Nullptr when the decoder fails.
+  uint8_t* Next(uint8_t* out) {
     const int32_t len = static_cast<int32_t>(length_);
     switch (v_.Compression) {
       case cmpNone: {
+        if (v_.FillOrder == 1 && length_ - consumed_ >= rowLength_) {
+          uint8_t* row = data_ + consumed_;
+          consumed_ += rowLength_;
+          ++row_;
+          return row;
+        }
         const int64_t n = std::clamp<int64_t>(length_ - consumed_, 0, rowLength_);
         if (n > 0) std::memcpy(out, data_ + consumed_, static_cast<size_t>(n));
         std::memset(out + n, 0, static_cast<size_t>(rowLength_ - n));
@@ -116,9 +130,9 @@ class TBlockRows {
         bitPos_ = CCITTDecode2DRow(out, data_, len, width_, ref_.data(), bitPos_, v_.FillOrder, (v_.T4Options & 4) != 0);
         break;
       case cmpLZW: {
-        if (!v_.LZWDecoder || rowLength_ > INT32_MAX) return false;
+        if (!v_.LZWDecoder || rowLength_ > INT32_MAX) return nullptr;
         const uint8_t* row = v_.LZWDecoder(data_, len, static_cast<int32_t>(rowLength_), lzw_, v_.FillOrder);
-        if (!row) return false;
+        if (!row) return nullptr;
         std::memcpy(out, row, static_cast<size_t>(rowLength_));
         break;
       }
@@ -126,16 +140,20 @@ class TBlockRows {
       case cmpDeflateOld: {
         if (!inflated_) Inflate();
         const int64_t at = row_ * rowLength_;
+        if (at + rowLength_ <= static_cast<int64_t>(inflatedBytes_)) {
+          ++row_;
+          return inflatedData_ + at;
+        }
         const int64_t n = std::clamp<int64_t>(static_cast<int64_t>(inflatedBytes_) - at, 0, rowLength_);
-        if (n > 0) std::memcpy(out, inflatedData_.data() + at, static_cast<size_t>(n));
+        if (n > 0) std::memcpy(out, inflatedData_ + at, static_cast<size_t>(n));
         std::memset(out + n, 0, static_cast<size_t>(rowLength_ - n));
         break;
       }
       case cmpPackBits: PackBits(out); break;
-      default: return false;
+      default: return nullptr;
     }
     ++row_;
-    return true;
+    return out;
   }
 
  private:
@@ -143,18 +161,23 @@ class TBlockRows {
   // what is missing stays zero).
   void Inflate() {
     inflated_ = true;
-    inflatedData_.assign(static_cast<size_t>(rowLength_ * rows_), 0);
+    const auto size = static_cast<size_t>(rowLength_ * rows_);
+    if (buffers_.capacity < size) {
+      buffers_.inflated.reset(new uint8_t[size]);  // rows past what inflates are completed with zeros on use
+      buffers_.capacity = size;
+    }
+    inflatedData_ = buffers_.inflated.get();
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return;
-    z.next_in = const_cast<uint8_t*>(data_);
+    z.next_in = data_;
     z.avail_in = static_cast<uInt>(length_);
-    z.next_out = inflatedData_.data();
-    z.avail_out = static_cast<uInt>(inflatedData_.size());
+    z.next_out = inflatedData_;
+    z.avail_out = static_cast<uInt>(size);
     while (z.avail_out > 0) {
       const int rc = inflate(&z, Z_NO_FLUSH);
       if (rc != Z_OK) break;
     }
-    inflatedBytes_ = inflatedData_.size() - z.avail_out;
+    inflatedBytes_ = size - z.avail_out;
     inflateEnd(&z);
   }
 
@@ -182,7 +205,7 @@ class TBlockRows {
   }
 
   const TTIFFVars& v_;
-  const uint8_t* data_;
+  uint8_t* data_;
   int64_t length_;
   int32_t width_;
   int64_t rowLength_;
@@ -193,7 +216,8 @@ class TBlockRows {
   std::vector<uint8_t> ref_;
   void* lzw_ = nullptr;
   bool inflated_ = false;
-  std::vector<uint8_t> inflatedData_;
+  TBlockBuffers& buffers_;
+  uint8_t* inflatedData_ = nullptr;
   size_t inflatedBytes_ = 0;
 };
 
@@ -230,6 +254,28 @@ void UndoPredictor(const TTIFFVars& v, uint8_t* row, int32_t count, int32_t samp
   } else if (v.BitsPerSample == 16) {
     auto* w = reinterpret_cast<uint16_t*>(row);
     for (int64_t i = samples; i < static_cast<int64_t>(count) * samples; ++i) w[i] = static_cast<uint16_t>(w[i] + w[i - samples]);
+  }
+}
+
+// 8-bit RGB samples into blue, green, red, adding each sample to the one a pixel to its left first
+// when Predicted (the horizontal predictor).
+void RGBToBGR(const uint8_t* s, uint8_t* d, int32_t n, bool predicted) {
+  if (!predicted) {
+    for (int32_t x = 0; x < n; ++x) {
+      d[3 * x] = s[3 * x + 2];
+      d[3 * x + 1] = s[3 * x + 1];
+      d[3 * x + 2] = s[3 * x];
+    }
+    return;
+  }
+  uint8_t r = 0, g = 0, b = 0;
+  for (int32_t x = 0; x < n; ++x) {
+    r = static_cast<uint8_t>(r + s[3 * x]);
+    g = static_cast<uint8_t>(g + s[3 * x + 1]);
+    b = static_cast<uint8_t>(b + s[3 * x + 2]);
+    d[3 * x] = b;
+    d[3 * x + 1] = g;
+    d[3 * x + 2] = r;
   }
 }
 
@@ -469,6 +515,9 @@ struct TPageDecoder {
   TIEPixelFormat fmt;
   int conversion;
   int32_t rowsDone = 0;
+  TBlockBuffers buffers;
+  TBlockBuffers planeBuffers[10];
+  std::vector<uint8_t> block;  // the strip or tile read
 
   void RowDone() {
     ++rowsDone;
@@ -490,27 +539,38 @@ struct TPageDecoder {
   }
 
   // Decodes RowCount rows of one strip or tile held in memory into page rows FirstRow.. at pixel X0.
-  bool DecodeRows(const uint8_t* data, int64_t length, int32_t firstRow, int32_t x0, int32_t width, int32_t rowCount) {
+  bool DecodeRows(uint8_t* data, int64_t length, int32_t firstRow, int32_t x0, int32_t width, int32_t rowCount) {
     if (v.Compression == cmpJPEG) return DecodeJPEG(data, length, firstRow, x0, width, rowCount);
     const bool bilevel = conversion == 6 || conversion == 10;
     const int64_t rowLength = IsCCITT(v.Compression) ? (width + 7) / 8 : StoredRowBytes(v, width, false);
-    TBlockRows rows(v, data, length, width, rowLength, rowCount);
+    TBlockRows rows(v, data, length, width, rowLength, rowCount, buffers);
     const int64_t samples = static_cast<int64_t>(width) * v.SamplesPerPixel;
     std::vector<uint8_t> raw(static_cast<size_t>(rowLength) + 8), wide, scratch;
     const bool widen = !bilevel && v.BitsPerSample < 8 && conversion != 15;
     if (widen) wide.resize(static_cast<size_t>(samples) + 8);
+    // RGB rows straight into the bitmap's order, the predictor undone on the way, when no colour
+    // profile has to see them.
+    const bool directRGB = conversion == 1 && v.SamplesPerPixel == 3 && fmt == ie24RGB && !ICCConversionEnabled &&
+                           (!DefaultColorConverter || DefaultColorConverter == ConvertColorRow);
+    const bool predicted = v.Predictor == 2 && (v.Compression == cmpLZW || v.Compression == cmpDeflate ||
+                                                v.Compression == cmpDeflateOld);
     for (int32_t r = 0; r < rowCount; ++r) {
       const int32_t y = firstRow + r;
       if (y >= v.Height || progress.IsAborting()) break;
-      if (!rows.Next(raw.data())) return false;
-      uint8_t* s = raw.data();
+      uint8_t* s = rows.Next(raw.data());
+      if (!s) return false;
+      const TRowTarget t = Target(y, x0, width);
+      if (directRGB) {
+        if (t.count > 0) RGBToBGR(s, t.row, t.count, predicted);
+        RowDone();
+        continue;
+      }
       if (v.BitsPerSample == 16 && !v.IntelOrder) SwapWordArray(s, static_cast<int32_t>(rowLength / 2));
       if (widen) {
         WidenSamples(v, s, wide.data(), samples);
         s = wide.data();
       }
       UndoPredictor(v, s, width, v.SamplesPerPixel);
-      const TRowTarget t = Target(y, x0, width);
       if (t.count > 0) ConvertRow(v, conversion, fmt, s, scratch, t);
       RowDone();
     }
@@ -563,19 +623,22 @@ struct TPageDecoder {
     const int64_t rowLength = StoredRowBytes(v, v.Width, true);
     std::vector<std::unique_ptr<TBlockRows>> dec;
     for (auto& p : planes)
-      dec.push_back(std::make_unique<TBlockRows>(v, p.data(), static_cast<int64_t>(p.size()), v.Width, rowLength, rowCount));
+      dec.push_back(std::make_unique<TBlockRows>(v, p.data(), static_cast<int64_t>(p.size()), v.Width, rowLength, rowCount,
+                                                 planeBuffers[dec.size() % 10]));
     std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(count), std::vector<uint8_t>(static_cast<size_t>(rowLength) + 8));
     std::vector<uint8_t> chunky(static_cast<size_t>(v.Width) * v.SamplesPerPixel + 8), scratch;
     for (int32_t r = 0; r < rowCount; ++r) {
       const int32_t y = firstRow + r;
       if (y >= v.Height || progress.IsAborting()) break;
+      std::vector<uint8_t*> at(static_cast<size_t>(count));
       for (int32_t p = 0; p < count; ++p) {
-        if (!dec[p]->Next(rows[p].data())) return false;
-        UndoPredictor(v, rows[p].data(), v.Width, 1);
+        at[p] = dec[p]->Next(rows[p].data());
+        if (!at[p]) return false;
+        UndoPredictor(v, at[p], v.Width, 1);
       }
       for (int32_t x = 0; x < v.Width; ++x)
         for (int32_t p = 0; p < v.SamplesPerPixel; ++p)
-          chunky[static_cast<size_t>(x) * v.SamplesPerPixel + p] = p < count ? rows[p][x] : 0;
+          chunky[static_cast<size_t>(x) * v.SamplesPerPixel + p] = p < count ? at[p][x] : 0;
       const TRowTarget t = Target(y, 0, v.Width);
       if (t.count > 0) ConvertRow(v, conversion, fmt, chunky.data(), scratch, t);
       RowDone();
@@ -584,17 +647,23 @@ struct TPageDecoder {
   }
 };
 
-// Reads Count bytes at Origin + Offset (clipped to the stream); empty when the offset is outside.
-std::vector<uint8_t> ReadBlock(const TTIFFVars& v, int64_t offset, int64_t count) {
-  std::vector<uint8_t> out;
+// Reads Count bytes at Origin + Offset (clipped to the stream) into Out; empty when the offset is
+// outside.
+void ReadBlockInto(const TTIFFVars& v, int64_t offset, int64_t count, std::vector<uint8_t>& out) {
+  out.clear();
   const int64_t at = v.Origin + offset;
-  if (offset < 0 || at < 0 || at >= v.StreamSize) return out;
+  if (offset < 0 || at < 0 || at >= v.StreamSize) return;
   if (count <= 0) count = v.StreamSize - at;
   count = std::min({count, v.StreamSize - at, static_cast<int64_t>(INT32_MAX)});
   out.resize(static_cast<size_t>(count));
   v.Stream->Seek(at, soBeginning);
   const int32_t got = v.Stream->Read(out.data(), static_cast<int32_t>(count));
   out.resize(static_cast<size_t>(std::max(got, 0)));
+}
+
+std::vector<uint8_t> ReadBlock(const TTIFFVars& v, int64_t offset, int64_t count) {
+  std::vector<uint8_t> out;
+  ReadBlockInto(v, offset, count, out);
   return out;
 }
 
@@ -625,8 +694,8 @@ void ReadStrips(TPageDecoder& pd, TIEProgressRecord& progress) {
     const int32_t rows = static_cast<int32_t>(std::min<int64_t>(rps, v.Height - y));
     int64_t size = ItemOr0(v.StripByteCounts, c);
     if (v.Compression == cmpNone) size = std::max(size, StoredRowBytes(v, v.Width, false) * rows);
-    const std::vector<uint8_t> data = ReadBlock(v, v.StripOffsets[c], size);
-    if (!pd.DecodeRows(data.data(), static_cast<int64_t>(data.size()), static_cast<int32_t>(y), 0, v.Width, rows))
+    ReadBlockInto(v, v.StripOffsets[c], size, pd.block);
+    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size()), static_cast<int32_t>(y), 0, v.Width, rows))
       progress.Abort();
   }
 }
@@ -643,7 +712,7 @@ void ReadTiles(TPageDecoder& pd, TIEProgressRecord& progress) {
       progress.Abort();
       return;
     }
-    const auto data = ReadBlock(v, offsets[i], ItemOr0(counts, i));
+    auto data = ReadBlock(v, offsets[i], ItemOr0(counts, i));
     if (!pd.DecodeRows(data.data(), static_cast<int64_t>(data.size()), 0, 0, tw, tl)) progress.Abort();
     return;
   }
@@ -651,10 +720,10 @@ void ReadTiles(TPageDecoder& pd, TIEProgressRecord& progress) {
   const int64_t down = (static_cast<int64_t>(v.Height) + tl - 1) / tl;
   const int64_t tiles = std::min<int64_t>(across * down, static_cast<int64_t>(offsets.size()));
   for (int64_t i = 0; i < tiles && !progress.IsAborting(); ++i) {
-    const auto data = ReadBlock(v, offsets[static_cast<size_t>(i)], ItemOr0(counts, static_cast<size_t>(i)));
+    ReadBlockInto(v, offsets[static_cast<size_t>(i)], ItemOr0(counts, static_cast<size_t>(i)), pd.block);
     const int32_t x = static_cast<int32_t>((i % across) * tw);
     const int32_t y = static_cast<int32_t>((i / across) * tl);
-    if (!pd.DecodeRows(data.data(), static_cast<int64_t>(data.size()), y, x, tw, tl)) progress.Abort();
+    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size()), y, x, tw, tl)) progress.Abort();
   }
 }
 
@@ -794,7 +863,7 @@ int64_t TIFFBestPixelsPerByte(const TTIFFVars& v) {
 }
 
 void TIFFDecodePage(TTIFFVars& Vars, TIEBitmap& Bitmap, TIEProgressRecord& Progress) {
-  TPageDecoder pd{Vars, Bitmap, Progress, Bitmap.PixelFormat(), ChooseCase(Vars)};
+  TPageDecoder pd{Vars, Bitmap, Progress, Bitmap.PixelFormat(), ChooseCase(Vars), 0, {}, {}, {}};
   Progress.Counter = 0;
   Progress.PerRow = Vars.Height > 0 ? 100.0 / Vars.Height : 0;
   if (Vars.Compression == cmpOldJPEG) {
