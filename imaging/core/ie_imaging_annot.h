@@ -11,6 +11,8 @@
 #include "platform/system/types.h"
 
 class TIEBitmap;
+class TIEVectLink;
+class TIEViewLink;
 class TIOParamsVals;
 
 class TIEImagingObject {
@@ -36,6 +38,25 @@ class TIEImagingObject {
   uint32_t MarkType() const;
 };
 
+// Mark types of the attribute record.
+enum : int32_t {
+  kIEMarkImageEmbedded = 1,
+  kIEMarkImageReference = 2,
+  kIEMarkStraightLine = 3,
+  kIEMarkFreehandLine = 4,
+  kIEMarkHollowRect = 5,
+  kIEMarkFilledRect = 6,
+  kIEMarkTypedText = 7,
+  kIEMarkTextFromFile = 8,
+  kIEMarkTextStamp = 9,
+  kIEMarkAttachNote = 10,
+  kIEMarkForm = 12,
+};
+
+// The scale at which text marks state their font heights (written as the creation scale of every
+// text, assumed when a block states 0).
+inline constexpr int32_t kIEAnnotFontScale = 7500;
+
 class TIEImagingAnnot {
  public:
   explicit TIEImagingAnnot(TIOParamsVals* Parent = nullptr);
@@ -54,6 +75,17 @@ class TIEImagingAnnot {
   // Appends a new empty annotation owned by the set and returns it.
   TIEImagingObject* AddObject();
 
+  // Reads an annotation block (the value of TIFF tag 32932) and appends its marks. Every record,
+  // named block, point count and text is checked against the block: parsing stops at the first one
+  // that does not fit, keeping the marks read before it. Length 0 does nothing.
+  void LoadFromBuffer(const void* Buffer, int64_t Length);
+  // Builds the block of every annotation in the 32-bit layout; empty when there are none.
+  void SaveToBuffer(std::vector<uint8_t>& Buffer) const;
+  // Adds every annotation to a vector-object view as a new object. A nil Vect stands for the
+  // vector view attached to the parent's I/O component; EInvalidCast ("Invalid class typecast")
+  // when there is none.
+  void CopyToVect(TIEVectLink* Vect);
+
   // The parameter record that owns the set, nil when stand-alone.
   TIOParamsVals* Parent() const { return parent_; }
   // Set by changes, cleared after loading.
@@ -65,3 +97,8 @@ class TIEImagingAnnot {
   bool changed_ = false;
   std::vector<std::unique_ptr<TIEImagingObject>> objects_;
 };
+
+// The view attached to the I/O component that owns Params (nil when Params has no owner or the
+// owner no view). The I/O module defines it (imaging/io/io_params.cpp): the annotations reach their
+// parent's view through it while every include points down.
+TIEViewLink* IEParamsAttachedView(TIOParamsVals* Params);

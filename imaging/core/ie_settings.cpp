@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/gdi/gdi.h"
+
 int32_t GreyWeightRed = 21;
 int32_t GreyWeightGreen = 71;
 int32_t GreyWeightBlue = 8;
@@ -18,6 +20,8 @@ bool UseRTLFileExists = false;
 
 int32_t DefaultDPIX = 300;
 int32_t DefaultDPIY = 300;
+int32_t ScreenDPIX = ScreenPixelsPerInch();
+int32_t ScreenDPIY = ScreenPixelsPerInch();
 
 uint8_t WindowsVersion = 9;
 bool IsWindowsNT = true;

@@ -29,6 +29,10 @@ extern bool UseRTLFileExists;
 // Resolution given to images whose source states none.
 extern int32_t DefaultDPIX;
 extern int32_t DefaultDPIY;
+// The screen's logical pixels per inch (the views' start-up sets them; the annotation writer puts
+// them into the rotation record of image annotations).
+extern int32_t ScreenDPIX;
+extern int32_t ScreenDPIY;
 
 // 0 Windows 95 ... 8 version 6.1, 9 other or unknown. This build runs on another system: 9.
 extern uint8_t WindowsVersion;

@@ -288,3 +288,8 @@ TIEICC* TIOParamsVals::GetDefaultICCProfile() {
 void TIOParamsVals::FreeInputICCProfile() { inputICC_.reset(); }
 
 void TIOParamsVals::SetExifThumbnail(std::unique_ptr<TIEBitmap> Thumbnail) { exifThumbnail_ = std::move(Thumbnail); }
+
+TIEViewLink* IEParamsAttachedView(TIOParamsVals* Params) {
+  TZodazUrIO* owner = Params ? Params->Owner() : nullptr;
+  return owner ? owner->AttachedZodazUr() : nullptr;
+}

@@ -1,12 +1,14 @@
 #include "imaging/io/twain_params.h"
 
+#include "imaging/io/twain_release.h"
+
 TIETWainParams::TIETWainParams(TComponent* Owner, bool OwnerIsMulti) : owner_(Owner), ownerIsMulti_(OwnerIsMulti) {
   Reset();
 }
 
 TIETWainParams::~TIETWainParams() {
   // The source manager goes before anything else.
-  ReleaseTWainSourceManager(SourceManager);
+  IETW_FreeResources(SourceManager);
   Reset();
 }
 
@@ -50,10 +52,4 @@ void TIETWainParams::Reset() {
   DataStream.Clear();
   LastError = 0;
   LastErrorText.clear();
-}
-
-void ReleaseTWainSourceManager(TIETWainSourceManager& Record) {
-  // No scanner service exists on this platform, so nothing can have been loaded or created: a set
-  // record is only cleared.
-  Record = TIETWainSourceManager{};
 }

@@ -81,6 +81,3 @@ class TIETWainParams : public TObject {
   bool ownerIsMulti_;
 };
 
-// Releases a scanner source manager: destroys its proxy window and unloads its library when they
-// are set, then clears the record. An all-zero record is left alone.
-void ReleaseTWainSourceManager(TIETWainSourceManager& Record);

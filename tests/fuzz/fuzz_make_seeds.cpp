@@ -14,6 +14,7 @@
 #include "controls/xc_data_list_extensions.h"
 #include "controls/xc_data_startup.h"
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_imaging_annot.h"
 #include "imaging/core/ie_iptc.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/bmp_codec.h"
@@ -83,6 +84,25 @@ void IPTC() {
     Seed("fuzz_iptc", wrapper, buffer, static_cast<size_t>(length));
     std::free(buffer);
   }
+}
+
+// An annotation block with a mark of each kind that carries data.
+void Annotations() {
+  TIEImagingAnnot annot;
+  const int32_t types[] = {kIEMarkImageEmbedded, kIEMarkStraightLine, kIEMarkFreehandLine, kIEMarkFilledRect,
+                           kIEMarkTypedText, kIEMarkAttachNote};
+  for (int32_t type : types) {
+    TIEImagingObject* o = annot.AddObject();
+    o->Attributes[0] = static_cast<uint8_t>(type);
+    o->Attributes[48] = 0xEC;  // font height -20
+    o->Attributes[49] = o->Attributes[50] = o->Attributes[51] = 0xFF;
+    if (type == kIEMarkImageEmbedded) o->Image = std::make_unique<TIEBitmap>(3, 2, ie24RGB);
+    if (type == kIEMarkStraightLine || type == kIEMarkFreehandLine) o->Points = {{0, 0}, {5, 6}, {7, 1}};
+    if (type == kIEMarkTypedText || type == kIEMarkAttachNote) o->Text = "text";
+  }
+  std::vector<uint8_t> block;
+  annot.SaveToBuffer(block);
+  Seed("fuzz_imaging_annot", 0, block.data(), block.size());
 }
 
 // A maker note of each layout the handler knows, and a plain one.
@@ -692,6 +712,7 @@ int main(int argc, char** argv) {
   RawBitmaps();
   IPTC();
   MakerNotes();
+  Annotations();
   TIFFs();
   Zlib();
   ICC();
