@@ -1,6 +1,7 @@
 #include "imaging/processing/ie_row_tools.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -12,25 +13,86 @@
 #include "imaging/processing/ie_quantizer.h"
 #include "platform/gdi/bitmap.h"
 
-void CopySwapRB(void* Dest, const void* Src, int32_t Count) {
-  auto* d = static_cast<uint8_t*>(Dest);
-  const auto* s = static_cast<const uint8_t*>(Src);
-  for (int32_t i = 0; i < Count; ++i) {
-    d[3 * i] = s[3 * i + 2];
-    d[3 * i + 1] = s[3 * i + 1];
-    d[3 * i + 2] = s[3 * i];
+#if defined(__SSE2__)
+namespace {
+
+// Writes the 48 bytes of P[0..2] (sixteen 3-byte pixels) to Dest with bytes 0 and 2 of each pixel
+// exchanged: output byte j is P[j] for the middle byte, P[j + 2] for the first and P[j - 2] for the
+// last, the shifts reaching into the neighbouring register.
+inline void StoreSwappedRB(const __m128i (&p)[3], uint8_t* dest) {
+  alignas(16) static constexpr std::array<std::array<std::array<uint8_t, 16>, 3>, 3> kMasks = [] {
+    std::array<std::array<std::array<uint8_t, 16>, 3>, 3> m{};  // [register][byte of pixel][byte]
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < 16; ++i) m[k][(16 * k + i) % 3][i] = 0xFF;
+    return m;
+  }();
+  const auto mask = [](int k, int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[k][c].data())); };
+  for (int k = 0; k < 3; ++k) {
+    const __m128i next = k < 2 ? _mm_slli_si128(p[k + 1], 14) : _mm_setzero_si128();
+    const __m128i prev = k > 0 ? _mm_srli_si128(p[k - 1], 14) : _mm_setzero_si128();
+    const __m128i ahead = _mm_or_si128(_mm_srli_si128(p[k], 2), next);   // P[j + 2]
+    const __m128i behind = _mm_or_si128(_mm_slli_si128(p[k], 2), prev);  // P[j - 2]
+    const __m128i out = _mm_or_si128(_mm_and_si128(p[k], mask(k, 1)),
+                                     _mm_or_si128(_mm_and_si128(ahead, mask(k, 0)), _mm_and_si128(behind, mask(k, 2))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 16 * k), out);
   }
 }
 
-void SwapRB(void* Pixels, int32_t Count) {
-  auto* p = static_cast<uint8_t*>(Pixels);
-  for (int32_t i = 0; i < Count; ++i) std::swap(p[3 * i], p[3 * i + 2]);
+}  // namespace
+#endif
+
+void CopySwapRB(void* Dest, const void* Src, int32_t Count) {
+  auto* d = static_cast<uint8_t*>(Dest);
+  const auto* s = static_cast<const uint8_t*>(Src);
+  int32_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen pixels at a time, all loaded before any is stored, so Dest may be Src.
+  for (; i + 16 <= Count; i += 16) {
+    const __m128i p[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i + 16)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * i + 32))};
+    StoreSwappedRB(p, d + 3 * i);
+  }
+#endif
+  for (; i < Count; ++i) {
+    const uint8_t first = s[3 * i], last = s[3 * i + 2];
+    d[3 * i] = last;
+    d[3 * i + 1] = s[3 * i + 1];
+    d[3 * i + 2] = first;
+  }
 }
+
+void SwapRB(void* Pixels, int32_t Count) { CopySwapRB(Pixels, Pixels, Count); }
 
 void* SwapRB48(void* Pixels, int32_t Count) {
   auto* p = static_cast<uint16_t*>(Pixels);
   for (int32_t i = 0; i < Count; ++i) std::swap(p[3 * i], p[3 * i + 2]);
   return p + 3 * static_cast<ptrdiff_t>(std::max(Count, 0));
+}
+
+void BigEndianRGB48ToBGR24(const void* Src, void* Dest, int32_t Count) {
+  const auto* s = static_cast<const uint8_t*>(Src);
+  auto* d = static_cast<uint8_t*>(Dest);
+  int32_t x = 0;
+#if defined(__SSE2__)
+  // Sixteen pixels at a time: the high bytes are the first of each word, packed they give the 48
+  // samples in red, green, blue order.
+  const __m128i low = _mm_set1_epi16(0x00FF);
+  for (; x + 16 <= Count; x += 16, s += 96, d += 48) {
+    __m128i p[3];
+    for (int k = 0; k < 3; ++k) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k + 16));
+      p[k] = _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low));
+    }
+    StoreSwappedRB(p, d);
+  }
+#endif
+  for (; x < Count; ++x, s += 6, d += 3) {
+    d[0] = s[4];
+    d[1] = s[2];
+    d[2] = s[0];
+  }
 }
 
 void AddAlphaToRow(const void* Src, const uint8_t* Alpha, void* Dest, int32_t Count) {

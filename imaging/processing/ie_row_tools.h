@@ -11,7 +11,7 @@ class TBitmap;
 class TIEQuantizer;
 struct TIEProgressRecord;
 
-// Copies Count 3-byte pixels and exchanges bytes 0 and 2 of each copy.
+// Copies Count 3-byte pixels and exchanges bytes 0 and 2 of each copy; Dest may be Src.
 void CopySwapRB(void* Dest, const void* Src, int32_t Count);
 // Exchanges bytes 0 and 2 of Count 3-byte pixels in place.
 void SwapRB(void* Pixels, int32_t Count);
@@ -21,6 +21,9 @@ inline void SwapRBPixels(void* Pixels, int32_t /*Extra*/, int32_t Count) { SwapR
 // last pixel.
 void* SwapRB48(void* Pixels, int32_t Count);
 
+// Count pixels of big-endian 16-bit red, green, blue (PPM, PNG order) as 24-bit blue, green, red
+// pixels of each sample's high byte.
+void BigEndianRGB48ToBGR24(const void* Src, void* Dest, int32_t Count);
 // Count 24-bit pixels as 32-bit ones, the fourth byte of each from Alpha (255 throughout when Alpha
 // is nil).
 void AddAlphaToRow(const void* Src, const uint8_t* Alpha, void* Dest, int32_t Count);

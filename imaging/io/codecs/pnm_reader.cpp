@@ -251,21 +251,7 @@ void ReadPXMStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, bo
             break;
           }
           if (keepHighByte) {
-            // Big-endian words: the high byte of each sample, red and blue exchanged. Eight bytes
-            // are taken and four stored at a time while the row holds them; the next pixel
-            // overwrites the fourth.
-            int32_t x = 0;
-            for (; x + 1 < width; ++x) {
-              uint64_t v;
-              std::memcpy(&v, src + 6 * static_cast<size_t>(x), 8);
-              const auto bgr = static_cast<uint32_t>(((v >> 32) & 0xFF) | ((v >> 8) & 0xFF00) | ((v << 16) & 0xFF0000));
-              std::memcpy(row + 3 * static_cast<size_t>(x), &bgr, 4);
-            }
-            for (; x < width; ++x) {
-              row[3 * x] = src[6 * x + 4];
-              row[3 * x + 1] = src[6 * x + 2];
-              row[3 * x + 2] = src[6 * x];
-            }
+            BigEndianRGB48ToBGR24(src, row, width);
             break;
           }
           auto sample = [&](int32_t i) -> uint8_t {

@@ -32,6 +32,39 @@ TEST(RowTools, Swaps) {
   EXPECT_EQ(GetPixelBit(row, 9), 0);
 }
 
+TEST(RowTools, RedBlueSwapsOfRowsOfAnyLength) {
+  for (const int32_t count : {3, 16, 17, 40}) {
+    SCOPED_TRACE(count);
+    std::vector<uint8_t> src(3 * static_cast<size_t>(count));
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 13 + 5);
+    std::vector<uint8_t> copy(src.size() + 1, 0xEE), inPlace(src);
+    CopySwapRB(copy.data(), src.data(), count);
+    SwapRB(inPlace.data(), count);
+    for (int32_t x = 0; x < count; ++x)
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(copy[3 * x + c], src[3 * x + 2 - c]) << x;
+        EXPECT_EQ(inPlace[3 * x + c], src[3 * x + 2 - c]) << x;
+      }
+    EXPECT_EQ(copy.back(), 0xEE);
+  }
+}
+
+TEST(RowTools, BigEndian48BitRowsToTheirHighBytes) {
+  for (const int32_t count : {1, 15, 16, 17, 32, 33, 50}) {
+    SCOPED_TRACE(count);
+    std::vector<uint8_t> src(6 * static_cast<size_t>(count));
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + 11);
+    std::vector<uint8_t> dst(3 * static_cast<size_t>(count) + 1, 0xEE);
+    BigEndianRGB48ToBGR24(src.data(), dst.data(), count);
+    for (int32_t x = 0; x < count; ++x) {
+      EXPECT_EQ(dst[3 * x], src[6 * x + 4]) << x;      // blue
+      EXPECT_EQ(dst[3 * x + 1], src[6 * x + 2]) << x;  // green
+      EXPECT_EQ(dst[3 * x + 2], src[6 * x]) << x;      // red
+    }
+    EXPECT_EQ(dst.back(), 0xEE);
+  }
+}
+
 TEST(RowTools, AlphaAddedToRowsAndTurnedIntoTransparencyBits) {
   // Widths around the 16-value blocks and the last pixel taken on its own.
   for (const int32_t count : {1, 2, 7, 8, 15, 16, 17, 33}) {
