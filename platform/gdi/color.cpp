@@ -49,12 +49,10 @@ COLORREF ColorToRGB(TColor color) {
   return static_cast<COLORREF>(color);
 }
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
 
 #include "platform/system/compare_text.h"
 #include "platform/system/exception.h"
+#include "platform/system/number_text.h"
 
 namespace {
 
@@ -148,25 +146,5 @@ std::string ColorToString(TColor color) {
 TColor StringToColor(const std::string& text) {
   TColor color;
   if (IdentToColor(text, color)) return color;
-  // The framework's integer syntax: an optional sign, then decimal digits or "$"/"0x" and hex digits.
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  const std::string digits = text.substr(i);
-  bool ok = !digits.empty();
-  for (char ch : digits) ok = ok && (base == 16 ? std::isxdigit(static_cast<unsigned char>(ch)) : std::isdigit(static_cast<unsigned char>(ch)));
-  errno = 0;
-  const unsigned long long v = ok ? std::strtoull(digits.c_str(), nullptr, base) : 0;
-  if (!ok || errno == ERANGE || v > (base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0)))
-    throw EConvertError(Format("'%s' is not a valid integer value", text.c_str()));
-  const int64_t signedValue = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
-  return static_cast<TColor>(static_cast<uint32_t>(signedValue));
+  return static_cast<TColor>(static_cast<uint32_t>(StrToInt(text)));
 }

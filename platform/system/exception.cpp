@@ -69,9 +69,10 @@ std::string Pad(std::string text, int width, bool left, bool zeros) {
 
 }  // namespace
 
-// printf's conversions, each formatted on its own so that %f can be the framework's: fixed
-// notation with two decimals unless a precision is given, rounded half away from zero on the
-// decimal digits, with the locale's decimal separator.
+// printf's conversions, each formatted on its own so that %f and %g can be the framework's: %f
+// fixed notation with two decimals unless a precision is given, %g the general format with 15
+// significant digits ("0.1", "1234567", "1E20"), both rounded half away from zero on the decimal
+// digits, with the locale's decimal separator.
 std::string FormatV(const char* format, va_list args) {
   std::string out;
   if (!format) return out;
@@ -186,10 +187,15 @@ std::string FormatV(const char* format, va_list args) {
         out += Pad(std::move(text), width, left, flags.find('0') != std::string::npos);
         break;
       }
+      case 'g':
+      case 'G': {
+        // The framework's general format: 15 significant digits unless a precision is given.
+        const long double v = length == "L" ? va_arg(ap, long double) : va_arg(ap, double);
+        out += Pad(FloatToStrF(v, ffGeneral, precision < 0 ? 15 : precision, 0), width, left, false);
+        break;
+      }
       case 'e':
       case 'E':
-      case 'g':
-      case 'G':
       case 'a':
       case 'A': {
         std::string text = length == "L" ? FormatOne(spec, va_arg(ap, long double)) : FormatOne(spec, va_arg(ap, double));
