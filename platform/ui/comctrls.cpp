@@ -616,6 +616,31 @@ void TUpDown::ButtonClick(TUDBtnType button) {
   bool allow = true;
   if (OnChanging) OnChanging(this, allow);
   if (allow) SetPosition(next);
+  // As the platform's up-down tells its owner of each step: the scroll notification with the new
+  // position, whose handling clicks.
+  const UINT msg = orientation_ == udVertical ? CN_VSCROLL : CN_HSCROLL;
+  ++stepping_;
+  stepButton_ = button;
+  try {
+    Perform(msg, MAKEWPARAM(SB_THUMBPOSITION, position_ & 0xFFFF),
+            HandleAllocated() ? reinterpret_cast<LPARAM>(Handle()) : 0);
+  } catch (...) {
+    --stepping_;
+    throw;
+  }
+  --stepping_;
+}
+
+void TUpDown::CNScroll(TMessage& m) {
+  if (LOWORD(m.WParam) != SB_THUMBPOSITION) return;
+  if (stepping_ > 0) {
+    if (OnClick) OnClick(this, stepButton_);
+    return;
+  }
+  const int pos = static_cast<int16_t>(HIWORD(m.WParam));
+  if (pos == position_) return;
+  const TUDBtnType button = pos > position_ ? btNext : btPrev;
+  position_ = pos;
   if (OnClick) OnClick(this, button);
 }
 
@@ -676,6 +701,24 @@ void TUpDown::CMEnabledChanged(TMessage& m) {
 }
 
 void TUpDown::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case CN_VSCROLL:
+    case CN_HSCROLL: CNScroll(m); return;
+    case UDM_SETPOS: {
+      const int old = position_;
+      SetPosition(static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(m.LParam))));
+      m.Result = old;
+      return;
+    }
+    case UDM_GETPOS: m.Result = MAKELPARAM(position_, 0); return;
+    case UDM_SETRANGE:
+      max_ = static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(m.LParam)));
+      min_ = static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(m.LParam)));
+      SetPosition(position_);
+      return;
+    case UDM_GETRANGE: m.Result = MAKELPARAM(max_, min_); return;
+    default: break;
+  }
   if (m.Msg == WM_TIMER && m.WParam == kRepeatTimer) {
     if (pressed_ < 0) return;
     repeatTimer_ = SetTimer(Handle(), kRepeatTimer, 100);

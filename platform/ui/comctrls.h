@@ -237,7 +237,10 @@ using TUDClickEvent = std::function<void(TObject* Sender, TUDBtnType Button)>;
 using TUDChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
 
 // Two arrow buttons that step Position between Min and Max (Wrap goes round); the associated control
-// (an edit, say) shows the position and gets the buttons at its side.
+// (an edit, say) shows the position and gets the buttons at its side. After each step the control
+// sends itself the reflected scroll notification (CN_VSCROLL, or CN_HSCROLL when horizontal, with
+// SB_THUMBPOSITION and the position in the high word), whose handling fires OnClick; it answers
+// UDM_SETPOS, UDM_GETPOS and UDM_SETRANGE.
 class TUpDown : public TCustomControl {
  public:
   explicit TUpDown(TComponent* owner);
@@ -274,6 +277,10 @@ class TUpDown : public TCustomControl {
   void Notification(TComponent* component, TOperation operation) override;
   void CMEnabledChanged(TMessage& message) override;
   void Dispatch(TMessage& message) override;
+  // The reflected scroll notification: with SB_THUMBPOSITION, OnClick with the button of the step
+  // that sent it (or, sent from elsewhere, by the position's direction, which then becomes the
+  // position).
+  virtual void CNScroll(TMessage& message);
 
  private:
   void UpdateAssociate();
@@ -285,4 +292,6 @@ class TUpDown : public TCustomControl {
   TUDAlignButton alignButton_ = udRight;
   int pressed_ = -1;  // the button held down, -1 none
   uintptr_t repeatTimer_ = 0;
+  int stepping_ = 0;  // a step is sending its notification
+  TUDBtnType stepButton_ = btNext;
 };

@@ -503,6 +503,10 @@ class TWinControl : public TControl {
   virtual void WMKeyUp(TMessage& message);
   virtual void WMChar(TMessage& message);
   virtual void WMGetDlgCode(TMessage& message);
+  // Asked before each mouse move over the window: the cursor of the windowless child under the
+  // mouse, else the window's own, when it is not crDefault (the answer is then 1); else 0, and the
+  // window shows its widget's own cursor.
+  virtual void WMSetCursor(TMessage& message);
   // WM_PRINTCLIENT: the client area (background with PRF_ERASEBKGND, content and windowless
   // children with PRF_CLIENT) into the DC in wParam, which is left as it was found.
   virtual void WMPrintClient(TMessage& message);

@@ -494,10 +494,22 @@ void TCustomForm::DefocusControl(TWinControl* control, bool removing) {
 
 bool TCustomForm::SetFocusedControl(TWinControl* control) {
   if (control == focusedControl_) return true;
-  TWinControl* old = focusedControl_;
+  // An exit handler that takes the focus (back to its own control, say) leaves the control that was
+  // to be focused without an exit, as it never entered.
+  TWinControl* old = focusedControl_ == entering_ ? nullptr : focusedControl_;
   focusedControl_ = control;
   if (control != this) activeControl_ = control;
-  if (old) old->Perform(CM_EXIT, 0, 0);
+  if (old) {
+    TWinControl* outer = entering_;
+    entering_ = control;
+    try {
+      old->Perform(CM_EXIT, 0, 0);
+    } catch (...) {
+      entering_ = outer;
+      throw;
+    }
+    entering_ = outer;
+  }
   if (focusedControl_ != control) return false;  // an exit handler moved the focus on
   if (control) control->Perform(CM_ENTER, 0, 0);
   TMessage m;
@@ -691,12 +703,21 @@ bool DestroyCursor(HCURSOR cursor) {
 
 HCURSOR CopyCursor(HCURSOR cursor) { return cursor ? new HCURSOR__{cursor->cursor} : nullptr; }
 
+namespace {
+HCURSOR g_currentCursor = nullptr;
+}  // namespace
+
 HCURSOR SetCursor(HCURSOR cursor) {
-  if (cursor && QCoreApplication::instance()) {
+  HCURSOR old = g_currentCursor;
+  g_currentCursor = cursor;
+  // The window answering WM_SETCURSOR takes it; at other times the window under the mouse.
+  if (cursor && QCoreApplication::instance() && !ApplyCursorToTarget(cursor->cursor)) {
     if (QWidget* w = QApplication::widgetAt(QCursor::pos())) w->setCursor(cursor->cursor);
   }
-  return nullptr;
+  return old;
 }
+
+HCURSOR GetCursor() { return g_currentCursor; }
 
 bool GetCursorPos(TPoint* point) {
   if (!point) return false;

@@ -155,6 +155,8 @@ class TCustomForm : public TWinControl {
   void* menuBar_ = nullptr;  // the menu bar widget inside the form's window
   TWinControl* activeControl_ = nullptr;
   TWinControl* focusedControl_ = nullptr;
+  // The control being focused while the old one's exit handling runs (it has not entered yet).
+  TWinControl* entering_ = nullptr;
 };
 
 class TForm : public TCustomForm {
@@ -219,7 +221,10 @@ bool DestroyCursor(HCURSOR cursor);
 // A cursor of its own with the same picture and hot spot (the screen owns the cursors registered
 // with it, so a second id needs a copy); null for null.
 HCURSOR CopyCursor(HCURSOR cursor);
+// Shows the cursor (in the window answering WM_SETCURSOR, else the one under the mouse) and answers
+// the one set before; GetCursor answers the one set last.
 HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
 // The mouse position in screen coordinates (tests may place it).
 bool GetCursorPos(TPoint* point);
 bool SetCursorPos(int x, int y);

@@ -25,5 +25,8 @@ int RemovePendingMessages(HWND window, UINT msg);
 // The same for the messages that also carry lParam (an object that is going away removes the
 // messages posted about it).
 int RemovePendingMessages(HWND window, UINT msg, LPARAM lParam);
+// The screen position of the mouse at the last mouse message, x in the low word and y in the high
+// word (GET_X_LPARAM and GET_Y_LPARAM read them).
+DWORD GetMessagePos();
 // Runs a function on the UI thread at the next message processing (from any thread).
 void QueueOnMainThread(std::function<void()> call);

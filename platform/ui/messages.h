@@ -106,6 +106,13 @@ constexpr UINT WM_PRINTCLIENT = 0x0318;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
+// Up-down control messages: the range (lParam: maximum in the low word, minimum in the high word)
+// and the position (the low word).
+constexpr UINT UDM_SETRANGE = WM_USER + 101;
+constexpr UINT UDM_GETRANGE = WM_USER + 102;
+constexpr UINT UDM_SETPOS = WM_USER + 103;
+constexpr UINT UDM_GETPOS = WM_USER + 104;
+
 // Edit control messages, notifications (the high word of WM_COMMAND's wParam) and styles.
 constexpr UINT EM_GETSEL = 0x00B0;
 constexpr UINT EM_SETSEL = 0x00B1;

@@ -2,6 +2,7 @@
 // Private to platform/ui's .cpp files: the toolkit side of a windowed control. Each TWinControl with
 // a handle has a WindowRecord that ties its handle, its widget (a bridge subclass of a Qt widget
 // class, which turns Qt's events into the framework's messages) and its screen surface together.
+#include <QtGui/QCursor>
 #include <QtGui/QFont>
 #include <QtGui/QImage>
 #include <QtGui/QMouseEvent>
@@ -23,6 +24,7 @@ struct NativeFrame {
   std::function<bool(QEvent*)> native;
   UINT keyMsg = 0;      // WM_KEYDOWN/WM_SYSKEYDOWN for key events
   bool keyPassed = false;
+  uint16_t keyPassedAs = 0;  // the key WM_KEYDOWN carried when it reached the window's own handling
   bool charPassed = false;
   bool charSeen = false;
   QString text;          // the characters passed on (a key press may change them)
@@ -62,6 +64,10 @@ struct WindowRecord {
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   int insetLeft = 0, insetTop = 0, insetRight = 0, insetBottom = 0;
   bool customDrawn = true;
+  // A cursor set by the window's WM_SETCURSOR handling, and the widget's own one to go back to.
+  bool cursorSet = false;
+  bool ownCursor = false;
+  QCursor widgetCursor;
   // The font last given to the widget (setting the same one again is skipped).
   QFont appliedFont;
   bool fontApplied = false;
@@ -176,12 +182,17 @@ bool IsLiveHandle(HWND handle);
 TWinControl* ControlOfWidget(QWidget* widget);
 // Maps between Qt keys and virtual key codes.
 uint16_t QtKeyToVirtualKey(int qtKey);
+int VirtualKeyToQtKey(uint16_t virtualKey);
 TShiftState QtModifiersToShift(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 // Starts following the toolkit's focus changes (once), so that WM_SETFOCUS and WM_KILLFOCUS can name
 // the window on the other side of the change.
 void WatchFocusChanges();
 // True when the last input the program saw was a key (false: a mouse button, or nothing yet).
 bool LastInputWasKeyboard();
+// The widget whose WM_SETCURSOR is being answered, or null; SetCursor puts the cursor there
+// (false when no window is being asked).
+QWidget* CursorTargetWidget();
+bool ApplyCursorToTarget(const QCursor& cursor);
 // Mouse tracking for CM_MOUSEENTER/CM_MOUSELEAVE over windowed and windowless controls.
 void TrackMouseOver(TControl* control);
 void ScheduleMouseRecheck(QWidget* left);

@@ -10,6 +10,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/message_queue.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
 
@@ -797,6 +798,7 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYUP: case WM_SYSKEYUP: WMKeyUp(m); return;
     case WM_CHAR: case WM_SYSCHAR: WMChar(m); return;
     case WM_GETDLGCODE: WMGetDlgCode(m); return;
+    case WM_SETCURSOR: WMSetCursor(m); return;
     case WM_PRINTCLIENT: WMPrintClient(m); return;
     case WM_CHANGEUISTATE: WMChangeUIState(m); return;
     case WM_QUERYUISTATE: WMQueryUIState(m); return;
@@ -846,6 +848,7 @@ void TWinControl::DefaultHandler(TMessage& m) {
     if (std::find(f->msgs.begin(), f->msgs.end(), m.Msg) != f->msgs.end()) {
       if (m.Msg == WM_KEYDOWN || m.Msg == WM_SYSKEYDOWN) {
         f->keyPassed = true;
+        f->keyPassedAs = static_cast<uint16_t>(m.WParam);
         return;
       }
       if (m.Msg == WM_CHAR || m.Msg == WM_SYSCHAR) {
@@ -989,6 +992,21 @@ void TWinControl::WMChar(TMessage& m) {
 }
 
 void TWinControl::WMGetDlgCode(TMessage& m) { DefaultHandler(m); }
+
+void TWinControl::WMSetCursor(TMessage& m) {
+  if (record_ && reinterpret_cast<HWND>(m.WParam) == record_->handle && LOWORD(m.LParam) == HTCLIENT) {
+    const DWORD pos = GetMessagePos();
+    const TPoint p = ScreenToClient(Point(GET_X_LPARAM(pos), GET_Y_LPARAM(pos)));
+    TControl* child = ControlAtPos(p, false);
+    const TCursor cursor = child && child->Cursor() != crDefault ? child->Cursor() : cursor_;
+    if (cursor != crDefault) {
+      ::SetCursor(Screen->Cursors(cursor));
+      m.Result = 1;
+      return;
+    }
+  }
+  DefaultHandler(m);
+}
 
 void TWinControl::WMPrintClient(TMessage& m) {
   HDC dc = reinterpret_cast<HDC>(m.WParam);

@@ -17,6 +17,7 @@
 
 #include "platform/ui/forms.h"
 #include "platform/ui/hints.h"
+#include "platform/ui/message_queue.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
 
@@ -34,6 +35,10 @@ bool g_recheckPosted = false;
 // new one before it announces the change, so while those run this is still the old widget.
 QPointer<QWidget> g_announcedFocus;
 QPointer<QObject> g_focusWatchedApp;
+// The screen position of the last mouse message (GetMessagePos), and the window whose WM_SETCURSOR
+// is being answered.
+TPoint g_messagePos;
+WindowRecord* g_cursorTarget = nullptr;
 // The last window of the program that became active and accepts the activation.
 QPointer<QWidget> g_lastActiveWindow;
 bool g_lastInputKeyboard = false;
@@ -145,45 +150,45 @@ QString CaptionText(const std::string& caption) { return QString::fromStdString(
 
 // ----------------------------------------------------------------------------------------------- keys
 
+namespace {
+
+struct KeyPair {
+  int qt;
+  uint16_t vk;
+};
+// The keys that are named alike on both sides; the first pair of a virtual key is its way back.
+constexpr KeyPair kKeyPairs[] = {
+    {Qt::Key_Backspace, VK_BACK},   {Qt::Key_Tab, VK_TAB},         {Qt::Key_Backtab, VK_TAB},
+    {Qt::Key_Return, VK_RETURN},    {Qt::Key_Enter, VK_RETURN},    {Qt::Key_Shift, VK_SHIFT},
+    {Qt::Key_Control, VK_CONTROL},  {Qt::Key_Alt, VK_MENU},        {Qt::Key_Pause, VK_PAUSE},
+    {Qt::Key_CapsLock, VK_CAPITAL}, {Qt::Key_Escape, VK_ESCAPE},   {Qt::Key_Space, VK_SPACE},
+    {Qt::Key_PageUp, VK_PRIOR},     {Qt::Key_PageDown, VK_NEXT},   {Qt::Key_End, VK_END},
+    {Qt::Key_Home, VK_HOME},        {Qt::Key_Left, VK_LEFT},       {Qt::Key_Up, VK_UP},
+    {Qt::Key_Right, VK_RIGHT},      {Qt::Key_Down, VK_DOWN},       {Qt::Key_Print, VK_SNAPSHOT},
+    {Qt::Key_Insert, VK_INSERT},    {Qt::Key_Delete, VK_DELETE},   {Qt::Key_Help, VK_HELP},
+    {Qt::Key_Meta, VK_LWIN},        {Qt::Key_Menu, VK_APPS},       {Qt::Key_NumLock, VK_NUMLOCK},
+    {Qt::Key_ScrollLock, VK_SCROLL}, {Qt::Key_Plus, VK_ADD},       {Qt::Key_Minus, 0xBD},
+    {Qt::Key_Comma, 0xBC},          {Qt::Key_Period, 0xBE},        {Qt::Key_Asterisk, VK_MULTIPLY},
+    {Qt::Key_Slash, 0xBF},
+};
+
+}  // namespace
+
 uint16_t QtKeyToVirtualKey(int k) {
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<uint16_t>(k);
   if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<uint16_t>(k);
   if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + (k - Qt::Key_F1));
-  switch (k) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Pause: return VK_PAUSE;
-    case Qt::Key_CapsLock: return VK_CAPITAL;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Print: return VK_SNAPSHOT;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Help: return VK_HELP;
-    case Qt::Key_Meta: return VK_LWIN;
-    case Qt::Key_Menu: return VK_APPS;
-    case Qt::Key_NumLock: return VK_NUMLOCK;
-    case Qt::Key_ScrollLock: return VK_SCROLL;
-    case Qt::Key_Plus: return VK_ADD;
-    case Qt::Key_Minus: return 0xBD;
-    case Qt::Key_Comma: return 0xBC;
-    case Qt::Key_Period: return 0xBE;
-    case Qt::Key_Asterisk: return VK_MULTIPLY;
-    case Qt::Key_Slash: return 0xBF;
-    default: return 0;
-  }
+  for (const KeyPair& p : kKeyPairs)
+    if (p.qt == k) return p.vk;
+  return 0;
+}
+
+int VirtualKeyToQtKey(uint16_t vk) {
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;
+  if (vk >= VK_F1 && vk < VK_F1 + 24) return Qt::Key_F1 + (vk - VK_F1);
+  for (const KeyPair& p : kKeyPairs)
+    if (p.vk == vk) return p.qt;
+  return Qt::Key_unknown;
 }
 
 TShiftState QtModifiersToShift(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
@@ -275,6 +280,52 @@ void ScheduleMouseRecheck(QWidget* left) {
     TrackMouseOver(c);
   });
 }
+
+// ---------------------------------------------------------------------------------------- cursors
+
+DWORD GetMessagePos() {
+  return static_cast<DWORD>(MAKELPARAM(g_messagePos.X, g_messagePos.Y));
+}
+
+QWidget* CursorTargetWidget() { return g_cursorTarget ? g_cursorTarget->widget : nullptr; }
+
+bool ApplyCursorToTarget(const QCursor& cursor) {
+  WindowRecord* rec = g_cursorTarget;
+  if (!rec) return false;
+  if (!rec->cursorSet) {
+    // The widget's own cursor (an editor's I-beam) comes back when the window sets none.
+    rec->ownCursor = rec->widget->testAttribute(Qt::WA_SetCursor);
+    if (rec->ownCursor) rec->widgetCursor = rec->widget->cursor();
+    rec->cursorSet = true;
+  }
+  rec->widget->setCursor(cursor);
+  return true;
+}
+
+namespace {
+
+// Asks the window under the mouse for its cursor (WM_SETCURSOR, as the platform does before each
+// mouse move): a window that answers 0 shows the cursor of its widget's own. False when the window
+// went away meanwhile.
+bool AskForCursor(WindowRecord* rec) {
+  std::shared_ptr<bool> alive = rec->alive;
+  TMessage m;
+  m.Msg = WM_SETCURSOR;
+  m.WParam = reinterpret_cast<WPARAM>(rec->handle);
+  m.LParam = MAKELPARAM(HTCLIENT, static_cast<int>(WM_MOUSEMOVE));
+  WindowRecord* outer = g_cursorTarget;
+  g_cursorTarget = rec;
+  SafeWndProc(rec->control, m);
+  g_cursorTarget = outer;
+  if (!*alive) return false;
+  if (m.Result != 0 || !rec->cursorSet) return true;
+  if (rec->ownCursor) rec->widget->setCursor(rec->widgetCursor);
+  else rec->widget->unsetCursor();
+  rec->cursorSet = false;
+  return true;
+}
+
+}  // namespace
 
 // ------------------------------------------------------------------------------------ event dispatch
 
@@ -421,9 +472,14 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
     QWidget* under = QApplication::widgetAt(e->globalPosition().toPoint());
     TrackMouseOver(under ? ControlOfWidget(under) : nullptr);
   }
+  {
+    QPoint g = e->globalPosition().toPoint();
+    g_messagePos = Point(g.x(), g.y());
+  }
   if (msg == WM_MOUSEMOVE) {
     QPoint g = e->globalPosition().toPoint();
     HintMouseMove(g_mouseControl, Point(g.x(), g.y()));
+    if (!GetCaptureControl() && !AskForCursor(rec)) return true;
   } else {
     // A press or release puts the hint away.
     Application->CancelHint();
@@ -531,11 +587,21 @@ bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)
   }
   if (keyTaken) return true;
   bool charsOk = !anyChar || f.charPassed;
-  if (f.keyPassed && charsOk && f.text == (anyChar ? text : QString())) return native(e);
+  // A key-down handler may have replaced the key: the editor gets the new one.
+  const bool sameKey = f.keyPassedAs == 0 || f.keyPassedAs == vk;
+  if (f.keyPassed && sameKey && charsOk && f.text == (anyChar ? text : QString())) return native(e);
   if (f.keyPassed || f.charPassed) {
-    // Pass on what the handlers left: the key when it went through, and the characters they kept.
-    QKeyEvent changed(e->type(), f.keyPassed ? e->key() : Qt::Key_unknown, e->modifiers(), f.text,
-                      e->isAutoRepeat(), static_cast<ushort>(e->count()));
+    // Pass on what the handlers left: the key when it went through, and the characters they kept
+    // (a replaced key keeps no control characters of the old one).
+    int key = Qt::Key_unknown;
+    QString chars = f.text;
+    if (f.keyPassed && sameKey) {
+      key = e->key();
+    } else if (f.keyPassed) {
+      key = VirtualKeyToQtKey(f.keyPassedAs);
+      chars.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    }
+    QKeyEvent changed(e->type(), key, e->modifiers(), chars, e->isAutoRepeat(), static_cast<ushort>(e->count()));
     return native(&changed);
   }
   return true;

@@ -134,4 +134,57 @@ TEST_F(ComCtrlsTest, UpDownStepsItsPositionIntoTheAssociate) {
   EXPECT_EQ(ud->Associate(), nullptr);
 }
 
+// An up-down that records its reflected scroll notifications.
+class TRecordingUpDown : public TUpDown {
+ public:
+  using TUpDown::TUpDown;
+  std::vector<std::pair<UINT, int>> scrolls;
+
+ protected:
+  void CNScroll(TMessage& m) override {
+    if (LOWORD(m.WParam) == SB_THUMBPOSITION) scrolls.emplace_back(m.Msg, static_cast<int16_t>(HIWORD(m.WParam)));
+    TUpDown::CNScroll(m);
+  }
+};
+
+TEST_F(ComCtrlsTest, UpDownTellsItselfOfEachStepAndClicksOncePerPress) {
+  auto* ud = new TRecordingUpDown(form);
+  ud->SetParent(form);
+  ud->SetBounds(10, 10, 17, 24);
+  ud->SetMin(-1);
+  ud->SetMax(1);
+  int clicks = 0;
+  ud->OnClick = [&](TObject*, TUDBtnType) { ++clicks; };
+  testsupport::MouseClick(ud, 5, 2);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(ud->scrolls, (std::vector<std::pair<UINT, int>>{{CN_VSCROLL, 1}}));
+  // At the end of the range the step still notifies, with the position it kept.
+  testsupport::MouseClick(ud, 5, 2);
+  testsupport::MouseClick(ud, 5, 21);
+  testsupport::MouseClick(ud, 5, 21);
+  EXPECT_EQ(clicks, 4);
+  EXPECT_EQ(ud->scrolls.back(), (std::pair<UINT, int>{CN_VSCROLL, -1}));
+  ud->SetOrientation(udHorizontal);
+  ud->ButtonClick(btNext);
+  EXPECT_EQ(ud->scrolls.back(), (std::pair<UINT, int>{CN_HSCROLL, 0}));
+
+  // The position and range messages.
+  EXPECT_EQ(ud->Perform(UDM_SETPOS, 0, MAKELPARAM(1, 0)), 0);
+  EXPECT_EQ(ud->Position(), 1);
+  EXPECT_EQ(ud->Perform(UDM_GETPOS, 0, 0), 1);
+  ud->Perform(UDM_SETRANGE, 0, MAKELPARAM(100, -5));
+  EXPECT_EQ(ud->Min(), -5);
+  EXPECT_EQ(ud->Max(), 100);
+  ud->Perform(UDM_SETPOS, 0, MAKELPARAM(-9, 0));
+  EXPECT_EQ(ud->Position(), -5);
+  // A notification sent from elsewhere clicks by its direction and moves the position.
+  std::vector<TUDBtnType> buttons;
+  ud->OnClick = [&](TObject*, TUDBtnType b) { buttons.push_back(b); };
+  ud->Perform(CN_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 7), 0);
+  ud->Perform(CN_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 3), 0);
+  ud->Perform(CN_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+  EXPECT_EQ(buttons, (std::vector<TUDBtnType>{btNext, btPrev}));
+  EXPECT_EQ(ud->Position(), 3);
+}
+
 }  // namespace

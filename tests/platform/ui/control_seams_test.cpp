@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/edit_ctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/image_list.h"
 #include "platform/ui/list_ctrls.h"
@@ -170,3 +171,88 @@ TEST_F(SeamTest, APressThatClosesAPopupMenuArrivesAsTheButtonDownOfTheWindowUnde
 }
 
 }  // namespace
+
+// A window that answers WM_SETCURSOR itself over its left half.
+class TCursorOwner : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int asked = 0;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_SETCURSOR) {
+      ++asked;
+      const DWORD pos = GetMessagePos();
+      const TPoint p = ScreenToClient(Point(GET_X_LPARAM(pos), GET_Y_LPARAM(pos)));
+      if (p.X < Width() / 2) {
+        ::SetCursor(Screen->Cursors(crCross));
+        m.Result = 1;
+        return;
+      }
+    }
+    TCustomControl::WndProc(m);
+  }
+};
+
+TEST_F(SeamTest, MouseMovesAskTheWindowForItsCursorBeforeTheControlsCursorApplies) {
+  auto* owner = new TCursorOwner(form);
+  owner->SetParent(form);
+  owner->SetBounds(10, 10, 100, 50);
+  owner->SetCursor(crHandPoint);
+  auto* box = new TBox(owner);
+  box->SetParent(owner);
+  box->SetBounds(70, 10, 20, 20);
+  box->SetCursor(crSizeAll);
+  Application->ProcessMessages();
+
+  testsupport::MouseMove(owner, 10, 10);
+  EXPECT_EQ(owner->asked, 1);
+  EXPECT_EQ(GetCursor(), Screen->Cursors(crCross));
+  // The message's position is the move's.
+  const DWORD pos = GetMessagePos();
+  EXPECT_EQ(owner->ScreenToClient(Point(GET_X_LPARAM(pos), GET_Y_LPARAM(pos))), Point(10, 10));
+  testsupport::MouseMove(owner, 60, 40);
+  EXPECT_EQ(GetCursor(), Screen->Cursors(crHandPoint));
+  testsupport::MouseMove(owner, 75, 15);  // over the windowless child
+  EXPECT_EQ(GetCursor(), Screen->Cursors(crSizeAll));
+  EXPECT_EQ(owner->asked, 3);
+  // While the mouse is captured nothing is asked.
+  testsupport::MouseDown(owner, 60, 40);
+  testsupport::MouseMove(owner, 20, 20);
+  testsupport::MouseUp(owner, 20, 20);
+  EXPECT_EQ(owner->asked, 3);
+}
+
+// A control whose exit handler takes the focus back to itself.
+class TStubbornEdit : public TEdit {
+ public:
+  using TEdit::TEdit;
+  bool refuse = true;
+
+ protected:
+  void DoExit() override {
+    if (refuse) {
+      SetFocus();
+      throw Exception("stay");
+    }
+    TEdit::DoExit();
+  }
+};
+
+TEST_F(SeamTest, AnExitHandlerThatKeepsTheFocusLeavesTheOtherControlWithoutAnExit) {
+  auto* stubborn = new TStubbornEdit(form);
+  stubborn->SetParent(form);
+  auto* other = new TEdit(form);
+  other->SetParent(form);
+  other->SetTop(40);
+  int otherEnters = 0, otherExits = 0;
+  other->OnEnter = [&](TObject*) { ++otherEnters; };
+  other->OnExit = [&](TObject*) { ++otherExits; };
+  form->FocusControl(stubborn);
+  EXPECT_THROW(form->FocusControl(other), Exception);
+  EXPECT_EQ(form->ActiveControl(), stubborn);
+  EXPECT_EQ(otherEnters, 0);
+  EXPECT_EQ(otherExits, 0);
+  stubborn->refuse = false;
+  form->FocusControl(other);
+  EXPECT_EQ(otherEnters, 1);
+  EXPECT_EQ(form->ActiveControl(), other);
+}

@@ -57,6 +57,35 @@ TEST_F(EditTest, TypingChangesTextFiresOnChangeAndSetsModified) {
   EXPECT_FALSE(edit->Modified());
 }
 
+TEST_F(EditTest, AKeyTheKeyDownHandlerReplacesReachesTheEditorAsTheNewKey) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetText("12.50");
+  // Delete before the point becomes Right, Backspace after it becomes Left.
+  edit->OnKeyDown = [edit](TObject*, uint16_t& key, TShiftState) {
+    const std::string t = edit->Text();
+    const size_t caret = static_cast<size_t>(edit->SelStart());
+    if (key == VK_DELETE && caret < t.size() && t[caret] == '.') key = VK_RIGHT;
+    if (key == VK_BACK && caret > 0 && t[caret - 1] == '.') key = VK_LEFT;
+  };
+  edit->SetSelStart(2);
+  testsupport::KeyPress(edit, VK_DELETE);
+  EXPECT_EQ(edit->Text(), "12.50");
+  EXPECT_EQ(edit->SelStart(), 3);
+  testsupport::KeyPress(edit, VK_BACK, "\b");
+  EXPECT_EQ(edit->Text(), "12.50");
+  EXPECT_EQ(edit->SelStart(), 2);
+  // Keys the handler leaves alone keep their work.
+  testsupport::KeyPress(edit, VK_BACK, "\b");
+  EXPECT_EQ(edit->Text(), "1.50");
+  testsupport::KeyPress(edit, VK_DELETE);
+  EXPECT_EQ(edit->Text(), "1.50");
+  EXPECT_EQ(edit->SelStart(), 2);
+  edit->SetSelStart(3);
+  testsupport::KeyPress(edit, VK_DELETE);
+  EXPECT_EQ(edit->Text(), "1.5");
+}
+
 TEST_F(EditTest, SelectionReplaceAndCaseRules) {
   auto* edit = new TEdit(form);
   edit->SetParent(form);
