@@ -6,6 +6,7 @@
 #include "controls/xc_edit_glyphs.h"
 #include "controls/xc_led.h"
 #include "controls/xc_speed_button.h"
+#include "controls/xc_spin_button.h"
 #include "controls/xc_themes.h"
 #include "controls/xc_xcl_utils.h"
 #include "controls/xrl/xrl_strings.h"
@@ -31,6 +32,7 @@ void InitializeControls() {
   RegisterLedResources();
   RegisterDataProviderClasses();
   RegisterEditGlyphResources();
+  RegisterSpinResources();
 }
 
 void FinalizeControls() {

@@ -417,7 +417,9 @@ TShiftState KeyDataToShiftState(LPARAM keyData);
 LPARAM KeyDataFromShift(TShiftState shift);
 // The keyboard's shift state now (Shift, Ctrl, Alt and the mouse buttons).
 TShiftState GetShiftState();
-// Whether a key (VK_xxx) is held down now; the high bit is set when it is, as the platform answers.
+// Whether a key (VK_xxx) is held down; the high bit is set when it is, as the platform answers.
+// GetKeyState gives the mouse buttons as the last mouse message found them (the state of the
+// message being handled), GetAsyncKeyState as they are now.
 int16_t GetKeyState(int virtKey);
 int16_t GetAsyncKeyState(int virtKey);
 

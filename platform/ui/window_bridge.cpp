@@ -223,8 +223,15 @@ TShiftState GetShiftState() {
   return QtModifiersToShift(QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons());
 }
 
-int16_t GetKeyState(int virtKey) {
-  TShiftState s = GetShiftState();
+namespace {
+
+// The mouse buttons as the last mouse message found them (what GetKeyState reports, as the
+// platform's does for the message being handled); null until the first one.
+Qt::MouseButtons g_messageButtons;
+
+int16_t KeyStateWith(int virtKey, Qt::MouseButtons buttons) {
+  TShiftState s = (QCoreApplication::instance() ? QtModifiersToShift(QGuiApplication::queryKeyboardModifiers(), {}) : 0) |
+                  QtModifiersToShift({}, buttons);
   bool down = false;
   switch (virtKey) {
     case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: down = s & ssShift; break;
@@ -238,7 +245,13 @@ int16_t GetKeyState(int virtKey) {
   return down ? static_cast<int16_t>(0x8000) : 0;
 }
 
-int16_t GetAsyncKeyState(int virtKey) { return GetKeyState(virtKey); }
+}  // namespace
+
+int16_t GetKeyState(int virtKey) { return KeyStateWith(virtKey, g_messageButtons); }
+
+int16_t GetAsyncKeyState(int virtKey) {
+  return KeyStateWith(virtKey, QCoreApplication::instance() ? QGuiApplication::mouseButtons() : Qt::MouseButtons());
+}
 
 // ------------------------------------------------------------------------------------ mouse over
 
@@ -475,6 +488,7 @@ bool MouseEvent(WindowRecord* rec, QMouseEvent* e, const std::function<bool(QEve
   {
     QPoint g = e->globalPosition().toPoint();
     g_messagePos = Point(g.x(), g.y());
+    g_messageButtons = e->buttons();
   }
   if (msg == WM_MOUSEMOVE) {
     QPoint g = e->globalPosition().toPoint();
