@@ -217,6 +217,13 @@ std::string FloatToStrF(long double Value, TFloatFormat Format, int32_t Precisio
   return text;
 }
 
+std::string IntToStr(int64_t Value, bool Grouped) {
+  std::string text;
+  if (Value < 0) text += '-';
+  AppendInteger(text, Value < 0 ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value), Grouped);
+  return text;
+}
+
 // ---------------------------------------------------------------------------------------- FormatFloat
 
 namespace {

@@ -55,6 +55,9 @@ bool TryStrToInt64(const std::string& Text, int64_t& Value);
 int32_t StrToInt(const std::string& Text);
 int64_t StrToInt64(const std::string& Text);
 
+// Value in decimal digits, grouped by three with the thousand separator when asked.
+std::string IntToStr(int64_t Value, bool Grouped = false);
+
 // Value in upper-case hexadecimal, at least Digits digits (the framework's IntToHex); a negative
 // value is written as its two's complement in 16 digits.
 std::string IntToHex(int64_t Value, int32_t Digits);

@@ -478,13 +478,15 @@ void TCustomForm::FocusControl(TWinControl* control) {
     if (Showing()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
     return;
   }
+  const uint32_t changes = focusChanges_;
   if (control->HandleAllocated()) {
     QWidget* w = static_cast<QWidget*>(control->NativeWidget());
     w->setFocus(Qt::OtherFocusReason);
   }
   // Without a window system that activates windows (and before the form shows) the focus change is
-  // still the framework's: enter and exit run now.
-  SetFocusedControl(control);
+  // still the framework's: enter and exit run now. One the toolkit ran already (whose exit handling
+  // may have kept the focus where it was) is not run again.
+  if (focusChanges_ == changes) SetFocusedControl(control);
 }
 
 void TCustomForm::DefocusControl(TWinControl* control, bool removing) {
@@ -494,6 +496,7 @@ void TCustomForm::DefocusControl(TWinControl* control, bool removing) {
 
 bool TCustomForm::SetFocusedControl(TWinControl* control) {
   if (control == focusedControl_) return true;
+  ++focusChanges_;
   // An exit handler that takes the focus (back to its own control, say) leaves the control that was
   // to be focused without an exit, as it never entered.
   TWinControl* old = focusedControl_ == entering_ ? nullptr : focusedControl_;

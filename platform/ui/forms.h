@@ -155,8 +155,10 @@ class TCustomForm : public TWinControl {
   void* menuBar_ = nullptr;  // the menu bar widget inside the form's window
   TWinControl* activeControl_ = nullptr;
   TWinControl* focusedControl_ = nullptr;
-  // The control being focused while the old one's exit handling runs (it has not entered yet).
+  // The control being focused while the old one's exit handling runs (it has not entered yet), and
+  // a count of the focus changes run.
   TWinControl* entering_ = nullptr;
+  uint32_t focusChanges_ = 0;
 };
 
 class TForm : public TCustomForm {
