@@ -5,6 +5,7 @@
 #include "controls/xc_data_startup.h"
 #include "controls/xc_edit_glyphs.h"
 #include "controls/xc_led.h"
+#include "controls/xc_slider.h"
 #include "controls/xc_speed_button.h"
 #include "controls/xc_spin_button.h"
 #include "controls/xc_themes.h"
@@ -33,6 +34,7 @@ void InitializeControls() {
   RegisterDataProviderClasses();
   RegisterEditGlyphResources();
   RegisterSpinResources();
+  RegisterSliderResources();
 }
 
 void FinalizeControls() {

@@ -722,6 +722,8 @@ HCURSOR SetCursor(HCURSOR cursor) {
 
 HCURSOR GetCursor() { return g_currentCursor; }
 
+void ShowWindowCursor() { g_currentCursor = nullptr; }
+
 bool GetCursorPos(TPoint* point) {
   if (!point) return false;
   QPoint p = QCursor::pos();

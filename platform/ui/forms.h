@@ -224,7 +224,8 @@ bool DestroyCursor(HCURSOR cursor);
 // with it, so a second id needs a copy); null for null.
 HCURSOR CopyCursor(HCURSOR cursor);
 // Shows the cursor (in the window answering WM_SETCURSOR, else the one under the mouse) and answers
-// the one set before; GetCursor answers the one set last.
+// the one set before; GetCursor answers the one set last (null while the window under the mouse
+// shows its own).
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 // The mouse position in screen coordinates (tests may place it).

@@ -193,6 +193,8 @@ bool LastInputWasKeyboard();
 // (false when no window is being asked).
 QWidget* CursorTargetWidget();
 bool ApplyCursorToTarget(const QCursor& cursor);
+// A window shows its widget's own cursor again: GetCursor answers null.
+void ShowWindowCursor();
 // Mouse tracking for CM_MOUSEENTER/CM_MOUSELEAVE over windowed and windowless controls.
 void TrackMouseOver(TControl* control);
 void ScheduleMouseRecheck(QWidget* left);

@@ -331,7 +331,9 @@ bool AskForCursor(WindowRecord* rec) {
   SafeWndProc(rec->control, m);
   g_cursorTarget = outer;
   if (!*alive) return false;
-  if (m.Result != 0 || !rec->cursorSet) return true;
+  if (m.Result != 0) return true;
+  ShowWindowCursor();
+  if (!rec->cursorSet) return true;
   if (rec->ownCursor) rec->widget->setCursor(rec->widgetCursor);
   else rec->widget->unsetCursor();
   rec->cursorSet = false;

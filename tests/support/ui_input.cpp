@@ -66,6 +66,10 @@ Qt::Key QtKey(uint16_t vk) {
     case 0x27: return Qt::Key_Right;
     case 0x28: return Qt::Key_Down;
     case 0x2E: return Qt::Key_Delete;
+    case 0x21: return Qt::Key_PageUp;
+    case 0x22: return Qt::Key_PageDown;
+    case 0x23: return Qt::Key_End;
+    case 0x24: return Qt::Key_Home;
     default: return Qt::Key_unknown;
   }
 }

@@ -1,0 +1,236 @@
+#include "controls/xc_gradient.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+// The pixels of row y that shape i covers, [a, b); false when none. The shapes are symmetric about
+// the middle of the picture, so every row's span is too.
+bool ShapeSpan(TXcGradientStyle style, int32_t l, int32_t t, int32_t r, int32_t b, int32_t y, int32_t& a,
+               int32_t& e) {
+  if (r <= l || b <= t || y < t || y >= b) return false;
+  const double yc = y + 0.5;
+  double left = l;  // the leftmost covered pixel centre lies at or right of this
+  if (style == grEllipse) {
+    const double cx = (l + r) / 2.0, cy = (t + b) / 2.0, ax = (r - l) / 2.0, ay = (b - t) / 2.0;
+    const double v = (yc - cy) / ay;
+    if (v * v > 1) return false;
+    left = cx - ax * std::sqrt(1 - v * v);
+  } else if (style == grMount) {
+    // Corner ellipses half the box wide and high (truncated), so of radii a quarter of it.
+    const double rx = ((r - l) / 2) / 2.0, ry = ((b - t) / 2) / 2.0;
+    double dy = 0;
+    if (yc < t + ry) dy = t + ry - yc;
+    else if (yc > b - ry) dy = yc - (b - ry);
+    if (dy > 0 && rx > 0) {
+      const double v = dy / ry;
+      if (v > 1) return false;
+      left = l + rx - rx * std::sqrt(1 - v * v);
+    }
+  }
+  // Pixel x is in when its centre x + 0.5 is at or right of left.
+  a = std::max(l, static_cast<int32_t>(std::ceil(left - 0.5)));
+  e = l + r - a;
+  return a < e;
+}
+
+// Packs an RGB value as a 32-bit pixel (B, G, R, X in memory).
+uint32_t Pixel(int r, int g, int b) {
+  return static_cast<uint32_t>(std::clamp(b, 0, 255)) | static_cast<uint32_t>(std::clamp(g, 0, 255)) << 8 |
+         static_cast<uint32_t>(std::clamp(r, 0, 255)) << 16;
+}
+
+}  // namespace
+
+bool GradientShapeContains(TXcGradientStyle style, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                           int32_t x, int32_t y) {
+  int32_t a, e;
+  return ShapeSpan(style, left, top, right, bottom, y, a, e) && x >= a && x < e;
+}
+
+void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientStyle style, COLORREF start,
+                    COLORREF end, uint16_t steps) {
+  if (!bitmap || width <= 0 || height <= 0) return;
+  bitmap->SetPixelFormat(pf32bit);
+  bitmap->SetSize(width, height);
+  const int32_t w = width, h = height;
+  int32_t n = steps;
+  switch (style) {
+    case grHorizontal: n = std::min(n, w); break;
+    case grVertical: n = std::min(n, h); break;
+    case grEllipse:
+    case grPyramid:
+    case grMount:
+      if (w / 2 < n) n = w / 2;
+      if (h / 2 < n) n = h / 2;
+      break;
+    default: break;
+  }
+  if (n == 0) n = 1;
+  // The colour of each step, per channel round(start + i x increment).
+  const int rs = GetRValue(start), gs = GetGValue(start), bs = GetBValue(start);
+  const double ri = (static_cast<double>(GetRValue(end)) - rs) / n, gi = (static_cast<double>(GetGValue(end)) - gs) / n,
+               bi = (static_cast<double>(GetBValue(end)) - bs) / n;
+  std::vector<uint32_t> colours(static_cast<size_t>(n) + 1);
+  for (int32_t i = 0; i <= n; ++i)
+    colours[static_cast<size_t>(i)] = Pixel(Round(rs + i * ri), Round(gs + i * gi), Round(bs + i * bi));
+  const uint32_t first = colours[0];
+  auto row = [&](int32_t y) { return reinterpret_cast<uint32_t*>(bitmap->ScanLine(y)); };
+
+  switch (style) {
+    case grHorizontal: {
+      // One row of bands, copied to every row.
+      std::vector<uint32_t> line(static_cast<size_t>(w), first);
+      for (int32_t i = 0; i <= n; ++i) {
+        const int32_t x0 = std::clamp(Round(static_cast<double>(i) * w / n), 0, w);
+        const int32_t x1 = std::clamp(Round(static_cast<double>(i + 1) * w / n), 0, w);
+        if (x1 > x0) std::fill(line.begin() + x0, line.begin() + x1, colours[static_cast<size_t>(i)]);
+      }
+      for (int32_t y = 0; y < h; ++y) std::memcpy(row(y), line.data(), line.size() * sizeof(uint32_t));
+      break;
+    }
+    case grVertical:
+      for (int32_t i = 0; i <= n; ++i) {
+        const int32_t y0 = std::clamp(Round(static_cast<double>(i) * h / n), 0, h);
+        const int32_t y1 = std::clamp(Round(static_cast<double>(i + 1) * h / n), 0, h);
+        for (int32_t y = y0; y < y1; ++y) std::fill(row(y), row(y) + w, colours[static_cast<size_t>(i)]);
+      }
+      break;
+    case grEllipse:
+    case grPyramid:
+    case grMount: {
+      // Shape i lies in (round(i xs), round(i ys)) to its mirror, each over the ones before. Row by
+      // row from the innermost shape out: the spans all share the middle, so the pixels a shape adds
+      // to those of the later ones are the two pieces beside them, written once each.
+      const double xs = static_cast<double>(w) / n / 2, ys = static_cast<double>(h) / n / 2;
+      std::vector<int32_t> ls(static_cast<size_t>(n) + 1), ts(static_cast<size_t>(n) + 1);
+      for (int32_t i = 0; i <= n; ++i) {
+        ls[static_cast<size_t>(i)] = Round(i * xs);
+        ts[static_cast<size_t>(i)] = Round(i * ys);
+      }
+      for (int32_t y = 0; y < h; ++y) {
+        uint32_t* p = row(y);
+        int32_t covA = INT32_MAX, covE = INT32_MIN;
+        for (int32_t i = n; i >= 0; --i) {
+          const int32_t l = ls[static_cast<size_t>(i)], t = ts[static_cast<size_t>(i)];
+          int32_t a, e;
+          if (!ShapeSpan(style, l, t, w - l, h - t, y, a, e)) continue;
+          const uint32_t c = colours[static_cast<size_t>(i)];
+          if (covA > covE) {
+            std::fill(p + a, p + e, c);
+            covA = a;
+            covE = e;
+            continue;
+          }
+          if (a < covA) std::fill(p + a, p + covA, c), covA = a;
+          if (e > covE) std::fill(p + covE, p + e, c), covE = e;
+        }
+        // Outside every shape: the start colour.
+        if (covA > covE) {
+          std::fill(p, p + w, first);
+        } else {
+          std::fill(p, p + covA, first);
+          std::fill(p + covE, p + w, first);
+        }
+      }
+      break;
+    }
+    default:
+      for (int32_t y = 0; y < h; ++y) std::fill(row(y), row(y) + w, first);
+      break;
+  }
+}
+
+// ------------------------------------------------------------------------------------ TXcGradient
+
+TXcGradient::TXcGradient(TComponent* owner) : TXcExGraphicControl(owner), cache_(std::make_unique<TBitmap>()) {
+  SetControlStyle(ControlStyle() | csOpaque);
+  TControl::SetBounds(Left(), Top(), 100, 100);
+  SetAlign(alClient);
+}
+
+TXcGradient::~TXcGradient() = default;
+
+void TXcGradient::Drop() {
+  cachedWidth_ = 0;
+  Invalidate();
+}
+
+void TXcGradient::SetStyle(TXcGradientStyle value) {
+  if (value == style_) return;
+  style_ = value;
+  Drop();
+}
+
+void TXcGradient::SetStartColor(TColor value) {
+  if (value == startColor_) return;
+  startColor_ = value;
+  Drop();
+}
+
+void TXcGradient::SetEndColor(TColor value) {
+  if (value == endColor_) return;
+  endColor_ = value;
+  Drop();
+}
+
+void TXcGradient::SetSteps(uint16_t value) {
+  if (value == steps_) return;
+  steps_ = value;
+  Drop();
+}
+
+void TXcGradient::SetLeft(int value) {
+  givenLeft_ = value;
+  TControl::SetLeft(value);
+}
+
+void TXcGradient::SetTop(int value) {
+  givenTop_ = value;
+  TControl::SetTop(value);
+}
+
+void TXcGradient::SetWidth(int value) {
+  givenWidth_ = value;
+  TControl::SetWidth(value);
+}
+
+void TXcGradient::SetHeight(int value) {
+  givenHeight_ = value;
+  TControl::SetHeight(value);
+}
+
+void TXcGradient::Loaded() {
+  TXcExGraphicControl::Loaded();
+  const TAlign a = Align();
+  if (a == alNone || a == alClient || a == alCustom) {
+    TControl::SetLeft(givenLeft_);
+    TControl::SetTop(givenTop_);
+  }
+  if (a != alClient) {
+    TControl::SetWidth(givenWidth_);
+    TControl::SetHeight(givenHeight_);
+  }
+}
+
+void TXcGradient::Paint() {
+  if (ComponentState() & csDestroying) return;
+  const int32_t w = Width(), h = Height();
+  if (w != cachedWidth_ || h != cachedHeight_) {
+    // System colours are taken as they are now.
+    const COLORREF start = ColorToRGB(startColor_), end = ColorToRGB(endColor_);
+    cachedWidth_ = w;
+    cachedHeight_ = h;
+    if (w <= 0 || h <= 0) return;
+    RenderGradient(cache_.get(), w, h, style_, start, end, steps_);
+    ++rebuilds_;
+  }
+  if (w <= 0 || h <= 0) return;
+  BitBlt(Canvas()->Handle(), 0, 0, w, h, cache_->Canvas()->Handle(), 0, 0, SRCCOPY);
+}
