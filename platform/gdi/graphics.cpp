@@ -566,13 +566,39 @@ bool TCanvas::TryLock() {
 
 #undef CANVAS_SHAPE
 
+namespace {
+
+// The pixels one ring of Frame3D gives (right and bottom inclusive here), for a plain solid pen:
+// the left column and the top row but their far ends in the top colour, the right column and the
+// bottom row in the bottom colour.
+void FillFrameRing(HDC dc, const TRect& r, COLORREF top, COLORREF bottom) {
+  HBRUSH t = CreateSolidBrush(top), b = CreateSolidBrush(bottom);
+  const TRect pieces[4] = {{r.Left, r.Top, r.Left + 1, r.Bottom},
+                           {r.Left, r.Top, r.Right, r.Top + 1},
+                           {r.Right, r.Top, r.Right + 1, r.Bottom + 1},
+                           {r.Left, r.Bottom, r.Right + 1, r.Bottom + 1}};
+  for (int i = 0; i < 4; ++i) FillRect(dc, &pieces[i], i < 2 ? t : b);
+  DeleteObject(t);
+  DeleteObject(b);
+}
+
+}  // namespace
+
 void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int32_t width) {
   if (!canvas) return;
   canvas->Pen()->SetWidth(1);
   --rect.Bottom;
   --rect.Right;
+  // A solid pen that copies draws its lines as fills of the same pixels.
+  const bool fills = canvas->Pen()->Style() == psSolid && canvas->Pen()->Mode() == pmCopy;
   while (width > 0) {
     --width;
+    if (fills && rect.Right >= rect.Left && rect.Bottom >= rect.Top && canvas->Handle()) {
+      FillFrameRing(canvas->Handle(), rect, ColorToRGB(topColor), ColorToRGB(bottomColor));
+      canvas->Pen()->SetColor(bottomColor);
+      InflateRect(rect, -1, -1);
+      continue;
+    }
     // Top and left in the top colour, then right and bottom in the bottom colour.
     TPoint topRight{rect.Right, rect.Top}, bottomLeft{rect.Left, rect.Bottom};
     canvas->Pen()->SetColor(topColor);
