@@ -396,6 +396,28 @@ bool Overlap(const PixelRows& a, const PixelRows& b) {
   return alo < bhi && blo < ahi;
 }
 
+// A row of 32-bit pixels copied with the alpha bits set, in one pass (in AVX2 where the processor
+// has it: the same loop, compiled for it).
+[[gnu::always_inline]] inline void CopyRowSettingAlphaLoop(uint32_t* __restrict to, const uint8_t* __restrict from,
+                                                           size_t n, uint32_t alpha) {
+  for (size_t x = 0; x < n; ++x) {
+    uint32_t v;
+    std::memcpy(&v, from + 4 * x, 4);
+    to[x] = v | alpha;
+  }
+}
+#if defined(__x86_64__)
+GDI_AVX2 void CopyRowSettingAlphaAvx2(uint32_t* to, const uint8_t* from, size_t n, uint32_t alpha) {
+  CopyRowSettingAlphaLoop(to, from, n, alpha);
+}
+#endif
+void CopyRowSettingAlpha(uint32_t* to, const uint8_t* from, size_t n, uint32_t alpha) {
+#if defined(__x86_64__)
+  if (HasAvx2()) return CopyRowSettingAlphaAvx2(to, from, n, alpha);
+#endif
+  CopyRowSettingAlphaLoop(to, from, n, alpha);
+}
+
 void RunBlit(BlitJob& job) {
   HDC__* dc = job.dst;
   PixelRows* t = dc->Target();
@@ -466,6 +488,9 @@ void RunBlit(BlitJob& job) {
       TRect in;
       if (!IntersectRect(in, src, srcRows.Bounds())) continue;
       const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top;
+      const bool fill = t->bitCount == 32 && t->alphaFill;
+      const uint32_t alpha = t->alphaFill;
+      const size_t n = static_cast<size_t>(in.Width());
       for (int32_t y = in.Top; y < in.Bottom; ++y) {
         uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * bpp;
         const uint8_t* p = srcRows.Row(y) + in.Left * srcBpp;
@@ -478,11 +503,8 @@ void RunBlit(BlitJob& job) {
           }
           continue;
         }
-        std::memcpy(d, p, static_cast<size_t>(in.Width()) * bpp);
-        if (t->bitCount == 32 && t->alphaFill) {
-          uint32_t* q = reinterpret_cast<uint32_t*>(d);
-          for (int32_t x = 0; x < in.Width(); ++x) q[x] |= t->alphaFill;
-        }
+        if (fill) CopyRowSettingAlpha(reinterpret_cast<uint32_t*>(d), p, n, alpha);
+        else std::memcpy(d, p, n * bpp);
       }
     }
     return;
