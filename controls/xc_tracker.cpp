@@ -202,12 +202,14 @@ void TXcTracker::PaintInto(TCanvas* c) {
     for (int32_t row = 0; row <= h / bh; ++row)
       for (int32_t col = 0; col <= w / bw; ++col) c->Draw(col * bw, row * bh, backBitmap_.get());
   } else {
+    // The rectangle filled with BackColor and outlined in one pixel of BorderColor (or BackColor).
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(backColor_);
-    c->Pen()->SetStyle(psSolid);
-    c->Pen()->SetWidth(1);
-    c->Pen()->SetColor(backBorder_ ? borderColor_ : backColor_);
-    c->Rectangle(0, 0, w, h);
+    c->FillRect(Rect(0, 0, w, h));
+    if (backBorder_) {
+      c->Brush()->SetColor(borderColor_);
+      c->FrameRect(Rect(0, 0, w, h));
+    }
   }
   // The track, in a colour that grows from black at Minimum to TrackColor at Maximum when asked.
   TColor track = trackColor_;
@@ -239,12 +241,19 @@ void TXcTracker::PaintInto(TCanvas* c) {
 void TXcTracker::Paint() {
   const int32_t w = ClientWidth(), h = ClientHeight();
   if (w <= 0 || h <= 0) return;
-  TBitmap surface(w, h);
+  // The off-screen surface is kept between paints (every paint covers all of it); its canvas keeps
+  // the default font but for the caption's colour and weight.
+  if (!surface_) {
+    surface_ = std::make_unique<TBitmap>();
+    surface_->SetPixelFormat(pf32bit);
+  }
+  if (surface_->Width() != w || surface_->Height() != h) surface_->SetSize(w, h);
+  TCanvas* c = surface_->Canvas();
   try {
-    PaintInto(surface.Canvas());
+    PaintInto(c);
   } catch (...) {
-    BitBlt(Canvas()->Handle(), 0, 0, w, h, surface.Canvas()->Handle(), 0, 0, SRCCOPY);
+    BitBlt(Canvas()->Handle(), 0, 0, w, h, c->Handle(), 0, 0, SRCCOPY);
     throw;
   }
-  BitBlt(Canvas()->Handle(), 0, 0, w, h, surface.Canvas()->Handle(), 0, 0, SRCCOPY);
+  BitBlt(Canvas()->Handle(), 0, 0, w, h, c->Handle(), 0, 0, SRCCOPY);
 }

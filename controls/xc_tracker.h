@@ -117,6 +117,7 @@ class TXcTracker : public TXcExCustomControl {
   TColor captionColor_ = clBlack;
   bool captionBold_ = false;
 
+  std::unique_ptr<TBitmap> surface_;  // the off-screen picture
   bool dragging_ = false;
   int32_t position_ = 0;
   int32_t low_ = 0, high_ = 0;
