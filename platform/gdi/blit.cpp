@@ -10,6 +10,7 @@
 #endif
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/pixel_spans.h"
 
 namespace {
 
@@ -396,28 +397,6 @@ bool Overlap(const PixelRows& a, const PixelRows& b) {
   return alo < bhi && blo < ahi;
 }
 
-// A row of 32-bit pixels copied with the alpha bits set, in one pass (in AVX2 where the processor
-// has it: the same loop, compiled for it).
-[[gnu::always_inline]] inline void CopyRowSettingAlphaLoop(uint32_t* __restrict to, const uint8_t* __restrict from,
-                                                           size_t n, uint32_t alpha) {
-  for (size_t x = 0; x < n; ++x) {
-    uint32_t v;
-    std::memcpy(&v, from + 4 * x, 4);
-    to[x] = v | alpha;
-  }
-}
-#if defined(__x86_64__)
-GDI_AVX2 void CopyRowSettingAlphaAvx2(uint32_t* to, const uint8_t* from, size_t n, uint32_t alpha) {
-  CopyRowSettingAlphaLoop(to, from, n, alpha);
-}
-#endif
-void CopyRowSettingAlpha(uint32_t* to, const uint8_t* from, size_t n, uint32_t alpha) {
-#if defined(__x86_64__)
-  if (HasAvx2()) return CopyRowSettingAlphaAvx2(to, from, n, alpha);
-#endif
-  CopyRowSettingAlphaLoop(to, from, n, alpha);
-}
-
 void RunBlit(BlitJob& job) {
   HDC__* dc = job.dst;
   PixelRows* t = dc->Target();
@@ -503,7 +482,7 @@ void RunBlit(BlitJob& job) {
           }
           continue;
         }
-        if (fill) CopyRowSettingAlpha(reinterpret_cast<uint32_t*>(d), p, n, alpha);
+        if (fill) CopyPixels32Or(reinterpret_cast<uint32_t*>(d), p, n, alpha);
         else std::memcpy(d, p, n * bpp);
       }
     }

@@ -1,6 +1,7 @@
 // Raster operations on physical pixel values, brush patterns, and the solid/pattern fills that
 // shapes and PatBlt share.
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/pixel_spans.h"
 
 #include <algorithm>
 
@@ -188,7 +189,7 @@ void PatFillDevice(HDC__* dc, HBRUSH__* brush, const TRect& area, uint8_t rop) {
       for (int32_t y = r.Top; y < r.Bottom; ++y) {
         uint8_t* row = t->Row(y);
         if (t->bitCount == 32) {
-          std::fill(reinterpret_cast<uint32_t*>(row) + r.Left, reinterpret_cast<uint32_t*>(row) + r.Right, v);
+          FillPixels32(reinterpret_cast<uint32_t*>(row) + r.Left, static_cast<size_t>(r.Width()), v);
         } else {
           for (int32_t x = r.Left; x < r.Right; ++x) {
             uint8_t* px = row + 3 * x;
