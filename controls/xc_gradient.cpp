@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/gdi/pixel_spans.h"
+
 namespace {
 
 int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
@@ -82,6 +84,9 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
     colours[static_cast<size_t>(i)] = Pixel(Round(rs + i * ri), Round(gs + i * gi), Round(bs + i * bi));
   const uint32_t first = colours[0];
   auto row = [&](int32_t y) { return reinterpret_cast<uint32_t*>(bitmap->ScanLine(y)); };
+  auto fill = [](uint32_t* p, int32_t a, int32_t e, uint32_t c) {
+    if (e > a) FillPixels32(p + a, static_cast<size_t>(e - a), c);
+  };
 
   switch (style) {
     case grHorizontal: {
@@ -90,7 +95,7 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
       for (int32_t i = 0; i <= n; ++i) {
         const int32_t x0 = std::clamp(Round(static_cast<double>(i) * w / n), 0, w);
         const int32_t x1 = std::clamp(Round(static_cast<double>(i + 1) * w / n), 0, w);
-        if (x1 > x0) std::fill(line.begin() + x0, line.begin() + x1, colours[static_cast<size_t>(i)]);
+        fill(line.data(), x0, x1, colours[static_cast<size_t>(i)]);
       }
       for (int32_t y = 0; y < h; ++y) std::memcpy(row(y), line.data(), line.size() * sizeof(uint32_t));
       break;
@@ -99,7 +104,7 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
       for (int32_t i = 0; i <= n; ++i) {
         const int32_t y0 = std::clamp(Round(static_cast<double>(i) * h / n), 0, h);
         const int32_t y1 = std::clamp(Round(static_cast<double>(i + 1) * h / n), 0, h);
-        for (int32_t y = y0; y < y1; ++y) std::fill(row(y), row(y) + w, colours[static_cast<size_t>(i)]);
+        for (int32_t y = y0; y < y1; ++y) fill(row(y), 0, w, colours[static_cast<size_t>(i)]);
       }
       break;
     case grEllipse:
@@ -114,7 +119,9 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
         ls[static_cast<size_t>(i)] = Round(i * xs);
         ts[static_cast<size_t>(i)] = Round(i * ys);
       }
-      for (int32_t y = 0; y < h; ++y) {
+      // The shapes are symmetric about the middle row: the lower rows are copies of the upper ones.
+      const int32_t upper = (h + 1) / 2;
+      for (int32_t y = 0; y < upper; ++y) {
         uint32_t* p = row(y);
         int32_t covA = INT32_MAX, covE = INT32_MIN;
         for (int32_t i = n; i >= 0; --i) {
@@ -123,26 +130,27 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
           if (!ShapeSpan(style, l, t, w - l, h - t, y, a, e)) continue;
           const uint32_t c = colours[static_cast<size_t>(i)];
           if (covA > covE) {
-            std::fill(p + a, p + e, c);
+            fill(p, a, e, c);
             covA = a;
             covE = e;
             continue;
           }
-          if (a < covA) std::fill(p + a, p + covA, c), covA = a;
-          if (e > covE) std::fill(p + covE, p + e, c), covE = e;
+          if (a < covA) fill(p, a, covA, c), covA = a;
+          if (e > covE) fill(p, covE, e, c), covE = e;
         }
         // Outside every shape: the start colour.
         if (covA > covE) {
-          std::fill(p, p + w, first);
+          fill(p, 0, w, first);
         } else {
-          std::fill(p, p + covA, first);
-          std::fill(p + covE, p + w, first);
+          fill(p, 0, covA, first);
+          fill(p, covE, w, first);
         }
       }
+      for (int32_t y = upper; y < h; ++y) std::memcpy(row(y), row(h - 1 - y), static_cast<size_t>(w) * sizeof(uint32_t));
       break;
     }
     default:
-      for (int32_t y = 0; y < h; ++y) std::fill(row(y), row(y) + w, first);
+      for (int32_t y = 0; y < h; ++y) fill(row(y), 0, w, first);
       break;
   }
 }
