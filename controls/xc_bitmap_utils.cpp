@@ -154,6 +154,15 @@ COLORREF PaletteRelativeRGB(TColor color) { return ColorToRGB(color) | 0x0200000
 void MaskedStretchBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sx,
                       int32_t sy, int32_t sw, int32_t sh, HPALETTE palette, COLORREF transparent) {
   if (!dest || !source || width <= 0 || height <= 0 || sw <= 0 || sh <= 0) return;
+  // Without stretching or a palette, from inside a picture of 24 or 32 bits onto another, the masks
+  // below come to a transparent copy: the pixels of the transparent colour leave the destination as
+  // it was, the others are copied. One pass does it.
+  if (!palette && width == sw && height == sh && sx >= 0 && sy >= 0 && sx + sw <= GetDeviceCaps(source, HORZRES) &&
+      sy + sh <= GetDeviceCaps(source, VERTRES) && GetDeviceCaps(source, BITSPIXEL) >= 24 &&
+      GetDeviceCaps(dest, BITSPIXEL) >= 24) {
+    TransparentBlt(dest, x, y, width, height, source, sx, sy, sw, sh, transparent);
+    return;
+  }
   // The source's pixels at their own size, and the mask of the transparent ones (1) and its inverse.
   WorkDC color(CreateCompatibleBitmap(source, sw, sh));
   WorkDC mask(CreateBitmap(sw, sh, 1, 1, nullptr));

@@ -122,6 +122,10 @@ TEST(StretchBitmapMasked, LeavesTheTransparentPixelsOfTheDestinationAlone) {
   target = testsupport::SolidBitmap(3, 3, clLime);
   StretchBitmapMaskedRect(target->Canvas(), 1, 1, Rect(1, 1, 3, 3), glyph.get(), clRed);
   EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"GGG", "GBM", "GGG"}));
+  // At its own size, partly outside the destination: what lies inside is drawn.
+  target = testsupport::SolidBitmap(3, 3, clLime);
+  DrawBitmapMasked(target->Canvas(), -1, 1, glyph.get(), clFuchsia);
+  EXPECT_EQ(ToRows(*target, kLetters), (std::vector<std::string>{"GGG", "GRG", "BGG"}));
 }
 
 TEST(StretchBitmapMasked, AMonochromeBitmapLeavesOutWhite) {
