@@ -15,7 +15,10 @@ int32_t Round(long double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 TXcTracker::TXcTracker(TComponent* owner) : TXcExCustomControl(owner), backBitmap_(std::make_unique<TBitmap>()) {
   SetControlStyle(ControlStyle() | csOpaque);
   SetBounds(Left(), Top(), 150, 24);
-  backBitmap_->OnChange = [this](TObject*) { Invalidate(); };
+  backBitmap_->OnChange = [this](TObject*) {
+    ++backVersion_;
+    Invalidate();
+  };
   UpdateTravel();
   UpdateTrackAndHit();
   PositionFromValue();
@@ -238,22 +241,36 @@ void TXcTracker::PaintInto(TCanvas* c) {
   }
 }
 
+TXcTracker::PictureKey TXcTracker::CurrentPictureKey() {
+  return {Width(),       Height(),     ClientWidth(), ClientHeight(), minimum_,     maximum_,
+          value_,        position_,    thumbWidth_,   thumbHeight_,   trackHeight_, backVersion_,
+          backColor_,    trackColor_,  borderColor_,  thumbColor_,    captionColor_, orientation_,
+          backBorder_,   trackPositionColored_, trackBorder_, showCaption_, captionBold_};
+}
+
 void TXcTracker::Paint() {
   const int32_t w = ClientWidth(), h = ClientHeight();
   if (w <= 0 || h <= 0) return;
   // The off-screen surface is kept between paints (every paint covers all of it); its canvas keeps
-  // the default font but for the caption's colour and weight.
+  // the default font but for the caption's colour and weight. A paint of what the surface already
+  // shows only copies it.
   if (!surface_) {
     surface_ = std::make_unique<TBitmap>();
     surface_->SetPixelFormat(pf32bit);
   }
-  if (surface_->Width() != w || surface_->Height() != h) surface_->SetSize(w, h);
   TCanvas* c = surface_->Canvas();
-  try {
-    PaintInto(c);
-  } catch (...) {
-    BitBlt(Canvas()->Handle(), 0, 0, w, h, c->Handle(), 0, 0, SRCCOPY);
-    throw;
+  const PictureKey key = CurrentPictureKey();
+  if (!surfaceValid_ || !(key == surfaceKey_)) {
+    surfaceValid_ = false;
+    if (surface_->Width() != w || surface_->Height() != h) surface_->SetSize(w, h);
+    try {
+      PaintInto(c);
+    } catch (...) {
+      BitBlt(Canvas()->Handle(), 0, 0, w, h, c->Handle(), 0, 0, SRCCOPY);
+      throw;
+    }
+    surfaceKey_ = key;
+    surfaceValid_ = true;
   }
   BitBlt(Canvas()->Handle(), 0, 0, w, h, c->Handle(), 0, 0, SRCCOPY);
 }

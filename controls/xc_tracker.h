@@ -117,7 +117,22 @@ class TXcTracker : public TXcExCustomControl {
   TColor captionColor_ = clBlack;
   bool captionBold_ = false;
 
+  // Everything the picture is made of; a paint with the same as the last one copies the picture.
+  struct PictureKey {
+    int32_t width, height, clientWidth, clientHeight, minimum, maximum, value, position, thumbWidth, thumbHeight,
+        trackHeight;
+    uint32_t backVersion;
+    TColor backColor, trackColor, borderColor, thumbColor, captionColor;
+    TjtbOrientation orientation;
+    bool backBorder, trackPositionColored, trackBorder, showCaption, captionBold;
+    bool operator==(const PictureKey&) const = default;
+  };
+  PictureKey CurrentPictureKey();
+
   std::unique_ptr<TBitmap> surface_;  // the off-screen picture
+  bool surfaceValid_ = false;         // surface_ shows surfaceKey_
+  PictureKey surfaceKey_{};
+  uint32_t backVersion_ = 0;          // counts the changes of BackBitmap
   bool dragging_ = false;
   int32_t position_ = 0;
   int32_t low_ = 0, high_ = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/controls/pixels.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
@@ -163,6 +165,63 @@ TEST_F(TrackerTest, TheTrackColourFollowsTheValueAndTheFramesHaveTheirCorners) {
   t->SetShowCaption(false);
   p = Picture(t);
   EXPECT_EQ(At(*p, 75, 12), RGB(192, 192, 192));
+}
+
+// The picture is kept between paints: a paint after any change it shows draws it anew, equal to
+// a new tracker's picture of the same settings.
+TEST_F(TrackerTest, ARepaintShowsEveryChangeSinceTheLastPaint) {
+  auto same = [](TBitmap& a, TBitmap& b) {
+    for (int y = 0; y < a.Height(); ++y)
+      for (int x = 0; x < a.Width(); ++x)
+        if (At(a, x, y) != At(b, x, y)) return false;
+    return true;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(TXcTracker*)> change;
+  };
+  const Case cases[] = {
+      {"value", [](TXcTracker* t) { t->SetValue(70); }},
+      {"maximum", [](TXcTracker* t) { t->SetMaximum(50); }},
+      {"back colour", [](TXcTracker* t) { t->SetBackColor(clYellow); }},
+      {"back border", [](TXcTracker* t) { t->SetBackBorder(true); }},
+      {"track colour", [](TXcTracker* t) { t->SetTrackColor(clBlue); }},
+      {"thumb colour", [](TXcTracker* t) { t->SetThumbColor(clRed); }},
+      {"caption colour", [](TXcTracker* t) { t->SetCaptionColor(clWhite); }},
+      {"caption hidden", [](TXcTracker* t) { t->SetShowCaption(false); }},
+      {"thumb width", [](TXcTracker* t) { t->SetThumbWidth(30); }},
+      {"size", [](TXcTracker* t) { t->SetBounds(0, 0, 170, 24); }},
+      {"back picture drawn on", [](TXcTracker* t) {
+         t->BackBitmap()->SetSize(4, 4);
+         t->BackBitmap()->Canvas()->Brush()->SetColor(clNavy);
+         t->BackBitmap()->Canvas()->FillRect(Rect(0, 0, 4, 4));
+       }},
+  };
+  for (const Case& c : cases) {
+    auto* t = Make();
+    t->SetValue(30);
+    auto before = Picture(t);
+    auto again = Picture(t);
+    EXPECT_TRUE(same(*before, *again)) << c.name;
+    c.change(t);
+    auto after = Picture(t);
+    auto* fresh = Make();
+    fresh->SetValue(30);
+    c.change(fresh);
+    auto reference = Picture(fresh);
+    EXPECT_FALSE(same(*before, *after)) << c.name;
+    EXPECT_TRUE(same(*after, *reference)) << c.name;
+    delete t;
+    delete fresh;
+  }
+  // A drag moves the thumb to the pointer, also where the value stays.
+  auto* t = Make();
+  MouseDown(t, 40, 12);
+  auto first = Picture(t);
+  MouseMove(t, 41, 12);
+  auto second = Picture(t);
+  EXPECT_FALSE(same(*first, *second));
+  MouseUp(t, 41, 12);
 }
 
 TEST_F(TrackerTest, ABackPictureIsTiledFromTheCorner) {
