@@ -214,27 +214,20 @@ bool TXcCustomSpinEdit::CheckMinAutomatic() const {
   return !(minValue_ == 0 && checkMinValue_ == (maxValue_ == 0));
 }
 
-void TXcCustomSpinEdit::SetMaxValue(long double value) {
-  if (value == maxValue_) return;
-  const bool wasAutomatic = CheckMaxAutomatic();
-  const long double old = maxValue_;
-  maxValue_ = value;
-  // A limit that comes into use or goes out of it switches the checks, unless they were set by hand.
-  if ((value == 0) != (old == 0) && autoMax_) {
-    SetCheckMaxValue(LimitsInUse());
-    if (wasAutomatic && autoMin_) SetCheckMinValue(LimitsInUse());
-  }
-  WriteValueAgain();
-}
+void TXcCustomSpinEdit::SetMaxValue(long double value) { SetLimit(true, value); }
+void TXcCustomSpinEdit::SetMinValue(long double value) { SetLimit(false, value); }
 
-void TXcCustomSpinEdit::SetMinValue(long double value) {
-  if (value == minValue_) return;
-  const bool wasAutomatic = CheckMinAutomatic();
-  const long double old = minValue_;
-  minValue_ = value;
-  if ((value == 0) != (old == 0) && autoMin_) {
-    SetCheckMinValue(LimitsInUse());
-    if (wasAutomatic && autoMax_) SetCheckMaxValue(LimitsInUse());
+void TXcCustomSpinEdit::SetLimit(bool maximum, long double value) {
+  long double& limit = maximum ? maxValue_ : minValue_;
+  if (value == limit) return;
+  const bool wasAutomatic = maximum ? CheckMaxAutomatic() : CheckMinAutomatic();
+  const long double old = limit;
+  limit = value;
+  // A limit that comes into use or goes out of it switches the checks, unless they were set by hand.
+  auto setCheck = [this](bool ofMaximum, bool on) { ofMaximum ? SetCheckMaxValue(on) : SetCheckMinValue(on); };
+  if ((value == 0) != (old == 0) && (maximum ? autoMax_ : autoMin_)) {
+    setCheck(maximum, LimitsInUse());
+    if (wasAutomatic && (maximum ? autoMin_ : autoMax_)) setCheck(!maximum, LimitsInUse());
   }
   WriteValueAgain();
 }

@@ -162,6 +162,8 @@ class TXcCustomSpinEdit : public TXcExCustomMaskEdit {
   bool LimitsInUse() const { return minValue_ != 0 || maxValue_ != 0; }
   bool CheckMaxAutomatic() const;
   bool CheckMinAutomatic() const;
+  // Sets MaxValue or MinValue, switching the automatic checks.
+  void SetLimit(bool maximum, long double value);
   // The limit or format changed: the value is written again (limited and formatted).
   void WriteValueAgain() { SetValue(GetValue()); }
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }

@@ -11,6 +11,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/system_metrics.h"
 #include "platform/ui/theme_services.h"
+#include "tests/support/separators.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
@@ -18,21 +19,7 @@ namespace {
 
 using testsupport::KeyPress;
 
-// Sets the locale's separators for one test and puts the old ones back.
-class Separators {
- public:
-  Separators(char decimal, char thousand) : decimal_(DecimalSeparator()), thousand_(ThousandSeparator()) {
-    SetDecimalSeparator(decimal);
-    SetThousandSeparator(thousand);
-  }
-  ~Separators() {
-    SetDecimalSeparator(decimal_);
-    SetThousandSeparator(thousand_);
-  }
-
- private:
-  char decimal_, thousand_;
-};
+using Separators = testsupport::PinnedSeparators;
 
 // A spin edit that counts the input errors (each beeps) and its changes.
 class TCountingSpinEdit : public TXcSpinEdit {

@@ -11,24 +11,11 @@
 
 #include "platform/system/exception.h"
 #include "platform/system/locale_info.h"
+#include "tests/support/separators.h"
 
 namespace {
 
-// Sets the locale's separators for one test and puts the old ones back.
-class Separators {
- public:
-  Separators(char decimal, char thousand) : decimal_(DecimalSeparator()), thousand_(ThousandSeparator()) {
-    SetDecimalSeparator(decimal);
-    SetThousandSeparator(thousand);
-  }
-  ~Separators() {
-    SetDecimalSeparator(decimal_);
-    SetThousandSeparator(thousand_);
-  }
-
- private:
-  char decimal_, thousand_;
-};
+using Separators = testsupport::PinnedSeparators;
 
 TEST(FloatToStrF, FixedRoundsTheDecimalDigitsHalfAwayFromZero) {
   Separators s('.', ',');
