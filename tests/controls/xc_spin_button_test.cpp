@@ -127,6 +127,28 @@ TEST_F(SpinButtonTest, AReleaseOutsideEndsThePressSoTheNextPressClicks) {
   EXPECT_EQ(top, 2);
 }
 
+// Buttons of 0 to 20 pixels either way, in both styles and with styles on and off, paint and take
+// presses without failing; a press always clicks one half.
+TEST_F(SpinButtonTest, TinyButtonsPaintAndClick) {
+  for (bool themed : {true, false}) {
+    ThemeServices()->SetThemesEnabled(themed);
+    for (TXcSpinButtonStyle style : {sbsDefault, sbsClassic})
+      for (int w = 0; w <= 20; w += 2)
+        for (int h = 0; h <= 20; h += 5) {
+          auto* b = Make(w, h);
+          b->SetButtonStyle(style);
+          if (w > 0 && h > 0) Picture(b);
+          top = bottom = 0;
+          MouseDown(form, 10 + w / 2, 10 + h / 2);
+          MouseMove(form, 10 + w, 10 + h);
+          MouseUp(form, 10 + w, 10 + h);
+          EXPECT_LE(top + bottom, 1) << w << "x" << h;
+          EXPECT_EQ(b->PressedState(), sbsNotDown);
+          delete b;
+        }
+  }
+}
+
 TEST_F(SpinButtonTest, AClickHandlerWithAModalWindowLeavesTheButtonUnpressed) {
   auto* b = Make();
   // The dialog takes the release of the button, as a modal window does.
