@@ -393,7 +393,7 @@ void TXcSpinButton::Paint() {
   if (HasCustomGlyphs()) faces_->DrawGlyphs(Canvas(), pressed_, Enabled(), upGlyph_.get(), downGlyph_.get());
 }
 
-void TXcSpinButton::Click(TXcSpinButtonState half) {
+void TXcSpinButton::ClickHalf(TXcSpinButtonState half) {
   if (half == sbsBottomDown) {
     if (OnBottomClick) OnBottomClick(this);
   } else if (OnTopClick) {
@@ -414,7 +414,7 @@ void TXcSpinButton::MouseDown(TMouseButton button, TShiftState shift, int x, int
   if (pressed_ == sbsNotDown) {
     lastPressed_ = sbsNotDown;
     pressed_ = InBottomHalf(x, y) ? sbsBottomDown : sbsTopDown;
-    Click(pressed_);
+    ClickHalf(pressed_);
     if (pressed_ != lastPressed_) {
       lastPressed_ = pressed_;
       Repaint();
@@ -434,7 +434,7 @@ void TXcSpinButton::RepeatTick() {
   repeatTimer_->SetInterval(static_cast<uint32_t>(std::max(repeatPause_, 1)));
   if (pressed_ == sbsNotDown || GetCaptureControl() != this) return;
   try {
-    Click(pressed_);
+    ClickHalf(pressed_);
   } catch (...) {
     repeatTimer_->SetEnabled(false);
     throw;

@@ -156,7 +156,7 @@ class TXcSpinButton : public TXcExGraphicControl {
  private:
   // Fires the click of the half; a handler that returns with the left button up (it showed a
   // modal window, say) ends the press.
-  void Click(TXcSpinButtonState half);
+  void ClickHalf(TXcSpinButtonState half);
   void RepeatTick();
   // The faces go (the next paint takes a set again) and the button repaints.
   void GlyphChanged();
