@@ -200,7 +200,7 @@ void TWinControl::DestroyWnd() {
   w->setParent(nullptr);
   if (!record->frames.empty()) w->deleteLater();
   else delete w;
-  // The detach of other bridge classes happens through the record's alive flag.
+  // Every bridge class also sees the record's alive flag go false and stops using the record.
 }
 
 void TWinControl::RecreateWnd() {

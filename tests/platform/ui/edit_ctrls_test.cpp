@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QEvent>
+
 #include "platform/ui/std_ctrls.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
@@ -55,6 +58,24 @@ TEST_F(EditTest, TypingChangesTextFiresOnChangeAndSetsModified) {
   // Setting the text clears the modified flag, as the platform's edit does.
   edit->SetText("new");
   EXPECT_FALSE(edit->Modified());
+}
+
+// An edit that loses its window inside its own key handler: the widget lives on until the event
+// loop frees it, and what was posted to it meanwhile reaches the plain widget, not the window's
+// record (which is gone).
+TEST_F(EditTest, AWindowDestroyedInsideItsOwnEventIgnoresWhatWasPostedToIt) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  int downs = 0;
+  edit->OnKeyDown = [edit, &downs](TObject*, uint16_t&, TShiftState) {
+    if (downs++) return;
+    QCoreApplication::postEvent(static_cast<QObject*>(edit->NativeWidget()), new QEvent(QEvent::User));
+    edit->SetParent(nullptr);
+  };
+  testsupport::KeyPress(edit, 'A', "a");
+  EXPECT_EQ(downs, 1);
+  Application->ProcessMessages();
+  delete edit;
 }
 
 TEST_F(EditTest, AKeyTheKeyDownHandlerReplacesReachesTheEditorAsTheNewKey) {
