@@ -489,6 +489,45 @@ void RunBlit(BlitJob& job) {
     return;
   }
 
+  // A colour-keyed copy at the same size between rows of one 24- or 32-bit layout: pixels of the
+  // transparent colour leave the destination as it is, the others are copied (32-bit rows get their
+  // fourth byte), as the general path below would do them.
+  const bool keyed = usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && job.transparent &&
+                     conv.Raw() && srcRows.bitCount == t->bitCount &&
+                     (t->bitCount == 24 || (t->bitCount == 32 && StandardMasks32(srcRows) && StandardMasks32(*t)));
+  if (keyed) {
+    const uint32_t key = job.transparentRgb & 0xFFFFFF, fourth = t->alphaFill;
+    for (const TRect& r : vis) {
+      TRect src = {s.Left + (r.Left - job.d.r.Left), s.Top + (r.Top - job.d.r.Top), 0, 0};
+      src.Right = src.Left + r.Width();
+      src.Bottom = src.Top + r.Height();
+      TRect in;
+      if (!IntersectRect(in, src, srcRows.Bounds())) continue;
+      const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top, n = in.Width();
+      for (int32_t y = in.Top; y < in.Bottom; ++y) {
+        uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * (t->bitCount / 8);
+        const uint8_t* p = srcRows.Row(y) + in.Left * (t->bitCount / 8);
+        if (t->bitCount == 32) {
+          for (int32_t x = 0; x < n; ++x, d += 4, p += 4) {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            if ((v & 0xFFFFFF) == key) continue;
+            v |= fourth;
+            std::memcpy(d, &v, 4);
+          }
+        } else {
+          for (int32_t x = 0; x < n; ++x, d += 3, p += 3) {
+            if ((p[0] | p[1] << 8 | p[2] << 16) == static_cast<int32_t>(key)) continue;
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+          }
+        }
+      }
+    }
+    return;
+  }
+
   // Column maps over the union of the visible rectangles.
   TRect span{};
   for (const TRect& r : vis) UnionRect(span, span, r);
