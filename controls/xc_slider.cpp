@@ -547,6 +547,8 @@ void TXcCustomSlider::DrawDefaultPoints(int32_t step, int32_t tick, int32_t endT
   DrawPoints(Canvas(), step, tick, endTick);
 }
 
+bool TXcCustomSlider::HandleEraseBackground(TCanvas*, LPARAM) { return true; }
+
 void TXcCustomSlider::Paint() {
   TCanvas* c = Canvas();
   const bool copy = (ControlState() & csPaintCopy) != 0;

@@ -113,6 +113,8 @@ class TXcCustomSlider : public TXcExCustomControl {
   void WndProc(TMessage& message) override;
   void AdjustClientRect(TRect& rect) override;
   void Paint() override;
+  // Paint covers every pixel: nothing is erased first.
+  bool HandleEraseBackground(TCanvas* canvas, LPARAM param) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
