@@ -404,26 +404,58 @@ void DrawTriangleArrow(TCanvas* canvas, const TRect& rect, TColor color, int32_t
   }
 }
 
-std::vector<uint8_t> BitmapFileFromRows(const char* const* rows, int32_t width, int32_t height,
-                                        COLORREF (*colorOf)(char)) {
-  const int32_t rowBytes = DibRowBytes(width, 24);
+namespace {
+
+// The file header, the information header and the colour table (black, white for one bit) of a
+// bottom-up picture, with room for its rows.
+std::vector<uint8_t> BitmapFileFrame(int32_t width, int32_t height, uint16_t bitCount, size_t& offBits) {
+  const int32_t rowBytes = DibRowBytes(width, bitCount);
+  const uint32_t paletteBytes = bitCount == 1 ? 2 * sizeof(RGBQUAD) : 0;
   BITMAPFILEHEADER file;
   BITMAPINFOHEADER info;
   info.biWidth = width;
   info.biHeight = height;  // bottom-up
-  info.biBitCount = 24;
+  info.biBitCount = bitCount;
+  info.biClrUsed = bitCount == 1 ? 2 : 0;
   info.biSizeImage = static_cast<uint32_t>(rowBytes * height);
-  file.bfOffBits = sizeof file + sizeof info;
+  file.bfOffBits = static_cast<uint32_t>(sizeof file + sizeof info + paletteBytes);
   file.bfSize = file.bfOffBits + info.biSizeImage;
   std::vector<uint8_t> out(file.bfSize, 0);
   std::memcpy(out.data(), &file, sizeof file);
   std::memcpy(out.data() + sizeof file, &info, sizeof info);
+  if (bitCount == 1) {
+    const RGBQUAD palette[2] = {{0, 0, 0, 0}, {0xFF, 0xFF, 0xFF, 0}};
+    std::memcpy(out.data() + sizeof file + sizeof info, palette, sizeof palette);
+  }
+  offBits = file.bfOffBits;
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> BitmapFileFromRows(const char* const* rows, int32_t width, int32_t height,
+                                        COLORREF (*colorOf)(char)) {
+  size_t offBits = 0;
+  std::vector<uint8_t> out = BitmapFileFrame(width, height, 24, offBits);
+  const size_t rowBytes = static_cast<size_t>(DibRowBytes(width, 24));
   for (int32_t y = 0; y < height; ++y) {
-    uint8_t* row = out.data() + file.bfOffBits + static_cast<size_t>(rowBytes) * (height - 1 - y);
+    uint8_t* row = out.data() + offBits + rowBytes * static_cast<size_t>(height - 1 - y);
     for (int32_t x = 0; x < width; ++x) {
       const COLORREF c = colorOf(rows[y][x]);
       row[3 * x] = GetBValue(c), row[3 * x + 1] = GetGValue(c), row[3 * x + 2] = GetRValue(c);
     }
+  }
+  return out;
+}
+
+std::vector<uint8_t> MonochromeBitmapFileFromRows(const char* const* rows, int32_t width, int32_t height) {
+  size_t offBits = 0;
+  std::vector<uint8_t> out = BitmapFileFrame(width, height, 1, offBits);
+  const size_t rowBytes = static_cast<size_t>(DibRowBytes(width, 1));
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = out.data() + offBits + rowBytes * static_cast<size_t>(height - 1 - y);
+    for (int32_t x = 0; x < width; ++x)
+      if (rows[y][x] != 'X') row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));  // white: palette entry 1
   }
   return out;
 }

@@ -73,6 +73,8 @@ void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor 
 // standing for the colour colorOf gives it: how the library's built-in pictures are written down.
 std::vector<uint8_t> BitmapFileFromRows(const char* const* rows, int32_t width, int32_t height,
                                         COLORREF (*colorOf)(char));
+// The same of a one-bit picture with the palette black, white: 'X' is black, any other letter white.
+std::vector<uint8_t> MonochromeBitmapFileFromRows(const char* const* rows, int32_t width, int32_t height);
 
 // A line from (x1, y1) to (x2, y2) with the canvas's pen (the end pixel left out).
 void CanvasLine(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2);

@@ -5,7 +5,6 @@
 
 #include "controls/xc_bitmap_utils.h"
 #include "controls/xc_draw_utils.h"
-#include "controls/xc_table_bitmaps.h"
 #include "controls/xc_themes.h"
 #include "controls/xc_types.h"
 #include "platform/ui/forms.h"
@@ -48,14 +47,23 @@ constexpr TCursor kThumbCursor = 372;
 }  // namespace
 
 void RegisterSliderResources() {
-  const std::initializer_list<TTableColor> colours = {{'D', RGB(0x80, 0x80, 0x80)},
-                                                      {'L', RGB(0xC0, 0xC0, 0xC0)},
-                                                      {'H', RGB(0xFF, 0xFF, 0xFF)},
-                                                      {'-', RGB(0xFF, 0x00, 0xFF)}};
-  RegisterTableBitmap(kSliderImageResources[0], BitmapFileOfTable(kHThumb, 18, 17, colours));
-  RegisterTableBitmap(kSliderImageResources[1], BitmapFileOfTable(kHRuler, 10, 8, colours));
-  RegisterTableBitmap(kSliderImageResources[2], BitmapFileOfTable(kVThumb, 38, 9, colours));
-  RegisterTableBitmap(kSliderImageResources[3], BitmapFileOfTable(kVRuler, 8, 10, colours));
+  // D dark grey, L light grey, H white, - magenta; K (and anything else) black.
+  auto colourOf = [](char c) -> COLORREF {
+    switch (c) {
+      case 'D': return RGB(0x80, 0x80, 0x80);
+      case 'L': return RGB(0xC0, 0xC0, 0xC0);
+      case 'H': return RGB(0xFF, 0xFF, 0xFF);
+      case '-': return RGB(0xFF, 0x00, 0xFF);
+      default: return RGB(0, 0, 0);
+    }
+  };
+  auto add = [](int index, const std::vector<uint8_t>& file) {
+    RegisterBitmapResource(kSliderImageResources[index], file.data(), file.size());
+  };
+  add(0, BitmapFileFromRows(kHThumb, 18, 17, colourOf));
+  add(1, BitmapFileFromRows(kHRuler, 10, 8, colourOf));
+  add(2, BitmapFileFromRows(kVThumb, 38, 9, colourOf));
+  add(3, BitmapFileFromRows(kVRuler, 8, 10, colourOf));
 }
 
 void ComposeRulerImage(TBitmap* image, bool horizontal, int32_t length, int32_t edge, TBitmap* ruler) {

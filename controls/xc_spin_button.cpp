@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "controls/xc_bitmap_utils.h"
-#include "controls/xc_table_bitmaps.h"
 #include "controls/xc_xcl_utils.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/message_queue.h"
@@ -66,10 +65,13 @@ std::unique_ptr<TBitmap> FaceBitmap(int32_t width, int32_t height) {
 }  // namespace
 
 void RegisterSpinResources() {
-  RegisterTableBitmap(kSpinUpResource, MonochromeBitmapFileOfTable(kUp, 6, 6));
-  RegisterTableBitmap(kSpinDownResource, MonochromeBitmapFileOfTable(kDown, 6, 6));
-  RegisterTableBitmap(kSpinUpPoleResource, MonochromeBitmapFileOfTable(kUpPole, 7, 4));
-  RegisterTableBitmap(kSpinDownPoleResource, MonochromeBitmapFileOfTable(kDownPole, 7, 4));
+  auto RegisterGlyph = [](const std::string& name, const std::vector<uint8_t>& file) {
+    RegisterBitmapResource(name, file.data(), file.size());
+  };
+  RegisterGlyph(kSpinUpResource, MonochromeBitmapFileFromRows(kUp, 6, 6));
+  RegisterGlyph(kSpinDownResource, MonochromeBitmapFileFromRows(kDown, 6, 6));
+  RegisterGlyph(kSpinUpPoleResource, MonochromeBitmapFileFromRows(kUpPole, 7, 4));
+  RegisterGlyph(kSpinDownPoleResource, MonochromeBitmapFileFromRows(kDownPole, 7, 4));
 }
 
 TSpinButtonBitmapsManager* SpinButtonBitmapsManager() { return g_manager.get(); }
