@@ -9,3 +9,5 @@ void PngErrorCallback(png_structp Png, png_const_charp Message) {
 }
 
 void PngWarningCallback(png_structp, png_const_charp) {}
+
+void PngAllowEveryImageSize(png_structp Png) { png_set_user_limits(Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX); }

@@ -22,3 +22,7 @@ struct TPngIO {
 // Warnings are not errors: ignored.
 void PngWarningCallback(png_structp Png, png_const_charp Message);
 
+// Lifts libpng's own default limit of a million pixels a side to the largest size a PNG header can
+// state (2^31 - 1): files and pictures beyond a million pixels are valid. What a reader allocates
+// is weighed by the image size gate before the rows are read.
+void PngAllowEveryImageSize(png_structp Png);

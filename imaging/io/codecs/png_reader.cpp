@@ -278,6 +278,7 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   s.info = png_create_info_struct(s.png);
   if (!s.info) return Fail(progress, "cannot create the info structure");
   png_set_read_fn(s.png, &io, PngReadCallback);
+  PngAllowEveryImageSize(s.png);
   // libpng asks for the image data in pieces of this size and needs each piece whole: small pieces
   // let a cut-off file give the rows its bytes hold.
   png_set_compression_buffer_size(s.png, 1024);

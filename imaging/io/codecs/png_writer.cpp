@@ -339,6 +339,7 @@ void WritePNGStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
   s.info = png_create_info_struct(s.png);
   if (!s.info) RaiseWriteError("cannot create the info structure");
   png_set_write_fn(s.png, &io, PngWriteCallback, PngFlushCallback);
+  PngAllowEveryImageSize(s.png);
   const int passes = SafeWriteHeader(s.png, s.info, &h);
   if (passes < 1) RaiseWriteError(io.Message);
   if (io.StreamFailed) {

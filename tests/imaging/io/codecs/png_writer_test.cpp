@@ -547,3 +547,34 @@ TEST(PngWriter, RoundTripsThroughTheReader) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngWriter, PicturesWiderThanAMillionPixelsGoBothWays) {
+  // libpng's own default stops at a million pixels a side; PNG allows 2^31 - 1.
+  constexpr int32_t wide = 1000003;
+  TIEBitmap b(wide, 2, ie8g);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < wide; ++x) b.SetPixel8(x, y, static_cast<uint8_t>((x >> 6) + y * 100));
+  TIOParamsVals p(nullptr);
+  p.SamplesPerPixel = 1;
+  p.BitsPerSample = 8;
+  bool aborted = true;
+  const Bytes file = Write(b, p, &aborted);
+  ASSERT_FALSE(aborted);
+  TIOParamsVals q(nullptr);
+  q.IsNativePixelFormat = true;
+  TIEBitmap back;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
+  ReadPngStream(s, back, q, progress, false);
+  ASSERT_FALSE(aborting);
+  ASSERT_EQ(back.Width(), wide);
+  ASSERT_EQ(back.PixelFormat(), ie8g);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x : {0, 1, 65535, 999999, wide - 1}) EXPECT_EQ(back.GetPixel8(x, y), b.GetPixel8(x, y)) << x << "," << y;
+}
+
+}  // namespace
