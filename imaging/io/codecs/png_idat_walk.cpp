@@ -21,14 +21,17 @@ TPNGChunkWalk WalkPNGChunks(TStream& stream, bool StopAtImageData) {
     const uint32_t length = (uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) | head[3];
     if (length > 0x7FFFFFFFu) break;
     const int64_t dataAt = pos + 8;
+    const bool iend = std::memcmp(head + 4, "IEND", 4) == 0;
     if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+      if (!imageData) walk.FirstIdatAt = pos;
       if (StopAtImageData) break;
       walk.IdatBytes += std::min<int64_t>(length, size - dataAt);
       imageData = true;
-    } else if (length > size - dataAt) {
-      (imageData ? walk.CutAfterImageData : walk.CutBeforeImageData) = true;
+    } else {
+      if (length > size - dataAt) (imageData ? walk.CutAfterImageData : walk.CutBeforeImageData) = true;
+      if (imageData && !iend) walk.ChunksAfterImageData = true;
     }
-    if (std::memcmp(head + 4, "IEND", 4) == 0) break;
+    if (iend) break;
     pos = dataAt + static_cast<int64_t>(length) + 4;
   }
   stream.Seek(start, soBeginning);

@@ -18,6 +18,8 @@ struct TPNGChunkWalk {
   int64_t IdatBytes = 0;
   bool CutBeforeImageData = false;  // such a chunk before the first IDAT
   bool CutAfterImageData = false;   // such a chunk after it
+  int64_t FirstIdatAt = -1;         // the stream position of the first IDAT chunk (its length field)
+  bool ChunksAfterImageData = false;  // a chunk other than IDAT and IEND after the first IDAT
 };
 // With StopAtImageData the walk ends at the first IDAT (what a reader of the header needs; IdatBytes
 // then counts nothing).

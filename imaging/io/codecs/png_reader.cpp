@@ -14,8 +14,10 @@
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/png_glue.h"
 #include "imaging/io/codecs/png_idat_walk.h"
+#include "imaging/io/codecs/png_image_data.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/format_registry.h"
+#include "imaging/processing/ie_row_tools.h"
 #include "platform/system/latin1_text.h"
 #include "platform/system/streams.h"
 
@@ -208,12 +210,14 @@ class TRowBuffer {
   bool whole_ = false;
 };
 
-// One row of the buffer to the bitmap.
-void StoreRgbaRow(const uint8_t* src, uint8_t* dst, uint8_t* alpha, int32_t width) {
+// One row of four bytes a pixel to the bitmap and its alpha channel: blue, green, red and alpha as
+// libpng gives them, or red first as the file holds them.
+void StoreRgbaRow(const uint8_t* src, uint8_t* dst, uint8_t* alpha, int32_t width, bool redFirst = false) {
+  const int b = redFirst ? 2 : 0, r = 2 - b;
   for (int32_t x = 0; x < width; ++x) {
-    dst[3 * x] = src[4 * x];
+    dst[3 * x] = src[4 * x + b];
     dst[3 * x + 1] = src[4 * x + 1];
-    dst[3 * x + 2] = src[4 * x + 2];
+    dst[3 * x + 2] = src[4 * x + r];
     alpha[x] = src[4 * x + 3];
   }
 }
@@ -341,13 +345,24 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   data.MaxPixelsPerByte = std::max<int64_t>(1, kDeflateMaxRatio * 8 / data.BitsPerPixel);
   if (!IEImageSizePlausible(width, height, data)) return Fail(progress, "the image data cannot hold the image size");
 
-  const int passes = SafeSetTransforms(s.png, s.info, &t);
-  if (passes < 1) return Fail(progress, ErrorText(io));
-  // libpng's row layout must be the one chosen.
-  const int64_t rowBytes = static_cast<int64_t>(png_get_rowbytes(s.png, s.info));
-  if (png_get_channels(s.png, s.info) != layout.channels || png_get_bit_depth(s.png, s.info) != layout.depth ||
-      rowBytes != (static_cast<int64_t>(width) * layout.channels * layout.depth + 7) / 8)
-    return Fail(progress, "unexpected row layout");
+  // The rows of non-interlaced 8-bit RGB and RGBA images, and of 8-bit grey and palette images read
+  // natively, are inflated and unfiltered here when nothing but the end follows the image data in
+  // the file (libpng has read the chunks before it); libpng reads every other image's rows.
+  const bool ownRows = interlace == PNG_INTERLACE_NONE && depth == 8 && walk.FirstIdatAt >= 0 &&
+                       !walk.ChunksAfterImageData && !walk.CutAfterImageData &&
+                       ((type == PNG_COLOR_TYPE_RGB && !hasTrns) || type == PNG_COLOR_TYPE_RGB_ALPHA ||
+                        layout.route == TPngRoute::Native);
+  int passes = 1;
+  int64_t rowBytes = static_cast<int64_t>(width) * layout.channels;
+  if (!ownRows) {
+    passes = SafeSetTransforms(s.png, s.info, &t);
+    if (passes < 1) return Fail(progress, ErrorText(io));
+    // libpng's row layout must be the one chosen.
+    rowBytes = static_cast<int64_t>(png_get_rowbytes(s.png, s.info));
+    if (png_get_channels(s.png, s.info) != layout.channels || png_get_bit_depth(s.png, s.info) != layout.depth ||
+        rowBytes != (static_cast<int64_t>(width) * layout.channels * layout.depth + 7) / 8)
+      return Fail(progress, "unexpected row layout");
+  }
 
   const auto w = static_cast<int32_t>(width);
   const auto h = static_cast<int32_t>(height);
@@ -371,7 +386,7 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
 
   // Rows that do not go straight into the bitmap are read into a buffer: of the whole image when
   // the passes of an interlaced image fill each row bit by bit.
-  const bool buffered = layout.route == TPngRoute::Rgba || layout.route == TPngRoute::Bits1Palette;
+  const bool buffered = !ownRows && (layout.route == TPngRoute::Rgba || layout.route == TPngRoute::Bits1Palette);
   TRowBuffer buffer;
   if (buffered && !buffer.Allocate(rowBytes, multiPass ? h : 1)) return Fail(progress, "no memory for the rows");
   // The bitmap's own rows are only written, unless later passes add to what earlier ones left or
@@ -386,17 +401,38 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
     else
       StoreBitsRow(src, bitmap.Row<uint8_t>(y), w, twoColors);
   };
+  std::unique_ptr<TPngImageDataReader> own;
+  if (ownRows) {
+    stream.Seek(walk.FirstIdatAt, soBeginning);
+    own = std::make_unique<TPngImageDataReader>(stream, static_cast<size_t>(rowBytes), layout.channels);
+    if (!own->Ready()) return Fail(progress, "no memory for the rows");
+  }
+  // Row Y of the current pass into the bitmap; false when the data failed.
+  const auto readRow = [&](int32_t y) {
+    if (own) {
+      const uint8_t* src = own->NextRow();
+      if (!src) return false;
+      if (layout.route == TPngRoute::Rgb)
+        CopySwapRB(bitmap.Row<uint8_t>(y), src, w);
+      else if (layout.route == TPngRoute::Rgba)
+        StoreRgbaRow(src, bitmap.Row<uint8_t>(y), alpha->Row<uint8_t>(y), w, true);
+      else
+        std::memcpy(bitmap.Row<uint8_t>(y), src, static_cast<size_t>(w));
+      return true;
+    }
+    if (!SafeReadRow(s.png, buffered ? buffer.Row(y) : bitmap.Row<png_byte>(y))) return false;
+    if (buffered && !multiPass) store(y);
+    return true;
+  };
   progress.PerRow = 100.0 / (static_cast<double>(h) * passes);
   progress.Counter = 0;
   bool failed = false;
   for (int pass = 0; pass < passes && !failed && !progress.IsAborting(); ++pass) {
     for (int32_t y = 0; y < h; ++y) {
-      png_bytep row = buffered ? buffer.Row(y) : bitmap.Row<png_byte>(y);
-      if (!SafeReadRow(s.png, row)) {
+      if (!readRow(y)) {
         failed = true;
         break;
       }
-      if (buffered && !multiPass) store(y);
       ++progress.Counter;
       progress.Report(static_cast<int32_t>(progress.Counter * progress.PerRow));
       if (progress.IsAborting()) break;
@@ -406,8 +442,14 @@ void ReadPng(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgr
   if (buffered && multiPass)
     for (int32_t y = 0; y < h; ++y) store(y);
   if (native && hasTrns) StoreNativeTransparency(s.png, s.info, bitmap);
-  if (failed) return Fail(progress, ErrorText(io));
+  if (failed) return Fail(progress, own ? own->Error() : ErrorText(io));
   if (progress.IsAborting()) return;
+  // Rows read here: the rest of the image data checked as libpng would at the last row; nothing but
+  // the end follows it.
+  if (own) {
+    if (!own->Finish()) Fail(progress, own->Error());
+    return;
+  }
 
   // The chunks after the image data. The picture is complete: a damaged tail (no IEND, a bad
   // chunk after the data) only costs what it held.

@@ -3,6 +3,7 @@
 // record, background, resolution, texts, progress, and damaged, cut-off and hostile files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -344,6 +345,143 @@ TEST(PngReader, ADamagedTailAfterTheImageKeepsTheImage) {
   Read r;
   ReadBytes(badData.Bytes(), r);
   EXPECT_TRUE(r.aborted);
+}
+
+// The file's image data as one zlib stream, and the file rebuilt around other data, cut into IDAT
+// chunks of the given sizes (the last takes the rest) and with a text chunk after it when asked.
+Bytes ImageData(const Bytes& file) {
+  Bytes data;
+  for (const auto& c : testsupport::Chunks(file))
+    if (c.name == "IDAT") data.insert(data.end(), c.data.begin(), c.data.end());
+  return data;
+}
+Bytes Rebuilt(const Bytes& file, const Bytes& data, const std::vector<size_t>& pieces, bool textAfter) {
+  PngFile out;
+  bool done = false;
+  for (const auto& c : testsupport::Chunks(file)) {
+    if (c.name == "IEND") break;
+    if (c.name != "IDAT") {
+      out.Chunk(c.name, c.data);
+      continue;
+    }
+    if (done) continue;
+    size_t at = 0;
+    for (size_t piece : pieces) {
+      const size_t n = std::min(piece, data.size() - at);
+      out.Chunk("IDAT", Bytes(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n)));
+      at += n;
+    }
+    out.Chunk("IDAT", Bytes(data.begin() + static_cast<long>(at), data.end()));
+    done = true;
+  }
+  if (textAfter) out.Chunk("tEXt", {'K', 0, 'v'});
+  return out.IEND().Bytes();
+}
+
+bool SameImage(TIEBitmap& a, TIEBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.PixelFormat() != b.PixelFormat() ||
+      a.HasAlphaChannel() != b.HasAlphaChannel())
+    return false;
+  for (int32_t y = 0; y < a.Height(); ++y) {
+    if (std::memcmp(a.Row<uint8_t>(y), b.Row<uint8_t>(y), static_cast<size_t>(a.RowLen())) != 0) return false;
+    if (a.HasAlphaChannel() &&
+        std::memcmp(a.GetAlphaChannel()->Row<uint8_t>(y), b.GetAlphaChannel()->Row<uint8_t>(y), static_cast<size_t>(a.Width())) != 0)
+      return false;
+  }
+  return true;
+}
+
+// Non-interlaced 8-bit RGB, RGBA and natively read grey and palette images whose image data ends the
+// file have their rows inflated and unfiltered by the engine; a text chunk after the data leaves them
+// to libpng. Both give the file's pixels, under every filter and however the data is cut into chunks.
+TEST(PngReader, RowsReadByTheEngineAgreeWithLibpngs) {
+  struct Case {
+    Kind kind;
+    bool trns, native;
+  };
+  const Case cases[] = {{{2, 8}, false, false}, {{6, 8}, false, false}, {{0, 8}, false, true},
+                        {{3, 8}, false, true},  {{3, 8}, true, true},   {{0, 8}, true, true}};
+  // PNG_FILTER_NONE, SUB, UP, AVG, PAETH, and libpng's choice row by row.
+  const int filters[] = {0x08, 0x10, 0x20, 0x40, 0x80, -1};
+  for (const Case& c : cases)
+    for (int filter : filters) {
+      const PngImage im = Fixture(c.kind, false, c.trns, 37, 23);
+      const Bytes file = testsupport::WritePngWithLibpng(im, 6, filter);
+      const Bytes data = ImageData(file);
+      for (const std::vector<size_t>& pieces :
+           {std::vector<size_t>{}, std::vector<size_t>{1, 0, 5, 64}, std::vector<size_t>{2, 2, 2, 2, 2, 2, 2}}) {
+        SCOPED_TRACE(Describe(im) + " filter " + std::to_string(filter) + " pieces " + std::to_string(pieces.size()));
+        Read engine, library;
+        ReadBytes(Rebuilt(file, data, pieces, false), engine, c.native);
+        ReadBytes(Rebuilt(file, data, pieces, true), library, c.native);
+        ASSERT_FALSE(engine.aborted);
+        ASSERT_FALSE(library.aborted);
+        ExpectPixels(im, engine.bitmap, c.native);
+        EXPECT_TRUE(SameImage(engine.bitmap, library.bitmap));
+        EXPECT_EQ(engine.rows, 23);
+        EXPECT_EQ(library.params.PngTextKeys, std::vector<std::string>{"K"});
+      }
+    }
+}
+
+// Damaged image data ends the read on either route, keeping the rows before the damage.
+TEST(PngReader, DamagedImageDataOnEitherRoute) {
+  constexpr uint32_t w = 16, h = 12;
+  PngImage im = PngImage::Make(w, h, 2, 8);
+  testsupport::FillPattern(im);
+  const Bytes good = testsupport::WritePngWithLibpng(im, 6, 0x80);
+  const Bytes data = ImageData(good);
+  // Raw rows (filter byte 0) to deflate as we like.
+  std::vector<std::vector<uint8_t>> rows(h);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      for (int ch = 0; ch < 3; ++ch) rows[y].push_back(static_cast<uint8_t>(im.Sample(x, y, ch)));
+  const Bytes raw = testsupport::Unfiltered(rows);
+  Bytes fewRows(raw.begin(), raw.begin() + static_cast<long>(5 * (1 + 3 * w)));
+  Bytes badFilter = raw;
+  badFilter[7 * (1 + 3 * w)] = 5;  // row 7 names filter 5
+  Bytes corrupt = testsupport::Deflate(raw, 0);
+  corrupt[2] ^= 0x06;  // a stored block's type turned into the reserved one
+
+  struct Damage {
+    const char* name;
+    Bytes data;
+    std::vector<size_t> pieces;
+    int crcChunk;        // the IDAT chunk (in order) given a wrong CRC, or -1
+    uint32_t rowsKept;   // rows that must be there
+  };
+  const Damage damages[] = {
+      {"a wrong CRC on the first chunk", data, {40}, 0, 0},
+      {"a wrong CRC on the last chunk", data, {40}, 1, 0},
+      {"the data ends after five rows", testsupport::Deflate(fewRows), {}, -1, 5},
+      {"an unknown filter", testsupport::Deflate(badFilter), {}, -1, 7},
+      {"a corrupt zlib stream", corrupt, {}, -1, 0},
+      {"no image data", {}, {}, -1, 0},
+  };
+  for (const Damage& d : damages)
+    for (bool textAfter : {false, true}) {
+      SCOPED_TRACE(std::string(d.name) + (textAfter ? ", rows by libpng" : ", rows by the engine"));
+      Bytes file = Rebuilt(good, d.data, d.pieces, textAfter);
+      if (d.crcChunk >= 0) {
+        // Flip a bit of the chosen IDAT chunk's CRC.
+        int seen = 0;
+        for (size_t p = 8; p + 12 <= file.size();) {
+          const uint32_t n = uint32_t{file[p]} << 24 | uint32_t{file[p + 1]} << 16 | uint32_t{file[p + 2]} << 8 | file[p + 3];
+          if (std::memcmp(&file[p + 4], "IDAT", 4) == 0 && seen++ == d.crcChunk) file[p + 8 + n] ^= 1;
+          p += 12 + n;
+        }
+      }
+      Read r;
+      ReadBytes(file, r);
+      EXPECT_TRUE(r.aborted);
+      for (uint32_t y = 0; y < d.rowsKept; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+          TIERGB color{};
+          uint8_t alpha = 0;
+          Expected(im, x, y, color, alpha);
+          ASSERT_EQ(r.bitmap.GetPixelRGB(static_cast<int32_t>(x), static_cast<int32_t>(y)), color) << x << "," << y;
+        }
+    }
 }
 
 // A palette with fewer entries than the indices reach: the missing entries are black, on every route.

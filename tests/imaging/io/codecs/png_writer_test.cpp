@@ -366,14 +366,10 @@ TEST(PngWriter, FiltersAndCompressionLevels) {
 }
 
 // The lengths of a file's IDAT chunks, in file order.
-std::vector<uint32_t> IdatLengths(const Bytes& file) {
-  std::vector<uint32_t> lengths;
-  for (size_t at = 8; at + 12 <= file.size();) {
-    const uint32_t length = uint32_t{file[at]} << 24 | uint32_t{file[at + 1]} << 16 | uint32_t{file[at + 2]} << 8 | file[at + 3];
-    if (std::equal(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8, "IDAT"))
-      lengths.push_back(length);
-    at += size_t{12} + length;
-  }
+std::vector<size_t> IdatLengths(const Bytes& file) {
+  std::vector<size_t> lengths;
+  for (const auto& c : testsupport::Chunks(file))
+    if (c.name == "IDAT") lengths.push_back(c.data.size());
   return lengths;
 }
 
@@ -412,9 +408,9 @@ TEST(PngWriter, ImageDataOverSeveralChunks) {
         ASSERT_FALSE(aborting);
         const auto* m = static_cast<const uint8_t*>(out.Memory());
         const Bytes file(m, m + out.Size());
-        const std::vector<uint32_t> idat = IdatLengths(file);
+        const std::vector<size_t> idat = IdatLengths(file);
         EXPECT_GE(idat.size(), 2u);
-        for (uint32_t length : idat) EXPECT_LE(length, 1u << 17);
+        for (size_t length : idat) EXPECT_LE(length, size_t{1} << 17);
         const PngImage back = testsupport::ReadPngWithLibpng(file);
         ASSERT_EQ(back.width, static_cast<uint32_t>(w));
         int wrong = 0;
