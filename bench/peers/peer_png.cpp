@@ -8,7 +8,8 @@
 //     that already has the size and into a fresh one, libvips into memory it allocates, ImageMagick
 //     into its pixel cache.
 // Every output is checked: each file decoded by our reader and compared with the picture, each peer's
-// decoding compared with the picture (all exact: PNG is lossless).
+// decoding compared with the picture (all exact: PNG is lossless). Each row shows the processor time
+// beside the wall time, which a busy machine stretches.
 //   peer_png <unused folder> [runs]
 #include <algorithm>
 #include <cstring>
@@ -39,6 +40,17 @@ std::string Agreement(const Bytes& expected, const Bytes& a) {
   size_t differ = 0;
   for (size_t i = 0; i < a.size(); ++i) differ += expected[i] != a[i];
   return differ == 0 ? "exact" : std::to_string(differ) + " samples differ";
+}
+
+// The processor time beside the wall time: on a busy machine the wall time of one thread grows with
+// the load, its processor time barely. "cpu <median ms> (ours / it)".
+std::string CpuText(const Contender& c, const Contender* ours) {
+  char s[64];
+  if (ours)
+    std::snprintf(s, sizeof s, "cpu %.1f (%.2f), ", c.CpuMedian(), ours->CpuMedian() / c.CpuMedian());
+  else
+    std::snprintf(s, sizeof s, "cpu %.1f, ", c.CpuMedian());
+  return s;
 }
 
 // A file read back by our reader, compared with the picture.
@@ -162,11 +174,12 @@ int main(int argc, char** argv) {
       };
       RunInTurn(c, runs);
       PrintHeader(title);
-      PrintRow("ours", "1", c[0].Median(), 0, SizeText(ours.size(), ours.size()) + ", read back: " + ReadBack(ours, rgb));
+      PrintRow("ours", "1", c[0].Median(), 0,
+               CpuText(c[0], nullptr) + SizeText(ours.size(), ours.size()) + ", read back: " + ReadBack(ours, rgb));
       PrintRow("libvips", "1", c[1].Median(), c[0].Median(),
-               SizeText(vips.size(), ours.size()) + ", read back: " + ReadBack(vips, rgb));
+               CpuText(c[1], &c[0]) + SizeText(vips.size(), ours.size()) + ", read back: " + ReadBack(vips, rgb));
       PrintRow(filter ? "ImageMagick (adaptive: no Paeth alone)" : "ImageMagick", "1", c[2].Median(), c[0].Median(),
-               SizeText(magick.size(), ours.size()) + ", read back: " + ReadBack(magick, rgb));
+               CpuText(c[2], &c[0]) + SizeText(magick.size(), ours.size()) + ", read back: " + ReadBack(magick, rgb));
       if (level == 6) oursFiles[filter ? 1 : 0] = ours;
     }
 
@@ -197,12 +210,14 @@ int main(int argc, char** argv) {
     };
     RunInTurn(c, runs);
     PrintHeader(title);
-    PrintRow(c[0].Tool, "1", c[0].Median(), 0, Agreement(rgb, RgbOf(sized)));
-    PrintRow(c[1].Tool, "1", c[1].Median(), 0, Agreement(rgb, RgbOf(*fresh)));
-    PrintRow("libvips", "1", c[2].Median(), c[0].Median(), Agreement(rgb, vips));
-    PrintRow("ImageMagick", "1", c[3].Median(), c[0].Median(), Agreement(rgb, MagickPixels(magick)));
-    std::printf("%-44s %10s %10s %8.2f  (ours into a fresh bitmap / the faster peer)\n", "", "", "",
-                c[1].Median() / std::min(c[2].Median(), c[3].Median()));
+    PrintRow(c[0].Tool, "1", c[0].Median(), 0, CpuText(c[0], nullptr) + Agreement(rgb, RgbOf(sized)));
+    PrintRow(c[1].Tool, "1", c[1].Median(), 0, CpuText(c[1], nullptr) + Agreement(rgb, RgbOf(*fresh)));
+    PrintRow("libvips", "1", c[2].Median(), c[0].Median(), CpuText(c[2], &c[0]) + Agreement(rgb, vips));
+    PrintRow("ImageMagick", "1", c[3].Median(), c[0].Median(),
+             CpuText(c[3], &c[0]) + Agreement(rgb, MagickPixels(magick)));
+    std::printf("%-44s %10s %10s %8.2f  (ours into a fresh bitmap / the faster peer; cpu %.2f)\n", "", "", "",
+                c[1].Median() / std::min(c[2].Median(), c[3].Median()),
+                c[1].CpuMedian() / std::min(c[2].CpuMedian(), c[3].CpuMedian()));
     if (magick) DestroyImage(magick);
   }
   g_object_unref(vipsImage);
