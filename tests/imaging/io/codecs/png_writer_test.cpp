@@ -116,6 +116,16 @@ Bytes Write(TIEBitmap& b, TIOParamsVals& p, bool* aborted = nullptr) {
   return Bytes(m, m + out.Size());
 }
 
+// Our reader's reading of a file with the record's switches; true when it aborted.
+bool ReadBack(const Bytes& file, TIOParamsVals& params, TIEBitmap& back, bool paramsOnly = false) {
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
+  ReadPngStream(s, back, params, progress, paramsOnly);
+  return aborting;
+}
+
 // A picture at one bit as the writer makes it: two colours as black (the darker) and white, others
 // converted (dithered).
 std::unique_ptr<TIEBitmap> OneBit(TIEBitmap& source) {
@@ -329,11 +339,7 @@ TEST(PngWriter, ResolutionAndTexts) {
   // And our reader gives the record's texts back.
   TIOParamsVals q(nullptr);
   TIEBitmap read;
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
-  ReadPngStream(s, read, q, progress, true);
+  EXPECT_FALSE(ReadBack(file, q, read, true));
   EXPECT_EQ(q.PngTextKeys, (std::vector<std::string>{"Title", "Comment", "K\xc3\xa9y"}));
   EXPECT_EQ(q.PngTextValues, (std::vector<std::string>{"Caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac", "plain"}));
   EXPECT_EQ(q.DpiX, 300);
@@ -521,12 +527,7 @@ TEST(PngWriter, RoundTripsThroughTheReader) {
     TIOParamsVals q(nullptr);
     q.IsNativePixelFormat = c.native;
     TIEBitmap back;
-    bool aborting = false;
-    TIEProgressRecord progress;
-    progress.Aborting = &aborting;
-    TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
-    ReadPngStream(s, back, q, progress, false);
-    ASSERT_FALSE(aborting);
+    ASSERT_FALSE(ReadBack(file, q, back));
     EXPECT_EQ(back.PixelFormat(), c.format);
     EXPECT_EQ(back.HasAlphaChannel(), c.alpha == Alpha::Half);
     for (int32_t y = 0; y < H; ++y)
@@ -561,12 +562,7 @@ TEST(PngWriter, PicturesWiderThanAMillionPixelsGoBothWays) {
   TIOParamsVals q(nullptr);
   q.IsNativePixelFormat = true;
   TIEBitmap back;
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
-  ReadPngStream(s, back, q, progress, false);
-  ASSERT_FALSE(aborting);
+  ASSERT_FALSE(ReadBack(file, q, back));
   ASSERT_EQ(back.Width(), wide);
   ASSERT_EQ(back.PixelFormat(), ie8g);
   for (int32_t y = 0; y < 2; ++y)
