@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/gdi/gdi.h"
 #include "platform/media/audio_sink.h"
 #include "platform/media/media_player.h"
 #include "platform/media/media_settings.h"
@@ -263,6 +264,51 @@ TEST(MediaPlayerTest, MeasureFrameDurationLeavesThePosition) {
   EXPECT_EQ(ShownNumber(player), 7);
 }
 
+// The presenter paints the last frame, upright, from a part of it into a part of a device
+// context, and hands it out as a packed DIB.
+TEST(MediaPlayerTest, PresenterPaintsTheFrame) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenFile(Video(Spec("avi", "ffv1", 30)), NoClock()));
+  player.Pause();
+  player.SetPosition(FrameStart(5, 25, 1));  // blocks 0 and 2 of the top row white
+  TVideoPresenter& presenter = player.Presenter();
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(presenter.GetNativeVideoSize(w, h));
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 48);
+  std::vector<uint8_t> buf(sizeof(BITMAPINFOHEADER));
+  BITMAPINFO* bi = reinterpret_cast<BITMAPINFO*>(buf.data());
+  bi->bmiHeader = BITMAPINFOHEADER{};
+  bi->bmiHeader.biWidth = 64;
+  bi->bmiHeader.biHeight = -48;
+  bi->bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(nullptr, bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  EXPECT_FALSE(presenter.RepaintVideo(nullptr, dc));  // no destination yet
+  const TRect whole{0, 0, 64, 48};
+  presenter.SetVideoPosition(nullptr, &whole);
+  ASSERT_TRUE(presenter.RepaintVideo(nullptr, dc));
+  auto white = [&](int x, int y) { return (GetPixel(dc, x, y) & 0xFFFFFF) == 0xFFFFFF; };
+  EXPECT_TRUE(white(8, 8));
+  EXPECT_FALSE(white(24, 8));
+  EXPECT_TRUE(white(40, 8));
+  EXPECT_FALSE(white(8, 40));
+  // The right half of the frame into the left half of the surface.
+  const TRect right{32, 0, 64, 48}, left{0, 0, 32, 48};
+  presenter.SetVideoPosition(&right, &left);
+  ASSERT_TRUE(presenter.RepaintVideo(nullptr, dc));
+  EXPECT_TRUE(white(8, 8));
+  EXPECT_FALSE(white(24, 8));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bmp);
+  const std::vector<uint8_t> dib = presenter.GetCurrentImage();
+  ASSERT_EQ(dib.size(), 40u + 64 * 3 * 48);
+  EXPECT_EQ(testsupport::FrameNumberOf(dib.data() + 40, 64, 48, 192), 5);
+}
+
 // A player not opened answers 0 and refuses nothing harmful; an empty event queue answers at once.
 TEST(MediaPlayerTest, ClosedPlayer) {
   TMediaPlayer player;
@@ -368,6 +414,25 @@ TEST(MediaPlayerAudioTest, AudioClockFollowsTheSink) {
   EXPECT_LE(player.FramesDropped(), 3);
   const std::vector<int16_t> rec = sinks.last->Recorded();
   EXPECT_NEAR(static_cast<double>(rec.size()) / 2, 24000, 2400);
+}
+
+// Other rates than 1 play on the monotonic clock at that rate, without sound.
+TEST(MediaPlayerAudioTest, RateOtherThanOneMutes) {
+  VideoSpec s = Spec("avi", "mjpeg", 25, 25);
+  s.Audio = true;
+  RecordingSinks sinks;
+  TMediaPlayerOptions o;
+  o.Audio = true;
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenFile(Video(s), o));
+  EXPECT_FALSE(player.SetRate(0));
+  ASSERT_TRUE(player.SetRate(2.0));
+  const auto start = std::chrono::steady_clock::now();
+  PlayToEnd(player);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GT(seconds, 0.4);
+  EXPECT_LT(seconds, 0.9);
+  EXPECT_TRUE(sinks.last->Recorded().empty());
 }
 
 // A sink that cannot start gives way to the silent sink; the clip still plays to its end.
