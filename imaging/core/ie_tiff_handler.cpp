@@ -104,7 +104,7 @@ class TIETIFFHandler::Reader {
       e.DataType = IEGetU16(p + 2, handler_.bigEndian_);
       e.DataNum = IEGetU32(p + 4, handler_.bigEndian_);
       std::memcpy(e.Value, p + 8, 4);
-      const int64_t bytes = static_cast<int64_t>(e.DataNum) * TIFFTypeSize(e.DataType);
+      const int64_t bytes = TIFFValueBytes(e.DataType, e.DataNum);
       if (bytes > 4) {
         // A value at least as long as the whole file ends the directory.
         if (bytes >= r_.Size()) break;

@@ -21,6 +21,11 @@ enum TIFFFieldType : uint16_t {
 };
 // Bytes per item of a field type; types the table does not know count 1 byte per item (IFD: 4).
 int32_t TIFFTypeSize(uint16_t type);
+// Bytes of Count values of a field type, in 64 bits: what a directory entry claims before anything
+// of it is read or allocated.
+inline int64_t TIFFValueBytes(uint16_t FieldType, uint32_t Count) {
+  return static_cast<int64_t>(Count) * TIFFTypeSize(FieldType);
+}
 
 // One directory entry. Values are kept in the file's byte order.
 struct TIETIFFEntry {

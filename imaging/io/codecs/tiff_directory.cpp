@@ -102,10 +102,6 @@ bool LoadIFD(TTIFFDirectory& dir, int64_t position, bool load, uint32_t& next, u
 
 }  // namespace
 
-int64_t TIFFValueBytes(uint16_t FieldType, uint32_t Count) {
-  return static_cast<int64_t>(Count) * TIFFTypeSize(FieldType);
-}
-
 bool TIFFRangeInside(int64_t Origin, int64_t Offset, int64_t Bytes, int64_t StreamSize) {
   return Offset >= 0 && TIEByteReader::RangeInside(Origin + Offset, Bytes, StreamSize);
 }

@@ -64,8 +64,6 @@ struct TTIFFDirectory {
 // Pages a chain of directories may hold; a longer chain is cut there.
 constexpr int32_t kTIFFMaxPages = 65536;
 
-// Bytes of Count values of a field type (TIFFTagTypeSizes; unknown types count one byte each).
-int64_t TIFFValueBytes(uint16_t FieldType, uint32_t Count);
 // Whether [Origin + Offset, + Bytes) lies inside a stream of StreamSize bytes (overflow-safe).
 bool TIFFRangeInside(int64_t Origin, int64_t Offset, int64_t Bytes, int64_t StreamSize);
 

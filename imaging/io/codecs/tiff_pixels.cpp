@@ -507,6 +507,22 @@ int32_t BytesPerPixelOf(TIEPixelFormat f) {
   }
 }
 
+// A JPEG strip or stream into Tmp (ie24RGB) with a scratch parameter record of no owner and a
+// progress record of its own; returns the rows decoded. Aborting is set when the JPEG reader
+// failed, Threw when it raised as well.
+int32_t DecodeJpeg(TStream& jpeg, TStream* tables, bool raw, int32_t maxLines, TIEBitmap& tmp, bool& aborting,
+                   bool& threw) {
+  TIOParamsVals params(nullptr);
+  TIEProgressRecord pr;
+  pr.Aborting = &aborting;
+  try {
+    return ReadJpegStream(jpeg, tables, tmp, params, pr, false, raw, false, false, false, false, maxLines, false);
+  } catch (const std::exception&) {
+    aborting = threw = true;
+    return 0;
+  }
+}
+
 // The page being decoded: bitmap, mask, case, progress.
 struct TPageDecoder {
   TTIFFVars& v;
@@ -588,17 +604,10 @@ struct TPageDecoder {
       tables.Seek(0, soBeginning);
     }
     TIEBitmap tmp;
-    TIOParamsVals params(nullptr);
+    bool threw = false;
     bool aborting = false;
-    TIEProgressRecord pr;
-    pr.Aborting = &aborting;
-    const bool raw = hasTables && v.Photometric == 2;
-    try {
-      ReadJpegStream(strip, hasTables ? &tables : nullptr, tmp, params, pr, false, raw, false, false, false, false,
-                     -1, false);
-    } catch (const std::exception&) {
-      aborting = !hasTables;
-    }
+    DecodeJpeg(strip, hasTables ? &tables : nullptr, hasTables && v.Photometric == 2, -1, tmp, aborting, threw);
+    if (threw) aborting = !hasTables;  // with tables the strip stays as decoded
     if (aborting && tmp.Height() == 0) return false;
     const int32_t rows = std::min(rowCount, tmp.Height());
     const int32_t w = std::min(width, tmp.Width());
@@ -734,16 +743,8 @@ void ReadOldJPEG(TPageDecoder& pd, TIEProgressRecord& progress) {
   auto decode = [&](TMemoryStream& jpeg, int32_t firstRow, int32_t maxLines, bool& rowsOk) {
     jpeg.Seek(0, soBeginning);
     TIEBitmap tmp;
-    TIOParamsVals params(nullptr);
-    bool aborting = false;
-    TIEProgressRecord pr;
-    pr.Aborting = &aborting;
-    int32_t rows = 0;
-    try {
-      rows = ReadJpegStream(jpeg, nullptr, tmp, params, pr, false, false, false, false, false, false, maxLines, false);
-    } catch (const std::exception&) {
-      aborting = true;
-    }
+    bool aborting = false, threw = false;
+    const int32_t rows = DecodeJpeg(jpeg, nullptr, false, maxLines, tmp, aborting, threw);
     rowsOk = !aborting || (maxLines > 0 && rows * 2 > maxLines);
     if (tmp.PixelFormat() != ie24RGB) return;
     for (int32_t r = 0; r < tmp.Height(); ++r) {

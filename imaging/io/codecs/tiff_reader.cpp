@@ -359,6 +359,10 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
   auto cleanup = [&] {
     if (TIEICC* icc = p.InputICCProfile(); icc && icc->HasTransform()) icc->FreeTransform();
   };
+  auto fail = [&] {
+    Progress.Abort();
+    cleanup();
+  };
   if (v.Width == 0 || v.Height == 0) {
     // A page without pixels is never decoded (thumbnail mode included).
     if (!ThumbnailMode || !ParamsOnly) Progress.Abort();
@@ -366,15 +370,13 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
     return;
   }
   if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) {
-    Progress.Abort();
-    cleanup();
+    fail();
     return;
   }
   if (v.Compression == 5) {
     v.LZWDecoder = p.TiffLZWDecompressor ? p.TiffLZWDecompressor : TIFFLZWDecodeHook.load();
     if (!v.LZWDecoder) {
-      Progress.Abort();
-      cleanup();
+      fail();
       return;
     }
   }
@@ -383,13 +385,11 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
     return;
   }
   if (ThumbnailMode && (v.Width > 400 || v.Height > 400)) {
-    Progress.Abort();
-    cleanup();
+    fail();
     return;
   }
   if (const char* reason = TIFFUndecodableReason(v); reason || !Bitmap) {
-    Progress.Abort();
-    cleanup();
+    fail();
     return;
   }
   // The allocation gate: only the bytes of the page's strips or tiles inside the stream count.
@@ -401,14 +401,12 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
   const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
   if (!IEImageSizePlausible(v.Width, v.Height, data) ||
       (tiled && !IEImageSizePlausible(v.TileWidth, v.TileLength, data))) {
-    Progress.Abort();
-    cleanup();
+    fail();
     return;
   }
   const auto format = static_cast<TIEPixelFormat>(TIFFDestinationFormat(v, p.IsNativePixelFormat));
   if (!Bitmap->Allocate(v.Width, v.Height, format)) {
-    Progress.Abort();
-    cleanup();
+    fail();
     return;
   }
   if (ThumbnailMode) Bitmap->Fill(0);
