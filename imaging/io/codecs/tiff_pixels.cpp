@@ -14,6 +14,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
+#include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/codecs/tiff_reader_vars.h"
 #include "imaging/io/color_converter.h"
 #include "imaging/io/io_params.h"
@@ -131,8 +132,14 @@ class TBlockRows {
         break;
       case cmpLZW: {
         if (!v_.LZWDecoder || rowLength_ > INT32_MAX) return nullptr;
-        const uint8_t* row = v_.LZWDecoder(data_, len, static_cast<int32_t>(rowLength_), lzw_, v_.FillOrder);
+        uint8_t* row = v_.LZWDecoder(data_, len, static_cast<int32_t>(rowLength_), lzw_, v_.FillOrder);
         if (!row) return nullptr;
+        // The engine's decoder builds strings from its table, never from rows handed out, so its row
+        // may be changed in place until the next call; another decoder's row is copied.
+        if (v_.LZWDecoder == TIFFLZWDecode) {
+          ++row_;
+          return row;
+        }
         std::memcpy(out, row, static_cast<size_t>(rowLength_));
         break;
       }
