@@ -8,12 +8,14 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_icc.h"
 #include "imaging/core/ie_image_size_gate.h"
+#include "imaging/core/ie_imaging_annot.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_text_codepages.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/codecs/tiff_directory.h"
 #include "imaging/io/codecs/tiff_reader_vars.h"
+#include "imaging/io/exif_blocks.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
@@ -207,6 +209,12 @@ void ReadMetadataBlocks(const TTIFFDirectory& d, TIOParamsVals& p) {
                   d.Entries[static_cast<size_t>(xi)].FieldType == ttUNDEFINED)) {
     const std::vector<uint8_t> xmp = TIFFReadRawBlock(d, tagXMP);
     p.XmpInfo.assign(xmp.begin(), xmp.end());
+  }
+  const std::vector<uint8_t> annotations = TIFFReadRawBlock(d, tagWangAnnotation);
+  if (!annotations.empty() || p.ImagingAnnot()) {
+    TIEImagingAnnot* annot = p.GetImagingAnnot();
+    annot->Clear();
+    if (!annotations.empty()) annot->LoadFromBuffer(annotations.data(), static_cast<int64_t>(annotations.size()));
   }
   const std::vector<uint8_t> icc = TIFFReadRawBlock(d, tagICCProfile);
   if (!icc.empty()) {
@@ -431,6 +439,17 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
   v.IgnoreAlpha = IgnoreAlpha || !v.AlphaMask;
   try {
     TIFFDecodePage(v, *Bitmap, Progress);
+    if (p.TiffEnableAdjustOrientation && !Progress.IsAborting() && v.Orientation != 1) {
+      // The mask turns with the picture: through the bitmap's alpha channel, and back.
+      const bool hadAlpha = Bitmap->HasAlphaChannel();
+      if (AlphaMask) Bitmap->GetAlphaChannel()->CopyFromMask(AlphaMask.get());
+      ApplyOrientation(*Bitmap, v.Orientation);
+      if (AlphaMask) {
+        Bitmap->GetAlphaChannel()->CopyToMask(*AlphaMask);
+        if (!hadAlpha) Bitmap->RemoveAlphaChannel();
+      }
+      p.SetTiffOrientation(1);
+    }
   } catch (const std::exception&) {
     Progress.Abort();
   }

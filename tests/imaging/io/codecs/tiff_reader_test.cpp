@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_image_size_gate.h"
+#include "imaging/core/ie_imaging_annot.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/io_params.h"
@@ -494,6 +495,51 @@ TEST_F(TIFFReaderTest, PlanarCMYKAndOldStyleJPEG) {
     const auto* d = static_cast<const uint8_t*>(b.GetRow(7));
     for (int i = 0; i < 24 * 3; ++i) EXPECT_NEAR(d[i], ref.pixels[static_cast<size_t>(7 * 24 * 3 + i)], 1) << i;
   }
+}
+
+TEST_F(TIFFReaderTest, OrientationTurnsThePictureAndItsAlpha) {
+  // 3 x 2 grey with alpha, orientation 6: the stored first row is the picture's right column.
+  const auto file = Page8(false, 1, 2, {8, 8}, {1, 101, 2, 102, 3, 103, 4, 104, 5, 105, 6, 106}, 3, 2,
+                          [](TiffBuilder& t) { t.Short(274, {6}); });
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  p.IsNativePixelFormat = true;
+  p.TiffEnableAdjustOrientation = true;
+  const ReadResult r = ReadWith(file, b, p, false, false);
+  ASSERT_FALSE(r.aborted);
+  ASSERT_EQ(b.Width(), 2);
+  ASSERT_EQ(b.Height(), 3);
+  ASSERT_TRUE(r.mask);
+  ASSERT_EQ(r.mask->Width(), 2);
+  // Turned a quarter clockwise: rows 4 1 / 5 2 / 6 3.
+  const uint8_t expected[3][2] = {{4, 1}, {5, 2}, {6, 3}};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) {
+      EXPECT_EQ(static_cast<const uint8_t*>(b.GetRow(y))[3 * x], expected[y][x]) << x << "," << y;  // ie24RGB
+      EXPECT_EQ(r.mask->GetRow(y)[x], expected[y][x] + 100) << x << "," << y;
+    }
+  EXPECT_EQ(p.TiffOrientation, 1);
+  EXPECT_FALSE(b.HasAlphaChannel());  // the alpha stays in the mask for the caller
+}
+
+TEST_F(TIFFReaderTest, WangAnnotationsAreLoaded) {
+  TIEImagingAnnot source;
+  TIEImagingObject* mark = source.AddObject();
+  mark->Attributes[0] = 3;  // a mark type
+  mark->Attributes[4] = 10;
+  std::vector<uint8_t> block;
+  source.SaveToBuffer(block);
+  ASSERT_FALSE(block.empty());
+  const auto file = Page8(false, 1, 1, {8}, {1}, 1, 1,
+                          [&](TiffBuilder& t) { t.Raw(32932, 1, static_cast<uint32_t>(block.size()), block); });
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  ASSERT_FALSE(ReadWith(file, b, p, false, false, true).aborted);
+  ASSERT_TRUE(p.ImagingAnnot());
+  EXPECT_EQ(p.ImagingAnnot()->ObjectCount(), 1);
+  // A page without annotations leaves none from the page before.
+  ASSERT_FALSE(ReadWith(Page8(false, 1, 1, {8}, {1}, 1, 1), b, p, false, false, true).aborted);
+  EXPECT_EQ(p.ImagingAnnot()->ObjectCount(), 0);
 }
 
 TEST_F(TIFFReaderTest, ParametersFromTags) {
