@@ -75,4 +75,16 @@ TEST_F(TiffIOTest, StreamHeaderOffsetsCountFromTheCallersOrigin) {
   EXPECT_EQ(static_cast<const uint8_t*>(io.IEBitmap()->GetRow(0))[5], 4);
 }
 
+TEST_F(TiffIOTest, AlphaArrivesInTheAlphaChannel) {
+  const std::string file = dir.File("rgba.tif");
+  const std::string command = "convert -size 16x8 gradient:red-blue \\( -size 16x8 gradient:white-black \\) "
+                              "-alpha off -compose copy_opacity -composite -compress zip tiff:" + file;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  io.LoadFromFile(file);
+  ASSERT_FALSE(io.Aborting());
+  ASSERT_TRUE(io.IEBitmap()->HasAlphaChannel());
+  TIEBitmap* alpha = io.IEBitmap()->GetAlphaChannel();
+  EXPECT_GT(static_cast<const uint8_t*>(alpha->GetRow(0))[3], static_cast<const uint8_t*>(alpha->GetRow(7))[3]);
+}
+
 }  // namespace
