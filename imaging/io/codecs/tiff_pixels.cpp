@@ -861,8 +861,15 @@ int64_t TIFFBestPixelsPerByte(const TTIFFVars& v) {
   const int64_t bitsPerPixel = std::max<int64_t>(1, static_cast<int64_t>(v.SamplesPerPixel) * v.BitsPerSample);
   switch (v.Compression) {
     case cmpNone: return 0;
-    case cmpMH: return 8 * 2560 / 9 + 8;               // a row of white makeup codes
-    case cmpG3: case cmpG4: return 8 * static_cast<int64_t>(std::max(v.Width, 1)) + 8;  // a row in one bit
+    case cmpMH: return 8 * 2560 / 9 + 8;  // white makeup codes of 2560 pixels in 9 to 12 bits
+    case cmpG3:
+      if (!(v.T4Options & 1)) return 8 * 2560 / 9 + 8;
+      [[fallthrough]];
+    case cmpG4:
+      // A 2-D row like the one above codes in one bit whatever its width; counted for rows of up
+      // to 32768 pixels (wider than any fax or scanner page), so that a few bytes cannot claim a
+      // row of a billion pixels.
+      return 8 * static_cast<int64_t>(std::clamp(v.Width, 1, 32768)) + 8;
     case cmpLZW: return 4096 * 8 / bitsPerPixel * 2 + 1;  // a code of 9..12 bits for up to 4096 bytes
     case cmpDeflate: case cmpDeflateOld: return 1032 * 8 / bitsPerPixel + 1;
     case cmpPackBits: return 64 * 8 / bitsPerPixel + 1;  // 128 bytes from 2

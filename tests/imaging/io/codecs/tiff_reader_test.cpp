@@ -642,6 +642,7 @@ TEST_F(TIFFReaderTest, HostilePagesFailCleanly) {
       {"bits 32", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {32}).Short(262, {1}); })},
       {"samples 0", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {8}).Short(277, {0}); })},
       {"unknown compression", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {8}).Short(262, {1}).Short(259, {34712}); })},
+      {"G4 rows two billion pixels wide", page([](TiffBuilder& t) { t.Long(256, {0x7FFFFFFF}).Short(257, {8}).Short(259, {4}).Short(262, {0}); })},
       {"3-bit grey", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {3}).Short(262, {1}); })},
       {"palette without a map", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {8}).Short(262, {3}); })},
       {"palette with a short map", page([](TiffBuilder& t) { t.Short(256, {4}).Short(257, {4}).Short(258, {8}).Short(262, {3}).Short(320, {1, 2, 3}); })},
