@@ -16,14 +16,17 @@
 
 #include "imaging/core/ie_base_bitmap.h"
 #include "imaging/core/ie_defs.h"
+#include "imaging/core/ie_render_tables.h"
 #include "imaging/core/ie_rgb.h"
 #include "platform/gdi/color.h"
 #include "platform/gdi/framework_bitmap.h"
+#include "platform/system/types.h"
 
 class TIEDibbitmap;
 class TIEFileBuffer;
 class TIEMask;
 class TStream;
+class TCanvas;
 
 class TIEBitmap : public TIEBaseBitmap {
  public:
@@ -273,23 +276,50 @@ class TIEBitmap : public TIEBaseBitmap {
   // Nothing when the mask selects nothing.
   void CopySelectionTo(TIEBitmap& Dest, TIEMask& Mask);
 
-  // ---- Rendering (ie_bitmap_render.cpp) ----
+  // ---- Rendering (ie_bitmap_render.cpp, ie_render_print.cpp) ----
   // Draws the source rectangle (SrcX, SrcY, SrcWidth, SrcHeight) of this bitmap, of any format,
-  // into the rectangle (DstX, DstY, DstWidth, DstHeight) of Dest, an ie24RGB bitmap in memory or in
-  // a framework bitmap, scaled by picking the nearest source pixel: rectangles reaching past Dest
-  // are cut (the source with them), source positions are held inside the source. Opacity 255 is
-  // opaque, below it blends; an alpha channel that is not Full blends each pixel by the smaller of
-  // its alpha and Opacity. Nothing is drawn for an empty rectangle, a destination beyond Dest's
-  // last row or column, another destination format, or an ie8p source without palette. Never raises.
-  // Filter, BlendOp and the display settings (contrast, channel offsets, value range) are taken as
-  // rfNone, 0 and none.
+  // into the rectangle (DstX, DstY, DstWidth, DstHeight) of Dest, an ie24RGB bitmap (any location;
+  // another format gets nothing drawn). Rectangles reaching past Dest are cut with their source
+  // part; the source rectangle is clipped to the image. ClipRect (inclusive; nil: none) limits the
+  // pixels written. Scaling picks the nearest source pixel, or, with a Filter other than rfNone for
+  // an ie1g or ie24RGB source changing size, resamples first. The source's display settings apply
+  // (Contrast, channel offsets, display range), then the blend operation BlendOp, then Opacity
+  // (255 opaque) and, with UseAlpha, an alpha channel that is not Full: each channel d becomes
+  // d + floor(a * (v - d) / 256), a = min(Opacity, alpha), and v itself where a is 255.
+  // DestRows, ColumnMap and RowMap may be nil; given, they are used when they were built for this
+  // geometry and rebuilt otherwise, and the tables the call builds are left in them unless
+  // FreeMaps. ReuseRows copies the destination row above when its source row repeats. Never raises.
+  void RenderToTIEBitmapEx(TIEBitmap& Dest, TIERenderDestRows* DestRows, TIERenderIndexMap* ColumnMap,
+                           TIERenderIndexMap* RowMap, const TRect* ClipRect, int32_t DstX, int32_t DstY,
+                           int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
+                           int32_t SrcHeight, bool UseAlpha, bool ReuseRows, int32_t Opacity, TResampleFilter Filter,
+                           bool FreeMaps, uint8_t BlendOp);
+  // RenderToTIEBitmapEx with fresh tables, no clip rectangle, UseAlpha and without ReuseRows.
   void RenderToTIEBitmap(TIEBitmap& Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
                          int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity = 255,
                          TResampleFilter Filter = rfNone, uint8_t BlendOp = 0);
-  // The same onto a 24-bit framework bitmap.
+  // The same two onto a 24-bit framework bitmap, wrapped for the call.
+  void RenderToTBitmapEx(TBitmap* Dest, TIERenderDestRows* DestRows, TIERenderIndexMap* ColumnMap,
+                         TIERenderIndexMap* RowMap, const TRect* ClipRect, int32_t DstX, int32_t DstY,
+                         int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
+                         int32_t SrcHeight, bool UseAlpha, bool ReuseRows, int32_t Opacity, TResampleFilter Filter,
+                         bool FreeMaps, uint8_t BlendOp);
   void RenderToTBitmap(TBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
                        int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity = 255,
                        TResampleFilter Filter = rfNone, uint8_t BlendOp = 0);
+  // Copies the source rectangle scaled into the rectangle of the ie24RGB Dest without blending
+  // (formats other than ie1g and ie24RGB read as blue, green, red) and writes Dest's alpha channel
+  // there: the source's alpha lowered to at most Opacity when it has one that is not Full, else
+  // Opacity. With a Filter other than rfNone and a change of size the rectangle is resampled
+  // first. Never raises.
+  void StretchRectTo(TIEBitmap& Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                     int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter, int32_t Opacity);
+  // Prints the whole bitmap into the rectangle (X, Y, Width, Height) of a device canvas: resampled
+  // with Filter into a bitmap of that size and sent in strips of at most a quarter of the memory
+  // threshold and 40 MiB, or, with rfNone, stretched by the device from one packed DIB. Gamma other
+  // than 1 corrects the colours (0 or less counts as 1).
+  void RenderToCanvas(TCanvas& Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height, TResampleFilter Filter,
+                      double Gamma);
 
   // ---- Raw bitmap stream "TIEBITMAPRAW" (ie_bitmap_raw.cpp) ----
   // The lossless record of this bitmap: geometry, format, palette, display settings, rows (top row

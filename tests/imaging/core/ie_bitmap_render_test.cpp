@@ -98,7 +98,7 @@ TEST_F(RenderTest, OpacityAndTheAlphaChannelBlend) {
   white->SetAlpha(1, 1, 64);
   white->RenderToTIEBitmap(*dst, 0, 0, 4, 4, 0, 0, 4, 4);
   EXPECT_EQ(dst->GetPixel24(1, 1).g, 63);  // floor(64 x 255 / 256)
-  EXPECT_EQ(dst->GetPixel24(0, 0).g, 254);  // alpha 255 still blends: floor(255 x 255 / 256)
+  EXPECT_EQ(dst->GetPixel24(0, 0).g, 255);  // alpha 255 takes the source exactly
   white->GetAlphaChannel()->Fill(0);
   white->GetAlphaChannel()->SetFull(true);
   dst->Fill(0);
