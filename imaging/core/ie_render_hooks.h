@@ -1,6 +1,6 @@
 #pragma once
 // The resamplers, the nearest-pixel stretch and the packed-DIB routines that TIEBitmap's rendering
-// and printing call. They live with the processing routines; core declares here what it needs of
+// and printing call, and the blur of the views' soft shadow. They live with the processing routines; core declares here what it needs of
 // them and the processing module defines the table (imaging/processing/ie_render_hooks.cpp), so the
 // calls reach up through this one seam while every include points down. The table is constant and
 // resolved when the engine is linked.
@@ -27,6 +27,8 @@ struct TIERenderHooks {
                            int32_t DpiY);
   // Gamma correction of the pixel bytes of a 24-bit packed DIB.
   void (*GammaCorrectDIB)(void* DIB, double Gamma);
+  // Gaussian blur of the inclusive rectangle of an ie8g bitmap (the soft shadow of the views).
+  void (*GaussianBlurGray8)(TIEBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Radius);
 };
 
 extern const TIERenderHooks IERenderHooks;

@@ -4,6 +4,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/processing/ie_dib_export.h"
 #include "imaging/processing/ie_dib_import.h"
+#include "imaging/processing/ie_gauss_blur.h"
 #include "imaging/processing/ie_resample.h"
 #include "imaging/processing/ie_resample_fast.h"
 #include "imaging/processing/ie_stretch.h"
@@ -24,5 +25,5 @@ void GammaCorrect(void* DIB, double Gamma) { GammaCorrectDIB(DIB, Gamma); }
 
 }  // namespace
 
-extern const TIERenderHooks IERenderHooks{Resample,      _Resample1BitEx,    ResampleGray8,    Resample1BitToGrayHook,
-                                          Stretch,       _CopyBitmaptoDIBEx, GammaCorrect};
+extern const TIERenderHooks IERenderHooks{Resample, _Resample1BitEx,    ResampleGray8, Resample1BitToGrayHook,
+                                          Stretch,  _CopyBitmaptoDIBEx, GammaCorrect,  GaussianBlurGray8};
