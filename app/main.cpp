@@ -6,7 +6,8 @@
 #include "platform/ui/forms.h"
 
 int main(int argc, char** argv) {
-  IEInitialize();
+  // The engine starts before the windows and stops after them.
+  InitializeImagingUnits();
   Application->Initialize(argc, argv);
   InitializePictures();
   Application->SetTitle(kAppTitle);
@@ -19,6 +20,6 @@ int main(int argc, char** argv) {
   FinalizeControls();
   FinalizePictures();
   Application->Finalize();
-  IEFinalize();
+  FinalizeImagingUnits();
   return 0;
 }

@@ -8,7 +8,6 @@
 #include <shared_mutex>
 
 #include "imaging/core/ie_settings.h"
-#include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/codecs/tiff_codec.h"
@@ -421,5 +420,3 @@ void FinalizeZodazUrIO() {
   UnloadWinInet();  // 5.
   SetDebugLogFileName("");  // 6.
 }
-
-extern const TIEModuleStartup IEIOModuleStartup{InitializeZodazUrIO, FinalizeZodazUrIO};

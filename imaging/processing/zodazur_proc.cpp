@@ -7,7 +7,6 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
-#include "imaging/core/ie_startup.h"
 #include "imaging/processing/ie_filter3x3.h"
 #include "imaging/processing/ie_resample_bands.h"
 #include "imaging/processing/ie_row_tools.h"
@@ -60,8 +59,6 @@ void InitializeZodazUrProc() {
 }
 
 void FinalizeZodazUrProc() { FreeFilterPresets(); }
-
-extern const TIEModuleStartup IEProcModuleStartup{InitializeZodazUrProc, FinalizeZodazUrProc};
 
 TZodazUrProc::TZodazUrProc(TComponent* Owner) : TComponent(Owner), autoUndo_(Owner != nullptr) {
   previewFont_ = std::make_unique<TFont>();

@@ -358,6 +358,6 @@ extern uint32_t ClipboardRawFormat;
 
 // The processing unit's start-up and shut-down steps: the one-bit expansion table and the filter
 // presets (both hold their values from program start; the steps leave them so), and the
-// registration of the raw clipboard format. The engine's start-up runs them (IEProcModuleStartup).
+// registration of the raw clipboard format. The engine's start-up runs them (step 7).
 void InitializeZodazUrProc();
 void FinalizeZodazUrProc();

@@ -8,6 +8,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_image_size_gate.h"
+#include "imaging/core/ie_startup.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/processing/ie_compare.h"
 #include "imaging/processing/zodazur_proc.h"
@@ -26,8 +27,7 @@ void Paint(TIEBitmap& B) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   IEImageSizeAllowanceForTesting() = 1 << 14;
-  InitializeZodazUrIO();
-  InitializeZodazUrProc();
+  InitializeImagingUnits();
   return 0;
 }
 

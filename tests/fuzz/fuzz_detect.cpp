@@ -6,6 +6,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_image_size_gate.h"
 #include "imaging/core/ie_mem_stream.h"
+#include "imaging/core/ie_startup.h"
 #include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/format_detect.h"
 #include "imaging/io/format_registry.h"
@@ -13,7 +14,7 @@
 #include "platform/system/streams.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InitializeZodazUrIO();
+  InitializeImagingUnits();
   IEImageSizeAllowanceForTesting() = 1 << 14;  // small pictures keep every run fast
   return 0;
 }

@@ -25,7 +25,7 @@ TEST(PixelFormatTables, BitsChannelsAndBytesByFormat) {
 }
 
 TEST(EngineSettings, StartValuesAndGreyOfPrimaries) {
-  IEInitialize();
+  // The test program started the engine.
   EXPECT_EQ(MinFileSizeOverride, -1);
   EXPECT_TRUE(FileFallbackOnLowMemory);
   EXPECT_TRUE(SegmentedAllocation);
@@ -44,7 +44,6 @@ TEST(EngineSettings, StartValuesAndGreyOfPrimaries) {
   EXPECT_EQ(GreyWeightRed, 21);
   EXPECT_EQ(GreyWeightGreen, 71);
   EXPECT_EQ(GreyWeightBlue, 8);
-  IEFinalize();
 }
 
 TEST(EngineSettings, BlendCosineTableAndDitherMatrix) {

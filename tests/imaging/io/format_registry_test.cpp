@@ -243,14 +243,17 @@ TEST_F(FormatRegistryTest, StartUpAndShutDown) {
 }
 
 TEST_F(FormatRegistryTest, TheEnginesStartUpFillsTheRegistryAndItsShutDownEmptiesIt) {
+  // The engine's steps run by a runner of their own (the test program's engine stays started).
   FinalizeZodazUrIO();
-  IEInitialize();
+  TIEStartupRunner runner;
+  runner.Initialize(IEEngineStartupSteps());
   EXPECT_EQ(FileFormatRegistry().size(), std::size(kRows));
-  IEInitialize();
-  IEFinalize();
+  runner.Initialize(IEEngineStartupSteps());
+  runner.Finalize(IEEngineStartupSteps());
   EXPECT_NE(FindFileFormatById(fmtGIF), nullptr);  // still in use
-  IEFinalize();
+  runner.Finalize(IEEngineStartupSteps());
   EXPECT_TRUE(FileFormatRegistry().empty());
+  runner.Initialize(IEEngineStartupSteps());  // as the test program's engine has it
 }
 
 TEST_F(FormatRegistryTest, ReadersOnOtherThreadsWhileTheRegistryChanges) {

@@ -1,0 +1,30 @@
+// The engine's start-up table: every module's set-up and clean-up bodies in the order the engine
+// starts them. This is the one place that names them all; core's runner takes the table from here.
+#include "imaging/core/ie_gdiplus.h"
+#include "imaging/core/ie_settings.h"
+#include "imaging/core/ie_startup.h"
+#include "imaging/io/codecs/tiff_ccitt.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/processing/zodazur_proc.h"
+
+namespace {
+
+void FinalizeIEGDIPlus() {}
+
+}  // namespace
+
+const TIEStartupSteps& IEEngineStartupSteps() {
+  static const TIEStartupSteps steps = {{
+      {"GDI+", InitializeIEGDIPlus, FinalizeIEGDIPlus},
+      {"imaging defaults", InitializeImagingDefaults, FinalizeImagingDefaults},
+      {"imaging utilities", InitializeImagingUtilities, FinalizeImagingUtilities},
+      {"JPEG 2000 tables (with the JPEG 2000 codec)", nullptr, nullptr},
+      {"vector layer globals (with the vector layer)", nullptr, nullptr},
+      {"I/O unit", InitializeZodazUrIO, FinalizeZodazUrIO},
+      {"processing unit", InitializeZodazUrProc, FinalizeZodazUrProc},
+      {"image view globals (with the image views)", nullptr, nullptr},
+      {"CCITT coder", InitializeTifCCITT, FinalizeTifCCITT},
+      {"text memo clipboard format (with the vector layer)", nullptr, nullptr},
+  }};
+  return steps;
+}
