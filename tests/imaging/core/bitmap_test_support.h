@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_settings.h"
+#include "platform/gdi/bitmap.h"
 #include "tests/support/test_support.h"
 
 // Saves the settings a bitmap test may change and puts them back afterwards; temporary files go
@@ -63,6 +64,16 @@ class BitmapTest : public ::testing::Test {
 inline std::vector<uint8_t> RowBytes(TIEBitmap& Bitmap, int32_t Y, size_t Count) {
   const uint8_t* row = Bitmap.Row<uint8_t>(Y);
   return std::vector<uint8_t>(row, row + Count);
+}
+
+// A 24-bit framework bitmap of w x h, white (a page to draw or print on).
+inline std::unique_ptr<TBitmap> WhiteTBitmap(int32_t w, int32_t h) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetPixelFormat(pf24bit);
+  b->SetSize(w, h);
+  b->Canvas()->Brush()->SetColor(clWhite);
+  b->Canvas()->FillRect(Rect(0, 0, w, h));
+  return b;
 }
 
 // Both storage locations, for tests that must behave the same in memory and in a file.

@@ -23,14 +23,7 @@ class RenderPrint : public BitmapTest {
     TraceLogFileName.clear();
     BitmapTest::TearDown();
   }
-  static std::unique_ptr<TBitmap> Page(int32_t w, int32_t h) {
-    auto b = std::make_unique<TBitmap>();
-    b->SetPixelFormat(pf24bit);
-    b->SetSize(w, h);
-    b->Canvas()->Brush()->SetColor(clWhite);
-    b->Canvas()->FillRect(Rect(0, 0, w, h));
-    return b;
-  }
+  static std::unique_ptr<TBitmap> Page(int32_t w, int32_t h) { return WhiteTBitmap(w, h); }
   static uint32_t PixelAt(TBitmap& b, int32_t x, int32_t y) {
     const uint8_t* p = b.ScanLine(y) + 3 * x;
     return p[0] | (p[1] << 8) | (p[2] << 16);  // blue low

@@ -7,17 +7,11 @@
 
 #include "imaging/core/ie_gdiplus.h"
 #include "platform/gdi/bitmap.h"
+#include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
 
-std::unique_ptr<TBitmap> WhiteBitmap(int w, int h) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(w, h);
-  b->Canvas()->Brush()->SetColor(clWhite);
-  b->Canvas()->FillRect(Rect(0, 0, w, h));
-  return b;
-}
+std::unique_ptr<TBitmap> WhiteBitmap(int w, int h) { return WhiteTBitmap(w, h); }
 
 TEST(TextDraw, HintBoxKeepsInsideAndSavesWhatItCovers) {
   TBitmap target;
