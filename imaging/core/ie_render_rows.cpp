@@ -43,6 +43,22 @@ void BlendBytes(uint8_t* Dst, const uint8_t* Src, const uint16_t* W, uint16_t Co
   }
 }
 
+// Count pixels of a 24-bit source row at the mapped columns blended into Dst by the alpha of the
+// same columns (lowered to Opacity); the arithmetic of BlendBytes, a pixel at a time.
+void BlendMappedByAlpha(uint8_t* __restrict Dst, const uint8_t* __restrict Src, const uint8_t* __restrict Alpha,
+                        const int32_t* __restrict Columns, int32_t Opacity, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i) {
+    const int32_t x = Columns[i];
+    const uint32_t a = static_cast<uint32_t>(std::min<int32_t>(Opacity, Alpha[x]));
+    const uint32_t w = a + (a == 255), rest = 256 - w;
+    const uint8_t* s = Src + 3 * static_cast<size_t>(x);
+    uint8_t* d = Dst + 3 * static_cast<size_t>(i);
+    d[0] = static_cast<uint8_t>((d[0] * rest + s[0] * w) >> 8);
+    d[1] = static_cast<uint8_t>((d[1] * rest + s[1] * w) >> 8);
+    d[2] = static_cast<uint8_t>((d[2] * rest + s[2] * w) >> 8);
+  }
+}
+
 // ---- Display adjustments ----
 
 // The display range of a bitmap: set when its two ends differ.
@@ -269,6 +285,16 @@ void RenderRows(const TIERenderRowsJob& job) {
       continue;
     }
     const auto* srow = static_cast<const uint8_t*>(job.Source->GetRow(sy));
+    if constexpr (Blending && F == ie24RGB) {
+      if (job.Alpha && blendOp == 0 && !c.channels) {
+        // Plain pixels over the alpha channel: each one blended straight from the source row.
+        const auto* arow = static_cast<const uint8_t*>(job.Alpha->GetRow(sy));
+        BlendMappedByAlpha(d, srow, arow, job.ColumnMap, job.Opacity, n);
+        previousSource = sy;
+        previousRow = d;
+        continue;
+      }
+    }
     uint8_t* v = direct ? d : pixels.data();
     Fetch<F>(c, srow, job.ColumnMap, n, v);
     if constexpr (F == ie24RGB || F == ie32RGB) {
