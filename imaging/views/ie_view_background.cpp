@@ -50,7 +50,7 @@ void ChessboardCells(TCanvas* Canvas, const TRect& Area, int32_t Size, TColor Co
     int32_t col = 0;
     for (int32_t x = Area.Left; x < Area.Right; x += Size, ++col) {
       Canvas->Brush()->SetColor(c[(row + col) & 1]);
-      Canvas->FillRect(TRect(x, y, std::min(x + Size, Area.Right), std::min(y + Size, Area.Bottom)));
+      Canvas->FillRect(TRect{x, y, std::min(x + Size, Area.Right), std::min(y + Size, Area.Bottom)});
     }
   }
 }
@@ -71,7 +71,7 @@ void DrawWallPaper(TCanvas* Canvas, TPicture* WallPaper, TIEWallPaperStyle Style
       Canvas->Draw(0, 0, g);
       break;
     case iewoStretch:
-      Canvas->StretchDraw(TRect(0, 0, AreaWidth, AreaHeight), g);
+      Canvas->StretchDraw(TRect{0, 0, AreaWidth, AreaHeight}, g);
       break;
     case iewoTile: {
       const int32_t w = WallPaper->Width(), h = WallPaper->Height();
@@ -102,7 +102,7 @@ bool IEDrawGradient(const TRect& Rect, TCanvas* Canvas, TColor Color1, bool Vert
                                                       channel(GetGValue(a), GetGValue(b), i),
                                                       channel(GetBValue(a), GetBValue(b), i))));
     const int32_t p = static_cast<int32_t>(first + i);
-    Canvas->FillRect(Vertical ? TRect(Rect.Left, p, Rect.Right, p + 1) : TRect(p, Rect.Top, p + 1, Rect.Bottom));
+    Canvas->FillRect(Vertical ? TRect{Rect.Left, p, Rect.Right, p + 1} : TRect{p, Rect.Top, p + 1, Rect.Bottom});
   }
   return true;
 }
@@ -114,7 +114,7 @@ void DrawViewBackground(TComponentState ComponentState, TCanvas* Canvas, TBitmap
                         TPicture* WallPaper, TIEWallPaperStyle WallPaperStyle) {
   (void)ComponentState;
   if (!Canvas) return;
-  const TRect area(AreaLeft, AreaTop, AreaLeft + AreaWidth, AreaTop + AreaHeight);
+  const TRect area{AreaLeft, AreaTop, AreaLeft + AreaWidth, AreaTop + AreaHeight};
   const int32_t iw = ImageRight - ImageLeft, ih = ImageBottom - ImageTop;
   switch (Style) {
     case iebsSolid: FillArea(Canvas, area, Color, bsSolid); break;
@@ -137,7 +137,7 @@ void DrawViewBackground(TComponentState ComponentState, TCanvas* Canvas, TBitmap
     case iebsCropped:
       FillArea(Canvas, area, clBtnFace, bsSolid);
       if (iw >= 2 && ih >= 2) {
-        TRect edge(ImageLeft - EdgeWidth, ImageTop - EdgeHeight, ImageRight + EdgeWidth, ImageBottom + EdgeHeight);
+        TRect edge{ImageLeft - EdgeWidth, ImageTop - EdgeHeight, ImageRight + EdgeWidth, ImageBottom + EdgeHeight};
         DrawEdge(Canvas->Handle(), &edge, EDGE_SUNKEN, BF_RECT);
       }
       break;
@@ -162,7 +162,7 @@ void DrawViewBackground(TComponentState ComponentState, TCanvas* Canvas, TBitmap
       Canvas->Pen()->SetColor(clBlack);
       Canvas->Brush()->SetStyle(bsClear);
       Canvas->Rectangle(ImageLeft - 1, ImageTop - 1, ImageRight + 1, ImageBottom + 1);
-      DrawChessboard(Canvas, Bitmap, TRect(ImageLeft, ImageTop, ImageRight, ImageBottom), ChessboardSize, Color,
+      DrawChessboard(Canvas, Bitmap, TRect{ImageLeft, ImageTop, ImageRight, ImageBottom}, ChessboardSize, Color,
                      ChessboardBrushStyle);
       break;
     case iebsChessboard:

@@ -44,7 +44,7 @@ TEST(ViewBackground, ChessboardRoadsStartWithOppositeColours) {
                {0, 16, kInv, kC},    {16, 16, kC, kInv},  {39, 39, kC, kInv}, {32, 0, kC, kInv}};
   for (bool direct : {true, false}) {
     auto b = Canvas24(40, 40);
-    Draw(*b, direct, iebsChessboard, kC, TRect(0, 0, 40, 40), TRect(0, 0, 0, 0));
+    Draw(*b, direct, iebsChessboard, kC, TRect{0, 0, 40, 40}, TRect{0, 0, 0, 0});
     for (const Case& c : cases)
       EXPECT_EQ(Px(*b, c.x, c.y), direct ? c.direct : c.canvas) << direct << " " << c.x << "," << c.y;
   }
@@ -54,7 +54,7 @@ TEST(ViewBackground, DirectChessboardWritesNothingOutsideTheBitmap) {
   // The area reaches past every edge: cells count from the area's corner, pixels outside are
   // simply not there, and no row or column is written twice.
   auto b = Canvas24(20, 20);
-  Draw(*b, true, iebsChessboard, kC, TRect(-10, -10, 30, 30), TRect(0, 0, 0, 0), 8);
+  Draw(*b, true, iebsChessboard, kC, TRect{-10, -10, 30, 30}, TRect{0, 0, 0, 0}, 8);
   // Pixel (x, y) lies in cell ((x + 10) / 8, (y + 10) / 8).
   for (int32_t y = 0; y < 20; ++y)
     for (int32_t x = 0; x < 20; ++x) {
@@ -63,7 +63,7 @@ TEST(ViewBackground, DirectChessboardWritesNothingOutsideTheBitmap) {
     }
   // An area only partly over the bitmap leaves the rest untouched.
   auto c = Canvas24(20, 20);
-  Draw(*c, true, iebsChessboard, kC, TRect(5, 5, 12, 30), TRect(0, 0, 0, 0), 4);
+  Draw(*c, true, iebsChessboard, kC, TRect{5, 5, 12, 30}, TRect{0, 0, 0, 0}, 4);
   EXPECT_EQ(Px(*c, 4, 10), 0x123456u);
   EXPECT_EQ(Px(*c, 12, 10), 0x123456u);
   EXPECT_EQ(Px(*c, 5, 5), kC);
@@ -72,7 +72,7 @@ TEST(ViewBackground, DirectChessboardWritesNothingOutsideTheBitmap) {
 
 TEST(ViewBackground, ChessboardOfNoCellSizeTerminates) {
   auto b = Canvas24(6, 6);
-  Draw(*b, false, iebsChessboard, kC, TRect(0, 0, 6, 6), TRect(0, 0, 0, 0), 0);
+  Draw(*b, false, iebsChessboard, kC, TRect{0, 0, 6, 6}, TRect{0, 0, 0, 0}, 0);
   EXPECT_EQ(Px(*b, 0, 0), kInv);
   EXPECT_EQ(Px(*b, 1, 0), kC);
 }
@@ -80,7 +80,7 @@ TEST(ViewBackground, ChessboardOfNoCellSizeTerminates) {
 TEST(ViewBackground, PhotoLikeFramesAChessboardOnGrey) {
   for (bool direct : {true, false}) {
     auto b = Canvas24(40, 40);
-    Draw(*b, direct, iebsPhotoLike, kC, TRect(0, 0, 40, 40), TRect(10, 10, 30, 30), 4);
+    Draw(*b, direct, iebsPhotoLike, kC, TRect{0, 0, 40, 40}, TRect{10, 10, 30, 30}, 4);
     EXPECT_EQ(Px(*b, 0, 0), 0xB0B0B0u) << direct;
     EXPECT_EQ(Px(*b, 39, 39), 0xB0B0B0u) << direct;
     EXPECT_EQ(Px(*b, 9, 9), 0x000000u) << direct;   // the black frame one pixel outside the image
@@ -92,9 +92,9 @@ TEST(ViewBackground, PhotoLikeFramesAChessboardOnGrey) {
 
 TEST(ViewBackground, SolidAndGradientEnds) {
   auto b = Canvas24(8, 11);
-  Draw(*b, false, iebsSolid, kC, TRect(0, 0, 8, 11), TRect(0, 0, 0, 0));
+  Draw(*b, false, iebsSolid, kC, TRect{0, 0, 8, 11}, TRect{0, 0, 0, 0});
   EXPECT_EQ(Px(*b, 7, 10), kC);
-  Draw(*b, false, iebsGradient, 0x000000, TRect(0, 0, 8, 11), TRect(0, 0, 0, 0), 16, nullptr, iewoNormal,
+  Draw(*b, false, iebsGradient, 0x000000, TRect{0, 0, 8, 11}, TRect{0, 0, 0, 0}, 16, nullptr, iewoNormal,
        0x0000FF);
   EXPECT_EQ(Px(*b, 0, 0), 0x000000u);
   EXPECT_EQ(Px(*b, 7, 0), 0x000000u);
@@ -106,7 +106,7 @@ TEST(ViewBackground, SolidAndGradientEnds) {
 
 TEST(ViewBackground, DiagonalsInInverseColour) {
   auto b = Canvas24(10, 10);
-  Draw(*b, false, iebsDiagonals, kC, TRect(0, 0, 10, 10), TRect(0, 0, 0, 0));
+  Draw(*b, false, iebsDiagonals, kC, TRect{0, 0, 10, 10}, TRect{0, 0, 0, 0});
   EXPECT_EQ(Px(*b, 0, 0), kInv);
   EXPECT_EQ(Px(*b, 5, 5), kInv);
   EXPECT_EQ(Px(*b, 9, 1), kInv);  // (right, top) to (left, bottom) starts just outside
@@ -117,7 +117,7 @@ TEST(ViewBackground, DiagonalsInInverseColour) {
 TEST(ViewBackground, HatchesDrawOnlySomePixelsInTheColour) {
   for (TIEBackgroundStyle s : {iebsHorizontal, iebsVertical, iebsFDiagonal, iebsBDiagonal, iebsCross, iebsDiagCross}) {
     auto b = Canvas24(16, 16, 0xFFFFFF);
-    Draw(*b, false, s, kC, TRect(0, 0, 16, 16), TRect(0, 0, 0, 0));
+    Draw(*b, false, s, kC, TRect{0, 0, 16, 16}, TRect{0, 0, 0, 0});
     int inColour = 0;
     for (int32_t y = 0; y < 16; ++y)
       for (int32_t x = 0; x < 16; ++x) inColour += Px(*b, x, y) == kC;
@@ -131,14 +131,14 @@ TEST(ViewBackground, FramedStylesNeedAnImageOfTwoPixels) {
     TIEBackgroundStyle style;
     TRect image;
     bool framed;
-  } cases[] = {{iebsCropped, TRect(10, 10, 20, 20), true},   {iebsCropped, TRect(10, 10, 11, 20), false},
-               {iebsCropShadow, TRect(10, 10, 20, 20), true}, {iebsCropShadow, TRect(10, 10, 20, 11), false},
-               {iebsSoftShadow, TRect(10, 10, 20, 20), true}, {iebsSoftShadow, TRect(10, 10, 11, 11), false}};
+  } cases[] = {{iebsCropped, TRect{10, 10, 20, 20}, true},   {iebsCropped, TRect{10, 10, 11, 20}, false},
+               {iebsCropShadow, TRect{10, 10, 20, 20}, true}, {iebsCropShadow, TRect{10, 10, 20, 11}, false},
+               {iebsSoftShadow, TRect{10, 10, 20, 20}, true}, {iebsSoftShadow, TRect{10, 10, 11, 11}, false}};
   for (const Case& c : cases) {
     auto b = Canvas24(40, 40);
-    Draw(*b, true, c.style, 0xFFFFFF, TRect(0, 0, 40, 40), TRect(0, 0, 0, 0));
+    Draw(*b, true, c.style, 0xFFFFFF, TRect{0, 0, 40, 40}, TRect{0, 0, 0, 0});
     auto plain = Px(*b, 0, 0);
-    Draw(*b, true, c.style, 0xFFFFFF, TRect(0, 0, 40, 40), c.image);
+    Draw(*b, true, c.style, 0xFFFFFF, TRect{0, 0, 40, 40}, c.image);
     int changed = 0;
     for (int32_t y = 0; y < 40; ++y)
       for (int32_t x = 0; x < 40; ++x) changed += Px(*b, x, y) != plain;
@@ -158,18 +158,18 @@ TEST(ViewBackground, WallPaperNormalStretchAndTile) {
                {iewoStretch, 9, 7, 0x00FF00}, {iewoTile, 9, 7, 0x00FF00}};
   for (const Case& c : cases) {
     auto b = Canvas24(10, 8);
-    Draw(*b, false, iebsSolid, kC, TRect(0, 0, 10, 8), TRect(0, 0, 0, 0), 16, &pic, c.style);
+    Draw(*b, false, iebsSolid, kC, TRect{0, 0, 10, 8}, TRect{0, 0, 0, 0}, 16, &pic, c.style);
     EXPECT_EQ(Px(*b, c.x, c.y), c.want) << int(c.style) << " " << c.x << "," << c.y;
   }
   // A wallpaper larger than the area is drawn once; one without size is not tiled at all.
   auto big = Canvas24(30, 30, 0x0000FF);
   pic.SetBitmap(big.get());
   auto b = Canvas24(10, 8);
-  Draw(*b, false, iebsSolid, kC, TRect(0, 0, 10, 8), TRect(0, 0, 0, 0), 16, &pic, iewoTile);
+  Draw(*b, false, iebsSolid, kC, TRect{0, 0, 10, 8}, TRect{0, 0, 0, 0}, 16, &pic, iewoTile);
   EXPECT_EQ(Px(*b, 9, 7), 0x0000FFu);
   TBitmap empty;
   pic.SetBitmap(&empty);
-  Draw(*b, false, iebsSolid, kC, TRect(0, 0, 10, 8), TRect(0, 0, 0, 0), 16, &pic, iewoTile);
+  Draw(*b, false, iebsSolid, kC, TRect{0, 0, 10, 8}, TRect{0, 0, 0, 0}, 16, &pic, iewoTile);
   EXPECT_EQ(Px(*b, 0, 0), kC);
 }
 
