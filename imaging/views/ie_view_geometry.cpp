@@ -16,6 +16,13 @@ int32_t ToInt(double v) {
 int32_t Trunc(double v) { return ToInt(std::trunc(v)); }
 int32_t Round(double v) { return ToInt(std::nearbyint(v)); }
 
+// The origin that puts the bitmap point now at the view centre (View div 2) back there at zoom Z.
+int32_t CentredOrigin(int32_t View, int32_t Origin, int32_t Offset, double Inverse, double Z) {
+  const int32_t c = View / 2;
+  const double b = std::nearbyint((static_cast<double>(c) + Origin - Offset) * Inverse);
+  return Trunc(b * Z / 100 - c);
+}
+
 }  // namespace
 
 double TIEViewGeometry::MaxZoomFor(int32_t Size) {
@@ -80,11 +87,10 @@ bool TIEViewGeometry::ClampView() {
   return changed;
 }
 
+
 void TIEViewGeometry::ApplyZoom(double Z) {
-  const int32_t cx = ViewWidth / 2, cy = ViewHeight / 2;
-  const double bx = std::nearbyint((static_cast<double>(cx) + ViewX - OffsetX) * ZoomXInverse);
-  const double by = std::nearbyint((static_cast<double>(cy) + ViewY - OffsetY) * ZoomYInverse);
-  const int32_t nx = Trunc(bx * Z / 100 - cx), ny = Trunc(by * Z / 100 - cy);
+  const int32_t nx = CentredOrigin(ViewWidth, ViewX, OffsetX, ZoomXInverse, Z);
+  const int32_t ny = CentredOrigin(ViewHeight, ViewY, OffsetY, ZoomYInverse, Z);
   SetZoomValues(Z, Z);
   int32_t mx, my;
   GetMaxViewXY(mx, my);
@@ -93,9 +99,7 @@ void TIEViewGeometry::ApplyZoom(double Z) {
 }
 
 void TIEViewGeometry::ApplyZoomX(double Z) {
-  const int32_t cx = ViewWidth / 2;
-  const double bx = std::nearbyint((static_cast<double>(cx) + ViewX - OffsetX) * ZoomXInverse);
-  const int32_t nx = Trunc(bx * Z / 100 - cx);
+  const int32_t nx = CentredOrigin(ViewWidth, ViewX, OffsetX, ZoomXInverse, Z);
   SetZoomValues(Z, ZoomY);
   int32_t mx, my;
   GetMaxViewXY(mx, my);
@@ -103,9 +107,7 @@ void TIEViewGeometry::ApplyZoomX(double Z) {
 }
 
 void TIEViewGeometry::ApplyZoomY(double Z) {
-  const int32_t cy = ViewHeight / 2;
-  const double by = std::nearbyint((static_cast<double>(cy) + ViewY - OffsetY) * ZoomYInverse);
-  const int32_t ny = Trunc(by * Z / 100 - cy);
+  const int32_t ny = CentredOrigin(ViewHeight, ViewY, OffsetY, ZoomYInverse, Z);
   SetZoomValues(ZoomX, Z);
   int32_t mx, my;
   GetMaxViewXY(mx, my);
