@@ -258,3 +258,19 @@ double TIEViewGeometry::GetFitZoom(int32_t MarginX, int32_t MarginY) const {
   const double zy = (ControlHeight - 2.0 * MarginY) / (BitmapHeight / 100.0);
   return std::min(zx, zy);
 }
+
+double TIEViewGeometry::AutoZoom(bool Fit, bool Stretch, bool Shrink, int32_t MarginX, int32_t MarginY,
+                                 double FitZoom) const {
+  double z = 100;
+  const int64_t aw = static_cast<int64_t>(ViewWidth) - 2 * static_cast<int64_t>(MarginX);
+  const int64_t ah = static_cast<int64_t>(ViewHeight) - 2 * static_cast<int64_t>(MarginY);
+  if ((BitmapWidth > 1 || BitmapHeight > 1) && aw > 0 && ah > 0 && BitmapWidth > 0 && BitmapHeight > 0) {
+    // Larger along the axis where the image is relatively bigger.
+    const double rx = static_cast<double>(BitmapWidth) / aw, ry = static_cast<double>(BitmapHeight) / ah;
+    const bool larger = rx >= ry ? BitmapWidth > aw : BitmapHeight > ah;
+    if (larger ? (Shrink || Fit) : (Stretch || Fit)) z = FitZoom;
+  }
+  if (!(z >= 1)) z = 1;
+  ClampZoom(z);
+  return z;
+}

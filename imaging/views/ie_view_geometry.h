@@ -70,6 +70,10 @@ struct TIEViewGeometry {
 
   // The zoom that fits the bitmap into the control less the margins (0 for an empty bitmap).
   double GetFitZoom(int32_t MarginX, int32_t MarginY) const;
+  // The automatic zoom of a refresh: FitZoom for an image larger than the view less the margins
+  // when Shrink or Fit is on, for a smaller one when Stretch or Fit is on, else 100; 100 for a
+  // 1 x 1 image or a size of 0. Never below 1, and clamped like every zoom.
+  double AutoZoom(bool Fit, bool Stretch, bool Shrink, int32_t MarginX, int32_t MarginY, double FitZoom) const;
 
   // How many times the tables were rebuilt (for the view's own checks and tests).
   int32_t TableBuilds = 0;

@@ -168,6 +168,32 @@ TEST(ViewGeometry, FitZoomIsTheSmallerAxis) {
   EXPECT_EQ(g.GetFitZoom(0, 0), 0);
 }
 
+TEST(ViewGeometry, AutomaticZoom) {
+  struct Case {
+    const char* name;
+    int32_t bw, bh;
+    bool fit, stretch, shrink;
+    double want;
+  } cases[] = {
+      {"1 x 1 keeps 100 with AutoFit", 1, 1, true, false, false, 100},
+      {"larger, AutoFit", 200, 100, true, false, false, 50},
+      {"larger, AutoShrink", 200, 100, false, false, true, 50},
+      {"larger, AutoStretch only", 200, 100, false, true, false, 100},
+      {"smaller, AutoStretch", 20, 10, false, true, false, 500},
+      {"smaller, AutoShrink only", 20, 10, false, false, true, 100},
+      {"taller than wide: the vertical axis decides", 40, 60, false, false, true, 5000.0 / 60},
+      {"empty", 0, 0, true, false, false, 100},
+      {"a fit below 1 % is raised to 1", 100000, 10, true, false, false, 1},
+  };
+  for (const Case& c : cases) {
+    // View 100 x 50 inside a control of 104 x 54 (a two-pixel edge): margins (2, 2); the fit
+    // zoom measures the control less the margins, 100 x 50.
+    TIEViewGeometry g = Geo(c.bw, c.bh, 100, 50, 104, 54, 100);
+    const double fit = g.GetFitZoom(2, 2);
+    EXPECT_DOUBLE_EQ(g.AutoZoom(c.fit, c.stretch, c.shrink, 2, 2, fit), c.want) << c.name;
+  }
+}
+
 TEST(ViewGeometry, ZoomIsClampedAndBadValuesIgnored) {
   TIEViewGeometry g = Geo(1000, 10, 50, 50, 50, 50, 100);
   double z = 1e9;
