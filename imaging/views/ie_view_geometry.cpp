@@ -274,3 +274,16 @@ double TIEViewGeometry::AutoZoom(bool Fit, bool Stretch, bool Shrink, int32_t Ma
   ClampZoom(z);
   return z;
 }
+
+void GetFitMargins(TIEBackgroundStyle Style, bool HasBorder, bool Ctl3D, int32_t EdgeWidth, int32_t EdgeHeight,
+                   int32_t BorderWidth, int32_t BorderHeight, int32_t& MarginX, int32_t& MarginY) {
+  switch (Style) {
+    case iebsCropped: MarginX = EdgeWidth, MarginY = EdgeHeight; return;
+    case iebsCropShadow: MarginX = MarginY = 5; return;
+    case iebsSoftShadow: MarginX = MarginY = 9; return;
+    default: break;
+  }
+  if (!HasBorder) MarginX = MarginY = 0;
+  else if (Ctl3D) MarginX = EdgeWidth, MarginY = EdgeHeight;
+  else MarginX = BorderWidth, MarginY = BorderHeight;
+}

@@ -11,9 +11,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/views/ie_view_background.h"
+
 // Zoomed images are kept within this many pixels per axis, so the tables, the back buffer and
 // every zoomed coordinate stay small enough for 32-bit arithmetic.
 constexpr int64_t IEMaxZoomedSize = 16777216;
+
+// The frame margins the fit zoom leaves around the image: the sunken edge of iebsCropped, 5 for
+// the crop shadow, 9 for the soft shadow; otherwise the control's own frame (the 3-D edge, the
+// plain border, or nothing without a border).
+void GetFitMargins(TIEBackgroundStyle Style, bool HasBorder, bool Ctl3D, int32_t EdgeWidth, int32_t EdgeHeight,
+                   int32_t BorderWidth, int32_t BorderHeight, int32_t& MarginX, int32_t& MarginY);
 
 struct TIEViewGeometry {
   // ---- Inputs the view keeps up to date ----

@@ -168,6 +168,21 @@ TEST(ViewGeometry, FitZoomIsTheSmallerAxis) {
   EXPECT_EQ(g.GetFitZoom(0, 0), 0);
 }
 
+TEST(ViewGeometry, FitMarginsPerStyleAndFrame) {
+  struct Case {
+    TIEBackgroundStyle style;
+    bool border, ctl3d;
+    int32_t mx, my;
+  } cases[] = {{iebsCropped, false, false, 2, 3}, {iebsCropShadow, true, true, 5, 5}, {iebsSoftShadow, true, true, 9, 9},
+               {iebsSolid, true, true, 2, 3},     {iebsChessboard, true, false, 1, 4}, {iebsSolid, false, true, 0, 0}};
+  for (const Case& c : cases) {
+    int32_t mx = -1, my = -1;
+    GetFitMargins(c.style, c.border, c.ctl3d, 2, 3, 1, 4, mx, my);
+    EXPECT_EQ(mx, c.mx) << int(c.style) << c.border << c.ctl3d;
+    EXPECT_EQ(my, c.my) << int(c.style) << c.border << c.ctl3d;
+  }
+}
+
 TEST(ViewGeometry, AutomaticZoom) {
   struct Case {
     const char* name;
