@@ -13,7 +13,7 @@ packages=(
   ffmpeg dvdauthor fonts-dejavu-core
   # The media tests play through a PulseAudio daemon of their own and record it with parec.
   pulseaudio pulseaudio-utils
-  imagemagick pngcheck giflib-tools libjpeg-turbo-progs libtiff-tools poppler-utils
+  imagemagick pngcheck giflib-tools libjpeg-turbo-progs libtiff-tools poppler-utils libopenjp2-tools
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
   clang libclang-rt-dev llvm
 )

@@ -9,6 +9,7 @@
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/pnm_codec.h"
 #include "imaging/io/codecs/tga_codec.h"
+#include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
@@ -71,6 +72,9 @@ bool EMFHeader(TStream& s, int64_t) { return IsEMFStream(s); }
 // A JPEG start of image, FF D8 FF, at one of the first 150 positions.
 bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
+bool JP2Signature(TStream& s, int64_t) { return IsJP2Stream(s); }
+bool J2KMarkers(TStream& s, int64_t) { return IsJ2KStream(s); }
+
 bool PNGSignature(TStream& s, int64_t remaining) { return remaining > 8 && IsPngStream(s); }
 
 // A TIFF header and first directory that are not a camera raw file. The probes read the TIFF at
@@ -102,8 +106,8 @@ constexpr ProbeEntry kProbes[] = {
     {fmtCUR, CURDirectory},        // 13 cursor directory
     {fmtTGA, TGAHeader},           // 14 Targa header
     {fmtPXM, PXMHeader},           // 15 PBM, PGM, PPM magic
-    {fmtJP2, nullptr},             // 16 JP2 signature box
-    {fmtJ2K, nullptr},             // 17 code-stream markers FF 4F FF 51
+    {fmtJP2, JP2Signature},        // 16 JP2 signature box
+    {fmtJ2K, J2KMarkers},          // 17 code-stream markers FF 4F FF 51
     {fmtAVI, AVISignature},        // 18 RIFF AVI
     {fmtDCX, DCXTable},            // 19 DCX magic and page table
     {fmtWMF, WMFHeader},           // 20 Windows metafile

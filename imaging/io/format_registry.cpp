@@ -9,6 +9,7 @@
 
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/codec_entries.h"
+#include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/color_converter.h"
@@ -132,6 +133,10 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {PNGCodecRead, PNGCodecWrite};
     case fmtTIFF:
       return {TIFFCodecRead, UnsupportedFormatWriter(id)};
+    case fmtJP2:
+      return {ReadJpeg2000Stream, JP2CodecWrite};
+    case fmtJ2K:
+      return {ReadJpeg2000Stream, J2KCodecWrite};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }
@@ -378,6 +383,7 @@ void InitializeZodazUrIO() {
   InstallLZWHooks();                 // 2. the four LZW hooks
   TempDirectory.clear();             // 3.
   RegisterBuiltInFileFormats();      // 4.
+  InitializeIEJ2000();
   AVIServicesStarted = false;        // 5.
   MediaFileFrameCounter = CountMediaFileFrames;
   SetDebugLogFileName("");
@@ -400,6 +406,7 @@ void InitializeZodazUrIO() {
 }
 
 void FinalizeZodazUrIO() {
+  FinalizeIEJ2000();
   FinalizeTifCCITT();
   InstallPasteHooks(false);
   // 1. The default CMYK profiles; CMYK conversions use the formulas from here on.

@@ -22,6 +22,7 @@
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/png_codec.h"
@@ -703,6 +704,35 @@ void SmallCodecs() {
   for (size_t i = 0; i < raw.size(); ++i) Seed("fuzz_raw_pixels", static_cast<int>(i), raw[i].data(), raw[i].size());
 }
 
+// JPEG 2000 files of our writer: grey, RGB, alpha, 1-bit, 16-bit, both containers and progressions.
+void J2000s() {
+  int n = 0;
+  TIEBitmap b(9, 6, ie24RGB);
+  PaintSeed(b);
+  TIEBitmap bits(10, 3, ie1g);
+  for (int32_t space : {0, 1}) {
+    for (int32_t depth : {8, 16}) {
+      for (TIEJ2000Format format : {ieJ2000JP2, ieJ2000J2K}) {
+        TIOParamsVals p(nullptr);
+        p.J2000ColorSpace = static_cast<uint8_t>(space);
+        p.BitsPerSample = depth;
+        p.J2000ProgressionOrder = static_cast<uint8_t>(n & 1);
+        p.J2000Rate = n % 3 == 0 ? 0.3 : 1.0;
+        TIEBitmap& source = n == 5 ? bits : b;
+        if (n == 2) b.SetAlpha(1, 1, 0);
+        TMemoryStream s;
+        bool aborting = false;
+        TIEProgressRecord progress;
+        progress.Aborting = &aborting;
+        WriteJpeg2000Stream(s, source, p, progress, format);
+        SeedWithOptions("fuzz_j2k", n, static_cast<uint8_t>(n & 1), s);
+        SeedWithOptions("fuzz_detect", 300 + n, 0, s);
+        ++n;
+      }
+    }
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -725,5 +755,6 @@ int main(int argc, char** argv) {
   GIFPictures();
   JPEGs();
   SmallCodecs();
+  J2000s();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "imaging/io/codecs/bmp_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/png_codec.h"
@@ -155,4 +156,12 @@ void WBMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals&, TIEProgr
 void RawPixelsCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                         bool ParamsOnly) {
   if (!ParamsOnly) ReadRawBitmapStream(Stream, Bitmap, Params, Progress);
+}
+
+void JP2CodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WriteJpeg2000Stream(Stream, Bitmap, Params, Progress, ieJ2000JP2);
+}
+
+void J2KCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WriteJpeg2000Stream(Stream, Bitmap, Params, Progress, ieJ2000J2K);
 }

@@ -58,3 +58,6 @@ void WBMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
 // Headerless pixels into the bitmap as the caller sized it; the parameters alone read nothing.
 void RawPixelsCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                         bool ParamsOnly);
+// JPEG 2000: the reader is ReadJpeg2000Stream; these write a JP2 file and a J2K code stream.
+void JP2CodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+void J2KCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
