@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -17,6 +18,8 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/format_detect.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/io/zodazur_io.h"
 #include "imaging/io/io_params.h"
 #include "tests/imaging/io/codecs/codec_test_support.h"
 
@@ -583,4 +586,32 @@ TEST(Jpeg2000Codec, BlankLargePictureFromOpjCompressPassesTheGate) {
   Read(ReadFile(dir.File("blank.jp2")), r, true);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.params.Width, 6000);
+}
+
+// Saved and loaded by name through the I/O component: the extension picks the container, the
+// content the reader, and a save with a bad rate leaves no file behind.
+TEST(Jpeg2000Codec, IOComponentSavesAndLoadsByNameAndContent) {
+  InitializeZodazUrIO();
+  testsupport::ScratchDir dir;
+  for (auto [name, format] : {std::pair{"a.jp2", fmtJP2}, {"a.j2k", fmtJ2K}, {"a.jpc", fmtJ2K}}) {
+    SCOPED_TRACE(name);
+    TZodazUrIO io(nullptr);
+    SourceBitmap(*io.IEBitmap(), true);
+    io.SaveToFile(dir.File(name));
+    ASSERT_FALSE(io.Aborting());
+    EXPECT_EQ(DetectFileFormat(dir.File(name), false), format);
+    TZodazUrIO loader(nullptr);
+    TFileStream stream(dir.File(name), fmOpenRead);
+    loader.LoadFromStream(stream);
+    ASSERT_FALSE(loader.Aborting());
+    EXPECT_EQ(loader.Params().FileType, format);
+    EXPECT_TRUE(SamePixels(*loader.IEBitmap(), *io.IEBitmap()));
+    EXPECT_EQ(loader.IEBitmap()->GetAlpha(5, 7), Source::Channel(5, 7, 3));
+  }
+  TZodazUrIO io(nullptr);
+  SourceBitmap(*io.IEBitmap(), false);
+  io.Params().J2000Rate = 0;
+  io.SaveToFile(dir.File("bad.jp2"));
+  EXPECT_TRUE(io.Aborting());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("bad.jp2")));
 }
