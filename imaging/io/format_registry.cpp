@@ -137,6 +137,10 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {ReadJpeg2000Stream, JP2CodecWrite};
     case fmtJ2K:
       return {ReadJpeg2000Stream, J2KCodecWrite};
+    case fmtPS:
+      return {UnsupportedFormatReader(id), PSCodecWrite};
+    case fmtPDF:
+      return {UnsupportedFormatReader(id), PDFCodecWrite};
     default:
       return {UnsupportedFormatReader(id), UnsupportedFormatWriter(id)};
   }

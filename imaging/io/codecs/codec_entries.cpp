@@ -12,6 +12,7 @@
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/pnm_codec.h"
+#include "imaging/io/codecs/ps_pdf_codec.h"
 #include "imaging/io/codecs/raw_pixels_codec.h"
 #include "imaging/io/codecs/tga_codec.h"
 #include "imaging/io/codecs/wbmp_codec.h"
@@ -164,4 +165,12 @@ void JP2CodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TI
 
 void J2KCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
   WriteJpeg2000Stream(Stream, Bitmap, Params, Progress, ieJ2000J2K);
+}
+
+void PSCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WritePSStream(Stream, Bitmap, Params, Progress);
+}
+
+void PDFCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  WritePDFStream(Stream, Bitmap, Params, Progress);
 }
