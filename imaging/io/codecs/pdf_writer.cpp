@@ -170,21 +170,15 @@ std::unique_ptr<TIEPDFDocument> PDFBeginDocument() {
 void PDFAddImagePage(TIEPDFDocument& Document, TIEBitmap& Bitmap, TIOParamsVals& Params,
                      TIEProgressRecord& Progress) {
   const int32_t paperW = Params.PdfPaperWidth, paperH = Params.PdfPaperHeight;
-  if (paperW < 1 || paperW > kMaxPaperSide || paperH < 1 || paperH > kMaxPaperSide || Bitmap.IsEmpty()) {
+  if (paperW < 1 || paperW > kMaxPaperSide || paperH < 1 || paperH > kMaxPaperSide) {
     Progress.Abort();
     return;
   }
   std::unique_ptr<TIEBitmap> copy;
-  TIEBitmap* page = PageBitmap(Bitmap, copy);
-  if (!page) {
-    Progress.Abort();
-    return;
-  }
+  TIEBitmap* page = PageBitmap(Bitmap, copy, Params, Progress);
+  if (!page) return;
   const bool bilevel = page->PixelFormat() == ie1g;
-  Params.BitsPerSample = bilevel ? 1 : 8;
-  Params.SamplesPerPixel = bilevel ? 1 : 3;
   const int32_t width = page->Width(), height = page->Height();
-  Progress.PerRow = 100.0 / height;
 
   std::unique_ptr<TIEPDFStreamObject> image =
       bilevel ? BilevelImage(*page, Params, Progress) : ColourImage(*page, Params, Progress);

@@ -73,9 +73,11 @@ void WritePDFStream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, T
 
 // The largest paper side, in points (200 inches, PDF's own page limit).
 constexpr int32_t kMaxPaperSide = 14400;
-// Bitmap itself when it is ie24RGB or ie1g, else an ie24RGB copy kept in Copy; nil when no copy can
-// be had.
-TIEBitmap* PageBitmap(TIEBitmap& Bitmap, std::unique_ptr<TIEBitmap>& Copy);
+// The bitmap a page shows: Bitmap itself when it is ie24RGB or ie1g, else an ie24RGB copy kept in
+// Copy. Sets the record's BitsPerSample and SamplesPerPixel (1 and 1, or 8 and 3) and the progress
+// per row. Nil, with the abort flag set, for an empty bitmap or when no copy can be had.
+TIEBitmap* PageBitmap(TIEBitmap& Bitmap, std::unique_ptr<TIEBitmap>& Copy, TIOParamsVals& Params,
+                      TIEProgressRecord& Progress);
 // The bilevel rows from the top, (width + 7) div 8 bytes each.
 std::vector<uint8_t> PackedBilevelRows(TIEBitmap& Bitmap, TIEProgressRecord& Progress);
 // The bilevel rows through the G4 (G4 true) or G3 2-D fax coder, a closing call after the last.

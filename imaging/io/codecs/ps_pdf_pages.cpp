@@ -8,11 +8,24 @@
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
 
-TIEBitmap* PageBitmap(TIEBitmap& Bitmap, std::unique_ptr<TIEBitmap>& Copy) {
-  const TIEPixelFormat format = Bitmap.PixelFormat();
-  if (format == ie24RGB || format == ie1g) return &Bitmap;
-  Copy = IEConvertedCopy(Bitmap, ie24RGB);
-  return Copy.get();
+TIEBitmap* PageBitmap(TIEBitmap& Bitmap, std::unique_ptr<TIEBitmap>& Copy, TIOParamsVals& Params,
+                      TIEProgressRecord& Progress) {
+  TIEBitmap* page = &Bitmap;
+  if (Bitmap.IsEmpty()) {
+    page = nullptr;
+  } else if (Bitmap.PixelFormat() != ie24RGB && Bitmap.PixelFormat() != ie1g) {
+    Copy = IEConvertedCopy(Bitmap, ie24RGB);
+    page = Copy.get();
+  }
+  if (!page) {
+    Progress.Abort();
+    return nullptr;
+  }
+  const bool bilevel = page->PixelFormat() == ie1g;
+  Params.BitsPerSample = bilevel ? 1 : 8;
+  Params.SamplesPerPixel = bilevel ? 1 : 3;
+  Progress.PerRow = 100.0 / page->Height();
+  return page;
 }
 
 std::vector<uint8_t> PackedBilevelRows(TIEBitmap& Bitmap, TIEProgressRecord& Progress) {

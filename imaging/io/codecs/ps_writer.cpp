@@ -101,22 +101,12 @@ std::unique_ptr<TIEPSDocument> PSBeginDocument(TStream& Stream, TIOParamsVals& P
 void PSAddPage(TIEPSDocument& Document, TStream& Stream, TIEBitmap& Bitmap, TIEProgressRecord& Progress,
                TIOParamsVals& Params) {
   if (Progress.IsAborting()) return;
-  if (Bitmap.IsEmpty()) {
-    Progress.Abort();
-    return;
-  }
   std::unique_ptr<TIEBitmap> copy;
-  TIEBitmap* page = PageBitmap(Bitmap, copy);
-  if (!page) {
-    Progress.Abort();
-    return;
-  }
+  TIEBitmap* page = PageBitmap(Bitmap, copy, Params, Progress);
+  if (!page) return;
   const bool bilevel = page->PixelFormat() == ie1g;
-  Params.BitsPerSample = bilevel ? 1 : 8;
-  Params.SamplesPerPixel = bilevel ? 1 : 3;
   const int32_t width = page->Width(), height = page->Height();
   const std::string w = std::to_string(width), h = std::to_string(height);
-  Progress.PerRow = 100.0 / height;
 
   // The pixel data and the operator lines that read it.
   std::string data, ops;

@@ -542,3 +542,17 @@ TEST(PsPdfRendered, OtherPixelFormatsGoAsColour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PsPdfWriters, EmptyBitmapFailsWithoutAPage) {
+  TIEBitmap empty;
+  auto pp = PdfParams(0);
+  TIOParamsVals& p = *pp;
+  bool aborted = false;
+  WritePdf(empty, p, &aborted);
+  EXPECT_TRUE(aborted);
+  EXPECT_EQ(WritePs(empty, p), "");
+}
+
+}  // namespace
