@@ -47,7 +47,7 @@ std::unique_ptr<TIEPDFStreamObject> BilevelImage(TIEBitmap& bitmap, TIOParamsVal
       const std::vector<uint8_t> rows = PackedBilevelRows(bitmap, progress);
       image->Data.resize(static_cast<size_t>(RunLengthEncodedSizeBound(static_cast<int64_t>(rows.size()))));
       image->Data.resize(static_cast<size_t>(
-          RunLengthEncode(rows.data(), static_cast<int32_t>(rows.size()), image->Data.data())));
+          RunLengthEncode(rows.data(), CodedBlockCount(rows.size()), image->Data.data())));
       auto filter = Make<TIEPDFArrayObject>();
       filter->Add(Name("RunLengthDecode"));
       dict.Add("Filter", std::move(filter));

@@ -87,5 +87,8 @@ std::vector<uint8_t> CCITTCodedRows(TIEBitmap& Bitmap, bool G4, TIEProgressRecor
 // (what a three- or one-component image operator reads). Grey tells whether it has one component.
 std::vector<uint8_t> JpegCodedPage(TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                                    bool& Grey);
+// Count as the int32 the block coders take; raises Exception "Page data too large" for a block they
+// cannot code in one piece (a page of more than 1 GiB of data).
+int32_t CodedBlockCount(size_t Count);
 // The bytes a memory stream holds.
 std::vector<uint8_t> MemoryStreamBytes(TMemoryStream& Stream);

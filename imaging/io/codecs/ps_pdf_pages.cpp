@@ -6,6 +6,7 @@
 #include "imaging/io/codecs/ps_pdf_codec.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/io_params.h"
+#include "platform/system/exception.h"
 #include "platform/system/streams.h"
 
 TIEBitmap* PageBitmap(TIEBitmap& Bitmap, std::unique_ptr<TIEBitmap>& Copy, TIOParamsVals& Params,
@@ -77,4 +78,10 @@ std::vector<uint8_t> MemoryStreamBytes(TMemoryStream& Stream) {
   const auto* bytes = static_cast<const uint8_t*>(Stream.Memory());
   if (!bytes) return {};
   return std::vector<uint8_t>(bytes, bytes + Stream.Size());
+}
+
+int32_t CodedBlockCount(size_t Count) {
+  // The coders' output of such a block (ASCII85 grows it by a quarter) must fit an int32 as well.
+  if (Count > (size_t{1} << 30)) throw Exception("Page data too large");
+  return static_cast<int32_t>(Count);
 }

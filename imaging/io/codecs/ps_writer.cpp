@@ -19,14 +19,14 @@ void AppendASCII85(std::string& out, const uint8_t* data, size_t count) {
   const uint8_t* src = data;
   char* dst = out.data() + start;
   int32_t column = 0;
-  const int32_t n = ASCII85Encode(src, static_cast<int32_t>(count), dst, column);
+  const int32_t n = ASCII85Encode(src, CodedBlockCount(count), dst, column);
   out.resize(start + static_cast<size_t>(n));
 }
 
 // Appends Count bytes run-length coded, then as ASCII85 text.
 void AppendRunLengthASCII85(std::string& out, const uint8_t* data, size_t count, std::vector<uint8_t>& code) {
   code.resize(static_cast<size_t>(RunLengthEncodedSizeBound(static_cast<int64_t>(count))));
-  const int32_t n = RunLengthEncode(data, static_cast<int32_t>(count), code.data());
+  const int32_t n = RunLengthEncode(data, CodedBlockCount(count), code.data());
   AppendASCII85(out, code.data(), static_cast<size_t>(n));
 }
 

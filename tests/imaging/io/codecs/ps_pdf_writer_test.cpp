@@ -556,3 +556,14 @@ TEST(PsPdfWriters, EmptyBitmapFailsWithoutAPage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PsPdfWriters, BlocksPastOneGibibyteAreRefused) {
+  EXPECT_EQ(CodedBlockCount(0), 0);
+  EXPECT_EQ(CodedBlockCount(size_t{1} << 30), 1 << 30);
+  EXPECT_THROW(CodedBlockCount((size_t{1} << 30) + 1), std::exception);
+  EXPECT_THROW(CodedBlockCount(size_t{1} << 33), std::exception);
+}
+
+}  // namespace
