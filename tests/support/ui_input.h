@@ -54,9 +54,10 @@ void ToolkitClipboardSetText(const char* text);
 // The text on the toolkit's clipboard, as other programs see it.
 std::string ToolkitClipboardText();
 
-// Runs pending messages until pred is true or timeoutMs passes; answers pred's last value.
+// Runs pending messages until pred is true or timeoutMs passes; answers pred's last value. The
+// default is generous: a loaded machine (sanitizer builds, parallel shards) can take seconds.
 template <class Pred>
-bool WaitFor(Pred pred, int timeoutMs = 2000);
+bool WaitFor(Pred pred, int timeoutMs = 10000);
 bool WaitForImpl(bool (*pred)(void*), void* ctx, int timeoutMs);
 template <class Pred>
 bool WaitFor(Pred pred, int timeoutMs) {
