@@ -175,8 +175,9 @@ void ReadJpegICCProfile(TStream& Stream, TIOParamsVals& Params) {
     }
     segment.resize(static_cast<size_t>(length - 2));
     if (!r.Read(segment.data(), length - 2)) break;
-    // A chunk: the signature, its number (from 1) and the chunk count, then its part of the profile.
-    if (segment.size() < 14 || std::memcmp(segment.data(), kSignature, sizeof kSignature) != 0) continue;
+    // A chunk: the signature, its number (from 1) and the chunk count, then its part of the profile
+    // (a chunk without one is passed over).
+    if (segment.size() <= 14 || std::memcmp(segment.data(), kSignature, sizeof kSignature) != 0) continue;
     const int32_t number = segment[12], total = segment[13];
     if (total == 0 || number == 0 || number > total) continue;
     if (count == 0) {

@@ -482,6 +482,7 @@ TEST(JpegICC, ChunksAreJoinedInOrderAndBadOnesPassedOver) {
       {"another count", {Chunk(1, 2, a), Chunk(2, 3, a), Chunk(2, 2, b)}, true},
       {"repeated chunk", {Chunk(1, 2, a), Chunk(1, 2, b), Chunk(2, 2, b)}, true},
       {"header cut short", {Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1}, Chunk(1, 2, a), Chunk(2, 2, b)}, true},
+      {"an empty chunk passed over", {Chunk(1, 2, a), Chunk(2, 2, Bytes{}), Chunk(2, 2, b)}, true},
       {"a chunk missing", {Chunk(1, 3, a), Chunk(3, 3, b)}, false},
       {"count 0", {Chunk(1, 0, profile)}, false},
   };
@@ -565,6 +566,62 @@ TEST(JpegRead, ACutFileDecodesToItsEndWithAWarning) {
   const Bytes whole = jpegtest::Decode(file, JCS_EXT_BGR).pixels;
   const Bytes got = Pixels(r->bitmap);
   EXPECT_TRUE(Bytes(whole.begin(), whole.begin() + 64 * 3 * 8) == Bytes(got.begin(), got.begin() + 64 * 3 * 8));
+}
+
+TEST(JpegRead, DamagedDataBetweenRestartMarkersLoadsWithAWarning) {
+  // One restart interval per MCU row: a spoilt restart marker costs the picture from there as the
+  // library resynchronises, and the image loads with a warning.
+  const FileCase restarts = kFiles[6];
+  ASSERT_EQ(restarts.restartRows, 1);
+  const Bytes file = MakeFile(restarts, 64, 64);
+  Bytes damaged = file;
+  size_t sos = 0;
+  for (size_t i = 0; i + 1 < file.size(); ++i)
+    if (file[i] == 0xFF && file[i + 1] == 0xDA) sos = i;
+  ASSERT_GT(sos, 0u);
+  // The second restart marker and the bytes before it zeroed: the decoder runs into the next
+  // interval, finds a marker it did not expect and resynchronises.
+  size_t marker = 0;
+  for (size_t i = sos, seen = 0; i + 1 < file.size() && !marker; ++i)
+    if (file[i] == 0xFF && file[i + 1] >= 0xD0 && file[i + 1] <= 0xD7 && ++seen == 2) marker = i;
+  ASSERT_GT(marker, sos + 8);
+  for (size_t i = marker - 6; i < marker + 2; ++i) damaged[i] = 0;
+  auto r = Read(damaged);
+  EXPECT_FALSE(r->aborted);
+  EXPECT_EQ(r->rows, 64);
+  EXPECT_GT(r->params.JpegWarningCount, 0);
+  // The pixels are the library's own decoding of the damaged file: the first interval intact (bar
+  // its last rows, whose chroma is upsampled from the next).
+  const Bytes got = Pixels(r->bitmap);
+  const jpegtest::Decoded want = jpegtest::Decode(damaged, JCS_EXT_BGR);
+  ASSERT_TRUE(want.ok);
+  EXPECT_TRUE(got == want.pixels);
+  const Bytes whole = jpegtest::Decode(file, JCS_EXT_BGR).pixels;
+  const size_t firstRows = 64 * 3 * 12;
+  EXPECT_TRUE(Bytes(whole.begin(), whole.begin() + firstRows) == Bytes(got.begin(), got.begin() + firstRows));
+  EXPECT_FALSE(whole == got);
+}
+
+TEST(JpegRead, SamplePrecisionsOtherThanEightAreRefused) {
+  // The library here decodes 8-bit samples: a 12-bit (or 16-bit) frame fails cleanly, also for a
+  // read of the parameters.
+  for (const uint8_t precision : {12, 16}) {
+    Bytes file = MakeFile(kFiles[1], 16, 16);
+    for (size_t i = 0; i + 4 < file.size(); ++i)
+      if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+        ASSERT_EQ(file[i + 4], 8);
+        file[i + 4] = precision;
+        break;
+      }
+    for (bool headerOnly : {false, true}) {
+      ReadOptions o;
+      o.headerOnly = headerOnly;
+      auto r = Read(file, o);
+      EXPECT_TRUE(r->aborted) << int(precision);
+      EXPECT_EQ(r->rows, 0);
+      EXPECT_TRUE(r->bitmap.IsEmpty());
+    }
+  }
 }
 
 TEST(JpegRead, NothingToReadFails) {
