@@ -197,4 +197,70 @@ TEST(ExternalDecoder, JPEGFilesOfTheWriter) {
   }
 }
 
+// Files of the library's own tools in the layouts real files have: odd sampling factors (chroma
+// sampled finer than luma too), restart intervals by rows and by blocks, arithmetic coding,
+// progressive scripts of many scans, sequential files of one scan per component, RGB and grey files.
+// Each decodes to djpeg's pixels exactly; a CMYK file of ImageMagick (Adobe's inverted form) to
+// ImageMagick's reading of it.
+TEST(ExternalDecoder, JPEGFilesOfCjpegDecodeAsDjpegDoes) {
+  REQUIRE_TOOL("command -v cjpeg", "cjpeg (libjpeg-turbo-progs)");
+  REQUIRE_TOOL("command -v djpeg", "djpeg (libjpeg-turbo-progs)");
+  testsupport::ScratchDir dir;
+  const int w = 83, h = 45;  // no multiple of any MCU
+  const std::vector<uint8_t> photo = jpegtest::Photo(w, h, 9);
+  {
+    std::ofstream out(dir.File("in.ppm"), std::ios::binary);
+    out << "P6\n" << w << " " << h << "\n255\n";
+    out.write(reinterpret_cast<const char*>(photo.data()), static_cast<std::streamsize>(photo.size()));
+  }
+  {
+    // Spectral selection and successive approximation, components apart: ten scans.
+    std::ofstream out(dir.File("many.scans"));
+    out << "0,1,2: 0-0, 0, 1;\n0: 1-5, 0, 2;\n2: 1-63, 0, 1;\n1: 1-63, 0, 1;\n0: 6-63, 0, 2;\n"
+           "0: 1-63, 2, 1;\n0,1,2: 0-0, 1, 0;\n2: 1-63, 1, 0;\n1: 1-63, 1, 0;\n0: 1-63, 1, 0;\n";
+    std::ofstream one(dir.File("apart.scans"));
+    one << "0;\n1;\n2;\n";
+  }
+  const char* options[] = {
+      "-sample 4x1",          "-sample 1x4",           "-sample 3x2",
+      "-sample 4x2",          "-sample 1x1,2x2,1x1",   "-sample 2x1,1x2,1x1",
+      "-restart 1",           "-restart 3B",           "-arithmetic",
+      "-arithmetic -progressive", "-progressive -restart 1", "-scans many.scans",
+      "-scans apart.scans",   "-grayscale",            "-rgb",
+      "-optimize -smooth 30", "-quality 100",          "-sample 1x1 -restart 1 -arithmetic",
+  };
+  for (const char* option : options) {
+    SCOPED_TRACE(option);
+    const std::string cmd = "cd '" + dir.Path().string() + "' && cjpeg " + option + " -outfile a.jpg in.ppm && djpeg -pnm -outfile d.pnm a.jpg";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    TFileStream f(dir.File("a.jpg"), fmOpenRead);
+    TIEBitmap ours;
+    TIOParamsVals p(nullptr);
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    ReadJpegStream(f, nullptr, ours, p, progress, false, false, true, false, true, true, -1, false);
+    ASSERT_FALSE(aborting);
+    EXPECT_EQ(p.JpegWarningCount, 0);
+    EXPECT_TRUE(ReadPNM(dir.File("d.pnm")) == Rgb24(ours));
+  }
+  {
+    SCOPED_TRACE("ImageMagick CMYK");
+    testsupport::CMYKFormulas formulas;  // ImageMagick turns CMYK into RGB by the formulas too
+    ASSERT_TRUE(codectest::Magick(dir, "in.ppm -colorspace CMYK -quality 92 cmyk.jpg"));
+    TFileStream f(dir.File("cmyk.jpg"), fmOpenRead);
+    codectest::Decoded ours;
+    TIOParamsVals p(nullptr);
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    ReadJpegStream(f, nullptr, ours.bitmap, p, progress, false, false, true, false, true, true, -1, false);
+    ours.aborted = aborting;
+    EXPECT_EQ(p.JpegColorSpace, 4);  // ImageMagick stores CMYK as YCCK
+    codectest::Significant bits;
+    bits.slack = 1;  // the two round C x K / 255 apart
+    codectest::ExpectSamePixels("ImageMagick", ours, codectest::MagickPixels(dir, {"cmyk.jpg"}).at("cmyk.jpg"), bits);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 // (scripts/install-deps.sh): a missing one fails the test.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,90 @@ TEST(PngOracles, EveryFileTheWriterMakesPassesPngcheckImageMagickAndFFmpeg) {
     bits.slack = slacks[i];
     ExpectSamePixels("ImageMagick", ours, magick.at(files[i]), bits);
     ExpectSamePixels("FFmpeg", ours, FFmpegPixels(dir, dir.File(files[i])), bits);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The colour type, depth, interlace method and tRNS chunk of a PNG file.
+std::string KindOf(const Bytes& file) {
+  if (file.size() < 33) return "not a PNG";
+  bool trns = false;
+  for (size_t at = 8; at + 8 <= file.size();) {
+    const uint32_t length = uint32_t(file[at]) << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+    if (std::memcmp(&file[at + 4], "tRNS", 4) == 0) trns = true;
+    at += 12 + static_cast<size_t>(length);
+  }
+  return "type " + std::to_string(file[25]) + " depth " + std::to_string(file[24]) + (file[28] ? " adam7" : "") +
+         (trns ? " tRNS" : "");
+}
+
+// Files of another encoder: ImageMagick writes the picture in every colour type and depth PNG has,
+// palettes with and without transparency, grey and RGB with a tRNS key, interlaced or not; our
+// reader (on both routes) must give ImageMagick's own decoding of each. Each file is checked to be of
+// the kind asked for, so that a change in the tool's choices cannot hollow the test out.
+TEST(PngOracles, FilesOfImageMagickDecodeToItsPixels) {
+  testsupport::ScratchDir dir;
+  WriteFile(dir.File("src.pam"), Source::Netpbm(true));
+  WriteFile(dir.File("src.ppm"), Source::Netpbm(false));
+  struct Kind {
+    const char* name;
+    const char* args;  // ImageMagick's options from the source picture; the file name follows
+    const char* kind;  // what the file must be
+    int slack;         // 16-bit samples: ImageMagick rounds to 8 bits, we keep the high byte
+  };
+  const Kind kinds[] = {
+      {"grey1", "src.ppm -colorspace Gray -threshold 50%", "type 0 depth 1", 0},
+      {"grey1-adam7", "src.ppm -colorspace Gray -threshold 50% -interlace PNG", "type 0 depth 1 adam7", 0},
+      {"grey2", "src.ppm -colorspace Gray -depth 2", "type 0 depth 2", 0},
+      {"grey2-adam7", "src.ppm -colorspace Gray -depth 2 -interlace PNG", "type 0 depth 2 adam7", 0},
+      {"grey4", "src.ppm -colorspace Gray -depth 4", "type 0 depth 4", 0},
+      {"grey8", "src.ppm -colorspace Gray", "type 0 depth 8", 0},
+      {"grey8-trns", "src.ppm -colorspace Gray -transparent 'gray(77.6342)' -define png:color-type=0",
+       "type 0 depth 8 tRNS", 0},
+      {"grey16", "src.ppm -colorspace Gray -depth 16 -define png:bit-depth=16", "type 0 depth 16", 1},
+      {"grey16-adam7", "src.ppm -colorspace Gray -depth 16 -define png:bit-depth=16 -interlace PNG",
+       "type 0 depth 16 adam7", 1},
+      {"greyalpha8", "src.pam -colorspace Gray", "type 4 depth 8", 0},
+      {"greyalpha16", "src.pam -colorspace Gray -depth 16", "type 4 depth 16", 1},
+      {"palette1", "src.ppm -colors 2 -type Palette", "type 3 depth 1", 0},
+      {"palette1-adam7", "src.ppm -colors 2 -type Palette -interlace PNG", "type 3 depth 1 adam7", 0},
+      {"palette2", "src.ppm -colors 4 -type Palette", "type 3 depth 2", 0},
+      {"palette4", "src.ppm -colors 16 -type Palette", "type 3 depth 4", 0},
+      {"palette4-trns", "src.pam -colors 9 -type PaletteAlpha", "type 3 depth 4 tRNS", 0},
+      {"palette8", "src.ppm -colors 200 -type Palette", "type 3 depth 8", 0},
+      {"palette8-trns", "src.pam -colors 100 PNG8:", "type 3 depth 8 tRNS", 0},
+      {"rgb8", "src.ppm PNG24:", "type 2 depth 8", 0},
+      {"rgb8-trns", "src.ppm -transparent 'rgb(200,40,90)' -define png:color-type=2", "type 2 depth 8 tRNS", 0},
+      {"rgb8-adam7", "src.ppm -interlace PNG PNG24:", "type 2 depth 8 adam7", 0},
+      {"rgb16", "src.ppm -depth 16 PNG48:", "type 2 depth 16", 1},
+      {"rgba8", "src.pam PNG32:", "type 6 depth 8", 0},
+      {"rgba8-adam7", "src.pam -interlace PNG PNG32:", "type 6 depth 8 adam7", 0},
+      {"rgba16", "src.pam -depth 16 PNG64:", "type 6 depth 16", 1},
+  };
+  std::vector<std::string> files;
+  for (const Kind& k : kinds) {
+    const std::string name = std::string(k.name) + ".png";
+    // Without a background chunk ImageMagick keeps palettes to the picture's own colours.
+    std::string args = std::string(k.args);
+    const bool prefixed = args.back() == ':';
+    args = "-define png:exclude-chunk=bKGD " + args + (prefixed ? "" : " ") + name;
+    ASSERT_TRUE(Magick(dir, args)) << k.name;
+    EXPECT_EQ(KindOf(ReadFile(dir.File(name))), k.kind) << k.name;
+    files.push_back(name);
+  }
+  const std::map<std::string, Bytes> magick = MagickPixels(dir, files);
+  for (size_t i = 0; i < files.size(); ++i) {
+    for (const bool native : {false, true}) {
+      SCOPED_TRACE(files[i] + (native ? " native" : ""));
+      Decoded ours;
+      ReadPNG(ReadFile(dir.File(files[i])), ours, native);
+      Significant bits;
+      bits.slack = kinds[i].slack;
+      ExpectSamePixels("ImageMagick", ours, magick.at(files[i]), bits);
+    }
   }
 }
 
