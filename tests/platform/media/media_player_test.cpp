@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -568,4 +569,84 @@ TEST(MediaPlayerHostileTest, StalledSourceSettleBound) {
   const auto closing = std::chrono::steady_clock::now();
   player.Close();
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count(), 2.0);
+}
+
+// A video stream the player cannot use (a zero time base, a FOURCC no decoder knows) counts as no
+// video: a file without another stream is refused with the reason, one with sound plays the sound.
+TEST(MediaPlayerHostileTest, UnusableVideoStreams) {
+  testsupport::ScratchDir dir;
+  // The MJPEG AVI with its codec tag (in the stream header and the format block) made unknown.
+  std::vector<uint8_t> avi = testsupport::ReadFileBytes(Video(Spec("avi", "mjpeg", 5)));
+  int replaced = 0;
+  for (size_t i = 0; i + 4 <= avi.size() && replaced < 2; ++i) {
+    if (std::memcmp(avi.data() + i, "MJPG", 4) == 0) {
+      std::memcpy(avi.data() + i, "QQQQ", 4);
+      ++replaced;
+    }
+  }
+  ASSERT_EQ(replaced, 2);
+  {
+    TMediaPlayer player;
+    EXPECT_FALSE(player.OpenFile(WriteBytes(dir, "nodecoder.avi", avi)));
+    EXPECT_NE(player.LastError().find("no decoder"), std::string::npos) << player.LastError();
+    EXPECT_EQ(player.Duration(), 0);
+  }
+  // A source whose demuxer reports a zero time base for the video.
+  struct ZeroTimeBase : TMemorySource {
+    using TMemorySource::TMemorySource;
+    bool Open(std::string& Error) override {
+      if (!TMemorySource::Open(Error)) return false;
+      for (unsigned i = 0; i < Context()->nb_streams; ++i)
+        if (Context()->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) Context()->streams[i]->time_base = {0, 1};
+      return true;
+    }
+  };
+  VideoSpec withSound = Spec("avi", "mjpeg", 5, 5);
+  withSound.Audio = true;
+  for (const bool sound : {false, true}) {
+    const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(Video(sound ? withSound : Spec("avi", "mjpeg", 5)));
+    TMediaPlayerOptions o = NoClock();
+    o.Audio = sound;
+    TMediaPlayer player;
+    EXPECT_EQ(player.Open(std::make_unique<ZeroTimeBase>(bytes.data(), bytes.size()), o), sound);
+    EXPECT_NE(player.LastError().find("no time base"), std::string::npos) << player.LastError();
+    EXPECT_FALSE(player.HasVideo());
+    EXPECT_EQ(player.HasAudio(), sound);
+    if (sound) {
+      EXPECT_EQ(player.Duration(), 2000000);
+      PlayToEnd(player);
+    }
+  }
+}
+
+// A read that fails in the middle of the data while running: EC_ERRORABORT, and the player pauses
+// on the last frame it showed.
+TEST(MediaPlayerHostileTest, ReadFailureAbortsAndPauses) {
+  const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(Video(Spec("avi", "mjpeg", 30)));
+  struct Failing : TMemorySource {
+    using TMemorySource::TMemorySource;
+    int ReadPacket(AVPacket* Packet) override {
+      if (++packets > 12) return AVERROR(EIO);
+      return TMemorySource::ReadPacket(Packet);
+    }
+    int packets = 0;
+  };
+  TMediaPlayer player;
+  ASSERT_TRUE(player.Open(std::make_unique<Failing>(bytes.data(), bytes.size()), NoClock()));
+  player.Run();
+  int32_t code = 0;
+  intptr_t p1 = 0, p2 = 0;
+  const auto start = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+    if (player.Events().GetEvent(code, p1, p2) && (code == EC_ERRORABORT || code == EC_COMPLETE)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(code, EC_ERRORABORT);
+  EXPECT_EQ(p1, AVERROR(EIO));
+  EXPECT_EQ(player.State(), 1);
+  const int shown = ShownNumber(player);
+  EXPECT_GE(shown, 0);
+  EXPECT_LT(shown, 12);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(player.Events().GetEvent(code) && code == EC_COMPLETE);
 }
