@@ -24,9 +24,13 @@ bool MediaFrameSizeAllowed(int64_t Width, int64_t Height) {
 // ------------------------------------------------------------------------------------ any stream
 
 bool TStreamDecoder::Open(AVStream* Stream, int Threads, std::string& Error) {
-  const AVCodec* codec = avcodec_find_decoder(Stream->codecpar->codec_id);
+  return Open(Stream->codecpar, Stream->time_base, Threads, Error);
+}
+
+bool TStreamDecoder::Open(const AVCodecParameters* Parameters, AVRational TimeBase, int Threads, std::string& Error) {
+  const AVCodec* codec = avcodec_find_decoder(Parameters->codec_id);
   if (!codec) {
-    Error = std::string("no decoder for ") + avcodec_get_name(Stream->codecpar->codec_id);
+    Error = std::string("no decoder for ") + avcodec_get_name(Parameters->codec_id);
     return false;
   }
   TAVCodecContextPtr context(avcodec_alloc_context3(codec));
@@ -34,12 +38,12 @@ bool TStreamDecoder::Open(AVStream* Stream, int Threads, std::string& Error) {
     Error = "out of memory";
     return false;
   }
-  int r = avcodec_parameters_to_context(context.get(), Stream->codecpar);
+  int r = avcodec_parameters_to_context(context.get(), Parameters);
   if (r < 0) {
     Error = "bad codec parameters: " + FFmpegErrorText(r);
     return false;
   }
-  context->pkt_timebase = Stream->time_base;
+  context->pkt_timebase = TimeBase;
   context->thread_count = std::max(0, Threads);
   Configure(context.get());
   r = avcodec_open2(context.get(), codec, nullptr);
@@ -126,8 +130,13 @@ bool FullRange(const AVFrame* Frame) {
 }  // namespace
 
 bool TVideoDecoder::Convert(const AVFrame* Frame, TVideoSample& Sample) {
+  if (Frame->width != Sample.Width() || Frame->height != Sample.Height()) return false;
+  return Convert(Frame, Sample.MutableBits(), Sample.RowLength());
+}
+
+bool TVideoDecoder::Convert(const AVFrame* Frame, uint8_t* Bits, int32_t RowLength) {
   const int w = Frame->width, h = Frame->height;
-  if (w != Sample.Width() || h != Sample.Height() || Frame->format < 0) return false;
+  if (w <= 0 || h <= 0 || Frame->format < 0) return false;
   const auto format = static_cast<AVPixelFormat>(Frame->format);
   const int space = SwsColorSpace(TagValue(Frame->colorspace), w, h);
   const int range = FullRange(Frame) ? 1 : 0;
@@ -150,9 +159,8 @@ bool TVideoDecoder::Convert(const AVFrame* Frame, TVideoSample& Sample) {
     swsRange_ = range;
   }
   // A bottom-up DIB: the converter starts at the last row and steps backwards.
-  uint8_t* dst[4] = {Sample.MutableBits() + static_cast<ptrdiff_t>(h - 1) * Sample.RowLength(), nullptr, nullptr,
-                     nullptr};
-  const int dstStride[4] = {-Sample.RowLength(), 0, 0, 0};
+  uint8_t* dst[4] = {Bits + static_cast<ptrdiff_t>(h - 1) * RowLength, nullptr, nullptr, nullptr};
+  const int dstStride[4] = {-RowLength, 0, 0, 0};
   return sws_scale(sws_, Frame->data, Frame->linesize, 0, h, dst, dstStride) == h;
 }
 

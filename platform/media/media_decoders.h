@@ -30,6 +30,8 @@ class TStreamDecoder {
   virtual void Reset() { context_.reset(); }
   // Opens the decoder of Stream with Threads threads (0: the library's choice).
   bool Open(AVStream* Stream, int Threads, std::string& Error);
+  // Opens the decoder of a stream described by Parameters (time base TimeBase).
+  bool Open(const AVCodecParameters* Parameters, AVRational TimeBase, int Threads, std::string& Error);
   bool IsOpen() const { return context_ != nullptr; }
   AVCodecContext* Context() const { return context_.get(); }
   // A null packet starts draining. Answers like avcodec_send_packet / avcodec_receive_frame.
@@ -51,6 +53,8 @@ class TVideoDecoder : public TStreamDecoder {
   void SetSkipNonRef(bool Skip);
   // Rows of Frame into Sample, which has the frame's size. False when the conversion fails.
   bool Convert(const AVFrame* Frame, TVideoSample& Sample);
+  // Rows of Frame as a bottom-up 24-bit DIB: Bits is the bottom row, rows RowLength bytes apart.
+  bool Convert(const AVFrame* Frame, uint8_t* Bits, int32_t RowLength);
 
  protected:
   void Configure(AVCodecContext* Context) override;

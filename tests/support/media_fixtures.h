@@ -15,7 +15,7 @@
 namespace mediatest {
 
 inline std::string Key(const testsupport::VideoSpec& s) {
-  return s.Container + "_" + s.Codec + "_" + std::to_string(s.Width) + "x" + std::to_string(s.Height) + "_" +
+  return s.Container + (s.Video ? "" : "_novideo") + "_" + s.Codec + "_" + std::to_string(s.Width) + "x" + std::to_string(s.Height) + "_" +
          std::to_string(s.Frames) + "_" + std::to_string(s.RateNum) + "_" + std::to_string(s.RateDen) + "_g" +
          std::to_string(s.Gop) + "_b" + std::to_string(s.BFrames) + (s.FlatColour ? "_flat" + std::to_string(s.R) + "." +
          std::to_string(s.G) + "." + std::to_string(s.B) + "m" + std::to_string(s.Matrix) : "") +
@@ -26,6 +26,7 @@ inline std::string Key(const testsupport::VideoSpec& s) {
 inline std::string Extension(const std::string& container) {
   if (container == "matroska") return ".mkv";
   if (container == "mpeg") return ".mpg";
+  if (container == "wav") return ".wav";
   return "." + container;
 }
 

@@ -104,7 +104,9 @@ class Writer {
     int r = avformat_alloc_output_context2(&raw, nullptr, s_.Container.c_str(), fileName.c_str());
     if (r < 0 || !raw) return Err("output " + s_.Container, r);
     fmt_.reset(raw);
-    if (std::string e = AddVideo(); !e.empty()) return e;
+    if (s_.Video) {
+      if (std::string e = AddVideo(); !e.empty()) return e;
+    }
     if (s_.Audio) {
       if (std::string e = AddAudio(); !e.empty()) return e;
     }
@@ -117,7 +119,7 @@ class Writer {
     pkt_.reset(av_packet_alloc());
     // Video frames and audio blocks interleaved by time.
     const int64_t audioTotal = s_.Audio ? static_cast<int64_t>(s_.Frames) * s_.RateDen * s_.SampleRate / s_.RateNum : 0;
-    int frame = 0;
+    int frame = s_.Video ? 0 : s_.Frames;
     int64_t audioDone = 0;
     while (frame < s_.Frames || audioDone < audioTotal) {
       const double vt = static_cast<double>(frame) * s_.RateDen / s_.RateNum;
@@ -128,7 +130,9 @@ class Writer {
         if (std::string e = AudioBlock(audioDone, audioTotal); !e.empty()) return e;
       }
     }
-    if (std::string e = Encode(video_.get(), vs_, nullptr); !e.empty()) return e;
+    if (video_) {
+      if (std::string e = Encode(video_.get(), vs_, nullptr); !e.empty()) return e;
+    }
     if (audio_) {
       if (std::string e = Encode(audio_.get(), as_, nullptr); !e.empty()) return e;
     }

@@ -10,8 +10,10 @@
 namespace testsupport {
 
 struct VideoSpec {
-  // Container: "avi", "mp4", "matroska", "mov", "asf", "mpeg" (MPEG program stream).
+  // Container: "avi", "mp4", "matroska", "mov", "asf", "mpeg" (MPEG program stream), "wav".
   std::string Container = "avi";
+  // Without video the file holds the sound alone, as long as Frames frames would last.
+  bool Video = true;
   // Encoder: "rawvideo" (bottom-up BGR24 in AVI), "ffv1", "mjpeg", "mpeg4", "libx264",
   // "mpeg2video", "wmv2".
   std::string Codec = "ffv1";
