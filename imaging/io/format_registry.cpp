@@ -1,5 +1,7 @@
 #include "imaging/io/format_registry.h"
 
+#include "platform/media/avi_file.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "imaging/io/io_paste_hooks.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
+#include "platform/media/avi_file.h"
 #include "platform/system/debug_log.h"
 
 namespace {
@@ -427,7 +430,7 @@ void FinalizeZodazUrIO() {
     if (plugin.Release) plugin.Release();
   }
   FreeFileFormatRegistry();  // 3.
-  AVIServicesStarted = false;  // 4. (the media libraries need no global shut-down)
+  if (AVIServicesStarted.exchange(false)) AVIFileExit();  // 4.
   UnloadWinInet();  // 5.
   SetDebugLogFileName("");  // 6.
 }

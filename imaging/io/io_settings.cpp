@@ -2,7 +2,7 @@
 
 #include "imaging/core/ie_settings.h"
 
-bool AVIServicesStarted = false;
+std::atomic<bool> AVIServicesStarted{false};
 TIEColorConverterFunc DefaultColorConverter = nullptr;
 bool CMYKProfileEnabled = true;
 bool ICCConversionEnabled = false;

@@ -4,6 +4,7 @@
 // UseRTLFileExists, quantizer choice, default resolution) live with the engine's settings; the
 // debug log's file name is the platform's (SetDebugLogFileName). ResetIOSettings also resets
 // UseRTLFileExists.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -13,7 +14,7 @@
 class TIOParamsVals;
 
 // The AVI services were started (the AVI code sets it; the shut-down stops them).
-extern bool AVIServicesStarted;
+extern std::atomic<bool> AVIServicesStarted;
 
 // Converts Count pixels of Source from one row layout into Dest in another (the codes of
 // ConvertColorRow, color_converter.h: 0 RGB, 1 BGR, 2 inverted CMYK, 3 CMYK, 4 CIE L*a*b*, 5 grey,

@@ -384,6 +384,3 @@ bool TZodazUrIO::DoPreviews(TIOPreviewPages Pages) {
 
 // ------------------------------------------------------------------------------------ media files
 
-void TZodazUrIO::CloseAVIFile() {
-  // No AVI file is opened through the component yet.
-}

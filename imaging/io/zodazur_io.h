@@ -28,6 +28,7 @@
 #include "imaging/io/format_registry.h"
 #include "imaging/core/ie_view_link.h"
 #include "imaging/io/io_params.h"
+#include "platform/media/avi_file.h"
 #include "platform/system/classes.h"
 #include "platform/system/sync_objs.h"
 #include "platform/system/threads.h"
@@ -220,12 +221,32 @@ class TZodazUrIO : public TComponent {
   // Releases the media file (nothing when none is open).
   void CloseMediaFile();
   bool IsOpenMediaFile() const { return mediaFile_ != nullptr; }
-  // Release an AVI file opened through the component (nothing when none).
-  virtual void CloseAVIFile();
-  // Opens an AVI file for frame loads and loads one of its frames: the AVI support overrides them;
-  // here they fail (Aborting set).
-  virtual void OpenAVIFile(const std::string& FileName);
-  virtual void LoadFromAVIFrame(int32_t Frame);
+
+  // ---- AVI files (zodazur_io_avi.cpp) ----
+  // One AVI file at a time, read frame by frame or written frame by frame. These are the
+  // component's own: the destructor calls CloseAVIFile, so no subclass overrides them.
+  // Opens FileName for reading and answers its frame count (0, with Aborting set, on failure); fills
+  // Params.AviFrameCount and AviFrameDelayTime (ms a frame; 0 for a rate or scale of 0).
+  int32_t OpenAVIFile(const std::string& FileName);
+  // Reads frame FrameIndex (0-based) of the file open for reading into the working bitmap (on an
+  // I/O thread when Asynchronous). An index outside the file or no open file changes nothing; a
+  // frame that cannot be decoded sets Aborting. OnFinishWork runs in every case.
+  void LoadFromAVIFrame(int32_t FrameIndex);
+  // Starts an AVI file of Rate frames a second for WriteAVIFrame, compressed with the compressor
+  // Codec (its four-character code; empty: the compression options dialog chooses). Answers 0 when
+  // ready, 1 when the dialog was cancelled or there is no such compressor, 2 when memory failed, 3
+  // when the format is not supported (Rate below 1 too); Aborting is set unless 0. The file replaces
+  // FileName at CloseAVIFile, so the user's file stays until the new one is complete. Raises
+  // EInvalidGraphic "unable to create AVI file" when no file can be made beside FileName.
+  uint8_t CreateAVIFile(const std::string& FileName, int32_t Rate, const std::string& Codec);
+  // Appends the working bitmap as the next frame: 8-bit frames with a palette of their own when
+  // Params says one sample of 8 bits, 32 bits with the alpha channel, else 24 bits. A frame that
+  // cannot be written (a compressor refusing it, a failed write) sets Aborting.
+  void WriteAVIFrame();
+  // Releases the open AVI file: a written file is completed and put in place (one without a frame,
+  // or whose creation failed, is dropped and leaves FileName as it was).
+  void CloseAVIFile();
+  int32_t AviFrameIndex() const { return aviFrameIndex_; }
 
   // ---- Loading and saving format by format (zodazur_io_formats.cpp) ----
   // Every format has a file form and a stream form. They follow the common steps around the format's
@@ -428,6 +449,16 @@ class TZodazUrIO : public TComponent {
   std::unique_ptr<TIEDirectShow> mediaFile_;   // the open media file, nil when none
   double mediaFrameDuration_ = 0;              // milliseconds per frame
   int64_t mediaFrameStep_ = 1;                 // distance of two frames in the seeking unit
+
+  // ---- AVI files (zodazur_io_avi.cpp) ----
+  PAVIFILE aviFile_ = nullptr;
+  PAVISTREAM aviStream_ = nullptr;       // reading: the video stream; writing: the compressed stream
+  PAVISTREAM aviWriteStream_ = nullptr;  // writing: the stream in the file (set only while writing)
+  PGETFRAME aviFrameGetter_ = nullptr;
+  AVISTREAMINFOW aviStreamInfo_{};
+  AVICOMPRESSOPTIONS aviCompressOptions_{};
+  int32_t aviFrameIndex_ = 0;
+  bool aviDiscard_ = false;              // the file written is not to replace its target
 
   // ---- I/O threads (io_threads.cpp) ----
   TCriticalSection threadsLock_;  // guards the fields below; held only for queue operations

@@ -116,19 +116,6 @@ bool LoadFileByFormat(TZodazUrIO& io, const std::string& fileName, TIEFileFormat
 
 // ------------------------------------------------------------------ seams of other components
 
-void TZodazUrIO::OpenAVIFile(const std::string&) {
-  TIEProgressRecord progress;
-  FillProgressRecord(progress);
-  IOFail(progress, "AVI files cannot be read yet");
-}
-
-void TZodazUrIO::LoadFromAVIFrame(int32_t) {
-  TIEProgressRecord progress;
-  FillProgressRecord(progress);
-  IOFail(progress, "AVI files cannot be read yet");
-  DoFinishWork();
-}
-
 void TZodazUrIO::LoadFromFileViewFormat(const std::string&, TIEFileFormatId Format) {
   TIEProgressRecord progress;
   FillProgressRecord(progress);

@@ -56,14 +56,16 @@ bool AVISaveOptions(HWND Window, uint32_t Flags, int32_t Streams, PAVISTREAM* St
     // The compressors that take the stream's frames.
     std::vector<uint8_t> format;
     BITMAPINFOHEADER h{};
-    if (StreamList[k]->ReadFormat(0, format) == AVIERR_OK && format.size() >= 40) std::memcpy(&h, format.data(), 40);
+    // A stream being made has no format yet: every compressor is offered.
+    const bool known = StreamList[k]->ReadFormat(0, format) == AVIERR_OK && format.size() >= 40;
+    if (known) std::memcpy(&h, format.data(), 40);
     TDialogRequest request;
     request.Kind = "AVISaveOptions";
     request.Title = "Video Compression";
     request.Items.push_back("Full Frames (Uncompressed)");
     std::vector<const TAviCompressor*> offered{nullptr};
     for (const TAviCompressor& c : AviCompressors()) {
-      if (h.biSize != 0 && !AviCompressorAccepts(c, h)) continue;
+      if (known && !AviCompressorAccepts(c, h)) continue;
       request.Items.push_back(ItemText(c));
       offered.push_back(&c);
     }

@@ -96,6 +96,15 @@ int32_t AVIFileRelease(PAVIFILE File) {
   return TAVIFile::Release(core);
 }
 
+HRESULT AVIFileDiscard(PAVIFILE File) {
+  if (!File) return AVIERR_BADHANDLE;
+  const std::shared_ptr<TAviFileCore>& core = File->Core();
+  std::lock_guard<std::mutex> lock(core->Mutex);
+  if (!core->Writer) return AVIERR_READONLY;
+  if (core->Writer->IsOpen()) core->Writer->Close(false);
+  return AVIERR_OK;
+}
+
 HRESULT AVIFileGetStream(PAVIFILE File, PAVISTREAM* Stream, FOURCC Type, int32_t Param) {
   if (!Stream) return AVIERR_BADPARAM;
   *Stream = nullptr;

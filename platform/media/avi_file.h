@@ -38,6 +38,9 @@ int32_t AVIFileAddRef(PAVIFILE File);
 // its target. Streams hold a count of their file.
 int32_t AVIFileRelease(PAVIFILE File);
 // The Param-th stream (0-based) of type Type (0: any type); AVIERR_NODATA when there is none.
+// Gives up a file being written: its target stays as it was whatever the count does later (an
+// extension of ours: the system's services have no way to take a file back).
+HRESULT AVIFileDiscard(PAVIFILE File);
 HRESULT AVIFileGetStream(PAVIFILE File, PAVISTREAM* Stream, FOURCC Type, int32_t Param);
 // A new stream of a file being written, with the caller's header.
 HRESULT AVIFileCreateStream(PAVIFILE File, PAVISTREAM* Stream, const AVISTREAMINFOW* Info);

@@ -209,7 +209,7 @@ HRESULT AVISaveV(const std::string& FileName, const void* Handler, const AVISAVE
     }
     if (file) {
       // A failed or stopped save leaves the target as it was.
-      if (!keep) file->Core()->Writer->Close(false);
+      if (!keep) AVIFileDiscard(file);
       while (AVIFileRelease(file) > 0) {
       }
     }

@@ -10,6 +10,7 @@
 #include "platform/media/avi_compressors.h"
 #include "platform/media/avi_file.h"
 #include "platform/media/avi_writer.h"
+#include "platform/registry/registry.h"
 #include "platform/ui/dialogs.h"
 #include "tests/platform/media/avi_test_support.h"
 #include "tests/support/media_fixtures.h"
@@ -374,7 +375,10 @@ TEST(AviCompressorManagerTest, QueriesInfoAndConfiguration) {
   }
   EXPECT_EQ(listed, AviCompressors().size());
 
-  // The configuration dialog keeps a quality per code.
+  // The configuration dialog keeps a quality per code (in a settings store of the test's own).
+  testsupport::ScratchDir dir;
+  const std::string savedStore = RegistryFileName();
+  SetRegistryFileName(dir.File("registry.txt"));
   HIC mjpg = ICOpen(ICTYPE_VIDEO, mmioStringToFOURCC("MJPG", 0), ICMODE_QUERY);
   EXPECT_EQ(ICSendMessage(mjpg, ICM_CONFIGURE, ICMF_CONFIGURE_QUERY, 0), ICERR_OK);
   std::string asked;
@@ -395,6 +399,7 @@ TEST(AviCompressorManagerTest, QueriesInfoAndConfiguration) {
   EXPECT_EQ(AviCompressorStoredQuality(mmioStringToFOURCC("MJPG", 0)), 4321);
   SetDialogResponder(old);
   ICClose(mjpg);
+  SetRegistryFileName(savedStore);
   HIC ffv1 = ICOpen(ICTYPE_VIDEO, mmioStringToFOURCC("FFV1", 0), ICMODE_QUERY);
   EXPECT_FALSE(ICQueryConfigure(ffv1));  // lossless: nothing to set
   ICClose(ffv1);
