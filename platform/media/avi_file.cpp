@@ -88,6 +88,17 @@ HRESULT AVIFileOpen(PAVIFILE* File, const std::string& FileName, uint32_t Mode, 
   return AVIERR_OK;
 }
 
+HRESULT AVIFileOpenMemory(PAVIFILE* File, const void* Data, size_t Size) {
+  if (!File) return AVIERR_BADPARAM;
+  *File = nullptr;
+  auto core = std::make_shared<TAviFileCore>();
+  core->Reader = std::make_unique<TAviReader>();
+  const HRESULT r = core->Reader->Open(AviMemorySource(Data, Size));
+  if (r != AVIERR_OK) return r;
+  *File = new TAVIFile(core);
+  return AVIERR_OK;
+}
+
 int32_t AVIFileAddRef(PAVIFILE File) { return File ? File->AddRef() : 0; }
 
 int32_t AVIFileRelease(PAVIFILE File) {

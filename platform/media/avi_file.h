@@ -33,6 +33,8 @@ HRESULT AVIFileOpen(PAVIFILE* File, const std::string& FileName, uint32_t Mode, 
 inline HRESULT AVIFileOpenW(PAVIFILE* File, const std::string& FileName, uint32_t Mode, const void* Handler = nullptr) {
   return AVIFileOpen(File, FileName, Mode, Handler);
 }
+// Reads an AVI or WAVE file held in memory (the caller keeps the bytes until the file is released).
+HRESULT AVIFileOpenMemory(PAVIFILE* File, const void* Data, size_t Size);
 int32_t AVIFileAddRef(PAVIFILE File);
 // Answers the count left; at 0 a file being written is finished (headers, indexes) and replaces
 // its target. Streams hold a count of their file.
