@@ -135,7 +135,7 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
     case fmtPNG:
       return {PNGCodecRead, PNGCodecWrite};
     case fmtTIFF:
-      return {TIFFCodecRead, UnsupportedFormatWriter(id)};
+      return {TIFFCodecRead, TIFFCodecWrite};
     case fmtJP2:
       return {ReadJpeg2000Stream, JP2CodecWrite};
     case fmtJ2K:

@@ -545,8 +545,13 @@ void CCITTEncodeMHRow(const uint8_t* Row, int32_t Width, TStream& Stream, bool& 
 void CCITTEncode1DRow(const uint8_t* Row, int32_t Width, TStream& Stream, uint8_t& PendingByte,
                       int32_t& PendingBits, bool& Failed, int32_t FillOrder) {
   TBitSink sink(PendingByte, PendingBits, FillOrder, RowReserve(Width));
-  if (Row) EncodeRuns(sink, Row, Width);
-  else sink.PadToByte();
+  if (Row) {
+    // T.4 starts every coded line with EOL; readers of compression 3 look for it.
+    sink.Put(kEOL);
+    EncodeRuns(sink, Row, Width);
+  } else {
+    sink.PadToByte();
+  }
   Finish(sink, Stream, PendingByte, PendingBits, Failed);
 }
 

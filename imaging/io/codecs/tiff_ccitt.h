@@ -59,7 +59,7 @@ int64_t CCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int32_t Length, int3
 // byte and empties RefRow.
 // One compression-2 row, padded to a whole byte and written.
 void CCITTEncodeMHRow(const uint8_t* Row, int32_t Width, TStream& Stream, bool& Failed, int32_t FillOrder);
-// One G3 1-D row (its runs only, no EOL).
+// One G3 1-D row: EOL, then its runs (T.4 starts every coded line with EOL).
 void CCITTEncode1DRow(const uint8_t* Row, int32_t Width, TStream& Stream, uint8_t& PendingByte,
                       int32_t& PendingBits, bool& Failed, int32_t FillOrder);
 // One G3 2-D row: EOL, tag bit 1 and 1-D coding for the strip's first row; EOL, tag bit 0 and 2-D

@@ -1,7 +1,8 @@
 #pragma once
-// The TIFF codec's reading side and the TIFF-family probes.
+// The TIFF codec: reading and writing pages, the TIFF-family probes and the EXIF tag transfer.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "imaging/core/ie_progress.h"
 
@@ -46,3 +47,25 @@ int64_t FindTIFFHeader(TStream& Stream);
 // the view's position 0 (see TZodazUrIO's stream loading).
 void TIFFCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                    bool ParamsOnly);
+
+// Writes Bitmap as one TIFF page at the stream's position: a new little-endian file, or, with
+// Append, a page inserted at Params.TiffImageIndex into the little-endian TIFF that starts there
+// (an index at or past the page count appends it). Every offset written is an absolute stream
+// position. Without a bitmap only the tags are written (the EXIF block's form). The layout is
+// settled from Params and the bitmap, and Params is changed to describe what was written (bits,
+// samples, photometric, compression). Returns the pages the file has afterwards; 0, with the abort
+// flag set, when the stream is not a little-endian TIFF to insert into, the chain of pages is
+// damaged, a working copy cannot be made or a write falls short (the directory is then not
+// written, so a new file has no header and an insertion changes no link).
+int32_t WriteTIFFStream(TStream& Stream, bool Append, TIEBitmap* Bitmap, TIOParamsVals& Params,
+                        TIEProgressRecord& Progress);
+// The TIFF entry of the format registry's writers: a new file.
+void TIFFCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+
+// Puts the EXIF tags of Params (image tags, the EXIF and GPS directories) into page PageIndex of a
+// TIFF-structured file: read from InStream at its position (position 0 of the TIFF), else from
+// the file InFileName; written to OutStream (InStream itself is written over from where the TIFF
+// was read), else to the file OutFileName (replaced only once complete). False when the target
+// cannot be read or written.
+bool CopyEXIFTagsToTIFF(TStream* InStream, TStream* OutStream, const std::string& InFileName,
+                        const std::string& OutFileName, int32_t PageIndex, TIOParamsVals& Params);
