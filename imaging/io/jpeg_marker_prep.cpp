@@ -6,11 +6,56 @@
 #include <string>
 
 #include "imaging/core/ie_byte_reader.h"
+#include "imaging/io/exif_blocks.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/io_params.h"
 
 namespace {
+constexpr uint8_t kAPP1 = 0xE1;
 constexpr uint8_t kAPP13 = 0xED;
+
+// The first APP1 marker whose payload passes Test; -1 when none does.
+template <class Test>
+int32_t FindAPP1(TIEMarkerList& markers, Test test) {
+  for (int32_t i = 0; i < markers.GetCount(); ++i)
+    if (markers.GetMarkerType(i) == kAPP1 && test(markers.GetMarkerData(i), markers.GetMarkerLength(i))) return i;
+  return -1;
+}
+
+void PrepareExifMarker(TIOParamsVals& params) {
+  if (!params.HasExifData) return;
+  std::vector<uint8_t> block;
+  SaveEXIFToBuffer(params, block, true);
+  if (block.size() > static_cast<size_t>(TIEMarkerList::kMaxMarkerLength)) {
+    IOTrace("EXIF block of " + std::to_string(block.size()) + " bytes written without its thumbnail (a marker holds " +
+            std::to_string(TIEMarkerList::kMaxMarkerLength) + ")");
+    SaveEXIFToBuffer(params, block, true, false);
+  }
+  const int32_t old = FindAPP1(params.JpegMarkers, [](const void* d, int64_t n) { return IsEXIFBlock(d, n); });
+  if (old >= 0) params.JpegMarkers.Delete(old);
+  if (block.size() > static_cast<size_t>(TIEMarkerList::kMaxMarkerLength)) {
+    IOTrace("EXIF block of " + std::to_string(block.size()) + " bytes left out of the JPEG file");
+    return;
+  }
+  if (!block.empty()) params.JpegMarkers.AddMarker(kAPP1, block.data(), static_cast<int32_t>(block.size()));
+}
+
+void PrepareXmpMarker(TIOParamsVals& params) {
+  const int32_t old = FindAPP1(params.JpegMarkers, [](const void* d, int64_t n) { return FindXMPPacket(d, n) != nullptr; });
+  if (old >= 0) params.JpegMarkers.Delete(old);
+  if (params.XmpInfo.empty()) return;
+  std::vector<uint8_t> block;
+  BuildXMPAPP1(params, block);
+  if (block.size() > static_cast<size_t>(TIEMarkerList::kMaxMarkerLength)) {
+    IOTrace("XMP packet of " + std::to_string(block.size()) + " bytes left out of the JPEG file (a marker holds " +
+            std::to_string(TIEMarkerList::kMaxMarkerLength) + ")");
+    return;
+  }
+  params.JpegMarkers.AddMarker(kAPP1, block.data(), static_cast<int32_t>(block.size()));
+}
+
+void PrepareIptcMarker(TIOParamsVals& Params);
+
 }  // namespace
 
 void UpdateJpegResolutionResource(TIOParamsVals& Params) {
@@ -41,6 +86,14 @@ void UpdateJpegResolutionResource(TIOParamsVals& Params) {
 
 void PrepareJpegMarkers(TIOParamsVals& Params) {
   UpdateJpegResolutionResource(Params);
+  PrepareIptcMarker(Params);
+  PrepareExifMarker(Params);
+  PrepareXmpMarker(Params);
+}
+
+namespace {
+
+void PrepareIptcMarker(TIOParamsVals& Params) {
   if (!Params.IPTC.Changed() && !(Params.IPTC.GetCount() > 0 && Params.JpegMarkers.GetCount() == 0)) return;
   void* block = nullptr;
   int32_t size = 0;
@@ -60,3 +113,5 @@ void PrepareJpegMarkers(TIOParamsVals& Params) {
     Params.JpegMarkers.Delete(index);
   }
 }
+
+}  // namespace

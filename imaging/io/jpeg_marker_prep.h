@@ -8,7 +8,10 @@ class TIOParamsVals;
 void UpdateJpegResolutionResource(TIOParamsVals& Params);
 
 // The markers of a JPEG save: the resolution resource, then the IPTC block (rebuilt into the first
-// APP13 marker when the user changed the list, or when it holds records and there are no markers).
+// APP13 marker when the user changed the list, or when it holds records and there are no markers),
+// the EXIF block (rebuilt from the record when it has EXIF data, in place of the first APP1 EXIF
+// marker) and the XMP packet (in place of the first APP1 XMP marker; none for an empty packet).
 // A block too big for a marker (above 65,533 bytes) is left out, with a line in the trace log, and
-// the first APP13 marker goes with it; nothing is raised.
+// the marker it would replace goes with it (an EXIF block is first tried without its thumbnail);
+// nothing is raised.
 void PrepareJpegMarkers(TIOParamsVals& Params);

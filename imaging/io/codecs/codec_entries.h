@@ -18,8 +18,9 @@ void BMPCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIE
                   bool ParamsOnly);
 // 32-bit pixels get the alpha channel when Params.BmpUseAlpha is set.
 void BMPCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
-// The whole image (no thumbnail shortcut), its profile converted when colour management is on, the
-// native pixel format as Params.IsNativePixelFormat says.
+// The image (or its EXIF thumbnail when Params.JpegGetExifThumbnail asks and the file has one), its
+// profile converted when colour management is on, the native pixel format as
+// Params.IsNativePixelFormat says, its IPTC, EXIF and XMP metadata.
 void JPEGCodecRead(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                    bool ParamsOnly);
 void JPEGCodecWrite(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);

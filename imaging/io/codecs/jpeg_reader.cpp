@@ -10,6 +10,7 @@
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/jpeg_library.h"
 #include "imaging/io/color_converter.h"
+#include "imaging/io/exif_blocks.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/processing/ie_row_tools.h"
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr uint8_t kAPP0 = 0xE0;
+constexpr uint8_t kAPP1 = 0xE1;
 constexpr uint8_t kAPP2 = 0xE2;
 constexpr uint8_t kAPP13 = 0xED;
 
@@ -87,6 +89,38 @@ enum class RowRoute {
   ConvertCMYK,  // through the work row and the colour converter, from CMYK
 };
 
+// The metadata of the markers: IPTC of the first APP13 marker that holds it, EXIF of the first APP1
+// marker that is an EXIF block (its resolution where the file has no JFIF density, its orientation
+// applied when asked), XMP of the first APP1 marker that holds a packet.
+void ReadJpegMetadata(TIEBitmap& bitmap, TIOParamsVals& params, bool noPixels) {
+  TIEMarkerList& markers = params.JpegMarkers;
+  for (int32_t i = 0; i < markers.GetCount(); ++i) {
+    if (markers.GetMarkerType(i) != kAPP13) continue;
+    if (params.IPTC.LoadFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i))) break;
+  }
+  const int32_t jfifX = params.DpiX, jfifY = params.DpiY;
+  for (int32_t i = 0; i < markers.GetCount(); ++i) {
+    if (markers.GetMarkerType(i) != kAPP1) continue;
+    if (!LoadEXIFFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i), params)) continue;
+    if (jfifX == 1 && jfifY == 1) {
+      // No JFIF density: EXIF's resolution, which the TIFF reader already gave in dots per inch.
+      params.SetDpiX(static_cast<int32_t>(std::clamp(std::trunc(params.ExifXResolution), 0.0, 2147483647.0)));
+      params.SetDpiY(static_cast<int32_t>(std::clamp(std::trunc(params.ExifYResolution), 0.0, 2147483647.0)));
+    } else {
+      params.SetDpiX(jfifX);
+      params.SetDpiY(jfifY);
+    }
+    if (params.JpegEnableAdjustOrientation && !noPixels) {
+      ApplyOrientation(bitmap, params.ExifOrientation);
+      params.SetExifOrientation(1);
+    }
+    break;
+  }
+  for (int32_t i = 0; i < markers.GetCount(); ++i)
+    if (markers.GetMarkerType(i) == kAPP1 && ReadXMPFromAPP1(markers.GetMarkerData(i), markers.GetMarkerLength(i), params))
+      break;
+}
+
 }  // namespace
 
 int32_t& JpegScanLimitForTesting() {
@@ -103,6 +137,26 @@ int32_t ReadJpegStream(TStream& Stream, TStream* TablesStream, TIEBitmap& Bitmap
                        TIEProgressRecord& Progress, bool HeaderOnly, bool RawYCbCr, bool ReadMetadata,
                        bool InvertCMYK, bool DropAppliedICC, bool ReadICC, int32_t MaxLines,
                        bool NativePixelFormat) {
+  if (Params.JpegGetExifThumbnail) {
+    // The EXIF thumbnail instead of the image, when the file has one: its header and markers are
+    // read first, then the stream goes back to where the JPEG starts.
+    const int64_t at = Stream.Position();
+    if (TIEBitmap* thumbnail = Params.ExifThumbnail()) thumbnail->FreeImage();
+    const int32_t width = Params.Width, height = Params.Height;
+    Params.SetGetThumbnail(false);
+    ReadJpegStream(Stream, TablesStream, Bitmap, Params, Progress, true, RawYCbCr, true, InvertCMYK, DropAppliedICC,
+                   false, -1, Params.IsNativePixelFormat);
+    Params.SetGetThumbnail(true);
+    Stream.Seek(at, soBeginning);
+    if (TIEBitmap* thumbnail = Params.ExifThumbnail(); thumbnail && !thumbnail->IsEmpty()) {
+      Bitmap.Assign(*thumbnail);
+      return 0;
+    }
+    Params.Width = width;
+    Params.Height = height;
+    Params.OriginalWidth = width;
+    Params.OriginalHeight = height;
+  }
   Params.JpegWarningCount = 0;
   Params.JpegWarningCode = 0;
   int64_t start = -1;
@@ -335,12 +389,6 @@ int32_t ReadJpegStream(TStream& Stream, TStream* TablesStream, TIEBitmap& Bitmap
       Params.JpegWarningCode = d.err.lastWarning;
     }
   }
-  if (ReadMetadata) {
-    for (int32_t i = 0; i < Params.JpegMarkers.GetCount(); ++i) {
-      if (Params.JpegMarkers.GetMarkerType(i) != kAPP13) continue;
-      if (Params.IPTC.LoadFromBuffer(Params.JpegMarkers.GetMarkerData(i), Params.JpegMarkers.GetMarkerLength(i)))
-        break;
-    }
-  }
+  if (ReadMetadata) ReadJpegMetadata(Bitmap, Params, HeaderOnly || rowsDone == 0);
   return rowsDone;
 }

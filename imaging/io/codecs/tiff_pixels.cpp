@@ -877,6 +877,33 @@ int64_t TIFFBestPixelsPerByte(const TTIFFVars& v) {
   }
 }
 
+bool TIFFOldJPEGSize(const TTIFFVars& Vars, int32_t& Width, int32_t& Height) {
+  const TTIFFVars& v = Vars;
+  const int64_t at = v.Origin + v.JPEGInterchangeFormat;
+  if (v.JPEGInterchangeFormat <= 0 || at < 0 || at >= v.StreamSize) return false;
+  int64_t length = v.JPEGInterchangeFormatLength;
+  if (length <= 0) {
+    v.Stream->Seek(at, soBeginning);
+    length = JpegStreamLength(*v.Stream);
+  }
+  const auto data = ReadBlock(v, v.JPEGInterchangeFormat, std::min<int64_t>(length, 1 << 20));
+  if (data.empty()) return false;
+  TCustomMemoryStream jpeg(data.data(), static_cast<int64_t>(data.size()));
+  TIEBitmap none;
+  TIOParamsVals params(nullptr);
+  bool aborting = false;
+  TIEProgressRecord pr;
+  pr.Aborting = &aborting;
+  try {
+    ReadJpegStream(jpeg, nullptr, none, params, pr, true, false, false, false, false, false, -1, false);
+  } catch (const std::exception&) {
+    return false;
+  }
+  Width = params.Width;
+  Height = params.Height;
+  return !aborting && Width > 0 && Height > 0;
+}
+
 void TIFFDecodePage(TTIFFVars& Vars, TIEBitmap& Bitmap, TIEProgressRecord& Progress) {
   TPageDecoder pd{Vars, Bitmap, Progress, Bitmap.PixelFormat(), ChooseCase(Vars), 0, {}, {}, {}};
   Progress.Counter = 0;

@@ -59,7 +59,10 @@ void ReadUserComment(const TTIFFDirectory& exif, TIOParamsVals& p) {
   if (p.ExifUserCommentCode == std::string("UNICODE\0", 8)) {
     p.ExifUserComment = UTF16ToUTF8(rest, static_cast<int64_t>(restBytes / 2), !exif.IntelOrder, true);
   } else {
+    // Writers end the text with a NUL (or pad with them): the comment ends there.
     std::string text(reinterpret_cast<const char*>(rest), restBytes);
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
     p.ExifUserComment = Windows1252ToUTF8(text);
   }
 }
@@ -371,6 +374,15 @@ void ReadTIFFStream(TIEBitmap* Bitmap, TStream& Stream, int32_t& PageCount, TIOP
     Progress.Abort();
     cleanup();
   };
+  if ((v.Width == 0 || v.Height == 0) && ThumbnailMode && !ParamsOnly && v.Compression == 6 && v.GetTile < 0) {
+    // An EXIF thumbnail names no size of its own: it is its JPEG stream's.
+    int32_t w = 0, h = 0;
+    if (TIFFOldJPEGSize(v, w, h)) {
+      v.Width = p.Width = p.OriginalWidth = w;
+      v.Height = p.Height = p.OriginalHeight = h;
+      v.RowsPerStrip = h;
+    }
+  }
   if (v.Width == 0 || v.Height == 0) {
     // A page without pixels is never decoded (thumbnail mode included).
     if (!ThumbnailMode || !ParamsOnly) Progress.Abort();

@@ -64,6 +64,10 @@ int64_t TIFFPageDataBytes(const TTIFFVars& Vars);
 // The best case pixels per byte of the page's compression (0 when uncompressed).
 int64_t TIFFBestPixelsPerByte(const TTIFFVars& Vars);
 
+// The size of the JPEG stream an old-style JPEG page points at (JPEGInterchangeFormat); false when
+// there is none or its frame header does not read.
+bool TIFFOldJPEGSize(const TTIFFVars& Vars, int32_t& Width, int32_t& Height);
+
 // Decodes the page into Bitmap, allocated at Vars.Width x Vars.Height in the destination format
 // (and the alpha mask, when there is one). Failures set the abort flag.
 void TIFFDecodePage(TTIFFVars& Vars, TIEBitmap& Bitmap, TIEProgressRecord& Progress);

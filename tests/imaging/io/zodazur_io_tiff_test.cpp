@@ -87,4 +87,40 @@ TEST_F(TiffIOTest, AlphaArrivesInTheAlphaChannel) {
   EXPECT_GT(static_cast<const uint8_t*>(alpha->GetRow(0))[3], static_cast<const uint8_t*>(alpha->GetRow(7))[3]);
 }
 
+TEST_F(TiffIOTest, SavesByNameExtensionAndIdAndReadsThemBack) {
+  TIEBitmap* b = io.IEBitmap();
+  b->Allocate(24, 16, ie24RGB);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 24; ++x) b->SetPixel24(x, y, TIERGB{uint8_t(x * 10), uint8_t(y * 15), 77});
+  io.Params().TiffCompression = 5;
+  for (const char* name : {"a.tif", "b.tiff", "c.fax", "d.xif"}) {
+    SCOPED_TRACE(name);
+    io.SaveToFile(dir.File(name));
+    ASSERT_FALSE(io.Aborting());
+    EXPECT_EQ(io.Params().FileType, fmtTIFF);
+    EXPECT_EQ(DetectFileFormat(dir.File(name), false), fmtTIFF);
+    EXPECT_EQ(CountTIFFPages(dir.File(name)), 1);
+    TZodazUrIO back(nullptr);
+    back.LoadFromFileByContent(dir.File(name));
+    ASSERT_FALSE(back.Aborting());
+    EXPECT_EQ(back.Params().TiffCompression, 5);
+    EXPECT_EQ(back.IEBitmap()->GetPixel24(7, 9).g, 9 * 15);
+  }
+  // By id into a stream after other bytes, with the "TIFF" stream header: offsets count from the
+  // stream's origin, and the load finds the picture again.
+  TMemoryStream s;
+  s.WriteBuffer("prefix", 6);
+  io.SetStreamHeaders(true);
+  io.SaveToStream(s, fmtTIFF);
+  ASSERT_FALSE(io.Aborting());
+  const int64_t end = s.Position();
+  EXPECT_EQ(end, s.Size());
+  s.Seek(6, soBeginning);
+  TZodazUrIO back(nullptr);
+  back.SetStreamHeaders(true);
+  back.LoadFromStreamTIFF(s);
+  ASSERT_FALSE(back.Aborting());
+  EXPECT_EQ(back.IEBitmap()->GetPixel24(23, 15).r, 77);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/codecs/tiff_directory.h"
+#include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/codecs/tiff_strips.h"
 #include "imaging/io/io_params.h"
 #include "imaging/io/lzw_hooks.h"
@@ -394,6 +396,279 @@ TEST_F(TIFFWriterTest, EveryLayoutRoundTripsAndLibtiffAndFFmpegReadIt) {
     if (c.bits == 16) bits.slack = 1;
     codectest::ExpectSamePixels(std::string(c.name) + " (FFmpeg)", ours, codectest::ReadFile(base + ".tif.raw"),
                                 bits);
+  }
+}
+
+
+// The page layouts the writer settles, by their tags.
+TEST_F(TIFFWriterTest, PageLayoutsAndTheirTags) {
+  {
+    // A grey 24-bit picture asked for one sample of 8 bits: grey, no colour map; a colour one: a
+    // palette of 256 entries.
+    TIEBitmap grey;
+    MakeSource(Source::kGrey24, grey);
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = 8;
+    p.SamplesPerPixel = 1;
+    Dir g(WriteTIFF(&grey, p));
+    EXPECT_EQ(g.Int(tagPhotometric), 1);
+    EXPECT_FALSE(g.Has(tagColorMap));
+    EXPECT_EQ(p.TiffPhotometInterpret, 1);
+    TIEBitmap colour;
+    MakeSource(Source::kColors200, colour);
+    TIOParamsVals q(nullptr);
+    q.BitsPerSample = 8;
+    q.SamplesPerPixel = 1;
+    q.TiffCompression = 10;  // one-sample pages take LZW, PackBits and ZIP only: written uncompressed
+    Dir c(WriteTIFF(&colour, q));
+    EXPECT_EQ(c.Int(tagPhotometric), 3);
+    EXPECT_EQ(c.Array(tagColorMap).size(), 768u);
+    EXPECT_EQ(c.Int(tagCompression), 1);
+  }
+  {
+    // A two-colour 24-bit picture as G4: bilevel, 0 white, with the fax tags.
+    TIEBitmap two;
+    MakeSource(Source::kTwoColors, two);
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = 1;
+    p.SamplesPerPixel = 1;
+    p.TiffCompression = 4;
+    Dir d(WriteTIFF(&two, p));
+    EXPECT_EQ(d.Int(tagCompression), 4);
+    EXPECT_EQ(d.Int(tagPhotometric), 0);
+    EXPECT_EQ(d.Int(tagFillOrder), 1);
+    EXPECT_EQ(d.Int(tagPlanarConfig), 1);
+    EXPECT_EQ(d.Int(327), 0);
+    EXPECT_EQ(d.Int(tagT6Options), 0);
+    EXPECT_FALSE(d.Has(tagT4Options));  // libtiff knows it only for Group 3 pages
+    EXPECT_EQ(d.Int(tagBitsPerSample), 1);
+  }
+  {
+    // RGBA with LZW: four samples, the fourth unassociated alpha; no predictor with alpha.
+    TIEBitmap rgba;
+    MakeSource(Source::kRGBA, rgba);
+    TIOParamsVals p(nullptr);
+    p.TiffCompression = 5;
+    Dir d(WriteTIFF(&rgba, p));
+    EXPECT_EQ(d.Int(tagSamplesPerPixel), 4);
+    EXPECT_EQ(d.Array(tagBitsPerSample), (std::vector<int64_t>{8, 8, 8, 8}));
+    EXPECT_EQ(d.Int(tagExtraSamples), 2);
+    EXPECT_FALSE(d.Has(tagPredictor));
+    EXPECT_EQ(p.SamplesPerPixel, 4);
+  }
+  {
+    // Formats the strips do not take as they are become 24-bit RGB first, so the tags tell the truth:
+    // a grey bitmap asked for three samples, a 32-bit one, a CIELab one.
+    for (TIEPixelFormat f : {ie8g, ie32RGB, ieCIELab, ie16g}) {
+      TIEBitmap b(9, 5, f);
+      b.Fill(0);
+      TIOParamsVals p(nullptr);  // three samples by default
+      Dir d(WriteTIFF(&b, p));
+      EXPECT_EQ(d.Int(tagSamplesPerPixel), 3) << f;
+      EXPECT_EQ(d.Array(tagBitsPerSample), (std::vector<int64_t>{8, 8, 8})) << f;
+      EXPECT_EQ(d.Array(tagStripByteCounts), (std::vector<int64_t>{9 * 5 * 3})) << f;
+    }
+  }
+}
+
+TEST_F(TIFFWriterTest, StripsOfAbout512KB) {
+  // 1000 x 1000 RGB (rows of 3000 bytes): 5 strips of 200 rows.
+  TIEBitmap big(1000, 1000, ie24RGB);
+  big.Fill(0x102030);
+  TIOParamsVals p(nullptr);
+  Dir d(WriteTIFF(&big, p));
+  EXPECT_EQ(d.Int(tagRowsPerStrip), 200);
+  EXPECT_EQ(d.Array(tagStripOffsets).size(), 5u);
+  EXPECT_EQ(d.Array(tagStripByteCounts), std::vector<int64_t>(5, 200 * 3000));
+  // 7 rows that plan 4 strips: 1 row each, and 7 strips are written (and listed).
+  TIEBitmap wide(100000, 7, ie24RGB);
+  wide.Fill(0x405060);
+  TIOParamsVals q(nullptr);
+  q.TiffCompression = 8;
+  const Bytes file = WriteTIFF(&wide, q);
+  Dir w(file);
+  EXPECT_EQ(w.Int(tagRowsPerStrip), 1);
+  EXPECT_EQ(w.Array(tagStripOffsets).size(), 7u);
+  EXPECT_EQ(w.Array(tagStripByteCounts).size(), 7u);
+  Readback r;
+  TIOParamsVals back(nullptr);
+  ReadTIFF(file, r, back);
+  ASSERT_FALSE(r.aborted);
+  EXPECT_EQ(r.bitmap.GetPixel24(99999, 6).r, 0x60);  // the TColor's red
+}
+
+TEST_F(TIFFWriterTest, PackBitsRunsAndLiterals) {
+  struct Case {
+    std::vector<uint8_t> in, out;
+  };
+  std::vector<uint8_t> equal130(130, 7);
+  const Case cases[] = {
+      // 130 equal bytes: a repeat of 128, then the 2 left as a literal.
+      {equal130, {0x81, 7, 0x01, 7, 7}},
+      // Runs of 2 or 3 stay inside literals.
+      {{5, 5, 5, 1, 2}, {0x04, 5, 5, 5, 1, 2}},
+      {{1, 2, 9, 9, 9, 9, 3}, {0x01, 1, 2, 0xFD, 9, 0x00, 3}},
+      {{}, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out;
+    PackBitsEncode(c.in.data(), static_cast<int32_t>(c.in.size()), out);
+    EXPECT_EQ(out, c.out);
+  }
+  // Literals hold at most 128 bytes.
+  std::vector<uint8_t> ramp(300);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<uint8_t>(i);
+  std::vector<uint8_t> out;
+  PackBitsEncode(ramp.data(), 300, out);
+  ASSERT_EQ(out.size(), 303u);
+  EXPECT_EQ(out[0], 127);
+  EXPECT_EQ(out[129], 127);
+  EXPECT_EQ(out[258], 43);
+}
+
+TEST_F(TIFFWriterTest, PredictorStoresDifferencesToTheLeft) {
+  TIEBitmap b(3, 1, ie24RGB);
+  b.SetPixel24(0, 0, TIERGB{30, 20, 10});    // B, G, R
+  b.SetPixel24(1, 0, TIERGB{31, 25, 5});
+  b.SetPixel24(2, 0, TIERGB{0, 25, 255});
+  TIOParamsVals p(nullptr);
+  p.TiffCompression = 5;
+  const Bytes file = WriteTIFF(&b, p);
+  Dir d(file);
+  ASSERT_EQ(d.Int(tagPredictor), 2);
+  const int64_t at = d.Int(tagStripOffsets), n = d.Int(tagStripByteCounts);
+  void* state = nullptr;
+  const uint8_t* row = TIFFLZWDecode(file.data() + at, static_cast<int32_t>(n), 9, state, 1);
+  ASSERT_NE(row, nullptr);
+  // R, G, B of the first pixel as they are, then the differences modulo 256.
+  EXPECT_EQ(std::vector<uint8_t>(row, row + 9),
+            (std::vector<uint8_t>{10, 20, 30, uint8_t(5 - 10), 5, 1, 250, 0, uint8_t(0 - 31)}));
+  TIFFLZWDecode(nullptr, 0, 0, state, 1);
+}
+
+TEST_F(TIFFWriterTest, PagesAreInsertedWhereTheIndexSays) {
+  TMemoryStream s;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  auto page = [&](uint32_t colour, int32_t index, bool append) {
+    TIEBitmap b(8, 4, ie24RGB);
+    b.Fill(colour);
+    TIOParamsVals p(nullptr);
+    p.SetImageIndex(index);
+    s.Seek(0, soBeginning);
+    return WriteTIFFStream(s, append, &b, p, progress);
+  };
+  EXPECT_EQ(page(0x0000FF, 0, false), 1);   // red
+  EXPECT_EQ(page(0x00FF00, 5, true), 2);    // past the end: appended
+  EXPECT_EQ(page(0xFF0000, 2, true), 3);
+  EXPECT_EQ(page(0x808080, 0, true), 4);    // at the front
+  ASSERT_FALSE(aborting);
+  const Bytes file = TBytes(Bytes(static_cast<const uint8_t*>(s.Memory()),
+                                  static_cast<const uint8_t*>(s.Memory()) + s.Size())).Data();
+  const uint8_t reds[] = {128, 255, 0, 0};
+  for (int32_t i = 0; i < 4; ++i) {
+    Readback r;
+    TIOParamsVals p(nullptr);
+    ReadTIFF(file, r, p, i);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_EQ(r.pages, 4);
+    EXPECT_EQ(r.bitmap.GetPixel24(0, 0).r, reds[i]) << i;
+  }
+  // libtiff walks the same chain.
+  codectest::WriteFile(dir.File("four.tif"), file);
+  EXPECT_EQ(Shell("test $(tiffinfo '" + dir.File("four.tif") + "' 2>/dev/null | grep -c 'TIFF Directory') = 4"), 0);
+
+  // A big-endian file, no TIFF at all, a chain that runs in a cycle: nothing is written.
+  for (Bytes bad : {Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0},
+                    Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0},
+                    Bytes{'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x01, 0x01, 3, 0, 1, 0, 0, 0, 5, 0, 0, 0, 8, 0, 0, 0}}) {
+    TBytes t(bad);
+    bool failed = false;
+    TIEProgressRecord pr;
+    pr.Aborting = &failed;
+    TIEBitmap b(2, 2, ie24RGB);
+    TIOParamsVals p(nullptr);
+    p.SetImageIndex(3);
+    EXPECT_EQ(WriteTIFFStream(t, true, &b, p, pr), 0);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(t.Data(), bad);
+  }
+}
+
+TEST_F(TIFFWriterTest, TagsOnlyExifFile) {
+  TIOParamsVals p(nullptr);
+  p.HasExifData = true;
+  p.ExifMake = "Maker";
+  p.SetExifExposureBiasValue(-0.7);
+  p.SetExifShutterSpeedValue(-2);
+  p.SetExifBrightnessValue(-3.5);
+  p.GpsVersionID = "2.2.0.0";
+  p.ExifUserCommentCode = "NOTACODE";
+  p.ExifUserComment = "dropped";
+  const Bytes file = WriteTIFF(nullptr, p);
+  Dir d(file);
+  EXPECT_FALSE(d.Has(tagImageWidth));
+  EXPECT_FALSE(d.Has(tagStripOffsets));
+  EXPECT_TRUE(d.Has(tagMake));
+  ASSERT_TRUE(d.Has(tagExifIFD));
+  EXPECT_TRUE(d.Has(tagGPSIFD));
+  TTIFFDirectory exif = d.d;
+  ASSERT_TRUE(TIFFLoadDirectoryAt(static_cast<uint32_t>(d.Int(tagExifIFD)), exif));
+  // Shutter speed, brightness and exposure bias are signed rationals.
+  for (uint16_t tag : {37377, 37379, 37380})
+    EXPECT_EQ(exif.Entries[static_cast<size_t>(TIFFFindTag(exif, tag))].FieldType, ttSRATIONAL) << tag;
+  EXPECT_NEAR(TIFFReadRational(exif, 37380, 0), -0.7, 1e-9);
+  // A user comment of a code that is neither "UNICODE" nor "ASCII" is not written.
+  EXPECT_LT(TIFFFindTag(exif, tagUserComment), 0);
+}
+
+TEST_F(TIFFWriterTest, IptcIsPaddedToItsLongCount) {
+  TIEBitmap b(4, 4, ie24RGB);
+  b.Fill(0);
+  TIOParamsVals p(nullptr);
+  p.IPTC.AddData(2, 120, "abcde", 5);
+  void* block = nullptr;
+  int32_t size = 0;
+  p.IPTC.SaveToBuffer(block, size, false);
+  std::free(block);
+  ASSERT_NE(size % 4, 0);  // the case that needs padding
+  const Bytes file = WriteTIFF(&b, p);
+  Dir d(file);
+  const int32_t i = TIFFFindTag(d.d, tagIPTC);
+  ASSERT_GE(i, 0);
+  const TTIFFTagEntry& e = d.d.Entries[static_cast<size_t>(i)];
+  EXPECT_EQ(e.FieldType, ttLONG);
+  EXPECT_EQ(e.Count, static_cast<uint32_t>((size + 3) / 4));
+  for (uint32_t k = static_cast<uint32_t>(size); k < e.Count * 4; ++k) EXPECT_EQ(file[e.Value + k], 0);
+  Readback r;
+  TIOParamsVals back(nullptr);
+  ReadTIFF(file, r, back);
+  bool found = false;
+  for (int32_t k = 0; k < back.IPTC.GetCount(); ++k) found = found || back.IPTC.DataSetNumber(k) == 120;
+  EXPECT_TRUE(found);
+}
+
+TEST_F(TIFFWriterTest, ShortWritesFailWithoutAHeader) {
+  TIEBitmap b;
+  MakeSource(Source::kRGB, b, 300, 200);
+  for (int64_t room : {0, 7, 8, 100, 5000, 179000}) {
+    for (int compression : {0, 5, 9}) {
+      if (room == 179000 && compression != 0) continue;  // compressed, the page fits
+      SCOPED_TRACE(::testing::Message() << "room " << room << " compression " << compression);
+      codectest::TShortStream s(room);
+      bool aborting = false;
+      TIEProgressRecord progress;
+      progress.Aborting = &aborting;
+      TIOParamsVals p(nullptr);
+      p.TiffCompression = static_cast<uint8_t>(compression);
+      EXPECT_EQ(WriteTIFFStream(s, false, &b, p, progress), 0);
+      EXPECT_TRUE(aborting);
+      // The header is written last: a stream that took part of the page holds no TIFF.
+      if (s.Size() >= 2) {
+        EXPECT_NE(static_cast<const uint8_t*>(s.Memory())[0], 'I');
+      }
+    }
   }
 }
 
