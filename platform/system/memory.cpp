@@ -1,5 +1,7 @@
 #include "platform/system/memory.h"
 
+#include <sys/mman.h>
+
 #include <sys/sysinfo.h>
 
 #include <algorithm>
@@ -20,8 +22,19 @@ void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept {
   if (bytes == 0 || bytes > SIZE_MAX - kHeader) return nullptr;
   void* raw = (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes + kHeader) : std::malloc(bytes + kHeader);
   if (!raw) return nullptr;
+  AdviseHugePages(raw, bytes + kHeader);
   *static_cast<size_t*>(raw) = bytes;
   return static_cast<uint8_t*>(raw) + kHeader;
+}
+
+void AdviseHugePages(void* block, size_t bytes) noexcept {
+  // Only blocks of many 2 MiB pages: a picture's rows are then touched one fault per 2 MiB rather
+  // than per 4 KiB, which on a virtual machine is most of the cost of a fresh bitmap.
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (bytes < 4 * kHuge) return;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHuge - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 void* GlobalFree(void* block) noexcept {

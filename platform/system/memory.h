@@ -18,6 +18,9 @@ constexpr uint32_t GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
 // A block of bytes (zero-filled with GMEM_ZEROINIT), or nullptr when memory cannot be had or bytes
 // is 0. Never raises. Blocks are aligned for any scalar type (16 bytes).
 void* GlobalAlloc(uint32_t flags, size_t bytes) noexcept;
+// Asks the system to back the 2 MiB-aligned interior of a block of at least 8 MiB with huge pages
+// (fewer page faults when a large picture is first written); smaller blocks are left as they are.
+void AdviseHugePages(void* block, size_t bytes) noexcept;
 // Frees a block of GlobalAlloc; nullptr is ignored. Returns nullptr (the framework's "success").
 void* GlobalFree(void* block) noexcept;
 // The size a block of GlobalAlloc was made with (0 for nullptr).

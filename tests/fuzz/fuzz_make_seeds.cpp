@@ -32,6 +32,9 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
+#include "imaging/io/codecs/tiff_codec.h"
+#include "imaging/io/codecs/tiff_lzw.h"
+#include "imaging/io/exif_blocks.h"
 #include "imaging/core/ie_zlib.h"
 #include "pictures/gif_image.h"
 #include "pictures/pictures_startup.h"
@@ -154,6 +157,85 @@ void TIFFs() {
     handler.WriteStream(s, -1);
     Seed("fuzz_tiff_handler", big, s);
   }
+}
+
+void PaintSeed(TIEBitmap& b);
+
+// TIFF pages of our writer in each layout, a page inserted after them, EXIF blocks with and
+// without a thumbnail, and an XMP payload.
+void TIFFPages() {
+  TIEBitmap rgb(9, 6, ie24RGB);
+  PaintSeed(rgb);
+  TIEBitmap bits(21, 5, ie1g);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 21; ++x) bits.SetPixel8(x, y, static_cast<uint8_t>((x * y + x) % 3 == 0));
+  struct Layout { bool bilevel; int bits, samples, photometric, compression, fill; bool alpha; };
+  const Layout layouts[] = {
+      {false, 8, 3, 2, 0, 1, false}, {false, 8, 3, 2, 5, 1, false}, {false, 8, 3, 2, 8, 1, true},
+      {false, 8, 3, 2, 9, 1, true},  {false, 8, 3, 2, 7, 1, false}, {false, 8, 3, 2, 6, 1, false},
+      {false, 4, 1, 3, 5, 1, false}, {false, 8, 1, 1, 0, 1, false}, {false, 8, 4, 5, 0, 1, false},
+      {false, 8, 3, 7, 0, 1, false}, {true, 1, 1, 0, 1, 1, false},  {true, 1, 1, 0, 2, 1, false},
+      {true, 1, 1, 0, 3, 2, false},  {true, 1, 1, 0, 4, 1, false},  {true, 1, 1, 0, 4, 2, false},
+  };
+  int n = 0;
+  for (const Layout& l : layouts) {
+    TIEBitmap b;
+    b.Assign(l.bilevel ? bits : rgb);
+    if (l.alpha) b.SetAlpha(1, 1, 0);
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = l.bits;
+    p.SamplesPerPixel = l.samples;
+    p.TiffPhotometInterpret = static_cast<uint8_t>(l.photometric);
+    p.TiffCompression = static_cast<uint8_t>(l.compression);
+    p.TiffFillOrder = l.fill;
+    p.TiffLZWCompressor = TIFFLZWEncode;
+    p.TiffImageDescription = "seed";
+    if (n == 2) {
+      p.HasExifData = true;
+      p.ExifMake = "seed";
+      p.GpsVersionID = "2.2.0.0";
+    }
+    TMemoryStream s;
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    WriteTIFFStream(s, false, &b, p, progress);
+    if (n == 0) {
+      // A second page inserted in front.
+      TIOParamsVals q(nullptr);
+      q.TiffLZWCompressor = TIFFLZWEncode;
+      q.TiffCompression = 5;
+      s.Seek(0, soBeginning);
+      WriteTIFFStream(s, true, &rgb, q, progress);
+    }
+    SeedWithOptions("fuzz_tiff", n, static_cast<uint8_t>(n & 1), s);
+    SeedWithOptions("fuzz_detect", 400 + n, 0, s);
+    ++n;
+  }
+  for (bool thumbnail : {false, true}) {
+    TIOParamsVals p(nullptr);
+    p.HasExifData = true;
+    p.ExifMake = "seed";
+    p.SetExifExposureBiasValue(-0.5);
+    p.ExifUserCommentCode = std::string("ASCII\0\0\0", 8);
+    p.ExifUserComment = "seed comment";
+    p.GpsVersionID = "2.2.0.0";
+    p.GpsLatitudeRef = "N";
+    p.SetTiffOrientation(6);
+    if (thumbnail) {
+      auto t = std::make_unique<TIEBitmap>(8, 6, ie24RGB);
+      PaintSeed(*t);
+      p.SetExifThumbnail(std::move(t));
+    }
+    std::vector<uint8_t> block;
+    SaveEXIFToBuffer(p, block, true);
+    Seed("fuzz_exif", thumbnail, block.data(), block.size());
+  }
+  TIOParamsVals x(nullptr);
+  x.XmpInfo = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
+  std::vector<uint8_t> xmp;
+  BuildXMPAPP1(x, xmp);
+  Seed("fuzz_exif", 2, xmp.data(), xmp.size());
 }
 
 void Zlib() {
@@ -744,6 +826,7 @@ int main(int argc, char** argv) {
   MakerNotes();
   Annotations();
   TIFFs();
+  TIFFPages();
   Zlib();
   ICC();
   GIFsAndBMPs();

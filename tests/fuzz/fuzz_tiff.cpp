@@ -38,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       stream.Seek(0, soBeginning);
       ReadTIFFStream(&bitmap, stream, pages, &params, progress, mode == 0, mask, (options & 4) != 0,
                      (options & 8) != 0, mode == 2);
+      if (mode == 1 && !aborting && !bitmap.IsEmpty()) {
+        // The page written again as the file described it (its layout, compression, metadata).
+        params.TiffLZWCompressor = TIFFLZWEncode;
+        TMemoryStream out;
+        bool failed = false;
+        TIEProgressRecord writing;
+        writing.Aborting = &failed;
+        WriteTIFFStream(out, false, &bitmap, params, writing);
+      }
     }
   stream.Seek(0, soBeginning);
   CountTIFFStreamPages(stream);

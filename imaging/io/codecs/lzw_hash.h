@@ -15,9 +15,10 @@ class TLZWHashTable {
   // and Key tell Store where the new entry goes.
   bool Find(int32_t current, int32_t c, int32_t& code, int32_t& slot, int32_t& key) const {
     key = (current << 8) | c;
-    // The byte above the prefix code: one exclusive-or after the previous look-up, whose result
-    // (the prefix) every look-up waits for; a quarter-full table rarely probes further.
-    uint32_t h = static_cast<uint32_t>((c << 6) ^ current) & (kSize - 1);
+    // A multiplicative hash of the whole key: the codes of a table are consecutive numbers, and a
+    // hash that keeps their order (the byte above the prefix code, exclusive-or'ed) lines them up
+    // in runs that linear probing then walks end to end.
+    uint32_t h = (static_cast<uint32_t>(key) * 2654435761u) >> (32 - kBits);
     for (;;) {
       const uint32_t e = slots_[h];
       if (e == 0) {

@@ -54,9 +54,14 @@ struct TTIFFLZWDecodeState {
     if (bitPos + width > inputBits) return -1;
     const int64_t byte = bitPos >> 3;
     uint32_t window = 0;
-    for (int i = 0; i < 3; ++i) {
-      window <<= 8;
-      if ((byte + i) * 8 < inputBits) window |= InputByte(byte + i);
+    if (!reversed && (byte + 3) * 8 <= inputBits) {
+      // Three whole bytes inside the strip: no test per byte.
+      window = static_cast<uint32_t>(input[byte]) << 16 | static_cast<uint32_t>(input[byte + 1]) << 8 | input[byte + 2];
+    } else {
+      for (int i = 0; i < 3; ++i) {
+        window <<= 8;
+        if ((byte + i) * 8 < inputBits) window |= InputByte(byte + i);
+      }
     }
     const int shift = 24 - static_cast<int>(bitPos & 7) - width;
     bitPos += width;

@@ -373,7 +373,13 @@ void TIFFWriteStrips(TTIFFTagList& Tags, TIEBitmap& Bitmap, TIEProgressRecord& P
     if (y % rowsPerStrip == 0) {
       TIFFWordAlign(Tags);
       offsets.push_back(TIFFStreamOffset(Tags));
-      if (deflate) zip = std::make_unique<TZCompressionStream>(out, Context.ZipLevel);
+      if (deflate) {
+        // zlib's largest hash memory: a little smaller files at the same level, at about its speed.
+        TZDeflateSettings settings;
+        settings.Level = Context.ZipLevel;
+        settings.MemLevel = 9;
+        zip = std::make_unique<TZCompressionStream>(out, settings);
+      }
     }
     packer.Pack(y, row.data());
     const auto n = static_cast<int32_t>(rowBytes);

@@ -26,7 +26,7 @@ struct TTIFFStripContext {
   int32_t BitsPerSample = 8;
   int32_t JpegQuality = 80;
   int32_t JpegColorSpace = 2;
-  int32_t ZipLevel = 2;            // TZCompressionStream level 1..3
+  int32_t ZipLevel = 6;            // zlib's deflate level
   TIOParamsVals* Params = nullptr;
   bool Alpha = false;              // RGB rows carry the alpha channel as a fourth sample
 };

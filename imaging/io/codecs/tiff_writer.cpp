@@ -158,7 +158,9 @@ bool PlanPage(TIEBitmap& bitmap, TIOParamsVals& p, TPagePlan& plan) {
     default: break;
   }
   c.FillOrder = p.TiffFillOrder == 2 ? 2 : 1;
-  c.ZipLevel = p.TiffZipCompression >= 0 && p.TiffZipCompression <= 2 ? p.TiffZipCompression + 1 : 2;
+  // TiffZipCompression 0, 1, 2: the fastest, the default and the best of zlib's levels.
+  static const int32_t kZipLevels[3] = {1, 6, 9};
+  c.ZipLevel = p.TiffZipCompression >= 0 && p.TiffZipCompression <= 2 ? kZipLevels[p.TiffZipCompression] : 6;
   c.Photometric = code;
   c.BitsPerSample = bits;
   c.Params = &p;

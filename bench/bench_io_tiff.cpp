@@ -1,0 +1,124 @@
+// The TIFF codec on its own: the 6000 x 4000 photo-like picture written and read uncompressed, LZW
+// with the horizontal predictor and deflate (TiffZipCompression 1), and an A4 page at 300 dpi of
+// text-like strokes as Group 4 and Group 3 2-D, all between bitmaps and memory. The comparison with
+// libtiff is bench/compare_tiff.sh.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench/bench_codec_inputs.h"
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_bits.h"
+#include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_mem_stream.h"
+#include "imaging/io/codecs/tiff_codec.h"
+#include "imaging/io/format_registry.h"
+#include "imaging/io/io_params.h"
+#include "platform/system/streams.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TIEBitmap& Photo() {
+  static TIEBitmap* photo = [] {
+    InitializeZodazUrIO();
+    auto* b = new TIEBitmap();
+    bench_inputs::PaintPhoto(*b, bench_inputs::kLargeWidth, bench_inputs::kLargeHeight);
+    return b;
+  }();
+  return *photo;
+}
+
+// A4 at 300 dpi: rows of letter-sized strokes on white.
+TIEBitmap& Page() {
+  static TIEBitmap* page = [] {
+    InitializeZodazUrIO();
+    auto* b = new TIEBitmap(2480, 3508, ie1g);
+    b->Fill(1);
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int32_t line = 150; line + 40 < 3508 - 150; line += 50)
+      for (int32_t x = 150; x < 2480 - 150;) {
+        const int32_t w = 12 + static_cast<int32_t>(next() % 14);
+        if (next() % 7 == 0) {
+          x += 25;
+          continue;
+        }
+        const uint32_t shape = next();
+        for (int32_t y = 0; y < 32; ++y) {
+          auto* row = static_cast<uint8_t*>(b->GetRow(line + y));
+          for (int32_t dx = 0; dx < w; ++dx) {
+            const bool stem = dx < 3 || (shape & 1 && dx >= w - 3);
+            const bool bar = (y < 3 && shape & 2) || (y >= 14 && y < 17 && shape & 4) || (y >= 29 && shape & 8);
+            if (stem || bar) SetRowBit(row, x + dx, false);
+          }
+        }
+        x += w + 4;
+      }
+    return b;
+  }();
+  return *page;
+}
+
+void SetLayout(TIOParamsVals& p, int compression, bool bilevel) {
+  p.TiffCompression = static_cast<uint8_t>(compression);
+  p.TiffZipCompression = 1;
+  if (bilevel) {
+    p.BitsPerSample = 1;
+    p.SamplesPerPixel = 1;
+  }
+}
+
+Bytes Write(TIEBitmap& b, int compression, bool bilevel, TMemoryStream& s) {
+  s.Seek(0, soBeginning);
+  s.SetSize(0);
+  TIOParamsVals p(nullptr);
+  SetLayout(p, compression, bilevel);
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  WriteTIFFStream(s, false, &b, p, progress);
+  const auto* d = static_cast<const uint8_t*>(s.Memory());
+  return aborting ? Bytes{} : Bytes(d, d + s.Size());
+}
+
+void Read(const Bytes& file, TIEBitmap& b) {
+  TIEMemStream s(file.data(), static_cast<int64_t>(file.size()));
+  TIOParamsVals p(nullptr);
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  std::unique_ptr<TIEMask> mask;
+  int32_t pages = 0;
+  ReadTIFFStream(&b, s, pages, &p, progress, false, mask, false, true, false);
+}
+
+// Arguments: compression (0 none, 5 LZW, 9 deflate, 3 G3 2-D, 4 G4); bilevel pages for 3 and 4.
+void BM_TiffWrite(benchmark::State& state) {
+  const int compression = static_cast<int>(state.range(0));
+  const bool bilevel = compression == 3 || compression == 4;
+  TIEBitmap& b = bilevel ? Page() : Photo();
+  TMemoryStream s;
+  s.SetSize(int64_t{80} << 20);
+  size_t bytes = 0;
+  for (auto _ : state) bytes = Write(b, compression, bilevel, s).size();
+  state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+  state.SetItemsProcessed(state.iterations() * b.Width() * b.Height());
+}
+
+void BM_TiffRead(benchmark::State& state) {
+  const int compression = static_cast<int>(state.range(0));
+  const bool bilevel = compression == 3 || compression == 4;
+  TIEBitmap& b = bilevel ? Page() : Photo();
+  TMemoryStream s;
+  const Bytes file = Write(b, compression, bilevel, s);
+  TIEBitmap out;
+  for (auto _ : state) Read(file, out);
+  state.SetItemsProcessed(state.iterations() * b.Width() * b.Height());
+}
+
+BENCHMARK(BM_TiffWrite)->Arg(0)->Arg(5)->Arg(9)->Arg(4)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TiffRead)->Arg(0)->Arg(5)->Arg(9)->Arg(4)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
