@@ -9,6 +9,7 @@
 
 #include "platform/media/ffmpeg_support.h"
 #include "platform/media/media_decoders.h"
+#include "platform/media/media_settings.h"
 #include "platform/registry/registry.h"
 #include "platform/system/debug_log.h"
 
@@ -222,7 +223,7 @@ struct TAviEncoder::TImpl {
   ~TImpl() { sws_freeContext(sws); }
 };
 
-TAviEncoder::TAviEncoder() = default;
+TAviEncoder::TAviEncoder() : threads_(MediaCodecThreads()) {}
 TAviEncoder::~TAviEncoder() = default;
 
 int32_t TAviEncoder::Threads() const { return impl_ && impl_->context ? impl_->context->thread_count : threads_; }

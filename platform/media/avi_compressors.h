@@ -128,7 +128,8 @@ class TAviEncoder {
   // The samples still held back.
   HRESULT Flush(std::vector<TAviEncodedSample>& Out);
   int32_t Threads() const;
-  // Threads the encoder may use (0: the library's choice); set before Open.
+  // Threads the encoder may use (0: the library's choice); set before Open. MediaCodecThreads by
+  // default.
   void SetThreads(int32_t Threads) { threads_ = Threads; }
 
  private:
@@ -137,5 +138,5 @@ class TAviEncoder {
   std::unique_ptr<TImpl> impl_;
   const TAviCompressor* compressor_ = nullptr;
   std::vector<uint8_t> output_;
-  int32_t threads_ = 0;
+  int32_t threads_;
 };

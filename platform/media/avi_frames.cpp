@@ -9,6 +9,7 @@
 #include "platform/media/avi_streams.h"
 #include "platform/media/ffmpeg_support.h"
 #include "platform/media/media_decoders.h"
+#include "platform/media/media_settings.h"
 #include "platform/system/debug_log.h"
 
 extern "C" {
@@ -125,7 +126,7 @@ bool TAviGetFrame::Open(const BITMAPINFOHEADER* Wanted) {
   std::string error;
   const AVRational tb{static_cast<int>(std::max<uint32_t>(info.dwScale, 1) & 0x7FFFFFFF),
                       static_cast<int>(std::max<uint32_t>(info.dwRate, 1) & 0x7FFFFFFF)};
-  if (!decoder_.Open(parameters_, tb, 0, error)) {
+  if (!decoder_.Open(parameters_, tb, MediaCodecThreads(), error)) {
     OutputDebugString("AVI frames: " + error);
     return false;
   }

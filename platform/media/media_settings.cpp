@@ -6,6 +6,7 @@ namespace {
 std::atomic<int64_t> g_pixelLimit{int64_t{1} << 26};
 std::atomic<uint32_t> g_settleBoundMs{10000};
 std::atomic<bool> g_forceSilent{false};
+std::atomic<int32_t> g_codecThreads{0};
 }  // namespace
 
 int64_t MediaPixelLimit() { return g_pixelLimit.load(); }
@@ -16,3 +17,6 @@ void SetMediaSettleBoundMs(uint32_t Milliseconds) { g_settleBoundMs = Millisecon
 
 bool MediaForceSilentAudio() { return g_forceSilent.load(); }
 void SetMediaForceSilentAudio(bool Value) { g_forceSilent = Value; }
+
+int32_t MediaCodecThreads() { return g_codecThreads.load(); }
+void SetMediaCodecThreads(int32_t Threads) { g_codecThreads = Threads > 0 ? Threads : 0; }

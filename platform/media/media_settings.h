@@ -17,3 +17,7 @@ void SetMediaSettleBoundMs(uint32_t Milliseconds);
 // the sound device. Off by default.
 bool MediaForceSilentAudio();
 void SetMediaForceSilentAudio(bool Value);
+
+// Threads the AVI services' encoders and decoders use (0: the library's choice, the default).
+int32_t MediaCodecThreads();
+void SetMediaCodecThreads(int32_t Threads);
