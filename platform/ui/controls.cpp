@@ -567,6 +567,12 @@ void TControl::WMMouseButton(TMessage& m) {
     default: break;
   }
   if (down) {
+    // A left press ends a mode the form's active control is in (a drop-down open, say): it is told
+    // which control was pressed, unless that is itself.
+    if (button == mbLeft)
+      if (TCustomForm* form = GetParentForm(this))
+        if (TWinControl* active = form->ActiveControl(); active && active != this)
+          active->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(this));
     if ((controlStyle_ & csCaptureMouse) && button == mbLeft) SetMouseCapture(true);
     if (button == mbLeft) {
       controlState_ |= csLButtonDown;

@@ -256,7 +256,8 @@ class TControl : public TComponent {
   virtual bool CanAutoSize(int& newWidth, int& newHeight);
   virtual void ConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight);
   void DoConstraints(int& width, int& height);
-  void AdjustSize();
+  // Fits the control to its content (CanAutoSize); controls with a size rule of their own override it.
+  virtual void AdjustSize();
   virtual void VisibleChanging() {}
   // The font changed: a font set on the control is its own from then on (ParentFont off).
   virtual void FontChanged();

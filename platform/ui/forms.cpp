@@ -3,6 +3,7 @@
 #include <QtCore/QEventLoop>
 #include <QtGui/QCursor>
 #include <QtGui/QScreen>
+#include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
@@ -168,13 +169,18 @@ void TCustomForm::ApplyWindowFlags() {
   if (!r) return;
   QWidget* w = r->widget;
   bool wasVisible = w->isVisible();
+  // The window's kind follows the border style, its title bar the creation parameters: a form whose
+  // CreateParams takes WS_CAPTION away has none.
+  TCreateParams params;
+  CreateParams(params);
+  const bool caption = borderStyle_ != bsNone && (params.Style & WS_CAPTION) == WS_CAPTION;
   Qt::WindowFlags f = Qt::Window;
   if (borderStyle_ == bsDialog) f = Qt::Dialog;
   if (borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin) f = Qt::Tool;
-  if (borderStyle_ == bsNone) f |= Qt::FramelessWindowHint;
+  if (!caption) f |= Qt::FramelessWindowHint;
   if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
   if (!focusable_) f |= Qt::WindowDoesNotAcceptFocus;
-  if (borderStyle_ != bsNone) {
+  if (caption) {
     f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (borderIcons_ & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if ((borderIcons_ & biMinimize) && borderStyle_ != bsDialog) f |= Qt::WindowMinimizeButtonHint;
@@ -182,10 +188,28 @@ void TCustomForm::ApplyWindowFlags() {
   }
   QWidget* ownerWidget = nullptr;
   if (ownerForm_ && ownerForm_->HandleAllocated()) ownerWidget = static_cast<QWidget*>(ownerForm_->NativeWidget());
-  w->setParent(ownerWidget, f);
+  // A new kind of window is a new native window: it shows again where the form was, active when it
+  // was and without taking the activation when it was not; the form hears of neither on the way.
+  const bool wasActive = active_;
+  reshaping_ = true;
+  struct EndReshaping {
+    bool& flag;
+    ~EndReshaping() { flag = false; }
+  } endReshaping{reshaping_};
+  if (w->parentWidget() != ownerWidget || w->windowFlags() != f) {
+    const QPoint at = w->pos();
+    w->setParent(ownerWidget, f);
+    w->move(at);
+  }
   if (borderStyle_ == bsSingle || borderStyle_ == bsDialog || borderStyle_ == bsToolWindow) w->setFixedSize(width_, height_);
   w->setAttribute(Qt::WA_ShowWithoutActivating, !focusable_);
-  if (wasVisible) w->show();
+  if (wasVisible && !w->isVisible()) {
+    const bool noActivate = w->testAttribute(Qt::WA_ShowWithoutActivating);
+    if (!wasActive) w->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    w->show();
+    w->setAttribute(Qt::WA_ShowWithoutActivating, noActivate);
+    if (wasActive && focusable_) w->activateWindow();
+  }
 }
 
 void TCustomForm::SetFormStyle(TFormStyle value) {
@@ -397,6 +421,7 @@ void TCustomForm::CMRelease(TMessage&) { delete this; }
 void TCustomForm::WMClose(TMessage&) { Close(); }
 
 void TCustomForm::WMActivate(TMessage& m) {
+  if (reshaping_) return;
   bool activate = m.WParam != 0;
   if (activate == active_) return;
   active_ = activate;
@@ -413,7 +438,23 @@ void TCustomForm::Dispatch(TMessage& m) {
     case WM_CLOSE: WMClose(m); return;
     case WM_ACTIVATE: WMActivate(m); return;
     case WM_MOUSEACTIVATE: WMMouseActivate(m); return;
+    case WM_SYSCOMMAND: WMSysCommand(m); return;
     case CM_RELEASE: CMRelease(m); return;
+    default: TWinControl::Dispatch(m); return;
+  }
+}
+
+void TCustomForm::WMSysCommand(TMessage& m) {
+  switch (m.WParam & 0xFFF0) {
+    case SC_MOVE:
+      SetCaptureControl(nullptr);
+      if (HandleAllocated())
+        if (QWindow* window = Record()->widget->windowHandle()) window->startSystemMove();
+      return;
+    case SC_CLOSE: Close(); return;
+    case SC_MINIMIZE: SetWindowState(wsMinimized); return;
+    case SC_MAXIMIZE: SetWindowState(wsMaximized); return;
+    case SC_RESTORE: SetWindowState(wsNormal); return;
     default: TWinControl::Dispatch(m); return;
   }
 }

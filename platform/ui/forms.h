@@ -121,6 +121,10 @@ class TCustomForm : public TWinControl {
   void CMShowingChanged(TMessage& message) override;
   void CMVisibleChanged(TMessage& message) override;
   virtual void WMClose(TMessage& message);
+  // SC_MOVE (with or without the caption's hit code) starts the window system's move loop by the
+  // mouse once the capture is released (nothing where the platform has none, as under offscreen);
+  // SC_CLOSE closes, SC_MINIMIZE, SC_MAXIMIZE and SC_RESTORE set the window state.
+  virtual void WMSysCommand(TMessage& message);
   virtual void WMActivate(TMessage& message);
   // A press is about to activate the form: MA_ACTIVATE, or MA_NOACTIVATE for a form that is not
   // Focusable (the active form stays active).
@@ -150,6 +154,8 @@ class TCustomForm : public TWinControl {
   uint16_t uiState_ = 0;
   bool placed_ = false;
   bool active_ = false;
+  // Set while a change of window kind re-creates the native window: its activation is kept.
+  bool reshaping_ = false;
   TCustomForm* ownerForm_ = nullptr;
   TMainMenu* menu_ = nullptr;
   void* menuBar_ = nullptr;  // the menu bar widget inside the form's window

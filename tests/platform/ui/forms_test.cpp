@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QtWidgets/QWidget>
+
 #include "platform/ui/controls.h"
+#include "platform/ui/ext_ctrls.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
@@ -96,6 +99,85 @@ TEST_F(FormsTest, APressAsksTheFormWhetherItActivates) {
   testsupport::MouseClick(popup, 10, 10);
   EXPECT_EQ(popup->asked.size(), 2u);
   delete popup;
+}
+
+// A control that records the cancel-mode notices it is given.
+class TCancelProbe : public TCustomControl {
+ public:
+  explicit TCancelProbe(TComponent* owner) : TCustomControl(owner) { SetTabStop(true); }
+  std::vector<TControl*> senders;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_CANCELMODE) senders.push_back(reinterpret_cast<TControl*>(m.LParam));
+    TCustomControl::WndProc(m);
+  }
+};
+
+TEST_F(FormsTest, ALeftPressTellsTheActiveControlWhichControlWasPressed) {
+  auto* active = new TCancelProbe(form);
+  active->SetParent(form);
+  active->SetBounds(0, 0, 50, 20);
+  auto* other = new TCancelProbe(form);
+  other->SetParent(form);
+  other->SetBounds(0, 40, 50, 20);
+  auto* label = new TPaintBox(form);  // windowless
+  label->SetParent(form);
+  label->SetBounds(100, 0, 50, 20);
+  form->SetActiveControl(active);
+  testsupport::MouseClick(other, 5, 5);
+  testsupport::MouseClick(form, 110, 5);
+  testsupport::MouseClick(form, 110, 5, testsupport::Mouse::Right);
+  testsupport::MouseClick(active, 5, 5);
+  EXPECT_EQ(active->senders, (std::vector<TControl*>{other, label}));
+  EXPECT_TRUE(other->senders.empty());
+}
+
+// A form whose creation parameters take the title bar away.
+class TNoCaptionForm : public TForm {
+ public:
+  using TForm::TForm;
+
+ protected:
+  void CreateParams(TCreateParams& params) override {
+    TForm::CreateParams(params);
+    params.Style &= ~WS_CAPTION;
+  }
+};
+
+TEST_F(FormsTest, TheTitleBarFollowsTheCreationParametersAndAShownFormKeepsItsPlace) {
+  auto* f = new TNoCaptionForm(nullptr);
+  f->SetBorderStyle(bsDialog);
+  f->SetBounds(60, 70, 120, 90);
+  f->ShowNoActivate();
+  Application->ProcessMessages();
+  auto* w = static_cast<QWidget*>(f->NativeWidget());
+  EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
+  // Another kind of window while shown: still shown, where it was, not activated.
+  f->SetBorderStyle(bsToolWindow);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->pos(), QPoint(60, 70));
+  EXPECT_TRUE(w->windowFlags() & Qt::Tool);
+  Application->ProcessMessages();
+  EXPECT_NE(Screen->ActiveForm(), f);
+  auto* g = new TForm(nullptr);
+  g->SetBorderStyle(bsDialog);
+  g->HandleNeeded();
+  EXPECT_FALSE(static_cast<QWidget*>(g->NativeWidget())->windowFlags() & Qt::FramelessWindowHint);
+  delete g;
+  delete f;
+}
+
+TEST_F(FormsTest, TheSystemMoveCommandReleasesTheCapture) {
+  auto* c = new TCancelProbe(form);
+  c->SetParent(form);
+  c->SetBounds(0, 0, 50, 20);
+  SetCaptureControl(c);
+  ASSERT_EQ(GetCaptureControl(), c);
+  // SC_MOVE with the caption's hit code; the offscreen platform has no move loop of its own.
+  form->Perform(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  EXPECT_TRUE(form->Visible());
+  form->Perform(WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(form->Visible());
 }
 
 }  // namespace
