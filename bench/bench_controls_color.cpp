@@ -1,0 +1,216 @@
+// The office colour button and its panel against Qt, in one process, on 32-bit pictures:
+//  - a colour button made, its colour window dropped down and painted whole into a bitmap (the
+//    "Automatic" button, 40 cells, "Other Colors..." and its swatch), then freed, against a
+//    frameless Qt pop-up QWidget with a QGridLayout of 40 QToolButtons with colour icons and two
+//    QPushButtons, shown, rendered by QWidget::render into a QImage and freed. Both pictures must
+//    show the 40 colours at the cells' centres;
+//  - SelectedColor changes cycling through the grid, each followed by painting the cells whose
+//    state changed, against an exclusive QButtonGroup's setChecked on the matching QToolButton with
+//    the two changed buttons rendered. Ours must change the state of exactly two cells per change
+//    (counted), and both must end with the same cell down.
+#include <benchmark/benchmark.h>
+
+#include <QtGui/QImage>
+#include <QtGui/QPainter>
+#include <QtGui/QPixmap>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QButtonGroup>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+#include <QtWidgets/QWidget>
+
+#include <vector>
+
+#include "bench/bench_controls_main.h"
+#include "controls/xc_color_tables.h"
+#include "controls/xc_office_color_button.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/ui/forms.h"
+
+namespace {
+
+constexpr int kCells = 40;
+
+TForm* Host() {
+  static TForm* form = [] {
+    auto* f = new TForm(nullptr);
+    f->SetBounds(0, 0, 200, 100);
+    f->Show();
+    Application->ProcessMessages();
+    return f;
+  }();
+  return form;
+}
+
+QRgb Rgb(TColor c) {
+  const COLORREF v = ColorToRGB(c);
+  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
+}
+
+// The centre of every cell shows its office colour.
+template <class Pixel>
+bool AllColoursShown(Pixel pixel, const std::vector<QPoint>& centres) {
+  for (int i = 0; i < kCells; ++i)
+    if (pixel(centres[static_cast<size_t>(i)]) != Rgb(OfficeColorValues()[i].Value)) return false;
+  return true;
+}
+
+void BM_ColorButtonDropDownAndPaint(benchmark::State& state) {
+  TForm* host = Host();
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  std::vector<QPoint> centres;
+  for (auto _ : state) {
+    auto* b = new TXcOfficeColorButton(host);
+    b->SetParent(host);
+    b->SetBounds(10, 10, 35, 22);
+    b->DropDown(0, 0);
+    TXcOfficeColorForm* f = b->ColorForm();
+    target.SetSize(f->Width(), f->Height());
+    f->PaintTo(target.Canvas(), 0, 0);
+    benchmark::ClobberMemory();
+    if (centres.empty()) {
+      TXcOfficeColorPanel* p = b->ColorPanel();
+      for (TControl* c : p->StandardButtons())
+        centres.emplace_back(p->Left() + c->Left() + c->Width() / 2, p->Top() + c->Top() + c->Height() / 2);
+    }
+    delete b;
+  }
+  auto pixel = [&](QPoint p) { return Rgb(target.Canvas()->Pixels(p.x(), p.y())); };
+  if (!AllColoursShown(pixel, centres)) state.SkipWithError("a colour is missing from the picture");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ColorButtonDropDownAndPaint)->Unit(benchmark::kMicrosecond);
+
+QIcon ColourIcon(TColor c) {
+  QPixmap pm(12, 12);
+  pm.fill(QColor(Rgb(c)));
+  return QIcon(pm);
+}
+
+void BM_QtPopupOfToolButtonsRender(benchmark::State& state) {
+  QImage target;
+  std::vector<QPoint> centres;
+  for (auto _ : state) {
+    auto* popup = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    auto* column = new QVBoxLayout(popup);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
+    column->addWidget(new QPushButton(QStringLiteral("Automatic"), popup));
+    auto* grid = new QGridLayout;
+    grid->setSpacing(0);
+    std::vector<QToolButton*> buttons;
+    for (int i = 0; i < kCells; ++i) {
+      auto* t = new QToolButton(popup);
+      t->setIcon(ColourIcon(OfficeColorValues()[i].Value));
+      t->setIconSize(QSize(12, 12));
+      t->setFixedSize(18, 18);
+      t->setAutoRaise(true);
+      grid->addWidget(t, i / 8, i % 8);
+      buttons.push_back(t);
+    }
+    column->addLayout(grid);
+    column->addWidget(new QPushButton(QStringLiteral("Other Colors..."), popup));
+    popup->show();
+    if (target.size() != popup->size()) target = QImage(popup->size(), QImage::Format_RGB32);
+    popup->render(&target);
+    benchmark::ClobberMemory();
+    if (centres.empty())
+      for (QToolButton* t : buttons) centres.push_back(t->geometry().center());
+    delete popup;
+  }
+  if (!AllColoursShown([&](QPoint p) { return target.pixel(p); }, centres))
+    state.SkipWithError("a colour is missing from the picture");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_QtPopupOfToolButtonsRender)->Unit(benchmark::kMicrosecond);
+
+// ----------------------------------------------------------------------------- selection changes
+
+void BM_SelectedColorChangePaintChangedCells(benchmark::State& state) {
+  TForm* host = Host();
+  auto* b = new TXcOfficeColorButton(host);
+  b->SetParent(host);
+  b->DropDown(0, 0);
+  TXcOfficeColorPanel* p = b->ColorPanel();
+  const std::vector<TXcOfficeColorDrawer*>& cells = p->StandardButtons();
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(p->Width(), p->Height());
+  HDC dc = target.Canvas()->Handle();
+  std::vector<bool> down(cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) down[i] = cells[i]->Down();
+  int64_t changedCells = 0;
+  int index = 0;
+  for (auto _ : state) {
+    index = (index + 1) % kCells;
+    b->SetSelectedColor(OfficeColorValues()[index].Value);
+    // Only the cells whose state changed are painted again.
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (cells[i]->Down() == down[i]) continue;
+      down[i] = cells[i]->Down();
+      ++changedCells;
+      TXcOfficeColorDrawer* c = cells[i];
+      const int saved = SaveDC(dc);
+      OffsetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);
+      IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+      c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+      RestoreDC(dc, saved);
+    }
+    benchmark::ClobberMemory();
+  }
+  // Two cells per change: the one raised and the one put down (the first change raises
+  // "Automatic", which is no cell).
+  if (changedCells != 2 * static_cast<int64_t>(state.iterations()) - 1)
+    state.SkipWithError("other cells than the two that changed were touched");
+  if (!cells[static_cast<size_t>(index)]->Down()) state.SkipWithError("the selected cell is not down");
+  state.counters["cells_painted_per_change"] =
+      static_cast<double>(changedCells) / static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations());
+  delete b;
+}
+BENCHMARK(BM_SelectedColorChangePaintChangedCells)->Unit(benchmark::kMicrosecond);
+
+void BM_QButtonGroupSetCheckedRenderTwo(benchmark::State& state) {
+  QWidget popup(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+  auto* grid = new QGridLayout(&popup);
+  grid->setSpacing(0);
+  QButtonGroup group;
+  group.setExclusive(true);
+  std::vector<QToolButton*> buttons;
+  for (int i = 0; i < kCells; ++i) {
+    auto* t = new QToolButton(&popup);
+    t->setIcon(ColourIcon(OfficeColorValues()[i].Value));
+    t->setIconSize(QSize(12, 12));
+    t->setFixedSize(18, 18);
+    t->setCheckable(true);
+    t->setAutoRaise(true);
+    grid->addWidget(t, i / 8, i % 8);
+    group.addButton(t, i);
+    buttons.push_back(t);
+  }
+  popup.show();
+  QImage target(popup.size(), QImage::Format_RGB32);
+  int index = 0, previous = -1;
+  for (auto _ : state) {
+    index = (index + 1) % kCells;
+    buttons[static_cast<size_t>(index)]->setChecked(true);
+    if (previous >= 0) {
+      QToolButton* old = buttons[static_cast<size_t>(previous)];
+      old->render(&target, old->pos());
+    }
+    QToolButton* now = buttons[static_cast<size_t>(index)];
+    now->render(&target, now->pos());
+    previous = index;
+    benchmark::ClobberMemory();
+  }
+  if (group.checkedId() != index) state.SkipWithError("the checked button is not the selected one");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_QButtonGroupSetCheckedRenderTwo)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunControlsBenchmarks(argc, argv); }
