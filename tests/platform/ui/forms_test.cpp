@@ -151,13 +151,19 @@ TEST_F(FormsTest, TheTitleBarFollowsTheCreationParametersAndAShownFormKeepsItsPl
   Application->ProcessMessages();
   auto* w = static_cast<QWidget*>(f->NativeWidget());
   EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
-  // Another kind of window while shown: still shown, where it was, not activated.
+  // Another kind of window while shown: still shown, where it was, as active as it was, and the
+  // form hears of no activation change on the way.
+  const bool wasActive = f->Active();
+  int activations = 0;
+  f->OnActivate = [&](TObject*) { ++activations; };
+  f->OnDeactivate = [&](TObject*) { ++activations; };
   f->SetBorderStyle(bsToolWindow);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->pos(), QPoint(60, 70));
   EXPECT_TRUE(w->windowFlags() & Qt::Tool);
   Application->ProcessMessages();
-  EXPECT_NE(Screen->ActiveForm(), f);
+  EXPECT_EQ(f->Active(), wasActive);
+  EXPECT_EQ(activations, 0);
   auto* g = new TForm(nullptr);
   g->SetBorderStyle(bsDialog);
   g->HandleNeeded();
