@@ -430,6 +430,36 @@ void PenLines(HDC__* d, const PenInfo& pen, const std::vector<std::vector<TPoint
   }
 }
 
+// The common box: a solid one-pixel pen (or none) and a solid brush (or none) copied onto 24- or
+// 32-bit pixels. The pen's pixels are the box's edge rows and columns, the brush's the inside of
+// them; without a pen the brush covers the box less its right column and bottom row, as the GDI
+// fills. Answers false (nothing drawn) for every other case, which the general path draws.
+bool PlainRectangle(HDC__* d, const PenInfo& pen, const TRect& box) {
+  PixelRows* t = d->Target();
+  if (!t || (t->bitCount != 24 && t->bitCount != 32) || d->st.rop2 != R2_COPYPEN) return false;
+  if (pen.draws && (!pen.cosmetic || pen.insideFrame || pen.style != PS_SOLID || (pen.color >> 24) != 0))
+    return false;
+  HBRUSH__* brush = BrushOf(d);
+  if (brush->style != BS_NULL && (brush->style != BS_SOLID || (brush->color >> 24) != 0)) return false;
+  if (brush->style == BS_SOLID) {
+    const TRect inside = pen.draws ? TRect{box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1}
+                                   : TRect{box.Left, box.Top, box.Right - 1, box.Bottom - 1};
+    if (inside.Right > inside.Left && inside.Bottom > inside.Top) PatFillDevice(d, brush, inside, 0xF0);
+  }
+  if (pen.draws) {
+    HBRUSH__ edge;
+    edge.style = BS_SOLID;
+    edge.color = pen.color;
+    PatFillDevice(d, &edge, {box.Left, box.Top, box.Right, box.Top + 1}, 0xF0);
+    if (box.Height() > 1) PatFillDevice(d, &edge, {box.Left, box.Bottom - 1, box.Right, box.Bottom}, 0xF0);
+    if (box.Height() > 2) {
+      PatFillDevice(d, &edge, {box.Left, box.Top + 1, box.Left + 1, box.Bottom - 1}, 0xF0);
+      if (box.Width() > 1) PatFillDevice(d, &edge, {box.Right - 1, box.Top + 1, box.Right, box.Bottom - 1}, 0xF0);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- Lines ------------------------------------------------------------------------------------------
@@ -518,6 +548,7 @@ bool Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom)
     return Polygon(dc, pts, 4);
   }
   if (box.Width() < 1 || box.Height() < 1) return true;
+  if (PlainRectangle(d, pen, box)) return true;
   const QRectF outline = OutlineRect(box, pen);
   QPainterPath fill;
   fill.addRect(outline);
