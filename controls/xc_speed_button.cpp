@@ -197,6 +197,14 @@ void TXcCustomSpeedButton::AssignHotTrack(IXcHotTrackable* other) {
 
 // ---- group
 
+namespace {
+
+// The speed button whose group update is being broadcast: its members know the sender without
+// asking the type system, once per member.
+TXcCustomSpeedButton* g_broadcastingButton = nullptr;
+
+}  // namespace
+
 void TXcCustomSpeedButton::UpdateExclusive() {
   if (groupIndex_ == 0 || !Parent()) return;
   TMessage m;
@@ -204,12 +212,21 @@ void TXcCustomSpeedButton::UpdateExclusive() {
   m.WParam = static_cast<WPARAM>(groupIndex_);
   m.LParam = reinterpret_cast<LPARAM>(static_cast<TControl*>(this));
   m.Result = 0;
+  TXcCustomSpeedButton* const outer = g_broadcastingButton;
+  g_broadcastingButton = this;
+  struct Restore {
+    TXcCustomSpeedButton* outer;
+    ~Restore() { g_broadcastingButton = outer; }
+  } restore{outer};
   Parent()->Broadcast(m);
 }
 
 void TXcCustomSpeedButton::ButtonPressed(TMessage& m) {
   if (static_cast<int32_t>(m.WParam) != groupIndex_ || !Parent() || !Parent()->HandleAllocated()) return;
-  auto* sender = dynamic_cast<TXcCustomSpeedButton*>(reinterpret_cast<TControl*>(m.LParam));
+  TControl* const from = reinterpret_cast<TControl*>(m.LParam);
+  auto* sender = g_broadcastingButton && from == static_cast<TControl*>(g_broadcastingButton)
+                     ? g_broadcastingButton
+                     : dynamic_cast<TXcCustomSpeedButton*>(from);
   if (!sender || sender == this) return;
   if (sender->Down() && down_) {
     down_ = false;

@@ -686,9 +686,10 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
   GetClipBox(dc, &clip);
   for (size_t i = start; i < controls_.size(); ++i) {
     TControl* c = controls_[i];
-    if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+    if (!c->Visible()) continue;
     TRect bounds = c->BoundsRect(), meet;
-    if (!IntersectRect(meet, bounds, clip)) continue;
+    // The cheap tests first: most children of a large window lie outside a small paint.
+    if (!IntersectRect(meet, bounds, clip) || dynamic_cast<TWinControl*>(c)) continue;
     int saved = SaveDC(dc);
     OffsetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);
     IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
