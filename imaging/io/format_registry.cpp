@@ -12,7 +12,6 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
-#include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/color_converter.h"
 #include "imaging/io/format_detect.h"
@@ -390,7 +389,6 @@ void InitializeZodazUrIO() {
   InstallLZWHooks();                 // 2. the four LZW hooks
   TempDirectory.clear();             // 3.
   RegisterBuiltInFileFormats();      // 4.
-  InitializeIEJ2000();
   AVIServicesStarted = false;        // 5.
   MediaFileFrameCounter = CountMediaFileFrames;
   SetDebugLogFileName("");
@@ -409,12 +407,9 @@ void InitializeZodazUrIO() {
   CMYKProfileEnabled = true;
   MetafileMaxSize = 8000;
   InstallPasteHooks(true);           // the clipboard paste reads PNG blocks through the unit
-  InitializeTifCCITT();              // the fax coder's tables
 }
 
 void FinalizeZodazUrIO() {
-  FinalizeIEJ2000();
-  FinalizeTifCCITT();
   InstallPasteHooks(false);
   // 1. The default CMYK profiles; CMYK conversions use the formulas from here on.
   InstallCMYKProfileHooks(false);

@@ -3,6 +3,7 @@
 #include "imaging/core/ie_gdiplus.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/core/ie_startup.h"
+#include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/processing/zodazur_proc.h"
@@ -18,7 +19,7 @@ const TIEStartupSteps& IEEngineStartupSteps() {
       {"GDI+", InitializeIEGDIPlus, FinalizeIEGDIPlus},
       {"imaging defaults", InitializeImagingDefaults, FinalizeImagingDefaults},
       {"imaging utilities", InitializeImagingUtilities, FinalizeImagingUtilities},
-      {"JPEG 2000 tables (with the JPEG 2000 codec)", nullptr, nullptr},
+      {"JPEG 2000 codec", InitializeIEJ2000, FinalizeIEJ2000},
       {"vector layer globals (with the vector layer)", nullptr, nullptr},
       {"I/O unit", InitializeZodazUrIO, FinalizeZodazUrIO},
       {"processing unit", InitializeZodazUrProc, FinalizeZodazUrProc},
