@@ -349,6 +349,26 @@ TEST(TransitionEngine, ARunOnTheRealTimerEndsByItselfWithTheEndPictureLast) {
   EXPECT_EQ(view.paintLocks, 0);
 }
 
+TEST(TransitionEngine, AnEngineFreedByItsHandlerInsideARealTimerTickIsLeftAlone) {
+  // An owner that drops its engine when the run ends, from inside the timer's own tick: the
+  // timer, its handler and the engine all go while the tick is under way.
+  TransitionView view;
+  auto engine = std::make_unique<TIETransitionEffects>(&view);
+  engine->SetTransitionSize(16, 8);
+  engine->SetEffect(iettLeftRight1);
+  engine->SetDuration(0);
+  engine->OnTransitionStop = [&](TObject*) { engine.reset(); };
+  engine->StartTransition(true);
+  const uint32_t began = GetTickCount();
+  while (engine && GetTickCount() - began < 10000) {
+    Application->ProcessMessages();
+    Sleep(1);
+  }
+  EXPECT_EQ(engine, nullptr);
+  EXPECT_EQ(view.paintLocks, 0);
+  Application->ProcessMessages();
+}
+
 }  // namespace
 
 namespace {
