@@ -5,6 +5,9 @@
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "imaging/core/ie_base_bitmap.h"
 #include "imaging/core/ie_bits.h"
@@ -44,13 +47,28 @@ inline S DivideExact(S n, uint32_t d, double reciprocal) {
   return static_cast<S>(q);
 }
 
+// Trunc(N / D) of a box sum of 8-bit samples (N <= 255 D) by one 32-bit multiply and shift:
+// N x ceil(2^24 / D) >> 24. With E = ceil(2^24 / D) x D - 2^24 <= D - 1 the product is off N / D by
+// N E / (D 2^24) < 1 / D when 255 D (D - 1) < 2^24, which holds up to D = 257, and N x M stays below
+// 2^32. Larger boxes take DivideExact.
+constexpr int32_t kBoxMultiplierBits = 24;
+constexpr int32_t kLargestMultipliedBox = 256;
+inline uint32_t BoxMultiplier(int32_t box) {
+  return box <= kLargestMultipliedBox ? ((1u << kBoxMultiplierBits) + static_cast<uint32_t>(box) - 1) / static_cast<uint32_t>(box)
+                                      : 0;
+}
+inline uint8_t DivideBox(uint32_t sum, uint32_t multiplier) {
+  return static_cast<uint8_t>((sum * multiplier) >> kBoxMultiplierBits);
+}
+
 // Per destination index along one axis: the first source index, the 17-bit fraction and the last
 // source index of the box.
 struct TLinearAxis {
   std::vector<int32_t> first;
   std::vector<int32_t> fraction;
   std::vector<int32_t> last;
-  std::vector<double> reciprocal;  // 1 / box size
+  std::vector<double> reciprocal;   // 1 / box size
+  std::vector<uint32_t> multiplier;  // BoxMultiplier of the box size (0: too large a box)
   int32_t largestBox = 1;
 };
 
@@ -71,6 +89,7 @@ TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) 
   a.fraction.resize(static_cast<size_t>(destSize));
   a.last.resize(static_cast<size_t>(destSize));
   a.reciprocal.resize(static_cast<size_t>(destSize));
+  a.multiplier.resize(static_cast<size_t>(destSize));
   for (int32_t i = 0; i < destSize; ++i) {
     const double p = i / step;
     const int32_t first = std::min(static_cast<int32_t>(p), sourceSize - 1);
@@ -80,6 +99,7 @@ TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) 
     a.last[static_cast<size_t>(i)] = std::clamp(last, first, sourceSize - 1);
     const int32_t box = a.last[static_cast<size_t>(i)] - first + 1;
     a.reciprocal[static_cast<size_t>(i)] = 1.0 / box;
+    a.multiplier[static_cast<size_t>(i)] = BoxMultiplier(box);
     a.largestBox = std::max(a.largestBox, box);
   }
   return a;
@@ -110,6 +130,133 @@ void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32
   }
 }
 
+// The box means of one row of 8-bit samples whose box sums fit 32 bits, as LinearRowH gives them:
+// running sums of each channel (Sums holds C x (SW + 1) of them; a sum that wraps at 32 bits still
+// gives the box's true difference, which is below 2^32), then a difference and a multiply a box.
+template <int C>
+  requires(C == 1 || C == 3)
+void BoxRowH8(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, uint32_t* sums) {
+  // The running sums live in registers, one a channel.
+  uint32_t r0 = 0, r1 = 0, r2 = 0;
+  for (int c = 0; c < C; ++c) sums[c] = 0;
+  uint32_t* out = sums + C;
+  for (int32_t x = 0; x < sw; ++x, src += C, out += C) {
+    out[0] = r0 += src[0];
+    if constexpr (C == 3) {
+      out[1] = r1 += src[1];
+      out[2] = r2 += src[2];
+    }
+  }
+  // The tables through plain pointers: the byte stores below could alias anything else.
+  const int32_t* first = axis.first.data();
+  const int32_t* last = axis.last.data();
+  const uint32_t* multiplier = axis.multiplier.data();
+  for (int32_t i = 0; i < dw; ++i, dst += C) {
+    const int32_t x0 = first[i], x1 = last[i];
+    const uint32_t m = multiplier[i];
+    const uint32_t* a = sums + static_cast<size_t>(x0) * C;
+    const uint32_t* b = sums + static_cast<size_t>(x1 + 1) * C;
+    if (m != 0) {
+      dst[0] = DivideBox(b[0] - a[0], m);
+      if constexpr (C == 3) {
+        dst[1] = DivideBox(b[1] - a[1], m);
+        dst[2] = DivideBox(b[2] - a[2], m);
+      }
+    } else {
+      const uint32_t count = static_cast<uint32_t>(x1 - x0 + 1);
+      const double reciprocal = axis.reciprocal[static_cast<size_t>(i)];
+      for (int c = 0; c < C; ++c) dst[c] = static_cast<uint8_t>(DivideExact<uint32_t>(b[c] - a[c], count, reciprocal));
+    }
+  }
+}
+
+#if defined(__SSE2__)
+// The boxes of a row that a 16-byte load holds (up to 5 pixels of 3 channels, 16 of 1) summed by
+// the vector unit: the box's bytes of one channel kept by a mask, then added up by a sum of
+// absolute differences from zero (one sum for each half of the load). The boxes whose load would
+// reach past the row's end are added up one sample at a time. Gives exactly what BoxRowH8 gives.
+template <int C>
+constexpr int32_t kLoadBox = C == 3 ? 5 : 16;
+
+template <int C>
+struct TBoxMasks {
+  alignas(16) uint8_t Bytes[kLoadBox<C> + 1][C][16] = {};
+  constexpr TBoxMasks() {
+    for (int32_t box = 1; box <= kLoadBox<C>; ++box)
+      for (int c = 0; c < C; ++c)
+        for (int32_t j = c; j < C * box; j += C) Bytes[box][c][j] = 0xFF;
+  }
+};
+template <int C>
+constexpr TBoxMasks<C> kBoxMasks{};
+
+inline uint32_t MaskedByteSum(__m128i v, const uint8_t* mask) {
+  const __m128i s = _mm_sad_epu8(_mm_and_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(mask))),
+                                 _mm_setzero_si128());
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(s, _mm_srli_si128(s, 8))));
+}
+
+// Whether every box of the row fits one load.
+template <int C>
+bool BoxesFitLoads(const TLinearAxis& axis) {
+  return axis.largestBox <= kLoadBox<C>;
+}
+
+// Trunc(N / D) for the sums of a small box (N <= 255 D) in 16-bit lanes:
+// (2N x ceil(2^15 / D)) >> 16, exact while 255 D (D - 1) < 2^15, which holds up to D = 11.
+constexpr int32_t kLargestHalfWordBox = 11;
+constexpr uint16_t kHalfWordMultipliers[kLargestHalfWordBox + 1] = {
+    0, 32768, 16384, 10923, 8192, 6554, 5462, 4682, 4096, 3641, 3277, 2979};
+static_assert(kHalfWordMultipliers[3] == (32768 + 2) / 3 && kHalfWordMultipliers[11] == (32768 + 10) / 11);
+
+template <int C>
+void BoxRowH8Vector(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t sw, int32_t dw) {
+  const int32_t* first = axis.first.data();
+  const int32_t* last = axis.last.data();
+  const uint32_t* multiplier = axis.multiplier.data();
+  const int64_t rowBytes = int64_t{sw} * C;
+  const __m128i zero = _mm_setzero_si128();
+  int32_t i = 0;
+  if constexpr (C == 3) {
+    // Three channels a load: their sums side by side in 16-bit lanes, divided together, and the
+    // three bytes written with a fourth that the next pixel overwrites (not for the last pixel).
+    for (; i + 1 < dw; ++i, dst += 3) {
+      const int32_t x0 = first[i], box = last[i] - x0 + 1;
+      if (int64_t{x0} * 3 + 16 > rowBytes) break;
+      _mm_prefetch(reinterpret_cast<const char*>(src + static_cast<size_t>(x0) * 3 + 1024), _MM_HINT_T0);
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + static_cast<size_t>(x0) * 3));
+      const auto& masks = kBoxMasks<3>.Bytes[box];
+      const __m128i s0 = _mm_sad_epu8(_mm_and_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[0]))), zero);
+      const __m128i s1 = _mm_sad_epu8(_mm_and_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[1]))), zero);
+      const __m128i s2 = _mm_sad_epu8(_mm_and_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[2]))), zero);
+      __m128i sums = _mm_or_si128(_mm_or_si128(s0, _mm_slli_epi64(s1, 16)), _mm_slli_epi64(s2, 32));
+      sums = _mm_add_epi16(sums, _mm_srli_si128(sums, 8));
+      const __m128i m = _mm_set1_epi16(static_cast<int16_t>(kHalfWordMultipliers[box]));
+      const __m128i q = _mm_mulhi_epu16(_mm_add_epi16(sums, sums), m);
+      const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
+      std::memcpy(dst, &bytes, 4);
+    }
+  }
+  for (; i < dw; ++i, dst += C) {
+    const int32_t x0 = first[i], box = last[i] - x0 + 1;
+    const uint32_t m = multiplier[i];
+    const uint8_t* p = src + static_cast<size_t>(x0) * C;
+    if (int64_t{x0} * C + 16 <= rowBytes) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      for (int c = 0; c < C; ++c) dst[c] = DivideBox(MaskedByteSum(v, kBoxMasks<C>.Bytes[box][c]), m);
+    } else {
+      // The last boxes of the row, one sample at a time.
+      for (int c = 0; c < C; ++c) {
+        uint32_t sum = 0;
+        for (int32_t k = 0; k < box; ++k) sum += p[k * C + c];
+        dst[c] = DivideBox(sum, m);
+      }
+    }
+  }
+}
+static_assert(kLoadBox<3> <= kLargestHalfWordBox);
+#endif
+
 // Dst = A + (B - A) * Fraction / 2^17 rounded down, over N samples. The inner loops run a fixed 16
 // samples so that the compiler turns them into vector code.
 template <class T>
@@ -124,19 +271,42 @@ void InterpolateRows(const T* a, const T* b, T* dst, int32_t n, int32_t fraction
     dst[x] = static_cast<T>(a[x] + ((static_cast<int64_t>(b[x]) - a[x]) * fraction >> kFractionBits));
 }
 
-// Dst = the mean of the work rows First..Last, truncated, over N samples; Sum is the caller's buffer
-// of box sums.
-template <class T, class S>
-void AverageRows(TIEWorkBitmap& work, int32_t first, int32_t last, T* dst, int32_t n, double reciprocal,
+// Sums[x] += Src[x] for N samples, and Dst[x] = DivideBox(Sums[x], M): sixteen at a time in loops
+// of a fixed length over pointers that do not overlap, which the compiler turns into vector code;
+// the tail one at a time.
+void AddSamples8(const uint8_t* __restrict src, uint32_t* __restrict sums, int32_t n) {
+  const int32_t whole = n & ~15;
+  for (int32_t x = 0; x < whole; x += 16)
+    for (int k = 0; k < 16; ++k) sums[x + k] += src[x + k];
+  for (int32_t x = whole; x < n; ++x) sums[x] += src[x];
+}
+void DivideBoxes8(const uint32_t* __restrict sums, uint8_t* __restrict dst, int32_t n, uint32_t m) {
+  const int32_t whole = n & ~15;
+  for (int32_t x = 0; x < whole; x += 16)
+    for (int k = 0; k < 16; ++k) dst[x + k] = DivideBox(sums[x + k], m);
+  for (int32_t x = whole; x < n; ++x) dst[x] = DivideBox(sums[x], m);
+}
+
+// Dst = the mean of the rows First..Last (RowOf gives each), truncated, over N samples; Sum is the
+// caller's buffer of box sums.
+template <class T, class S, class RowOf>
+void AverageRows(const RowOf& rowOf, int32_t first, int32_t last, T* dst, int32_t n, double reciprocal,
                  std::vector<S>& sum) {
   sum.assign(static_cast<size_t>(n), 0);
-  for (int32_t r = first; r <= last; ++r) {
-    const T* src = static_cast<const T*>(work.GetRow(r));
-    for (int32_t x = 0; x < n; ++x) sum[static_cast<size_t>(x)] += src[x];
-  }
+  S* sums = sum.data();
   const uint32_t count = static_cast<uint32_t>(last - first + 1);
-  for (int32_t x = 0; x < n; ++x)
-    dst[x] = static_cast<T>(DivideExact<S>(sum[static_cast<size_t>(x)], count, reciprocal));
+  if constexpr (sizeof(T) == 1 && sizeof(S) == 4) {
+    if (const uint32_t m = BoxMultiplier(static_cast<int32_t>(count))) {
+      for (int32_t r = first; r <= last; ++r) AddSamples8(rowOf(r), sums, n);
+      DivideBoxes8(sums, dst, n, m);
+      return;
+    }
+  }
+  for (int32_t r = first; r <= last; ++r) {
+    const T* src = rowOf(r);
+    for (int32_t x = 0; x < n; ++x) sums[x] += src[x];
+  }
+  for (int32_t x = 0; x < n; ++x) dst[x] = static_cast<T>(DivideExact<S>(sums[x], count, reciprocal));
 }
 
 // The work of one fast linear resample: Source rows (expanded from bits when OneBit) of C
@@ -153,74 +323,143 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
   const TLinearAxis rows = LinearAxis(sh, dh, 0);
   const bool wideH = NeedsWideSums<T>(columns), wideV = NeedsWideSums<T>(rows);
   const double factor = 100.0 / (sh + dh + 0.5);
-
-  TIEWorkBitmap work(dw, sh, C * static_cast<int32_t>(sizeof(T)) * 8);
-  if (!work.Bits()) throw std::bad_alloc();
   const int32_t threads = ResampleThreadCount(Source);
+  const int32_t samples = dw * C;
 
-  {
-    TIERowAccessScope readOnly(Source, iraRead);
-    TRowTable source(Source, threads > 1);
+  // 8-bit boxes of 32-bit sums go by running sums (BoxRowH8), or by the vector unit when every box
+  // is a few pixels wide (BoxRowH8Vector).
+  constexpr bool kEightBit = sizeof(T) == 1;
+  const bool runningSums = kEightBit && !interpolateH && !wideH;
+#if defined(__SSE2__)
+  bool vectorBoxes = false;
+  if constexpr (kEightBit) vectorBoxes = runningSums && BoxesFitLoads<C>(columns);
+#else
+  constexpr bool vectorBoxes = false;
+#endif
+
+  TIERowAccessScope readOnly(Source, iraRead);
+  TRowTable source(Source, threads > 1);
+
+  // The horizontal pass of one source row into Out; Bits and Sums are the calling thread's own.
+  auto horizontal = [&](int32_t y, T* out, std::vector<uint8_t>& bits, std::vector<uint32_t>& sums) {
+    const uint8_t* row = source.Row(y);
+    if (oneBit) {
+      for (int32_t x = 0; x < sw; ++x) bits[static_cast<size_t>(x)] = GetRowBit(row, x) ? 255 : 0;
+      row = bits.data();
+    }
+    const T* in = reinterpret_cast<const T*>(row);
+    if constexpr (kEightBit) {
+      if (runningSums) {
+#if defined(__SSE2__)
+        if (vectorBoxes) {
+          BoxRowH8Vector<C>(in, out, columns, sw, dw);
+          return;
+        }
+#endif
+        BoxRowH8<C>(in, out, columns, sw, dw, sums.data());
+        return;
+      }
+    }
+    if (wideH)
+      LinearRowH<T, C, uint64_t>(in, out, columns, sw, dw, interpolateH);
+    else
+      LinearRowH<T, C, uint32_t>(in, out, columns, sw, dw, interpolateH);
+  };
+  auto threadBuffers = [&](std::vector<uint8_t>& bits, std::vector<uint32_t>& sums) {
+    bits.resize(oneBit ? static_cast<size_t>(sw) : 0);
+    sums.resize(runningSums && !vectorBoxes ? static_cast<size_t>(C) * (static_cast<size_t>(sw) + 1) : 0);
+  };
+  // The vertical pass of destination row J from the horizontal rows RowOf gives (indexed by
+  // source row).
+  auto vertical = [&](int32_t j, const auto& rowOf, uint8_t* destRow, std::vector<T>& out,
+                      std::vector<uint32_t>& sum32, std::vector<uint64_t>& sum64) {
+    T* dst = greyOut ? out.data() : reinterpret_cast<T*>(destRow);
+    const int32_t h = rows.first[static_cast<size_t>(j)];
+    if (interpolateV) {
+      InterpolateRows(rowOf(h), rowOf(std::min(h + 1, sh - 1)), dst, samples, rows.fraction[static_cast<size_t>(j)]);
+    } else {
+      const int32_t last = rows.last[static_cast<size_t>(j)];
+      const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
+      if (wideV)
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, sum64);
+      else
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, sum32);
+    }
+    if (greyOut)
+      for (int32_t x = 0; x < dw; ++x)
+        destRow[3 * x] = destRow[3 * x + 1] = destRow[3 * x + 2] = static_cast<uint8_t>(out[static_cast<size_t>(x)]);
+  };
+  // The source rows destination row J reads: from its first to its last.
+  auto lastNeeded = [&](int32_t j) {
+    return interpolateV ? std::min(rows.first[static_cast<size_t>(j)] + 1, sh - 1) : rows.last[static_cast<size_t>(j)];
+  };
+
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  const bool destInFile = IsFileHeldBitmap(Dest);
+  TRowTable dest(Dest, !destInFile && threads > 1);
+
+  if (!OnProgress) {
+    // Without progress to report the passes go together: each band of destination rows keeps only
+    // the horizontal rows its next row reads, in a ring of as many rows as a box has, so the
+    // intermediate rows stay in the cache. The bytes are those of the two passes below.
+    int32_t window = 2;
+    for (int32_t j = 0; j < dh; ++j)
+      window = std::max(window, lastNeeded(j) - rows.first[static_cast<size_t>(j)] + 1);
     RunResampleBands(
-        sh, threads,
+        dh, destInFile ? 1 : threads,
         [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-          std::vector<uint8_t> bits(oneBit ? static_cast<size_t>(sw) : 0);
-          for (int32_t y = first; y < first + count; ++y) {
-            const uint8_t* row = source.Row(y);
-            if (oneBit) {
-              for (int32_t x = 0; x < sw; ++x) bits[static_cast<size_t>(x)] = GetRowBit(row, x) ? 255 : 0;
-              row = bits.data();
-            }
-            const T* in = reinterpret_cast<const T*>(row);
-            T* out = static_cast<T*>(work.GetRow(y));
-            if (wideH)
-              LinearRowH<T, C, uint64_t>(in, out, columns, sw, dw, interpolateH);
-            else
-              LinearRowH<T, C, uint32_t>(in, out, columns, sw, dw, interpolateH);
+          std::vector<uint8_t> bits;
+          std::vector<uint32_t> sums, sum32;
+          std::vector<uint64_t> sum64;
+          std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
+          threadBuffers(bits, sums);
+          std::vector<T> ring(static_cast<size_t>(window) * static_cast<size_t>(samples));
+          auto rowOf = [&](int32_t y) -> const T* {
+            return ring.data() + static_cast<size_t>(y % window) * static_cast<size_t>(samples);
+          };
+          int32_t made = -1;  // the last source row in the ring
+          for (int32_t j = first; j < first + count; ++j) {
+            const int32_t from = std::max(made + 1, rows.first[static_cast<size_t>(j)]), to = lastNeeded(j);
+            for (int32_t y = from; y <= to; ++y)
+              horizontal(y, ring.data() + static_cast<size_t>(y % window) * static_cast<size_t>(samples), bits, sums);
+            made = std::max(made, to);
+            vertical(j, rowOf, dest.Row(j), out, sum32, sum64);
             if (!rowDone()) return;
           }
         },
-        OnProgress ? std::function<void(int32_t)>([&](int32_t done) {
-          OnProgress(Sender, static_cast<int32_t>(factor * (done - 1)));
-        })
-                   : nullptr);
+        nullptr);
+    return;
   }
 
-  TIERowAccessScope writeOnly(Dest, iraWrite);
-  TRowTable dest(Dest, !IsFileHeldBitmap(Dest) && threads > 1);
-  const int32_t samples = dw * C;
+  // With progress: the horizontal pass of every source row into a work bitmap, then the vertical
+  // pass, each reporting after every row.
+  TIEWorkBitmap work(dw, sh, C * static_cast<int32_t>(sizeof(T)) * 8);
+  if (!work.Bits()) throw std::bad_alloc();
   RunResampleBands(
-      dh, IsFileHeldBitmap(Dest) ? 1 : threads,
+      sh, threads,
+      [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+        std::vector<uint8_t> bits;
+        std::vector<uint32_t> sums;
+        threadBuffers(bits, sums);
+        for (int32_t y = first; y < first + count; ++y) {
+          horizontal(y, static_cast<T*>(work.GetRow(y)), bits, sums);
+          if (!rowDone()) return;
+        }
+      },
+      [&](int32_t done) { OnProgress(Sender, static_cast<int32_t>(factor * (done - 1))); });
+  auto workRow = [&](int32_t y) { return static_cast<const T*>(work.GetRow(y)); };
+  RunResampleBands(
+      dh, destInFile ? 1 : threads,
       [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
         std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
         std::vector<uint32_t> sum32;
         std::vector<uint64_t> sum64;
         for (int32_t j = first; j < first + count; ++j) {
-          uint8_t* destRow = dest.Row(j);
-          T* dst = greyOut ? out.data() : reinterpret_cast<T*>(destRow);
-          const int32_t h = rows.first[static_cast<size_t>(j)];
-          if (interpolateV) {
-            const T* a = static_cast<const T*>(work.GetRow(h));
-            const T* b = static_cast<const T*>(work.GetRow(std::min(h + 1, sh - 1)));
-            InterpolateRows(a, b, dst, samples, rows.fraction[static_cast<size_t>(j)]);
-          } else {
-            const int32_t last = rows.last[static_cast<size_t>(j)];
-            const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
-            if (wideV)
-              AverageRows(work, h, last, dst, samples, reciprocal, sum64);
-            else
-              AverageRows(work, h, last, dst, samples, reciprocal, sum32);
-          }
-          if (greyOut)
-            for (int32_t x = 0; x < dw; ++x)
-              destRow[3 * x] = destRow[3 * x + 1] = destRow[3 * x + 2] = static_cast<uint8_t>(out[static_cast<size_t>(x)]);
+          vertical(j, workRow, dest.Row(j), out, sum32, sum64);
           if (!rowDone()) return;
         }
       },
-      OnProgress ? std::function<void(int32_t)>([&](int32_t done) {
-        OnProgress(Sender, static_cast<int32_t>(factor * (sh + done - 1)));
-      })
-                 : nullptr);
+      [&](int32_t done) { OnProgress(Sender, static_cast<int32_t>(factor * (sh + done - 1))); });
 }
 
 bool Empty(TIEBaseBitmap& b) { return b.GetWidth() <= 0 || b.GetHeight() <= 0; }

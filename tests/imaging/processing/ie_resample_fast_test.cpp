@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "imaging/core/ie_bits.h"
@@ -109,6 +111,110 @@ TEST_F(FastResampleTest, HugeBoxesOfFullScaleSamplesAverageToFullScale) {
         EXPECT_EQ(v, full) << "row " << y << " sample " << i;
       }
   }
+}
+
+// The fast linear resample of 8-bit samples written out plainly: per axis, destination index i
+// starts at source index Trunc(i / step) (step = destination / source size) and, when shrinking,
+// averages the box up to Trunc(min(i + 1, last index) / step) (plus 1e-10 across), truncated;
+// when growing it interpolates towards the next index by the 17-bit fraction, rounding down.
+// Rows are done across first, then down.
+std::vector<uint8_t> FastLinearReference(const std::vector<uint8_t>& src, int32_t sw, int32_t sh, int32_t dw,
+                                         int32_t dh, int32_t channels) {
+  struct Axis {
+    std::vector<int32_t> first, last, fraction;
+    bool grow;
+  };
+  auto axis = [](int32_t s, int32_t d, double epsilon) {
+    Axis a;
+    const double step = static_cast<double>(d) / s;
+    a.grow = step > 1;
+    for (int32_t i = 0; i < d; ++i) {
+      const double p = i / step;
+      const int32_t first = std::min(static_cast<int32_t>(p), s - 1);
+      a.first.push_back(first);
+      a.fraction.push_back(static_cast<int32_t>((p - static_cast<int32_t>(p)) * 131072.0));
+      a.last.push_back(std::clamp(static_cast<int32_t>(std::min(i + 1, d - 1) / step + epsilon), first, s - 1));
+    }
+    return a;
+  };
+  const Axis columns = axis(sw, dw, 1e-10), rows = axis(sh, dh, 0);
+  std::vector<int32_t> work(static_cast<size_t>(dw) * sh * channels);
+  for (int32_t y = 0; y < sh; ++y)
+    for (int32_t i = 0; i < dw; ++i)
+      for (int32_t c = 0; c < channels; ++c) {
+        auto at = [&](int32_t x) { return static_cast<int64_t>(src[(static_cast<size_t>(y) * sw + x) * channels + c]); };
+        const int32_t f = columns.first[static_cast<size_t>(i)];
+        int64_t v;
+        if (columns.grow) {
+          const int64_t a = at(f), b = at(std::min(f + 1, sw - 1));
+          v = a + ((b - a) * columns.fraction[static_cast<size_t>(i)] >> 17);
+        } else {
+          int64_t sum = 0;
+          for (int32_t x = f; x <= columns.last[static_cast<size_t>(i)]; ++x) sum += at(x);
+          v = sum / (columns.last[static_cast<size_t>(i)] - f + 1);
+        }
+        work[(static_cast<size_t>(y) * dw + i) * channels + c] = static_cast<int32_t>(v);
+      }
+  std::vector<uint8_t> out(static_cast<size_t>(dw) * dh * channels);
+  for (int32_t j = 0; j < dh; ++j)
+    for (int32_t i = 0; i < dw * channels; ++i) {
+      auto at = [&](int32_t y) { return static_cast<int64_t>(work[static_cast<size_t>(y) * dw * channels + i]); };
+      const int32_t f = rows.first[static_cast<size_t>(j)];
+      int64_t v;
+      if (rows.grow) {
+        const int64_t a = at(f), b = at(std::min(f + 1, sh - 1));
+        v = a + ((b - a) * rows.fraction[static_cast<size_t>(j)] >> 17);
+      } else {
+        int64_t sum = 0;
+        for (int32_t y = f; y <= rows.last[static_cast<size_t>(j)]; ++y) sum += at(y);
+        v = sum / (rows.last[static_cast<size_t>(j)] - f + 1);
+      }
+      out[static_cast<size_t>(j) * dw * channels + i] = static_cast<uint8_t>(v);
+    }
+  return out;
+}
+
+TEST_F(FastResampleTest, EightBitResamplesGiveTheFormulasBytesOnEveryPath) {
+  // Shrinks by a little and by much (boxes of 2 to 5 pixels summed by the vector unit, of 6 to 256
+  // by running sums and a multiply, past 256 by a division), growth and mixed, on one thread and
+  // three, with and without progress (the passes apart or together), grey and 24-bit.
+  std::mt19937 random(41);
+  const struct {
+    int32_t sw, sh, dw, dh;
+  } sizes[] = {{97, 61, 26, 17}, {40, 30, 39, 29}, {1500, 7, 5, 3}, {9, 700, 4, 2}, {300, 3, 1, 1},
+               {13, 11, 40, 33}, {50, 9, 12, 20}, {7, 40, 20, 10}, {19, 19, 5, 19}, {6, 6, 3, 3}};
+  for (const auto& sz : sizes)
+    for (const int32_t channels : {1, 3}) {
+      const TIEPixelFormat format = channels == 1 ? ie8g : ie24RGB;
+      auto src = Make(sz.sw, sz.sh, format, ieMemory);
+      std::vector<uint8_t> pixels(static_cast<size_t>(sz.sw) * sz.sh * channels);
+      for (uint8_t& p : pixels) p = static_cast<uint8_t>(random() % 4 == 0 ? 255 : random());
+      for (int32_t y = 0; y < sz.sh; ++y)
+        std::memcpy(src->GetRow(y), pixels.data() + static_cast<size_t>(y) * sz.sw * channels,
+                    static_cast<size_t>(sz.sw) * channels);
+      const std::vector<uint8_t> expected = FastLinearReference(pixels, sz.sw, sz.sh, sz.dw, sz.dh, channels);
+      for (const int32_t threads : {1, 3})
+        for (const bool progress : {false, true}) {
+          SCOPED_TRACE(testing::Message() << sz.sw << "x" << sz.sh << " -> " << sz.dw << "x" << sz.dh << ", "
+                                          << channels << " channel(s), " << threads << " thread(s)"
+                                          << (progress ? ", progress" : ""));
+          ResampleThreadCountForTesting() = threads;
+          TIEBitmap dst(sz.dw, sz.dh, format);
+          const TIEProgressEvent onProgress = progress ? TIEProgressEvent([](TObject*, int32_t) {}) : nullptr;
+          if (channels == 1)
+            FastLinearResample8(*src, dst, nullptr, onProgress);
+          else
+            FastLinearResample24(*src, dst, nullptr, onProgress);
+          ResampleThreadCountForTesting() = 0;
+          int wrong = 0;
+          for (int32_t y = 0; y < sz.dh; ++y)
+            for (int32_t i = 0; i < sz.dw * channels; ++i) {
+              const int got = static_cast<const uint8_t*>(dst.GetRow(y))[i];
+              const int want = expected[static_cast<size_t>(y) * sz.dw * channels + i];
+              if (got != want && ++wrong <= 3) ADD_FAILURE() << "row " << y << " sample " << i << ": " << got << ", not " << want;
+            }
+        }
+    }
 }
 
 TEST_F(FastResampleTest, OneBitToGrayStaysInsideTheSource) {
