@@ -43,14 +43,58 @@ void BlendBytes(uint8_t* Dst, const uint8_t* Src, const uint16_t* W, uint16_t Co
   }
 }
 
-// Count pixels of a 24-bit source row at the mapped columns blended into Dst by the alpha of the
-// same columns (lowered to Opacity); the arithmetic of BlendBytes, a pixel at a time.
+// Count pixels of a 24-bit source row (SourceWidth pixels) at the mapped columns blended into Dst
+// by the alpha of the same columns (lowered to Opacity); the arithmetic of BlendBytes. Four pixels
+// at a time where SSE2 is there: each pixel in a 4-byte slot (the source's read with the byte after
+// it, the destination's taken apart from its 12 bytes), its weight over the slot, and the three
+// bytes of each slot written back in order; the rest a pixel at a time.
 void BlendMappedByAlpha(uint8_t* __restrict Dst, const uint8_t* __restrict Src, const uint8_t* __restrict Alpha,
-                        const int32_t* __restrict Columns, int32_t Opacity, int32_t Count) {
-  for (int32_t i = 0; i < Count; ++i) {
-    const int32_t x = Columns[i];
+                        const int32_t* __restrict Columns, int32_t Opacity, int32_t Count, int32_t SourceWidth) {
+  int32_t i = 0;
+  auto weight = [&](int32_t x) {
     const uint32_t a = static_cast<uint32_t>(std::min<int32_t>(Opacity, Alpha[x]));
-    const uint32_t w = a + (a == 255), rest = 256 - w;
+    return a + (a == 255);
+  };
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
+  auto load32 = [](const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  };
+  // Columns never decrease: a group whose last column is before the source's last reads its four
+  // bytes inside the row; a group that ends two pixels before Count reads Dst's 16 bytes inside the
+  // drawn range.
+  for (; i + 6 <= Count && Columns[i + 3] < SourceWidth - 1; i += 4) {
+    const int32_t x0 = Columns[i], x1 = Columns[i + 1], x2 = Columns[i + 2], x3 = Columns[i + 3];
+    const __m128i v = _mm_set_epi32(load32(Src + 3 * static_cast<size_t>(x3)), load32(Src + 3 * static_cast<size_t>(x2)),
+                                    load32(Src + 3 * static_cast<size_t>(x1)), load32(Src + 3 * static_cast<size_t>(x0)));
+    uint8_t* d = Dst + 3 * static_cast<size_t>(i);
+    const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+    const __m128i slots = _mm_unpacklo_epi64(_mm_unpacklo_epi32(row, _mm_srli_si128(row, 3)),
+                                             _mm_unpacklo_epi32(_mm_srli_si128(row, 6), _mm_srli_si128(row, 9)));
+    const auto w0 = static_cast<int16_t>(weight(x0)), w1 = static_cast<int16_t>(weight(x1));
+    const auto w2 = static_cast<int16_t>(weight(x2)), w3 = static_cast<int16_t>(weight(x3));
+    const __m128i wl = _mm_set_epi16(w1, w1, w1, w1, w0, w0, w0, w0), wh = _mm_set_epi16(w3, w3, w3, w3, w2, w2, w2, w2);
+    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(slots, zero), _mm_sub_epi16(full, wl)),
+                                                    _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), wl)),
+                                      8);
+    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(slots, zero), _mm_sub_epi16(full, wh)),
+                                                    _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), wh)),
+                                      8);
+    const __m128i out = _mm_packus_epi16(lo, hi);
+    // Each slot's fourth byte lands on the next pixel's first, which the next slot writes over.
+    const int32_t p0 = _mm_cvtsi128_si32(out), p1 = _mm_cvtsi128_si32(_mm_srli_si128(out, 4));
+    const int32_t p2 = _mm_cvtsi128_si32(_mm_srli_si128(out, 8)), p3 = _mm_cvtsi128_si32(_mm_srli_si128(out, 12));
+    std::memcpy(d, &p0, 4);
+    std::memcpy(d + 3, &p1, 4);
+    std::memcpy(d + 6, &p2, 4);
+    std::memcpy(d + 9, &p3, 3);
+  }
+#endif
+  for (; i < Count; ++i) {
+    const int32_t x = Columns[i];
+    const uint32_t w = weight(x), rest = 256 - w;
     const uint8_t* s = Src + 3 * static_cast<size_t>(x);
     uint8_t* d = Dst + 3 * static_cast<size_t>(i);
     d[0] = static_cast<uint8_t>((d[0] * rest + s[0] * w) >> 8);
@@ -289,7 +333,7 @@ void RenderRows(const TIERenderRowsJob& job) {
       if (job.Alpha && blendOp == 0 && !c.channels) {
         // Plain pixels over the alpha channel: each one blended straight from the source row.
         const auto* arow = static_cast<const uint8_t*>(job.Alpha->GetRow(sy));
-        BlendMappedByAlpha(d, srow, arow, job.ColumnMap, job.Opacity, n);
+        BlendMappedByAlpha(d, srow, arow, job.ColumnMap, job.Opacity, n, job.Source->Width());
         previousSource = sy;
         previousRow = d;
         continue;

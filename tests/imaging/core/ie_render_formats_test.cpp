@@ -217,6 +217,47 @@ TEST_F(RenderFormats, BlendingRoundsDownAndOpaqueTakesTheSource) {
   }
 }
 
+TEST_F(RenderFormats, TwentyFourBitsOverAnAlphaChannelBlendEveryPixelByTheFormula) {
+  // Random pixels and alpha, drawn shrunk, at 1:1 and zoomed (columns repeat), at full and lower
+  // opacity, onto random backgrounds: each destination byte is d + floor(a (v - d) / 256) with
+  // a = min(opacity, alpha) of the mapped source pixel, and v itself where a is 255. Rows of every
+  // length the four-pixel groups leave a tail for, and source columns up to the row's last.
+  std::mt19937 random(23);
+  auto src = Make(37, 5, ie24RGB, ieMemory);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 37; ++x) {
+      src->SetPixel24(x, y, TIERGB{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
+                                   static_cast<uint8_t>(random())});
+      const uint32_t r = random() % 4;
+      src->SetAlpha(x, y, static_cast<uint8_t>(r == 0 ? 255 : r == 1 ? 0 : random()));
+    }
+  src->GetAlphaChannel()->SetFull(false);
+  for (const int32_t width : {1, 5, 6, 7, 9, 12, 20, 37, 61, 100})
+    for (const int32_t opacity : {255, 200}) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", opacity " << opacity);
+      auto d = Make(width + 3, 5, ie24RGB, ieMemory);
+      for (int32_t y = 0; y < 5; ++y)
+        for (int32_t i = 0; i < d->RowLen(); ++i) static_cast<uint8_t*>(d->GetRow(y))[i] = static_cast<uint8_t>(random());
+      auto before = Make(width + 3, 5, ie24RGB, ieMemory);
+      before->Assign(d.get());
+      src->RenderToTIEBitmap(*d, 2, 0, width, 5, 0, 0, 37, 5, opacity);
+      for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < width + 3; ++x) {
+          const TIERGB under = before->GetPixel24(x, y), got = d->GetPixel24(x, y);
+          if (x < 2 || x >= width + 2) {
+            ASSERT_EQ(got, under) << x << "," << y << " outside the rectangle";
+            continue;
+          }
+          const int32_t sx = static_cast<int32_t>((x - 2) * (37.0 / width));  // Trunc of the column map
+          const TIERGB over = src->GetPixel24(sx, y);
+          const int a = std::min<int>(opacity, src->GetAlpha(sx, y));
+          ASSERT_EQ(got.b, Blend(under.b, over.b, a)) << x << "," << y;
+          ASSERT_EQ(got.g, Blend(under.g, over.g, a)) << x << "," << y;
+          ASSERT_EQ(got.r, Blend(under.r, over.r, a)) << x << "," << y;
+        }
+    }
+}
+
 TEST_F(RenderFormats, SourceRectanglesReachingPastTheImageAreClipped) {
   // Origin inside, size past the right and bottom edges, at 1:1: never reads past a row.
   auto src = Make(10, 10, ie24RGB, ieMemory);
