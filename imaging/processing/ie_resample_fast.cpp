@@ -292,16 +292,47 @@ void DivideBoxes8(const uint32_t* __restrict sums, uint8_t* __restrict dst, int3
 template <class T, class S, class RowOf>
 void AverageRows(const RowOf& rowOf, int32_t first, int32_t last, T* dst, int32_t n, double reciprocal,
                  std::vector<S>& sum) {
-  sum.assign(static_cast<size_t>(n), 0);
-  S* sums = sum.data();
   const uint32_t count = static_cast<uint32_t>(last - first + 1);
   if constexpr (sizeof(T) == 1 && sizeof(S) == 4) {
+#if defined(__SSE2__)
+    if (count <= static_cast<uint32_t>(kLargestHalfWordBox)) {
+      // A few rows: sixteen samples at a time summed in 16-bit lanes straight from the rows and
+      // divided by the 16-bit multiply; the tail one at a time.
+      const uint8_t* rowsOf[kLargestHalfWordBox];
+      for (uint32_t k = 0; k < count; ++k) rowsOf[k] = rowOf(first + static_cast<int32_t>(k));
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i m = _mm_set1_epi16(static_cast<int16_t>(kHalfWordMultipliers[count]));
+      int32_t x = 0;
+      for (; x + 16 <= n; x += 16) {
+        __m128i lo = zero, hi = zero;
+        for (uint32_t k = 0; k < count; ++k) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowsOf[k] + x));
+          lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+          hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+        }
+        lo = _mm_mulhi_epu16(_mm_add_epi16(lo, lo), m);
+        hi = _mm_mulhi_epu16(_mm_add_epi16(hi, hi), m);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(lo, hi));
+      }
+      const uint32_t m32 = BoxMultiplier(static_cast<int32_t>(count));
+      for (; x < n; ++x) {
+        uint32_t sum = 0;
+        for (uint32_t k = 0; k < count; ++k) sum += rowsOf[k][x];
+        dst[x] = DivideBox(sum, m32);
+      }
+      return;
+    }
+#endif
     if (const uint32_t m = BoxMultiplier(static_cast<int32_t>(count))) {
+      sum.assign(static_cast<size_t>(n), 0);
+      S* sums = sum.data();
       for (int32_t r = first; r <= last; ++r) AddSamples8(rowOf(r), sums, n);
       DivideBoxes8(sums, dst, n, m);
       return;
     }
   }
+  sum.assign(static_cast<size_t>(n), 0);
+  S* sums = sum.data();
   for (int32_t r = first; r <= last; ++r) {
     const T* src = rowOf(r);
     for (int32_t x = 0; x < n; ++x) sums[x] += src[x];

@@ -175,14 +175,16 @@ std::vector<uint8_t> FastLinearReference(const std::vector<uint8_t>& src, int32_
 }
 
 TEST_F(FastResampleTest, EightBitResamplesGiveTheFormulasBytesOnEveryPath) {
-  // Shrinks by a little and by much (boxes of 2 to 5 pixels summed by the vector unit, of 6 to 256
-  // by running sums and a multiply, past 256 by a division), growth and mixed, on one thread and
-  // three, with and without progress (the passes apart or together), grey and 24-bit.
+  // Shrinks by a little and by much (boxes of 2 to 5 pixels across summed by the vector unit, of 6
+  // to 256 by running sums and a multiply, past 256 by a division; boxes of up to 11 rows summed in
+  // 16-bit lanes, of up to 256 in 32-bit ones, past that divided), growth and mixed, on one thread
+  // and three, with and without progress (the passes apart or together), grey and 24-bit.
   std::mt19937 random(41);
   const struct {
     int32_t sw, sh, dw, dh;
   } sizes[] = {{97, 61, 26, 17}, {40, 30, 39, 29}, {1500, 7, 5, 3}, {9, 700, 4, 2}, {300, 3, 1, 1},
-               {13, 11, 40, 33}, {50, 9, 12, 20}, {7, 40, 20, 10}, {19, 19, 5, 19}, {6, 6, 3, 3}};
+               {13, 11, 40, 33}, {50, 9, 12, 20}, {7, 40, 20, 10}, {19, 19, 5, 19}, {6, 6, 3, 3},
+               {200, 9, 20, 4}, {30, 120, 7, 5}, {64, 64, 13, 7}};
   for (const auto& sz : sizes)
     for (const int32_t channels : {1, 3}) {
       const TIEPixelFormat format = channels == 1 ? ie8g : ie24RGB;
