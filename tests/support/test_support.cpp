@@ -20,7 +20,7 @@ namespace testsupport {
 
 std::filesystem::path DataDir() {
   if (const char* dir = std::getenv("BRIMVALE_TEST_DATA")) return dir;
-  return std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+  return BRIMVALE_TEST_DATA_DIR;
 }
 
 ScratchDir::ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
