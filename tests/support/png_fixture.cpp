@@ -357,11 +357,17 @@ int RunProgram(const std::string& command, std::string* output) {
 }
 
 std::vector<uint16_t> DecodeWithImageMagick(const std::string& file, bool& ok) {
+  return DecodeWithImageMagick(std::vector<std::string>{file}, ok);
+}
+
+std::vector<uint16_t> DecodeWithImageMagick(const std::vector<std::string>& files, bool& ok) {
   // ImageMagick's own programs, never a stand-in of the same name.
   const std::string im = FindProgram({"convert-im6.q16", "magick"});
   ok = !im.empty();
   if (!ok) return {};
-  const std::string cmd = "'" + im + "' '" + file + "' -depth 16 -endian MSB rgba:- 2>/dev/null";
+  std::string cmd = "'" + im + "'";
+  for (const std::string& file : files) cmd += " '" + file + "'";
+  cmd += " -depth 16 -endian MSB rgba:- 2>/dev/null";
   FILE* p = ::popen(cmd.c_str(), "r");
   if (!p) return {};
   std::vector<uint8_t> bytes;

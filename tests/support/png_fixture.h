@@ -80,6 +80,8 @@ int RunProgram(const std::string& command, std::string* output);
 // ImageMagick's decoding of a file as 16-bit RGBA, 8 bytes a pixel, top row first; empty when it
 // fails. ok is false when ImageMagick is not there.
 std::vector<uint16_t> DecodeWithImageMagick(const std::string& file, bool& ok);
+// The same for many files in one run of ImageMagick: their pixels one file after the other.
+std::vector<uint16_t> DecodeWithImageMagick(const std::vector<std::string>& files, bool& ok);
 // The samples of an image as 16-bit RGBA the way a viewer shows them (grey spread over 16 bits,
 // palette colours widened, tRNS applied), for comparing with ImageMagick.
 std::vector<uint16_t> ExpandToRGBA16(const PngImage& image);

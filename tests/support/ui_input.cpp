@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QMimeData>
 #include <QtCore/QTimer>
@@ -190,6 +192,20 @@ uint32_t WindowPixel(TWinControl* c, int x, int y) {
   QRgb rgb = shot.pixel(p.toPoint());
   return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
          (static_cast<uint32_t>(qBlue(rgb)) << 16);
+}
+
+std::vector<uint32_t> WindowPixels(TWinControl* c, int x, int y, int w, int h) {
+  const QPoint origin = WidgetPoint(c, x, y).toPoint();
+  const QImage shot = WidgetOf(c)->grab().toImage();
+  std::vector<uint32_t> colours;
+  colours.reserve(static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0)));
+  for (int row = 0; row < h; ++row)
+    for (int col = 0; col < w; ++col) {
+      const QRgb rgb = shot.pixel(origin + QPoint(col, row));
+      colours.push_back(static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
+                        (static_cast<uint32_t>(qBlue(rgb)) << 16));
+    }
+  return colours;
 }
 
 std::vector<std::string> CompletionListItems(TWinControl* c) {

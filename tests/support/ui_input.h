@@ -38,6 +38,9 @@ void ClickOutsideNextPopup(int screenX, int screenY, bool* clicked);
 // The colour (0x00BBGGRR, as COLORREF) the window shows at a client point, as the toolkit paints it
 // now (pending paints run first).
 uint32_t WindowPixel(TWinControl* control, int x, int y);
+// The colours of a w x h block of client points from (x, y) on, row by row, from one picture of the
+// window (reading many points through WindowPixel repaints the window for each).
+std::vector<uint32_t> WindowPixels(TWinControl* control, int x, int y, int w, int h);
 
 // Files dragged from elsewhere and dropped at a client point of the control's window; answers
 // whether the window took them.
