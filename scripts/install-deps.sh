@@ -15,7 +15,7 @@ packages=(
   pulseaudio pulseaudio-utils
   imagemagick pngcheck giflib-tools libjpeg-turbo-progs libtiff-tools poppler-utils libopenjp2-tools
   # Oracles of the TIFF and EXIF, DICOM, HD Photo and camera raw tests.
-  libimage-exiftool-perl dcmtk libjxr-tools libraw-bin
+  libimage-exiftool-perl dcmtk libgdcm-tools libjxr-tools libraw-bin
   # The PostScript and PDF writer tests render and check their output with independent readers.
   ghostscript qpdf
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.

@@ -12,6 +12,7 @@
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/codecs/dicom_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
@@ -73,6 +74,7 @@ bool EMFHeader(TStream& s, int64_t) { return IsEMFStream(s); }
 bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
 bool JP2Signature(TStream& s, int64_t) { return IsJP2Stream(s); }
+bool DICOMPreamble(TStream& s, int64_t) { return IsDICOMStream(s); }
 bool J2KMarkers(TStream& s, int64_t) { return IsJ2KStream(s); }
 
 bool PNGSignature(TStream& s, int64_t remaining) { return remaining > 8 && IsPngStream(s); }
@@ -101,7 +103,7 @@ constexpr ProbeEntry kProbes[] = {
     {fmtHDP, nullptr},             // 8  HD Photo directory
     {fmtTIFF, TIFFHeader},         // 9  TIFF header and first directory (camera raw excluded)
     {fmtPNG, PNGSignature},        // 10 PNG signature
-    {fmtDICOM, nullptr},           // 11 "DICM" at byte 128
+    {fmtDICOM, DICOMPreamble},     // 11 "DICM" at byte 128
     {fmtICO, ICODirectory},        // 12 icon directory
     {fmtCUR, CURDirectory},        // 13 cursor directory
     {fmtTGA, TGAHeader},           // 14 Targa header
@@ -126,7 +128,7 @@ constexpr TContentProbe kCameraRawProbe = nullptr;
 constexpr TStreamImageCounter kGIFFrameCounter = CountGIFFramesInStream;
 constexpr TStreamImageCounter kTIFFPageCounter = CountTIFFStreamPages;
 constexpr TStreamImageCounter kDCXPageCounter = CountDCXStreamPages;
-constexpr TStreamImageCounter kDICOMFrameCounter = nullptr;
+constexpr TStreamImageCounter kDICOMFrameCounter = DICOMFrameCount;
 constexpr TStreamImageCounter kHDPFrameCounter = nullptr;
 
 int32_t CountInFile(const std::string& fileName, TStreamImageCounter counter) {

@@ -11,6 +11,7 @@
 
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/codec_entries.h"
+#include "imaging/io/codecs/dicom_codec.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/color_converter.h"
@@ -139,6 +140,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {ReadJpeg2000Stream, JP2CodecWrite};
     case fmtJ2K:
       return {ReadJpeg2000Stream, J2KCodecWrite};
+    case fmtDICOM:
+      return {DICOMCodecRead, UnsupportedFormatWriter(id)};
     case fmtPS:
       return {UnsupportedFormatReader(id), PSCodecWrite};
     case fmtPDF:

@@ -31,6 +31,11 @@ bool IsJ2KStream(TStream& Stream);
 void ReadJpeg2000Stream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
                         bool HeaderOnly);
 
+// A grey JPEG 2000 image of at most 16 bits with its samples as they are: ie8g up to 8 bits, ie16g
+// up to 16, signed samples as two's complement (the DICOM reader's frames). Other images set the
+// abort flag.
+void ReadJpeg2000Samples(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress);
+
 // The container WriteJpeg2000Stream writes.
 enum TIEJ2000Format : int32_t { ieJ2000JP2 = 0, ieJ2000J2K = 1 };
 

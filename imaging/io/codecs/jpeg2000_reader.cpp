@@ -86,8 +86,10 @@ bool DecodeAll(TStream& stream, bool jp2, bool headerOnly, ImagePtr& image, TCod
 
 }  // namespace
 
-void ReadJpeg2000Stream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
-                        bool HeaderOnly) {
+namespace {
+
+void ReadImage(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+               bool HeaderOnly, bool RawGrey) {
   const bool jp2 = IsJP2Stream(Stream);
   if (!jp2 && !IsJ2KStream(Stream)) return Fail(Progress, "not a JP2 file or J2K code stream");
   THeaderFacts facts;
@@ -178,6 +180,24 @@ void ReadJpeg2000Stream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Param
     if (!MapComponent(im, used[k], width, maps[k])) return Fail(Progress, "damaged component");
   if (alpha >= 0 && !MapComponent(im, alpha, width, alphaMap)) return Fail(Progress, "damaged component");
 
+  if (RawGrey) {
+    // The samples as they are: ie8g up to 8 bits, ie16g up to 16 (signed ones as two's complement).
+    if (space != TColorSpace::Grey || precision > 16) return Fail(Progress, "not a grey image of at most 16 bits");
+    if (!Bitmap.Allocate(width, height, precision <= 8 ? ie8g : ie16g)) return Fail(Progress, "out of memory");
+    Bitmap.RemoveAlphaChannel();
+    const TComponentMap& m = maps[0];
+    for (int32_t y = 0; y < height; ++y) {
+      const OPJ_INT32* row = ComponentRow(im, m, y);
+      if (precision <= 8) {
+        auto* out = static_cast<uint8_t*>(Bitmap.GetRow(y));
+        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(row[m.columns[x]]);
+      } else {
+        auto* out = static_cast<uint16_t*>(Bitmap.GetRow(y));
+        for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint16_t>(row[m.columns[x]]);
+      }
+    }
+    return;
+  }
   const bool bilevel = space == TColorSpace::Grey && precision == 1;
   if (!Bitmap.Allocate(width, height, bilevel ? ie1g : ie24RGB)) return Fail(Progress, "out of memory");
   TIEBitmap* alphaChannel = nullptr;
@@ -224,4 +244,15 @@ void ReadJpeg2000Stream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Param
     if (Progress.IsAborting()) return;
   }
   if (alphaChannel) alphaChannel->SyncFull();
+}
+
+}  // namespace
+
+void ReadJpeg2000Stream(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress,
+                        bool HeaderOnly) {
+  ReadImage(Stream, Bitmap, Params, Progress, HeaderOnly, false);
+}
+
+void ReadJpeg2000Samples(TStream& Stream, TIEBitmap& Bitmap, TIOParamsVals& Params, TIEProgressRecord& Progress) {
+  ReadImage(Stream, Bitmap, Params, Progress, false, true);
 }
