@@ -29,13 +29,13 @@ struct THuffman {
       valPtr[len] = k;
       minCode[len] = code;
       for (int32_t i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
+        if (code >= (1 << len)) return false;  // more codes than the length holds
         if (len <= 9) {
           const int32_t span = 1 << (9 - len);
           for (int32_t j = 0; j < span; ++j) fast[static_cast<size_t>((code << (9 - len)) | j)] = static_cast<uint16_t>(len << 8 | symbols[static_cast<size_t>(k)]);
         }
       }
       maxCode[len] = counts[len - 1] ? code - 1 : -1;
-      if (code > (1 << len)) return false;  // more codes than the length holds
       code <<= 1;
     }
     maxCode[17] = INT32_MAX;
