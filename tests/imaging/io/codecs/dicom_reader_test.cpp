@@ -541,7 +541,9 @@ TEST_F(DICOMTest, HostileDataSetsFailCleanly) {
   for (size_t n = 0; n < file.size(); n += 7) {
     Read r;
     ReadDicom(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)), r);
-    if (n > 140 && n + 10 < file.size()) EXPECT_TRUE(r.aborted) << n;
+    if (n > 140 && n + 10 < file.size()) {
+      EXPECT_TRUE(r.aborted) << n;
+    }
   }
   // A huge image in a few bytes, bits beyond 16, three samples of 16 bits: refused.
   for (const std::string& h : {Header(60000, 60000, 16, 12), Header(6, 8, 32, 32), Header(6, 8, 16, 16, 3, "RGB")}) {
