@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev
-  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libavdevice-dev
   zlib1g-dev libjpeg62-turbo-dev libpng-dev libopenjp2-7-dev libraw-dev liblcms2-dev
   libcurl4-openssl-dev libdvdnav-dev libdvdread-dev libjxr-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg dvdauthor fonts-dejavu-core
+  # The DVD tests check their discs' properties with lsdvd.
+  lsdvd
   # The media tests play through a PulseAudio daemon of their own and record it with parec.
   pulseaudio pulseaudio-utils
   imagemagick pngcheck giflib-tools libjpeg-turbo-progs libtiff-tools poppler-utils libopenjp2-tools

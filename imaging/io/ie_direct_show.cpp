@@ -118,10 +118,6 @@ void TIEDirectShow::BuildCaptureGraph() {
     player_->Presenter().SetClippingWindow(window);
     if (window) InvalidateRect(window, nullptr, false);
   }
-  if (InputFileName.empty()) {
-    if (VideoInput || AudioInput) OutputDebugString("TIEDirectShow: capture devices are not opened by this graph");
-    return;
-  }
   TMediaPlayerOptions options;
   options.Audio = PlayAudio;
   switch (ClockSource) {
@@ -130,8 +126,23 @@ void TIEDirectShow::BuildCaptureGraph() {
     case 6: options.Clock = mcsAudio; break;
     default: options.Clock = mcsNone; break;
   }
-  if (!player_->OpenFile(InputFileName, options)) {
-    OutputDebugString("TIEDirectShow: cannot play \"" + InputFileName + "\": " + player_->LastError());
+  if (!InputFileName.empty()) {
+    // A file wins over a device.
+    if (!player_->OpenFile(InputFileName, options)) {
+      OutputDebugString("TIEDirectShow: cannot play \"" + InputFileName + "\": " + player_->LastError());
+    }
+    return;
+  }
+  if (VideoInput) {
+    // The device's control side opens now, its stream at Run or Pause; its sound is not taken.
+    if (!player_->OpenCapture(VideoInput->Path, options)) {
+      OutputDebugString("TIEDirectShow: cannot open the capture device \"" + VideoInput->Name + "\": " +
+                        player_->LastError());
+      return;
+    }
+    RouteTunerAudio();
+    FillVideoFormats();
+    FillCrossbarInputNames();
   }
 }
 
@@ -189,6 +200,13 @@ void TIEDirectShow::SetPosition(int64_t Position) {
 }
 
 int64_t TIEDirectShow::GetAvgTimePerFrame() {
+  if (HasStreamConfig()) {
+    // A capture device: the interval of its format.
+    TCaptureCapability cap;
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    return player_->CaptureFormat(cap, w, h, interval) ? interval : 0;
+  }
   if (!HasPlayer() || !grabber_) return 0;
   TMediaType type;
   if (!player_->SampleBuffer().GetConnectedMediaType(type)) return 0;
@@ -263,7 +281,17 @@ void TIEDirectShow::CopySampleToBitmap(TIEBitmap* Bitmap) {
 }
 
 bool TIEDirectShow::GetCurrentVideoFormat(int32_t& Width, int32_t& Height, std::string& Format) {
-  (void)Format;  // the name is left as it was
+  if (HasStreamConfig()) {
+    TCaptureCapability cap;
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    if (!player_->CaptureFormat(cap, w, h, interval)) return false;
+    Width = w;
+    Height = h;
+    Format = SubtypeToName(cap.Subtype);
+    return true;
+  }
+  // The grabber's frames: the name is left as it was.
   if (!player_ || !grabber_) return false;
   TMediaType type;
   if (!player_->SampleBuffer().GetConnectedMediaType(type)) return false;

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/media/media_type.h"
+#include "platform/system/guid.h"
 #include "platform/system/object.h"
 #include "platform/system/types.h"
 #include "platform/ui/messages.h"
@@ -120,8 +122,33 @@ class TIEDirectShow : public TObject {
   void GetCurrentFrame(TIEBitmap* Bitmap, bool ResampleBack = false);
   // The grabber's last sample as ie24RGB at the video's size; nothing without a sample.
   void CopySampleToBitmap(TIEBitmap* Bitmap);
-  // The size of the grabber's frames; False (nothing written) without a grabber type.
+  // The size (and, of a capture device, the subtype name) of the frames: the capture device's
+  // current format, else the grabber's frames (the name left as it was); False when neither.
   bool GetCurrentVideoFormat(int32_t& Width, int32_t& Height, std::string& Format);
+
+  // ---- Capture devices (ie_direct_show_capture.cpp) ----
+  // The capture devices' names, read on the first call that finds the list empty.
+  const std::vector<std::string>& GetVideoInputs();
+  // Index < 0 lets go of VideoInput; otherwise the SameNameIndex-th device named
+  // VideoInputNames[Index] becomes VideoInput (joined at the next Connect); an index past the list
+  // does nothing.
+  void SetVideoInput(int32_t Index, int32_t SameNameIndex = 0);
+  int32_t VideoFormatCount() const { return static_cast<int32_t>(VideoFormats.size()); }
+  // Raises EListError "List index out of bounds (%d)" outside the list.
+  const TIEVideoFormat& GetVideoFormat(int32_t Index) const;
+  // Asks the connected device for a format: the size when both are positive, the subtype by its
+  // table name when given (an unknown name keeps the subtype). Nothing without a device.
+  void SetCurrentVideoFormat(int32_t Width, int32_t Height, const std::string& SubtypeName);
+  // The media type the last SetCurrentVideoFormat asked for (sample size and all).
+  const TMediaType& LastVideoFormatRequest() const { return lastFormatRequest_; }
+  // The crossbar input routed to the video decoder; 0 without a crossbar.
+  int32_t GetCrossbarVideoInput();
+  void SetCrossbarVideoInput(int32_t Index);
+  // The subtype table: names, bits per pixel; the analog standards as text.
+  static std::string SubtypeToName(const TGUID& Subtype);
+  static TGUID NameToSubtype(const std::string& Name, bool& Known);
+  static int32_t SubtypeBits(const TGUID& Subtype);
+  static std::string AnalogStandardsText(uint32_t Mask);
 
   // ---- Notifications ----
   void SetNotifyWindow(HWND Window, uint32_t NewFrameMessage, uint32_t EventMessage);
@@ -149,6 +176,13 @@ class TIEDirectShow : public TObject {
   bool HasPlayer() const;
   // Removes the messages posted about this object from the notify window's queue.
   void RemovePostedMessages();
+  // Capture devices.
+  bool HasStreamConfig() const;
+  void FillVideoFormats();
+  void FillCrossbarInputNames();
+  void RouteTunerAudio();
+  std::vector<std::string> videoInputIds_;
+  TMediaType lastFormatRequest_;
 
   bool connected_ = false;
   bool grabber_ = false;

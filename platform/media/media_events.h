@@ -13,6 +13,8 @@ constexpr int32_t EC_COMPLETE = 1;            // the streams played to their end
 constexpr int32_t EC_ERRORABORT = 3;          // reading or decoding failed; parameter 1: an error code
 constexpr int32_t EC_VIDEO_SIZE_CHANGED = 10; // parameter 1: MAKELPARAM(width, height)
 constexpr int32_t EC_PAUSED = 14;             // a pause completed
+constexpr int32_t EC_DEVICE_LOST = 0x1F;      // a capture device went away (parameters 0, 0)
+constexpr int32_t EC_DVD_ERROR = 0x010C;      // parameter 1: DVD_ERROR_Unexpected 1, CopyProtectFail 2 ...
 
 class TMediaEventQueue {
  public:

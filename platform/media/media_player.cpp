@@ -217,6 +217,11 @@ void TMediaPlayer::TImpl::Close() {
     thread_.reset();
   }
   open_ = false;
+  if (live_) LiveStop();
+  live_ = false;
+  deviceLost_ = false;
+  liveRunStart_ = 0;
+  liveBase_ = 0;
   videoQueue_.clear();
   audioPackets_.clear();
   pool_.clear();
@@ -286,6 +291,50 @@ bool TMediaPlayer::Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayer
   return impl_->Open(std::move(Source), Options);
 }
 
+bool TMediaPlayer::OpenCapture(const std::string& DeviceId, const TMediaPlayerOptions& Options) {
+  return impl_->OpenLive(std::make_unique<TCaptureSource>(DeviceId), Options);
+}
+
+bool TMediaPlayer::IsLive() const { return impl_->open_ && impl_->live_; }
+bool TMediaPlayer::DeviceLost() const { return impl_->open_ && impl_->deviceLost_; }
+
+TCaptureDeviceInfo TMediaPlayer::CaptureDevice() const {
+  TCaptureSource* capture = impl_->open_ ? impl_->Capture() : nullptr;
+  return capture ? capture->Info() : TCaptureDeviceInfo{};
+}
+
+void TMediaPlayer::SetCaptureFormat(const TCaptureRequest& Request) {
+  TCaptureSource* capture = impl_->open_ ? impl_->Capture() : nullptr;
+  if (!capture) return;
+  capture->SetRequest(Request);
+  impl_->WaitDone(impl_->Post(TImpl::cmdCaptureFormat), MediaSettleBoundMs());
+}
+
+bool TMediaPlayer::CaptureFormat(TCaptureCapability& Capability, int32_t& Width, int32_t& Height,
+                                 int64_t& FrameInterval) const {
+  TCaptureSource* capture = impl_->open_ ? impl_->Capture() : nullptr;
+  if (!capture) return false;
+  Capability = capture->Chosen(Width, Height);
+  FrameInterval = capture->FrameInterval();
+  return Width > 0 && Height > 0;
+}
+
+bool TMediaPlayer::SelectCaptureInput(int32_t Index) {
+  TCaptureSource* capture = impl_->open_ ? impl_->Capture() : nullptr;
+  if (!capture || Index < 0) return false;
+  const TCaptureDeviceInfo info = capture->Info();
+  int32_t videoInputs = 0;
+  for (const TCaptureInput& i : info.Inputs) videoInputs += i.Audio ? 0 : 1;
+  if (Index >= videoInputs) return false;
+  impl_->WaitDone(impl_->Post(TImpl::cmdCaptureInput, Index), MediaSettleBoundMs());
+  return capture->Control() && capture->Control()->CurrentInput() == Index;
+}
+
+bool TMediaPlayer::SelectCaptureAudio(int32_t Index) {
+  TCaptureSource* capture = impl_->open_ ? impl_->Capture() : nullptr;
+  return capture && capture->Control() && capture->Control()->SelectAudio(Index);
+}
+
 void TMediaPlayer::Close() { impl_->Close(); }
 bool TMediaPlayer::IsOpen() const { return impl_->open_; }
 std::string TMediaPlayer::LastError() const { return impl_->error_; }
@@ -296,12 +345,22 @@ int32_t TMediaPlayer::State() const { return impl_->state_.load(); }
 
 void TMediaPlayer::Run() {
   if (!impl_->open_) return;
+  // A device that went away runs no more.
+  if (impl_->live_ && impl_->deviceLost_) return;
   impl_->state_ = 2;
   impl_->Post(TImpl::cmdRun);
 }
 
 void TMediaPlayer::Pause() {
   if (!impl_->open_) return;
+  if (impl_->live_) {
+    // A live source answers at once and reads on.
+    if (!impl_->deviceLost_) {
+      impl_->state_ = 1;
+      impl_->Post(TImpl::cmdPause);
+    }
+    return;
+  }
   impl_->state_ = 1;
   impl_->WaitDone(impl_->Post(TImpl::cmdPause), MediaSettleBoundMs());
 }
@@ -338,6 +397,7 @@ int64_t TMediaPlayer::Duration() const {
 int64_t TMediaPlayer::Position() const {
   TImpl& d = *impl_;
   if (!d.open_) return 0;
+  if (d.live_) return d.timeline_.FromMediaTime(d.LivePosition(), d.format_);
   if (d.state_ == 2 && d.clockLive_) {
     if (d.completed_) return d.timeline_.DurationIn(d.format_);
     const int64_t t = std::clamp<int64_t>(d.clock_.Now(), 0, d.timeline_.Duration);
@@ -348,7 +408,7 @@ int64_t TMediaPlayer::Position() const {
 
 void TMediaPlayer::SetPosition(int64_t Position) {
   TImpl& d = *impl_;
-  if (!d.open_) return;
+  if (!d.open_ || d.live_) return;
   const int64_t value = std::max<int64_t>(0, Position);
   const int64_t t = d.timeline_.ToMediaTime(value, d.format_);
   {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/media/capture_devices.h"
 #include "platform/media/media_events.h"
 #include "platform/media/media_time.h"
 #include "platform/media/sample_buffer.h"
@@ -60,6 +61,24 @@ class TMediaPlayer {
   // Bytes in memory; the caller keeps them until Close.
   bool OpenMemory(const void* Data, size_t Size, const TMediaPlayerOptions& Options = {});
   bool Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayerOptions& Options = {});
+  // Opens a capture device (an Id of EnumerateCaptureDevices), stopped: its stream opens at Run or
+  // Pause and closes at Stop. Live: frames are shown as they are read (a paused device reads on
+  // and drops them), there is no duration and no seeking, and the position is the running time. A
+  // device that goes away (a read error, the end of its data, no frame for MediaCaptureStallMs)
+  // queues EC_DEVICE_LOST once and stops for good: Run does nothing until it is opened again. A
+  // device another program holds queues EC_ERRORABORT.
+  bool OpenCapture(const std::string& DeviceId, const TMediaPlayerOptions& Options = {});
+  bool IsLive() const;
+  bool DeviceLost() const;
+  // The open device as read at OpenCapture, with its current input.
+  TCaptureDeviceInfo CaptureDevice() const;
+  // Asks for a format; a streaming device closes, takes it and reopens in the same state.
+  void SetCaptureFormat(const TCaptureRequest& Request);
+  // The format the device takes now: its capability, the size and the frame interval (100 ns).
+  bool CaptureFormat(TCaptureCapability& Capability, int32_t& Width, int32_t& Height, int64_t& FrameInterval) const;
+  // Selects a video input (reopening a streaming device) or an audio input; false when refused.
+  bool SelectCaptureInput(int32_t Index);
+  bool SelectCaptureAudio(int32_t Index);
   // Stops and joins the decode thread and lets go of the source. The event queue and outputs are
   // cleared; the notify window and callbacks stay.
   void Close();

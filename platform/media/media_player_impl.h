@@ -17,6 +17,7 @@
 #include "platform/media/media_clock.h"
 #include "platform/media/media_decoders.h"
 #include "platform/media/media_player.h"
+#include "platform/media/capture_source.h"
 #include "platform/media/media_source.h"
 #include "platform/system/threads.h"
 
@@ -25,7 +26,7 @@ class TMediaPlayer::TImpl {
   TImpl();
   ~TImpl();
 
-  enum TCommandKind : uint8_t { cmdPause, cmdRun, cmdStop, cmdSeek, cmdMeasure, cmdRate, cmdQuit };
+  enum TCommandKind : uint8_t { cmdPause, cmdRun, cmdStop, cmdSeek, cmdMeasure, cmdRate, cmdCaptureFormat, cmdCaptureInput, cmdQuit };
   struct TCommand {
     TCommandKind kind;
     uint64_t seq;
@@ -35,6 +36,11 @@ class TMediaPlayer::TImpl {
 
   // ---- Opening and closing (user-interface thread) ----
   bool Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayerOptions& Options);
+  // A capture device (media_player_live.cpp).
+  bool OpenLive(std::unique_ptr<TCaptureSource> Source, const TMediaPlayerOptions& Options);
+  TCaptureSource* Capture() const;
+  // The running time of a live source, in media time.
+  int64_t LivePosition() const;
   void Close();
   // Queues a command; answers its number.
   uint64_t Post(TCommandKind Kind, int64_t Arg1 = 0, int64_t Arg2 = 0);
@@ -69,8 +75,14 @@ class TMediaPlayer::TImpl {
   std::atomic<int64_t> shown_{0};
   std::atomic<int64_t> dropped_{0};
 
+  // ---- Live sources (media_player_live.cpp) ----
+  std::atomic<bool> deviceLost_{false};
+  std::atomic<int64_t> liveBase_{0};      // running time before the current run
+  std::atomic<int64_t> liveRunStart_{0};  // steady clock of the current run's start (100 ns), 0 when not running
+
   // ---- Set at Open, read-only afterwards ----
   bool open_ = false;
+  bool live_ = false;
   std::string error_;
   std::unique_ptr<TMediaSource> source_;
   TMediaPlayerOptions options_;
@@ -109,6 +121,14 @@ class TMediaPlayer::TImpl {
   // A read or decode failure: EC_ERRORABORT, paused.
   void Fail(int Error);
   bool Quitting() const { return quit_.load(); }
+  // ---- Decode thread: live sources ----
+  void HandleLive(const TCommand& Command);
+  bool LiveStart();
+  void LiveStop();
+  void LiveLost(int Error);
+  void LiveStep();
+  void LiveFrame(AVPacket* Packet);
+  void LiveHalt();
 
   // ---- Decode thread: reading and decoding ----
   struct TQueuedFrame {
@@ -184,4 +204,8 @@ class TMediaPlayer::TImpl {
   std::vector<int16_t> scratch_;
   int32_t typeWidth_ = 0, typeHeight_ = 0;
   std::vector<std::shared_ptr<TVideoSample>> pool_;
+  bool liveStreaming_ = false;
+  bool liveRaw_ = false;
+  int64_t liveInterval_ = 0;
+  int64_t lastFrameTick_ = 0;
 };

@@ -90,7 +90,7 @@ void TMediaPlayer::TImpl::Idle(int64_t WaitUs) {
 void TMediaPlayer::TImpl::ThreadMain() {
   for (;;) {
     TCommand command{};
-    const bool playing = mode_ == modeRunning && !failed_;
+    const bool playing = live_ ? liveStreaming_ : mode_ == modeRunning && !failed_;
     if (TakeCommand(command, playing ? 0 : 200000)) {
       if (command.kind == cmdQuit) {
         Finish(command.seq);
@@ -101,11 +101,19 @@ void TMediaPlayer::TImpl::ThreadMain() {
       continue;
     }
     if (Quitting()) return;
+    if (live_) {
+      if (liveStreaming_) LiveStep();
+      continue;
+    }
     if (mode_ == modeRunning && !failed_) RunStep();
   }
 }
 
 void TMediaPlayer::TImpl::Handle(const TCommand& Command) {
+  if (live_) {
+    HandleLive(Command);
+    return;
+  }
   switch (Command.kind) {
     case cmdPause:
       if (mode_ == modeRunning) Halt();
@@ -188,6 +196,8 @@ void TMediaPlayer::TImpl::Handle(const TCommand& Command) {
         Restart(target);
       }
       break;
+    case cmdCaptureFormat:
+    case cmdCaptureInput:
     case cmdQuit: break;
   }
 }

@@ -21,3 +21,7 @@ void SetMediaForceSilentAudio(bool Value);
 // Threads the AVI services' encoders and decoders use (0: the library's choice, the default).
 int32_t MediaCodecThreads();
 void SetMediaCodecThreads(int32_t Threads);
+
+// A capture device that delivers no frame for this long counts as lost (10 000 ms by default).
+uint32_t MediaCaptureStallMs();
+void SetMediaCaptureStallMs(uint32_t Milliseconds);

@@ -31,6 +31,9 @@ class TMediaSource {
   // True when a read that failed stopped at the end of the data (a file cut short) rather than on
   // an error in the middle.
   virtual bool AtEnd() const { return false; }
+  // True for a live source (a capture device): frames come as they are read, with no duration and
+  // no seeking; the player opens and closes its stream as it runs and stops.
+  virtual bool Live() const { return false; }
 
   // Makes a blocked read return, so that closing never waits on a stuck device or file; the source
   // is not read again afterwards.
