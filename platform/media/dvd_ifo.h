@@ -1,0 +1,29 @@
+#pragma once
+// Our own check of a DVD-Video disc's information files before libdvdread and libdvdnav read them
+// (they crash on some damaged files even beside a good backup): VIDEO_TS.IFO and every
+// VTS_nn_0.IFO, with their backups, through a bounds-checked reader: the declared sizes against the
+// file, every table's offset and count against the file and the table, and every reference (title
+// sets, program chains, programs, cells) in range. Also the disc facts read from VIDEO_TS.IFO.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TDvdVmgFacts {
+  int32_t Volumes = 0;
+  int32_t Volume = 0;
+  int32_t Side = 0;  // 1 side A, 2 side B
+  int32_t TitleSets = 0;
+  int32_t Titles = 0;
+  std::vector<int32_t> TitleChapters;  // per title (1-based titles at index - 1)
+  std::vector<int32_t> TitleSetOfTitle;
+};
+
+// Checks a VIDEO_TS.IFO (or .BUP) held in memory; false with the reason when anything is out of
+// place. Fills Facts on success.
+bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::string& Why);
+// Checks a VTS_nn_0.IFO (or .BUP).
+bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why);
+
+// Reads and checks every information file of the disc, folder or image at Path through libdvdread's
+// file calls. False with the reason when the disc cannot be opened or a file is damaged.
+bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why);

@@ -1,0 +1,257 @@
+// DVD-Video information files and sectors: our check of VIDEO_TS.IFO and the title sets' IFO files
+// (with their backups) on a folder authored at test time by dvdauthor, against lsdvd's reading of
+// it, and on damaged copies (cut files, missing files, references out of range) that must be
+// refused before libdvdread or libdvdnav see them; and the sector demuxer on the folder's VOBs and
+// on sectors built byte by byte.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+#include "platform/media/dvd_demux.h"
+#include "platform/media/dvd_ifo.h"
+#include "tests/support/png_fixture.h"
+#include "tests/support/test_support.h"
+#include "tests/support/video_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A two-title disc made once per test process: title 1 of 2 s with chapters at 0 and 1 s, title 2
+// of 1 s, each in its own title set, PAL, MPEG-2 video with AC-3 sound.
+const fs::path& DiscFolder() {
+  static testsupport::ScratchDir dir;
+  static const fs::path folder = [] {
+    const fs::path out = dir.Path() / "disc";
+    const std::string ffmpeg = testsupport::FindProgram({"ffmpeg"});
+    const std::string dvdauthor = testsupport::FindProgram({"dvdauthor"});
+    if (ffmpeg.empty() || dvdauthor.empty()) {
+      ADD_FAILURE() << "ffmpeg and dvdauthor are needed (scripts/install-deps.sh installs them)";
+      return out;
+    }
+    std::string log;
+    for (const auto& [name, seconds] : {std::pair<const char*, int>{"a.mpg", 2}, {"b.mpg", 1}}) {
+      const std::string cmd = "'" + ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
+                              "sine=f=440:sample_rate=48000 -t " + std::to_string(seconds) +
+                              " -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" +
+                              (dir.Path() / name).string() + "'";
+      if (testsupport::RunProgram(cmd, &log) != 0) ADD_FAILURE() << log;
+    }
+    const std::string author = "VIDEO_FORMAT=PAL '" + dvdauthor + "' -o '" + out.string() + "'";
+    for (const std::string& args : {" -t -c 0,1 '" + (dir.Path() / "a.mpg").string() + "'",
+                                   " -t '" + (dir.Path() / "b.mpg").string() + "'", std::string(" -T")}) {
+      if (testsupport::RunProgram(author + args, &log) != 0) ADD_FAILURE() << log;
+    }
+    return out;
+  }();
+  return folder;
+}
+
+fs::path CopyDisc(const testsupport::ScratchDir& scratch) {
+  const fs::path copy = scratch.Path() / "disc";
+  fs::copy(DiscFolder(), copy, fs::copy_options::recursive);
+  return copy;
+}
+
+void CutFile(const fs::path& file, uintmax_t size) { fs::resize_file(file, size); }
+
+uint32_t BigEndian32(const std::vector<uint8_t>& d, size_t o) {
+  return static_cast<uint32_t>(d[o]) << 24 | d[o + 1] << 16 | d[o + 2] << 8 | d[o + 3];
+}
+
+}  // namespace
+
+TEST(DvdIfoTest, AuthoredDiscPassesAndAgreesWithLsdvd) {
+  TDvdVmgFacts facts;
+  std::string why;
+  ASSERT_TRUE(CheckDvd(DiscFolder().string(), facts, why)) << why;
+  EXPECT_EQ(facts.Volumes, 1);
+  EXPECT_EQ(facts.Volume, 1);
+  EXPECT_EQ(facts.Side, 1);
+  EXPECT_EQ(facts.TitleSets, 2);
+  ASSERT_EQ(facts.Titles, 2);
+  EXPECT_EQ(facts.TitleSetOfTitle, (std::vector<int32_t>{1, 2}));
+
+  // lsdvd reads the same tables through libdvdread: titles and chapters must agree.
+  const std::string lsdvd = testsupport::FindProgram({"lsdvd"});
+  ASSERT_FALSE(lsdvd.empty()) << "lsdvd is needed (scripts/install-deps.sh installs it)";
+  std::string out;
+  ASSERT_EQ(testsupport::RunProgram("'" + lsdvd + "' '" + DiscFolder().string() + "'", &out), 0) << out;
+  const std::regex title(R"(Title: (\d+), Length: [0-9:.]+ Chapters: (\d+))");
+  std::vector<int32_t> chapters;
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), title); it != std::sregex_iterator(); ++it) {
+    chapters.push_back(std::stoi((*it)[2]));
+  }
+  EXPECT_EQ(chapters, facts.TitleChapters);
+  EXPECT_EQ(facts.TitleChapters, (std::vector<int32_t>{2, 1}));
+
+  // A VIDEO_TS folder given by its own path opens too (libdvdread takes either).
+  TDvdVmgFacts again;
+  EXPECT_TRUE(CheckDvd((DiscFolder() / "VIDEO_TS").string(), again, why)) << why;
+  EXPECT_EQ(again.Titles, 2);
+}
+
+// Information files cut short, with and without their backups, and missing: each refuses the disc
+// with a reason (libdvdread crashes on some of these even beside a good backup).
+TEST(DvdIfoTest, CutAndMissingFilesAreRefused) {
+  struct Case {
+    const char* file;
+    intmax_t cut;  // -1: the file is removed
+    bool removeBackup;
+  };
+  std::vector<Case> cases;
+  for (const char* file : {"VIDEO_TS.IFO", "VTS_01_0.IFO", "VTS_02_0.IFO"}) {
+    for (intmax_t cut : {0, 100, 2048, 3000}) {
+      cases.push_back({file, cut, false});
+      cases.push_back({file, cut, true});
+    }
+  }
+  cases.push_back({"VTS_02_0.IFO", -1, false});
+  cases.push_back({"VTS_01_0.IFO", -1, true});
+  cases.push_back({"VTS_01_0.BUP", 3000, false});  // a damaged backup beside a good file
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " cut at " + std::to_string(c.cut) + (c.removeBackup ? " without backup" : ""));
+    testsupport::ScratchDir scratch;
+    const fs::path disc = CopyDisc(scratch) / "VIDEO_TS";
+    const fs::path file = disc / c.file;
+    if (c.cut < 0) {
+      fs::remove(file);
+    } else {
+      CutFile(file, static_cast<uintmax_t>(c.cut));
+    }
+    if (c.removeBackup) fs::remove(fs::path(file).replace_extension(".BUP"));
+    TDvdVmgFacts facts;
+    std::string why;
+    EXPECT_FALSE(CheckDvd(disc.parent_path().string(), facts, why));
+    EXPECT_FALSE(why.empty());
+  }
+
+  TDvdVmgFacts facts;
+  std::string why;
+  EXPECT_FALSE(CheckDvd("/nonexistent/disc", facts, why));
+  EXPECT_NE(why.find("/nonexistent/disc"), std::string::npos) << why;
+}
+
+// References and counts out of range in otherwise whole files, made by patching the authored ones.
+TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
+  const std::vector<uint8_t> vmg = testsupport::ReadFileBytes((DiscFolder() / "VIDEO_TS" / "VIDEO_TS.IFO").string());
+  const std::vector<uint8_t> vts = testsupport::ReadFileBytes((DiscFolder() / "VIDEO_TS" / "VTS_01_0.IFO").string());
+  ASSERT_GE(vmg.size(), 4096u);
+  ASSERT_GE(vts.size(), 4096u);
+  const uint64_t titles = uint64_t{BigEndian32(vmg, 0xC4)} * 2048;
+  const uint64_t parts = uint64_t{BigEndian32(vts, 0xC8)} * 2048;
+  const uint64_t chains = uint64_t{BigEndian32(vts, 0xCC)} * 2048;
+  ASSERT_LT(titles + 20, vmg.size());
+  ASSERT_LT(parts + 16, vts.size());
+  ASSERT_LT(chains + 16, vts.size());
+  const uint64_t firstParts = parts + BigEndian32(vts, parts + 8);
+  const uint64_t firstChain = chains + BigEndian32(vts, chains + 12);
+
+  struct Case {
+    const char* what;
+    bool vmgFile;
+    uint64_t offset;
+    std::vector<uint8_t> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"file longer than it is", true, 0x1C, {0, 0, 0x10, 0}},
+      {"header end past the file", true, 0x80, {0x7F, 0, 0, 0}},
+      {"no title sets", true, 0x3E, {0, 0}},
+      {"title table past the file", true, 0xC4, {0, 0, 0x40, 0}},
+      {"65535 titles", true, titles, {0xFF, 0xFF}},
+      {"title in title set 9", true, titles + 8 + 6, {9}},
+      {"title number 0 in its set", true, titles + 8 + 7, {0}},
+      {"chain table past the file", false, 0xCC, {0, 0, 0x40, 0}},
+      {"part naming chain 7", false, firstParts, {0, 7}},
+      {"part naming program 9", false, firstParts + 2, {0, 9}},
+      {"chain with 200 cells", false, firstChain + 3, {200}},
+      {"chain offset past its table", false, chains + 12, {0, 0x10, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> data = c.vmgFile ? vmg : vts;
+    ASSERT_LE(c.offset + c.bytes.size(), data.size());
+    std::copy(c.bytes.begin(), c.bytes.end(), data.begin() + static_cast<ptrdiff_t>(c.offset));
+    std::string why;
+    TDvdVmgFacts facts;
+    EXPECT_FALSE(c.vmgFile ? CheckVmgIfo(data.data(), data.size(), facts, why)
+                           : CheckVtsIfo(data.data(), data.size(), why));
+    EXPECT_FALSE(why.empty());
+  }
+  // The files as authored pass, and every cut of them is refused without reading past the end.
+  std::string why;
+  TDvdVmgFacts facts;
+  EXPECT_TRUE(CheckVmgIfo(vmg.data(), vmg.size(), facts, why)) << why;
+  EXPECT_TRUE(CheckVtsIfo(vts.data(), vts.size(), why)) << why;
+  for (size_t cut = 0; cut < vmg.size(); cut += 509) EXPECT_FALSE(CheckVmgIfo(vmg.data(), cut, facts, why)) << cut;
+  for (size_t cut = 0; cut < vts.size(); cut += 509) EXPECT_FALSE(CheckVtsIfo(vts.data(), cut, why)) << cut;
+}
+
+TEST(DvdDemuxTest, SectorsOfAnAuthoredTitle) {
+  const std::vector<uint8_t> vob = testsupport::ReadFileBytes((DiscFolder() / "VIDEO_TS" / "VTS_01_1.VOB").string());
+  ASSERT_EQ(vob.size() % 2048, 0u);
+  ASSERT_GT(vob.size(), 0u);
+  int64_t videoBytes = 0, audioPackets = 0, firstVideoPts = -1;
+  std::vector<TDvdPes> pes;
+  for (size_t s = 0; s < vob.size(); s += 2048) {
+    ASSERT_TRUE(DemuxDvdSector(vob.data() + s, 2048, pes)) << "sector " << s / 2048;
+    for (const TDvdPes& p : pes) {
+      EXPECT_FALSE(p.Scrambled);
+      ASSERT_GE(p.Payload, vob.data() + s);
+      ASSERT_LE(p.Payload + p.Size, vob.data() + s + 2048);
+      if (p.StreamId == 0xE0) {
+        videoBytes += p.Size;
+        if (firstVideoPts < 0 && p.Pts >= 0) firstVideoPts = p.Pts;
+      }
+      if (p.StreamId == 0xBD && p.SubstreamId == 0x80) ++audioPackets;
+      EXPECT_NE(p.StreamId, 0xBF);  // navigation packets are not passed on
+    }
+  }
+  EXPECT_GT(videoBytes, 20000);
+  EXPECT_GT(audioPackets, 10);
+  EXPECT_GE(firstVideoPts, 0);
+}
+
+TEST(DvdDemuxTest, BuiltSectors) {
+  // Pack header (MPEG-2, no stuffing), a video PES with PTS and DTS, scrambled; an AC-3 packet of
+  // private stream 1; padding to the end of the sector.
+  std::vector<uint8_t> s = {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 1, 0x89, 0xC3, 0xF8};
+  const std::vector<uint8_t> video = {0, 0, 1, 0xE0, 0, 16, 0x90, 0xC0, 10,
+                                      0x31, 0, 0x05, 0xBF, 0x21,  // PTS 90000
+                                      0x11, 0, 0x03, 0xA9, 0x81,  // DTS 54464
+                                      0xAA, 0xBB, 0xCC};
+  s.insert(s.end(), video.begin(), video.end());
+  const std::vector<uint8_t> audio = {0, 0, 1, 0xBD, 0, 9, 0x81, 0x80, 0, 0x80, 1, 0, 1, 0x0B, 0x77};
+  s.insert(s.end(), audio.begin(), audio.end());
+  const int32_t padding = 2048 - static_cast<int32_t>(s.size()) - 6;
+  s.insert(s.end(), {0, 0, 1, 0xBE, static_cast<uint8_t>(padding >> 8), static_cast<uint8_t>(padding)});
+  s.resize(2048, 0xFF);
+
+  std::vector<TDvdPes> pes;
+  ASSERT_TRUE(DemuxDvdSector(s.data(), 2048, pes));
+  ASSERT_EQ(pes.size(), 2u);
+  EXPECT_EQ(pes[0].StreamId, 0xE0);
+  EXPECT_TRUE(pes[0].Scrambled);
+  EXPECT_EQ(pes[0].Size, 3);
+  EXPECT_EQ(pes[0].Payload[0], 0xAA);
+  EXPECT_EQ(pes[0].Pts, 90000);
+  EXPECT_EQ(pes[0].Dts, 54464);
+  EXPECT_EQ(pes[1].StreamId, 0xBD);
+  EXPECT_EQ(pes[1].SubstreamId, 0x80);
+  EXPECT_FALSE(pes[1].Scrambled);
+  ASSERT_EQ(pes[1].Size, 2);  // after the substream's four bytes of its own
+  EXPECT_EQ(pes[1].Payload[0], 0x0B);
+
+  // A packet whose length runs past the sector ends the sector there; what came before stays.
+  std::vector<uint8_t> cut = s;
+  cut[14 + 4] = 0x7F;  // the video packet claims 32 512 bytes
+  ASSERT_TRUE(DemuxDvdSector(cut.data(), 2048, pes));
+  EXPECT_TRUE(pes.empty());
+  // Not a pack, or too short to be one.
+  std::vector<uint8_t> garbage(2048, 0x47);
+  EXPECT_FALSE(DemuxDvdSector(garbage.data(), 2048, pes));
+  EXPECT_FALSE(DemuxDvdSector(s.data(), 10, pes));
+  EXPECT_FALSE(DemuxDvdSector(nullptr, 0, pes));
+}
