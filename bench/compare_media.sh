@@ -4,6 +4,10 @@
 # count, on a 60-second 1280 x 720 H.264 MP4 at 25 frames a second (key frame every 2 s, AAC):
 #   1. the frame at 37.48 s as raw BGR24;
 #   2. 60 frames at 1 s steps (ffmpeg: -vf fps=1), and 6 frames at 10 s steps (-vf fps=0.1).
+#   3. capture from a virtual device drawn by testsrc2 (640 x 480 and 1280 x 720, YUYV): 900 frames as
+#      fast as they come and 10 s paced by ",realtime", ours through TIEDirectShow into a window
+#      whose new-frame handler takes each frame with GetCurrentFrame, ffmpeg rendering the same graph
+#      to BGR24; CPU time per frame of each.
 # The frames of both are compared (PSNR over all bytes; identical frames print "inf"). ffmpeg's fps
 # filter hands out the frame current half a step later (at 0.48 s, 1.48 s, ...), so the stepped
 # frames are compared with ffmpeg's own frames 0, 25, 50, ... (its select filter), made apart.
@@ -14,8 +18,9 @@ build=${1:-$root/build/bench}
 threads=${2:-1}
 command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
 grab=$build/bench/media_grab
-if [ ! -x "$grab" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- media_grab
+capture=$build/bench/capture_grab
+if [ ! -x "$grab" ] || [ ! -x "$capture" ]; then
+  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- media_grab capture_grab
 fi
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -53,3 +58,23 @@ echo "== 20 s of real-time play with sound on the silent sink (threads $threads)
 "$grab" -threads "$threads" -i "$clip" -play 20
 echo "   the same on two cores (taskset -c 0,1)"
 taskset -c 0,1 "$grab" -threads "$threads" -i "$clip" -play 20
+
+echo "== capture from a virtual device: CPU time per frame (ffmpeg renders the same graph to BGR24)"
+cpu_of() {  # CPU seconds of a command (user + system of it and its children)
+  python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
+r = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{r.ru_utime + r.ru_stime:.3f}")' "$@"
+}
+for size in 640x480 1280x720; do
+  for pace in "" ",realtime"; do
+    graph="testsrc2=size=$size:rate=30,format=yuyv422$pace"
+    frames=900
+    [ -n "$pace" ] && frames=300
+    line=$("$capture" -graph "$graph" -frames $frames -size $size)
+    ours=$(echo "$line" | grep -o '[0-9.]* ms CPU per frame' | cut -d' ' -f1)
+    peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
+    python3 -c "import sys; o, p, n = float(sys.argv[1]), float(sys.argv[2]) * 1000 / int(sys.argv[3]), sys.argv[4]
+print(f'   {n}: ours {o:.2f} ms, ffmpeg {p:.2f} ms CPU per frame: ratio {o / p:.2f}')" "$ours" "$peer" $frames "$graph"
+  done
+done

@@ -33,6 +33,10 @@ bool DemuxDvdSector(const uint8_t* S, int32_t Size, std::vector<TDvdPes>& Out) {
       pos = next;  // system header, padding, navigation, program map
       continue;
     }
+    if (length == 0) {
+      pos = next;  // an empty packet: no header, nothing to hand on
+      continue;
+    }
     TDvdPes pes;
     pes.StreamId = id;
     int32_t data;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "platform/system/debug_log.h"
@@ -293,6 +294,12 @@ bool ReadIfo(dvd_reader_t* dvd, int title, dvd_read_domain_t domain, std::vector
 
 bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
   static const dvd_logger_cb logger = {Log};
+  // libdvdread leaks its reader when the path is not there at all: look first.
+  std::error_code error;
+  if (!std::filesystem::exists(Path, error)) {
+    Why = "no DVD at " + Path;
+    return false;
+  }
   std::unique_ptr<dvd_reader_t, TReaderCloser> dvd(DVDOpen2(nullptr, &logger, Path.c_str()));
   if (!dvd) {
     Why = "no DVD at " + Path;
