@@ -6,10 +6,12 @@
 
 #include "platform/media/dvd_demux.h"
 
+// Where the payload sum goes, so that the reads are not optimised away.
+volatile unsigned g_dvd_demux_sink = 0;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 18)) return 0;
   std::vector<TDvdPes> pes;
-  static volatile unsigned sink = 0;
   unsigned sum = 0;
   for (size_t at = 0; at < size; at += 2048) {
     const int32_t n = static_cast<int32_t>(size - at < 2048 ? size - at : 2048);
@@ -21,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int32_t i = 0; i < p.Size; ++i) sum += p.Payload[i];
     }
   }
-  sink = sum;
+  g_dvd_demux_sink = sum;
   return 0;
 }
