@@ -40,7 +40,6 @@ IE_AVX2 inline __m256d Mix(__m256d W0, __m256d W1, __m256d W2, __m256d W3, const
 IE_AVX2 void BicubicRow24Avx2(const TIERotateSource& Source, const double* ColX, const double* ColY, double DSX,
                               double DSY, int32_t Width, uint8_t* Dst) {
   const __m256d epsilon = _mm256_set1_pd(1e-7), zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255);
-  const __m256d background = _mm256_set_pd(0, Source.Background[2], Source.Background[1], Source.Background[0]);
   for (int32_t x = 0; x < Width; ++x, Dst += 3) {
     const double sx = ColX[x] - DSX, sy = ColY[x] + DSY;
     const int32_t x0 = static_cast<int32_t>(std::trunc(sx)), y0 = static_cast<int32_t>(std::trunc(sy));
@@ -53,23 +52,25 @@ IE_AVX2 void BicubicRow24Avx2(const TIERotateSource& Source, const double* ColX,
       SampleBicubic(Source, sx, sy, Dst);
       continue;
     }
+    if (outside) {
+      // Sixteen background pixels: the weights of each direction add up to 1, so the sum is the
+      // background within a rounding far below the hair added before truncating, exactly its bytes.
+      Dst[0] = Source.Background[0];
+      Dst[1] = Source.Background[1];
+      Dst[2] = Source.Background[2];
+      continue;
+    }
     double wx[4], wy[4];
     BicubicWeights(sx - x0, wx);
     BicubicWeights(sy - y0, wy);
     const __m256d w0 = _mm256_set1_pd(wx[0]), w1 = _mm256_set1_pd(wx[1]), w2 = _mm256_set1_pd(wx[2]),
                   w3 = _mm256_set1_pd(wx[3]);
     __m256d value = zero;
-    if (inside) {
-      const int64_t at = static_cast<int64_t>(px) * 3;
-      for (int k = 0; k < 4; ++k) {
-        __m256d p[4];
-        LoadFour(Source.Rows[py + k] + at, p);
-        value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_set1_pd(wy[k]), Mix(w0, w1, w2, w3, p)));
-      }
-    } else {
-      const __m256d p[4] = {background, background, background, background};
-      const __m256d h = Mix(w0, w1, w2, w3, p);
-      for (int k = 0; k < 4; ++k) value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_set1_pd(wy[k]), h));
+    const int64_t at = static_cast<int64_t>(px) * 3;
+    for (int k = 0; k < 4; ++k) {
+      __m256d p[4];
+      LoadFour(Source.Rows[py + k] + at, p);
+      value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_set1_pd(wy[k]), Mix(w0, w1, w2, w3, p)));
     }
     // Truncated to bytes as the scalar sampler: a hair added, below 0 is 0, 255 and above 255.
     value = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(value, epsilon), zero), top);

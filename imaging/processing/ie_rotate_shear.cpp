@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <new>
 #include <numbers>
 #include <vector>
@@ -16,11 +18,14 @@
 #include "imaging/processing/ie_rotate_avx2.h"
 #include "imaging/processing/ie_row_table.h"
 #include "platform/system/exception.h"
+#include "platform/system/memory.h"
 
 namespace {
 
-// Columns of the vertical shear handled together: the rows they read and write stay in the cache.
+// The vertical shear works on blocks of this many columns and bands of this many rows, so that the
+// rows of buffer 1 it reads and the band it writes stay in the cache.
 constexpr int32_t kColumnBlock = 64;
+constexpr int32_t kShearBand = 16;
 
 int32_t Round(double X) { return static_cast<int32_t>(std::nearbyint(X)); }
 
@@ -56,15 +61,16 @@ TShearPlan PlanShears(double Degrees, int32_t W, int32_t H) {
   return p;
 }
 
-// Work buffers of the shears; their memory failing is the out-of-memory error.
-std::vector<uint8_t> NewBuffer(int64_t Bytes) {
-  try {
-    return std::vector<uint8_t>(static_cast<size_t>(Bytes));
-  } catch (const std::bad_alloc&) {
+// Work buffers of the shears; their memory failing is the out-of-memory error. They are left
+// unset: every pass writes each byte of its buffer (background included) before the next pass
+// reads it, and the pages are first touched by the workers that write them.
+std::unique_ptr<uint8_t[]> NewBuffer(int64_t Bytes) {
+  if (Bytes <= 0 || static_cast<uint64_t>(Bytes) > std::numeric_limits<size_t>::max() / 2)
     throw EOutOfMemory("Out of memory");
-  } catch (const std::length_error&) {
-    throw EOutOfMemory("Out of memory");
-  }
+  uint8_t* block = new (std::nothrow) uint8_t[static_cast<size_t>(Bytes)];
+  if (!block) throw EOutOfMemory("Out of memory");
+  AdviseHugePages(block, static_cast<size_t>(Bytes));
+  return std::unique_ptr<uint8_t[]>(block);
 }
 
 template <int N>
@@ -116,6 +122,38 @@ void ShearRow(const uint8_t* __restrict Src, int32_t Count, uint8_t* __restrict 
   }
 }
 
+// Rows R0..R1-1, columns E0..E1-1 of the vertical shear of buffer 1 (H rows of Stride bytes) into
+// Band (row R at Band + (R - R0) * Stride). Column E moves down by Offset[E]: row L of buffer 1 lands
+// in row L + Offset[E]; with AntiAlias it is blended (weight A[E]) with the pixel that landed before
+// it, which is row L - 1 when that landed inside, else the background; the row after the column's
+// last pixel gets that pixel blended with the background when A[E] > 0; the rest is background.
+template <int N>
+void ColumnShearBlock(const uint8_t* Buf1, int64_t Stride, int32_t H, const int32_t* Offset, const int32_t* A,
+                      int32_t E0, int32_t E1, int32_t R0, int32_t R1, bool AntiAlias, const uint8_t* Bg, uint8_t* Band) {
+  for (int32_t R = R0; R < R1; ++R) {
+    uint8_t* d = Band + Stride * (R - R0) + int64_t{E0} * N;
+    for (int32_t E = E0; E < E1; ++E, d += N) {
+      const int32_t L = R - Offset[E];
+      if (L >= 0 && L < H) {
+        const uint8_t* s = Buf1 + Stride * L + int64_t{E} * N;
+        if (AntiAlias) {
+          const uint8_t* before = L >= 1 && R >= 1 ? s - Stride : Bg;
+          const int32_t a = A[E];
+          for (int c = 0; c < N; ++c) d[c] = Blend(before[c], s[c], a, 4096 - a);
+        } else {
+          for (int c = 0; c < N; ++c) d[c] = s[c];
+        }
+      } else if (AntiAlias && L == H && A[E] > 0) {
+        const uint8_t* last = H >= 1 && R >= 1 ? Buf1 + Stride * (H - 1) + int64_t{E} * N : Bg;
+        const int32_t a = A[E];
+        for (int c = 0; c < N; ++c) d[c] = Blend(last[c], Bg[c], a, 4096 - a);
+      } else {
+        for (int c = 0; c < N; ++c) d[c] = Bg[c];
+      }
+    }
+  }
+}
+
 // Runs Body(First, Count) over Rows rows on Threads workers; OnRows gets the finished counts.
 template <class F>
 void Bands(int32_t Rows, int32_t Threads, F&& Body, const std::function<void(int32_t)>& OnRows) {
@@ -138,8 +176,8 @@ std::unique_ptr<TIEBitmap> Shear(TIEBitmap& Work, const TShearPlan& p, bool Anti
   if (!result->Allocate(finalWidth, o2, Work.PixelFormat())) return nullptr;
   Work.CopyPaletteTo(result.get());
   const int64_t stride = int64_t{m} * N;
-  std::vector<uint8_t> buf1 = NewBuffer(stride * H);
-  std::vector<uint8_t> buf2 = NewBuffer(stride * o2);
+  const std::unique_ptr<uint8_t[]> buffer1 = NewBuffer(stride * H);
+  uint8_t* const buf1 = buffer1.get();
 
   const double factor = 100.0 / (double(H) + m + o2);
   auto progress = [&](int32_t done) {
@@ -157,13 +195,16 @@ std::unique_ptr<TIEBitmap> Shear(TIEBitmap& Work, const TShearPlan& p, bool Anti
         const double F = d * p.T;
         const int32_t n = Round(F);
         const int32_t a = static_cast<int32_t>(std::trunc((F - n) * 4096));
-        ShearRow<N>(static_cast<const uint8_t*>(Work.GetRow(D)), W, buf1.data() + stride * D, m, n, a, 4096 - a,
+        ShearRow<N>(static_cast<const uint8_t*>(Work.GetRow(D)), W, buf1 + stride * D, m, n, a, 4096 - a,
                     AntiAlias, Bg);
       }
     }, [&](int32_t done) { progress(done); });
   }
 
-  // Pass 2: each column of buffer 1 moved down into buffer 2 (m x o'), in blocks of columns.
+  // Passes 2 and 3, a band of rows at a time: the vertical shear of each column of buffer 1 gives
+  // the band's rows (the pixel of row R in column E is row R - offset[E] of buffer 1, blended with
+  // the row above it when that landed too), which the last shear moves into the result. Working on
+  // bands keeps the sheared picture out of memory as a whole.
   std::vector<int32_t> offset(static_cast<size_t>(m)), weightA(static_cast<size_t>(m));
   for (int32_t E = 0; E < m; ++E) {
     const int32_t e = p.positive ? m - E : E;
@@ -172,56 +213,24 @@ std::unique_ptr<TIEBitmap> Shear(TIEBitmap& Work, const TShearPlan& p, bool Anti
     weightA[static_cast<size_t>(E)] = Round((F - n) * 4096);
     offset[static_cast<size_t>(E)] = n - p.h;
   }
-  Bands(o2, threads3, [&](int32_t First, int32_t Count) {
-    for (int32_t R = First; R < First + Count; ++R) FillPixels<N>(buf2.data() + stride * R, m, Bg);
-  }, nullptr);
-  const int32_t blocks = (m + kColumnBlock - 1) / kColumnBlock;
-  Bands(blocks, threads3, [&](int32_t First, int32_t Count) {
-    for (int32_t block = First; block < First + Count; ++block) {
-      const int32_t e0 = block * kColumnBlock, e1 = std::min(m, e0 + kColumnBlock);
-      // The pixel that landed last in each column: the background before the first.
-      uint8_t prev[kColumnBlock][N];
-      for (int32_t E = e0; E < e1; ++E)
-        for (int c = 0; c < N; ++c) prev[E - e0][c] = Bg[c];
-      for (int32_t L = 0; L < H; ++L) {
-        const uint8_t* src = buf1.data() + stride * L;
-        for (int32_t E = e0; E < e1; ++E) {
-          const int32_t R = L + offset[static_cast<size_t>(E)];
-          if (R < 0 || R >= o2) continue;
-          const uint8_t* s = src + int64_t{E} * N;
-          uint8_t* d = buf2.data() + stride * R + int64_t{E} * N;
-          uint8_t* before = prev[E - e0];
-          if (AntiAlias) {
-            const int32_t a = weightA[static_cast<size_t>(E)];
-            for (int c = 0; c < N; ++c) d[c] = Blend(before[c], s[c], a, 4096 - a);
-          } else {
-            for (int c = 0; c < N; ++c) d[c] = s[c];
-          }
-          for (int c = 0; c < N; ++c) before[c] = s[c];
-        }
-      }
-      if (!AntiAlias) continue;
-      for (int32_t E = e0; E < e1; ++E) {
-        const int32_t a = weightA[static_cast<size_t>(E)];
-        const int32_t R = offset[static_cast<size_t>(E)] + H;
-        if (a <= 0 || R < 0 || R >= o2) continue;
-        uint8_t* d = buf2.data() + stride * R + int64_t{E} * N;
-        for (int c = 0; c < N; ++c) d[c] = Blend(prev[E - e0][c], Bg[c], a, 4096 - a);
-      }
-    }
-  }, [&](int32_t done) { progress(H + std::min(m, done * kColumnBlock)); });
-
-  // Pass 3: each row of buffer 2 moved right into the result (final width x o').
+  progress(H + m);
   {
     TIERowAccessScope writeOnly(*result, iraWrite);
     Bands(o2, threads3, [&](int32_t First, int32_t Count) {
-      for (int32_t R = First; R < First + Count; ++R) {
-        const int32_t r = p.positive ? R : o2 - R;
-        const double F = r * p.T;
-        const int32_t n = Round(F);
-        const int32_t a = Round((F - n) * 4096);
-        ShearRow<N>(buf2.data() + stride * R, m, static_cast<uint8_t*>(result->GetRow(R)), finalWidth, n - p.t, a,
-                    4096 - a, AntiAlias, Bg);
+      std::unique_ptr<uint8_t[]> band = NewBuffer(stride * kShearBand);
+      for (int32_t r0 = First; r0 < First + Count; r0 += kShearBand) {
+        const int32_t r1 = std::min(First + Count, r0 + kShearBand);
+        for (int32_t e0 = 0; e0 < m; e0 += kColumnBlock)
+          ColumnShearBlock<N>(buf1, stride, H, offset.data(), weightA.data(), e0, std::min(m, e0 + kColumnBlock), r0,
+                              r1, AntiAlias, Bg, band.get());
+        for (int32_t R = r0; R < r1; ++R) {
+          const int32_t r = p.positive ? R : o2 - R;
+          const double F = r * p.T;
+          const int32_t n = Round(F);
+          const int32_t a = Round((F - n) * 4096);
+          ShearRow<N>(band.get() + stride * (R - r0), m, static_cast<uint8_t*>(result->GetRow(R)), finalWidth,
+                      n - p.t, a, 4096 - a, AntiAlias, Bg);
+        }
       }
     }, [&](int32_t done) { progress(H + m + done); });
   }

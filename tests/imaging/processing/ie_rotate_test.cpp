@@ -69,6 +69,93 @@ TEST_F(RotateTest, ThreeShearsGiveThePlannedSizeAndKeepFlatAreas) {
   }
 }
 
+// The three shears as their steps are written, one plain loop per pass over whole buffers: pass 1
+// moves each row right into an m x H buffer, pass 2 each column of it down into an m x o' buffer,
+// pass 3 each row of that right into the result; antialiased pixels blend with the pixel that
+// landed before them (the background first), rows and columns that land outside are skipped.
+// Angles within -45..45 (no quarter turns); N bytes per pixel.
+std::vector<uint8_t> WrittenShears(const std::vector<uint8_t>& Src, int32_t W, int32_t H, int N, double Degrees,
+                                   bool AntiAlias, const uint8_t* Bg, int32_t& OutW, int32_t& OutH) {
+  const auto round = [](double x) { return static_cast<int32_t>(std::nearbyint(x)); };
+  const auto blend = [](int p, int q, int a) { return static_cast<uint8_t>(std::clamp((p * a + q * (4096 - a) + 2048) >> 12, 0, 255)); };
+  const double theta = Degrees * 3.14159265358979323846 / 180;
+  const bool positive = theta > 0;
+  const double T = std::fabs(std::sin(theta / 2) / std::cos(theta / 2)), S = std::fabs(std::sin(theta));
+  const int32_t m = round(H * T + W + 1), h = round((m - W) * S), o = round(S * m + H + 1);
+  const int32_t t = round(T * (o - H - h)), o2 = o - 2 * h, fw = round(T * o2 + m + 1 - 2 * t);
+  // One line of Count pixels (Step bytes apart) moved by Offset into Length pixels of Dst.
+  const auto line = [&](const uint8_t* Line, int64_t LineStep, int32_t Count, uint8_t* Dst, int64_t DstStep,
+                        int32_t Length, int32_t Offset, int32_t A) {
+    for (int32_t i = 0; i < Length; ++i) std::copy(Bg, Bg + N, Dst + i * DstStep);
+    const uint8_t* prev = Bg;
+    for (int32_t k = 0; k < Count; ++k) {
+      const int32_t at = Offset + k;
+      if (at < 0 || at >= Length) continue;
+      const uint8_t* s = Line + k * LineStep;
+      for (int c = 0; c < N; ++c) Dst[at * DstStep + c] = AntiAlias ? blend(prev[c], s[c], A) : s[c];
+      prev = s;
+    }
+    const int32_t trailing = Offset + Count;
+    if (AntiAlias && A > 0 && trailing >= 0 && trailing < Length)
+      for (int c = 0; c < N; ++c) Dst[trailing * DstStep + c] = blend(prev[c], Bg[c], A);
+  };
+  std::vector<uint8_t> one(static_cast<size_t>(m) * H * N), two(static_cast<size_t>(m) * o2 * N),
+      out(static_cast<size_t>(fw) * o2 * N);
+  for (int32_t D = 0; D < H; ++D) {
+    const double F = (positive ? D : H - D) * T;
+    const int32_t n = round(F);
+    line(&Src[size_t(D) * W * N], N, W, &one[size_t(D) * m * N], N, m, n, static_cast<int32_t>(std::trunc((F - n) * 4096)));
+  }
+  for (int32_t E = 0; E < m; ++E) {
+    const double F = (positive ? m - E : E) * S;
+    const int32_t n = round(F);
+    line(&one[size_t(E) * N], int64_t{m} * N, H, &two[size_t(E) * N], int64_t{m} * N, o2, n - h, round((F - n) * 4096));
+  }
+  for (int32_t R = 0; R < o2; ++R) {
+    const double F = (positive ? R : o2 - R) * T;
+    const int32_t n = round(F);
+    line(&two[size_t(R) * m * N], N, m, &out[size_t(R) * fw * N], N, fw, n - t, round((F - n) * 4096));
+  }
+  OutW = fw;
+  OutH = o2;
+  return out;
+}
+
+TEST_F(RotateTest, ThreeShearsFollowTheirWrittenSteps) {
+  const uint8_t bg[3] = {250, 5, 128};
+  struct Case {
+    int32_t w, h;
+    double angle;
+  };
+  for (const Case& c : {Case{151, 103, 30}, Case{151, 103, -17.5}, Case{97, 160, 44.9}, Case{97, 160, -45},
+                        Case{64, 40, 0.3}, Case{7, 3, 12.345}, Case{2, 50, -33}, Case{1, 1, 20}}) {
+    for (const bool antiAlias : {true, false}) {
+      for (const int n : {3, 1}) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.angle << (antiAlias ? " antialiased" : "")
+                                        << ", bytes " << n);
+        auto b = Patterned(c.w, c.h, n == 3 ? ie24RGB : ie8g, ieMemory, false);
+        std::vector<uint8_t> src;
+        for (int32_t y = 0; y < c.h; ++y) {
+          const uint8_t* row = b->Row<uint8_t>(y);
+          src.insert(src.end(), row, row + c.w * n);
+        }
+        int32_t w = 0, h = 0;
+        const std::vector<uint8_t> expected = WrittenShears(src, c.w, c.h, n, c.angle, antiAlias, bg, w, h);
+        if (n == 3)
+          ASSERT_TRUE(RotateBitmap(*b, antiAlias, nullptr, c.angle, nullptr, CreateRGB(bg[2], bg[1], bg[0])));
+        else
+          ASSERT_TRUE(RotateBitmap8(*b, antiAlias, bg[0], c.angle, nullptr, nullptr));
+        ASSERT_EQ(b->Width(), w);
+        ASSERT_EQ(b->Height(), h);
+        for (int32_t y = 0; y < h; ++y)
+          ASSERT_TRUE(std::equal(expected.begin() + int64_t{y} * w * n, expected.begin() + int64_t{y + 1} * w * n,
+                                 b->Row<uint8_t>(y)))
+              << "row " << y;
+      }
+    }
+  }
+}
+
 TEST_F(RotateTest, WholeTurnsAreExact) {
   auto source = Patterned(23, 14, ie24RGB, ieMemory, false);
   struct Case {
