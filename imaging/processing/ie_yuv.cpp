@@ -8,6 +8,8 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_int_math.h"
+#include "imaging/processing/ie_resample_rows.h"
+#include "imaging/processing/ie_yuv_avx2.h"
 
 namespace {
 
@@ -117,28 +119,44 @@ void ConvertPacked(const TPacked<G, B>& layout, const void* Data, TIEBitmap& Bit
 // Two-pixel layouts share one chroma pair per group: the common case of capture devices, written
 // out so that the pair's chroma is looked up once.
 template <int Y0, int Y1, int U, int V>
+void ConvertPairsScalar(const uint8_t* src, uint8_t* dst, int32_t Pairs) {
+  const TYUVTables& t = Tables();
+  for (int32_t p = 0; p < Pairs; ++p, src += 4, dst += 6) {
+    const uint8_t u = src[U], v = src[V];
+    const uint8_t* blue = t.blue[u];
+    const uint8_t* red = t.red[v];
+    const int32_t chroma = ChromaG(t, u, v);
+    const uint8_t y0 = src[Y0], y1 = src[Y1];
+    dst[0] = blue[y0];
+    dst[1] = Green(t, y0, chroma, u, v);
+    dst[2] = red[y0];
+    dst[3] = blue[y1];
+    dst[4] = Green(t, y1, chroma, u, v);
+    dst[5] = red[y1];
+  }
+}
+
+template <int Y0, int Y1, int U, int V>
 void ConvertPairs(const void* Data, TIEBitmap& Bitmap, bool TopDown) {
   const TYUVTables& t = Tables();
   const int32_t width = Bitmap.GetWidth(), height = Bitmap.GetHeight();
   const int64_t stride = PackedStride(width, 2, 4);
+  const bool vector = ResampleSimdActive();
   for (int32_t i = 0; i < height; ++i) {
     const uint8_t* src = static_cast<const uint8_t*>(Data) + stride * i;
     auto* dst = static_cast<uint8_t*>(Bitmap.GetRow(TargetRow(i, height, TopDown)));
-    int32_t x = 0;
-    for (; x + 1 < width; x += 2, src += 4, dst += 6) {
-      const uint8_t u = src[U], v = src[V];
-      const uint8_t* blue = t.blue[u];
-      const uint8_t* red = t.red[v];
-      const int32_t chroma = ChromaG(t, u, v);
-      const uint8_t y0 = src[Y0], y1 = src[Y1];
-      dst[0] = blue[y0];
-      dst[1] = Green(t, y0, chroma, u, v);
-      dst[2] = red[y0];
-      dst[3] = blue[y1];
-      dst[4] = Green(t, y1, chroma, u, v);
-      dst[5] = red[y1];
+    // Eight pixels at a time where the processor can, the same bytes as the tables give.
+    const int32_t done = vector ? YUVPairsRowAvx2(src, dst, width, Y0 | Y1 << 2 | U << 4 | V << 6,
+                                                  ConvertPairsScalar<Y0, Y1, U, V>)
+                                : 0;
+    src += 2 * static_cast<int64_t>(done);
+    dst += 3 * static_cast<int64_t>(done);
+    ConvertPairsScalar<Y0, Y1, U, V>(src, dst, (width - done) / 2);
+    if ((width - done) & 1) {
+      src += 2 * static_cast<int64_t>(width - done - 1);
+      dst += 3 * static_cast<int64_t>(width - done - 1);
+      Put(t, dst, src[Y0], src[U], src[V], ChromaG(t, src[U], src[V]));
     }
-    if (x < width) Put(t, dst, src[Y0], src[U], src[V], ChromaG(t, src[U], src[V]));
   }
 }
 

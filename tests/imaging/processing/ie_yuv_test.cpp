@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/processing/ie_resample_rows.h"
 
 namespace {
 
@@ -157,6 +159,51 @@ TEST(YUV, PackedLayoutsPixelByPixel) {
         }
       }
     }
+  }
+}
+
+// The two-pixel layouts, eight pixels at a time where the processor has AVX2 (else the tables):
+// every (Y, U, V) triple in the first and in the second pixel of a pair gives the formula's bytes,
+// the half-way sums included. Pair j holds Y0 = j >> 16, U = j >> 8, V = j (low bytes) and Y1 =
+// 7 Y0 + 13 (mod 256, so every luma appears in both places).
+TEST(YUV, PairLayoutsAreExactForEveryTriple) {
+  constexpr int kPairs = 2048, kRows = 64;  // a chunk of 2^17 pairs
+  std::vector<uint8_t> frame(static_cast<size_t>(kPairs) * kRows * 4);
+  TIEBitmap b(2 * kPairs, kRows, ie24RGB);
+  int64_t wrong = 0;
+  for (int chunk = 0; chunk < (1 << 24) / (kPairs * kRows); ++chunk) {
+    for (int k = 0; k < kPairs * kRows; ++k) {
+      const uint32_t j = static_cast<uint32_t>(chunk) * kPairs * kRows + k;
+      const uint8_t y0 = static_cast<uint8_t>(j >> 16);
+      uint8_t* g = &frame[static_cast<size_t>(k) * 4];
+      g[0] = y0;
+      g[1] = static_cast<uint8_t>(j >> 8);
+      g[2] = static_cast<uint8_t>(7 * y0 + 13);
+      g[3] = static_cast<uint8_t>(j);
+    }
+    ConvertYUY2Rows(frame.data(), b, true);
+    for (int row = 0; row < kRows; ++row) {
+      const auto* px = static_cast<const uint8_t*>(b.GetRow(row));
+      for (int p = 0; p < 2 * kPairs; ++p) {
+        const uint8_t* g = &frame[(static_cast<size_t>(row) * kPairs + p / 2) * 4];
+        const TIERGB e = YUVToRGB(g[(p & 1) * 2], g[1], g[3]);
+        if ((px[3 * p] != e.b || px[3 * p + 1] != e.g || px[3 * p + 2] != e.r) && wrong++ < 5)
+          ADD_FAILURE() << "Y " << int(g[(p & 1) * 2]) << " U " << int(g[1]) << " V " << int(g[3]);
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  // The other byte orders take the same kernel: equal to the tables on a noisy frame.
+  std::vector<uint8_t> noise(static_cast<size_t>(61) * 4 * 5);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 151 + i / 7);
+  for (const TIEYUVConverter convert : {ConvertUYVYRows, ConvertYVYURows, ConvertYUY2Rows}) {
+    TIEBitmap vector(122, 5, ie24RGB), tables(122, 5, ie24RGB);
+    convert(noise.data(), vector, false);
+    SetResampleSimd(false);
+    convert(noise.data(), tables, false);
+    SetResampleSimd(true);
+    for (int y = 0; y < 5; ++y)
+      EXPECT_EQ(0, std::memcmp(vector.GetRow(y), tables.GetRow(y), 122 * 3)) << "row " << y;
   }
 }
 
