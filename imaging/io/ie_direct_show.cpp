@@ -71,7 +71,7 @@ void TIEDirectShow::Connect() {
   if (connected_) Disconnect();
   newFrameNotify_ = true;
   if (!DVDPath.empty()) {
-    OutputDebugString("TIEDirectShow: no DVD navigation is built; \"" + DVDPath + "\" not opened");
+    BuildDVDGraph();
     return;
   }
   BuildCaptureGraph();
@@ -108,12 +108,7 @@ void TIEDirectShow::BuildCaptureGraph() {
       if (w) PostMessage(w, m, 0, reinterpret_cast<LPARAM>(this));
     });
   }
-  if (window) {
-    player_->Events().SetNotifyWindow(window, eventMessage, reinterpret_cast<LPARAM>(this));
-    std::lock_guard<std::mutex> lock(notifyMutex_);
-    const std::pair<HWND, uint32_t> target{window, eventMessage};
-    if (std::find(postedTo_.begin(), postedTo_.end(), target) == postedTo_.end()) postedTo_.push_back(target);
-  }
+  AttachEventWindow(window, eventMessage);
   if (windowless_) {
     player_->Presenter().SetClippingWindow(window);
     if (window) InvalidateRect(window, nullptr, false);
@@ -144,6 +139,14 @@ void TIEDirectShow::BuildCaptureGraph() {
     FillVideoFormats();
     FillCrossbarInputNames();
   }
+}
+
+void TIEDirectShow::AttachEventWindow(HWND Window, uint32_t EventMessage) {
+  if (!Window) return;
+  player_->Events().SetNotifyWindow(Window, EventMessage, reinterpret_cast<LPARAM>(this));
+  std::lock_guard<std::mutex> lock(notifyMutex_);
+  const std::pair<HWND, uint32_t> target{Window, EventMessage};
+  if (std::find(postedTo_.begin(), postedTo_.end(), target) == postedTo_.end()) postedTo_.push_back(target);
 }
 
 void TIEDirectShow::Disconnect() {

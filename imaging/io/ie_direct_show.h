@@ -31,6 +31,7 @@
 
 class TIEBitmap;
 class TMediaPlayer;
+struct TDvdVmgFacts;
 
 // Time formats of positions and durations.
 enum TIEDSTimeUnit : uint8_t { tuNone, tuFrame, tuSample, tuField, tuByte, tuMediaTime };
@@ -150,6 +151,17 @@ class TIEDirectShow : public TObject {
   static int32_t SubtypeBits(const TGUID& Subtype);
   static std::string AnalogStandardsText(uint32_t Mask);
 
+  // ---- DVD (ie_direct_show_dvd.cpp) ----
+  // A disc property as text: NUMOFVOLUMES, VOLUME, SIDE, NUMOFTITLES, DISCID (16 upper-case
+  // hexadecimal digits), NUMOFCHAPTERS (of the title given as Argument; 1 when it is not a number),
+  // TITLE, CHAPTER, TIME and TOTALTITLETIME (hh:mm:ss:ff); name and argument in any case. Empty
+  // until a DVD graph has read a disc (then from the last disc, also after Disconnect); "Invalid
+  // Property" for an unknown name or NUMOFCHAPTERS without an argument. A number the disc cannot
+  // give reads 0.
+  std::string DVDGetProperty(const std::string& Name, const std::string& Argument);
+  // A number of 0 ... 99 as two digits ("05").
+  static std::string TwoDigits(int32_t Value);
+
   // ---- Notifications ----
   void SetNotifyWindow(HWND Window, uint32_t NewFrameMessage, uint32_t EventMessage);
   HWND NotifyWindow() const;
@@ -173,6 +185,9 @@ class TIEDirectShow : public TObject {
 
  private:
   void BuildCaptureGraph();
+  void BuildDVDGraph();
+  // The new player's events post to the notify window (remembered for the removal at Disconnect).
+  void AttachEventWindow(HWND Window, uint32_t EventMessage);
   bool HasPlayer() const;
   // Removes the messages posted about this object from the notify window's queue.
   void RemovePostedMessages();
@@ -183,6 +198,9 @@ class TIEDirectShow : public TObject {
   void RouteTunerAudio();
   std::vector<std::string> videoInputIds_;
   TMediaType lastFormatRequest_;
+
+  // The last disc read by a DVD graph (what the DVD information answers from).
+  std::shared_ptr<const TDvdVmgFacts> dvdInfo_;
 
   bool connected_ = false;
   bool grabber_ = false;

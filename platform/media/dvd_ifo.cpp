@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include "platform/system/debug_log.h"
 
@@ -321,6 +322,11 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
     }
     if (info) Facts = facts;
   }
+  uint8_t id[16];
+  if (DVDDiscID(dvd.get(), id) == 0) {
+    Facts.DiscId = 0;
+    for (int k = 0; k < 8; ++k) Facts.DiscId = Facts.DiscId << 8 | id[k];
+  }
   for (int32_t set = 1; set <= Facts.TitleSets; ++set) {
     for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
       const bool info = domain == DVD_READ_INFO_FILE;
@@ -338,4 +344,65 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
     }
   }
   return true;
+}
+
+// ------------------------------------------------------------------------------- the disc's path
+
+namespace {
+
+std::mutex g_defaultMutex;
+std::vector<std::string> g_defaultDevices;  // set by tests; empty: the machine's drives
+
+std::string AsciiUpper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// The machine's /dev/sr* drives in numeric order.
+std::vector<std::string> OpticalDrives() {
+  std::vector<std::pair<int, std::string>> found;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it("/dev", error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < 3 || name.compare(0, 2, "sr") != 0) continue;
+    if (!std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    if (name.size() > 6) continue;
+    found.emplace_back(std::stoi(name.substr(2)), it->path().string());
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> out;
+  for (auto& [n, path] : found) out.push_back(path);
+  return out;
+}
+
+}  // namespace
+
+void SetDvdDefaultDevices(const std::vector<std::string>& Paths) {
+  std::lock_guard<std::mutex> lock(g_defaultMutex);
+  g_defaultDevices = Paths;
+}
+
+std::string ResolveDvdPath(const std::string& Path) {
+  if (AsciiUpper(Path) == "DEFAULT") {
+    std::vector<std::string> candidates;
+    {
+      std::lock_guard<std::mutex> lock(g_defaultMutex);
+      candidates = g_defaultDevices;
+    }
+    if (candidates.empty()) {
+      std::error_code error;
+      if (std::filesystem::exists("/dev/dvd", error)) return "/dev/dvd";
+      candidates = OpticalDrives();
+    }
+    for (const std::string& candidate : candidates) {
+      TDvdVmgFacts facts;
+      std::string why;
+      if (CheckDvd(candidate, facts, why)) return candidate;
+    }
+    return std::string();
+  }
+  const std::filesystem::path p(Path);
+  if (AsciiUpper(p.filename().string()) == "VIDEO_TS.IFO") return p.parent_path().string();
+  return Path;
 }

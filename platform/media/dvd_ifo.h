@@ -16,6 +16,9 @@ struct TDvdVmgFacts {
   int32_t Titles = 0;
   std::vector<int32_t> TitleChapters;  // per title (1-based titles at index - 1)
   std::vector<int32_t> TitleSetOfTitle;
+  // Our disc identifier: the first 8 bytes of libdvdread's disc id (an MD5 of the information
+  // files), big-endian; 0 when it cannot be computed. Filled by CheckDvd.
+  uint64_t DiscId = 0;
 };
 
 // Checks a VIDEO_TS.IFO (or .BUP) held in memory; false with the reason when anything is out of
@@ -27,3 +30,11 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why);
 // Reads and checks every information file of the disc, folder or image at Path through libdvdread's
 // file calls. False with the reason when the disc cannot be opened or a file is damaged.
 bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why);
+
+// The disc a DVD path names: "default" (any case) is /dev/dvd when the machine has it, else the
+// first /dev/sr* drive holding DVD-Video ("" when none); a path to VIDEO_TS.IFO means its folder;
+// anything else is taken as it stands (a folder, an image or a drive).
+std::string ResolveDvdPath(const std::string& Path);
+// Replaces the drives "default" looks at, each taken when CheckDvd accepts it (tests); an empty list
+// restores the machine's.
+void SetDvdDefaultDevices(const std::vector<std::string>& Paths);

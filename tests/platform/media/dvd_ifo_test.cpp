@@ -11,6 +11,7 @@
 
 #include "platform/media/dvd_demux.h"
 #include "platform/media/dvd_ifo.h"
+#include "tests/support/dvd_fixture.h"
 #include "tests/support/png_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/video_fixture.h"
@@ -19,35 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A two-title disc made once per test process: title 1 of 2 s with chapters at 0 and 1 s, title 2
-// of 1 s, each in its own title set, PAL, MPEG-2 video with AC-3 sound.
-const fs::path& DiscFolder() {
-  static testsupport::ScratchDir dir;
-  static const fs::path folder = [] {
-    const fs::path out = dir.Path() / "disc";
-    const std::string ffmpeg = testsupport::FindProgram({"ffmpeg"});
-    const std::string dvdauthor = testsupport::FindProgram({"dvdauthor"});
-    if (ffmpeg.empty() || dvdauthor.empty()) {
-      ADD_FAILURE() << "ffmpeg and dvdauthor are needed (scripts/install-deps.sh installs them)";
-      return out;
-    }
-    std::string log;
-    for (const auto& [name, seconds] : {std::pair<const char*, int>{"a.mpg", 2}, {"b.mpg", 1}}) {
-      const std::string cmd = "'" + ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
-                              "sine=f=440:sample_rate=48000 -t " + std::to_string(seconds) +
-                              " -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" +
-                              (dir.Path() / name).string() + "'";
-      if (testsupport::RunProgram(cmd, &log) != 0) ADD_FAILURE() << log;
-    }
-    const std::string author = "VIDEO_FORMAT=PAL '" + dvdauthor + "' -o '" + out.string() + "'";
-    for (const std::string& args : {" -t -c 0,1 '" + (dir.Path() / "a.mpg").string() + "'",
-                                   " -t '" + (dir.Path() / "b.mpg").string() + "'", std::string(" -T")}) {
-      if (testsupport::RunProgram(author + args, &log) != 0) ADD_FAILURE() << log;
-    }
-    return out;
-  }();
-  return folder;
-}
+const fs::path& DiscFolder() { return testsupport::DvdFixtureFolder(); }
 
 fs::path CopyDisc(const testsupport::ScratchDir& scratch) {
   const fs::path copy = scratch.Path() / "disc";
