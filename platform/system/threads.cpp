@@ -163,17 +163,15 @@ void TThread::Synchronize(TThread*, const std::function<void()>& Method) {
   }
   SyncState& s = Sync();
   SyncRequest request{&Method, nullptr};
-  std::function<void()> hook;
-  {
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.queue.push_back(&request);
-    ++s.epoch;
-    hook = s.wakeHook;
-  }
-  s.queued.notify_all();
-  if (hook) hook();
   {
     std::unique_lock<std::mutex> lock(s.mutex);
+    s.queue.push_back(&request);
+    ++s.epoch;
+    s.queued.notify_all();
+    // The wake-up is posted before the main thread can take the request: once the call has run, this
+    // thread touches nothing of the application's any more, so a program may end (and take its
+    // message loop with it) as soon as the last call of a worker has been served.
+    if (s.wakeHook) s.wakeHook();
     s.served.wait(lock, [&] { return request.done; });
   }
   if (request.error) std::rethrow_exception(request.error);

@@ -143,6 +143,30 @@ TEST(Synchronize, ExceptionsAreRaisedAgainInTheWorker) {
   }
 }
 
+// Once its call has run, a worker touches nothing of the program's any more: a program may end (and
+// take its message loop with it) as soon as a worker's last call has been served. So the wake-up is
+// posted before the main thread can take the call.
+TEST(Synchronize, TheWakeUpIsPostedBeforeTheCallCanRun) {
+  const std::function<void()> saved = WakeMainThread();
+  std::atomic<bool> woken{false};
+  SetWakeMainThread([&] {
+    Sleep(20);  // a slow wake-up: a main thread already waiting must not take the call meanwhile
+    woken = true;
+  });
+  bool wokenWhenServed = false;  // main thread only
+  std::atomic<bool> done{false};
+  TLambdaThread t([&](TLambdaThread& self) {
+    self.Synchronize([&] { wokenWhenServed = woken; });
+    done = true;
+  });
+  t.Start();
+  const uint32_t start = GetTickCount();
+  while (!done && GetTickCount() - start < 10000) CheckSynchronize(10);
+  t.WaitFor();
+  SetWakeMainThread(saved);
+  EXPECT_TRUE(wokenWhenServed);
+}
+
 TEST(Synchronize, WakeHookAndAMainThreadLoop) {
   std::atomic<int> wakes{0};
   SetWakeMainThread([&] { ++wakes; });
