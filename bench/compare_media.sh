@@ -7,7 +7,8 @@
 #   3. capture from a virtual device drawn by testsrc2 (640 x 480 and 1280 x 720, YUYV): 900 frames as
 #      fast as they come and 10 s paced by ",realtime", ours through TIEDirectShow into a window
 #      whose new-frame handler takes each frame with GetCurrentFrame, ffmpeg rendering the same graph
-#      to BGR24; CPU time per frame of each.
+#      to BGR24; CPU time per frame of each, and our latencies (packet read to sample buffer, sample
+#      buffer to the new-frame handler).
 # The frames of both are compared (PSNR over all bytes; identical frames print "inf"). ffmpeg's fps
 # filter hands out the frame current half a step later (at 0.48 s, 1.48 s, ...), so the stepped
 # frames are compared with ffmpeg's own frames 0, 25, 50, ... (its select filter), made apart.
@@ -76,5 +77,6 @@ for size in 640x480 1280x720; do
     peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
     python3 -c "import sys; o, p, n = float(sys.argv[1]), float(sys.argv[2]) * 1000 / int(sys.argv[3]), sys.argv[4]
 print(f'   {n}: ours {o:.2f} ms, ffmpeg {p:.2f} ms CPU per frame: ratio {o / p:.2f}')" "$ours" "$peer" $frames "$graph"
+    echo "$line" | grep latency || true
   done
 done

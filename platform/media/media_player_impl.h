@@ -208,4 +208,5 @@ class TMediaPlayer::TImpl {
   bool liveRaw_ = false;
   int64_t liveInterval_ = 0;
   int64_t lastFrameTick_ = 0;
+  int64_t liveReadTick_ = 0;  // when the live packet being shown was read
 };

@@ -244,6 +244,7 @@ void TMediaPlayer::TImpl::LiveStep() {
     return;
   }
   lastFrameTick_ = now;
+  liveReadTick_ = now;
   if (pkt->stream_index == 0 && mode_ == modeRunning) LiveFrame(pkt);
   av_packet_unref(pkt);
 }

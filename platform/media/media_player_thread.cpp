@@ -542,6 +542,9 @@ void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame) {
   if (!video_.Convert(f, *sample)) return;
   sample->Time = Frame.time;
   sample->Duration = Frame.duration;
+  sample->ReadTick = liveReadTick_;
+  sample->DeliverTick =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() * 10;
   sampleBuffer_.Deliver(sample);
   presenter_.Present(sample);
 }

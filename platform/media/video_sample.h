@@ -24,6 +24,10 @@ class TVideoSample {
   // Media time of the frame's start and its duration (100 ns units; the duration 0 when unknown).
   int64_t Time = 0;
   int64_t Duration = 0;
+  // The steady clock (100 ns units) when a live source's packet of the frame was read, and when
+  // the sample was handed to the sample buffer; 0 when not known (files: the read time).
+  int64_t ReadTick = 0;
+  int64_t DeliverTick = 0;
 
  private:
   int32_t width_, height_, rowLength_;
