@@ -1,8 +1,8 @@
 // PNG reader: the parameters alone and the pixels, natively or converted, and what was read written
 // back through the PNG writer; and the content probe, which must leave the stream where it found it.
 // The options byte: bit 0 native pixel formats, bit 1 make the chunks' CRCs right first (so that
-// mutations reach past libpng's checks into the data), bit 2 write the image back, bits 4-6 where in
-// the data the PNG starts.
+// mutations reach past libpng's checks into the data), bit 2 write the image back, bit 3 also when it
+// is large, bits 4-6 where in the data the PNG starts.
 #include <zlib.h>
 
 #include <algorithm>
@@ -58,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     progress.Aborting = &aborting;
     stream.Seek(static_cast<int64_t>(start), soBeginning);
     ReadPngStream(stream, bitmap, params, progress, paramsOnly);
-    if (paramsOnly || !(options & 4) || bitmap.IsEmpty()) continue;
+    // A large picture (deflate codes a flat one in a few bytes) is written back only when bit 3
+    // asks as well: writing it is what makes a run slow, and most runs should stay fast.
+    const bool large = int64_t{bitmap.Width()} * bitmap.Height() > 65536;
+    if (paramsOnly || !(options & 4) || bitmap.IsEmpty() || (large && !(options & 8))) continue;
     // Back out with the record as read: every depth and sample count a file can declare.
     aborting = false;
     TMemoryStream out;
