@@ -20,6 +20,8 @@ packages=(
   libimage-exiftool-perl dcmtk libgdcm-tools libjxr-tools libraw-bin
   # The PostScript and PDF writer tests render and check their output with independent readers.
   ghostscript qpdf
+  # The download tests run their own http, https (a CA made by openssl), proxy and ftp servers.
+  openssl python3-pyftpdlib
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
   clang libclang-rt-dev llvm
 )

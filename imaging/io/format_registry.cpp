@@ -21,6 +21,7 @@
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
 #include "platform/media/avi_file.h"
+#include "platform/net/net_transfer.h"
 #include "platform/system/debug_log.h"
 
 namespace {
@@ -368,7 +369,9 @@ std::string DescribeFileFormat(const TIOParamsVals& Params) {
 // ---------------------------------------------------------------------------- start-up, shut-down
 
 void LoadWinInet() {
-  // The internet services are linked into the program: loading them cannot fail.
+  // The internet services are linked into the program: starting them (once per process) cannot
+  // fail.
+  NetInitialize();
   g_winInetLoaded = true;
 }
 

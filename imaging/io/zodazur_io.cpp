@@ -6,6 +6,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/io/ie_wia.h"
 #include "imaging/io/io_threads.h"
 #include "imaging/io/print_preview_params.h"
 #include "imaging/io/square_pixels.h"
@@ -44,6 +45,19 @@ std::unique_ptr<TZodazUrIO> TZodazUrIO::CreateFromBitmap(TIEBitmap* Bitmap) {
   return io;
 }
 
+TIEWia* TZodazUrIO::GetWia() {
+  if (!wia_) {
+    wia_ = std::make_unique<TIEWia>(this);
+    wia_->OnTransfer = [this](TIEWia* Sender, int32_t Percentage) { return WiaProgress(Sender, Percentage); };
+  }
+  return wia_.get();
+}
+
+bool TZodazUrIO::WiaProgress(TIEWia*, int32_t Percentage) {
+  DoProgress(this, Percentage);
+  return !Aborting();
+}
+
 TZodazUrIO::~TZodazUrIO() {
   // Every queued call has been made and the worker joined before the lock and queue go.
   WaitThreads(false);
@@ -54,6 +68,7 @@ TZodazUrIO::~TZodazUrIO() {
   if (attachedTImage_) RemoveFreeNotification(attachedTImage_);
   params_.reset();
   twainParams_.reset();
+  wia_.reset();
   printPreviewParams_.reset();
   previewFont_.reset();
   ownBitmap_.reset();

@@ -40,6 +40,7 @@ class TIEBitmap;
 class TIEDirectShow;
 class TIEIOThread;
 class TIETWainParams;
+class TIEWia;
 class TIOPrintPreviewParams;
 class TImage;
 class TStream;
@@ -142,8 +143,22 @@ class TZodazUrIO : public TComponent {
   bool Asynchronous() const { return asynchronous_; }
   void SetAsynchronous(bool Value) { asynchronous_ = Value; }
 
+  // The proxy of downloads from internet addresses ("host:port"; empty: a direct connection) and
+  // the credentials it asks for.
+  const std::string& ProxyAddress() const { return proxyAddress_; }
+  void SetProxyAddress(const std::string& Value) { proxyAddress_ = Value; }
+  const std::string& ProxyUser() const { return proxyUser_; }
+  void SetProxyUser(const std::string& Value) { proxyUser_ = Value; }
+  const std::string& ProxyPassword() const { return proxyPassword_; }
+  void SetProxyPassword(const std::string& Value) { proxyPassword_ = Value; }
+
   TIOParamsVals& Params() { return *params_; }
   TIETWainParams* TWainParams() const { return twainParams_.get(); }
+  // The image-acquisition connection, made on first request and freed with the component; its
+  // transfer progress goes to WiaProgress.
+  TIEWia* GetWia();
+  // A transfer's progress as this component's; false (stop) once Aborting is set.
+  bool WiaProgress(TIEWia* Sender, int32_t Percentage);
   TIOPrintPreviewParams* PrintPreviewParams() const { return printPreviewParams_.get(); }
 
   // Set to stop a running load or save; left set by a load or save that failed.
@@ -301,7 +316,9 @@ class TZodazUrIO : public TComponent {
   // Metafiles (ids 9 and 10) rasterised at Width x Height (-1: their own size).
   void ImportMetafileFromFile(const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha);
   void ImportMetafileFromStream(TStream& Stream, int32_t Width, int32_t Height, bool WithAlpha);
-  // An image at an internet address: the internet support overrides it; here it fails.
+  // An image at an http, https or ftp address, downloaded into memory through the proxy fields and
+  // loaded by its content. A failed download (or content no reader knows) sets Aborting; an abort
+  // during the transfer keeps what arrived and loads it. OnFinishWork runs in every case.
   virtual void LoadFromURL(const std::string& URL);
 
   void SaveToFileTIFF(const std::string& FileName);
@@ -413,6 +430,10 @@ class TZodazUrIO : public TComponent {
   // SaveToStream on the caller's thread.
   void SaveToStreamNow(TStream& Stream, TIEFileFormatId Format);
 
+  std::string proxyAddress_;
+  std::string proxyUser_;
+  std::string proxyPassword_;
+
   // ---- Working bitmap and attachments ----
   std::unique_ptr<TIEBitmap> ownBitmap_;
   TIEBitmap* workBitmap_ = nullptr;
@@ -441,6 +462,7 @@ class TZodazUrIO : public TComponent {
   bool aborting_ = false;
 
   std::unique_ptr<TIETWainParams> twainParams_;
+  std::unique_ptr<TIEWia> wia_;
   std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
   std::unique_ptr<TIOParamsVals> params_;
 

@@ -7,10 +7,12 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mem_stream.h"
 #include "imaging/core/ie_streams.h"
+#include "imaging/core/ie_text_utils.h"
 #include "imaging/io/format_detect.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/io_threads.h"
+#include "imaging/io/url_download.h"
 #include "imaging/io/zodazur_io.h"
 #include "platform/system/streams.h"
 
@@ -20,13 +22,6 @@ std::string LowerExtension(const std::string& fileName) {
   std::string ext = ExtractFileExt(fileName);
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext;
-}
-
-// True for a name that starts, in any case, with "http://", "https://" or "ftp://".
-bool IsInternetAddress(const std::string& name) {
-  std::string head = name.substr(0, 8);
-  std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
-  return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0 || head.rfind("ftp://", 0) == 0;
 }
 
 using TFileSaver = void (TZodazUrIO::*)(const std::string&);
@@ -139,11 +134,27 @@ void TZodazUrIO::ImportMetafileFromStream(TStream& Stream, int32_t, int32_t, boo
   LoadStreamCore(Stream, format);
 }
 
-void TZodazUrIO::LoadFromURL(const std::string&) {
-  TIEProgressRecord progress;
-  FillProgressRecord(progress);
-  IOFail(progress, "images at internet addresses cannot be loaded yet");
-  DoFinishWork();
+void TZodazUrIO::LoadFromURL(const std::string& URL) {
+  if (MustRunAsynchronously()) {
+    TIEIOThread::CreateFileCall(this, &TZodazUrIO::LoadFromURL, URL);
+    return;
+  }
+  TMemoryStream data;
+  std::string contentType;
+  SetAborting(false);
+  const bool ran = DownloadURL(URL, data, proxyAddress_, contentType, &aborting_, this,
+                               [this](TObject* Sender, int32_t per) { DoProgress(Sender, per); }, proxyPassword_,
+                               proxyUser_);
+  data.SetPosition(0);
+  // Content no reader knows (an error page, nothing at all) fails here, with the notification every
+  // failed load gives.
+  if (!ran || DetectStreamFormat(data) == fmtUnknown) {
+    SetAborting(true);
+    DoFinishWork();
+    return;
+  }
+  data.SetPosition(0);
+  LoadFromStream(data);
 }
 
 // ----------------------------------------------------------------------- rows not built in
@@ -234,7 +245,7 @@ void TZodazUrIO::LoadFromFile(const std::string& FileName) {
     DoFinishWork();
     return;
   }
-  if (IsInternetAddress(FileName)) {
+  if (URLKindW(FileName) != 0) {
     LoadFromURL(FileName);
     return;
   }
