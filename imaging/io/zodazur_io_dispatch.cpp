@@ -120,9 +120,9 @@ void TZodazUrIO::LoadFromFileViewFormat(const std::string&, TIEFileFormatId Form
 
 void TZodazUrIO::LoadFromStreamViewFormat(TStream&, TIEFileFormatId Format) { LoadFromFileViewFormat({}, Format); }
 
-void TZodazUrIO::ImportMetafileFromFile(const std::string& FileName, int32_t, int32_t, bool) {
+void TZodazUrIO::ImportMetafileFromFile(const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha) {
   if (MustRunAsynchronously()) {
-    TIEIOThread::CreateMetafileCall(this, &TZodazUrIO::ImportMetafileFromFile, FileName, -1, -1, true);
+    TIEIOThread::CreateMetafileCall(this, &TZodazUrIO::ImportMetafileFromFile, FileName, Width, Height, WithAlpha);
     return;
   }
   const TIEFileFormatId format = FileFormatIdByExtension(ExtractFileExt(FileName)) == fmtEMF ? fmtEMF : fmtWMF;
@@ -136,7 +136,7 @@ void TZodazUrIO::ImportMetafileFromStream(TStream& Stream, int32_t, int32_t, boo
 
 void TZodazUrIO::LoadFromURL(const std::string& URL) {
   if (MustRunAsynchronously()) {
-    TIEIOThread::CreateFileCall(this, &TZodazUrIO::LoadFromURL, URL);
+    TIEIOThread::CreateURLCall(this, &TZodazUrIO::LoadFromURL, URL);
     return;
   }
   TMemoryStream data;
