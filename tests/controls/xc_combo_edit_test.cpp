@@ -280,12 +280,10 @@ TEST_F(ComboEditTest, ADisabledEditShowsItsTextInGrayTextOnWindow) {
   EXPECT_FALSE(e->Button()->Enabled());
   const uint32_t window = ColorToRGB(clWindow) & 0xFFFFFF, gray = ColorToRGB(clGrayText) & 0xFFFFFF;
   bool grayText = false, foreign = false;
-  for (int y = 3; y < 18; ++y)
-    for (int x = 0; x < 40; ++x) {
-      uint32_t p = testsupport::WindowPixel(e, x, y);
-      if (p == gray) grayText = true;
-      else if (p != window && (p & 0xFF) < 0x60) foreign = true;
-    }
+  for (uint32_t p : testsupport::WindowPixels(e, 0, 3, 40, 15)) {
+    if (p == gray) grayText = true;
+    else if (p != window && (p & 0xFF) < 0x60) foreign = true;
+  }
   EXPECT_TRUE(grayText);
   EXPECT_FALSE(foreign);
   EXPECT_EQ(testsupport::WindowPixel(e, 100, 8), window);

@@ -156,12 +156,10 @@ TEST_F(EditLookTest, ADisabledEditShowsItsDisabledColours) {
   const uint32_t window = ColorToRGB(clWindow) & 0xFFFFFF, gray = ColorToRGB(clGrayText) & 0xFFFFFF;
   EXPECT_EQ(testsupport::WindowPixel(edit, 140, 12), window);
   bool grayText = false, otherInk = false;
-  for (int y = 3; y < 21; ++y)
-    for (int x = 0; x < 40; ++x) {
-      uint32_t p = testsupport::WindowPixel(edit, x, y);
-      if (p == gray) grayText = true;
-      else if (p != window && (p & 0xFF) < 0x60) otherInk = true;  // dark pixels that are not gray text
-    }
+  for (uint32_t p : testsupport::WindowPixels(edit, 0, 3, 40, 18)) {
+    if (p == gray) grayText = true;
+    else if (p != window && (p & 0xFF) < 0x60) otherInk = true;  // dark pixels that are not gray text
+  }
   EXPECT_TRUE(grayText);
   EXPECT_FALSE(otherInk);
 }
