@@ -1,6 +1,7 @@
 // The address splitting and the download into a stream; the transfer itself is platform/net's.
 #include "imaging/io/url_download.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "imaging/core/ie_text_utils.h"
@@ -28,8 +29,9 @@ bool SplitURL(const std::string& Address, TIEURLParts& Parts) {
   if (at != std::string::npos) {
     const size_t colon = hostPart.find(':');
     if (colon == std::string::npos) return false;
-    Parts.User = hostPart.substr(0, colon);
-    // A ":" only after the "@" (a port) leaves the password empty.
+    // A ":" only after the "@" is the port's: the user name ends at the "@" and the password is
+    // empty (taken up to the ":", the user name would carry the host along to the server).
+    Parts.User = hostPart.substr(0, std::min(colon, at));
     if (colon < at) Parts.Password = hostPart.substr(colon + 1, at - colon - 1);
     hostPart = hostPart.substr(at + 1);
   }

@@ -21,9 +21,10 @@ struct TIEURLParts {
 };
 
 // Splits Address: the scheme's prefix goes; the rest needs a "/" (host part before it, path from
-// it on); a host part with "@" needs a ":" and gives user (before the first ":") and password
-// (between that ":" and the "@"); a ":" in what is left gives the port (80 when it is not a number,
-// https too), else 80, 443 or 21 by scheme. False for another scheme, no "/", "@" without ":".
+// it on); a host part with "@" needs a ":" and gives user (before the first ":", or before the "@"
+// when that ":" comes after it) and password (between that ":" and the "@"); a ":" in what is left
+// gives the port (80 when it is not a number, https too), else 80, 443 or 21 by scheme. False for
+// another scheme, no "/", "@" without ":".
 bool SplitURL(const std::string& Address, TIEURLParts& Parts);
 
 // Downloads Address into Destination (written at its position). With Proxy ("host:port", empty for
