@@ -21,7 +21,7 @@
 
 namespace {
 
-// The header is followed by this many spare bytes after the rows (the block's documented size).
+// The header is followed by this many spare bytes after the rows (the size the block's callers expect).
 constexpr int64_t kHeaderAndSpare = 44;
 
 // The DIB of the clipped rectangle of a bitmap in one of the four formats a DIB holds directly.

@@ -45,7 +45,7 @@ std::string FormatOne(const std::string& spec, T value) {
   return FormatOnePtr(spec.c_str(), value);
 }
 
-// The C library writes its own locale's decimal point in %e and %g; the system's texts use the
+// The C library writes its own locale's decimal point in %e and %g; the program's texts use the
 // user's separator.
 void UseDecimalSeparator(std::string& text) {
   const char* point = std::localeconv()->decimal_point;
@@ -204,7 +204,7 @@ std::string FormatV(const char* format, va_list args) {
         break;
       }
       case 'n':
-        // Writes nothing through the pointer: the count is of no use to the system's texts.
+        // Writes nothing through the pointer: the count is of no use to the program's texts.
         (void)va_arg(ap, void*);
         break;
       default:

@@ -1,5 +1,5 @@
 #pragma once
-// Scaling of integers by a ratio, as the drawing code of the system computes its sizes.
+// Scaling of integers by a ratio, as the drawing code computes its sizes.
 #include <cstdint>
 
 // Number * Numerator / Denominator with the product held in 64 bits and the quotient rounded to

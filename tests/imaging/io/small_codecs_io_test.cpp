@@ -1,4 +1,4 @@
-// The small codecs through TZodazUrIO: detection by content in the documented probe order, loads by
+// The small codecs through TZodazUrIO: detection by content in the registry's probe order, loads by
 // name, content and id, stream headers, image counts, parameters only, DCX saves and shell icons.
 #include <gtest/gtest.h>
 

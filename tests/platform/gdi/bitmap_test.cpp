@@ -369,7 +369,7 @@ TEST(TBitmapTest, DefaultPaletteIsTheTwentyStaticColoursThatFrameTheHalftonePale
   ASSERT_EQ(GetPaletteEntries(stock, 0, 0, nullptr), 20u);
   PALETTEENTRY fixed[20];
   ASSERT_EQ(GetPaletteEntries(stock, 0, 20, fixed), 20u);
-  // The documented ends: black and dark red first, the sky blue of entry 9, white last.
+  // The fixed ends: black and dark red first, the sky blue of entry 9, white last.
   EXPECT_EQ(RGB(fixed[0].peRed, fixed[0].peGreen, fixed[0].peBlue), RGB(0, 0, 0));
   EXPECT_EQ(RGB(fixed[1].peRed, fixed[1].peGreen, fixed[1].peBlue), RGB(128, 0, 0));
   EXPECT_EQ(RGB(fixed[9].peRed, fixed[9].peGreen, fixed[9].peBlue), RGB(166, 202, 240));
