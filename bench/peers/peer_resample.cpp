@@ -10,7 +10,7 @@
 // double-precision resample of its own grid and kernel: ours is corner-aligned (the first and last
 // pixels meet) with Lanczos3 or the area-weighted cubic of a = -1; the peers are centre-aligned
 // with Lanczos3 or Catmull-Rom.
-//   peer_resample <folder of pillow_peer.py> [runs]
+//   peer_resample <folder of pillow_peer.py> [runs] [only cases whose name holds this text]
 #include <vips/vips.h>
 
 #include <cstring>
@@ -100,13 +100,14 @@ double Vips(VipsImage* in, VipsOp op, double scale, VipsKernel kernel, int32_t t
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: peer_resample <folder of pillow_peer.py> [runs]\n");
+    std::fprintf(stderr, "usage: peer_resample <folder of pillow_peer.py> [runs] [only]\n");
     return 2;
   }
   if (VIPS_INIT(argv[0])) vips_error_exit(nullptr);
   vips_cache_set_max(0);  // each run computes anew
   const std::string pillow = std::string(argv[1]) + "/pillow_peer.py";
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+  const std::string only = argc > 3 ? argv[3] : "";
   MinFileSizeOverride = -1;  // every bitmap in memory, as the peers' are
   const int32_t cores = AllCores();
   const std::string dir = std::filesystem::temp_directory_path().string() + "/brimvale_peer_resample";
@@ -138,6 +139,7 @@ int main(int argc, char** argv) {
   std::printf("peer_resample: %d runs each, medians; libvips %s, Pillow via %s\n", runs, vips_version_string(),
               pillow.c_str());
   for (const Case& c : cases) {
+    if (!only.empty() && std::string(c.name).find(only) == std::string::npos) continue;
     const Picture& in = c.up ? small : large;
     TIEBitmap& inBitmap = c.up ? *smallBitmap : *largeBitmap;
     VipsImage* inVips = c.up ? smallVips : largeVips;
