@@ -20,12 +20,17 @@ endfunction()
 
 # brimvale_gtest(<target> DIRS <folder>... | SOURCES <file>... LIBS <lib>... [SHARDS n])
 #   One GoogleTest executable from the test folders (or the given sources), registered with CTest as
-#   n shards that CTest can run in parallel (GoogleTest's own sharding), labelled with its name so
-#   that `ctest -L <target>` runs one of them.
+#   n shards (2n in the sanitizer build) that CTest can run in parallel (GoogleTest's own sharding),
+#   labelled with its name so that `ctest -L <target>` runs one of them.
 function(brimvale_gtest target)
   cmake_parse_arguments(ARG "" "SHARDS" "DIRS;SOURCES;LIBS" ${ARGN})
   if(NOT ARG_SHARDS)
     set(ARG_SHARDS 1)
+  endif()
+  # Sanitized code runs several times slower: twice the shards keep each one far from its
+  # time-out when the machine is busy.
+  if(BRIMVALE_SANITIZE AND ARG_SHARDS GREATER 1)
+    math(EXPR ARG_SHARDS "${ARG_SHARDS} * 2")
   endif()
   set(sources ${ARG_SOURCES})
   foreach(dir IN LISTS ARG_DIRS)
