@@ -13,6 +13,7 @@
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
 #include "imaging/io/codecs/dicom_codec.h"
+#include "imaging/io/codecs/hdp_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/format_registry.h"
 #include "platform/system/streams.h"
@@ -74,6 +75,8 @@ bool EMFHeader(TStream& s, int64_t) { return IsEMFStream(s); }
 bool JPEGStartOfImage(TStream& s, int64_t) { return FindJpegSOI(s, true) >= 0; }
 
 bool JP2Signature(TStream& s, int64_t) { return IsJP2Stream(s); }
+// HD Photo files are told by their directory only where the codec can read them.
+bool HDPhotoDirectory(TStream& s, int64_t) { return HDPhotoAvailable() && IsHDPhotoStream(s); }
 bool DICOMPreamble(TStream& s, int64_t) { return IsDICOMStream(s); }
 bool J2KMarkers(TStream& s, int64_t) { return IsJ2KStream(s); }
 
@@ -100,7 +103,7 @@ constexpr ProbeEntry kProbes[] = {
     {fmtBMP, BMPSignature},        // 5  "BM"
     {fmtPCX, PCXHeader},           // 6  PCX file header
     {fmtTIFF, TIFFStreamHeader},   // 7  "TIFF" stream header
-    {fmtHDP, nullptr},             // 8  HD Photo directory
+    {fmtHDP, HDPhotoDirectory},    // 8  HD Photo directory
     {fmtTIFF, TIFFHeader},         // 9  TIFF header and first directory (camera raw excluded)
     {fmtPNG, PNGSignature},        // 10 PNG signature
     {fmtDICOM, DICOMPreamble},     // 11 "DICM" at byte 128
@@ -129,7 +132,7 @@ constexpr TStreamImageCounter kGIFFrameCounter = CountGIFFramesInStream;
 constexpr TStreamImageCounter kTIFFPageCounter = CountTIFFStreamPages;
 constexpr TStreamImageCounter kDCXPageCounter = CountDCXStreamPages;
 constexpr TStreamImageCounter kDICOMFrameCounter = DICOMFrameCount;
-constexpr TStreamImageCounter kHDPFrameCounter = nullptr;
+constexpr TStreamImageCounter kHDPFrameCounter = HDPFrameCount;
 
 int32_t CountInFile(const std::string& fileName, TStreamImageCounter counter) {
   TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);

@@ -12,6 +12,7 @@
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/dicom_codec.h"
+#include "imaging/io/codecs/hdp_codec.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/color_converter.h"
@@ -26,9 +27,6 @@
 
 namespace {
 
-// The HD Photo row is registered only where its codec can read and write the format; the HD Photo
-// codec turns this on when it is built.
-constexpr bool kHDPhotoCodecAvailable = false;
 
 std::shared_mutex g_registryLock;
 std::vector<TIEFileFormatInfoPtr> g_rows;
@@ -143,6 +141,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {ReadJpeg2000Stream, J2KCodecWrite};
     case fmtDICOM:
       return {DICOMCodecRead, UnsupportedFormatWriter(id)};
+    case fmtHDP:
+      return {ReadHDPStream, WriteHDPStream};
     case fmtPS:
       return {UnsupportedFormatReader(id), PSCodecWrite};
     case fmtPDF:
@@ -282,7 +282,8 @@ TIECodecWriter UnsupportedFormatWriter(TIEFileFormatId Format) {
 void RegisterBuiltInFileFormats() {
   std::vector<TIEFileFormatInfoPtr> rows;
   for (const BuiltInRow& r : kBuiltInRows) rows.push_back(MakeBuiltInRow(r));
-  if (kHDPhotoCodecAvailable) rows.push_back(MakeBuiltInRow(kHDPhotoRow));
+  // The HD Photo row is registered only where the platform's codec service can be had.
+  if (HDPhotoAvailable()) rows.push_back(MakeBuiltInRow(kHDPhotoRow));
   std::unique_lock lock(g_registryLock);
   g_rows = std::move(rows);
 }

@@ -22,6 +22,7 @@
 #include "imaging/io/codecs/gif_codec.h"
 #include "imaging/io/codecs/gif_lzw.h"
 #include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/hdp_codec.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/pcx_codec.h"
@@ -815,6 +816,26 @@ void J2000s() {
   }
 }
 
+void HDPhotos() {
+  int n = 0;
+  for (TIEPixelFormat f : {ie1g, ie8g, ie16g, ie24RGB, ieRGB48, ieCMYK}) {
+    TIEBitmap b(9 + n, 6, f);
+    if (f == ie24RGB) PaintSeed(b);
+    for (double quality : {1.0, 0.5}) {
+      TIOParamsVals p(nullptr);
+      p.HdpImageQuality = quality;
+      TMemoryStream s;
+      bool aborting = false;
+      TIEProgressRecord progress;
+      progress.Aborting = &aborting;
+      WriteHDPStream(s, b, p, progress);
+      SeedWithOptions("fuzz_hdp", n, static_cast<uint8_t>(n & 7), s);
+      if (quality == 1.0) SeedWithOptions("fuzz_detect", 400 + n, 0, s);
+      ++n;
+    }
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -839,5 +860,6 @@ int main(int argc, char** argv) {
   JPEGs();
   SmallCodecs();
   J2000s();
+  HDPhotos();
   return 0;
 }

@@ -200,7 +200,7 @@ TEST_F(FormatDetectTest, ReadableExtensions) {
   EXPECT_TRUE(IsReadableFileExtension("/some/dir.d/x.JPEG"));
   EXPECT_FALSE(IsReadableFileExtension("x.pdf"));  // written only
   EXPECT_FALSE(IsReadableFileExtension("x.ps"));
-  EXPECT_FALSE(IsReadableFileExtension("x.wdp"));  // no HD Photo row
+  EXPECT_TRUE(IsReadableFileExtension("x.wdp"));
   EXPECT_FALSE(IsReadableFileExtension("x"));
   EXPECT_FALSE(IsReadableFileExtension("x.avi"));
 }

@@ -11,6 +11,7 @@
 #include "imaging/io/io_settings.h"
 #include "imaging/io/lzw_hooks.h"
 #include "platform/system/streams.h"
+#include "platform/wic/wic_codec.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -60,11 +61,11 @@ const RowCase kRows[] = {
     {fmtIEV, "Vectorial objects", "IEV", true, true, 0},
     {fmtLYR, "Layers", "LYR", true, true, 0},
     {fmtALL, "Layers and objects", "ALL", true, true, 0},
+    {fmtHDP, "Microsoft HD Photo", "WDP;HDP", true, true, 0},  // where the codec service is there
 };
 
 TEST_F(FormatRegistryTest, BuiltInRowsInOrder) {
   const auto rows = FileFormatRegistry();
-  // HD Photo (id 29) is registered only once its codec is built.
   ASSERT_EQ(rows.size(), std::size(kRows));
   for (size_t i = 0; i < rows.size(); ++i) {
     const RowCase& c = kRows[i];
@@ -80,10 +81,19 @@ TEST_F(FormatRegistryTest, BuiltInRowsInOrder) {
     EXPECT_EQ(rows[i]->Writer != nullptr, c.writable);
     EXPECT_EQ(rows[i]->TestProc, BuiltInTestProc);
   }
-  EXPECT_EQ(FindFileFormatById(fmtHDP), nullptr);
   EXPECT_EQ(FindFileFormatById(fmtAVI), nullptr);
   EXPECT_EQ(FindFileFormatById(22), nullptr);
+  EXPECT_EQ(FileFormatIdByExtension(".wdp"), fmtHDP);
+
+  // Without the codec service HD Photo is not registered.
+  SetWICAvailabilityForTesting(0);
+  RegisterBuiltInFileFormats();
+  EXPECT_EQ(FileFormatRegistry().size(), std::size(kRows) - 1);
+  EXPECT_EQ(FindFileFormatById(fmtHDP), nullptr);
   EXPECT_EQ(FindFileFormatByExtension(".wdp"), nullptr);
+  SetWICAvailabilityForTesting(-1);
+  RegisterBuiltInFileFormats();
+  EXPECT_NE(FindFileFormatById(fmtHDP), nullptr);
 }
 
 TEST_F(FormatRegistryTest, LookupsByExtension) {

@@ -508,6 +508,7 @@ TEST_F(IODispatchTest, EveryWritableFormatRoundTrips) {
     // JPEG at its finest: full chroma, quality 100.
     saver.Params().JpegQuality = 100;
     saver.Params().JpegChromaSubsampling = 2;
+    saver.Params().HdpLossless = true;  // HD Photo without loss
     // An icon of the picture's own size at 24 bits.
     saver.Params().IcoSizes.fill(TIOICOSize{});
     saver.Params().IcoSizes[0] = TIOICOSize{picture.Width(), picture.Height()};
