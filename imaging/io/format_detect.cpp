@@ -12,6 +12,7 @@
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/codecs/jpeg_codec.h"
 #include "imaging/io/codecs/png_codec.h"
+#include "imaging/io/codecs/camera_raw_codec.h"
 #include "imaging/io/codecs/dicom_codec.h"
 #include "imaging/io/codecs/hdp_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
@@ -124,7 +125,8 @@ constexpr ProbeEntry kProbes[] = {
     {fmtJPEG, JPEGStartOfImage},   // 26 start of image FF D8 FF within 150 bytes
 };
 // After these come the content tests of the registry's rows, then the camera-raw identification.
-constexpr TContentProbe kCameraRawProbe = nullptr;
+bool CameraRawData(TStream& s, int64_t remaining) { return remaining > 0 && IsCameraRawStream(s); }
+constexpr TContentProbe kCameraRawProbe = CameraRawData;
 
 // Image counters of the multi-image formats on a stream at the file's start; an entry without a
 // counter belongs to a codec that is not built yet (its files then count 0).
@@ -177,7 +179,7 @@ TIEFileFormatId DetectStreamFormat(TStream& Stream) {
         }
       }
     }
-    if (result == fmtUnknown && kCameraRawProbe && RunProbe(Stream, p, remaining, kCameraRawProbe)) result = fmtRAW;
+    if (result == fmtUnknown && RunProbe(Stream, p, remaining, kCameraRawProbe)) result = fmtRAW;
   } catch (...) {
     // A probe that raised ends the detection with what was found so far.
   }

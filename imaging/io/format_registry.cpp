@@ -10,6 +10,7 @@
 #include <shared_mutex>
 
 #include "imaging/core/ie_settings.h"
+#include "imaging/io/codecs/camera_raw_codec.h"
 #include "imaging/io/codecs/codec_entries.h"
 #include "imaging/io/codecs/dicom_codec.h"
 #include "imaging/io/codecs/hdp_codec.h"
@@ -143,6 +144,8 @@ CodecEntries CodecEntriesOf(TIEFileFormatId id) {
       return {DICOMCodecRead, UnsupportedFormatWriter(id)};
     case fmtHDP:
       return {ReadHDPStream, WriteHDPStream};
+    case fmtRAW:
+      return {ReadCameraRawStream, UnsupportedFormatWriter(id)};
     case fmtPS:
       return {UnsupportedFormatReader(id), PSCodecWrite};
     case fmtPDF:
