@@ -396,14 +396,14 @@ bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
         std::vector<uint8_t> entries(size_t{count} * 12);
         if (count > 0 && int64_t{ifd} + 2 + int64_t{count} * 12 <= size &&
             Stream.Read(entries.data(), static_cast<int32_t>(entries.size())) == static_cast<int32_t>(entries.size())) {
-          bool haveFormat = false, haveImage = false;
+          bool haveFormat = false, haveImage = false, bad = false;
           TWICHDPhotoInfo info;
           for (uint32_t i = 0; i < count; ++i) {
             const uint8_t* e = &entries[size_t{i} * 12];
             const uint16_t tag = Load<uint16_t>(e), type = Load<uint16_t>(e + 2);
             const uint32_t n = Load<uint32_t>(e + 4), value = Load<uint32_t>(e + 8);
             // SHORT and LONG single values sit in the entry.
-            const uint32_t number = type == 3 ? (value & 0xFFFF) : value;
+            const uint32_t number = type == 3 ? (value & 0xFFFF) : type == 1 ? (value & 0xFF) : value;
             const bool integer = n == 1 && (type == 3 || type == 4);
             float real = 0;
             std::memcpy(&real, e + 8, 4);
@@ -427,6 +427,16 @@ bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
                   Stream.Seek(back, soBeginning);
                 }
                 break;
+              // Values jxrlib asserts on (its asserts end the process): refused here.
+              case 0xBC02:  // transformation: one of 8 orientations
+                if (!integer || number >= 8) bad = true;
+                break;
+              case 0xBC03:  // uncompressed flag
+              case 0xBC04:  // image type
+              case 0xBCC4:  // image band presence
+              case 0xBCC5:  // alpha band presence
+                if (!(n == 1 && (type == 1 || type == 3 || type == 4)) || number > 4) bad = true;
+                break;
               case 0xBC80: if (integer) info.Width = number; break;
               case 0xBC81: if (integer) info.Height = number; break;
               case 0xBC82: if (type == 11 && n == 1) info.DpiX = real; break;
@@ -439,7 +449,7 @@ bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
             }
           }
           const uint64_t usize = static_cast<uint64_t>(size);
-          ok = haveFormat && haveImage && info.PixelFormat != 0 && info.Width > 0 && info.Height > 0 &&
+          ok = !bad && haveFormat && haveImage && info.PixelFormat != 0 && info.Width > 0 && info.Height > 0 &&
                info.ImageBytes > 0 && info.ImageOffset >= 8 && info.ImageOffset <= usize &&
                info.ImageBytes <= usize - info.ImageOffset &&
                (info.AlphaBytes == 0 ||

@@ -48,6 +48,8 @@ mkdir -p "$work/seeds" "$work/findings"
 
 export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Leaks wholly inside third-party libraries are suppressed as in the sanitizer tests.
+export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
 
 # One target: its scratch folder first (libFuzzer adds what it finds there), then the read-only ones.

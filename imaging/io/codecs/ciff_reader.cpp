@@ -149,12 +149,13 @@ void PutU32(TStream& s, uint32_t v) { s.WriteBuffer(&v, 4); }
 
 }  // namespace
 
-bool ReadCIFFInfo(TStream& Stream, TIOParamsVals& Params) {
+namespace {
+
+void ReadHeapFile(TStream& Stream, TIOParamsVals& Params) {
   try {
-    const int64_t origin = Stream.Position();
     TIEBufferedReadStream s(Stream, 8192, true);
     uint8_t head[14];
-    if (s.Read(head, 14) != 14) return false;
+    if (s.Read(head, 14) != 14) return;
     const bool heap = std::memcmp(head + 6, "HEAPCCDR", 8) == 0;
     bool intel;
     if (head[0] == 'I' && head[1] == 'I')
@@ -164,9 +165,9 @@ bool ReadCIFFInfo(TStream& Stream, TIOParamsVals& Params) {
     else if (heap)
       intel = true;
     else
-      return false;
+      return;
     // A byte-order mark alone is not a heap: TIFF files start the same way.
-    if (!heap) return false;
+    if (!heap) return;
     CIFFWalk walk(s, s.Size(), intel, Params);
     const uint32_t header = walk.U32(head + 2);
     walk.Heap(header, walk.size - header, 0);
@@ -204,6 +205,22 @@ bool ReadCIFFInfo(TStream& Stream, TIOParamsVals& Params) {
         if (!m.data.empty()) e.WriteBuffer(m.data.data(), static_cast<int32_t>(m.data.size()));
       note.UpdateEntryTable();
     }
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+bool ReadCIFFInfo(TStream& Stream, TIOParamsVals& Params) {
+  int64_t origin;
+  try {
+    origin = Stream.Position();
+  } catch (const std::exception&) {
+    return false;
+  }
+  ReadHeapFile(Stream, Params);
+  // The stream is left where it was found, whatever the walk met.
+  try {
     Stream.Seek(origin, soBeginning);
   } catch (const std::exception&) {
   }
