@@ -219,9 +219,10 @@ TEST(Jpeg2000Codec, LosslessRoundTripsKeepEveryPixel) {
     EXPECT_EQ(r.params.Width, Source::W);
     EXPECT_TRUE(SamePixels(r.bitmap, source));
     EXPECT_EQ(r.bitmap.HasAlphaChannel(), c.alpha);
-    if (c.alpha)
+    if (c.alpha) {
       for (int y = 0; y < Source::H; ++y)
         for (int x = 0; x < Source::W; ++x) ASSERT_EQ(r.bitmap.GetAlpha(x, y), Source::Channel(x, y, 3));
+    }
     if (c.container == ieJ2000J2K) {
       // The progression order is the byte after Scod in the COD marker.
       for (size_t i = 0; i + 6 < file.size(); ++i)
