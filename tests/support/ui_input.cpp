@@ -13,6 +13,7 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QWheelEvent>
 #include <QtGui/QAction>
 #include <QtGui/QContextMenuEvent>
 #include <QtWidgets/QAbstractItemView>
@@ -117,6 +118,31 @@ void MouseUp(TWinControl* c, int x, int y, Mouse button) {
 void MouseClick(TWinControl* c, int x, int y, Mouse button) {
   MouseDown(c, x, y, button);
   MouseUp(c, x, y, button);
+}
+
+namespace {
+
+void ModifiedClick(TWinControl* c, int x, int y, Qt::KeyboardModifiers mods) {
+  QPointF p = WidgetPoint(c, x, y);
+  QWidget* to = Receiver(c, p);
+  QMouseEvent down(QEvent::MouseButtonPress, p, to->mapToGlobal(p), Qt::LeftButton, g_buttons | Qt::LeftButton, mods);
+  QApplication::sendEvent(to, &down);
+  QMouseEvent up(QEvent::MouseButtonRelease, p, to->mapToGlobal(p), Qt::LeftButton, g_buttons, mods);
+  QApplication::sendEvent(to, &up);
+}
+
+}  // namespace
+
+void ShiftClick(TWinControl* c, int x, int y) { ModifiedClick(c, x, y, Qt::ShiftModifier); }
+
+void CtrlClick(TWinControl* c, int x, int y) { ModifiedClick(c, x, y, Qt::ControlModifier); }
+
+void MouseWheel(TWinControl* c, int x, int y, int angle, int sideways, bool ctrl) {
+  QPointF p = WidgetPoint(c, x, y);
+  QWidget* to = Receiver(c, p);
+  QWheelEvent e(p, to->mapToGlobal(p), QPoint(), QPoint(sideways, angle), g_buttons,
+                ctrl ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(to, &e);
 }
 
 void KeyPress(TWinControl* c, uint16_t vk, const char* text, bool alt) {

@@ -18,6 +18,13 @@ void MouseMove(TWinControl* control, int x, int y);
 void MouseDown(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
 void MouseUp(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
 void MouseClick(TWinControl* control, int x, int y, Mouse button = Mouse::Left);
+// A left click with Shift or Ctrl held.
+void ShiftClick(TWinControl* control, int x, int y);
+void CtrlClick(TWinControl* control, int x, int y);
+// One turn of a mouse wheel over a client point: angle is the raw vertical delta the device
+// reports (120 a classic notch, smaller steps for high-resolution wheels and touch pads), sideways
+// the horizontal one; ctrl holds the Control key.
+void MouseWheel(TWinControl* control, int x, int y, int angle, int sideways = 0, bool ctrl = false);
 // A key press (and release) with a virtual key code; text is what the key types (may be empty).
 void KeyPress(TWinControl* control, uint16_t virtualKey, const char* text = "", bool alt = false);
 // A key with Ctrl and/or Shift held (the clipboard keys, shortcuts).
