@@ -535,9 +535,7 @@ void TControl::SendCancelMode(TControl* sender) {
   if (c && c != sender) c->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(sender));
 }
 
-namespace {
-
-TShiftState ShiftFromKeys(WPARAM keys) {
+TShiftState MouseKeysToShiftState(WPARAM keys) {
   TShiftState s = 0;
   if (keys & MK_SHIFT) s |= ssShift;
   if (keys & MK_CONTROL) s |= ssCtrl;
@@ -548,11 +546,9 @@ TShiftState ShiftFromKeys(WPARAM keys) {
   return s;
 }
 
-}  // namespace
-
 void TControl::WMMouseButton(TMessage& m) {
   int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
-  TShiftState shift = ShiftFromKeys(m.WParam);
+  TShiftState shift = MouseKeysToShiftState(m.WParam);
   TMouseButton button = mbLeft;
   bool down = false, dbl = false;
   switch (m.Msg) {
@@ -599,14 +595,14 @@ void TControl::WMMouseButton(TMessage& m) {
 }
 
 void TControl::WMMouseMove(TMessage& m) {
-  if (!(controlStyle_ & csNoStdEvents)) MouseMove(ShiftFromKeys(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+  if (!(controlStyle_ & csNoStdEvents)) MouseMove(MouseKeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
   DefaultHandler(m);
 }
 
 void TControl::WMMouseWheel(TMessage& m) {
   int delta = static_cast<int16_t>(HIWORD(m.WParam));
   TPoint pos = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
-  if (DoMouseWheel(ShiftFromKeys(LOWORD(m.WParam)), delta, pos)) {
+  if (DoMouseWheel(MouseKeysToShiftState(LOWORD(m.WParam)), delta, pos)) {
     m.Result = 1;
     return;
   }

@@ -344,7 +344,6 @@ class TControl : public TComponent {
   bool anchorRulesValid_ = false;
   std::unique_ptr<TFont> font_;  // the control's font (the drawing layer's TFont)
   bool takingParentFont_ = false;
-  int wheelAccumulator_ = 0;
 };
 
 // The window's wish to see keys: the dialog codes WM_GETDLGCODE answers.

@@ -339,6 +339,9 @@ constexpr UINT CM_BUTTONPRESSED = CM_COMPONENT_BASE + 1;
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
+constexpr UINT CN_KEYUP = CN_BASE + WM_KEYUP;
+constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
+constexpr UINT CN_SYSKEYUP = CN_BASE + WM_SYSKEYUP;
 constexpr UINT CN_CHAR = CN_BASE + WM_CHAR;
 constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
 constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
@@ -419,6 +422,8 @@ using TShiftState = uint8_t;
 // The framework's mapping between a key message's data and the shift state.
 TShiftState KeyDataToShiftState(LPARAM keyData);
 LPARAM KeyDataFromShift(TShiftState shift);
+// The shift state of a mouse message's key flags (MK_xxx), Alt read from the keyboard.
+TShiftState MouseKeysToShiftState(WPARAM keys);
 // The keyboard's shift state now (Shift, Ctrl, Alt and the mouse buttons).
 TShiftState GetShiftState();
 // Whether a key (VK_xxx) is held down; the high bit is set when it is, as the platform answers.

@@ -73,6 +73,8 @@ struct WindowRecord {
   bool fontApplied = false;
   // The window's scroll bars take room from the client area at the right and bottom.
   WindowScrollBar scroll[2];
+  // Vertical wheel movement not yet sent: WM_MOUSEWHEEL goes out in whole notches (WHEEL_DELTA).
+  int wheelRest = 0;
   int ScrollBarRight() const;
   int ScrollBarBottom() const;
 };

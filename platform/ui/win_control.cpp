@@ -803,7 +803,7 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_PRINTCLIENT: WMPrintClient(m); return;
     case WM_CHANGEUISTATE: WMChangeUIState(m); return;
     case WM_QUERYUISTATE: WMQueryUIState(m); return;
-    case CN_KEYDOWN: CNKeyDown(m); return;
+    case CN_KEYDOWN: case CN_SYSKEYDOWN: CNKeyDown(m); return;
     case CN_CHAR: CNChar(m); return;
     case CM_DIALOGKEY: CMDialogKey(m); return;
     case CM_DIALOGCHAR: CMDialogChar(m); return;

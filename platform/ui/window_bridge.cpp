@@ -12,6 +12,7 @@
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QApplication>
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -19,6 +20,7 @@
 #include "platform/ui/hints.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/qt_window_p.h"
+#include "platform/ui/system_metrics.h"
 #include "platform/ui/window_dc.h"
 
 namespace {
@@ -542,10 +544,20 @@ bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)
   FrameScope scope(rec, e, native);
   NativeFrame& f = scope.Frame();
   if (e->type() == QEvent::KeyRelease) {
+    const LPARAM upData = data | static_cast<LPARAM>(0xC0000000u);
+    if (vk != 0) {
+      // The control hears its own key first, as the framework's message loop reflects it.
+      TMessage cn;
+      cn.Msg = alt ? CN_SYSKEYUP : CN_KEYUP;
+      cn.WParam = vk;
+      cn.LParam = upData;
+      if (!scope.Send(cn)) return true;
+      if (cn.Result != 0) return true;
+    }
     TMessage m;
     m.Msg = alt ? WM_SYSKEYUP : WM_KEYUP;
     m.WParam = vk;
-    m.LParam = data | static_cast<LPARAM>(0xC0000000u);
+    m.LParam = upData;
     if (!scope.Send(m)) return true;
     if (f.keyPassed || f.called) return f.called ? f.result : native(e);
     return true;
@@ -553,7 +565,7 @@ bool KeyEvent(WindowRecord* rec, QKeyEvent* e, const std::function<bool(QEvent*)
   bool keyTaken = false;
   if (vk != 0) {
     TMessage cn;
-    cn.Msg = CN_KEYDOWN;
+    cn.Msg = alt ? CN_SYSKEYDOWN : CN_KEYDOWN;
     cn.WParam = vk;
     cn.LParam = data;
     if (!scope.Send(cn)) return true;
@@ -701,11 +713,20 @@ bool TranslateQtEvent(WindowRecord* rec, QEvent* e, const std::function<bool(QEv
       return MouseEvent(rec, static_cast<QMouseEvent*>(e), native);
     case QEvent::Wheel: {
       auto* we = static_cast<QWheelEvent*>(e);
+      // High-resolution wheels and touch pads report fractions of a notch, and sideways swipes
+      // none at all: the window hears of whole notches only, the rest waits for the next event.
+      const int sum = rec->wheelRest + we->angleDelta().y();
+      const int delta = sum / WHEEL_DELTA * WHEEL_DELTA;
+      rec->wheelRest = sum - delta;
+      if (delta == 0) {
+        e->accept();
+        return true;
+      }
       FrameScope scope(rec, e, native);
       QPoint g = we->globalPosition().toPoint();
       TMessage m;
       m.Msg = WM_MOUSEWHEEL;
-      m.WParam = (static_cast<WPARAM>(static_cast<uint16_t>(we->angleDelta().y())) << 16) |
+      m.WParam = (static_cast<WPARAM>(static_cast<uint16_t>(std::clamp(delta, -32768, 32767))) << 16) |
                  MouseKeys(we->buttons(), we->modifiers());
       m.LParam = MAKELPARAM(g.x(), g.y());
       scope.Send(m);
