@@ -54,14 +54,14 @@ const std::vector<uint8_t*>& DestRowTable(TIEBitmap& Dest, TIERenderDestRows* Ke
   return table.Rows;
 }
 
-// An index map: the kept one when it was built for this geometry, else entry i = Trunc((First + i -
-// DstOrigin) * Ratio + SrcOrigin) limited to 0 .. SrcSize - 1.
+// An index map: the kept one when it was built for this geometry (over the drawn range or a wider
+// one), else entry i = Trunc((First + i - DstOrigin) * Ratio + SrcOrigin) limited to 0 .. SrcSize - 1.
 const int32_t* IndexMap(TIERenderIndexMap* Kept, bool FreeMaps, TIERenderIndexMap& Own, int32_t First, int32_t Last,
                         int32_t DstOrigin, int32_t SrcOrigin, double Ratio, int32_t SrcSize) {
-  if (Kept && !Kept->Empty() && Kept->First == First && Kept->Last == Last && Kept->DstOrigin == DstOrigin &&
+  if (Kept && !Kept->Empty() && Kept->First <= First && Kept->Last >= Last && Kept->DstOrigin == DstOrigin &&
       Kept->SrcOrigin == SrcOrigin && Kept->Ratio == Ratio && Kept->SrcSize == SrcSize &&
-      static_cast<int64_t>(Kept->Entries.size()) == int64_t{Last} - First + 1)
-    return Kept->Entries.data();
+      static_cast<int64_t>(Kept->Entries.size()) == int64_t{Kept->Last} - Kept->First + 1)
+    return Kept->Entries.data() + (First - Kept->First);
   TIERenderIndexMap& map = Kept && !FreeMaps ? *Kept : Own;
   map.Entries.resize(static_cast<size_t>(int64_t{Last} - First + 1));
   for (int64_t x = First; x <= Last; ++x)
@@ -170,6 +170,26 @@ void TIEBitmap::RenderToTIEBitmapEx(TIEBitmap& Dest, TIERenderDestRows* DestRows
   if (alphaChannel && (alphaChannel->Width() != sw || alphaChannel->Height() != sh)) alphaChannel = nullptr;
   try {
     const TIEPixelFormat format = PixelFormat();
+    const bool plainCopy = Opacity >= 255 && !alphaChannel && !HasChannelOffsets() && Contrast() == 0 && BlendOp == 0 &&
+                           DisplayRangeMin() == 0 && DisplayRangeMax() == 0;
+    if (Filter == rfFastLinear && format == ie24RGB && plainCopy && Dest.Location() != ieFile &&
+        (swid != dwid || shei != dhei) && IERenderHooks.ResampleRect24) {
+      // The rectangle is resampled where it lies, straight into Dest: the bytes of resampling a
+      // copy of it and copying the result into place, without the two copies.
+      const int64_t clipL = ClipRect ? ClipRect->Left : -kNoClip, clipT = ClipRect ? ClipRect->Top : -kNoClip;
+      const int64_t clipR = ClipRect ? ClipRect->Right : kNoClip, clipB = ClipRect ? ClipRect->Bottom : kNoClip;
+      const int64_t firstCol = std::max<int64_t>({dx, clipL, 0}), lastCol = std::min({dx + dwid - 1, clipR, dw - 1});
+      const int64_t firstRow = std::max<int64_t>({dy, clipT, 0}), lastRow = std::min({dy + dhei - 1, clipB, dh - 1});
+      if (firstCol > lastCol || firstRow > lastRow) return;
+      TIERenderDestRows ownRows;
+      const std::vector<uint8_t*>& rows = DestRowTable(Dest, DestRows, FreeMaps, ownRows);
+      IERenderHooks.ResampleRect24(*this, static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(swid),
+                                   static_cast<int32_t>(shei), rows.data(), static_cast<int32_t>(dx),
+                                   static_cast<int32_t>(dy), static_cast<int32_t>(dwid), static_cast<int32_t>(dhei),
+                                   static_cast<int32_t>(firstCol), static_cast<int32_t>(lastCol),
+                                   static_cast<int32_t>(firstRow), static_cast<int32_t>(lastRow));
+      return;
+    }
     if (Filter != rfNone && (format == ie1g || format == ie24RGB) && (swid != dwid || shei != dhei)) {
       // Filtered: resample the rectangle to the drawn size, then draw that 1:1.
       const int32_t x = static_cast<int32_t>(sx), y = static_cast<int32_t>(sy), w = static_cast<int32_t>(swid),

@@ -27,6 +27,11 @@ struct TIERenderHooks {
                            int32_t DpiY);
   // Gamma correction of the pixel bytes of a 24-bit packed DIB.
   void (*GammaCorrectDIB)(void* DIB, double Gamma);
+  // Fast linear resample of the rectangle of an ie24RGB Source straight into the rows of a 24-bit
+  // destination (FastLinearResample24Rect): only FirstCol..LastCol x FirstRow..LastRow written.
+  void (*ResampleRect24)(TIEBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                         uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight,
+                         int32_t FirstCol, int32_t LastCol, int32_t FirstRow, int32_t LastRow);
   // Gaussian blur of the inclusive rectangle of an ie8g bitmap (the soft shadow of the views).
   void (*GaussianBlurGray8)(TIEBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Radius);
 };

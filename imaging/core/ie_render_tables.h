@@ -21,6 +21,9 @@ struct TIERenderDestRows {
   void Clear() { *this = TIERenderDestRows(); }
 };
 
+// A caller may also fill a map itself with the keys of the geometry it is about to draw and entries
+// of its own (a view whose conversions are tables): a drawing of that geometry over the map's range,
+// or a part of it, takes the entries as they are.
 struct TIERenderIndexMap {
   // Entry i: the source index of destination index First + i.
   std::vector<int32_t> Entries;

@@ -23,7 +23,15 @@ void Stretch(TIEBitmap& Source, TIEBitmap& Dest) { _IEBmpStretchEx(Source, Dest,
 
 void GammaCorrect(void* DIB, double Gamma) { GammaCorrectDIB(DIB, Gamma); }
 
+void ResampleRect24(TIEBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                    uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t DestWidth, int32_t DestHeight,
+                    int32_t FirstCol, int32_t LastCol, int32_t FirstRow, int32_t LastRow) {
+  FastLinearResample24Rect(Source, SrcX, SrcY, SrcWidth, SrcHeight, DestRows, DestX, DestY, DestWidth, DestHeight,
+                           FirstCol, LastCol, FirstRow, LastRow);
+}
+
 }  // namespace
 
-extern const TIERenderHooks IERenderHooks{Resample, _Resample1BitEx,    ResampleGray8, Resample1BitToGrayHook,
-                                          Stretch,  _CopyBitmaptoDIBEx, GammaCorrect,  GaussianBlurGray8};
+extern const TIERenderHooks IERenderHooks{Resample,           _Resample1BitEx, ResampleGray8,
+                                          Resample1BitToGrayHook, Stretch,    _CopyBitmaptoDIBEx,
+                                          GammaCorrect,       ResampleRect24,  GaussianBlurGray8};

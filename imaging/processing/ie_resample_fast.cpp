@@ -105,29 +105,37 @@ TLinearAxis LinearAxis(int32_t sourceSize, int32_t destSize, double boxEpsilon) 
   return a;
 }
 
-// One row of the horizontal pass; S is the type of the box sums.
+// Destination columns I0..I1 of one row of the horizontal pass, written from Dst on; S is the type
+// of the box sums.
 template <class T, int C, class S>
-void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, bool interpolate) {
+void LinearRowHRange(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t i0, int32_t i1,
+                     bool interpolate) {
   if (interpolate) {
-    for (int32_t i = 0; i < dw; ++i) {
+    for (int32_t i = i0; i <= i1; ++i) {
       const int32_t x = axis.first[static_cast<size_t>(i)];
       const int64_t f = axis.fraction[static_cast<size_t>(i)];
       const T* a = src + x * C;
       const T* b = src + std::min(x + 1, sw - 1) * C;
       for (int c = 0; c < C; ++c)
-        dst[i * C + c] = static_cast<T>(a[c] + ((static_cast<int64_t>(b[c]) - a[c]) * f >> kFractionBits));
+        dst[(i - i0) * C + c] = static_cast<T>(a[c] + ((static_cast<int64_t>(b[c]) - a[c]) * f >> kFractionBits));
     }
     return;
   }
-  for (int32_t i = 0; i < dw; ++i) {
+  for (int32_t i = i0; i <= i1; ++i) {
     const int32_t x0 = axis.first[static_cast<size_t>(i)], x1 = axis.last[static_cast<size_t>(i)];
     S sum[C] = {};
     for (int32_t x = x0; x <= x1; ++x)
       for (int c = 0; c < C; ++c) sum[c] += src[x * C + c];
     const uint32_t count = static_cast<uint32_t>(x1 - x0 + 1);
     for (int c = 0; c < C; ++c)
-      dst[i * C + c] = static_cast<T>(DivideExact<S>(sum[c], count, axis.reciprocal[static_cast<size_t>(i)]));
+      dst[(i - i0) * C + c] = static_cast<T>(DivideExact<S>(sum[c], count, axis.reciprocal[static_cast<size_t>(i)]));
   }
+}
+
+// One whole row of the horizontal pass.
+template <class T, int C, class S>
+void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, bool interpolate) {
+  LinearRowHRange<T, C, S>(src, dst, axis, sw, 0, dw - 1, interpolate);
 }
 
 // The box means of one row of 8-bit samples whose box sums fit 32 bits, as LinearRowH gives them:
@@ -493,6 +501,69 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
       [&](int32_t done) { OnProgress(Sender, static_cast<int32_t>(factor * (sh + done - 1))); });
 }
 
+// The 24-bit fast linear resample of a rectangle of Source into a rectangle of a destination given
+// by its rows, only the destination pixels FirstCol..LastCol x FirstRow..LastRow written: the
+// same bytes as resampling a copy of the rectangle and copying the result into place, without
+// either copy.
+void FastLinearRect24(TIEBaseBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t sw, int32_t sh,
+                      uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t dw, int32_t dh, int32_t FirstCol,
+                      int32_t LastCol, int32_t FirstRow, int32_t LastRow) {
+  constexpr int C = 3;
+  using T = uint8_t;
+  const bool interpolateH = static_cast<double>(dw) / sw > 1;
+  const bool interpolateV = static_cast<double>(dh) / sh > 1;
+  const TLinearAxis columns = LinearAxis(sw, dw, 1e-10);
+  const TLinearAxis rows = LinearAxis(sh, dh, 0);
+  const bool wideH = NeedsWideSums<T>(columns), wideV = NeedsWideSums<T>(rows);
+  const int32_t i0 = FirstCol - DestX, i1 = LastCol - DestX, j0 = FirstRow - DestY, j1 = LastRow - DestY;
+  // The source rows the chosen destination rows read.
+  const int32_t ra = rows.first[static_cast<size_t>(j0)];
+  const int32_t rb = interpolateV ? std::min(rows.first[static_cast<size_t>(j1)] + 1, sh - 1)
+                                  : rows.last[static_cast<size_t>(j1)];
+  const int32_t n = i1 - i0 + 1;
+  TIEWorkBitmap work(n, rb - ra + 1, C * 8);
+  if (!work.Bits()) throw std::bad_alloc();
+  const int32_t threads = ResampleThreadCount(Source);
+  {
+    TIERowAccessScope readOnly(Source, iraRead);
+    TRowTable source(Source, threads > 1);
+    RunResampleBands(
+        rb - ra + 1, threads,
+        [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+          for (int32_t y = first; y < first + count; ++y) {
+            const T* in = reinterpret_cast<const T*>(source.Row(SrcY + ra + y)) + static_cast<size_t>(SrcX) * C;
+            T* out = static_cast<T*>(work.GetRow(y));
+            if (wideH) LinearRowHRange<T, C, uint64_t>(in, out, columns, sw, i0, i1, interpolateH);
+            else LinearRowHRange<T, C, uint32_t>(in, out, columns, sw, i0, i1, interpolateH);
+            if (!rowDone()) return;
+          }
+        },
+        nullptr);
+  }
+  const int32_t samples = n * C;
+  auto rowOf = [&](int32_t y) -> const T* { return static_cast<const T*>(work.GetRow(y - ra)); };
+  RunResampleBands(
+      j1 - j0 + 1, BandThreadCount(),
+      [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+        std::vector<uint32_t> sum32;
+        std::vector<uint64_t> sum64;
+        for (int32_t j = j0 + first; j < j0 + first + count; ++j) {
+          T* dst = DestRows[DestY + j] + static_cast<size_t>(FirstCol) * C;
+          const int32_t h = rows.first[static_cast<size_t>(j)];
+          if (interpolateV) {
+            InterpolateRows(rowOf(h), rowOf(std::min(h + 1, sh - 1)), dst, samples, rows.fraction[static_cast<size_t>(j)]);
+          } else {
+            const int32_t last = rows.last[static_cast<size_t>(j)];
+            const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
+            if (wideV) AverageRows(rowOf, h, last, dst, samples, reciprocal, sum64);
+            else AverageRows(rowOf, h, last, dst, samples, reciprocal, sum32);
+          }
+          if (!rowDone()) return;
+        }
+      },
+      nullptr);
+}
+
 bool Empty(TIEBaseBitmap& b) { return b.GetWidth() <= 0 || b.GetHeight() <= 0; }
 
 void Report(const TIEProgressEvent& OnProgress, TObject* Sender, int32_t Row, int32_t Rows) {
@@ -566,6 +637,23 @@ void FastLinearEntry(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender
 void FastLinearResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
                           const TIEProgressEvent& OnProgress) {
   FastLinearEntry<uint8_t, 3>(Source, Dest, Sender, OnProgress);
+}
+
+void FastLinearResample24Rect(TIEBaseBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                              uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t DestWidth,
+                              int32_t DestHeight, int32_t FirstCol, int32_t LastCol, int32_t FirstRow,
+                              int32_t LastRow) {
+  if (SrcWidth <= 0 || SrcHeight <= 0 || DestWidth <= 0 || DestHeight <= 0 || !DestRows) return;
+  if (SrcX < 0 || SrcY < 0 || int64_t{SrcX} + SrcWidth > Source.GetWidth() ||
+      int64_t{SrcY} + SrcHeight > Source.GetHeight() || Source.GetPixelFormat() != ie24RGB)
+    return;
+  FirstCol = std::max(FirstCol, DestX);
+  LastCol = std::min(LastCol, DestX + DestWidth - 1);
+  FirstRow = std::max(FirstRow, DestY);
+  LastRow = std::min(LastRow, DestY + DestHeight - 1);
+  if (FirstCol > LastCol || FirstRow > LastRow) return;
+  FastLinearRect24(Source, SrcX, SrcY, SrcWidth, SrcHeight, DestRows, DestX, DestY, DestWidth, DestHeight, FirstCol,
+                   LastCol, FirstRow, LastRow);
 }
 
 void FastLinearResample8(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,

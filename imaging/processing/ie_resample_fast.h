@@ -17,6 +17,15 @@ class TObject;
 // a side of either bitmap is 0.
 void FastLinearResample24(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
                           const TIEProgressEvent& OnProgress);
+// The 24-bit resample of the rectangle (SrcX, SrcY, SrcWidth x SrcHeight) of an ie24RGB Source to
+// DestWidth x DestHeight, placed at (DestX, DestY) of the destination whose rows DestRows lists;
+// only the pixels FirstCol..LastCol x FirstRow..LastRow of it are written. The bytes are those of
+// FastLinearResample24 of a copy of the rectangle, copied there: neither copy is made. Nothing
+// happens for a rectangle outside Source or another format.
+void FastLinearResample24Rect(TIEBaseBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                              uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t DestWidth,
+                              int32_t DestHeight, int32_t FirstCol, int32_t LastCol, int32_t FirstRow,
+                              int32_t LastRow);
 // The same for 8 bits per pixel (ie8g, alpha channels).
 void FastLinearResample8(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, TObject* Sender,
                          const TIEProgressEvent& OnProgress);
