@@ -7,6 +7,7 @@
 #include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/processing/zodazur_proc.h"
+#include "imaging/views/ie_view_globals.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ const TIEStartupSteps& IEEngineStartupSteps() {
       {"vector layer globals (with the vector layer)", nullptr, nullptr},
       {"I/O unit", InitializeZodazUrIO, FinalizeZodazUrIO},
       {"processing unit", InitializeZodazUrProc, FinalizeZodazUrProc},
-      {"image view globals (with the image views)", nullptr, nullptr},
+      {"image view globals", InitializeImageViewGlobals, FinalizeImageViewGlobals},
       {"CCITT coder", InitializeTifCCITT, FinalizeTifCCITT},
       {"text memo clipboard format (with the vector layer)", nullptr, nullptr},
   }};

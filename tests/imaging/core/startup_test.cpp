@@ -18,6 +18,7 @@
 #include "imaging/io/format_registry.h"
 #include "imaging/io/lzw_hooks.h"
 #include "imaging/processing/zodazur_proc.h"
+#include "imaging/views/ie_view_globals.h"
 
 namespace {
 
@@ -112,10 +113,12 @@ TEST(EngineStartup, TheEnginesStepsInTheirOrder) {
   EXPECT_EQ(steps[5].Finalize, &FinalizeZodazUrIO);
   EXPECT_EQ(steps[6].Initialize, &InitializeZodazUrProc);
   EXPECT_EQ(steps[6].Finalize, &FinalizeZodazUrProc);
+  EXPECT_EQ(steps[7].Initialize, &InitializeImageViewGlobals);
+  EXPECT_EQ(steps[7].Finalize, &FinalizeImageViewGlobals);
   EXPECT_EQ(steps[8].Initialize, &InitializeTifCCITT);
   EXPECT_EQ(steps[8].Finalize, &FinalizeTifCCITT);
   // Steps whose modules are not built yet are empty entries that say so.
-  for (int i : {4, 7, 9}) {
+  for (int i : {4, 9}) {
     EXPECT_EQ(steps[i].Initialize, nullptr) << i;
     EXPECT_NE(std::string(steps[i].Name).find("with the"), std::string::npos) << i;
   }
