@@ -27,7 +27,7 @@ median_of() {  # benchmark name, json file -> median real time in ms
 import json, sys
 data = json.load(open(sys.argv[2]))
 for b in data["benchmarks"]:
-    if b["name"] == sys.argv[1] + "_median":
+    if b.get("run_name", "").split("/")[0] == sys.argv[1] and b.get("aggregate_name") == "median":
         t = b["real_time"]
         unit = b.get("time_unit", "ns")
         print("%.3f" % (t / {"ns": 1e6, "us": 1e3, "ms": 1.0, "s": 1e-3}[unit]))
