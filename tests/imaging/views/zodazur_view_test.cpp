@@ -192,7 +192,7 @@ TEST_F(ViewTest, ConversionsAgreeWithWhatIsDrawnAtSeveralZoomsAndOrigins) {
       EXPECT_EQ(v->ClientToBitmapX(std::max(start, v->OffsetX())), b) << c.zoom << " x " << x;
     }
     // Zoomed in, neighbouring client columns within one bitmap pixel map alike.
-    if (c.zoom >= 200) EXPECT_EQ(v->ClientToBitmapX(v->OffsetX()), v->ClientToBitmapX(v->OffsetX() + 1));
+    if (c.zoom >= 200) { EXPECT_EQ(v->ClientToBitmapX(v->OffsetX()), v->ClientToBitmapX(v->OffsetX() + 1)); }
     delete v;
   }
 }
