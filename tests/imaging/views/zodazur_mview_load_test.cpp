@@ -1,0 +1,232 @@
+// Loading the thumbnail view's images by file name: synchronously without a pool, in the
+// background with the queue in drawing order, cancelled within about a second, landing in the right
+// image while the list changes under the loads, stored on the user-interface thread; and files that
+// cannot be read (cut, corrupt, missing, a folder) showing the wrong-image picture once.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/views/zodazur_mview.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/window_dc.h"
+#include "tests/imaging/views/mview_fixtures.h"
+#include "tests/support/test_support.h"
+#include "tests/support/ui_input.h"
+
+namespace {
+
+using mviewtest::MViewTest;
+
+class MViewLoadTest : public MViewTest {
+ protected:
+  // Count BMP files, file i of blue value 10 + i.
+  std::vector<std::string> Files(int Count, int W = 40, int H = 30) {
+    std::vector<std::string> names;
+    for (int i = 0; i < Count; ++i) {
+      names.push_back(dir.File("f" + std::to_string(i) + ".bmp"));
+      mviewtest::WriteFile(names.back(), mviewtest::SolidBmp(W, H, 0, 0, static_cast<uint8_t>(10 + i)));
+    }
+    return names;
+  }
+  void Name(TZodazUrMView* v, const std::vector<std::string>& Names) {
+    v->LockPaint();
+    for (size_t i = 0; i < Names.size(); ++i) {
+      v->InsertImageNoSelect(static_cast<int32_t>(i));
+      v->SetImageFileName(static_cast<int32_t>(i), Names[i]);
+    }
+    v->UnlockPaint();
+    v->Deselect();
+  }
+  void PaintNow(TZodazUrMView* v) {
+    v->Invalidate();
+    UpdateWindow(v->Handle());
+  }
+  // The blue value of image i as stored (loads it when needed).
+  static int Tag(TZodazUrMView* v, int i) {
+    TIEBitmap b;
+    v->GetImageBitmap(i, &b);
+    return b.Width() > 0 ? b.GetPixelRGB(b.Width() / 2, b.Height() / 2).b : -1;
+  }
+  testsupport::ScratchDir dir;
+};
+
+TEST_F(MViewLoadTest, WithoutAPoolEveryLoadIsSynchronous) {
+  TZodazUrMView* v = MakeView(500, 120);
+  v->SetThreadPoolSize(0);
+  Name(v, Files(3));
+  PaintNow(v);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(v->IsImageLoaded(i)) << i;
+  EXPECT_EQ(v->PendingLoadCount(), 0);
+  EXPECT_EQ(v->RunningLoadCount(), 0);
+  EXPECT_EQ(Tag(v, 2), 12);
+}
+
+TEST_F(MViewLoadTest, TheQueueKeepsDrawingOrder) {
+  TZodazUrMView* v = MakeView(650, 120);
+  v->SetThreadPoolSize(0);  // nothing starts: the queue stays as it is made
+  Name(v, Files(6));
+  EXPECT_TRUE(v->QueueImageLoad(3, 5));  // an empty list: at 0
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{3}));
+  v->QueueImageLoad(1, -1);
+  v->QueueImageLoad(2, -1);
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{3, 1, 2}));
+  v->QueueImageLoad(4, 5);  // clamped to 2
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{3, 1, 4, 2}));
+  v->QueueImageLoad(2, -1);  // already pending: stays
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{3, 1, 4, 2}));
+  v->QueueImageLoad(2, 0);  // moved to the front
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{2, 3, 1, 4}));
+  // A move of the list keeps the pending images, not their old places.
+  v->MoveImage(2, 5);
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{5, 2, 1, 3}));
+  v->DeleteImage(1);
+  EXPECT_EQ(v->PendingLoads(), (std::vector<int32_t>{4, 1, 2}));
+  v->CancelBackgroundLoads();
+  EXPECT_EQ(v->PendingLoadCount(), 0);
+  // Frames are always loaded synchronously.
+  v->SetImageFileName(0, "x.gif::3");
+  EXPECT_FALSE(v->QueueImageLoad(0, -1));
+}
+
+TEST_F(MViewLoadTest, BackgroundLoadsLandInTheirImagesWhileTheListChanges) {
+  const std::vector<std::string> names = Files(24);
+  for (int change = 0; change < 4; ++change) {
+    TZodazUrMView* v = MakeView(650, 560);
+    v->SetGridWidth(-1);
+    v->SetThreadPoolSize(3);
+    v->SetStoreType(ietThumb);
+    std::vector<std::thread::id> storeThreads;
+    v->AddBitmapChangeEvent([&](TObject*, bool d) {
+      if (!d) storeThreads.push_back(std::this_thread::get_id());
+    });
+    Name(v, names);
+    PaintNow(v);  // queues every visible image
+    // The list changes while loads run.
+    switch (change) {
+      case 0: v->InsertImageNoSelect(0); break;
+      case 1: v->MoveImage(0, 20); break;
+      case 2: v->DeleteImage(3); break;
+      case 3: v->ClearImages(); break;
+    }
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+          PaintNow(v);
+          return v->PendingLoadCount() == 0 && v->RunningLoadCount() == 0;
+        },
+        10000));
+    Application->ProcessMessages();
+    // Every image shows its own file.
+    for (int i = 0; i < v->ImageCount(); ++i) {
+      const std::string n = v->GetImageFileName(i);
+      if (n.empty()) continue;
+      const int file = std::stoi(std::filesystem::path(n).stem().string().substr(1));
+      EXPECT_EQ(Tag(v, i), 10 + file) << "change " << change << " image " << i;
+    }
+    for (std::thread::id t : storeThreads) EXPECT_EQ(t, std::this_thread::get_id());
+    delete v;
+  }
+}
+
+TEST_F(MViewLoadTest, CancelReturnsWithinASecondEvenWhenALoadHangs) {
+  const std::string fifo = dir.File("hangs.bmp");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TZodazUrMView* v = MakeView(300, 150);
+  v->SetThreadPoolSize(2);
+  Name(v, {fifo});
+  EXPECT_TRUE(v->QueueImageLoad(0, -1));
+  ASSERT_TRUE(testsupport::WaitFor([&] { return v->RunningLoadCount() == 1; }, 3000));
+  const auto start = std::chrono::steady_clock::now();
+  v->CancelBackgroundLoads();
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(1600));
+  // Let the readers go (the format is looked for first, then the file is read): a writer opens and
+  // closes the pipe whenever one waits, until the load has ended.
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+        v->CancelBackgroundLoads();
+        return v->RunningLoadCount() == 0;
+      },
+      10000));
+}
+
+TEST_F(MViewLoadTest, UnreadableFilesShowTheWrongImagePictureOnce) {
+  const std::vector<uint8_t> bmp = mviewtest::SolidBmp(20, 20, 1, 2, 3);
+  mviewtest::WriteFile(dir.File("cut.bmp"), std::vector<uint8_t>(bmp.begin(), bmp.begin() + 30));
+  std::vector<uint8_t> corrupt = mviewtest::AnimatedGif(1, 4, 4, 0);
+  corrupt.resize(corrupt.size() / 2);
+  corrupt[6] = 0xFF;  // an absurd screen width
+  corrupt[7] = 0xFF;
+  mviewtest::WriteFile(dir.File("corrupt.gif"), corrupt);
+  std::filesystem::create_directory(dir.File("folder.bmp"));
+  const std::vector<std::string> names = {dir.File("cut.bmp"), dir.File("corrupt.gif"), dir.File("missing.png"),
+                                          dir.File("folder.bmp")};
+  for (bool handled : {false, true}) {
+    TZodazUrMView* v = MakeView(500, 150);
+    v->SetThreadPoolSize(0);
+    int wrong = 0;
+    if (handled)
+      v->OnWrongImage = [&](TObject*, TIEBitmap* b, int32_t, bool& h) {
+        ++wrong;
+        b->Fill(static_cast<double>(clRed));
+        h = true;
+      };
+    Name(v, names);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_FALSE(v->LoadImageNow(i)) << names[i];
+      EXPECT_TRUE(v->IsImageLoaded(i)) << names[i];  // not loaded again
+      TIEBitmap b;
+      v->GetImageBitmap(i, &b);
+      if (handled) {
+        EXPECT_EQ(b.Width(), 100) << names[i];
+        EXPECT_EQ(b.GetPixelRGB(5, 5).r, 255) << names[i];
+      } else {
+        EXPECT_EQ(b.Width(), 32) << names[i];  // the file's icon
+      }
+    }
+    PaintNow(v);
+    EXPECT_EQ(v->ImageCount(), 4);
+    if (handled) { EXPECT_EQ(wrong, 4); }
+    delete v;
+  }
+}
+
+TEST_F(MViewLoadTest, RemoveCorruptedDropsThemDuringThePaint) {
+  mviewtest::WriteFile(dir.File("bad.bmp"), {'B', 'M', 1, 2});
+  std::vector<std::string> names = Files(3);
+  names.insert(names.begin() + 1, dir.File("bad.bmp"));
+  TZodazUrMView* v = MakeView(500, 150);
+  v->SetThreadPoolSize(0);
+  v->SetRemoveCorrupted(true);
+  Name(v, names);
+  PaintNow(v);
+  EXPECT_EQ(v->ImageCount(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(v->IsImageLoaded(i)) << i;
+  EXPECT_EQ(Tag(v, 1), 11);
+}
+
+TEST_F(MViewLoadTest, DestroyingTheViewMidLoad) {
+  const std::vector<std::string> names = Files(20, 200, 150);
+  for (int round = 0; round < 3; ++round) {
+    TZodazUrMView* v = MakeView(650, 560);
+    v->SetGridWidth(-1);
+    v->SetThreadPoolSize(4);
+    Name(v, names);
+    PaintNow(v);
+    delete v;
+  }
+  Application->ProcessMessages();
+}
+
+}  // namespace
