@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The thumbnail view's loading against vipsthumbnail, in one run on this machine: 1,000 JPEG files
+# of 1920 x 1080 and 1,000 BMP files of 640 x 480 (made here by FFmpeg, without EXIF thumbnails, and
+# read once before timing). Ours: 100 x 100 thumbnails in a shown view showing every cell, from the
+# file names to OnAllDisplayed (bench_mview thumbs). Peer: vipsthumbnail -s 100x100 to PPM files.
+# At one thread (ours: ThreadPoolSize 1 on one processor; vipsthumbnail: VIPS_CONCURRENCY=1 on one
+# processor) and on every processor (ours: the defaults; vipsthumbnail: the file list split over one
+# process per processor). A sample of thumbnails is compared by PSNR.
+#   bench/compare_vipsthumbnail.sh [build folder, default build/bench] [files per kind, default 1000]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/bench}
+count=${2:-1000}
+"$root/scripts/install-deps.sh" libvips-tools >/dev/null
+bench=$build/bench/bench_mview
+if [ ! -x "$bench" ]; then
+  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- bench_mview
+fi
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+mkdir -p "$dir/jpg" "$dir/bmp"
+ff() { ffmpeg -hide_banner -nostdin -loglevel error -y "$@"; }
+ff -f lavfi -i "testsrc2=size=1920x1080:rate=25" -frames:v "$count" -map_metadata -1 -q:v 3 "$dir/jpg/%05d.jpg"
+ff -f lavfi -i "mandelbrot=size=640x480:rate=25" -frames:v "$count" -pix_fmt bgr24 "$dir/bmp/%05d.bmp"
+all=$(nproc)
+now() { date +%s.%N; }
+
+for kind in jpg bmp; do
+  cat "$dir/$kind"/* >/dev/null
+  for threads in 1 "$all"; do
+    mkdir -p "$dir/ours-$kind-$threads" "$dir/vips-$kind-$threads"
+    if [ "$threads" = 1 ]; then
+      ours=$(taskset -c 0 "$bench" thumbs "$dir/$kind" 1 "$dir/ours-$kind-$threads" | sed -n 's/.*: \([0-9.]*\) ms,.*/\1/p')
+      t0=$(now)
+      VIPS_CONCURRENCY=1 taskset -c 0 vipsthumbnail "$dir/$kind"/* -s 100x100 -o "$dir/vips-$kind-$threads/%s.ppm"
+      t1=$(now)
+    else
+      ours=$("$bench" thumbs "$dir/$kind" 5 "$dir/ours-$kind-$threads" | sed -n 's/.*: \([0-9.]*\) ms,.*/\1/p')
+      t0=$(now)
+      ls "$dir/$kind"/* | split -n "r/$threads" - "$dir/list-"
+      for l in "$dir"/list-*; do
+        VIPS_CONCURRENCY=1 xargs -a "$l" sh -c 'vipsthumbnail "$@" -s 100x100 -o "'"$dir/vips-$kind-$threads"'/%s.ppm"' sh &
+      done
+      wait
+      rm -f "$dir"/list-*
+      t1=$(now)
+    fi
+    peer=$(echo "($t1 - $t0) * 1000" | bc -l)
+    psnr=$(python3 - "$dir/ours-$kind-$threads" "$dir/vips-$kind-$threads" <<'PY'
+import math, os, sys
+ours, peer = sys.argv[1], sys.argv[2]
+vals = []
+for f in sorted(os.listdir(ours)):
+    if not f.endswith(".bgr"): continue
+    stem = f[:-4]
+    w, h = map(int, open(os.path.join(ours, stem + ".size")).read().split())
+    a = open(os.path.join(ours, f), "rb").read()
+    p = open(os.path.join(peer, stem + ".ppm"), "rb").read()
+    parts = p.split(b"\n", 3)  # P6, size, max, pixels
+    pw, ph = map(int, parts[1].split())
+    if (pw, ph) != (w, h):
+        vals.append("size %dx%d vs %dx%d" % (w, h, pw, ph)); continue
+    rgb = parts[3]
+    s = 0
+    for i in range(0, len(a), 3):
+        for c in range(3):
+            d = a[i + 2 - c] - rgb[i + c]
+            s += d * d
+    vals.append("inf" if s == 0 else "%.1f" % (10 * math.log10(255 * 255 * len(a) / s)))
+print(" ".join(vals))
+PY
+)
+    printf '%s, %s threads: ours %.0f ms (%.2f per file), vipsthumbnail %.0f ms, ratio %.2f, PSNR of 5: %s dB\n' \
+      "$kind" "$threads" "$ours" "$(echo "$ours / $count" | bc -l)" "$peer" "$(echo "$ours / $peer" | bc -l)" "$psnr"
+  done
+done
