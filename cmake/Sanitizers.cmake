@@ -24,3 +24,18 @@ if(BRIMVALE_SANITIZE)
       "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
       "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0")
 endif()
+
+# BRIMVALE_TSAN: the tree built with ThreadSanitizer instead (tests/fuzz/run_tsan.sh builds and runs
+# the thread tests with it; not part of the test command). Qt and the system libraries are not
+# instrumented: tests/sanitizers/tsan.supp names what they race on among themselves.
+option(BRIMVALE_TSAN "Build with ThreadSanitizer" OFF)
+if(BRIMVALE_TSAN)
+  foreach(lang C CXX)
+    string(REPLACE "-O2" "-O1" CMAKE_${lang}_FLAGS_RELEASE "${CMAKE_${lang}_FLAGS_RELEASE}")
+  endforeach()
+  add_compile_options(-g -fno-omit-frame-pointer -fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_compile_options("SHELL:-Xclang -fno-pch-timestamp")
+  endif()
+endif()
