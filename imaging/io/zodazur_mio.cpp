@@ -117,15 +117,6 @@ void TZodazUrMIO::DuplicateCompressionInfo() {
   for (size_t i = 1; i < params_.size(); ++i) params_[i]->AssignCompressionInfo(temp);
 }
 
-// ---------------------------------------------------------------------------------- loading
-
-void TZodazUrMIO::LoadFromFile(const std::string& FileName) {
-  // The multi-frame loaders come with their own work; until then a load finds nothing to read.
-  (void)FileName;
-  aborting_ = true;
-  DoFinishWork();
-}
-
 // ---------------------------------------------------------------------------------- dialogs
 
 void TZodazUrMIO::SetPreviewFont(const TFont* Font) {

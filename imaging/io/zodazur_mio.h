@@ -23,6 +23,7 @@ class TIEBitmap;
 class TIETWainParams;
 class TIOPrintPreviewParams;
 class TZodazUrMIO;
+struct TIEMIOPageFormat;
 
 using TIEAfterAcquireBitmapEvent = std::function<void(TObject* Sender, int32_t Index)>;
 
@@ -86,8 +87,28 @@ class TZodazUrMIO : public TComponent {
   // The encoding options of record 0 go to every other record; nothing on an empty list.
   void DuplicateCompressionInfo();
 
-  // ---- Loading (the multi-frame loaders fill it in) ----
+  // ---- Loading (zodazur_mio_load.cpp) ----
+  // Every frame or page of the file into the attached view, from its selected image (the end when
+  // none is) on, each image with its own record. The loader is chosen by the extension; other
+  // extensions the format registry reads become one image. An empty name sets Aborting.
   void LoadFromFile(const std::string& FileName);
+  // The file variants open the file (its failure raises), keep its name in CurrentFileName and run
+  // the stream variant. A stream variant without a view does nothing. Failures set Aborting; the
+  // frame being read is then left out and loading stops (TIFF with ContinueOnError goes on).
+  void LoadFromFileTIFF(const std::string& FileName);
+  void LoadFromStreamTIFF(TStream& Stream);
+  void LoadFromFileGIF(const std::string& FileName);
+  void LoadFromStreamGIF(TStream& Stream);
+  void LoadFromFileICO(const std::string& FileName);
+  void LoadFromStreamICO(TStream& Stream);
+  void LoadFromFileDCX(const std::string& FileName);
+  void LoadFromStreamDCX(TStream& Stream);
+  void LoadFromFileDICOM(const std::string& FileName);
+  void LoadFromStreamDICOM(TStream& Stream);
+  // Not bound yet: they set Aborting, insert nothing and finish the work.
+  void LoadFromFileAVI(const std::string& FileName);
+  void LoadFromMediaFile(const std::string& FileName);
+  void LoadFromURL(const std::string& URL);
 
   // ---- Dialogs and acquisition ----
   // The save-parameters dialog for record max(Index, 0) on the selected image (image 0 selected
@@ -141,6 +162,14 @@ class TZodazUrMIO : public TComponent {
 
  private:
   void Unregister();
+  // Where a load inserts its first frame: the selected image, or the end.
+  int32_t InsertionPoint() const;
+  // The page loop shared by the multi-page formats.
+  void LoadPages(TStream& Stream, const TIEMIOPageFormat& Format);
+  // Opens FileName and runs Load on it with CurrentFileName set.
+  void LoadFileWith(const std::string& FileName, void (TZodazUrMIO::*Load)(TStream&));
+  // The loaders that are not bound yet.
+  void LoadNothing();
 
   TIEMultiViewLink* view_ = nullptr;
   TComponent* viewControl_ = nullptr;

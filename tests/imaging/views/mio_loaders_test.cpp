@@ -1,0 +1,318 @@
+// The multi-frame loaders of the multi-image component: every page of a TIFF, DCX, ICO or GIF file
+// into a thumbnail view at the insertion point, the records that go with them, GIF composition,
+// and damaged files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_rgb.h"
+#include "imaging/io/codecs/ico_codec.h"
+#include "imaging/io/codecs/pcx_codec.h"
+#include "imaging/io/codecs/tiff_codec.h"
+#include "imaging/io/zodazur_mio.h"
+#include "imaging/views/zodazur_mview.h"
+#include "platform/system/streams.h"
+#include "tests/imaging/views/mview_fixtures.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using mviewtest::MViewTest;
+
+Bytes StreamBytes(TMemoryStream& s) {
+  const auto* m = static_cast<const uint8_t*>(s.Memory());
+  return Bytes(m, m + s.Size());
+}
+
+// Pages of 6 x 4 pixels whose blue byte names them (10, 20, 30, ...).
+TColor PageColour(int Page) { return static_cast<TColor>((10 * (Page + 1)) << 16); }
+
+Bytes MultiPageTIFF(int Pages) {
+  TMemoryStream s;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  for (int i = 0; i < Pages; ++i) {
+    TIEBitmap b(6, 4, ie24RGB);
+    b.Fill(PageColour(i));
+    TIOParamsVals p(nullptr);
+    p.SetImageIndex(i);
+    s.Seek(0, soBeginning);
+    WriteTIFFStream(s, i > 0, &b, p, progress);
+  }
+  EXPECT_FALSE(aborting);
+  return StreamBytes(s);
+}
+
+Bytes MultiPageDCX(int Pages) {
+  TMemoryStream s;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  for (int i = 0; i < Pages; ++i) {
+    TIEBitmap b(6, 4, ie24RGB);
+    b.Fill(PageColour(i));
+    TIOParamsVals p(nullptr);
+    p.DcxImageIndex = i;
+    s.Seek(0, soBeginning);
+    WriteDCXStream(s, b, p, progress);
+  }
+  EXPECT_FALSE(aborting);
+  return StreamBytes(s);
+}
+
+// An icon of three images; their widths (32, 16, 48) name them.
+Bytes ThreeImageICO() {
+  TMemoryStream s;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TIEBitmap b(48, 48, ie24RGB);
+  b.Fill(PageColour(0));
+  TIOParamsVals p(nullptr);
+  const int32_t bits[] = {24, 24, 24};
+  const TIOICOSize sizes[] = {{32, 32}, {16, 16}, {48, 48}};
+  WriteICOStream(s, b, p, bits, sizes, 3, progress);
+  EXPECT_FALSE(aborting);
+  return StreamBytes(s);
+}
+
+// A GIF frame for GifFile: its rectangle, disposal, delay (hundredths) and one palette index.
+struct GifFrame {
+  int X, Y, W, H, Disposal, Delay, Index;
+};
+
+// A GIF of a W x H logical screen with the palette red, green, blue, yellow and background index 3.
+// The LZW stream clears before every pixel, so every code is 3 bits wide.
+Bytes GifFile(int W, int H, const std::vector<GifFrame>& Frames) {
+  testsupport::ByteBuilder b;
+  b.Raw("GIF89a").U16(static_cast<uint16_t>(W)).U16(static_cast<uint16_t>(H)).U8(0x91).U8(3).U8(0);
+  for (uint8_t v : {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0}) b.U8(v);
+  for (const GifFrame& f : Frames) {
+    b.U8(0x21).U8(0xF9).U8(4).U8(static_cast<uint8_t>(f.Disposal << 2)).U16(static_cast<uint16_t>(f.Delay));
+    b.U8(0).U8(0);
+    b.U8(0x2C).U16(static_cast<uint16_t>(f.X)).U16(static_cast<uint16_t>(f.Y));
+    b.U16(static_cast<uint16_t>(f.W)).U16(static_cast<uint16_t>(f.H)).U8(0).U8(2);
+    Bytes data;
+    uint32_t acc = 0;
+    int bits = 0;
+    auto put = [&](uint32_t code) {
+      acc |= code << bits;
+      for (bits += 3; bits >= 8; bits -= 8, acc >>= 8) data.push_back(static_cast<uint8_t>(acc));
+    };
+    for (int i = 0; i < f.W * f.H; ++i) {
+      put(4);
+      put(static_cast<uint32_t>(f.Index));
+    }
+    put(5);
+    if (bits > 0) data.push_back(static_cast<uint8_t>(acc));
+    for (size_t at = 0; at < data.size(); at += 255) {
+      const size_t n = std::min<size_t>(255, data.size() - at);
+      b.U8(static_cast<uint8_t>(n));
+      for (size_t i = 0; i < n; ++i) b.U8(data[at + i]);
+    }
+    b.U8(0);
+  }
+  b.U8(0x3B);
+  return b.Bytes();
+}
+
+TIERGB Pixel(TZodazUrMView* v, int Index, int X, int Y) {
+  TIEBitmap b;
+  v->GetImageBitmap(Index, &b);
+  return b.GetPixelRGB(X, Y);
+}
+
+TColor PixelColour(TZodazUrMView* v, int Index, int X, int Y) { return RGBToTColor(Pixel(v, Index, X, Y)); }
+
+constexpr TColor kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kYellow = 0x00FFFF;
+
+class MIOLoadTest : public MViewTest {
+ protected:
+  TZodazUrMView* View() {
+    TZodazUrMView* v = MakeView(300, 200);
+    Fill(v, 4);  // blue bytes 1, 2, 3, 4
+    v->SelectImage(1);
+    mio = v->GetMIO();
+    mio->OnFinishWork = [this](TObject*) { ++finished; };
+    return v;
+  }
+  std::string Write(const std::string& Name, const Bytes& Data) {
+    const std::string path = dir.File(Name);
+    mviewtest::WriteFile(path, Data);
+    return path;
+  }
+  testsupport::ScratchDir dir;
+  TZodazUrMIO* mio = nullptr;
+  int finished = 0;
+};
+
+struct PagesCase {
+  const char* Name;
+  Bytes (*Make)();
+  TIEFileFormatId FileType;
+  // Checks image Index of the view as page Page.
+  void (*Check)(TZodazUrMView* v, int Index, int Page);
+};
+
+void CheckColour(TZodazUrMView* v, int Index, int Page) {
+  EXPECT_EQ(Pixel(v, Index, 5, 3).b, 10 * (Page + 1)) << "image " << Index;
+}
+
+const PagesCase kPages[] = {
+    {"pages.tif", [] { return MultiPageTIFF(3); }, fmtTIFF, CheckColour},
+    {"pages.dcx", [] { return MultiPageDCX(3); }, fmtDCX, CheckColour},
+    {"frames.gif", [] { return mviewtest::AnimatedGif(3, 6, 4, 5); }, fmtGIF,
+     [](TZodazUrMView* v, int Index, int Page) {
+       const TColor expected[] = {kRed, kGreen, kBlue};
+       EXPECT_EQ(PixelColour(v, Index, 5, 3), expected[Page]) << "image " << Index;
+     }},
+    {"icons.ico", ThreeImageICO, fmtICO,
+     [](TZodazUrMView* v, int Index, int Page) {
+       const int widths[] = {32, 16, 48};
+       TIEBitmap b;
+       v->GetImageBitmap(Index, &b);
+       EXPECT_EQ(b.Width(), widths[Page]) << "image " << Index;
+     }},
+};
+
+// Three pages loaded while image 1 of four is selected: the pages at 1, 2, 3 in file order, the
+// former images 1-3 after them, every page's record naming its format, file and place in the view.
+TEST_F(MIOLoadTest, PagesGoInFileOrderAtTheSelectedImage) {
+  for (const PagesCase& c : kPages) {
+    SCOPED_TRACE(c.Name);
+    TZodazUrMView* v = View();
+    const std::string path = Write(c.Name, c.Make());
+    std::vector<int> progress;
+    mio->OnProgress = [&](TObject*, int32_t p) { progress.push_back(p); };
+    mio->LoadFromFile(path);
+    EXPECT_FALSE(mio->Aborting());
+    ASSERT_EQ(v->ImageCount(), 7);
+    ASSERT_EQ(mio->ParamsCount(), 7);
+    for (int page = 0; page < 3; ++page) {
+      c.Check(v, 1 + page, page);
+      TIOParamsVals* p = mio->GetParams(1 + page);
+      EXPECT_EQ(p->FileType, c.FileType);
+      EXPECT_EQ(p->ImageIndex, 1 + page);
+      EXPECT_EQ(p->FileName, path);
+    }
+    EXPECT_EQ(Pixel(v, 0, 0, 0).b, 1);
+    for (int i = 4; i < 7; ++i) EXPECT_EQ(Pixel(v, i, 0, 0).b, i - 2) << "former image " << i - 3;
+    EXPECT_EQ(progress, (std::vector<int>{0, 33, 66, 100}));
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(mio->CurrentFileName.empty());
+    delete v;
+    finished = 0;
+  }
+}
+
+// GIF frames are stored whole: a frame covering a small rectangle shows the frame before around it,
+// or the background where that frame asked to be restored to it; a delay of 0 repeats the last.
+TEST_F(MIOLoadTest, GifFramesAreComposedOnTheLogicalScreen) {
+  struct Case {
+    int FirstDisposal;
+    TColor Around;
+  } cases[] = {{1, kRed}, {2, kYellow}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.FirstDisposal);
+    TZodazUrMView* v = MakeView(300, 200);
+    TZodazUrMIO* m = v->GetMIO();
+    const std::string path =
+        Write("composed.gif", GifFile(6, 5, {{0, 0, 6, 5, c.FirstDisposal, 0, 0}, {2, 1, 2, 3, 1, 0, 2}}));
+    m->LoadFromFile(path);
+    EXPECT_FALSE(m->Aborting());
+    ASSERT_EQ(v->ImageCount(), 2);
+    TIEBitmap second;
+    v->GetImageBitmap(1, &second);
+    EXPECT_EQ(second.Width(), 6);
+    EXPECT_EQ(second.Height(), 5);
+    EXPECT_EQ(PixelColour(v, 1, 2, 1), kBlue);  // the second frame
+    EXPECT_EQ(PixelColour(v, 1, 3, 3), kBlue);
+    EXPECT_EQ(PixelColour(v, 1, 0, 0), c.Around);
+    EXPECT_EQ(PixelColour(v, 1, 5, 4), c.Around);
+    EXPECT_EQ(PixelColour(v, 0, 0, 0), kRed);
+    EXPECT_EQ(v->GetImageDelayTime(0), 100);
+    EXPECT_EQ(v->GetImageDelayTime(1), 100);
+    EXPECT_EQ(m->GetParams(1)->GifXPos, 0);
+    EXPECT_EQ(m->GetParams(1)->GifAction, 2);
+    delete v;
+  }
+  // A delay of 0 takes the frame before's.
+  TZodazUrMView* v = MakeView(300, 200);
+  const std::string path = Write("delays.gif", GifFile(2, 2, {{0, 0, 2, 2, 1, 7, 0}, {0, 0, 2, 2, 1, 0, 1}}));
+  v->GetMIO()->LoadFromFile(path);
+  ASSERT_EQ(v->ImageCount(), 2);
+  EXPECT_EQ(v->GetImageDelayTime(0), 70);
+  EXPECT_EQ(v->GetImageDelayTime(1), 70);
+  delete v;
+}
+
+// A file cut inside its last page keeps the pages before it and stops with Aborting; TIFF with
+// ContinueOnError keeps going. A file that is not the format inserts nothing. Every way out
+// unlocks the view and finishes the work.
+TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
+  struct Case {
+    const char* Name;
+    Bytes Data;
+    bool ContinueOnError;
+    int Inserted;
+  };
+  Bytes gif = mviewtest::AnimatedGif(3, 6, 4, 5);
+  Bytes dcx = MultiPageDCX(3);
+  const Bytes junk(200, 0x5A);
+  const Case cases[] = {
+      {"junk.tif", junk, false, 0},
+      {"junk.gif", junk, false, 0},
+      {"junk.dcx", junk, false, 0},
+      {"junk.ico", junk, false, 0},
+      {"empty.tif", {}, false, 0},
+      {"cut.gif", Bytes(gif.begin(), gif.end() - 30), false, 2},
+      {"cut.dcx", Bytes(dcx.begin(), dcx.end() - 40), false, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TZodazUrMView* v = View();
+    mio->ContinueOnError = c.ContinueOnError;
+    mio->LoadFromFile(Write(c.Name, c.Data));
+    EXPECT_TRUE(mio->Aborting());
+    EXPECT_EQ(v->ImageCount(), 4 + c.Inserted);
+    EXPECT_EQ(mio->ParamsCount(), 4 + c.Inserted);
+    EXPECT_EQ(Pixel(v, 1 + c.Inserted, 0, 0).b, 2);  // the selected image follows the good pages
+    EXPECT_EQ(finished, 1);
+    v->LockPaint();
+    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
+    delete v;
+    finished = 0;
+  }
+}
+
+// The dispatch: an empty name aborts; AVI frames, media files and internet addresses load nothing
+// yet; another format the registry reads becomes one image at the insertion point.
+TEST_F(MIOLoadTest, DispatchByName) {
+  TZodazUrMView* v = View();
+  mio->LoadFromFile("   ");
+  EXPECT_TRUE(mio->Aborting());
+  EXPECT_EQ(finished, 0);
+  for (const char* name : {"clip.avi", "clip.mkv", "http://localhost/x.gif"}) {
+    SCOPED_TRACE(name);
+    finished = 0;
+    const std::string n = name;
+    mio->LoadFromFile(n.find("://") == std::string::npos ? dir.File(n) : n);
+    EXPECT_TRUE(mio->Aborting());
+    EXPECT_EQ(v->ImageCount(), 4);
+    EXPECT_EQ(finished, 1);
+  }
+  const std::string bmp = Write("one.bmp", mviewtest::SolidBmp(3, 2, 0, 0, 200));
+  mio->LoadFromFile(bmp);
+  EXPECT_FALSE(mio->Aborting());
+  ASSERT_EQ(v->ImageCount(), 5);
+  EXPECT_EQ(Pixel(v, 1, 0, 0).b, 200);
+  // A missing file of a bound format raises from the file variant.
+  EXPECT_ANY_THROW(mio->LoadFromFile(dir.File("missing.tif")));
+  delete v;
+}
+
+}  // namespace
