@@ -3,6 +3,7 @@
 // and damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -259,8 +260,19 @@ TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
     Bytes Data;
     bool ContinueOnError;
     int Inserted;
+    bool Aborts = true;
   };
   Bytes gif = mviewtest::AnimatedGif(3, 6, 4, 5);
+  // The second page's compression (tag 259, SHORT, 1) becomes one no decoder takes.
+  Bytes tiff = MultiPageTIFF(3);
+  const uint8_t compression[] = {0x03, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00};
+  std::vector<size_t> entries;
+  for (size_t i = 0; i + 10 <= tiff.size(); ++i)
+    if (std::equal(std::begin(compression), std::end(compression), tiff.begin() + static_cast<std::ptrdiff_t>(i)))
+      entries.push_back(i);
+  ASSERT_EQ(entries.size(), 3u);
+  tiff[entries[1] + 8] = 0x77;
+  tiff[entries[1] + 9] = 0x77;
   Bytes dcx = MultiPageDCX(3);
   const Bytes junk(200, 0x5A);
   const Case cases[] = {
@@ -269,15 +281,19 @@ TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
       {"junk.dcx", junk, false, 0},
       {"junk.ico", junk, false, 0},
       {"empty.tif", {}, false, 0},
-      {"cut.gif", Bytes(gif.begin(), gif.end() - 30), false, 2},
+      // Cut inside the third frame's header: a GIF of two frames, read as far as it goes.
+      {"cut.gif", Bytes(gif.begin(), gif.end() - 30), false, 2, false},
       {"cut.dcx", Bytes(dcx.begin(), dcx.end() - 40), false, 2},
+      {"bad-page.tif", tiff, false, 1},
+      // With ContinueOnError the page that failed is kept and the rest follow.
+      {"bad-page-continued.tif", tiff, true, 3, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TZodazUrMView* v = View();
     mio->ContinueOnError = c.ContinueOnError;
     mio->LoadFromFile(Write(c.Name, c.Data));
-    EXPECT_TRUE(mio->Aborting());
+    EXPECT_EQ(mio->Aborting(), c.Aborts);
     EXPECT_EQ(v->ImageCount(), 4 + c.Inserted);
     EXPECT_EQ(mio->ParamsCount(), 4 + c.Inserted);
     EXPECT_EQ(Pixel(v, 1 + c.Inserted, 0, 0).b, 2);  // the selected image follows the good pages
