@@ -121,6 +121,37 @@ Bytes GifFile(int W, int H, const std::vector<GifFrame>& Frames) {
   return b.Bytes();
 }
 
+// A DICOM Part 10 file (explicit VR little endian) of three 2 x 2 8-bit grey frames; frame f is
+// black but for pixel f, which is white.
+Bytes ThreeFrameDICOM() {
+  testsupport::ByteBuilder b;
+  b.Zeros(128).Raw("DICM");
+  auto element = [&](uint16_t group, uint16_t tag, const char* vr, const Bytes& value) {
+    b.U16(group).U16(tag).Raw(vr);
+    if (std::string(vr) == "OB") b.U16(0).U32(static_cast<uint32_t>(value.size()));
+    else b.U16(static_cast<uint16_t>(value.size()));
+    b.Raw(value);
+  };
+  auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+  auto us = [](uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; };
+  const std::string syntax("1.2.840.10008.1.2.1\0", 20);
+  element(0x0002, 0x0000, "UL", {28, 0, 0, 0});
+  element(0x0002, 0x0010, "UI", text(syntax));
+  element(0x0028, 0x0002, "US", us(1));
+  element(0x0028, 0x0004, "CS", text("MONOCHROME2 "));
+  element(0x0028, 0x0008, "IS", text("3 "));
+  element(0x0028, 0x0010, "US", us(2));
+  element(0x0028, 0x0011, "US", us(2));
+  element(0x0028, 0x0100, "US", us(8));
+  element(0x0028, 0x0101, "US", us(8));
+  element(0x0028, 0x0102, "US", us(7));
+  element(0x0028, 0x0103, "US", us(0));
+  Bytes pixels(12, 0);
+  for (int f = 0; f < 3; ++f) pixels[static_cast<size_t>(f * 4 + f)] = 255;
+  element(0x7FE0, 0x0010, "OB", pixels);
+  return b.Bytes();
+}
+
 TIERGB Pixel(TZodazUrMView* v, int Index, int X, int Y) {
   TIEBitmap b;
   v->GetImageBitmap(Index, &b);
@@ -170,6 +201,11 @@ const PagesCase kPages[] = {
      [](TZodazUrMView* v, int Index, int Page) {
        const TColor expected[] = {kRed, kGreen, kBlue};
        EXPECT_EQ(PixelColour(v, Index, 5, 3), expected[Page]) << "image " << Index;
+     }},
+    {"frames.dcm", ThreeFrameDICOM, fmtDICOM,
+     [](TZodazUrMView* v, int Index, int Page) {
+       for (int i = 0; i < 4; ++i)
+         EXPECT_EQ(Pixel(v, Index, i % 2, i / 2).r, i == Page ? 255 : 0) << "image " << Index << " pixel " << i;
      }},
     {"icons.ico", ThreeImageICO, fmtICO,
      [](TZodazUrMView* v, int Index, int Page) {
