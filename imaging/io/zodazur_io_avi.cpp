@@ -27,13 +27,6 @@ int32_t FrameDelay(const AVISTREAMINFOW& Info) {
   return static_cast<int32_t>(1000.0 / (static_cast<double>(Info.dwRate) / Info.dwScale));
 }
 
-// The bytes of a packed DIB the frame reader gave: header, colour table, rows.
-int64_t PackedDibSize(const BITMAPINFOHEADER& h) {
-  const int64_t entries = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : int64_t{1} << h.biBitCount) :
-                          h.biCompression == BI_BITFIELDS ? 3 : 0;
-  const int64_t rows = int64_t{RowLength(h.biWidth, h.biBitCount, 32)} * std::abs(int64_t{h.biHeight});
-  return h.biSize + 4 * entries + rows;
-}
 
 }  // namespace
 
@@ -79,9 +72,8 @@ void TZodazUrIO::LoadFromAVIFrame(int32_t FrameIndex) {
       // A frame that cannot be read or decoded is a failed load, not an unchanged image.
       SetAborting(true);
     } else {
-      const auto* h = static_cast<const BITMAPINFOHEADER*>(dib);
       TIEDibbitmap frame;
-      const int32_t bits = DIBToDibbitmap(dib, frame, nullptr, true, PackedDibSize(*h));
+      const int32_t bits = DIBToDibbitmap(dib, frame, nullptr, true, PackedDIBSize(dib));
       if (bits == 0 || frame.Width() == 0) {
         SetAborting(true);
       } else {

@@ -105,8 +105,11 @@ class TZodazUrMIO : public TComponent {
   void LoadFromStreamDCX(TStream& Stream);
   void LoadFromFileDICOM(const std::string& FileName);
   void LoadFromStreamDICOM(TStream& Stream);
-  // Not bound yet: they set Aborting, insert nothing and finish the work.
+  // Every video frame of an AVI file through the AVI services, each with the stream's frame time.
+  // A file they cannot open sets Aborting; one whose video they cannot decode goes to
+  // LoadFromMediaFile.
   void LoadFromFileAVI(const std::string& FileName);
+  // Not bound yet: they set Aborting, insert nothing and finish the work.
   void LoadFromMediaFile(const std::string& FileName);
   void LoadFromURL(const std::string& URL);
 

@@ -1,9 +1,11 @@
 // The multi-frame loaders of TZodazUrMIO: every page or frame of one file into consecutive images
 // of the attached view. They reach the view only through the multi-image view interface.
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_dibbitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_rgb.h"
 #include "imaging/core/ie_settings.h"
@@ -14,8 +16,11 @@
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/format_detect.h"
+#include "imaging/io/io_settings.h"
 #include "imaging/io/square_pixels.h"
 #include "imaging/io/zodazur_mio.h"
+#include "imaging/processing/ie_dib_export.h"
+#include "platform/media/avi_file.h"
 #include "platform/system/streams.h"
 
 // How the page loop reads one multi-page format: the page count of the stream at its position, one
@@ -150,12 +155,11 @@ void TZodazUrMIO::LoadFromStreamICO(TStream& Stream) { LoadPages(Stream, kICOPag
 void TZodazUrMIO::LoadFromStreamDCX(TStream& Stream) { LoadPages(Stream, kDCXPages); }
 void TZodazUrMIO::LoadFromStreamDICOM(TStream& Stream) { LoadPages(Stream, kDICOMPages); }
 
-// AVI frames, media files and internet addresses come with the AVI and download services.
+// Media files and internet addresses come with the media and download services.
 void TZodazUrMIO::LoadNothing() {
   aborting_ = true;
   DoFinishWork();
 }
-void TZodazUrMIO::LoadFromFileAVI(const std::string&) { LoadNothing(); }
 void TZodazUrMIO::LoadFromMediaFile(const std::string&) { LoadNothing(); }
 void TZodazUrMIO::LoadFromURL(const std::string&) { LoadNothing(); }
 
@@ -304,5 +308,92 @@ void TZodazUrMIO::LoadFromStreamGIF(TStream& Stream) {
     view_->SetImageDelayTime(at, lastDelay);
     ReportProgress(*this, k, count);
     if (aborting_ || k + 1 >= count) break;
+  }
+}
+
+// ---------------------------------------------------------------------------------- AVI frames
+
+void TZodazUrMIO::LoadFromFileAVI(const std::string& FileName) {
+  aborting_ = false;
+  if (!view_) {
+    DoFinishWork();
+    return;
+  }
+  if (!AVIServicesStarted.exchange(true)) AVIFileInit();
+  // Released on every way out, an exception too.
+  struct THandles {
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    PGETFRAME frames = nullptr;
+    ~THandles() {
+      if (frames) AVIStreamGetFrameClose(frames);
+      if (stream) AVIStreamRelease(stream);
+      if (file) AVIFileRelease(file);
+    }
+  };
+  auto avi = std::make_unique<THandles>();
+  PAVIFILE& file = avi->file;
+  if (AVIFileOpen(&file, FileName, OF_READ | OF_SHARE_DENY_WRITE, nullptr) != AVIERR_OK) {
+    aborting_ = true;
+    DoFinishWork();
+    return;
+  }
+  PAVISTREAM& stream = avi->stream;
+  PGETFRAME& frames = avi->frames;
+  AVISTREAMINFOW info{};
+  HRESULT r = AVIFileGetStream(file, &stream, streamtypeVIDEO, 0);
+  if (r == AVIERR_OK) r = AVIStreamInfo(stream, &info, sizeof info);
+  if (r == AVIERR_OK) {
+    frames = AVIStreamGetFrameOpen(stream, nullptr);
+    if (!frames) r = AVIERR_NOCOMPRESSOR;
+  }
+  if (r != AVIERR_OK) {
+    // A file the AVI services open but cannot decode goes the media road.
+    avi.reset();
+    aborting_ = true;
+    LoadFromMediaFile(FileName);
+    return;
+  }
+  // Every way out from here unlocks the view and finishes the work.
+  TLoadScope scope(*this, *view_);
+  scope.Update();
+  const int32_t count = AVIStreamLength(stream);
+  // Milliseconds a frame: Trunc(1000 x scale / rate); 0 for a rate of 0.
+  const int32_t ms = info.dwRate == 0 ? 0
+                                      : static_cast<int32_t>(std::min<int64_t>(
+                                            int64_t{1000} * info.dwScale / info.dwRate, INT32_MAX));
+  const int32_t start = InsertionPoint();
+  TIOParamsVals spare(nullptr);
+  for (int32_t k = 0; k < count && !aborting_; ++k) {
+    const void* dib = AVIStreamGetFrame(frames, k);
+    if (!dib) {
+      aborting_ = true;
+      break;
+    }
+    TIEDibbitmap frame;
+    const int32_t bits = DIBToDibbitmap(dib, frame, nullptr, true, PackedDIBSize(dib));
+    if (bits == 0 || frame.Width() == 0) {
+      aborting_ = true;
+      break;
+    }
+    const int32_t at = start + k;
+    view_->InsertImageNoSelect(at);
+    view_->StoreImageBitmap(at, &frame);
+    if (k == 0) view_->ReserveImageSpace(frame.Width(), frame.Height(), bits, count - 1);
+    view_->SetImageDelayTime(at, ms);
+    TIOParamsVals* params = GetParams(at);
+    if (!params) params = &spare;
+    params->GifDelayTime = ms;
+    params->BitsPerSample = bits <= 8 ? bits : bits == 15 ? 5 : 8;
+    params->SamplesPerPixel = bits <= 8 ? 1 : 3;
+    params->SetImageIndex(at);
+    params->SetDpiX(DefaultDPIX);
+    params->SetDpiY(DefaultDPIY);
+    params->Width = frame.Width();
+    params->Height = frame.Height();
+    params->FileName = FileName;
+    params->FileType = fmtAVI;
+    params->FreeColorMap();
+    ReportProgress(*this, k, count);
   }
 }

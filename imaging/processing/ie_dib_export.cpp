@@ -171,3 +171,11 @@ void CopyTBitmapPixels(TBitmap& Source, TBitmap& Dest) {
   const size_t rowBytes = static_cast<size_t>(std::min(Source.RowBytes(), Dest.RowBytes()));
   for (int32_t y = 0; y < height; ++y) std::memcpy(Dest.ScanLine(y), Source.ScanLine(y), rowBytes);
 }
+
+int64_t PackedDIBSize(const void* DIB) {
+  const auto& h = *static_cast<const BITMAPINFOHEADER*>(DIB);
+  const int64_t entries = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : int64_t{1} << h.biBitCount) :
+                          h.biCompression == BI_BITFIELDS ? 3 : 0;
+  const int64_t rows = int64_t{RowLength(h.biWidth, h.biBitCount, 32)} * std::abs(int64_t{h.biHeight});
+  return h.biSize + 4 * entries + rows;
+}

@@ -34,6 +34,8 @@ void* SelectionToDIB(TIEBitmap& Bitmap, TIEMask& Mask, TColor Background, int32_
 // (Dest is then empty). Otherwise answers biBitCount.
 int32_t DIBToDibbitmap(const void* DIB, TIEDibbitmap& Dest, const void* Bits = nullptr, bool IsPointer = false,
                        int64_t DIBSize = 0, int64_t BitsSize = 0);
+// The bytes of a packed DIB as its header describes them: header, colour table or masks, rows.
+int64_t PackedDIBSize(const void* DIB);
 
 // A new framework bitmap with Source's size, pixel format, colour table and pixels (the caller owns
 // it).

@@ -17,6 +17,7 @@
 #include "platform/system/streams.h"
 #include "tests/imaging/views/mview_fixtures.h"
 #include "tests/support/test_support.h"
+#include "tests/support/video_fixture.h"
 
 namespace {
 
@@ -341,7 +342,7 @@ TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
   }
 }
 
-// The dispatch: an empty name aborts; AVI frames, media files and internet addresses load nothing
+// The dispatch: an empty name aborts; a file AVI cannot open, media files and internet addresses load nothing
 // yet; another format the registry reads becomes one image at the insertion point.
 TEST_F(MIOLoadTest, DispatchByName) {
   TZodazUrMView* v = View();
@@ -364,6 +365,47 @@ TEST_F(MIOLoadTest, DispatchByName) {
   EXPECT_EQ(Pixel(v, 1, 0, 0).b, 200);
   // A missing file of a bound format raises from the file variant.
   EXPECT_ANY_THROW(mio->LoadFromFile(dir.File("missing.tif")));
+  delete v;
+}
+
+
+// AVI frames: every frame in file order at the insertion point, each with the stream's frame time
+// and a record naming the AVI.
+TEST_F(MIOLoadTest, AviFramesInOrderWithTheirFrameTime) {
+  testsupport::VideoSpec spec;
+  spec.Codec = "rawvideo";
+  spec.Frames = 5;
+  const std::string path = dir.File("clip.avi");
+  ASSERT_EQ(testsupport::MakeVideo(path, spec), "");
+  TZodazUrMView* v = View();
+  mio->LoadFromFile(path);
+  EXPECT_FALSE(mio->Aborting());
+  ASSERT_EQ(v->ImageCount(), 9);
+  for (int k = 0; k < 5; ++k) {
+    TIEBitmap b;
+    v->GetImageBitmap(1 + k, &b);
+    b.ConvertPixelFormat(ie24RGB);
+    ASSERT_EQ(b.Width(), spec.Width);
+    std::vector<uint8_t> bottomUp;
+    for (int y = b.Height() - 1; y >= 0; --y) {
+      const auto* row = static_cast<const uint8_t*>(b.GetRow(y));
+      bottomUp.insert(bottomUp.end(), row, row + b.Width() * 3);
+    }
+    EXPECT_EQ(testsupport::FrameNumberOf(bottomUp.data(), b.Width(), b.Height(), b.Width() * 3), k);
+    EXPECT_EQ(v->GetImageDelayTime(1 + k), 40);  // 25 frames a second
+    TIOParamsVals* p = mio->GetParams(1 + k);
+    EXPECT_EQ(p->FileType, fmtAVI);
+    EXPECT_EQ(p->ImageIndex, 1 + k);
+    EXPECT_EQ(p->GifDelayTime, 40);
+  }
+  EXPECT_EQ(Pixel(v, 6, 0, 0).b, 2);
+  EXPECT_EQ(finished, 1);
+  // Not an AVI at all: nothing, and no media road either.
+  finished = 0;
+  mio->LoadFromFile(Write("junk.avi", Bytes(300, 0x33)));
+  EXPECT_TRUE(mio->Aborting());
+  EXPECT_EQ(v->ImageCount(), 9);
+  EXPECT_EQ(finished, 1);
   delete v;
 }
 
