@@ -46,12 +46,14 @@ void TIEIOWorker::Execute() {
       call = std::move(owner.queue_.front());
       owner.queue_.pop_front();
     }
+    owner.bitmapBusy_ = true;
     try {
       call->call_();
     } catch (...) {
       // A failure goes no further than the component's abort flag.
       owner.SetAborting(true);
     }
+    owner.ReleaseBusyBitmap();
   }
 }
 
@@ -60,6 +62,7 @@ void TIEIOThread::Start(TZodazUrIO* Owner, TCallKind Kind, std::function<void()>
   {
     std::lock_guard<TCriticalSection> lock(Owner->threadsLock_);
     Owner->queue_.push_back(std::unique_ptr<TIEIOThread>(new TIEIOThread(Kind, std::move(Call))));
+    Owner->bitmapBusy_ = true;
     Owner->allDone_.ResetEvent();
     if (Owner->working_) return;  // the running worker takes it in its turn
     // The previous worker has left its loop; it is joined below, outside the lock.
@@ -74,6 +77,7 @@ void TIEIOThread::Start(TZodazUrIO* Owner, TCallKind Kind, std::function<void()>
       Owner->worker_.reset();
       Owner->queue_.clear();
       Owner->working_ = false;
+      Owner->bitmapBusy_ = false;
       Owner->allDone_.SetEvent();
       Owner->SetAborting(true);
     }

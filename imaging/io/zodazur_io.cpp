@@ -282,6 +282,7 @@ void TZodazUrIO::UpdateAttached() {
   }
   // From an I/O thread the view and the framework bitmap are touched on the user-interface thread
   // only: the refresh is posted, the rest runs there (the attachment may have changed meanwhile).
+  bitmapBusy_ = false;
   PostToView(IEM_UPDATE, 0);
   TThread::Synchronize(nullptr, [this] { TellAttached(false); });
 }
@@ -335,6 +336,11 @@ void TZodazUrIO::FillProgressRecord(TIEProgressRecord& Progress) {
 }
 
 // -------------------------------------------------------------------------------- notifications
+
+void TZodazUrIO::ReleaseBusyBitmap() {
+  // A call that ended without its refresh (a failed load may have left the bitmap changed).
+  if (bitmapBusy_.exchange(false)) PostToView(IEM_UPDATE, 0);
+}
 
 bool TZodazUrIO::PostToView(uint32_t Message, uintptr_t WParam) {
   HWND window = viewWindow_.load();

@@ -85,6 +85,9 @@ class TZodazUrIO : public TComponent {
   ~TZodazUrIO() override;
 
   // ---- Attachment ----
+  // True while an I/O thread may be writing the working bitmap (from the queueing of a call to the
+  // worker's refresh request): the attached view neither paints nor measures it then.
+  bool BitmapBusy() const { return bitmapBusy_.load(); }
   TIEViewLink* AttachedZodazUr() const { return attachedView_; }
   // Works on the view's current bitmap and follows it; nil gives the component a new own bitmap.
   virtual void SetAttachedZodazUr(TIEViewLink* View);
@@ -405,6 +408,8 @@ class TZodazUrIO : public TComponent {
   // the user-interface thread when it does not exist yet. False (nothing posted) without an attached
   // view that has a parent.
   bool PostToView(uint32_t Message, uintptr_t WParam);
+  // The worker is done with the working bitmap: a view skipped while it was busy refreshes now.
+  void ReleaseBusyBitmap();
   // The end of UpdateAttached on the user-interface thread: the view's refresh (with UpdateView) and
   // image-change notice, or the framework bitmap marked modified.
   void TellAttached(bool UpdateView);
@@ -491,4 +496,8 @@ class TZodazUrIO : public TComponent {
   // Manual reset: set while nothing is queued or running (every waiter wakes), reset by a queued call.
   TEvent allDone_{true, true};
   std::atomic<HWND> viewWindow_{nullptr};  // the attached view's window as last seen by a worker
+  // An I/O call queued or running may be changing the working bitmap: a view reading it now would
+  // race the worker (its size and rows change under it). Cleared by the worker before it asks the
+  // view to refresh.
+  std::atomic<bool> bitmapBusy_{false};
 };

@@ -124,6 +124,8 @@ void TZodazUrView::SetLegacyBitmap(bool Value) {
   Update();
 }
 
+bool TZodazUrView::BitmapBusy() const { return io_ && io_->BitmapBusy() && !io_->InWorkerThread(); }
+
 void TZodazUrView::Assign(TPersistent* Source) {
   if (!Source) {
     Blank();

@@ -401,6 +401,9 @@ class TZodazUrView : public TIEView {
 
   // ---- Companions ----
   std::unique_ptr<TZodazUrIO> io_;
+  // The view's own I/O component is writing the bitmap on its thread: nothing reads it meanwhile
+  // (the component asks for a refresh when it is done).
+  bool BitmapBusy() const;
   std::unique_ptr<TZodazUrProc> proc_;
   TIEProgressEvent onProgress_;
   TNotifyEvent onFinishWork_;

@@ -35,6 +35,7 @@ void TZodazUrView::InvalidateViewRect(const TRect& Rect) {
 void TZodazUrView::Paint() {
   if (!HandleAllocated()) return;
   if (!((HasParentWindow() && GetViewWidth() >= 1 && GetViewHeight() >= 1) || offScreen_)) return;
+  if (BitmapBusy()) return;
   try {
     PaintCore();
   } catch (...) {

@@ -258,7 +258,7 @@ void TZodazUrView::UnlockUpdateNoRefresh() {
 // ---------------------------------------------------------------------------------- refresh
 
 void TZodazUrView::Update() {
-  if (updateLockCount_ > 0 || (ComponentState() & ~csFreeNotification) != 0) return;
+  if (updateLockCount_ > 0 || (ComponentState() & ~csFreeNotification) != 0 || BitmapBusy()) return;
   const bool wasInside = insideUpdate_;
   insideUpdate_ = true;
   try {

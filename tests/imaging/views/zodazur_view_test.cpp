@@ -494,6 +494,41 @@ TEST_F(ViewTest, MessagesOfTheIOThreadsRunOnTheUserInterfaceThread) {
   Application->ProcessMessages();
 }
 
+TEST_F(ViewTest, WhileItsIOThreadLoadsTheViewNeitherPaintsNorMeasuresTheBitmap) {
+  testsupport::ScratchDir dir;
+  {
+    TZodazUrView* src = MakeView(50, 50);
+    Load(src, 1200, 900);
+    src->GetIO()->SaveToFile(dir.File("big.bmp"));
+    ASSERT_FALSE(src->GetIO()->Aborting());
+    delete src;
+  }
+  TZodazUrView* v = MakeView(100, 100);
+  Load(v, 7, 5);
+  int finish = 0;
+  v->SetOnFinishWork([&](TObject*) { ++finish; });
+  v->GetIO()->SetAsynchronous(true);
+  // Each load resizes the bitmap on the worker while this thread refreshes and paints as fast as
+  // it can: neither may read a size or row the worker is changing.
+  for (int round = 0; round < 3; ++round) {
+    v->GetIO()->LoadFromFile(dir.File("big.bmp"));
+    EXPECT_TRUE(v->GetIO()->BitmapBusy());
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+          v->Update();
+          v->Paint();
+          return finish > round && !v->GetIO()->BitmapBusy();
+        },
+        10000));
+    Application->ProcessMessages();
+    EXPECT_EQ(v->BitmapWidth(), 1200);
+    EXPECT_EQ(v->BitmapHeight(), 900);
+    Load(v, 7, 5);
+  }
+  v->GetIO()->WaitThreads(false);
+  delete v;
+}
+
 TEST_F(ViewTest, KeysReachTheVirtualKeyEventOncePerPressAndRelease) {
   TZodazUrView* v = MakeView(100, 100);
   std::vector<std::pair<uint32_t, bool>> keys;
