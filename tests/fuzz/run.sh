@@ -63,10 +63,10 @@ run_one() {
   done
   if "$build/tests/fuzz/$t" "${dirs[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -artifact_prefix="$work/findings/$t/" -print_final_stats=1 >"$work/findings/$t.log" 2>&1; then
-    echo "$t: $(grep -E '^stat::number_of_executed_units' "$work/findings/$t.log" | awk '{print $2}' || true) runs, clean"
+    echo "$t: $(grep -aE '^stat::number_of_executed_units' "$work/findings/$t.log" | awk '{print $2}' || true) runs, clean"
   else
     echo "FINDING in $t (see $work/findings/$t.log and $work/findings/$t/):"
-    grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$work/findings/$t.log" | head -5 || true
+    grep -aE 'ERROR|SUMMARY|runtime error|Test unit written' "$work/findings/$t.log" | head -5 || true
     return 1
   fi
   if [ $merge -eq 1 ]; then

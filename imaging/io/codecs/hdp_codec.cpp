@@ -7,6 +7,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_image_size_gate.h"
+#include "imaging/core/ie_int_math.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/exif_blocks.h"
@@ -128,8 +129,9 @@ void TIEWICReader::ReadFrame(int32_t Index, TIEBitmap& Bitmap, bool* Aborting, T
     }
     p.OriginalWidth = frameWidth_;
     p.OriginalHeight = frameHeight_;
-    p.SetDpiX(static_cast<int32_t>(std::trunc(dpiX_)));
-    p.SetDpiY(static_cast<int32_t>(std::trunc(dpiY_)));
+    // The file's resolution is any float: an absurd one saturates instead of overflowing.
+    p.SetDpiX(SaturateToInt(std::trunc(dpiX_)));
+    p.SetDpiY(SaturateToInt(std::trunc(dpiY_)));
     p.SetImageCount(GetFrameCount());
   }
 }
