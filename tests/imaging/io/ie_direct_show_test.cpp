@@ -185,7 +185,7 @@ TEST(IEDirectShowTest, NoMessageOutlivesItsObject) {
   MSG msg;
   ASSERT_TRUE(PeekMessage(&msg, window, IEM_NEWFRAME, IEM_NEWFRAME, PM_NOREMOVE));
   EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(object));
-  ASSERT_TRUE(PeekMessage(&msg, window, IEM_DSHOWEVENT, IEM_DSHOWEVENT, PM_NOREMOVE));
+  ASSERT_TRUE(WaitUntil([&] { return PeekMessage(&msg, window, IEM_DSHOWEVENT, IEM_DSHOWEVENT, PM_NOREMOVE); }));
   EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(object));
   // Someone else's message on the same number stays.
   PostMessage(window, IEM_NEWFRAME, 0, 12345);
@@ -210,8 +210,9 @@ TEST(IEDirectShowTest, NotifyFlagAndReconnect) {
   int32_t code = 0;
   ASSERT_TRUE(WaitUntil([&] { return ds->GetEvent(code) && code == EC_COMPLETE; }));
   MSG msg;
+  // The graph queues an event before it posts the message: the message may trail a little.
+  EXPECT_TRUE(WaitUntil([&] { return PeekMessage(&msg, window, IEM_DSHOWEVENT, IEM_DSHOWEVENT, PM_NOREMOVE); }));
   EXPECT_FALSE(PeekMessage(&msg, window, IEM_NEWFRAME, IEM_NEWFRAME, PM_NOREMOVE));
-  EXPECT_TRUE(PeekMessage(&msg, window, IEM_DSHOWEVENT, IEM_DSHOWEVENT, PM_NOREMOVE));
   ds->Connect();
   EXPECT_TRUE(ds->NewFrameNotify());
   EXPECT_EQ(ds->GetState(), 0);
