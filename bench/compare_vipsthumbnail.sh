@@ -56,11 +56,19 @@ for f in sorted(os.listdir(ours)):
     w, h = map(int, open(os.path.join(ours, stem + ".size")).read().split())
     a = open(os.path.join(ours, f), "rb").read()
     p = open(os.path.join(peer, stem + ".ppm"), "rb").read()
-    parts = p.split(b"\n", 3)  # P6, size, max, pixels
-    pw, ph = map(int, parts[1].split())
+    # P6, width, height, maximum (comment lines skipped), one blank, then the pixels.
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while p[pos:pos + 1].isspace(): pos += 1
+        if p[pos:pos + 1] == b"#":
+            pos = p.index(b"\n", pos) + 1; continue
+        end = pos
+        while not p[end:end + 1].isspace(): end += 1
+        fields.append(p[pos:end]); pos = end
+    pw, ph = int(fields[1]), int(fields[2])
     if (pw, ph) != (w, h):
         vals.append("size %dx%d vs %dx%d" % (w, h, pw, ph)); continue
-    rgb = parts[3]
+    rgb = p[pos + 1:]
     s = 0
     for i in range(0, len(a), 3):
         for c in range(3):
