@@ -315,6 +315,24 @@ std::unique_ptr<TBitmap> MakeCheckerBitmap(TColor a, TColor b) {
   return result;
 }
 
+namespace {
+
+// Whether rows of rect can be copied from its first row: no clip region, no world transform, and the
+// whole rectangle on the DC's surface.
+bool WholeRowsCopyable(HDC dc, const TRect& rect) {
+  if (GetGraphicsMode(dc) == GM_ADVANCED) return false;
+  HRGN clip = CreateRectRgn(0, 0, 0, 0);
+  const int32_t hasClip = GetClipRgn(dc, clip);
+  DeleteObject(clip);
+  if (hasClip != 0) return false;
+  TRect box;
+  if (GetClipBox(dc, &box) == RGN_ERROR) return false;
+  TRect meet;
+  return IntersectRect(meet, rect, box) && meet == rect;
+}
+
+}  // namespace
+
 void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor end, int32_t direction,
                        uint8_t bands) {
   if (!canvas) return;
@@ -348,10 +366,14 @@ void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor 
     canvas->Pen()->SetMode(pmCopy);
     const int32_t sr = GetRValue(s), sg = GetGValue(s), sb = GetBValue(s);
     const int32_t dr = GetRValue(e) - sr, dg = GetGValue(e) - sg, db = GetBValue(e) - sb;
-    auto band = [&](int32_t from, int32_t to) {
-      return vertical ? Rect(rect.Left, from, rect.Right, to) : Rect(from, rect.Top, to, rect.Bottom);
-    };
     const int32_t origin = vertical ? rect.Top : rect.Left;
+    // Bands side by side on a surface without a clip region: the first row is painted band by band
+    // and copied down in doubling runs, each pixel written once (every row of such bands is alike).
+    TRect whole = rect;
+    if (!vertical && rect.Height() > 1 && WholeRowsCopyable(dc, rect)) whole.Bottom = rect.Top + 1;
+    auto band = [&](int32_t from, int32_t to) {
+      return vertical ? Rect(whole.Left, from, whole.Right, to) : Rect(from, whole.Top, to, whole.Bottom);
+    };
     if (size > 0) {
       for (int32_t i = 0; i < count; ++i) {
         const auto channel = [&](int32_t base, int32_t delta) {
@@ -363,6 +385,10 @@ void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor 
     const int32_t rest = extent % count;
     const int32_t last = vertical ? rect.Bottom : rect.Right;
     if (rest > 0) fill(band(last - rest, last), e);
+    for (int32_t done = whole.Height(); done < rect.Height(); done *= 2) {
+      const int32_t n = std::min(done, rect.Height() - done);
+      BitBlt(dc, rect.Left, rect.Top + done, rect.Width(), n, dc, rect.Left, rect.Top, SRCCOPY);
+    }
   } catch (...) {
     unlock();
     throw;

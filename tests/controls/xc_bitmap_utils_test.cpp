@@ -73,6 +73,45 @@ TEST(FillGradientBands, DirectionsPutTheColoursAtTheirEnds) {
   }
 }
 
+// Side-by-side bands on a whole surface are painted once in the first row and copied down; with a
+// clip region, a rectangle reaching past the surface or odd heights, every row is still the band
+// row, and what lies outside the rectangle or the clip stays.
+TEST(FillGradientBands, CopiedRowsEqualBandsPaintedRowByRow) {
+  struct Case {
+    TRect rect;
+    TRect clip;  // empty: none
+    int direction;
+  } cases[] = {{{3, 2, 50, 33}, {}, 2},          {{3, 2, 50, 33}, {0, 0, 20, 40}, 2},
+               {{3, 2, 50, 33}, {0, 10, 64, 40}, 2},  // the first row clipped away
+               {{0, 0, 64, 40}, {}, 3},          {{10, 5, 90, 17}, {}, 2},
+               {{10, 5, 60, 6}, {}, 2},          {{-5, 30, 30, 50}, {}, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rect.Left << "," << c.rect.Top << " clip " << c.clip.Top);
+    const bool clipped = !IsRectEmpty(c.clip);
+    auto b = testsupport::SolidBitmap(64, 40, clWhite);
+    HRGN clip = nullptr;
+    if (clipped) {
+      clip = CreateRectRgnIndirect(&c.clip);
+      SelectClipRgn(b->Canvas()->Handle(), clip);
+    }
+    FillGradientBands(b->Canvas(), c.rect, clRed, clBlue, c.direction, 40);
+    if (clip) {
+      SelectClipRgn(b->Canvas()->Handle(), nullptr);
+      DeleteObject(clip);
+    }
+    // The reference: each band as its own rectangle of the band's colour (the band row of a
+    // one-row fill, which the copy never takes).
+    auto row = testsupport::SolidBitmap(64, 1, clWhite);
+    FillGradientBands(row->Canvas(), Rect(c.rect.Left, 0, c.rect.Right, 1), clRed, clBlue, c.direction, 40);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const bool inside = x >= c.rect.Left && x < c.rect.Right && y >= c.rect.Top && y < c.rect.Bottom &&
+                            (!clipped || PtInRect(c.clip, Point(x, y)));
+        ASSERT_EQ(At(*b, x, y), inside ? At(*row, x, 0) : ColorToRGB(clWhite)) << x << "," << y;
+      }
+  }
+}
+
 TEST(FillGradientBands, SolidAndEmptyCases) {
   struct Case {
     const char* what;
