@@ -83,7 +83,10 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
   for (int32_t i = 0; i <= n; ++i)
     colours[static_cast<size_t>(i)] = Pixel(Round(rs + i * ri), Round(gs + i * gi), Round(bs + i * bi));
   const uint32_t first = colours[0];
-  auto row = [&](int32_t y) { return reinterpret_cast<uint32_t*>(bitmap->ScanLine(y)); };
+  // Rows by their distance from the first, without a look-up of the bitmap per row.
+  uint8_t* const top = bitmap->ScanLine(0);
+  const ptrdiff_t stride = h > 1 ? bitmap->ScanLine(1) - top : 0;
+  auto row = [&](int32_t y) { return reinterpret_cast<uint32_t*>(top + y * stride); };
   auto fill = [](uint32_t* p, int32_t a, int32_t e, uint32_t c) {
     if (e > a) FillPixels32(p + a, static_cast<size_t>(e - a), c);
   };
@@ -119,15 +122,55 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
         ls[static_cast<size_t>(i)] = Round(i * xs);
         ts[static_cast<size_t>(i)] = Round(i * ys);
       }
+      // The ellipses' terms, as ShapeSpan computes them, made once: all share the picture's middle.
+      std::vector<double> axs, ays;
+      if (style == grEllipse) {
+        axs.resize(static_cast<size_t>(n) + 1);
+        ays.resize(static_cast<size_t>(n) + 1);
+        for (int32_t i = 0; i <= n; ++i) {
+          axs[static_cast<size_t>(i)] = ((w - ls[static_cast<size_t>(i)]) - ls[static_cast<size_t>(i)]) / 2.0;
+          ays[static_cast<size_t>(i)] = ((h - ts[static_cast<size_t>(i)]) - ts[static_cast<size_t>(i)]) / 2.0;
+        }
+      }
+      const double cx = w / 2.0, cy = h / 2.0;
+      auto span = [&](int32_t i, int32_t y, int32_t& a, int32_t& e) {
+        const int32_t l = ls[static_cast<size_t>(i)], t = ts[static_cast<size_t>(i)];
+        if (style != grEllipse) return ShapeSpan(style, l, t, w - l, h - t, y, a, e);
+        if (w - l <= l || h - t <= t || y < t || y >= h - t) return false;
+        const double v = (y + 0.5 - cy) / ays[static_cast<size_t>(i)];
+        if (v * v > 1) return false;
+        const double left = cx - axs[static_cast<size_t>(i)] * std::sqrt(1 - v * v);
+        a = std::max(l, static_cast<int32_t>(std::ceil(left - 0.5)));
+        e = w - a;
+        return a < e;
+      };
+      // Short pieces are stored in place; long ones go through the wide stores.
+      auto piece = [&](uint32_t* p, int32_t a, int32_t e, uint32_t c) {
+        if (e - a >= 16) return FillPixels32(p + a, static_cast<size_t>(e - a), c);
+        for (int32_t x = a; x < e; ++x) p[x] = c;
+      };
+      // Rectangles cover the same pixels of every row they cross: a row that starts or ends no
+      // rectangle is a copy of the one above.
+      auto sameRectanglesAsAbove = [&](int32_t y) {
+        if (style != grPyramid || y == 0) return false;
+        for (int32_t i = 0; i <= n; ++i) {
+          const int32_t t = ts[static_cast<size_t>(i)];
+          if (y == t || y == h - t) return false;
+        }
+        return true;
+      };
       // The shapes are symmetric about the middle row: the lower rows are copies of the upper ones.
       const int32_t upper = (h + 1) / 2;
       for (int32_t y = 0; y < upper; ++y) {
         uint32_t* p = row(y);
+        if (sameRectanglesAsAbove(y)) {
+          std::memcpy(p, row(y - 1), static_cast<size_t>(w) * sizeof(uint32_t));
+          continue;
+        }
         int32_t covA = INT32_MAX, covE = INT32_MIN;
         for (int32_t i = n; i >= 0; --i) {
-          const int32_t l = ls[static_cast<size_t>(i)], t = ts[static_cast<size_t>(i)];
           int32_t a, e;
-          if (!ShapeSpan(style, l, t, w - l, h - t, y, a, e)) continue;
+          if (!span(i, y, a, e)) continue;
           const uint32_t c = colours[static_cast<size_t>(i)];
           if (covA > covE) {
             fill(p, a, e, c);
@@ -135,15 +178,15 @@ void RenderGradient(TBitmap* bitmap, int32_t width, int32_t height, TXcGradientS
             covE = e;
             continue;
           }
-          if (a < covA) fill(p, a, covA, c), covA = a;
-          if (e > covE) fill(p, covE, e, c), covE = e;
+          if (a < covA) piece(p, a, covA, c), covA = a;
+          if (e > covE) piece(p, covE, e, c), covE = e;
         }
         // Outside every shape: the start colour.
         if (covA > covE) {
           fill(p, 0, w, first);
         } else {
-          fill(p, 0, covA, first);
-          fill(p, covE, w, first);
+          piece(p, 0, covA, first);
+          piece(p, covE, w, first);
         }
       }
       for (int32_t y = upper; y < h; ++y) std::memcpy(row(y), row(h - 1 - y), static_cast<size_t>(w) * sizeof(uint32_t));
