@@ -94,9 +94,9 @@ void Bands(benchmark::State& state, int direction) {
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 void BM_FillGradientBands_TopDown(benchmark::State& state) { Bands(state, 0); }
-BENCHMARK(BM_FillGradientBands_TopDown)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillGradientBands_TopDown)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_FillGradientBands_LeftRight(benchmark::State& state) { Bands(state, 2); }
-BENCHMARK(BM_FillGradientBands_LeftRight)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillGradientBands_LeftRight)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void QtLinearGradient(benchmark::State& state, bool vertical) {
   QImage image(kW, kH, QImage::Format_RGB32);
@@ -107,9 +107,9 @@ void QtLinearGradient(benchmark::State& state, bool vertical) {
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 void BM_QtLinearGradient_TopDown(benchmark::State& state) { QtLinearGradient(state, true); }
-BENCHMARK(BM_QtLinearGradient_TopDown)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtLinearGradient_TopDown)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_QtLinearGradient_LeftRight(benchmark::State& state) { QtLinearGradient(state, false); }
-BENCHMARK(BM_QtLinearGradient_LeftRight)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtLinearGradient_LeftRight)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_CreateGradientBitmap_64Dithered(benchmark::State& state) {
   TBitmap bitmap;
@@ -131,7 +131,7 @@ void BM_CreateGradientBitmap_64Dithered(benchmark::State& state) {
   if (diff > 3) state.SkipWithError("the gradients differ");
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
-BENCHMARK(BM_CreateGradientBitmap_64Dithered)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateGradientBitmap_64Dithered)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // ------------------------------------------------------------------------------------ 1,000 buttons
 
@@ -268,9 +268,9 @@ void RenderQt(benchmark::State& state, QWidget* w, const Grid& g) {
 }
 
 void BM_Form1000XPButtons(benchmark::State& state) { PaintForm(state, XPForm(), kXPGrid); }
-BENCHMARK(BM_Form1000XPButtons)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000XPButtons)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_Form1000QPushButtons_73x21(benchmark::State& state) { RenderQt(state, QtXPForm(), kXPGrid); }
-BENCHMARK(BM_Form1000QPushButtons_73x21)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000QPushButtons_73x21)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_Form1000SpeedButtons(benchmark::State& state) {
   TForm* form = SpeedForm();
@@ -284,9 +284,9 @@ void BM_Form1000SpeedButtons(benchmark::State& state) {
   state.counters["glyph_pictures"] = before;
   state.counters["glyph_pictures_made_while_painting"] = pool ? pool->UsedCount() - before : -1;
 }
-BENCHMARK(BM_Form1000SpeedButtons)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000SpeedButtons)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_Form1000QPushButtons_25x25(benchmark::State& state) { RenderQt(state, QtSpeedForm(), kSpeedGrid); }
-BENCHMARK(BM_Form1000QPushButtons_25x25)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000QPushButtons_25x25)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
 

@@ -154,19 +154,19 @@ void QtFill(benchmark::State& state, TXcGradientStyle style) {
 }
 
 void BM_GradientRebuild_Horizontal(benchmark::State& s) { Rebuild(s, grHorizontal); }
-BENCHMARK(BM_GradientRebuild_Horizontal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GradientRebuild_Horizontal)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_QtLinearGradient_Horizontal(benchmark::State& s) { QtFill(s, grHorizontal); }
-BENCHMARK(BM_QtLinearGradient_Horizontal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtLinearGradient_Horizontal)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_GradientRebuild_Vertical(benchmark::State& s) { Rebuild(s, grVertical); }
-BENCHMARK(BM_GradientRebuild_Vertical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GradientRebuild_Vertical)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_QtLinearGradient_Vertical(benchmark::State& s) { QtFill(s, grVertical); }
-BENCHMARK(BM_QtLinearGradient_Vertical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtLinearGradient_Vertical)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_GradientRebuild_Pyramid(benchmark::State& s) { Rebuild(s, grPyramid); }
-BENCHMARK(BM_GradientRebuild_Pyramid)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GradientRebuild_Pyramid)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_GradientRebuild_Ellipse(benchmark::State& s) { Rebuild(s, grEllipse); }
-BENCHMARK(BM_GradientRebuild_Ellipse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GradientRebuild_Ellipse)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 void BM_QtRadialGradient_Ellipse(benchmark::State& s) { QtFill(s, grEllipse); }
-BENCHMARK(BM_QtRadialGradient_Ellipse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtRadialGradient_Ellipse)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // The control's repaint of its cached picture against Qt drawing the same picture.
 struct CachedGradient {
@@ -197,7 +197,7 @@ void BM_GradientCachedRepaint(benchmark::State& state) {
   if (MaxDifference(target, ImageOf(*g.gradient->Cache())) != 0) state.SkipWithError("the copy differs");
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
-BENCHMARK(BM_GradientCachedRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GradientCachedRepaint)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_QtDrawImage(benchmark::State& state) {
   CachedGradient g;
@@ -214,7 +214,7 @@ void BM_QtDrawImage(benchmark::State& state) {
   if (MaxDifference(target, picture) != 0) state.SkipWithError("the copy differs");
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
-BENCHMARK(BM_QtDrawImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtDrawImage)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // --------------------------------------------------------------------------------- number texts
 
@@ -259,7 +259,7 @@ void BM_SpinNumberTexts(benchmark::State& state) {
   if (differ) state.SkipWithError("the number texts differ");
   state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_SpinNumberTexts)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpinNumberTexts)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_QLocaleNumberTexts(benchmark::State& state) {
   const QLocale english(QLocale::English, QLocale::UnitedStates);
@@ -274,7 +274,7 @@ void BM_QLocaleNumberTexts(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_QLocaleNumberTexts)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QLocaleNumberTexts)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // ------------------------------------------------------------------------- 1,000 range controls
 
@@ -329,7 +329,7 @@ void BM_Form1000Trackers(benchmark::State& state) {
   static TForm* form = FormOf<TXcTracker>(kCellH);
   PaintForm(state, form, kCellH);
 }
-BENCHMARK(BM_Form1000Trackers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000Trackers)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // Every tracker shows a new value at every paint, so each draws its picture anew.
 void BM_Form1000TrackersChanging(benchmark::State& state) {
@@ -348,13 +348,13 @@ void BM_Form1000TrackersChanging(benchmark::State& state) {
   if (!AllShown(ImageOf(target), kCellH)) state.SkipWithError("a control is missing from the picture");
   state.SetItemsProcessed(state.iterations() * kControls);
 }
-BENCHMARK(BM_Form1000TrackersChanging)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000TrackersChanging)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_Form1000Sliders(benchmark::State& state) {
   static TForm* form = FormOf<TXcxSlider>(kCellH);
   PaintForm(state, form, kCellH);
 }
-BENCHMARK(BM_Form1000Sliders)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000Sliders)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_Form1000QSliders(benchmark::State& state) {
   static QWidget* w = [] {
@@ -376,7 +376,7 @@ void BM_Form1000QSliders(benchmark::State& state) {
   if (!AllShown(target, kCellH)) state.SkipWithError("a slider is missing from the picture");
   state.SetItemsProcessed(state.iterations() * kControls);
 }
-BENCHMARK(BM_Form1000QSliders)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Form1000QSliders)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
 
