@@ -57,7 +57,7 @@ int32_t TZodazUrIO::OpenMediaFile(const std::string& FileName) {
     // Positions stay in media time: a frame every A units; a clip shorter than one frame is still
     // one frame.
     mediaFrameStep_ = a;
-    n = std::max<int64_t>(1, f / a);
+    n = MediaTimeFrameCount(f, a);
   } else {
     // No frame duration to be had: the clip is one frame.
     mediaFrameStep_ = 1;
@@ -83,8 +83,8 @@ int32_t TZodazUrIO::OpenMediaFile(const std::string& FileName) {
 void TZodazUrIO::LoadFromMediaFile(int32_t FrameIndex) {
   if (!mediaFile_) return;
   Params().SetImageIndex(FrameIndex);
-  // A 64-bit product: frame steps are in 100 ns units.
-  mediaFile_->SetPosition(static_cast<int64_t>(FrameIndex) * mediaFrameStep_);
+  // Frames by number (a step of 1), or by media time in the middle of the frame's interval.
+  mediaFile_->SetPosition(mediaFrameStep_ > 1 ? MediaTimeFramePosition(FrameIndex, mediaFrameStep_) : FrameIndex);
   if (IEBitmap()) mediaFile_->GetCurrentFrame(IEBitmap());
   Params().MediaFileFrameDelayTime = static_cast<int32_t>(std::nearbyint(mediaFrameDuration_));
   UpdateAttached();

@@ -306,6 +306,28 @@ TEST(IOMediaFileTest, CountsAndLoadsFrames) {
   }
 }
 
+// Matroska keeps times in milliseconds: at 30000/1001 a clip of 30 frames reads 1.001 s, short of
+// 30 frame durations, and frame k starts up to half a millisecond off k x 333666. Every frame
+// still counts and each loads as itself.
+TEST(IOMediaFileTest, MillisecondTimesLoseNoFrame) {
+  VideoSpec s = Clip("matroska", "ffv1", 30);
+  s.RateNum = 30000;
+  s.RateDen = 1001;
+  s.Gop = 1;
+  TZodazUrIO io(nullptr);
+  ASSERT_EQ(io.OpenMediaFile(mediatest::Video(s)), 30);
+  for (int k = 0; k < 30; ++k) {
+    io.LoadFromMediaFile(k);
+    EXPECT_EQ(BitmapNumber(*io.IEBitmap()), k);
+  }
+  EXPECT_EQ(io.Params().MediaFileFrameDelayTime, 33);
+  EXPECT_EQ(MediaTimeFrameCount(10, 4), 3);  // 2.5 frames
+  EXPECT_EQ(MediaTimeFrameCount(9, 4), 2);
+  EXPECT_EQ(MediaTimeFrameCount(1, 400000), 1);
+  EXPECT_EQ(MediaTimeFrameCount(0, 400000), 0);
+  EXPECT_EQ(MediaTimeFrameCount(400000, 0), 0);
+}
+
 // Before OpenMediaFile nothing changes; an unplayable file gives 0 and stays open with Aborting.
 TEST(IOMediaFileTest, NothingOpenAndUnplayable) {
   TZodazUrIO io(nullptr);
