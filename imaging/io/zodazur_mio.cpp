@@ -5,6 +5,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_dialog_utils.h"
+#include "imaging/io/ie_wia.h"
 #include "imaging/io/print_preview_params.h"
 #include "imaging/io/square_pixels.h"
 #include "imaging/io/twain_params.h"
@@ -195,6 +196,14 @@ void TZodazUrMIO::DoAcquireBitmap(TIEBitmap* Bitmap, TIOParamsVals*& Params) {
 void TZodazUrMIO::DoFinishWork() {
   if (OnProgress) OnProgress(this, 100);
   if (OnFinishWork) OnFinishWork(this);
+}
+
+TIEWia* TZodazUrMIO::GetWia() {
+  if (!wia_) {
+    wia_ = std::make_unique<TIEWia>(this);
+    wia_->OnTransfer = [this](TIEWia*, int32_t Percent) { return WiaProgress(Percent); };
+  }
+  return wia_.get();
 }
 
 bool TZodazUrMIO::WiaProgress(int32_t Percent) {

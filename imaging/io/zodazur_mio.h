@@ -21,6 +21,7 @@ class TBitmap;
 class TFont;
 class TIEBitmap;
 class TIETWainParams;
+class TIEWia;
 class TIOPrintPreviewParams;
 class TZodazUrMIO;
 struct TIEMIOPageFormat;
@@ -109,8 +110,15 @@ class TZodazUrMIO : public TComponent {
   // A file they cannot open sets Aborting; one whose video they cannot decode goes to
   // LoadFromMediaFile.
   void LoadFromFileAVI(const std::string& FileName);
-  // Not bound yet: they set Aborting, insert nothing and finish the work.
+  // One image per video frame of any file the media services play, through a private media graph:
+  // frame by frame where the source counts frames, else a frame every frame duration of media
+  // time (one frame when there is none). Each image gets the frame duration as its delay. A file
+  // whose duration reads 0 loads nothing and sets Aborting.
   void LoadFromMediaFile(const std::string& FileName);
+  // Downloads URL (through ProxyAddress, ProxyUser, ProxyPassword) and loads it by content: the
+  // multi-page formats from memory, anything else through a temporary file named with the
+  // address's extension (at most eight letters and digits), which LoadFromFile reads and which is
+  // deleted after. A failed download sets Aborting.
   void LoadFromURL(const std::string& URL);
 
   // ---- Dialogs and acquisition ----
@@ -124,8 +132,11 @@ class TZodazUrMIO : public TComponent {
   virtual void DoAcquireBitmap(TIEBitmap* Bitmap, TIOParamsVals*& Params);
   virtual void AcquireClose() {}
   virtual void DoFinishWork();
-  // There is no image-acquisition service here: nil.
-  virtual TObject* GetWia() { return nullptr; }
+  // The image-acquisition object, made on first request with this component as owner and its
+  // transfer progress bound to WiaProgress; freed with the component. (There is no acquisition
+  // service on this platform: its device manager stays nil.)
+  virtual TIEWia* GetWia();
+  // OnProgress(Percent) when assigned; True to go on (Aborting is clear).
   bool WiaProgress(int32_t Percent);
   // With a view: its refresh, then its image-change notification.
   void UpdateView();
@@ -171,8 +182,6 @@ class TZodazUrMIO : public TComponent {
   void LoadPages(TStream& Stream, const TIEMIOPageFormat& Format);
   // Opens FileName and runs Load on it with CurrentFileName set.
   void LoadFileWith(const std::string& FileName, void (TZodazUrMIO::*Load)(TStream&));
-  // The loaders that are not bound yet.
-  void LoadNothing();
 
   TIEMultiViewLink* view_ = nullptr;
   TComponent* viewControl_ = nullptr;
@@ -181,5 +190,6 @@ class TZodazUrMIO : public TComponent {
   std::unique_ptr<TFont> previewFont_;
   std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
   std::unique_ptr<TIETWainParams> twainParams_;
+  std::unique_ptr<TIEWia> wia_;
   bool aborting_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_dibbitmap.h"
+#include "imaging/core/ie_file_utils.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_rgb.h"
 #include "imaging/core/ie_settings.h"
@@ -16,8 +17,10 @@
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/format_detect.h"
+#include "imaging/io/ie_direct_show.h"
 #include "imaging/io/io_settings.h"
 #include "imaging/io/square_pixels.h"
+#include "imaging/io/url_download.h"
 #include "imaging/io/zodazur_mio.h"
 #include "imaging/processing/ie_dib_export.h"
 #include "platform/media/avi_file.h"
@@ -155,13 +158,6 @@ void TZodazUrMIO::LoadFromStreamICO(TStream& Stream) { LoadPages(Stream, kICOPag
 void TZodazUrMIO::LoadFromStreamDCX(TStream& Stream) { LoadPages(Stream, kDCXPages); }
 void TZodazUrMIO::LoadFromStreamDICOM(TStream& Stream) { LoadPages(Stream, kDICOMPages); }
 
-// Media files and internet addresses come with the media and download services.
-void TZodazUrMIO::LoadNothing() {
-  aborting_ = true;
-  DoFinishWork();
-}
-void TZodazUrMIO::LoadFromMediaFile(const std::string&) { LoadNothing(); }
-void TZodazUrMIO::LoadFromURL(const std::string&) { LoadNothing(); }
 
 // ---------------------------------------------------------------------------------- page loop
 
@@ -396,4 +392,142 @@ void TZodazUrMIO::LoadFromFileAVI(const std::string& FileName) {
     params->FreeColorMap();
     ReportProgress(*this, k, count);
   }
+}
+
+// ---------------------------------------------------------------------------------- media frames
+
+void TZodazUrMIO::LoadFromMediaFile(const std::string& FileName) {
+  aborting_ = false;
+  if (!view_) {
+    // Nothing to load into.
+    aborting_ = true;
+    DoFinishWork();
+    return;
+  }
+  // Disconnected (threads joined, pending messages gone) before the view is unlocked.
+  struct TGraph {
+    TIEDirectShow ds;
+    ~TGraph() { ds.Disconnect(); }
+  };
+  TIEBitmap work;
+  TLoadScope scope(*this, *view_);
+  TGraph graph;
+  TIEDirectShow& ds = graph.ds;
+  ds.InputFileName = FileName;
+  ds.UseSampleGrabber = true;
+  ds.Connect();
+  ds.Pause();
+  ds.SetTimeFormat(tuMediaTime);
+  const int64_t d = ds.GetDuration();
+  if (d <= 0) {
+    aborting_ = true;
+    return;
+  }
+  // Frames are addressed directly when the source takes the frame format (decided by the format
+  // in use, not by comparing a count with a duration); else a frame every frame duration of
+  // media time, each read in the middle of its interval, and one frame when there is none.
+  ds.SetTimeFormat(tuFrame);
+  int64_t n, step;
+  if (ds.GetTimeFormat() == tuFrame) {
+    n = ds.GetDuration();
+    step = 1;
+  } else {
+    step = ds.GetAvgTimePerFrame();
+    n = MediaTimeFrameCount(d, step);
+    if (n <= 0) {
+      n = 1;
+      step = 0;
+    }
+  }
+  if (n <= 0) {
+    aborting_ = true;
+    return;
+  }
+  n = std::min<int64_t>(n, INT32_MAX);
+  scope.Update();
+  // Trunc(d / 10^7 / n x 1000) milliseconds, exactly.
+  const int32_t ms = static_cast<int32_t>(std::min<int64_t>(d / (int64_t{10000} * n), INT32_MAX));
+  const int32_t count = static_cast<int32_t>(n);
+  const int32_t start = InsertionPoint();
+  TIOParamsVals spare(nullptr);
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t at = start + k;
+    view_->InsertImageNoSelect(at);
+    TIOParamsVals* params = GetParams(at);
+    if (!params) params = &spare;
+    params->SetImageIndex(at);
+    params->FileType = fmtUnknown;
+    params->FileName = CurrentFileName.empty() ? FileName : CurrentFileName;
+    params->IsNativePixelFormat = NativePixelFormat;
+    ds.SetPosition(step > 1 ? MediaTimeFramePosition(k, step) : k);
+    ds.GetCurrentFrame(&work, true);
+    if (work.Width() == 0 || work.Height() == 0) {
+      // No picture to be had (a source without a video stream the services decode).
+      view_->DeleteImage(at);
+      aborting_ = true;
+      break;
+    }
+    view_->StoreImageBitmap(at, &work);
+    view_->SetImageDelayTime(at, ms);
+    if (k == 0) {
+      const bool thumbs = view_->StoreType() == ietThumb;
+      view_->ReserveImageSpace(thumbs ? view_->ThumbWidth() : work.Width(),
+                               thumbs ? view_->ThumbHeight() : work.Height(), work.BitCount(), count - 1);
+    }
+    ReportProgress(*this, k, count);
+    if (aborting_) break;
+  }
+}
+
+// ---------------------------------------------------------------------------------- internet
+
+namespace {
+
+// The extension a temporary file gets: the letters and digits of the address's, eight at most.
+std::string SafeExtension(const std::string& Extension) {
+  std::string out;
+  for (const char c : Extension) {
+    if (out.size() == 8) break;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+void TZodazUrMIO::LoadFromURL(const std::string& URL) {
+  TMemoryStream data;
+  std::string extension;
+  aborting_ = false;
+  const bool ran = DownloadURL(URL, data, ProxyAddress, extension, &aborting_, this, OnProgress, ProxyPassword,
+                               ProxyUser);
+  if (!ran || aborting_) {
+    aborting_ = true;
+    DoFinishWork();
+    return;
+  }
+  struct TNameScope {
+    std::string& name;
+    ~TNameScope() { name.clear(); }
+  } nameScope{CurrentFileName};
+  CurrentFileName = URL;
+  data.SetPosition(0);
+  switch (DetectStreamFormat(data)) {
+    case fmtTIFF: data.SetPosition(0); return LoadFromStreamTIFF(data);
+    case fmtGIF: data.SetPosition(0); return LoadFromStreamGIF(data);
+    case fmtICO: data.SetPosition(0); return LoadFromStreamICO(data);
+    case fmtDCX: data.SetPosition(0); return LoadFromStreamDCX(data);
+    case fmtDICOM: data.SetPosition(0); return LoadFromStreamDICOM(data);
+    default: break;
+  }
+  // Other content goes through a file of its own, named so that the dispatch finds its loader.
+  std::string temp = MakeTempFileName();
+  const std::string ext = SafeExtension(extension);
+  if (!ext.empty()) temp += "." + ext;
+  struct TTempScope {
+    std::string name;
+    ~TTempScope() { DeleteFile(name); }
+  } tempScope{temp};
+  data.SaveToFile(temp);
+  LoadFromFile(temp);
 }

@@ -1,6 +1,7 @@
 // The multi-frame loaders of the multi-image component: every page of a TIFF, DCX, ICO or GIF file
 // into a thumbnail view at the insertion point, the records that go with them, GIF composition,
-// and damaged files.
+// damaged files, the frames of AVI and other media files, internet addresses, and the component's
+// acquisition object.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,10 +13,12 @@
 #include "imaging/io/codecs/ico_codec.h"
 #include "imaging/io/codecs/pcx_codec.h"
 #include "imaging/io/codecs/tiff_codec.h"
+#include "imaging/io/ie_wia.h"
 #include "imaging/io/zodazur_mio.h"
 #include "imaging/views/zodazur_mview.h"
 #include "platform/system/streams.h"
 #include "tests/imaging/views/mview_fixtures.h"
+#include "tests/support/net_test_server.h"
 #include "tests/support/test_support.h"
 #include "tests/support/video_fixture.h"
 
@@ -342,8 +345,9 @@ TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
   }
 }
 
-// The dispatch: an empty name aborts; a file AVI cannot open, media files and internet addresses load nothing
-// yet; another format the registry reads becomes one image at the insertion point.
+// The dispatch: an empty name aborts; a file AVI cannot open, a missing media file and an address
+// nothing answers load nothing; another format the registry reads becomes one image at the
+// insertion point.
 TEST_F(MIOLoadTest, DispatchByName) {
   TZodazUrMView* v = View();
   mio->LoadFromFile("   ");
@@ -407,6 +411,196 @@ TEST_F(MIOLoadTest, AviFramesInOrderWithTheirFrameTime) {
   EXPECT_EQ(v->ImageCount(), 9);
   EXPECT_EQ(finished, 1);
   delete v;
+}
+
+// The frame number a stored image shows.
+int FrameNumberOfImage(TZodazUrMView* v, int Index) {
+  TIEBitmap b;
+  v->GetImageBitmap(Index, &b);
+  b.ConvertPixelFormat(ie24RGB);
+  std::vector<uint8_t> bottomUp;
+  for (int y = b.Height() - 1; y >= 0; --y) {
+    const auto* row = static_cast<const uint8_t*>(b.GetRow(y));
+    bottomUp.insert(bottomUp.end(), row, row + b.Width() * 3);
+  }
+  return testsupport::FrameNumberOf(bottomUp.data(), b.Width(), b.Height(), b.Width() * 3);
+}
+
+// Media frames: one image per frame in file order at the insertion point, addressed by frame (AVI)
+// or by media time (the others), each with the frame duration as its delay.
+TEST_F(MIOLoadTest, MediaFramesInOrderWithTheirDuration) {
+  struct Case {
+    const char* Name;
+    const char* Container;
+    const char* Codec;
+    int Frames, RateNum, RateDen, Delay;
+  } cases[] = {
+      {"clip.avi", "avi", "ffv1", 5, 25, 1, 40},
+      {"clip.mp4", "mp4", "mpeg4", 6, 25, 1, 40},
+      {"ntsc.mkv", "matroska", "ffv1", 6, 30000, 1001, 33},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testsupport::VideoSpec spec;
+    spec.Container = c.Container;
+    spec.Codec = c.Codec;
+    spec.Frames = c.Frames;
+    spec.RateNum = c.RateNum;
+    spec.RateDen = c.RateDen;
+    spec.Gop = 3;
+    const std::string path = dir.File(c.Name);
+    ASSERT_EQ(testsupport::MakeVideo(path, spec), "");
+    TZodazUrMView* v = View();
+    std::vector<int> progress;
+    mio->OnProgress = [&](TObject*, int32_t p) { progress.push_back(p); };
+    mio->LoadFromMediaFile(path);
+    EXPECT_FALSE(mio->Aborting());
+    ASSERT_EQ(v->ImageCount(), 4 + c.Frames);
+    for (int k = 0; k < c.Frames; ++k) {
+      EXPECT_EQ(FrameNumberOfImage(v, 1 + k), k);
+      EXPECT_EQ(v->GetImageDelayTime(1 + k), c.Delay);
+      TIOParamsVals* p = mio->GetParams(1 + k);
+      EXPECT_EQ(p->FileType, fmtUnknown);
+      EXPECT_EQ(p->ImageIndex, 1 + k);
+      EXPECT_EQ(p->FileName, path);
+    }
+    EXPECT_EQ(Pixel(v, 1 + c.Frames, 0, 0).b, 2);  // the image that was selected
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(finished, 1);
+    v->LockPaint();
+    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
+    delete v;
+    finished = 0;
+  }
+}
+
+// An AVI whose video the AVI services cannot decode takes the media road; when that cannot decode it
+// either, nothing is loaded and the load ends with Aborting, the view unlocked and the work
+// finished once. A file of another extension that no service plays ends the same way.
+TEST_F(MIOLoadTest, UndecodableVideoLoadsNothing) {
+  testsupport::VideoSpec spec;
+  spec.Codec = "rawvideo";
+  spec.Frames = 3;
+  const std::string made = dir.File("made.avi");
+  ASSERT_EQ(testsupport::MakeVideo(made, spec), "");
+  Bytes avi = testsupport::ReadFileBytes(made);
+  // The video's format block names a compression nothing decodes.
+  const std::string strf = "strf";
+  auto at = std::search(avi.begin(), avi.end(), strf.begin(), strf.end());
+  ASSERT_NE(at, avi.end());
+  const size_t compression = static_cast<size_t>(at - avi.begin()) + 8 + 16;
+  for (size_t i = 0; i < 4; ++i) avi[compression + i] = 'Z';
+  for (const auto& [name, data] : {std::pair<std::string, Bytes>{"unknown.avi", avi},
+                                   std::pair<std::string, Bytes>{"unknown.mkv", Bytes(500, 0x47)}}) {
+    SCOPED_TRACE(name);
+    TZodazUrMView* v = View();
+    mio->LoadFromFile(Write(name, data));
+    EXPECT_TRUE(mio->Aborting());
+    EXPECT_EQ(v->ImageCount(), 4);
+    EXPECT_EQ(mio->ParamsCount(), 4);
+    EXPECT_EQ(finished, 1);
+    v->LockPaint();
+    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
+    delete v;
+    finished = 0;
+  }
+}
+
+// Internet addresses: the multi-page formats load from memory, naming the address in their
+// records; other content goes through a temporary file whose extension comes from the answer's
+// type cut to letters and digits (a type with a path in it must not lead the file elsewhere); the
+// proxy fields are used; failures load nothing and finish the work.
+TEST_F(MIOLoadTest, InternetAddressesLoadByContent) {
+  testsupport::NetTestServer& server = testsupport::NetTestServer::Shared();
+  ASSERT_TRUE(server.Running());
+  auto put = [&](const std::string& Name, const Bytes& Data) {
+    server.Put(Name, std::string(Data.begin(), Data.end()));
+  };
+  put("pages.tif", MultiPageTIFF(3));
+  put("one.bmp", mviewtest::SolidBmp(3, 2, 0, 0, 200));
+  testsupport::VideoSpec spec;
+  spec.Frames = 4;
+  const std::string video = dir.File("clip.avi");
+  ASSERT_EQ(testsupport::MakeVideo(video, spec), "");
+  put("clip.avi", testsupport::ReadFileBytes(video));
+
+  TZodazUrMView* v = View();
+  const std::string tiff = server.Http("/pages.tif?type=application/octet-stream");
+  mio->LoadFromFile(tiff);
+  EXPECT_FALSE(mio->Aborting());
+  ASSERT_EQ(v->ImageCount(), 7);
+  for (int page = 0; page < 3; ++page) {
+    CheckColour(v, 1 + page, page);
+    EXPECT_EQ(mio->GetParams(1 + page)->FileType, fmtTIFF);
+    EXPECT_EQ(mio->GetParams(1 + page)->FileName, tiff);
+  }
+  EXPECT_TRUE(mio->CurrentFileName.empty());
+  EXPECT_EQ(finished, 1);
+
+  // One picture through a file named by its type.
+  v->SelectImage(0);
+  mio->LoadFromURL(server.Http("/one.bmp"));
+  EXPECT_FALSE(mio->Aborting());
+  ASSERT_EQ(v->ImageCount(), 8);
+  EXPECT_EQ(Pixel(v, 0, 0, 0).b, 200);
+
+  // Video frames, the answer's type full of path separators.
+  v->SelectImage(0);
+  finished = 0;
+  mio->LoadFromURL(server.Http("/clip.avi?type=video/../../x.avi/..%2F..%2Fevil"));
+  EXPECT_FALSE(mio->Aborting());
+  ASSERT_EQ(v->ImageCount(), 12);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(FrameNumberOfImage(v, k), k);
+  EXPECT_EQ(finished, 1);
+
+  // Through the proxy, which wants its credentials.
+  mio->ProxyAddress = "127.0.0.1:" + std::to_string(server.ProxyPort());
+  mio->ProxyUser = "proxy";
+  mio->ProxyPassword = "wrong";
+  finished = 0;
+  mio->LoadFromURL(server.Http("/pages.tif"));
+  EXPECT_TRUE(mio->Aborting());
+  EXPECT_EQ(v->ImageCount(), 12);
+  EXPECT_EQ(finished, 1);
+  mio->ProxyPassword = "pass";
+  mio->LoadFromURL(server.Http("/pages.tif"));
+  EXPECT_FALSE(mio->Aborting());
+  EXPECT_EQ(v->ImageCount(), 15);
+  mio->ProxyAddress.clear();
+
+  for (const std::string& bad : {server.Http("/notfound/pages.tif"), server.Http("/none.gif")}) {
+    SCOPED_TRACE(bad);
+    finished = 0;
+    mio->LoadFromURL(bad);
+    EXPECT_TRUE(mio->Aborting());
+    EXPECT_EQ(v->ImageCount(), 15);
+    EXPECT_EQ(finished, 1);
+  }
+  delete v;
+}
+
+// The acquisition object: made once, owned by the component, its transfer progress reported
+// through OnProgress and stopped by Aborting. No device manager exists here.
+TEST_F(MIOLoadTest, AcquisitionObjectReportsTransferProgress) {
+  TZodazUrMIO m(nullptr);
+  TIEWia* wia = m.GetWia();
+  ASSERT_NE(wia, nullptr);
+  EXPECT_EQ(m.GetWia(), wia);
+  EXPECT_EQ(wia->Owner(), &m);
+  EXPECT_EQ(wia->WiaDeviceManager(), nullptr);
+  EXPECT_EQ(wia->RegistrationCount(), 0);
+  std::vector<int> seen;
+  m.OnProgress = [&](TObject* Sender, int32_t p) {
+    EXPECT_EQ(Sender, &m);
+    seen.push_back(p);
+  };
+  ASSERT_TRUE(wia->OnTransfer);
+  EXPECT_TRUE(wia->OnTransfer(wia, 40));
+  m.SetAborting(true);
+  EXPECT_FALSE(wia->OnTransfer(wia, 60));
+  EXPECT_EQ(seen, (std::vector<int>{40, 60}));
 }
 
 }  // namespace

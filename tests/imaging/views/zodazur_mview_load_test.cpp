@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/io/format_detect.h"
 #include "imaging/views/zodazur_mview.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/ui/forms.h"
@@ -22,6 +23,7 @@
 #include "tests/imaging/views/mview_fixtures.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui_input.h"
+#include "tests/support/video_fixture.h"
 
 namespace {
 
@@ -227,6 +229,41 @@ TEST_F(MViewLoadTest, DestroyingTheViewMidLoad) {
     delete v;
   }
   Application->ProcessMessages();
+}
+
+// The frames of a video as the view's images: the file's frame count gives the images, each loads
+// its own frame (by frame number in an AVI, by media time in an MP4) with the frame duration.
+TEST_F(MViewLoadTest, VideoFramesByFrameName) {
+  for (const char* container : {"avi", "mp4"}) {
+    SCOPED_TRACE(container);
+    testsupport::VideoSpec spec;
+    spec.Container = container;
+    spec.Codec = "mpeg4";
+    spec.Frames = 6;
+    spec.Gop = 4;
+    const std::string name = dir.File(std::string("clip.") + container);
+    ASSERT_EQ(testsupport::MakeVideo(name, spec), "");
+    EXPECT_EQ(GetFileImageCount(name), 6);
+    TZodazUrMView* v = MakeView(300, 200);
+    v->SetThreadPoolSize(0);
+    v->SetFramesFromFile(name);
+    ASSERT_EQ(v->ImageCount(), 6);
+    // Out of order, so that each frame is sought.
+    for (int k : {3, 0, 5, 1, 4, 2}) {
+      TIEBitmap b;
+      v->GetImageBitmap(k, &b);
+      ASSERT_EQ(b.Width(), spec.Width);
+      b.ConvertPixelFormat(ie24RGB);
+      std::vector<uint8_t> bottomUp;
+      for (int y = b.Height() - 1; y >= 0; --y) {
+        const auto* row = static_cast<const uint8_t*>(b.GetRow(y));
+        bottomUp.insert(bottomUp.end(), row, row + b.Width() * 3);
+      }
+      EXPECT_EQ(testsupport::FrameNumberOf(bottomUp.data(), b.Width(), b.Height(), b.Width() * 3), k) << "image " << k;
+      EXPECT_EQ(v->GetImageDelayTime(k), 40) << "image " << k;
+    }
+    delete v;
+  }
 }
 
 }  // namespace
