@@ -329,7 +329,11 @@ void TIEDirectShow::SetNotifyWindow(HWND Window, uint32_t NewFrameMessage, uint3
       if (std::find(postedTo_.begin(), postedTo_.end(), target) == postedTo_.end()) postedTo_.push_back(target);
     }
   }
-  if (connected_ && player_) player_->Events().SetNotifyWindow(Window, EventMessage, reinterpret_cast<LPARAM>(this));
+  if (connected_ && player_) {
+    player_->Events().SetNotifyWindow(Window, EventMessage, reinterpret_cast<LPARAM>(this));
+    // New frames ask the window that shows the video to repaint: a recreated one from now on.
+    if (windowless_) player_->Presenter().SetClippingWindow(Window);
+  }
 }
 
 HWND TIEDirectShow::NotifyWindow() const {

@@ -227,6 +227,8 @@ class TZodazUrIO : public TComponent {
   // The capture and playback graph, created on first use; with a view attached at creation, the
   // view's window is its notify window for IEM_NEWFRAME and IEM_DSHOWEVENT.
   TIEDirectShow* GetDirectShow();
+  // The graph when GetDirectShow has made it, else nil (never makes one).
+  TIEDirectShow* DirectShow() const { return directShow_.get(); }
   // Gives the graph the attached view's current window when it changed (the view calls it before
   // painting: its window may have been recreated).
   void UpdateDirectShowNotifyWindow();

@@ -8,6 +8,7 @@
 #include "imaging/core/ie_gdiplus.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/io/ie_direct_show.h"
 #include "imaging/io/zodazur_io.h"
 #include "imaging/views/ie_view_cursors.h"
 #include "imaging/views/ie_view_globals.h"
@@ -362,6 +363,17 @@ void TZodazUrView::Dispatch(TMessage& Message) {
       return;
     case IEM_FINISHWORK:
       if (onFinishWork_) onFinishWork_(this);
+      return;
+    case IEM_NEWFRAME:
+      // The graph posts no further frame message while the event runs.
+      TIEDirectShow::HandleNewFrameMessage(Message.LParam, [this] {
+        if (OnDShowNewFrame) OnDShowNewFrame(this);
+      });
+      return;
+    case IEM_DSHOWEVENT:
+      TIEDirectShow::HandleEventMessage(Message.LParam, [this] {
+        if (OnDShowEvent) OnDShowEvent(this);
+      });
       return;
     case WM_ERASEBKGND:
       Message.Result = 0;

@@ -32,6 +32,7 @@
 
 class TBitmap;
 class TIEBitmap;
+class TIEDirectShow;
 class TIEMask;
 class TMemoryStream;
 class TPicture;
@@ -318,6 +319,10 @@ class TZodazUrView : public TIEView {
 
   // ---- Events ----
   TNotifyEvent OnImageChange;
+  // A new video frame of the I/O component's media graph (IEM_NEWFRAME); a graph event waits in
+  // the graph (IEM_DSHOWEVENT). Both only while the graph is connected.
+  TNotifyEvent OnDShowNewFrame;
+  TNotifyEvent OnDShowEvent;
   TViewChangeEvent OnViewChange;
   TViewChangingEvent OnViewChanging;
   TIEZoomEvent OnZoomIn, OnZoomOut;
@@ -381,7 +386,16 @@ class TZodazUrView : public TIEView {
   // The view's row and column maps for the fast path, filled from the conversion tables.
   void FillClientMaps(int32_t SrcWidth, int32_t SrcHeight);
 
+  // ---- Video (zodazur_view_paint.cpp) ----
+  // The I/O component's media graph while it renders video into this view (windowless renderer)
+  // and is not stopped; else nil.
+  TIEDirectShow* PlayingVideo() const;
+  // Tells the graph which part of the frame goes where: the current layer's source rectangle,
+  // brought to video pixels, onto its drawing rectangle.
+  void PositionVideo(TIEDirectShow& Graph);
+
   // ---- Messages ----
+  void WMPaint(TMessage& Message) override;
   void WMSize(TMessage& Message) override;
   void HandleKey(TMessage& Message, bool Down);
   void WantSpecialKey(TMessage& Message);

@@ -8,6 +8,8 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_gdiplus.h"
+#include "imaging/io/ie_direct_show.h"
+#include "imaging/io/zodazur_io.h"
 #include "imaging/views/ie_view_globals.h"
 #include "imaging/views/zodazur_view.h"
 #include "platform/gdi/bitmap.h"
@@ -42,6 +44,7 @@ void TZodazUrView::Paint() {
     // A failure while composing leaves the window as it was; the overlays still come.
   }
   if (drawVersion_) DrawVersionText();
+  if (TIEDirectShow* video = PlayingVideo()) PositionVideo(*video);
   if (hasOwner_ && cursorPending_) {
     ApplyCursorNow(Cursor());
     cursorPending_ = false;
@@ -87,7 +90,14 @@ void TZodazUrView::PaintBackBuffer(const TRect& R) {
     ++renderCount_;
   }
   if (!HandleAllocated()) return;
+  // The video renderer paints its own rectangle of the window.
+  if (PlayingVideo()) {
+    const TIELayerRect& d = GetCurrentLayer()->DrawRect;
+    ExcludeClipRect(Canvas()->Handle(), d.X, d.Y, d.X + d.Width, d.Y + d.Height);
+  }
   BlitBackBuffer(R);
+  // A recreated window must become the graph's notify window.
+  if (lastWindowHandle_ && lastWindowHandle_ != Handle() && io_) io_->UpdateDirectShowNotifyWindow();
   lastWindowHandle_ = Handle();
 }
 
@@ -135,6 +145,42 @@ void TZodazUrView::BlitBackBuffer(const TRect& R) {
     }
   }
   ++blitCount_;
+}
+
+// ---------------------------------------------------------------------------------- video
+
+TIEDirectShow* TZodazUrView::PlayingVideo() const {
+  TIEDirectShow* graph = io_ ? io_->DirectShow() : nullptr;
+  if (!graph || !graph->Connected() || !graph->UseWindowlessRenderer || graph->GetState() == 0) return nullptr;
+  return graph;
+}
+
+void TZodazUrView::PositionVideo(TIEDirectShow& Graph) {
+  int32_t w0 = 0, h0 = 0;
+  Graph.GetNativeVideoSize(w0, h0);
+  // Without a picture of its own to scale from (an empty bitmap) the source stays as it was.
+  const int32_t bw = ieBitmap_->Width(), bh = ieBitmap_->Height();
+  if (w0 <= 0 || h0 <= 0 || bw <= 0 || bh <= 0) return;
+  const double kx = static_cast<double>(bw) / w0, ky = static_cast<double>(bh) / h0;
+  const TIELayer& layer = *GetCurrentLayer();
+  const TIELayerRect& s = layer.SrcRect;
+  const TIELayerRect& d = layer.DrawRect;
+  const int32_t x = static_cast<int32_t>(std::trunc(s.X / kx)), y = static_cast<int32_t>(std::trunc(s.Y / ky));
+  const int32_t w = static_cast<int32_t>(std::trunc(s.Width / kx)), h = static_cast<int32_t>(std::trunc(s.Height / ky));
+  Graph.SetVideoPosition(TRect{x, y, x + w, y + h}, TRect{d.X, d.Y, d.X + d.Width, d.Y + d.Height});
+}
+
+void TZodazUrView::WMPaint(TMessage& Message) {
+  // The video first, straight into the window; the back buffer then leaves its rectangle alone.
+  if (TIEDirectShow* video = PlayingVideo()) {
+    if (HDC dc = reinterpret_cast<HDC>(Message.WParam)) {
+      video->RepaintVideo(Handle(), dc);
+    } else if (HDC own = GetDC(Handle())) {
+      video->RepaintVideo(Handle(), own);
+      ReleaseDC(Handle(), own);
+    }
+  }
+  TIEView::WMPaint(Message);
 }
 
 void TZodazUrView::DrawVersionText() {
