@@ -31,8 +31,12 @@ run() {  # name, ours, peer
   hyperfine -N -w 1 -r 5 --export-json "$dir/$1.json" -n ours "$2" -n ffmpeg "$3" | grep -v '^ *$' | grep -v 'Range\|±' || true
   python3 - "$dir/$1.json" <<'PY'
 import json, sys
-r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+res = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+r = {k: v["median"] for k, v in res.items()}
 print(f"   median ours {r['ours']:.3f} s, ffmpeg {r['ffmpeg']:.3f} s: ratio {r['ours'] / r['ffmpeg']:.2f}")
+# CPU time (user + system, mean over the runs) moves far less than wall time on a shared machine.
+c = {k: v["user"] + v["system"] for k, v in res.items()}
+print(f"   CPU ours {c['ours']:.3f} s, ffmpeg {c['ffmpeg']:.3f} s: ratio {c['ours'] / c['ffmpeg']:.2f}")
 PY
 }
 in="-f rawvideo -pix_fmt bgr24 -s 1280x720 -r 25 -i $dir/frames.raw"

@@ -41,8 +41,12 @@ run() {  # name, ours, peer
   hyperfine -N -w 2 -r 10 --export-json "$dir/$1.json" -n ours "$2" -n ffmpeg "$3" | grep -v '^ *$'
   python3 - "$dir/$1.json" <<'EOF'
 import json, sys
-r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+res = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+r = {k: v["median"] for k, v in res.items()}
 print(f"   median ours {r['ours']:.3f} s, ffmpeg {r['ffmpeg']:.3f} s: ratio {r['ours'] / r['ffmpeg']:.2f}")
+# CPU time (user + system, mean over the runs) moves far less than wall time on a shared machine.
+c = {k: v["user"] + v["system"] for k, v in res.items()}
+print(f"   CPU ours {c['ours']:.3f} s, ffmpeg {c['ffmpeg']:.3f} s: ratio {c['ours'] / c['ffmpeg']:.2f}")
 EOF
 }
 

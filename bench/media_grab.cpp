@@ -68,10 +68,12 @@ int main(int argc, char** argv) {
   }
   FILE* out = std::fopen(output.c_str(), "wb");
   if (!out) return 1;
-  player.Pause();
   for (int k = 0; k < count; ++k) {
     const double seconds = ss >= 0 ? ss : k * step;
+    // The first position is set while stopped, so that pausing decodes the frame there and not
+    // the first frame of the file as well.
     player.SetPosition(static_cast<int64_t>(seconds * 1e7 + 0.5));
+    if (k == 0) player.Pause();
     const TVideoSamplePtr s = player.SampleBuffer().CurrentSample();
     if (!s) {
       std::fprintf(stderr, "no frame at %.3f s\n", seconds);
