@@ -434,11 +434,33 @@ void PenLines(HDC__* d, const PenInfo& pen, const std::vector<std::vector<TPoint
 // 32-bit pixels. The pen's pixels are the box's edge rows and columns, the brush's the inside of
 // them; without a pen the brush covers the box less its right column and bottom row, as the GDI
 // fills. Answers false (nothing drawn) for every other case, which the general path draws.
-bool PlainRectangle(HDC__* d, const PenInfo& pen, const TRect& box) {
+// Whether the pen's pixels may be filled as rectangles: copied onto 24- or 32-bit pixels by a solid
+// one-pixel pen of a plain colour (or by no pen).
+bool PenFillsStraight(HDC__* d, const PenInfo& pen) {
   PixelRows* t = d->Target();
   if (!t || (t->bitCount != 24 && t->bitCount != 32) || d->st.rop2 != R2_COPYPEN) return false;
-  if (pen.draws && (!pen.cosmetic || pen.insideFrame || pen.style != PS_SOLID || (pen.color >> 24) != 0))
-    return false;
+  return !pen.draws || (pen.cosmetic && !pen.insideFrame && pen.style == PS_SOLID && (pen.color >> 24) == 0);
+}
+
+// A line along a row or a column by such a pen: the pixels from a up to b, b left out, filled as a
+// one-pixel rectangle. Answers false (nothing drawn) for every other line.
+bool StraightLine(HDC__* d, const PenInfo& pen, TPoint a, TPoint b) {
+  if ((a.X != b.X && a.Y != b.Y) || a == b || !pen.draws || !PenFillsStraight(d, pen)) return false;
+  constexpr int32_t kFar = 1 << 30;
+  for (int32_t v : {a.X, a.Y, b.X, b.Y})
+    if (v < -kFar || v > kFar) return false;
+  TRect r;
+  if (a.X == b.X) r = b.Y > a.Y ? TRect{a.X, a.Y, a.X + 1, b.Y} : TRect{a.X, b.Y + 1, a.X + 1, a.Y + 1};
+  else r = b.X > a.X ? TRect{a.X, a.Y, b.X, a.Y + 1} : TRect{b.X + 1, a.Y, a.X + 1, a.Y + 1};
+  HBRUSH__ line;
+  line.style = BS_SOLID;
+  line.color = pen.color;
+  PatFillDevice(d, &line, r, 0xF0);
+  return true;
+}
+
+bool PlainRectangle(HDC__* d, const PenInfo& pen, const TRect& box) {
+  if (!PenFillsStraight(d, pen)) return false;
   HBRUSH__* brush = BrushOf(d);
   if (brush->style != BS_NULL && (brush->style != BS_SOLID || (brush->color >> 24) != 0)) return false;
   if (brush->style == BS_SOLID) {
@@ -472,7 +494,9 @@ bool LineTo(HDC dc, int32_t x, int32_t y) {
   const PenInfo pen = PenOf(d);
   if (!pen.draws) return true;
   const Affine a = d->ToDevice();
-  std::vector<std::vector<TPoint>> figures = {{ToDev(a, from.X, from.Y), ToDev(a, x, y)}};
+  const TPoint p0 = ToDev(a, from.X, from.Y), p1 = ToDev(a, x, y);
+  if (StraightLine(d, pen, p0, p1)) return true;
+  std::vector<std::vector<TPoint>> figures = {{p0, p1}};
   CoverageMask on, off;
   PenLines(d, pen, figures, false, on, off);
   DrawPenMasks(d, pen, on, off);
