@@ -492,9 +492,13 @@ void RunBlit(BlitJob& job) {
   // A colour-keyed copy at the same size between rows of one 24- or 32-bit layout: pixels of the
   // transparent colour leave the destination as it is, the others are copied (32-bit rows get their
   // fourth byte), as the general path below would do them.
-  const bool keyed = usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && job.transparent &&
-                     conv.Raw() && srcRows.bitCount == t->bitCount &&
-                     (t->bitCount == 24 || (t->bitCount == 32 && StandardMasks32(srcRows) && StandardMasks32(*t)));
+  // A 24-bit picture onto 32-bit rows (glyphs and thumbs onto a window's surface) has its bytes
+  // spread out.
+  const bool keyedCopy = usesSrc && rop == 0xCC && !stretching && !flipX && !flipY && !job.mask && job.transparent;
+  const bool keyedSpread = keyedCopy && srcRows.bitCount == 24 && t->bitCount == 32 && StandardMasks32(*t);
+  const bool keyed = keyedSpread || (keyedCopy && conv.Raw() && srcRows.bitCount == t->bitCount &&
+                                     (t->bitCount == 24 || (t->bitCount == 32 && StandardMasks32(srcRows) &&
+                                                            StandardMasks32(*t))));
   if (keyed) {
     const uint32_t key = job.transparentRgb & 0xFFFFFF, fourth = t->alphaFill;
     for (const TRect& r : vis) {
@@ -506,8 +510,17 @@ void RunBlit(BlitJob& job) {
       const int32_t ox = in.Left - src.Left, oy = in.Top - src.Top, n = in.Width();
       for (int32_t y = in.Top; y < in.Bottom; ++y) {
         uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * (t->bitCount / 8);
-        const uint8_t* p = srcRows.Row(y) + in.Left * (t->bitCount / 8);
-        if (t->bitCount == 32) {
+        const uint8_t* p = srcRows.Row(y) + in.Left * (srcRows.bitCount / 8);
+        if (keyedSpread) {
+          const uint8_t fourth = static_cast<uint8_t>(t->alphaFill >> 24);
+          for (int32_t x = 0; x < n; ++x, d += 4, p += 3) {
+            if ((p[0] | p[1] << 8 | p[2] << 16) == static_cast<int32_t>(key)) continue;
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+            d[3] = fourth;
+          }
+        } else if (t->bitCount == 32) {
           for (int32_t x = 0; x < n; ++x, d += 4, p += 4) {
             uint32_t v;
             std::memcpy(&v, p, 4);

@@ -600,6 +600,35 @@ TEST(BlitTest, TransparentBltAtTheSameSizeAgreesAcrossLayouts) {
   }
 }
 
+// Every pair of 24- and 32-bit layouts, and a 16-bit destination (the general path): pixels of the
+// key leave the destination, the others are copied, also for blocks partly outside both.
+TEST(BlitTest, TransparentBltAtTheSameSizeCopiesAllButTheKeyForEveryLayoutPair) {
+  const COLORREF key = 0xFF00FF, back = 0x306090;
+  const COLORREF colours[] = {0x0000F8, 0x00F800, key, 0xF80000, 0xF800F8, 0};
+  for (int from : {24, 32})
+    for (int to : {16, 24, 32}) {
+      Surface src(6, 4, from), dst(8, 6, to), one(1, 1, to);
+      // A colour as the destination's layout keeps it.
+      auto stored = [&](COLORREF c) {
+        one.Set(0, 0, c);
+        return one.At(0, 0);
+      };
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) src.Set(x, y, colours[(x + 2 * y) % 6]);
+      for (auto [x, y] : {std::pair{1, 1}, std::pair{-2, -1}, std::pair{5, 4}}) {
+        dst.Fill(back);
+        EXPECT_TRUE(TransparentBlt(dst.dc(), x, y, 6, 4, src.dc(), 0, 0, 6, 4, key));
+        for (int yy = 0; yy < 6; ++yy)
+          for (int xx = 0; xx < 8; ++xx) {
+            const int sx = xx - x, sy = yy - y;
+            const bool inside = sx >= 0 && sx < 6 && sy >= 0 && sy < 4;
+            const COLORREF c = inside ? colours[(sx + 2 * sy) % 6] : key;
+            EXPECT_EQ(dst.At(xx, yy), stored(c == key ? back : c)) << from << " to " << to << " at " << xx << "," << yy;
+          }
+      }
+    }
+}
+
 namespace {
 
 // A 24-bit DIB section with noise, and its rows read back.
