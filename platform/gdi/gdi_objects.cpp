@@ -1,5 +1,6 @@
 // GDI objects and device contexts: the handle registry, stock objects, pens, brushes, palettes,
 // selection, DC state, saving and restoring, and the coordinate mapping.
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <unordered_set>
@@ -16,6 +17,19 @@ std::unordered_set<const GdiObject*>& Registry() {
   static auto* s = new std::unordered_set<const GdiObject*>();
   return *s;
 }
+
+// Counts the objects unregistered so far. Each thread remembers the last handles it found in the
+// registry and trusts them until the count moves: only an unregistration makes a valid handle stale
+// (a later object at the same address is looked up afresh), and the drawing calls look up the same
+// DC, pen and brush again and again.
+std::atomic<uint64_t> g_unregistered{0};
+struct FoundHandles {
+  static constexpr unsigned kSize = 4;
+  const void* handles[kSize] = {};
+  uint64_t generation = 0;
+  unsigned next = 0;
+};
+thread_local FoundHandles t_found;
 
 // Every handle points at its object's GdiObject base, which single inheritance puts at offset 0.
 GdiObject* AsObject(const void* handle) { return static_cast<GdiObject*>(const_cast<void*>(handle)); }
@@ -152,13 +166,27 @@ void RegisterGdiObject(GdiObject* object) {
 void UnregisterGdiObject(GdiObject* object) {
   std::lock_guard<std::mutex> g(RegistryLock());
   Registry().erase(object);
+  g_unregistered.fetch_add(1, std::memory_order_release);
 }
 
 GdiObject* LookupGdi(const void* handle) {
   if (!handle) return nullptr;
+  FoundHandles& found = t_found;
+  const uint64_t generation = g_unregistered.load(std::memory_order_acquire);
+  if (found.generation == generation) {
+    for (const void* h : found.handles)
+      if (h == handle) return AsObject(handle);
+  } else {
+    found = FoundHandles{};
+    found.generation = generation;
+  }
   GdiObject* o = AsObject(handle);
-  std::lock_guard<std::mutex> g(RegistryLock());
-  return Registry().count(o) ? o : nullptr;
+  {
+    std::lock_guard<std::mutex> g(RegistryLock());
+    if (!Registry().count(o)) return nullptr;
+  }
+  found.handles[found.next++ % FoundHandles::kSize] = handle;
+  return o;
 }
 
 int32_t GdiObjectCount(uint32_t objectType) {
