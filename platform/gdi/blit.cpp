@@ -512,13 +512,15 @@ void RunBlit(BlitJob& job) {
         uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * (t->bitCount / 8);
         const uint8_t* p = srcRows.Row(y) + in.Left * (srcRows.bitCount / 8);
         if (keyedSpread) {
-          const uint8_t fourth = static_cast<uint8_t>(t->alphaFill >> 24);
+          // Four bytes read at once, the next pixel's first one masked off; the row's last pixel
+          // byte by byte, so nothing past the row is read.
           for (int32_t x = 0; x < n; ++x, d += 4, p += 3) {
-            if ((p[0] | p[1] << 8 | p[2] << 16) == static_cast<int32_t>(key)) continue;
-            d[0] = p[0];
-            d[1] = p[1];
-            d[2] = p[2];
-            d[3] = fourth;
+            uint32_t v;
+            if (x + 1 < n) std::memcpy(&v, p, 4), v &= 0xFFFFFF;
+            else v = static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+            if (v == key) continue;
+            v |= fourth;
+            std::memcpy(d, &v, 4);
           }
         } else if (t->bitCount == 32) {
           for (int32_t x = 0; x < n; ++x, d += 4, p += 4) {
