@@ -486,6 +486,15 @@ int32_t IntersectClipRect(HDC dc, int32_t left, int32_t top, int32_t right, int3
     if (t && t->Valid()) d->st.clip.push_back(t->Bounds());
     d->st.hasClip = true;
   }
+  if (d->st.clip.size() <= 1) {
+    // A rectangle met with a rectangle (or with nothing) is one: no region arithmetic. Paints clip
+    // each control to its own rectangle this way.
+    const TRect dev = LogicalAreaToDevice(d, left, top, right, bottom);
+    TRect meet;
+    if (d->st.clip.size() == 1 && !IsRectEmpty(dev) && IntersectRect(meet, d->st.clip[0], dev)) d->st.clip[0] = meet;
+    else d->st.clip.clear();
+    return KindOf(d->st.clip);
+  }
   return ClipWith(dc, left, top, right, bottom, RGN_AND);
 }
 

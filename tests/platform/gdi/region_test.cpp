@@ -1,6 +1,7 @@
 // Regions: shapes, combination, offset, hit tests, bounding boxes, region data and clipping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +131,64 @@ TEST(RegionTest, ClipSelectionOnCanvas) {
   EXPECT_EQ(c->Pixels(3, 1), clWhite);
   DeleteObject(e);
   DeleteObject(f);
+}
+
+// IntersectClipRect meets a one-rectangle clip (or none) with its rectangle directly; the clip and
+// the kind it answers equal those of the region arithmetic (ExtSelectClipRgn with RGN_AND), with a
+// moved origin, for empty and reversed rectangles and for a clip of several rectangles.
+TEST(RegionTest, IntersectingTheClipWithARectangleEqualsTheRegionArithmetic) {
+  struct Case {
+    int clip;  // 0 none, 1 one rectangle, 2 two rectangles
+    TRect r;
+    int originX;
+  } cases[] = {{0, {2, 2, 7, 9}, 0}, {1, {2, 2, 7, 9}, 0}, {1, {4, 4, 5, 5}, 3}, {1, {9, 9, 12, 12}, 0},
+               {1, {6, 1, 2, 7}, 0}, {1, {3, 3, 3, 8}, 0},  {0, {-4, -4, 30, 30}, 0}, {2, {2, 0, 8, 10}, 2},
+               {2, {0, 0, 3, 3}, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "clip " << c.clip << " rect " << c.r.Left << "," << c.r.Top << ","
+                                    << c.r.Right << "," << c.r.Bottom << " origin " << c.originX);
+    TBitmap quick(10, 10), general(10, 10);
+    int kinds[2];
+    HRGN got[2];
+    int i = 0;
+    for (TBitmap* b : {&quick, &general}) {
+      HDC dc = b->Canvas()->Handle();
+      if (c.clip > 0) {
+        HRGN start = CreateRectRgn(1, 1, 6, 6);
+        if (c.clip == 2) {
+          HRGN more = CreateRectRgn(4, 5, 9, 9);
+          CombineRgn(start, start, more, RGN_OR);
+          DeleteObject(more);
+        }
+        SelectClipRgn(dc, start);
+        DeleteObject(start);
+      }
+      SetWindowOrgEx(dc, c.originX, 0, nullptr);
+      if (b == &quick) {
+        kinds[i] = IntersectClipRect(dc, c.r.Left, c.r.Top, c.r.Right, c.r.Bottom);
+      } else {
+        if (c.clip == 0) {
+          HRGN all = CreateRectRgn(0, 0, 10, 10);
+          SelectClipRgn(dc, all);
+          DeleteObject(all);
+        }
+        const TRect n = Rect(std::min(c.r.Left, c.r.Right) - c.originX, std::min(c.r.Top, c.r.Bottom),
+                             std::max(c.r.Left, c.r.Right) - c.originX, std::max(c.r.Top, c.r.Bottom));
+        HRGN with = CreateRectRgn(n.Left, n.Top, n.Right, n.Bottom);
+        kinds[i] = ExtSelectClipRgn(dc, with, RGN_AND);
+        DeleteObject(with);
+      }
+      got[i] = CreateRectRgn(0, 0, 0, 0);
+      EXPECT_EQ(GetClipRgn(dc, got[i]), 1);
+      SetWindowOrgEx(dc, 0, 0, nullptr);
+      ++i;
+    }
+    EXPECT_EQ(kinds[0], kinds[1]);
+    EXPECT_EQ(Grid(got[0], 12, 12), Grid(got[1], 12, 12));
+    EXPECT_TRUE(EqualRgn(got[0], got[1]));
+    DeleteObject(got[0]);
+    DeleteObject(got[1]);
+  }
 }
 
 TEST(RegionTest, PolyPolygonByFillMode) {
