@@ -33,6 +33,9 @@ class TIEBitmap;
 class TMediaPlayer;
 struct TDvdVmgFacts;
 
+// The menus of a DVD (DVDShowMenu sends the value + 2 as the disc's menu number).
+enum TIEDSMenu : uint8_t { dmTitle, dmRoot, dmSubpicture, dmAudio, dmAngle, dmChapter };
+
 // Time formats of positions and durations.
 enum TIEDSTimeUnit : uint8_t { tuNone, tuFrame, tuSample, tuField, tuByte, tuMediaTime };
 
@@ -161,6 +164,16 @@ class TIEDirectShow : public TObject {
   static std::string AnalogStandardsText(uint32_t Mask);
 
   // ---- DVD (ie_direct_show_dvd.cpp) ----
+  // Navigation of the disc a DVD graph plays; each does nothing without one and waits until the
+  // player has done it (a paused graph then shows where it led).
+  // The button at (X, Y) of the picture becomes the selected one.
+  void DVDSelectAtPosition(int32_t X, int32_t Y);
+  void DVDActivateButton();
+  void DVDPlayChapterInTitle(int32_t Title, int32_t Chapter);
+  void DVDPlayAtTimeInTitle(int32_t Title, uint8_t Hours, uint8_t Minutes, uint8_t Seconds, uint8_t Frames);
+  void DVDShowMenu(TIEDSMenu Menu);
+  // Forward: the speed as the playback rate (sound only at 1); backward is not played (logged).
+  void DVDPlayAtSpeed(bool Forward, double Speed);
   // A disc property as text: NUMOFVOLUMES, VOLUME, SIDE, NUMOFTITLES, DISCID (16 upper-case
   // hexadecimal digits), NUMOFCHAPTERS (of the title given as Argument; 1 when it is not a number),
   // TITLE, CHAPTER, TIME and TOTALTITLETIME (hh:mm:ss:ff); name and argument in any case. Empty
@@ -195,6 +208,8 @@ class TIEDirectShow : public TObject {
  private:
   void BuildCaptureGraph();
   void BuildDVDGraph();
+  // A DVD graph plays a disc.
+  bool HasDvd() const;
   // The new player's events post to the notify window (remembered for the removal at Disconnect).
   void AttachEventWindow(HWND Window, uint32_t EventMessage);
   bool HasPlayer() const;

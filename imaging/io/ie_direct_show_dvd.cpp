@@ -1,12 +1,15 @@
-// TIEDirectShow's DVD graph: the disc named by DVDPath is checked and its information read; the
-// properties answer from it. Navigation and playback of the disc are not built yet: the graph has
-// no source, so its commands have nothing to act on and the location reads 0.
+// TIEDirectShow's DVD graph: the disc named by DVDPath is checked and its information read, then
+// played by the media player's navigated DVD source (windowless, into the notify window). The
+// commands drive its navigation; the properties answer from the disc's information and from the
+// location of the frame on screen.
+#include <algorithm>
 #include <cstdio>
 
 #include "imaging/io/ie_direct_show.h"
 #include "platform/media/dvd_ifo.h"
 #include "platform/media/media_events.h"
 #include "platform/media/media_player.h"
+#include "platform/media/media_time.h"
 #include "platform/media/video_presenter.h"
 #include "platform/system/compare_text.h"
 #include "platform/system/debug_log.h"
@@ -20,6 +23,15 @@ constexpr intptr_t DVD_ERROR_Unexpected = 1;
 std::string TimeCode(int32_t Hours, int32_t Minutes, int32_t Seconds, int32_t Frames) {
   return TIEDirectShow::TwoDigits(Hours) + ":" + TIEDirectShow::TwoDigits(Minutes) + ":" +
          TIEDirectShow::TwoDigits(Seconds) + ":" + TIEDirectShow::TwoDigits(Frames);
+}
+
+// A time in 100 ns as hh:mm:ss:ff at Fps frames a second.
+std::string TimeCodeOf(int64_t Time, int32_t Fps) {
+  const int64_t t = std::max<int64_t>(0, Time);
+  const int64_t seconds = t / kMediaTimeUnitsPerSecond;
+  const int64_t frames = (t % kMediaTimeUnitsPerSecond) * std::max(Fps, 1) / kMediaTimeUnitsPerSecond;
+  return TimeCode(static_cast<int32_t>(std::min<int64_t>(seconds / 3600, 99)), static_cast<int32_t>(seconds / 60 % 60),
+                  static_cast<int32_t>(seconds % 60), static_cast<int32_t>(frames));
 }
 
 }  // namespace
@@ -63,7 +75,51 @@ void TIEDirectShow::BuildDVDGraph() {
     return;
   }
   dvdInfo_ = std::move(facts);
-  OutputDebugString("TIEDirectShow: DVD \"" + path + "\" read; its playback is not built");
+  TMediaPlayerOptions options;
+  options.Audio = PlayAudio;
+  // Stills and menus without sound must not hold the clock: the disc plays on a monotonic clock.
+  options.Clock = mcsMonotonic;
+  if (!player_->OpenDvd(path, options)) {
+    OutputDebugString("TIEDirectShow: cannot play the DVD \"" + path + "\": " + player_->LastError());
+    player_->Events().Queue(EC_DVD_ERROR, DVD_ERROR_Unexpected, 0);
+  }
+}
+
+bool TIEDirectShow::HasDvd() const { return player_ && player_->IsOpen() && dvdInfo_ && !DVDPath.empty(); }
+
+void TIEDirectShow::DVDSelectAtPosition(int32_t X, int32_t Y) {
+  if (HasDvd()) player_->DvdCommand(dvdSelectAt, X, Y);
+}
+
+void TIEDirectShow::DVDActivateButton() {
+  if (HasDvd()) player_->DvdCommand(dvdActivate);
+}
+
+void TIEDirectShow::DVDPlayChapterInTitle(int32_t Title, int32_t Chapter) {
+  if (HasDvd()) player_->DvdCommand(dvdPlayChapter, Title, Chapter);
+}
+
+void TIEDirectShow::DVDPlayAtTimeInTitle(int32_t Title, uint8_t Hours, uint8_t Minutes, uint8_t Seconds,
+                                         uint8_t Frames) {
+  if (!HasDvd()) return;
+  const TDvdLocation location = player_->DvdLocation();
+  const int64_t fps = location.FramesPerSecond > 0 ? location.FramesPerSecond : 25;
+  const int64_t time = ((int64_t{Hours} * 60 + Minutes) * 60 + Seconds) * kMediaTimeUnitsPerSecond +
+                       int64_t{Frames} * kMediaTimeUnitsPerSecond / fps;
+  player_->DvdCommand(dvdPlayAtTime, Title, time);
+}
+
+void TIEDirectShow::DVDShowMenu(TIEDSMenu Menu) {
+  if (HasDvd()) player_->DvdCommand(dvdShowMenu, static_cast<int64_t>(Menu) + 2);
+}
+
+void TIEDirectShow::DVDPlayAtSpeed(bool Forward, double Speed) {
+  if (!HasDvd()) return;
+  if (!Forward) {
+    OutputDebugString("TIEDirectShow: backward DVD play is not supported");
+    return;
+  }
+  if (!player_->SetRate(Speed)) OutputDebugString("TIEDirectShow: DVD speed " + std::to_string(Speed) + " refused");
 }
 
 std::string TIEDirectShow::DVDGetProperty(const std::string& Name, const std::string& Argument) {
@@ -87,8 +143,12 @@ std::string TIEDirectShow::DVDGetProperty(const std::string& Name, const std::st
     if (title < 1 || title > static_cast<int32_t>(info->TitleChapters.size())) return "0";
     return std::to_string(info->TitleChapters[static_cast<size_t>(title - 1)]);
   }
-  // Nothing plays yet: no title, chapter or time to tell.
-  if (name == "TITLE" || name == "CHAPTER") return "0";
-  if (name == "TIME" || name == "TOTALTITLETIME") return TimeCode(0, 0, 0, 0);
+  if (name == "TITLE" || name == "CHAPTER" || name == "TIME" || name == "TOTALTITLETIME") {
+    // The location of the frame on screen (0 before the first frame and after Disconnect).
+    const TDvdLocation location = HasDvd() ? player_->DvdLocation() : TDvdLocation{};
+    if (name == "TITLE") return std::to_string(location.Title);
+    if (name == "CHAPTER") return std::to_string(location.Chapter);
+    return TimeCodeOf(name == "TIME" ? location.TitleTime : location.TotalTitleTime, location.FramesPerSecond);
+  }
   return "Invalid Property";
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/media/dvd_source.h"
 #include "platform/media/media_player_impl.h"
 #include "platform/media/media_settings.h"
 
@@ -46,6 +47,14 @@ bool TMediaPlayer::TImpl::Open(std::unique_ptr<TMediaSource> Source, const TMedi
     return false;
   }
   std::string error;
+  // A navigated source reads the player's clock on the decode thread, and may report at Open.
+  Source->SetPlayerHooks(
+      [this] {
+        if (clockLive_) return clock_.Now();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return posTime_;
+      },
+      [this](int32_t Code, intptr_t Param1, intptr_t Param2) { events_.Queue(Code, Param1, Param2); });
   if (!Source->Open(error)) {
     error_ = error;
     return false;
@@ -247,12 +256,12 @@ void TMediaPlayer::TImpl::Close() {
   posTime_ = posValue_ = 0;
 }
 
-uint64_t TMediaPlayer::TImpl::Post(TCommandKind Kind, int64_t Arg1, int64_t Arg2) {
+uint64_t TMediaPlayer::TImpl::Post(TCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t Arg3) {
   uint64_t seq;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     seq = ++lastSeq_;
-    commands_.push_back({Kind, seq, Arg1, Arg2});
+    commands_.push_back({Kind, seq, Arg1, Arg2, Arg3});
   }
   wake_.notify_all();
   return seq;
@@ -289,6 +298,23 @@ bool TMediaPlayer::OpenMemory(const void* Data, size_t Size, const TMediaPlayerO
 
 bool TMediaPlayer::Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayerOptions& Options) {
   return impl_->Open(std::move(Source), Options);
+}
+
+bool TMediaPlayer::OpenDvd(const std::string& Path, const TMediaPlayerOptions& Options) {
+  return impl_->Open(std::make_unique<TDvdSource>(Path), Options);
+}
+
+void TMediaPlayer::DvdCommand(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2) {
+  TImpl& d = *impl_;
+  if (!d.open_ || !dynamic_cast<TDvdSource*>(d.source_.get())) return;
+  d.WaitDone(d.Post(TImpl::cmdDvd, Kind, Arg1, Arg2), MediaSettleBoundMs());
+}
+
+TDvdLocation TMediaPlayer::DvdLocation() const {
+  const TImpl& d = *impl_;
+  if (!d.open_) return {};
+  const auto* dvd = dynamic_cast<const TDvdSource*>(d.source_.get());
+  return dvd ? dvd->Location() : TDvdLocation{};
 }
 
 bool TMediaPlayer::OpenCapture(const std::string& DeviceId, const TMediaPlayerOptions& Options) {
@@ -390,7 +416,8 @@ bool TMediaPlayer::SetTimeFormat(TMediaTimeFormat Format) {
 TMediaTimeFormat TMediaPlayer::TimeFormat() const { return impl_->format_; }
 
 int64_t TMediaPlayer::Duration() const {
-  if (!impl_->open_) return 0;
+  // A disc plays as its navigation goes: it has no duration.
+  if (!impl_->open_ || !impl_->source_->CanSeek()) return 0;
   return impl_->timeline_.DurationIn(impl_->format_);
 }
 
@@ -408,7 +435,7 @@ int64_t TMediaPlayer::Position() const {
 
 void TMediaPlayer::SetPosition(int64_t Position) {
   TImpl& d = *impl_;
-  if (!d.open_ || d.live_) return;
+  if (!d.open_ || d.live_ || !d.source_->CanSeek()) return;
   const int64_t value = std::max<int64_t>(0, Position);
   const int64_t t = d.timeline_.ToMediaTime(value, d.format_);
   {

@@ -47,6 +47,25 @@ struct TMediaPlayerOptions {
   int32_t DecoderThreads = 0;
 };
 
+// Navigation of a DVD player (TMediaPlayer::DvdCommand).
+enum TDvdCommandKind : uint8_t {
+  dvdPlayChapter,  // Arg1 title, Arg2 chapter
+  dvdPlayAtTime,   // Arg1 title, Arg2 the title time in 100 ns
+  dvdShowMenu,     // Arg1 the menu (2 title, 3 root, 4 sub-picture, 5 audio, 6 angle, 7 chapter)
+  dvdSelectAt,     // Arg1 x, Arg2 y in the picture
+  dvdActivate,     // the selected button
+};
+
+// Where the frame on screen lies on the disc. Title and chapter are 0 in a menu; times are 100 ns.
+struct TDvdLocation {
+  bool Valid = false;
+  int32_t Title = 0, Chapter = 0;
+  int64_t TitleTime = 0;
+  int64_t TotalTitleTime = 0;
+  int32_t FramesPerSecond = 25;
+  bool InMenu = false;
+};
+
 class TMediaPlayer {
  public:
   TMediaPlayer();
@@ -68,6 +87,16 @@ class TMediaPlayer {
   // queues EC_DEVICE_LOST once and stops for good: Run does nothing until it is opened again. A
   // device another program holds queues EC_ERRORABORT.
   bool OpenCapture(const std::string& DeviceId, const TMediaPlayerOptions& Options = {});
+  // Opens a DVD-Video disc (a folder, an image or a drive), stopped at its first-play program: it
+  // plays as the disc's navigation says, with no duration and no seeking (SetPosition does
+  // nothing); DvdCommand moves it. A disc that fails to read queues EC_DVD_ERROR and stops reading
+  // (DVD_ERROR_CopyProtectFail for a scrambled disc, which is never decrypted).
+  bool OpenDvd(const std::string& Path, const TMediaPlayerOptions& Options = {});
+  // Runs a navigation command on the decode thread and waits for it (up to the settle bound); a
+  // paused player shows the first frame of where the command led. Nothing without a disc open.
+  void DvdCommand(TDvdCommandKind Kind, int64_t Arg1 = 0, int64_t Arg2 = 0);
+  // The location of the frame on screen; Valid false without a disc or before its first frame.
+  TDvdLocation DvdLocation() const;
   bool IsLive() const;
   bool DeviceLost() const;
   // The open device as read at OpenCapture, with its current input.

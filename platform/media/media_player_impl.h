@@ -26,12 +26,13 @@ class TMediaPlayer::TImpl {
   TImpl();
   ~TImpl();
 
-  enum TCommandKind : uint8_t { cmdPause, cmdRun, cmdStop, cmdSeek, cmdMeasure, cmdRate, cmdCaptureFormat, cmdCaptureInput, cmdQuit };
+  enum TCommandKind : uint8_t { cmdPause, cmdRun, cmdStop, cmdSeek, cmdMeasure, cmdRate, cmdCaptureFormat, cmdCaptureInput, cmdDvd, cmdQuit };
   struct TCommand {
     TCommandKind kind;
     uint64_t seq;
     int64_t arg1 = 0;
     int64_t arg2 = 0;
+    int64_t arg3 = 0;
   };
 
   // ---- Opening and closing (user-interface thread) ----
@@ -43,7 +44,7 @@ class TMediaPlayer::TImpl {
   int64_t LivePosition() const;
   void Close();
   // Queues a command; answers its number.
-  uint64_t Post(TCommandKind Kind, int64_t Arg1 = 0, int64_t Arg2 = 0);
+  uint64_t Post(TCommandKind Kind, int64_t Arg1 = 0, int64_t Arg2 = 0, int64_t Arg3 = 0);
   // Waits until command Seq has run or TimeoutMs passed; true when it ran.
   bool WaitDone(uint64_t Seq, uint32_t TimeoutMs);
   // The position while the clock does not drive it, in Format.
@@ -129,6 +130,12 @@ class TMediaPlayer::TImpl {
   void LiveStep();
   void LiveFrame(AVPacket* Packet);
   void LiveHalt();
+  // ---- Decode thread: navigated sources (discs) ----
+  void HandleDvd(const TCommand& Command);
+  // Shows the next frame the source gives (a source that cannot seek); false when none came.
+  bool ShowNext();
+  // The source asks for the pictures the video decoder holds (a still begins).
+  void DrainVideo();
 
   // ---- Decode thread: reading and decoding ----
   struct TQueuedFrame {
@@ -136,6 +143,8 @@ class TMediaPlayer::TImpl {
     int64_t time = 0;
     int64_t duration = 0;
   };
+  // True for a frame before passBefore_, which is not shown (and clears passBefore_ otherwise).
+  bool PassOver(const TQueuedFrame& Frame);
   // Reads one packet and hands it on; false at the end of the data or on failure (failed_ set).
   bool ReadOne();
   void DecodeVideoPacket(AVPacket* Packet);
@@ -185,6 +194,8 @@ class TMediaPlayer::TImpl {
   bool demuxEnded_ = false;
   bool videoEnded_ = false;
   bool videoDrainSent_ = false;
+  bool sourceWaiting_ = false;           // the source had nothing yet on the last read
+  int64_t passBefore_ = INT64_MIN;       // frames ending before this are passed over (after a jump)
   bool audioEnded_ = false;
   bool audioDrainSent_ = false;
   int readErrors_ = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/media/dvd_source.h"
 #include "platform/media/media_player_impl.h"
 #include "platform/media/media_settings.h"
 #include "platform/media/video_sample.h"
@@ -196,6 +197,9 @@ void TMediaPlayer::TImpl::Handle(const TCommand& Command) {
         Restart(target);
       }
       break;
+    case cmdDvd:
+      HandleDvd(Command);
+      break;
     case cmdCaptureFormat:
     case cmdCaptureInput:
     case cmdQuit: break;
@@ -249,8 +253,20 @@ bool TMediaPlayer::TImpl::ReadOne() {
   }
   AVPacket* pkt = packet_.get();
   const int r = source_->ReadPacket(pkt);
+  sourceWaiting_ = r == AVERROR(EAGAIN);
   if (r < 0) {
     if (r == AVERROR(EAGAIN)) return true;
+    if (r == kSourceDrain) {
+      DrainVideo();
+      return true;
+    }
+    if (r == kSourceStop) {
+      // The source has said why (an event of its own): nothing more is read.
+      failed_ = true;
+      demuxEnded_ = true;
+      if (mode_ == modeRunning) Halt();
+      return false;
+    }
     if (r == AVERROR_EOF || r == AVERROR_EXIT || source_->AtEnd() || ++readErrors_ > kMaxConsecutiveErrors) {
       if (r != AVERROR_EOF && r != AVERROR_EXIT && !source_->AtEnd()) {
         Fail(r);
@@ -343,7 +359,9 @@ bool TMediaPlayer::TImpl::NextVideoFrame(TQueuedFrame& Frame) {
       return true;
     }
     if (videoEnded_ || failed_ || videoIndex_ < 0 || Quitting()) return false;
-    if (!ReadOne()) {
+    if (ReadOne()) {
+      if (sourceWaiting_) return false;
+    } else {
       if (failed_) return false;
       if (demuxEnded_) {
         ReceiveVideo();
@@ -414,6 +432,8 @@ bool TMediaPlayer::TImpl::CanStepTo(int64_t Target) const {
 
 bool TMediaPlayer::TImpl::Cue(int64_t Target) {
   needCue_ = false;
+  // A source that cannot seek shows what it gives next.
+  if (!source_->CanSeek()) return shownValid_ || ShowNext();
   if (videoIndex_ < 0) {
     if (!CanStepTo(Target)) SeekTo(Target, 0);
     return true;
@@ -480,7 +500,7 @@ int64_t TMediaPlayer::TImpl::Measure(int32_t MaxFrames, int64_t MaxTime) {
     std::lock_guard<std::mutex> lock(mutex_);
     target = posTime_;
   }
-  if (videoIndex_ < 0) return 0;
+  if (videoIndex_ < 0 || !source_->CanSeek()) return 0;
   SeekTo(target, 0);
   skipBefore_ = INT64_MIN;
   int64_t first = INT64_MIN, result = 0;
@@ -523,6 +543,7 @@ void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame) {
   shownTime_ = Frame.time;
   shownDuration_ = Frame.duration;
   ++shown_;
+  source_->FrameShown(Frame.time);
   if (!options_.Frames || !Frame.frame) return;
   const AVFrame* f = Frame.frame.get();
   if (f->width != typeWidth_ || f->height != typeHeight_) {
@@ -540,6 +561,7 @@ void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame) {
     return;
   }
   if (!video_.Convert(f, *sample)) return;
+  source_->Overlay(*sample);
   sample->Time = Frame.time;
   sample->Duration = Frame.duration;
   sample->ReadTick = liveReadTick_;
@@ -601,6 +623,7 @@ void TMediaPlayer::TImpl::RunStep() {
       if (demuxEnded_ && videoQueue_.empty() && !videoEnded_) videoEnded_ = true;
       break;
     }
+    if (sourceWaiting_) break;
     if (audioRunning_ && videoQueue_.size() >= kMaxQueuedFrames) break;
   }
   if (failed_) return;
@@ -608,6 +631,10 @@ void TMediaPlayer::TImpl::RunStep() {
     TQueuedFrame& next = videoQueue_.front();
     if (next.duration <= 0 && videoQueue_.size() > 1) next.duration = videoQueue_[1].time - next.time;
     const int64_t now = noClock ? next.time : clock_.Now();
+    if (PassOver(next)) {
+      videoQueue_.pop_front();
+      return;
+    }
     if (next.time <= now + timeline_.Tolerance) {
       TQueuedFrame f = std::move(next);
       videoQueue_.pop_front();
@@ -791,5 +818,76 @@ void TMediaPlayer::TImpl::FeedAudio() {
     // Audio runs dry before the video queue fills: read on.
     if (videoQueue_.size() >= kMaxQueuedFrames * 4) return;
     if (!ReadOne()) return;
+  }
+}
+
+// ------------------------------------------------------------------------------ navigated sources
+
+void TMediaPlayer::TImpl::DrainVideo() {
+  if (videoIndex_ < 0) return;
+  video_.Send(nullptr);
+  ReceiveVideo();
+  // The decoder takes packets again afterwards.
+  video_.Flush();
+  videoEnded_ = false;
+  videoDrainSent_ = false;
+}
+
+bool TMediaPlayer::TImpl::PassOver(const TQueuedFrame& Frame) {
+  if (passBefore_ == INT64_MIN) return false;
+  const int64_t d = Frame.duration > 0 ? Frame.duration : std::max<int64_t>(timeline_.AvgTimePerFrame, 1);
+  if (Frame.time + d - timeline_.Tolerance <= passBefore_) return true;
+  passBefore_ = INT64_MIN;
+  return false;
+}
+
+bool TMediaPlayer::TImpl::ShowNext() {
+  TQueuedFrame f;
+  for (;;) {
+    if (!NextVideoFrame(f)) return false;
+    if (f.duration <= 0 && !videoQueue_.empty()) f.duration = videoQueue_.front().time - f.time;
+    if (!PassOver(f)) break;
+  }
+  Present(f);
+  clock_.SetShownTime(f.time);
+  std::lock_guard<std::mutex> lock(mutex_);
+  posTime_ = posValue_ = f.time;
+  posFormat_ = mtfMediaTime;
+  return true;
+}
+
+void TMediaPlayer::TImpl::HandleDvd(const TCommand& Command) {
+  auto* dvd = dynamic_cast<TDvdSource*>(source_.get());
+  if (!dvd) return;
+  const bool running = mode_ == modeRunning && !failed_;
+  int64_t at;
+  if (running) {
+    at = clock_.Now();
+  } else {
+    std::lock_guard<std::mutex> lock(mutex_);
+    at = posTime_;
+  }
+  // What follows a jump starts a frame after the frame on screen.
+  if (shownValid_) at = std::max(at, shownTime_ + std::max<int64_t>(shownDuration_, 1));
+  if (!dvd->Command(static_cast<TDvdCommandKind>(Command.arg1), Command.arg2, Command.arg3, at)) return;
+  const bool wasShown = shownValid_;
+  ResetStreams();
+  // A time search starts on the VOBU before the time: its frames before the time are not shown.
+  passBefore_ = at;
+  failed_ = false;
+  completed_ = false;
+  completeSent_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    posTime_ = posValue_ = at;
+    posFormat_ = mtfMediaTime;
+  }
+  if (running) {
+    clock_.Freeze();
+    clockLive_ = false;
+    Restart(at);
+  } else if (mode_ == modePaused || wasShown) {
+    // A paused player shows where the command led at once.
+    ShowNext();
   }
 }

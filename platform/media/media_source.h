@@ -8,12 +8,20 @@
 // source only through TMediaPlayer's OpenFile and OpenMemory.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+
+class TVideoSample;
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
+
+// Answers of ReadPacket beyond AVERROR: a navigated source asks the player to let the pictures
+// inside the video decoder out (a still picture begins), or to stop playing (the disc refuses).
+inline constexpr int kSourceDrain = -0x4E524444;  // "DDRN"
+inline constexpr int kSourceStop = -0x504F5453;   // "STOP"
 
 class TMediaSource {
  public:
@@ -34,6 +42,21 @@ class TMediaSource {
   // True for a live source (a capture device): frames come as they are read, with no duration and
   // no seeking; the player opens and closes its stream as it runs and stops.
   virtual bool Live() const { return false; }
+
+  // ---- Navigated sources (discs): they place their own stamps and draw over their frames ----
+  // False for a source the player must not seek: its position moves only by its own commands.
+  virtual bool CanSeek() const { return true; }
+  // The player's clock (media time), read on the decode thread, for a source that rebases its
+  // stamps after a jump or a still; and the player's event queue.
+  virtual void SetPlayerHooks(std::function<int64_t()> ClockNow,
+                              std::function<void(int32_t, intptr_t, intptr_t)> QueueEvent) {
+    (void)ClockNow;
+    (void)QueueEvent;
+  }
+  // Draws what belongs over a frame (sub-pictures, button highlights) into its rows.
+  virtual void Overlay(TVideoSample& Sample) { (void)Sample; }
+  // The frame at media time Time is on screen now.
+  virtual void FrameShown(int64_t Time) { (void)Time; }
 
   // Makes a blocked read return, so that closing never waits on a stuck device or file; the source
   // is not read again afterwards.

@@ -3,11 +3,15 @@
 // VIDEO_TS.IFO paths, and a disc that cannot be opened (connected, no properties, EC_DVD_ERROR).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
+#include "imaging/core/ie_bitmap.h"
 #include "imaging/io/ie_direct_show.h"
 #include "platform/media/dvd_ifo.h"
 #include "platform/media/media_events.h"
+#include "platform/media/media_player.h"
 #include "tests/support/dvd_fixture.h"
 #include "tests/support/png_fixture.h"
 #include "tests/support/test_support.h"
@@ -78,6 +82,76 @@ TEST(IEDirectShowDVDTest, PropertiesOfTheDisc) {
   ds.DVDPath = (testsupport::DvdFixtureFolder() / "VIDEO_TS" / "video_ts.ifo").string();  // its folder
   ds.Connect();
   EXPECT_EQ(ds.DVDGetProperty("DISCID", ""), id);
+}
+
+// The graph plays the disc: frames at the disc's size, the location of the frame on screen, and
+// the commands (paused: each shows where it led before it returns).
+TEST(IEDirectShowDVDTest, PlaysAndNavigates) {
+  TIEDirectShow ds;
+  // Without a DVD graph the commands do nothing.
+  ds.DVDPlayChapterInTitle(1, 2);
+  ds.DVDShowMenu(dmRoot);
+  ds.DVDActivateButton();
+  ds.DVDSelectAtPosition(10, 10);
+  ds.DVDPlayAtSpeed(true, 2);
+  EXPECT_FALSE(ds.Connected());
+
+  ds.DVDPath = testsupport::DvdFixtureFolder().string();
+  ds.Connect();
+  ASSERT_TRUE(ds.Player() && ds.Player()->IsOpen());
+  EXPECT_EQ(ds.GetDuration(), 0);  // a disc has none
+  ds.Pause();
+  EXPECT_EQ(ds.GetState(), 1);
+  TIEBitmap frame;
+  ds.GetCurrentFrame(&frame);
+  EXPECT_EQ(frame.Width(), 352);
+  EXPECT_EQ(frame.Height(), 288);
+  struct Expect {
+    const char *title, *chapter, *time, *total;
+  };
+  const auto check = [&](const Expect& e) {
+    EXPECT_EQ(ds.DVDGetProperty("Title", ""), e.title);
+    EXPECT_EQ(ds.DVDGetProperty("Chapter", ""), e.chapter);
+    EXPECT_EQ(ds.DVDGetProperty("Time", ""), e.time);
+    EXPECT_EQ(ds.DVDGetProperty("TotalTitleTime", ""), e.total);
+  };
+  check({"1", "1", "00:00:00:00", "00:00:02:00"});
+  ds.DVDPlayChapterInTitle(1, 2);  // the chapter mark lies on the GOP at 1.2 s
+  check({"1", "2", "00:00:01:05", "00:00:02:00"});
+  ds.DVDPlayAtTimeInTitle(1, 0, 0, 1, 12);
+  check({"1", "2", "00:00:01:12", "00:00:02:00"});
+  ds.DVDPlayAtTimeInTitle(1, 0, 0, 0, 7);
+  check({"1", "1", "00:00:00:07", "00:00:02:00"});
+  ds.DVDPlayChapterInTitle(2, 1);
+  check({"2", "1", "00:00:00:00", "00:00:01:00"});
+  ds.GetCurrentFrame(&frame);
+  EXPECT_EQ(frame.Width(), 352);
+  // The disc has no menus: nothing moves.
+  ds.DVDShowMenu(dmChapter);
+  ds.DVDActivateButton();
+  check({"2", "1", "00:00:00:00", "00:00:01:00"});
+  // Forward speeds are the playback rate; backward play is not done.
+  ds.DVDPlayAtSpeed(true, 2);
+  EXPECT_EQ(ds.Player()->Rate(), 2);
+  ds.DVDPlayAtSpeed(false, 1);
+  EXPECT_EQ(ds.Player()->Rate(), 2);
+  ds.DVDPlayAtSpeed(true, 1);
+
+  ds.Run();
+  int32_t code = 0;
+  intptr_t p1 = 0, p2 = 0;
+  bool complete = false;
+  for (int i = 0; i < 2000 && !complete; ++i) {
+    while (ds.GetEvent(code, p1, p2)) complete = complete || code == EC_COMPLETE;
+    if (!complete) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(complete);
+  check({"2", "1", "00:00:00:24", "00:00:01:00"});
+
+  // The location goes with the graph.
+  ds.Disconnect();
+  check({"0", "0", "00:00:00:00", "00:00:00:00"});
+  EXPECT_EQ(ds.DVDGetProperty("NUMOFTITLES", ""), "2");
 }
 
 TEST(IEDirectShowDVDTest, DefaultAndUnopenableDiscs) {

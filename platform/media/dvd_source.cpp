@@ -1,0 +1,441 @@
+// The navigated DVD source: libdvdnav's blocks through our sector demuxer and libavcodec's parsers
+// into packets on one continuous clock.
+#include "platform/media/dvd_source.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/media/media_events.h"
+#include "platform/media/media_time.h"
+#include "platform/system/debug_log.h"
+
+extern "C" {
+#include <dvdnav/dvdnav.h>
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+constexpr int64_t k90k = 90000;
+// Error codes of EC_DVD_ERROR.
+constexpr intptr_t kDvdErrorUnexpected = 1;
+constexpr intptr_t kDvdErrorCopyProtectFail = 2;
+// Blocks read in one ReadPacket call before it answers "nothing yet" (menus and jumps can produce
+// long runs of blocks without a packet; the player's commands must not wait on them).
+constexpr int kBlocksPerRead = 4096;
+// Blocks read at Open to find the first picture's size.
+constexpr int kBlocksAtOpen = 20000;
+// A jump in the disc's stamps larger than this between one VOBU and the next is a discontinuity.
+constexpr int64_t kStampSlack = k90k / 10;
+// The stream's duration: the disc has none, the player's position runs on for this long.
+constexpr int64_t kNoEnd = k90k * 3600 * 1000;
+
+int64_t NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int64_t To90k(int64_t MediaTime) { return MediaTime * k90k / kMediaTimeUnitsPerSecond; }
+int64_t FromNinety(int64_t Time90k) { return Time90k * kMediaTimeUnitsPerSecond / k90k; }
+
+void LogFromNavigator(void*, dvdnav_logger_level_t Level, const char* Format, va_list Args) {
+  if (Level == DVDNAV_LOGGER_LEVEL_DEBUG) return;
+  char text[512];
+  std::vsnprintf(text, sizeof text, Format, Args);
+  OutputDebugString(std::string("libdvdnav: ") + text);
+}
+
+// The size in an MPEG-2 sequence header (00 00 01 B3), when the payload holds one.
+bool SequenceSize(const uint8_t* Data, int32_t Size, int32_t& Width, int32_t& Height) {
+  for (int32_t i = 0; i + 7 <= Size; ++i) {
+    if (Data[i] == 0 && Data[i + 1] == 0 && Data[i + 2] == 1 && Data[i + 3] == 0xB3) {
+      Width = (Data[i + 4] << 4) | (Data[i + 5] >> 4);
+      Height = ((Data[i + 5] & 0x0F) << 8) | Data[i + 6];
+      return Width > 0 && Height > 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+TDvdSource::TDvdSource(std::string Path) : path_(std::move(Path)) {}
+
+TDvdSource::~TDvdSource() {
+  if (videoParser_) av_parser_close(videoParser_);
+  if (audioParser_) av_parser_close(audioParser_);
+  if (nav_) dvdnav_close(nav_);
+  if (context_) avformat_free_context(context_);
+}
+
+void TDvdSource::SetPlayerHooks(std::function<int64_t()> ClockNow,
+                                std::function<void(int32_t, intptr_t, intptr_t)> QueueEvent) {
+  clockNow_ = std::move(ClockNow);
+  queueEvent_ = std::move(QueueEvent);
+}
+
+void TDvdSource::Queue(int32_t Code, intptr_t Param1, intptr_t Param2) {
+  if (queueEvent_) queueEvent_(Code, Param1, Param2);
+}
+
+bool TDvdSource::Open(std::string& Error) {
+  static const dvdnav_logger_cb logger = {LogFromNavigator};
+  // libdvdread loses its reader on a path that does not exist.
+  std::error_code ec;
+  if (!std::filesystem::exists(path_, ec)) {
+    Error = "\"" + path_ + "\" does not exist";
+    return false;
+  }
+  if (dvdnav_open2(&nav_, nullptr, &logger, path_.c_str()) != DVDNAV_STATUS_OK) {
+    nav_ = nullptr;
+    Error = "libdvdnav cannot open \"" + path_ + "\"";
+    return false;
+  }
+  dvdnav_set_readahead_flag(nav_, 1);
+  dvdnav_set_PGC_positioning_flag(nav_, 1);
+  dvdnav_menu_language_select(nav_, const_cast<char*>("en"));
+  dvdnav_audio_language_select(nav_, const_cast<char*>("en"));
+  dvdnav_spu_language_select(nav_, const_cast<char*>("en"));
+  block_.resize(DVD_VIDEO_LB_LEN);
+
+  const AVCodec* video = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
+  const AVCodec* audio = avcodec_find_decoder(AV_CODEC_ID_AC3);
+  if (!video) {
+    Error = "no MPEG-2 video decoder";
+    return false;
+  }
+  videoParser_ = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
+  videoCtx_.reset(avcodec_alloc_context3(video));
+  if (audio) {
+    audioParser_ = av_parser_init(AV_CODEC_ID_AC3);
+    audioCtx_.reset(avcodec_alloc_context3(audio));
+  }
+  context_ = avformat_alloc_context();
+  if (!videoParser_ || !videoCtx_ || !context_) {
+    Error = "out of memory";
+    return false;
+  }
+
+  // The first picture's size (the disc may begin with a menu or a title).
+  for (int i = 0; i < kBlocksAtOpen && width_ == 0 && !broken_ && !stopped_; ++i) Step();
+  uint32_t w = 0, h = 0;
+  const bool resolution = dvdnav_get_video_resolution(nav_, &w, &h) == DVDNAV_STATUS_OK && w > 0 && h > 0;
+  if (width_ == 0 && scrambled_) {
+    // Reported already; the graph stands and plays nothing.
+    width_ = resolution ? static_cast<int32_t>(w) : 720;
+    height_ = resolution ? static_cast<int32_t>(h) : 576;
+  }
+  if (width_ == 0) {
+    Error = broken_ ? "the disc cannot be read" : "the disc holds no video";
+    return false;
+  }
+  if (resolution && h == 480) fps_ = 30;
+  if (height_ == 480 || height_ == 240) fps_ = 30;
+
+  AVStream* vs = avformat_new_stream(context_, nullptr);
+  if (!vs) {
+    Error = "out of memory";
+    return false;
+  }
+  vs->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  vs->codecpar->codec_id = AV_CODEC_ID_MPEG2VIDEO;
+  vs->codecpar->width = width_;
+  vs->codecpar->height = height_;
+  vs->time_base = AVRational{1, static_cast<int>(k90k)};
+  vs->start_time = 0;
+  vs->duration = kNoEnd;
+  vs->avg_frame_rate = fps_ == 30 ? AVRational{30000, 1001} : AVRational{25, 1};
+  if (audioParser_ && audioCtx_) {
+    AVStream* as = avformat_new_stream(context_, nullptr);
+    if (as) {
+      as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+      as->codecpar->codec_id = AV_CODEC_ID_AC3;
+      as->codecpar->sample_rate = 48000;
+      av_channel_layout_default(&as->codecpar->ch_layout, 2);
+      as->time_base = AVRational{1, static_cast<int>(k90k)};
+      as->start_time = 0;
+      as->duration = kNoEnd;
+    }
+  }
+  return true;
+}
+
+// ------------------------------------------------------------------------------------- reading
+
+int TDvdSource::ReadPacket(AVPacket* Packet) {
+  for (int i = 0; i < kBlocksPerRead; ++i) {
+    if (!out_.empty()) {
+      av_packet_move_ref(Packet, out_.front().get());
+      out_.pop_front();
+      return 0;
+    }
+    if (drainPending_) {
+      drainPending_ = false;
+      return kSourceDrain;
+    }
+    if (broken_) return kSourceStop;
+    if (stopped_ || Interrupted()) return AVERROR_EOF;
+    if (inStill_) {
+      // The last picture stays for the still's length (0xFF: until a command moves on).
+      if (stillLength_ == 0xFF || NowUs() - stillStartUs_ < int64_t{stillLength_} * 1000000) return AVERROR(EAGAIN);
+      dvdnav_still_skip(nav_);
+      inStill_ = false;
+      // The picture after the still starts when the still ends.
+      rebase_ = true;
+      rebaseAt_ = std::max(lastMediaEnd_, clockNow_ ? To90k(clockNow_()) : lastMediaEnd_);
+      continue;
+    }
+    Step();
+  }
+  return AVERROR(EAGAIN);
+}
+
+void TDvdSource::Step() {
+  int32_t event = 0, length = 0;
+  if (dvdnav_get_next_block(nav_, block_.data(), &event, &length) != DVDNAV_STATUS_OK) {
+    OutputDebugString(std::string("DVD: the disc cannot be read: ") + dvdnav_err_to_string(nav_));
+    broken_ = true;
+    Queue(EC_DVD_ERROR, kDvdErrorUnexpected);
+    return;
+  }
+  switch (event) {
+    case DVDNAV_BLOCK_OK:
+      OnSector(block_.data(), length);
+      break;
+    case DVDNAV_NAV_PACKET:
+      OnNavPacket();
+      break;
+    case DVDNAV_STILL_FRAME: {
+      dvdnav_still_event_t still;
+      std::memcpy(&still, block_.data(), sizeof still);
+      // The still's picture goes out of the parser and the decoder, and stays.
+      FlushParsers();
+      inStill_ = true;
+      drainPending_ = true;
+      stillLength_ = still.length;
+      stillStartUs_ = NowUs();
+      break;
+    }
+    case DVDNAV_WAIT:
+      dvdnav_wait_skip(nav_);
+      break;
+    case DVDNAV_CELL_CHANGE: {
+      dvdnav_cell_change_event_t cell;
+      std::memcpy(&cell, block_.data(), sizeof cell);
+      totalTitleTime_ = cell.pgc_length;
+      break;
+    }
+    case DVDNAV_AUDIO_STREAM_CHANGE: {
+      dvdnav_audio_stream_change_event_t change;
+      std::memcpy(&change, block_.data(), sizeof change);
+      if (change.physical >= 0 && change.physical < 8) audioSubstream_ = 0x80 + change.physical;
+      break;
+    }
+    case DVDNAV_STOP:
+      FlushParsers();
+      stopped_ = true;
+      break;
+    default:
+      break;
+  }
+}
+
+void TDvdSource::OnNavPacket() {
+  pci_t* pci = dvdnav_get_current_nav_pci(nav_);
+  if (!pci) return;
+  const int64_t start = pci->pci_gi.vobu_s_ptm, end = pci->pci_gi.vobu_e_ptm;
+  TVobu vobu;
+  int32_t title = 0, part = 0;
+  if (dvdnav_current_title_info(nav_, &title, &part) == DVDNAV_STATUS_OK && title > 0) {
+    vobu.Title = title;
+    vobu.Chapter = part;
+    vobu.TitleTime = std::max<int64_t>(0, dvdnav_get_current_time(nav_));
+    vobu.TotalTitleTime = totalTitleTime_;
+  }
+  if (rebase_) {
+    // After a time search the time asked for lands at rebaseAt_ (the frames before it in the VOBU
+    // come earlier, for the player to pass over).
+    const int64_t lead = anchor_ >= 0 && vobu.Title > 0 ? std::max<int64_t>(0, anchor_ - vobu.TitleTime) : 0;
+    offset_ = rebaseAt_ - lead - start;
+    rebase_ = false;
+    anchor_ = -1;
+  } else if (lastVobuEnd_ >= 0 && std::llabs(start - lastVobuEnd_) > kStampSlack) {
+    // The disc's stamps restart (a new cell, a seamless branch): the clock runs on.
+    offset_ = lastMediaEnd_ - start;
+  }
+  lastVobuEnd_ = end;
+  lastMediaEnd_ = std::max(lastMediaEnd_, end + offset_);
+  vobu.MediaStart = start + offset_;
+  title_ = vobu.Title;
+  chapter_ = vobu.Chapter;
+  // Keep the VOBUs not yet on screen (the player reads a few frames ahead).
+  while (vobus_.size() > 256) vobus_.pop_front();
+  vobus_.push_back(vobu);
+}
+
+void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
+  pes_.clear();
+  if (!DemuxDvdSector(Sector, Size, pes_)) return;
+  for (const TDvdPes& p : pes_) {
+    if (p.Scrambled) {
+      // CSS: the disc must be decrypted, which we do not do.
+      OutputDebugString("DVD: \"" + path_ + "\" is scrambled (CSS); it cannot be played");
+      broken_ = true;
+      scrambled_ = true;
+      Discard();
+      Queue(EC_DVD_ERROR, kDvdErrorCopyProtectFail);
+      return;
+    }
+    const int64_t pts = p.Pts >= 0 ? p.Pts + offset_ : AV_NOPTS_VALUE;
+    const int64_t dts = p.Dts >= 0 ? p.Dts + offset_ : AV_NOPTS_VALUE;
+    if (p.StreamId == 0xE0) {
+      if (width_ == 0) SequenceSize(p.Payload, p.Size, width_, height_);
+      Parse(videoParser_, videoCtx_.get(), 0, p.Payload, p.Size, pts, dts);
+    } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x80 && p.SubstreamId <= 0x87 && audioParser_) {
+      if (audioSubstream_ < 0) audioSubstream_ = p.SubstreamId;
+      if (p.SubstreamId == audioSubstream_ && context_ && context_->nb_streams > 1) {
+        Parse(audioParser_, audioCtx_.get(), 1, p.Payload, p.Size, pts, dts);
+      }
+    }
+  }
+}
+
+void TDvdSource::Parse(AVCodecParserContext* Parser, AVCodecContext* Context, int Stream, const uint8_t* Data,
+                       int32_t Size, int64_t Pts, int64_t Dts) {
+  const bool flush = Data == nullptr;
+  for (int guard = 0; guard < 1 << 16 && (Size > 0 || flush); ++guard) {
+    uint8_t* frame = nullptr;
+    int frameSize = 0;
+    const int used = av_parser_parse2(Parser, Context, &frame, &frameSize, Data, Size, Pts, Dts, 0);
+    if (used < 0) return;
+    if (!flush) {
+      Data += used;
+      Size -= used;
+      Pts = Dts = AV_NOPTS_VALUE;
+    }
+    if (frameSize > 0 && context_ && context_->nb_streams > static_cast<unsigned>(Stream)) {
+      TAVPacketPtr packet(av_packet_alloc());
+      if (!packet || av_new_packet(packet.get(), frameSize) < 0) return;
+      std::memcpy(packet->data, frame, static_cast<size_t>(frameSize));
+      packet->stream_index = Stream;
+      packet->pts = Parser->pts;
+      packet->dts = Parser->dts;
+      if (Parser->key_frame == 1) packet->flags |= AV_PKT_FLAG_KEY;
+      out_.push_back(std::move(packet));
+    }
+    if (flush) {
+      if (frameSize <= 0) return;
+    } else if (used == 0 && frameSize == 0) {
+      return;
+    }
+  }
+}
+
+void TDvdSource::FlushParsers() {
+  if (videoParser_) Parse(videoParser_, videoCtx_.get(), 0, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE);
+  if (audioParser_) Parse(audioParser_, audioCtx_.get(), 1, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE);
+}
+
+void TDvdSource::Discard() {
+  out_.clear();
+  // Fresh parsers: nothing of the old content reaches the new.
+  if (videoParser_) {
+    av_parser_close(videoParser_);
+    videoParser_ = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
+  }
+  if (audioParser_) {
+    av_parser_close(audioParser_);
+    audioParser_ = av_parser_init(AV_CODEC_ID_AC3);
+  }
+  inStill_ = false;
+  drainPending_ = false;
+}
+
+// ----------------------------------------------------------------------------------- commands
+
+bool TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
+  if (!nav_ || broken_) return false;
+  dvdnav_status_t status = DVDNAV_STATUS_ERR;
+  const auto arg = [](int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); };
+  switch (Kind) {
+    case dvdPlayChapter:
+      status = dvdnav_part_play(nav_, arg(Arg1), arg(Arg2));
+      break;
+    case dvdPlayAtTime:
+      status = dvdnav_title_play(nav_, arg(Arg1));
+      if (status == DVDNAV_STATUS_OK && Arg2 > 0) {
+        // The navigator searches a title once it has reached its first cell.
+        status = dvdnav_time_search(nav_, static_cast<uint64_t>(To90k(Arg2)));
+        for (int i = 0; i < kBlocksPerRead && status != DVDNAV_STATUS_OK && !broken_ && !stopped_; ++i) {
+          Step();
+          status = dvdnav_time_search(nav_, static_cast<uint64_t>(To90k(Arg2)));
+        }
+      }
+      break;
+    case dvdShowMenu:
+      status = dvdnav_menu_call(nav_, static_cast<DVDMenuID_t>(arg(Arg1)));
+      break;
+    case dvdSelectAt:
+      status = dvdnav_mouse_select(nav_, dvdnav_get_current_nav_pci(nav_), arg(Arg1), arg(Arg2));
+      return false;
+    case dvdActivate:
+      status = dvdnav_button_activate(nav_, dvdnav_get_current_nav_pci(nav_));
+      break;
+  }
+  if (status != DVDNAV_STATUS_OK) {
+    OutputDebugString(std::string("DVD: command refused: ") + dvdnav_err_to_string(nav_));
+    return false;
+  }
+  Discard();
+  stopped_ = false;
+  rebase_ = true;
+  rebaseAt_ = To90k(At);
+  anchor_ = Kind == dvdPlayAtTime ? To90k(std::max<int64_t>(0, Arg2)) : -1;
+  lastVobuEnd_ = -1;
+  lastMediaEnd_ = rebaseAt_;
+  vobus_.clear();
+  return true;
+}
+
+// ----------------------------------------------------------------------------------- location
+
+void TDvdSource::FrameShown(int64_t Time) {
+  const int64_t t = To90k(Time);
+  // The VOBU the frame belongs to: the last one starting at or before it.
+  size_t found = vobus_.size();
+  for (size_t i = vobus_.size(); i-- > 0;) {
+    if (vobus_[i].MediaStart <= t + 1) {
+      found = i;
+      break;
+    }
+  }
+  if (found == vobus_.size()) {
+    if (vobus_.empty()) return;
+    found = 0;
+  }
+  // Those before it are behind the screen.
+  if (found > 0) vobus_.erase(vobus_.begin(), vobus_.begin() + static_cast<ptrdiff_t>(found));
+  Publish(vobus_.front(), t);
+}
+
+void TDvdSource::Publish(const TVobu& Vobu, int64_t Time90k) {
+  TDvdLocation location;
+  location.Valid = true;
+  location.Title = Vobu.Title;
+  location.Chapter = Vobu.Chapter;
+  location.InMenu = Vobu.Title == 0;
+  location.TitleTime = Vobu.Title == 0 ? 0 : FromNinety(Vobu.TitleTime + std::max<int64_t>(0, Time90k - Vobu.MediaStart));
+  location.TotalTitleTime = Vobu.Title == 0 ? 0 : FromNinety(Vobu.TotalTitleTime);
+  location.FramesPerSecond = fps_;
+  std::lock_guard<std::mutex> lock(mutex_);
+  published_ = location;
+}
+
+TDvdLocation TDvdSource::Location() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return published_;
+}

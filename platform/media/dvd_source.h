@@ -1,0 +1,99 @@
+#pragma once
+// A DVD-Video disc (a folder, an ISO image or a drive) as a source of the media player (private to
+// the media services). libdvdnav navigates on the player's thread alone; our sector demuxer and
+// libavcodec's parsers turn its sectors into MPEG-2 video and AC-3 audio packets. Stamps restart at
+// cells and jumps: they are rebased onto one continuous clock (after a jump or a still onto the
+// player's clock). Every frame's title, chapter and title time come from the VOBU it belongs to.
+//
+// Navigation commands run on the player's thread (TMediaPlayer::DvdCommand); the location of the
+// frame on screen is read from any thread.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/media/dvd_demux.h"
+#include "platform/media/ffmpeg_support.h"
+#include "platform/media/media_player.h"
+#include "platform/media/media_source.h"
+
+struct dvdnav_s;
+struct AVCodecParserContext;
+
+class TDvdSource : public TMediaSource {
+ public:
+  explicit TDvdSource(std::string Path);
+  ~TDvdSource() override;
+  bool Open(std::string& Error) override;
+  AVFormatContext* Context() override { return context_; }
+  int ReadPacket(AVPacket* Packet) override;
+  int SeekKeyFrame(int, int64_t) override { return 0; }
+  bool CanSeek() const override { return false; }
+  void SetPlayerHooks(std::function<int64_t()> ClockNow,
+                      std::function<void(int32_t, intptr_t, intptr_t)> QueueEvent) override;
+  void FrameShown(int64_t Time) override;
+
+  // A command of TMediaPlayer::DvdCommand, on the player's thread. True when the disc jumped: what
+  // was read ahead is gone and the new content starts at media time At (100 ns).
+  bool Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At);
+
+  TDvdLocation Location() const;
+
+ private:
+  struct TVobu {
+    int64_t MediaStart = 0;  // 90 kHz on the continuous clock
+    int64_t TitleTime = 0;   // 90 kHz at MediaStart
+    int32_t Title = 0, Chapter = 0;
+    int64_t TotalTitleTime = 0;
+  };
+  // Reads one block from the navigator and handles it.
+  void Step();
+  void OnNavPacket();
+  void OnSector(const uint8_t* Sector, int32_t Size);
+  void Parse(AVCodecParserContext* Parser, AVCodecContext* Context, int Stream, const uint8_t* Data, int32_t Size,
+             int64_t Pts, int64_t Dts);
+  void FlushParsers();
+  void Discard();
+  void Queue(int32_t Code, intptr_t Param1, intptr_t Param2 = 0);
+  void Publish(const TVobu& Vobu, int64_t Time90k);
+
+  std::string path_;
+  dvdnav_s* nav_ = nullptr;
+  bool broken_ = false;  // libdvdnav failed or the disc is scrambled: never called again
+  bool stopped_ = false;
+  bool scrambled_ = false;
+  AVFormatContext* context_ = nullptr;
+  AVCodecParserContext* videoParser_ = nullptr;
+  AVCodecParserContext* audioParser_ = nullptr;
+  TAVCodecContextPtr videoCtx_, audioCtx_;
+  std::deque<TAVPacketPtr> out_;
+  std::vector<uint8_t> block_;
+  std::vector<TDvdPes> pes_;
+  std::function<int64_t()> clockNow_;
+  std::function<void(int32_t, intptr_t, intptr_t)> queueEvent_;
+  int32_t width_ = 0, height_ = 0;
+  int32_t fps_ = 25;
+  // Stamps.
+  int64_t offset_ = 0;         // added to the disc's stamps (90 kHz)
+  int64_t lastVobuEnd_ = -1;   // the disc's stamp where the last VOBU ended
+  int64_t lastMediaEnd_ = 0;   // the same on the continuous clock
+  bool rebase_ = true;         // the next VOBU starts at rebaseAt_
+  int64_t rebaseAt_ = 0;       // 90 kHz
+  int64_t anchor_ = -1;        // the title time that lands at rebaseAt_ (a time search), -1: none
+  // Streams.
+  int32_t audioSubstream_ = -1;  // the AC-3 substream played (-1: the first one met)
+  // Stills.
+  bool inStill_ = false;
+  bool drainPending_ = false;
+  int32_t stillLength_ = 0;
+  int64_t stillStartUs_ = 0;
+  // The position the navigator reports for the latest VOBU read.
+  int32_t title_ = 0, chapter_ = 0;
+  int64_t totalTitleTime_ = 0;
+  std::deque<TVobu> vobus_;
+  // Published.
+  mutable std::mutex mutex_;
+  TDvdLocation published_;
+};

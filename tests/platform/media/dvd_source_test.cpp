@@ -1,0 +1,244 @@
+// The media player on a DVD-Video folder authored at test time, through the navigated source:
+// titles play with their frames' size and location, chapter and time jumps while paused and while
+// running, and discs that cannot be played (missing, scrambled).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/media/media_events.h"
+#include "platform/media/media_player.h"
+#include "platform/media/media_time.h"
+#include "platform/media/sample_buffer.h"
+#include "platform/media/video_sample.h"
+#include "tests/support/dvd_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kSecond = kMediaTimeUnitsPerSecond;
+constexpr int64_t kFrame = kSecond / 25;
+
+template <class Pred>
+bool WaitUntil(Pred pred, int timeoutMs = 10000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return pred();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+TMediaPlayerOptions Options(TMediaClockSource Clock) {
+  TMediaPlayerOptions o;
+  o.Clock = Clock;
+  return o;
+}
+
+// Waits for an event with the code; the events before it are dropped.
+bool WaitEvent(TMediaPlayer& Player, int32_t Code, intptr_t* Param = nullptr, int TimeoutMs = 10000) {
+  return WaitUntil(
+      [&] {
+        int32_t code;
+        intptr_t p1, p2;
+        while (Player.Events().GetEvent(code, p1, p2)) {
+          if (code == Code) {
+            if (Param) *Param = p1;
+            return true;
+          }
+        }
+        return false;
+      },
+      TimeoutMs);
+}
+
+struct TShown {
+  int64_t Time;
+  TDvdLocation Location;
+};
+
+// Records the location of every frame delivered.
+class TRecorder {
+ public:
+  explicit TRecorder(TMediaPlayer& Player) {
+    Player.SampleBuffer().SetCallback([this, &Player](double, const uint8_t*, int64_t) {
+      const TVideoSamplePtr s = Player.SampleBuffer().CurrentSample();
+      std::lock_guard<std::mutex> lock(mutex_);
+      shown_.push_back({s ? s->Time : -1, Player.DvdLocation()});
+    });
+  }
+  std::vector<TShown> Shown() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shown_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<TShown> shown_;
+};
+
+}  // namespace
+
+// Title 1 plays from the start to the disc's end: every frame 352 x 288, title 1, chapter 1 up to
+// the chapter mark (on the GOP at 1.2 s) and 2 after it, the title time running with the frames.
+TEST(DvdSourceTest, PlaysTheFirstTitleWithItsLocation) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsNone))) << player.LastError();
+  EXPECT_TRUE(player.HasVideo());
+  EXPECT_FALSE(player.DvdLocation().Valid);  // nothing shown yet
+  TRecorder recorder(player);
+  player.Run();
+  ASSERT_TRUE(WaitEvent(player, EC_COMPLETE));
+  const TVideoSamplePtr sample = player.SampleBuffer().CurrentSample();
+  ASSERT_TRUE(sample);
+  EXPECT_EQ(sample->Width(), 352);
+  EXPECT_EQ(sample->Height(), 288);
+  const std::vector<TShown> shown = recorder.Shown();
+  ASSERT_EQ(shown.size(), 50u);
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const TDvdLocation& l = shown[i].Location;
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(l.Valid);
+    EXPECT_EQ(l.Title, 1);
+    EXPECT_EQ(l.Chapter, i < 30 ? 1 : 2);
+    EXPECT_NEAR(l.TitleTime, static_cast<int64_t>(i) * kFrame, kFrame / 2);
+    EXPECT_NEAR(shown[i].Time - shown[0].Time, static_cast<int64_t>(i) * kFrame, kFrame / 2);
+    EXPECT_EQ(l.TotalTitleTime, 2 * kSecond);
+    EXPECT_EQ(l.FramesPerSecond, 25);
+    EXPECT_FALSE(l.InMenu);
+  }
+  // Positions are not the disc's to set: nothing moves.
+  player.SetPosition(0);
+  EXPECT_EQ(player.DvdLocation().TitleTime, shown.back().Location.TitleTime);
+}
+
+// Paused, a jump shows the first frame of where it led; the commands wait for it.
+TEST(DvdSourceTest, PausedJumpsShowWhereTheyLed) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsMonotonic))) << player.LastError();
+  player.Pause();
+  TDvdLocation l = player.DvdLocation();
+  EXPECT_EQ(l.Title, 1);
+  EXPECT_EQ(l.Chapter, 1);
+  EXPECT_EQ(l.TitleTime, 0);
+
+  player.DvdCommand(dvdPlayChapter, 1, 2);
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Title, 1);
+  EXPECT_EQ(l.Chapter, 2);
+  EXPECT_NEAR(l.TitleTime, 30 * kFrame, kFrame / 2);
+
+  player.DvdCommand(dvdPlayChapter, 2, 1);
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Title, 2);
+  EXPECT_EQ(l.Chapter, 1);
+  EXPECT_EQ(l.TitleTime, 0);
+  EXPECT_EQ(l.TotalTitleTime, kSecond);
+
+  // A time lands on the frame at the time (the navigator finds its VOBU, the frames before it in
+  // the VOBU are passed over).
+  player.DvdCommand(dvdPlayAtTime, 1, 1 * kSecond + 12 * kFrame);
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Title, 1);
+  EXPECT_EQ(l.Chapter, 2);
+  EXPECT_NEAR(l.TitleTime, 37 * kFrame, kFrame / 2);
+  player.DvdCommand(dvdPlayAtTime, 1, 0);
+  EXPECT_EQ(player.DvdLocation().TitleTime, 0);
+  EXPECT_EQ(player.DvdLocation().Chapter, 1);
+
+  // Commands the disc refuses change nothing.
+  player.DvdCommand(dvdPlayChapter, 7, 1);
+  player.DvdCommand(dvdPlayChapter, 1, 9);
+  player.DvdCommand(dvdShowMenu, 3);  // the disc has no menus
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Title, 1);
+  EXPECT_EQ(l.TitleTime, 0);
+  EXPECT_EQ(player.State(), 1);
+}
+
+// Running, a jump goes on playing from its target on the same clock, to the end of the disc.
+TEST(DvdSourceTest, RunningJumpPlaysOn) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsMonotonic))) << player.LastError();
+  TRecorder recorder(player);
+  player.Run();
+  ASSERT_TRUE(WaitUntil([&] { return player.FramesShown() >= 3; }));
+  player.DvdCommand(dvdPlayChapter, 2, 1);
+  ASSERT_TRUE(WaitEvent(player, EC_COMPLETE));
+  const std::vector<TShown> shown = recorder.Shown();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back().Location.Title, 2);
+  size_t title2 = 0;
+  for (size_t i = 1; i < shown.size(); ++i) {
+    EXPECT_GT(shown[i].Time, shown[i - 1].Time) << i;  // one clock, never back
+    if (shown[i].Location.Title == 2) ++title2;
+    if (shown[i].Location.Title == 2) EXPECT_EQ(shown[i - 1].Location.Title == 1 || shown[i - 1].Location.Title == 2, true);
+  }
+  EXPECT_GE(title2, 20u);  // title 2's 25 frames, some maybe dropped late on a loaded machine
+  EXPECT_LE(title2, 25u);
+}
+
+TEST(DvdSourceTest, DiscsThatCannotPlay) {
+  TMediaPlayer player;
+  EXPECT_FALSE(player.OpenDvd("/nonexistent/disc"));
+  EXPECT_FALSE(player.LastError().empty());
+  player.DvdCommand(dvdPlayChapter, 1, 1);  // nothing open: nothing happens
+  EXPECT_FALSE(player.DvdLocation().Valid);
+
+  // An empty folder holds no disc.
+  testsupport::ScratchDir empty;
+  EXPECT_FALSE(player.OpenDvd(empty.Path().string()));
+}
+
+// A disc whose packs are scrambled (CSS) is reported once with DVD_ERROR_CopyProtectFail and is
+// not played (nothing is decrypted).
+TEST(DvdSourceTest, ScrambledDiscIsReported) {
+  testsupport::ScratchDir dir;
+  const fs::path disc = dir.Path() / "disc";
+  fs::copy(testsupport::DvdFixtureFolder(), disc, fs::copy_options::recursive);
+  // The scrambling bits of every PES packet of title 1's video object.
+  const fs::path vob = disc / "VIDEO_TS" / "VTS_01_1.VOB";
+  std::fstream f(vob, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(f);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  int marked = 0;
+  for (size_t sector = 0; sector + 2048 <= bytes.size(); sector += 2048) {
+    auto* s = reinterpret_cast<unsigned char*>(bytes.data() + sector);
+    if (s[0] != 0 || s[1] != 0 || s[2] != 1 || s[3] != 0xBA) continue;
+    size_t pos = 14 + (s[13] & 7);
+    while (pos + 9 <= 2048 && s[pos] == 0 && s[pos + 1] == 0 && s[pos + 2] == 1) {
+      const int id = s[pos + 3];
+      const size_t length = (size_t{s[pos + 4]} << 8) | s[pos + 5];
+      if (id == 0xE0 || id == 0xBD) {
+        s[pos + 6] |= 0x10;
+        ++marked;
+      }
+      pos += 6 + length;
+    }
+  }
+  ASSERT_GT(marked, 10);
+  f.seekp(0);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  f.close();
+
+  TMediaPlayer player;
+  // The disc opens (at the size the disc declares) and has said why it will not play.
+  ASSERT_TRUE(player.OpenDvd(disc.string())) << player.LastError();
+  intptr_t code = 0;
+  ASSERT_TRUE(WaitEvent(player, EC_DVD_ERROR, &code));
+  EXPECT_EQ(code, 2);
+  player.Pause();
+  player.Run();
+  player.Pause();
+  EXPECT_EQ(player.FramesShown(), 0);
+  EXPECT_FALSE(player.DvdLocation().Valid);
+  int32_t event;
+  intptr_t p1, p2;
+  while (player.Events().GetEvent(event, p1, p2)) EXPECT_NE(event, EC_DVD_ERROR);  // once
+}
