@@ -11,6 +11,7 @@
 
 #include "platform/media/media_events.h"
 #include "platform/media/media_time.h"
+#include "platform/media/video_sample.h"
 #include "platform/system/debug_log.h"
 
 extern "C" {
@@ -235,6 +236,16 @@ void TDvdSource::Step() {
       if (change.physical >= 0 && change.physical < 8) audioSubstream_ = 0x80 + change.physical;
       break;
     }
+    case DVDNAV_SPU_CLUT_CHANGE:
+      std::memcpy(clut_, block_.data(), sizeof clut_);
+      break;
+    case DVDNAV_SPU_STREAM_CHANGE: {
+      dvdnav_spu_stream_change_event_t change;
+      std::memcpy(&change, block_.data(), sizeof change);
+      spuStream_ = change.physical_wide >= 0 ? (change.physical_wide & 0x1F) : -1;
+      spuAssembler_.Reset();
+      break;
+    }
     case DVDNAV_STOP:
       FlushParsers();
       stopped_ = true;
@@ -255,6 +266,21 @@ void TDvdSource::OnNavPacket() {
     vobu.Chapter = part;
     vobu.TitleTime = std::max<int64_t>(0, dvdnav_get_current_time(nav_));
     vobu.TotalTitleTime = totalTitleTime_;
+  }
+  const hli_t& hli = pci->hli;
+  if (hli.hl_gi.hli_ss != 0 && hli.hl_gi.btn_ns > 0) {
+    auto buttons = std::make_shared<TButtons>();
+    buttons->Count = std::min<int32_t>(hli.hl_gi.btn_ns, 36);
+    for (int32_t i = 0; i < buttons->Count; ++i) {
+      const btni_t& b = hli.btnit[i];
+      buttons->Button[i] = {static_cast<int32_t>(b.x_start), static_cast<int32_t>(b.y_start), static_cast<int32_t>(b.x_end),
+                            static_cast<int32_t>(b.y_end), static_cast<int32_t>(b.btn_coln)};
+    }
+    for (int i = 0; i < 3; ++i) {
+      buttons->Colors[i][0] = hli.btn_colit.btn_coli[i][0];
+      buttons->Colors[i][1] = hli.btn_colit.btn_coli[i][1];
+    }
+    vobu.Buttons = std::move(buttons);
   }
   if (rebase_) {
     // After a time search the time asked for lands at rebaseAt_ (the frames before it in the VOBU
@@ -295,6 +321,8 @@ void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
     if (p.StreamId == 0xE0) {
       if (width_ == 0) SequenceSize(p.Payload, p.Size, width_, height_);
       Parse(videoParser_, videoCtx_.get(), 0, p.Payload, p.Size, pts, dts);
+    } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x20 && p.SubstreamId <= 0x3F) {
+      if (p.SubstreamId - 0x20 == spuStream_) OnSubpicture(p, pts);
     } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x80 && p.SubstreamId <= 0x87 && audioParser_) {
       if (audioSubstream_ < 0) audioSubstream_ = p.SubstreamId;
       if (p.SubstreamId == audioSubstream_ && context_ && context_->nb_streams > 1) {
@@ -302,6 +330,19 @@ void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
       }
     }
   }
+}
+
+void TDvdSource::OnSubpicture(const TDvdPes& Pes, int64_t Pts) {
+  if (!spuAssembler_.Add(Pes.Payload, Pes.Size, Pts)) return;
+  TShownSpu shown;
+  const std::vector<uint8_t>& unit = spuAssembler_.Unit();
+  if (!DecodeDvdSubpicture(unit.data(), unit.size(), shown.Spu)) return;
+  const int64_t at = spuAssembler_.UnitPts() != AV_NOPTS_VALUE && spuAssembler_.UnitPts() >= 0 ? spuAssembler_.UnitPts()
+                                                                                                : lastMediaEnd_;
+  shown.Start = at + shown.Spu.StartDelay;
+  shown.End = shown.Spu.StopDelay >= 0 ? at + shown.Spu.StopDelay : -1;
+  while (spus_.size() >= 16) spus_.pop_front();
+  spus_.push_back(std::move(shown));
 }
 
 void TDvdSource::Parse(AVCodecParserContext* Parser, AVCodecContext* Context, int Stream, const uint8_t* Data,
@@ -353,12 +394,14 @@ void TDvdSource::Discard() {
   }
   inStill_ = false;
   drainPending_ = false;
+  spuAssembler_.Reset();
+  spus_.clear();
 }
 
 // ----------------------------------------------------------------------------------- commands
 
-bool TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
-  if (!nav_ || broken_) return false;
+TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
+  if (!nav_ || broken_) return cmdNothing;
   dvdnav_status_t status = DVDNAV_STATUS_ERR;
   const auto arg = [](int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); };
   switch (Kind) {
@@ -379,16 +422,22 @@ bool TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64
     case dvdShowMenu:
       status = dvdnav_menu_call(nav_, static_cast<DVDMenuID_t>(arg(Arg1)));
       break;
-    case dvdSelectAt:
-      status = dvdnav_mouse_select(nav_, dvdnav_get_current_nav_pci(nav_), arg(Arg1), arg(Arg2));
-      return false;
+    case dvdSelectAt: {
+      int32_t before = 0, after = 0;
+      dvdnav_get_current_highlight(nav_, &before);
+      if (dvdnav_mouse_select(nav_, dvdnav_get_current_nav_pci(nav_), arg(Arg1), arg(Arg2)) != DVDNAV_STATUS_OK) {
+        return cmdNothing;
+      }
+      dvdnav_get_current_highlight(nav_, &after);
+      return after != before ? cmdRedraw : cmdNothing;
+    }
     case dvdActivate:
       status = dvdnav_button_activate(nav_, dvdnav_get_current_nav_pci(nav_));
       break;
   }
   if (status != DVDNAV_STATUS_OK) {
     OutputDebugString(std::string("DVD: command refused: ") + dvdnav_err_to_string(nav_));
-    return false;
+    return cmdNothing;
   }
   Discard();
   stopped_ = false;
@@ -398,7 +447,7 @@ bool TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64
   lastVobuEnd_ = -1;
   lastMediaEnd_ = rebaseAt_;
   vobus_.clear();
-  return true;
+  return cmdJumped;
 }
 
 // ----------------------------------------------------------------------------------- location
@@ -433,6 +482,59 @@ void TDvdSource::Publish(const TVobu& Vobu, int64_t Time90k) {
   location.FramesPerSecond = fps_;
   std::lock_guard<std::mutex> lock(mutex_);
   published_ = location;
+}
+
+bool TDvdSource::ReadAheadFor(int64_t Time) const {
+  if (inStill_ || stopped_ || broken_) return false;
+  return vobus_.empty() || vobus_.back().MediaStart <= To90k(Time);
+}
+
+void TDvdSource::Overlay(TVideoSample& Sample) {
+  const int64_t t = To90k(Sample.Time);
+  // The latest sub-picture begun by the frame's time (a frame's worth early counts).
+  const int64_t slack = k90k / std::max(fps_, 1);
+  size_t found = spus_.size();
+  for (size_t i = spus_.size(); i-- > 0;) {
+    if (spus_[i].Start <= t + slack) {
+      found = i;
+      break;
+    }
+  }
+  if (found == spus_.size()) return;
+  if (found > 0) spus_.erase(spus_.begin(), spus_.begin() + static_cast<ptrdiff_t>(found));
+  const TShownSpu& shown = spus_.front();
+  if (shown.End >= 0 && t >= shown.End) return;
+  const TVobu* vobu = vobus_.empty() ? nullptr : &vobus_.front();
+  const bool menu = vobu && vobu->Title == 0;
+  // Subtitles are not switched on: forced sub-pictures and those of menus are drawn.
+  if (!shown.Spu.Forced && !menu) return;
+  TDvdHighlight highlight;
+  int32_t button = 0;
+  if (vobu && vobu->Buttons && dvdnav_get_current_highlight(nav_, &button) == DVDNAV_STATUS_OK && button >= 1 &&
+      button <= vobu->Buttons->Count) {
+    const auto& b = vobu->Buttons->Button[button - 1];
+    if (b.ColorTable >= 1 && b.ColorTable <= 3) {
+      const uint32_t colors = vobu->Buttons->Colors[b.ColorTable - 1][0];
+      const uint8_t bytes[4] = {static_cast<uint8_t>(colors >> 24), static_cast<uint8_t>(colors >> 16),
+                                static_cast<uint8_t>(colors >> 8), static_cast<uint8_t>(colors)};
+      highlight.Valid = true;
+      highlight.X0 = b.X0;
+      highlight.Y0 = b.Y0;
+      highlight.X1 = b.X1;
+      highlight.Y1 = b.Y1;
+      // Code 3 ... 0 in the high nibbles first, as in the sub-picture's own commands.
+      highlight.Color[3] = bytes[0] >> 4;
+      highlight.Color[2] = bytes[0] & 0x0F;
+      highlight.Color[1] = bytes[1] >> 4;
+      highlight.Color[0] = bytes[1] & 0x0F;
+      highlight.Alpha[3] = bytes[2] >> 4;
+      highlight.Alpha[2] = bytes[2] & 0x0F;
+      highlight.Alpha[1] = bytes[3] >> 4;
+      highlight.Alpha[0] = bytes[3] & 0x0F;
+    }
+  }
+  BlendDvdSubpicture(shown.Spu, highlight, clut_, Sample.MutableBits(), Sample.RowLength(), Sample.Width(),
+                     Sample.Height());
 }
 
 TDvdLocation TDvdSource::Location() const {

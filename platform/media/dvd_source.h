@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/media/dvd_demux.h"
+#include "platform/media/dvd_spu.h"
 #include "platform/media/ffmpeg_support.h"
 #include "platform/media/media_player.h"
 #include "platform/media/media_source.h"
@@ -34,20 +36,41 @@ class TDvdSource : public TMediaSource {
   void SetPlayerHooks(std::function<int64_t()> ClockNow,
                       std::function<void(int32_t, intptr_t, intptr_t)> QueueEvent) override;
   void FrameShown(int64_t Time) override;
+  // Draws the sub-picture on screen at the frame's time, with the selected button's highlight.
+  void Overlay(TVideoSample& Sample) override;
+  // Until the VOBU after the frame's has begun: its sub-picture may come after its pictures.
+  bool ReadAheadFor(int64_t Time) const override;
 
-  // A command of TMediaPlayer::DvdCommand, on the player's thread. True when the disc jumped: what
-  // was read ahead is gone and the new content starts at media time At (100 ns).
-  bool Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At);
+  // A command of TMediaPlayer::DvdCommand, on the player's thread. cmdJumped: what was read ahead
+  // is gone and the new content starts at media time At (100 ns); cmdRedraw: the frame on screen
+  // looks different (another button is selected).
+  enum TCommandResult : uint8_t { cmdNothing, cmdJumped, cmdRedraw };
+  TCommandResult Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At);
 
   TDvdLocation Location() const;
 
  private:
+  // The menu buttons of a VOBU: rectangles, colour table numbers and the colour tables
+  // (selected, activated).
+  struct TButtons {
+    int32_t Count = 0;
+    struct {
+      int32_t X0, Y0, X1, Y1, ColorTable;
+    } Button[36];
+    uint32_t Colors[3][2];
+  };
   struct TVobu {
     int64_t MediaStart = 0;  // 90 kHz on the continuous clock
     int64_t TitleTime = 0;   // 90 kHz at MediaStart
     int32_t Title = 0, Chapter = 0;
     int64_t TotalTitleTime = 0;
+    std::shared_ptr<const TButtons> Buttons;  // none outside menus
   };
+  struct TShownSpu {
+    TDvdSubpicture Spu;
+    int64_t Start = 0, End = -1;  // 90 kHz on the continuous clock (End -1: until the next)
+  };
+  void OnSubpicture(const TDvdPes& Pes, int64_t Pts);
   // Reads one block from the navigator and handles it.
   void Step();
   void OnNavPacket();
@@ -84,6 +107,10 @@ class TDvdSource : public TMediaSource {
   int64_t anchor_ = -1;        // the title time that lands at rebaseAt_ (a time search), -1: none
   // Streams.
   int32_t audioSubstream_ = -1;  // the AC-3 substream played (-1: the first one met)
+  int32_t spuStream_ = 0;        // the sub-picture stream drawn (0 ... 31), -1: none
+  TDvdSpuAssembler spuAssembler_;
+  std::deque<TShownSpu> spus_;   // decoded, in stamp order
+  uint32_t clut_[16] = {};
   // Stills.
   bool inStill_ = false;
   bool drainPending_ = false;

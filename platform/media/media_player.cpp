@@ -234,6 +234,7 @@ void TMediaPlayer::TImpl::Close() {
   videoQueue_.clear();
   audioPackets_.clear();
   pool_.clear();
+  lastFrame_.reset();
   packet_.reset();
   audioFrame_.reset();
   pcm_.clear();

@@ -161,7 +161,8 @@ class TMediaPlayer::TImpl {
   bool CanStepTo(int64_t Target) const;
   int64_t StreamTime(int64_t Timestamp, AVRational Tb) const;
   int64_t PacketDuration(const AVPacket* Packet, AVRational Tb) const;
-  void Present(TQueuedFrame& Frame);
+  // Redraw: the frame on screen once more (not counted, its location unchanged).
+  void Present(TQueuedFrame& Frame, bool Redraw = false);
   std::shared_ptr<TVideoSample> AcquireSample(int32_t Width, int32_t Height);
 
   // ---- Decode thread: playing ----
@@ -195,6 +196,7 @@ class TMediaPlayer::TImpl {
   bool videoEnded_ = false;
   bool videoDrainSent_ = false;
   bool sourceWaiting_ = false;           // the source had nothing yet on the last read
+  TAVFramePtr lastFrame_;                // the frame on screen, of a navigated source
   int64_t passBefore_ = INT64_MIN;       // frames ending before this are passed over (after a jump)
   bool audioEnded_ = false;
   bool audioDrainSent_ = false;

@@ -538,12 +538,22 @@ std::shared_ptr<TVideoSample> TMediaPlayer::TImpl::AcquireSample(int32_t Width, 
   return sample;
 }
 
-void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame) {
+void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame, bool Redraw) {
   shownValid_ = true;
   shownTime_ = Frame.time;
   shownDuration_ = Frame.duration;
-  ++shown_;
-  source_->FrameShown(Frame.time);
+  if (!Redraw) {
+    ++shown_;
+    source_->FrameShown(Frame.time);
+    // A navigated source may draw the frame on screen again (a button is selected).
+    if (!source_->CanSeek() && Frame.frame) {
+      if (!lastFrame_) lastFrame_.reset(av_frame_alloc());
+      if (lastFrame_) {
+        av_frame_unref(lastFrame_.get());
+        if (av_frame_ref(lastFrame_.get(), Frame.frame.get()) < 0) av_frame_unref(lastFrame_.get());
+      }
+    }
+  }
   if (!options_.Frames || !Frame.frame) return;
   const AVFrame* f = Frame.frame.get();
   if (f->width != typeWidth_ || f->height != typeHeight_) {
@@ -561,8 +571,8 @@ void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame) {
     return;
   }
   if (!video_.Convert(f, *sample)) return;
-  source_->Overlay(*sample);
   sample->Time = Frame.time;
+  source_->Overlay(*sample);
   sample->Duration = Frame.duration;
   sample->ReadTick = liveReadTick_;
   sample->DeliverTick =
@@ -848,6 +858,14 @@ bool TMediaPlayer::TImpl::ShowNext() {
     if (f.duration <= 0 && !videoQueue_.empty()) f.duration = videoQueue_.front().time - f.time;
     if (!PassOver(f)) break;
   }
+  // Decoding on to the next frame gives the frame its duration, and reading on to where the source
+  // knows what it draws over it (a disc's sub-picture muxed after the pictures).
+  for (int i = 0; i < 4096 && (videoQueue_.empty() || source_->ReadAheadFor(f.time)) && videoQueue_.size() < 32 &&
+                  !videoEnded_ && !demuxEnded_ && !failed_ && !Quitting();
+       ++i) {
+    if (!ReadOne() || sourceWaiting_) break;
+  }
+  if (f.duration <= 0 && !videoQueue_.empty()) f.duration = videoQueue_.front().time - f.time;
   Present(f);
   clock_.SetShownTime(f.time);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -869,7 +887,17 @@ void TMediaPlayer::TImpl::HandleDvd(const TCommand& Command) {
   }
   // What follows a jump starts a frame after the frame on screen.
   if (shownValid_) at = std::max(at, shownTime_ + std::max<int64_t>(shownDuration_, 1));
-  if (!dvd->Command(static_cast<TDvdCommandKind>(Command.arg1), Command.arg2, Command.arg3, at)) return;
+  const TDvdSource::TCommandResult result =
+      dvd->Command(static_cast<TDvdCommandKind>(Command.arg1), Command.arg2, Command.arg3, at);
+  if (result == TDvdSource::cmdRedraw && shownValid_ && lastFrame_ && lastFrame_->buf[0]) {
+    TQueuedFrame again;
+    again.frame.reset(av_frame_clone(lastFrame_.get()));
+    again.time = shownTime_;
+    again.duration = shownDuration_;
+    if (again.frame) Present(again, true);
+    return;
+  }
+  if (result != TDvdSource::cmdJumped) return;
   const bool wasShown = shownValid_;
   ResetStreams();
   // A time search starts on the VOBU before the time: its frames before the time are not shown.

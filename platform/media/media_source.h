@@ -53,6 +53,11 @@ class TMediaSource {
     (void)ClockNow;
     (void)QueueEvent;
   }
+  // True while the source must read on to know what it draws over the frame at media time Time.
+  virtual bool ReadAheadFor(int64_t Time) const {
+    (void)Time;
+    return false;
+  }
   // Draws what belongs over a frame (sub-pictures, button highlights) into its rows.
   virtual void Overlay(TVideoSample& Sample) { (void)Sample; }
   // The frame at media time Time is on screen now.

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "tests/support/png_fixture.h"
 #include "tests/support/test_support.h"
@@ -35,6 +38,82 @@ const fs::path& DvdFixtureFolder() {
                                     " -t '" + (dir.Path() / "b.mpg").string() + "'", std::string(" -T")}) {
       if (RunProgram(author + args, &log) != 0) ADD_FAILURE() << log;
     }
+    return out;
+  }();
+  return folder;
+}
+
+const fs::path& DvdMenuFixtureFolder() {
+  static ScratchDir dir;
+  static const fs::path folder = [] {
+    const fs::path out = dir.Path() / "disc";
+    const std::string ffmpeg = FindProgram({"ffmpeg"});
+    const std::string dvdauthor = FindProgram({"dvdauthor"});
+    const std::string spumux = FindProgram({"spumux"});
+    if (ffmpeg.empty() || dvdauthor.empty() || spumux.empty()) {
+      ADD_FAILURE() << "ffmpeg, dvdauthor and spumux are needed (scripts/install-deps.sh installs them)";
+      return out;
+    }
+    const fs::path& d = dir.Path();
+    std::string log;
+    const auto run = [&](const std::string& command) {
+      if (RunProgram(command, &log) != 0) ADD_FAILURE() << command << "\n" << log;
+    };
+    // The menu's pictures: the buttons in white, yellow when highlighted, red when selected, on
+    // transparency.
+    for (const auto& [name, r, g, b] : {std::tuple<const char*, uint8_t, uint8_t, uint8_t>{"image.png", 255, 255, 255},
+                                        {"highlight.png", 255, 255, 0},
+                                        {"select.png", 255, 0, 0}}) {
+      PngImage image;
+      image.width = kDvdMenuWidth;
+      image.height = kDvdMenuHeight;
+      image.colorType = 6;
+      image.rows.assign(size_t{image.width} * image.height * 4, 0);
+      for (const TDvdMenuButton& button : kDvdMenuButtons) {
+        for (int y = button.Y0; y <= button.Y1; ++y) {
+          for (int x = button.X0; x <= button.X1; ++x) {
+            uint8_t* px = image.rows.data() + (size_t{static_cast<uint32_t>(y)} * image.width + x) * 4;
+            px[0] = r;
+            px[1] = g;
+            px[2] = b;
+            px[3] = 255;
+          }
+        }
+      }
+      const std::vector<uint8_t> png = WritePngWithLibpng(image);
+      std::ofstream(d / name, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                                       static_cast<std::streamsize>(png.size()));
+    }
+    std::ofstream(d / "buttons.xml")
+        << "<subpictures><stream><spu start=\"00:00:00.00\" image=\"" << (d / "image.png").string()
+        << "\" highlight=\"" << (d / "highlight.png").string() << "\" select=\"" << (d / "select.png").string()
+        << "\" force=\"yes\">\n"
+        << "<button name=\"b1\" x0=\"" << kDvdMenuButtons[0].X0 << "\" y0=\"" << kDvdMenuButtons[0].Y0 << "\" x1=\""
+        << kDvdMenuButtons[0].X1 + 1 << "\" y1=\"" << kDvdMenuButtons[0].Y1 + 1 << "\"/>\n"
+        << "<button name=\"b2\" x0=\"" << kDvdMenuButtons[1].X0 << "\" y0=\"" << kDvdMenuButtons[1].Y0 << "\" x1=\""
+        << kDvdMenuButtons[1].X1 + 1 << "\" y1=\"" << kDvdMenuButtons[1].Y1 + 1 << "\"/>\n"
+        << "</spu></stream></subpictures>\n";
+    // A second of blue menu (then held as an endless still), and a second of title.
+    run("'" + ffmpeg + "' -v error -f lavfi -i color=c=blue:size=720x576:rate=25 -f lavfi -i " +
+        "anullsrc=r=48000:cl=stereo -t 1 -target pal-dvd -aspect 4:3 -b:v 400k -y '" + (d / "menu.mpg").string() + "'");
+    // In a subshell: its messages go to the log, not into the stream.
+    run("('" + spumux + "' -v 0 '" + (d / "buttons.xml").string() + "' < '" + (d / "menu.mpg").string() + "' > '" +
+        (d / "menu_buttons.mpg").string() + "')");
+    run("'" + ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
+        "sine=f=440:sample_rate=48000 -t 1 -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" +
+        (d / "title.mpg").string() + "'");
+    std::ofstream(d / "disc.xml") << "<dvdauthor dest=\"" << out.string() << "\">\n"
+                                  << "<vmgm><fpc>jump menu 1;</fpc><menus><video format=\"pal\" aspect=\"4:3\"/>\n"
+                                  << "<pgc entry=\"title\"><vob file=\"" << (d / "menu_buttons.mpg").string()
+                                  << "\" pause=\"inf\"/>\n"
+                                  << "<button name=\"b1\">jump title 1;</button><button name=\"b2\">jump title 2;</button>"
+                                  << "</pgc></menus></vmgm>\n";
+    for (int t = 0; t < 2; ++t) {
+      std::ofstream(d / "disc.xml", std::ios::app)
+          << "<titleset><titles><pgc><vob file=\"" << (d / "title.mpg").string() << "\"/></pgc></titles></titleset>\n";
+    }
+    std::ofstream(d / "disc.xml", std::ios::app) << "</dvdauthor>\n";
+    run("VIDEO_FORMAT=PAL '" + dvdauthor + "' -x '" + (d / "disc.xml").string() + "'");
     return out;
   }();
   return folder;

@@ -10,4 +10,15 @@ namespace testsupport {
 // The folder holding VIDEO_TS.
 const std::filesystem::path& DvdFixtureFolder();
 
+// A disc with a menu (PAL, authored once per test process): first play goes to the title menu, a
+// second of blue 720 x 576 picture held as an endless still, with two forced sub-picture buttons
+// (white; yellow while selected, red when activated) that jump to titles 1 and 2; each title is a
+// second of 352 x 288 test pattern in a title set of its own.
+const std::filesystem::path& DvdMenuFixtureFolder();
+constexpr int kDvdMenuWidth = 720, kDvdMenuHeight = 576;
+struct TDvdMenuButton {
+  int X0, Y0, X1, Y1;  // inclusive
+};
+constexpr TDvdMenuButton kDvdMenuButtons[2] = {{100, 100, 299, 199}, {400, 100, 599, 199}};
+
 }  // namespace testsupport
