@@ -427,7 +427,7 @@ int64_t TMediaPlayer::Position() const {
   if (!d.open_) return 0;
   if (d.live_) return d.timeline_.FromMediaTime(d.LivePosition(), d.format_);
   if (d.state_ == 2 && d.clockLive_) {
-    if (d.completed_) return d.timeline_.DurationIn(d.format_);
+    if (d.completed_ && d.source_->CanSeek()) return d.timeline_.DurationIn(d.format_);
     const int64_t t = std::clamp<int64_t>(d.clock_.Now(), 0, d.timeline_.Duration);
     return d.timeline_.FromMediaTime(t, d.format_);
   }

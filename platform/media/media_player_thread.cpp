@@ -208,7 +208,9 @@ void TMediaPlayer::TImpl::Handle(const TCommand& Command) {
 
 void TMediaPlayer::TImpl::Halt() {
   clock_.Freeze();
-  const int64_t reading = completed_ ? timeline_.Duration : std::clamp<int64_t>(clock_.Now(), 0, timeline_.Duration);
+  // A disc has no duration to stand at when it ends: the clock says where it is.
+  const int64_t reading = completed_ && source_->CanSeek() ? timeline_.Duration
+                                                           : std::clamp<int64_t>(clock_.Now(), 0, timeline_.Duration);
   clockLive_ = false;
   if (sink_) sink_->SetPaused(true);
   audioRunning_ = false;
