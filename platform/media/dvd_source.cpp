@@ -199,6 +199,8 @@ void TDvdSource::Step() {
   int32_t event = 0, length = 0;
   if (dvdnav_get_next_block(nav_, block_.data(), &event, &length) != DVDNAV_STATUS_OK) {
     OutputDebugString(std::string("DVD: the disc cannot be read: ") + dvdnav_err_to_string(nav_));
+    // What was read before still plays.
+    FlushParsers();
     broken_ = true;
     Queue(EC_DVD_ERROR, kDvdErrorUnexpected);
     return;

@@ -183,6 +183,8 @@ bool TMediaPlayer::TImpl::Open(std::unique_ptr<TMediaSource> Source, const TMedi
   completeSent_ = false;
   shownValid_ = false;
   demuxEnded_ = videoEnded_ = videoDrainSent_ = audioEnded_ = audioDrainSent_ = false;
+  sourceWaiting_ = sourceStopped_ = false;
+  passBefore_ = INT64_MIN;
   readErrors_ = decodeErrors_ = 0;
   decodedUpTo_ = skipBefore_ = INT64_MIN;
   lastDuration_ = 0;

@@ -196,6 +196,7 @@ class TMediaPlayer::TImpl {
   bool videoEnded_ = false;
   bool videoDrainSent_ = false;
   bool sourceWaiting_ = false;           // the source had nothing yet on the last read
+  bool sourceStopped_ = false;           // the source stopped for a reason it reported
   TAVFramePtr lastFrame_;                // the frame on screen, of a navigated source
   int64_t passBefore_ = INT64_MIN;       // frames ending before this are passed over (after a jump)
   bool audioEnded_ = false;

@@ -263,10 +263,14 @@ bool TMediaPlayer::TImpl::ReadOne() {
       return true;
     }
     if (r == kSourceStop) {
-      // The source has said why (an event of its own): nothing more is read.
-      failed_ = true;
+      // The source has said why (an event of its own) and is read no more: what the decoder holds
+      // still plays, and the end is no completion.
+      sourceStopped_ = true;
       demuxEnded_ = true;
-      if (mode_ == modeRunning) Halt();
+      if (videoIndex_ >= 0 && !videoDrainSent_) {
+        video_.Send(nullptr);
+        videoDrainSent_ = true;
+      }
       return false;
     }
     if (r == AVERROR_EOF || r == AVERROR_EXIT || source_->AtEnd() || ++readErrors_ > kMaxConsecutiveErrors) {
@@ -674,8 +678,10 @@ void TMediaPlayer::TImpl::RunStep() {
   if (videoDone && audioDone && (audioIndex_ < 0 || !audioRunning_ || audioEnded_)) {
     if (!completeSent_) {
       completeSent_ = true;
-      completed_ = true;
-      events_.Queue(EC_COMPLETE, 0);
+      if (!sourceStopped_) {
+        completed_ = true;
+        events_.Queue(EC_COMPLETE, 0);
+      }
     }
     Idle(50000);
     return;

@@ -203,6 +203,44 @@ TEST(DvdSourceTest, DiscsThatCannotPlay) {
   EXPECT_FALSE(player.OpenDvd(empty.Path().string()));
 }
 
+// A title whose video object is damaged (sectors of garbage, then cut short): what comes before
+// the damage plays, then the navigator's failure is reported (EC_DVD_ERROR, no EC_COMPLETE) and
+// nothing more is read: no crash, no hang.
+TEST(DvdSourceTest, DamagedVideoObjectPlaysWhatIsGood) {
+  testsupport::ScratchDir dir;
+  const fs::path disc = dir.Path() / "disc";
+  fs::copy(testsupport::DvdFixtureFolder(), disc, fs::copy_options::recursive);
+  const fs::path vob = disc / "VIDEO_TS" / "VTS_01_1.VOB";
+  std::vector<char> bytes;
+  {
+    std::ifstream in(vob, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 40u * 2048);
+  uint32_t seed = 7;
+  for (size_t i = 10 * 2048; i < 30 * 2048; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>(seed >> 24);
+  }
+  bytes.resize(bytes.size() * 3 / 4);
+  std::ofstream(vob, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(disc.string(), Options(mcsNone))) << player.LastError();
+  player.Run();
+  intptr_t code = 0;
+  ASSERT_TRUE(WaitEvent(player, EC_DVD_ERROR, &code));
+  EXPECT_EQ(code, 1);  // DVD_ERROR_Unexpected
+  // The frames read before the damage are shown.
+  EXPECT_TRUE(WaitUntil([&] { return player.FramesShown() >= 1; })) << player.FramesShown();
+  player.DvdCommand(dvdPlayChapter, 2, 1);  // the navigator is not called again
+  player.Pause();
+  int32_t event;
+  intptr_t p1, p2;
+  while (player.Events().GetEvent(event, p1, p2)) EXPECT_NE(event, EC_COMPLETE);
+  player.Stop();
+}
+
 // A disc whose packs are scrambled (CSS) is reported once with DVD_ERROR_CopyProtectFail and is
 // not played (nothing is decrypted).
 TEST(DvdSourceTest, ScrambledDiscIsReported) {
