@@ -3,6 +3,7 @@
 #include "controls/xrl/xrl_sys_utils.h"
 #include "platform/ui/image_list.h"
 #include "platform/ui/theme_services.h"
+#include "platform/ui/windowed.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ void EraseWithParentBackground(TControl* control, HDC dc, TPoint offset, const T
     GetWindowOrgEx(dc, &origin);
     // The framework moves a windowless control's DC by its viewport origin, so the window origin it
     // gets is the control's place, whatever it had; a window's DC moves on from its own origin.
-    if (dynamic_cast<TWinControl*>(control)) SetWindowOrgEx(dc, origin.X + offset.X, origin.Y + offset.Y, nullptr);
+    if (AsWindowed(control)) SetWindowOrgEx(dc, origin.X + offset.X, origin.Y + offset.Y, nullptr);
     else SetWindowOrgEx(dc, offset.X, offset.Y, nullptr);
   }
   auto restore = [&] {
@@ -79,7 +80,7 @@ void FillThemedBackground(TControl* control, TCanvas* canvas, const TRect& rect,
     if (change) canvas->Brush()->SetColor(old);
     return;
   }
-  auto* window = dynamic_cast<TWinControl*>(control);
+  auto* window = AsWindowed(control);
   if (window && !window->DoubleBuffered()) ThemeServices()->DrawParentBackground(window->Handle(), canvas->Handle(), &rect);
   else EraseWithParentBackground(control, canvas->Handle(), rect);
 }

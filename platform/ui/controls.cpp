@@ -15,6 +15,7 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
+#include "platform/ui/windowed.h"
 
 namespace {
 
@@ -226,7 +227,7 @@ TRect TControl::ClientRect() { return Rect(0, 0, width_, height_); }
 
 TPoint TControl::ClientOrigin() {
   // A window's client area starts inside its border, where the toolkit places it on the screen.
-  if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated()) {
+  if (auto* w = AsWindowed(this); w && w->HandleAllocated()) {
     WindowRecord* r = w->Record();
     QPoint g = r->widget->mapToGlobal(QPoint(r->insetLeft, r->insetTop));
     return Point(g.x(), g.y());

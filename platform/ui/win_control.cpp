@@ -4,6 +4,7 @@
 #include <QtWidgets/QWidget>
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/qt_font_p.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/qt_window_p.h"
 #include "platform/ui/window_dc.h"
+#include "platform/ui/windowed.h"
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
   controlStyle_ |= csAcceptsControls;
@@ -108,6 +110,23 @@ void TWinControl::CreateWnd() {
   ApplyWidgetState();
   Perform(WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), 0);
   Perform(WM_CREATE, 0, 0);
+}
+
+TWinControl* AsWindowed(TControl* control) {
+  if (!control) return nullptr;
+  struct Known {
+    const std::type_info* type = nullptr;
+    bool windowed = false;
+  };
+  constexpr unsigned kKnown = 8;
+  thread_local Known known[kKnown];
+  thread_local unsigned next = 0;
+  const std::type_info* type = &typeid(*control);
+  for (const Known& k : known)
+    if (k.type == type) return k.windowed ? static_cast<TWinControl*>(control) : nullptr;
+  TWinControl* w = dynamic_cast<TWinControl*>(control);
+  known[next++ % kKnown] = {type, w != nullptr};
+  return w;
 }
 
 namespace {
@@ -689,7 +708,7 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     if (!c->Visible()) continue;
     TRect bounds = c->BoundsRect(), meet;
     // The cheap tests first: most children of a large window lie outside a small paint.
-    if (!IntersectRect(meet, bounds, clip) || dynamic_cast<TWinControl*>(c)) continue;
+    if (!IntersectRect(meet, bounds, clip) || AsWindowed(c)) continue;
     int saved = SaveDC(dc);
     OffsetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);
     IntersectClipRect(dc, 0, 0, c->Width(), c->Height());

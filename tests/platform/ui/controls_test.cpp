@@ -4,12 +4,18 @@
 
 #include <atomic>
 #include <thread>
+#include <typeinfo>
+#include <vector>
 
 #include "platform/ui/dialogs.h"
+#include "platform/ui/edit_ctrls.h"
+#include "platform/ui/ext_ctrls.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/list_ctrls.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/std_ctrls.h"
 #include "platform/ui/timers.h"
+#include "platform/ui/windowed.h"
 #include "tests/support/ui_fixture.h"
 #include "tests/support/ui_input.h"
 
@@ -62,6 +68,19 @@ class TGraphicProbe : public TGraphicControl {
 };
 
 using UiTest = testsupport::FormTest;
+
+// The windowed test remembers its answers per class: more classes than it keeps, asked in turn and
+// again, give the type system's answer every time.
+TEST_F(UiTest, AsWindowedAnswersAsTheCastDoesForEveryClass) {
+  TForm form(nullptr);
+  std::vector<TControl*> controls = {new TProbe(&form),  new TGraphicProbe(&form, nullptr), new TPanel(&form),
+                                     new TBevel(&form),  new TShape(&form),        new TImage(&form),
+                                     new TPaintBox(&form), new TButton(&form),     new TLabel(&form),
+                                     new TEdit(&form),   new TListBox(&form),      &form};
+  for (int round = 0; round < 3; ++round)
+    for (TControl* c : controls) EXPECT_EQ(AsWindowed(c), dynamic_cast<TWinControl*>(c)) << typeid(*c).name();
+  EXPECT_EQ(AsWindowed(nullptr), nullptr);
+}
 
 TEST_F(UiTest, SubclassInterceptsOneMessageAndPassesTheRestOn) {
   auto* probe = new TProbe(form);
