@@ -167,6 +167,20 @@ HDC__* LookupDC(HDC dc);
 std::vector<TRect> VisibleRects(HDC__* dc);
 // Visible rectangles cut to a device rectangle.
 std::vector<TRect> VisibleRectsIn(HDC__* dc, const TRect& area);
+// The same rectangles handed to fn one by one, without a list (for the small fills painting makes
+// by the thousand).
+template <class Fn>
+void ForEachVisibleRectIn(HDC__* dc, const TRect& area, Fn fn) {
+  PixelRows* t = dc->Target();
+  if (!t || !t->Valid()) return;
+  TRect bounded;
+  if (!IntersectRect(bounded, area, t->Bounds())) return;
+  if (!dc->st.hasClip) return fn(bounded);
+  for (const TRect& c : dc->st.clip) {
+    TRect i;
+    if (IntersectRect(i, c, bounded)) fn(i);
+  }
+}
 
 // The pattern of a brush for drawing: fills phys[0..n) for row y from x0 and, where the pattern
 // leaves the destination alone (a hatch's background with a transparent background mode), sets

@@ -178,14 +178,11 @@ void BrushPattern::Row(int32_t y, int32_t x0, int32_t n, uint32_t* phys, uint8_t
 void PatFillDevice(HDC__* dc, HBRUSH__* brush, const TRect& area, uint8_t rop) {
   PixelRows* t = dc->Target();
   if (!t) return;
-  const bool usesPattern = RopUsesPattern(rop);
-  BrushPattern pat(dc, brush, *t);
-  if (usesPattern && !pat.Draws()) return;
-  const uint32_t mask = t->ValueMask();
   // A solid brush copied onto 24- or 32-bit rows: the value written straight.
-  if (rop == 0xF0 && pat.Draws() && pat.Solid() && (t->bitCount == 32 || t->bitCount == 24)) {
-    const uint32_t v = t->bitCount == 32 ? pat.SolidPhys() | t->alphaFill : pat.SolidPhys();
-    for (const TRect& r : VisibleRectsIn(dc, area)) {
+  if (rop == 0xF0 && brush && brush->style == BS_SOLID && (t->bitCount == 32 || t->bitCount == 24)) {
+    const uint32_t phys = RgbToPhys(*t, ColorRefToRgb(brush->color));
+    const uint32_t v = t->bitCount == 32 ? phys | t->alphaFill : phys;
+    ForEachVisibleRectIn(dc, area, [&](const TRect& r) {
       for (int32_t y = r.Top; y < r.Bottom; ++y) {
         uint8_t* row = t->Row(y);
         if (t->bitCount == 32) {
@@ -197,9 +194,13 @@ void PatFillDevice(HDC__* dc, HBRUSH__* brush, const TRect& area, uint8_t rop) {
           }
         }
       }
-    }
+    });
     return;
   }
+  const bool usesPattern = RopUsesPattern(rop);
+  BrushPattern pat(dc, brush, *t);
+  if (usesPattern && !pat.Draws()) return;
+  const uint32_t mask = t->ValueMask();
   std::vector<uint32_t> p, d;
   std::vector<uint8_t> keep;
   for (const TRect& r : VisibleRectsIn(dc, area)) {

@@ -512,18 +512,7 @@ int32_t OffsetClipRgn(HDC dc, int32_t dx, int32_t dy) {
 
 std::vector<TRect> VisibleRectsIn(HDC__* dc, const TRect& area) {
   std::vector<TRect> out;
-  PixelRows* t = dc->Target();
-  if (!t || !t->Valid()) return out;
-  TRect bounded;
-  if (!IntersectRect(bounded, area, t->Bounds())) return out;
-  if (!dc->st.hasClip) {
-    out.push_back(bounded);
-    return out;
-  }
-  for (const TRect& c : dc->st.clip) {
-    TRect i;
-    if (IntersectRect(i, c, bounded)) out.push_back(i);
-  }
+  ForEachVisibleRectIn(dc, area, [&](const TRect& r) { out.push_back(r); });
   return out;
 }
 
