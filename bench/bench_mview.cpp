@@ -77,9 +77,8 @@ int Thumbs(const std::string& folder, int pool, const char* dump) {
     v->SetImageFileName(i, files[static_cast<size_t>(i)]);
   }
   v->UnlockPaint();
+  // The view repaints what its loads change by itself; the loop only lets the events run.
   while (!all) {
-    v->Invalidate();
-    UpdateWindow(v->Handle());
     Application->ProcessMessages();
     if (!all) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
   }

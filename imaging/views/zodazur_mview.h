@@ -306,6 +306,11 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   // ---- Painting (zodazur_mview_paint.cpp) ----
   void Paint() override;
   virtual void PaintTo(TBitmap* Bitmap);
+  // PaintTo for the part of the client area inside Area only: the background there and the cells
+  // that reach into it (loads are still queued, and all-displayed judged, for every visible cell).
+  void PaintArea(TBitmap* Bitmap, const TRect& Area);
+  // The client rectangle a cell's painting can reach: the cell with its borders and selection mark.
+  TRect CellPaintRect(const TIEMImageInfo& Record) const;
   void DrawThumbnail(TBitmap* Bitmap, TIEMImageInfo& Record, int32_t Index, bool Selected);
   TIEBitmap* BackBuffer() const { return backBuffer_.get(); }
 

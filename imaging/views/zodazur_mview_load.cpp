@@ -23,6 +23,7 @@
 #include "imaging/views/zodazur_mview_starter.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/window_dc.h"
 
 using Guard = std::lock_guard<TCriticalSection>;
 
@@ -493,11 +494,13 @@ void TZodazUrMView::StoreFinishedLoads() {
     resultPosted_ = false;
   }
   if (results.empty()) return;
+  std::vector<TRect> cells;
   {
     Guard g(lock_);
     for (auto& res : results) {
       const int32_t index = IndexOf(RecordBySerial(res->Serial));
       if (index < 0) continue;  // the image went while it loaded
+      cells.push_back(CellPaintRect(*RecordAt(index)));
       if (!res->Image) {
         res->Image = std::make_unique<TIEBitmap>();
         DoWrongImage(res->Image.get(), index);
@@ -509,5 +512,7 @@ void TZodazUrMView::StoreFinishedLoads() {
       if (res->Params->OriginalHeight > 0) SetImageOriginalHeight(index, res->Params->OriginalHeight);
     }
   }
-  Invalidate();
+  // Only the cells that got their images are painted again.
+  if (HandleAllocated())
+    for (const TRect& cell : cells) ::InvalidateRect(Handle(), &cell, false);
 }

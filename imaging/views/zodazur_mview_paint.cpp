@@ -106,26 +106,48 @@ void TZodazUrMView::Paint() {
     backBuffer_->Allocate(cw, ch, ie24RGB);
   TBitmap* bitmap = backBuffer_->GetTBitmap();
   if (!bitmap) return;
-  PaintTo(bitmap);
+  // Only the update region is composed and shown: a finished load marks its own cell alone.
+  TRect area = Canvas()->ClipRect();
+  area.Left = std::clamp(area.Left, 0, cw);
+  area.Top = std::clamp(area.Top, 0, ch);
+  area.Right = area.Right <= area.Left ? cw : std::clamp(area.Right, 0, cw);
+  area.Bottom = area.Bottom <= area.Top ? ch : std::clamp(area.Bottom, 0, ch);
+  PaintArea(bitmap, area);
   HDC dc = Canvas()->Handle();
   HDC src = backBuffer_->GetCanvas()->Handle();
+  const int32_t x = area.Left, y = area.Top, w = area.Right - area.Left, h = area.Bottom - area.Top;
   if (ScreenBitsPerPixel >= 24 || IsRemoteSession) {
-    BitBlt(dc, 0, 0, cw, ch, src, 0, 0, SRCCOPY);
+    BitBlt(dc, x, y, w, h, src, x, y, SRCCOPY);
   } else {
     const int32_t old = SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, 0, 0, cw, ch, src, 0, 0, cw, ch, SRCCOPY);
+    StretchBlt(dc, x, y, w, h, src, x, y, w, h, SRCCOPY);
     SetStretchBltMode(dc, old);
   }
 }
 
+TRect TZodazUrMView::CellPaintRect(const TIEMImageInfo& Record) const {
+  const int32_t m = std::max(thumbnailsBorderWidth_, selectionWidth_) + 1;
+  const int32_t left = Record.X - viewX_, top = Record.Y - viewY_;
+  return TRect{left - m, top - m, left + thumbWidth_ + m, top + thumbHeight_ + m};
+}
+
 void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
+  if (!Bitmap) return;
+  PaintArea(Bitmap, TRect{0, 0, ClientWidth(), ClientHeight()});
+}
+
+void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
   if (!Bitmap) return;
   StoreFinishedLoads();
   const int32_t cw = ClientWidth(), ch = ClientHeight();
+  const bool whole = Area.Left <= 0 && Area.Top <= 0 && Area.Right >= cw && Area.Bottom >= ch;
+  HDC target = Bitmap->Canvas()->Handle();
+  const int32_t saved = whole ? 0 : SaveDC(target);
+  if (!whole) IntersectClipRect(target, Area.Left, Area.Top, Area.Right, Area.Bottom);
   DrawViewBackground(ComponentState(), Bitmap->Canvas(), Bitmap, backgroundStyle_, Background(), 0, 0, cw, ch, 0, 0,
                      0, 0, chessboardSize_, chessboardBrushStyle_, gradientEndColor_, wallPaper_.get(),
                      wallPaperStyle_);
-  bool previous = false;
+  bool previous = false, deleted = false;
   int32_t firstVisible = -1, lastVisible = -1;
   int32_t n = 0;
   for (;;) {
@@ -175,7 +197,11 @@ void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
           Guard g(lock_);
           TIEMImageInfo* r = RecordAt(index);
           if (!r->Image && !r->CacheImage) allDisplayed_ = false;
-          DrawThumbnail(Bitmap, *r, index, selected);
+          // A handler may draw a cell anywhere: with one, every visible cell is drawn.
+          const TRect reach = CellPaintRect(*r);
+          if (whole || OnBeforeImageDrawEx || OnBeforeImageDraw || OnImageDraw || OnImageDraw2 ||
+              (reach.Left < Area.Right && reach.Right > Area.Left && reach.Top < Area.Bottom && reach.Bottom > Area.Top))
+            DrawThumbnail(Bitmap, *r, index, selected);
         }
         ++drawn;
       } else if (firstVisible >= 0 && lastVisible == count - 1) {
@@ -184,6 +210,7 @@ void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
       index = count > 0 ? (index + 1) % count : 0;
     }
     if (!restart) break;
+    deleted = true;
   }
   // Images far outside the visible range that can be loaded again give their pixels back; their
   // thumbnails stay. A checked-out image stays as it is.
@@ -198,6 +225,11 @@ void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
         r.Image = nullptr;
       }
     }
+  }
+  if (!whole) {
+    RestoreDC(target, saved);
+    // A corrupted image removed here moved the cells after it: all of them are shown again.
+    if (deleted) Invalidate();
   }
   if (OnDrawProgress && n > 1) OnDrawProgress(this, 100, 0);
   if (allDisplayed_ && !previous && OnAllDisplayed) OnAllDisplayed(this);

@@ -139,6 +139,43 @@ TEST_F(MViewLoadTest, BackgroundLoadsLandInTheirImagesWhileTheListChanges) {
   }
 }
 
+// A finished load repaints its own cell only; what the window shows in the end is the whole view,
+// pixel for pixel, with nobody asking for a repaint of all of it.
+TEST_F(MViewLoadTest, LoadsRepaintTheirCellsUntilTheWindowShowsTheWholeView) {
+  TZodazUrMView* v = MakeView(440, 230);
+  v->SetGridWidth(-1);
+  v->SetThreadPoolSize(2);
+  v->SetStoreType(ietThumb);
+  v->SetThumbnailsBorderWidth(2);
+  v->SetStyle(iemsFlat);
+  int displayed = 0;
+  v->OnAllDisplayed = [&](TObject*) { ++displayed; };
+  Name(v, Files(8, 60, 40));
+  for (int i = 0; i < 8; ++i) v->GetImageTopText(i)->SetCaption("file " + std::to_string(i));
+  PaintNow(v);  // queues every image: none is loaded yet
+  ASSERT_EQ(displayed, 0);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return displayed > 0; }, 10000));
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(v->IsImageLoaded(i)) << i;
+  const int w = v->ClientWidth(), h = v->ClientHeight();
+  TBitmap shown(w, h), whole(w, h);
+  shown.SetPixelFormat(pf24bit);
+  whole.SetPixelFormat(pf24bit);
+  HDC dc = GetDC(v->Handle());
+  BitBlt(shown.Canvas()->Handle(), 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  ReleaseDC(v->Handle(), dc);
+  v->PaintTo(&whole);
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (shown.Canvas()->Pixels(x, y) != whole.Canvas()->Pixels(x, y)) ++differ;
+  EXPECT_EQ(differ, 0);
+  // The thumbnails themselves are on the screen: the middle of cell i has file i's blue.
+  for (int i = 0; i < 8; ++i) {
+    const int x = v->GetImageX(i) + v->ThumbWidth() / 2, y = v->GetImageY(i) + v->ThumbHeight() / 2 + 6;
+    EXPECT_EQ(GetBValue(ColorToRGB(shown.Canvas()->Pixels(x, y))), 10 + i) << i;
+  }
+}
+
 TEST_F(MViewLoadTest, CancelReturnsWithinASecondEvenWhenALoadHangs) {
   const std::string fifo = dir.File("hangs.bmp");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
