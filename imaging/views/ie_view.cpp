@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "imaging/core/ie_int_math.h"
 #include "platform/system/exception.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/scroll_bars.h"
 #include "platform/ui/window_dc.h"
 
 TIEView::TIEView(TComponent* Owner) : TCustomControl(Owner) {
@@ -101,4 +103,46 @@ void TIEView::CreateParams(TCreateParams& Params) {
     else Params.Style |= WS_BORDER;
   }
   Params.WindowClassStyle &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TIEView::ShowScaledScrollBar(int Bar, int32_t ViewSize, int32_t Origin, double Scale) {
+  const HWND h = Handle();
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = 65535;
+  si.nPage = static_cast<UINT>(std::max(0, SaturateToInt(ViewSize / Scale)));
+  si.nPos = SaturateToInt(Origin / Scale);
+  SetScrollInfo(h, Bar, &si, true);
+  EnableScrollBar(h, Bar, ESB_ENABLE_BOTH);
+  ShowScrollBar(h, Bar, true);
+}
+
+int32_t TIEView::ScrollTarget(int Code, int32_t Origin, int32_t Line, int32_t Page, int32_t Thumb, int32_t Max) {
+  switch (Code) {
+    case SB_LINEUP: return Origin - Line;
+    case SB_LINEDOWN: return Origin + Line;
+    case SB_PAGEUP: return Origin - Page;
+    case SB_PAGEDOWN: return Origin + Page;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: return Thumb;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return Max;
+    default: return Origin;
+  }
+}
+
+bool TIEView::SwitchFlatScrollBars(bool& Current, bool Value) {
+  if (Value == Current) return false;
+  Current = Value;
+  if (!HandleAllocated()) return false;
+  if (!Value) {
+    UninitializeFlatSB(Handle());
+    return false;
+  }
+  SetScrollRange(Handle(), SB_HORZ, 0, 65535, false);
+  SetScrollRange(Handle(), SB_VERT, 0, 65535, false);
+  InitializeFlatSB(Handle());
+  ShowScrollBar(Handle(), SB_BOTH, false);
+  return true;
 }

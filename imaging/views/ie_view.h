@@ -60,6 +60,18 @@ class TIEView : public TCustomControl, public TIEViewLink {
  protected:
   void CreateParams(TCreateParams& Params) override;
 
+  // What the views' scroll bars share. The origin a scroll-bar message asks for, from the scroll
+  // code of its WParam, the line and page steps, the thumb's place in view units and the largest
+  // origin; any other code keeps Origin.
+  // Shows scroll bar Bar (SB_HORZ, SB_VERT) ranged 0..65535 with Scale view units to a step: the
+  // thumb's page ViewSize, its place Origin.
+  void ShowScaledScrollBar(int Bar, int32_t ViewSize, int32_t Origin, double Scale);
+  static int32_t ScrollTarget(int Code, int32_t Origin, int32_t Line, int32_t Page, int32_t Thumb, int32_t Max);
+  // Turns the flat scroll bars on or off (Current holds the setting). Switching them on resets both
+  // ranges to 0..65535 and hides both bars until the next refresh shows what is needed; answers
+  // whether that happened.
+  bool SwitchFlatScrollBars(bool& Current, bool Value);
+
  private:
   struct CallbackRecord {
     uintptr_t id;

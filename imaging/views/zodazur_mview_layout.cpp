@@ -4,20 +4,12 @@
 #include <cmath>
 #include <mutex>
 
+#include "imaging/core/ie_int_math.h"
 #include "imaging/views/zodazur_mview.h"
 #include "platform/ui/scroll_bars.h"
 #include "platform/ui/window_dc.h"
 
 using Guard = std::lock_guard<TCriticalSection>;
-
-namespace {
-
-int32_t TruncToInt(double v) {
-  if (!(v == v)) return 0;
-  return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
-}
-
-}  // namespace
 
 int32_t TZodazUrMView::ColumnCount() {
   if (gridWidth_ != -1) return gridWidth_;
@@ -81,15 +73,7 @@ void TZodazUrMView::SetOneScrollBar(int Bar, int32_t Max, int32_t ClientSize, in
     return;
   }
   Scale = (static_cast<double>(ClientSize) + Max - 1) / 65536;
-  SCROLLINFO si;
-  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-  si.nMin = 0;
-  si.nMax = 65535;
-  si.nPage = static_cast<UINT>(std::max(0, TruncToInt(ClientSize / Scale)));
-  si.nPos = TruncToInt(Position / Scale);
-  SetScrollInfo(h, Bar, &si, true);
-  EnableScrollBar(h, Bar, ESB_ENABLE_BOTH);
-  ShowScrollBar(h, Bar, true);
+  ShowScaledScrollBar(Bar, ClientSize, Position, Scale);
 }
 
 void TZodazUrMView::UpdateEx(bool DropThumbnails) {
@@ -142,7 +126,7 @@ void TZodazUrMView::SetViewX(int32_t Value) {
   }
   Invalidate();
   if (HandleAllocated() && (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth))
-    SetScrollPos(Handle(), SB_HORZ, TruncToInt(viewX_ / hScale_), true);
+    SetScrollPos(Handle(), SB_HORZ, SaturateToInt(viewX_ / hScale_), true);
 }
 
 void TZodazUrMView::SetViewY(int32_t Value) {
@@ -155,7 +139,7 @@ void TZodazUrMView::SetViewY(int32_t Value) {
   }
   Invalidate();
   if (HandleAllocated() && (scrollBars_ == ssVertical || scrollBars_ == ssBoth))
-    SetScrollPos(Handle(), SB_VERT, TruncToInt(viewY_ / vScale_), true);
+    SetScrollPos(Handle(), SB_VERT, SaturateToInt(viewY_ / vScale_), true);
 }
 
 void TZodazUrMView::SetViewXY(int32_t X, int32_t Y) {
@@ -170,9 +154,9 @@ void TZodazUrMView::SetViewXY(int32_t X, int32_t Y) {
   Invalidate();
   if (!HandleAllocated()) return;
   if (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth)
-    SetScrollPos(Handle(), SB_HORZ, TruncToInt(viewX_ / hScale_), true);
+    SetScrollPos(Handle(), SB_HORZ, SaturateToInt(viewX_ / hScale_), true);
   if (scrollBars_ == ssVertical || scrollBars_ == ssBoth)
-    SetScrollPos(Handle(), SB_VERT, TruncToInt(viewY_ / vScale_), true);
+    SetScrollPos(Handle(), SB_VERT, SaturateToInt(viewY_ / vScale_), true);
 }
 
 int32_t TZodazUrMView::ImageAtPos(int32_t X, int32_t Y) {
@@ -213,19 +197,7 @@ void TZodazUrMView::SetScrollBars(TScrollStyle Value) {
   UpdateEx(false);
 }
 
-void TZodazUrMView::SetFlatScrollBars(bool Value) {
-  if (Value == flatScrollBars_) return;
-  flatScrollBars_ = Value;
-  if (!HandleAllocated()) return;
-  if (!Value) {
-    UninitializeFlatSB(Handle());
-    return;
-  }
-  SetScrollRange(Handle(), SB_HORZ, 0, 65535, false);
-  SetScrollRange(Handle(), SB_VERT, 0, 65535, false);
-  InitializeFlatSB(Handle());
-  ShowScrollBar(Handle(), SB_BOTH, false);
-}
+void TZodazUrMView::SetFlatScrollBars(bool Value) { SwitchFlatScrollBars(flatScrollBars_, Value); }
 
 void TZodazUrMView::WMScroll(TMessage& Message, bool Horizontal) {
   DefaultHandler(Message);
@@ -241,18 +213,7 @@ void TZodazUrMView::WMScroll(TMessage& Message, bool Horizontal) {
   const double scale = Horizontal ? hScale_ : vScale_;
   int32_t mx, my;
   GetMaxViewXY(mx, my);
-  int32_t target = origin;
-  switch (code) {
-    case SB_LINEUP: target = origin - line; break;
-    case SB_LINEDOWN: target = origin + line; break;
-    case SB_PAGEUP: target = origin - page; break;
-    case SB_PAGEDOWN: target = origin + page; break;
-    case SB_TOP: target = 0; break;
-    case SB_BOTTOM: target = Horizontal ? mx : my; break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: target = TruncToInt(pos * scale); break;
-    default: break;
-  }
+  const int32_t target = ScrollTarget(code, origin, line, page, SaturateToInt(pos * scale), Horizontal ? mx : my);
   if (Horizontal) SetViewX(target);
   else SetViewY(target);
   DoViewChange(0);

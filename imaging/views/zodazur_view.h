@@ -367,6 +367,8 @@ class TZodazUrView : public TIEView {
   // Lowers the origin to the maximum after a change of sizes, with the change events.
   void LowerOriginToMaximum();
   void ApplyZoomDelays(int Axis);
+  // SetZoom, SetZoomX and SetZoomY (Axis 0 both, 1 X, 2 Y): clamp, apply, refresh, notify.
+  void SetZoomOnAxes(int Axis, double Value);
   void MoveOrigin(int32_t X, int32_t Y, bool ChangeX, bool ChangeY);
 
   // ---- Scroll bars (zodazur_view_scroll.cpp) ----

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/core/ie_int_math.h"
 #include "imaging/views/zodazur_view.h"
 #include "platform/ui/scroll_bars.h"
 
 namespace {
 
-int32_t TruncToInt(double v) {
-  if (!(v == v)) return 0;
-  return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
-}
 
 int32_t RoundToInt(double v) {
   if (!(v == v)) return 0;
@@ -43,15 +40,7 @@ void TZodazUrView::SetOneScrollBar(int Bar, int32_t Max, int32_t ViewSize, int32
   }
   Shown = true;
   Ratio = (static_cast<double>(ViewSize) + Max) / 65536;
-  SCROLLINFO si;
-  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-  si.nMin = 0;
-  si.nMax = 65535;
-  si.nPage = static_cast<UINT>(std::max(0, TruncToInt(ViewSize / Ratio)));
-  si.nPos = TruncToInt(Origin / Ratio);
-  SetScrollInfo(h, Bar, &si, true);
-  EnableScrollBar(h, Bar, ESB_ENABLE_BOTH);
-  ShowScrollBar(h, Bar, true);
+  ShowScaledScrollBar(Bar, ViewSize, Origin, Ratio);
 }
 
 void TZodazUrView::SetScrollBarsRanges() {
@@ -82,20 +71,7 @@ void TZodazUrView::SetScrollBars(TScrollStyle Value) {
 }
 
 void TZodazUrView::SetFlatScrollBars(bool Value) {
-  if (Value == flatScrollBars_) return;
-  flatScrollBars_ = Value;
-  if (!HandleAllocated()) return;
-  // The flat bars are the same bars here: switching them on resets the ranges and hides both
-  // until the next refresh shows what is needed.
-  if (!Value) {
-    UninitializeFlatSB(Handle());
-    return;
-  }
-  SetScrollRange(Handle(), SB_HORZ, 0, 65535, false);
-  SetScrollRange(Handle(), SB_VERT, 0, 65535, false);
-  InitializeFlatSB(Handle());
-  ShowScrollBar(Handle(), SB_BOTH, false);
-  hScrollShown_ = vScrollShown_ = false;
+  if (SwitchFlatScrollBars(flatScrollBars_, Value)) hScrollShown_ = vScrollShown_ = false;
 }
 
 void TZodazUrView::WMScroll(TMessage& Message, bool Horizontal) {
@@ -103,32 +79,16 @@ void TZodazUrView::WMScroll(TMessage& Message, bool Horizontal) {
   const int code = LOWORD(Message.WParam);
   const int pos = HIWORD(Message.WParam);
   const TIEScrollBarParams& params = Horizontal ? hScrollParams_ : vScrollParams_;
+  if (code == SB_THUMBTRACK && !params.Tracking) return;
   const double ratio = Horizontal ? hScrollRatio_ : vScrollRatio_;
   const int32_t origin = Horizontal ? geo_.ViewX : geo_.ViewY;
   const int32_t viewSize = Horizontal ? GetViewWidth() : GetViewHeight();
-  const int32_t u = std::max(TruncToInt(Horizontal ? geo_.ZoomXFactor : geo_.ZoomYFactor), 1);
+  const int32_t u = std::max(SaturateToInt(Horizontal ? geo_.ZoomXFactor : geo_.ZoomYFactor), 1);
   const int32_t line = params.LineStep == -1 ? u : params.LineStep * u;
   const int32_t page = params.PageStep == -1 ? viewSize : params.PageStep * u;
-  int32_t target = origin;
-  switch (code) {
-    case SB_LINEUP: target = origin - line; break;
-    case SB_LINEDOWN: target = origin + line; break;
-    case SB_PAGEUP: target = origin - page; break;
-    case SB_PAGEDOWN: target = origin + page; break;
-    case SB_THUMBPOSITION: target = RoundToInt(pos * ratio); break;
-    case SB_THUMBTRACK:
-      if (!params.Tracking) return;
-      target = RoundToInt(pos * ratio);
-      break;
-    case SB_TOP: target = 0; break;
-    case SB_BOTTOM: {
-      int32_t mx, my;
-      GetMaxViewXY(mx, my);
-      target = Horizontal ? mx : my;
-      break;
-    }
-    default: break;
-  }
+  int32_t mx = 0, my = 0;
+  if (code == SB_BOTTOM) GetMaxViewXY(mx, my);
+  const int32_t target = ScrollTarget(code, origin, line, page, RoundToInt(pos * ratio), Horizontal ? mx : my);
   if (Horizontal) SetViewX(target);
   else SetViewY(target);
 }
@@ -159,7 +119,7 @@ void TZodazUrView::DoMouseWheel(int32_t Delta, int32_t X, int32_t Y, bool Ctrl) 
     if (wheelParams_.Variation == iemwPercentage)
       step = std::max(RoundToInt(static_cast<double>(viewSize) * wheelParams_.Value / 100), 1);
     else if (wheelParams_.Variation == iemwAbsolute)
-      step = wheelParams_.Value * std::max(TruncToInt(factor), 1);
+      step = wheelParams_.Value * std::max(SaturateToInt(factor), 1);
     else
       return;
     if (horizontal) SetViewX(geo_.ViewX + s * step);

@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/core/ie_int_math.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/views/ie_view_globals.h"
 #include "imaging/views/zodazur_view.h"
 #include "platform/ui/scroll_bars.h"
-
-namespace {
-
-int32_t TruncToInt(double v) {
-  if (!(v == v)) return 0;
-  return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------- model steps
 
@@ -100,52 +92,25 @@ void TZodazUrView::ApplyZoomDelays(int Axis) {
   selectionDelayCount_ = SelectionDelayTicks;
 }
 
-void TZodazUrView::SetZoom(double Value) {
-  StopSmoothScroll();
-  DoViewChanging(2, Value);
-  if (!geo_.ClampZoom(Value)) return;
-  if (Value == geo_.ZoomX && Value == geo_.ZoomY) return;
-  ApplyZoomDelays(0);
-  LockPaint();
-  ApplyZoom(Value);
-  updateReason_ = 2;
-  Update();
-  updateReason_ = 2;
-  Update();
-  ComputeVisibleBitmapRect();
-  BuildCoordinateTables();
-  UnlockPaintNoUpdate();
-  Paint();
-  DoViewChange(1);
-}
+void TZodazUrView::SetZoom(double Value) { SetZoomOnAxes(0, Value); }
 
-void TZodazUrView::SetZoomX(double Value) {
-  StopSmoothScroll();
-  DoViewChanging(2, Value);
-  if (!geo_.ClampZoomX(Value)) return;
-  if (Value == geo_.ZoomX) return;
-  ApplyZoomDelays(1);
-  LockPaint();
-  ApplyZoomX(Value);
-  updateReason_ = 2;
-  Update();
-  updateReason_ = 2;
-  Update();
-  ComputeVisibleBitmapRect();
-  BuildCoordinateTables();
-  UnlockPaintNoUpdate();
-  Paint();
-  DoViewChange(1);
-}
+void TZodazUrView::SetZoomX(double Value) { SetZoomOnAxes(1, Value); }
 
-void TZodazUrView::SetZoomY(double Value) {
+void TZodazUrView::SetZoomY(double Value) { SetZoomOnAxes(2, Value); }
+
+void TZodazUrView::SetZoomOnAxes(int Axis, double Value) {
   StopSmoothScroll();
   DoViewChanging(2, Value);
-  if (!geo_.ClampZoomY(Value)) return;
-  if (Value == geo_.ZoomY) return;
-  ApplyZoomDelays(2);
+  const bool valid = Axis == 1 ? geo_.ClampZoomX(Value) : Axis == 2 ? geo_.ClampZoomY(Value) : geo_.ClampZoom(Value);
+  if (!valid) return;
+  if ((Axis == 2 || Value == geo_.ZoomX) && (Axis == 1 || Value == geo_.ZoomY)) return;
+  ApplyZoomDelays(Axis);
   LockPaint();
-  ApplyZoomY(Value);
+  switch (Axis) {
+    case 1: ApplyZoomX(Value); break;
+    case 2: ApplyZoomY(Value); break;
+    default: ApplyZoom(Value); break;
+  }
   updateReason_ = 2;
   Update();
   updateReason_ = 2;
@@ -189,9 +154,9 @@ void TZodazUrView::ZoomAt(int32_t X, int32_t Y, double Zoom, bool Centre) {
   const double f = geo_.ZoomX / 100;
   SyncGeometry();
   if (Centre)
-    SetViewXY(TruncToInt(bx * f - geo_.ViewWidth / 2), TruncToInt(by * f - geo_.ViewHeight / 2));
+    SetViewXY(SaturateToInt(bx * f - geo_.ViewWidth / 2), SaturateToInt(by * f - geo_.ViewHeight / 2));
   else
-    SetViewXY(TruncToInt(bx * f - X + f), TruncToInt(by * f - Y + f));
+    SetViewXY(SaturateToInt(bx * f - X + f), SaturateToInt(by * f - Y + f));
   UnlockPaint();
   ComputeVisibleBitmapRect();
   BuildCoordinateTables();
@@ -216,8 +181,8 @@ void TZodazUrView::MoveOrigin(int32_t X, int32_t Y, bool ChangeX, bool ChangeY) 
   Paint();
   DoViewChange(0);
   if (HandleAllocated()) {
-    if (hScrollShown_) SetScrollPos(Handle(), SB_HORZ, TruncToInt(geo_.ViewX / hScrollRatio_), true);
-    if (vScrollShown_) SetScrollPos(Handle(), SB_VERT, TruncToInt(geo_.ViewY / vScrollRatio_), true);
+    if (hScrollShown_) SetScrollPos(Handle(), SB_HORZ, SaturateToInt(geo_.ViewX / hScrollRatio_), true);
+    if (vScrollShown_) SetScrollPos(Handle(), SB_VERT, SaturateToInt(geo_.ViewY / vScrollRatio_), true);
   }
 }
 
