@@ -8,7 +8,8 @@
 //       as the main window's frame list (210 x 120 cells, one column, soft shadow): per frame the
 //       store, the first paint of a frame, a repeated paint, and the peak memory;
 //   bench_mview inserts COUNT  COUNT images inserted without selection into a view with its
-//       multi-image component attached: time and memory.
+//       multi-image component attached: time and memory;
+//   bench_mview shot PNG  a frame-list-like view painted to a PNG file, to look at.
 // Timings are wall clock in milliseconds.
 #include <QtWidgets/QApplication>
 
@@ -24,6 +25,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_startup.h"
+#include "imaging/io/zodazur_io.h"
 #include "imaging/io/zodazur_mio.h"
 #include "imaging/views/zodazur_mview.h"
 #include "platform/gdi/bitmap.h"
@@ -155,6 +157,46 @@ int Inserts(int count) {
   return 0;
 }
 
+// A picture of a frame-list-like view for the eye: 210 x 120 cells in one column with soft shadows,
+// captions, the second frame selected, painted through PaintTo and written as a PNG file.
+int Shot(const std::string& out) {
+  TForm* form = ShownForm(240, 420);
+  auto* v = new TZodazUrMView(form);
+  v->SetParent(form);
+  v->SetBounds(0, 0, 240, 420);
+  v->SetThumbWidth(210);
+  v->SetThumbHeight(120);
+  v->SetGridWidth(1);
+  v->SoftShadow().Enabled = true;
+  Application->ProcessMessages();
+  const TColor colours[3] = {static_cast<TColor>(0x3060C0), static_cast<TColor>(0x40A040),
+                             static_cast<TColor>(0xC07020)};
+  for (int i = 0; i < 3; ++i) {
+    TBitmap frame(640, 360);
+    frame.SetPixelFormat(pf24bit);
+    TCanvas* c = frame.Canvas();
+    c->Brush()->SetColor(colours[i]);
+    c->FillRect(TRect{0, 0, 640, 360});
+    c->Brush()->SetColor(clWhite);
+    c->Ellipse(200 + 60 * i, 90, 440 + 60 * i, 300);
+    const int at = v->AppendImage();
+    v->SetImage(at, &frame);
+    v->GetImageBottomText(at)->SetCaption("Frame " + std::to_string(i + 1) + " - 00:00:0" + std::to_string(2 * i));
+  }
+  v->SelectImage(1);
+  TBitmap shot(v->ClientWidth(), v->ClientHeight());
+  shot.SetPixelFormat(pf24bit);
+  v->PaintTo(&shot);
+  TIEBitmap picture;
+  picture.Assign(shot);
+  TZodazUrIO io(nullptr);
+  io.SetAttachedIEBitmap(&picture);
+  io.SaveToFilePNG(out);
+  std::printf("shot %s: %d x %d\n", out.c_str(), picture.Width(), picture.Height());
+  delete form;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,7 +209,8 @@ int main(int argc, char** argv) {
   if (mode == "thumbs" && argc > 3) rc = Thumbs(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : nullptr);
   else if (mode == "frames") rc = Frames(argc > 2 ? std::atoi(argv[2]) : 500);
   else if (mode == "inserts") rc = Inserts(argc > 2 ? std::atoi(argv[2]) : 100000);
-  else std::fprintf(stderr, "usage: bench_mview thumbs FOLDER POOL [DUMP] | frames [COUNT] | inserts [COUNT]\n");
+  else if (mode == "shot" && argc > 2) rc = Shot(argv[2]);
+  else std::fprintf(stderr, "usage: bench_mview thumbs FOLDER POOL [DUMP] | frames [COUNT] | inserts [COUNT] | shot PNG\n");
   FinalizeImagingUnits();
   return rc;
 }

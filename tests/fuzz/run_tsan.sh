@@ -8,6 +8,6 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=$root/build/tsan
 filter=${1:-'MViewLoadTest.*:MViewTest.*:MViewPaintTest.*:ViewTest.MessagesOfTheIOThreads*'}
 "$root/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_ASSERTS=ON -DBRIMVALE_TSAN=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBRIMVALE_BUILD_BENCH=OFF -- tests_imaging
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBRIMVALE_BUILD_BENCH=OFF -- tests_threads
 QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error=0:second_deadlock_stack=1" \
-  "$dir/tests/tests_imaging" --gtest_filter="$filter"
+  "$dir/tests/tests_threads" --gtest_filter="$filter"
