@@ -323,8 +323,9 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   virtual void CancelBackgroundLoads();
   virtual void DoWrongImage(TIEBitmap* Bitmap, int32_t Index);
   // Stores the background loads that have finished (the user-interface thread does it when their
-  // message arrives, and before every paint).
-  void StoreFinishedLoads();
+  // message arrives, and before every paint) and marks their cells for repainting; answers those
+  // cells' rectangles (CellPaintRect).
+  std::vector<TRect> StoreFinishedLoads();
   // How many loads are pending or running now, and the images pending, first started first.
   int32_t PendingLoadCount();
   std::vector<int32_t> PendingLoads();

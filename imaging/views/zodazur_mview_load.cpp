@@ -486,14 +486,14 @@ void TZodazUrMView::DoLoadFinished(Loader* L) {
   if (window) PostMessage(window, IEM_THUMBLOADED, 0, 0);
 }
 
-void TZodazUrMView::StoreFinishedLoads() {
+std::vector<TRect> TZodazUrMView::StoreFinishedLoads() {
   std::deque<std::unique_ptr<LoadResult>> results;
   {
     Guard g(lock_);
     results.swap(results_);
     resultPosted_ = false;
   }
-  if (results.empty()) return;
+  if (results.empty()) return {};
   std::vector<TRect> cells;
   {
     Guard g(lock_);
@@ -515,4 +515,5 @@ void TZodazUrMView::StoreFinishedLoads() {
   // Only the cells that got their images are painted again.
   if (HandleAllocated())
     for (const TRect& cell : cells) ::InvalidateRect(Handle(), &cell, false);
+  return cells;
 }

@@ -116,6 +116,10 @@ void TZodazUrMView::Paint() {
   HDC dc = Canvas()->Handle();
   HDC src = backBuffer_->GetCanvas()->Handle();
   const int32_t x = area.Left, y = area.Top, w = area.Right - area.Left, h = area.Bottom - area.Top;
+  // The update region's box was composed whole, so all of it is shown (not only the region): a
+  // cell this paint composed is on the screen when the paint ends.
+  SelectClipRgn(dc, nullptr);
+  IntersectClipRect(dc, x, y, x + w, y + h);
   if (ScreenBitsPerPixel >= 24 || IsRemoteSession) {
     BitBlt(dc, x, y, w, h, src, x, y, SRCCOPY);
   } else {
@@ -138,9 +142,20 @@ void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
 
 void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
   if (!Bitmap) return;
-  StoreFinishedLoads();
+  const std::vector<TRect> stored = StoreFinishedLoads();
   const int32_t cw = ClientWidth(), ch = ClientHeight();
   const bool whole = Area.Left <= 0 && Area.Top <= 0 && Area.Right >= cw && Area.Bottom >= ch;
+  // Whether this paint shows all of what a cell reaches within the client area.
+  auto shownWhole = [&](const TRect& Reach) {
+    const int32_t l = std::max(Reach.Left, 0), t = std::max(Reach.Top, 0);
+    const int32_t r = std::min(Reach.Right, cw), b = std::min(Reach.Bottom, ch);
+    return whole || l >= r || t >= b || (l >= Area.Left && t >= Area.Top && r <= Area.Right && b <= Area.Bottom);
+  };
+  // A cell that got its image in this paint but is not shown whole by it waits for its own paint:
+  // until then not everything is displayed.
+  bool cellsToShow = false;
+  for (const TRect& cell : stored)
+    if (!shownWhole(cell)) cellsToShow = true;
   HDC target = Bitmap->Canvas()->Handle();
   const int32_t saved = whole ? 0 : SaveDC(target);
   if (!whole) IntersectClipRect(target, Area.Left, Area.Top, Area.Right, Area.Bottom);
@@ -188,6 +203,14 @@ void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
             restart = true;
             break;
           }
+          if (!queued) {
+            Guard g(lock_);
+            const TRect cell = CellPaintRect(*RecordAt(index));
+            if (!shownWhole(cell)) {
+              cellsToShow = true;
+              if (HandleAllocated()) ::InvalidateRect(Handle(), &cell, false);
+            }
+          }
         }
         const bool selected =
             (index == selectedImage_ ||
@@ -226,6 +249,7 @@ void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
       }
     }
   }
+  if (cellsToShow) allDisplayed_ = false;
   if (!whole) {
     RestoreDC(target, saved);
     // A corrupted image removed here moved the cells after it: all of them are shown again.
