@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "imaging/processing/ie_resample_filters.h"
@@ -64,43 +65,19 @@ inline int32_t Divide8Scalar(int32_t S, int32_t WeightSum) {
 
 }  // namespace
 
-IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst,
-                                uint8_t* Scratch) {
-  const int32_t sw = Columns.SourceSize(), dw = Columns.DestSize();
-  // Groups of four taps load 16 bytes, which may reach past the row's last pixel: the columns whose
-  // loads stay inside the row read it in place, the last few read a copy of the row's tail padded
-  // with zeros.
-  const int32_t tailStart = std::max(0, sw - (Columns.Stride() + 8));
-  const size_t tailBytes = static_cast<size_t>(sw - tailStart) * 3;
-  std::memcpy(Scratch, Src + static_cast<size_t>(tailStart) * 3, tailBytes);
-  std::memset(Scratch + tailBytes, 0, static_cast<size_t>(Columns.Stride() + 8) * 3 + 16);
-  // Four pixels p0..p3 from 16 loaded bytes: blue, green and red of p0 and p1 side by side as
-  // 16-bit numbers in the low lane, of p2 and p3 in the high lane, so that one multiply-add with
-  // the paired weights (w0, w1) and (w2, w3) sums two taps per channel.
-  const __m256i shuffle = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
-                                           6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
-  // The sums of destination pixel I: blue, green, red and 0 in four lanes.
-  auto sums = [&](int32_t i) IE_AVX2 {
-    const int32_t left = Columns.Left(i), taps = Columns.Taps(i);
-    const int32_t lastGroup = (taps - 1) & ~3;
-    const uint8_t* p = 3 * (left + lastGroup) + 16 <= 3 * sw ? Src + static_cast<ptrdiff_t>(left) * 3
-                                                              : Scratch + static_cast<ptrdiff_t>(left - tailStart) * 3;
-    const int32_t* w = Columns.PairedWeights(i);
-    __m256i acc = _mm256_setzero_si256();
-    for (int32_t k = 0; k < taps; k += 4, w += 8) {
-      const __m256i px =
-          _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * k))),
-                              shuffle);
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w))));
-    }
-    return _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
-  };
+namespace {
+
+// Writes the 3-byte pixels of a row from Sums(I), the sums of destination pixel I (blue, green, red
+// and 0 in four lanes), each divided by its weight sum.
+template <class SumsFn>
+IE_AVX2 inline void StoreRow24(const TIEContributorTable& Columns, uint8_t* Dst, SumsFn&& Sums) {
+  const int32_t dw = Columns.DestSize();
   const TIEContributorTable::TLaneDivisors& divisors = Columns.LaneDivisors();
   // Two destination pixels at a time share one division: their quotients packed to bytes leave
   // pixel I in the low four bytes of the low lane and pixel I + 1 in those of the high lane.
   int32_t i = 0;
   for (; i + 1 < dw; i += 2) {
-    const __m256i s = _mm256_inserti128_si256(_mm256_castsi128_si256(sums(i)), sums(i + 1), 1);
+    const __m256i s = _mm256_inserti128_si256(_mm256_castsi128_si256(Sums(i)), Sums(i + 1), 1);
     const __m256i q = Divide8(s, PairOf(divisors, i));
     const __m256i w16 = _mm256_packus_epi32(q, q);
     const __m256i bytes = _mm256_packus_epi16(w16, w16);
@@ -119,13 +96,79 @@ IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_
   }
   if (i < dw) {
     // The last pixel alone: three bytes, nothing past the row.
-    const __m256i q = Divide8(_mm256_castsi128_si256(sums(i)), AllOf(divisors, i));
+    const __m256i q = Divide8(_mm256_castsi128_si256(Sums(i)), AllOf(divisors, i));
     const __m256i w16 = _mm256_packus_epi32(q, q);
     const uint32_t bgr = static_cast<uint32_t>(_mm256_cvtsi256_si32(_mm256_packus_epi16(w16, w16)));
     uint8_t* d = Dst + static_cast<ptrdiff_t>(i) * 3;
     d[0] = static_cast<uint8_t>(bgr);
     d[1] = static_cast<uint8_t>(bgr >> 8);
     d[2] = static_cast<uint8_t>(bgr >> 16);
+  }
+}
+
+// The horizontal pass of 3-byte pixels with Groups groups of four taps for every destination pixel
+// (0: Groups Count, at run time). Every pixel runs the same number of groups, those past its own
+// run reading weights of 0, so that the loop ends alike for all and is unrolled when Groups is
+// known.
+template <int Groups>
+IE_AVX2 void RowH24(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst, uint8_t* Scratch,
+                    int32_t Count) {
+  const int32_t groups = Groups > 0 ? Groups : Count;
+  const int32_t sw = Columns.SourceSize();
+  // Groups of four taps load 16 bytes, which may reach past the row's last pixel: the columns whose
+  // loads stay inside the row read it in place, the last few read a copy of the row's tail padded
+  // with zeros.
+  const int32_t tailStart = std::max(0, sw - (Columns.Stride() + 8));
+  const size_t tailBytes = static_cast<size_t>(sw - tailStart) * 3;
+  std::memcpy(Scratch, Src + static_cast<size_t>(tailStart) * 3, tailBytes);
+  std::memset(Scratch + tailBytes, 0, static_cast<size_t>(Columns.Stride() + 8) * 3 + 16);
+  // The last left pixel whose loads stay inside the row.
+  const int32_t lastInPlace = sw - 4 * (groups - 1) - 6;
+  // Four pixels p0..p3 from 16 loaded bytes: blue, green and red of p0 and p1 side by side as
+  // 16-bit numbers in the low lane, of p2 and p3 in the high lane, so that one multiply-add with
+  // the paired weights (w0, w1) and (w2, w3) sums two taps per channel.
+  const __m256i shuffle = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
+                                           6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
+  const int32_t* paired = Columns.PairedWeights(0);
+  const size_t pairedStride = static_cast<size_t>(Columns.Stride()) * 2;
+  // The sums of destination pixel I: blue, green, red and 0 in four lanes.
+  StoreRow24(Columns, Dst, [&](int32_t i) IE_AVX2 {
+    const int32_t left = Columns.Left(i);
+    const uint8_t* p = left <= lastInPlace ? Src + static_cast<ptrdiff_t>(left) * 3
+                                           : Scratch + static_cast<ptrdiff_t>(left - tailStart) * 3;
+    const int32_t* w = paired + static_cast<size_t>(i) * pairedStride;
+    // Two sums, so that the additions of neighbouring groups do not wait for each other.
+    __m256i acc0 = _mm256_setzero_si256(), acc1 = _mm256_setzero_si256();
+#pragma GCC unroll 8
+    for (int32_t g = 0; g < groups; ++g) {
+      const __m256i px = _mm256_shuffle_epi8(
+          _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * g))), shuffle);
+      const __m256i t = _mm256_madd_epi16(px, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * g)));
+      if (g & 1)
+        acc1 = _mm256_add_epi32(acc1, t);
+      else
+        acc0 = _mm256_add_epi32(acc0, t);
+    }
+    const __m256i acc = _mm256_add_epi32(acc0, acc1);
+    return _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+  });
+}
+
+}  // namespace
+
+IE_AVX2 void ResampleRowH24Avx2(const TIEContributorTable& Columns, const uint8_t* Src, uint8_t* Dst,
+                                uint8_t* Scratch) {
+  const int32_t groups = (Columns.MaxTaps() + 3) / 4;
+  switch (groups) {
+    case 1: RowH24<1>(Columns, Src, Dst, Scratch, groups); break;
+    case 2: RowH24<2>(Columns, Src, Dst, Scratch, groups); break;
+    case 3: RowH24<3>(Columns, Src, Dst, Scratch, groups); break;
+    case 4: RowH24<4>(Columns, Src, Dst, Scratch, groups); break;
+    case 5: RowH24<5>(Columns, Src, Dst, Scratch, groups); break;
+    case 6: RowH24<6>(Columns, Src, Dst, Scratch, groups); break;
+    case 7: RowH24<7>(Columns, Src, Dst, Scratch, groups); break;
+    case 8: RowH24<8>(Columns, Src, Dst, Scratch, groups); break;
+    default: RowH24<0>(Columns, Src, Dst, Scratch, groups); break;
   }
 }
 

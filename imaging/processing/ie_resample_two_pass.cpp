@@ -1,5 +1,6 @@
 #include "imaging/processing/ie_resample_two_pass.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
@@ -39,6 +40,76 @@ struct TProgressSink {
   }
 };
 
+// Both passes fused, for a resample nobody watches: the destination rows go in bands, and each
+// band makes the horizontal rows its destination rows read as it reaches them, in a ring of work
+// rows just long enough for the rows of one destination row. No work bitmap is made, and the rows
+// stay in the cache between the passes. Neighbouring bands make the few rows they share each for
+// themselves: the results do not depend on the bands.
+void FusedPasses(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, const TIEContributorTable& Columns,
+                 const TIEContributorTable& RowTable, int32_t Channels, int32_t SampleBytes) {
+  const int32_t sh = Source.GetHeight(), dh = Dest.GetHeight();
+  // A bitmap held in a temporary file maps one row at a time: such passes run on the calling thread.
+  const bool fileHeld = IsFileHeldBitmap(Source) || IsFileHeldBitmap(Dest);
+  const int32_t threads = fileHeld ? 1 : ResampleThreadCount(Source);
+  // The source rows each destination row reads, and the longest such run.
+  std::vector<int32_t> low(static_cast<size_t>(dh)), high(static_cast<size_t>(dh));
+  int32_t span = 1;
+  for (int32_t y = 0; y < dh; ++y) {
+    int32_t lo = sh, hi = 0;
+    for (int32_t k = 0; k < RowTable.Count(y); ++k) {
+      lo = std::min(lo, RowTable.Pairs(y)[k].Pixel);
+      hi = std::max(hi, RowTable.Pairs(y)[k].Pixel);
+    }
+    low[static_cast<size_t>(y)] = lo;
+    high[static_cast<size_t>(y)] = hi;
+    span = std::max(span, hi - lo + 1);
+  }
+  TIERowAccessScope readOnly(Source, iraRead);
+  TIERowAccessScope writeOnly(Dest, iraWrite);
+  std::vector<const void*> sourceRows;
+  std::vector<void*> destRows;
+  if (threads > 1) {
+    // Rows looked up once, before the workers read them.
+    sourceRows.resize(static_cast<size_t>(sh));
+    for (int32_t y = 0; y < sh; ++y) sourceRows[static_cast<size_t>(y)] = Source.GetRow(y);
+    destRows.resize(static_cast<size_t>(dh));
+    for (int32_t y = 0; y < dh; ++y) destRows[static_cast<size_t>(y)] = Dest.GetRow(y);
+  }
+  const size_t rowBytes = static_cast<size_t>(Columns.DestSize()) * Channels * SampleBytes;
+  const int32_t samples = Columns.DestSize() * Channels;
+  // Two bands a thread: a thread held back by a busy machine leaves its second one to the others.
+  const int32_t bands = threads == 1 ? 1 : std::min(dh, 2 * threads);
+  RunResampleBands(
+      bands, threads,
+      [&](int32_t first, int32_t count, const std::function<bool()>& bandDone) {
+        std::vector<uint8_t> ring(static_cast<size_t>(span) * rowBytes);
+        std::vector<int32_t> held(static_cast<size_t>(span), -1);  // the source row in each slot
+        std::vector<const void*> rows(static_cast<size_t>(sh), nullptr);
+        std::vector<uint8_t> scratch(ResampleRowHScratchSize(Columns, Channels, SampleBytes));
+        for (int32_t b = first; b < first + count; ++b) {
+          const int32_t y0 = static_cast<int32_t>(static_cast<int64_t>(dh) * b / bands);
+          const int32_t y1 = static_cast<int32_t>(static_cast<int64_t>(dh) * (b + 1) / bands);
+          for (int32_t y = y0; y < y1; ++y) {
+            // The rows of one destination row fall in different slots (there are as many as rows).
+            for (int32_t j = low[static_cast<size_t>(y)]; j <= high[static_cast<size_t>(y)]; ++j) {
+              const size_t slot = static_cast<size_t>(j % span);
+              if (held[slot] == j) continue;
+              if (held[slot] >= 0) rows[static_cast<size_t>(held[slot])] = nullptr;
+              uint8_t* work = ring.data() + slot * rowBytes;
+              ResampleRowH(Columns, Channels, SampleBytes,
+                           threads > 1 ? sourceRows[static_cast<size_t>(j)] : Source.GetRow(j), work, scratch.data());
+              held[slot] = j;
+              rows[static_cast<size_t>(j)] = work;
+            }
+            ResampleRowV(RowTable, y, SampleBytes, rows.data(), samples,
+                         threads > 1 ? destRows[static_cast<size_t>(y)] : Dest.GetRow(y));
+          }
+          if (!bandDone()) return;
+        }
+      },
+      nullptr);
+}
+
 }  // namespace
 
 void TwoPassResample(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, const TIEContributorTableMaker& Tables,
@@ -52,6 +123,10 @@ void TwoPassResample(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, const TIEContri
   const bool kernelStyle = Style == TTwoPassProgress::Kernel;
   // The horizontal pass reports only in the filtered resampler's style.
   const double factor = listening && kernelStyle ? 100.0 / (sh + dh + 0.5) : 0;
+  if (!listening) {
+    FusedPasses(Source, Dest, Tables(sw, dw), Tables(sh, dh), Channels, SampleBytes);
+    return;
+  }
 
   TIEWorkBitmap work(dw, sh, Channels * SampleBytes * 8);
   if (!work.Bits()) throw std::bad_alloc();

@@ -4,7 +4,9 @@
 // processor core, and a vertical pass (work rows into the destination) in bands of destination
 // rows. Both read the integer weights of a TIEContributorTable per axis: the kernel filters' tables
 // or the area resampler's. The result does not depend on the number of threads; progress is always
-// reported on the calling thread.
+// reported on the calling thread. When nobody listens for progress the passes run fused instead:
+// bands of destination rows, each making the horizontal rows it reads as it goes, with no work
+// bitmap; the result is the same.
 #include <cstdint>
 #include <functional>
 
