@@ -24,6 +24,8 @@ packages=(
   openssl python3-pyftpdlib
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.
   clang libclang-rt-dev llvm
+  # The linker of both builds (cmake/Linker.cmake).
+  lld
 )
 # Packages given as arguments are installed in place of the list (scripts/install-bench-deps.sh).
 if [ $# -gt 0 ]; then packages=("$@"); fi
