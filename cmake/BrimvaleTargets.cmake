@@ -46,6 +46,12 @@ function(brimvale_gtest target)
   if(BRIMVALE_SANITIZE AND ARG_SHARDS GREATER 1)
     math(EXPR ARG_SHARDS "${ARG_SHARDS} * 2")
   endif()
+  # The time-out stops a test that hangs; a sanitized shard on a machine busy with other builds
+  # can take several times its idle time, so the sanitizer build allows more.
+  set(timeout 600)
+  if(BRIMVALE_SANITIZE)
+    set(timeout 1800)
+  endif()
   set(sources ${ARG_SOURCES})
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
@@ -66,7 +72,7 @@ function(brimvale_gtest target)
     set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "GTEST_TOTAL_SHARDS=${ARG_SHARDS};GTEST_SHARD_INDEX=${i};QT_QPA_PLATFORM=offscreen;BRIMVALE_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
       LABELS ${target}
-      TIMEOUT 600)
+      TIMEOUT ${timeout})
     if(BRIMVALE_SANITIZER_ENV)
       set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${BRIMVALE_SANITIZER_ENV})
     endif()
