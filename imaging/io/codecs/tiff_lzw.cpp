@@ -1,5 +1,6 @@
 #include "imaging/io/codecs/tiff_lzw.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -16,124 +17,179 @@ constexpr int32_t kEnd = 257;
 constexpr int32_t kFirstFree = 258;
 constexpr int32_t kMaxEntries = 4096;
 
-// The decoder's state for one strip. Strings are kept as prefix chains (the entry's last byte and the
-// code of the string before it) with their length and first byte, so a string is written backwards
-// straight into the output buffer.
+// The decoder's state for one strip. Every string of the table is a run of bytes already decoded
+// (an entry is the previous code's output and the first byte after it, which follow each other in
+// the output), so the table holds only where each string starts in the output and its length, and
+// a code is decoded by copying that run forward. The output is kept from the last clear code on
+// (no entry reaches further back), and rows are handed out where they lie in it.
 struct TTIFFLZWDecodeState {
   const uint8_t* input = nullptr;
-  int64_t inputBits = 0;
-  int64_t bitPos = 0;
+  int64_t inputBytes = 0;
+  int64_t inPos = 0;            // next input byte to load into the bit buffer
+  int64_t bitsLeft = 0;         // input bits not yet taken as codes (bit buffer included)
+  uint64_t bitBuf = 0;          // unread bits, the next one at the top
+  int32_t bitCount = 0;         // valid bits in bitBuf
+  std::vector<uint8_t> reversedInput;  // FillOrder 2: the input with each byte's bits reversed
   int32_t rowSize = 0;
-  bool reversed = false;
-  std::vector<uint8_t> buffer;  // decoded bytes; the first rowSize are the row handed out
-  size_t fill = 0;              // decoded bytes held
-  size_t handedOut = 0;         // bytes of the buffer returned by the last call
+  std::unique_ptr<uint8_t[]> out;  // decoded bytes since the last clear (with room to copy in 16s)
+  size_t capacity = 0;          // bytes out holds
+  size_t pos = 0;               // bytes decoded into out
+  size_t handed = 0;            // bytes of out already returned as rows
   int32_t prev = -1;
+  size_t prevStart = 0;         // where the previous code's string starts in out
   int32_t width = 9;
   int32_t entries = kFirstFree;
   bool ended = false;
-  std::array<uint16_t, kMaxEntries + 2> prefix{};
-  std::array<uint8_t, kMaxEntries + 2> last{};
-  std::array<uint8_t, kMaxEntries + 2> first{};
-  std::array<uint16_t, kMaxEntries + 2> length{};
+  // Entries below `entries` only are read: the rest need no clearing.
+  std::array<uint32_t, kMaxEntries> start;
+  std::array<uint16_t, kMaxEntries> length;
 
   TTIFFLZWDecodeState() {
-    for (int32_t i = 0; i < 256; ++i) {
-      last[i] = first[i] = static_cast<uint8_t>(i);
-      length[i] = 1;
-    }
+    for (int32_t i = 0; i < 256; ++i) length[i] = 1;
   }
 
-  uint8_t InputByte(int64_t index) const {
-    const uint8_t b = input[index];
-    return reversed ? IEBitReverseTable[b] : b;
+  // Room for N more bytes after Pos and the 16-byte copies' overrun.
+  void Reserve(size_t pos, size_t n) {
+    if (capacity >= pos + n + 16) return;
+    const size_t grown = std::max(capacity * 2, pos + n + 16);
+    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
+    if (pos > 0) std::memcpy(bigger.get(), out.get(), pos);
+    out = std::move(bigger);
+    capacity = grown;
   }
 
-  // The next code, or -1 when the strip holds fewer bits than the code width.
-  int32_t ReadCode() {
-    if (bitPos + width > inputBits) return -1;
-    const int64_t byte = bitPos >> 3;
-    uint32_t window = 0;
-    if (!reversed && (byte + 3) * 8 <= inputBits) {
-      // Three whole bytes inside the strip: no test per byte.
-      window = static_cast<uint32_t>(input[byte]) << 16 | static_cast<uint32_t>(input[byte + 1]) << 8 | input[byte + 2];
-    } else {
-      for (int i = 0; i < 3; ++i) {
-        window <<= 8;
-        if ((byte + i) * 8 < inputBits) window |= InputByte(byte + i);
-      }
-    }
-    const int shift = 24 - static_cast<int>(bitPos & 7) - width;
-    bitPos += width;
-    return static_cast<int32_t>((window >> shift) & ((1u << width) - 1));
-  }
-
-  void Output(int32_t code) {
-    const size_t n = length[code];
-    if (buffer.size() < fill + n) buffer.resize(fill + n + 1024);
-    uint8_t* dst = buffer.data() + fill + n;
-    for (int32_t c = code; c >= 256; c = prefix[c]) *--dst = last[c];
-    *--dst = static_cast<uint8_t>(code < 256 ? code : first[code]);
-    fill += n;
-  }
-
-  // Adds previous string + byte; false when the table passed its size.
-  bool AddEntry(int32_t prevCode, uint8_t byte) {
-    if (entries >= kMaxEntries) return false;
-    prefix[entries] = static_cast<uint16_t>(prevCode);
-    last[entries] = byte;
-    first[entries] = prevCode < 256 ? static_cast<uint8_t>(prevCode) : first[prevCode];
-    length[entries] = static_cast<uint16_t>(length[prevCode] + 1);
-    ++entries;
-    if (entries == 511)
-      width = 10;
-    else if (entries == 1023)
-      width = 11;
-    else if (entries == 2047)
-      width = 12;
-    return true;
-  }
-
-  uint8_t FirstByte(int32_t code) const { return code < 256 ? static_cast<uint8_t>(code) : first[code]; }
-
-  // Decodes until a row is complete or the strip ends; false on an error.
+  // Decodes until a row is complete or the strip ends; false on an error. The loop works on local
+  // copies of the state (the output's stores would otherwise make the compiler reload every field).
   bool DecodeRow() {
-    while (!ended && fill < static_cast<size_t>(rowSize)) {
-      int32_t code = ReadCode();
+    const size_t want = handed + static_cast<size_t>(rowSize);
+    if (ended || pos >= want) return true;
+    const uint8_t* const in = input;
+    const int64_t inBytes = inputBytes;
+    int64_t at = inPos, left = bitsLeft;
+    uint64_t buf = bitBuf;
+    int32_t count = bitCount, w = width, n = entries, previous = prev;
+    size_t p = pos, previousStart = prevStart;
+    bool ok = true;
+    // The next code, or -1 when the strip holds fewer bits than the code width.
+    auto readCode = [&]() __attribute__((always_inline)) -> int32_t {
+      if (left < w) return -1;
+      if (count < w) {
+        if (at + 8 <= inBytes) {
+          uint64_t v;
+          std::memcpy(&v, in + at, 8);
+          buf |= __builtin_bswap64(v) >> count;
+          at += (63 - count) >> 3;
+          count |= 56;
+        } else {
+          while (count <= 56 && at < inBytes) {
+            buf |= static_cast<uint64_t>(in[at++]) << (56 - count);
+            count += 8;
+          }
+        }
+      }
+      const auto code = static_cast<int32_t>(buf >> (64 - w));
+      buf <<= w;
+      count -= w;
+      left -= w;
+      return code;
+    };
+    // The string of Code (in the table, or the entry being defined) at the end of the output.
+    auto output = [&](int32_t code) __attribute__((always_inline)) {
+      if (code < 256) {
+        if (capacity < p + 17) Reserve(p, 1);
+        out[p] = static_cast<uint8_t>(code);
+        previousStart = p++;
+        return;
+      }
+      const size_t len = length[code];
+      if (capacity < p + len + 16) Reserve(p, len);
+      uint8_t* dst = out.get() + p;
+      const uint8_t* src = out.get() + start[code];
+      if (static_cast<size_t>(dst - src) >= 16) {
+        for (size_t i = 0; i < len; i += 16) std::memcpy(dst + i, src + i, 16);
+      } else {
+        // Only the entry being defined overlaps its own output (a string followed by its first byte).
+        for (size_t i = 0; i < len; ++i) dst[i] = src[i];
+      }
+      previousStart = p;
+      p += len;
+    };
+    // The previous code's string and the byte after it as a new entry; false past the table's size.
+    auto addEntry = [&](size_t from) __attribute__((always_inline)) {
+      if (n >= kMaxEntries) return false;
+      start[n] = static_cast<uint32_t>(from);
+      length[n] = static_cast<uint16_t>(length[previous] + 1);
+      ++n;
+      if (n == 511)
+        w = 10;
+      else if (n == 1023)
+        w = 11;
+      else if (n == 2047)
+        w = 12;
+      return true;
+    };
+    while (p < want) {
+      int32_t code = readCode();
       if (code < 0 || code == kEnd) {
         ended = true;
         break;
       }
       if (code == kClear) {
-        entries = kFirstFree;
-        width = 9;
+        // The table starts again, and the bytes no row has taken move to the front.
+        n = kFirstFree;
+        w = 9;
+        previous = -1;
+        const size_t keep = p - handed;
+        if (keep > 0 && handed > 0) std::memmove(out.get(), out.get() + handed, keep);
+        p = keep;
+        handed = 0;
         do {
-          code = ReadCode();
+          code = readCode();
         } while (code == kClear);
         if (code < 0 || code == kEnd) {
           ended = true;
           break;
         }
-        if (code >= entries) return false;
-        Output(code);
-        prev = code;
+        if (code >= n) {
+          ok = false;
+          break;
+        }
+        output(code);
+        previous = code;
         continue;
       }
-      if (code >= entries) {
-        // Only the entry being defined may be used before it exists.
-        if (code != entries || prev < 0) {
+      const size_t previousAt = previousStart;
+      if (code >= n) {
+        // Only the entry being defined may be used before it exists: its string is the previous
+        // one and that one's first byte, which starts where the previous string does.
+        if (code != n || previous < 0) {
           ended = true;
           break;
         }
-        if (!AddEntry(prev, FirstByte(prev))) return false;
-        Output(code);
+        if (!addEntry(previousAt)) {
+          ok = false;
+          break;
+        }
+        output(code);
       } else {
-        Output(code);
-        if (prev >= 0 && !AddEntry(prev, FirstByte(code))) return false;
+        output(code);
+        if (previous >= 0 && !addEntry(previousAt)) {
+          ok = false;
+          break;
+        }
       }
-      prev = code;
+      previous = code;
     }
-    return true;
+    inPos = at;
+    bitsLeft = left;
+    bitBuf = buf;
+    bitCount = count;
+    width = w;
+    entries = n;
+    prev = previous;
+    pos = p;
+    prevStart = previousStart;
+    return ok;
   }
 };
 
@@ -221,28 +277,30 @@ uint8_t* TIFFLZWDecode(const uint8_t* Input, int32_t InputSize, int32_t RowSize,
   if (state == nullptr) {
     state = new TTIFFLZWDecodeState();
     State = state;
+    state->inputBytes = InputSize > 0 ? InputSize : 0;
     state->input = Input;
-    state->inputBits = static_cast<int64_t>(InputSize > 0 ? InputSize : 0) * 8;
-    state->reversed = FillOrder == 2;
+    if (FillOrder == 2) {
+      state->reversedInput.assign(Input, Input + state->inputBytes);
+      for (uint8_t& b : state->reversedInput) b = IEBitReverseTable[b];
+      state->input = state->reversedInput.data();
+    }
+    state->bitsLeft = state->inputBytes * 8;
     state->rowSize = RowSize > 0 ? RowSize : 0;
-    state->buffer.resize(static_cast<size_t>(state->rowSize) + 1);
-  }
-  // Bytes decoded beyond the last row handed out move to the front.
-  if (state->handedOut > 0) {
-    const size_t keep = state->fill > state->handedOut ? state->fill - state->handedOut : 0;
-    if (keep > 0) std::memmove(state->buffer.data(), state->buffer.data() + state->handedOut, keep);
-    state->fill = keep;
-    state->handedOut = 0;
+    state->Reserve(0, static_cast<size_t>(state->rowSize) + 4096);
   }
   if (!state->DecodeRow()) return nullptr;
-  const size_t row = static_cast<size_t>(state->rowSize);
-  if (state->buffer.size() < row + 1) state->buffer.resize(row + 1);
-  if (state->fill < row) {
-    std::memset(state->buffer.data() + state->fill, 0, row - state->fill);
-    state->fill = row;
+  // The row lies in the output itself; what the codes did not fill is cleared there (past the
+  // decoded bytes, which stay as they are).
+  const size_t rowBytes = static_cast<size_t>(state->rowSize);
+  const size_t have = std::min(state->pos - state->handed, rowBytes);
+  uint8_t* row = state->out.get() + state->handed;
+  if (have < rowBytes) {
+    state->Reserve(state->handed, rowBytes);
+    row = state->out.get() + state->handed;
+    std::memset(row + have, 0, rowBytes - have);
   }
-  state->handedOut = row;
-  return state->buffer.data();
+  state->handed += have;
+  return row;
 }
 
 void TIFFLZWEncode(const uint8_t* Input, int32_t Count, TStream& Stream, void*& State) {

@@ -7,12 +7,13 @@
 class TStream;
 
 // Decodes one strip row by row. The first call (State nil) creates the state for the InputSize
-// bytes at Input; every call with Input not nil returns the next RowSize decoded bytes (the state's
-// buffer, valid until the next call), or nil on an error (a code after a clear that is not in the
-// table, a code for an entry that cannot be built, a table past 4096 entries). A row that the
-// strip's codes do not fill (an end code, or the strip's end) is completed with zeros. With
-// FillOrder 2 the bits of every input byte are taken in reverse order. Nothing beyond InputSize
-// bytes is read. A call with Input nil releases the state and returns nil.
+// bytes at Input; every call with Input not nil returns the next RowSize decoded bytes (inside the
+// state's buffer, valid until the next call and not to be changed: later strings are copied from
+// them), or nil on an error (a code after a clear that is not in the table, a code for an entry that
+// cannot be built, a table past 4096 entries). A row that the strip's codes do not fill (an end
+// code, or the strip's end) is completed with zeros. With FillOrder 2 the bits of every input byte
+// are taken in reverse order. Nothing beyond InputSize bytes is read. A call with Input nil releases
+// the state and returns nil.
 uint8_t* TIFFLZWDecode(const uint8_t* Input, int32_t InputSize, int32_t RowSize, void*& State, int32_t FillOrder);
 
 // Codes one strip. The first call (State nil) creates the state, emits the clear code and codes the

@@ -95,8 +95,11 @@ class TBlockRows {
   TBlockRows(const TBlockRows&) = delete;
   TBlockRows& operator=(const TBlockRows&) = delete;
 
-  // The next row (RowLength bytes, which the caller may change): in Out, or in place in the block
-  // when it lies there whole. Nullptr when the decoder fails.
+  // The caller reads the rows Next returns and never changes them.
+  void SetReadOnlyRows() { readOnlyRows_ = true; }
+
+  // The next row (RowLength bytes, which the caller may change unless it said it would not): in
+  // Out, or in place in the block when it lies there whole. Nullptr when the decoder fails.
   uint8_t* Next(uint8_t* out) {
     const int32_t len = static_cast<int32_t>(length_);
     switch (v_.Compression) {
@@ -134,9 +137,9 @@ class TBlockRows {
         if (!v_.LZWDecoder || rowLength_ > INT32_MAX) return nullptr;
         uint8_t* row = v_.LZWDecoder(data_, len, static_cast<int32_t>(rowLength_), lzw_, v_.FillOrder);
         if (!row) return nullptr;
-        // The engine's decoder builds strings from its table, never from rows handed out, so its row
-        // may be changed in place until the next call; another decoder's row is copied.
-        if (v_.LZWDecoder == TIFFLZWDecode) {
+        // The engine's decoder hands out its row where it lies among the bytes later strings copy:
+        // to a caller that only reads it as it is; otherwise (and another decoder's row) it is copied.
+        if (v_.LZWDecoder == TIFFLZWDecode && readOnlyRows_) {
           ++row_;
           return row;
         }
@@ -222,6 +225,7 @@ class TBlockRows {
   int64_t row_ = 0;
   std::vector<uint8_t> ref_;
   void* lzw_ = nullptr;
+  bool readOnlyRows_ = false;
   bool inflated_ = false;
   TBlockBuffers& buffers_;
   uint8_t* inflatedData_ = nullptr;
@@ -577,6 +581,7 @@ struct TPageDecoder {
                            (!DefaultColorConverter || DefaultColorConverter == ConvertColorRow);
     const bool predicted = v.Predictor == 2 && (v.Compression == cmpLZW || v.Compression == cmpDeflate ||
                                                 v.Compression == cmpDeflateOld);
+    if (directRGB) rows.SetReadOnlyRows();
     for (int32_t r = 0; r < rowCount; ++r) {
       const int32_t y = firstRow + r;
       if (y >= v.Height || progress.IsAborting()) break;

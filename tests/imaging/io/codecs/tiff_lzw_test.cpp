@@ -97,6 +97,27 @@ TEST(TIFFLZW, RoundTripsRowByRowWhateverTheChunking) {
   }
 }
 
+// Long strings: the decoder copies each string from where it was decoded before, 16 bytes at a
+// time when it lies far enough back and byte by byte when it overlaps itself (a run of one byte, a
+// short period); rows end inside strings and clear codes fall inside rows.
+TEST(TIFFLZW, LongRunsAndShortPeriodsRoundTrip) {
+  struct Case { const char* name; int32_t period; size_t length; int32_t rowSize; };
+  const Case cases[] = {{"one byte", 1, 200000, 997}, {"period 3", 3, 150000, 640},
+                        {"period 15", 15, 150000, 1001}, {"period 16", 16, 150000, 333},
+                        {"period 17", 17, 150000, 4096}, {"period 250", 250, 300000, 7}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> data(c.length);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i % c.period) * 37 + (i / 50000));
+    const auto strip = EncodeStrip(data, 4096);
+    const int32_t rows = static_cast<int32_t>((data.size() + c.rowSize - 1) / c.rowSize);
+    data.resize(static_cast<size_t>(rows) * c.rowSize, 0);  // the last row completed with zeros
+    bool failed = false;
+    EXPECT_EQ(DecodeStrip(strip, c.rowSize, rows, 1, &failed), data);
+    EXPECT_FALSE(failed);
+  }
+}
+
 TEST(TIFFLZW, StartsWithAClearCodeAndEndsWithTheEndCode) {
   const auto strip = EncodeStrip({7}, 1);
   // 256 (9 bits), 7 (9 bits), 257 (9 bits) = 27 bits, padded to 4 bytes.
