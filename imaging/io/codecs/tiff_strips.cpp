@@ -381,8 +381,20 @@ void TIFFWriteStrips(TTIFFTagList& Tags, TIEBitmap& Bitmap, TIEProgressRecord& P
         zip = std::make_unique<TZCompressionStream>(out, settings);
       }
     }
-    packer.Pack(y, row.data());
     const auto n = static_cast<int32_t>(rowBytes);
+    if (comp == 1) {
+      // Uncompressed rows are packed straight into the strip buffer, which goes out in large writes.
+      std::vector<uint8_t>& d = strip.Data();
+      const size_t at = d.size();
+      if (d.capacity() < at + static_cast<size_t>(n)) d.reserve(std::max<size_t>(at + n, kStripBytes + n));
+      d.resize(at + static_cast<size_t>(n));
+      packer.Pack(y, d.data() + at);
+      if (d.size() >= static_cast<size_t>(kStripBytes)) flushStrip();
+      Progress.Report(static_cast<int32_t>(static_cast<int64_t>(y) * 100 / std::max(height, 1)));
+      if ((y + 1) % rowsPerStrip == 0 || y + 1 == height) endStrip();
+      continue;
+    }
+    packer.Pack(y, row.data());
     try {
       switch (comp) {
         case 2: CCITTEncodeMHRow(row.data(), width, strip, Tags.Failed, Context.FillOrder); break;
@@ -405,14 +417,12 @@ void TIFFWriteStrips(TTIFFTagList& Tags, TIEBitmap& Bitmap, TIEProgressRecord& P
           if (zip->Write(row.data(), n) != n) Tags.Failed = true;
           break;
         default:
-          // Uncompressed rows: a whole row at a time, without copying through the strip buffer.
-          SafeStreamWrite(out, Tags.Failed, row.data(), n);
           break;
       }
     } catch (const std::exception&) {
       Tags.Failed = true;
     }
-    if (comp != 1 && strip.Data().size() >= static_cast<size_t>(kStripBytes)) {
+    if (strip.Data().size() >= static_cast<size_t>(kStripBytes)) {
       // LZW and PackBits data of a strip go out in pieces too (CCITT keeps its pending bits aside).
       flushStrip();
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -79,6 +80,31 @@ TEST(MemoryStream, SetSizeClampsPositionAndCopyFrom) {
   EXPECT_EQ(static_cast<uint8_t*>(b.Memory())[9], 9);
   a.SetPosition(8);
   EXPECT_THROW(b.CopyFrom(a, 5), EReadError);
+}
+
+// Past 8 MiB the block is a new aligned one at each step: every byte written before a step is there
+// after it, a shrink keeps the front, and growing again keeps it too.
+TEST(MemoryStream, LargeStreamsKeepTheirBytesAcrossGrowth) {
+  TMemoryStream s;
+  std::vector<uint8_t> chunk(300000);
+  const int chunks = 100;  // about 30 MB: small steps first, then several large ones
+  for (int c = 0; c < chunks; ++c) {
+    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>(i * 7 + c);
+    s.WriteBuffer(chunk.data(), static_cast<int32_t>(chunk.size()));
+  }
+  ASSERT_EQ(s.Size(), int64_t{chunks} * 300000);
+  EXPECT_GE(s.Capacity(), s.Size());
+  const auto* m = static_cast<const uint8_t*>(s.Memory());
+  for (int c = 0; c < chunks; c += 9)
+    for (size_t i = 0; i < chunk.size(); i += 997)
+      ASSERT_EQ(m[static_cast<size_t>(c) * 300000 + i], static_cast<uint8_t>(i * 7 + c)) << c << " " << i;
+  s.SetSize(5);
+  s.SetSize(int64_t{40} << 20);  // past the capacity: a new block with the first bytes kept
+  m = static_cast<const uint8_t*>(s.Memory());
+  EXPECT_EQ(m[4], static_cast<uint8_t>(4 * 7));
+  s.Clear();
+  EXPECT_EQ(s.Size(), 0);
+  EXPECT_EQ(s.Memory(), nullptr);
 }
 
 TEST(CustomMemoryStream, NeverWritesBeyondTheBlock) {
