@@ -14,7 +14,10 @@ threads=${2:-1}
 command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
 tool=$build/bench/avi_tool
 if [ ! -x "$tool" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- avi_tool
+  # A folder configured already (the test build, say) keeps its settings.
+  opts=(-DCMAKE_BUILD_TYPE=Release)
+  [ -f "$build/CMakeCache.txt" ] || opts+=(-DBRIMVALE_BUILD_TESTS=OFF)
+  "$root/scripts/build.sh" "$build" "${opts[@]}" -- avi_tool
 fi
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT

@@ -21,7 +21,10 @@ command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/script
 grab=$build/bench/media_grab
 capture=$build/bench/capture_grab
 if [ ! -x "$grab" ] || [ ! -x "$capture" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- media_grab capture_grab
+  # A folder configured already (the test build, say) keeps its settings.
+  opts=(-DCMAKE_BUILD_TYPE=Release)
+  [ -f "$build/CMakeCache.txt" ] || opts+=(-DBRIMVALE_BUILD_TESTS=OFF)
+  "$root/scripts/build.sh" "$build" "${opts[@]}" -- media_grab capture_grab
 fi
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
