@@ -96,7 +96,8 @@ bool TDvdSource::Open(std::string& Error) {
     Error = "libdvdnav cannot open \"" + path_ + "\"";
     return false;
   }
-  dvdnav_set_readahead_flag(nav_, 1);
+  // No read-ahead cache: libdvdnav 6.1 loses it when a read fails in the middle of a VOBU.
+  dvdnav_set_readahead_flag(nav_, 0);
   dvdnav_set_PGC_positioning_flag(nav_, 1);
   dvdnav_menu_language_select(nav_, const_cast<char*>("en"));
   dvdnav_audio_language_select(nav_, const_cast<char*>("en"));
