@@ -1,4 +1,4 @@
-#include "imaging/core/ie_byte_reader.h"
+#include "platform/system/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>
