@@ -20,6 +20,9 @@ packages=(
   libimage-exiftool-perl dcmtk libgdcm-tools libjxr-tools libraw-bin
   # The PostScript and PDF writer tests render and check their output with independent readers.
   ghostscript qpdf
+  # The metafile tests render their pictures with independent players (WMF to PNG; EMF to SVG to
+  # PNG) and draw text with metric-compatible fonts.
+  libwmf-bin emf2svg librsvg2-bin fonts-liberation2
   # The download tests run their own http, https (a CA made by openssl), proxy and ftp servers.
   openssl python3-pyftpdlib
   # The sanitizer build and the fuzz targets: clang, libFuzzer's runtime, llvm-symbolizer.

@@ -6,6 +6,8 @@
 #include "imaging/io/file_format_ids.h"
 #include "imaging/io/zodazur_io.h"
 #include "imaging/processing/ie_paste_hooks.h"
+#include "platform/gdi/clipboard_formats.h"
+#include "platform/gdi/metafile.h"
 
 static_assert(kIEPasteFormatPNG == fmtPNG, "the paste table names PNG by the registry's id");
 
@@ -22,6 +24,23 @@ bool LoadBufferAsFormat(const void* Buffer, int64_t Size, int32_t Format, TIEBit
   }
 }
 
+// An enhanced metafile on the clipboard (a block of its bytes) rasterised at its own size with
+// transparency.
+bool RasteriseMetafile(void* Metafile, TIEBitmap& Bitmap) {
+  try {
+    TMetafile metafile;
+    metafile.LoadFromClipboardFormat(CF_ENHMETAFILE, Metafile, nullptr);
+    std::unique_ptr<TZodazUrIO> io = TZodazUrIO::CreateFromBitmap(&Bitmap);
+    io->ImportMetafile(metafile, -1, -1, true);
+    return !io->Aborting() && !Bitmap.IsEmpty();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace
 
-void InstallPasteHooks(bool Install) { IEPasteHooks.LoadBufferAsFormat = Install ? &LoadBufferAsFormat : nullptr; }
+void InstallPasteHooks(bool Install) {
+  IEPasteHooks.LoadBufferAsFormat = Install ? &LoadBufferAsFormat : nullptr;
+  IEPasteHooks.RasteriseMetafile = Install ? &RasteriseMetafile : nullptr;
+}

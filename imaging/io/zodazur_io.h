@@ -43,6 +43,7 @@ class TIETWainParams;
 class TIEWia;
 class TIOPrintPreviewParams;
 class TImage;
+class TMetafile;
 class TStream;
 
 // Private window messages of the image views (posted by the I/O component and the media objects).
@@ -318,9 +319,16 @@ class TZodazUrIO : public TComponent {
   // Layers and vector objects (ids 25 to 27): the views override them; here they fail.
   virtual void LoadFromFileViewFormat(const std::string& FileName, TIEFileFormatId Format);
   virtual void LoadFromStreamViewFormat(TStream& Stream, TIEFileFormatId Format);
-  // Metafiles (ids 9 and 10) rasterised at Width x Height (-1: their own size).
+  // Metafiles (ids 9 and 10) rasterised into the working bitmap as ie24RGB at Width x Height: both
+  // at least 1 give that size, one negative keeps the proportions from the other, both negative
+  // the metafile's own size, either 0 draws nothing; no side passes MetafileMaxSize. WithAlpha
+  // makes what the picture leaves unpainted transparent. A metafile of size 0 sets Aborting.
+  void ImportMetafile(TMetafile& Metafile, int32_t Width, int32_t Height, bool WithAlpha);
+  // The file and stream forms: data that is no metafile sets Aborting; OnFinishWork runs always.
   void ImportMetafileFromFile(const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha);
   void ImportMetafileFromStream(TStream& Stream, int32_t Width, int32_t Height, bool WithAlpha);
+  // Params of a metafile without drawing it (the read-parameters form of ids 9 and 10).
+  void ReadMetafileParams(TStream& Stream);
   // An image at an http, https or ftp address, downloaded into memory through the proxy fields and
   // loaded by its content. A failed download (or content no reader knows) sets Aborting; an abort
   // during the transfer keeps what arrived and loads it. OnFinishWork runs in every case.

@@ -120,20 +120,6 @@ void TZodazUrIO::LoadFromFileViewFormat(const std::string&, TIEFileFormatId Form
 
 void TZodazUrIO::LoadFromStreamViewFormat(TStream&, TIEFileFormatId Format) { LoadFromFileViewFormat({}, Format); }
 
-void TZodazUrIO::ImportMetafileFromFile(const std::string& FileName, int32_t Width, int32_t Height, bool WithAlpha) {
-  if (MustRunAsynchronously()) {
-    TIEIOThread::CreateMetafileCall(this, &TZodazUrIO::ImportMetafileFromFile, FileName, Width, Height, WithAlpha);
-    return;
-  }
-  const TIEFileFormatId format = FileFormatIdByExtension(ExtractFileExt(FileName)) == fmtEMF ? fmtEMF : fmtWMF;
-  LoadFileCore(FileName, format);
-}
-
-void TZodazUrIO::ImportMetafileFromStream(TStream& Stream, int32_t, int32_t, bool) {
-  const TIEFileFormatId format = DetectStreamFormat(Stream) == fmtEMF ? fmtEMF : fmtWMF;
-  LoadStreamCore(Stream, format);
-}
-
 void TZodazUrIO::LoadFromURL(const std::string& URL) {
   if (MustRunAsynchronously()) {
     TIEIOThread::CreateURLCall(this, &TZodazUrIO::LoadFromURL, URL);
@@ -364,7 +350,7 @@ void TZodazUrIO::LoadFromStreamAsFormat(TStream& Stream, TIEFileFormatId Format)
     case fmtLYR:
     case fmtALL: LoadFromStreamViewFormat(Stream, Format); break;
     case fmtWMF:
-    case fmtEMF:
+    case fmtEMF: ImportMetafileFromStream(Stream, -1, -1, true); break;
     case fmtPS:
     case fmtPDF: SetAborting(true); break;  // not loaded from a stream by id
     default: LoadStreamCore(Stream, Format); break;
@@ -446,6 +432,10 @@ void TZodazUrIO::ReadParamsCore(TStream& Stream, TIEFileFormatId Format) {
   TIEFileFormatInfoPtr row = FindFileFormatById(Format);
   if (!row) {
     IOFail(progress, "unknown format");
+    return;
+  }
+  if (Format == fmtWMF || Format == fmtEMF) {
+    ReadMetafileParams(Stream);
     return;
   }
   TIEBufferedReadStream buffered(Stream, 8192, BufferedStreamRelativeOrigin);

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/gdi/metafile.h"
 #include "platform/system/streams.h"
 
 namespace {
@@ -20,7 +21,9 @@ std::mutex& RegistryLock() {
 
 std::vector<PictureFormat>& Registry() {
   static std::vector<PictureFormat> formats = {
-      {"bmp", "Bitmaps", "TBitmap", [] { return std::unique_ptr<TGraphic>(new TBitmap()); }}};
+      {"bmp", "Bitmaps", "TBitmap", [] { return std::unique_ptr<TGraphic>(new TBitmap()); }},
+      {"emf", "Enhanced Metafiles", "TMetafile", [] { return std::unique_ptr<TGraphic>(new TMetafile()); }},
+      {"wmf", "Metafiles", "TMetafile", [] { return std::unique_ptr<TGraphic>(new TMetafile()); }}};
   return formats;
 }
 
@@ -32,7 +35,8 @@ struct ClipboardPictureFormat {
 
 std::vector<ClipboardPictureFormat>& ClipboardRegistry() {
   static std::vector<ClipboardPictureFormat> formats = {
-      {CF_BITMAP, "TBitmap", [] { return std::unique_ptr<TGraphic>(new TBitmap()); }}};
+      {CF_BITMAP, "TBitmap", [] { return std::unique_ptr<TGraphic>(new TBitmap()); }},
+      {CF_ENHMETAFILE, "TMetafile", [] { return std::unique_ptr<TGraphic>(new TMetafile()); }}};
   return formats;
 }
 

@@ -182,6 +182,13 @@ void Sync() {
     std::vector<uint8_t> dib = PackedDibOf(image);
     if (!dib.empty()) Put(CF_DIB, BlockOf(dib.data(), dib.size()));
   }
+  // An enhanced metafile another program offers, as its bytes (the first of its two names).
+  for (const QString& f : mime->formats()) {
+    if (f != QLatin1String("image/emf") && f != QLatin1String("image/x-emf")) continue;
+    QByteArray bytes = mime->data(f);
+    if (!bytes.isEmpty()) Put(CF_ENHMETAFILE, BlockOf(bytes.constData(), static_cast<size_t>(bytes.size())));
+    break;
+  }
   for (const QString& f : mime->formats()) {
     std::string name;
     if (f == QLatin1String("image/png")) name = "PNG";
@@ -209,6 +216,10 @@ void Publish() {
     } else if (format == CF_DIB) {
       QImage image = ImageOf(block, size);
       if (!image.isNull()) mime->setImageData(image);
+    } else if (format == CF_ENHMETAFILE) {
+      const QByteArray bytes(static_cast<const char*>(block), static_cast<int>(size));
+      mime->setData(QStringLiteral("image/emf"), bytes);
+      mime->setData(QStringLiteral("image/x-emf"), bytes);
     } else if (format >= kFirstRegistered) {
       std::string name = NameOf(format);
       QString type = SameText(name, "PNG") ? QStringLiteral("image/png")

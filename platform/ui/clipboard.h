@@ -7,9 +7,10 @@
 //
 // What this program puts on the clipboard is given back exactly as it was put; text, pictures and
 // other programs' PNG data come from the toolkit's clipboard as CF_TEXT (CR LF lines, zero-terminated),
-// CF_DIB/CF_BITMAP (also from image files another program offers alone, PNG or BMP bytes) and the
-// registered format "PNG". The program's registered formats travel between
-// programs of this system under their names.
+// CF_DIB/CF_BITMAP (also from image files another program offers alone, PNG or BMP bytes), the
+// registered format "PNG" and CF_ENHMETAFILE (a block of the EMF bytes another program offers as
+// "image/emf" or "image/x-emf"). The program's registered formats travel between programs of this
+// system under their names.
 #include <cstddef>
 #include <cstdint>
 #include <string>

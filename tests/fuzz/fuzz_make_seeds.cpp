@@ -14,6 +14,7 @@
 #include "controls/xc_data_list_extensions.h"
 #include "controls/xc_data_startup.h"
 #include "imaging/core/ie_bitmap.h"
+#include "tests/support/metafile_builder.h"
 #include "imaging/core/ie_imaging_annot.h"
 #include "imaging/core/ie_iptc.h"
 #include "imaging/core/ie_mask.h"
@@ -836,6 +837,33 @@ void HDPhotos() {
   }
 }
 
+// Metafiles built record by record: one of each record group, WMF and EMF.
+void Metafiles() {
+  using testsupport::EmfBuilder;
+  using testsupport::WmfBuilder;
+  EmfBuilder e(64, 48);
+  e.Brush(1, 0x0000FF).Pen(2, 0xFF0000, 3).Rectangle(4, 4, 30, 30).Rec(42, {10, 10, 60, 40});
+  e.Rec(86, {0, 0, 0, 0, 3, 0x000A000A, 0x00280014, 0x0005001E}).Rec(47, {0, 0, 60, 40, 60, 20, 30, 0});
+  e.Rec(33, {}).Rec(17, {8}).Rec(9, {10, 10}).Rec(11, {64, 48}).Rec(30, {1, 1, 8, 8}).Rectangle(0, 0, 10, 10);
+  e.Rec(34, {-1}).Rec(59, {}).Rec(27, {5, 5}).Rec(54, {50, 5}).Rec(54, {50, 40}).Rec(61, {}).Rec(60, {});
+  e.Rec(63, {0, 0, 0, 0}).Rec(35, {0x3F800000, 0x3E800000, 0, 0x3F800000, 0x40000000, 0});
+  const std::vector<uint8_t> dib = testsupport::PackedDib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  testsupport::ByteBuilder blt;
+  blt.Zeros(16).U32(0).U32(0).U32(0).U32(0).U32(2).U32(2).U32(80).U32(40).U32(120);
+  blt.U32(static_cast<uint32_t>(dib.size() - 40)).U32(0).U32(0x00CC0020).U32(20).U32(20).Raw(dib);
+  e.Raw(81, blt.Bytes());
+  const std::vector<uint8_t> emf = e.Finish();
+  Seed("fuzz_metafile", 0, emf.data(), emf.size());
+  WmfBuilder w(0, 0, 1000, 800, 1440);
+  w.Brush(0x00FF00).Select(0).Pen(0x0000FF, 20).Select(1).Rectangle(100, 100, 600, 500);
+  w.Rec(0x0418, {700, 900, 300, 400}).Rec(0x0324, {3, 10, 10, 500, 50, 200, 700});
+  w.Rec(0x0521, {2, 'H' | 'i' << 8, 50, 10}).Rec(0x0817, {0, 500, 400, 1000, 800, 1000, 0, 0});
+  const std::vector<uint8_t> wmf = w.Finish();
+  Seed("fuzz_metafile", 1, wmf.data(), wmf.size());
+  const std::vector<uint8_t> plain = WmfBuilder().Window(0, 0, 200, 100).Brush(0xFF).Select(0).Rectangle(0, 0, 100, 50).Finish();
+  Seed("fuzz_metafile", 2, plain.data(), plain.size());
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -861,5 +889,6 @@ int main(int argc, char** argv) {
   SmallCodecs();
   J2000s();
   HDPhotos();
+  Metafiles();
   return 0;
 }

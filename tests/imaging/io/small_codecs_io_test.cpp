@@ -82,7 +82,9 @@ TEST_F(SmallCodecsIOTest, ContentDetectionFindsEachFormatInTheProbeOrder) {
   EXPECT_EQ(DetectStreamFormat(s), fmtCUR);
 }
 
-TEST_F(SmallCodecsIOTest, MetafilesAreDetectedButDoNotLoadYet) {
+// Detected by content; a plain metafile without a window extent has no size and an enhanced one
+// whose header record is cut short is no metafile: both fail.
+TEST_F(SmallCodecsIOTest, MetafilesWithoutASizeOrHeaderFail) {
   Bytes wmf = {1, 0, 9, 0, 0, 3, 100, 0, 0, 0, 0, 0, 20, 0, 0, 0, 0, 0};
   wmf.resize(64, 0);
   Bytes emf(100, 0);
