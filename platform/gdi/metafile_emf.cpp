@@ -93,7 +93,7 @@ QPainterPath RegionData(Record& r, uint32_t at, uint32_t cb) {
   QPainterPath path;
   if (cb < 32 || !r.Inside(at, cb)) return path;
   const uint32_t count = r.U32(at + 8);
-  if (count > (cb - 32) / 16) return path;
+  if (count > (cb - 32) / 16 || count > kMaxRegionRects) return path;
   for (uint32_t i = 0; i < count; ++i) {
     const QRectF rect = r.Rect(at + 32 + i * 16);
     if (rect.width() > 0 && rect.height() > 0) path.addRect(rect);

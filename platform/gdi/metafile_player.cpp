@@ -459,7 +459,10 @@ void Player::SetPixel(QPointF p, QColor c) {
 }
 
 void Player::FloodFill(QPointF p, QColor c, bool surface) {
+  // Each fill reads the whole picture: a file of thousands of them would take minutes.
+  constexpr int32_t kMaxFloodFills = 32;
   QTransform t;
+  if (++floodFills_ > kMaxFloodFills) return Skipped("flood fill %u and later ones", kMaxFloodFills + 1);
   if (!Transform(t)) return;
   const QPointF d = t.map(p);
   if (!Sane(d.x()) || !Sane(d.y())) return;

@@ -192,7 +192,12 @@ class Player {
   bool inPath_ = false;
   QPainterPath path_;  // device pixels
   std::set<std::string> skipped_;
+  int32_t floodFills_ = 0;
 };
+
+// Rectangles of one region a record may hold; a larger region is dropped (combining regions costs
+// the square of their rectangles).
+constexpr uint32_t kMaxRegionRects = 4096;
 
 // Safe bounds for values read from files: extents and positions beyond them are refused.
 constexpr double kMaxCoordinate = 1e9;

@@ -118,13 +118,15 @@ class WmfPlayer {
     const uint32_t scans = r.UW(5);
     uint32_t w = 11;
     QPainterPath path;
-    for (uint32_t s = 0; s < scans && w + 3 <= r.Words(); ++s) {
+    uint32_t rects = 0;
+    for (uint32_t s = 0; s < scans && rects < kMaxRegionRects && w + 3 <= r.Words(); ++s) {
       const uint32_t count = r.UW(w);
       const double top = r.W(w + 1), bottom = r.W(w + 2);
       if (uint64_t{w} + 3 + count + 1 > r.Words()) break;
       for (uint32_t i = 0; i + 1 < count; i += 2) {
         const double left = r.W(w + 3 + i), right = r.W(w + 4 + i);
-        if (right > left && bottom > top) path.addRect(QRectF(left, top, right - left, bottom - top));
+        if (right > left && bottom > top && ++rects <= kMaxRegionRects)
+          path.addRect(QRectF(left, top, right - left, bottom - top));
       }
       w += 3 + count + 1;
     }
