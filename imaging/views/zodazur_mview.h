@@ -519,6 +519,8 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   bool resultPosted_ = false;
   // The control's size as the loaders' visibility test sees it (kept under the lock).
   int32_t loadAreaWidth_ = 0, loadAreaHeight_ = 0;
+  // Cells a paint loaded but did not show whole, marked for repainting after it (UI thread only).
+  std::vector<TRect> lateCells_;
 
   // ---- Selection and interaction ----
   int32_t selectedImage_ = -1;

@@ -15,6 +15,7 @@
 #include "imaging/views/zodazur_mview.h"
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/gdi.h"
+#include "platform/ui/message_queue.h"
 #include "platform/ui/window_dc.h"
 
 using Guard = std::lock_guard<TCriticalSection>;
@@ -142,9 +143,12 @@ void TZodazUrMView::PaintTo(TBitmap* Bitmap) {
 
 void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
   if (!Bitmap) return;
-  const std::vector<TRect> stored = StoreFinishedLoads();
+  // A cell marked for repainting during a paint may never get its paint (the toolkit drops what is
+  // marked while it paints): a partial paint leaves finished loads to their posted message, which
+  // stores them and marks their cells outside painting.
   const int32_t cw = ClientWidth(), ch = ClientHeight();
   const bool whole = Area.Left <= 0 && Area.Top <= 0 && Area.Right >= cw && Area.Bottom >= ch;
+  const std::vector<TRect> stored = whole ? StoreFinishedLoads() : std::vector<TRect>{};
   // Whether this paint shows all of what a cell reaches within the client area.
   auto shownWhole = [&](const TRect& Reach) {
     const int32_t l = std::max(Reach.Left, 0), t = std::max(Reach.Top, 0);
@@ -208,7 +212,7 @@ void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
             const TRect cell = CellPaintRect(*RecordAt(index));
             if (!shownWhole(cell)) {
               cellsToShow = true;
-              if (HandleAllocated()) ::InvalidateRect(Handle(), &cell, false);
+              lateCells_.push_back(cell);
             }
           }
         }
@@ -250,6 +254,8 @@ void TZodazUrMView::PaintArea(TBitmap* Bitmap, const TRect& Area) {
     }
   }
   if (cellsToShow) allDisplayed_ = false;
+  // Cells loaded here but not shown whole are marked once the paint is over.
+  if (!lateCells_.empty() && HandleAllocated()) PostMessage(Handle(), IEM_THUMBLOADED, 0, 0);
   if (!whole) {
     RestoreDC(target, saved);
     // A corrupted image removed here moved the cells after it: all of them are shown again.

@@ -296,9 +296,14 @@ void TZodazUrMView::MoveSelection(int32_t Direction) {
 
 void TZodazUrMView::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-    case IEM_THUMBLOADED:
+    case IEM_THUMBLOADED: {
       StoreFinishedLoads();
+      std::vector<TRect> late;
+      late.swap(lateCells_);
+      if (HandleAllocated())
+        for (const TRect& cell : late) ::InvalidateRect(Handle(), &cell, false);
       return;
+    }
     case WM_ERASEBKGND:
       Message.Result = 0;
       return;
