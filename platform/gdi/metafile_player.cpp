@@ -1,6 +1,7 @@
 #include "platform/gdi/metafile_player.h"
 
 #include <QtGui/QFontMetricsF>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QLinearGradient>
 #include <QtGui/QPainterPathStroker>
 #include <QtGui/QPolygonF>
@@ -683,7 +684,9 @@ void Player::Text(QPointF ref, const QString& text, const std::vector<int32_t>& 
       p_.fillPath(rectPath, st_.bkColor);
     }
   }
-  if (text.isEmpty()) return;
+  // Glyphs need the toolkit's font database, which only a running application has (a tool without
+  // one still gets the rectangles).
+  if (text.isEmpty() || !QGuiApplication::instance()) return;
 
   const Font& f = st_.font;
   QFont font(f.face.isEmpty() ? QStringLiteral("Arial") : f.face);
