@@ -286,14 +286,20 @@ TIEYUVConverter YUVConverterFor(uint32_t FourCC) {
 int64_t YUVFrameSize(uint32_t FourCC, int32_t Width, int32_t Height) {
   if (Width < 1 || Height < 1) return -1;
   const int64_t w = Width, h = Height;
+  // Planar sizes stay below 2^63 for any 32-bit sizes; a packed row of three bytes a pixel times
+  // 2^31 rows does not, so those products are checked.
+  const auto rows = [h](int64_t stride) -> int64_t {
+    int64_t bytes;
+    return __builtin_mul_overflow(stride, h, &bytes) ? -1 : bytes;
+  };
   switch (FourCC) {
     case kI420: case kIYUV: case kYV12: return w * h + 2 * (w / 2) * (h / 2);
     case kYVU9: return w * h + 2 * (w / 4) * (h / 4);
-    case kYUY2: case kYUNV: case kUYVY: case kUYNV: case kcyuv: case kYVYU: return PackedStride(w, 2, 4) * h;
-    case kIYU1: return PackedStride(w, 4, 6) * h;
-    case kIYU2: return PackedStride(w, 1, 3) * h;
-    case kY41P: return PackedStride(w, 8, 12) * h;
-    case kY211: case kCLJR: return PackedStride(w, 4, 4) * h;
+    case kYUY2: case kYUNV: case kUYVY: case kUYNV: case kcyuv: case kYVYU: return rows(PackedStride(w, 2, 4));
+    case kIYU1: return rows(PackedStride(w, 4, 6));
+    case kIYU2: return rows(PackedStride(w, 1, 3));
+    case kY41P: return rows(PackedStride(w, 8, 12));
+    case kY211: case kCLJR: return rows(PackedStride(w, 4, 4));
     default: return -1;
   }
 }

@@ -51,7 +51,7 @@ void ConvertCLJRRows(const void* Data, TIEBitmap& Bitmap, bool TopDown);
 // IYU2, Y41P, Y211, CLJR), or nil.
 TIEYUVConverter YUVConverterFor(uint32_t FourCC);
 // Bytes of a Width x Height frame of that layout (as the converters read it); -1 for an unknown
-// FOURCC or sizes below 1.
+// FOURCC, sizes below 1 or a frame too large to count in 64 bits.
 int64_t YUVFrameSize(uint32_t FourCC, int32_t Width, int32_t Height);
 // Whether the first stored row of a frame of that layout is the top one: for a positive height,
 // every layout but Y41P and cyuv (which store bottom-up); for a negative one, the reverse.

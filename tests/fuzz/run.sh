@@ -93,9 +93,13 @@ for t in "${targets[@]}"; do
   ) &
 done
 wait
-status=0
+# Clean targets first, findings last: a log cut to its tail still shows what failed.
+failed=()
 for t in "${targets[@]}"; do
-  cat "$work/findings/$t.summary"
-  [ "$(cat "$work/findings/$t.status" 2>/dev/null)" = 0 ] || status=1
+  if [ "$(cat "$work/findings/$t.status" 2>/dev/null)" = 0 ]; then cat "$work/findings/$t.summary"; else failed+=("$t"); fi
 done
-exit $status
+for t in "${failed[@]}"; do cat "$work/findings/$t.summary"; done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz findings in: ${failed[*]}"
+  exit 1
+fi

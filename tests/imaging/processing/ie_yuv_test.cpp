@@ -221,6 +221,9 @@ TEST(YUV, FirstStoredRowOfEachLayout) {
   EXPECT_EQ(YUVConverterFor(FourCC("NV12")), nullptr);
   EXPECT_EQ(YUVFrameSize(FourCC("NV12"), 4, 4), -1);
   EXPECT_EQ(YUVFrameSize(FourCC("YUY2"), 0, 4), -1);
+  // Three bytes a pixel at the largest sizes a header can state: past 2^63, refused, not wrapped.
+  EXPECT_EQ(YUVFrameSize(FourCC("IYU2"), INT32_MAX, INT32_MAX), -1);
+  EXPECT_GT(YUVFrameSize(FourCC("I420"), INT32_MAX, INT32_MAX), 0);
 }
 
 TEST(YUV, YUY2BlackAndClampedWhite) {
