@@ -1,7 +1,8 @@
 #pragma once
 // The engine's own streams and stream routines: a stream that only counts (TNulStream), a read-only
 // buffered view of another stream (TIEBufferedReadStream), a file stream by name with the engine's
-// open-mode table (TIEWideFileStream), string and line writers, and CopyStreamData.
+// open-mode table (TIEWideFileStream), string and line writers, CopyStreamData, and a keeper that
+// puts a stream back where it was (TIEStreamPositionKeeper).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,25 @@ class TIEBufferedReadStream : public TStream {
   int64_t streamSize_ = 0;
   int64_t base_ = 0;
   bool endOfStream_ = false;
+};
+
+// Puts a stream back at the position it had when the keeper was made, when the keeper goes out of
+// scope (a failing seek is ignored: it runs while an exception may be unwinding).
+class TIEStreamPositionKeeper {
+ public:
+  explicit TIEStreamPositionKeeper(TStream& stream) : stream_(stream), at_(stream.Position()) {}
+  ~TIEStreamPositionKeeper() {
+    try {
+      stream_.Seek(at_, soBeginning);
+    } catch (...) {
+    }
+  }
+  TIEStreamPositionKeeper(const TIEStreamPositionKeeper&) = delete;
+  TIEStreamPositionKeeper& operator=(const TIEStreamPositionKeeper&) = delete;
+
+ private:
+  TStream& stream_;
+  int64_t at_;
 };
 
 // IEFileOpenW's answer for a mode it refuses or a file it cannot open.

@@ -5,6 +5,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_streams.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
@@ -14,22 +15,6 @@ const char kXMPNamespace[29] = "http://ns.adobe.com/xap/1.0/";
 namespace {
 
 constexpr int64_t kExifPrefix = 6;
-
-// Restores a stream's position when it goes out of scope.
-class TPositionKeeper {
- public:
-  explicit TPositionKeeper(TStream& s) : s_(s), at_(s.Position()) {}
-  ~TPositionKeeper() {
-    try {
-      s_.Seek(at_, soBeginning);
-    } catch (...) {
-    }
-  }
-
- private:
-  TStream& s_;
-  int64_t at_;
-};
 
 // Reads one page of the TIFF at the stream's position (offsets from there) with a progress record of
 // its own; true when the reader did not fail.
@@ -104,14 +89,14 @@ bool LoadEXIFFromBuffer(const void* Data, int64_t Length, TIOParamsVals& Params)
 }
 
 bool LoadEXIFFromTIFFStream(TStream& Stream, TIOParamsVals& Params) {
-  TPositionKeeper keep(Stream);
+  TIEStreamPositionKeeper keep(Stream);
   EmptyThumbnail(Params);
   ReadPage(Stream, nullptr, Params, true, false);
   return true;
 }
 
 bool LoadRawEXIFAndPreview(TStream& Stream, TIOParamsVals& Params) {
-  TPositionKeeper keep(Stream);
+  TIEStreamPositionKeeper keep(Stream);
   const int64_t start = Stream.Position();
   TIOParamsVals scratch(nullptr);
   TIEBitmap a, b;

@@ -13,22 +13,6 @@
 
 namespace {
 
-// Restores a stream's position when it goes out of scope.
-class TPositionKeeper {
- public:
-  explicit TPositionKeeper(TStream& s) : s_(s), at_(s.Position()) {}
-  ~TPositionKeeper() {
-    try {
-      s_.Seek(at_, soBeginning);
-    } catch (...) {
-    }
-  }
-
- private:
-  TStream& s_;
-  int64_t at_;
-};
-
 // Loads IFD 0 of the TIFF at position 0 of the stream; false when there is none.
 bool LoadFirstDirectory(TStream& stream, TTIFFDirectory& dir, bool& intel, uint16_t& version) {
   uint32_t first = 0;
@@ -44,7 +28,7 @@ bool LoadFirstDirectory(TStream& stream, TTIFFDirectory& dir, bool& intel, uint1
 
 bool IsTIFFStream(TStream& Stream) {
   try {
-    TPositionKeeper keep(Stream);
+    TIEStreamPositionKeeper keep(Stream);
     TIEBufferedReadStream s(Stream, 1024, BufferedStreamRelativeOrigin);
     const int64_t size = s.Size();
     if (size <= 8) return false;
@@ -68,7 +52,7 @@ bool IsTIFFStream(TStream& Stream) {
 
 bool IsCameraRawTIFF(TStream& Stream) {
   try {
-    TPositionKeeper keep(Stream);
+    TIEStreamPositionKeeper keep(Stream);
     TTIFFDirectory dir;
     bool intel;
     uint16_t version;
@@ -92,7 +76,7 @@ bool IsCameraRawTIFF(TStream& Stream) {
 
 bool IsHDPhotoStream(TStream& Stream) {
   try {
-    TPositionKeeper keep(Stream);
+    TIEStreamPositionKeeper keep(Stream);
     TIEBufferedReadStream s(Stream, 1024, BufferedStreamRelativeOrigin);
     TTIFFDirectory dir;
     bool intel;
@@ -108,7 +92,7 @@ bool IsHDPhotoStream(TStream& Stream) {
 
 int64_t FindTIFFHeader(TStream& Stream) {
   try {
-    TPositionKeeper keep(Stream);
+    TIEStreamPositionKeeper keep(Stream);
     const int64_t start = Stream.Position();
     const int64_t size = Stream.Size();
     const int64_t span = std::min<int64_t>(size - start, 128 * 1024);
