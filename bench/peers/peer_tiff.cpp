@@ -17,7 +17,7 @@
 // from the kernel's account of children, its start-up measured on a one-pixel file and shown
 // beside) and ours in this process (ReadTIFFStream from the file, WriteTIFFStream to a file), LZW
 // to none for the photo and none to Group 4 for the page; the outputs decoded and compared.
-//   peer_tiff <scratch folder> [runs]
+//   peer_tiff <scratch folder> [runs [convert]]     ("convert": only the conversions)
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -262,6 +262,8 @@ double TimedCommand(const std::string& command) {
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : ".";
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  // "convert": only the file-to-file conversions (for profiling them).
+  const bool onlyConversions = argc > 3 && std::string(argv[3]) == "convert";
   if (VIPS_INIT(argv[0])) return 1;
   vips_concurrency_set(1);
   vips_cache_set_max(0);
@@ -273,119 +275,120 @@ int main(int argc, char** argv) {
   const Bytes rgb = RgbOf(photo);
   VipsImage* image = vips_image_new_from_memory(rgb.data(), rgb.size(), kLargeWidth, kLargeHeight, 3, VIPS_FORMAT_UCHAR);
   if (!image) return 1;
-  struct Layout {
-    const char* name;
-    VipsForeignTiffCompression compression;
-    bool predictor;
-  };
-  const Layout layouts[] = {{"uncompressed", VIPS_FOREIGN_TIFF_COMPRESSION_NONE, false},
-                            {"LZW, predictor 2", VIPS_FOREIGN_TIFF_COMPRESSION_LZW, true},
-                            {"deflate level 6, predictor 2", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE, true}};
-  double worst = 0;
-  for (const Layout& l : layouts) {
-    const Bytes file = VipsSave(image, l.compression, l.predictor, false);
-    char title[128];
-    std::snprintf(title, sizeof title, "decode TIFF %dx%d RGB, %s, written by libtiff (%.1f MB)", kLargeWidth,
-                  kLargeHeight, l.name, file.size() / 1e6);
-    TIEBitmap sized(kLargeWidth, kLargeHeight, ie24RGB);
-    std::unique_ptr<TIEBitmap> fresh;
-    Bytes vips;
-    std::vector<Contender> c = {
-        {"ours, into a sized bitmap", 1, [&] { return TimedMs([&] { OursDecode(file, sized); }); }, {}, {}},
-        {"ours, into a fresh bitmap", 1,
-         [&] {
-           fresh = std::make_unique<TIEBitmap>();
-           return TimedMs([&] { OursDecode(file, *fresh); });
-         },
-         {}, {}},
-        {"libvips (libtiff)", 1, [&] { return TimedMs([&] { vips = VipsDecode(file); }); }, {}, {}},
-    };
-    RunInTurn(c, runs);
-    PrintCpuHeader(title);
-    PrintCpuRow(c[0], nullptr, Agreement(rgb, RgbOf(sized)));
-    PrintCpuRow(c[1], nullptr, Agreement(rgb, RgbOf(*fresh)));
-    PrintCpuRow(c[2], &c[1], Agreement(rgb, vips));
-    worst = std::max(worst, c[1].CpuMedian() / c[2].CpuMedian());
-  }
-  // Encoding the photo.
-  struct Encoding {
-    const char* name;
-    int ours;
-    VipsForeignTiffCompression theirs;
-    bool predictor;
-  };
-  const Encoding encodings[] = {{"uncompressed", 0, VIPS_FOREIGN_TIFF_COMPRESSION_NONE, false},
-                                {"LZW, predictor 2", 5, VIPS_FOREIGN_TIFF_COMPRESSION_LZW, true},
-                                {"deflate level 6", 9, VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE, false}};
-  double worstWrite = 0;
-  for (const Encoding& e : encodings) {
-    Bytes ours, theirs;
-    std::vector<Contender> c = {
-        {"ours", 1, [&] { return TimedMs([&] { ours = OursEncode(photo, e.ours, false); }); }, {}, {}},
-        {"libvips (libtiff)", 1, [&] { return TimedMs([&] { theirs = VipsSave(image, e.theirs, e.predictor, false); }); },
-         {}, {}},
-    };
-    RunInTurn(c, runs);
-    char title[128];
-    std::snprintf(title, sizeof title, "encode TIFF %dx%d RGB, %s", kLargeWidth, kLargeHeight, e.name);
-    PrintCpuHeader(title);
-    TIEBitmap back;
-    OursDecode(theirs, back);
-    PrintCpuRow(c[0], nullptr, std::to_string(ours.size()) + " bytes, read by libvips: " + Agreement(rgb, VipsDecode(ours)));
-    PrintCpuRow(c[1], &c[0], std::to_string(theirs.size()) + " bytes, read by ours: " + Agreement(rgb, RgbOf(back)));
-    worstWrite = std::max(worstWrite, c[0].CpuMedian() / c[1].CpuMedian());
-  }
-  g_object_unref(image);
-
-  // The fax page.
+  double worst = 0, worstWrite = 0;
   const Bytes page = MakeTextPage();
-  const std::vector<Bytes> rows = EncoderRows(page);
-  VipsImage* grey = vips_image_new_from_memory(page.data(), page.size(), kPageW, kPageH, 1, VIPS_FORMAT_UCHAR);
-  Bytes oursG4, vipsG4, oursG3, pageG4, pageG3;
   TIEBitmap pageBitmap(kPageW, kPageH, ie1g);
   for (int32_t y = 0; y < kPageH; ++y) {
     auto* row = static_cast<uint8_t*>(pageBitmap.GetRow(y));
     for (int32_t x = 0; x < kPageW; ++x) SetRowBit(row, x, page[static_cast<size_t>(y) * kPageW + x] != 0);
   }
-  {
-    std::vector<Contender> c = {
-        {"ours G4 (rows already packed)", 1, [&] { return TimedMs([&] { oursG4 = EncodeFax(rows, true); }); }, {}, {}},
-        {"libvips G4 (from grey)", 1,
-         [&] { return TimedMs([&] { vipsG4 = VipsSave(grey, VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4, false, true); }); },
-         {}, {}},
-        {"ours G3 2-D", 1, [&] { return TimedMs([&] { oursG3 = EncodeFax(rows, false); }); }, {}, {}},
-        {"ours, whole TIFF G4 from the bitmap", 1, [&] { return TimedMs([&] { pageG4 = OursEncode(pageBitmap, 4, true); }); },
-         {}, {}},
-        {"ours, whole TIFF G3 2-D from the bitmap", 1,
-         [&] { return TimedMs([&] { pageG3 = OursEncode(pageBitmap, 3, true); }); }, {}, {}},
+  if (!onlyConversions) {
+    struct Layout {
+      const char* name;
+      VipsForeignTiffCompression compression;
+      bool predictor;
     };
-    RunInTurn(c, runs);
-    char title[128];
-    std::snprintf(title, sizeof title, "encode A4 300 dpi bilevel page %dx%d", kPageW, kPageH);
-    PrintCpuHeader(title);
-    const Bytes back = VipsDecode(WrapG4(oursG4));
-    PrintCpuRow(c[0], nullptr, std::to_string(oursG4.size()) + " bytes, read back by libvips: " + Agreement(page, back));
-    PrintCpuRow(c[1], &c[0], std::to_string(vipsG4.size()) + " bytes (whole file)");
-    PrintCpuRow(c[2], nullptr, std::to_string(oursG3.size()) + " bytes");
-    PrintCpuRow(c[3], nullptr, std::to_string(pageG4.size()) + " bytes, read by libvips: " +
-                                   Agreement(page, VipsDecode(pageG4)));
-    PrintCpuRow(c[4], nullptr, std::to_string(pageG3.size()) + " bytes, read by libvips: " +
-                                   Agreement(page, VipsDecode(pageG3)));
-    worstWrite = std::max(worstWrite, c[3].CpuMedian() / c[1].CpuMedian());
-  }
-  {
-    TIEBitmap sized(kPageW, kPageH, ie1g);
-    Bytes vips;
-    std::vector<Contender> c = {
-        {"ours, G4 written by libtiff", 1, [&] { return TimedMs([&] { OursDecode(vipsG4, sized); }); }, {}, {}},
-        {"libvips (libtiff)", 1, [&] { return TimedMs([&] { vips = VipsDecode(vipsG4); }); }, {}, {}},
+    const Layout layouts[] = {{"uncompressed", VIPS_FOREIGN_TIFF_COMPRESSION_NONE, false},
+                              {"LZW, predictor 2", VIPS_FOREIGN_TIFF_COMPRESSION_LZW, true},
+                              {"deflate level 6, predictor 2", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE, true}};
+    for (const Layout& l : layouts) {
+      const Bytes file = VipsSave(image, l.compression, l.predictor, false);
+      char title[128];
+      std::snprintf(title, sizeof title, "decode TIFF %dx%d RGB, %s, written by libtiff (%.1f MB)", kLargeWidth,
+                    kLargeHeight, l.name, file.size() / 1e6);
+      TIEBitmap sized(kLargeWidth, kLargeHeight, ie24RGB);
+      std::unique_ptr<TIEBitmap> fresh;
+      Bytes vips;
+      std::vector<Contender> c = {
+          {"ours, into a sized bitmap", 1, [&] { return TimedMs([&] { OursDecode(file, sized); }); }, {}, {}},
+          {"ours, into a fresh bitmap", 1,
+           [&] {
+             fresh = std::make_unique<TIEBitmap>();
+             return TimedMs([&] { OursDecode(file, *fresh); });
+           },
+           {}, {}},
+          {"libvips (libtiff)", 1, [&] { return TimedMs([&] { vips = VipsDecode(file); }); }, {}, {}},
+      };
+      RunInTurn(c, runs);
+      PrintCpuHeader(title);
+      PrintCpuRow(c[0], nullptr, Agreement(rgb, RgbOf(sized)));
+      PrintCpuRow(c[1], nullptr, Agreement(rgb, RgbOf(*fresh)));
+      PrintCpuRow(c[2], &c[1], Agreement(rgb, vips));
+      worst = std::max(worst, c[1].CpuMedian() / c[2].CpuMedian());
+    }
+    // Encoding the photo.
+    struct Encoding {
+      const char* name;
+      int ours;
+      VipsForeignTiffCompression theirs;
+      bool predictor;
     };
-    RunInTurn(c, runs);
-    PrintCpuHeader("decode the A4 page, Group 4");
-    PrintCpuRow(c[0], nullptr, Agreement(page, GreyOf(sized)));
-    PrintCpuRow(c[1], &c[0], Agreement(page, vips));
+    const Encoding encodings[] = {{"uncompressed", 0, VIPS_FOREIGN_TIFF_COMPRESSION_NONE, false},
+                                  {"LZW, predictor 2", 5, VIPS_FOREIGN_TIFF_COMPRESSION_LZW, true},
+                                  {"deflate level 6", 9, VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE, false}};
+    for (const Encoding& e : encodings) {
+      Bytes ours, theirs;
+      std::vector<Contender> c = {
+          {"ours", 1, [&] { return TimedMs([&] { ours = OursEncode(photo, e.ours, false); }); }, {}, {}},
+          {"libvips (libtiff)", 1, [&] { return TimedMs([&] { theirs = VipsSave(image, e.theirs, e.predictor, false); }); },
+           {}, {}},
+      };
+      RunInTurn(c, runs);
+      char title[128];
+      std::snprintf(title, sizeof title, "encode TIFF %dx%d RGB, %s", kLargeWidth, kLargeHeight, e.name);
+      PrintCpuHeader(title);
+      TIEBitmap back;
+      OursDecode(theirs, back);
+      PrintCpuRow(c[0], nullptr, std::to_string(ours.size()) + " bytes, read by libvips: " + Agreement(rgb, VipsDecode(ours)));
+      PrintCpuRow(c[1], &c[0], std::to_string(theirs.size()) + " bytes, read by ours: " + Agreement(rgb, RgbOf(back)));
+      worstWrite = std::max(worstWrite, c[0].CpuMedian() / c[1].CpuMedian());
+    }
+
+    // The fax page.
+    const std::vector<Bytes> rows = EncoderRows(page);
+    VipsImage* grey = vips_image_new_from_memory(page.data(), page.size(), kPageW, kPageH, 1, VIPS_FORMAT_UCHAR);
+    Bytes oursG4, vipsG4, oursG3, pageG4, pageG3;
+    {
+      std::vector<Contender> c = {
+          {"ours G4 (rows already packed)", 1, [&] { return TimedMs([&] { oursG4 = EncodeFax(rows, true); }); }, {}, {}},
+          {"libvips G4 (from grey)", 1,
+           [&] { return TimedMs([&] { vipsG4 = VipsSave(grey, VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4, false, true); }); },
+           {}, {}},
+          {"ours G3 2-D", 1, [&] { return TimedMs([&] { oursG3 = EncodeFax(rows, false); }); }, {}, {}},
+          {"ours, whole TIFF G4 from the bitmap", 1, [&] { return TimedMs([&] { pageG4 = OursEncode(pageBitmap, 4, true); }); },
+           {}, {}},
+          {"ours, whole TIFF G3 2-D from the bitmap", 1,
+           [&] { return TimedMs([&] { pageG3 = OursEncode(pageBitmap, 3, true); }); }, {}, {}},
+      };
+      RunInTurn(c, runs);
+      char title[128];
+      std::snprintf(title, sizeof title, "encode A4 300 dpi bilevel page %dx%d", kPageW, kPageH);
+      PrintCpuHeader(title);
+      const Bytes back = VipsDecode(WrapG4(oursG4));
+      PrintCpuRow(c[0], nullptr, std::to_string(oursG4.size()) + " bytes, read back by libvips: " + Agreement(page, back));
+      PrintCpuRow(c[1], &c[0], std::to_string(vipsG4.size()) + " bytes (whole file)");
+      PrintCpuRow(c[2], nullptr, std::to_string(oursG3.size()) + " bytes");
+      PrintCpuRow(c[3], nullptr, std::to_string(pageG4.size()) + " bytes, read by libvips: " +
+                                     Agreement(page, VipsDecode(pageG4)));
+      PrintCpuRow(c[4], nullptr, std::to_string(pageG3.size()) + " bytes, read by libvips: " +
+                                     Agreement(page, VipsDecode(pageG3)));
+      worstWrite = std::max(worstWrite, c[3].CpuMedian() / c[1].CpuMedian());
+    }
+    {
+      TIEBitmap sized(kPageW, kPageH, ie1g);
+      Bytes vips;
+      std::vector<Contender> c = {
+          {"ours, G4 written by libtiff", 1, [&] { return TimedMs([&] { OursDecode(vipsG4, sized); }); }, {}, {}},
+          {"libvips (libtiff)", 1, [&] { return TimedMs([&] { vips = VipsDecode(vipsG4); }); }, {}, {}},
+      };
+      RunInTurn(c, runs);
+      PrintCpuHeader("decode the A4 page, Group 4");
+      PrintCpuRow(c[0], nullptr, Agreement(page, GreyOf(sized)));
+      PrintCpuRow(c[1], &c[0], Agreement(page, vips));
+    }
+    g_object_unref(grey);
   }
-  g_object_unref(grey);
+  g_object_unref(image);
 
   // File to file, one step: tiffcp as a child process, ours here.
   {

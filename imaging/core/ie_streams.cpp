@@ -95,9 +95,20 @@ int32_t TIEBufferedReadStream::Read(void* buffer, int32_t count) {
     position_ += n;
     total += n;
     if (n == count) return total;
-    FillBuffer();
     count -= n;
     out += n;
+    if (count >= bufferSize_) {
+      // A read of at least a buffer goes straight to the caller's memory (one copy less); what
+      // the wrapped stream cannot give reads as zeros, as from a short fill.
+      stream_.Seek(position_, soBeginning);
+      const int32_t got = std::clamp(stream_.Read(out, count), 0, count);
+      if (got < count) std::memset(out + got, 0, static_cast<size_t>(count - got));
+      position_ += count;
+      total += count;
+      FillBuffer();
+      return total;
+    }
+    FillBuffer();
   }
 }
 

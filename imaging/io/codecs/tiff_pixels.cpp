@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
@@ -78,6 +79,15 @@ int64_t StoredRowBytes(const TTIFFVars& v, int32_t width, bool plane) {
 struct TBlockBuffers {
   std::unique_ptr<uint8_t[]> inflated;
   size_t capacity = 0;
+};
+
+// The stored bytes of the strip or tile being decoded: grown as needed, never cleared (every byte
+// a block's length covers is read from the file first).
+struct TBlockBytes {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t capacity = 0;
+  size_t size = 0;
+  uint8_t* data() { return bytes.get(); }
 };
 
 // Decompresses the rows of one strip, tile or plane block, one at a time, never reading past it.
@@ -544,7 +554,7 @@ struct TPageDecoder {
   int32_t rowsDone = 0;
   TBlockBuffers buffers;
   TBlockBuffers planeBuffers[10];
-  std::vector<uint8_t> block;  // the strip or tile read
+  TBlockBytes block;  // the strip or tile read
 
   void RowDone() {
     ++rowsDone;
@@ -668,18 +678,41 @@ struct TPageDecoder {
   }
 };
 
+// The bytes of a block at Offset the stream holds (Count 0 or less: up to the stream's end), at
+// most 2 GB; 0 when the block starts outside the stream. At receives the block's position.
+int64_t BlockSpan(const TTIFFVars& v, int64_t offset, int64_t count, int64_t& at) {
+  at = v.Origin + offset;
+  if (offset < 0 || at < 0 || at >= v.StreamSize) return 0;
+  if (count <= 0) count = v.StreamSize - at;
+  return std::min({count, v.StreamSize - at, static_cast<int64_t>(INT32_MAX)});
+}
+
 // Reads Count bytes at Origin + Offset (clipped to the stream) into Out; empty when the offset is
 // outside.
 void ReadBlockInto(const TTIFFVars& v, int64_t offset, int64_t count, std::vector<uint8_t>& out) {
-  out.clear();
-  const int64_t at = v.Origin + offset;
-  if (offset < 0 || at < 0 || at >= v.StreamSize) return;
-  if (count <= 0) count = v.StreamSize - at;
-  count = std::min({count, v.StreamSize - at, static_cast<int64_t>(INT32_MAX)});
+  int64_t at = 0;
+  count = BlockSpan(v, offset, count, at);
   out.resize(static_cast<size_t>(count));
+  if (count == 0) return;
   v.Stream->Seek(at, soBeginning);
   const int32_t got = v.Stream->Read(out.data(), static_cast<int32_t>(count));
   out.resize(static_cast<size_t>(std::max(got, 0)));
+}
+
+// The same into the page's reused block memory.
+void ReadBlockInto(const TTIFFVars& v, int64_t offset, int64_t count, TBlockBytes& out) {
+  out.size = 0;
+  int64_t at = 0;
+  count = BlockSpan(v, offset, count, at);
+  if (count == 0) return;
+  if (out.capacity < static_cast<size_t>(count)) {
+    out.bytes.reset();
+    out.bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(count));
+    out.capacity = static_cast<size_t>(count);
+  }
+  v.Stream->Seek(at, soBeginning);
+  const int32_t got = v.Stream->Read(out.data(), static_cast<int32_t>(count));
+  out.size = static_cast<size_t>(std::max(got, 0));
 }
 
 std::vector<uint8_t> ReadBlock(const TTIFFVars& v, int64_t offset, int64_t count) {
@@ -716,7 +749,7 @@ void ReadStrips(TPageDecoder& pd, TIEProgressRecord& progress) {
     int64_t size = ItemOr0(v.StripByteCounts, c);
     if (v.Compression == cmpNone) size = std::max(size, StoredRowBytes(v, v.Width, false) * rows);
     ReadBlockInto(v, v.StripOffsets[c], size, pd.block);
-    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size()), static_cast<int32_t>(y), 0, v.Width, rows))
+    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size), static_cast<int32_t>(y), 0, v.Width, rows))
       progress.Abort();
   }
 }
@@ -744,7 +777,7 @@ void ReadTiles(TPageDecoder& pd, TIEProgressRecord& progress) {
     ReadBlockInto(v, offsets[static_cast<size_t>(i)], ItemOr0(counts, static_cast<size_t>(i)), pd.block);
     const int32_t x = static_cast<int32_t>((i % across) * tw);
     const int32_t y = static_cast<int32_t>((i / across) * tl);
-    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size()), y, x, tw, tl)) progress.Abort();
+    if (!pd.DecodeRows(pd.block.data(), static_cast<int64_t>(pd.block.size), y, x, tw, tl)) progress.Abort();
   }
 }
 

@@ -316,6 +316,8 @@ void TIFFWriteStrips(TTIFFTagList& Tags, TIEBitmap& Bitmap, TIEProgressRecord& P
   std::vector<uint8_t> row(static_cast<size_t>(rowBytes) + 8);
   TStripBuffer strip;
   std::vector<uint8_t> packed;
+  std::unique_ptr<uint8_t[]> plain;  // uncompressed rows waiting to be written
+  int64_t plainBytes = 0;
   uint8_t pendingByte = 0;
   int32_t pendingBits = 0;
   std::vector<uint8_t> refRow;
@@ -383,15 +385,18 @@ void TIFFWriteStrips(TTIFFTagList& Tags, TIEBitmap& Bitmap, TIEProgressRecord& P
     }
     const auto n = static_cast<int32_t>(rowBytes);
     if (comp == 1) {
-      // Uncompressed rows are packed straight into the strip buffer, which goes out in large writes.
-      std::vector<uint8_t>& d = strip.Data();
-      const size_t at = d.size();
-      if (d.capacity() < at + static_cast<size_t>(n)) d.reserve(std::max<size_t>(at + n, kStripBytes + n));
-      d.resize(at + static_cast<size_t>(n));
-      packer.Pack(y, d.data() + at);
-      if (d.size() >= static_cast<size_t>(kStripBytes)) flushStrip();
+      // Uncompressed rows are packed straight into a buffer of their own (never cleared first),
+      // which goes out in large writes.
+      if (!plain) plain = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(kStripBytes + rowBytes));
+      packer.Pack(y, plain.get() + plainBytes);
+      plainBytes += n;
+      const bool stripEnds = (y + 1) % rowsPerStrip == 0 || y + 1 == height;
+      if (plainBytes >= kStripBytes || stripEnds) {
+        SafeStreamWrite(out, Tags.Failed, plain.get(), static_cast<int32_t>(plainBytes));
+        plainBytes = 0;
+      }
       Progress.Report(static_cast<int32_t>(static_cast<int64_t>(y) * 100 / std::max(height, 1)));
-      if ((y + 1) % rowsPerStrip == 0 || y + 1 == height) endStrip();
+      if (stripEnds) endStrip();
       continue;
     }
     packer.Pack(y, row.data());
