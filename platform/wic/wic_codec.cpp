@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <mutex>
 
+#include "platform/system/memory.h"
 #include "platform/system/streams.h"
 
 // jxrlib's glue header defines min and max as macros and wants its ANSI switch: it comes after
@@ -555,6 +557,13 @@ std::unique_ptr<TWICBitmapSource> TWICBitmapFrameDecode::GetThumbnail() {
   return std::make_unique<TWICBitmapFrameDecode>(state_, true);
 }
 
+bool TWICFrameMemory::Allocate(size_t Bytes) {
+  bytes_.reset(static_cast<uint8_t*>(std::calloc(std::max<size_t>(Bytes, 1), 1)));
+  if (!bytes_) return false;
+  AdviseHugePages(bytes_.get(), Bytes);
+  return true;
+}
+
 bool TWICBitmapFrameDecode::Decode() {
   if (decoded_) return !failed_;
   decoded_ = true;
@@ -566,11 +575,7 @@ bool TWICBitmapFrameDecode::Decode() {
   const uint64_t paddedWidth = (uint64_t{width} + 15) / 16 * 16, paddedHeight = (uint64_t{height} + 15) / 16 * 16;
   const uint64_t stride = ((paddedWidth * f.bitsPerPixel + 7) / 8 + 127) / 128 * 128;
   if (stride > std::numeric_limits<uint32_t>::max() || stride * paddedHeight > (uint64_t{1} << 40)) return false;
-  try {
-    pixels_.assign(static_cast<size_t>(stride * paddedHeight), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  if (!pixels_.Allocate(static_cast<size_t>(stride * paddedHeight))) return false;
   stride_ = static_cast<uint32_t>(stride);
 
   TStream& stream = *state_->stream;
@@ -745,11 +750,7 @@ bool TWICBitmapFrameEncode::WritePixels(uint32_t LineCount, uint32_t Stride, uin
   if (committed_ || format_ == 0 || width_ == 0 || LineCount == 0 || !Pixels) return false;
   if (rowsWritten_ == 0) {
     rowBytes_ = RowBytesOf(width_, WrittenFormatBits(format_));
-    try {
-      pixels_.assign(size_t{rowBytes_} * height_, 0);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    if (!pixels_.Allocate(size_t{rowBytes_} * height_)) return false;
   }
   if (LineCount > height_ - rowsWritten_ || Stride < rowBytes_ ||
       uint64_t{Stride} * (LineCount - 1) + rowBytes_ > BufferSize)

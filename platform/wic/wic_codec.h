@@ -9,6 +9,7 @@
 // stream, the size through the engine's caller) before the library sees a byte of coded data.
 // Every object holds its own library state: several threads may decode and encode at once.
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,21 @@ class TWICBitmapSource {
   virtual bool CopyPixels(const WICRect& Rect, uint32_t Stride, uint64_t BufferSize, uint8_t* Buffer) = 0;
 };
 
+// The pixels of a whole frame in memory, zero from the allocator (a large block comes as fresh
+// zero pages: no clearing pass) and advised as huge pages (a 24 MP frame is 72 MB of them).
+class TWICFrameMemory {
+ public:
+  bool Allocate(size_t Bytes);
+  uint8_t* data() { return bytes_.get(); }
+  uint8_t& operator[](size_t At) { return bytes_[At]; }
+
+ private:
+  struct TFree {
+    void operator()(uint8_t* p) const noexcept { std::free(p); }
+  };
+  std::unique_ptr<uint8_t[], TFree> bytes_;
+};
+
 class TWICBitmapFrameDecode;
 
 // A decoder of one HD Photo stream. The stream is not owned and must outlive the decoder; its
@@ -106,7 +122,7 @@ class TWICBitmapFrameDecode : public TWICBitmapSource {
   bool thumbnail_;
   bool decoded_ = false;
   bool failed_ = false;
-  std::vector<uint8_t> pixels_;
+  TWICFrameMemory pixels_;
   uint32_t stride_ = 0;
 };
 
@@ -181,7 +197,7 @@ class TWICBitmapFrameEncode {
   uint8_t format_ = 0;
   uint32_t rowBytes_ = 0;
   uint32_t rowsWritten_ = 0;
-  std::vector<uint8_t> pixels_;
+  TWICFrameMemory pixels_;
   bool committed_ = false;
 };
 

@@ -156,7 +156,11 @@ bool TIEWICReader::CopyFrameToBitmap(TWICBitmapSource& Source, TIEBitmap& Bitmap
     if (format == ieCMYK)
       for (uint32_t i = 0; i < rowLen; ++i) row[i] = static_cast<uint8_t>(~row[i]);
   }
-  Bitmap.Assign(picture);
+  // The decoded rows become the bitmap's own (no second copy) unless it keeps its pixels elsewhere.
+  if (Bitmap.Location() == picture.Location() && Bitmap.AllocationMode() == picture.AllocationMode())
+    picture.MoveStorageTo(Bitmap);
+  else
+    Bitmap.Assign(picture);
   return true;
 }
 
