@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/bench_photo.h"
+#include "bench/bench_timing.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_settings.h"
 #include "imaging/io/codecs/hdp_codec.h"
@@ -31,28 +32,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct Timing {
-  double wall = 1e30, cpu = 1e30;
-};
-
-double CpuSeconds() {
-  rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-Timing Measure(const std::function<void()>& f, int runs) {
-  Timing t;
-  for (int i = 0; i < runs; ++i) {
-    const double c0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    t.wall = std::min(t.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    t.cpu = std::min(t.cpu, CpuSeconds() - c0);
-  }
-  return t;
-}
 
 // The coding parameters our writer gives jxrlib: lossless, or the codec options' quantiser with
 // overlap one and 4:4:4.

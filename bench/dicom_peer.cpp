@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/bench_photo.h"
+#include "bench/bench_timing.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_streams.h"
 #include "imaging/io/codecs/dicom_codec.h"
@@ -36,28 +37,6 @@
 #include "platform/system/streams.h"
 
 namespace {
-
-struct Timing {
-  double wall = 1e30, cpu = 1e30;
-};
-
-double CpuSeconds() {
-  rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-Timing Measure(const std::function<void()>& f, int runs) {
-  Timing t;
-  for (int i = 0; i < runs; ++i) {
-    const double c0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    t.wall = std::min(t.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    t.cpu = std::min(t.cpu, CpuSeconds() - c0);
-  }
-  return t;
-}
 
 // A grey frame of Bits bits from the photo's green channel (16 bits: a 12-bit range with the
 // photo's grain, as a CT or X-ray frame holds), written by dcmtk in transfer syntax Xfer.

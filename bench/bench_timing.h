@@ -1,0 +1,33 @@
+// The timing harness of the benchmarks that run our code and a library's bare loop in one process:
+// the best wall and processor time of a few runs of a step.
+#pragma once
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+struct Timing {
+  double wall = 1e30, cpu = 1e30;
+};
+
+// Processor seconds of this process so far (user and system).
+inline double CpuSeconds() {
+  rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// The best wall and processor seconds of Runs runs of F.
+inline Timing Measure(const std::function<void()>& f, int runs) {
+  Timing t;
+  for (int i = 0; i < runs; ++i) {
+    const double c0 = CpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    t.wall = std::min(t.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    t.cpu = std::min(t.cpu, CpuSeconds() - c0);
+  }
+  return t;
+}
