@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "imaging/core/ie_zlib.h"
 #include "tests/support/test_support.h"
 
@@ -70,6 +72,36 @@ TEST_F(BufferedReadStreamTest, RelativeModeCountsFromTheStartPosition) {
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message(), "TIEBufferedReadStream cannot write!");
   }
+}
+
+// Reads of one byte, of less than a buffer and of several buffers (which go straight to the
+// caller's memory) in turn, in a view that ends before its stream does: the same bytes as the
+// stream holds, then the refill after a large read serves the next small one, and nothing past the
+// view's end is read.
+TEST(BufferedReadStream, LargeReadsMatchTheStreamAndKeepTheViewsEnd) {
+  TMemoryStream source;
+  std::vector<uint8_t> bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  source.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  source.SetPosition(30);
+  TIEBufferedReadStream s(source, 16, true, 900);  // bytes 30..929
+  const struct {
+    int32_t count, expected;
+  } reads[] = {{1, 1}, {5, 5}, {40, 40}, {16, 16}, {1, 1}, {300, 300}, {15, 15}, {17, 17}, {600, 505}, {20, 0}};
+  int64_t at = 0;
+  for (const auto& r : reads) {
+    std::vector<uint8_t> got(static_cast<size_t>(r.count), 0xEE);
+    ASSERT_EQ(s.Read(got.data(), r.count), r.expected) << "read of " << r.count << " at " << at;
+    for (int32_t i = 0; i < r.expected; ++i) ASSERT_EQ(got[i], bytes[30 + at + i]) << "byte " << at + i;
+    at += r.expected;
+    EXPECT_EQ(s.Position(), at);
+  }
+  EXPECT_TRUE(s.EndOfStream());
+  // Back into the middle after a large read: the buffer follows.
+  EXPECT_EQ(s.Seek(100, soBeginning), 100);
+  uint8_t b = 0;
+  ASSERT_EQ(s.Read(&b, 1), 1);
+  EXPECT_EQ(b, bytes[130]);
 }
 
 TEST(WideFileStream, CreatesOpensAndRefusesBadModes) {
