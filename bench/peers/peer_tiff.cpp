@@ -216,9 +216,11 @@ Bytes OursEncode(TIEBitmap& b, int compression, bool bilevel) {
   return aborting ? Bytes{} : Bytes(d, d + s.Size());
 }
 
-// A file read and written again with another compression, as tiffcp does it.
-int Convert(const std::string& in, const std::string& out, int compression) {
-  TIEBitmap b;
+// A file read and written again with another compression, as tiffcp does it: into a fresh bitmap,
+// or into Kept (whose memory a page of the same size reuses: no fresh pages).
+int Convert(const std::string& in, const std::string& out, int compression, TIEBitmap* kept = nullptr) {
+  TIEBitmap fresh;
+  TIEBitmap& b = kept ? *kept : fresh;
   TIOParamsVals p(nullptr);
   p.IsNativePixelFormat = true;
   p.TiffLZWDecompressor = TIFFLZWDecode;
@@ -412,9 +414,12 @@ int main(int argc, char** argv) {
          [&] { return TimedCommand("tiffcp -c none '" + tiny + "' '" + folder + "/dot2.tif'"); }, {}, {}}};
     RunInTurn(startup, runs);
     for (const Step& st : steps) {
+      TIEBitmap kept;
       const std::string theirsOut = folder + "/tiffcp.tif", oursOut = folder + "/ours.tif";
       std::vector<Contender> c = {
           {"ours (in this process)", 1, [&] { return TimedMs([&] { Convert(st.in, oursOut, st.ours); }); }, {}, {}},
+          {"ours, into a kept bitmap", 1, [&] { return TimedMs([&] { Convert(st.in, oursOut, st.ours, &kept); }); }, {},
+           {}},
           {"tiffcp (child process)", 1,
            [&] { return TimedCommand("tiffcp -c " + std::string(st.tiffcp) + " '" + st.in + "' '" + theirsOut + "'"); },
            {}, {}},
@@ -425,9 +430,10 @@ int main(int argc, char** argv) {
       PrintCpuHeader(title);
       const Bytes a = VipsDecode(ReadFile(oursOut)), b = VipsDecode(ReadFile(theirsOut));
       PrintCpuRow(c[0], nullptr, Agreement(b, a) + " (against tiffcp's output)");
-      PrintCpuRow(c[1], &c[0], "its start-up alone: " + std::to_string(static_cast<int>(startup[0].CpuMedian())) +
+      PrintCpuRow(c[1], nullptr, "no fresh pages for the bitmap");
+      PrintCpuRow(c[2], &c[0], "its start-up alone: " + std::to_string(static_cast<int>(startup[0].CpuMedian())) +
                                    " cpu ms");
-      worstWrite = std::max(worstWrite, c[0].CpuMedian() / c[1].CpuMedian());
+      worstWrite = std::max(worstWrite, c[0].CpuMedian() / c[2].CpuMedian());
     }
   }
   std::printf("\nworst decode ratio of processor times, ours (fresh bitmap) / libvips: %.2f\n", worst);
