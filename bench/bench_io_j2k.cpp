@@ -17,6 +17,7 @@
 
 #include "bench/bench_photo.h"
 #include "imaging/core/ie_bitmap.h"
+#include "bench/bench_timing.h"
 #include "imaging/io/codecs/jpeg2000_codec.h"
 #include "imaging/io/io_params.h"
 #include "platform/system/streams.h"
@@ -24,16 +25,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-double Seconds(const std::function<void()>& f, int runs) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-  }
-  return best;
-}
 
 struct Memory {
   Bytes bytes;
@@ -151,14 +142,17 @@ int main(int argc, char** argv) {
       row[3 * x + 2] = src[3 * x];
     }
   }
-  std::printf("JPEG 2000, %d x %d photo-like RGB, JP2, OpenJPEG %s, best of 2 runs\n", w, h, opj_version());
-  std::printf("%-10s %-7s %-7s %10s %10s %7s %s\n", "mode", "threads", "step", "ours s", "bare s", "ratio", "check");
+  std::printf("JPEG 2000, %d x %d photo-like RGB, JP2, OpenJPEG %s, best of 2 runs taken in turn\n", w, h,
+              opj_version());
+  std::printf("%-10s %-7s %-7s %9s %9s %9s %9s %7s %7s  %s\n", "mode", "threads", "step", "ours s", "ours cpu", "bare s",
+              "bare cpu", "wall", "cpu", "check");
   bool allSame = true;
   for (double rate : {1.0, 0.1}) {
     for (int threads : {1, cores}) {
       IEJ2000ThreadCount = threads;
       Bytes ours, bare;
-      const double encOurs = Seconds([&] {
+      Timing encOurs, encBare, decOurs, decBare;
+      MeasureInTurn([&] {
         TMemoryStream s;
         TIOParamsVals params(nullptr);
         params.J2000Rate = rate;
@@ -167,20 +161,18 @@ int main(int argc, char** argv) {
         progress.Aborting = &aborting;
         WriteJpeg2000Stream(s, bitmap, params, progress, ieJ2000JP2);
         ours.assign(static_cast<const uint8_t*>(s.Memory()), static_cast<const uint8_t*>(s.Memory()) + s.Size());
-      }, 2);
-      const double encBare = Seconds([&] { bare = BareEncode(rgb, w, h, rate, threads); }, 2);
+      }, [&] { bare = BareEncode(rgb, w, h, rate, threads); }, 2, encOurs, encBare);
       const bool sameFile = ours == bare;
       TIEBitmap decoded;
-      const double decOurs = Seconds([&] {
+      Bytes bareRgb;
+      MeasureInTurn([&] {
         TCustomMemoryStream s(ours.data(), static_cast<int64_t>(ours.size()));
         TIOParamsVals params(nullptr);
         bool aborting = false;
         TIEProgressRecord progress;
         progress.Aborting = &aborting;
         ReadJpeg2000Stream(s, decoded, params, progress, false);
-      }, 2);
-      Bytes bareRgb;
-      const double decBare = Seconds([&] { bareRgb = BareDecode(bare, threads); }, 2);
+      }, [&] { bareRgb = BareDecode(bare, threads); }, 2, decOurs, decBare);
       bool samePixels = decoded.Width() == w && decoded.Height() == h && bareRgb.size() == rgb.size();
       for (int y = 0; samePixels && y < h; ++y) {
         const auto* row = decoded.Row<uint8_t>(y);
@@ -190,10 +182,12 @@ int main(int argc, char** argv) {
       }
       allSame = allSame && sameFile && samePixels;
       const char* mode = rate >= 1 ? "lossless" : "rate 0.1";
-      std::printf("%-10s %-7d %-7s %10.3f %10.3f %7.3f %s (%zu bytes)\n", mode, threads, "encode", encOurs, encBare,
-                  encOurs / encBare, sameFile ? "same file" : "FILES DIFFER", ours.size());
-      std::printf("%-10s %-7d %-7s %10.3f %10.3f %7.3f %s\n", mode, threads, "decode", decOurs, decBare,
-                  decOurs / decBare, samePixels ? "same pixels" : "PIXELS DIFFER");
+      std::printf("%-10s %-7d %-7s %9.3f %9.3f %9.3f %9.3f %7.3f %7.3f  %s (%zu bytes)\n", mode, threads, "encode",
+                  encOurs.wall, encOurs.cpu, encBare.wall, encBare.cpu, encOurs.wall / encBare.wall,
+                  encOurs.cpu / encBare.cpu, sameFile ? "same file" : "FILES DIFFER", ours.size());
+      std::printf("%-10s %-7d %-7s %9.3f %9.3f %9.3f %9.3f %7.3f %7.3f  %s\n", mode, threads, "decode", decOurs.wall,
+                  decOurs.cpu, decBare.wall, decBare.cpu, decOurs.wall / decBare.wall, decOurs.cpu / decBare.cpu,
+                  samePixels ? "same pixels" : "PIXELS DIFFER");
     }
   }
   return allSame ? 0 : 1;

@@ -19,15 +19,27 @@ inline double CpuSeconds() {
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
+// One run of F, kept in T when it is the best so far.
+inline void MeasureOnce(const std::function<void()>& f, Timing& t) {
+  const double c0 = CpuSeconds();
+  const auto t0 = std::chrono::steady_clock::now();
+  f();
+  t.wall = std::min(t.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  t.cpu = std::min(t.cpu, CpuSeconds() - c0);
+}
+
 // The best wall and processor seconds of Runs runs of F.
 inline Timing Measure(const std::function<void()>& f, int runs) {
   Timing t;
-  for (int i = 0; i < runs; ++i) {
-    const double c0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    t.wall = std::min(t.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    t.cpu = std::min(t.cpu, CpuSeconds() - c0);
-  }
+  for (int i = 0; i < runs; ++i) MeasureOnce(f, t);
   return t;
+}
+
+// Runs runs each of Ours and Theirs taken in turn (a change in the machine's load hits both).
+inline void MeasureInTurn(const std::function<void()>& ours, const std::function<void()>& theirs, int runs,
+                          Timing& oursTime, Timing& theirsTime) {
+  for (int i = 0; i < runs; ++i) {
+    MeasureOnce(ours, oursTime);
+    MeasureOnce(theirs, theirsTime);
+  }
 }
