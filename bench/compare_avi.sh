@@ -8,19 +8,13 @@
 #   3. every frame of a 10-second 720p MJPEG AVI through AVIStreamGetFrame.
 #   bench/compare_avi.sh [build folder, default build/bench] [threads, default 1]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 threads=${2:-1}
 command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
+bench_build "$build" avi_tool
 tool=$build/bench/avi_tool
-if [ ! -x "$tool" ]; then
-  # A folder configured already (the test build, say) keeps its settings.
-  opts=(-DCMAKE_BUILD_TYPE=Release)
-  [ -f "$build/CMakeCache.txt" ] || opts+=(-DBRIMVALE_BUILD_TESTS=OFF)
-  "$root/scripts/build.sh" "$build" "${opts[@]}" -- avi_tool
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_scratch
 ffmpeg -hide_banner -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25 -frames:v 100 -f rawvideo -pix_fmt bgr24 "$dir/frames.raw"
 ffmpeg -hide_banner -v error -y -f rawvideo -pix_fmt bgr24 -s 1280x720 -r 25 -i "$dir/frames.raw" -c:v rawvideo "$dir/raw.avi"
 ffmpeg -hide_banner -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=10 -c:v mjpeg -q:v 3 "$dir/clip.avi"

@@ -14,20 +14,14 @@
 # frames are compared with ffmpeg's own frames 0, 25, 50, ... (its select filter), made apart.
 #   bench/compare_media.sh [build folder, default build/bench] [threads, default 1]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 threads=${2:-1}
 command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
+bench_build "$build" media_grab capture_grab
 grab=$build/bench/media_grab
 capture=$build/bench/capture_grab
-if [ ! -x "$grab" ] || [ ! -x "$capture" ]; then
-  # A folder configured already (the test build, say) keeps its settings.
-  opts=(-DCMAKE_BUILD_TYPE=Release)
-  [ -f "$build/CMakeCache.txt" ] || opts+=(-DBRIMVALE_BUILD_TESTS=OFF)
-  "$root/scripts/build.sh" "$build" "${opts[@]}" -- media_grab capture_grab
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_scratch
 clip=$dir/clip.mp4
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 \
   -f lavfi -i sine=frequency=440:duration=60 -c:v libx264 -preset medium -g 50 -keyint_min 50 \

@@ -10,16 +10,13 @@
 # rfNone, 300 %) are printed too.
 #   bench/compare_vips.sh [build folder, default build/bench] [runs]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 runs=${2:-9}
 "$root/scripts/install-deps.sh" libvips-dev >/dev/null
 bench=$build/bench/bench_views
-if [ ! -x "$bench" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- bench_views
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_build "$build" bench_views
+bench_scratch
 cc -O2 "$root/bench/vips_resize_time.c" $(pkg-config --cflags --libs vips) -o "$dir/vips_resize_time"
 
 median_of() {  # benchmark name, json file -> median real time in ms

@@ -8,18 +8,14 @@
 # process per processor). A sample of thumbnails is compared by PSNR.
 #   bench/compare_vipsthumbnail.sh [build folder, default build/bench] [files per kind, default 1000]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 count=${2:-1000}
 "$root/scripts/install-deps.sh" libvips-tools >/dev/null
 bench=$build/bench/bench_mview
-if [ ! -x "$bench" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- bench_mview
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_build "$build" bench_mview
+bench_scratch
 mkdir -p "$dir/jpg" "$dir/bmp"
-ff() { ffmpeg -hide_banner -nostdin -loglevel error -y "$@"; }
 ff -f lavfi -i "testsrc2=size=1920x1080:rate=25" -frames:v "$count" -map_metadata -1 -q:v 3 "$dir/jpg/%05d.jpg"
 ff -f lavfi -i "mandelbrot=size=640x480:rate=25" -frames:v "$count" -pix_fmt bgr24 "$dir/bmp/%05d.bmp"
 all=$(nproc)

@@ -11,18 +11,14 @@
 # checked to hold only the two pictures' pixels, each at its place.
 #   bench/compare_xfade.sh [build folder, default build/bench]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 bench=$build/bench/bench_processing_transitions
 command -v ffmpeg >/dev/null || { echo "ffmpeg is needed (scripts/install-deps.sh installs it)"; exit 1; }
-if [ ! -x "$bench" ]; then
-  "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBRIMVALE_BUILD_TESTS=OFF -- bench_processing_transitions
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_build "$build" bench_processing_transitions
+bench_scratch
 
 # The pictures: made once in planar RGB, then repacked (exactly) as B, G, R for ours.
-ff() { ffmpeg -hide_banner -nostdin -loglevel error -y "$@"; }
 ff -f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 1 -pix_fmt gbrp -f rawvideo "$dir/a.gbrp"
 ff -f lavfi -i mandelbrot=size=1920x1080:rate=25 -frames:v 1 -pix_fmt gbrp -f rawvideo "$dir/b.gbrp"
 for p in a b; do
