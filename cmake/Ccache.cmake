@@ -12,3 +12,8 @@ if(CCACHE_PROGRAM)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${_launcher})
   message(STATUS "ccache: ${CCACHE_PROGRAM}")
 endif()
+# Without this, clang stamps precompiled headers with the time and ccache can never reuse them (the
+# flag comes after the sanitizers' own: this file is included after cmake/Sanitizers.cmake).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_compile_options("SHELL:-Xclang -fno-pch-timestamp")
+endif()

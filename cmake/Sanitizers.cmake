@@ -14,8 +14,6 @@ if(BRIMVALE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_compile_options(-fsanitize=fuzzer-no-link)
-    # Without this, clang stamps precompiled headers with the time and ccache can never reuse them.
-    add_compile_options("SHELL:-Xclang -fno-pch-timestamp")
   endif()
   # How the tests run under the sanitizers (also when a developer runs ctest in this folder):
   # allocations that cannot be had return null as they do in the normal build (a test asks for
@@ -37,7 +35,4 @@ if(BRIMVALE_TSAN)
   endforeach()
   add_compile_options(-g -fno-omit-frame-pointer -fsanitize=thread)
   add_link_options(-fsanitize=thread)
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    add_compile_options("SHELL:-Xclang -fno-pch-timestamp")
-  endif()
 endif()
