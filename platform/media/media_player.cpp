@@ -383,10 +383,11 @@ void TMediaPlayer::Run() {
 void TMediaPlayer::Pause() {
   if (!impl_->open_) return;
   if (impl_->live_) {
-    // A live source answers at once and reads on.
+    // A live source cues nothing: Pause returns once the decode thread has taken the command (the
+    // running time halted, no frame shown after it); the device reads on and its frames are dropped.
     if (!impl_->deviceLost_) {
       impl_->state_ = 1;
-      impl_->Post(TImpl::cmdPause);
+      impl_->WaitDone(impl_->Post(TImpl::cmdPause), MediaSettleBoundMs());
     }
     return;
   }

@@ -82,7 +82,8 @@ class TMediaPlayer {
   bool Open(std::unique_ptr<TMediaSource> Source, const TMediaPlayerOptions& Options = {});
   // Opens a capture device (an Id of EnumerateCaptureDevices), stopped: its stream opens at Run or
   // Pause and closes at Stop. Live: frames are shown as they are read (a paused device reads on
-  // and drops them), there is no duration and no seeking, and the position is the running time. A
+  // and drops them; once Pause returns no further frame is shown and the position stands), there is
+  // no duration and no seeking, and the position is the running time. A
   // device that goes away (a read error, the end of its data, no frame for MediaCaptureStallMs)
   // queues EC_DEVICE_LOST once and stops for good: Run does nothing until it is opened again. A
   // device another program holds queues EC_ERRORABORT.
