@@ -21,6 +21,11 @@ std::string ErrorText(Body&& body) {
   return "<no exception>";
 }
 
+// Processor time (user and system) this process has used, in seconds. A test bounding how much work
+// a call does measures this rather than the wall clock, which a machine busy with other builds
+// stretches many times over.
+double ProcessCpuSeconds();
+
 // Folder of the small fixture files kept under tests/data.
 std::filesystem::path DataDir();
 

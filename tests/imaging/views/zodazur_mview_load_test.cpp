@@ -31,6 +31,9 @@ using mviewtest::MViewTest;
 
 class MViewLoadTest : public MViewTest {
  protected:
+  // How long loads may take to land: a deadline for a hang, not a speed limit (sanitized loads on a
+  // machine busy with other builds take seconds).
+  static constexpr int kLoadsLandMs = 60000;
   // Count BMP files, file i of blue value 10 + i.
   std::vector<std::string> Files(int Count, int W = 40, int H = 30) {
     std::vector<std::string> names;
@@ -125,7 +128,7 @@ TEST_F(MViewLoadTest, BackgroundLoadsLandInTheirImagesWhileTheListChanges) {
           PaintNow(v);
           return v->PendingLoadCount() == 0 && v->RunningLoadCount() == 0;
         },
-        10000));
+        kLoadsLandMs));
     Application->ProcessMessages();
     // Every image shows its own file.
     for (int i = 0; i < v->ImageCount(); ++i) {
@@ -154,7 +157,7 @@ TEST_F(MViewLoadTest, LoadsRepaintTheirCellsUntilTheWindowShowsTheWholeView) {
   for (int i = 0; i < 8; ++i) v->GetImageTopText(i)->SetCaption("file " + std::to_string(i));
   PaintNow(v);  // queues every image: none is loaded yet
   ASSERT_EQ(displayed, 0);
-  ASSERT_TRUE(testsupport::WaitFor([&] { return displayed > 0; }, 10000));
+  ASSERT_TRUE(testsupport::WaitFor([&] { return displayed > 0; }, kLoadsLandMs));
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(v->IsImageLoaded(i)) << i;
   const int w = v->ClientWidth(), h = v->ClientHeight();
   TBitmap shown(w, h), whole(w, h);
@@ -197,7 +200,7 @@ TEST_F(MViewLoadTest, CancelReturnsWithinASecondEvenWhenALoadHangs) {
         v->CancelBackgroundLoads();
         return v->RunningLoadCount() == 0;
       },
-      10000));
+      kLoadsLandMs));
 }
 
 TEST_F(MViewLoadTest, UnreadableFilesShowTheWrongImagePictureOnce) {
