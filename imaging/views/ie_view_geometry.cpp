@@ -197,7 +197,7 @@ bool TIEViewGeometry::BuildCoordinateTables() {
     ++TableBuilds;
     rebuilt = true;
   }
-  auto point = [this](Axis& A, int32_t View, int32_t Zoomed, int32_t Visible) {
+  auto point = [](Axis& A, int32_t View, int32_t Zoomed, int32_t Visible) {
     if (A.ClientLen <= 0) return;
     const int32_t a = Snap(A, Zoomed, View);
     A.ClientCursor = a;

@@ -352,6 +352,7 @@ class TZodazUrView : public TIEView {
   void SetBounds(int Left, int Top, int Width, int Height) override;
 
  protected:
+  using TIEView::DoMouseWheel;  // the control's own wheel handling, beside the notch above
   void Dispatch(TMessage& Message) override;
   void Notification(TComponent* Component, TOperation Operation) override;
 
