@@ -29,7 +29,7 @@ using testsupport::WmfBuilder;
 
 namespace {
 
-constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000;  // COLORREF
+constexpr uint32_t kRed = 0x0000FF;  // COLORREF
 
 void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::ofstream out(name, std::ios::binary);
