@@ -162,7 +162,8 @@ TEST_F(Download, ServersAndTheirAnswers) {
     SCOPED_TRACE(c.address);
     const auto start = std::chrono::steady_clock::now();
     const Outcome o = Get(c.address);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));  // hostile servers hold for 60 s
+    // Hostile servers hold for 60 s; a sanitized 8 MB body on a busy machine takes several seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(o.ran, c.ran);
     if (c.ran) {
       EXPECT_TRUE(o.data == c.data) << o.data.size() << " bytes, " << c.data.size() << " expected";
