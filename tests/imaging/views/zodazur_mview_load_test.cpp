@@ -190,7 +190,9 @@ TEST_F(MViewLoadTest, CancelReturnsWithinASecondEvenWhenALoadHangs) {
   const auto start = std::chrono::steady_clock::now();
   v->CancelBackgroundLoads();
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(took, std::chrono::milliseconds(1600));
+  // The cancel gives up after about a second of short waits (a hang would never return); on a busy
+  // machine each of those waits wakes late.
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
   // Let the readers go (the format is looked for first, then the file is read): a writer opens and
   // closes the pipe whenever one waits, until the load has ended.
   ASSERT_TRUE(testsupport::WaitFor(
