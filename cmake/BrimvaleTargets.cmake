@@ -46,12 +46,10 @@ function(brimvale_gtest target)
   if(BRIMVALE_SANITIZE AND ARG_SHARDS GREATER 1)
     math(EXPR ARG_SHARDS "${ARG_SHARDS} * 2")
   endif()
-  # The time-out stops a test that hangs; a sanitized shard on a machine busy with other builds
-  # can take several times its idle time, so the sanitizer build allows more.
-  set(timeout 600)
-  if(BRIMVALE_SANITIZE)
-    set(timeout 1800)
-  endif()
+  # The time-out stops a test that hangs. A shard on a machine busy with other builds can take
+  # several times its idle time (sanitized code, and the oracle programs the codec tests start one
+  # after another), so it is generous in every build.
+  set(timeout 1800)
   set(sources ${ARG_SOURCES})
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
