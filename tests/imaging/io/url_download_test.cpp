@@ -96,7 +96,7 @@ class Download : public ::testing::Test {
     saved_ = GetNetSettings();
     TNetSettings s = saved_;
     s.CAFile = server_->CAFile();
-    s.StallTimeoutMs = 300;
+    s.StallTimeoutMs = 2000;  // well short of the stalling server's minute, long for a busy one
     s.MaxDownloadSize = 8 << 20;
     SetNetSettings(s);
     png_ = PicturePng();
