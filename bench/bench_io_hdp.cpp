@@ -147,14 +147,15 @@ int main(int argc, char** argv) {
   bitmap.Allocate(w, h, ie24RGB);
   for (int y = 0; y < h; ++y)
     std::memcpy(bitmap.GetRow(y), bgr.data() + static_cast<size_t>(y) * w * 3, static_cast<size_t>(w) * 3);
-  std::printf("HD Photo, %d x %d photo-like 24-bit BGR, jxrlib (one thread), best of %d\n", w, h, runs);
+  std::printf("HD Photo, %d x %d photo-like 24-bit BGR, jxrlib (one thread), best of %d taken in turn\n", w, h, runs);
   std::printf("%-9s %-7s %9s %9s %9s %9s %7s %7s  %s\n", "mode", "step", "ours s", "ours cpu", "bare s", "bare cpu",
               "wall", "cpu", "check");
   bool allSame = true;
   for (bool lossless : {true, false}) {
     const uint8_t qp = 20;
     Bytes ours, bare;
-    const Timing encOurs = Measure([&] {
+    Timing encOurs, encBare, decOurs, decBare;
+    MeasureInTurn([&] {
       TMemoryStream s;
       TIEWICWriter writer;
       writer.Lossless = lossless;
@@ -167,22 +168,19 @@ int main(int argc, char** argv) {
       ok = writer.Close() && ok;
       ours.clear();
       if (ok) ours.assign(static_cast<const uint8_t*>(s.Memory()), static_cast<const uint8_t*>(s.Memory()) + s.Size());
-    }, runs);
-    const Timing encBare = Measure([&] { bare = BareEncode(bgr.data(), static_cast<uint32_t>(w) * 3, w, h, lossless, qp); },
-                                   runs);
+    }, [&] { bare = BareEncode(bgr.data(), static_cast<uint32_t>(w) * 3, w, h, lossless, qp); }, runs, encOurs, encBare);
     const bool sameFile = !ours.empty() && ours == bare;
     TIEBitmap decoded;
-    const Timing decOurs = Measure([&] {
+    Bytes barePixels;
+    uint32_t stride = 0;
+    MeasureInTurn([&] {
       TCustomMemoryStream s(ours.data(), static_cast<int64_t>(ours.size()));
       TIOParamsVals params(nullptr);
       bool aborting = false;
       TIEProgressRecord progress;
       progress.Aborting = &aborting;
       ReadHDPStream(s, decoded, params, progress, false);
-    }, runs);
-    Bytes barePixels;
-    uint32_t stride = 0;
-    const Timing decBare = Measure([&] { barePixels = BareDecode(bare, w, h, stride); }, runs);
+    }, [&] { barePixels = BareDecode(bare, w, h, stride); }, runs, decOurs, decBare);
     bool samePixels = decoded.Width() == w && decoded.Height() == h && decoded.PixelFormat() == ie24RGB &&
                       !barePixels.empty();
     for (int y = 0; samePixels && y < h; ++y)
