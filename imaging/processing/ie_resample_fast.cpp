@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <type_traits>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -111,13 +114,16 @@ template <class T, int C, class S>
 void LinearRowHRange(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t i0, int32_t i1,
                      bool interpolate) {
   if (interpolate) {
-    for (int32_t i = i0; i <= i1; ++i) {
-      const int32_t x = axis.first[static_cast<size_t>(i)];
-      const int64_t f = axis.fraction[static_cast<size_t>(i)];
+    // 8-bit differences times a 17-bit fraction stay inside 32 bits; the shift rounds down alike.
+    using D = std::conditional_t<sizeof(T) == 1, int32_t, int64_t>;
+    const int32_t* first = axis.first.data();
+    const int32_t* fraction = axis.fraction.data();
+    for (int32_t i = i0; i <= i1; ++i, dst += C) {
+      const int32_t x = first[i];
+      const D f = fraction[i];
       const T* a = src + x * C;
       const T* b = src + std::min(x + 1, sw - 1) * C;
-      for (int c = 0; c < C; ++c)
-        dst[(i - i0) * C + c] = static_cast<T>(a[c] + ((static_cast<int64_t>(b[c]) - a[c]) * f >> kFractionBits));
+      for (int c = 0; c < C; ++c) dst[c] = static_cast<T>(a[c] + ((static_cast<D>(b[c]) - a[c]) * f >> kFractionBits));
     }
     return;
   }
@@ -132,23 +138,20 @@ void LinearRowHRange(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, 
   }
 }
 
-// One whole row of the horizontal pass.
-template <class T, int C, class S>
-void LinearRowH(const T* src, T* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, bool interpolate) {
-  LinearRowHRange<T, C, S>(src, dst, axis, sw, 0, dw - 1, interpolate);
-}
-
-// The box means of one row of 8-bit samples whose box sums fit 32 bits, as LinearRowH gives them:
-// running sums of each channel (Sums holds C x (SW + 1) of them; a sum that wraps at 32 bits still
-// gives the box's true difference, which is below 2^32), then a difference and a multiply a box.
+// The box means of destination columns I0..I1 of one row of 8-bit samples whose box sums fit 32
+// bits, as LinearRowHRange gives them: running sums of each channel over the columns the boxes
+// cover (Sums holds C x (that count + 1) of them; a sum that wraps at 32 bits still gives the box's
+// true difference, which is below 2^32), then a difference and a multiply a box.
 template <int C>
   requires(C == 1 || C == 3)
-void BoxRowH8(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t sw, int32_t dw, uint32_t* sums) {
+void BoxRowH8(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t i0, int32_t i1, uint32_t* sums) {
+  const int32_t base = axis.first[static_cast<size_t>(i0)], end = axis.last[static_cast<size_t>(i1)];
+  src += static_cast<size_t>(base) * C;
   // The running sums live in registers, one a channel.
   uint32_t r0 = 0, r1 = 0, r2 = 0;
   for (int c = 0; c < C; ++c) sums[c] = 0;
   uint32_t* out = sums + C;
-  for (int32_t x = 0; x < sw; ++x, src += C, out += C) {
+  for (int32_t x = base; x <= end; ++x, src += C, out += C) {
     out[0] = r0 += src[0];
     if constexpr (C == 3) {
       out[1] = r1 += src[1];
@@ -159,8 +162,8 @@ void BoxRowH8(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t
   const int32_t* first = axis.first.data();
   const int32_t* last = axis.last.data();
   const uint32_t* multiplier = axis.multiplier.data();
-  for (int32_t i = 0; i < dw; ++i, dst += C) {
-    const int32_t x0 = first[i], x1 = last[i];
+  for (int32_t i = i0; i <= i1; ++i, dst += C) {
+    const int32_t x0 = first[i] - base, x1 = last[i] - base;
     const uint32_t m = multiplier[i];
     const uint32_t* a = sums + static_cast<size_t>(x0) * C;
     const uint32_t* b = sums + static_cast<size_t>(x1 + 1) * C;
@@ -218,17 +221,17 @@ constexpr uint16_t kHalfWordMultipliers[kLargestHalfWordBox + 1] = {
 static_assert(kHalfWordMultipliers[3] == (32768 + 2) / 3 && kHalfWordMultipliers[11] == (32768 + 10) / 11);
 
 template <int C>
-void BoxRowH8Vector(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t sw, int32_t dw) {
+void BoxRowH8Vector(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, int32_t sw, int32_t i0, int32_t i1) {
   const int32_t* first = axis.first.data();
   const int32_t* last = axis.last.data();
   const uint32_t* multiplier = axis.multiplier.data();
   const int64_t rowBytes = int64_t{sw} * C;
   const __m128i zero = _mm_setzero_si128();
-  int32_t i = 0;
+  int32_t i = i0;
   if constexpr (C == 3) {
     // Three channels a load: their sums side by side in 16-bit lanes, divided together, and the
     // three bytes written with a fourth that the next pixel overwrites (not for the last pixel).
-    for (; i + 1 < dw; ++i, dst += 3) {
+    for (; i < i1; ++i, dst += 3) {
       const int32_t x0 = first[i], box = last[i] - x0 + 1;
       if (int64_t{x0} * 3 + 16 > rowBytes) break;
       _mm_prefetch(reinterpret_cast<const char*>(src + static_cast<size_t>(x0) * 3 + 1024), _MM_HINT_T0);
@@ -245,7 +248,7 @@ void BoxRowH8Vector(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, i
       std::memcpy(dst, &bytes, 4);
     }
   }
-  for (; i < dw; ++i, dst += C) {
+  for (; i <= i1; ++i, dst += C) {
     const int32_t x0 = first[i], box = last[i] - x0 + 1;
     const uint32_t m = multiplier[i];
     const uint8_t* p = src + static_cast<size_t>(x0) * C;
@@ -348,6 +351,195 @@ void AverageRows(const RowOf& rowOf, int32_t first, int32_t last, T* dst, int32_
   for (int32_t x = 0; x < n; ++x) dst[x] = static_cast<T>(DivideExact<S>(sums[x], count, reciprocal));
 }
 
+// The buffers of one band of a fast linear resample. They are kept between resamples (a view
+// repainting at one size asks for the same ones every frame), so that a band neither allocates nor
+// clears memory once they have grown to its needs; every band fills what it reads before reading.
+struct TLinearScratch {
+  std::vector<uint8_t> bits;
+  std::vector<uint32_t> sums, sum32;
+  std::vector<uint64_t> sum64;
+  std::vector<uint8_t> ring8, out8;
+  std::vector<uint16_t> ring16, out16;
+
+  size_t Bytes() const {
+    return bits.capacity() + 4 * (sums.capacity() + sum32.capacity()) + 8 * sum64.capacity() + ring8.capacity() +
+           out8.capacity() + 2 * (ring16.capacity() + out16.capacity());
+  }
+  template <class T>
+  std::vector<T>& Ring() {
+    if constexpr (sizeof(T) == 1) return ring8;
+    else return ring16;
+  }
+  template <class T>
+  std::vector<T>& Out() {
+    if constexpr (sizeof(T) == 1) return out8;
+    else return out16;
+  }
+};
+
+// At least N elements, grown (never shrunk, never cleared) as needed.
+template <class V>
+auto* AtLeast(V& v, size_t n) {
+  if (v.size() < n) v.resize(n);
+  return v.data();
+}
+
+// Lends a band the buffers of an earlier one. A few sets are kept, none larger than a few
+// megabytes, so that one huge shrink does not keep its memory for the life of the program.
+class TLinearScratchLoan {
+ public:
+  TLinearScratchLoan() {
+    std::lock_guard<std::mutex> lock(Mutex());
+    auto& kept = Kept();
+    if (!kept.empty()) {
+      scratch_ = std::move(kept.back());
+      kept.pop_back();
+    } else {
+      scratch_ = std::make_unique<TLinearScratch>();
+    }
+  }
+  ~TLinearScratchLoan() {
+    if (scratch_->Bytes() > kLargestKept) return;
+    std::lock_guard<std::mutex> lock(Mutex());
+    auto& kept = Kept();
+    if (kept.size() < kMostKept) kept.push_back(std::move(scratch_));
+  }
+  TLinearScratchLoan(const TLinearScratchLoan&) = delete;
+  TLinearScratchLoan& operator=(const TLinearScratchLoan&) = delete;
+  TLinearScratch& operator*() { return *scratch_; }
+
+ private:
+  static constexpr size_t kLargestKept = size_t{4} << 20;
+  static constexpr size_t kMostKept = 64;
+  static std::mutex& Mutex() {
+    static auto* m = new std::mutex();
+    return *m;
+  }
+  static std::vector<std::unique_ptr<TLinearScratch>>& Kept() {
+    static auto* kept = new std::vector<std::unique_ptr<TLinearScratch>>();
+    return *kept;
+  }
+  std::unique_ptr<TLinearScratch> scratch_;
+};
+
+// One fast linear resample of a SW x SH source to DW x DH, of which destination columns I0..I1 are
+// made: the tables of both axes and the kernels they choose. C channels of T; OneBit expands the
+// source rows from bits, GreyOut writes each sample as 3-byte grey.
+template <class T, int C>
+class TLinearPlan {
+ public:
+  TLinearPlan(int32_t sw, int32_t sh, int32_t dw, int32_t dh, int32_t i0, int32_t i1, bool interpolateAlways,
+              bool oneBit, bool greyOut)
+      : sw_(sw), sh_(sh), i0_(i0), i1_(i1), oneBit_(oneBit), greyOut_(greyOut),
+        interpolateH_(interpolateAlways || static_cast<double>(dw) / sw > 1),
+        interpolateV_(interpolateAlways || static_cast<double>(dh) / sh > 1),
+        columns_(LinearAxis(sw, dw, 1e-10)), rows_(LinearAxis(sh, dh, 0)),
+        wideH_(NeedsWideSums<T>(columns_)), wideV_(NeedsWideSums<T>(rows_)) {
+    // 8-bit boxes of 32-bit sums go by running sums (BoxRowH8), or by the vector unit when every
+    // box is a few pixels wide (BoxRowH8Vector).
+    runningSums_ = sizeof(T) == 1 && !interpolateH_ && !wideH_;
+#if defined(__SSE2__)
+    if constexpr (sizeof(T) == 1) vectorBoxes_ = runningSums_ && BoxesFitLoads<C>(columns_);
+#endif
+  }
+
+  // Samples of one horizontal row.
+  int32_t Samples() const { return (i1_ - i0_ + 1) * C; }
+  int32_t FirstRow(int32_t j) const { return rows_.first[static_cast<size_t>(j)]; }
+  // The last source row destination row J reads.
+  int32_t LastRow(int32_t j) const {
+    return interpolateV_ ? std::min(rows_.first[static_cast<size_t>(j)] + 1, sh_ - 1) : rows_.last[static_cast<size_t>(j)];
+  }
+
+  // The horizontal pass of one source row (starting at its first pixel) into Out.
+  void Horizontal(const uint8_t* row, T* out, TLinearScratch& s) const {
+    if (oneBit_) {
+      uint8_t* bits = AtLeast(s.bits, static_cast<size_t>(sw_));
+      for (int32_t x = 0; x < sw_; ++x) bits[x] = GetRowBit(row, x) ? 255 : 0;
+      row = bits;
+    }
+    const T* in = reinterpret_cast<const T*>(row);
+    if constexpr (sizeof(T) == 1) {
+      if (runningSums_) {
+#if defined(__SSE2__)
+        if (vectorBoxes_) {
+          BoxRowH8Vector<C>(in, out, columns_, sw_, i0_, i1_);
+          return;
+        }
+#endif
+        const size_t span = static_cast<size_t>(columns_.last[static_cast<size_t>(i1_)]) -
+                            static_cast<size_t>(columns_.first[static_cast<size_t>(i0_)]) + 2;
+        BoxRowH8<C>(in, out, columns_, i0_, i1_, AtLeast(s.sums, span * C));
+        return;
+      }
+    }
+    if (wideH_)
+      LinearRowHRange<T, C, uint64_t>(in, out, columns_, sw_, i0_, i1_, interpolateH_);
+    else
+      LinearRowHRange<T, C, uint32_t>(in, out, columns_, sw_, i0_, i1_, interpolateH_);
+  }
+
+  // The vertical pass of destination row J from the horizontal rows RowOf gives (indexed by source
+  // row) into DestRow (its column I0).
+  template <class RowOf>
+  void Vertical(int32_t j, const RowOf& rowOf, uint8_t* destRow, TLinearScratch& s) const {
+    const int32_t samples = Samples();
+    T* dst = greyOut_ ? AtLeast(s.Out<T>(), static_cast<size_t>(samples)) : reinterpret_cast<T*>(destRow);
+    const int32_t h = rows_.first[static_cast<size_t>(j)];
+    if (interpolateV_) {
+      InterpolateRows(rowOf(h), rowOf(std::min(h + 1, sh_ - 1)), dst, samples, rows_.fraction[static_cast<size_t>(j)]);
+    } else {
+      const int32_t last = rows_.last[static_cast<size_t>(j)];
+      const double reciprocal = rows_.reciprocal[static_cast<size_t>(j)];
+      if (wideV_)
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum64);
+      else
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum32);
+    }
+    if (greyOut_)
+      for (int32_t x = 0; x < samples; ++x)
+        destRow[3 * x] = destRow[3 * x + 1] = destRow[3 * x + 2] = static_cast<uint8_t>(dst[x]);
+  }
+
+ private:
+  int32_t sw_, sh_, i0_, i1_;
+  bool oneBit_, greyOut_, interpolateH_, interpolateV_;
+  TLinearAxis columns_, rows_;
+  bool wideH_, wideV_;
+  bool runningSums_ = false, vectorBoxes_ = false;
+};
+
+// Both passes together for destination rows J0..J1: SourceRow(y) gives source row Y at its first
+// pixel, DestRow(j) destination row J at its column I0. Bands of rows run on Threads threads; each
+// keeps only the horizontal rows its next row reads, in a ring of as many rows as a box has, so
+// the intermediate rows stay in the cache. The bytes are those of the two passes one after the
+// other.
+template <class T, int C, class SourceRow, class DestRow>
+void FusedLinearPasses(const TLinearPlan<T, C>& plan, int32_t j0, int32_t j1, int32_t threads,
+                       const SourceRow& sourceRow, const DestRow& destRow) {
+  const size_t samples = static_cast<size_t>(plan.Samples());
+  int32_t window = 2;
+  for (int32_t j = j0; j <= j1; ++j) window = std::max(window, plan.LastRow(j) - plan.FirstRow(j) + 1);
+  RunResampleBands(
+      j1 - j0 + 1, threads,
+      [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
+        TLinearScratchLoan loan;
+        TLinearScratch& s = *loan;
+        T* ring = AtLeast(s.Ring<T>(), static_cast<size_t>(window) * samples);
+        auto rowOf = [&](int32_t y) -> const T* { return ring + static_cast<size_t>(y % window) * samples; };
+        int32_t made = -1;  // the last source row in the ring
+        for (int32_t j = j0 + first; j < j0 + first + count; ++j) {
+          const int32_t from = std::max(made + 1, plan.FirstRow(j)), to = plan.LastRow(j);
+          for (int32_t y = from; y <= to; ++y)
+            plan.Horizontal(sourceRow(y), ring + static_cast<size_t>(y % window) * samples, s);
+          made = std::max(made, to);
+          plan.Vertical(j, rowOf, destRow(j), s);
+          if (!rowDone()) return;
+        }
+      },
+      nullptr);
+}
+
 // The work of one fast linear resample: Source rows (expanded from bits when OneBit) of C
 // channels of T into the work bitmap, then into Dest (written as 3-byte grey when GreyOut).
 template <class T, int C>
@@ -355,133 +547,33 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
                 TObject* Sender, const TIEProgressEvent& OnProgress) {
   const int32_t sw = Source.GetWidth(), sh = Source.GetHeight();
   const int32_t dw = Dest.GetWidth(), dh = Dest.GetHeight();
-  const double sx = static_cast<double>(dw) / sw, sy = static_cast<double>(dh) / sh;
-  const bool interpolateH = interpolateAlways || sx > 1;
-  const bool interpolateV = interpolateAlways || sy > 1;
-  const TLinearAxis columns = LinearAxis(sw, dw, 1e-10);
-  const TLinearAxis rows = LinearAxis(sh, dh, 0);
-  const bool wideH = NeedsWideSums<T>(columns), wideV = NeedsWideSums<T>(rows);
-  const double factor = 100.0 / (sh + dh + 0.5);
+  const TLinearPlan<T, C> plan(sw, sh, dw, dh, 0, dw - 1, interpolateAlways, oneBit, greyOut);
   const int32_t threads = ResampleThreadCount(Source);
-  const int32_t samples = dw * C;
-
-  // 8-bit boxes of 32-bit sums go by running sums (BoxRowH8), or by the vector unit when every box
-  // is a few pixels wide (BoxRowH8Vector).
-  constexpr bool kEightBit = sizeof(T) == 1;
-  const bool runningSums = kEightBit && !interpolateH && !wideH;
-#if defined(__SSE2__)
-  bool vectorBoxes = false;
-  if constexpr (kEightBit) vectorBoxes = runningSums && BoxesFitLoads<C>(columns);
-#else
-  constexpr bool vectorBoxes = false;
-#endif
 
   TIERowAccessScope readOnly(Source, iraRead);
   TRowTable source(Source, threads > 1);
-
-  // The horizontal pass of one source row into Out; Bits and Sums are the calling thread's own.
-  auto horizontal = [&](int32_t y, T* out, std::vector<uint8_t>& bits, std::vector<uint32_t>& sums) {
-    const uint8_t* row = source.Row(y);
-    if (oneBit) {
-      for (int32_t x = 0; x < sw; ++x) bits[static_cast<size_t>(x)] = GetRowBit(row, x) ? 255 : 0;
-      row = bits.data();
-    }
-    const T* in = reinterpret_cast<const T*>(row);
-    if constexpr (kEightBit) {
-      if (runningSums) {
-#if defined(__SSE2__)
-        if (vectorBoxes) {
-          BoxRowH8Vector<C>(in, out, columns, sw, dw);
-          return;
-        }
-#endif
-        BoxRowH8<C>(in, out, columns, sw, dw, sums.data());
-        return;
-      }
-    }
-    if (wideH)
-      LinearRowH<T, C, uint64_t>(in, out, columns, sw, dw, interpolateH);
-    else
-      LinearRowH<T, C, uint32_t>(in, out, columns, sw, dw, interpolateH);
-  };
-  auto threadBuffers = [&](std::vector<uint8_t>& bits, std::vector<uint32_t>& sums) {
-    bits.resize(oneBit ? static_cast<size_t>(sw) : 0);
-    sums.resize(runningSums && !vectorBoxes ? static_cast<size_t>(C) * (static_cast<size_t>(sw) + 1) : 0);
-  };
-  // The vertical pass of destination row J from the horizontal rows RowOf gives (indexed by
-  // source row).
-  auto vertical = [&](int32_t j, const auto& rowOf, uint8_t* destRow, std::vector<T>& out,
-                      std::vector<uint32_t>& sum32, std::vector<uint64_t>& sum64) {
-    T* dst = greyOut ? out.data() : reinterpret_cast<T*>(destRow);
-    const int32_t h = rows.first[static_cast<size_t>(j)];
-    if (interpolateV) {
-      InterpolateRows(rowOf(h), rowOf(std::min(h + 1, sh - 1)), dst, samples, rows.fraction[static_cast<size_t>(j)]);
-    } else {
-      const int32_t last = rows.last[static_cast<size_t>(j)];
-      const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
-      if (wideV)
-        AverageRows(rowOf, h, last, dst, samples, reciprocal, sum64);
-      else
-        AverageRows(rowOf, h, last, dst, samples, reciprocal, sum32);
-    }
-    if (greyOut)
-      for (int32_t x = 0; x < dw; ++x)
-        destRow[3 * x] = destRow[3 * x + 1] = destRow[3 * x + 2] = static_cast<uint8_t>(out[static_cast<size_t>(x)]);
-  };
-  // The source rows destination row J reads: from its first to its last.
-  auto lastNeeded = [&](int32_t j) {
-    return interpolateV ? std::min(rows.first[static_cast<size_t>(j)] + 1, sh - 1) : rows.last[static_cast<size_t>(j)];
-  };
-
   TIERowAccessScope writeOnly(Dest, iraWrite);
   const bool destInFile = IsFileHeldBitmap(Dest);
   TRowTable dest(Dest, !destInFile && threads > 1);
 
   if (!OnProgress) {
-    // Without progress to report the passes go together: each band of destination rows keeps only
-    // the horizontal rows its next row reads, in a ring of as many rows as a box has, so the
-    // intermediate rows stay in the cache. The bytes are those of the two passes below.
-    int32_t window = 2;
-    for (int32_t j = 0; j < dh; ++j)
-      window = std::max(window, lastNeeded(j) - rows.first[static_cast<size_t>(j)] + 1);
-    RunResampleBands(
-        dh, destInFile ? 1 : threads,
-        [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-          std::vector<uint8_t> bits;
-          std::vector<uint32_t> sums, sum32;
-          std::vector<uint64_t> sum64;
-          std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
-          threadBuffers(bits, sums);
-          std::vector<T> ring(static_cast<size_t>(window) * static_cast<size_t>(samples));
-          auto rowOf = [&](int32_t y) -> const T* {
-            return ring.data() + static_cast<size_t>(y % window) * static_cast<size_t>(samples);
-          };
-          int32_t made = -1;  // the last source row in the ring
-          for (int32_t j = first; j < first + count; ++j) {
-            const int32_t from = std::max(made + 1, rows.first[static_cast<size_t>(j)]), to = lastNeeded(j);
-            for (int32_t y = from; y <= to; ++y)
-              horizontal(y, ring.data() + static_cast<size_t>(y % window) * static_cast<size_t>(samples), bits, sums);
-            made = std::max(made, to);
-            vertical(j, rowOf, dest.Row(j), out, sum32, sum64);
-            if (!rowDone()) return;
-          }
-        },
-        nullptr);
+    FusedLinearPasses(
+        plan, 0, dh - 1, destInFile ? 1 : threads, [&](int32_t y) -> const uint8_t* { return source.Row(y); },
+        [&](int32_t j) { return dest.Row(j); });
     return;
   }
 
   // With progress: the horizontal pass of every source row into a work bitmap, then the vertical
   // pass, each reporting after every row.
+  const double factor = 100.0 / (sh + dh + 0.5);
   TIEWorkBitmap work(dw, sh, C * static_cast<int32_t>(sizeof(T)) * 8);
   if (!work.Bits()) throw std::bad_alloc();
   RunResampleBands(
       sh, threads,
       [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-        std::vector<uint8_t> bits;
-        std::vector<uint32_t> sums;
-        threadBuffers(bits, sums);
+        TLinearScratchLoan loan;
         for (int32_t y = first; y < first + count; ++y) {
-          horizontal(y, static_cast<T*>(work.GetRow(y)), bits, sums);
+          plan.Horizontal(source.Row(y), static_cast<T*>(work.GetRow(y)), *loan);
           if (!rowDone()) return;
         }
       },
@@ -490,11 +582,9 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
   RunResampleBands(
       dh, destInFile ? 1 : threads,
       [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-        std::vector<T> out(greyOut ? static_cast<size_t>(samples) : 0);
-        std::vector<uint32_t> sum32;
-        std::vector<uint64_t> sum64;
+        TLinearScratchLoan loan;
         for (int32_t j = first; j < first + count; ++j) {
-          vertical(j, workRow, dest.Row(j), out, sum32, sum64);
+          plan.Vertical(j, workRow, dest.Row(j), *loan);
           if (!rowDone()) return;
         }
       },
@@ -504,64 +594,20 @@ void FastLinear(TIEBaseBitmap& Source, TIEBaseBitmap& Dest, bool interpolateAlwa
 // The 24-bit fast linear resample of a rectangle of Source into a rectangle of a destination given
 // by its rows, only the destination pixels FirstCol..LastCol x FirstRow..LastRow written: the
 // same bytes as resampling a copy of the rectangle and copying the result into place, without
-// either copy.
+// either copy, and through the same kernels and fused passes as the whole picture.
 void FastLinearRect24(TIEBaseBitmap& Source, int32_t SrcX, int32_t SrcY, int32_t sw, int32_t sh,
                       uint8_t* const* DestRows, int32_t DestX, int32_t DestY, int32_t dw, int32_t dh, int32_t FirstCol,
                       int32_t LastCol, int32_t FirstRow, int32_t LastRow) {
   constexpr int C = 3;
-  using T = uint8_t;
-  const bool interpolateH = static_cast<double>(dw) / sw > 1;
-  const bool interpolateV = static_cast<double>(dh) / sh > 1;
-  const TLinearAxis columns = LinearAxis(sw, dw, 1e-10);
-  const TLinearAxis rows = LinearAxis(sh, dh, 0);
-  const bool wideH = NeedsWideSums<T>(columns), wideV = NeedsWideSums<T>(rows);
   const int32_t i0 = FirstCol - DestX, i1 = LastCol - DestX, j0 = FirstRow - DestY, j1 = LastRow - DestY;
-  // The source rows the chosen destination rows read.
-  const int32_t ra = rows.first[static_cast<size_t>(j0)];
-  const int32_t rb = interpolateV ? std::min(rows.first[static_cast<size_t>(j1)] + 1, sh - 1)
-                                  : rows.last[static_cast<size_t>(j1)];
-  const int32_t n = i1 - i0 + 1;
-  TIEWorkBitmap work(n, rb - ra + 1, C * 8);
-  if (!work.Bits()) throw std::bad_alloc();
+  const TLinearPlan<uint8_t, C> plan(sw, sh, dw, dh, i0, i1, false, false, false);
   const int32_t threads = ResampleThreadCount(Source);
-  {
-    TIERowAccessScope readOnly(Source, iraRead);
-    TRowTable source(Source, threads > 1);
-    RunResampleBands(
-        rb - ra + 1, threads,
-        [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-          for (int32_t y = first; y < first + count; ++y) {
-            const T* in = reinterpret_cast<const T*>(source.Row(SrcY + ra + y)) + static_cast<size_t>(SrcX) * C;
-            T* out = static_cast<T*>(work.GetRow(y));
-            if (wideH) LinearRowHRange<T, C, uint64_t>(in, out, columns, sw, i0, i1, interpolateH);
-            else LinearRowHRange<T, C, uint32_t>(in, out, columns, sw, i0, i1, interpolateH);
-            if (!rowDone()) return;
-          }
-        },
-        nullptr);
-  }
-  const int32_t samples = n * C;
-  auto rowOf = [&](int32_t y) -> const T* { return static_cast<const T*>(work.GetRow(y - ra)); };
-  RunResampleBands(
-      j1 - j0 + 1, BandThreadCount(),
-      [&](int32_t first, int32_t count, const std::function<bool()>& rowDone) {
-        std::vector<uint32_t> sum32;
-        std::vector<uint64_t> sum64;
-        for (int32_t j = j0 + first; j < j0 + first + count; ++j) {
-          T* dst = DestRows[DestY + j] + static_cast<size_t>(FirstCol) * C;
-          const int32_t h = rows.first[static_cast<size_t>(j)];
-          if (interpolateV) {
-            InterpolateRows(rowOf(h), rowOf(std::min(h + 1, sh - 1)), dst, samples, rows.fraction[static_cast<size_t>(j)]);
-          } else {
-            const int32_t last = rows.last[static_cast<size_t>(j)];
-            const double reciprocal = rows.reciprocal[static_cast<size_t>(j)];
-            if (wideV) AverageRows(rowOf, h, last, dst, samples, reciprocal, sum64);
-            else AverageRows(rowOf, h, last, dst, samples, reciprocal, sum32);
-          }
-          if (!rowDone()) return;
-        }
-      },
-      nullptr);
+  TIERowAccessScope readOnly(Source, iraRead);
+  TRowTable source(Source, threads > 1);
+  const size_t left = static_cast<size_t>(SrcX) * C, destLeft = static_cast<size_t>(FirstCol) * C;
+  FusedLinearPasses(
+      plan, j0, j1, threads, [&](int32_t y) -> const uint8_t* { return source.Row(SrcY + y) + left; },
+      [&](int32_t j) { return DestRows[DestY + j] + destLeft; });
 }
 
 bool Empty(TIEBaseBitmap& b) { return b.GetWidth() <= 0 || b.GetHeight() <= 0; }

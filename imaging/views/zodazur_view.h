@@ -469,6 +469,7 @@ class TZodazUrView : public TIEView {
   HWND lastWindowHandle_ = nullptr;
   TIERenderDestRows destRows_;
   TIERenderIndexMap columnMap_, rowMap_;
+  std::vector<uint8_t> blitPixels_;  // the DIB rows handed to DrawDib, kept between frames
   int32_t renderCount_ = 0;
   int32_t blitCount_ = 0;
   std::unique_ptr<TPen> layerBoxPen_;

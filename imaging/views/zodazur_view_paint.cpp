@@ -122,10 +122,16 @@ void TZodazUrView::BlitBackBuffer(const TRect& R) {
     bih->biCompression = BI_RGB;
     auto* colors = reinterpret_cast<RGBQUAD*>(header.data() + sizeof(BITMAPINFOHEADER));
     colors[1] = RGBQUAD{255, 255, 255, 0};
-    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
+    // The buffer is kept between frames; only what the rows do not overwrite is cleared (a 1-bit
+    // row is or-ed together, a 24-bit row's padding).
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(h);
+    if (blitPixels_.size() < bytes) blitPixels_.resize(bytes);
+    uint8_t* pixels = blitPixels_.data();
     for (int32_t row = 0; row < h; ++row) {
       const auto* src = static_cast<const uint8_t*>(backBuffer_->GetRow(y + row));
-      uint8_t* dst = pixels.data() + static_cast<size_t>(h - 1 - row) * static_cast<size_t>(stride);
+      uint8_t* dst = pixels + static_cast<size_t>(h - 1 - row) * static_cast<size_t>(stride);
+      const size_t used = mono ? 0 : 3 * static_cast<size_t>(w);
+      std::memset(dst + used, 0, static_cast<size_t>(stride) - used);
       if (mono) {
         for (int32_t i = 0; i < w; ++i)
           if (src[(x + i) >> 3] & (0x80 >> ((x + i) & 7))) dst[i >> 3] |= static_cast<uint8_t>(0x80 >> (i & 7));
@@ -133,7 +139,7 @@ void TZodazUrView::BlitBackBuffer(const TRect& R) {
         std::memcpy(dst, src + 3 * static_cast<size_t>(x), 3 * static_cast<size_t>(w));
       }
     }
-    DrawDibDraw(drawDibHandle_, dc, x, y, w, h, bih, pixels.data(), 0, 0, w, h, 0);
+    DrawDibDraw(drawDibHandle_, dc, x, y, w, h, bih, pixels, 0, 0, w, h, 0);
   } else {
     HDC src = backBuffer_->GetCanvas()->Handle();
     if (ScreenBitsPerPixel <= 23 && !IsRemoteSession) {

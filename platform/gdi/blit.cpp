@@ -474,12 +474,7 @@ void RunBlit(BlitJob& job) {
         uint8_t* d = t->Row(r.Top + oy + (y - in.Top)) + (r.Left + ox) * bpp;
         const uint8_t* p = srcRows.Row(y) + in.Left * srcBpp;
         if (spread) {
-          for (int32_t x = 0; x < in.Width(); ++x, d += 4, p += 3) {
-            d[0] = p[0];
-            d[1] = p[1];
-            d[2] = p[2];
-            d[3] = fourth;
-          }
+          SpreadPixels24(reinterpret_cast<uint32_t*>(d), p, n, fourth);
           continue;
         }
         if (fill) CopyPixels32Or(reinterpret_cast<uint32_t*>(d), p, n, alpha);

@@ -70,6 +70,24 @@ __attribute__((target("avx2"))) void CopyOrAvx2(uint32_t* to, const uint8_t* fro
   }
   CopyOrSse2(to + i, from + 4 * i, n - i, bits);
 }
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+// Four pixels a load: the 12 bytes spread over 16 by a byte shuffle, the fourth bytes or-ed in. A
+// load reads 16 bytes, so the vector loop stops while two more pixels lie past its four.
+__attribute__((target("ssse3"))) size_t SpreadSsse3(uint32_t* to, const uint8_t* from, size_t n, uint32_t fourth) {
+  const __m128i shuffle = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i high = _mm_set1_epi32(static_cast<int32_t>(fourth));
+  size_t i = 0;
+  for (; i + 6 <= n; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_or_si128(_mm_shuffle_epi8(v, shuffle), high));
+  }
+  return i;
+}
 #endif
 
 }  // namespace
@@ -95,4 +113,16 @@ void CopyPixels32Or(uint32_t* to, const void* from, size_t n, uint32_t bits) {
     to[i] = v | bits;
   }
 #endif
+}
+
+void SpreadPixels24(uint32_t* to, const void* from, size_t n, uint32_t fourth) {
+  const auto* src = static_cast<const uint8_t*>(from);
+  fourth <<= 24;
+  size_t i = 0;
+#if defined(__x86_64__)
+  if (HasSsse3()) i = SpreadSsse3(to, src, n, fourth);
+#endif
+  for (; i < n; ++i)
+    to[i] = static_cast<uint32_t>(src[3 * i]) | static_cast<uint32_t>(src[3 * i + 1]) << 8 |
+            static_cast<uint32_t>(src[3 * i + 2]) << 16 | fourth;
 }

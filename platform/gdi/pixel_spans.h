@@ -8,3 +8,6 @@
 void FillPixels32(uint32_t* to, size_t n, uint32_t value);
 // Copies n pixels (any alignment of from) with bits or-ed into each one.
 void CopyPixels32Or(uint32_t* to, const void* from, size_t n, uint32_t bits);
+// Copies n 24-bit pixels (three bytes each, any alignment of from) into the low three bytes of n
+// 32-bit pixels, Fourth (0..255) in the high byte of each.
+void SpreadPixels24(uint32_t* to, const void* from, size_t n, uint32_t fourth);

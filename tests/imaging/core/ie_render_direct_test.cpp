@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/processing/ie_resample_bands.h"
 #include "imaging/processing/ie_resample_fast.h"
 #include "platform/system/types.h"
 
@@ -74,17 +75,32 @@ TEST(RenderDirect, FastLinearRectanglesMatchTheCopyRoad) {
       {"clipped", 0, 0, 150, 100, 0, 0, 301, 203, true, {20, 10, 90, 70}},
       {"past the right and bottom", 100, 80, 150, 100, 0, 0, 280, 190, false, {}},
       {"before the left and top", -30, -20, 150, 100, 10, 10, 280, 190, false, {}},
+      // Boxes wider than a vector load (running sums), and of more rows than the 16-bit vertical sums take.
+      {"wide boxes", 3, 4, 20, 14, 0, 0, 301, 203, false, {}},
+      // Boxes of more than 256 pixels divide exactly, not by the multiplier.
+      {"one pixel", 7, 9, 1, 1, 0, 0, 301, 203, false, {}},
+      {"one column", 7, 0, 1, 100, 0, 0, 301, 203, false, {}},
+      // The last source columns: small boxes whose vector loads would reach past the row.
+      {"at the source's right edge", 0, 0, 20, 30, 250, 100, 51, 103, false, {}},
+      {"right edge, clipped", 0, 0, 60, 50, 181, 3, 120, 200, true, {31, 5, 59, 40}},
+      {"enlarged at the corner", 0, 0, 150, 110, 281, 183, 20, 20, true, {0, 0, 148, 108}},
   };
-  for (const Case& k : cases) {
-    TIEBitmap a(160, 120, ie24RGB), b(160, 120, ie24RGB);
-    a.Fill(0x123456);
-    b.Fill(0x123456);
-    const TRect* clip = k.clip ? &k.c : nullptr;
-    src.RenderToTIEBitmapEx(a, nullptr, nullptr, nullptr, clip, k.dx, k.dy, k.dw, k.dh, k.sx, k.sy, k.sw, k.sh, true,
-                            false, 255, rfFastLinear, true, 0);
-    OldRoad(src, b, clip, k.dx, k.dy, k.dw, k.dh, k.sx, k.sy, k.sw, k.sh);
-    EXPECT_TRUE(Same(a, b)) << k.name;
+  // In rising and falling thread counts, so that the buffers kept from an earlier case are larger
+  // or smaller than the next case needs and hold its stale rows.
+  for (const int threads : {1, 3, 64, 2}) {
+    ResampleThreadCountForTesting() = threads;
+    for (const Case& k : cases) {
+      TIEBitmap a(160, 120, ie24RGB), b(160, 120, ie24RGB);
+      a.Fill(0x123456);
+      b.Fill(0x123456);
+      const TRect* clip = k.clip ? &k.c : nullptr;
+      src.RenderToTIEBitmapEx(a, nullptr, nullptr, nullptr, clip, k.dx, k.dy, k.dw, k.dh, k.sx, k.sy, k.sw, k.sh, true,
+                              false, 255, rfFastLinear, true, 0);
+      OldRoad(src, b, clip, k.dx, k.dy, k.dw, k.dh, k.sx, k.sy, k.sw, k.sh);
+      EXPECT_TRUE(Same(a, b)) << k.name << ", " << threads << " threads";
+    }
   }
+  ResampleThreadCountForTesting() = 0;
 }
 
 }  // namespace
