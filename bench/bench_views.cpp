@@ -87,7 +87,7 @@ void BM_PanAt100(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_PanAt100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PanAt100)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_PanRenderViewPart(benchmark::State& state) {
   TZodazUrView& v = *TheScene().view;
@@ -98,7 +98,7 @@ void BM_PanRenderViewPart(benchmark::State& state) {
   for (auto _ : state) v.RenderView(target, false, false, nullptr);
   Dump("pan.bgr", target, 0, 0, 1920, 1080);
 }
-BENCHMARK(BM_PanRenderViewPart)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PanRenderViewPart)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void Recompose(benchmark::State& state, TResampleFilter filter, double zoom) {
   TZodazUrView& v = *TheScene().view;
@@ -117,20 +117,20 @@ void BM_FitFastLinear(benchmark::State& state) {
   TZodazUrView& v = *TheScene().view;
   Dump("fit.bgr", *v.BackBuffer(), v.OffsetX(), v.OffsetY(), v.DrawWidth(), v.DrawHeight());
 }
-BENCHMARK(BM_FitFastLinear)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FitFastLinear)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_FitNone(benchmark::State& state) { Recompose(state, rfNone, 0); }
-BENCHMARK(BM_FitNone)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FitNone)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_Zoom300FastLinear(benchmark::State& state) { Recompose(state, rfFastLinear, 300); }
-BENCHMARK(BM_Zoom300FastLinear)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Zoom300FastLinear)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_FastLinearShrinkWhole(benchmark::State& state) {
   TIEBitmap& src = *TheScene().view->IEBitmap();
   TIEBitmap out(1620, 1080, ie24RGB);
   for (auto _ : state) FastLinearResample24(src, out, nullptr, nullptr);
 }
-BENCHMARK(BM_FastLinearShrinkWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FastLinearShrinkWhole)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 }  // namespace
 
