@@ -43,17 +43,6 @@ bool TIEDirectShow::IsLive(const void* Object) {
   return LiveObjects().count(Object) != 0;
 }
 
-int64_t MediaTimeFrameCount(int64_t Duration, int64_t FrameTime) {
-  if (Duration <= 0 || FrameTime <= 0) return 0;
-  const int64_t n = Duration / FrameTime + (Duration % FrameTime >= FrameTime - FrameTime / 2 ? 1 : 0);
-  return std::max<int64_t>(1, n);
-}
-
-int64_t MediaTimeFramePosition(int64_t Index, int64_t FrameTime) {
-  if (FrameTime <= 0) return 0;
-  return Index * FrameTime + FrameTime / 2;
-}
-
 void TIEDirectShow::HandleNewFrameMessage(LPARAM Object, const std::function<void()>& OnNewFrame) {
   auto* ds = reinterpret_cast<TIEDirectShow*>(Object);
   if (!IsLive(ds)) return;

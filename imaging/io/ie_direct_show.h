@@ -55,15 +55,6 @@ struct TIEDSFilter {
   std::string Path;
 };
 
-// The frames of a clip addressed by media time: its duration in frame durations, to the nearest
-// (containers that keep times in milliseconds round a duration down, so that Duration div
-// FrameTime would lose the last frame), and at least one. 0 when either is not positive.
-int64_t MediaTimeFrameCount(int64_t Duration, int64_t FrameTime);
-// Where frame Index of such a clip is read: the middle of its interval. A container that rounds
-// frame times (Matroska keeps milliseconds) puts a frame's start up to half a millisecond either
-// side of Index x FrameTime, where seeking would show the frame before.
-int64_t MediaTimeFramePosition(int64_t Index, int64_t FrameTime);
-
 class TIEDirectShow : public TObject {
  public:
   TIEDirectShow();

@@ -28,6 +28,7 @@
 #include "imaging/io/format_registry.h"
 #include "imaging/core/ie_view_link.h"
 #include "imaging/io/io_params.h"
+#include "imaging/io/media_frames.h"
 #include "platform/media/avi_file.h"
 #include "platform/system/classes.h"
 #include "platform/system/sync_objs.h"
@@ -485,7 +486,7 @@ class TZodazUrIO : public TComponent {
   std::unique_ptr<TIEDirectShow> directShow_;  // the capture and playback graph
   std::unique_ptr<TIEDirectShow> mediaFile_;   // the open media file, nil when none
   double mediaFrameDuration_ = 0;              // milliseconds per frame
-  int64_t mediaFrameStep_ = 1;                 // distance of two frames in the seeking unit
+  TIEMediaFrames mediaFrames_;                 // how the open media file's frames are read
 
   // ---- AVI files (zodazur_io_avi.cpp) ----
   PAVIFILE aviFile_ = nullptr;

@@ -38,34 +38,10 @@ int32_t TZodazUrIO::OpenMediaFile(const std::string& FileName) {
   SetAborting(true);
   mediaFile_ = std::make_unique<TIEDirectShow>();
   TIEDirectShow& ds = *mediaFile_;
-  ds.InputFileName = FileName;
-  ds.UseSampleGrabber = true;
-  ds.Connect();
-  ds.Pause();
-  ds.SetTimeFormat(tuMediaTime);
-  const int64_t d = ds.GetDuration();
-  if (d <= 0) return 0;
-  ds.SetTimeFormat(tuFrame);
-  const int64_t f = ds.GetDuration();
-  const int64_t a = ds.GetAvgTimePerFrame();
-  int64_t n;
-  if (f != d) {
-    // Frames are addressed directly.
-    mediaFrameStep_ = 1;
-    n = f;
-  } else if (a > 0) {
-    // Positions stay in media time: a frame every A units; a clip shorter than one frame is still
-    // one frame.
-    mediaFrameStep_ = a;
-    n = MediaTimeFrameCount(f, a);
-  } else {
-    // No frame duration to be had: the clip is one frame.
-    mediaFrameStep_ = 1;
-    n = 1;
-  }
+  mediaFrames_ = OpenMediaFrames(ds, FileName);
+  const int64_t n = mediaFrames_.Count;
   if (n <= 0) return 0;
-  n = std::min<int64_t>(n, INT32_MAX);
-  mediaFrameDuration_ = static_cast<double>(d) / 10000000.0 / static_cast<double>(n) * 1000.0;
+  mediaFrameDuration_ = static_cast<double>(mediaFrames_.Duration) / 10000000.0 / static_cast<double>(n) * 1000.0;
   SetAborting(false);
   TIOParamsVals& params = Params();
   params.MediaFileFrameCount = static_cast<int32_t>(n);
@@ -83,8 +59,7 @@ int32_t TZodazUrIO::OpenMediaFile(const std::string& FileName) {
 void TZodazUrIO::LoadFromMediaFile(int32_t FrameIndex) {
   if (!mediaFile_) return;
   Params().SetImageIndex(FrameIndex);
-  // Frames by number (a step of 1), or by media time in the middle of the frame's interval.
-  mediaFile_->SetPosition(mediaFrameStep_ > 1 ? MediaTimeFramePosition(FrameIndex, mediaFrameStep_) : FrameIndex);
+  mediaFile_->SetPosition(mediaFrames_.Position(FrameIndex));
   if (IEBitmap()) mediaFile_->GetCurrentFrame(IEBitmap());
   Params().MediaFileFrameDelayTime = static_cast<int32_t>(std::nearbyint(mediaFrameDuration_));
   UpdateAttached();

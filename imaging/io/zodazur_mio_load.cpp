@@ -19,6 +19,7 @@
 #include "imaging/io/format_detect.h"
 #include "imaging/io/ie_direct_show.h"
 #include "imaging/io/io_settings.h"
+#include "imaging/io/media_frames.h"
 #include "imaging/io/square_pixels.h"
 #include "imaging/io/url_download.h"
 #include "imaging/io/zodazur_mio.h"
@@ -413,37 +414,12 @@ void TZodazUrMIO::LoadFromMediaFile(const std::string& FileName) {
   TLoadScope scope(*this, *view_);
   TGraph graph;
   TIEDirectShow& ds = graph.ds;
-  ds.InputFileName = FileName;
-  ds.UseSampleGrabber = true;
-  ds.Connect();
-  ds.Pause();
-  ds.SetTimeFormat(tuMediaTime);
-  const int64_t d = ds.GetDuration();
-  if (d <= 0) {
+  const TIEMediaFrames frames = OpenMediaFrames(ds, FileName);
+  if (frames.Count <= 0) {
     aborting_ = true;
     return;
   }
-  // Frames are addressed directly when the source takes the frame format (decided by the format
-  // in use, not by comparing a count with a duration); else a frame every frame duration of
-  // media time, each read in the middle of its interval, and one frame when there is none.
-  ds.SetTimeFormat(tuFrame);
-  int64_t n, step;
-  if (ds.GetTimeFormat() == tuFrame) {
-    n = ds.GetDuration();
-    step = 1;
-  } else {
-    step = ds.GetAvgTimePerFrame();
-    n = MediaTimeFrameCount(d, step);
-    if (n <= 0) {
-      n = 1;
-      step = 0;
-    }
-  }
-  if (n <= 0) {
-    aborting_ = true;
-    return;
-  }
-  n = std::min<int64_t>(n, INT32_MAX);
+  const int64_t d = frames.Duration, n = frames.Count;
   scope.Update();
   // Trunc(d / 10^7 / n x 1000) milliseconds, exactly.
   const int32_t ms = static_cast<int32_t>(std::min<int64_t>(d / (int64_t{10000} * n), INT32_MAX));
@@ -459,7 +435,7 @@ void TZodazUrMIO::LoadFromMediaFile(const std::string& FileName) {
     params->FileType = fmtUnknown;
     params->FileName = CurrentFileName.empty() ? FileName : CurrentFileName;
     params->IsNativePixelFormat = NativePixelFormat;
-    ds.SetPosition(step > 1 ? MediaTimeFramePosition(k, step) : k);
+    ds.SetPosition(frames.Position(k));
     ds.GetCurrentFrame(&work, true);
     if (work.Width() == 0 || work.Height() == 0) {
       // No picture to be had (a source without a video stream the services decode).

@@ -1,6 +1,7 @@
 // The media graph over the player, and the I/O component's media-file frames, on videos made at
 // test time.
 #include "imaging/io/ie_direct_show.h"
+#include "imaging/io/media_frames.h"
 
 #include <gtest/gtest.h>
 
