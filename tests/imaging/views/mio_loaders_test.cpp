@@ -181,6 +181,15 @@ class MIOLoadTest : public MViewTest {
     mviewtest::WriteFile(path, Data);
     return path;
   }
+  // Every way out of a load finishes the work once and leaves the view unlocked; the view is then
+  // freed for the next case.
+  void ExpectEndedCleanly(TZodazUrMView* v) {
+    EXPECT_EQ(finished, 1);
+    v->LockPaint();
+    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
+    delete v;
+    finished = 0;
+  }
   testsupport::ScratchDir dir;
   TZodazUrMIO* mio = nullptr;
   int finished = 0;
@@ -243,10 +252,8 @@ TEST_F(MIOLoadTest, PagesGoInFileOrderAtTheSelectedImage) {
     EXPECT_EQ(Pixel(v, 0, 0, 0).b, 1);
     for (int i = 4; i < 7; ++i) EXPECT_EQ(Pixel(v, i, 0, 0).b, i - 2) << "former image " << i - 3;
     EXPECT_EQ(progress, (std::vector<int>{0, 33, 66, 100}));
-    EXPECT_EQ(finished, 1);
     EXPECT_TRUE(mio->CurrentFileName.empty());
-    delete v;
-    finished = 0;
+    ExpectEndedCleanly(v);
   }
 }
 
@@ -337,11 +344,7 @@ TEST_F(MIOLoadTest, DamagedFilesInsertWhatWasGoodAndNothingElse) {
     EXPECT_EQ(v->ImageCount(), 4 + c.Inserted);
     EXPECT_EQ(mio->ParamsCount(), 4 + c.Inserted);
     EXPECT_EQ(Pixel(v, 1 + c.Inserted, 0, 0).b, 2);  // the selected image follows the good pages
-    EXPECT_EQ(finished, 1);
-    v->LockPaint();
-    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
-    delete v;
-    finished = 0;
+    ExpectEndedCleanly(v);
   }
 }
 
@@ -468,11 +471,7 @@ TEST_F(MIOLoadTest, MediaFramesInOrderWithTheirDuration) {
     EXPECT_EQ(progress.front(), 0);
     EXPECT_EQ(progress.back(), 100);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_EQ(finished, 1);
-    v->LockPaint();
-    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
-    delete v;
-    finished = 0;
+    ExpectEndedCleanly(v);
   }
 }
 
@@ -500,11 +499,7 @@ TEST_F(MIOLoadTest, UndecodableVideoLoadsNothing) {
     EXPECT_TRUE(mio->Aborting());
     EXPECT_EQ(v->ImageCount(), 4);
     EXPECT_EQ(mio->ParamsCount(), 4);
-    EXPECT_EQ(finished, 1);
-    v->LockPaint();
-    EXPECT_EQ(v->UnlockPaint(), 0) << "the view was left locked";
-    delete v;
-    finished = 0;
+    ExpectEndedCleanly(v);
   }
 }
 

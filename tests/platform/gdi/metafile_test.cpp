@@ -77,6 +77,25 @@ void ExpectProbes(const Surface& s, const std::vector<Probe>& probes, const std:
     EXPECT_EQ(s.At(p.x, p.y), p.color) << name << " at " << p.x << "," << p.y;
 }
 
+// Records played onto a white 100 x 100 surface (after the table's common records) and the colours
+// they must leave at some points.
+struct EmfCase {
+  const char* name;
+  std::function<void(EmfBuilder&)> records;
+  std::vector<Probe> probes;
+};
+
+void ExpectEmfCases(const std::vector<EmfCase>& cases, const std::function<void(EmfBuilder&)>& common = {}) {
+  for (const EmfCase& c : cases) {
+    EmfBuilder e(100, 100);
+    if (common) common(e);
+    c.records(e);
+    Surface s(100, 100);
+    ASSERT_TRUE(s.Play(e.Finish())) << c.name;
+    ExpectProbes(s, c.probes, c.name);
+  }
+}
+
 // 16-bit points as 32-bit words (x low, y high).
 int64_t P16(int x, int y) { return static_cast<uint16_t>(x) | static_cast<int64_t>(static_cast<uint16_t>(y)) << 16; }
 
@@ -129,13 +148,8 @@ TEST(MetafileHeader, SizesFromFramesBoxesAndWindows) {
 }
 
 TEST(MetafilePlayer, EnhancedShapes) {
-  struct Case {
-    const char* name;
-    std::function<void(EmfBuilder&)> records;
-    std::vector<Probe> probes;
-  };
   auto redFill = [](EmfBuilder& e) { e.Brush(1, kRed).NullPen(); };
-  const Case cases[] = {
+  const std::vector<EmfCase> cases = {
       {"rectangle", [&](EmfBuilder& e) { redFill(e), e.Rectangle(10, 10, 90, 90); },
        {{50, 50, kRed}, {12, 12, kRed}, {5, 5, kWhite}, {95, 50, kWhite}}},
       {"ellipse", [&](EmfBuilder& e) { redFill(e), e.Rec(42, {10, 10, 90, 90}); },
@@ -187,22 +201,11 @@ TEST(MetafilePlayer, EnhancedShapes) {
        [&](EmfBuilder& e) { redFill(e), e.Rec(9999, {1, 2, 3}).Rec(70, {0}).Rectangle(10, 10, 90, 90); },
        {{50, 50, kRed}}},
   };
-  for (const Case& c : cases) {
-    EmfBuilder e(100, 100);
-    c.records(e);
-    Surface s(100, 100);
-    ASSERT_TRUE(s.Play(e.Finish())) << c.name;
-    ExpectProbes(s, c.probes, c.name);
-  }
+  ExpectEmfCases(cases);
 }
 
 TEST(MetafilePlayer, MappingModesAndWorldTransforms) {
-  struct Case {
-    const char* name;
-    std::function<void(EmfBuilder&)> records;
-    std::vector<Probe> probes;
-  };
-  const Case cases[] = {
+  const std::vector<EmfCase> cases = {
       // Ten logical units across the hundred pixels.
       {"anisotropic",
        [](EmfBuilder& e) { e.Rec(17, {8}).Rec(9, {10, 10}).Rec(11, {100, 100}).Rectangle(1, 1, 9, 9); },
@@ -239,26 +242,14 @@ TEST(MetafilePlayer, MappingModesAndWorldTransforms) {
        },
        {{20, 20, kRed}, {50, 50, kWhite}}},
   };
-  for (const Case& c : cases) {
-    EmfBuilder e(100, 100);
-    e.Brush(1, kRed).NullPen();
-    c.records(e);
-    Surface s(100, 100);
-    ASSERT_TRUE(s.Play(e.Finish())) << c.name;
-    ExpectProbes(s, c.probes, c.name);
-  }
+  ExpectEmfCases(cases, [](EmfBuilder& e) { e.Brush(1, kRed).NullPen(); });
 }
 
 TEST(MetafilePlayer, SavedStatesPathsAndClipping) {
-  struct Case {
-    const char* name;
-    std::function<void(EmfBuilder&)> records;
-    std::vector<Probe> probes;
-  };
   auto square = [](EmfBuilder& e, int l, int t, int r, int b) {
     e.Rec(27, {l, t}).Rec(54, {r, t}).Rec(54, {r, b}).Rec(54, {l, b}).Rec(61, {});
   };
-  const Case cases[] = {
+  const std::vector<EmfCase> cases = {
       {"restore brings the brush back",
        [](EmfBuilder& e) { e.Rec(33, {}).Brush(2, kBlue).Rec(34, {-1}).Rectangle(10, 10, 90, 90); },
        {{50, 50, kRed}}},
@@ -308,14 +299,7 @@ TEST(MetafilePlayer, SavedStatesPathsAndClipping) {
        },
        {{20, 20, kBlue}, {50, 50, kWhite}}},
   };
-  for (const Case& c : cases) {
-    EmfBuilder e(100, 100);
-    e.Brush(1, kRed).NullPen();
-    c.records(e);
-    Surface s(100, 100);
-    ASSERT_TRUE(s.Play(e.Finish())) << c.name;
-    ExpectProbes(s, c.probes, c.name);
-  }
+  ExpectEmfCases(cases, [](EmfBuilder& e) { e.Brush(1, kRed).NullPen(); });
 }
 
 TEST(MetafilePlayer, TextAndBitmaps) {
