@@ -140,7 +140,7 @@ class EmfPlayer {
   }
 
  private:
-  Object* Slot(uint32_t index) { return index > 0 && index < objects_.size() ? &objects_[index] : nullptr; }
+  Object* Slot(uint32_t index) { return index > 0 ? objects_.At(index) : nullptr; }
 
   void Stock(uint32_t index) {
     Object o;
@@ -551,7 +551,7 @@ class EmfPlayer {
   }
 
   Player& p_;
-  std::vector<Object> objects_;
+  ObjectTable objects_;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QtGui/QTransform>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,6 +73,36 @@ struct Object {
   Brush brush;
   Font font;
   QPainterPath region;  // logical units (WMF regions, EMF region data)
+};
+
+// The object table of a file, as many slots as its header declares. A slot's object is made when
+// the slot is first used, so that a header declaring tens of thousands of handles costs a pointer
+// per slot, not an object.
+class ObjectTable {
+ public:
+  explicit ObjectTable(size_t Size) : slots_(Size) {}
+  size_t Size() const { return slots_.size(); }
+  // The object in slot Index (empty until one is made there); null outside the table.
+  Object* At(size_t Index) {
+    if (Index >= slots_.size()) return nullptr;
+    std::unique_ptr<Object>& slot = slots_[Index];
+    if (!slot) slot = std::make_unique<Object>();
+    return slot.get();
+  }
+  // The lowest slot holding no object, emptied; null when every slot holds one.
+  Object* LowestFree() {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      if (!slots_[i] || slots_[i]->kind == Object::kNone) {
+        Object* o = At(i);
+        *o = Object();
+        return o;
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  std::vector<std::unique_ptr<Object>> slots_;
 };
 
 struct State {

@@ -85,16 +85,8 @@ class WmfPlayer {
 
  private:
   // The lowest free slot for a new object; null when the table is full.
-  Object* NewSlot() {
-    for (Object& o : objects_)
-      if (!used_(o)) {
-        o = Object();
-        return &o;
-      }
-    return nullptr;
-  }
-  static bool used_(const Object& o) { return o.kind != Object::kNone; }
-  Object* Slot(uint32_t index) { return index < objects_.size() ? &objects_[index] : nullptr; }
+  Object* NewSlot() { return objects_.LowestFree(); }
+  Object* Slot(uint32_t index) { return objects_.At(index); }
 
   QRectF Box(Record& r, uint32_t first) {
     // bottom, right, top, left
@@ -383,7 +375,7 @@ class WmfPlayer {
   }
 
   Player& p_;
-  std::vector<Object> objects_;
+  ObjectTable objects_;
 };
 
 }  // namespace

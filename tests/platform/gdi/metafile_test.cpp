@@ -204,6 +204,18 @@ TEST(MetafilePlayer, EnhancedShapes) {
   ExpectEmfCases(cases);
 }
 
+// The object table is as large as the header says, however large: the last of 65535 slots holds a
+// brush, the slot past it holds none (the red brush stays selected).
+TEST(MetafilePlayer, LargestObjectTable) {
+  for (const uint32_t slot : {65534u, 65535u}) {
+    EmfBuilder e(100, 100, 65535);
+    e.Brush(1, kRed).NullPen().Brush(slot, kBlue).Rectangle(10, 10, 90, 90);
+    Surface s(100, 100);
+    ASSERT_TRUE(s.Play(e.Finish()));
+    EXPECT_EQ(s.At(50, 50), slot == 65534u ? kBlue : kRed) << slot;
+  }
+}
+
 TEST(MetafilePlayer, MappingModesAndWorldTransforms) {
   const std::vector<EmfCase> cases = {
       // Ten logical units across the hundred pixels.
