@@ -11,22 +11,16 @@
 # bilevel pages must be identical, the photos close (PSNR).
 #   bench/compare_pdf.sh [build folder, default build/bench] [runs, default 7]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 runs=${2:-7}
 for tool in img2pdf tiffcp pdfimages cjpeg ffmpeg; do
   command -v $tool >/dev/null || "$root/scripts/install-deps.sh" img2pdf libtiff-tools poppler-utils \
     libjpeg-turbo-progs ffmpeg
 done
+bench_build "$build" pdf_tool
 tool=$build/bench/pdf_tool
-if [ ! -x "$tool" ]; then
-  # A folder configured already (the test build, say) keeps its settings.
-  opts=(-DCMAKE_BUILD_TYPE=Release)
-  [ -f "$build/CMakeCache.txt" ] || opts+=(-DBRIMVALE_BUILD_TESTS=OFF)
-  "$root/scripts/build.sh" "$build" "${opts[@]}" -- pdf_tool
-fi
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+bench_scratch
 mkdir -p "$dir/pages" "$dir/g4" "$dir/photos"
 
 # The pages: lines of 16 x 32 glyphs (strokes and bars) on white, written as uncompressed
