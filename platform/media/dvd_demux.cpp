@@ -73,10 +73,10 @@ bool DemuxDvdSector(const uint8_t* S, int32_t Size, std::vector<TDvdPes>& Out) {
     if (id == 0xBD) {
       if (data >= end) break;
       pes.SubstreamId = S[data];
-      // AC-3, DTS and LPCM carry a few bytes of their own before the audio.
+      // AC-3, DTS and LPCM carry a frame count and the first access unit's offset before the
+      // audio; LPCM's own header (quantisation, rate, channels) stays for its decoder.
       int32_t skip = 1;
-      if ((pes.SubstreamId & 0xF0) == 0x80) skip = 4;
-      if ((pes.SubstreamId & 0xF8) == 0xA0) skip = 7;
+      if ((pes.SubstreamId & 0xF0) == 0x80 || (pes.SubstreamId & 0xF8) == 0xA0) skip = 4;
       data += skip;
       if (data > end) break;
     }

@@ -11,7 +11,9 @@ struct TDvdPes {
   bool Scrambled = false;  // PES scrambling control set
   int64_t Pts = -1;        // 90 kHz, -1 when none
   int64_t Dts = -1;
-  const uint8_t* Payload = nullptr;  // the payload (after the substream header of private stream 1)
+  // The payload, after the substream header of private stream 1 (an LPCM payload starts with its
+  // three bytes of quantisation, rate and channels).
+  const uint8_t* Payload = nullptr;
   int32_t Size = 0;
 };
 

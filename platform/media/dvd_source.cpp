@@ -25,6 +25,8 @@ constexpr int64_t k90k = 90000;
 // Error codes of EC_DVD_ERROR.
 constexpr intptr_t kDvdErrorUnexpected = 1;
 constexpr intptr_t kDvdErrorCopyProtectFail = 2;
+// The sound handed to the player, whatever the disc holds.
+constexpr int32_t kAudioRate = 48000, kAudioChannels = 2;
 // Blocks read in one ReadPacket call before it answers "nothing yet" (menus and jumps can produce
 // long runs of blocks without a packet; the player's commands must not wait on them).
 constexpr int kBlocksPerRead = 4096;
@@ -51,6 +53,16 @@ void LogFromNavigator(void*, dvdnav_logger_level_t Level, const char* Format, va
 }
 
 // The size in an MPEG-2 sequence header (00 00 01 B3), when the payload holds one.
+// The decoder of a DVD audio stream: its stream id (MPEG audio) or the substream id of private
+// stream 1; AV_CODEC_ID_NONE for anything else.
+AVCodecID AudioCodecOf(int32_t Kind) {
+  if (Kind >= 0x80 && Kind <= 0x87) return AV_CODEC_ID_AC3;
+  if (Kind >= 0x88 && Kind <= 0x8F) return AV_CODEC_ID_DTS;
+  if (Kind >= 0xA0 && Kind <= 0xA7) return AV_CODEC_ID_PCM_DVD;
+  if (Kind >= 0xC0 && Kind <= 0xC7) return AV_CODEC_ID_MP2;
+  return AV_CODEC_ID_NONE;
+}
+
 bool SequenceSize(const uint8_t* Data, int32_t Size, int32_t& Width, int32_t& Height) {
   for (int32_t i = 0; i + 7 <= Size; ++i) {
     if (Data[i] == 0 && Data[i + 1] == 0 && Data[i + 2] == 1 && Data[i + 3] == 0xB3) {
@@ -69,6 +81,7 @@ TDvdSource::TDvdSource(std::string Path) : path_(std::move(Path)) {}
 TDvdSource::~TDvdSource() {
   if (videoParser_) av_parser_close(videoParser_);
   if (audioParser_) av_parser_close(audioParser_);
+  audioDecoder_.Reset();
   if (nav_) dvdnav_close(nav_);
   if (context_) avformat_free_context(context_);
 }
@@ -105,19 +118,16 @@ bool TDvdSource::Open(std::string& Error) {
   block_.resize(DVD_VIDEO_LB_LEN);
 
   const AVCodec* video = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
-  const AVCodec* audio = avcodec_find_decoder(AV_CODEC_ID_AC3);
   if (!video) {
     Error = "no MPEG-2 video decoder";
     return false;
   }
   videoParser_ = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
   videoCtx_.reset(avcodec_alloc_context3(video));
-  if (audio) {
-    audioParser_ = av_parser_init(AV_CODEC_ID_AC3);
-    audioCtx_.reset(avcodec_alloc_context3(audio));
-  }
+  audioFrame_.reset(av_frame_alloc());
+  audioDecoder_.SetOutput(TAudioFormat{kAudioRate, kAudioChannels});
   context_ = avformat_alloc_context();
-  if (!videoParser_ || !videoCtx_ || !context_) {
+  if (!videoParser_ || !videoCtx_ || !audioFrame_ || !context_) {
     Error = "out of memory";
     return false;
   }
@@ -151,13 +161,15 @@ bool TDvdSource::Open(std::string& Error) {
   vs->start_time = 0;
   vs->duration = kNoEnd;
   vs->avg_frame_rate = fps_ == 30 ? AVRational{30000, 1001} : AVRational{25, 1};
-  if (audioParser_ && audioCtx_) {
+  if (avcodec_find_decoder(AV_CODEC_ID_PCM_S16LE)) {
     AVStream* as = avformat_new_stream(context_, nullptr);
     if (as) {
       as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
-      as->codecpar->codec_id = AV_CODEC_ID_AC3;
-      as->codecpar->sample_rate = 48000;
-      av_channel_layout_default(&as->codecpar->ch_layout, 2);
+      as->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+      as->codecpar->sample_rate = kAudioRate;
+      as->codecpar->bits_per_coded_sample = 16;
+      as->codecpar->block_align = 2 * kAudioChannels;
+      av_channel_layout_default(&as->codecpar->ch_layout, kAudioChannels);
       as->time_base = AVRational{1, static_cast<int>(k90k)};
       as->start_time = 0;
       as->duration = kNoEnd;
@@ -236,7 +248,7 @@ void TDvdSource::Step() {
     case DVDNAV_AUDIO_STREAM_CHANGE: {
       dvdnav_audio_stream_change_event_t change;
       std::memcpy(&change, block_.data(), sizeof change);
-      if (change.physical >= 0 && change.physical < 8) audioSubstream_ = 0x80 + change.physical;
+      if (change.physical >= 0 && change.physical < 8) audioStream_ = change.physical;
       break;
     }
     case DVDNAV_SPU_CLUT_CHANGE:
@@ -326,11 +338,10 @@ void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
       Parse(videoParser_, videoCtx_.get(), 0, p.Payload, p.Size, pts, dts);
     } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x20 && p.SubstreamId <= 0x3F) {
       if (p.SubstreamId - 0x20 == spuStream_) OnSubpicture(p, pts);
-    } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x80 && p.SubstreamId <= 0x87 && audioParser_) {
-      if (audioSubstream_ < 0) audioSubstream_ = p.SubstreamId;
-      if (p.SubstreamId == audioSubstream_ && context_ && context_->nb_streams > 1) {
-        Parse(audioParser_, audioCtx_.get(), 1, p.Payload, p.Size, pts, dts);
-      }
+    } else if (p.StreamId == 0xBD) {
+      OnAudio(p.SubstreamId, p, pts);
+    } else {
+      OnAudio(p.StreamId, p, pts);
     }
   }
 }
@@ -381,7 +392,129 @@ void TDvdSource::Parse(AVCodecParserContext* Parser, AVCodecContext* Context, in
 
 void TDvdSource::FlushParsers() {
   if (videoParser_) Parse(videoParser_, videoCtx_.get(), 0, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE);
-  if (audioParser_) Parse(audioParser_, audioCtx_.get(), 1, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE);
+  FlushAudio();
+}
+
+// ---------------------------------------------------------------------------------------- sound
+
+void TDvdSource::OnAudio(int32_t Kind, const TDvdPes& Pes, int64_t Pts) {
+  if (AudioCodecOf(Kind) == AV_CODEC_ID_NONE || !context_ || context_->nb_streams < 2) return;
+  // The physical stream number is the id's low three bits, whatever the coding.
+  if (audioStream_ < 0) audioStream_ = Kind & 7;
+  if ((Kind & 7) != audioStream_) return;
+  if (Kind != audioKind_ && !OpenAudio(Kind)) return;
+  if (audioBroken_) return;
+  TAVPacketPtr packet(av_packet_alloc());
+  if (!packet) return;
+  if (AudioCodecOf(Kind) == AV_CODEC_ID_PCM_DVD) {
+    // LPCM: each packet's samples after its header (which the decoder reads) decode as they come.
+    if (Pes.Size <= 0 || av_new_packet(packet.get(), Pes.Size) < 0) return;
+    std::memcpy(packet->data, Pes.Payload, static_cast<size_t>(Pes.Size));
+    packet->pts = Pts;
+    DecodeAudio(packet.get());
+    return;
+  }
+  if (!audioParser_) return;
+  const uint8_t* data = Pes.Payload;
+  int32_t size = Pes.Size;
+  int64_t pts = Pts;
+  for (int guard = 0; guard < 1 << 16 && size > 0; ++guard) {
+    uint8_t* frame = nullptr;
+    int frameSize = 0;
+    const int used = av_parser_parse2(audioParser_, audioParserCtx_.get(), &frame, &frameSize, data, size, pts, pts, 0);
+    if (used < 0) return;
+    data += used;
+    size -= used;
+    pts = AV_NOPTS_VALUE;
+    if (frameSize > 0) {
+      packet->data = frame;
+      packet->size = frameSize;
+      packet->pts = audioParser_->pts;
+      DecodeAudio(packet.get());
+    } else if (used == 0) {
+      return;
+    }
+  }
+}
+
+bool TDvdSource::OpenAudio(int32_t Kind) {
+  FlushAudio();
+  audioDecoder_.Reset();
+  if (audioParser_) av_parser_close(audioParser_);
+  audioParser_ = nullptr;
+  audioParserCtx_.reset();
+  audioKind_ = Kind;
+  audioNext_ = -1;
+  audioBroken_ = true;
+  const AVCodecID id = AudioCodecOf(Kind);
+  AVCodecParameters* parameters = avcodec_parameters_alloc();
+  if (!parameters) return false;
+  parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+  parameters->codec_id = id;
+  std::string error;
+  const bool opened = audioDecoder_.Open(parameters, AVRational{1, static_cast<int>(k90k)}, 1, error);
+  avcodec_parameters_free(&parameters);
+  if (!opened) {
+    OutputDebugString("DVD: the sound (" + std::string(avcodec_get_name(id)) + ") cannot be decoded: " + error);
+    return true;
+  }
+  if (id != AV_CODEC_ID_PCM_DVD) {
+    audioParser_ = av_parser_init(id);
+    const AVCodec* codec = avcodec_find_decoder(id);
+    audioParserCtx_.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!audioParser_ || !audioParserCtx_) {
+      audioDecoder_.Reset();
+      return true;
+    }
+  }
+  audioBroken_ = false;
+  return true;
+}
+
+void TDvdSource::DecodeAudio(const AVPacket* Packet) {
+  if (!audioDecoder_.IsOpen()) return;
+  if (audioDecoder_.Send(Packet) < 0 && Packet) return;
+  while (audioDecoder_.Receive(audioFrame_.get()) == 0) {
+    int64_t at = audioFrame_->best_effort_timestamp;
+    if (at == AV_NOPTS_VALUE) at = audioFrame_->pts;
+    if (at == AV_NOPTS_VALUE) at = audioNext_;
+    pcm_.clear();
+    const int64_t frames = audioDecoder_.Convert(audioFrame_.get(), pcm_);
+    av_frame_unref(audioFrame_.get());
+    // Samples with no time to play at (the stream's first, before any stamp) are passed over.
+    if (frames <= 0 || at < 0) continue;
+    const int64_t bytes = static_cast<int64_t>(pcm_.size()) * 2;
+    TAVPacketPtr out(av_packet_alloc());
+    if (!out || bytes > INT32_MAX || av_new_packet(out.get(), static_cast<int>(bytes)) < 0) return;
+    std::memcpy(out->data, pcm_.data(), static_cast<size_t>(bytes));
+    out->stream_index = 1;
+    out->pts = out->dts = at;
+    out->duration = frames * k90k / kAudioRate;
+    audioNext_ = at + out->duration;
+    out_.push_back(std::move(out));
+  }
+}
+
+void TDvdSource::FlushAudio() {
+  if (!audioDecoder_.IsOpen() || audioBroken_) return;
+  if (audioParser_) {
+    uint8_t* frame = nullptr;
+    int frameSize = 0;
+    av_parser_parse2(audioParser_, audioParserCtx_.get(), &frame, &frameSize, nullptr, 0, AV_NOPTS_VALUE,
+                     AV_NOPTS_VALUE, 0);
+    if (frameSize > 0) {
+      TAVPacketPtr packet(av_packet_alloc());
+      if (packet) {
+        packet->data = frame;
+        packet->size = frameSize;
+        packet->pts = audioParser_->pts;
+        DecodeAudio(packet.get());
+      }
+    }
+  }
+  // The decoder's last frames out; then it takes packets again.
+  DecodeAudio(nullptr);
+  audioDecoder_.Flush();
 }
 
 void TDvdSource::Discard() {
@@ -393,8 +526,10 @@ void TDvdSource::Discard() {
   }
   if (audioParser_) {
     av_parser_close(audioParser_);
-    audioParser_ = av_parser_init(AV_CODEC_ID_AC3);
+    audioParser_ = av_parser_init(AudioCodecOf(audioKind_));
   }
+  if (audioDecoder_.IsOpen()) audioDecoder_.Flush();
+  audioNext_ = -1;
   inStill_ = false;
   drainPending_ = false;
   spuAssembler_.Reset();

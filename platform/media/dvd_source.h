@@ -1,9 +1,12 @@
 #pragma once
 // A DVD-Video disc (a folder, an ISO image or a drive) as a source of the media player (private to
 // the media services). libdvdnav navigates on the player's thread alone; our sector demuxer and
-// libavcodec's parsers turn its sectors into MPEG-2 video and AC-3 audio packets. Stamps restart at
-// cells and jumps: they are rebased onto one continuous clock (after a jump or a still onto the
-// player's clock). Every frame's title, chapter and title time come from the VOBU it belongs to.
+// libavcodec's parsers turn its sectors into MPEG-2 video packets. The sound of the audio stream the
+// navigator selects (AC-3, DTS, LPCM or MPEG audio, which may change between menus and title sets)
+// is decoded here into packets of 48 kHz stereo 16-bit samples: the player's one audio stream.
+// Stamps restart at cells and jumps: they are rebased onto one continuous clock (after a jump or a
+// still onto the player's clock). Every frame's title, chapter and title time come from the VOBU it
+// belongs to.
 //
 // Navigation commands run on the player's thread (TMediaPlayer::DvdCommand); the location of the
 // frame on screen is read from any thread.
@@ -18,6 +21,7 @@
 #include "platform/media/dvd_demux.h"
 #include "platform/media/dvd_spu.h"
 #include "platform/media/ffmpeg_support.h"
+#include "platform/media/media_decoders.h"
 #include "platform/media/media_player.h"
 #include "platform/media/media_source.h"
 
@@ -78,6 +82,12 @@ class TDvdSource : public TMediaSource {
   void Parse(AVCodecParserContext* Parser, AVCodecContext* Context, int Stream, const uint8_t* Data, int32_t Size,
              int64_t Pts, int64_t Dts);
   void FlushParsers();
+  // Sound: the stream a PES packet belongs to (its stream id, or the substream id of private stream
+  // 1), decoded when it is the selected one.
+  void OnAudio(int32_t Kind, const TDvdPes& Pes, int64_t Pts);
+  bool OpenAudio(int32_t Kind);
+  void DecodeAudio(const AVPacket* Packet);
+  void FlushAudio();
   void Discard();
   void Queue(int32_t Code, intptr_t Param1, intptr_t Param2 = 0);
   void Publish(const TVobu& Vobu, int64_t Time90k);
@@ -89,8 +99,7 @@ class TDvdSource : public TMediaSource {
   bool scrambled_ = false;
   AVFormatContext* context_ = nullptr;
   AVCodecParserContext* videoParser_ = nullptr;
-  AVCodecParserContext* audioParser_ = nullptr;
-  TAVCodecContextPtr videoCtx_, audioCtx_;
+  TAVCodecContextPtr videoCtx_;
   std::deque<TAVPacketPtr> out_;
   std::vector<uint8_t> block_;
   std::vector<TDvdPes> pes_;
@@ -106,7 +115,15 @@ class TDvdSource : public TMediaSource {
   int64_t rebaseAt_ = 0;       // 90 kHz
   int64_t anchor_ = -1;        // the title time that lands at rebaseAt_ (a time search), -1: none
   // Streams.
-  int32_t audioSubstream_ = -1;  // the AC-3 substream played (-1: the first one met)
+  int32_t audioStream_ = -1;     // the navigator's physical audio stream (0 ... 7), -1: the first met
+  int32_t audioKind_ = -1;       // the stream decoded now (0x80 AC-3 ... 0xC7 MPEG audio), -1: none
+  bool audioBroken_ = false;     // its decoder cannot be opened: silent until another stream
+  AVCodecParserContext* audioParser_ = nullptr;  // none for LPCM (one block per packet)
+  TAVCodecContextPtr audioParserCtx_;
+  TAudioDecoder audioDecoder_;
+  TAVFramePtr audioFrame_;
+  std::vector<int16_t> pcm_;
+  int64_t audioNext_ = -1;       // 90 kHz stamp after the last samples put out, -1: none
   int32_t spuStream_ = 0;        // the sub-picture stream drawn (0 ... 31), -1: none
   TDvdSpuAssembler spuAssembler_;
   std::deque<TShownSpu> spus_;   // decoded, in stamp order

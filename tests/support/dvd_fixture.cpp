@@ -119,4 +119,43 @@ const fs::path& DvdMenuFixtureFolder() {
   return folder;
 }
 
+const fs::path& DvdSoundFixtureFolder() {
+  static ScratchDir dir;
+  static const fs::path folder = [] {
+    const fs::path out = dir.Path() / "disc";
+    const std::string ffmpeg = FindProgram({"ffmpeg"});
+    const std::string dvdauthor = FindProgram({"dvdauthor"});
+    if (ffmpeg.empty() || dvdauthor.empty()) {
+      ADD_FAILURE() << "ffmpeg and dvdauthor are needed (scripts/install-deps.sh installs them)";
+      return out;
+    }
+    const fs::path& d = dir.Path();
+    std::string log;
+    const auto tone = [](int Hertz) { return " -f lavfi -i sine=f=" + std::to_string(Hertz) + ":sample_rate=48000"; };
+    const std::string common = " -t 0.6 -target pal-dvd -s 352x288 -aspect 4:3 -b:v 300k -ac 2 -y '";
+    // ffmpeg complains of its buffer with LPCM; the stream is sound.
+    for (const auto& [name, inputs, coding] :
+         {std::tuple<const char*, std::string, std::string>{"lpcm.mpg", tone(440), "-c:a pcm_s16be"},
+          {"mp2.mpg", tone(660), "-c:a mp2 -b:a 192k"},
+          {"dts.mpg", tone(550), "-c:a dca -strict -2"},
+          {"two.mpg", tone(440) + tone(880) + " -map 0 -map 1 -map 2", "-c:a mp2 -b:a 192k"}}) {
+      const std::string cmd = "'" + ffmpeg + "' -nostdin -v fatal -f lavfi -i testsrc=size=352x288:rate=25" + inputs +
+                              " " + coding + common + (d / name).string() + "'";
+      if (RunProgram(cmd, &log) != 0) ADD_FAILURE() << cmd << "\n" << log;
+    }
+    std::ofstream xml(d / "disc.xml");
+    xml << "<dvdauthor dest=\"" << out.string() << "\">\n<vmgm/>\n";
+    for (const char* name : {"lpcm.mpg", "mp2.mpg", "dts.mpg"}) {
+      xml << "<titleset><titles><pgc><vob file=\"" << (d / name).string() << "\"/></pgc></titles></titleset>\n";
+    }
+    xml << "<titleset><titles><audio lang=\"en\"/><audio lang=\"de\"/><pgc><pre>audio=1;</pre><vob file=\""
+        << (d / "two.mpg").string() << "\"/></pgc></titles></titleset>\n</dvdauthor>\n";
+    xml.close();
+    const std::string cmd = "VIDEO_FORMAT=PAL '" + dvdauthor + "' -x '" + (d / "disc.xml").string() + "'";
+    if (RunProgram(cmd, &log) != 0) ADD_FAILURE() << log;
+    return out;
+  }();
+  return folder;
+}
+
 }  // namespace testsupport

@@ -21,4 +21,17 @@ struct TDvdMenuButton {
 };
 constexpr TDvdMenuButton kDvdMenuButtons[2] = {{100, 100, 299, 199}, {400, 100, 599, 199}};
 
+// A disc of sound codings (PAL, authored once per test process), each title 0.6 s of 352 x 288 test
+// pattern in a title set of its own: title 1 with LPCM at 440 Hz, 2 MPEG audio at 660 Hz, 3 DTS at
+// 550 Hz, 4 two MPEG audio streams (440 and 880 Hz) of which the title's own command selects the
+// second.
+const std::filesystem::path& DvdSoundFixtureFolder();
+struct TDvdSoundTitle {
+  int Title;
+  const char* Coding;
+  double Hertz;
+};
+constexpr TDvdSoundTitle kDvdSoundTitles[4] = {{1, "LPCM", 440}, {2, "MPEG audio", 660}, {3, "DTS", 550},
+                                               {4, "second MPEG audio stream", 880}};
+
 }  // namespace testsupport

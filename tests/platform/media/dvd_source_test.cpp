@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/media/audio_sink.h"
 #include "platform/media/media_events.h"
 #include "platform/media/media_player.h"
 #include "platform/media/media_time.h"
@@ -386,3 +388,72 @@ TEST(DvdSourceTest, PausedMenuCommands) {
   EXPECT_TRUE(player.DvdLocation().InMenu);
   EXPECT_EQ(player.State(), 1);
 }
+
+// ------------------------------------------------------------------------------------------ sound
+
+namespace {
+
+// The frequency of a tone in the left channel of interleaved stereo samples (rising zero
+// crossings over the time they span), and its level.
+double ToneHertz(const std::vector<int16_t>& Samples) {
+  int crossings = 0;
+  size_t first = 0, last = 0;
+  for (size_t i = 2; i < Samples.size(); i += 2) {
+    if (Samples[i - 2] < 0 && Samples[i] >= 0) {
+      if (crossings == 0) first = i / 2;
+      last = i / 2;
+      ++crossings;
+    }
+  }
+  return crossings > 1 ? (crossings - 1) * 48000.0 / static_cast<double>(last - first) : 0;
+}
+double Rms(const std::vector<int16_t>& Samples) {
+  double sum = 0;
+  for (size_t i = 0; i < Samples.size(); i += 2) sum += double(Samples[i]) * Samples[i];
+  return Samples.empty() ? 0 : std::sqrt(sum / (Samples.size() / 2));
+}
+
+}  // namespace
+
+// Every coding a disc's sound may have (LPCM, MPEG audio, DTS, AC-3) reaches the player's one audio
+// stream as the title's tone, and the stream the title's own command selects is the one heard.
+TEST(DvdSourceTest, SoundOfEveryCodingAndTheSelectedStream) {
+  TRecordingAudioSink* sink = nullptr;
+  SetAudioSinkFactory([&sink] {
+    auto made = std::make_unique<TRecordingAudioSink>();
+    sink = made.get();
+    return std::unique_ptr<TAudioSink>(std::move(made));
+  });
+  struct Case {
+    fs::path Folder;
+    testsupport::TDvdSoundTitle Title;
+  };
+  std::vector<Case> cases;
+  for (const testsupport::TDvdSoundTitle& t : testsupport::kDvdSoundTitles) {
+    cases.push_back({testsupport::DvdSoundFixtureFolder(), t});
+  }
+  cases.push_back({testsupport::DvdFixtureFolder(), {2, "AC-3", 440}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Title.Coding);
+    TMediaPlayerOptions o = Options(mcsDefault);
+    o.Audio = true;
+    TMediaPlayer player;
+    ASSERT_TRUE(player.OpenDvd(c.Folder.string(), o)) << player.LastError();
+    ASSERT_TRUE(player.HasAudio());
+    ASSERT_NE(sink, nullptr);
+    player.Pause();
+    player.DvdCommand(dvdPlayChapter, c.Title.Title, 1);
+    ASSERT_EQ(player.DvdLocation().Title, c.Title.Title);
+    sink->ClearRecorded();
+    player.Run();
+    ASSERT_TRUE(WaitEvent(player, EC_COMPLETE));
+    std::vector<int16_t> rec = sink->Recorded();
+    // The title's sound, less its first and last milliseconds.
+    ASSERT_GE(rec.size(), 2u * 48000 * 4 / 10);
+    rec = std::vector<int16_t>(rec.begin() + 2 * 2400, rec.end() - 2 * 2400);
+    EXPECT_NEAR(ToneHertz(rec), c.Title.Hertz, c.Title.Hertz * 0.02);
+    EXPECT_GT(Rms(rec), 1000);
+  }
+  SetAudioSinkFactory(nullptr);
+}
+
