@@ -40,9 +40,93 @@ class TReader {
   bool ok_ = true;
 };
 
+}  // namespace
+
+bool DvdCommandSafe(const uint8_t* Command) {
+  // A link sub-instruction (the last byte's low five bits) ends the set, compare and system-set
+  // commands (kinds 2 to 6) and is one of the link commands (kind 1, link, operation 1). Codes
+  // above 16 are ignored by the navigator; these four below it are no link it knows.
+  const int kind = Command[0] >> 5;
+  const bool linkSub = (kind >= 2 && kind <= 6) || (kind == 1 && !(Command[0] & 0x10) && (Command[1] & 0x0F) == 1);
+  const int link = Command[7] & 0x1F;
+  return !(linkSub && (link == 4 || link == 8 || link == 14 || link == 15));
+}
+
+namespace {
+
+// Where a program chain's commands run, which decides the jumps the navigator allows there.
+enum TDomain : uint8_t { domFirstPlay, domVmgMenu, domVtsMenu, domVtsTitle };
+
+// What the commands of a file may name: titles of the disc, the manager's menu chains (-1: not
+// known here), the title set's titles and their parts.
+struct TCommandLimits {
+  int32_t Titles = -1;
+  int32_t VmgMenuChains = -1;
+  std::vector<int32_t> VtsTitleParts;  // per title of the title set (empty in VIDEO_TS.IFO)
+};
+
+// A command the navigator can carry out where it stands: its links and jumps go to places that
+// are there, and only from the domains they are allowed in (libdvdnav stops the program on any
+// other). Chains: the program chains of the command's own table (0 for the first-play chain).
+bool CommandFits(const uint8_t* C, TDomain Domain, int32_t Chains, const TCommandLimits& L) {
+  if (!DvdCommandSafe(C)) return false;
+  if ((C[0] >> 5) != 1) return true;
+  const int op = C[1] & 0x0F;
+  const bool menuOrFirst = Domain == domFirstPlay || Domain == domVmgMenu || Domain == domVtsMenu;
+  const auto inRange = [](int32_t Value, int32_t Count) { return Count < 0 || (Value >= 1 && Value <= Count); };
+  if (!(C[0] & 0x10)) {
+    // Links within the domain.
+    if (op == 4) return inRange(((C[6] & 0x7F) << 8) | C[7], Chains);  // a program chain by number
+    if (op == 5) return Domain == domVtsTitle;                         // a part of the title played
+    return true;
+  }
+  const int32_t title = C[5] & 0x7F;
+  const int32_t vtsTitles = static_cast<int32_t>(L.VtsTitleParts.size());
+  switch (op) {
+    case 2:  // a title of the disc
+      return (Domain == domFirstPlay || Domain == domVmgMenu) && inRange(title, L.Titles);
+    case 3:  // a title of this title set
+      return Domain == domVtsMenu && inRange(title, vtsTitles);
+    case 5: {  // a part of a title of this title set
+      if (Domain != domVtsMenu || !inRange(title, vtsTitles)) return false;
+      return inRange(((C[2] & 0x03) << 8) | C[3], L.VtsTitleParts[static_cast<size_t>(title - 1)]);
+    }
+    case 6:  // jump to another domain
+    case 8: {  // call another domain from a title
+      if (op == 8 && Domain != domVtsTitle) return false;
+      const int to = C[5] >> 6;
+      if (op == 6 && to == 0 && Domain != domVmgMenu && Domain != domVtsMenu) return false;
+      if (op == 6 && to != 2 && Domain == domVtsTitle) return false;
+      if (to == 3) return inRange(((C[2] & 0x7F) << 8) | C[3], L.VmgMenuChains);
+      return op == 8 || to != 1 || menuOrFirst;
+    }
+    default:
+      return true;
+  }
+}
+
 struct TCheck {
   TReader& r;
   std::string& why;
+  // The domain and chain count of the chains being read; their commands, checked at the end
+  // against what the whole file says.
+  TDomain domain = domFirstPlay;
+  int32_t chains = 0;
+  struct TPending {
+    uint64_t At;
+    TDomain Domain;
+    int32_t Chains;
+  };
+  std::vector<TPending> pending{};
+  bool Commands(const TCommandLimits& Limits) {
+    for (const TPending& p : pending) {
+      if (!r.Has(p.At, 8)) return Fail("a command table is cut");
+      if (!CommandFits(r.At(p.At), p.Domain, p.Chains, Limits)) {
+        return Fail("a navigation command goes to a place that is not there");
+      }
+    }
+    return true;
+  }
   bool Fail(const std::string& w) {
     if (why.empty()) why = w;
     return false;
@@ -89,6 +173,7 @@ struct TCheck {
       const uint64_t count = uint64_t{r.U16(t)} + r.U16(t + 2) + r.U16(t + 4);
       const uint64_t last = r.U16(t + 6);
       if (8 + 8 * count > last + 1 || t + last + 1 > End) return Fail("a command table says more than it holds");
+      for (uint64_t i = 0; i < count; ++i) pending.push_back({t + 8 + 8 * i, domain, chains});
     }
     return r.Ok() || Fail("a program chain is cut");
   }
@@ -100,6 +185,7 @@ struct TCheck {
     const uint64_t end = T + uint64_t{r.U32(T + 4)} + 1;
     if (end > Limit) return Fail("a program chain table ends past its end");
     if (8 + 8ull * n > end - T) return Fail("a program chain table has more chains than room");
+    chains = n;
     for (uint16_t k = 0; k < n; ++k) {
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       int32_t programs = 0;
@@ -111,15 +197,22 @@ struct TCheck {
 
   // A menu table (PGCI_UT) at T: one program chain table per language.
   bool PgciUt(uint64_t T) {
+    return PgciUt(T, menuChains);
+  }
+  int32_t menuChains = 0;  // the fewest chains of a language's menus (what a jump may name in any)
+  bool PgciUt(uint64_t T, int32_t& Fewest) {
     if (!r.Has(T, 8)) return Fail("a menu table lies past the end of the file");
     const uint16_t n = r.U16(T);
     uint64_t end;
     if (!End(T, r.U32(T + 4), "a menu table", end)) return false;
     if (8 + 8ull * n > end - T) return Fail("a menu table has more languages than room");
+    Fewest = 0;
     for (uint16_t k = 0; k < n; ++k) {
       std::vector<int32_t> programs;
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       if (at < T + 8 || !Pgcit(at, end, programs)) return false;
+      Fewest = k == 0 ? static_cast<int32_t>(programs.size())
+                      : std::min(Fewest, static_cast<int32_t>(programs.size()));
     }
     return r.Ok();
   }
@@ -174,6 +267,8 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   // The first-play program chain.
   const uint32_t firstPlay = r.U32(0x84);
   int32_t programs = 0;
+  c.domain = domFirstPlay;
+  c.chains = 0;
   if (firstPlay != 0 && !c.Pgc(firstPlay, r.Size(), programs)) return false;
   // The titles: each in a title set that is there.
   uint64_t t;
@@ -189,7 +284,13 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
     f.TitleSetOfTitle.push_back(set);
   }
   if (!c.Table(r.U32(0xC8), 8, "the menu table", t)) return false;
+  c.domain = domVmgMenu;
   if (t && !c.PgciUt(t)) return false;
+  f.MenuChains = c.menuChains;
+  TCommandLimits limits;
+  limits.Titles = f.Titles;
+  limits.VmgMenuChains = f.MenuChains;
+  if (!c.Commands(limits)) return false;
   if (!c.Table(r.U32(0xCC), 8, "the parental table", t)) return false;
   if (t && !c.Admap(t + 4, "the parental table")) return false;
   if (!c.Table(r.U32(0xD0), 8, "the title set attributes", t)) return false;
@@ -203,13 +304,16 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   return true;
 }
 
-bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why) {
+bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t VmgMenuChains) {
   TReader r(Data, Size);
   TCheck c{r, Why};
   if (!CheckLength(r, Why, "DVDVIDEO-VTS")) return false;
   uint64_t t;
+  TCommandLimits limits;
+  limits.VmgMenuChains = VmgMenuChains;
   // The title chains first: the parts of titles point into them.
   std::vector<int32_t> programs;
+  c.domain = domVtsTitle;
   if (!c.Table(r.U32(0xCC), 8, "the program chain table", t)) return false;
   if (t == 0) return c.Fail("the title set has no program chain table");
   if (!c.Pgcit(t, r.Size(), programs)) return false;
@@ -224,6 +328,7 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why) {
       const uint64_t from = t + r.U32(t + 8 + 4ull * k);
       const uint64_t to = k + 1 < n ? t + r.U32(t + 8 + 4ull * (k + 1)) : end;
       if (from < t + 8 || to > end || to < from) return c.Fail("a title's parts lie outside the parts table");
+      limits.VtsTitleParts.push_back(static_cast<int32_t>((to - from) / 4));
       for (uint64_t p = from; p + 4 <= to; p += 4) {
         const int32_t pgcn = r.U16(p), pgn = r.U16(p + 2);
         if (pgcn < 1 || pgcn > static_cast<int32_t>(programs.size()) || pgn < 1 || pgn > programs[pgcn - 1]) {
@@ -233,7 +338,9 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why) {
     }
   }
   if (!c.Table(r.U32(0xD0), 8, "the menu table", t)) return false;
+  c.domain = domVtsMenu;
   if (t && !c.PgciUt(t)) return false;
+  if (!c.Commands(limits)) return false;
   if (!c.Table(r.U32(0xD4), 8, "the time map table", t)) return false;
   if (t) {
     if (!r.Has(t, 8)) return c.Fail("the time map table is cut");
@@ -337,7 +444,7 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
         Why = std::string(name) + (missing ? " is missing" : " cannot be read");
         return false;
       }
-      if (!CheckVtsIfo(data.data(), data.size(), Why)) {
+      if (!CheckVtsIfo(data.data(), data.size(), Why, Facts.MenuChains)) {
         Why = std::string(name) + ": " + Why;
         return false;
       }

@@ -16,16 +16,24 @@ struct TDvdVmgFacts {
   int32_t Titles = 0;
   std::vector<int32_t> TitleChapters;  // per title (1-based titles at index - 1)
   std::vector<int32_t> TitleSetOfTitle;
+  int32_t MenuChains = 0;  // the manager's menu chains (the fewest of any language)
   // Our disc identifier: the first 8 bytes of libdvdread's disc id (an MD5 of the information
   // files), big-endian; 0 when it cannot be computed. Filled by CheckDvd.
   uint64_t DiscId = 0;
 };
 
 // Checks a VIDEO_TS.IFO (or .BUP) held in memory; false with the reason when anything is out of
-// place. Fills Facts on success.
+// place (also a navigation command that jumps or links to a place that is not there, or from a
+// domain the jump is not allowed in). Fills Facts on success.
 bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::string& Why);
-// Checks a VTS_nn_0.IFO (or .BUP).
-bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why);
+// Checks a VTS_nn_0.IFO (or .BUP). VmgMenuChains: the manager's menu chains its commands may jump
+// to (-1: not known, not checked).
+bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t VmgMenuChains = -1);
+
+// False for a navigation command (8 bytes) the navigator cannot carry out: a link to a place it
+// does not know (libdvdnav stops the program on one). Checked in every program chain's commands
+// and before a button's command runs.
+bool DvdCommandSafe(const uint8_t* Command);
 
 // Reads and checks every information file of the disc, folder or image at Path through libdvdread's
 // file calls. False with the reason when the disc cannot be opened or a file is damaged.

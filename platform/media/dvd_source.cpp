@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/media/dvd_ifo.h"
 #include "platform/media/media_events.h"
 #include "platform/media/media_time.h"
 #include "platform/media/video_sample.h"
@@ -61,6 +62,17 @@ AVCodecID AudioCodecOf(int32_t Kind) {
   if (Kind >= 0xA0 && Kind <= 0xA7) return AV_CODEC_ID_PCM_DVD;
   if (Kind >= 0xC0 && Kind <= 0xC7) return AV_CODEC_ID_MP2;
   return AV_CODEC_ID_NONE;
+}
+
+// Every button's command of a VOBU's highlight is one the navigator can carry out (a selection
+// may run one at once).
+bool ButtonCommandsSafe(pci_t* Pci) {
+  if (!Pci) return false;
+  const int count = std::min<int>(Pci->hli.hl_gi.btn_ns, 36);
+  for (int i = 0; i < count; ++i) {
+    if (!DvdCommandSafe(Pci->hli.btnit[i].cmd.bytes)) return false;
+  }
+  return true;
 }
 
 bool SequenceSize(const uint8_t* Data, int32_t Size, int32_t& Width, int32_t& Height) {
@@ -538,24 +550,29 @@ void TDvdSource::Discard() {
 
 // ----------------------------------------------------------------------------------- commands
 
+int TDvdSource::PlayAtTime(int32_t Title, int64_t Time90k) {
+  dvdnav_status_t status = dvdnav_title_play(nav_, Title);
+  if (status == DVDNAV_STATUS_OK && Time90k > 0) {
+    // The navigator searches a title once it has reached its first cell.
+    status = dvdnav_time_search(nav_, static_cast<uint64_t>(Time90k));
+    for (int i = 0; i < kBlocksPerRead && status != DVDNAV_STATUS_OK && !broken_ && !stopped_; ++i) {
+      Step();
+      status = dvdnav_time_search(nav_, static_cast<uint64_t>(Time90k));
+    }
+  }
+  return status;
+}
+
 TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
   if (!nav_ || broken_) return cmdNothing;
-  dvdnav_status_t status = DVDNAV_STATUS_ERR;
+  int status = DVDNAV_STATUS_ERR;
   const auto arg = [](int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); };
   switch (Kind) {
     case dvdPlayChapter:
       status = dvdnav_part_play(nav_, arg(Arg1), arg(Arg2));
       break;
     case dvdPlayAtTime:
-      status = dvdnav_title_play(nav_, arg(Arg1));
-      if (status == DVDNAV_STATUS_OK && Arg2 > 0) {
-        // The navigator searches a title once it has reached its first cell.
-        status = dvdnav_time_search(nav_, static_cast<uint64_t>(To90k(Arg2)));
-        for (int i = 0; i < kBlocksPerRead && status != DVDNAV_STATUS_OK && !broken_ && !stopped_; ++i) {
-          Step();
-          status = dvdnav_time_search(nav_, static_cast<uint64_t>(To90k(Arg2)));
-        }
-      }
+      status = PlayAtTime(arg(Arg1), To90k(Arg2));
       break;
     case dvdShowMenu:
       status = dvdnav_menu_call(nav_, static_cast<DVDMenuID_t>(arg(Arg1)));
@@ -563,6 +580,10 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
     case dvdSelectAt: {
       int32_t before = 0, after = 0;
       dvdnav_get_current_highlight(nav_, &before);
+      if (!ButtonCommandsSafe(dvdnav_get_current_nav_pci(nav_))) {
+        OutputDebugString("DVD: a button's command links to no known place; not selected");
+        return cmdNothing;
+      }
       if (dvdnav_mouse_select(nav_, dvdnav_get_current_nav_pci(nav_), arg(Arg1), arg(Arg2)) != DVDNAV_STATUS_OK) {
         return cmdNothing;
       }
@@ -570,6 +591,10 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
       return after != before ? cmdRedraw : cmdNothing;
     }
     case dvdActivate:
+      if (!ButtonCommandsSafe(dvdnav_get_current_nav_pci(nav_))) {
+        OutputDebugString("DVD: a button's command links to no known place; not activated");
+        return cmdNothing;
+      }
       status = dvdnav_button_activate(nav_, dvdnav_get_current_nav_pci(nav_));
       break;
   }

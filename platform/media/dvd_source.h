@@ -88,6 +88,8 @@ class TDvdSource : public TMediaSource {
   bool OpenAudio(int32_t Kind);
   void DecodeAudio(const AVPacket* Packet);
   void FlushAudio();
+  // Plays the title from the title time (90 kHz); the navigator's status.
+  int PlayAtTime(int32_t Title, int64_t Time90k);
   void Discard();
   void Queue(int32_t Code, intptr_t Param1, intptr_t Param2 = 0);
   void Publish(const TVobu& Vobu, int64_t Time90k);

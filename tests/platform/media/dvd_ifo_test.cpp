@@ -5,6 +5,7 @@
 // on sectors built byte by byte.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -121,6 +122,13 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
   ASSERT_LT(chains + 16, vts.size());
   const uint64_t firstParts = parts + BigEndian32(vts, parts + 8);
   const uint64_t firstChain = chains + BigEndian32(vts, chains + 12);
+  // The first-play chain's first command.
+  const uint64_t firstPlay = BigEndian32(vmg, 0x84);
+  ASSERT_LT(firstPlay + 0xEC, vmg.size());
+  const uint64_t firstPlayCommands = firstPlay + ((vmg[firstPlay + 0xE4] << 8) | vmg[firstPlay + 0xE5]);
+  ASSERT_NE(firstPlayCommands, firstPlay);
+  ASSERT_GT((vmg[firstPlayCommands] << 8) | vmg[firstPlayCommands + 1], 0);  // pre-commands
+  const uint64_t firstCommand = firstPlayCommands + 8;
 
   struct Case {
     const char* what;
@@ -141,6 +149,12 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
       {"part naming program 9", false, firstParts + 2, {0, 9}},
       {"chain with 200 cells", false, firstChain + 3, {200}},
       {"chain offset past its table", false, chains + 12, {0, 0x10, 0, 0}},
+      {"first play jumps to menu chain 122", true, firstCommand, {0x30, 0x06, 0, 0x7A, 0, 0xC0, 0, 0}},
+      {"first play jumps to title 9", true, firstCommand, {0x30, 0x02, 0, 0, 0, 0x09, 0, 0}},
+      {"first play calls a menu (titles only)", true, firstCommand, {0x30, 0x08, 0, 0, 0, 0x40, 0, 0}},
+      {"first play links to chain 5", true, firstCommand, {0x20, 0x04, 0, 0, 0, 0, 0, 0x05}},
+      {"first play links to part 1 (titles only)", true, firstCommand, {0x20, 0x05, 0, 0, 0, 0, 0, 0x01}},
+      {"first play sets and links nowhere", true, firstCommand, {0x80, 0, 0, 0, 0, 0, 0, 0x0E}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -160,6 +174,31 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
   EXPECT_TRUE(CheckVtsIfo(vts.data(), vts.size(), why)) << why;
   for (size_t cut = 0; cut < vmg.size(); cut += 509) EXPECT_FALSE(CheckVmgIfo(vmg.data(), cut, facts, why)) << cut;
   for (size_t cut = 0; cut < vts.size(); cut += 509) EXPECT_FALSE(CheckVtsIfo(vts.data(), cut, why)) << cut;
+}
+
+// Navigation commands whose link sub-instruction names no link the navigator knows are refused
+// (it stops the program on them); every other code, and commands without one, pass.
+TEST(DvdIfoTest, CommandsLinkingNowhereAreRefused) {
+  struct Case {
+    const char* what;
+    std::array<uint8_t, 8> command;
+    bool safe;
+  };
+  const Case cases[] = {
+      {"nop", {0, 0, 0, 0, 0, 0, 0, 0}, true},
+      {"set then link 4", {0x80, 0, 0, 0, 0, 0, 0, 0x04}, false},
+      {"set then link 8", {0x60, 0x01, 0, 0, 0, 0, 0, 0x08}, false},
+      {"system set then link 14", {0x40, 0, 0, 0, 0, 0, 0, 0x0E}, false},
+      {"compare-set then link 15", {0xC0, 0, 0, 0, 0, 0, 0, 0x0F}, false},
+      {"set then top cell", {0x80, 0, 0, 0, 0, 0, 0, 0x01}, true},
+      {"set then resume", {0x80, 0, 0, 0, 0, 0, 0, 0x10}, true},
+      {"set then code 17 (ignored)", {0x80, 0, 0, 0, 0, 0, 0, 0x11}, true},
+      {"link sub-instruction 8", {0x20, 0x01, 0, 0, 0, 0, 0, 0x08}, false},
+      {"link to chain (not a sub-instruction)", {0x20, 0x04, 0, 0, 0, 0, 0, 0x08}, true},
+      {"jump title", {0x30, 0x02, 0, 0, 0, 0, 0x01, 0x0F}, true},
+      {"kind 7", {0xE0, 0, 0, 0, 0, 0, 0, 0x04}, true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DvdCommandSafe(c.command.data()), c.safe) << c.what;
 }
 
 TEST(DvdDemuxTest, SectorsOfAnAuthoredTitle) {
