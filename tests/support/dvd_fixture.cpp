@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -15,50 +16,57 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+namespace {
+
+// What a disc is authored with: a work folder for its streams, the folder the disc goes to, and the
+// tools.
+struct TAuthoring {
+  fs::path Work, Out;
+  std::string Ffmpeg, Dvdauthor, Spumux;
+  // Runs a command; a failure fails the test with the command and what it said.
+  void Run(const std::string& Command) const {
+    std::string log;
+    if (RunProgram(Command, &log) != 0) ADD_FAILURE() << Command << "\n" << log;
+  }
+};
+
+// Authors a disc into "disc" under Dir by Build. A missing tool fails the test (never skips) and
+// leaves the disc unwritten.
+fs::path AuthorDisc(const ScratchDir& Dir, bool NeedSpumux, const std::function<void(const TAuthoring&)>& Build) {
+  TAuthoring a{Dir.Path(), Dir.Path() / "disc", FindProgram({"ffmpeg"}), FindProgram({"dvdauthor"}),
+               NeedSpumux ? FindProgram({"spumux"}) : std::string()};
+  if (a.Ffmpeg.empty() || a.Dvdauthor.empty() || (NeedSpumux && a.Spumux.empty())) {
+    ADD_FAILURE() << (NeedSpumux ? "ffmpeg, dvdauthor and spumux are needed" : "ffmpeg and dvdauthor are needed")
+                  << " (scripts/install-deps.sh installs them)";
+    return a.Out;
+  }
+  Build(a);
+  return a.Out;
+}
+
+}  // namespace
+
 const fs::path& DvdFixtureFolder() {
   static ScratchDir dir;
-  static const fs::path folder = [] {
-    const fs::path out = dir.Path() / "disc";
-    const std::string ffmpeg = FindProgram({"ffmpeg"});
-    const std::string dvdauthor = FindProgram({"dvdauthor"});
-    if (ffmpeg.empty() || dvdauthor.empty()) {
-      ADD_FAILURE() << "ffmpeg and dvdauthor are needed (scripts/install-deps.sh installs them)";
-      return out;
-    }
-    std::string log;
+  static const fs::path folder = AuthorDisc(dir, false, [](const TAuthoring& a) {
     for (const auto& [name, seconds] : {std::pair<const char*, int>{"a.mpg", 2}, {"b.mpg", 1}}) {
-      const std::string cmd = "'" + ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
-                              "sine=f=440:sample_rate=48000 -t " + std::to_string(seconds) +
-                              " -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" +
-                              (dir.Path() / name).string() + "'";
-      if (RunProgram(cmd, &log) != 0) ADD_FAILURE() << log;
+      a.Run("'" + a.Ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
+            "sine=f=440:sample_rate=48000 -t " + std::to_string(seconds) +
+            " -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" + (a.Work / name).string() + "'");
     }
-    const std::string author = "VIDEO_FORMAT=PAL '" + dvdauthor + "' -o '" + out.string() + "'";
-    for (const std::string& args : {" -t -c 0,1 '" + (dir.Path() / "a.mpg").string() + "'",
-                                    " -t '" + (dir.Path() / "b.mpg").string() + "'", std::string(" -T")}) {
-      if (RunProgram(author + args, &log) != 0) ADD_FAILURE() << log;
+    const std::string author = "VIDEO_FORMAT=PAL '" + a.Dvdauthor + "' -o '" + a.Out.string() + "'";
+    for (const std::string& args : {" -t -c 0,1 '" + (a.Work / "a.mpg").string() + "'",
+                                    " -t '" + (a.Work / "b.mpg").string() + "'", std::string(" -T")}) {
+      a.Run(author + args);
     }
-    return out;
-  }();
+  });
   return folder;
 }
 
 const fs::path& DvdMenuFixtureFolder() {
   static ScratchDir dir;
-  static const fs::path folder = [] {
-    const fs::path out = dir.Path() / "disc";
-    const std::string ffmpeg = FindProgram({"ffmpeg"});
-    const std::string dvdauthor = FindProgram({"dvdauthor"});
-    const std::string spumux = FindProgram({"spumux"});
-    if (ffmpeg.empty() || dvdauthor.empty() || spumux.empty()) {
-      ADD_FAILURE() << "ffmpeg, dvdauthor and spumux are needed (scripts/install-deps.sh installs them)";
-      return out;
-    }
-    const fs::path& d = dir.Path();
-    std::string log;
-    const auto run = [&](const std::string& command) {
-      if (RunProgram(command, &log) != 0) ADD_FAILURE() << command << "\n" << log;
-    };
+  static const fs::path folder = AuthorDisc(dir, true, [](const TAuthoring& a) {
+    const fs::path& d = a.Work;
     // The menu's pictures: the buttons in white, yellow when highlighted, red when selected, on
     // transparency.
     for (const auto& [name, r, g, b] : {std::tuple<const char*, uint8_t, uint8_t, uint8_t>{"image.png", 255, 255, 255},
@@ -94,15 +102,15 @@ const fs::path& DvdMenuFixtureFolder() {
         << kDvdMenuButtons[1].X1 + 1 << "\" y1=\"" << kDvdMenuButtons[1].Y1 + 1 << "\"/>\n"
         << "</spu></stream></subpictures>\n";
     // A second of blue menu (then held as an endless still), and a second of title.
-    run("'" + ffmpeg + "' -v error -f lavfi -i color=c=blue:size=720x576:rate=25 -f lavfi -i " +
+    a.Run("'" + a.Ffmpeg + "' -v error -f lavfi -i color=c=blue:size=720x576:rate=25 -f lavfi -i " +
         "anullsrc=r=48000:cl=stereo -t 1 -target pal-dvd -aspect 4:3 -b:v 400k -y '" + (d / "menu.mpg").string() + "'");
     // In a subshell: its messages go to the log, not into the stream.
-    run("('" + spumux + "' -v 0 '" + (d / "buttons.xml").string() + "' < '" + (d / "menu.mpg").string() + "' > '" +
+    a.Run("('" + a.Spumux + "' -v 0 '" + (d / "buttons.xml").string() + "' < '" + (d / "menu.mpg").string() + "' > '" +
         (d / "menu_buttons.mpg").string() + "')");
-    run("'" + ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
+    a.Run("'" + a.Ffmpeg + "' -v error -f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i " +
         "sine=f=440:sample_rate=48000 -t 1 -target pal-dvd -s 352x288 -aspect 4:3 -b:v 400k -y '" +
         (d / "title.mpg").string() + "'");
-    std::ofstream(d / "disc.xml") << "<dvdauthor dest=\"" << out.string() << "\">\n"
+    std::ofstream(d / "disc.xml") << "<dvdauthor dest=\"" << a.Out.string() << "\">\n"
                                   << "<vmgm><fpc>jump menu 1;</fpc><menus><video format=\"pal\" aspect=\"4:3\"/>\n"
                                   << "<pgc entry=\"title\"><vob file=\"" << (d / "menu_buttons.mpg").string()
                                   << "\" pause=\"inf\"/>\n"
@@ -113,24 +121,15 @@ const fs::path& DvdMenuFixtureFolder() {
           << "<titleset><titles><pgc><vob file=\"" << (d / "title.mpg").string() << "\"/></pgc></titles></titleset>\n";
     }
     std::ofstream(d / "disc.xml", std::ios::app) << "</dvdauthor>\n";
-    run("VIDEO_FORMAT=PAL '" + dvdauthor + "' -x '" + (d / "disc.xml").string() + "'");
-    return out;
-  }();
+    a.Run("VIDEO_FORMAT=PAL '" + a.Dvdauthor + "' -x '" + (d / "disc.xml").string() + "'");
+  });
   return folder;
 }
 
 const fs::path& DvdSoundFixtureFolder() {
   static ScratchDir dir;
-  static const fs::path folder = [] {
-    const fs::path out = dir.Path() / "disc";
-    const std::string ffmpeg = FindProgram({"ffmpeg"});
-    const std::string dvdauthor = FindProgram({"dvdauthor"});
-    if (ffmpeg.empty() || dvdauthor.empty()) {
-      ADD_FAILURE() << "ffmpeg and dvdauthor are needed (scripts/install-deps.sh installs them)";
-      return out;
-    }
-    const fs::path& d = dir.Path();
-    std::string log;
+  static const fs::path folder = AuthorDisc(dir, false, [](const TAuthoring& a) {
+    const fs::path& d = a.Work;
     const auto tone = [](int Hertz) { return " -f lavfi -i sine=f=" + std::to_string(Hertz) + ":sample_rate=48000"; };
     const std::string common = " -t 0.6 -target pal-dvd -s 352x288 -aspect 4:3 -b:v 300k -ac 2 -y '";
     // ffmpeg complains of its buffer with LPCM; the stream is sound.
@@ -139,22 +138,19 @@ const fs::path& DvdSoundFixtureFolder() {
           {"mp2.mpg", tone(660), "-c:a mp2 -b:a 192k"},
           {"dts.mpg", tone(550), "-c:a dca -strict -2"},
           {"two.mpg", tone(440) + tone(880) + " -map 0 -map 1 -map 2", "-c:a mp2 -b:a 192k"}}) {
-      const std::string cmd = "'" + ffmpeg + "' -nostdin -v fatal -f lavfi -i testsrc=size=352x288:rate=25" + inputs +
-                              " " + coding + common + (d / name).string() + "'";
-      if (RunProgram(cmd, &log) != 0) ADD_FAILURE() << cmd << "\n" << log;
+      a.Run("'" + a.Ffmpeg + "' -nostdin -v fatal -f lavfi -i testsrc=size=352x288:rate=25" + inputs +
+                              " " + coding + common + (d / name).string() + "'");
     }
     std::ofstream xml(d / "disc.xml");
-    xml << "<dvdauthor dest=\"" << out.string() << "\">\n<vmgm/>\n";
+    xml << "<dvdauthor dest=\"" << a.Out.string() << "\">\n<vmgm/>\n";
     for (const char* name : {"lpcm.mpg", "mp2.mpg", "dts.mpg"}) {
       xml << "<titleset><titles><pgc><vob file=\"" << (d / name).string() << "\"/></pgc></titles></titleset>\n";
     }
     xml << "<titleset><titles><audio lang=\"en\"/><audio lang=\"de\"/><pgc><pre>audio=1;</pre><vob file=\""
         << (d / "two.mpg").string() << "\"/></pgc></titles></titleset>\n</dvdauthor>\n";
     xml.close();
-    const std::string cmd = "VIDEO_FORMAT=PAL '" + dvdauthor + "' -x '" + (d / "disc.xml").string() + "'";
-    if (RunProgram(cmd, &log) != 0) ADD_FAILURE() << log;
-    return out;
-  }();
+    a.Run("VIDEO_FORMAT=PAL '" + a.Dvdauthor + "' -x '" + (d / "disc.xml").string() + "'");
+  });
   return folder;
 }
 
