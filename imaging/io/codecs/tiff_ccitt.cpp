@@ -214,11 +214,19 @@ void CCITTFillBlack(uint8_t* Row, int32_t Start, int32_t Count, int32_t Width) {
 int32_t CCITTNextChange(const uint8_t* Row, int32_t Start, int32_t Width, bool Value) {
   int32_t x = std::max(Start, 0);
   if (x >= Width) return Width;
-  // Bit by bit to the next byte boundary, then whole bytes, then bits again.
+  // Bit by bit to the next byte boundary, then eight bytes at a time, whole bytes, then bits again
+  // (a blank row of a wide page is mostly skipped by words).
   const uint8_t skip = Value ? 0x00 : 0xFF;
   while ((x & 7) && x < Width) {
     if (PixelIsSet(Row, x) == Value) return x;
     ++x;
+  }
+  const uint64_t skipWord = Value ? 0 : ~uint64_t{0};
+  while (x + 64 <= Width) {
+    uint64_t word;
+    std::memcpy(&word, Row + (x >> 3), sizeof word);
+    if (word != skipWord) break;
+    x += 64;
   }
   while (x + 8 <= Width && Row[x >> 3] == skip) x += 8;
   while (x < Width) {
@@ -460,9 +468,12 @@ class TBitSink {
   int32_t fillOrder_;
 };
 
-// Room for a row's codes: a pixel costs at most 12 bits (alternating runs in horizontal mode), plus
-// the EOLs, tag bit and pending bits around it. The sink grows past it when needed.
-size_t RowReserve(int32_t width) { return static_cast<size_t>(std::max(width, 0)) * 3 / 2 + 16; }
+// Room for a row's codes up front: a pixel costs at most 12 bits (alternating runs in horizontal
+// mode), plus the EOLs, tag bit and pending bits around it; at most 64 KiB, so that the rows of a
+// very wide page (mostly a few bytes each) do not each claim megabytes. The sink grows past it.
+size_t RowReserve(int32_t width) {
+  return std::min<size_t>(static_cast<size_t>(std::max(width, 0)) * 3 / 2 + 16, size_t{1} << 16);
+}
 
 void PutRun(TBitSink& sink, int64_t run, bool white) {
   const TCCITTColourTable& t = white ? kWhiteCodes : kBlackCodes;

@@ -69,8 +69,12 @@ class TRowPacker {
     fmt_ = bitmap.PixelFormat();
     width_ = bitmap.Width();
     samples_ = TIFFStripSamples(c);
-    values_.resize(static_cast<size_t>(width_) + 8);
-    scratch_.resize(static_cast<size_t>(width_) * 4 + 8);
+    // Work rows only for the formats that go through them: a bilevel row is copied as it is, so a
+    // page a few million pixels wide costs its own bytes, not four or eight per pixel.
+    const bool rgb = fmt_ == ie24RGB;
+    if (fmt_ == ie8p || fmt_ == ie8g || fmt_ == ie16g || (rgb && (c.Photometric == 1 || c.Photometric == 3)))
+      values_.resize(static_cast<size_t>(width_) + 8);
+    if (rgb && (c.Photometric == 5 || c.Photometric == 8)) scratch_.resize(static_cast<size_t>(width_) * 4 + 8);
     if (fmt_ == ie8p && c.Quantizer && c.Photometric == 3) {
       // The palette of the file is the quantizer's: each index of the bitmap maps to its entry.
       const int32_t n = std::max(1, bmp_.GetPaletteLength());

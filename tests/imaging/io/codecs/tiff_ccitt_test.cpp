@@ -156,6 +156,36 @@ TEST(CCITTCoder, AlternatingPixelsOfEveryNarrowWidth) {
       }
 }
 
+// The search for the next changing pixel skips whole words of a blank row: a single pixel of the
+// other colour is found wherever it lies (inside, at either edge of, or between words), from every
+// start, and a row without one ends at its width, also when the width ends inside a word.
+TEST(CCITTCoder, NextChangeFindsALonePixelAtEveryPositionAcrossWords) {
+  for (int32_t width : {1, 63, 64, 65, 130, 200})
+    for (bool value : {false, true})
+      for (int32_t at = -1; at < width; ++at) {
+        std::vector<uint8_t> row(static_cast<size_t>((width + 7) / 8) + 8, value ? 0x00 : 0xFF);
+        if (at >= 0) SetRowBit(row.data(), at, value);
+        // Bits past the width hold the value too: they must never be reported.
+        for (int32_t x = width; x < static_cast<int32_t>(row.size()) * 8; ++x) SetRowBit(row.data(), x, value);
+        for (int32_t start : {-5, 0, 1, 7, 8, 63, 64, 65, 129}) {
+          const int32_t want = at >= std::max(start, 0) ? at : width;
+          EXPECT_EQ(CCITTNextChange(row.data(), start, width, value), std::min(want, width))
+              << "width " << width << " value " << value << " pixel " << at << " start " << start;
+        }
+      }
+}
+
+// Rows far wider than the coder's room reserved up front: a blank page costs a few bytes a row and
+// alternating pixels (the most bits a pixel) grow past it; both come back whole in every mode.
+TEST(CCITTCoder, VeryWideRowsRoundTripInEveryMode) {
+  const int32_t width = 200000;
+  Page page(3, std::vector<uint8_t>(static_cast<size_t>(width + 7) / 8));
+  SetRowBit(page[0].data(), width - 1, true);
+  for (int32_t x = 0; x < width; x += 2) SetRowBit(page[1].data(), x, true);
+  for (Mode mode : kModes)
+    EXPECT_EQ(Decode(Encode(page, width, mode, 1), width, 3, mode, 1), page) << "mode " << static_cast<int>(mode);
+}
+
 TEST(CCITTCoder, LongWhiteRunIsCodedAsMakeupsThenTerminating) {
   // 3000 = 2560 + 384 + 56: makeup 000000011111, makeup 00110111, terminating 01011001 (T.4 tables).
   std::vector<uint8_t> row(375, 0);
