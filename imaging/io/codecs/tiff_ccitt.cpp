@@ -171,14 +171,43 @@ int32_t DecodeRunAt(const TBitSource& src, int64_t bitPos, bool white, int32_t& 
 
 bool PixelIsSet(const uint8_t* row, int32_t x) { return (row[x >> 3] & (0x80 >> (x & 7))) != 0; }
 
+// The changing elements of a reference row, searched from wherever a coder asks. Each colour keeps
+// its last answer: a search starting between that search's start and its answer has the same
+// answer, so a row of many changes over a long uniform reference stretch costs one scan of that
+// stretch, not one per change (which made a wide page quadratic).
+class TRefChanges {
+ public:
+  TRefChanges(const uint8_t* row, int32_t width) : row_(row), width_(width) {}
+  // CCITTNextChange on the row.
+  int32_t Next(int32_t start, bool value) {
+    start = std::max(start, 0);
+    TMemo& m = memo_[value ? 1 : 0];
+    if (start >= m.start && start <= m.found) return m.found;
+    m.start = start;
+    m.found = CCITTNextChange(row_, start, width_, value);
+    return m.found;
+  }
+  bool IsSet(int32_t x) const { return PixelIsSet(row_, x); }
+  int32_t Width() const { return width_; }
+
+ private:
+  struct TMemo {
+    int32_t start = 1;  // no pixel of the colour in [start, found); empty at first
+    int32_t found = 0;
+  };
+  const uint8_t* row_;
+  int32_t width_;
+  TMemo memo_[2];
+};
+
 // b1 of T.4 on a decoded reference row: the first changing element strictly right of a0 whose pixel
 // value is `value` (the colour opposite to a0's; a0 -1 is the imaginary white pixel before the row).
-int32_t ChangeRightOf(const uint8_t* row, int32_t a0, int32_t width, bool value) {
+int32_t ChangeRightOf(TRefChanges& ref, int32_t a0, bool value) {
   int32_t p = a0 + 1;
   if (p < 0) p = 0;
   // A run of `value` that already covers a0 holds no changing element right of it: skip it.
-  if (a0 >= 0 && a0 < width && PixelIsSet(row, a0) == value) p = CCITTNextChange(row, p, width, !value);
-  return CCITTNextChange(row, p, width, value);
+  if (a0 >= 0 && a0 < ref.Width() && ref.IsSet(a0) == value) p = ref.Next(p, !value);
+  return ref.Next(p, value);
 }
 
 }  // namespace
@@ -294,6 +323,7 @@ int64_t CCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int32_t Length, int3
   auto paint = [&](int32_t to) {
     if (!white) CCITTFillBlack(Row, std::max(a0, 0), to - std::max(a0, 0), Width);
   };
+  TRefChanges ref(RefRow, Width);
   while (a0 < Width && BitPos < endBits) {
     const uint32_t w = src.Peek(BitPos);
     const uint16_t slot = kModeLookup[w >> 20];
@@ -322,8 +352,8 @@ int64_t CCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int32_t Length, int3
     firstCode = false;
     switch (mode) {
       case mdPass: {
-        const int32_t b1 = ChangeRightOf(RefRow, a0, Width, !white);
-        const int32_t b2 = CCITTNextChange(RefRow, b1 + 1, Width, white);
+        const int32_t b1 = ChangeRightOf(ref, a0, !white);
+        const int32_t b2 = ref.Next(b1 + 1, white);
         paint(b2);
         a0 = std::max(b2, a0);
         if (a0 < 0) a0 = 0;
@@ -363,7 +393,7 @@ int64_t CCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int32_t Length, int3
         break;
       }
       case mdVL3: case mdVL2: case mdVL1: case mdV0: case mdVR1: case mdVR2: case mdVR3: {
-        const int32_t b1 = ChangeRightOf(RefRow, a0, Width, !white);
+        const int32_t b1 = ChangeRightOf(ref, a0, !white);
         // A code moving a0 to the left of where it stands paints nothing and keeps it there.
         const int32_t a1 = std::clamp(b1 + (static_cast<int32_t>(mode) - mdV0), std::max(a0, 0), Width);
         paint(a1);
@@ -508,13 +538,14 @@ void Encode2DRow(TBitSink& sink, const uint8_t* row, const uint8_t* ref, int32_t
                                               Code("011"),     Code("000011"), Code("0000011")};
   int32_t a0 = -1;
   bool black = false;  // colour of a0
+  TRefChanges refChanges(ref, width);
   while (a0 < width) {
     const int32_t a1 = CCITTNextChange(row, a0 + 1, width, !black);
     // b1: first changing element on the reference row right of a0 with the colour opposite to a0's.
     int32_t b1 = a0 + 1;
-    if (a0 >= 0 && a0 < width && IsBlack(ref, a0) != black) b1 = CCITTNextChange(ref, b1, width, black);
-    b1 = CCITTNextChange(ref, b1, width, !black);
-    const int32_t b2 = CCITTNextChange(ref, b1 + 1, width, black);
+    if (a0 >= 0 && a0 < width && IsBlack(ref, a0) != black) b1 = refChanges.Next(b1, black);
+    b1 = refChanges.Next(b1, !black);
+    const int32_t b2 = refChanges.Next(b1 + 1, black);
     if (b2 < a1) {
       sink.Put(kPass);
       a0 = b2;
