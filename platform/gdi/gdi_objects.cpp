@@ -18,15 +18,20 @@ std::unordered_set<const GdiObject*>& Registry() {
   return *s;
 }
 
-// Counts the objects unregistered so far. Each thread remembers the last handles it found in the
-// registry and trusts them until the count moves: only an unregistration makes a valid handle stale
-// (a later object at the same address is looked up afresh), and the drawing calls look up the same
-// DC, pen and brush again and again.
-std::atomic<uint64_t> g_unregistered{0};
+// Counts the objects unregistered so far, spread over buckets by address. Each thread remembers the
+// last handles it found in the registry, with its bucket's count at the time, and trusts them until
+// that count moves: only an unregistration makes a valid handle stale (a later object at the same
+// address falls in the same bucket and is looked up afresh), and the drawing calls look up the same
+// DC, pen and brush again and again while a paint frees other, short-lived objects.
+constexpr unsigned kUnregisteredBuckets = 256;
+std::atomic<uint64_t> g_unregistered[kUnregisteredBuckets];
+unsigned BucketOf(const void* handle) {
+  return static_cast<unsigned>((reinterpret_cast<uintptr_t>(handle) >> 4) * 0x9E3779B97F4A7C15ull >> 56);
+}
 struct FoundHandles {
-  static constexpr unsigned kSize = 4;
+  static constexpr unsigned kSize = 8;
   const void* handles[kSize] = {};
-  uint64_t generation = 0;
+  uint64_t generations[kSize] = {};
   unsigned next = 0;
 };
 thread_local FoundHandles t_found;
@@ -166,26 +171,28 @@ void RegisterGdiObject(GdiObject* object) {
 void UnregisterGdiObject(GdiObject* object) {
   std::lock_guard<std::mutex> g(RegistryLock());
   Registry().erase(object);
-  g_unregistered.fetch_add(1, std::memory_order_release);
+  g_unregistered[BucketOf(object)].fetch_add(1, std::memory_order_release);
 }
 
 GdiObject* LookupGdi(const void* handle) {
   if (!handle) return nullptr;
   FoundHandles& found = t_found;
-  const uint64_t generation = g_unregistered.load(std::memory_order_acquire);
-  if (found.generation == generation) {
-    for (const void* h : found.handles)
-      if (h == handle) return AsObject(handle);
-  } else {
-    found = FoundHandles{};
-    found.generation = generation;
-  }
+  std::atomic<uint64_t>& bucket = g_unregistered[BucketOf(handle)];
+  // Read before the registry is asked: an unregistration after the answer moves the count.
+  const uint64_t generation = bucket.load(std::memory_order_acquire);
+  for (unsigned i = 0; i < FoundHandles::kSize; ++i)
+    if (found.handles[i] == handle) {
+      if (found.generations[i] == generation) return AsObject(handle);
+      found.handles[i] = nullptr;
+    }
   GdiObject* o = AsObject(handle);
   {
     std::lock_guard<std::mutex> g(RegistryLock());
     if (!Registry().count(o)) return nullptr;
   }
-  found.handles[found.next++ % FoundHandles::kSize] = handle;
+  const unsigned slot = found.next++ % FoundHandles::kSize;
+  found.handles[slot] = handle;
+  found.generations[slot] = generation;
   return o;
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/gdi/bitmap.h"
 #include "platform/gdi/packed_dib.h"
@@ -430,6 +432,32 @@ TEST(BlitTest, StaleHandlesFail) {
   EXPECT_TRUE(DeleteObject(b));
   EXPECT_FALSE(DeleteObject(b));
   EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);
+}
+
+// A thread trusts the handles it used last; freeing one of them, here or on another thread, and
+// freeing many other objects in between, must still make the freed handle fail at once.
+TEST(BlitTest, HandlesFreedAfterUseFailOnEveryThread) {
+  std::vector<HBRUSH> brushes;
+  for (int i = 0; i < 64; ++i) brushes.push_back(CreateSolidBrush(RGB(i, 0, 0)));
+  LOGBRUSH lb{};
+  for (HBRUSH b : brushes) ASSERT_EQ(GetObject(b, sizeof lb, &lb), static_cast<int>(sizeof lb));
+  // Others come and go; the ones in use stay good.
+  for (int i = 0; i < 100; ++i) DeleteObject(CreateSolidBrush(0));
+  for (HBRUSH b : brushes) EXPECT_EQ(GetObject(b, sizeof lb, &lb), static_cast<int>(sizeof lb));
+  // Freed here, after this thread looked each up twice.
+  for (size_t i = 0; i < brushes.size(); i += 2) {
+    EXPECT_TRUE(DeleteObject(brushes[i]));
+    EXPECT_EQ(GetObject(brushes[i], sizeof lb, &lb), 0);
+    EXPECT_EQ(GetObject(brushes[i + 1], sizeof lb, &lb), static_cast<int>(sizeof lb));
+  }
+  // Freed on another thread.
+  std::thread([&] {
+    for (size_t i = 1; i < brushes.size(); i += 2) EXPECT_TRUE(DeleteObject(brushes[i]));
+  }).join();
+  for (size_t i = 1; i < brushes.size(); i += 2) {
+    EXPECT_EQ(GetObject(brushes[i], sizeof lb, &lb), 0);
+    EXPECT_FALSE(DeleteObject(brushes[i]));
+  }
 }
 
 TEST(BlitTest, HugeExtentsFinishQuickly) {
