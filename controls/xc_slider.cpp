@@ -101,6 +101,7 @@ void ComposeRulerImage(TBitmap* image, bool horizontal, int32_t length, int32_t 
 // ------------------------------------------------------------------------------- TXcCustomSlider
 
 TXcCustomSlider::TXcCustomSlider(TComponent* owner) : TXcExCustomControl(owner), ruler_(std::make_unique<TBitmap>()) {
+  ruler_->OnChange = [this](TObject*) { ++pictures_; };
   SetControlStyle(ControlStyle() | csOpaque | csCaptureMouse | csClickEvents | csDoubleClicks);
   AddThemeStyle(this, csParentBackground);
   for (int i = 0; i < 4; ++i) SetImage(i, nullptr);
@@ -117,6 +118,7 @@ TXcCustomSlider::~TXcCustomSlider() {
   if (timerRunning_ && HandleAllocated()) KillTimer(Handle(), kRepeatTimer);
   for (auto& image : images_)
     if (image) image->OnChange = nullptr;
+  ruler_->OnChange = nullptr;
 }
 
 void TXcCustomSlider::SetImage(int index, TBitmap* value) {
@@ -124,6 +126,7 @@ void TXcCustomSlider::SetImage(int index, TBitmap* value) {
   if (!images_[index]) {
     images_[index] = std::make_unique<TBitmap>();
     images_[index]->OnChange = [this](TObject*) {
+      ++pictures_;
       if (!creating_) LayoutChanged();
     };
   }
@@ -183,6 +186,7 @@ void TXcCustomSlider::ComposeRuler(const TRect& r) {
 }
 
 void TXcCustomSlider::RecalcLayout() {
+  ++pictures_;
   const TRect r = SliderRect();
   ComposeRuler(r);
   const int32_t rw = ruler_->Width(), rh = ruler_->Height();
@@ -557,6 +561,78 @@ void TXcCustomSlider::DrawDefaultPoints(int32_t step, int32_t tick, int32_t endT
 
 bool TXcCustomSlider::HandleEraseBackground(TCanvas*, LPARAM) { return true; }
 
+// The ruler, the ticks and the thumb change far less often than the slider is painted. They are
+// drawn once into a 32-bit picture over the ruler's transparent colour and copied with that colour
+// as the key: the pixels are those the three drawings give, as long as none of them writes the key
+// colour. So the picture is used only where the ruler and the thumb are masked by that very colour
+// and the ticks are drawn in another, and not under a focus rectangle (drawn between ruler and ticks
+// by inverting) or ticks drawn by OnDrawPoints.
+bool TXcCustomSlider::PaintLayer(TCanvas* canvas, TPoint thumbAt, bool secondState) {
+  if (options_.Contains(soRulerOpaque) || options_.Contains(soThumbOpaque) || OnDrawPoints) return false;
+  if (canvas->Pen()->Mode() != pmCopy || canvas->CopyMode() != cmSrcCopy) return false;
+  // The pictures' transparent colours, asked again only after a picture changed.
+  if (!layerColours_.known || layerColours_.pictures != pictures_) {
+    TBitmap* thumb = images_[Horizontal() ? 0 : 2].get();
+    LayerColours& lc = layerColours_;
+    lc = LayerColours{};
+    lc.known = true;
+    lc.pictures = pictures_;
+    lc.usable = ruler_->Width() > 0 && ruler_->Height() > 0 && !thumb->Empty() && !ruler_->Monochrome() &&
+                !thumb->Monochrome();
+    if (lc.usable) {
+      lc.key = ColorToRGB(ruler_->TransparentColor()) & 0xFFFFFF;
+      lc.usable = (ColorToRGB(thumb->TransparentColor()) & 0xFFFFFF) == lc.key;
+    }
+  }
+  if (!layerColours_.usable) return false;
+  LayerKey key;
+  key.key = layerColours_.key;
+  key.points = options_.Contains(soShowPoints);
+  key.ticks = ColorToRGB(clWindowText) & 0xFFFFFF;
+  if (key.points && key.ticks == key.key) return false;
+  key.pictures = pictures_;
+  key.thumbAt = thumbAt;
+  key.secondState = secondState;
+  key.horizontal = Horizontal();
+  key.states = numThumbStates_;
+  key.minValue = minValue_;
+  key.maxValue = maxValue_;
+  key.increment = increment_;
+  key.client = ClientRect();
+  const int32_t w = key.client.Width(), h = key.client.Height();
+  if (w <= 0 || h <= 0) return true;
+  if (!layer_ || !(key == layerKey_)) {
+    if (!layer_) layer_ = std::make_unique<TBitmap>();
+    layer_->SetPixelFormat(pf32bit);
+    layer_->SetSize(w, h);
+    TCanvas* lc = layer_->Canvas();
+    lc->Brush()->SetColor(static_cast<TColor>(key.key));
+    lc->FillRect(Rect(0, 0, w, h));
+    DrawBitmapMasked(lc, rulerOrigin_.X, rulerOrigin_.Y, ruler_.get(), ruler_->TransparentColor());
+    if (key.points) DrawPoints(lc, increment_, 3, 5);
+    DrawThumb(lc, thumbAt, secondState);
+    // Only the rectangle round what was drawn is copied at each paint.
+    layerBox_ = Rect(w, h, 0, 0);
+    for (int32_t y = 0; y < h; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(layer_->ScanLine(y));
+      for (int32_t x = 0; x < w; ++x)
+        if ((row[x] & 0xFFFFFF) != key.key) {
+          layerBox_.Left = std::min(layerBox_.Left, x);
+          layerBox_.Right = std::max(layerBox_.Right, x + 1);
+          layerBox_.Top = std::min(layerBox_.Top, y);
+          layerBox_.Bottom = std::max(layerBox_.Bottom, y + 1);
+        }
+    }
+    layerKey_ = key;
+  }
+  HDC dc = canvas->Handle();
+  SetStretchBltMode(dc, COLORONCOLOR);
+  if (layerBox_.Right > layerBox_.Left && layerBox_.Bottom > layerBox_.Top)
+    TransparentBlt(dc, layerBox_.Left, layerBox_.Top, layerBox_.Width(), layerBox_.Height(), layer_->Canvas()->Handle(),
+                   layerBox_.Left, layerBox_.Top, layerBox_.Width(), layerBox_.Height(), key.key);
+  return true;
+}
+
 void TXcCustomSlider::Paint() {
   TCanvas* c = Canvas();
   const bool copy = (ControlState() & csPaintCopy) != 0;
@@ -571,10 +647,13 @@ void TXcCustomSlider::Paint() {
     Frame3D(c, r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, bevelWidth_);
   }
   FillThemedBackground(this, c, r, Color());
+  const bool secondState = (copy && !Enabled()) || thumbPressed_ || !Enabled();
+  const bool focusShown = options_.Contains(soShowFocus) && focused_ && !(ComponentState() & csDesigning);
+  if (!focusShown && PaintLayer(c, thumbAt, secondState)) return;
   if (ruler_->Width() > 0)
     DrawBitmapMasked(c, rulerOrigin_.X, rulerOrigin_.Y, ruler_.get(),
                      options_.Contains(soRulerOpaque) ? clNone : ruler_->TransparentColor());
-  if (options_.Contains(soShowFocus) && focused_ && !(ComponentState() & csDesigning)) {
+  if (focusShown) {
     TRect focus = SliderRect();
     InflateRect(focus, -2, -2);
     c->DrawFocusRect(focus);
@@ -583,5 +662,5 @@ void TXcCustomSlider::Paint() {
     if (OnDrawPoints) OnDrawPoints(this);
     else DrawPoints(c, increment_, 3, 5);
   }
-  DrawThumb(c, thumbAt, (copy && !Enabled()) || thumbPressed_ || !Enabled());
+  DrawThumb(c, thumbAt, secondState);
 }

@@ -129,6 +129,9 @@ class TXcCustomSlider : public TXcExCustomControl {
   void MoveThumb(int32_t position);
   void DrawThumb(TCanvas* canvas, TPoint at, bool secondState);
   void TimerTick();
+  // Ruler, ticks and thumb copied from a picture kept for the values they were last drawn with.
+  // False where the picture cannot stand for them (see the .cpp); nothing is drawn then.
+  bool PaintLayer(TCanvas* canvas, TPoint thumbAt, bool secondState);
 
   // Set by subclasses that show a value the user may not change.
   bool readOnly_ = false;
@@ -163,6 +166,29 @@ class TXcCustomSlider : public TXcExCustomControl {
   TPoint hitPoint_;
   int32_t hitSide_ = 0;
   bool creating_ = true;
+
+  // What the kept picture of ruler, ticks and thumb was drawn for. The images and the ruler count
+  // their changes in pictures_; the layout counts in it too.
+  struct LayerKey {
+    uint64_t pictures = 0;
+    TPoint thumbAt;
+    bool secondState = false, points = false, horizontal = true;
+    uint8_t states = 0;
+    int32_t minValue = 0, maxValue = 0, increment = 0;
+    COLORREF ticks = 0, key = 0;
+    TRect client;
+    bool operator==(const LayerKey&) const = default;
+  };
+  uint64_t pictures_ = 0;
+  struct LayerColours {
+    bool known = false, usable = false;
+    uint64_t pictures = 0;
+    COLORREF key = 0;
+  };
+  LayerColours layerColours_;
+  LayerKey layerKey_;
+  TRect layerBox_;
+  std::unique_ptr<TBitmap> layer_;
 };
 
 class TXcxSlider : public TXcCustomSlider {

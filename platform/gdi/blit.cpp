@@ -397,6 +397,41 @@ bool Overlap(const PixelRows& a, const PixelRows& b) {
   return alo < bhi && blo < ahi;
 }
 
+// Pixels of the key colour keep the destination's; the others are copied with the fourth byte set.
+// Pixel by pixel where the rows overlap, as the pixels were copied in order before.
+void KeyedSelect32Scalar(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t fourth) {
+  for (int32_t x = 0; x < n; ++x) {
+    uint32_t v;
+    std::memcpy(&v, src + 4 * x, 4);
+    if ((v & 0xFFFFFF) == key) continue;
+    v |= fourth;
+    std::memcpy(dst + 4 * x, &v, 4);
+  }
+}
+
+#if defined(__x86_64__)
+GDI_AVX2 void KeyedSelect32Avx2(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t fourth) {
+  const __m256i rgb = _mm256_set1_epi32(0xFFFFFF), k = _mm256_set1_epi32(static_cast<int32_t>(key)),
+                f = _mm256_set1_epi32(static_cast<int32_t>(fourth));
+  int32_t x = 0;
+  for (; x + 8 <= n; x += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
+    const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * x));
+    const __m256i keep = _mm256_cmpeq_epi32(_mm256_and_si256(v, rgb), k);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x), _mm256_blendv_epi8(_mm256_or_si256(v, f), o, keep));
+  }
+  KeyedSelect32Scalar(dst + 4 * x, src + 4 * x, n - x, key, fourth);
+}
+#endif
+
+void KeyedSelect32(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t fourth) {
+#if defined(__x86_64__)
+  const bool overlap = dst < src + 4 * static_cast<size_t>(n) && src < dst + 4 * static_cast<size_t>(n);
+  if (!overlap && HasAvx2()) return KeyedSelect32Avx2(dst, src, n, key, fourth);
+#endif
+  KeyedSelect32Scalar(dst, src, n, key, fourth);
+}
+
 void RunBlit(BlitJob& job) {
   HDC__* dc = job.dst;
   PixelRows* t = dc->Target();
@@ -518,13 +553,7 @@ void RunBlit(BlitJob& job) {
             std::memcpy(d, &v, 4);
           }
         } else if (t->bitCount == 32) {
-          for (int32_t x = 0; x < n; ++x, d += 4, p += 4) {
-            uint32_t v;
-            std::memcpy(&v, p, 4);
-            if ((v & 0xFFFFFF) == key) continue;
-            v |= fourth;
-            std::memcpy(d, &v, 4);
-          }
+          KeyedSelect32(d, p, n, key, fourth);
         } else {
           for (int32_t x = 0; x < n; ++x, d += 3, p += 3) {
             if ((p[0] | p[1] << 8 | p[2] << 16) == static_cast<int32_t>(key)) continue;

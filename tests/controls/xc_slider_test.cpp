@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "controls/xc_types.h"
 #include "platform/ui/forms.h"
 #include "tests/controls/pixels.h"
@@ -275,6 +278,64 @@ TEST_F(SliderTest, ThePaintedSliderShowsRulerThumbAndTicks) {
   EXPECT_EQ(At(page, 8, 10), RGB(0xC0, 0xC0, 0xC0));
   // A tick below the ruler at 10.
   EXPECT_EQ(At(page, 10, 24), RGB(0, 0, 0));
+}
+
+// The slider keeps a picture of ruler, ticks and thumb between paints. After every change that
+// alters them a paint shows the change, pixel for pixel as the drawing without the kept picture
+// (ticks drawn by an OnDrawPoints handler take that path).
+class SliderDrawingEachTime : public TXcxSlider {
+ public:
+  using TXcxSlider::TXcxSlider;
+  using TXcxSlider::DrawDefaultPoints;
+};
+
+std::vector<COLORREF> Painted(TXcxSlider* s) {
+  TBitmap page(s->Width(), s->Height());
+  page.SetPixelFormat(pf32bit);
+  s->PaintTo(page.Canvas(), 0, 0);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < s->Height(); ++y)
+    for (int x = 0; x < s->Width(); ++x) pixels.push_back(At(page, x, y));
+  return pixels;
+}
+
+TEST_F(SliderTest, EveryChangeShowsAtTheNextPaintAsTheFullDrawingHasIt) {
+  struct Case {
+    const char* name;
+    std::function<void(TXcxSlider*)> change;
+  };
+  const Case cases[] = {
+      {"value", [](TXcxSlider* s) { s->SetValue(37); }},
+      {"range", [](TXcxSlider* s) { s->SetMaxValue(50); }},
+      {"increment", [](TXcxSlider* s) { s->SetIncrement(25); }},
+      {"disabled", [](TXcxSlider* s) { s->SetEnabled(false); }},
+      {"vertical", [](TXcxSlider* s) { s->SetOrientation(soVertical); }},
+      {"one thumb state", [](TXcxSlider* s) {
+         s->SetEnabled(false);
+         s->SetNumThumbStates(1);
+       }},
+      {"no ticks", [](TXcxSlider* s) { s->SetOptions(TSliderOptions{soShowFocus, soSmooth}); }},
+      {"bevel", [](TXcxSlider* s) { s->SetBevelStyle(bvRaised); }},
+      {"width", [](TXcxSlider* s) { s->SetBounds(0, 0, 90, 40); }},
+      {"thumb pixel", [](TXcxSlider* s) { s->ImageHThumb()->Canvas()->SetPixels(3, 3, clRed); }},
+      {"ruler pixel", [](TXcxSlider* s) { s->ImageHRuler()->Canvas()->SetPixels(4, 3, clBlue); }},
+      {"ruler's own pixel", [](TXcxSlider* s) { s->Ruler()->Canvas()->SetPixels(60, 3, clLime); }},
+  };
+  for (const Case& c : cases) {
+    auto* s = new SliderDrawingEachTime(form);
+    s->SetParent(form);
+    s->SetBounds(0, 0, 150, 40);
+    s->SetValue(10);
+    const std::vector<COLORREF> before = Painted(s);
+    Painted(s);
+    c.change(s);
+    const std::vector<COLORREF> kept = Painted(s);
+    s->OnDrawPoints = [s](TObject*) { s->DrawDefaultPoints(s->Increment(), 3, 5); };
+    const std::vector<COLORREF> drawn = Painted(s);
+    EXPECT_NE(kept, before) << c.name;
+    EXPECT_EQ(kept, drawn) << c.name;
+    delete s;
+  }
 }
 
 }  // namespace

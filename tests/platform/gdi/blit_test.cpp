@@ -657,6 +657,29 @@ TEST(BlitTest, TransparentBltAtTheSameSizeCopiesAllButTheKeyForEveryLayoutPair) 
     }
 }
 
+// Rows of many pixels between 32-bit pictures are keyed several pixels at a time: every width
+// around those groups, keys next to kept pixels, and runs of either.
+TEST(BlitTest, KeyedCopiesOfLongTrueColourRowsKeepExactlyTheKeyPixels) {
+  const COLORREF key = 0xFF00FF, back = 0x306090;
+  for (int w : {1, 7, 8, 9, 15, 16, 17, 31, 40}) {
+    Surface src(w, 3, 32), dst(w + 2, 3, 32);
+    auto colour = [&](int x, int y) -> COLORREF {
+      const int k = (x * 7 + y * 3) % 11;
+      return k < 4 ? key : k == 4 ? 0xFF00FE : RGB(x * 5, y * 40, k * 20);
+    };
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < w; ++x) src.Set(x, y, colour(x, y));
+    dst.Fill(back);
+    EXPECT_TRUE(TransparentBlt(dst.dc(), 1, 0, w, 3, src.dc(), 0, 0, w, 3, key));
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < w + 2; ++x) {
+        const bool inside = x >= 1 && x <= w;
+        const COLORREF want = inside && colour(x - 1, y) != key ? colour(x - 1, y) : back;
+        EXPECT_EQ(dst.At(x, y), want) << w << " at " << x << "," << y;
+      }
+  }
+}
+
 namespace {
 
 // A 24-bit DIB section with noise, and its rows read back.
