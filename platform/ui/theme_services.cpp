@@ -171,7 +171,24 @@ namespace {
 struct DrawnPart {
   QImage image;
   HDC dc = nullptr;
+  // What its alpha says: nothing to draw, a plain copy, or a blend.
+  enum Cover : uint8_t { kNone, kOpaque, kBlended } cover = kBlended;
 };
+
+bool g_partCopies = true;
+
+DrawnPart::Cover CoverOf(const QImage& image) {
+  bool any = false, all = true;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const int a = qAlpha(row[x]);
+      any = any || a != 0;
+      all = all && a == 255;
+    }
+  }
+  return !any ? DrawnPart::kNone : all ? DrawnPart::kOpaque : DrawnPart::kBlended;
+}
 
 class PartCache {
  public:
@@ -189,6 +206,7 @@ class PartCache {
     if (parts_.size() >= 256) Clear();
     DrawnPart& part = parts_[Key(d, w, h)];
     part.image = std::move(image);
+    part.cover = CoverOf(part.image);
     part.dc = CreateSurfaceDC(part.image.bits(), w, h, part.image.bytesPerLine(), 32);
     return &part;
   }
@@ -214,6 +232,8 @@ PartCache& Parts() {
 
 }  // namespace
 
+bool& ThemePartCopiesForTesting() { return g_partCopies; }
+
 void TThemeServices::DrawElement(HDC dc, const TThemedElementDetails& details, const TRect& rect, const TRect* clip) {
   QStyle* style = Style();
   int w = rect.Width(), h = rect.Height();
@@ -228,12 +248,18 @@ void TThemeServices::DrawElement(HDC dc, const TThemedElementDetails& details, c
     }
     part = Parts().Add(details, w, h, std::move(image));
   }
-  if (!part->dc) return;
+  // A part with nothing drawn leaves the pixels as they are; a wholly opaque one blends to itself.
+  // (A copy onto fewer than 16 bits would map colours as a copy does, not as a blend does.)
+  if (!part->dc || (g_partCopies && part->cover == DrawnPart::kNone)) return;
   int saved = SaveDC(dc);
   if (clip) IntersectClipRect(dc, clip->Left, clip->Top, clip->Right, clip->Bottom);
-  BLENDFUNCTION blend;
-  blend.AlphaFormat = AC_SRC_ALPHA;
-  AlphaBlend(dc, rect.Left, rect.Top, w, h, part->dc, 0, 0, w, h, blend);
+  if (g_partCopies && part->cover == DrawnPart::kOpaque && GetDeviceCaps(dc, BITSPIXEL) >= 16) {
+    BitBlt(dc, rect.Left, rect.Top, w, h, part->dc, 0, 0, SRCCOPY);
+  } else {
+    BLENDFUNCTION blend;
+    blend.AlphaFormat = AC_SRC_ALPHA;
+    AlphaBlend(dc, rect.Left, rect.Top, w, h, part->dc, 0, 0, w, h, blend);
+  }
   RestoreDC(dc, saved);
 }
 

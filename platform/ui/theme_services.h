@@ -37,6 +37,10 @@ struct TThemedElementDetails {
 // Colours of a part's edges (the push button's are the ones asked for).
 enum TThemeColor : uint8_t { thcEdgeLight, thcBorderHint, thcEdgeShadow };
 
+// On (the default): parts with nothing drawn are skipped and wholly opaque ones copied rather than
+// blended. Tests switch it off to compare with the blend.
+bool& ThemePartCopiesForTesting();
+
 class TThemeServices {
  public:
   // The process switch: visual styles on (the program's normal) or off.

@@ -22,6 +22,34 @@ std::vector<TColor> Drawn(TThemedPart part, TThemedState state) {
   return px;
 }
 
+// Parts with nothing drawn are skipped and wholly opaque ones copied: on every layout and over a
+// varied background the pixels are those of the blend.
+TEST(ThemeServices, SkippedAndCopiedPartsEqualTheBlend) {
+  auto drawn = [](TPixelFormat format, TThemedPart part, TThemedState state, bool copies, int w, int h) {
+    TBitmap b;
+    b.SetPixelFormat(format);
+    b.SetSize(w + 10, h + 10);
+    for (int y = 0; y < h + 10; ++y)
+      for (int x = 0; x < w + 10; ++x)
+        b.Canvas()->SetPixels(x, y, static_cast<TColor>(RGB(x * 9, y * 13, (x ^ y) * 7)));
+    ThemePartCopiesForTesting() = copies;
+    ThemeServices()->DrawElement(b.Canvas()->Handle(), {part, state}, Rect(5, 5, 5 + w, 5 + h));
+    ThemePartCopiesForTesting() = true;
+    std::vector<TColor> px;
+    for (int y = 0; y < h + 10; ++y)
+      for (int x = 0; x < w + 10; ++x) px.push_back(b.Canvas()->Pixels(x, y));
+    return px;
+  };
+  const TThemedPart parts[] = {thpPushButton, thpToolBarButton, thpSpinUp, thpEditBorder, thpGroupBox, thpCheckBox};
+  const TThemedState states[] = {thsNormal, thsHot, thsPressed, thsDisabled, thsChecked};
+  for (TPixelFormat format : {pf16bit, pf24bit, pf32bit})
+    for (TThemedPart part : parts)
+      for (TThemedState state : states)
+        for (auto [w, h] : {std::pair{30, 20}, std::pair{3, 2}})
+          EXPECT_EQ(drawn(format, part, state, true, w, h), drawn(format, part, state, false, w, h))
+              << "format " << int(format) << " part " << int(part) << " state " << int(state) << " " << w;
+}
+
 TEST(ThemeServices, EachPartDrawsInsideItsRectangleAndItsStatesDiffer) {
   struct Case {
     TThemedPart part;
