@@ -23,17 +23,22 @@ std::unordered_set<const GdiObject*>& Registry() {
 // that count moves: only an unregistration makes a valid handle stale (a later object at the same
 // address falls in the same bucket and is looked up afresh), and the drawing calls look up the same
 // DC, pen and brush again and again while a paint frees other, short-lived objects.
-constexpr unsigned kUnregisteredBuckets = 256;
+constexpr unsigned kUnregisteredBuckets = 4096;
 std::atomic<uint64_t> g_unregistered[kUnregisteredBuckets];
 unsigned BucketOf(const void* handle) {
-  return static_cast<unsigned>((reinterpret_cast<uintptr_t>(handle) >> 4) * 0x9E3779B97F4A7C15ull >> 56);
+  return static_cast<unsigned>((reinterpret_cast<uintptr_t>(handle) >> 4) * 0x9E3779B97F4A7C15ull >> 52);
 }
+// Direct-mapped by address: a paint uses a few dozen objects (DCs, pens, brushes, fonts, regions,
+// pictures) again and again.
 struct FoundHandles {
-  static constexpr unsigned kSize = 8;
+  static constexpr unsigned kSize = 64;
   const void* handles[kSize] = {};
   uint64_t generations[kSize] = {};
-  unsigned next = 0;
 };
+unsigned SlotOf(const void* handle) {
+  return static_cast<unsigned>((reinterpret_cast<uintptr_t>(handle) >> 4) * 0x9E3779B97F4A7C15ull >> 40) %
+         FoundHandles::kSize;
+}
 thread_local FoundHandles t_found;
 
 // Every handle points at its object's GdiObject base, which single inheritance puts at offset 0.
@@ -180,17 +185,13 @@ GdiObject* LookupGdi(const void* handle) {
   std::atomic<uint64_t>& bucket = g_unregistered[BucketOf(handle)];
   // Read before the registry is asked: an unregistration after the answer moves the count.
   const uint64_t generation = bucket.load(std::memory_order_acquire);
-  for (unsigned i = 0; i < FoundHandles::kSize; ++i)
-    if (found.handles[i] == handle) {
-      if (found.generations[i] == generation) return AsObject(handle);
-      found.handles[i] = nullptr;
-    }
+  const unsigned slot = SlotOf(handle);
+  if (found.handles[slot] == handle && found.generations[slot] == generation) return AsObject(handle);
   GdiObject* o = AsObject(handle);
   {
     std::lock_guard<std::mutex> g(RegistryLock());
     if (!Registry().count(o)) return nullptr;
   }
-  const unsigned slot = found.next++ % FoundHandles::kSize;
   found.handles[slot] = handle;
   found.generations[slot] = generation;
   return o;
