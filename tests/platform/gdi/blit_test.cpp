@@ -2,7 +2,10 @@
 // copies, DIB rows, monochrome conversions, masks, clipping and transforms.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -458,6 +461,82 @@ TEST(BlitTest, HandlesFreedAfterUseFailOnEveryThread) {
     EXPECT_EQ(GetObject(brushes[i], sizeof lb, &lb), 0);
     EXPECT_FALSE(DeleteObject(brushes[i]));
   }
+}
+
+// Threads that create, select, draw with and free objects at the same time, and hand objects to
+// each other: a handle freed on one thread is never found again on the thread that used it before.
+TEST(BlitTest, HandlesHandedBetweenBusyThreadsFailOnceFreed) {
+  constexpr int kRounds = 400;
+  std::mutex m;
+  std::condition_variable cv;
+  HGDIOBJ handed = nullptr;  // made and used by the first thread, freed by the second
+  bool freed = false, checked = true, stop = false;
+  std::atomic<int> failures{0};
+
+  // Both busy threads draw into their own DC with objects they make and free every round.
+  auto churn = [&](int seed) {
+    Surface s(8, 8, 32);
+    for (int i = 0; i < 8; ++i) {
+      HBRUSH b = CreateSolidBrush(RGB(seed, i, 7));
+      HPEN p = CreatePen(PS_SOLID, 1, RGB(i, seed, 9));
+      HRGN r = CreateRectRgn(0, 0, 4 + i % 4, 4);
+      HGDIOBJ ob = SelectObject(s.dc(), b), op = SelectObject(s.dc(), p);
+      SelectClipRgn(s.dc(), r);
+      if (!Rectangle(s.dc(), 0, 0, 6, 6) || s.At(1, 1) != RGB(seed, i, 7)) ++failures;
+      SelectClipRgn(s.dc(), nullptr);
+      SelectObject(s.dc(), ob);
+      SelectObject(s.dc(), op);
+      if (!DeleteObject(b) || !DeleteObject(p) || !DeleteObject(r)) ++failures;
+      LOGBRUSH lb{};
+      if (GetObject(b, sizeof lb, &lb) != 0) ++failures;  // nothing made on this thread since
+    }
+  };
+
+  std::thread freer([&] {
+    for (;;) {
+      churn(200);
+      std::unique_lock<std::mutex> l(m);
+      cv.wait(l, [&] { return stop || (handed && !freed); });
+      if (stop) return;
+      if (!DeleteObject(handed)) ++failures;
+      freed = true;
+      checked = false;
+      cv.notify_all();
+      // Nothing is made here until the user has looked at the freed handle, so its address is not
+      // given to a new object in between.
+      cv.wait(l, [&] { return checked; });
+    }
+  });
+
+  for (int round = 0; round < kRounds; ++round) {
+    churn(100);
+    HBRUSH b = CreateSolidBrush(RGB(round & 255, 1, 2));
+    {
+      Surface s(4, 4, 32);
+      HGDIOBJ old = SelectObject(s.dc(), b);
+      for (int i = 0; i < 3; ++i) PatBlt(s.dc(), 0, 0, 4, 4, PATCOPY);  // looked up again and again
+      if (s.At(2, 2) != RGB(round & 255, 1, 2)) ++failures;
+      SelectObject(s.dc(), old);
+    }
+    std::unique_lock<std::mutex> l(m);
+    handed = b;
+    freed = false;
+    cv.notify_all();
+    cv.wait(l, [&] { return freed; });
+    LOGBRUSH lb{};
+    EXPECT_EQ(GetObject(b, sizeof lb, &lb), 0) << "round " << round;
+    EXPECT_EQ(GetObjectType(b), 0u) << "round " << round;
+    handed = nullptr;
+    checked = true;
+    cv.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> l(m);
+    stop = true;
+  }
+  cv.notify_all();
+  freer.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 TEST(BlitTest, HugeExtentsFinishQuickly) {
