@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -28,6 +29,25 @@ void FillPixels(uint8_t* row, int32_t from, int32_t to, Bgr c) {
   }
 }
 
+// A whole row of one colour: sixteen pixels (48 bytes, whole vector stores) at a time.
+void FillRow(uint8_t* row, int32_t width, Bgr c) {
+  uint8_t run[48];
+  FillPixels(run, 0, 16, c);
+  const size_t bytes = 3 * static_cast<size_t>(width);
+  size_t x = 0;
+  for (; x + sizeof run <= bytes; x += sizeof run) std::memcpy(row + x, run, sizeof run);
+  std::memcpy(row + x, run, bytes - x);
+}
+
+// The rows of a 24-bit bitmap, found once: they lie RowBytes() apart, bottom-up, so whole rows are
+// written from the last up (in the order of their addresses, which the memory prefers).
+struct Rows {
+  explicit Rows(TBitmap* b) : top(b->ScanLine(0)), step(-static_cast<ptrdiff_t>(b->RowBytes())) {}
+  uint8_t* operator[](int32_t y) const { return top + step * y; }
+  uint8_t* top;
+  ptrdiff_t step;
+};
+
 }  // namespace
 
 int64_t GradientBitmapsMade() { return g_gradientsMade.load(); }
@@ -39,10 +59,11 @@ void CreateGradientBitmap(int32_t width, int32_t height, TColor startColor, TCol
   bitmap->SetPixelFormat(pf24bit);
   bitmap->SetSize(width, height);
   const COLORREF start = ColorToRGB(startColor), end = ColorToRGB(endColor);
+  const Rows rows(bitmap);
   if (colorCount < 2) {
     // One colour has no steps between its ends: the start colour everywhere.
     const Bgr c = BgrOf(start);
-    for (int32_t y = 0; y < height; ++y) FillPixels(bitmap->ScanLine(y), 0, width, c);
+    for (int32_t y = height - 1; y >= 0; --y) FillRow(rows[y], width, c);
     return;
   }
   const int32_t n = std::min(colorCount, 255);
@@ -61,46 +82,40 @@ void CreateGradientBitmap(int32_t width, int32_t height, TColor startColor, TCol
   // dithering each band after the first then paints its colour again on rows (columns) picked at
   // random from its top (left edge) on, up to a band's length ahead.
   if (style == 1 || style == 3) {
-    // Bands along the height in the first 16 columns, then those columns across the bitmap.
-    const int32_t cols = std::min(16, width);
+    // Bands along the height, each row one colour: the bands (and the dithering) settle the colour
+    // of every row, then each row is written once across.
+    std::vector<Bgr> rowColors(static_cast<size_t>(height));
     for (int32_t i = 0; i < n; ++i) {
       const Bgr c = table[static_cast<size_t>(i)];
       const int32_t from = MulDiv(i, height, n), to = MulDiv(i + 1, height, n);
-      for (int32_t y = std::max(from, 0); y < std::min(to, height); ++y) FillPixels(bitmap->ScanLine(y), 0, cols, c);
+      for (int32_t y = std::max(from, 0); y < std::min(to, height); ++y) rowColors[static_cast<size_t>(y)] = c;
       if (dithered && i > 0) {
         for (int32_t j = 0; j <= height / (n - 1); ++j) {
           const int32_t y = from + Random(j);
-          if (y >= 0 && y < height) FillPixels(bitmap->ScanLine(y), 0, cols, c);
+          if (y >= 0 && y < height) rowColors[static_cast<size_t>(y)] = c;
         }
       }
     }
-    if (width > 16) {
-      // Strip by strip the copies double: what is made is copied on, 16, 32, 64 ... columns at a time.
-      const size_t total = 3 * static_cast<size_t>(width);
-      for (int32_t y = 0; y < height; ++y) {
-        uint8_t* row = bitmap->ScanLine(y);
-        for (size_t made = 48; made < total; made *= 2) std::memcpy(row + made, row, std::min(made, total - made));
-      }
-    }
+    for (int32_t y = height - 1; y >= 0; --y) FillRow(rows[y], width, rowColors[static_cast<size_t>(y)]);
   } else {
     // Bands along the width in the first 16 rows, then those rows down the bitmap.
-    const int32_t rows = std::min(16, height);
+    const int32_t made = std::min(16, height);
     for (int32_t i = 0; i < n; ++i) {
       const Bgr c = table[static_cast<size_t>(i)];
       const int32_t from = MulDiv(i, width, n), to = MulDiv(i + 1, width, n);
-      for (int32_t y = 0; y < rows; ++y) FillPixels(bitmap->ScanLine(y), std::max(from, 0), std::min(to, width), c);
+      for (int32_t y = 0; y < made; ++y) FillPixels(rows[y], std::max(from, 0), std::min(to, width), c);
       if (dithered && i > 0) {
         for (int32_t y = 0; y < 16; ++y) {
           for (int32_t j = 0; j <= width / (n - 1); ++j) {
             const int32_t x = from + Random(j);
-            if (y < height && x >= 0 && x < width) FillPixels(bitmap->ScanLine(y), x, x + 1, c);
+            if (y < height && x >= 0 && x < width) FillPixels(rows[y], x, x + 1, c);
           }
         }
       }
     }
     if (height >= 16) {
       const size_t bytes = 3 * static_cast<size_t>(width);
-      for (int32_t y = 16; y < height; ++y) std::memcpy(bitmap->ScanLine(y), bitmap->ScanLine(y % 16), bytes);
+      for (int32_t y = height - 1; y >= 16; --y) std::memcpy(rows[y], rows[y % 16], bytes);
     }
   }
 }
