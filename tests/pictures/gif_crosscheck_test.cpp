@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
@@ -175,9 +174,10 @@ TEST_P(GIFCrossCheck, GiftextListsTheBlocksWeWrote) {
   has("Disposal Mode: 3\n\tUser Input Flag: 0\n\tTransparency on: no\n\tDelayTime: 9");
   has("GIF file terminated normally.");
   // The extensions in the order written.
-  const std::regex kinds("GIF89 (application block|comment|graphics control|plaintext)");
   std::vector<std::string> order;
-  for (std::sregex_iterator it(listing.begin(), listing.end(), kinds), end; it != end; ++it) order.push_back((*it)[1]);
+  for (const auto& m : testsupport::RegexFindAll(listing, "GIF89 (application block|comment|graphics control|plaintext)")) {
+    order.push_back(m[1]);
+  }
   EXPECT_EQ(order, (std::vector<std::string>{"application block", "comment", "graphics control", "plaintext",
                                              "graphics control"}));
 }

@@ -15,9 +15,26 @@
 #include <cstring>
 #include <exception>
 #include <random>
+#include <regex>
 #include <system_error>
 
 namespace testsupport {
+
+bool RegexMatch(const std::string& Text, const std::string& Pattern, std::vector<std::string>* Groups) {
+  std::smatch m;
+  if (!std::regex_match(Text, m, std::regex(Pattern))) return false;
+  if (Groups) Groups->assign(m.begin(), m.end());
+  return true;
+}
+
+std::vector<std::vector<std::string>> RegexFindAll(const std::string& Text, const std::string& Pattern) {
+  const std::regex re(Pattern);
+  std::vector<std::vector<std::string>> all;
+  for (auto it = std::sregex_iterator(Text.begin(), Text.end(), re); it != std::sregex_iterator(); ++it) {
+    all.emplace_back(it->begin(), it->end());
+  }
+  return all;
+}
 
 double ProcessCpuSeconds() {
   timespec t{};

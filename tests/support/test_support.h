@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -25,6 +26,13 @@ std::string ErrorText(Body&& body) {
 // a call does measures this rather than the wall clock, which a machine busy with other builds
 // stretches many times over.
 double ProcessCpuSeconds();
+
+// Regular expressions (ECMAScript) for checking texts. The standard library's regular expressions
+// cost seconds of compile time in every source that instantiates them, so they are compiled here once.
+// True when Pattern matches the whole of Text; Groups, when given, receives the groups (0: the whole).
+bool RegexMatch(const std::string& Text, const std::string& Pattern, std::vector<std::string>* Groups = nullptr);
+// The groups of every match of Pattern in Text, in order (each with the whole match at 0).
+std::vector<std::vector<std::string>> RegexFindAll(const std::string& Text, const std::string& Pattern);
 
 // Folder of the small fixture files kept under tests/data.
 std::filesystem::path DataDir();

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <vector>
 
 #include "imaging/core/ie_settings.h"
@@ -47,7 +46,7 @@ TEST_F(FileBufferTest, FileStoreMapsReadsAndWritesBackByAccess) {
   EXPECT_FALSE(store.IsAllocated());
   ASSERT_TRUE(store.AllocateFile("IMG", true, 4096));
   EXPECT_TRUE(store.IsAllocated());
-  EXPECT_TRUE(std::regex_match(store.FileName(), std::regex(".*/IMG-[0-9A-F]{8}\\.tmp")));
+  EXPECT_TRUE(testsupport::RegexMatch(store.FileName(), ".*/IMG-[0-9A-F]{8}\\.tmp"));
   EXPECT_EQ(std::filesystem::path(store.FileName()).parent_path(), scratch_.Path());
   EXPECT_EQ(store.Stream()->Size(), 4096);
   // The temporary file is private from the start: nothing in the folder.
@@ -105,7 +104,7 @@ TEST_F(FileBufferTest, SeveralMappingsAndUnmapAll) {
 TEST_F(FileBufferTest, MemoryStoreWorksAlikeWithoutTouchingTheDisk) {
   TIEFileBuffer store;
   ASSERT_TRUE(store.AllocateFile("ILIST", false, 1000));
-  EXPECT_TRUE(std::regex_match(store.FileName(), std::regex(".*/ILIST-[0-9A-F]{8}\\.tmp")));
+  EXPECT_TRUE(testsupport::RegexMatch(store.FileName(), ".*/ILIST-[0-9A-F]{8}\\.tmp"));
   EXPECT_EQ(FilesInScratch(), 0u);
   void* row = store.Map(iraWrite, 10, 990);
   Fill(row, 10, 9);

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "imaging/core/ie_settings.h"
 #include "tests/support/test_support.h"
@@ -36,13 +35,13 @@ TEST(FileUtils, ExistenceOfFilesNotFolders) {
 
 TEST(FileUtils, TemporaryNamesInTheTempDirectory) {
   testsupport::ScratchDir dir;
-  const std::regex pattern("ietemp-[0-9A-F]{8}\\.tmp");
+  const std::string pattern = "ietemp-[0-9A-F]{8}\\.tmp";
   {
     // A folder without its separator still gives a name inside it.
     ScopedTempDirectory temp(dir.Path().string());
     const std::filesystem::path name = MakeTempFileName();
     EXPECT_EQ(name.parent_path(), dir.Path());
-    EXPECT_TRUE(std::regex_match(name.filename().string(), pattern)) << name;
+    EXPECT_TRUE(testsupport::RegexMatch(name.filename().string(), pattern)) << name;
     EXPECT_FALSE(std::filesystem::exists(name));  // drawn, not created
   }
   {
@@ -52,13 +51,12 @@ TEST(FileUtils, TemporaryNamesInTheTempDirectory) {
   {
     ScopedTempDirectory temp("");
     const std::string name = MakeTempFileName();
-    EXPECT_TRUE(std::regex_match(std::filesystem::path(name).filename().string(), pattern)) << name;
+    EXPECT_TRUE(testsupport::RegexMatch(std::filesystem::path(name).filename().string(), pattern)) << name;
   }
   // In a given folder the prefix follows the folder as it stands.
   const std::string inFolder = MakeTempFileNameIn("ILIST", dir.Path().string() + "/");
   EXPECT_EQ(std::filesystem::path(inFolder).parent_path(), dir.Path());
-  EXPECT_TRUE(std::regex_match(std::filesystem::path(inFolder).filename().string(),
-                               std::regex("ILIST-[0-9A-F]{8}\\.tmp")));
+  EXPECT_TRUE(testsupport::RegexMatch(std::filesystem::path(inFolder).filename().string(), "ILIST-[0-9A-F]{8}\\.tmp"));
   EXPECT_EQ(MakeTempFileNameIn("p", "x").substr(0, 3), "xp-");
 }
 

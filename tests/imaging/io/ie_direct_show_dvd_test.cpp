@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <regex>
 #include <thread>
 
 #include "imaging/core/ie_bitmap.h"
@@ -41,11 +40,10 @@ TEST(IEDirectShowDVDTest, PropertiesOfTheDisc) {
   ASSERT_FALSE(lsdvd.empty()) << "lsdvd is needed (scripts/install-deps.sh installs it)";
   std::string out;
   ASSERT_EQ(testsupport::RunProgram("'" + lsdvd + "' '" + disc + "'", &out), 0) << out;
-  const std::regex title(R"(Title: (\d+), Length: [0-9:.]+ Chapters: (\d+))");
   int titles = 0;
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), title); it != std::sregex_iterator(); ++it) {
+  for (const auto& m : testsupport::RegexFindAll(out, R"(Title: (\d+), Length: [0-9:.]+ Chapters: (\d+))")) {
     ++titles;
-    EXPECT_EQ(ds.DVDGetProperty("NUMOFCHAPTERS", std::to_string(std::stoi((*it)[1]))), std::to_string(std::stoi((*it)[2])));
+    EXPECT_EQ(ds.DVDGetProperty("NUMOFCHAPTERS", std::to_string(std::stoi(m[1]))), std::to_string(std::stoi(m[2])));
   }
   EXPECT_EQ(ds.DVDGetProperty("NUMOFTITLES", ""), std::to_string(titles));
 
@@ -73,7 +71,7 @@ TEST(IEDirectShowDVDTest, PropertiesOfTheDisc) {
   };
   for (const Case& c : cases) EXPECT_EQ(ds.DVDGetProperty(c.name, c.argument), c.expected) << c.name << " " << c.argument;
   const std::string id = ds.DVDGetProperty("discid", "");
-  EXPECT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{16}"))) << id;
+  EXPECT_TRUE(testsupport::RegexMatch(id, "[0-9A-F]{16}")) << id;
   EXPECT_NE(id, "0000000000000000");
 
   // The last disc answers after Disconnect; the same disc gives the same identifier.

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include "platform/media/dvd_demux.h"
 #include "platform/media/dvd_ifo.h"
@@ -53,10 +52,9 @@ TEST(DvdIfoTest, AuthoredDiscPassesAndAgreesWithLsdvd) {
   ASSERT_FALSE(lsdvd.empty()) << "lsdvd is needed (scripts/install-deps.sh installs it)";
   std::string out;
   ASSERT_EQ(testsupport::RunProgram("'" + lsdvd + "' '" + DiscFolder().string() + "'", &out), 0) << out;
-  const std::regex title(R"(Title: (\d+), Length: [0-9:.]+ Chapters: (\d+))");
   std::vector<int32_t> chapters;
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), title); it != std::sregex_iterator(); ++it) {
-    chapters.push_back(std::stoi((*it)[2]));
+  for (const auto& m : testsupport::RegexFindAll(out, R"(Title: (\d+), Length: [0-9:.]+ Chapters: (\d+))")) {
+    chapters.push_back(std::stoi(m[2]));
   }
   EXPECT_EQ(chapters, facts.TitleChapters);
   EXPECT_EQ(facts.TitleChapters, (std::vector<int32_t>{2, 1}));

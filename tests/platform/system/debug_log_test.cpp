@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 #include "platform/system/exception.h"
 #include "tests/support/test_support.h"
@@ -23,11 +22,10 @@ TEST(DebugLog, LinesGoToTheNamedFile) {
 
   std::ifstream in(log);
   std::string line;
-  const std::regex stamp(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} : (.*))");
   std::vector<std::string> messages;
   while (std::getline(in, line)) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(line, m, stamp)) << line;
+    std::vector<std::string> m;
+    ASSERT_TRUE(testsupport::RegexMatch(line, R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} : (.*))", &m)) << line;
     messages.push_back(m[1]);
   }
   EXPECT_EQ(messages, (std::vector<std::string>{"TIEBitmap.RenderToCanvas: begin", "second"}));

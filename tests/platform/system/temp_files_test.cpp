@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <vector>
 
@@ -59,11 +58,10 @@ TEST(TempPath, FollowsTmpdirWhenItIsAFolder) {
 }
 
 TEST(TempFileName, HasThePrefixEightHexDigitsAndIsDrawnAnew) {
-  const std::regex shape("/some/dir/IMG-[0-9A-F]{8}\\.tmp");
   std::set<std::string> names;
   for (int i = 0; i < 200; ++i) {
     const std::string name = RandomTempFileName("/some/dir", "IMG");
-    EXPECT_TRUE(std::regex_match(name, shape)) << name;
+    EXPECT_TRUE(testsupport::RegexMatch(name, "/some/dir/IMG-[0-9A-F]{8}\\.tmp")) << name;
     // The number stays below 2^31 - 1.
     EXPECT_LT(std::stoul(name.substr(14, 8), nullptr, 16), 0x7FFFFFFFul);
     names.insert(name);
