@@ -328,34 +328,6 @@ PngImage ReadPngWithLibpng(const std::vector<uint8_t>& file) {
 
 // ------------------------------------------------------------------------------------ the oracles
 
-std::string FindProgram(const std::vector<std::string>& names) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (const std::string& name : names) {
-    size_t start = 0;
-    while (start <= dirs.size()) {
-      const size_t end = dirs.find(':', start);
-      const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      const std::filesystem::path candidate = std::filesystem::path(dir.empty() ? "." : dir) / name;
-      if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
-  }
-  return std::string();
-}
-
-int RunProgram(const std::string& command, std::string* output) {
-  FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-    if (output) output->append(buf, n);
-  const int status = ::pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::vector<uint16_t> DecodeWithImageMagick(const std::string& file, bool& ok) {
   return DecodeWithImageMagick(std::vector<std::string>{file}, ok);
 }

@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include "tests/support/byte_builder.h"
+#include "tests/support/test_support.h"
 
 namespace testsupport {
 
@@ -73,10 +74,6 @@ void FillPattern(PngImage& image, uint32_t seed = 1);
 PngImage PatternImage(int colorType, int bitDepth, bool interlaced, bool withTrns, uint32_t width = 13,
                       uint32_t height = 11);
 
-// The full path of the first of the commands found on PATH, or empty.
-std::string FindProgram(const std::vector<std::string>& names);
-// Runs a shell command; its standard output (and error) in output; the exit status.
-int RunProgram(const std::string& command, std::string* output);
 // ImageMagick's decoding of a file as 16-bit RGBA, 8 bytes a pixel, top row first; empty when it
 // fails. ok is false when ImageMagick is not there.
 std::vector<uint16_t> DecodeWithImageMagick(const std::string& file, bool& ok);

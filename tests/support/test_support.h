@@ -34,6 +34,12 @@ bool RegexMatch(const std::string& Text, const std::string& Pattern, std::vector
 // The groups of every match of Pattern in Text, in order (each with the whole match at 0).
 std::vector<std::vector<std::string>> RegexFindAll(const std::string& Text, const std::string& Pattern);
 
+// The full path of the first of the commands found on PATH, or empty.
+std::string FindProgram(const std::vector<std::string>& names);
+// Runs a shell command; its standard output (and error) in output (may be null); the exit status, -1
+// when it could not run or did not exit.
+int RunProgram(const std::string& command, std::string* output);
+
 // Folder of the small fixture files kept under tests/data.
 std::filesystem::path DataDir();
 

@@ -234,18 +234,6 @@ TEST_F(MetafileImport, PastesAnEnhancedMetafileFromAnotherProgram) {
 
 namespace {
 
-std::string Shell(const std::string& cmd, int* rc = nullptr) {
-  std::string out;
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = pclose(p);
-  if (rc) *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
 // A picture as colours and a painted mask: transparent or white pixels are not painted.
 struct Picture {
   int w = 0, h = 0;
@@ -292,7 +280,7 @@ Picture FromBitmap(TIEBitmap& b) {
 // EMF. Interior points agree and the painted area is within 2 % of the picture.
 TEST_F(MetafileImport, RealFilesMatchIndependentPlayers) {
   for (const char* tool : {"wmf2gd", "convert", "emf2svg-conv", "rsvg-convert"})
-    ASSERT_EQ(Shell(std::string("command -v ") + tool + " >/dev/null; echo $?"), "0\n") << tool << " missing";
+    ASSERT_NE(testsupport::FindProgram({tool}), "") << tool << " missing";
   for (const char* base : {"rect_ellipse_triangle", "stroked_curve_and_circle"}) {
     for (const char* ext : {".wmf", ".emf"}) {
       const std::string file = (testsupport::DataDir() / "metafile" / (std::string(base) + ext)).string();
@@ -301,22 +289,20 @@ TEST_F(MetafileImport, RealFilesMatchIndependentPlayers) {
       ASSERT_FALSE(ours.Aborting()) << file;
       const Picture mine = FromBitmap(*ours.IEBitmap());
       std::vector<std::string> renders;
-      int rc = 0;
+      auto run = [](const std::string& command) {
+        std::string out;
+        EXPECT_EQ(testsupport::RunProgram(command, &out), 0) << command << "\n" << out;
+      };
       if (std::string(ext) == ".wmf") {
         renders.push_back(dir_.File("gd.png"));
-        Shell("wmf2gd -t png -o " + renders.back() + " " + file, &rc);
-        EXPECT_EQ(rc, 0);
+        run("wmf2gd -t png -o " + renders.back() + " " + file);
         renders.push_back(dir_.File("im.png"));
-        Shell("convert -density 96 " + file + " -depth 8 " + renders.back(), &rc);
-        EXPECT_EQ(rc, 0);
+        run("convert -density 96 " + file + " -depth 8 " + renders.back());
       } else {
-        Shell("emf2svg-conv -i " + file + " -o " + dir_.File("e.svg"), &rc);
-        EXPECT_EQ(rc, 0);
+        run("emf2svg-conv -i " + file + " -o " + dir_.File("e.svg"));
         renders.push_back(dir_.File("rs.png"));
-        Shell("rsvg-convert -w " + std::to_string(mine.w) + " -h " + std::to_string(mine.h) + " " + dir_.File("e.svg") +
-                  " -o " + renders.back(),
-              &rc);
-        EXPECT_EQ(rc, 0);
+        run("rsvg-convert -w " + std::to_string(mine.w) + " -h " + std::to_string(mine.h) + " " + dir_.File("e.svg") +
+            " -o " + renders.back());
       }
       for (const std::string& render : renders) {
         TZodazUrIO reader(nullptr);

@@ -38,18 +38,6 @@ void SaveFile(const std::string& name, const std::string& data) {
   std::ofstream(name, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-std::string Shell(const std::string& cmd, int* rc = nullptr) {
-  std::string out;
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = pclose(p);
-  if (rc) *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
 // Runs of blanks as one blank.
 std::string Squeezed(const std::string& text) {
   std::string out;
@@ -426,7 +414,7 @@ Bytes JpegRoundTrip(TIEBitmap& b, const TIOParamsVals& options) {
 
 TEST(PsPdfRendered, EveryCompressionMatchesTheBitmap) {
   for (const char* tool : {"pdftoppm", "gs", "qpdf", "pdfinfo"})
-    ASSERT_EQ(Shell(std::string("command -v ") + tool + " >/dev/null; echo $?"), "0\n") << tool << " missing";
+    ASSERT_NE(testsupport::FindProgram({tool}), "") << tool << " missing";
   std::vector<RenderCase> cases;
   for (int pages : {1, 2}) {
     for (int c : {0, 1, 2, 3, 5}) cases.push_back({true, true, c, pages, false});
@@ -482,24 +470,26 @@ TEST(PsPdfRendered, EveryCompressionMatchesTheBitmap) {
     const std::string file = dir.File(c.pdf ? "doc.pdf" : "doc.ps");
     SaveFile(file, Str(s));
     for (const char* f : {"r-1.ppm", "r-2.ppm", "g-1.ppm", "g-2.ppm"}) std::remove(dir.File(f).c_str());
-    int rc = 0;
     if (c.pdf) {
-      const std::string check = Shell("qpdf --check " + file, &rc);
-      EXPECT_EQ(rc, 0) << check;
-      const std::string info = Squeezed(Shell("pdfinfo " + file, &rc));
+      std::string check, info;
+      EXPECT_EQ(testsupport::RunProgram("qpdf --check " + file, &check), 0) << check;
+      EXPECT_EQ(testsupport::RunProgram("pdfinfo " + file, &info), 0) << info;
+      info = Squeezed(info);
       EXPECT_NE(info.find("Pages: " + std::to_string(c.pages) + "\n"), std::string::npos) << info;
       EXPECT_NE(info.find("Page size: 61 x 37 pts"), std::string::npos) << info;
       EXPECT_NE(info.find("Title: T\xC3\xAAte\n"), std::string::npos) << info;
       // Poppler maps image pixels onto device pixels with its own rounding at 1:1; at four times
       // the resolution the centre of every 4 x 4 block lies well inside its image pixel.
-      Shell("pdftoppm -r 288 " + file + " " + dir.File("r"), &rc);
-      EXPECT_EQ(rc, 0);
+      std::string out;
+      EXPECT_EQ(testsupport::RunProgram("pdftoppm -r 288 " + file + " " + dir.File("r"), &out), 0) << out;
     }
-    const std::string gs = Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r72 -dGraphicsAlphaBits=1 "
-                                 "-dTextAlphaBits=1 -g61x37 -sOutputFile=" +
-                                     dir.File("g-%d.ppm") + " " + file,
-                                 &rc);
-    EXPECT_EQ(rc, 0) << gs;
+    std::string gs;
+    EXPECT_EQ(testsupport::RunProgram("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r72 -dGraphicsAlphaBits=1 "
+                                      "-dTextAlphaBits=1 -g61x37 -sOutputFile=" +
+                                          dir.File("g-%d.ppm") + " " + file,
+                                      &gs),
+              0)
+        << gs;
     for (int i = 0; i < c.pages; ++i) {
       const Bytes source = SourceRGB(*bitmaps[static_cast<size_t>(i)]);
       // Lossless pages match exactly; JPEG pages come within 0.5 dB of a plain round trip (grey
