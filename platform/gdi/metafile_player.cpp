@@ -257,6 +257,18 @@ void Player::StrokeOpen(const QPainterPath& logical) {
   p_.strokePath(logical, pen);
 }
 
+void Player::OpenFigure(const QPainterPath& logical, bool connect) {
+  QTransform t;
+  if (!inPath_) {
+    StrokeOpen(logical);
+  } else if (Transform(t)) {
+    if (connect)
+      path_.connectPath(t.map(logical));
+    else
+      path_.addPath(t.map(logical));
+  }
+}
+
 void Player::MoveTo(QPointF p) {
   st_.curPos = p;
   QTransform t;
@@ -344,12 +356,7 @@ void Player::PolyDraw(const std::vector<QPointF>& pts, const std::vector<uint8_t
     }
     if (types[i] & PT_CLOSEFIGURE) path.closeSubpath();
   }
-  QTransform t;
-  if (inPath_) {
-    if (Transform(t)) path_.addPath(t.map(path));
-  } else {
-    StrokeOpen(path);
-  }
+  OpenFigure(path, false);
   st_.curPos = path.currentPosition();
 }
 
@@ -381,12 +388,10 @@ void Player::ArcPath(QPainterPath& path, QRectF box, QPointF start, QPointF end,
   // Angles of the ellipse's parameter, counter-clockwise as seen on a y-down device.
   auto angle = [&](QPointF q) { return std::atan2(-(q.y() - c.y()) / b, (q.x() - c.x()) / a) * 180 / M_PI; };
   const double a0 = angle(start), a1 = angle(end);
-  double sweep;
+  double sweep = a1 - a0;
   if (st_.clockwise) {
-    sweep = a1 - a0;
     while (sweep >= 0) sweep -= 360;
   } else {
-    sweep = a1 - a0;
     while (sweep <= 0) sweep += 360;
   }
   if (connect) {
@@ -406,22 +411,12 @@ void Player::ArcShape(QRectF box, QPointF start, QPointF end, int kind) {
     path.moveTo(st_.curPos);
     ArcPath(path, box, start, end, true);
     st_.curPos = path.currentPosition();
-    QTransform t;
-    if (inPath_) {
-      if (Transform(t)) path_.connectPath(t.map(path));
-    } else {
-      StrokeOpen(path);
-    }
+    OpenFigure(path, true);
     return;
   }
   ArcPath(path, box, start, end, false);
   if (kind == 0) {
-    QTransform t;
-    if (inPath_) {
-      if (Transform(t)) path_.addPath(t.map(path));
-    } else {
-      StrokeOpen(path);
-    }
+    OpenFigure(path, false);
     return;
   }
   if (kind == 2) path.lineTo(box.normalized().center());
@@ -438,12 +433,7 @@ void Player::AngleArc(QPointF center, double radius, double startDeg, double swe
   path.lineTo(probe.currentPosition());
   path.arcTo(box, startDeg, std::clamp(sweepDeg, -3600.0, 3600.0));
   st_.curPos = path.currentPosition();
-  QTransform t;
-  if (inPath_) {
-    if (Transform(t)) path_.connectPath(t.map(path));
-  } else {
-    StrokeOpen(path);
-  }
+  OpenFigure(path, true);
 }
 
 void Player::SetPixel(QPointF p, QColor c) {

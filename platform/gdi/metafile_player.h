@@ -205,6 +205,9 @@ class Player {
   // Adds a closed shape to the path or draws it.
   void Shape(const QPainterPath& logical, bool fill, bool stroke);
   void StrokeOpen(const QPainterPath& logical);
+  // Adds an open figure to the path being recorded (joined to its last figure when Connect) or,
+  // outside a path, strokes it.
+  void OpenFigure(const QPainterPath& logical, bool connect);
   bool Prepare(QTransform& t);  // sets the painter to draw the current state; false: draw nothing
   QPen MakePen(double scale) const;
   QBrush MakeBrush(const Brush& b, const QTransform& t) const;

@@ -189,6 +189,36 @@ TEST(MetafilePlayer, EnhancedShapes) {
       // The upper half of the circle, drawn with a wide pen.
       {"arc", [](EmfBuilder& e) { e.Pen(1, kBlue, 6).Rec(45, {10, 10, 90, 90, 90, 50, 10, 50}); },
        {{50, 10, kBlue}, {50, 90, kWhite}, {50, 50, kWhite}}},
+      // From the current position (10, 90) a line to the arc's start, the upper half of the circle
+      // counter-clockwise, and the position left at its end (10, 50) for the next line.
+      {"arc to",
+       [](EmfBuilder& e) {
+         e.Pen(1, kBlue, 6).Rec(27, {10, 90}).Rec(55, {10, 10, 90, 90, 90, 50, 10, 50}).Rec(54, {10, 90});
+       },
+       {{50, 10, kBlue}, {50, 70, kBlue}, {10, 70, kBlue}, {50, 50, kWhite}, {90, 80, kWhite}}},
+      // The same figure by centre, radius 40 and angles 0 and 180 degrees.
+      {"angle arc",
+       [](EmfBuilder& e) {
+         e.Pen(1, kBlue, 6).Rec(27, {10, 90}).Rec(41, {50, 50, 40, 0, 0x43340000}).Rec(54, {10, 90});
+       },
+       {{50, 10, kBlue}, {50, 70, kBlue}, {10, 70, kBlue}, {50, 50, kWhite}, {90, 80, kWhite}}},
+      // Move, line, line and close: the triangle's three sides, its inside left alone.
+      {"polydraw",
+       [](EmfBuilder& e) { e.Pen(1, kBlue, 6).Rec(56, {0, 0, 0, 0, 3, 10, 10, 90, 10, 90, 90, 0x00030206}); },
+       {{50, 10, kBlue}, {90, 50, kBlue}, {50, 50, kBlue}, {70, 30, kWhite}, {30, 70, kWhite}}},
+      // Inside a path the arc is a figure of its own, closed by the fill: the chord's half disc.
+      {"arc in a path",
+       [&](EmfBuilder& e) {
+         redFill(e), e.Rec(59, {}).Rec(45, {10, 10, 90, 90, 90, 50, 10, 50}).Rec(60, {}).Rec(62, {0, 0, 0, 0});
+       },
+       {{50, 25, kRed}, {50, 60, kWhite}}},
+      // The arc continues the figure begun at the current position.
+      {"arc to in a path",
+       [&](EmfBuilder& e) {
+         redFill(e), e.Rec(59, {}).Rec(27, {10, 90}).Rec(55, {10, 10, 90, 90, 90, 50, 10, 50});
+         e.Rec(60, {}).Rec(62, {0, 0, 0, 0});
+       },
+       {{50, 40, kRed}, {20, 60, kRed}, {50, 82, kWhite}, {85, 80, kWhite}}},
       {"set pixel", [](EmfBuilder& e) { e.Rec(15, {20, 30, kGreen}); }, {{20, 30, kGreen}, {21, 30, kWhite}}},
       {"stock black brush", [](EmfBuilder& e) { e.NullPen().Rec(37, {0x80000004}).Rectangle(10, 10, 90, 90); },
        {{50, 50, RGB(0, 0, 0)}}},
