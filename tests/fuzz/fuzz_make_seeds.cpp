@@ -1,5 +1,7 @@
 // Writes a small seed corpus for each fuzz target, made with the engine's own writers:
 //   fuzz_make_seeds <corpus folder>   (creates <folder>/<target>/seed-N)
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +36,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/io_params.h"
 #include "imaging/core/ie_tiff_handler.h"
+#include "imaging/io/codecs/tiff_ccitt.h"
 #include "imaging/io/codecs/tiff_codec.h"
 #include "imaging/io/codecs/tiff_lzw.h"
 #include "imaging/io/exif_blocks.h"
@@ -864,6 +867,33 @@ void Metafiles() {
   Seed("fuzz_metafile", 2, plain.data(), plain.size());
 }
 
+// Modified Huffman rows (each on a byte boundary, no EOL) for the CCITT decoders: a disc and a
+// diagonal on 64 rows, 101 and 1728 pixels wide, in both fill orders. The first two bytes are the
+// width less one (high bits, then low three bits) with mode 0 and the fill order. The other modes
+// come from libtiff's coder in the tree's corpus.
+void CCITTRows() {
+  int n = 0;
+  for (const int32_t width : {101, 1728}) {
+    for (const int32_t fillOrder : {1, 2}) {
+      TMemoryStream s;
+      const uint8_t head[2] = {static_cast<uint8_t>((width - 1) >> 3),
+                               static_cast<uint8_t>(((width - 1) & 7) | (fillOrder - 1) << 5)};
+      s.Write(head, 2);
+      std::vector<uint8_t> row(static_cast<size_t>((width + 7) / 8));
+      bool failed = false;
+      for (int32_t y = 0; y < 64; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        for (int32_t x = 0; x < width; ++x) {
+          const int32_t dx = x - 50, dy = y - 32;
+          if (dx * dx + dy * dy < 27 * 27 || x == y * width / 64) row[x >> 3] |= 0x80 >> (x & 7);  // set: black
+        }
+        CCITTEncodeMHRow(row.data(), width, s, failed, fillOrder);
+      }
+      Seed("fuzz_ccitt", n++, s);
+    }
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -890,5 +920,6 @@ int main(int argc, char** argv) {
   J2000s();
   HDPhotos();
   Metafiles();
+  CCITTRows();
   return 0;
 }
