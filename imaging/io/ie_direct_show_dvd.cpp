@@ -3,6 +3,7 @@
 // commands drive its navigation; the properties answer from the disc's information and from the
 // location of the frame on screen.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "imaging/io/ie_direct_show.h"
@@ -114,11 +115,15 @@ void TIEDirectShow::DVDShowMenu(TIEDSMenu Menu) {
 }
 
 void TIEDirectShow::DVDPlayAtSpeed(bool Forward, double Speed) {
-  if (!HasDvd()) return;
+  if (!HasDvd() || !std::isfinite(Speed) || Speed <= 0) return;
   if (!Forward) {
-    OutputDebugString("TIEDirectShow: backward DVD play is not supported");
+    // Key frames stepping back through the title at the speed, the clock at 1x.
+    player_->SetRate(1.0);
+    player_->DvdCommand(dvdPlayBackward, std::max<int64_t>(1, std::llround(std::min(Speed, 1000.0) * 1000)));
     return;
   }
+  // Ends backward play where it is (nothing otherwise).
+  player_->DvdCommand(dvdPlayBackward, 0);
   if (!player_->SetRate(Speed)) OutputDebugString("TIEDirectShow: DVD speed " + std::to_string(Speed) + " refused");
 }
 

@@ -37,6 +37,8 @@ constexpr int kBlocksAtOpen = 20000;
 constexpr int64_t kStampSlack = k90k / 10;
 // The stream's duration: the disc has none, the player's position runs on for this long.
 constexpr int64_t kNoEnd = k90k * 3600 * 1000;
+// Time searches tried again further back when the navigator lands after the time asked for.
+constexpr int32_t kSearchTries = 4;
 
 int64_t NowUs() {
   return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -121,12 +123,7 @@ bool TDvdSource::Open(std::string& Error) {
     Error = "libdvdnav cannot open \"" + path_ + "\"";
     return false;
   }
-  // No read-ahead cache: libdvdnav 6.1 loses it when a read fails in the middle of a VOBU.
-  dvdnav_set_readahead_flag(nav_, 0);
-  dvdnav_set_PGC_positioning_flag(nav_, 1);
-  dvdnav_menu_language_select(nav_, const_cast<char*>("en"));
-  dvdnav_audio_language_select(nav_, const_cast<char*>("en"));
-  dvdnav_spu_language_select(nav_, const_cast<char*>("en"));
+  Configure();
   block_.resize(DVD_VIDEO_LB_LEN);
 
   const AVCodec* video = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
@@ -188,6 +185,15 @@ bool TDvdSource::Open(std::string& Error) {
     }
   }
   return true;
+}
+
+void TDvdSource::Configure() {
+  // No read-ahead cache: libdvdnav 6.1 loses it when a read fails in the middle of a VOBU.
+  dvdnav_set_readahead_flag(nav_, 0);
+  dvdnav_set_PGC_positioning_flag(nav_, 1);
+  dvdnav_menu_language_select(nav_, const_cast<char*>("en"));
+  dvdnav_audio_language_select(nav_, const_cast<char*>("en"));
+  dvdnav_spu_language_select(nav_, const_cast<char*>("en"));
 }
 
 // ------------------------------------------------------------------------------------- reading
@@ -309,6 +315,41 @@ void TDvdSource::OnNavPacket() {
     }
     vobu.Buttons = std::move(buttons);
   }
+  skipVobu_ = false;
+  if (searchTime_ >= 0 && vobu.Title > 0) {
+    // libdvdnav finds a time by the sectors of its cell, and may land on a VOBU after the time
+    // asked for: search again further back until the VOBU begins at or before it (its frames
+    // before the time are passed over). This VOBU is not played.
+    if (vobu.TitleTime > searchTime_ && searchTries_ < kSearchTries && searchAsked_ > 0) {
+      ++searchTries_;
+      searchAsked_ = searchTries_ == kSearchTries ? 0 : std::max<int64_t>(0, searchAsked_ - (vobu.TitleTime - searchTime_) - k90k / 2);
+      if (dvdnav_time_search(nav_, static_cast<uint64_t>(searchAsked_)) == DVDNAV_STATUS_OK) {
+        skipVobu_ = true;
+        lastVobuEnd_ = -1;
+        return;
+      }
+    }
+    searchTime_ = -1;
+    if (backward_ && vobu.TitleTime >= backVobuTime_ && !backFirst_) {
+      // No VOBU before the one shown was found: forward from here.
+      OutputDebugString("DVD: backward play ends: no earlier key frame found");
+      EndBackward(vobu.TitleTime);
+    }
+  }
+  if (backward_) {
+    // Each key frame stays for the title time stepped over at the speed asked (a frame at least,
+    // two seconds at most).
+    if (!backFirst_) {
+      const int64_t spanned = std::max<int64_t>(0, backVobuTime_ - vobu.TitleTime) * 1000 / backSpeedMilli_;
+      backAt_ += std::clamp<int64_t>(spanned, k90k / std::max(fps_, 1), 2 * k90k);
+    }
+    backFirst_ = false;
+    backKeyTaken_ = false;
+    backVobuTime_ = vobu.TitleTime;
+    rebase_ = true;
+    rebaseAt_ = backAt_;
+    anchor_ = -1;
+  }
   if (rebase_) {
     // After a time search the time asked for lands at rebaseAt_ (the frames before it in the VOBU
     // come earlier, for the player to pass over).
@@ -331,9 +372,11 @@ void TDvdSource::OnNavPacket() {
 }
 
 void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
+  if (skipVobu_) return;
   pes_.clear();
   if (!DemuxDvdSector(Sector, Size, pes_)) return;
   for (const TDvdPes& p : pes_) {
+    if (skipVobu_) return;  // a search is under way (backward play's next step)
     if (p.Scrambled) {
       // CSS: the disc must be decrypted, which we do not do.
       OutputDebugString("DVD: \"" + path_ + "\" is scrambled (CSS); it cannot be played");
@@ -349,7 +392,7 @@ void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
       if (width_ == 0) SequenceSize(p.Payload, p.Size, width_, height_);
       Parse(videoParser_, videoCtx_.get(), 0, p.Payload, p.Size, pts, dts);
     } else if (p.StreamId == 0xBD && p.SubstreamId >= 0x20 && p.SubstreamId <= 0x3F) {
-      if (p.SubstreamId - 0x20 == spuStream_) OnSubpicture(p, pts);
+      if (p.SubstreamId - 0x20 == spuStream_ && !backward_) OnSubpicture(p, pts);
     } else if (p.StreamId == 0xBD) {
       OnAudio(p.SubstreamId, p, pts);
     } else {
@@ -384,7 +427,21 @@ void TDvdSource::Parse(AVCodecParserContext* Parser, AVCodecContext* Context, in
       Size -= used;
       Pts = Dts = AV_NOPTS_VALUE;
     }
-    if (frameSize > 0 && context_ && context_->nb_streams > static_cast<unsigned>(Stream)) {
+    if (frameSize > 0 && backward_ && Stream == 0) {
+      // Backward: the VOBU's first key frame alone, at its step's time.
+      if (!backKeyTaken_ && !flush && (Parser->pict_type == AV_PICTURE_TYPE_I || Parser->key_frame == 1)) {
+        TAVPacketPtr packet(av_packet_alloc());
+        if (!packet || av_new_packet(packet.get(), frameSize) < 0) return;
+        std::memcpy(packet->data, frame, static_cast<size_t>(frameSize));
+        packet->stream_index = 0;
+        packet->pts = packet->dts = backAt_;
+        packet->flags |= AV_PKT_FLAG_KEY;
+        out_.push_back(std::move(packet));
+        backKeyTaken_ = true;
+        StepBack();
+        return;
+      }
+    } else if (frameSize > 0 && context_ && context_->nb_streams > static_cast<unsigned>(Stream)) {
       TAVPacketPtr packet(av_packet_alloc());
       if (!packet || av_new_packet(packet.get(), frameSize) < 0) return;
       std::memcpy(packet->data, frame, static_cast<size_t>(frameSize));
@@ -410,6 +467,7 @@ void TDvdSource::FlushParsers() {
 // ---------------------------------------------------------------------------------------- sound
 
 void TDvdSource::OnAudio(int32_t Kind, const TDvdPes& Pes, int64_t Pts) {
+  if (backward_) return;  // no sound backward
   if (AudioCodecOf(Kind) == AV_CODEC_ID_NONE || !context_ || context_->nb_streams < 2) return;
   // The physical stream number is the id's low three bits, whatever the coding.
   if (audioStream_ < 0) audioStream_ = Kind & 7;
@@ -548,23 +606,84 @@ void TDvdSource::Discard() {
   spus_.clear();
 }
 
+// ------------------------------------------------------------------------------ backward play
+
+void TDvdSource::StepBack() {
+  // The key frame out of the decoder; what the parser holds of the next picture and the rest of
+  // the VOBU are not shown.
+  drainPending_ = true;
+  skipVobu_ = true;
+  if (videoParser_) {
+    av_parser_close(videoParser_);
+    videoParser_ = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
+  }
+  if (backVobuTime_ > 0) {
+    // Back by the step, and at least to the VOBU before this one.
+    const int64_t step = std::max<int64_t>(1, backSpeedMilli_ * k90k / 1000 / 5);
+    if (Search(std::max<int64_t>(0, std::min(backVobuTime_ - step, backVobuTime_ - 1)))) {
+      rebase_ = true;
+      lastVobuEnd_ = -1;
+      return;
+    }
+    OutputDebugString(std::string("DVD: backward play ends: ") + dvdnav_err_to_string(nav_));
+  }
+  // At the title's start: forward at 1x from the key frame shown.
+  if (!Search(backVobuTime_)) {
+    backward_ = false;
+    return;
+  }
+  EndBackward(backVobuTime_);
+}
+
+void TDvdSource::EndBackward(int64_t TitleTime) {
+  // The VOBU read next plays forward from TitleTime, a frame after the key frame shown last (its
+  // pictures before TitleTime come earlier, for the player to pass over).
+  backward_ = false;
+  rebase_ = true;
+  lastVobuEnd_ = -1;
+  rebaseAt_ = backAt_ + k90k / std::max(fps_, 1);
+  backEndsAt_ = rebaseAt_;
+  anchor_ = TitleTime;
+  lastMediaEnd_ = std::max(lastMediaEnd_, rebaseAt_);
+}
+
+bool TDvdSource::Search(int64_t TitleTime) {
+  if (dvdnav_time_search(nav_, static_cast<uint64_t>(TitleTime)) != DVDNAV_STATUS_OK) return false;
+  searchTime_ = searchAsked_ = TitleTime;
+  searchTries_ = 0;
+  return true;
+}
+
 // ----------------------------------------------------------------------------------- commands
 
 int TDvdSource::PlayAtTime(int32_t Title, int64_t Time90k) {
+  searchTime_ = -1;
   dvdnav_status_t status = dvdnav_title_play(nav_, Title);
   if (status == DVDNAV_STATUS_OK && Time90k > 0) {
     // The navigator searches a title once it has reached its first cell.
-    status = dvdnav_time_search(nav_, static_cast<uint64_t>(Time90k));
-    for (int i = 0; i < kBlocksPerRead && status != DVDNAV_STATUS_OK && !broken_ && !stopped_; ++i) {
+    bool found = Search(Time90k);
+    for (int i = 0; i < kBlocksPerRead && !found && !broken_ && !stopped_; ++i) {
       Step();
-      status = dvdnav_time_search(nav_, static_cast<uint64_t>(Time90k));
+      found = Search(Time90k);
     }
+    if (!found) status = DVDNAV_STATUS_ERR;
   }
   return status;
 }
 
 TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
   if (!nav_ || broken_) return cmdNothing;
+  const bool restarted = stopped_ && Kind != dvdSelectAt && Kind != dvdActivate;
+  if (restarted) {
+    // The navigator has stopped at the disc's end; it starts again (from the disc's first play)
+    // for a jump, as it does not from where it stopped.
+    if (dvdnav_reset(nav_) != DVDNAV_STATUS_OK) {
+      OutputDebugString(std::string("DVD: the navigator cannot start again: ") + dvdnav_err_to_string(nav_));
+      return cmdNothing;
+    }
+    Configure();
+    stopped_ = false;
+  }
   int status = DVDNAV_STATUS_ERR;
   const auto arg = [](int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); };
   switch (Kind) {
@@ -576,6 +695,11 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
       break;
     case dvdShowMenu:
       status = dvdnav_menu_call(nav_, static_cast<DVDMenuID_t>(arg(Arg1)));
+      // Started again, the navigator takes a menu once its first play has begun.
+      for (int i = 0; restarted && status != DVDNAV_STATUS_OK && i < kBlocksPerRead && !broken_ && !stopped_; ++i) {
+        Step();
+        status = dvdnav_menu_call(nav_, static_cast<DVDMenuID_t>(arg(Arg1)));
+      }
       break;
     case dvdSelectAt: {
       int32_t before = 0, after = 0;
@@ -597,9 +721,31 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
       }
       status = dvdnav_button_activate(nav_, dvdnav_get_current_nav_pci(nav_));
       break;
+    case dvdPlayBackward: {
+      // Titles only, from the frame on screen.
+      const TDvdLocation here = Location();
+      if (!here.Valid || here.InMenu) return cmdNothing;
+      // Ending it: while the frame on screen is one of backward play (the reader may be past it).
+      if (Arg1 <= 0 && !backward_ && !(backEndsAt_ >= 0 && shown90k_ < backEndsAt_)) return cmdNothing;
+      // The navigator may have read to the title's end already: the title again, then the time.
+      const int64_t now = To90k(here.TitleTime);
+      if (Arg1 <= 0) {
+        status = PlayAtTime(here.Title, now);
+        break;
+      }
+      backSpeedMilli_ = std::clamp<int64_t>(Arg1, 1, 1000 * 1000);
+      const int64_t step = std::max<int64_t>(1, backSpeedMilli_ * k90k / 1000 / 5);
+      status = PlayAtTime(here.Title, std::max<int64_t>(0, now - step));
+      break;
+    }
   }
   if (status != DVDNAV_STATUS_OK) {
     OutputDebugString(std::string("DVD: command refused: ") + dvdnav_err_to_string(nav_));
+    // At the disc's end it stays there (what the navigator read meanwhile is not played).
+    if (restarted) {
+      Discard();
+      stopped_ = true;
+    }
     return cmdNothing;
   }
   Discard();
@@ -607,6 +753,13 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
   rebase_ = true;
   rebaseAt_ = To90k(At);
   anchor_ = Kind == dvdPlayAtTime ? To90k(std::max<int64_t>(0, Arg2)) : -1;
+  backward_ = Kind == dvdPlayBackward && Arg1 > 0;
+  if (Kind == dvdPlayBackward && !backward_) anchor_ = To90k(Location().TitleTime);
+  if (Kind != dvdPlayAtTime && Kind != dvdPlayBackward) searchTime_ = -1;
+  backEndsAt_ = -1;
+  skipVobu_ = false;
+  backFirst_ = true;
+  backAt_ = rebaseAt_;
   lastVobuEnd_ = -1;
   lastMediaEnd_ = rebaseAt_;
   vobus_.clear();
@@ -617,6 +770,7 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
 
 void TDvdSource::FrameShown(int64_t Time) {
   const int64_t t = To90k(Time);
+  shown90k_ = t;
   // The VOBU the frame belongs to: the last one starting at or before it.
   size_t found = vobus_.size();
   for (size_t i = vobus_.size(); i-- > 0;) {

@@ -90,6 +90,14 @@ class TDvdSource : public TMediaSource {
   void FlushAudio();
   // Plays the title from the title time (90 kHz); the navigator's status.
   int PlayAtTime(int32_t Title, int64_t Time90k);
+  // Backward play: the key frame of the VOBU just read is out; the next step back.
+  void StepBack();
+  // Ends backward play: the next VOBU read plays forward from the title time (90 kHz).
+  void EndBackward(int64_t TitleTime);
+  // A time search in the title played (90 kHz); the VOBU it lands on is checked when it is read.
+  bool Search(int64_t TitleTime);
+  // Sets the navigator's flags and languages (at open and when it starts again).
+  void Configure();
   void Discard();
   void Queue(int32_t Code, intptr_t Param1, intptr_t Param2 = 0);
   void Publish(const TVobu& Vobu, int64_t Time90k);
@@ -130,6 +138,21 @@ class TDvdSource : public TMediaSource {
   TDvdSpuAssembler spuAssembler_;
   std::deque<TShownSpu> spus_;   // decoded, in stamp order
   uint32_t clut_[16] = {};
+  // Backward play: a time search per step, the first key frame of each VOBU stamped at backAt_.
+  bool backward_ = false;
+  bool backKeyTaken_ = false;
+  bool backFirst_ = false;       // the first VOBU after the command: shown at once
+  int64_t backSpeedMilli_ = 1000;
+  int64_t backAt_ = 0;           // 90 kHz on the continuous clock: the key frame's stamp
+  int64_t backVobuTime_ = 0;     // the title time of the VOBU read (90 kHz)
+  int64_t backEndsAt_ = -1;      // 90 kHz: where forward play began after it, -1: none
+  int64_t shown90k_ = -1;        // the frame on screen (90 kHz on the continuous clock)
+  // A time search: the title time asked for (90 kHz, -1: none pending), the time asked of the
+  // navigator last and how often it was asked again; a VOBU it landed on too late is skipped.
+  int64_t searchTime_ = -1;
+  int64_t searchAsked_ = 0;
+  int32_t searchTries_ = 0;
+  bool skipVobu_ = false;
   // Stills.
   bool inStill_ = false;
   bool drainPending_ = false;

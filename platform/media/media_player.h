@@ -54,6 +54,10 @@ enum TDvdCommandKind : uint8_t {
   dvdShowMenu,     // Arg1 the menu (2 title, 3 root, 4 sub-picture, 5 audio, 6 angle, 7 chapter)
   dvdSelectAt,     // Arg1 x, Arg2 y in the picture
   dvdActivate,     // the selected button
+  // Arg1 the speed in thousandths: the title played backward, a key frame of each step back shown
+  // for the time the step spans at that speed; forward at 1x again from the title's start. Arg1 0
+  // or less ends backward play where it is.
+  dvdPlayBackward,
 };
 
 // Where the frame on screen lies on the disc. Title and chapter are 0 in a menu; times are 100 ns.

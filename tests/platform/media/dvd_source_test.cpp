@@ -156,6 +156,10 @@ TEST(DvdSourceTest, PausedJumpsShowWhereTheyLed) {
   EXPECT_EQ(l.Title, 1);
   EXPECT_EQ(l.Chapter, 2);
   EXPECT_NEAR(l.TitleTime, 37 * kFrame, kFrame / 2);
+  // The navigator lands past 0.4 s in title 2's one cell; searched again further back.
+  player.DvdCommand(dvdPlayAtTime, 2, 10 * kFrame);
+  EXPECT_EQ(player.DvdLocation().Title, 2);
+  EXPECT_NEAR(player.DvdLocation().TitleTime, 10 * kFrame, kFrame / 2);
   player.DvdCommand(dvdPlayAtTime, 1, 0);
   EXPECT_EQ(player.DvdLocation().TitleTime, 0);
   EXPECT_EQ(player.DvdLocation().Chapter, 1);
@@ -365,8 +369,11 @@ TEST(DvdSourceTest, MenuStillButtonsAndHighlight) {
   EXPECT_TRUE(WaitEvent(player, EC_VIDEO_SIZE_CHANGED, &size));
   EXPECT_EQ(size, (288 << 16) | 352);
 
-  // The disc's end (title 2 has no command after it).
+  // The disc's end (title 2 has no command after it); the title menu is reached again from there.
   EXPECT_TRUE(WaitEvent(player, EC_COMPLETE));
+  player.DvdCommand(dvdShowMenu, 2);
+  EXPECT_TRUE(WaitUntil([&] { return player.DvdLocation().InMenu; }));
+  EXPECT_TRUE(WaitUntil([&] { return player.SampleBuffer().CurrentSample()->Width() == 720; }));
 }
 
 // Paused in a menu: a jump shows its first picture at once; commands of another domain are refused.
@@ -387,6 +394,127 @@ TEST(DvdSourceTest, PausedMenuCommands) {
   player.DvdCommand(dvdShowMenu, 7);  // no chapter menu
   EXPECT_TRUE(player.DvdLocation().InMenu);
   EXPECT_EQ(player.State(), 1);
+}
+
+// Once a disc has played to its end the navigator has stopped; a command starts it again and
+// shows where it led.
+TEST(DvdSourceTest, CommandsAfterTheDiscsEnd) {
+  struct TCase {
+    TDvdCommandKind Kind;
+    int64_t Arg1, Arg2;
+    int32_t Title, Chapter;
+    int64_t TitleTime;
+  };
+  const TCase cases[] = {{dvdPlayChapter, 1, 2, 1, 2, 30 * kFrame},
+                         {dvdPlayAtTime, 1, kSecond + 12 * kFrame, 1, 2, 37 * kFrame},
+                         {dvdPlayChapter, 2, 1, 2, 1, 0},
+                         {dvdPlayAtTime, 2, 10 * kFrame, 2, 1, 10 * kFrame}};
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsNone))) << player.LastError();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "command " << int{c.Kind} << " (" << c.Arg1 << ", " << c.Arg2 << ")");
+    player.Pause();
+    player.DvdCommand(dvdPlayAtTime, 2, 20 * kFrame);
+    player.Run();
+    ASSERT_TRUE(WaitEvent(player, EC_COMPLETE));
+    player.Pause();
+    player.DvdCommand(c.Kind, c.Arg1, c.Arg2);
+    const TDvdLocation l = player.DvdLocation();
+    EXPECT_EQ(l.Title, c.Title);
+    EXPECT_EQ(l.Chapter, c.Chapter);
+    EXPECT_NEAR(l.TitleTime, c.TitleTime, kFrame / 2);
+    // And it plays on from there.
+    const int64_t shown = player.FramesShown();
+    player.Run();
+    EXPECT_TRUE(WaitUntil([&] { return player.FramesShown() >= shown + 3; })) << player.FramesShown();
+  }
+}
+
+// Backward play: key frames only, each further back in the title (the navigator's time search
+// may land past the time asked for; it is searched again further back) and stamped for the title
+// time it steps over at the speed, down to the title's start; from there the title plays forward
+// frame by frame to its end. Title 1 has two cells, title 2 one.
+TEST(DvdSourceTest, BackwardPlayStepsBackByKeyFramesThenForward) {
+  struct TCase {
+    int32_t Title;
+    int64_t From;     // title time
+    int64_t Speed;    // thousandths
+    int64_t LastFrame;
+  };
+  for (const TCase& c : {TCase{1, 19 * kSecond / 10, 2000, 49}, TCase{2, 9 * kSecond / 10, 1000, 24}}) {
+    SCOPED_TRACE(testing::Message() << "title " << c.Title << " at speed " << c.Speed / 1000.0);
+    TMediaPlayer player;
+    ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsNone))) << player.LastError();
+    player.Pause();
+    player.DvdCommand(dvdPlayAtTime, c.Title, c.From);
+    ASSERT_NEAR(player.DvdLocation().TitleTime, c.From, kFrame / 2);
+    TRecorder recorder(player);
+    player.DvdCommand(dvdPlayBackward, c.Speed);
+    player.Run();
+    ASSERT_TRUE(WaitEvent(player, EC_COMPLETE, nullptr, 20000));
+    const std::vector<TShown> shown = recorder.Shown();
+    const auto dump = [&] {
+      std::string text;
+      for (const TShown& f : shown) text += std::to_string(f.Location.TitleTime / kFrame) + "@" + std::to_string(f.Time / kFrame) + " ";
+      return text;
+    };
+    size_t start = 0;
+    while (start < shown.size() && shown[start].Location.TitleTime > kFrame / 2) ++start;
+    ASSERT_LT(start, shown.size()) << "the title's start was never shown: " << dump();
+    ASSERT_GE(start, 1u) << dump();
+    EXPECT_LT(shown[0].Location.TitleTime, c.From) << dump();
+    for (size_t i = 1; i <= start; ++i) {
+      SCOPED_TRACE(testing::Message() << "key frame " << i << ": " << dump());
+      const int64_t back = shown[i - 1].Location.TitleTime - shown[i].Location.TitleTime;
+      EXPECT_GE(back, 5 * kFrame);  // a VOBU at least
+      EXPECT_EQ(shown[i].Location.Title, c.Title);
+      EXPECT_NEAR(shown[i].Time - shown[i - 1].Time, back * 1000 / c.Speed, kFrame);
+    }
+    // Forward again from the start on one clock, every frame to the end (the first one shown
+    // again as it begins).
+    if (start + 1 < shown.size() && shown[start + 1].Location.TitleTime <= kFrame / 2) ++start;
+    const std::vector<TShown> forward(shown.begin() + static_cast<ptrdiff_t>(start), shown.end());
+    ASSERT_EQ(static_cast<int64_t>(forward.size()), c.LastFrame + 1) << dump();
+    for (size_t i = 0; i < forward.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(forward[i].Location.Title, c.Title);
+      EXPECT_NEAR(forward[i].Location.TitleTime, static_cast<int64_t>(i) * kFrame, kFrame / 2);
+      EXPECT_NEAR(forward[i].Time - forward[0].Time, static_cast<int64_t>(i) * kFrame, kFrame / 2);
+    }
+  }
+}
+
+// Backward play ends where it is when forward play is asked for: paused, the key frame shown
+// first, then forward from it.
+TEST(DvdSourceTest, BackwardPlayEndsWhereItIs) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdFixtureFolder().string(), Options(mcsNone))) << player.LastError();
+  player.Pause();
+  player.DvdCommand(dvdPlayBackward, 0);  // not playing backward: nothing
+  EXPECT_EQ(player.DvdLocation().TitleTime, 0);
+  player.DvdCommand(dvdPlayAtTime, 1, 19 * kSecond / 10);
+  player.DvdCommand(dvdPlayBackward, 1000);
+  const int64_t key = player.DvdLocation().TitleTime;
+  EXPECT_LT(key, 19 * kSecond / 10);
+  EXPECT_GT(key, 0);
+  TRecorder recorder(player);
+  player.DvdCommand(dvdPlayBackward, 0);
+  EXPECT_NEAR(player.DvdLocation().TitleTime, key, kFrame / 2);
+  player.Run();
+  ASSERT_TRUE(WaitEvent(player, EC_COMPLETE));
+  const std::vector<TShown> shown = recorder.Shown();
+  ASSERT_FALSE(shown.empty());
+  for (size_t i = 1; i < shown.size(); ++i) {
+    EXPECT_NEAR(shown[i].Location.TitleTime - shown[i - 1].Location.TitleTime, kFrame, kFrame / 2) << i;
+  }
+  EXPECT_NEAR(shown.back().Location.TitleTime, 49 * kFrame, kFrame / 2);
+  // In a menu or before anything is shown there is nothing to play backward.
+  TMediaPlayer menu;
+  ASSERT_TRUE(menu.OpenDvd(testsupport::DvdMenuFixtureFolder().string(), Options(mcsNone))) << menu.LastError();
+  menu.DvdCommand(dvdPlayBackward, 1000);
+  menu.Pause();
+  menu.DvdCommand(dvdPlayBackward, 1000);
+  EXPECT_TRUE(menu.DvdLocation().InMenu);
 }
 
 // ------------------------------------------------------------------------------------------ sound
