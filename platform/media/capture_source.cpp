@@ -1,25 +1,43 @@
 #include "platform/media/capture_source.h"
 
+#include <dlfcn.h>
 #include <linux/videodev2.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "platform/media/ffmpeg_support.h"
 #include "platform/system/debug_log.h"
 
 extern "C" {
-#include <libavdevice/avdevice.h>
+#include <libavdevice/version_major.h>
 #include <libavutil/rational.h>
 }
 
 namespace {
 
-void RegisterDevices() {
+// libavdevice (and the eighty-odd libraries it links: X11, SDL, PulseAudio, OpenAL...) is loaded
+// on the first capture only, so that a program that only plays or reads files does not map and
+// relocate it at every start. False, with the reason in the debug log, when it cannot be loaded.
+bool RegisterDevices() {
   static std::once_flag once;
-  std::call_once(once, [] { avdevice_register_all(); });
+  static bool registered = false;
+  std::call_once(once, [] {
+    const std::string name = "libavdevice.so." + std::to_string(LIBAVDEVICE_VERSION_MAJOR);
+    void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto registerAll = library ? reinterpret_cast<void (*)()>(dlsym(library, "avdevice_register_all")) : nullptr;
+    if (!registerAll) {
+      const char* why = dlerror();
+      OutputDebugString("capture: cannot load " + name + ": " + (why ? why : "no avdevice_register_all"));
+      return;
+    }
+    registerAll();  // the library stays loaded: FFmpeg now holds its input formats
+    registered = true;
+  });
+  return registered;
 }
 
 // libavdevice's name for a V4L2 pixel format (a pixel format or a codec).
@@ -59,7 +77,10 @@ TCaptureSource::~TCaptureSource() { Stop(); }
 
 bool TCaptureSource::Open(std::string& Error) {
   InstallFFmpegLog();
-  RegisterDevices();
+  if (!RegisterDevices()) {
+    Error = "capture devices are not available (libavdevice could not be loaded)";
+    return false;
+  }
   virtual_ = FindVirtualCaptureDevice(id_, virtualDevice_) != nullptr;
   TCaptureDeviceInfo info;
   if (!ReadCaptureDevice(id_, info)) {
