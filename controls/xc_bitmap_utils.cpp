@@ -341,17 +341,29 @@ void FillGradientBands(TCanvas* canvas, const TRect& rect, TColor start, TColor 
   HDC dc = canvas->Handle();
   if (!dc) return;
   canvas->Lock();
-  auto unlock = [&] { canvas->Unlock(); };
   // clNone has no colour of its own: a lone clNone end takes the other end's.
   if (start == clNone) start = end;
   if (end == clNone) end = start;
   COLORREF s = ColorToRGB(start) & 0xFFFFFF, e = ColorToRGB(end) & 0xFFFFFF;
   if (direction == 1 || direction == 3) std::swap(s, e);
   const bool vertical = direction == 0 || direction == 1;
-  auto fill = [dc](const TRect& r, COLORREF color) {
+  // Without a world transform a band is the background colour's opaque rectangle (no brush object
+  // made and freed per band); the DC's background colour is given back afterwards.
+  const bool plain = GetGraphicsMode(dc) != GM_ADVANCED;
+  const COLORREF background = GetBkColor(dc);
+  auto fill = [dc, plain](const TRect& r, COLORREF color) {
+    if (plain) {
+      SetBkColor(dc, color);
+      ExtTextOut(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+      return;
+    }
     HBRUSH brush = CreateSolidBrush(color);
     FillRect(dc, &r, brush);
     DeleteObject(brush);
+  };
+  auto unlock = [&] {
+    SetBkColor(dc, background);
+    canvas->Unlock();
   };
   try {
     if (bands < 2 || s == e) {

@@ -183,8 +183,17 @@ void PatFillDevice(HDC__* dc, HBRUSH__* brush, const TRect& area, uint8_t rop) {
     const uint32_t phys = RgbToPhys(*t, ColorRefToRgb(brush->color));
     const uint32_t v = t->bitCount == 32 ? phys | t->alphaFill : phys;
     ForEachVisibleRectIn(dc, area, [&](const TRect& r) {
-      for (int32_t y = r.Top; y < r.Bottom; ++y) {
-        uint8_t* row = t->Row(y);
+      // Whole rows of 32-bit pixels lying one after another (a top-down picture without padding)
+      // are one run.
+      if (t->bitCount == 32 && r.Left == 0 && r.Right == t->width && t->stride == ptrdiff_t{4} * t->width) {
+        FillPixels32(reinterpret_cast<uint32_t*>(t->Row(r.Top)), static_cast<size_t>(r.Width()) * r.Height(), v);
+        return;
+      }
+      // Rows in the order of their addresses (bottom-up pictures from the last): the memory
+      // takes a rising run of stores faster.
+      const bool upward = t->stride < 0;
+      for (int32_t i = 0; i < r.Height(); ++i) {
+        uint8_t* row = t->Row(upward ? r.Bottom - 1 - i : r.Top + i);
         if (t->bitCount == 32) {
           FillPixels32(reinterpret_cast<uint32_t*>(row) + r.Left, static_cast<size_t>(r.Width()), v);
         } else {

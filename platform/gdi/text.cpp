@@ -296,7 +296,6 @@ void AlignRun(HDC__* d, FontEngine* e, int32_t x, int32_t y, int32_t width, doub
 
 bool TextOutCore(HDC__* d, int32_t x, int32_t y, uint32_t options, const TRect* rect, const QString& text,
                  const int32_t* dx) {
-  FontEngine* e = EngineOf(d);
   if (options & ETO_OPAQUE && rect) {
     HBRUSH__ b;
     b.style = BS_SOLID;
@@ -313,7 +312,10 @@ bool TextOutCore(HDC__* d, int32_t x, int32_t y, uint32_t options, const TRect* 
       PatFillDevice(d, &b, dev, 0xF0);
     }
   }
-  if (!e || text.isEmpty()) return true;
+  // The font is found only for text to draw: an opaque rectangle alone is the usual solid fill.
+  if (text.isEmpty()) return true;
+  FontEngine* e = EngineOf(d);
+  if (!e) return true;
   const bool updateCP = d->st.textAlign & TA_UPDATECP;
   if (updateCP) {
     x = d->st.curPos.X;

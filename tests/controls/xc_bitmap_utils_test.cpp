@@ -112,6 +112,27 @@ TEST(FillGradientBands, CopiedRowsEqualBandsPaintedRowByRow) {
   }
 }
 
+TEST(FillGradientBands, PlainDCsPaintAsTransformedOnesAndKeepTheirBackgroundColour) {
+  // With a world transform the bands are filled by brushes; without one they are opaque rectangles in
+  // the background colour. Both give the same pixels, and the DC's own background colour stays.
+  for (int direction = 0; direction < 4; ++direction) {
+    SCOPED_TRACE(testing::Message() << "direction " << direction);
+    auto plain = testsupport::SolidBitmap(64, 40, clWhite);
+    auto transformed = testsupport::SolidBitmap(64, 40, clWhite);
+    SetGraphicsMode(transformed->Canvas()->Handle(), GM_ADVANCED);
+    for (TBitmap* b : {plain.get(), transformed.get()}) {
+      SetBkColor(b->Canvas()->Handle(), RGB(1, 2, 3));
+      FillGradientBands(b->Canvas(), Rect(5, 3, 60, 37), clRed, clBlue, direction, 12);
+      EXPECT_EQ(GetBkColor(b->Canvas()->Handle()), RGB(1, 2, 3));
+    }
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 64; ++x) ASSERT_EQ(At(*plain, x, y), At(*transformed, x, y)) << x << "," << y;
+    EXPECT_NE(At(*plain, 5, 3), At(*plain, 59, 36));
+    EXPECT_EQ(At(*plain, 4, 3), ColorToRGB(clWhite));
+    EXPECT_EQ(At(*plain, 60, 36), ColorToRGB(clWhite));
+  }
+}
+
 TEST(FillGradientBands, SolidAndEmptyCases) {
   struct Case {
     const char* what;

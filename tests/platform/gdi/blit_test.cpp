@@ -463,6 +463,68 @@ TEST(BlitTest, HandlesFreedAfterUseFailOnEveryThread) {
   }
 }
 
+// Solid fills straight onto 24- and 32-bit rows of every layout: top-down packed (whole rows are one
+// run), top-down with padding after each row, and bottom-up; the rectangle, cut by the clip and
+// the surface, is filled and nothing else, padding included.
+TEST(BlitTest, SolidFillsWriteExactlyTheirRectangleOnEveryRowLayout) {
+  constexpr int kW = 13, kH = 9;
+  constexpr uint8_t kGuard = 0xA5;
+  struct Layout {
+    int bits, padding;
+    bool bottomUp;
+  } layouts[] = {{32, 0, false}, {32, 8, false}, {32, 0, true}, {24, 0, false}, {24, 5, false}, {24, 3, true}};
+  struct Case {
+    TRect fill;
+    std::vector<TRect> clip;  // none: no clip region
+  } cases[] = {
+      {{0, 0, kW, kH}, {}},      {{0, 2, kW, 5}, {}},          {{0, 4, kW, 5}, {}},
+      {{3, 1, 9, 8}, {}},        {{-5, -2, kW + 4, kH + 7}, {}}, {{0, 0, kW, kH}, {{0, 1, kW, 3}, {2, 5, 7, 8}}},
+      {{1, 0, kW, kH}, {{0, 0, kW, kH}}}, {{0, 3, kW, 3}, {}},
+  };
+  for (const Layout& l : layouts)
+    for (const Case& c : cases) {
+      const int rowBytes = kW * l.bits / 8 + l.padding;
+      std::vector<uint8_t> mem(static_cast<size_t>(rowBytes) * kH, kGuard);
+      uint8_t* top = l.bottomUp ? mem.data() + static_cast<size_t>(rowBytes) * (kH - 1) : mem.data();
+      HDC dc = CreateSurfaceDC(top, kW, kH, l.bottomUp ? -rowBytes : rowBytes, l.bits);
+      ASSERT_NE(dc, nullptr);
+      if (!c.clip.empty()) {
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        for (const TRect& r : c.clip) {
+          HRGN part = CreateRectRgnIndirect(&r);
+          CombineRgn(rgn, rgn, part, RGN_OR);
+          DeleteObject(part);
+        }
+        SelectClipRgn(dc, rgn);
+        DeleteObject(rgn);
+      }
+      HBRUSH brush = CreateSolidBrush(RGB(0x12, 0x34, 0x56));
+      EXPECT_EQ(FillRect(dc, &c.fill, brush), 1);
+      DeleteObject(brush);
+      DeleteDC(dc);
+      auto painted = [&](int x, int y) {
+        TRect on{0, 0, kW, kH}, meet;
+        if (!IntersectRect(meet, c.fill, on) || x < meet.Left || x >= meet.Right || y < meet.Top || y >= meet.Bottom)
+          return false;
+        if (c.clip.empty()) return true;
+        for (const TRect& r : c.clip)
+          if (x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom) return true;
+        return false;
+      };
+      for (int y = 0; y < kH; ++y) {
+        const uint8_t* row = l.bottomUp ? top - static_cast<ptrdiff_t>(y) * rowBytes : top + static_cast<ptrdiff_t>(y) * rowBytes;
+        for (int b = 0; b < rowBytes; ++b) {
+          const int x = b / (l.bits / 8), channel = b % (l.bits / 8);
+          const uint8_t filled = channel == 0 ? 0x56 : channel == 1 ? 0x34 : channel == 2 ? 0x12 : 0;
+          const uint8_t want = x < kW && painted(x, y) ? filled : kGuard;
+          ASSERT_EQ(row[b], want) << l.bits << " bits, padding " << l.padding << (l.bottomUp ? " bottom-up" : "")
+                                  << ", fill " << c.fill.Left << "," << c.fill.Top << "-" << c.fill.Right << ","
+                                  << c.fill.Bottom << ", clip rects " << c.clip.size() << ": byte " << b << " of row " << y;
+        }
+      }
+    }
+}
+
 // Threads that create, select, draw with and free objects at the same time, and hand objects to
 // each other: a handle freed on one thread is never found again on the thread that used it before.
 TEST(BlitTest, HandlesHandedBetweenBusyThreadsFailOnceFreed) {
