@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench/bench_codec_inputs.h"
+#include "bench/bench_tiff_convert.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_mask.h"
@@ -131,24 +132,7 @@ void BM_TiffConvertLZWToNone(benchmark::State& state) {
     TFileStream f(in, fmCreate);
     f.WriteBuffer(lzw.data(), static_cast<int32_t>(lzw.size()));
   }
-  for (auto _ : state) {
-    TIEBitmap b;
-    TIOParamsVals p(nullptr);
-    p.IsNativePixelFormat = true;
-    bool aborting = false;
-    TIEProgressRecord progress;
-    progress.Aborting = &aborting;
-    {
-      TIEWideFileStream file(in, fmOpenRead);
-      TIEBufferedReadStream view(file, 65536, false);
-      std::unique_ptr<TIEMask> mask;
-      int32_t pages = 0;
-      ReadTIFFStream(&b, view, pages, &p, progress, false, mask, false, true, false);
-    }
-    p.TiffCompression = 1;
-    TFileStream file(out, fmCreate);
-    WriteTIFFStream(file, false, &b, p, progress);
-  }
+  for (auto _ : state) ConvertTIFFFile(in, out, 1);
   std::remove(in.c_str());
   std::remove(out.c_str());
 }

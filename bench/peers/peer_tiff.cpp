@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/bench_codec_inputs.h"
+#include "bench/bench_tiff_convert.h"
 #include "bench/peers/peer_common.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
@@ -216,32 +217,6 @@ Bytes OursEncode(TIEBitmap& b, int compression, bool bilevel) {
   return aborting ? Bytes{} : Bytes(d, d + s.Size());
 }
 
-// A file read and written again with another compression, as tiffcp does it: into a fresh bitmap,
-// or into Kept (whose memory a page of the same size reuses: no fresh pages).
-int Convert(const std::string& in, const std::string& out, int compression, TIEBitmap* kept = nullptr) {
-  TIEBitmap fresh;
-  TIEBitmap& b = kept ? *kept : fresh;
-  TIOParamsVals p(nullptr);
-  p.IsNativePixelFormat = true;
-  p.TiffLZWDecompressor = TIFFLZWDecode;
-  p.TiffLZWCompressor = TIFFLZWEncode;
-  bool aborting = false;
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  {
-    TIEWideFileStream file(in, fmOpenRead);
-    TIEBufferedReadStream view(file, 65536, false);
-    std::unique_ptr<TIEMask> mask;
-    int32_t pages = 0;
-    ReadTIFFStream(&b, view, pages, &p, progress, false, mask, false, true, false);
-  }
-  if (aborting) return 1;
-  p.TiffCompression = static_cast<uint8_t>(compression);
-  TFileStream file(out, fmCreate);
-  WriteTIFFStream(file, false, &b, p, progress);
-  return aborting ? 1 : 0;
-}
-
 // The processor time of the finished children, in milliseconds.
 double ChildrenCpuMs() {
   rusage u;
@@ -417,8 +392,8 @@ int main(int argc, char** argv) {
       TIEBitmap kept;
       const std::string theirsOut = folder + "/tiffcp.tif", oursOut = folder + "/ours.tif";
       std::vector<Contender> c = {
-          {"ours (in this process)", 1, [&] { return TimedMs([&] { Convert(st.in, oursOut, st.ours); }); }, {}, {}},
-          {"ours, into a kept bitmap", 1, [&] { return TimedMs([&] { Convert(st.in, oursOut, st.ours, &kept); }); }, {},
+          {"ours (in this process)", 1, [&] { return TimedMs([&] { ConvertTIFFFile(st.in, oursOut, st.ours); }); }, {}, {}},
+          {"ours, into a kept bitmap", 1, [&] { return TimedMs([&] { ConvertTIFFFile(st.in, oursOut, st.ours, &kept); }); }, {},
            {}},
           {"tiffcp (child process)", 1,
            [&] { return TimedCommand("tiffcp -c " + std::string(st.tiffcp) + " '" + st.in + "' '" + theirsOut + "'"); },

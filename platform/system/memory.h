@@ -3,9 +3,14 @@
 //
 // The engine asks the platform for "global memory" where a failed allocation must be reported as
 // none instead of raising (large bitmap blocks, bitmap segments) and, for fixed blocks with
-// GMEM_ZEROINIT, expects the block to read as zeros. Here a global block is an ordinary C heap block
-// (calloc for zeroed ones, so big blocks come straight from fresh zero pages); a fixed block's handle
-// is its address, so GlobalLock is the identity.
+// GMEM_ZEROINIT, expects the block to read as zeros. Here a global block below 8 MiB is an ordinary C
+// heap block (calloc for zeroed ones); from 8 MiB on it is a mapping of its own, 2 MiB-aligned and
+// advised as huge pages, and a few freed ones (at most 4 blocks, 256 MiB and an eighth of the
+// machine's memory) are kept for later requests of the same or a slightly smaller size: a picture
+// loaded after another of its size then finds its pages in place. Kept blocks may be taken back by
+// the kernel under memory pressure. A block without GMEM_ZEROINIT may hold an earlier block's bytes.
+// The sanitizer builds keep nothing (every block is a heap block, so use after free is reported).
+// A fixed block's handle is its address, so GlobalLock is the identity.
 #include <cstddef>
 #include <cstdint>
 
@@ -25,6 +30,13 @@ void AdviseHugePages(void* block, size_t bytes) noexcept;
 void* GlobalFree(void* block) noexcept;
 // The size a block of GlobalAlloc was made with (0 for nullptr).
 size_t GlobalSize(const void* block) noexcept;
+// Releases the freed large blocks kept for reuse to the system; returns their bytes. Thread-safe.
+size_t TrimGlobalBlockCache() noexcept;
+// The bytes and the number of freed large blocks kept for reuse now.
+size_t GlobalBlockCacheBytes() noexcept;
+size_t GlobalBlockCacheCount() noexcept;
+// Whether freed large blocks are kept at all (not in the sanitizer builds).
+bool GlobalBlockCacheEnabled() noexcept;
 inline void* GlobalLock(void* block) noexcept { return block; }
 inline bool GlobalUnlock(void*) noexcept { return true; }
 
