@@ -380,6 +380,23 @@ bool IsWICAvailable() {
 
 void SetWICAvailabilityForTesting(int32_t Available) { g_availabilityOverride = Available; }
 
+namespace {
+
+std::atomic<int64_t> g_decodeTimeoutOverride{0};
+
+// How long a decoding child may take: 30 s plus 1 ms per thousand
+// pixels (a 24-megapixel frame decodes in one to three seconds here, several times that under the
+// sanitizers).
+int64_t ChildTimeoutMs(uint64_t pixels) {
+  const int64_t o = g_decodeTimeoutOverride.load();
+  if (o > 0) return o;
+  return 30000 + static_cast<int64_t>(std::min<uint64_t>(pixels / 1000, uint64_t{1} << 31));
+}
+
+}  // namespace
+
+void SetWICDecodeTimeoutForTesting(int64_t Milliseconds) { g_decodeTimeoutOverride = Milliseconds; }
+
 // --- the container -----------------------------------------------------------------------------------
 
 bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
@@ -473,8 +490,12 @@ bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
 // --- the decoder ----------------------------------------------------------------------------------
 
 struct TWICBitmapDecoder::State {
-  TStream* stream = nullptr;
-  int64_t origin = 0;
+  // The stream's bytes from the container's start: the stream's own memory when it is a memory
+  // stream, else a copy. A child reads them through a memory stream of its own, so the caller's
+  // stream (and a file's shared position) is never touched by it.
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
+  std::vector<uint8_t> copy;
   TWICHDPhotoInfo info;
   FormatFacts facts;
   TGUID format{};
@@ -488,9 +509,9 @@ bool TWICBitmapDecoder::Initialize(TStream& Stream) {
   state_.reset();
   if (!IsWICAvailable()) return false;
   auto st = std::make_shared<State>();
-  st->stream = &Stream;
+  int64_t origin = 0;
   try {
-    st->origin = Stream.Position();
+    origin = Stream.Position();
   } catch (...) {
     return false;
   }
@@ -498,33 +519,33 @@ bool TWICBitmapDecoder::Initialize(TStream& Stream) {
   st->format = WICPixelFormat(st->info.PixelFormat);
   st->facts = FactsOf(st->format);
   if (!DecodableFormat(st->facts)) return false;
-
-  // The coded image's own header must agree with the container before anything is decoded.
-  auto binding = Bind(Stream, st->origin);
-  PKImageDecode* raw = nullptr;
-  if (PKImageDecode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
-  std::unique_ptr<PKImageDecode, DecoderDeleter> decoder(raw);
-  bool ok = false;
   try {
-    Stream.Seek(st->origin, soBeginning);
-    if (decoder->Initialize(decoder.get(), &binding->ws) == WMP_errSuccess) {
-      I32 w = 0, h = 0;
-      Float rx = 0, ry = 0;
-      decoder->GetSize(decoder.get(), &w, &h);
-      decoder->GetResolution(decoder.get(), &rx, &ry);
-      ok = w > 0 && h > 0 && static_cast<uint32_t>(w) == st->info.Width &&
-           static_cast<uint32_t>(h) == st->info.Height &&
-           SameGuid(FromPK(decoder->guidPixFormat), st->format) && decoder->WMP.wmiI.cWidth == st->info.Width &&
-           decoder->WMP.wmiI.cHeight == st->info.Height;
-      if (std::isfinite(rx) && rx > 0) st->dpiX = rx;
-      if (std::isfinite(ry) && ry > 0) st->dpiY = ry;
+    const int64_t size = Stream.Size() - origin;
+    if (size <= 0 || static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() / 2) return false;
+    if (auto* memory = dynamic_cast<TCustomMemoryStream*>(&Stream)) {
+      st->bytes = static_cast<const uint8_t*>(memory->Memory()) + origin;
+    } else {
+      st->copy.resize(static_cast<size_t>(size));
+      Stream.Seek(origin, soBeginning);
+      for (int64_t done = 0; done < size;) {
+        const int32_t n = static_cast<int32_t>(std::min<int64_t>(size - done, int64_t{1} << 30));
+        Stream.ReadBuffer(st->copy.data() + done, n);
+        done += n;
+      }
+      st->bytes = st->copy.data();
     }
-    Stream.Seek(st->origin, soBeginning);
+    st->size = static_cast<size_t>(size);
+    Stream.Seek(origin, soBeginning);
   } catch (...) {
-    ok = false;
+    return false;
   }
-  if (ok) state_ = std::move(st);
-  return ok;
+
+  // The coded image's own header is read by the library only in the decoding child, which checks it
+  // against the container before decoding; the size, format and resolution here are the container's.
+  if (std::isfinite(st->info.DpiX) && st->info.DpiX > 0) st->dpiX = st->info.DpiX;
+  if (std::isfinite(st->info.DpiY) && st->info.DpiY > 0) st->dpiY = st->info.DpiY;
+  state_ = std::move(st);
+  return true;
 }
 
 uint32_t TWICBitmapDecoder::GetFrameCount() const { return state_ ? 1 : 0; }
@@ -578,26 +599,38 @@ bool TWICBitmapFrameDecode::Decode() {
   if (!pixels_.Allocate(static_cast<size_t>(stride * paddedHeight))) return false;
   stride_ = static_cast<uint32_t>(stride);
 
-  TStream& stream = *state_->stream;
-  auto binding = Bind(stream, state_->origin);
-  PKImageDecode* raw = nullptr;
-  if (PKImageDecode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
-  std::unique_ptr<PKImageDecode, DecoderDeleter> decoder(raw);
-  try {
-    stream.Seek(state_->origin, soBeginning);
+  // The library decodes in a child, straight into the shared block.
+  const TWICBitmapDecoder::State& in = *state_;
+  uint8_t* out = pixels_.data();
+  const uint32_t outStride = stride_;
+  const bool thumbnail = thumbnail_;
+  const auto decode = [&in, out, outStride, width, height, thumbnail]() -> bool {
+    TCustomMemoryStream stream(in.bytes, static_cast<int64_t>(in.size));
+    auto binding = Bind(stream, 0);
+    PKImageDecode* raw = nullptr;
+    if (PKImageDecode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
+    std::unique_ptr<PKImageDecode, DecoderDeleter> decoder(raw);
     if (decoder->Initialize(decoder.get(), &binding->ws) != WMP_errSuccess) return false;
-    if (decoder->WMP.wmiI.cWidth != state_->info.Width || decoder->WMP.wmiI.cHeight != state_->info.Height) return false;
+    // The coded header must agree with the container, which sized the pixels.
+    I32 w = 0, h = 0;
+    decoder->GetSize(decoder.get(), &w, &h);
+    if (w <= 0 || h <= 0 || static_cast<uint32_t>(w) != in.info.Width || static_cast<uint32_t>(h) != in.info.Height ||
+        !SameGuid(FromPK(decoder->guidPixFormat), in.format) || decoder->WMP.wmiI.cWidth != in.info.Width ||
+        decoder->WMP.wmiI.cHeight != in.info.Height)
+      return false;
     decoder->WMP.wmiSCP.uAlphaMode = 0;  // alpha is dropped: its plane is never decoded
     decoder->WMP.wmiI.cThumbnailWidth = width;
     decoder->WMP.wmiI.cThumbnailHeight = height;
     decoder->WMP.wmiI.bSkipFlexbits = FALSE;
-    if (thumbnail_ && (decoder->WMP.wmiI.cfColorFormat == YUV_420 || decoder->WMP.wmiI.cfColorFormat == YUV_422))
+    if (thumbnail && (decoder->WMP.wmiI.cfColorFormat == YUV_420 || decoder->WMP.wmiI.cfColorFormat == YUV_422))
       decoder->WMP.wmiI.cfColorFormat = YUV_444;
     decoder->WMP.wmiI_Alpha = decoder->WMP.wmiI;
     decoder->WMP.wmiSCP_Alpha = decoder->WMP.wmiSCP;
     PKRect rect = {0, 0, static_cast<I32>(width), static_cast<I32>(height)};
-    if (decoder->Copy(decoder.get(), &rect, pixels_.data(), stride_) != WMP_errSuccess) return false;
-  } catch (...) {
+    return decoder->Copy(decoder.get(), &rect, out, outStride) == WMP_errSuccess;
+  };
+  if (RunIsolated(decode, ChildTimeoutMs(uint64_t{width} * height)) != TIsolatedResult::Succeeded) {
+    pixels_.Release();
     return false;
   }
   failed_ = false;
@@ -617,7 +650,7 @@ bool TWICBitmapFrameDecode::CopyPixels(const WICRect& Rect, uint32_t Stride, uin
   if (!Decode()) return false;
   const size_t x0 = static_cast<size_t>(uint64_t{static_cast<uint32_t>(Rect.X)} * bits / 8);
   for (int32_t y = 0; y < Rect.Height; ++y)
-    std::memcpy(Buffer + size_t{Stride} * y, &pixels_[size_t{stride_} * (Rect.Y + y) + x0], rowBytes);
+    std::memcpy(Buffer + size_t{Stride} * y, pixels_.data() + size_t{stride_} * (Rect.Y + y) + x0, rowBytes);
   return true;
 }
 

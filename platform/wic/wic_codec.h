@@ -7,6 +7,11 @@
 // Built on jxrlib. The library is a 2017 snapshot that trusts its input, so the decoder checks the
 // container (byte order, version, the pixel format, image and alpha offsets and sizes inside the
 // stream, the size through the engine's caller) before the library sees a byte of coded data.
+// Checks cannot reach into the coded macroblocks, where the library still reads out of bounds on
+// damaged data: so the library parses and decodes only in a child process (platform/system/
+// isolated_call.h) working on a copy of the stream's bytes and writing the pixels into memory
+// shared with this process. A child that crashes or hangs (killed after a time-out that grows with
+// the frame's size) makes the decode fail; this process goes on.
 // Every object holds its own library state: several threads may decode and encode at once.
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "platform/system/guid.h"
+#include "platform/system/isolated_call.h"
 
 class TStream;
 
@@ -46,6 +52,8 @@ extern const TGUID GUID_ContainerFormatWmp;
 bool IsWICAvailable();
 // Test seam: 0 makes IsWICAvailable answer false, 1 true, -1 gives back the real answer.
 void SetWICAvailabilityForTesting(int32_t Available);
+// Test seam: the time-out of every child decode in milliseconds; 0 or less gives back the default.
+void SetWICDecodeTimeoutForTesting(int64_t Milliseconds);
 
 struct WICRect {
   int32_t X;
@@ -122,7 +130,7 @@ class TWICBitmapFrameDecode : public TWICBitmapSource {
   bool thumbnail_;
   bool decoded_ = false;
   bool failed_ = false;
-  TWICFrameMemory pixels_;
+  TSharedBlock pixels_;  // written by the decoding child
   uint32_t stride_ = 0;
 };
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "imaging/core/ie_image_size_gate.h"
@@ -14,8 +16,10 @@
 #include "imaging/io/format_detect.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/io_params.h"
+#include "platform/system/isolated_call.h"
 #include "platform/wic/wic_codec.h"
 #include "tests/imaging/io/codecs/codec_test_support.h"
+#include "tests/support/test_support.h"
 
 using namespace codectest;
 
@@ -93,7 +97,11 @@ bool SameRows(TIEBitmap& a, TIEBitmap& b) {
 class HDPhotoTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(IsWICAvailable()) << "jxrlib is a dependency"; }
-  void TearDown() override { SetWICAvailabilityForTesting(-1); }
+  void TearDown() override {
+    SetWICAvailabilityForTesting(-1);
+    SetIsolatedFaultForTesting(0);
+    SetWICDecodeTimeoutForTesting(0);
+  }
 };
 
 TEST_F(HDPhotoTest, SixFormatsRoundTripLosslessly) {
@@ -288,6 +296,53 @@ TEST_F(HDPhotoTest, DamagedFilesAreRefused) {
     HDPRead r;
     Read(b, r);
     EXPECT_FALSE(r.ok);
+  }
+}
+
+// Coded data behind a sound container on which the library itself reads out of bounds (found by
+// fuzzing): the load fails, the process goes on, the bitmap is as it was.
+TEST_F(HDPhotoTest, CodedDataTheLibraryCrashesOnFailsTheLoad) {
+  std::ifstream in(testsupport::DataDir() / "../fuzz/regressions/fuzz_hdp/coded-macroblocks-the-library-reads-out-of-bounds",
+                   std::ios::binary);
+  ASSERT_TRUE(in);
+  const Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(input.size(), 491u);
+  const Bytes file(input.begin() + 1, input.end());  // the fuzz target's options byte first
+  for (bool native : {true, false}) {
+    HDPRead r;
+    Paint(r.bitmap, ie8g, 5, 4);
+    r.params.IsNativePixelFormat = native;
+    Read(file, r);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.bitmap.Width(), 5);
+    EXPECT_EQ(r.bitmap.PixelFormat(), ie8g);
+  }
+}
+
+// Whatever becomes of the decoding child (a crash, a hang past the time-out), the load fails with
+// the bitmap untouched, and the next load decodes the same file as before.
+TEST_F(HDPhotoTest, ADecoderThatCrashesOrHangsFailsOnlyItsLoad) {
+  TIEBitmap source;
+  Paint(source, ie24RGB, 40, 24);
+  TIOParamsVals wp(nullptr);
+  wp.HdpLossless = true;
+  const Bytes file = Write(source, wp);
+  ASSERT_FALSE(file.empty());
+  for (int32_t fault : {1, 2}) {
+    SetIsolatedFaultForTesting(fault);
+    SetWICDecodeTimeoutForTesting(300);
+    HDPRead r;
+    Paint(r.bitmap, ie8g, 5, 4);
+    Read(file, r);
+    EXPECT_FALSE(r.ok) << fault;
+    EXPECT_EQ(r.bitmap.Width(), 5) << fault;
+    SetIsolatedFaultForTesting(0);
+    SetWICDecodeTimeoutForTesting(0);
+    HDPRead again;
+    again.params.IsNativePixelFormat = true;
+    Read(file, again);
+    EXPECT_TRUE(again.ok) << fault;
+    EXPECT_TRUE(SameRows(source, again.bitmap)) << fault;
   }
 }
 
