@@ -74,9 +74,11 @@ constexpr int kChildFailed = 3;
   // a fuzzer's death handler inherited from the parent must not act for it.
   __sanitizer_set_death_callback(nullptr);
 #endif
-  // A crash here is an answer, not an event: no core file for it.
+  // A crash here is an answer, not an event: no core file for it, and no crash handler inherited
+  // from the parent (a fuzzer's or a crash reporter's) acts for the child.
   const rlimit noCore{0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
+  for (int sig : {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) signal(sig, SIG_DFL);
   if (fault == 1) {
     signal(SIGSEGV, SIG_DFL);
     raise(SIGSEGV);
