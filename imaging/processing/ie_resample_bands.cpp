@@ -32,50 +32,6 @@ class TRowChunks {
   std::atomic<int32_t> next_{0};
 };
 
-class TResampleBandThread : public TThread {
- public:
-  TResampleBandThread(const TResampleBandProc& band, TRowChunks& chunks, int32_t rows, bool listening,
-                      TResampleProgressRelay& relay)
-      : TThread(true), band_(band), chunks_(chunks), rows_(rows), listening_(listening), relay_(relay) {}
-  ~TResampleBandThread() override {
-    if (!Suspended()) {
-      try {
-        WaitFor();
-      } catch (...) {
-      }
-    }
-  }
-
- protected:
-  void Execute() override {
-    std::exception_ptr error;
-    // The caller is woken about a hundred times a pass, and at the last row.
-    const int32_t step = std::max(1, rows_ / 128);
-    try {
-      int32_t first, count;
-      while (!relay_.Aborted() && chunks_.Next(first, count)) {
-        band_(first, count, [&] {
-          if (listening_) {
-            const int32_t done = relay_.RowDone();
-            if (done % step == 0 || done == rows_) relay_.Wake();
-          }
-          return !relay_.Aborted();
-        });
-      }
-    } catch (...) {
-      error = std::current_exception();
-    }
-    relay_.Finished(error);
-  }
-
- private:
-  const TResampleBandProc& band_;
-  TRowChunks& chunks_;
-  int32_t rows_;
-  bool listening_;
-  TResampleProgressRelay& relay_;
-};
-
 }  // namespace
 
 bool IsFileHeldBitmap(TIEBaseBitmap& Bitmap) {
@@ -154,16 +110,60 @@ void RunResampleBands(int32_t Rows, int32_t Threads, const TResampleBandProc& Ba
     });
     return;
   }
-  TResampleProgressRelay relay(Threads);
+  // The calling thread takes chunks like the kept workers that join it; it alone calls OnRows,
+  // between its own rows and while it waits for the workers' last chunks.
   TRowChunks chunks(Rows, Threads);
-  TIEThreadPool pool;
-  for (int32_t t = 0; t < Threads; ++t)
-    pool.Add(std::make_unique<TResampleBandThread>(Band, chunks, Rows, static_cast<bool>(OnRows), relay));
+  const bool listening = static_cast<bool>(OnRows);
+  // The caller is woken about a hundred times a pass, and at the last row.
+  const int32_t step = std::max(1, Rows / 128);
+  std::atomic<int32_t> rowsDone{0};
+  std::atomic<bool> abort{false};
+  std::mutex errorMutex;
+  std::exception_ptr error, handlerError;
+  TEvent wake(false, false);
   int32_t reported = 0;
-  relay.Serve([&](const std::vector<int32_t>&, int32_t done) {
-    if (!OnRows) return;
-    while (reported < done) OnRows(++reported);
-  });
-  pool.WaitForAll();
-  relay.Rethrow();
+  auto deliver = [&] {
+    if (!listening || handlerError) return;
+    const int32_t done = rowsDone.load(std::memory_order_acquire);
+    try {
+      while (reported < done) OnRows(++reported);
+    } catch (...) {
+      handlerError = std::current_exception();
+      abort.store(true);
+    }
+  };
+  auto work = [&](bool caller) {
+    try {
+      int32_t first, count;
+      while (!abort.load(std::memory_order_relaxed) && chunks.Next(first, count)) {
+        Band(first, count, [&] {
+          if (listening) {
+            const int32_t done = rowsDone.fetch_add(1, std::memory_order_acq_rel) + 1;
+            if (caller)
+              deliver();
+            else if (done % step == 0 || done == Rows)
+              wake.SetEvent();
+          }
+          return !abort.load(std::memory_order_relaxed);
+        });
+      }
+    } catch (...) {
+      {
+        std::lock_guard<std::mutex> lock(errorMutex);
+        if (!error) error = std::current_exception();
+      }
+      abort.store(true);
+    }
+  };
+  TIEWorkerPool& pool = TIEWorkerPool::Shared();
+  TIEWorkerJob job(Threads - 1, [&] { work(false); }, [&] { wake.SetEvent(); });
+  pool.Offer(job);
+  work(true);
+  while (!pool.Withdraw(job)) {
+    deliver();
+    WaitForServingSync(wake);
+  }
+  deliver();
+  if (handlerError) std::rethrow_exception(handlerError);
+  if (error) std::rethrow_exception(error);
 }

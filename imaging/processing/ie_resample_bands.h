@@ -64,12 +64,12 @@ class TResampleProgressRelay {
 // that returns false. Bands of one pass may run at the same time on different threads.
 using TResampleBandProc = std::function<void(int32_t First, int32_t Count, const std::function<bool()>& RowDone)>;
 
-// Runs Band over Rows rows on Threads worker threads of a TIEThreadPool, or once over all the rows
-// on the calling thread when Threads is 1. The workers take the rows in chunks (about eight per
-// worker, at most 64 rows each), each the next chunk when it has finished one, so that a worker held
-// back by a busy machine does not keep the others waiting. OnRows, when set, is called on the
-// calling thread with every count of finished rows from 1 to Rows in rising order, so that a
-// handler sees the same sequence as from one thread going down the rows. Exceptions of Band or
-// OnRows are raised after every worker has been joined.
+// Runs Band over Rows rows on the calling thread and up to Threads - 1 of the kept workers
+// (TIEWorkerPool) that are idle, or once over all the rows on the calling thread when Threads is 1.
+// The threads take the rows in chunks (about eight per thread, at most 64 rows each), each the next
+// chunk when it has finished one, so that a thread held back by a busy machine does not keep the
+// others waiting. OnRows, when set, is called on the calling thread with every count of finished
+// rows from 1 to Rows in rising order, so that a handler sees the same sequence as from one thread
+// going down the rows. Exceptions of Band or OnRows are raised after every worker has left the pass.
 void RunResampleBands(int32_t Rows, int32_t Threads, const TResampleBandProc& Band,
                       const std::function<void(int32_t RowsDone)>& OnRows);

@@ -14,6 +14,8 @@ TThreadID GetCurrentThreadId() {
   return id;
 }
 
+uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+
 namespace {
 // Zero until the first call, which static initialisation below makes on the thread that starts the
 // program (earlier calls from other modules' static initialisers run on that thread too).

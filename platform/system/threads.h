@@ -25,6 +25,8 @@ using TThreadID = uint32_t;
 
 // The operating system's id of the calling thread.
 TThreadID GetCurrentThreadId();
+// The operating system's id of the calling process (a child made by fork has its own).
+uint32_t GetCurrentProcessId();
 // The id of the program's main thread (the one that ran the program's start-up).
 TThreadID MainThreadID();
 bool IsMainThread();
