@@ -381,8 +381,14 @@ class TZodazUrView : public TIEView {
   // ---- Painting (zodazur_view_paint.cpp) ----
   void PaintCore();
   void BlitBackBuffer(const TRect& R);
+  // Draws the rectangle straight from a 24-bit back buffer that is laid out as a DIB; false (nothing
+  // drawn) for one that is not.
+  bool DrawBackBufferInPlace(HDC DC, int32_t X, int32_t Y, int32_t W, int32_t H);
   // Paints the background of Target; unless Forced it is skipped where the image covers it.
-  void PaintTargetBackground(TIEBitmap& Target, TIELayer& Layer, const TRect* ClipRect, bool Forced);
+  // Covered: a rectangle the layer then paints over whole and opaque, which the background leaves
+  // out (null: none).
+  void PaintTargetBackground(TIEBitmap& Target, TIELayer& Layer, const TRect* ClipRect, bool Forced,
+                             const TRect* Covered = nullptr);
   void DrawLayer(TIEBitmap& Target, int32_t Index, bool& FirstLayer, bool DrawBackground, const TRect* ClipRect);
   void DrawPixelGrid(TIEBitmap& Target);
   void ShadeOutside(TIEBitmap& Target);

@@ -108,8 +108,12 @@ void TZodazUrView::BlitBackBuffer(const TRect& R) {
   if (w <= 0 || h <= 0) return;
   HDC dc = Canvas()->Handle();
   if ((UseDrawDib || ScreenBitsPerPixel <= 8) && !IsRemoteSession) {
-    // A bottom-up DIB of the rectangle; 1-bit buffers carry black and white.
     const bool mono = backBuffer_->PixelFormat() == ie1g;
+    if (!mono && DrawBackBufferInPlace(dc, x, y, w, h)) {
+      ++blitCount_;
+      return;
+    }
+    // A bottom-up DIB of the rectangle; 1-bit buffers carry black and white.
     const int32_t bits = mono ? 1 : 24;
     const int32_t stride = DibRowBytes(w, bits);
     std::vector<uint8_t> header(sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD), 0);
@@ -151,6 +155,30 @@ void TZodazUrView::BlitBackBuffer(const TRect& R) {
     }
   }
   ++blitCount_;
+}
+
+bool TZodazUrView::DrawBackBufferInPlace(HDC DC, int32_t X, int32_t Y, int32_t W, int32_t H) {
+  // A 24-bit buffer whose rows lie evenly in memory at a DIB's row length is a DIB already (top-down
+  // or bottom-up by the sign of the step): drawn from where it is, without a copy of the rectangle.
+  TIEBitmap& b = *backBuffer_;
+  const int32_t vw = b.Width(), vh = b.Height();
+  if (b.PixelFormat() != ie24RGB || b.Location() == ieFile || vw < 1 || vh < 1) return false;
+  const int64_t stride = DibRowBytes(vw, 24);
+  auto* top = static_cast<uint8_t*>(b.GetRow(0));
+  const int64_t step = vh > 1 ? static_cast<uint8_t*>(b.GetRow(1)) - top : stride;
+  if (step != stride && step != -stride) return false;
+  for (int32_t row = 2; row < vh; ++row)
+    if (static_cast<uint8_t*>(b.GetRow(row)) != top + step * row) return false;
+  BITMAPINFOHEADER bih{};
+  bih.biSize = sizeof(BITMAPINFOHEADER);
+  bih.biWidth = vw;
+  bih.biHeight = step > 0 ? -vh : vh;
+  bih.biPlanes = 1;
+  bih.biBitCount = 24;
+  bih.biCompression = BI_RGB;
+  const uint8_t* bits = step > 0 ? top : top + step * (vh - 1);
+  DrawDibDraw(drawDibHandle_, DC, X, Y, W, H, &bih, bits, X, Y, W, H, 0);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------- video
@@ -220,26 +248,31 @@ void TZodazUrView::RenderView(TIEBitmap& Target, bool DrawGadgets, bool DrawBack
   if (DrawGadgets) DrawPixelGrid(Target);
 }
 
-void TZodazUrView::PaintTargetBackground(TIEBitmap& Target, TIELayer& Layer, const TRect* ClipRect, bool Forced) {
+void TZodazUrView::PaintTargetBackground(TIEBitmap& Target, TIELayer& Layer, const TRect* ClipRect, bool Forced,
+                                         const TRect* Covered) {
   const int32_t tw = Target.Width(), th = Target.Height();
+  bool opaque = false;
   if (!Forced) {
     TIEBitmap* bmp = Layer.Bitmap();
-    const bool opaque = !enableAlphaChannel_ || !bmp->HasAlphaChannel() || bmp->GetAlphaChannel()->Full();
-    if (geo_.OffsetX < 1 && geo_.OffsetY < 1 && tw <= geo_.DrawWidth && th <= geo_.DrawHeight &&
-        Layer.Transparency > 254 && opaque)
-      return;
+    opaque = (!enableAlphaChannel_ || !bmp->HasAlphaChannel() || bmp->GetAlphaChannel()->Full()) &&
+             Layer.Transparency > 254 && Layer.Operation == 0;
+    if (geo_.OffsetX < 1 && geo_.OffsetY < 1 && tw <= geo_.DrawWidth && th <= geo_.DrawHeight && opaque) return;
   }
   TCanvas* canvas = Target.GetCanvas();
   if (!canvas) return;
   HDC dc = canvas->Handle();
   if (ClipRect) IntersectClipRect(dc, ClipRect->Left, ClipRect->Top, ClipRect->Right + 1, ClipRect->Bottom + 1);
+  // What an opaque image paints over anyway is not filled first (the styles draw through the clip;
+  // one that writes the pixels itself still fills it, and the image then covers that).
+  const bool leaveOut = Covered && opaque && Covered->Right > Covered->Left && Covered->Bottom > Covered->Top;
+  if (leaveOut) ExcludeClipRect(dc, Covered->Left, Covered->Top, Covered->Right, Covered->Bottom);
   bool handled = false;
   if (OnDrawBackground) OnDrawBackground(this, canvas, TRect{0, 0, tw, th}, handled);
   if (!handled)
     DrawViewBackground(ComponentState(), canvas, Target.GetTBitmap(), backgroundStyle_, Background(), 0, 0, tw, th,
                        geo_.OffsetX, geo_.OffsetY, geo_.OffsetX + geo_.DrawWidth, geo_.OffsetY + geo_.DrawHeight,
                        chessboardSize_, chessboardBrushStyle_, gradientEndColor_, wallPaper_.get(), wallPaperStyle_);
-  if (ClipRect) SelectClipRgn(dc, nullptr);
+  if (ClipRect || leaveOut) SelectClipRgn(dc, nullptr);
 }
 
 void TZodazUrView::FillClientMaps(int32_t SrcWidth, int32_t SrcHeight) {
@@ -269,15 +302,19 @@ void TZodazUrView::DrawLayer(TIEBitmap& Target, int32_t Index, bool& FirstLayer,
   TIEBitmap* bmp = layer.Bitmap();
   if (!layer.Visible || geo_.DrawWidth == 0 || geo_.DrawHeight == 0 || !bmp) return;
   if (bmp->Width() < MinLayerDrawSize && bmp->Height() < MinLayerDrawSize) return;
-  if (FirstLayer && DrawBackground) PaintTargetBackground(Target, layer, ClipRect, false);
   const bool sized = layer.Width != 0 || layer.Height != 0;
+  const bool fast = layersSync_ || (LayersCount() == 1 && !sized && layer.PosX == 0 && layer.PosY == 0);
+  const int32_t sx = geo_.VisibleBitmapX, sy = geo_.VisibleBitmapY;
+  const int32_t sw = geo_.VisibleBitmapWidth, sh = geo_.VisibleBitmapHeight;
+  if (FirstLayer && DrawBackground) {
+    // The fast road paints every pixel of the drawn rectangle.
+    const TRect drawn{geo_.OffsetX, geo_.OffsetY, geo_.OffsetX + geo_.DrawWidth, geo_.OffsetY + geo_.DrawHeight};
+    PaintTargetBackground(Target, layer, ClipRect, false, fast && sw > 0 && sh > 0 ? &drawn : nullptr);
+  }
   TResampleFilter filter = rfNone;
   if (zoomFilterDelayCount_ < 1 && (sized || geo_.ZoomX != 100 || geo_.ZoomY != 100))
     filter = layer.UseResampleFilter ? layer.ResampleFilter : zoomFilter_;
-  const bool fast = layersSync_ || (LayersCount() == 1 && !sized && layer.PosX == 0 && layer.PosY == 0);
   if (fast) {
-    const int32_t sx = geo_.VisibleBitmapX, sy = geo_.VisibleBitmapY;
-    const int32_t sw = geo_.VisibleBitmapWidth, sh = geo_.VisibleBitmapHeight;
     if (sw > 0 && sh > 0) {
       FillClientMaps(bmp->Width(), bmp->Height());
       bmp->RenderToTIEBitmapEx(Target, &destRows_, &columnMap_, &rowMap_, ClipRect, geo_.OffsetX, geo_.OffsetY,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/views/zodazur_view.h"
@@ -202,6 +203,54 @@ TEST_F(ViewPaintTest, AMisSizedAlphaChannelDrawsNothingNew) {
   v->SetBackBufferInvalid(true);
   PaintNow();
   EXPECT_EQ(At(35, 40), kRed);  // the buffer keeps its former content
+}
+
+
+// A repaint of part of the window copies that part of the buffer to the same place, and nothing
+// else, by either copying road: the window is blackened first, then a rectangle across the image's
+// corner is repainted.
+TEST_F(ViewPaintTest, APartialRepaintCopiesItsRectangleInPlace) {
+  for (bool drawDib : {false, true}) {
+    v->UseDrawDib = drawDib;
+    PaintNow();
+    HDC dc = GetDC(v->Handle());
+    ASSERT_NE(dc, nullptr);
+    PatBlt(dc, 0, 0, 100, 100, BLACKNESS);
+    ReleaseDC(v->Handle(), dc);
+    const int32_t blits = v->BlitCount();
+    const TRect part{25, 31, 61, 47};
+    InvalidateRect(v->Handle(), &part, false);
+    UpdateWindow(v->Handle());
+    EXPECT_EQ(v->BlitCount(), blits + 1);
+    const std::vector<uint32_t> shown = testsupport::WindowPixels(v, 0, 0, 100, 100);
+    auto at = [&](int x, int y) { return shown[static_cast<size_t>(y) * 100 + static_cast<size_t>(x)]; };
+    // The image lies at (30, 35): red to column 49 and row 49, green from column 50.
+    struct Point {
+      int x, y;
+      uint32_t colour;
+    } points[] = {{25, 31, kWhite}, {29, 46, kWhite}, {30, 35, kRed}, {49, 46, kRed}, {50, 35, kGreen},
+                  {60, 46, kGreen}, {30, 34, kWhite}, {24, 40, 0u},     {61, 40, 0u},    {40, 30, 0u},
+                  {40, 47, 0u},     {35, 60, 0u}};
+    for (const Point& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << drawDib << " at " << p.x << ", " << p.y;
+  }
+}
+
+// The background under an opaque image is left to the image: where an image that has shrunk no
+// longer lies, the background shows again, and right up to the new image's edges.
+TEST_F(ViewPaintTest, TheBackgroundComesBackWhereTheImageNoLongerLies) {
+  v->SetBackground(clBlack);
+  TIEBitmap* b = v->IEBitmap();
+  b->Allocate(10, 8, ie24RGB);
+  b->Fill(static_cast<double>(clRed));
+  v->Update();
+  PaintNow();
+  // 10 x 8 at (45, 46).
+  const std::vector<uint32_t> shown = testsupport::WindowPixels(v, 0, 0, 100, 100);
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) {
+      const bool image = x >= 45 && x < 55 && y >= 46 && y < 54;
+      ASSERT_EQ(shown[static_cast<size_t>(y) * 100 + static_cast<size_t>(x)], image ? kRed : 0u) << x << ", " << y;
+    }
 }
 
 }  // namespace
