@@ -48,6 +48,26 @@ ClipboardState& State() {
   return s;
 }
 
+// The data this program last handed to the toolkit's clipboard, while the toolkit still holds it
+// (its destructor clears this when the toolkit lets it go). A plain pointer, so that the toolkit may
+// free the data at any point of the exit.
+const QMimeData* published = nullptr;
+
+class TPublishedMimeData : public QMimeData {
+ public:
+  ~TPublishedMimeData() override {
+    if (published == this) published = nullptr;
+  }
+};
+
+// True while the clipboard is open and this program has emptied it or put data since it opened:
+// until it is closed and handed on, what was put is the clipboard's content.
+bool Filling() {
+  ClipboardState& s = State();
+  std::lock_guard<std::mutex> g(s.lock);
+  return s.openCount > 0 && s.changed;
+}
+
 bool OpenHere() {
   ClipboardState& s = State();
   std::lock_guard<std::mutex> g(s.lock);
@@ -156,7 +176,19 @@ void Sync() {
   if (!OnGuiThread()) return;
   Watch();
   ClipboardState& s = State();
+  // Data being put replaces whatever the toolkit held before, also when the toolkit's notice of an
+  // earlier change comes only now.
+  if (Filling()) return;
   const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+  // The toolkit still holds our own data: the blocks are that data exactly, whatever notices of a
+  // change arrive late (a desktop clipboard reports our own set after the fact). Its change count
+  // does not tell, and rebuilding the blocks from it would lose what the toolkit cannot carry
+  // (the bitmap, the DIB's own depth, bytes after a text's end).
+  if (mime && mime == published) {
+    s.seen = mime;
+    s.seenChanges = s.changes;
+    return;
+  }
   if (mime == s.seen && s.changes == s.seenChanges) return;
   ClearData();
   s.seen = mime;
@@ -204,7 +236,7 @@ void Publish() {
   ClipboardState& s = State();
   if (!s.changed || !OnGuiThread()) return;
   s.changed = false;
-  auto* mime = new QMimeData;
+  auto* mime = new TPublishedMimeData;
   for (auto& [format, block] : s.data) {
     size_t size = format == CF_BITMAP ? 0 : GlobalSize(block);
     auto* bytes = static_cast<const char*>(block);
@@ -231,6 +263,7 @@ void Publish() {
   QGuiApplication::clipboard()->setMimeData(mime);
   s.seen = QGuiApplication::clipboard()->mimeData();
   s.seenChanges = s.changes;
+  published = s.seen == mime ? mime : nullptr;
 }
 
 }  // namespace

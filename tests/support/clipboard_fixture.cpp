@@ -15,4 +15,6 @@ void PlaceForeignClipboardData(const std::string& Type, const std::vector<uint8_
 
 void ClearForeignClipboard() { QGuiApplication::clipboard()->setMimeData(new QMimeData); }
 
+void NotifyClipboardChanged() { emit QGuiApplication::clipboard()->dataChanged(); }
+
 }  // namespace testsupport

@@ -14,4 +14,8 @@ void PlaceForeignClipboardData(const std::string& Type, const std::vector<uint8_
 // Empties the toolkit's clipboard, as another program taking it over with nothing would.
 void ClearForeignClipboard();
 
+// The toolkit's notice that its clipboard changed, without a change: as a desktop clipboard sends
+// one late, after this program's own data went on.
+void NotifyClipboardChanged();
+
 }  // namespace testsupport

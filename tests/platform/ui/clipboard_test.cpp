@@ -7,6 +7,7 @@
 
 #include "platform/gdi/bitmap.h"
 #include "platform/system/memory.h"
+#include "tests/support/clipboard_fixture.h"
 #include "tests/support/ui_input.h"
 
 namespace {
@@ -86,6 +87,64 @@ TEST(Clipboard, BitmapsGoOnAsBitmapAndDib) {
   EXPECT_EQ(static_cast<uint32_t>(back.Canvas()->Pixels(0, 0)), 0x0000FFu);
   Clipboard()->Clear();
   EXPECT_EQ(Clipboard()->FormatCount(), 0);
+}
+
+// The formats on the clipboard in order, and a copy of each block (the clipboard must be open).
+std::vector<std::pair<UINT, std::vector<uint8_t>>> Contents() {
+  std::vector<std::pair<UINT, std::vector<uint8_t>>> out;
+  for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
+    std::vector<uint8_t> bytes;
+    if (f != CF_BITMAP)
+      if (auto* p = static_cast<const uint8_t*>(GetClipboardData(f))) bytes.assign(p, p + GlobalSize(p));
+    out.emplace_back(f, std::move(bytes));
+  }
+  return out;
+}
+
+// What this program puts on the clipboard stays exactly as put whenever the toolkit's notice of a
+// change comes: one that came before it emptied the clipboard (and was never looked at), one that
+// comes while it fills it, and one that comes late after it closed. Rebuilding the blocks from the
+// toolkit's data would lose the bytes after the text's end and the bitmap, or drop everything put.
+TEST(Clipboard, OwnDataStandsWhateverChangeNoticesComeLate) {
+  const UINT raw = RegisterClipboardFormat("ZODAZUR RAW FORMAT");
+  const char text[] = "ab\r\n\0zz";  // bytes after the end, which the toolkit's text does not carry
+  const uint8_t payload[] = {0, 1, 2, 0xFF};
+  const std::vector<std::pair<UINT, std::vector<uint8_t>>> expected = {
+      {CF_TEXT, std::vector<uint8_t>(text, text + sizeof text)}, {raw, {0, 1, 2, 0xFF}}};
+
+  for (int notice = 0; notice < 3; ++notice) {
+    SCOPED_TRACE(notice);
+    // Another program's text, which this program has not read since it came (but for the last
+    // round, which shows the late notice alone).
+    testsupport::ToolkitClipboardSetText("theirs");
+    if (notice == 2) EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    if (notice == 0) testsupport::NotifyClipboardChanged();
+    ASSERT_TRUE(EmptyClipboard());
+    ASSERT_NE(SetClipboardData(CF_TEXT, Block(text, sizeof text)), nullptr);
+    if (notice == 1) testsupport::NotifyClipboardChanged();
+    ASSERT_NE(SetClipboardData(raw, Block(payload, sizeof payload)), nullptr);
+    EXPECT_EQ(Contents(), expected);  // read back before it is closed
+    ASSERT_TRUE(CloseClipboard());
+    EXPECT_EQ(testsupport::ToolkitClipboardText(), "ab\n");
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    void* block = GetClipboardData(CF_TEXT);
+    ASSERT_TRUE(CloseClipboard());
+    if (notice == 2) testsupport::NotifyClipboardChanged();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(GetClipboardData(CF_TEXT), block);  // the same block, not one made anew
+    EXPECT_EQ(Contents(), expected);
+    ASSERT_TRUE(CloseClipboard());
+  }
+
+  // Another program's data still replaces ours, also when the toolkit frees ours and puts the new
+  // data where it was.
+  testsupport::PlaceForeignClipboardData("image/png", {1, 2, 3});
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EXPECT_EQ(Contents(), (std::vector<std::pair<UINT, std::vector<uint8_t>>>{
+                            {RegisterClipboardFormat("PNG"), {1, 2, 3}}}));
+  ASSERT_TRUE(CloseClipboard());
 }
 
 }  // namespace
