@@ -53,6 +53,14 @@ void TIEIOWorker::Execute() {
       // A failure goes no further than the component's abort flag.
       owner.SetAborting(true);
     }
+    // A resolution the call left without a refresh after it still reaches the view, on its thread.
+    if (owner.viewDpiPending_) {
+      try {
+        TThread::Synchronize(nullptr, [&owner] { owner.FlushViewDPI(); });
+      } catch (...) {
+        owner.viewDpiPending_ = false;
+      }
+    }
     owner.ReleaseBusyBitmap();
   }
 }

@@ -284,7 +284,10 @@ void TZodazUrIO::UpdateAttached() {
   // only: the refresh is posted, the rest runs there (the attachment may have changed meanwhile).
   bitmapBusy_ = false;
   PostToView(IEM_UPDATE, 0);
-  TThread::Synchronize(nullptr, [this] { TellAttached(false); });
+  TThread::Synchronize(nullptr, [this] {
+    FlushViewDPI();
+    TellAttached(false);
+  });
 }
 
 void TZodazUrIO::TellAttached(bool UpdateView) {
@@ -297,11 +300,29 @@ void TZodazUrIO::TellAttached(bool UpdateView) {
 }
 
 void TZodazUrIO::UpdateViewDPI() {
+  if (InWorkerThread()) {
+    // The view's setters belong to the user-interface thread (the view reads its resolution there
+    // while the worker runs): the values wait for the worker's next synchronised call.
+    viewDpiPending_ = true;
+    viewDpiX_ = params_->DpiX;
+    viewDpiY_ = params_->DpiY;
+    return;
+  }
+  SetViewDPI(params_->DpiX, params_->DpiY);
+}
+
+void TZodazUrIO::SetViewDPI(int32_t DpiX, int32_t DpiY) {
   if (!attachedView_ || !IsImageViewKind(attachedView_->ViewKind())) return;
   attachedView_->LockUpdate();
-  attachedView_->SetDpiX(params_->DpiX);
-  attachedView_->SetDpiY(params_->DpiY);
+  attachedView_->SetDpiX(DpiX);
+  attachedView_->SetDpiY(DpiY);
   attachedView_->UnlockUpdateNoRefresh();
+}
+
+void TZodazUrIO::FlushViewDPI() {
+  if (!viewDpiPending_) return;
+  viewDpiPending_ = false;
+  SetViewDPI(viewDpiX_, viewDpiY_);
 }
 
 void TZodazUrIO::ApplyDefaultDPI() {

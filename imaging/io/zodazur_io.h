@@ -184,7 +184,9 @@ class TZodazUrIO : public TComponent {
   // After the image changed: tells the attached view (posting from an I/O thread), or marks the
   // attached framework bitmap modified.
   void UpdateAttached();
-  // An attached single-image view gets Params' resolution.
+  // An attached single-image view gets Params' resolution. On the I/O worker the view is not
+  // touched there: the resolution is set on the user-interface thread by the synchronised call of
+  // the refresh that follows (UpdateAttached), or at the end of the I/O call.
   virtual void UpdateViewDPI();
   // Params' resolutions below 2 become the engine's defaults.
   void ApplyDefaultDPI();
@@ -426,6 +428,10 @@ class TZodazUrIO : public TComponent {
   void TellAttached(bool UpdateView);
   // Joins a worker that has finished draining the queue.
   void JoinIdleWorker();
+  // Sets the resolution of an attached single-image view (user-interface thread).
+  void SetViewDPI(int32_t DpiX, int32_t DpiY);
+  // On the user-interface thread: the resolution the worker left for the view, if any.
+  void FlushViewDPI();
 
   // ---- Cores of the loaders and savers (zodazur_io_formats.cpp) ----
   // The common steps of a loader around the codec of Format, file and stream form; the result is
@@ -511,4 +517,8 @@ class TZodazUrIO : public TComponent {
   // race the worker (its size and rows change under it). Cleared by the worker before it asks the
   // view to refresh.
   std::atomic<bool> bitmapBusy_{false};
+  // The resolution UpdateViewDPI left on the worker for the view, set by the next call the worker
+  // synchronises with the user-interface thread (the worker writes it, that call reads it).
+  bool viewDpiPending_ = false;
+  int32_t viewDpiX_ = 0, viewDpiY_ = 0;
 };

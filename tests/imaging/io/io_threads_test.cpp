@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
@@ -41,6 +42,8 @@ class TTestIO : public TZodazUrIO {
   std::set<TThreadID> workers;     // the threads the calls ran on
   std::atomic<bool>* gate = nullptr;  // the codec waits here until it is true
   int rows = 16;
+  int32_t dpi = 0;             // when set, the file's resolution (dpi x dpi + 1), given to the view
+  bool refreshAfter = true;    // false: the call ends without UpdateAttached
   std::chrono::milliseconds rowTime{0};
 
   void LoadFromFileTest(const std::string& FileName) {
@@ -74,7 +77,12 @@ class TTestIO : public TZodazUrIO {
     Finish finish{*this};
     Decode(progress);
     Params().FileName = FileName;
-    UpdateAttached();
+    if (dpi) {
+      Params().DpiX = dpi;
+      Params().DpiY = dpi + 1;
+      UpdateViewDPI();
+    }
+    if (refreshAfter) UpdateAttached();
   }
 
   // A function kind: answers a count, -1 when the call went to an I/O thread.
@@ -353,6 +361,57 @@ TEST_F(IOThreadsTest, AViewWithoutParentGetsTheEventsOnTheWorker) {
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(view.imageChanges, 1);
   io.SetAttachedZodazUr(nullptr);
+}
+
+// A view that notes the threads its resolution is set on.
+class DpiView : public iotest::FakeView {
+ public:
+  using iotest::FakeView::FakeView;
+  void SetDpiX(int32_t Value) override {
+    Note();
+    iotest::FakeView::SetDpiX(Value);
+  }
+  void SetDpiY(int32_t Value) override {
+    Note();
+    iotest::FakeView::SetDpiY(Value);
+  }
+  std::set<TThreadID> threads;
+
+ private:
+  void Note() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    threads.insert(GetCurrentThreadId());
+  }
+  std::mutex mutex_;
+};
+
+// The resolution an asynchronous load gives the attached view is set on the user-interface thread
+// (the view reads it there meanwhile), inside the view's update lock, before the call is over:
+// with the refresh after it or without, with a window to post to or without.
+TEST_F(IOThreadsTest, TheViewsResolutionIsSetOnTheUserInterfaceThread) {
+  for (bool refresh : {true, false})
+    for (bool parent : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "refresh " << refresh << " parent " << parent);
+      auto* form = new TForm(nullptr);
+      auto* view = new DpiView(form);
+      if (parent) view->SetParent(form);
+      {
+        TTestIO io(nullptr);
+        io.SetAttachedZodazUr(view);
+        io.SetAsynchronous(true);
+        io.dpi = 300;
+        io.refreshAfter = refresh;
+        io.LoadFromFileTest("a.tst");
+        io.WaitThreads(false);
+        EXPECT_NE(io.lastThread, GetCurrentThreadId());  // the load ran on the worker
+        EXPECT_EQ(view->DpiX(), 300);
+        EXPECT_EQ(view->DpiY(), 301);
+        EXPECT_EQ(view->threads, std::set<TThreadID>{GetCurrentThreadId()});
+        EXPECT_TRUE(view->dpiSetInsideLock);
+        io.SetAttachedZodazUr(nullptr);
+      }
+      delete form;
+    }
 }
 
 }  // namespace
