@@ -52,14 +52,20 @@ TZodazUrMView::~TZodazUrMView() {
   DeselectAll();
   if (HandleAllocated()) KillTimer(Handle(), 1);
   CancelBackgroundLoads();
-  // The starter ends first, then every loader: a loader's bitmap goes only after its thread has.
+  // The starter ends first (no loader starts after it), then every loader thread is stopped and
+  // waited for: a loader's reader and bitmap go only after its thread has.
   StopStarter();
   std::vector<std::unique_ptr<Loader>> loaders;
   {
     Guard g(lock_);
-    loaders.swap(running_);
+    for (auto& l : loaders_) {
+      l->Stop = true;
+      AbandonLoad(*l);
+    }
+    loaders.swap(loaders_);
     results_.clear();
   }
+  loaderWake_.notify_all();
   for (auto& l : loaders) DestroyLoader(std::move(l));
   frameReaders_.clear();
   mio_.reset();

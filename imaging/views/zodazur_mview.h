@@ -9,8 +9,10 @@
 // Threads. The list, every record's position, file name and images, and the scroll position are
 // guarded by the view lock. The user-interface thread changes the list, paints (each cell under
 // the lock), loads synchronously and stores finished background loads; the starter thread starts
-// and sweeps loaders under the lock; each loader decodes on its own worker thread and hands its
-// result over through a queue and a posted message. Every image record carries a serial number that
+// loader threads (up to ThreadPoolSize) and sweeps them under the lock; each loader thread takes the
+// pending loads one after another, decodes and reduces on its own thread (its reader works
+// synchronously there) and hands its result over through a queue and a posted message; it lives
+// until the view goes or it has waited a few seconds for work. Every image record carries a serial number that
 // is never reused: pending loads, loaders and their results name an image by it, so a load whose
 // image moved lands where the image is now, and one whose image is gone stores nothing.
 //
@@ -19,6 +21,7 @@
 // (zodazur_mview_load.cpp), and selection, mouse, keys and playback (zodazur_mview_select.cpp).
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -330,6 +333,8 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   int32_t PendingLoadCount();
   std::vector<int32_t> PendingLoads();
   int32_t RunningLoadCount();
+  // The loader threads alive: running a load or waiting a few seconds for the next one.
+  int32_t LoaderThreadCount();
 
   // ---- Selection, mouse, keys and playback (zodazur_mview_select.cpp) ----
   int32_t SelectedImage() override { return selectedImage_; }
@@ -377,15 +382,10 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
 
  private:
   friend class TIEStarter;
+  friend class TIELoaderThread;
   friend class TIEMText;
   struct Loader;
   struct LoadResult;
-  // A load the starter begins once it has let go of the lock.
-  struct TStartedLoad {
-    Loader* L;
-    std::string Name;
-    int32_t ThumbWidth;
-  };
 
   // ---- Model ----
   TIEMImageInfo* RecordAt(int32_t Index);
@@ -409,11 +409,13 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   // ---- Loading ----
   void PrepareReader(TZodazUrIO& Reader, const TIEMImageInfo& Record);
   int32_t LoadFrame(TZodazUrIO& Reader, const std::string& FileName, int32_t Frame);
+  void AbandonLoad(Loader& L);
   void SweepLoaders(std::vector<std::unique_ptr<Loader>>& Finished);
   void PrunePending();
-  void StartLoaders(std::vector<TStartedLoad>& Started);
-  void StartLoads(const std::vector<TStartedLoad>& Started);
-  void DoLoadFinished(Loader* L);
+  void StartLoaders();
+  bool TakeLoad(Loader& L, std::string& Name, int32_t& ThumbWidth);
+  void LoaderRun(Loader& L);
+  void DoLoadFinished(Loader& L);
   void StoreLoaded(int32_t Index, TZodazUrIO& Reader, TIEBitmap* Bitmap);
   void StopStarter();
   void StarterRun(TIEStarter& Starter);
@@ -436,7 +438,8 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
   std::unique_ptr<TIEVirtualImageList> cacheList_;
   TIEMViewChange lastChange_ = iemcNone;
   int32_t lastChangeIndex_ = 0, lastChangeNewIndex_ = 0;
-  bool destroying_ = false;
+  // Set when destruction begins; the loaders read it without the lock.
+  std::atomic<bool> destroying_{false};
 
   // ---- Companions ----
   std::unique_ptr<TZodazUrIO> io_;
@@ -512,7 +515,11 @@ class TZodazUrMView : public TIEView, public TIEMultiViewLink {
 
   // ---- Loading ----
   std::deque<uint64_t> pending_;  // serials, first started first
-  std::vector<std::unique_ptr<Loader>> running_;
+  // The loader threads, kept from load to load; the counts of those running a load and of those
+  // waiting for one (under the lock). An idle loader waits on loaderWake_ with the lock let go.
+  std::vector<std::unique_ptr<Loader>> loaders_;
+  int32_t busyLoaders_ = 0, idleLoaders_ = 0;
+  std::condition_variable_any loaderWake_;
   std::deque<std::unique_ptr<LoadResult>> results_;
   std::unique_ptr<TIEStarter> starter_;
   std::atomic<HWND> window_{nullptr};

@@ -1,8 +1,8 @@
 // TZodazUrMView: loading images known by a file name. Frames of multi-frame and media files (names
 // "file::n") and synchronous loads go through readers on the user-interface thread under the view
-// lock; plain files are loaded in the background by up to ThreadPoolSize loaders that the starter
-// thread runs. A loader's worker only decodes and reduces; the store happens on the user-interface
-// thread when the view's message arrives.
+// lock; plain files are loaded in the background by up to ThreadPoolSize loader threads that the
+// starter thread starts and that stay for the next load. A loader only decodes and reduces; the
+// store happens on the user-interface thread when the view's message arrives.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -29,8 +29,10 @@ using Guard = std::lock_guard<TCriticalSection>;
 
 namespace {
 
-constexpr intptr_t kTagFinished = -1;
+constexpr intptr_t kTagIdle = -1;
 constexpr intptr_t kTagAbandoned = -2;
+// How long a loader thread waits for work before it ends.
+constexpr auto kLoaderIdleLife = std::chrono::seconds(5);
 
 std::string LowerExtension(const std::string& Name) {
   const size_t slash = Name.find_last_of('/');
@@ -84,25 +86,121 @@ void TIEStarter::Execute() { view_->StarterRun(*this); }
 
 void TZodazUrMView::StarterRun(TIEStarter& Starter) {
   while (!Starter.Terminated()) {
-    // Asleep until a load is queued or finishes (or the view goes): no processor while waiting.
+    // Asleep until a load is queued or a loader ends (or the view goes): no processor while waiting.
     Starter.Event().WaitFor(INFINITE);
     if (Starter.Terminated()) break;
     std::vector<std::unique_ptr<Loader>> finished;
-    std::vector<TStartedLoad> started;
     {
       Guard g(lock_);
       SweepLoaders(finished);
       PrunePending();
-      StartLoaders(started);
+      StartLoaders();
     }
     for (auto& l : finished) DestroyLoader(std::move(l));
-    StartLoads(started);
   }
 }
 
 void TZodazUrMView::StopStarter() {
-  if (!starter_) return;
-  starter_.reset();
+  // Taken out under the lock (loaders read it there), ended outside it (the starter may be waiting
+  // for the lock).
+  std::unique_ptr<TIEStarter> starter;
+  {
+    Guard g(lock_);
+    starter = std::move(starter_);
+  }
+  starter.reset();
+}
+
+// ---------------------------------------------------------------------------------- loader threads
+
+TIELoaderThread::TIELoaderThread(TZodazUrMView* View, TZodazUrMView::Loader* L)
+    : TThread(true), view_(View), loader_(L) {}
+
+TIELoaderThread::~TIELoaderThread() {
+  if (Suspended()) return;
+  try {
+    WaitFor();
+  } catch (...) {
+  }
+}
+
+void TIELoaderThread::Execute() { view_->LoaderRun(*loader_); }
+
+bool TZodazUrMView::TakeLoad(Loader& L, std::string& Name, int32_t& ThumbWidth) {
+  // Under the lock. A pool made smaller lets its loaders beyond the new size go idle.
+  while (!pending_.empty() && busyLoaders_ < threadPoolSize_.load()) {
+    const uint64_t serial = pending_.front();
+    pending_.pop_front();
+    TIEMImageInfo* r = RecordBySerial(serial);
+    if (!r || r->Image || r->FileName.empty() || !CellVisibleForLoad(*r)) continue;
+    L.Tag = static_cast<intptr_t>(serial);
+    ++busyLoaders_;
+    // Each load starts from a fresh record, as a new reader would.
+    L.IO->Params().SetDefaultParams();
+    PrepareReader(*L.IO, *r);
+    L.IO->SetAborting(false);
+    Name = r->FileName;
+    ThumbWidth = thumbWidth_;
+    return true;
+  }
+  return false;
+}
+
+void TZodazUrMView::LoaderRun(Loader& L) {
+  std::unique_lock<TCriticalSection> g(lock_);
+  for (;;) {
+    std::string name;
+    int32_t thumbWidth = 0;
+    bool taken = false;
+    while (!L.Stop && !destroying_) {
+      taken = TakeLoad(L, name, thumbWidth);
+      if (taken) break;
+      // Nothing to do: the decoded pixels go back now, not when the next load needs the room.
+      L.Bitmap->FreeImage();
+      ++idleLoaders_;
+      const bool woken = loaderWake_.wait_for(g, kLoaderIdleLife) == std::cv_status::no_timeout;
+      --idleLoaders_;
+      if (!woken && pending_.empty()) break;
+    }
+    if (!taken) break;
+    g.unlock();
+    try {
+      if (IsMetafileName(name)) L.IO->ImportMetafileFromFile(name, thumbWidth, -1, true);
+      else L.IO->LoadFromFileByContent(name);
+    } catch (...) {
+      L.IO->SetAborting(true);
+    }
+    DoLoadFinished(L);
+    g.lock();
+  }
+  // The last touch of the view: from here on the starter (or the destructor) may free the loader.
+  L.Exited = true;
+  if (starter_) starter_->Event().SetEvent();
+}
+
+void TZodazUrMView::StartLoaders() {
+  // Under the lock: threads for the loads that no idle loader will take, while the pool has room.
+  if (destroying_ || (starter_ && starter_->Terminated())) return;
+  const int32_t waiting = static_cast<int32_t>(pending_.size()) - idleLoaders_;
+  int32_t room = threadPoolSize_.load() - static_cast<int32_t>(loaders_.size());
+  for (int32_t i = 0; i < waiting && room > 0; ++i, --room) {
+    try {
+      auto l = std::make_unique<Loader>();
+      l->IO = std::make_unique<TZodazUrIO>(nullptr);
+      l->Bitmap = std::make_unique<TIEBitmap>();
+      l->IO->SetAttachedIEBitmap(l->Bitmap.get());
+      l->Thread = std::make_unique<TIELoaderThread>(this, l.get());
+      // Room first: once the thread runs, the loader is the list's (it cannot go back here, where
+      // the thread would wait for this lock).
+      loaders_.reserve(loaders_.size() + 1);
+      l->Thread->Start();
+      loaders_.push_back(std::move(l));
+    } catch (...) {
+      // No loader now (no thread or no memory): the loads wait for the loaders there are, or for
+      // the next round.
+      break;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------- readers
@@ -262,53 +360,26 @@ void TZodazUrMView::PrunePending() {
   }
 }
 
+void TZodazUrMView::AbandonLoad(Loader& L) {
+  // Under the lock. The reader is asked to stop; whatever it hands over is dropped.
+  if (L.Tag < 0) return;
+  L.Tag = kTagAbandoned;
+  L.IO->SetAborting(true);
+}
+
 void TZodazUrMView::SweepLoaders(std::vector<std::unique_ptr<Loader>>& Finished) {
-  for (auto it = running_.begin(); it != running_.end();) {
+  for (auto it = loaders_.begin(); it != loaders_.end();) {
     Loader& l = **it;
-    const intptr_t tag = l.IO->Tag();
-    if (tag == kTagFinished) {
+    if (l.Exited) {
       Finished.push_back(std::move(*it));
-      it = running_.erase(it);
+      it = loaders_.erase(it);
       continue;
     }
-    if (tag >= 0) {
-      TIEMImageInfo* r = RecordBySerial(static_cast<uint64_t>(tag));
-      if (!r || !CellVisibleForLoad(*r)) {
-        l.IO->SetTag(kTagAbandoned);
-        l.IO->SetAborting(true);
-      }
+    if (l.Tag >= 0) {
+      TIEMImageInfo* r = RecordBySerial(static_cast<uint64_t>(l.Tag));
+      if (!r || !CellVisibleForLoad(*r)) AbandonLoad(l);
     }
     ++it;
-  }
-}
-
-void TZodazUrMView::StartLoaders(std::vector<TStartedLoad>& Started) {
-  while (!pending_.empty() && static_cast<int32_t>(running_.size()) < threadPoolSize_.load() &&
-         !(starter_ && starter_->Terminated())) {
-    const uint64_t serial = pending_.front();
-    pending_.pop_front();
-    TIEMImageInfo* r = RecordBySerial(serial);
-    if (!r || r->Image || r->FileName.empty()) continue;
-    auto l = std::make_unique<Loader>();
-    l->IO = std::make_unique<TZodazUrIO>(nullptr);
-    l->Bitmap = std::make_unique<TIEBitmap>();
-    l->IO->SetTag(static_cast<intptr_t>(serial));
-    l->IO->SetAttachedIEBitmap(l->Bitmap.get());
-    PrepareReader(*l->IO, *r);
-    Loader* raw = l.get();
-    l->IO->OnFinishWork = [this, raw](TObject*) { DoLoadFinished(raw); };
-    l->IO->SetAsynchronous(true);
-    Started.push_back(TStartedLoad{raw, r->FileName, thumbWidth_});
-    running_.push_back(std::move(l));
-  }
-}
-
-void TZodazUrMView::StartLoads(const std::vector<TStartedLoad>& Started) {
-  // Outside the lock: finding a file's format reads from it, which may take its time. The loaders
-  // stay in the running list (only the starter frees them), so they are alive here.
-  for (const TStartedLoad& s : Started) {
-    if (IsMetafileName(s.Name)) s.L->IO->ImportMetafileFromFile(s.Name, s.ThumbWidth, -1, true);
-    else s.L->IO->LoadFromFileByContent(s.Name);
   }
 }
 
@@ -324,8 +395,8 @@ bool TZodazUrMView::QueueImageLoad(int32_t Index, int32_t Position) {
     if (Position >= 0) Position = pending_.empty() ? 0 : std::clamp<int32_t>(Position, 0, static_cast<int32_t>(pending_.size()) - 1);
     auto it = std::find(pending_.begin(), pending_.end(), r->Serial);
     bool running = false;
-    for (const auto& l : running_)
-      if (l->IO->Tag() == static_cast<intptr_t>(r->Serial)) running = true;
+    for (const auto& l : loaders_)
+      if (l->Tag == static_cast<intptr_t>(r->Serial)) running = true;
     if (it != pending_.end()) {
       if (Position >= 0) {
         pending_.erase(it);
@@ -343,6 +414,8 @@ bool TZodazUrMView::QueueImageLoad(int32_t Index, int32_t Position) {
     }
     if (starter_) starter_->Event().SetEvent();
   }
+  // An idle loader takes it at once; the starter adds loaders when none is idle.
+  loaderWake_.notify_one();
   for (auto& l : finished) DestroyLoader(std::move(l));
   return result;
 }
@@ -352,44 +425,38 @@ void TZodazUrMView::CancelImageLoad(int32_t Index) {
   TIEMImageInfo* r = RecordAt(Index);
   if (!r) return;
   pending_.erase(std::remove(pending_.begin(), pending_.end(), r->Serial), pending_.end());
-  for (auto& l : running_)
-    if (l->IO->Tag() == static_cast<intptr_t>(r->Serial)) {
-      l->IO->SetTag(kTagAbandoned);
-      l->IO->SetAborting(true);
-      break;
-    }
+  for (auto& l : loaders_)
+    if (l->Tag == static_cast<intptr_t>(r->Serial)) AbandonLoad(*l);
 }
 
 void TZodazUrMView::CancelBackgroundLoads() {
   {
     Guard g(lock_);
     pending_.clear();
-    for (auto& l : running_)
-      if (l->IO->Tag() >= 0) {
-        l->IO->SetTag(kTagAbandoned);
-        l->IO->SetAborting(true);
-      }
+    for (auto& l : loaders_) AbandonLoad(*l);
   }
-  // About a second at most; nothing here waits with the lock held or for the user-interface thread.
-  for (int i = 0; i < 10; ++i) {
+  // About a second at most for the running loads to end; nothing here waits with the lock held or
+  // for the user-interface thread. The loader threads themselves stay for the next loads.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  for (;;) {
     std::vector<std::unique_ptr<Loader>> finished;
-    bool empty;
+    bool idle;
     {
       Guard g(lock_);
       SweepLoaders(finished);
-      empty = running_.empty();
+      idle = busyLoaders_ == 0;
     }
     for (auto& l : finished) DestroyLoader(std::move(l));
-    if (empty) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (idle || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
 void TZodazUrMView::DestroyLoader(std::unique_ptr<Loader> L) {
   if (!L) return;
-  // The reader's worker ends first (its finishing call still reads the loader), then the reader
-  // and only then the bitmap it loaded into.
-  L->IO->WaitThreads(false);
+  // The thread ends first (it reads the loader to its end), then the reader and only then the
+  // bitmap it loaded into.
+  L->Thread.reset();
   L->IO.reset();
   L->Bitmap.reset();
 }
@@ -408,7 +475,15 @@ std::vector<int32_t> TZodazUrMView::PendingLoads() {
 
 int32_t TZodazUrMView::RunningLoadCount() {
   Guard g(lock_);
-  return static_cast<int32_t>(running_.size());
+  return busyLoaders_;
+}
+
+int32_t TZodazUrMView::LoaderThreadCount() {
+  Guard g(lock_);
+  int32_t n = 0;
+  for (const auto& l : loaders_)
+    if (!l->Exited) ++n;
+  return n;
 }
 
 // ---------------------------------------------------------------------------------- finished loads
@@ -436,52 +511,58 @@ std::unique_ptr<TIEBitmap> TZodazUrMView::ReduceLoaded(TIEBitmap& Source, TIESto
   return out;
 }
 
-void TZodazUrMView::DoLoadFinished(Loader* L) {
-  // On the loader's worker thread.
+void TZodazUrMView::DoLoadFinished(Loader& L) {
+  // On the loader's thread, which ends the load here whatever happens.
   TIEStoreType type;
   int32_t tw, th;
   intptr_t tag;
   {
     Guard g(lock_);
-    tag = L->IO->Tag();
+    tag = L.Tag;
     type = storeType_;
     tw = thumbWidth_;
     th = thumbHeight_;
-    if (destroying_ || !L->Bitmap || tag < 0) {
-      L->IO->SetTag(kTagFinished);
-      if (starter_) starter_->Event().SetEvent();
-      return;
-    }
   }
-  auto result = std::make_unique<LoadResult>();
-  result->Serial = static_cast<uint64_t>(tag);
-  if (!L->IO->Aborting()) {
-    // Outside the lock: the reduction of a good image (or a copy that outlives the loader).
+  std::unique_ptr<LoadResult> result;
+  if (tag >= 0 && !destroying_) {
+    // Outside the lock: the reduction of a good image, or the loaded bitmap itself when it needs
+    // none (the loader takes a new one).
     try {
-      result->Image = ReduceLoaded(*L->Bitmap, type, tw, th);
-      if (!result->Image) {
-        result->Image = std::make_unique<TIEBitmap>();
-        result->Image->Assign(*L->Bitmap);
+      result = std::make_unique<LoadResult>();
+      result->Serial = static_cast<uint64_t>(tag);
+      if (!L.IO->Aborting()) {
+        try {
+          result->Image = ReduceLoaded(*L.Bitmap, type, tw, th);
+          if (!result->Image) {
+            auto fresh = std::make_unique<TIEBitmap>();
+            result->Image = std::move(L.Bitmap);
+            L.Bitmap = std::move(fresh);
+            L.IO->SetAttachedIEBitmap(L.Bitmap.get());
+          }
+        } catch (...) {
+          result->Image.reset();
+        }
       }
+      result->Params = std::make_unique<TIOParamsVals>(nullptr);
+      result->Params->Assign(L.IO->Params());
+      result->Background = L.IO->Background();
     } catch (...) {
-      result->Image.reset();
+      result.reset();
     }
   }
-  result->Params = std::make_unique<TIOParamsVals>(nullptr);
-  result->Params->Assign(L->IO->Params());
-  result->Background = L->IO->Background();
   HWND window = nullptr;
   {
     Guard g(lock_);
-    if (L->IO->Tag() >= 0) {
+    const bool wanted = result && L.Tag >= 0;
+    L.Tag = kTagIdle;
+    --busyLoaders_;
+    if (wanted) {
       results_.push_back(std::move(result));
       if (!resultPosted_) {
         window = window_.load();
         resultPosted_ = window != nullptr;
       }
     }
-    L->IO->SetTag(kTagFinished);
-    if (starter_) starter_->Event().SetEvent();
   }
   if (window) PostMessage(window, IEM_THUMBLOADED, 0, 0);
 }

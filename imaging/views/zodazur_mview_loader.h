@@ -7,12 +7,35 @@
 #include "imaging/io/io_params.h"
 #include "imaging/io/zodazur_io.h"
 #include "imaging/views/zodazur_mview.h"
+#include "platform/system/threads.h"
 
-// A loader: its reader and the bitmap it loads into. The reader's Tag names the image by its
-// serial while the load runs; -1 when it has finished, -2 when it was abandoned.
+// The thread of one loader: takes the next pending load of its view, loads it on this thread and
+// hands the result over, again and again, until the view stops it or nothing has come for a while.
+class TIELoaderThread : public TThread {
+ public:
+  TIELoaderThread(TZodazUrMView* View, TZodazUrMView::Loader* L);
+  // Waits for the thread (the view has stopped it first).
+  ~TIELoaderThread() override;
+
+ protected:
+  void Execute() override;
+
+ private:
+  TZodazUrMView* view_;
+  TZodazUrMView::Loader* loader_;
+};
+
+// A loader: its reader and the bitmap it loads into, kept from load to load, and its thread. The
+// fields below the thread are guarded by the view lock.
 struct TZodazUrMView::Loader {
   std::unique_ptr<TZodazUrIO> IO;
   std::unique_ptr<TIEBitmap> Bitmap;
+  std::unique_ptr<TIELoaderThread> Thread;
+  // The serial of the image being loaded, or one of the tags: -1 no load running, -2 the running
+  // load was abandoned (its result is dropped).
+  intptr_t Tag = -1;
+  bool Stop = false;    // the view asks the thread to end
+  bool Exited = false;  // the thread has left its loop and touches nothing of the view any more
 };
 
 // What a finished background load hands to the user-interface thread.
@@ -22,4 +45,3 @@ struct TZodazUrMView::LoadResult {
   std::unique_ptr<TIOParamsVals> Params;
   TColor Background = clBtnFace;
 };
-

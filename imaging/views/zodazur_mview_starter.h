@@ -1,8 +1,9 @@
 #pragma once
-// TIEStarter: the thread of a thumbnail view that starts its background loaders. It sleeps on an
-// auto-reset event that every queued load, every finished load and the view's destruction set;
-// awake, it sweeps finished loaders, drops pending loads whose cells scrolled away and starts
-// loaders while the pool has room.
+// TIEStarter: the thread of a thumbnail view that starts its background loader threads. It sleeps
+// on an auto-reset event that every queued load, every loader thread that ends and the view's
+// destruction set; awake, it frees the loaders whose threads have ended, abandons loads whose images
+// went or scrolled away, drops pending loads whose cells scrolled away and starts loader threads
+// while loads wait and the pool has room (the loaders themselves take the pending loads).
 #include "platform/system/sync_objs.h"
 #include "platform/system/threads.h"
 

@@ -1,13 +1,15 @@
 // Loading the thumbnail view's images by file name: synchronously without a pool, in the
-// background with the queue in drawing order, cancelled within about a second, landing in the right
-// image while the list changes under the loads, stored on the user-interface thread; and files that
-// cannot be read (cut, corrupt, missing, a folder) showing the wrong-image picture once.
+// background with the queue in drawing order, by loader threads kept between loads, cancelled within
+// about a second, landing in the right image while the list changes under the loads, stored on the
+// user-interface thread; metafiles as thumbnails; and files that cannot be read (cut, corrupt,
+// missing, a folder) showing the wrong-image picture once.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -271,6 +273,115 @@ TEST_F(MViewLoadTest, DestroyingTheViewMidLoad) {
     delete v;
   }
   Application->ProcessMessages();
+}
+
+// The loader threads stay from one batch of loads to the next (none is started per load), never
+// more than ThreadPoolSize of them and of loads running at once, also after the pool was made
+// smaller; and the view does not wait for idle loaders to time out when it goes.
+TEST_F(MViewLoadTest, LoaderThreadsStayForTheNextLoads) {
+  const std::vector<std::string> names = Files(18);
+  TZodazUrMView* v = MakeView(650, 560);
+  v->SetGridWidth(-1);
+  v->SetThreadPoolSize(3);
+  v->SetStoreType(ietThumb);
+  int32_t pool = 3, mostRunning = 0, mostThreads = 0;
+  auto loadBatch = [&](int From, int To) {
+    v->LockPaint();
+    for (int i = From; i < To; ++i) {
+      v->InsertImageNoSelect(i);
+      v->SetImageFileName(i, names[static_cast<size_t>(i)]);
+    }
+    v->UnlockPaint();
+    mostRunning = mostThreads = 0;
+    return testsupport::WaitFor(
+        [&] {
+          PaintNow(v);
+          mostRunning = std::max(mostRunning, v->RunningLoadCount());
+          mostThreads = std::max(mostThreads, v->LoaderThreadCount());
+          for (int i = From; i < To; ++i)
+            if (!v->IsImageLoaded(i)) return false;
+          return v->PendingLoadCount() == 0 && v->RunningLoadCount() == 0;
+        },
+        kLoadsLandMs);
+  };
+  ASSERT_TRUE(loadBatch(0, 6));
+  EXPECT_LE(mostRunning, pool);
+  EXPECT_LE(mostThreads, pool);
+  EXPECT_GE(v->LoaderThreadCount(), 1);  // waiting for the next loads, not ended
+  ASSERT_TRUE(loadBatch(6, 12));
+  EXPECT_LE(mostThreads, pool);
+  pool = 1;
+  v->SetThreadPoolSize(pool);
+  ASSERT_TRUE(loadBatch(12, 18));
+  EXPECT_LE(mostRunning, pool);
+  Application->ProcessMessages();
+  for (int i = 0; i < 18; ++i) EXPECT_EQ(Tag(v, i), 10 + i) << i;
+  // Idle loaders wait seconds for work; the view's end stops them at once.
+  ASSERT_GE(v->LoaderThreadCount(), 1);
+  const auto start = std::chrono::steady_clock::now();
+  delete v;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+}
+
+// Metafiles written by another program (tests/data/README.md) show as thumbnails drawn for the
+// cell, from the background loaders and from the synchronous road: each shape where the picture
+// has it, transparent where the picture paints nothing, also under an upper-case extension.
+TEST_F(MViewLoadTest, MetafilesShowAsThumbnails) {
+  const std::filesystem::path data = testsupport::DataDir() / "metafile";
+  std::filesystem::copy_file(data / "rect_ellipse_triangle.emf", dir.File("upper.EMF"));
+  const std::vector<std::string> names = {(data / "rect_ellipse_triangle.wmf").string(),
+                                          (data / "rect_ellipse_triangle.emf").string(), dir.File("upper.EMF")};
+  // Points of the 200 x 150 picture (its .svg) and their colours; alpha 0 where nothing is painted.
+  struct Point {
+    int x, y;
+    uint8_t r, g, b, a;
+  };
+  const Point points[] = {{45, 35, 255, 0, 0, 255},    // the red rectangle
+                          {140, 50, 0, 0, 255, 255},   // the blue ellipse
+                          {100, 125, 0, 160, 0, 255},  // the green triangle
+                          {192, 12, 0, 0, 0, 0}};      // nothing
+  for (int32_t pool : {2, 0}) {
+    SCOPED_TRACE(testing::Message() << "pool " << pool);
+    TZodazUrMView* v = MakeView(500, 150);
+    v->SetThreadPoolSize(pool);
+    v->SetStoreType(ietThumb);
+    Name(v, names);
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+          PaintNow(v);
+          for (int i = 0; i < 3; ++i)
+            if (!v->IsImageLoaded(i)) return false;
+          return v->RunningLoadCount() == 0;
+        },
+        kLoadsLandMs));
+    Application->ProcessMessages();
+    TBitmap shown(v->ClientWidth(), v->ClientHeight());
+    shown.SetPixelFormat(pf24bit);
+    v->PaintTo(&shown);
+    for (int i = 0; i < 3; ++i) {
+      SCOPED_TRACE(names[static_cast<size_t>(i)]);
+      TIEBitmap b;
+      v->GetImageBitmap(i, &b);
+      // Drawn 100 wide (a file's page may be a unit off the picture's 4:3).
+      ASSERT_EQ(b.Width(), 100);
+      ASSERT_NEAR(b.Height(), 75, 1);
+      ASSERT_TRUE(b.HasAlphaChannel());
+      // Centred in its 100 x 100 cell.
+      const int cellX = v->GetImageX(i), cellY = v->GetImageY(i) + (100 - b.Height()) / 2;
+      for (const Point& p : points) {
+        const int x = p.x / 2, y = p.y * b.Height() / 150;
+        EXPECT_EQ(b.GetAlphaChannel()->GetPixel8(x, y), p.a) << p.x << "," << p.y;
+        if (p.a == 0) continue;
+        const TIERGB c = b.GetPixelRGB(x, y);
+        EXPECT_EQ((std::array<int, 3>{c.r, c.g, c.b}), (std::array<int, 3>{p.r, p.g, p.b})) << p.x << "," << p.y;
+        const TColor screen = ColorToRGB(shown.Canvas()->Pixels(cellX + x, cellY + y));
+        EXPECT_EQ((std::array<int, 3>{GetRValue(screen), GetGValue(screen), GetBValue(screen)}),
+                  (std::array<int, 3>{p.r, p.g, p.b}))
+            << "on the screen at " << p.x << "," << p.y;
+      }
+    }
+    delete v;
+  }
 }
 
 // The frames of a video as the view's images: the file's frame count gives the images, each loads
