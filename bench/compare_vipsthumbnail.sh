@@ -5,12 +5,15 @@
 # file names to OnAllDisplayed (bench_mview thumbs). Peer: vipsthumbnail -s 100x100 to PPM files.
 # At one thread (ours: ThreadPoolSize 1 on one processor; vipsthumbnail: VIPS_CONCURRENCY=1 on one
 # processor) and on every processor (ours: the defaults; vipsthumbnail: the file list split over one
-# process per processor). A sample of thumbnails is compared by PSNR.
-#   bench/compare_vipsthumbnail.sh [build folder, default build/bench] [files per kind, default 1000]
+# process per processor). A sample of thumbnails is compared by PSNR. Wall and processor time (user
+# and system of every thread, ours over the timed span, vipsthumbnail's processes whole) are given
+# with their ratios; with several rounds the two take turns, each round on its own.
+#   bench/compare_vipsthumbnail.sh [build folder, default build/bench] [files per kind, default 1000] [rounds, default 1]
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 count=${2:-1000}
+rounds=${3:-1}
 "$root/scripts/install-deps.sh" libvips-tools >/dev/null
 bench=$build/bench/bench_mview
 bench_build "$build" bench_mview
@@ -21,17 +24,27 @@ ff -f lavfi -i "mandelbrot=size=640x480:rate=25" -frames:v "$count" -pix_fmt bgr
 all=$(nproc)
 now() { date +%s.%N; }
 
+# Processor time (user + system, ms) of the children this shell had waited for when `times > FILE`
+# ran (in this shell itself: a subshell counts only its own children).
+cpu_of() { sed -n 2p "$1" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); print (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000 }'; }
+
 for kind in jpg bmp; do
   cat "$dir/$kind"/* >/dev/null
   for threads in 1 "$all"; do
+  for round in $(seq "$rounds"); do
+    rm -rf "$dir/ours-$kind-$threads" "$dir/vips-$kind-$threads"
     mkdir -p "$dir/ours-$kind-$threads" "$dir/vips-$kind-$threads"
+    load=$(cut -d' ' -f1 /proc/loadavg)
     if [ "$threads" = 1 ]; then
-      ours=$(taskset -c 0 "$bench" thumbs "$dir/$kind" 1 "$dir/ours-$kind-$threads" | sed -n 's/.*: \([0-9.]*\) ms,.*/\1/p')
+      line=$(taskset -c 0 "$bench" thumbs "$dir/$kind" 1 "$dir/ours-$kind-$threads")
+      times > "$dir/times0"
       t0=$(now)
       VIPS_CONCURRENCY=1 taskset -c 0 vipsthumbnail "$dir/$kind"/* -s 100x100 -o "$dir/vips-$kind-$threads/%s.ppm"
       t1=$(now)
+      times > "$dir/times1"
     else
-      ours=$("$bench" thumbs "$dir/$kind" 5 "$dir/ours-$kind-$threads" | sed -n 's/.*: \([0-9.]*\) ms,.*/\1/p')
+      line=$("$bench" thumbs "$dir/$kind" 5 "$dir/ours-$kind-$threads")
+      times > "$dir/times0"
       t0=$(now)
       ls "$dir/$kind"/* | split -n "r/$threads" - "$dir/list-"
       for l in "$dir"/list-*; do
@@ -40,8 +53,12 @@ for kind in jpg bmp; do
       wait
       rm -f "$dir"/list-*
       t1=$(now)
+      times > "$dir/times1"
     fi
+    ours=$(echo "$line" | sed -n 's/.*: \([0-9.]*\) ms,.*/\1/p')
+    ourscpu=$(echo "$line" | sed -n 's/.*processor \([0-9.]*\) ms.*/\1/p')
     peer=$(echo "($t1 - $t0) * 1000" | bc -l)
+    peercpu=$(echo "$(cpu_of "$dir/times1") - $(cpu_of "$dir/times0")" | bc -l)
     psnr=$(python3 - "$dir/ours-$kind-$threads" "$dir/vips-$kind-$threads" <<'PY'
 import math, os, sys
 ours, peer = sys.argv[1], sys.argv[2]
@@ -74,7 +91,9 @@ for f in sorted(os.listdir(ours)):
 print(" ".join(vals))
 PY
 )
-    printf '%s, %s threads: ours %.0f ms (%.2f per file), vipsthumbnail %.0f ms, ratio %.2f, PSNR of 5: %s dB\n' \
-      "$kind" "$threads" "$ours" "$(echo "$ours / $count" | bc -l)" "$peer" "$(echo "$ours / $peer" | bc -l)" "$psnr"
+    printf '%s, %s threads, round %s (load %s): wall ours %.0f ms (%.2f per file), vipsthumbnail %.0f ms, ratio %.2f; processor ours %.0f ms, vipsthumbnail %.0f ms, ratio %.2f; PSNR of 5: %s dB\n' \
+      "$kind" "$threads" "$round" "$load" "$ours" "$(echo "$ours / $count" | bc -l)" "$peer" "$(echo "$ours / $peer" | bc -l)" \
+      "$ourscpu" "$peercpu" "$(echo "$ourscpu / $peercpu" | bc -l)" "$psnr"
+  done
   done
 done
