@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/media/media_settings.h"
+#include "platform/media/packed_yuv_rows.h"
 #include "platform/media/video_sample.h"
 
 extern "C" {
@@ -140,6 +141,8 @@ bool TVideoDecoder::Convert(const AVFrame* Frame, uint8_t* Bits, int32_t RowLeng
   const auto format = static_cast<AVPixelFormat>(Frame->format);
   const int space = SwsColorSpace(TagValue(Frame->colorspace), w, h);
   const int range = FullRange(Frame) ? 1 : 0;
+  // Packed 4:2:2 frames (most capture devices') go straight to the rows, the same bytes as below.
+  if (PackedYuvFrameToDib(Frame, space, range != 0, Bits, RowLength)) return true;
   if (!sws_ || w != swsWidth_ || h != swsHeight_ || Frame->format != swsFormat_ || space != swsSpace_ ||
       range != swsRange_) {
     sws_ = sws_getCachedContext(sws_, w, h, format, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
