@@ -201,6 +201,12 @@ void TMediaPlayer::TImpl::LiveFrame(AVPacket* Packet) {
     frame->format = format;
     frame->width = w;
     frame->height = h;
+    // A capture device's raw YUV is BT.601 at every size unless the stream says otherwise: the
+    // encoding V4L2 gives cameras by default, and the one a virtual device's format filter wrote.
+    // (The size guess for untagged files would take BT.709 from 720 lines on.)
+    frame->colorspace = st->codecpar->color_space != AVCOL_SPC_UNSPECIFIED ? st->codecpar->color_space
+                                                                           : AVCOL_SPC_SMPTE170M;
+    frame->color_range = st->codecpar->color_range;
     if (av_image_fill_arrays(frame->data, frame->linesize, Packet->data, format, w, h, 1) < 0) return;
     TQueuedFrame q{std::move(frame), LivePosition(), liveInterval_};
     Present(q);

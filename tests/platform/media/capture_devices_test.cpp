@@ -6,9 +6,11 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <thread>
 
 #include "platform/media/avi_types.h"
@@ -249,6 +251,46 @@ TEST(CaptureLiveTest, VirtualDeviceFormatsAndInputs) {
   player.Stop();
   EXPECT_EQ(player.State(), 0);
   player.Close();
+  SetVirtualCaptureDevices({});
+}
+
+// Raw frames come out as ffmpeg renders the same graph to BGR24, at a small and a high-definition
+// size (BT.601 both: the size guess of untagged files would take BT.709 at 720 lines) and in two
+// layouts: within one level, the last two rows within two (libswscale converts those through
+// other code that rounds differently).
+TEST(CaptureLiveTest, RawFramesAsFfmpegRendersThem) {
+  FakeV4L2 none;
+  none.Install();
+  struct Case {
+    const char* graph;
+    int w, h;
+  };
+  for (const Case c : {Case{"yuvtestsrc=size=640x480:rate=30,format=yuyv422", 640, 480},
+                       Case{"yuvtestsrc=size=1280x720:rate=30,format=uyvy422", 1280, 720}}) {
+    TVirtualCaptureDevice d;
+    d.Name = "Still";
+    d.Graph = std::string(c.graph) + ",realtime";
+    d.Sizes = {{c.w, c.h}};
+    SetVirtualCaptureDevices({d});
+    TMediaPlayer player;
+    ASSERT_TRUE(player.OpenCapture("virtual:Still#0")) << player.LastError();
+    player.Run();
+    ASSERT_TRUE(WaitFor([&] { return player.SampleBuffer().CurrentSample() != nullptr; })) << c.graph;
+    const TVideoSamplePtr s = player.SampleBuffer().CurrentSample();
+    ASSERT_EQ(s->Width(), c.w);
+    const std::vector<uint8_t> ffmpeg = FfmpegFrame(c.graph, c.w, c.h);
+    ASSERT_EQ(ffmpeg.size(), static_cast<size_t>(c.w) * c.h * 3);
+    int most = 0, mostLastRows = 0;
+    for (int y = 0; y < c.h; ++y) {
+      const uint8_t* a = s->Bits() + static_cast<size_t>(c.h - 1 - y) * s->RowLength();
+      const uint8_t* b = ffmpeg.data() + static_cast<size_t>(y) * c.w * 3;
+      int& m = y < c.h - 2 ? most : mostLastRows;
+      for (int x = 0; x < c.w * 3; ++x) m = std::max(m, std::abs(a[x] - b[x]));
+    }
+    EXPECT_LE(most, 1) << c.graph;
+    EXPECT_LE(mostLastRows, 2) << c.graph;
+    player.Close();
+  }
   SetVirtualCaptureDevices({});
 }
 
