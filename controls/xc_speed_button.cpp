@@ -92,14 +92,16 @@ void TXcCustomSpeedButton::SetDown(bool value) {
   // A down button of a group without AllowAllUp goes up only when another member goes down.
   if (down_ && !allowAllUp_) return;
   down_ = value;
-  if (value) {
-    if (paintState_ == bpsUp) Invalidate();
-    paintState_ = bpsExclusive;
-  } else {
+  if (!value) {
+    // The repaint invalidates and paints at once: invalidating once more would only paint the
+    // same picture a second time at the window's next update.
     paintState_ = bpsUp;
     Repaint();
+    return;
   }
-  if (value) UpdateExclusive();
+  if (paintState_ == bpsUp) Invalidate();
+  paintState_ = bpsExclusive;
+  UpdateExclusive();
   Invalidate();
 }
 
@@ -524,6 +526,7 @@ void TXcCustomSpeedButton::PaintClassicFrame(TCanvas* canvas, TRect& rect) {
 }
 
 void TXcCustomSpeedButton::PaintButton(TCanvas* canvas) {
+  ++paints_;
   // 1. The state follows the enabled state.
   if (!Enabled()) {
     paintState_ = bpsDisabled;

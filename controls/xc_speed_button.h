@@ -93,6 +93,8 @@ class TXcCustomSpeedButton : public TXcExGraphicControl, public IXcHotTrackable 
   bool PressActive() const { return pressActive_; }
   bool PressHandling() const { return pressHandling_; }
   TTimer* RepeatTimer() const { return repeatTimer_; }
+  // How many times the button has painted itself.
+  int64_t Paints() const { return paints_; }
   // The point (client coordinates) at which the drop-down menu opens.
   TPoint MenuPoint();
   // Whether a point counts as over the button (the row below the last one included).
@@ -142,6 +144,7 @@ class TXcCustomSpeedButton : public TXcExGraphicControl, public IXcHotTrackable 
   void PaintClassicFrame(TCanvas* canvas, TRect& rect);
 
   TXcButtonPaintState paintState_ = bpsUp;
+  int64_t paints_ = 0;
   bool pressActive_ = false;
   bool pressHandling_ = false;
   bool allowAllUp_ = false;

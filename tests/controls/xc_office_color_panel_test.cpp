@@ -156,6 +156,34 @@ TEST_F(OfficeColorPanelTest, SettingSelectedColorPutsTheMatchingButtonDown) {
   EXPECT_EQ(p->SelectedButton(), p->StandardButtons()[2]);
 }
 
+TEST_F(OfficeColorPanelTest, ASelectionChangePaintsOnlyTheTwoCellsThatChangedOnce) {
+  auto* p = Make();
+  p->SetSelectedColor(clBlack);
+  p->Update();
+  const std::vector<TXcOfficeColorDrawer*>& cells = p->StandardButtons();
+  // From cell 0 to the next one, across a row's end (7 to 8) and far back (39 to 0).
+  struct Step {
+    int from, to;
+  } steps[] = {{0, 1}, {7, 8}, {39, 0}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.from);
+    p->SetSelectedColor(OfficeColorValues()[s.from].Value);
+    p->Update();
+    std::vector<int64_t> before;
+    for (auto* c : cells) before.push_back(c->Paints());
+    const int64_t automaticBefore = p->DefaultButton()->Paints();
+    p->SetSelectedColor(OfficeColorValues()[s.to].Value);
+    p->Update();
+    for (size_t i = 0; i < cells.size(); ++i) {
+      const int expected = static_cast<int>(i) == s.from || static_cast<int>(i) == s.to ? 1 : 0;
+      EXPECT_EQ(cells[i]->Paints() - before[i], expected) << "cell " << i;
+    }
+    EXPECT_EQ(p->DefaultButton()->Paints(), automaticBefore);
+    EXPECT_TRUE(cells[static_cast<size_t>(s.to)]->Down());
+    EXPECT_FALSE(cells[static_cast<size_t>(s.from)]->Down());
+  }
+}
+
 TEST_F(OfficeColorPanelTest, SelectionWorksBeforeThePanelHasAWindow) {
   auto* p = new TXcOfficeColorPanel(form);
   p->OnColorChange = [this](TObject*) { ++changes; };
