@@ -10,6 +10,7 @@
 
 #include "platform/gdi/graphics.h"
 #include "platform/ui/actions.h"
+#include "platform/ui/caret.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/hints.h"
 #include "platform/ui/menus.h"
@@ -492,6 +493,30 @@ void TControl::Update() {
 }
 
 void TControl::Repaint() {
+  // An opaque control covers all of its rectangle: it paints at once through its parent's DC, with
+  // nothing erased under it and without the rest of the parent's update region; the controls above
+  // it paint again over it. A hidden or natively painted parent waits for its paint instead.
+  if (visible_ && parent_ && (controlStyle_ & csOpaque) && parent_->HandleAllocated()) {
+    WindowRecord* r = parent_->Record();
+    if (r && r->customDrawn && r->widget->isVisible()) {
+      HWND window = parent_->Handle();
+      if (HDC dc = GetDC(window)) {
+        IntersectClipRect(dc, left_, top_, left_ + width_, top_ + height_);
+        // The caret is taken off while painting under it, as for a paint.
+        CaretPaintStarts(window);
+        try {
+          parent_->PaintControls(dc, this);
+        } catch (...) {
+          CaretPaintEnds(window);
+          ReleaseDC(window, dc);
+          throw;
+        }
+        CaretPaintEnds(window);
+        ReleaseDC(window, dc);
+        return;
+      }
+    }
+  }
   Invalidate();
   Update();
 }

@@ -134,6 +134,83 @@ TEST_F(PaintTest, WindowlessChildrenPaintAtTheirPlaceInsideTheirBounds) {
   EXPECT_EQ(testsupport::WindowPixel(view, 55, 25), kWhite);
 }
 
+// A windowless control that counts its paints and fills its square in its colour.
+class TCountedBox : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  void SetOpaque(bool opaque) {
+    if (opaque) controlStyle_ |= csOpaque;
+    else controlStyle_ &= ~csOpaque;
+  }
+  TColor fill = clBlue;
+  int paints = 0;
+
+ protected:
+  void Paint() override {
+    ++paints;
+    Canvas()->Brush()->SetColor(fill);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+TEST_F(PaintTest, AnOpaqueWindowlessControlRepaintsAtOnceWithoutItsParentAndUnderTheOnesAbove) {
+  for (bool opaque : {true, false}) {
+    SCOPED_TRACE(opaque);
+    auto* view = new TPainted(form);
+    view->SetParent(form);
+    view->SetBounds(0, 0, 100, 80);
+    auto* box = new TCountedBox(form);
+    box->SetOpaque(opaque);
+    box->SetParent(view);
+    box->SetBounds(30, 30, 20, 20);
+    auto* above = new TCountedBox(form);  // overlaps the box's right half
+    above->fill = clRed;
+    above->SetParent(view);
+    above->SetBounds(40, 30, 20, 20);
+    auto* far = new TCountedBox(form);  // outside the box
+    far->SetParent(view);
+    far->SetBounds(70, 0, 10, 10);
+    view->Update();
+    ASSERT_EQ(testsupport::WindowPixel(view, 35, 35), kBlue);
+    const int viewPaints = view->paints, erases = view->erases, farPaints = far->paints;
+    const int boxPaints = box->paints, abovePaints = above->paints;
+    box->fill = clBlack;
+    box->Repaint();
+    EXPECT_EQ(box->paints, boxPaints + 1);
+    EXPECT_EQ(above->paints, abovePaints + 1);  // painted again over the box
+    EXPECT_EQ(far->paints, farPaints);
+    // Only a control that may leave pixels as they were has its parent paint and erase under it.
+    EXPECT_EQ(view->paints - viewPaints, opaque ? 0 : 1);
+    EXPECT_EQ(view->erases - erases, opaque ? 0 : 1);
+    EXPECT_EQ(testsupport::WindowPixel(view, 35, 35), kBlack);
+    EXPECT_EQ(testsupport::WindowPixel(view, 45, 35), kRed);
+    EXPECT_EQ(testsupport::WindowPixel(view, 55, 35), kRed);
+    EXPECT_EQ(testsupport::WindowPixel(view, 25, 35), kWhite);
+    // Nothing is left to paint: the next update paints nothing.
+    view->Update();
+    EXPECT_EQ(box->paints, boxPaints + 1);
+    delete view;
+  }
+}
+
+TEST_F(PaintTest, AHiddenWindowKeepsAnOpaqueControlsRepaintForItsNextPaint) {
+  auto* view = new TPainted(form);
+  view->SetParent(form);
+  view->SetBounds(0, 0, 100, 80);
+  auto* box = new TCountedBox(form);
+  box->SetOpaque(true);
+  box->SetParent(view);
+  box->SetBounds(30, 30, 20, 20);
+  view->Update();
+  view->Hide();
+  const int paints = box->paints;
+  box->fill = clBlack;
+  box->Repaint();
+  EXPECT_EQ(box->paints, paints);
+  view->Show();
+  EXPECT_EQ(testsupport::WindowPixel(view, 35, 35), kBlack);
+}
+
 TEST_F(PaintTest, ClientEdgeIsDrawnInTheFrameAndClientCoordinatesStartInsideIt) {
   class TFramed : public TPainted {
    public:
