@@ -18,37 +18,26 @@ bool IsNoRect(const TRect& r) { return r == NoRect; }
 void EraseWithParentBackground(TControl* control, HDC dc, TPoint offset, const TRect& rect) {
   TWinControl* parent = control ? control->Parent() : nullptr;
   if (!parent || !dc) return;
+  // The DC's state is saved whole and restored after the parent's erase (the clip, the origin and
+  // whatever the erase selects): no region is made and freed at every erase.
+  const int32_t saved = SaveDC(dc);
   // The clip first, so that the rectangle is in the control's coordinates.
-  HRGN savedClip = nullptr;
-  bool hadClip = false;
-  if (!IsNoRect(rect)) {
-    savedClip = CreateRectRgn(0, 0, 0, 0);
-    hadClip = GetClipRgn(dc, savedClip) == 1;
-    IntersectClipRect(dc, rect.Left, rect.Top, rect.Right, rect.Bottom);
-  }
-  TPoint origin;
-  bool moved = offset.X != 0 || offset.Y != 0;
-  if (moved) {
+  if (!IsNoRect(rect)) IntersectClipRect(dc, rect.Left, rect.Top, rect.Right, rect.Bottom);
+  if (offset.X != 0 || offset.Y != 0) {
+    TPoint origin;
     GetWindowOrgEx(dc, &origin);
     // The framework moves a windowless control's DC by its viewport origin, so the window origin it
     // gets is the control's place, whatever it had; a window's DC moves on from its own origin.
     if (AsWindowed(control)) SetWindowOrgEx(dc, origin.X + offset.X, origin.Y + offset.Y, nullptr);
     else SetWindowOrgEx(dc, offset.X, offset.Y, nullptr);
   }
-  auto restore = [&] {
-    if (moved) SetWindowOrgEx(dc, origin.X, origin.Y, nullptr);
-    if (savedClip) {
-      SelectClipRgn(dc, hadClip ? savedClip : nullptr);
-      DeleteObject(savedClip);
-    }
-  };
   try {
     parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dc));
   } catch (...) {
-    restore();
+    RestoreDC(dc, saved);
     throw;
   }
-  restore();
+  RestoreDC(dc, saved);
 }
 
 void EraseWithParentBackground(TControl* control, HDC dc, TPoint offset) {
