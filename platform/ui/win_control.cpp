@@ -653,11 +653,26 @@ void CopyNativePicture(WindowRecord* record, TColor color, HDC dc, int x, int y)
   DeleteDC(src);
 }
 
-// A solid fill of a rectangle in a framework colour.
+// A solid fill of a rectangle in a framework colour. Windows erase in a few colours over and over:
+// the brushes of the last four are kept (UI thread only) rather than made and freed at every erase.
 void FillColor(HDC dc, const TRect& r, TColor color) {
-  HBRUSH b = CreateSolidBrush(ColorToRGB(color));
+  struct Kept {
+    COLORREF rgb = 0;
+    HBRUSH brush = nullptr;
+  };
+  static Kept kept[4];
+  static unsigned next = 0;
+  const COLORREF rgb = ColorToRGB(color);
+  HBRUSH b = nullptr;
+  for (Kept& k : kept)
+    if (k.brush && k.rgb == rgb) b = k.brush;
+  if (!b) {
+    Kept& k = kept[next++ % 4];
+    if (k.brush) DeleteObject(k.brush);
+    k.rgb = rgb;
+    k.brush = b = CreateSolidBrush(rgb);
+  }
   FillRect(dc, &r, b);
-  DeleteObject(b);
 }
 
 }  // namespace
