@@ -1,8 +1,10 @@
 // A driver of capture for bench/compare_media.sh: a virtual capture device drawn by an FFmpeg
 // filter graph is played through TIEDirectShow into a window whose IEM_NEWFRAME handler takes each
-// frame with GetCurrentFrame, as the capture windows do. Prints frames, CPU time per frame and the
-// latencies of the frames shown: packet read to sample buffer (median), sample buffer to the
-// handler (median and 99th percentile).
+// frame with GetCurrentFrame, as the capture windows do, until it has taken the frames asked for
+// (distinct frames; the user-interface thread sleeps in the event loop between messages, as the
+// program's does). Prints frames, CPU time per frame and the latencies of the frames shown: packet
+// read to sample buffer (median), sample buffer to the handler (median and 99th percentile).
+// -dump writes the first frame taken as top-down BGR24 rows.
 //   capture_grab -graph "testsrc2=size=640x480:rate=30,format=yuyv422" -frames 900 -size 640x480
 //   capture_grab -device /dev/video0 -frames 300        (a machine's camera, each of its formats)
 #include <sys/resource.h>
@@ -42,12 +44,14 @@ class GrabWindow : public TForm {
     if (m.Msg == IEM_NEWFRAME) {
       TIEDirectShow::HandleNewFrameMessage(m.LParam, [&] {
         auto* ds = reinterpret_cast<TIEDirectShow*>(m.LParam);
-        ds->GetCurrentFrame(&bitmap);
-        ++frames;
-        // The latencies of the sample on show: packet read to sample buffer, sample buffer to here.
         const TVideoSamplePtr sample = ds->Player() ? ds->Player()->SampleBuffer().CurrentSample() : nullptr;
-        if (sample && sample.get() != last && sample->DeliverTick > 0) {
-          last = sample.get();
+        ds->GetCurrentFrame(&bitmap);
+        // Samples are pooled: a new frame is told by its delivery time.
+        if (!sample || sample->DeliverTick == lastTick) return;
+        lastTick = sample->DeliverTick;
+        if (frames++ == 0 && !dump.empty()) Dump();
+        // The latencies of the sample on show: packet read to sample buffer, sample buffer to here.
+        if (sample->DeliverTick > 0) {
           const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
                                   std::chrono::steady_clock::now().time_since_epoch()).count() * 10;
           toHandler.push_back((now - sample->DeliverTick) / 1e4);
@@ -58,9 +62,16 @@ class GrabWindow : public TForm {
     }
     TForm::WndProc(m);
   }
+  void Dump() {
+    if (FILE* f = std::fopen(dump.c_str(), "wb")) {
+      for (int32_t y = 0; y < bitmap.Height(); ++y) std::fwrite(bitmap.GetRow(y), 3, static_cast<size_t>(bitmap.Width()), f);
+      std::fclose(f);
+    }
+  }
   TIEBitmap bitmap;
   int frames = 0;
-  const TVideoSample* last = nullptr;
+  int64_t lastTick = -1;
+  std::string dump;
   std::vector<double> toHandler, toBuffer;  // milliseconds
 };
 
@@ -73,7 +84,7 @@ double Percentile(std::vector<double> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string graph, device, size = "640x480";
+  std::string graph, device, size = "640x480", dump;
   int frames = 300;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -81,6 +92,7 @@ int main(int argc, char** argv) {
     else if (a == "-device") device = argv[i + 1];
     else if (a == "-frames") frames = std::atoi(argv[i + 1]);
     else if (a == "-size") size = argv[i + 1];
+    else if (a == "-dump") dump = argv[i + 1];
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
@@ -108,6 +120,7 @@ int main(int argc, char** argv) {
     if (!ReadCaptureDevice(id, info)) continue;
     for (size_t f = 0; f < (graph.empty() ? info.Capabilities.size() : 1); ++f) {
       auto* window = new GrabWindow(nullptr);
+      window->dump = dump;
       TIEDirectShow ds;
       ds.VideoInput = std::make_shared<TIEDSFilter>(TIEDSFilter{info.Name, id});
       ds.UseSampleGrabber = true;
@@ -123,9 +136,9 @@ int main(int argc, char** argv) {
       int32_t code = 0;
       bool lost = false;
       while (window->frames < frames && !lost) {
-        Application->ProcessMessages();
+        // Waits for the next message: a new frame, or an event (posted to the window too).
+        Application->HandleMessage();
         while (ds.GetEvent(code)) lost = lost || code == EC_DEVICE_LOST || code == EC_ERRORABORT;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
       const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       const double cpu = CpuSeconds() - cpu0;

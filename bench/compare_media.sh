@@ -62,22 +62,41 @@ echo "   the same on two cores (taskset -c 0,1)"
 taskset -c 0,1 "$grab" -threads "$threads" -i "$clip" -play 20 || echo "   frames were dropped"
 
 echo "== capture from a virtual device: CPU time per frame (ffmpeg renders the same graph to BGR24)"
-cpu_of() {  # CPU seconds of a command (user + system of it and its children)
+cpu_of() {  # CPU seconds of a whole command (user + system of it and its children); its output to $dir/out
   python3 -c 'import resource, subprocess, sys
-subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
+subprocess.run(sys.argv[2:], check=True, stdout=open(sys.argv[1], "w"))
 r = resource.getrusage(resource.RUSAGE_CHILDREN)
-print(f"{r.ru_utime + r.ru_stime:.3f}")' "$@"
+print(f"{r.ru_utime + r.ru_stime:.3f}")' "$dir/out" "$@"
 }
 for size in 640x480 1280x720; do
   for pace in "" ",realtime"; do
     graph="testsrc2=size=$size:rate=30,format=yuyv422$pace"
     frames=900
     [ -n "$pace" ] && frames=300
-    line=$("$capture" -graph "$graph" -frames $frames -size $size)
-    ours=$(echo "$line" | grep -o '[0-9.]* ms CPU per frame' | cut -d' ' -f1)
+    # Both whole processes, start included, measured alike; the source graph alone for reference.
+    ours=$(cpu_of "$capture" -graph "$graph" -frames $frames -size $size -dump "$dir/a.raw")
+    line=$(cat "$dir/out")
     peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
-    python3 -c "import sys; o, p, n = float(sys.argv[1]), float(sys.argv[2]) * 1000 / int(sys.argv[3]), sys.argv[4]
-print(f'   {n}: ours {o:.2f} ms, ffmpeg {p:.2f} ms CPU per frame: ratio {o / p:.2f}')" "$ours" "$peer" $frames "$graph"
+    source=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -f null -)
+    taken=$(echo "$line" | grep -o '[0-9]* frames in' | cut -d' ' -f1)
+    python3 -c "import sys; o, p, s, n, t = (float(x) for x in sys.argv[1:6])
+print(f'   {sys.argv[6]}: ours {o * 1000 / t:.2f} ms ({t:.0f} frames taken), ffmpeg {p * 1000 / n:.2f} ms CPU per frame: '
+      f'ratio {o / t / (p / n):.2f} (the source graph alone {s * 1000 / n:.2f} ms)')" "$ours" "$peer" "$source" $frames "$taken" "$graph"
     echo "$line" | grep latency || true
+    if [ -n "$pace" ]; then
+      # The first frame taken is the graph's first: against ffmpeg's BGR24 rendering of it.
+      ffmpeg -v error -f lavfi -i "${graph%,realtime}" -frames:v 1 -pix_fmt bgr24 -f rawvideo -y "$dir/b.raw"
+      python3 - "$dir/a.raw" "$dir/b.raw" "${size#*x}" <<'EOF'
+import sys
+a, b, h = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), int(sys.argv[3])
+if len(a) != len(b):
+    print(f"   first frame: sizes differ ({len(a)} and {len(b)} bytes)")
+else:
+    row = len(a) // h
+    d = [abs(x - y) for x, y in zip(a, b)]
+    print(f"   first frame against ffmpeg's: largest difference {max(d[: row * (h - 2)])} (rows but the last two), "
+          f"{max(d[row * (h - 2):])} (last two), {sum(x != 0 for x in d)} of {len(d)} samples differ")
+EOF
+    fi
   done
 done
