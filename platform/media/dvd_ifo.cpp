@@ -42,67 +42,194 @@ class TReader {
 
 }  // namespace
 
+TDvdLink DvdCommandLink(const uint8_t* Command) {
+  const uint8_t* C = Command;
+  const int kind = C[0] >> 5;
+  TDvdLink link;
+  int op = 0;
+  if (kind == 1 && !(C[0] & 0x10)) {
+    op = C[1] & 0x0F;  // a link command
+  } else if (kind == 2 || kind == 3) {
+    op = C[1] & 0x0F;  // a set or system set, then the link chosen here (0: none)
+  } else if (kind >= 4 && kind <= 6) {
+    op = 1;  // compare and set, then a link sub-instruction
+  }
+  switch (op) {
+    case 1: {
+      // Codes above 16 are passed over by the navigator.
+      const int code = C[7] & 0x1F;
+      if (code <= 16) link = {dlSub, code};
+      break;
+    }
+    case 4:
+      link = {dlChain, ((C[6] & 0x7F) << 8) | C[7]};
+      break;
+    case 5:
+      link = {dlPart, ((C[6] & 0x03) << 8) | C[7]};
+      break;
+    case 6:
+      link = {dlProgram, C[7] & 0x7F};
+      break;
+    case 7:
+      link = {dlCell, C[7]};
+      break;
+    default:
+      break;
+  }
+  return link;
+}
+
+namespace {
+
+// The link sub-instructions by code.
+enum : int32_t {
+  kTopC = 1, kNextC = 2, kPrevC = 3, kTopPG = 5, kNextPG = 6, kPrevPG = 7, kTopPGC = 9, kNextPGC = 10,
+  kPrevPGC = 11, kGoUpPGC = 12, kTailPGC = 13
+};
+
+bool KnownSubLink(int32_t Code) { return !(Code == 4 || Code == 8 || Code == 14 || Code == 15); }
+
+}  // namespace
+
 bool DvdCommandSafe(const uint8_t* Command) {
-  // A link sub-instruction (the last byte's low five bits) ends the set, compare and system-set
-  // commands (kinds 2 to 6) and is one of the link commands (kind 1, link, operation 1). Codes
-  // above 16 are ignored by the navigator; these four below it are no link it knows.
-  const int kind = Command[0] >> 5;
-  const bool linkSub = (kind >= 2 && kind <= 6) || (kind == 1 && !(Command[0] & 0x10) && (Command[1] & 0x0F) == 1);
-  const int link = Command[7] & 0x1F;
-  return !(linkSub && (link == 4 || link == 8 || link == 14 || link == 15));
+  const TDvdLink link = DvdCommandLink(Command);
+  switch (link.Kind) {
+    case dlSub:
+      return KnownSubLink(link.Value);
+    case dlProgram:
+    case dlCell:
+      return link.Value >= 1;
+    default:
+      return true;
+  }
 }
 
 namespace {
 
 // Where a program chain's commands run, which decides the jumps the navigator allows there.
 enum TDomain : uint8_t { domFirstPlay, domVmgMenu, domVtsMenu, domVtsTitle };
+// Where in its chain a command sits: before the cells (no cell or program is current yet), after
+// them, after one cell, or in a button.
+enum TCommandWhere : uint8_t { cwPre, cwPost, cwCell, cwButton };
 
-// What the commands of a file may name: titles of the disc, the manager's menu chains (-1: not
-// known here), the title set's titles and their parts.
-struct TCommandLimits {
-  int32_t Titles = -1;
-  int32_t VmgMenuChains = -1;
-  std::vector<int32_t> VtsTitleParts;  // per title of the title set (empty in VIDEO_TS.IFO)
+// A command's chain: its domain, the chains of its table (0 for the first-play chain, which has
+// none), its programs and cells and the chains its next, previous and up fields name.
+struct TChainPlace {
+  TDomain Domain = domFirstPlay;
+  TCommandWhere Where = cwPre;
+  int32_t Chains = 0;
+  int32_t Programs = 0;
+  int32_t Cells = 0;
+  int32_t Next = 0, Prev = 0, GoUp = 0;
 };
 
-// A command the navigator can carry out where it stands: its links and jumps go to places that
-// are there, and only from the domains they are allowed in (libdvdnav stops the program on any
-// other). Chains: the program chains of the command's own table (0 for the first-play chain).
-bool CommandFits(const uint8_t* C, TDomain Domain, int32_t Chains, const TCommandLimits& L) {
-  if (!DvdCommandSafe(C)) return false;
-  if ((C[0] >> 5) != 1) return true;
-  const int op = C[1] & 0x0F;
-  const bool menuOrFirst = Domain == domFirstPlay || Domain == domVmgMenu || Domain == domVtsMenu;
-  const auto inRange = [](int32_t Value, int32_t Count) { return Count < 0 || (Value >= 1 && Value <= Count); };
-  if (!(C[0] & 0x10)) {
-    // Links within the domain.
-    if (op == 4) return inRange(((C[6] & 0x7F) << 8) | C[7], Chains);  // a program chain by number
-    if (op == 5) return Domain == domVtsTitle;                         // a part of the title played
-    return true;
+// What the commands of a file may name: titles and title sets of the disc, the manager's menu
+// chains and menu ids (-1 / all bits: not known here), whether the disc has a first-play chain,
+// the title set's titles and their parts, and its own menu ids (when checking a title set).
+struct TCommandLimits {
+  int32_t Titles = -1;
+  int32_t TitleSets = -1;
+  int32_t VmgMenuChains = -1;
+  uint32_t VmgMenus = ~0u;
+  bool FirstPlay = true;
+  std::vector<int32_t> VtsTitleParts;  // per title of the title set (empty in VIDEO_TS.IFO)
+  uint32_t OwnMenus = 0;               // the title set's own menu ids
+  // Per title set: the menu ids commands jump to there (checked once every set has been read).
+  std::vector<uint32_t>* SetMenusNeeded = nullptr;
+};
+
+bool InRange(int32_t Value, int32_t Count) { return Count < 0 || (Value >= 1 && Value <= Count); }
+
+// A link the navigator can follow from where its command sits: a link sub-instruction it knows,
+// that has a cell or program to go to (before the cells of a chain no cell or program is current,
+// and a chain without cells has none), that does not run the same commands again at once (the
+// navigator would loop for ever without reading), and whose chain fields name chains that are
+// there; a chain, program or cell number in range.
+bool LinkFits(const TDvdLink& Link, const TChainPlace& P) {
+  switch (Link.Kind) {
+    case dlNone:
+      return true;
+    case dlChain:
+      return InRange(Link.Value, P.Chains);
+    case dlPart:
+      return P.Domain == domVtsTitle;
+    case dlProgram:
+      return InRange(Link.Value, P.Programs);
+    case dlCell:
+      return InRange(Link.Value, P.Cells);
+    case dlSub:
+      break;
   }
+  const int32_t code = Link.Value;
+  if (!KnownSubLink(code)) return false;
+  if (P.Cells == 0 && code >= kTopC && code <= kTailPGC) return false;
+  if (P.Where == cwPre && (code == kTopC || code == kPrevC || code == kPrevPG || code == kTopPGC)) return false;
+  if (P.Where == cwPost && code == kTailPGC) return false;
+  switch (code) {
+    case kTopPG:
+    case kNextPG:
+      return P.Programs != 0;
+    case kNextPGC:
+      return P.Next != 0 && InRange(P.Next, P.Chains);
+    case kPrevPGC:
+      return P.Prev != 0 && InRange(P.Prev, P.Chains);
+    case kGoUpPGC:
+      return P.GoUp != 0 && InRange(P.GoUp, P.Chains);
+    default:
+      return true;
+  }
+}
+
+bool HasMenu(uint32_t Menus, int32_t Id) { return Id < 32 && (Menus >> Id) & 1; }
+
+// A jump or call the navigator can carry out from the command's domain, to a place that is there.
+bool JumpFits(const uint8_t* C, TDomain Domain, const TCommandLimits& L) {
+  const int op = C[1] & 0x0F;
   const int32_t title = C[5] & 0x7F;
   const int32_t vtsTitles = static_cast<int32_t>(L.VtsTitleParts.size());
   switch (op) {
     case 2:  // a title of the disc
-      return (Domain == domFirstPlay || Domain == domVmgMenu) && inRange(title, L.Titles);
+      return (Domain == domFirstPlay || Domain == domVmgMenu) && InRange(title, L.Titles);
     case 3:  // a title of this title set
-      return Domain == domVtsMenu && inRange(title, vtsTitles);
+      return (Domain == domVtsMenu || Domain == domVtsTitle) && InRange(title, vtsTitles);
     case 5: {  // a part of a title of this title set
-      if (Domain != domVtsMenu || !inRange(title, vtsTitles)) return false;
-      return inRange(((C[2] & 0x03) << 8) | C[3], L.VtsTitleParts[static_cast<size_t>(title - 1)]);
+      if ((Domain != domVtsMenu && Domain != domVtsTitle) || !InRange(title, vtsTitles)) return false;
+      return InRange(((C[2] & 0x03) << 8) | C[3], L.VtsTitleParts[static_cast<size_t>(title - 1)]);
     }
-    case 6:  // jump to another domain
-    case 8: {  // call another domain from a title
-      if (op == 8 && Domain != domVtsTitle) return false;
+    case 6:    // jump to another domain: never from a title
+    case 8: {  // call another domain: only from a title
+      if ((op == 6) == (Domain == domVtsTitle)) return false;
       const int to = C[5] >> 6;
-      if (op == 6 && to == 0 && Domain != domVmgMenu && Domain != domVtsMenu) return false;
-      if (op == 6 && to != 2 && Domain == domVtsTitle) return false;
-      if (to == 3) return inRange(((C[2] & 0x7F) << 8) | C[3], L.VmgMenuChains);
-      return op == 8 || to != 1 || menuOrFirst;
+      const int32_t menu = C[5] & 0x0F;
+      switch (to) {
+        case 0:  // the first-play chain
+          return L.FirstPlay && (op == 8 || Domain == domVmgMenu || Domain == domVtsMenu);
+        case 1:  // a menu of the manager
+          return HasMenu(L.VmgMenus, menu);
+        case 2: {  // a menu of a title set: a jump names the set (0: the current one), a call its own
+          const int32_t set = op == 6 ? C[4] : 0;
+          if (set == 0) return (op == 8 || Domain == domVtsMenu) && HasMenu(L.OwnMenus, menu);
+          if (!InRange(set, L.TitleSets)) return false;
+          if (L.SetMenusNeeded) {
+            if (L.SetMenusNeeded->size() < static_cast<size_t>(set)) L.SetMenusNeeded->resize(static_cast<size_t>(set));
+            (*L.SetMenusNeeded)[static_cast<size_t>(set - 1)] |= 1u << menu;
+          }
+          return true;
+        }
+        default:  // a chain of the manager's menus
+          return InRange(((C[2] & 0x7F) << 8) | C[3], L.VmgMenuChains);
+      }
     }
     default:
       return true;
   }
+}
+
+// A command the navigator can carry out where it stands (libdvdnav stops the program, or loops for
+// ever, on any other).
+bool CommandFits(const uint8_t* C, const TChainPlace& Place, const TCommandLimits& L) {
+  if ((C[0] >> 5) == 1 && (C[0] & 0x10)) return JumpFits(C, Place.Domain, L);
+  return LinkFits(DvdCommandLink(C), Place);
 }
 
 struct TCheck {
@@ -114,14 +241,13 @@ struct TCheck {
   int32_t chains = 0;
   struct TPending {
     uint64_t At;
-    TDomain Domain;
-    int32_t Chains;
+    TChainPlace Place;
   };
   std::vector<TPending> pending{};
   bool Commands(const TCommandLimits& Limits) {
     for (const TPending& p : pending) {
       if (!r.Has(p.At, 8)) return Fail("a command table is cut");
-      if (!CommandFits(r.At(p.At), p.Domain, p.Chains, Limits)) {
+      if (!CommandFits(r.At(p.At), p.Place, Limits)) {
         return Fail("a navigation command goes to a place that is not there");
       }
     }
@@ -170,10 +296,22 @@ struct TCheck {
     if (commands != 0) {
       const uint64_t t = O + commands;
       if (t + 8 > End) return Fail("a command table lies past its program chain");
-      const uint64_t count = uint64_t{r.U16(t)} + r.U16(t + 2) + r.U16(t + 4);
+      const uint64_t pre = r.U16(t), post = r.U16(t + 2);
+      const uint64_t count = pre + post + r.U16(t + 4);
       const uint64_t last = r.U16(t + 6);
       if (8 + 8 * count > last + 1 || t + last + 1 > End) return Fail("a command table says more than it holds");
-      for (uint64_t i = 0; i < count; ++i) pending.push_back({t + 8 + 8 * i, domain, chains});
+      TChainPlace place;
+      place.Domain = domain;
+      place.Chains = chains;
+      place.Programs = Programs;
+      place.Cells = cells;
+      place.Next = r.U16(O + 0x9C);
+      place.Prev = r.U16(O + 0x9E);
+      place.GoUp = r.U16(O + 0xA0);
+      for (uint64_t i = 0; i < count; ++i) {
+        place.Where = i < pre ? cwPre : i < pre + post ? cwPost : cwCell;
+        pending.push_back({t + 8 + 8 * i, place});
+      }
     }
     return r.Ok() || Fail("a program chain is cut");
   }
@@ -195,24 +333,30 @@ struct TCheck {
     return r.Ok();
   }
 
-  // A menu table (PGCI_UT) at T: one program chain table per language.
+  // A menu table (PGCI_UT) at T: one program chain table per language. Keeps the fewest chains
+  // of a language's menus and the menu ids every language has (what a jump may name in any: the
+  // navigator takes the language the player asks for).
+  int32_t menuChains = 0;
+  uint32_t menus = 0;
   bool PgciUt(uint64_t T) {
-    return PgciUt(T, menuChains);
-  }
-  int32_t menuChains = 0;  // the fewest chains of a language's menus (what a jump may name in any)
-  bool PgciUt(uint64_t T, int32_t& Fewest) {
     if (!r.Has(T, 8)) return Fail("a menu table lies past the end of the file");
     const uint16_t n = r.U16(T);
     uint64_t end;
     if (!End(T, r.U32(T + 4), "a menu table", end)) return false;
     if (8 + 8ull * n > end - T) return Fail("a menu table has more languages than room");
-    Fewest = 0;
     for (uint16_t k = 0; k < n; ++k) {
       std::vector<int32_t> programs;
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       if (at < T + 8 || !Pgcit(at, end, programs)) return false;
-      Fewest = k == 0 ? static_cast<int32_t>(programs.size())
-                      : std::min(Fewest, static_cast<int32_t>(programs.size()));
+      // The language's menu ids: the entry ids of its chains, as the navigator looks them up.
+      uint32_t ids = 0;
+      for (size_t c = 0; c < programs.size(); ++c) {
+        const uint32_t id = r.U8(at + 8 + 8 * c) & 0x7F;
+        if (id < 32) ids |= 1u << id;
+      }
+      menuChains = k == 0 ? static_cast<int32_t>(programs.size())
+                          : std::min(menuChains, static_cast<int32_t>(programs.size()));
+      menus = k == 0 ? ids : menus & ids;
     }
     return r.Ok();
   }
@@ -266,6 +410,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   if (f.TitleSets < 1 || f.TitleSets > 99) return c.Fail("the disc names no title set");
   // The first-play program chain.
   const uint32_t firstPlay = r.U32(0x84);
+  f.FirstPlay = firstPlay != 0;
   int32_t programs = 0;
   c.domain = domFirstPlay;
   c.chains = 0;
@@ -287,9 +432,14 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   c.domain = domVmgMenu;
   if (t && !c.PgciUt(t)) return false;
   f.MenuChains = c.menuChains;
+  f.Menus = c.menus;
   TCommandLimits limits;
   limits.Titles = f.Titles;
+  limits.TitleSets = f.TitleSets;
   limits.VmgMenuChains = f.MenuChains;
+  limits.VmgMenus = f.Menus;
+  limits.FirstPlay = f.FirstPlay;
+  limits.SetMenusNeeded = &f.SetMenusNeeded;
   if (!c.Commands(limits)) return false;
   if (!c.Table(r.U32(0xCC), 8, "the parental table", t)) return false;
   if (t && !c.Admap(t + 4, "the parental table")) return false;
@@ -304,13 +454,20 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   return true;
 }
 
-bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t VmgMenuChains) {
+bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, const TDvdVmgFacts* Vmg, TDvdVtsFacts* Facts) {
   TReader r(Data, Size);
   TCheck c{r, Why};
   if (!CheckLength(r, Why, "DVDVIDEO-VTS")) return false;
   uint64_t t;
   TCommandLimits limits;
-  limits.VmgMenuChains = VmgMenuChains;
+  TDvdVtsFacts facts;
+  if (Vmg) {
+    limits.TitleSets = Vmg->TitleSets;
+    limits.VmgMenuChains = Vmg->MenuChains;
+    limits.VmgMenus = Vmg->Menus;
+    limits.FirstPlay = Vmg->FirstPlay;
+  }
+  limits.SetMenusNeeded = &facts.SetMenusNeeded;
   // The title chains first: the parts of titles point into them.
   std::vector<int32_t> programs;
   c.domain = domVtsTitle;
@@ -340,6 +497,7 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t Vmg
   if (!c.Table(r.U32(0xD0), 8, "the menu table", t)) return false;
   c.domain = domVtsMenu;
   if (t && !c.PgciUt(t)) return false;
+  facts.Menus = limits.OwnMenus = c.menus;
   if (!c.Commands(limits)) return false;
   if (!c.Table(r.U32(0xD4), 8, "the time map table", t)) return false;
   if (t) {
@@ -363,7 +521,9 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t Vmg
     if (!c.Table(r.U32(offset), 4, name, t)) return false;
     if (t && !c.Admap(t, name)) return false;
   }
-  return r.Ok() || c.Fail("the file is cut");
+  if (!r.Ok()) return c.Fail("the file is cut");
+  if (Facts) *Facts = std::move(facts);
+  return true;
 }
 
 // ------------------------------------------------------------------------------------ the disc
@@ -434,6 +594,9 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
     Facts.DiscId = 0;
     for (int k = 0; k < 8; ++k) Facts.DiscId = Facts.DiscId << 8 | id[k];
   }
+  // The menu ids each title set holds, and those the disc's commands jump to there.
+  std::vector<uint32_t> menus(static_cast<size_t>(Facts.TitleSets)), needed = Facts.SetMenusNeeded;
+  needed.resize(menus.size());
   for (int32_t set = 1; set <= Facts.TitleSets; ++set) {
     for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
       const bool info = domain == DVD_READ_INFO_FILE;
@@ -444,10 +607,22 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
         Why = std::string(name) + (missing ? " is missing" : " cannot be read");
         return false;
       }
-      if (!CheckVtsIfo(data.data(), data.size(), Why, Facts.MenuChains)) {
+      TDvdVtsFacts vts;
+      if (!CheckVtsIfo(data.data(), data.size(), Why, &Facts, &vts)) {
         Why = std::string(name) + ": " + Why;
         return false;
       }
+      if (!info) continue;
+      menus[static_cast<size_t>(set - 1)] = vts.Menus;
+      for (size_t k = 0; k < vts.SetMenusNeeded.size() && k < needed.size(); ++k) needed[k] |= vts.SetMenusNeeded[k];
+    }
+  }
+  for (size_t k = 0; k < menus.size(); ++k) {
+    if (needed[k] & ~menus[k]) {
+      char name[32];
+      std::snprintf(name, sizeof name, "VTS_%02d_0.IFO", static_cast<int>(k + 1));
+      Why = std::string("a navigation command jumps to a menu ") + name + " does not have";
+      return false;
     }
   }
   return true;

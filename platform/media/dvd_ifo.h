@@ -17,6 +17,11 @@ struct TDvdVmgFacts {
   std::vector<int32_t> TitleChapters;  // per title (1-based titles at index - 1)
   std::vector<int32_t> TitleSetOfTitle;
   int32_t MenuChains = 0;  // the manager's menu chains (the fewest of any language)
+  // The manager's menu ids (bit n: menu id n) that every language's menus hold.
+  uint32_t Menus = 0;
+  bool FirstPlay = false;  // the disc has a first-play chain
+  // Per title set (index set - 1): the menu ids the manager's commands jump to there.
+  std::vector<uint32_t> SetMenusNeeded;
   // Our disc identifier: the first 8 bytes of libdvdread's disc id (an MD5 of the information
   // files), big-endian; 0 when it cannot be computed. Filled by CheckDvd.
   uint64_t DiscId = 0;
@@ -26,13 +31,34 @@ struct TDvdVmgFacts {
 // place (also a navigation command that jumps or links to a place that is not there, or from a
 // domain the jump is not allowed in). Fills Facts on success.
 bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::string& Why);
-// Checks a VTS_nn_0.IFO (or .BUP). VmgMenuChains: the manager's menu chains its commands may jump
-// to (-1: not known, not checked).
-bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, int32_t VmgMenuChains = -1);
+// What a title set's information file says its menus hold and its commands need elsewhere.
+struct TDvdVtsFacts {
+  uint32_t Menus = 0;  // the menu ids (bit n: id n) every language's menus hold
+  // Per title set (index set - 1): the menu ids its commands jump to in that set.
+  std::vector<uint32_t> SetMenusNeeded;
+};
 
-// False for a navigation command (8 bytes) the navigator cannot carry out: a link to a place it
-// does not know (libdvdnav stops the program on one). Checked in every program chain's commands
-// and before a button's command runs.
+// Checks a VTS_nn_0.IFO (or .BUP). Vmg: what the disc's VIDEO_TS.IFO says (the manager's menus,
+// chains and title sets its commands may name); null: not known, those jumps not checked.
+bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, const TDvdVmgFacts* Vmg = nullptr,
+                 TDvdVtsFacts* Facts = nullptr);
+
+// The link a navigation command (8 bytes) makes when it fires, decoded alike for every kind of
+// command that carries one: the link commands, the set and system-set commands (a link chosen by
+// the low four bits of byte 1) and the compare-and-set commands (a link sub-instruction in the
+// last byte's low five bits). Sub: the sub-instruction's code (0 to 16); the others: the chain,
+// part, program or cell linked to.
+enum TDvdLinkKind : uint8_t { dlNone, dlSub, dlChain, dlPart, dlProgram, dlCell };
+struct TDvdLink {
+  TDvdLinkKind Kind = dlNone;
+  int32_t Value = 0;
+};
+TDvdLink DvdCommandLink(const uint8_t* Command);
+
+// False for a navigation command the navigator cannot carry out wherever it runs: a link code it
+// does not know (it loops for ever or stops the program on one), a program or cell 0. Checked
+// before a button's command runs; the information files' commands are checked against the chain
+// they sit in as well.
 bool DvdCommandSafe(const uint8_t* Command);
 
 // Reads and checks every information file of the disc, folder or image at Path through libdvdread's

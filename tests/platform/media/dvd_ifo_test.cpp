@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/media/dvd_demux.h"
 #include "platform/media/dvd_ifo.h"
@@ -153,6 +154,16 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
       {"first play links to chain 5", true, firstCommand, {0x20, 0x04, 0, 0, 0, 0, 0, 0x05}},
       {"first play links to part 1 (titles only)", true, firstCommand, {0x20, 0x05, 0, 0, 0, 0, 0, 0x01}},
       {"first play sets and links nowhere", true, firstCommand, {0x80, 0, 0, 0, 0, 0, 0, 0x0E}},
+      // The first-play chain has no cells, programs or chain table: links that need one are refused.
+      {"first play system-set links to chain 99", true, firstCommand, {0x40, 0x04, 0, 0, 0, 0, 0, 0x63}},
+      {"first play set links to chain 1 (no chain table)", true, firstCommand, {0x60, 0x04, 0, 0, 0, 0, 0, 0x01}},
+      {"first play set links to its top cell", true, firstCommand, {0x60, 0x01, 0, 0, 0, 0, 0, 0x01}},
+      {"first play compare links to the next chain", true, firstCommand, {0x80, 0, 0, 0, 0, 0, 0, 0x0A}},
+      {"first play links to program 1", true, firstCommand, {0x20, 0x06, 0, 0, 0, 0, 0, 0x01}},
+      {"first play links to cell 0", true, firstCommand, {0x20, 0x07, 0, 0, 0, 0, 0, 0x00}},
+      {"first play jumps to the current title set's menu", true, firstCommand, {0x30, 0x06, 0, 1, 0, 0x83, 0, 0}},
+      {"first play jumps to title set 9's menu", true, firstCommand, {0x30, 0x06, 0, 1, 9, 0x83, 0, 0}},
+      {"first play jumps to manager menu 7", true, firstCommand, {0x30, 0x06, 0, 0, 0, 0x47, 0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -186,7 +197,11 @@ TEST(DvdIfoTest, CommandsLinkingNowhereAreRefused) {
       {"nop", {0, 0, 0, 0, 0, 0, 0, 0}, true},
       {"set then link 4", {0x80, 0, 0, 0, 0, 0, 0, 0x04}, false},
       {"set then link 8", {0x60, 0x01, 0, 0, 0, 0, 0, 0x08}, false},
-      {"system set then link 14", {0x40, 0, 0, 0, 0, 0, 0, 0x0E}, false},
+      {"system set then link 14", {0x40, 0x01, 0, 0, 0, 0, 0, 0x0E}, false},
+      {"system set without a link", {0x40, 0, 0, 0, 0, 0, 0, 0x0E}, true},
+      {"set then link to program 0", {0x60, 0x06, 0, 0, 0, 0, 0, 0x80}, false},
+      {"link to cell 0", {0x20, 0x07, 0, 0, 0, 0, 0, 0}, false},
+      {"link to cell 3", {0x20, 0x07, 0, 0, 0, 0, 0, 3}, true},
       {"compare-set then link 15", {0xC0, 0, 0, 0, 0, 0, 0, 0x0F}, false},
       {"set then top cell", {0x80, 0, 0, 0, 0, 0, 0, 0x01}, true},
       {"set then resume", {0x80, 0, 0, 0, 0, 0, 0, 0x10}, true},
@@ -197,6 +212,77 @@ TEST(DvdIfoTest, CommandsLinkingNowhereAreRefused) {
       {"kind 7", {0xE0, 0, 0, 0, 0, 0, 0, 0x04}, true},
   };
   for (const Case& c : cases) EXPECT_EQ(DvdCommandSafe(c.command.data()), c.safe) << c.what;
+}
+
+// The link a command makes, decoded for each kind that carries one (the navigator's reading, found
+// by running each command in it): set and system-set commands choose their link by byte 1's low
+// four bits, like the link commands; compare-and-set commands end in a link sub-instruction.
+TEST(DvdIfoTest, CommandLinkOfEachKind) {
+  struct Case {
+    const char* what;
+    std::array<uint8_t, 8> command;
+    TDvdLinkKind kind;
+    int32_t value;
+  };
+  const Case cases[] = {
+      {"nop", {0, 0, 0, 0, 0, 0, 0, 0x05}, dlNone, 0},
+      {"kind 7", {0xE0, 0x01, 0, 0, 0, 0, 0, 0x05}, dlNone, 0},
+      {"link sub-instruction", {0x20, 0x01, 0, 0, 0, 0, 0x04, 0x0C}, dlSub, 12},
+      {"link sub-instruction code 17 is passed over", {0x20, 0x01, 0, 0, 0, 0, 0, 0x11}, dlNone, 0},
+      {"link to chain", {0x20, 0x04, 0, 0, 0, 0, 0x01, 0x02}, dlChain, 258},
+      {"link to part", {0x20, 0x05, 0, 0, 0, 0, 0x07, 0x02}, dlPart, 770},
+      {"link to program", {0x20, 0x06, 0, 0, 0, 0, 0x04, 0x85}, dlProgram, 5},
+      {"link to cell", {0x20, 0x07, 0, 0, 0, 0, 0x04, 0xC8}, dlCell, 200},
+      {"jump (no link)", {0x30, 0x04, 0, 0, 0, 0, 0, 0x01}, dlNone, 0},
+      {"system set, link to chain", {0x40, 0x04, 0, 0, 0, 0, 0, 0x63}, dlChain, 99},
+      {"system set, sub-instruction", {0x40, 0x01, 0, 0, 0, 0, 0, 0x0C}, dlSub, 12},
+      {"system set, no link", {0x40, 0x00, 0, 0, 0, 0, 0, 0x0C}, dlNone, 0},
+      {"set, link to cell", {0x60, 0x07, 0, 0, 0, 0, 0, 0x02}, dlCell, 2},
+      {"set, sub-instruction", {0x70, 0x11, 0, 0, 0, 0, 0, 0x0A}, dlSub, 10},
+      {"set and compare, sub-instruction", {0x80, 0x04, 0, 0, 0, 0, 0, 0x0A}, dlSub, 10},
+      {"compare, set and link", {0xA0, 0, 0, 0, 0, 0, 0, 0x03}, dlSub, 3},
+      {"compare, set, always link", {0xC0, 0, 0, 0, 0, 0, 0, 0x10}, dlSub, 16},
+  };
+  for (const Case& c : cases) {
+    const TDvdLink link = DvdCommandLink(c.command.data());
+    EXPECT_EQ(link.Kind, c.kind) << c.what;
+    EXPECT_EQ(link.Value, c.value) << c.what;
+  }
+}
+
+// A disc's commands may jump to a title set's menu only where that set has it: VIDEO_TS.IFO's
+// first-play command is pointed at menus of the fixture's title sets (which have none), then at the
+// manager's own title menu on a disc that has one.
+TEST(DvdIfoTest, JumpsToMenusThatAreNotThereAreRefused) {
+  const auto firstPlayCommand = [](const std::vector<uint8_t>& vmg) {
+    const uint64_t firstPlay = BigEndian32(vmg, 0x84);
+    return firstPlay + ((vmg[firstPlay + 0xE4] << 8) | vmg[firstPlay + 0xE5]) + 8;
+  };
+  testsupport::ScratchDir scratch;
+  const fs::path disc = CopyDisc(scratch);
+  for (const char* name : {"VIDEO_TS.IFO", "VIDEO_TS.BUP"}) {
+    const fs::path file = disc / "VIDEO_TS" / name;
+    std::vector<uint8_t> vmg = testsupport::ReadFileBytes(file.string());
+    const uint64_t at = firstPlayCommand(vmg);
+    const uint8_t jump[8] = {0x30, 0x06, 0, 1, 2, 0x83, 0, 0};  // title set 2's root menu
+    std::copy(jump, jump + 8, vmg.begin() + static_cast<ptrdiff_t>(at));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(vmg.data()), static_cast<std::streamsize>(vmg.size()));
+  }
+  TDvdVmgFacts facts;
+  std::string why;
+  EXPECT_FALSE(CheckDvd(disc.string(), facts, why));
+  EXPECT_NE(why.find("VTS_02_0.IFO"), std::string::npos) << why;
+
+  // The manager's title menu (id 2) is there on the menu disc, its root menu (id 3) is not.
+  const std::vector<uint8_t> menuVmg =
+      testsupport::ReadFileBytes((testsupport::DvdMenuFixtureFolder() / "VIDEO_TS" / "VIDEO_TS.IFO").string());
+  for (const auto& [menu, fits] : {std::pair<uint8_t, bool>{0x42, true}, {0x43, false}}) {
+    std::vector<uint8_t> vmg = menuVmg;
+    const uint8_t jump[8] = {0x30, 0x06, 0, 0, 0, menu, 0, 0};
+    std::copy(jump, jump + 8, vmg.begin() + static_cast<ptrdiff_t>(firstPlayCommand(vmg)));
+    EXPECT_EQ(CheckVmgIfo(vmg.data(), vmg.size(), facts, why), fits) << int{menu} << ": " << why;
+  }
 }
 
 TEST(DvdDemuxTest, SectorsOfAnAuthoredTitle) {
