@@ -141,8 +141,8 @@ struct TCommandLimits {
 bool InRange(int32_t Value, int32_t Count) { return Count < 0 || (Value >= 1 && Value <= Count); }
 
 // A link the navigator can follow from where its command sits: a link sub-instruction it knows,
-// that has a cell or program to go to (before the cells of a chain no cell or program is current,
-// and a chain without cells has none), that does not run the same commands again at once (the
+// that has a cell or program to go to or stay in (before the cells of a chain no cell or program
+// is current, and a chain without cells has none), that does not run the same commands again at once (the
 // navigator would loop for ever without reading), and whose chain fields name chains that are
 // there; a chain, program or cell number in range.
 bool LinkFits(const TDvdLink& Link, const TChainPlace& P) {
@@ -162,7 +162,9 @@ bool LinkFits(const TDvdLink& Link, const TChainPlace& P) {
   }
   const int32_t code = Link.Value;
   if (!KnownSubLink(code)) return false;
-  if (P.Cells == 0 && code >= kTopC && code <= kTailPGC) return false;
+  // Without cells there is nothing to stay in either: a fired "no link" leaves the navigator
+  // reading a cell that is not there.
+  if (P.Cells == 0 && code <= kTailPGC) return false;
   if (P.Where == cwPre && (code == kTopC || code == kPrevC || code == kPrevPG || code == kTopPGC)) return false;
   if (P.Where == cwPost && code == kTailPGC) return false;
   switch (code) {

@@ -159,6 +159,7 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
       {"first play set links to chain 1 (no chain table)", true, firstCommand, {0x60, 0x04, 0, 0, 0, 0, 0, 0x01}},
       {"first play set links to its top cell", true, firstCommand, {0x60, 0x01, 0, 0, 0, 0, 0, 0x01}},
       {"first play compare links to the next chain", true, firstCommand, {0x80, 0, 0, 0, 0, 0, 0, 0x0A}},
+      {"first play compare-sets and stays (no cell to stay in)", true, firstCommand, {0x89, 0, 0, 0, 0, 0x01, 0, 0}},
       {"first play links to program 1", true, firstCommand, {0x20, 0x06, 0, 0, 0, 0, 0, 0x01}},
       {"first play links to cell 0", true, firstCommand, {0x20, 0x07, 0, 0, 0, 0, 0, 0x00}},
       {"first play jumps to the current title set's menu", true, firstCommand, {0x30, 0x06, 0, 1, 0, 0x83, 0, 0}},
