@@ -379,7 +379,8 @@ void TDvdSource::OnSector(const uint8_t* Sector, int32_t Size) {
     if (skipVobu_) return;  // a search is under way (backward play's next step)
     if (p.Scrambled) {
       // CSS: the disc must be decrypted, which we do not do.
-      OutputDebugString("DVD: \"" + path_ + "\" is scrambled (CSS); it cannot be played");
+      OutputDebugString("DVD \"" + path_ + "\": This DVD is encrypted (CSS); it cannot be played because "
+                        "libdvdcss is not installed.");
       broken_ = true;
       scrambled_ = true;
       Discard();

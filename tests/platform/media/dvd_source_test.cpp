@@ -18,8 +18,10 @@
 #include "platform/media/media_time.h"
 #include "platform/media/sample_buffer.h"
 #include "platform/media/video_sample.h"
+#include "platform/system/debug_log.h"
 #include "tests/support/dvd_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/support/video_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -279,11 +281,22 @@ TEST(DvdSourceTest, ScrambledDiscIsReported) {
   f.close();
 
   TMediaPlayer player;
-  // The disc opens (at the size the disc declares) and has said why it will not play.
+  // The disc opens (at the size the disc declares) and has said why it will not play, in the
+  // debug log too.
+  testsupport::ScratchDir logDir;
+  const std::string logFile = (logDir.Path() / "debug.log").string();
+  const std::string oldLog = DebugLogFileName();
+  SetDebugLogFileName(logFile);
   ASSERT_TRUE(player.OpenDvd(disc.string())) << player.LastError();
   intptr_t code = 0;
-  ASSERT_TRUE(WaitEvent(player, EC_DVD_ERROR, &code));
+  const bool reported = WaitEvent(player, EC_DVD_ERROR, &code);
+  SetDebugLogFileName(oldLog);
+  ASSERT_TRUE(reported);
   EXPECT_EQ(code, 2);
+  const std::vector<uint8_t> log = testsupport::ReadFileBytes(logFile);
+  EXPECT_NE(std::string(log.begin(), log.end())
+                .find("This DVD is encrypted (CSS); it cannot be played because libdvdcss is not installed."),
+            std::string::npos);
   player.Pause();
   player.Run();
   player.Pause();
