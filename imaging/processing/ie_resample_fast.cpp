@@ -11,11 +11,15 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "imaging/core/ie_base_bitmap.h"
 #include "imaging/core/ie_bits.h"
 #include "imaging/core/ie_work_bitmap.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_resample_rows.h"
 
 namespace {
 
@@ -268,6 +272,119 @@ void BoxRowH8Vector(const uint8_t* src, uint8_t* dst, const TLinearAxis& axis, i
 static_assert(kLoadBox<3> <= kLargestHalfWordBox);
 #endif
 
+#if defined(__x86_64__)
+// Every function of this part carries the avx2 target itself, so the rest of the program keeps
+// running on processors without it.
+#define IE_AVX2 __attribute__((target("avx2")))
+
+// The shuffle controls and divisors of a pair of boxes of 3-channel pixels, N0 and N1 pixels long
+// (1 .. kLoadBox<3>), one box a half of the 32 bytes, each half applied to 16 bytes loaded from its
+// box's first pixel. A gathers the blue bytes into bytes 0..7 and the red ones into 8..15, B the
+// green ones into 0..7; bytes past the box become 0. M holds the 16-bit multipliers of the boxes.
+struct TBoxPairTables {
+  alignas(32) uint8_t A[kLoadBox<3> + 1][kLoadBox<3> + 1][32] = {};
+  alignas(32) uint8_t B[kLoadBox<3> + 1][kLoadBox<3> + 1][32] = {};
+  alignas(32) uint16_t M[kLoadBox<3> + 1][kLoadBox<3> + 1][16] = {};
+  constexpr TBoxPairTables() {
+    for (int32_t n0 = 1; n0 <= kLoadBox<3>; ++n0)
+      for (int32_t n1 = 1; n1 <= kLoadBox<3>; ++n1)
+        for (int32_t half = 0; half < 2; ++half) {
+          const int32_t n = half ? n1 : n0;
+          uint8_t* a = A[n0][n1] + 16 * half;
+          uint8_t* b = B[n0][n1] + 16 * half;
+          for (int32_t k = 0; k < 16; ++k) a[k] = b[k] = 0x80;
+          for (int32_t p = 0; p < n; ++p) {
+            a[p] = static_cast<uint8_t>(3 * p);
+            a[8 + p] = static_cast<uint8_t>(3 * p + 2);
+            b[p] = static_cast<uint8_t>(3 * p + 1);
+          }
+          for (int32_t k = 0; k < 8; ++k) M[n0][n1][8 * half + k] = kHalfWordMultipliers[n];
+        }
+  }
+};
+constexpr TBoxPairTables kBoxPairTables{};
+
+// Two neighbouring destination columns of a 3-channel row for BoxRowH24Avx2: the byte offsets of
+// their boxes' first pixels in the source row and the offset of their pair's entry in the tables.
+struct TBoxPair {
+  uint32_t From0, From1, Table;
+};
+
+// The pairs of columns I0 and I0 + 1, I0 + 2 and I0 + 3, ..., each pair ending before I1 (each
+// step writes a byte past its second pixel, which the next step overwrites; the row's last pixel
+// is left to BoxRowH8Vector). None when a byte offset would not fit 32 bits.
+std::vector<TBoxPair> BoxPairs(const TLinearAxis& axis, int32_t sw, int32_t i0, int32_t i1) {
+  std::vector<TBoxPair> pairs;
+  if (int64_t{sw} * 3 + 16 > UINT32_MAX) return pairs;
+  pairs.reserve(static_cast<size_t>(std::max(0, (i1 - i0) / 2)));
+  for (int32_t i = i0; i + 1 < i1; i += 2) {
+    const int32_t x0 = axis.first[static_cast<size_t>(i)], x1 = axis.first[static_cast<size_t>(i) + 1];
+    const int32_t n0 = axis.last[static_cast<size_t>(i)] - x0 + 1, n1 = axis.last[static_cast<size_t>(i) + 1] - x1 + 1;
+    pairs.push_back(TBoxPair{static_cast<uint32_t>(x0) * 3, static_cast<uint32_t>(x1) * 3,
+                             static_cast<uint32_t>((n0 * (kLoadBox<3> + 1) + n1) * 32)});
+  }
+  return pairs;
+}
+
+// BoxRowH8Vector<3> two boxes a step: each half of the registers sums one box's channels by a
+// shuffle and a sum of absolute differences per channel pair, instead of a mask and a sum per
+// channel. The same sums and the same 16-bit divide, so the same bytes. Stops at the first pair
+// whose load would pass the row's end; returns the count of pairs done.
+IE_AVX2 int32_t BoxRowH24Avx2(const uint8_t* src, uint8_t* dst, const TBoxPair* pairs, int32_t count, int32_t sw) {
+  const int64_t rowBytes = int64_t{sw} * 3;
+  const __m256i zero = _mm256_setzero_si256();
+  const auto* tableA = &kBoxPairTables.A[0][0][0];
+  const auto* tableB = &kBoxPairTables.B[0][0][0];
+  const auto* tableM = reinterpret_cast<const uint8_t*>(&kBoxPairTables.M[0][0][0]);
+  int32_t k = 0;
+  for (; k < count; ++k, dst += 6) {
+    const TBoxPair p = pairs[k];
+    if (int64_t{p.From1} + 16 > rowBytes) break;
+    const __m256i v =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + p.From0))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + p.From1)), 1);
+    const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(tableA + p.Table));
+    const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(tableB + p.Table));
+    const __m256i m = _mm256_load_si256(reinterpret_cast<const __m256i*>(tableM + p.Table));
+    const __m256i blueRed = _mm256_sad_epu8(_mm256_shuffle_epi8(v, a), zero);
+    const __m256i green = _mm256_sad_epu8(_mm256_shuffle_epi8(v, b), zero);
+    // 16-bit lanes 0, 1 and 2 of each half: blue, green, red.
+    const __m256i sums =
+        _mm256_or_si256(_mm256_or_si256(blueRed, _mm256_slli_epi64(green, 16)), _mm256_srli_si256(blueRed, 4));
+    const __m256i q = _mm256_mulhi_epu16(_mm256_add_epi16(sums, sums), m);
+    const __m256i bytes = _mm256_packus_epi16(q, q);
+    const uint32_t p0 = static_cast<uint32_t>(_mm256_cvtsi256_si32(bytes));
+    const uint32_t p1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1)));
+    std::memcpy(dst, &p0, 4);
+    std::memcpy(dst + 3, &p1, 4);
+  }
+  return k;
+}
+
+// The mean of Count (at most kLargestHalfWordBox) rows, 32 samples a step, as AverageRows sums and
+// divides them sixteen at a time: the same 16-bit sums and divide, so the same bytes. Returns the
+// first sample it left.
+IE_AVX2 int32_t AverageFewRowsAvx2(const uint8_t* const* rowsOf, uint32_t count, uint8_t* dst, int32_t n) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i m = _mm256_set1_epi16(static_cast<int16_t>(kHalfWordMultipliers[count]));
+  int32_t x = 0;
+  for (; x + 32 <= n; x += 32) {
+    __m256i lo = zero, hi = zero;
+    for (uint32_t k = 0; k < count; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rowsOf[k] + x));
+      lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(v, zero));
+      hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(v, zero));
+    }
+    lo = _mm256_mulhi_epu16(_mm256_add_epi16(lo, lo), m);
+    hi = _mm256_mulhi_epu16(_mm256_add_epi16(hi, hi), m);
+    // Both unpacks and the pack work within each 16-byte half, so the bytes come back in order.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
+  }
+  return x;
+}
+#undef IE_AVX2
+#endif
+
 // Dst = A + (B - A) * Fraction / 2^17 rounded down, over N samples. The inner loops run a fixed 16
 // samples so that the compiler turns them into vector code.
 template <class T>
@@ -302,7 +419,7 @@ void DivideBoxes8(const uint32_t* __restrict sums, uint8_t* __restrict dst, int3
 // caller's buffer of box sums.
 template <class T, class S, class RowOf>
 void AverageRows(const RowOf& rowOf, int32_t first, int32_t last, T* dst, int32_t n, double reciprocal,
-                 std::vector<S>& sum) {
+                 std::vector<S>& sum, bool avx2) {
   const uint32_t count = static_cast<uint32_t>(last - first + 1);
   if constexpr (sizeof(T) == 1 && sizeof(S) == 4) {
 #if defined(__SSE2__)
@@ -314,6 +431,11 @@ void AverageRows(const RowOf& rowOf, int32_t first, int32_t last, T* dst, int32_
       const __m128i zero = _mm_setzero_si128();
       const __m128i m = _mm_set1_epi16(static_cast<int16_t>(kHalfWordMultipliers[count]));
       int32_t x = 0;
+#if defined(__x86_64__)
+      if (avx2) x = AverageFewRowsAvx2(rowsOf, count, dst, n);
+#else
+      (void)avx2;
+#endif
       for (; x + 16 <= n; x += 16) {
         __m128i lo = zero, hi = zero;
         for (uint32_t k = 0; k < count; ++k) {
@@ -441,6 +563,11 @@ class TLinearPlan {
 #if defined(__SSE2__)
     if constexpr (sizeof(T) == 1) vectorBoxes_ = runningSums_ && BoxesFitLoads<C>(columns_);
 #endif
+#if defined(__x86_64__)
+    if constexpr (sizeof(T) == 1) avx2_ = ResampleSimdActive();
+    if constexpr (C == 3)
+      if (vectorBoxes_ && avx2_) pairs_ = BoxPairs(columns_, sw_, i0_, i1_);
+#endif
   }
 
   // Samples of one horizontal row.
@@ -463,7 +590,13 @@ class TLinearPlan {
       if (runningSums_) {
 #if defined(__SSE2__)
         if (vectorBoxes_) {
-          BoxRowH8Vector<C>(in, out, columns_, sw_, i0_, i1_);
+          int32_t i = i0_;
+#if defined(__x86_64__)
+          if constexpr (C == 3)
+            if (!pairs_.empty())
+              i += 2 * BoxRowH24Avx2(in, out, pairs_.data(), static_cast<int32_t>(pairs_.size()), sw_);
+#endif
+          BoxRowH8Vector<C>(in, out + static_cast<size_t>(i - i0_) * C, columns_, sw_, i, i1_);
           return;
         }
 #endif
@@ -492,9 +625,9 @@ class TLinearPlan {
       const int32_t last = rows_.last[static_cast<size_t>(j)];
       const double reciprocal = rows_.reciprocal[static_cast<size_t>(j)];
       if (wideV_)
-        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum64);
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum64, avx2_);
       else
-        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum32);
+        AverageRows(rowOf, h, last, dst, samples, reciprocal, s.sum32, avx2_);
     }
     if (greyOut_)
       for (int32_t x = 0; x < samples; ++x)
@@ -506,7 +639,10 @@ class TLinearPlan {
   bool oneBit_, greyOut_, interpolateH_, interpolateV_;
   TLinearAxis columns_, rows_;
   bool wideH_, wideV_;
-  bool runningSums_ = false, vectorBoxes_ = false;
+  bool runningSums_ = false, vectorBoxes_ = false, avx2_ = false;
+#if defined(__x86_64__)
+  std::vector<TBoxPair> pairs_;  // for BoxRowH24Avx2
+#endif
 };
 
 // Both passes together for destination rows J0..J1: SourceRow(y) gives source row Y at its first

@@ -13,6 +13,8 @@
 
 class TIEContributorTable;
 
+// The switches below also govern the AVX2 kernels of the fast linear resampler, the rotations and
+// the YUV conversions.
 // True when the processor runs the vector kernels.
 bool ResampleSimdAvailable();
 // Turns the vector kernels on (the default, where available) or off; a switch for comparisons and

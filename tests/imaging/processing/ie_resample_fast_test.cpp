@@ -10,6 +10,7 @@
 #include "imaging/core/ie_bits.h"
 #include "imaging/processing/ie_resample_area.h"
 #include "imaging/processing/ie_resample_bands.h"
+#include "imaging/processing/ie_resample_rows.h"
 #include "tests/imaging/core/bitmap_test_support.h"
 
 namespace {
@@ -178,13 +179,15 @@ TEST_F(FastResampleTest, EightBitResamplesGiveTheFormulasBytesOnEveryPath) {
   // Shrinks by a little and by much (boxes of 2 to 5 pixels across summed by the vector unit, of 6
   // to 256 by running sums and a multiply, past 256 by a division; boxes of up to 11 rows summed in
   // 16-bit lanes, of up to 256 in 32-bit ones, past that divided), growth and mixed, on one thread
-  // and three, with and without progress (the passes apart or together), grey and 24-bit.
+  // and three, with and without progress (the passes apart or together), grey and 24-bit; 24-bit
+  // boxes of up to 5 pixels also two at a time by the AVX2 kernel where the processor has it.
   std::mt19937 random(41);
   const struct {
     int32_t sw, sh, dw, dh;
   } sizes[] = {{97, 61, 26, 17}, {40, 30, 39, 29}, {1500, 7, 5, 3}, {9, 700, 4, 2}, {300, 3, 1, 1},
                {13, 11, 40, 33}, {50, 9, 12, 20}, {7, 40, 20, 10}, {19, 19, 5, 19}, {6, 6, 3, 3},
-               {200, 9, 20, 4}, {30, 120, 7, 5}, {64, 64, 13, 7}};
+               {200, 9, 20, 4}, {30, 120, 7, 5}, {64, 64, 13, 7}, {1000, 5, 257, 3}, {999, 4, 500, 2},
+               {500, 3, 333, 2}};
   for (const auto& sz : sizes)
     for (const int32_t channels : {1, 3}) {
       const TIEPixelFormat format = channels == 1 ? ie8g : ie24RGB;
@@ -196,26 +199,29 @@ TEST_F(FastResampleTest, EightBitResamplesGiveTheFormulasBytesOnEveryPath) {
                     static_cast<size_t>(sz.sw) * channels);
       const std::vector<uint8_t> expected = FastLinearReference(pixels, sz.sw, sz.sh, sz.dw, sz.dh, channels);
       for (const int32_t threads : {1, 3})
-        for (const bool progress : {false, true}) {
-          SCOPED_TRACE(testing::Message() << sz.sw << "x" << sz.sh << " -> " << sz.dw << "x" << sz.dh << ", "
-                                          << channels << " channel(s), " << threads << " thread(s)"
-                                          << (progress ? ", progress" : ""));
-          ResampleThreadCountForTesting() = threads;
-          TIEBitmap dst(sz.dw, sz.dh, format);
-          const TIEProgressEvent onProgress = progress ? TIEProgressEvent([](TObject*, int32_t) {}) : nullptr;
-          if (channels == 1)
-            FastLinearResample8(*src, dst, nullptr, onProgress);
-          else
-            FastLinearResample24(*src, dst, nullptr, onProgress);
-          ResampleThreadCountForTesting() = 0;
-          int wrong = 0;
-          for (int32_t y = 0; y < sz.dh; ++y)
-            for (int32_t i = 0; i < sz.dw * channels; ++i) {
-              const int got = static_cast<const uint8_t*>(dst.GetRow(y))[i];
-              const int want = expected[static_cast<size_t>(y) * sz.dw * channels + i];
-              if (got != want && ++wrong <= 3) ADD_FAILURE() << "row " << y << " sample " << i << ": " << got << ", not " << want;
-            }
-        }
+        for (const bool progress : {false, true})
+          for (const bool simd : {true, false}) {
+            SCOPED_TRACE(testing::Message() << sz.sw << "x" << sz.sh << " -> " << sz.dw << "x" << sz.dh << ", "
+                                            << channels << " channel(s), " << threads << " thread(s)"
+                                            << (progress ? ", progress" : "") << (simd ? "" : ", no AVX2"));
+            ResampleThreadCountForTesting() = threads;
+            SetResampleSimd(simd);
+            TIEBitmap dst(sz.dw, sz.dh, format);
+            const TIEProgressEvent onProgress = progress ? TIEProgressEvent([](TObject*, int32_t) {}) : nullptr;
+            if (channels == 1)
+              FastLinearResample8(*src, dst, nullptr, onProgress);
+            else
+              FastLinearResample24(*src, dst, nullptr, onProgress);
+            ResampleThreadCountForTesting() = 0;
+            SetResampleSimd(true);
+            int wrong = 0;
+            for (int32_t y = 0; y < sz.dh; ++y)
+              for (int32_t i = 0; i < sz.dw * channels; ++i) {
+                const int got = static_cast<const uint8_t*>(dst.GetRow(y))[i];
+                const int want = expected[static_cast<size_t>(y) * sz.dw * channels + i];
+                if (got != want && ++wrong <= 3) ADD_FAILURE() << "row " << y << " sample " << i << ": " << got << ", not " << want;
+              }
+          }
     }
 }
 
