@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the sanitizer build: clang with AddressSanitizer (LeakSanitizer included),
 # UndefinedBehaviorSanitizer and libFuzzer's coverage, the tests and the libFuzzer programs, no
-# benchmarks. Usage: scripts/build-sanitize.sh [build-dir (default build/sanitize)] [-- targets...]
+# benchmarks. Usage: scripts/build-sanitize.sh [build-dir (default build/sanitize)] [cmake options...] [-- targets...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build/sanitize}
