@@ -7,14 +7,15 @@
 #      again at quality 80; `img2pdf` embeds the files as they are: its time is the floor, no goal.
 # Each is timed with the file synced to the disk (ours: the save's own sync; the peer: `sync` of its
 # file) and without. Medians of wall and CPU time (user + system of the process and its children),
-# the ratio ours / peer. The images of the outputs are decoded by pdfimages and compared: the
-# bilevel pages must be identical, the photos close (PSNR).
+# the ratio ours / peer. The outputs' pages are rendered by pdftoppm at the pictures' pixel sizes
+# and compared: the bilevel pages must be identical, the photos close (PSNR).
+# ImageMagick's PDF writer is compared in process, memory to memory: bench/run_peers.sh 5 peer_pdf.
 #   bench/compare_pdf.sh [build folder, default build/bench] [runs, default 7]
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 runs=${2:-7}
-for tool in img2pdf tiffcp pdfimages cjpeg ffmpeg; do
+for tool in img2pdf tiffcp pdftoppm cjpeg ffmpeg; do
   command -v $tool >/dev/null || "$root/scripts/install-deps.sh" img2pdf libtiff-tools poppler-utils \
     libjpeg-turbo-progs ffmpeg
 done
@@ -129,11 +130,13 @@ for sync in 1 0; do
     taskset -c 1 "$tool" "${flag[@]}" -o "$dir/ours.pdf" "$dir"/pages/*.tif -- \
     taskset -c 1 bash -c "peer_pages $sync"
 done
+# A page rendered by pdftoppm at W x H pixels: render <pdf> <page> <W> <H> <out stem> [-mono]
+render() { pdftoppm -f "$2" -l "$2" -singlefile $6 -scale-to-x "$3" -scale-to-y "$4" "$1" "$5"; }
 for k in 1 50 100; do
-  pdfimages -f $k -l $k "$dir/ours.pdf" "$dir/o"
-  pdfimages -f $k -l $k "$dir/peer.pdf" "$dir/p"
-  if cmp -s "$dir"/o-*.pbm "$dir"/p-*.pbm; then echo "   page $k: the same pixels"; else echo "   page $k DIFFERS"; fi
-  rm -f "$dir"/o-*.pbm "$dir"/p-*.pbm
+  render "$dir/ours.pdf" $k 2480 3508 "$dir/o" -mono
+  render "$dir/peer.pdf" $k 2480 3508 "$dir/p" -mono
+  if cmp -s "$dir/o.pbm" "$dir/p.pbm"; then echo "   page $k: the same pixels"; else echo "   page $k DIFFERS"; fi
+  rm -f "$dir/o.pbm" "$dir/p.pbm"
 done
 echo "   sizes: ours $(stat -c %s "$dir/ours.pdf") bytes, peer $(stat -c %s "$dir/peer.pdf") bytes"
 
@@ -145,10 +148,10 @@ for sync in 1 0; do
     taskset -c 1 bash -c "peer_photos $sync"
 done
 for k in 1 20; do
-  pdfimages -f $k -l $k "$dir/ours.pdf" "$dir/o"
-  pdfimages -f $k -l $k "$dir/peer.pdf" "$dir/p"
-  echo "   page $k: ours against the file embedded as it is, $(ffmpeg -hide_banner -nostats -i "$dir"/o-*.ppm \
-    -i "$dir"/p-*.ppm -lavfi psnr -f null - 2>&1 | grep -o 'average:[^ ]*')"
-  rm -f "$dir"/o-*.ppm "$dir"/p-*.ppm
+  render "$dir/ours.pdf" $k 3000 2000 "$dir/o"
+  render "$dir/peer.pdf" $k 3000 2000 "$dir/p"
+  echo "   page $k: ours against the file embedded as it is, $(ffmpeg -hide_banner -nostats -i "$dir/o.ppm" \
+    -i "$dir/p.ppm" -lavfi psnr -f null - 2>&1 | grep -o 'average:[^ ]*')"
+  rm -f "$dir/o.ppm" "$dir/p.ppm"
 done
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
