@@ -1,6 +1,7 @@
 // The PDF writer side by side with ImageMagick's (Magick++, in this process), one thread each, the
 // tools in turn round by round:
-//   - 100 text-like bilevel A4 pages at 300 dpi (2480 x 3508) to one PDF of CCITT Group 4 pages,
+//   - 100 text-like bilevel pages of A4 at 300 dpi (2480 x 3508, written a point per pixel on both
+//     sides so that they render back exactly) to one PDF of CCITT Group 4 pages,
 //     memory to memory: ours from 1-bit bitmaps into a memory stream, ImageMagick from bilevel
 //     images into a blob;
 //   - 20 photo-like pictures of 3000 x 2000 as quality-80 JPEG files (written once, read by both) to
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
     }
     Magick::Image m(kPageW, kPageH, "I", Magick::CharPixel, page.data());
     m.type(Magick::BilevelType);
-    m.density(Magick::Geometry(300, 300));
+    m.density(Magick::Geometry(72, 72));
     m.resolutionUnits(Magick::PixelsPerInchResolution);
     m.compressType(Magick::Group4Compression);
     m.magick("PDF");
@@ -187,8 +188,11 @@ int main(int argc, char** argv) {
     for (TIEBitmap& b : ourPages) {
       TIOParamsVals params(nullptr);
       params.PdfCompression = 2;  // Group 4
-      params.PdfPaperWidth = kPageW * 72 / 300;
-      params.PdfPaperHeight = kPageH * 72 / 300;
+      // A point per pixel (72 dpi), as the peer's pages below: rendered at the pages' pixel
+      // sizes, both must give the input back exactly (at 300 dpi the A4 sides are no whole
+      // number of points, and a renderer's rounding of the image's edges then differs).
+      params.PdfPaperWidth = kPageW;
+      params.PdfPaperHeight = kPageH;
       PDFAddImagePage(*doc, b, params, progress);
     }
     TIOParamsVals params(nullptr);
