@@ -10,6 +10,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_rgb.h"
 #include "imaging/core/ie_settings.h"
+#include "imaging/core/ie_streams.h"
 #include "imaging/core/ie_text_utils.h"
 #include "imaging/io/codecs/dicom_codec.h"
 #include "imaging/io/codecs/gif_codec.h"
@@ -218,7 +219,9 @@ void TZodazUrMIO::LoadPages(TStream& Stream, const TIEMIOPageFormat& Format) {
 
 void TZodazUrMIO::LoadFromStreamGIF(TStream& Stream) {
   if (!view_) return;
-  const int64_t origin = Stream.Position();
+  // The frames are read from their places, their blocks in pieces of a few bytes: read ahead.
+  TIEBufferedReadStream buffered(Stream, 65536, false);
+  const int64_t origin = buffered.Position();
   const int32_t start = InsertionPoint();
   TLoadScope scope(*this, *view_);
   scope.Update();
@@ -230,19 +233,22 @@ void TZodazUrMIO::LoadFromStreamGIF(TStream& Stream) {
   int32_t lastDelay = 100;
   TIOParamsVals spare(nullptr);
   int32_t count = 0;
+  // One walk finds every frame; each read then starts at its frame.
+  TGIFFrameIndex index;
+  IndexGIFFrames(buffered, index);
   for (int32_t k = 0;; ++k) {
     const int32_t at = start + k;
     view_->InsertImageNoSelect(at);
     TIOParamsVals* params = GetParams(at);
     if (!params) params = &spare;
     TIEBitmap frame;
-    Stream.SetPosition(origin);
+    buffered.SetPosition(origin);
     params->SetImageIndex(k);
     params->IsNativePixelFormat = NativePixelFormat;
     TIEProgressRecord progress;
     progress.Aborting = &aborting_;
     std::unique_ptr<TIEMask> mask;
-    ReadGIFStream(Stream, frame, count, *params, progress, false, mask, false);
+    ReadGIFStream(buffered, frame, count, *params, progress, false, mask, false, &index);
     if (frame.Width() == 0 || frame.Height() == 0) aborting_ = true;
     const TIEPixelFormat frameFormat = frame.PixelFormat();
     const int32_t canvasW = std::max(params->GifWinWidth, frame.Width());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/core/ie_progress.h"
 
@@ -15,15 +16,39 @@ class TIEMask;
 class TIOParamsVals;
 class TStream;
 
+// Where the frames of a GIF lie, found in one walk of its blocks. A loader of several frames of one
+// file indexes it once and reads each frame straight from its place, where a read without an index
+// walks the blocks from the file's start for every frame (and on to its end, to count the frames).
+struct TGIFFrameEntry {
+  int64_t Image = 0;             // the stream position of the image descriptor, after its ","
+  int32_t CommentsBefore = 0;    // comment blocks met before the frame's image
+  uint8_t ControlPacked = 0;     // the graphic control extension that applies to the frame
+  uint16_t Delay = 0;
+  uint8_t TransparentIndex = 0;
+};
+struct TGIFFrameIndex {
+  int64_t Origin = -1;  // the stream position and size the walk was made at; another stream
+  int64_t Size = -1;    // position or size makes the index unusable (the read then walks)
+  std::vector<TGIFFrameEntry> Frames;
+  std::vector<std::string> Comments;  // the texts of every comment block, in file order
+};
+
+// Walks the GIF at the stream's position once, as a read of any frame does, and fills Index with the
+// frames it would find. Leaves the stream where it was. Returns false (Index empty) when the data is
+// not a GIF.
+bool IndexGIFFrames(TStream& Stream, TGIFFrameIndex& Index);
+
 // Reads frame Params.GifImageIndex from the stream's position. FrameCount and the record's image
 // count get the number of frames in the file. With ParamsOnly only the parameters are read. Unless
 // NoMask, Mask receives an 8-bit transparency mask (created when nil) when the frame has a
 // transparent colour that some pixel uses, and is nil otherwise. Failures set Progress's abort flag:
 // not a GIF, a frame past the last one, a frame that cannot be decoded, a frame size the file cannot
 // hold, a bitmap that cannot be allocated. Pixels no code reached hold the background index; indices
-// past the colour table read as black.
+// past the colour table read as black. With an Index of this stream (IndexGIFFrames) the frame is read
+// from its place with the same results, its blocks not walked again.
 void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOParamsVals& Params,
-                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask);
+                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask,
+                   const TGIFFrameIndex* Index = nullptr);
 
 // Writes Bitmap (any pixel format; converted first where needed) as a complete one-frame GIF with
 // Params.BitsPerSample bits per pixel (1..8), a global colour table, a graphic control extension, the

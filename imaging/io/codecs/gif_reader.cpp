@@ -65,19 +65,24 @@ struct TGIFGraphicControl {
   uint8_t transparentIndex = 0;
 };
 
+// Reads the graphic control extension at the reader (after its label) and steps over its blocks as
+// any other extension is stepped over, so the walk never depends on which frame is wanted. A first
+// block cut short gives zeros, as the fields of a missing one would be.
 void ReadGraphicControl(TIEByteReader& r, TGIFGraphicControl& gce) {
+  const int64_t start = r.Position();
   const uint8_t len = r.U8();
-  uint8_t data[255] = {};
-  r.Read(data, len);
   if (len >= 4) {
+    uint8_t data[4] = {};
+    if (r.Has(len)) r.Read(data, 4);
     gce.packed = data[0];
     gce.delay = static_cast<uint16_t>(data[1] | data[2] << 8);
     gce.transparentIndex = data[3];
   }
-  if (len > 0) SkipGIFSubBlocks(r);
+  r.Seek(start);
+  SkipGIFSubBlocks(r);
 }
 
-void ReadComments(TIEByteReader& r, TIOParamsVals& params) {
+void ReadComments(TIEByteReader& r, std::vector<std::string>& comments) {
   while (r.Remaining() > 0) {
     const uint8_t len = r.U8();
     if (len == 0) break;
@@ -85,8 +90,50 @@ void ReadComments(TIEByteReader& r, TIOParamsVals& params) {
     const int64_t got = std::min<int64_t>(len, r.Remaining());
     r.Read(text, got);
     const size_t n = strnlen(text, static_cast<size_t>(got));
-    if (n > 0) params.GifComments.emplace_back(text, n);
+    if (n > 0) comments.emplace_back(text, n);
     if (got < len) break;
+  }
+}
+
+// Reads the header and the global colour table; false when the data is not a GIF or is cut inside
+// them.
+bool ReadHeader(TIEByteReader& r, uint8_t (&head)[13], TGIFColorTable& global) {
+  if (!r.Read(head, 13) || std::memcmp(head, "GIF", 3) != 0) return false;
+  return !(head[10] & 0x80) || ReadColorTable(r, head[10] & 7, global);
+}
+
+// Walks the blocks from the reader's position (after the global table) to the trailer or the end
+// of the data and notes where each frame lies. Every pass of the loop consumes at least one byte, so
+// the walk ends with the data; a frame whose descriptor or local table is cut ends it too.
+void WalkFrames(TIEByteReader& r, TGIFFrameIndex& index) {
+  TGIFGraphicControl gce;
+  for (;;) {
+    const uint8_t block = r.Remaining() > 0 ? r.U8() : kTrailer;
+    if (block == kExtension) {
+      const uint8_t label = r.U8();
+      if (label == kGraphicControl)
+        ReadGraphicControl(r, gce);
+      else if (label == kComment)
+        ReadComments(r, index.Comments);
+      else
+        SkipGIFSubBlocks(r);
+    } else if (block == kImage) {
+      TGIFFrameEntry entry;
+      entry.Image = r.Position();
+      entry.CommentsBefore = static_cast<int32_t>(index.Comments.size());
+      entry.ControlPacked = gce.packed;
+      entry.Delay = gce.delay;
+      entry.TransparentIndex = gce.transparentIndex;
+      uint8_t desc[9];
+      if (!r.Read(desc, 9)) break;
+      if ((desc[8] & 0x80) != 0 && !r.Skip(3 * (2 << (desc[8] & 7)))) break;
+      r.Skip(1);  // the LZW code size
+      SkipGIFSubBlocks(r);
+      index.Frames.push_back(entry);
+      gce = TGIFGraphicControl{};  // each frame has its own graphic control
+    } else if (block == kTrailer) {
+      break;
+    }
   }
 }
 
@@ -253,14 +300,33 @@ bool LoadFrame(TGIFFrameContext& c, const uint8_t* desc, const TGIFColorTable* l
 
 }  // namespace
 
+bool IndexGIFFrames(TStream& Stream, TGIFFrameIndex& Index) {
+  Index = TGIFFrameIndex{};
+  const int64_t origin = Stream.Position();
+  TIEByteReader r(Stream);
+  uint8_t head[13];
+  TGIFColorTable global;
+  const bool gif = ReadHeader(r, head, global);
+  if (gif) {
+    WalkFrames(r, Index);
+    Index.Origin = origin;
+    Index.Size = Stream.Size();
+  }
+  Stream.Seek(origin, soBeginning);
+  return gif;
+}
+
 void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOParamsVals& Params,
-                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask) {
+                   TIEProgressRecord& Progress, bool ParamsOnly, std::unique_ptr<TIEMask>& Mask, bool NoMask,
+                   const TGIFFrameIndex* Index) {
   Progress.Report(0);
   if (Progress.IsAborting()) return;
   if (!NoMask) Mask.reset();
+  const bool indexed = Index && Index->Origin == Stream.Position() && Index->Size == Stream.Size();
   TIEByteReader r(Stream);
   uint8_t head[13];
-  if (!r.Read(head, 13) || std::memcmp(head, "GIF", 3) != 0) {
+  TGIFColorTable global;
+  if (!ReadHeader(r, head, global)) {
     Progress.Abort();
     return;
   }
@@ -272,53 +338,49 @@ void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOP
   Params.SetDpiY(DefaultDPIY);
   Params.SamplesPerPixel = 1;
   const uint8_t backgroundIndex = head[11];
-
-  TGIFColorTable global;
-  if (head[10] & 0x80) {
-    if (!ReadColorTable(r, head[10] & 7, global)) {
-      Progress.Abort();
-      return;
-    }
-    Params.GifBackground = global.colors[backgroundIndex];
+  if (head[10] & 0x80) Params.GifBackground = global.colors[backgroundIndex];
+  if (r.Remaining() == 0) {
+    FrameCount = 0;
+    Params.SetImageCount(0);
+    Progress.Abort();
+    return;
   }
-  if (r.Remaining() == 0) Progress.Abort();
 
-  TGIFGraphicControl gce;
-  int32_t frame = 0;
+  // Without an index the blocks are walked here, once, to the end: the frame count and the comments
+  // are the whole file's whichever frame is read.
+  TGIFFrameIndex walked;
+  if (!indexed) {
+    const int64_t afterHeader = r.Position();
+    WalkFrames(r, walked);
+    r.Seek(afterHeader);
+    Index = &walked;
+  }
+  const auto& frames = Index->Frames;
+  const int32_t wanted = Params.GifImageIndex;
+  int32_t count = static_cast<int32_t>(frames.size());
+  int32_t comments = static_cast<int32_t>(Index->Comments.size());
   bool loaded = false;
-  // Every pass of the loop consumes at least one byte, so the walk ends with the data.
-  while (!Progress.IsAborting()) {
-    const uint8_t block = r.Remaining() > 0 ? r.U8() : kTrailer;
-    if (block == kExtension) {
-      const uint8_t label = r.U8();
-      if (label == kGraphicControl && frame == Params.GifImageIndex)
-        ReadGraphicControl(r, gce);
-      else if (label == kComment)
-        ReadComments(r, Params);
-      else
-        SkipGIFSubBlocks(r);
-    } else if (block == kImage) {
-      uint8_t desc[9];
-      if (!r.Read(desc, 9)) break;
-      TGIFColorTable local;
-      const bool hasLocal = (desc[8] & 0x80) != 0;
-      if (hasLocal && !ReadColorTable(r, desc[8] & 7, local)) break;
-      if (frame == Params.GifImageIndex) {
-        TGIFFrameContext context{Stream, r, Bitmap, Params, Progress, ParamsOnly, Mask, NoMask, global,
-                                 backgroundIndex, gce};
-        if (!LoadFrame(context, desc, hasLocal ? &local : nullptr)) break;
-        loaded = true;
-      } else {
-        r.Skip(1);  // the LZW code size
-        SkipGIFSubBlocks(r);
-      }
-      ++frame;
-    } else if (block == kTrailer) {
-      break;
+  if (wanted >= 0 && wanted < count && !Progress.IsAborting()) {
+    const TGIFFrameEntry& entry = frames[static_cast<size_t>(wanted)];
+    r.Seek(entry.Image);
+    uint8_t desc[9];
+    TGIFColorTable local;
+    r.Read(desc, 9);
+    const bool hasLocal = (desc[8] & 0x80) != 0;
+    if (hasLocal) ReadColorTable(r, desc[8] & 7, local);
+    const TGIFGraphicControl gce{entry.ControlPacked, entry.Delay, entry.TransparentIndex};
+    TGIFFrameContext context{Stream, r, Bitmap, Params, Progress, ParamsOnly, Mask, NoMask, global,
+                             backgroundIndex, gce};
+    loaded = LoadFrame(context, desc, hasLocal ? &local : nullptr);
+    // A frame that cannot be loaded ends the file there.
+    if (!loaded) {
+      count = wanted;
+      comments = entry.CommentsBefore;
     }
   }
-  FrameCount = frame;
-  Params.SetImageCount(frame);
+  Params.GifComments.insert(Params.GifComments.end(), Index->Comments.begin(), Index->Comments.begin() + comments);
+  FrameCount = count;
+  Params.SetImageCount(count);
   // A frame past the last one is a failure, not an unchanged bitmap reported as loaded.
   if (!loaded) Progress.Abort();
   if (!Progress.IsAborting()) Progress.Report(100);

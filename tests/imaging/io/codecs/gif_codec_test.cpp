@@ -203,6 +203,136 @@ TEST_F(GifCodecTest, ReadsSeveralFramesOneByOneWithTheirExtensions) {
   }
 }
 
+// Frame k of a longer animation, each frame with its own disposal, delay, rectangle and (for some) a
+// local table, interlacing or a transparent index, with comments and other extensions between them:
+// read alone, and read from an index of the file made once, it is its own pixels and fields. The
+// expected pixels come from the frames' own tables and patterns, not from a read.
+TEST_F(GifCodecTest, FrameKOfAnAnimationIsItsOwnWhetherWalkedOrIndexed) {
+  struct Spec {
+    int x, y, w, h, disposal, delay;
+    bool interlaced, transparent;
+    std::vector<TIERGB> local;
+  };
+  const std::vector<TIERGB> localA = {CreateRGB(9, 8, 7), CreateRGB(60, 70, 80)};
+  const std::vector<TIERGB> localB = {CreateRGB(1, 1, 1), CreateRGB(2, 3, 4), CreateRGB(5, 6, 7), CreateRGB(250, 0, 9)};
+  const std::vector<Spec> specs = {
+      {0, 0, 20, 10, 1, 10, false, false, {}},      {3, 2, 7, 5, 2, 20, true, true, localA},
+      {0, 0, 20, 10, 3, 0, false, false, localB},   {11, 4, 9, 6, 0, 7, false, true, {}},
+      {5, 5, 4, 4, 2, 65535, true, false, {}},      {0, 0, 20, 10, 1, 3, false, false, localA},
+  };
+  GifBuilder g(20, 10, kFour, 1);
+  g.Extension(0xFF, {"NETSCAPE2.0", std::string("\x01\x00\x00", 3)});
+  for (size_t k = 0; k < specs.size(); ++k) {
+    const Spec& s = specs[k];
+    if (k % 2 == 0) g.Extension(0xFE, {"frame " + std::to_string(k)});
+    if (k != 4) g.GraphicControl(s.disposal, s.delay, s.transparent, 1);  // frame 4 has none
+    const int colors = s.local.empty() ? 4 : static_cast<int>(s.local.size());
+    g.Frame(s.x, s.y, s.w, s.h, Pattern(s.w + static_cast<int>(k), s.h, colors), 2, s.interlaced, s.local);
+  }
+  const Bytes file = g.Done();
+
+  TCustomMemoryStream stream(file.data(), static_cast<int64_t>(file.size()));
+  TGIFFrameIndex index;
+  ASSERT_TRUE(IndexGIFFrames(stream, index));
+  EXPECT_EQ(stream.Position(), 0);
+  ASSERT_EQ(index.Frames.size(), specs.size());
+  const std::vector<std::string> comments = {"frame 0", "frame 2", "frame 4"};
+  EXPECT_EQ(index.Comments, comments);
+
+  for (bool indexed : {false, true}) {
+    for (size_t k = 0; k < specs.size(); ++k) {
+      SCOPED_TRACE(testing::Message() << (indexed ? "indexed" : "walked") << " frame " << k);
+      const Spec& s = specs[k];
+      TIEBitmap b;
+      TIOParamsVals p(nullptr);
+      p.GifImageIndex = static_cast<int32_t>(k);
+      bool aborting = false;
+      TIEProgressRecord progress;
+      progress.Aborting = &aborting;
+      std::unique_ptr<TIEMask> mask;
+      int32_t frames = -1;
+      stream.Seek(0, soBeginning);
+      ReadGIFStream(stream, b, frames, p, progress, false, mask, false, indexed ? &index : nullptr);
+      ASSERT_FALSE(aborting);
+      EXPECT_EQ(frames, 6);
+      EXPECT_EQ(p.ImageCount, 6);
+      EXPECT_EQ(p.GifComments, comments);
+      EXPECT_EQ(p.GifXPos, s.x);
+      EXPECT_EQ(p.GifYPos, s.y);
+      EXPECT_EQ(p.GifInterlaced, s.interlaced);
+      EXPECT_EQ(p.GifAction, k == 4 ? 0 : s.disposal);
+      EXPECT_EQ(p.GifDelayTime, k == 4 ? 0 : s.delay);
+      EXPECT_EQ(p.GifFlagTranspColor, s.transparent);
+      const std::vector<TIERGB>& table = s.local.empty() ? kFour : s.local;
+      EXPECT_EQ(p.ColorMapCount, static_cast<int32_t>(table.size()));
+      ASSERT_EQ(b.Width(), s.w);
+      ASSERT_EQ(b.Height(), s.h);
+      const Bytes pat = Pattern(s.w + static_cast<int>(k), s.h, static_cast<int>(table.size()));
+      for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x) ASSERT_EQ(b.GetPixel24(x, y), table[pat[y * s.w + x]]) << x << "," << y;
+      // Index 1 is the transparent one where the frame asks for it.
+      EXPECT_EQ(mask != nullptr, s.transparent);
+      if (mask) {
+        for (int y = 0; y < s.h; ++y)
+          for (int x = 0; x < s.w; ++x) ASSERT_EQ(mask->GetPixel(x, y), pat[y * s.w + x] == 1 ? 0 : 255);
+      }
+    }
+  }
+
+  // An index of other data (another size, another start) is not used: the read walks and is right.
+  const Bytes longer = [&] {
+    Bytes b(3, 0);
+    b.insert(b.end(), file.begin(), file.end());
+    return b;
+  }();
+  TCustomMemoryStream shifted(longer.data(), static_cast<int64_t>(longer.size()));
+  shifted.Seek(3, soBeginning);
+  TIEBitmap b;
+  TIOParamsVals p(nullptr);
+  p.GifImageIndex = 2;
+  bool aborting = false;
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  std::unique_ptr<TIEMask> mask;
+  int32_t frames = -1;
+  ReadGIFStream(shifted, b, frames, p, progress, false, mask, false, &index);
+  ASSERT_FALSE(aborting);
+  EXPECT_EQ(frames, 6);
+  EXPECT_EQ(b.Width(), 20);
+  EXPECT_EQ(b.GetPixel24(0, 0), localB[0]);
+  EXPECT_EQ(b.GetPixel24(1, 0), localB[1]);
+
+  // Not a GIF: no index.
+  const Bytes junk = {'G', 'I', 'X', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B};
+  TCustomMemoryStream junkStream(junk.data(), static_cast<int64_t>(junk.size()));
+  EXPECT_FALSE(IndexGIFFrames(junkStream, index));
+  EXPECT_TRUE(index.Frames.empty());
+}
+
+// A graphic control extension whose first block is cut by the end of the data is stepped over as any
+// cut extension is: the bytes after it are not taken for a frame, whichever frame is asked for.
+TEST_F(GifCodecTest, NoFrameIsFoundInsideACutGraphicControlBlock) {
+  GifBuilder g(4, 4, kFour);
+  g.Frame(0, 0, 4, 4, Pattern(4, 4, 4), 2);
+  Bytes file = g.data;
+  // The block says 64 bytes; what follows (a terminator, then a whole frame and the trailer) is less.
+  file.insert(file.end(), {0x21, 0xF9, 64, 0});
+  GifBuilder inner(4, 4, kFour);
+  inner.Frame(0, 0, 4, 4, Bytes(16, 2), 2);
+  const Bytes tail = inner.Done();
+  file.insert(file.end(), tail.begin() + 13 + 12, tail.end());
+  ASSERT_LT(file.size() - g.data.size() - 3, 64u);
+  for (int32_t wanted : {0, 1}) {
+    SCOPED_TRACE(wanted);
+    TIEBitmap b;
+    TIOParamsVals p(nullptr);
+    p.GifImageIndex = wanted;
+    auto r = Read(file, b, p);
+    EXPECT_EQ(r.frames, 1);
+    EXPECT_EQ(r.aborted, wanted == 1);
+  }
+}
+
 TEST_F(GifCodecTest, PixelFormatFollowsTheTableAndNativeFormat) {
   const std::vector<TIERGB> bw = {CreateRGB(0, 0, 0), CreateRGB(255, 255, 255)};
   const std::vector<TIERGB> rw = {CreateRGB(255, 0, 0), CreateRGB(255, 255, 255)};
