@@ -2,8 +2,9 @@
 // files, one thread each (the codecs are sequential; ImageMagick is held to one thread):
 //   - load of a 1920 x 1080 24-bit BMP (written by ours) into 24-bit pixels;
 //   - save of the same pixels as a 24-bit BMP (a classic 40-byte header for ImageMagick: BMP3);
-//   - load of the 50 frames of a 320 x 240 GIF, each to 24-bit pixels (ours loads frame by frame,
-//     as its reader does; the peers walk the file once);
+//   - load of the 50 frames of a 320 x 240 GIF, each to 24-bit pixels: ours as the multi-frame
+//     loader reads an animation (the file's frames indexed in one walk, each frame read from its
+//     place) and, for comparison, one file load per frame as a single-picture caller would;
 //   - save of the 50 frames, 24-bit pictures of exactly 256 colours each, as one one-frame GIF per
 //     frame: the palette rule of every writer is then "the picture's own colours", and no dithering
 //     is asked of ImageMagick's (it needs none: the colours fit).
@@ -11,7 +12,8 @@
 // back by ImageMagick and compared with what was written (the count of differing samples, or PSNR).
 // Saves are timed to the file's close; ours also syncs the file to the disk before renaming it over
 // the target (a save that survives a power cut), which no peer does: ours is timed with the sync
-// and without it, and the peers' ratios are taken against ours without it.
+// and without it, and the peers' ratios are taken against ours without it. The tools run in turn,
+// one run each per round, and each is given with the medians of its wall and processor times.
 //   peer_codecs <folder of pillow_peer.py> [runs]
 #include <cstring>
 #include <filesystem>
@@ -20,6 +22,10 @@
 #include "bench/bench_codec_inputs.h"
 #include "bench/peers/peer_common.h"
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_streams.h"
+#include "imaging/io/codecs/gif_codec.h"
+#include "imaging/io/io_params.h"
 #include "imaging/io/format_registry.h"
 #include "imaging/io/zodazur_io.h"
 #include "platform/system/streams.h"
@@ -102,113 +108,192 @@ int main(int argc, char** argv) {
   }
   WriteFile(dir + "/frames.rgb", framesRgb);
   char args[1024];
+  // Pillow runs in a child process that times the work alone: one run per round.
+  auto pillowRun = [&](const std::string& command) {
+    return [&pillow, command]() { return RunPillow(pillow, command); };
+  };
+  auto compare = [&](const char* title, std::vector<Contender>& tools, size_t oursAt,
+                     const std::function<std::string(size_t)>& agreement) {
+    RunInTurn(tools, runs);
+    PrintCpuHeader(title);
+    for (size_t k = 0; k < tools.size(); ++k) PrintCpuRow(tools[k], k < oursAt ? nullptr : &tools[oursAt], agreement(k));
+  };
 
   // ---- BMP load ----
-  PrintHeader("load BMP 1920x1080x24 (file written by ours)");
-  TZodazUrIO io(nullptr);
-  const double oursBmpLoad = MedianMs(runs, [&] { io.LoadFromFile(bmp); });
-  PrintRow("ours", "1", oursBmpLoad, 0, "vs the picture: " + Agreement(photoRgb, Rgb(*io.IEBitmap())));
-  Magick::Image magickBmp;
-  const double magickBmpLoad = MedianMs(runs, [&] { magickBmp.read(bmp); });
-  PrintRow("ImageMagick", "1", magickBmpLoad, oursBmpLoad, "vs the picture: " + Agreement(photoRgb, Rgb(magickBmp)));
-  std::snprintf(args, sizeof args, "bmpload '%s' %d '%s'", bmp.c_str(), runs, (dir + "/pillow.rgb").c_str());
-  double ms = RunPillow(pillow, args);
-  PrintRow("Pillow", "1", ms, oursBmpLoad,
-           ms < 0 ? "failed" : "vs the picture: " + Agreement(photoRgb, ReadFile(dir + "/pillow.rgb")));
+  {
+    TZodazUrIO io(nullptr);
+    Magick::Image magickBmp;
+    std::snprintf(args, sizeof args, "bmpload '%s' 1 '%s'", bmp.c_str(), (dir + "/pillow.rgb").c_str());
+    std::vector<Contender> tools = {
+        {"ours", 1, [&] { return TimedMs([&] { io.LoadFromFile(bmp); }); }, {}, {}},
+        {"ImageMagick", 1, [&] { return TimedMs([&] { magickBmp.read(bmp); }); }, {}, {}},
+        {"Pillow", 1, pillowRun(args), {}, {}},
+    };
+    compare("load BMP 1920x1080x24 (file written by ours)", tools, 0, [&](size_t k) {
+      if (k == 0) return "vs the picture: " + Agreement(photoRgb, Rgb(*io.IEBitmap()));
+      if (k == 1) return "vs the picture: " + Agreement(photoRgb, Rgb(magickBmp));
+      return tools[k].Median() < 0 ? std::string("failed")
+                                   : "vs the picture: " + Agreement(photoRgb, ReadFile(dir + "/pillow.rgb"));
+    });
+  }
 
   // ---- BMP save ----
-  PrintHeader("save BMP 1920x1080x24 (peers' ratios against ours without the sync)");
-  auto photoIO = TZodazUrIO::CreateFromBitmap(&photo);
-  const double oursBmpSave = MedianMs(runs, [&] { photoIO->SaveToFile(dir + "/ours/out.bmp"); });
-  PrintRow("ours, synced before the rename", "1", oursBmpSave, 0,
-           "read back: " + Agreement(photoRgb, ReadBack(dir + "/ours/out.bmp")));
-  SafeFileStreamSync = false;
-  const double oursBmpSaveNoSync = MedianMs(runs, [&] { photoIO->SaveToFile(dir + "/ours/out.bmp"); });
-  SafeFileStreamSync = true;
-  PrintRow("ours without the sync, as peers save", "1", oursBmpSaveNoSync, 0,
-           "read back: " + Agreement(photoRgb, ReadBack(dir + "/ours/out.bmp")));
-  Magick::Image toSave(kBmpWidth, kBmpHeight, "RGB", Magick::CharPixel, photoRgb.data());
-  ms = MedianMs(runs, [&] { toSave.write("BMP3:" + dir + "/magick/out.bmp"); });
-  PrintRow("ImageMagick BMP3", "1", ms, oursBmpSaveNoSync, "read back: " + Agreement(photoRgb, ReadBack(dir + "/magick/out.bmp")));
-  std::snprintf(args, sizeof args, "bmpsave '%s' %d %d %d '%s'", (dir + "/photo.rgb").c_str(), kBmpWidth, kBmpHeight,
-                runs, (dir + "/pillow/out.bmp").c_str());
-  ms = RunPillow(pillow, args);
-  PrintRow("Pillow", "1", ms, oursBmpSaveNoSync,
-           ms < 0 ? "failed" : "read back: " + Agreement(photoRgb, ReadBack(dir + "/pillow/out.bmp")));
+  {
+    auto photoIO = TZodazUrIO::CreateFromBitmap(&photo);
+    Magick::Image toSave(kBmpWidth, kBmpHeight, "RGB", Magick::CharPixel, photoRgb.data());
+    std::snprintf(args, sizeof args, "bmpsave '%s' %d %d 1 '%s'", (dir + "/photo.rgb").c_str(), kBmpWidth, kBmpHeight,
+                  (dir + "/pillow/out.bmp").c_str());
+    std::vector<Contender> tools = {
+        {"ours, synced before the rename", 1,
+         [&] { return TimedMs([&] { photoIO->SaveToFile(dir + "/ours/synced.bmp"); }); }, {}, {}},
+        {"ours without the sync, as peers save", 1,
+         [&] {
+           SafeFileStreamSync = false;
+           const double ms = TimedMs([&] { photoIO->SaveToFile(dir + "/ours/out.bmp"); });
+           SafeFileStreamSync = true;
+           return ms;
+         },
+         {}, {}},
+        {"ImageMagick BMP3", 1, [&] { return TimedMs([&] { toSave.write("BMP3:" + dir + "/magick/out.bmp"); }); }, {}, {}},
+        {"Pillow", 1, pillowRun(args), {}, {}},
+    };
+    compare("save BMP 1920x1080x24 (ratios against ours without the sync)", tools, 1, [&](size_t k) {
+      const char* files[] = {"/ours/synced.bmp", "/ours/out.bmp", "/magick/out.bmp", "/pillow/out.bmp"};
+      if (tools[k].Median() < 0) return std::string("failed");
+      return "read back: " + Agreement(photoRgb, ReadBack(dir + files[k]));
+    });
+  }
 
   // ---- GIF load ----
-  PrintHeader("load GIF 50 frames 320x240 (file built byte by byte)");
-  std::vector<uint8_t> decoded;
-  const double oursGifLoad = MedianMs(runs, [&] {
-    decoded.clear();
-    for (int32_t f = 0; f < kGifFrames; ++f) {
-      io.Params().GifImageIndex = f;
-      io.LoadFromFile(gif);
-      const std::vector<uint8_t> rgb = Rgb(*io.IEBitmap());
-      decoded.insert(decoded.end(), rgb.begin(), rgb.end());
-    }
-  });
-  PrintRow("ours, frame by frame", "1", oursGifLoad, 0, "vs the frames: " + Agreement(framesRgb, decoded));
-  std::vector<Magick::Image> magickFrames;
-  ms = MedianMs(runs, [&] {
-    magickFrames.clear();
-    Magick::readImages(&magickFrames, gif);
-  });
-  decoded.clear();
-  for (Magick::Image& f : magickFrames) {
-    const std::vector<uint8_t> rgb = Rgb(f);
-    decoded.insert(decoded.end(), rgb.begin(), rgb.end());
+  {
+    // Ours as an animation is loaded: the file opened once, read ahead, its frames indexed in one
+    // walk, each frame read from its place into a picture of its own (24-bit, as the peers give).
+    std::vector<TIEBitmap> oursFrames(kGifFrames);
+    auto loadAnimation = [&] {
+      TFileStream file(gif, fmOpenRead | fmShareDenyWrite);
+      TIEBufferedReadStream buffered(file, 65536, false);
+      TGIFFrameIndex index;
+      IndexGIFFrames(buffered, index);
+      for (int32_t f = 0; f < kGifFrames; ++f) {
+        TIOParamsVals params(nullptr);
+        params.GifImageIndex = f;
+        bool aborting = false;
+        TIEProgressRecord progress;
+        progress.Aborting = &aborting;
+        std::unique_ptr<TIEMask> mask;
+        int32_t count = 0;
+        buffered.Seek(0, soBeginning);
+        ReadGIFStream(buffered, oursFrames[static_cast<size_t>(f)], count, params, progress, false, mask, true,
+                      &index);
+      }
+    };
+    // One file load per frame through the I/O component, as a caller of single pictures does.
+    std::vector<TIEBitmap> perFileFrames(kGifFrames);
+    TZodazUrIO io(nullptr);
+    auto loadFramePerFile = [&] {
+      for (int32_t f = 0; f < kGifFrames; ++f) {
+        io.SetAttachedIEBitmap(&perFileFrames[static_cast<size_t>(f)]);
+        io.Params().GifImageIndex = f;
+        io.LoadFromFile(gif);
+      }
+      io.SetAttachedIEBitmap(nullptr);
+    };
+    std::vector<Magick::Image> magickFrames;
+    std::snprintf(args, sizeof args, "gifload '%s' %d 1 '%s'", gif.c_str(), kGifFrames,
+                  (dir + "/pillow_frames.rgb").c_str());
+    std::vector<Contender> tools = {
+        {"ours, the animation (frames indexed)", 1, [&] { return TimedMs(loadAnimation); }, {}, {}},
+        {"ours, one file load per frame", 1, [&] { return TimedMs(loadFramePerFile); }, {}, {}},
+        {"ImageMagick readImages", 1,
+         [&] {
+           return TimedMs([&] {
+             magickFrames.clear();
+             Magick::readImages(&magickFrames, gif);
+           });
+         },
+         {}, {}},
+        {"Pillow seek and convert", 1, pillowRun(args), {}, {}},
+    };
+    auto joined = [](std::vector<TIEBitmap>& list) {
+      std::vector<uint8_t> all;
+      for (TIEBitmap& b : list) {
+        const std::vector<uint8_t> rgb = Rgb(b);
+        all.insert(all.end(), rgb.begin(), rgb.end());
+      }
+      return all;
+    };
+    compare("load GIF 50 frames 320x240, the same file for every tool (built byte by byte)", tools, 0,
+            [&](size_t k) {
+              if (k == 0) return "vs the frames: " + Agreement(framesRgb, joined(oursFrames));
+              if (k == 1) return "vs the frames: " + Agreement(framesRgb, joined(perFileFrames));
+              if (k == 2) {
+                std::vector<uint8_t> all;
+                for (Magick::Image& f : magickFrames) {
+                  const std::vector<uint8_t> rgb = Rgb(f);
+                  all.insert(all.end(), rgb.begin(), rgb.end());
+                }
+                return "vs the frames: " + Agreement(framesRgb, all);
+              }
+              return tools[k].Median() < 0
+                         ? std::string("failed")
+                         : "vs the frames: " + Agreement(framesRgb, ReadFile(dir + "/pillow_frames.rgb"));
+            });
   }
-  PrintRow("ImageMagick readImages", "1", ms, oursGifLoad, "vs the frames: " + Agreement(framesRgb, decoded));
-  std::snprintf(args, sizeof args, "gifload '%s' %d %d '%s'", gif.c_str(), kGifFrames, runs,
-                (dir + "/pillow_frames.rgb").c_str());
-  ms = RunPillow(pillow, args);
-  PrintRow("Pillow seek and convert", "1", ms, oursGifLoad,
-           ms < 0 ? "failed" : "vs the frames: " + Agreement(framesRgb, ReadFile(dir + "/pillow_frames.rgb")));
 
   // ---- GIF save ----
-  PrintHeader("save GIF 50 frames 320x240 of 256 colours, one file each (ratios: ours without the sync)");
-  auto readBackFrames = [&](const std::string& folder) {
-    std::vector<uint8_t> all;
+  {
+    auto readBackFrames = [&](const std::string& folder) {
+      std::vector<uint8_t> all;
+      for (int32_t f = 0; f < kGifFrames; ++f) {
+        const std::vector<uint8_t> rgb = ReadBack(FrameFile(folder, f));
+        all.insert(all.end(), rgb.begin(), rgb.end());
+      }
+      return all;
+    };
+    std::filesystem::create_directories(dir + "/ours_synced");
+    std::vector<std::unique_ptr<TZodazUrIO>> frameIO;
+    for (auto& f : frames) frameIO.push_back(TZodazUrIO::CreateFromBitmap(f.get()));
+    auto saveOurs = [&](const std::string& folder) {
+      for (int32_t f = 0; f < kGifFrames; ++f) frameIO[static_cast<size_t>(f)]->SaveToFile(FrameFile(folder, f));
+    };
+    std::vector<Magick::Image> magickOut;
     for (int32_t f = 0; f < kGifFrames; ++f) {
-      const std::vector<uint8_t> rgb = ReadBack(FrameFile(folder, f));
-      all.insert(all.end(), rgb.begin(), rgb.end());
+      magickOut.emplace_back(kGifWidth, kGifHeight, "RGB", Magick::CharPixel,
+                             framesRgb.data() + static_cast<size_t>(f) * kGifWidth * kGifHeight * 3);
+      magickOut.back().quantizeDither(false);
     }
-    return all;
-  };
-  std::vector<std::unique_ptr<TZodazUrIO>> frameIO;
-  for (auto& f : frames) frameIO.push_back(TZodazUrIO::CreateFromBitmap(f.get()));
-  const double oursGifSave = MedianMs(runs, [&] {
-    for (int32_t f = 0; f < kGifFrames; ++f) frameIO[static_cast<size_t>(f)]->SaveToFile(FrameFile(dir + "/ours", f));
-  });
-  PrintRow("ours, synced before the rename", "1", oursGifSave, 0,
-           "read back: " + Agreement(framesRgb, readBackFrames(dir + "/ours")));
-  SafeFileStreamSync = false;
-  const double oursGifSaveNoSync = MedianMs(runs, [&] {
-    for (int32_t f = 0; f < kGifFrames; ++f) frameIO[static_cast<size_t>(f)]->SaveToFile(FrameFile(dir + "/ours", f));
-  });
-  SafeFileStreamSync = true;
-  PrintRow("ours without the sync, as peers save", "1", oursGifSaveNoSync, 0,
-           "read back: " + Agreement(framesRgb, readBackFrames(dir + "/ours")));
-  std::vector<Magick::Image> magickOut;
-  for (int32_t f = 0; f < kGifFrames; ++f) {
-    magickOut.emplace_back(kGifWidth, kGifHeight, "RGB", Magick::CharPixel,
-                           framesRgb.data() + static_cast<size_t>(f) * kGifWidth * kGifHeight * 3);
-    magickOut.back().quantizeDither(false);
+    std::snprintf(args, sizeof args, "gifsave '%s' %d %d %d 1 '%s'", (dir + "/frames.rgb").c_str(), kGifWidth,
+                  kGifHeight, kGifFrames, (dir + "/pillow").c_str());
+    std::vector<Contender> tools = {
+        {"ours, synced before the rename", 1, [&] { return TimedMs([&] { saveOurs(dir + "/ours_synced"); }); }, {}, {}},
+        {"ours without the sync, as peers save", 1,
+         [&] {
+           SafeFileStreamSync = false;
+           const double ms = TimedMs([&] { saveOurs(dir + "/ours"); });
+           SafeFileStreamSync = true;
+           return ms;
+         },
+         {}, {}},
+        {"ImageMagick", 1,
+         [&] {
+           return TimedMs([&] {
+             for (int32_t f = 0; f < kGifFrames; ++f) {
+               // A copy per save: the writer quantizes the picture it is given.
+               Magick::Image copy = magickOut[static_cast<size_t>(f)];
+               copy.write("GIF:" + FrameFile(dir + "/magick", f));
+             }
+           });
+         },
+         {}, {}},
+        {"Pillow", 1, pillowRun(args), {}, {}},
+    };
+    compare("save GIF 50 frames 320x240 of 256 colours, one file each (ratios against ours without the sync)",
+            tools, 1, [&](size_t k) {
+              const char* folders[] = {"/ours_synced", "/ours", "/magick", "/pillow"};
+              if (tools[k].Median() < 0) return std::string("failed");
+              return "read back: " + Agreement(framesRgb, readBackFrames(dir + folders[k]));
+            });
   }
-  ms = MedianMs(runs, [&] {
-    for (int32_t f = 0; f < kGifFrames; ++f) {
-      // A copy per save: the writer quantizes the picture it is given.
-      Magick::Image copy = magickOut[static_cast<size_t>(f)];
-      copy.write("GIF:" + FrameFile(dir + "/magick", f));
-    }
-  });
-  PrintRow("ImageMagick", "1", ms, oursGifSaveNoSync, "read back: " + Agreement(framesRgb, readBackFrames(dir + "/magick")));
-  std::snprintf(args, sizeof args, "gifsave '%s' %d %d %d %d '%s'", (dir + "/frames.rgb").c_str(), kGifWidth, kGifHeight,
-                kGifFrames, runs, (dir + "/pillow").c_str());
-  ms = RunPillow(pillow, args);
-  PrintRow("Pillow", "1", ms, oursGifSaveNoSync,
-           ms < 0 ? "failed" : "read back: " + Agreement(framesRgb, readBackFrames(dir + "/pillow")));
 
   std::filesystem::remove_all(dir);
   return 0;
