@@ -312,6 +312,8 @@ void TZodazUrMIO::LoadFromStreamGIF(TStream& Stream) {
     ReportProgress(*this, k, count);
     if (aborting_ || k + 1 >= count) break;
   }
+  // The caller's stream where the reads left off, not where the read-ahead did.
+  Stream.Seek(buffered.Position(), soBeginning);
 }
 
 // ---------------------------------------------------------------------------------- AVI frames

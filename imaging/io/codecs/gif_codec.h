@@ -29,6 +29,7 @@ struct TGIFFrameEntry {
 struct TGIFFrameIndex {
   int64_t Origin = -1;  // the stream position and size the walk was made at; another stream
   int64_t Size = -1;    // position or size makes the index unusable (the read then walks)
+  int64_t End = -1;     // the stream position after the trailer (or the end of the data)
   std::vector<TGIFFrameEntry> Frames;
   std::vector<std::string> Comments;  // the texts of every comment block, in file order
 };

@@ -135,6 +135,7 @@ void WalkFrames(TIEByteReader& r, TGIFFrameIndex& index) {
       break;
     }
   }
+  index.End = r.Position();
 }
 
 struct TGIFFrameContext {
@@ -378,6 +379,9 @@ void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOP
       comments = entry.CommentsBefore;
     }
   }
+  // As a walking read does, a read that did not fail leaves the stream after the GIF, where the
+  // next picture of a stream of several would begin.
+  if (loaded || wanted < 0 || wanted >= static_cast<int32_t>(frames.size())) Stream.Seek(Index->End, soBeginning);
   Params.GifComments.insert(Params.GifComments.end(), Index->Comments.begin(), Index->Comments.begin() + comments);
   FrameCount = count;
   Params.SetImageCount(count);
