@@ -97,7 +97,7 @@ void ReadComments(TIEByteReader& r, std::vector<std::string>& comments) {
 
 // Reads the header and the global colour table; false when the data is not a GIF or is cut inside
 // them.
-bool ReadHeader(TIEByteReader& r, uint8_t (&head)[13], TGIFColorTable& global) {
+bool ReadGIFHeader(TIEByteReader& r, uint8_t (&head)[13], TGIFColorTable& global) {
   if (!r.Read(head, 13) || std::memcmp(head, "GIF", 3) != 0) return false;
   return !(head[10] & 0x80) || ReadColorTable(r, head[10] & 7, global);
 }
@@ -307,7 +307,7 @@ bool IndexGIFFrames(TStream& Stream, TGIFFrameIndex& Index) {
   TIEByteReader r(Stream);
   uint8_t head[13];
   TGIFColorTable global;
-  const bool gif = ReadHeader(r, head, global);
+  const bool gif = ReadGIFHeader(r, head, global);
   if (gif) {
     WalkFrames(r, Index);
     Index.Origin = origin;
@@ -327,7 +327,7 @@ void ReadGIFStream(TStream& Stream, TIEBitmap& Bitmap, int32_t& FrameCount, TIOP
   TIEByteReader r(Stream);
   uint8_t head[13];
   TGIFColorTable global;
-  if (!ReadHeader(r, head, global)) {
+  if (!ReadGIFHeader(r, head, global)) {
     Progress.Abort();
     return;
   }
