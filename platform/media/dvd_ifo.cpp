@@ -234,6 +234,173 @@ bool CommandFits(const uint8_t* C, const TChainPlace& Place, const TCommandLimit
   return LinkFits(DvdCommandLink(C), Place);
 }
 
+// A program chain as the navigator runs it before and after its cells: its pre- and
+// post-commands and what follows when they link nowhere.
+struct TChainCode {
+  int32_t Programs = 0, Next = 0, Prev = 0, GoUp = 0;
+  uint64_t Pre = 0, Post = 0;  // the first command of each list
+  uint32_t PreCount = 0, PostCount = 0;
+};
+// The chains a link may name by number (Numbered 0: the first-play chain, which has no table).
+struct TChainTable {
+  int32_t Numbered = 0;
+  std::vector<TChainCode> Chains;
+};
+
+// ---- loops: chains whose commands go round for ever without a cell to show
+
+// Where a fired link leads while no cell has been shown: to a chain's start (its pre-commands), to
+// a chain's end (its post-commands), or out (a cell shows, another domain is jumped to, play ends).
+// Node 2k is chain k's start, 2k + 1 its end; -1 is out.
+constexpr int32_t kOut = -1;
+
+int32_t ChainStart(const TChainTable& T, int32_t Number) {
+  return Number >= 1 && Number <= T.Numbered && Number <= static_cast<int32_t>(T.Chains.size()) ? 2 * (Number - 1)
+                                                                                                  : kOut;
+}
+
+// Where a link fired in chain K's pre-commands (Pre) or post-commands leads. After the cells the
+// navigator's cell is past the last: the top or the next cell, like the next program, runs the
+// post-commands again.
+int32_t LinkLeadsTo(const TDvdLink& Link, const TChainTable& T, int32_t K, bool Pre) {
+  const TChainCode& c = T.Chains[static_cast<size_t>(K)];
+  const int32_t start = 2 * K, end = 2 * K + 1;
+  switch (Link.Kind) {
+    case dlChain:
+      return ChainStart(T, Link.Value);
+    case dlSub:
+      switch (Link.Value) {
+        case kTopC:
+        case kNextC:
+          return Pre ? kOut : end;
+        case kNextPG:
+          return Pre ? (c.Programs >= 2 ? kOut : end) : end;
+        case kTopPGC:
+          return start;
+        case kNextPGC:
+          return ChainStart(T, c.Next);
+        case kPrevPGC:
+          return ChainStart(T, c.Prev);
+        case kGoUpPGC:
+          return ChainStart(T, c.GoUp);
+        case kTailPGC:
+          return end;
+        default:
+          return kOut;
+      }
+    default:  // a part, program or cell: it shows
+      return kOut;
+  }
+}
+
+// Follows one command list (Count commands at At) line by line as the navigator runs it: the
+// places its links may lead to, and whether it may run to its end without one firing. A command
+// with a condition may or may not fire; one without always does, and the lines after it are not
+// reached. A goto makes the end reachable as well (the navigator runs a list at most 100 000 lines).
+void FollowCommands(TReader& r, uint64_t At, uint32_t Count, const TChainTable& T, int32_t K, bool Pre,
+                    std::vector<int32_t>& Leads, bool& Ends) {
+  Ends = Count == 0;
+  std::vector<uint8_t> seen(Count, 0);
+  std::vector<uint32_t> todo;
+  if (Count > 0) todo.push_back(0);
+  while (!todo.empty()) {
+    const uint32_t i = todo.back();
+    todo.pop_back();
+    if (i >= Count) {
+      Ends = true;
+      continue;
+    }
+    if (seen[i]) continue;
+    seen[i] = 1;
+    if (!r.Has(At + 8ull * i, 8)) return;
+    const uint8_t* C = r.At(At + 8ull * i);
+    const int kind = C[0] >> 5;
+    const bool conditional = ((C[1] >> 4) & 7) != 0;
+    if (kind == 0) {
+      const int op = C[1] & 0x0F;
+      if (op == 1 || op == 3) {  // goto (or set the parental level and go to)
+        Ends = true;
+        if (C[7] >= 1) todo.push_back(C[7] - 1u);
+        if (conditional || C[7] == 0) todo.push_back(i + 1);
+      } else if (op == 2) {  // break: the list ends
+        Ends = true;
+        if (conditional) todo.push_back(i + 1);
+      } else {
+        todo.push_back(i + 1);
+      }
+      continue;
+    }
+    bool fires = false;
+    if (kind == 1 && (C[0] & 0x10)) {
+      // Exit and the jumps leave the chain's domain or end play.
+      const int op = C[1] & 0x0F;
+      fires = op == 1 || op == 2 || op == 3 || op == 5 || op == 6 || op == 8;
+      if (fires) Leads.push_back(kOut);
+    } else {
+      const TDvdLink link = DvdCommandLink(C);
+      fires = link.Kind != dlNone && !(link.Kind == dlSub && link.Value == 0);
+      if (fires) Leads.push_back(LinkLeadsTo(link, T, K, Pre));
+    }
+    // Compare, set and always link (kind 6) links whatever its comparison says.
+    if (!fires || (conditional && kind != 6)) todo.push_back(i + 1);
+  }
+}
+
+// False when some chain of the table, once started or once its cells are over, can only go on
+// from chain start to chain end to chain start without ever showing a cell or leaving the table:
+// the navigator would run its commands for ever (or recurse until its stack is gone). Links
+// guarded by register conditions count as possible both ways: only loops no register value can
+// leave are refused.
+bool ChainsShowCells(TReader& r, const TChainTable& T) {
+  const int32_t n = static_cast<int32_t>(T.Chains.size());
+  std::vector<std::vector<int32_t>> leads(static_cast<size_t>(2 * n));
+  std::vector<uint8_t> leaves(static_cast<size_t>(2 * n), 0);
+  for (int32_t k = 0; k < n; ++k) {
+    const TChainCode& c = T.Chains[static_cast<size_t>(k)];
+    for (const bool pre : {true, false}) {
+      const int32_t node = 2 * k + (pre ? 0 : 1);
+      std::vector<int32_t>& out = leads[static_cast<size_t>(node)];
+      bool ends = false;
+      FollowCommands(r, pre ? c.Pre : c.Post, pre ? c.PreCount : c.PostCount, T, k, pre, out, ends);
+      // Run to their end, the pre-commands go on to the first program (a cell shows) or, without
+      // programs, to the post-commands; the post-commands to the next chain (none: play ends).
+      if (ends) out.push_back(pre ? (c.Programs > 0 ? kOut : node + 1) : ChainStart(T, c.Next));
+    }
+  }
+  // The nodes from which a way out can be reached, found backwards from the ways out.
+  std::vector<std::vector<int32_t>> from(static_cast<size_t>(2 * n));
+  std::vector<int32_t> todo;
+  for (int32_t node = 0; node < 2 * n; ++node) {
+    for (const int32_t to : leads[static_cast<size_t>(node)]) {
+      if (to == kOut) {
+        if (!leaves[static_cast<size_t>(node)]) todo.push_back(node);
+        leaves[static_cast<size_t>(node)] = 1;
+      } else {
+        from[static_cast<size_t>(to)].push_back(node);
+      }
+    }
+  }
+  while (!todo.empty()) {
+    const int32_t node = todo.back();
+    todo.pop_back();
+    for (const int32_t back : from[static_cast<size_t>(node)]) {
+      if (leaves[static_cast<size_t>(back)]) continue;
+      leaves[static_cast<size_t>(back)] = 1;
+      todo.push_back(back);
+    }
+  }
+  // Every chain's start can be reached (by number, from a menu or a title); its end after its cells.
+  for (int32_t k = 0; k < n; ++k) {
+    if (!leaves[static_cast<size_t>(2 * k)]) return false;
+    if (T.Chains[static_cast<size_t>(k)].Programs > 0 && !leaves[static_cast<size_t>(2 * k + 1)]) return false;
+  }
+  // So is any other place that cannot be left once something leads there.
+  for (int32_t node = 0; node < 2 * n; ++node) {
+    if (!leaves[static_cast<size_t>(node)] && !from[static_cast<size_t>(node)].empty()) return false;
+  }
+  return true;
+}
+
 struct TCheck {
   TReader& r;
   std::string& why;
@@ -246,12 +413,17 @@ struct TCheck {
     TChainPlace Place;
   };
   std::vector<TPending> pending{};
+  // The chains read, table by table, for the search for loops.
+  std::vector<TChainTable> tables{};
   bool Commands(const TCommandLimits& Limits) {
     for (const TPending& p : pending) {
       if (!r.Has(p.At, 8)) return Fail("a command table is cut");
       if (!CommandFits(r.At(p.At), p.Place, Limits)) {
         return Fail("a navigation command goes to a place that is not there");
       }
+    }
+    for (const TChainTable& t : tables) {
+      if (!ChainsShowCells(r, t)) return Fail("program chains link to each other for ever without showing a cell");
     }
     return true;
   }
@@ -281,6 +453,14 @@ struct TCheck {
     const int32_t cells = r.U8(O + 3);
     const uint16_t commands = r.U16(O + 0xE4), map = r.U16(O + 0xE6), playback = r.U16(O + 0xE8),
                    positions = r.U16(O + 0xEA);
+    if (!tables.empty()) {
+      TChainCode code;
+      code.Programs = Programs;
+      code.Next = r.U16(O + 0x9C);
+      code.Prev = r.U16(O + 0x9E);
+      code.GoUp = r.U16(O + 0xA0);
+      tables.back().Chains.push_back(code);
+    }
     if (Programs > 0) {
       if (map == 0 || O + map + Programs > End) return Fail("a program map lies past its program chain");
       for (int32_t p = 0; p < Programs; ++p) {
@@ -302,6 +482,13 @@ struct TCheck {
       const uint64_t count = pre + post + r.U16(t + 4);
       const uint64_t last = r.U16(t + 6);
       if (8 + 8 * count > last + 1 || t + last + 1 > End) return Fail("a command table says more than it holds");
+      if (!tables.empty()) {
+        TChainCode& code = tables.back().Chains.back();
+        code.Pre = t + 8;
+        code.PreCount = static_cast<uint32_t>(pre);
+        code.Post = t + 8 + 8 * pre;
+        code.PostCount = static_cast<uint32_t>(post);
+      }
       TChainPlace place;
       place.Domain = domain;
       place.Chains = chains;
@@ -326,6 +513,7 @@ struct TCheck {
     if (end > Limit) return Fail("a program chain table ends past its end");
     if (8 + 8ull * n > end - T) return Fail("a program chain table has more chains than room");
     chains = n;
+    tables.push_back({n, {}});
     for (uint16_t k = 0; k < n; ++k) {
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       int32_t programs = 0;
@@ -416,6 +604,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   int32_t programs = 0;
   c.domain = domFirstPlay;
   c.chains = 0;
+  c.tables.push_back({0, {}});
   if (firstPlay != 0 && !c.Pgc(firstPlay, r.Size(), programs)) return false;
   // The titles: each in a title set that is there.
   uint64_t t;

@@ -29,7 +29,8 @@ struct TDvdVmgFacts {
 
 // Checks a VIDEO_TS.IFO (or .BUP) held in memory; false with the reason when anything is out of
 // place (also a navigation command that jumps or links to a place that is not there, or from a
-// domain the jump is not allowed in). Fills Facts on success.
+// domain the jump is not allowed in, and program chains whose commands go round for ever without
+// showing a cell). Fills Facts on success.
 bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::string& Why);
 // What a title set's information file says its menus hold and its commands need elsewhere.
 struct TDvdVtsFacts {

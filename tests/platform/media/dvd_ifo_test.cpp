@@ -286,6 +286,98 @@ TEST(DvdIfoTest, JumpsToMenusThatAreNotThereAreRefused) {
   }
 }
 
+// Program chains whose commands go round for ever without a cell to show are refused (the
+// navigator would spin in them, or recurse until its stack is gone); loops a register condition can
+// leave, and gotos (the navigator runs a command list at most 100 000 lines), pass. A title set is
+// authored by dvdauthor from the fixture's second title: two root menus whose pre-commands link to
+// each other under conditions (`if (g0 eq 5) jump menu 2;`, `if (g1 eq 3) jump menu 1;`), patched.
+TEST(DvdIfoTest, ChainsThatLoopWithoutACellAreRefused) {
+  const std::string dvdauthor = testsupport::FindProgram({"dvdauthor"});
+  ASSERT_FALSE(dvdauthor.empty()) << "dvdauthor is needed (scripts/install-deps.sh installs it)";
+  testsupport::ScratchDir scratch;
+  const fs::path vob = DiscFolder() / "VIDEO_TS" / "VTS_02_1.VOB";
+  std::ofstream(scratch.Path() / "disc.xml")
+      << "<dvdauthor dest=\"" << (scratch.Path() / "disc").string() << "\"><vmgm/><titleset><menus>"
+      << "<pgc entry=\"root\"><pre>if (g0 eq 5) jump menu 2;</pre><vob file=\"" << vob.string() << "\"/></pgc>"
+      << "<pgc><pre>if (g1 eq 3) jump menu 1;</pre><vob file=\"" << vob.string() << "\"/></pgc></menus>"
+      << "<titles><pgc><vob file=\"" << vob.string() << "\"/></pgc></titles></titleset></dvdauthor>\n";
+  std::string log;
+  ASSERT_EQ(testsupport::RunProgram("VIDEO_FORMAT=PAL '" + dvdauthor + "' -x '" + (scratch.Path() / "disc.xml").string() +
+                                        "'",
+                                    &log),
+            0)
+      << log;
+  const fs::path ifo = scratch.Path() / "disc" / "VIDEO_TS" / "VTS_01_0.IFO";
+  const std::vector<uint8_t> vts = testsupport::ReadFileBytes(ifo.string());
+  ASSERT_GE(vts.size(), 4096u);
+  // The menus' first language, its chains 1 and 2 and their first pre- and post-commands.
+  const uint64_t menus = uint64_t{BigEndian32(vts, 0xD0)} * 2048;
+  ASSERT_GT(menus, 0u);
+  const uint64_t language = menus + BigEndian32(vts, menus + 12);
+  uint64_t chain[2], pre[2], post[2];
+  for (int k = 0; k < 2; ++k) {
+    chain[k] = language + BigEndian32(vts, language + 8 + 8 * k + 4);
+    const uint64_t commands = chain[k] + ((vts[chain[k] + 0xE4] << 8) | vts[chain[k] + 0xE5]);
+    ASSERT_NE(commands, chain[k]);
+    ASSERT_EQ((vts[commands] << 8) | vts[commands + 1], 1);      // one pre-command
+    ASSERT_GE((vts[commands + 2] << 8) | vts[commands + 3], 1);  // a post-command
+    pre[k] = commands + 8;
+    post[k] = commands + 16;
+    ASSERT_EQ(vts[pre[k] + 1], 0xA4);  // a link to a chain under a condition
+  }
+  using Bytes = std::vector<uint8_t>;
+  const Bytes linkTo1 = {0x20, 0x04, 0, 0, 0, 0, 0, 1}, linkTo2 = {0x20, 0x04, 0, 0, 0, 0, 0, 2};
+  const Bytes tail = {0x20, 0x01, 0, 0, 0, 0, 0, 0x0D}, top = {0x20, 0x01, 0, 0, 0, 0, 0, 0x09};
+  const Bytes nop = {0, 0, 0, 0, 0, 0, 0, 0}, gotoItself = {0x00, 0x01, 0, 0, 0, 0, 0, 1};
+  const Bytes ifG0Is7LinkTo1 = {0x20, 0xA4, 0, 0, 0, 7, 0, 1};
+  struct Case {
+    const char* what;
+    std::vector<std::pair<uint64_t, Bytes>> patches;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"as authored: both links under conditions", {}, true},
+      {"menu 1 always links to menu 2, which may show its cell", {{pre[0], linkTo2}}, true},
+      {"menus 1 and 2 always link to each other", {{pre[0], linkTo2}, {pre[1], linkTo1}}, false},
+      {"menu 1 always links to itself", {{pre[0], linkTo1}}, false},
+      {"menu 1 links to itself under a condition", {{pre[0], ifG0Is7LinkTo1}}, true},
+      {"menu 1 goes to its end, whose command goes to its start", {{pre[0], tail}, {post[0], top}}, false},
+      {"menu 1 goes to its end, which ends play", {{pre[0], tail}}, true},
+      {"menu 1's commands go to themselves (bounded by the navigator)", {{pre[0], gotoItself}}, true},
+      // Without programs the pre-commands run on into the post-commands.
+      {"menu 2 without programs, its end links to its start",
+       {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], linkTo2}}, false},
+      {"menu 2 without programs falls off its end into itself",
+       {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], nop}, {chain[1] + 0x9C, {0, 2}}}, false},
+      {"menu 2 without programs falls off its end into menu 1",
+       {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], nop}, {chain[1] + 0x9C, {0, 1}}}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> data = vts;
+    for (const auto& [at, bytes] : c.patches) {
+      std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<ptrdiff_t>(at));
+    }
+    std::string why;
+    EXPECT_EQ(CheckVtsIfo(data.data(), data.size(), why), c.accepted) << why;
+    if (!c.accepted) EXPECT_NE(why.find("for ever"), std::string::npos) << why;
+  }
+
+  // The whole disc with the two menus linking each other is refused, naming the file.
+  for (const char* name : {"VTS_01_0.IFO", "VTS_01_0.BUP"}) {
+    const fs::path file = ifo.parent_path() / name;
+    std::vector<uint8_t> data = testsupport::ReadFileBytes(file.string());
+    std::copy(linkTo2.begin(), linkTo2.end(), data.begin() + static_cast<ptrdiff_t>(pre[0]));
+    std::copy(linkTo1.begin(), linkTo1.end(), data.begin() + static_cast<ptrdiff_t>(pre[1]));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  }
+  TDvdVmgFacts facts;
+  std::string why;
+  EXPECT_FALSE(CheckDvd((scratch.Path() / "disc").string(), facts, why));
+  EXPECT_NE(why.find("VTS_01_0.IFO"), std::string::npos) << why;
+}
+
 TEST(DvdDemuxTest, SectorsOfAnAuthoredTitle) {
   const std::vector<uint8_t> vob = testsupport::ReadFileBytes((DiscFolder() / "VIDEO_TS" / "VTS_01_1.VOB").string());
   ASSERT_EQ(vob.size() % 2048, 0u);
