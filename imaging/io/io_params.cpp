@@ -196,15 +196,7 @@ void TIOParamsVals::AssignCompressionInfo(const TIOParamsVals& Source) {
 // ------------------------------------------------------------------------------- coupled fields
 
 void TIOParamsVals::ForwardDpiToView(bool Horizontal, int32_t Value) {
-  if (!owner_) return;
-  TIEViewLink* view = owner_->AttachedZodazUr();
-  if (!view || !IsImageViewKind(view->ViewKind())) return;
-  view->LockUpdate();
-  if (Horizontal)
-    view->SetDpiX(Value);
-  else
-    view->SetDpiY(Value);
-  view->UnlockUpdateNoRefresh();
+  if (owner_) owner_->ForwardViewDPI(Horizontal, Value, !Horizontal, Value);
 }
 
 void TIOParamsVals::SetDpiX(int32_t Value) {

@@ -424,7 +424,8 @@ class TIOParamsVals : public TIOParamsFields {
   void SetExifYResolution(double Value);
 
  private:
-  // Gives the owner's attached image view the resolution (nothing without one).
+  // Gives the owner's attached image view the resolution of one axis (nothing without one); from the
+  // owner's I/O worker it reaches the view on the user-interface thread.
   void ForwardDpiToView(bool Horizontal, int32_t Value);
 
   TZodazUrIO* owner_;

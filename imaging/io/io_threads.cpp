@@ -58,7 +58,7 @@ void TIEIOWorker::Execute() {
       try {
         TThread::Synchronize(nullptr, [&owner] { owner.FlushViewDPI(); });
       } catch (...) {
-        owner.viewDpiPending_ = false;
+        owner.viewDpiPending_ = 0;
       }
     }
     owner.ReleaseBusyBitmap();

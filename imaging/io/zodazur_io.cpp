@@ -299,30 +299,38 @@ void TZodazUrIO::TellAttached(bool UpdateView) {
   }
 }
 
-void TZodazUrIO::UpdateViewDPI() {
+void TZodazUrIO::UpdateViewDPI() { ForwardViewDPI(true, params_->DpiX, true, params_->DpiY); }
+
+void TZodazUrIO::ForwardViewDPI(bool SetX, int32_t DpiX, bool SetY, int32_t DpiY) {
   if (InWorkerThread()) {
     // The view's setters belong to the user-interface thread (the view reads its resolution there
     // while the worker runs): the values wait for the worker's next synchronised call.
-    viewDpiPending_ = true;
-    viewDpiX_ = params_->DpiX;
-    viewDpiY_ = params_->DpiY;
+    if (SetX) {
+      viewDpiX_ = DpiX;
+      viewDpiPending_ |= kViewDpiX;
+    }
+    if (SetY) {
+      viewDpiY_ = DpiY;
+      viewDpiPending_ |= kViewDpiY;
+    }
     return;
   }
-  SetViewDPI(params_->DpiX, params_->DpiY);
+  SetViewDPI(SetX, DpiX, SetY, DpiY);
 }
 
-void TZodazUrIO::SetViewDPI(int32_t DpiX, int32_t DpiY) {
+void TZodazUrIO::SetViewDPI(bool SetX, int32_t DpiX, bool SetY, int32_t DpiY) {
   if (!attachedView_ || !IsImageViewKind(attachedView_->ViewKind())) return;
   attachedView_->LockUpdate();
-  attachedView_->SetDpiX(DpiX);
-  attachedView_->SetDpiY(DpiY);
+  if (SetX) attachedView_->SetDpiX(DpiX);
+  if (SetY) attachedView_->SetDpiY(DpiY);
   attachedView_->UnlockUpdateNoRefresh();
 }
 
 void TZodazUrIO::FlushViewDPI() {
-  if (!viewDpiPending_) return;
-  viewDpiPending_ = false;
-  SetViewDPI(viewDpiX_, viewDpiY_);
+  const uint8_t pending = viewDpiPending_;
+  if (!pending) return;
+  viewDpiPending_ = 0;
+  SetViewDPI(pending & kViewDpiX, viewDpiX_, pending & kViewDpiY, viewDpiY_);
 }
 
 void TZodazUrIO::ApplyDefaultDPI() {

@@ -409,6 +409,7 @@ class TZodazUrIO : public TComponent {
  private:
   friend class TIEIOThread;
   friend class TIEIOWorker;
+  friend class TIOParamsVals;  // its resolution setters reach the view through ForwardViewDPI
 
   // Lets go of the attached view: unregisters (unless the view is going away), drops the free
   // notification, and leaves no reference to the view's bitmaps: the component gets a new own one.
@@ -428,8 +429,12 @@ class TZodazUrIO : public TComponent {
   void TellAttached(bool UpdateView);
   // Joins a worker that has finished draining the queue.
   void JoinIdleWorker();
-  // Sets the resolution of an attached single-image view (user-interface thread).
-  void SetViewDPI(int32_t DpiX, int32_t DpiY);
+  // Gives an attached single-image view the resolution of the axes named: at once on the
+  // user-interface thread; on the I/O worker it is kept for the worker's next synchronised call
+  // (the view reads its resolution on its own thread while the worker runs).
+  void ForwardViewDPI(bool SetX, int32_t DpiX, bool SetY, int32_t DpiY);
+  // Sets the resolution of the axes named of an attached single-image view (user-interface thread).
+  void SetViewDPI(bool SetX, int32_t DpiX, bool SetY, int32_t DpiY);
   // On the user-interface thread: the resolution the worker left for the view, if any.
   void FlushViewDPI();
 
@@ -517,8 +522,10 @@ class TZodazUrIO : public TComponent {
   // race the worker (its size and rows change under it). Cleared by the worker before it asks the
   // view to refresh.
   std::atomic<bool> bitmapBusy_{false};
-  // The resolution UpdateViewDPI left on the worker for the view, set by the next call the worker
-  // synchronises with the user-interface thread (the worker writes it, that call reads it).
-  bool viewDpiPending_ = false;
+  // The resolution left on the worker for the view, set by the next call the worker synchronises
+  // with the user-interface thread (the worker writes it, that call reads it). Each axis on its own:
+  // a setter of one leaves the view's other as it is.
+  enum : uint8_t { kViewDpiX = 1, kViewDpiY = 2 };
+  uint8_t viewDpiPending_ = 0;  // kViewDpiX | kViewDpiY
   int32_t viewDpiX_ = 0, viewDpiY_ = 0;
 };

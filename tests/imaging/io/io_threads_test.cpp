@@ -43,6 +43,9 @@ class TTestIO : public TZodazUrIO {
   std::atomic<bool>* gate = nullptr;  // the codec waits here until it is true
   int rows = 16;
   int32_t dpi = 0;             // when set, the file's resolution (dpi x dpi + 1), given to the view
+  // How the call gives it: the fields then UpdateViewDPI, the parameters' setters of both axes, or
+  // the horizontal setter alone.
+  enum class DpiRoad { Update, Setters, SetterX } dpiRoad = DpiRoad::Update;
   bool refreshAfter = true;    // false: the call ends without UpdateAttached
   std::chrono::milliseconds rowTime{0};
 
@@ -78,9 +81,20 @@ class TTestIO : public TZodazUrIO {
     Decode(progress);
     Params().FileName = FileName;
     if (dpi) {
-      Params().DpiX = dpi;
-      Params().DpiY = dpi + 1;
-      UpdateViewDPI();
+      switch (dpiRoad) {
+        case DpiRoad::Update:
+          Params().DpiX = dpi;
+          Params().DpiY = dpi + 1;
+          UpdateViewDPI();
+          break;
+        case DpiRoad::Setters:
+          Params().SetDpiX(dpi);
+          Params().SetDpiY(dpi + 1);
+          break;
+        case DpiRoad::SetterX:
+          Params().SetDpiX(dpi);
+          break;
+      }
     }
     if (refreshAfter) UpdateAttached();
   }
@@ -387,31 +401,39 @@ class DpiView : public iotest::FakeView {
 
 // The resolution an asynchronous load gives the attached view is set on the user-interface thread
 // (the view reads it there meanwhile), inside the view's update lock, before the call is over:
-// with the refresh after it or without, with a window to post to or without.
+// given through UpdateViewDPI or through the parameters' setters, with the refresh after it or
+// without, with a window to post to or without. A setter of one axis leaves the view's other alone.
 TEST_F(IOThreadsTest, TheViewsResolutionIsSetOnTheUserInterfaceThread) {
-  for (bool refresh : {true, false})
-    for (bool parent : {true, false}) {
-      SCOPED_TRACE(testing::Message() << "refresh " << refresh << " parent " << parent);
-      auto* form = new TForm(nullptr);
-      auto* view = new DpiView(form);
-      if (parent) view->SetParent(form);
-      {
-        TTestIO io(nullptr);
-        io.SetAttachedZodazUr(view);
-        io.SetAsynchronous(true);
-        io.dpi = 300;
-        io.refreshAfter = refresh;
-        io.LoadFromFileTest("a.tst");
-        io.WaitThreads(false);
-        EXPECT_NE(io.lastThread, GetCurrentThreadId());  // the load ran on the worker
-        EXPECT_EQ(view->DpiX(), 300);
-        EXPECT_EQ(view->DpiY(), 301);
-        EXPECT_EQ(view->threads, std::set<TThreadID>{GetCurrentThreadId()});
-        EXPECT_TRUE(view->dpiSetInsideLock);
-        io.SetAttachedZodazUr(nullptr);
+  using Road = TTestIO::DpiRoad;
+  for (Road road : {Road::Update, Road::Setters, Road::SetterX})
+    for (bool refresh : {true, false})
+      for (bool parent : {true, false}) {
+        SCOPED_TRACE(testing::Message() << "road " << static_cast<int>(road) << " refresh " << refresh << " parent "
+                                        << parent);
+        auto* form = new TForm(nullptr);
+        auto* view = new DpiView(form);
+        if (parent) view->SetParent(form);
+        view->SetDpiY(72);  // the resolution it had before the load
+        view->threads.clear();
+        view->dpiSetInsideLock = true;
+        {
+          TTestIO io(nullptr);
+          io.SetAttachedZodazUr(view);
+          io.SetAsynchronous(true);
+          io.dpi = 300;
+          io.dpiRoad = road;
+          io.refreshAfter = refresh;
+          io.LoadFromFileTest("a.tst");
+          io.WaitThreads(false);
+          EXPECT_NE(io.lastThread, GetCurrentThreadId());  // the load ran on the worker
+          EXPECT_EQ(view->DpiX(), 300);
+          EXPECT_EQ(view->DpiY(), road == Road::SetterX ? 72 : 301);
+          EXPECT_EQ(view->threads, std::set<TThreadID>{GetCurrentThreadId()});
+          EXPECT_TRUE(view->dpiSetInsideLock);
+          io.SetAttachedZodazUr(nullptr);
+        }
+        delete form;
       }
-      delete form;
-    }
 }
 
 }  // namespace
