@@ -237,15 +237,95 @@ bool CommandFits(const uint8_t* C, const TChainPlace& Place, const TCommandLimit
 // A program chain as the navigator runs it before and after its cells: its pre- and
 // post-commands and what follows when they link nowhere.
 struct TChainCode {
-  int32_t Programs = 0, Next = 0, Prev = 0, GoUp = 0;
+  int32_t Programs = 0, Cells = 0, Next = 0, Prev = 0, GoUp = 0;
   uint64_t Pre = 0, Post = 0;  // the first command of each list
   uint32_t PreCount = 0, PostCount = 0;
 };
 // The chains a link may name by number (Numbered 0: the first-play chain, which has no table).
 struct TChainTable {
   int32_t Numbered = 0;
+  bool Menus = false;
+  uint16_t Language = 0;  // of a menu table
   std::vector<TChainCode> Chains;
 };
+
+}  // namespace
+
+bool DvdButtonCommandFits(const uint8_t* Command, const TDvdVmgFacts& Disc, const TDvdPlace& Place) {
+  if (Place.TitleSet < 0 || static_cast<size_t>(Place.TitleSet) >= Disc.Sets.size()) return false;
+  const TDvdSetChains& set = Disc.Sets[static_cast<size_t>(Place.TitleSet)];
+  TChainPlace p;
+  p.Where = cwButton;
+  p.Domain = Place.Domain == 0 ? domFirstPlay : Place.Domain == 1 ? domVmgMenu : Place.Domain == 2 ? domVtsMenu
+                                                                                                     : domVtsTitle;
+  // The chains of the domain: a title set's titles, or the menus of the language asked for (the
+  // navigator takes the first language when the disc lacks it).
+  const std::vector<TDvdChainFacts>* chains = nullptr;
+  if (p.Domain == domVtsTitle) {
+    chains = &set.Titles;
+  } else if (p.Domain != domFirstPlay && !set.MenuLanguages.empty()) {
+    chains = &set.MenuLanguages.front().second;
+    for (const auto& [language, menuChains] : set.MenuLanguages) {
+      if (language == Place.MenuLanguage) {
+        chains = &menuChains;
+        break;
+      }
+    }
+  }
+  if (chains) {
+    p.Chains = static_cast<int32_t>(chains->size());
+    if (Place.Chain >= 1 && Place.Chain <= p.Chains) {
+      const TDvdChainFacts& c = (*chains)[static_cast<size_t>(Place.Chain - 1)];
+      p.Programs = c.Programs;
+      p.Cells = c.Cells;
+      p.Next = c.Next;
+      p.Prev = c.Prev;
+      p.GoUp = c.GoUp;
+    }
+  }
+  const uint8_t* C = Command;
+  if ((C[0] >> 5) == 1 && (C[0] & 0x10)) {
+    TCommandLimits limits;
+    limits.Titles = Disc.Titles;
+    limits.TitleSets = Disc.TitleSets;
+    limits.VmgMenuChains = Disc.MenuChains;
+    limits.VmgMenus = Disc.Menus;
+    limits.FirstPlay = Disc.FirstPlay;
+    if (Place.TitleSet > 0) {
+      limits.VtsTitleParts = set.TitleParts;
+      limits.OwnMenus = set.Menus;
+    }
+    std::vector<uint32_t> needed;
+    limits.SetMenusNeeded = &needed;
+    if (!JumpFits(C, p.Domain, limits)) return false;
+    for (size_t k = 0; k < needed.size(); ++k) {
+      if (k + 1 >= Disc.Sets.size() || (needed[k] & ~Disc.Sets[k + 1].Menus)) return false;
+    }
+    return true;
+  }
+  const TDvdLink link = DvdCommandLink(C);
+  if (!LinkFits(link, p)) return false;
+  // What only the moment decides: the cell and program the navigator is in.
+  if (link.Kind == dlSub) {
+    switch (link.Value) {
+      case kTopC:
+        return Place.Cell >= 1;
+      case kPrevC:
+        return Place.Cell > 1;
+      case kPrevPG:
+        return Place.Program > 1;
+      default:
+        return true;
+    }
+  }
+  if (link.Kind == dlPart) {
+    return Place.TitleInSet >= 1 && static_cast<size_t>(Place.TitleInSet) <= set.TitleParts.size() &&
+           InRange(link.Value, set.TitleParts[static_cast<size_t>(Place.TitleInSet - 1)]);
+  }
+  return true;
+}
+
+namespace {
 
 // ---- loops: chains whose commands go round for ever without a cell to show
 
@@ -293,25 +373,40 @@ int32_t LinkLeadsTo(const TDvdLink& Link, const TChainTable& T, int32_t K, bool 
   }
 }
 
+// A way a command list may go: where (kOut, or a node), and whether a register or a player setting
+// may have been written on the way (then the same commands may decide otherwise the next time).
+struct TLead {
+  int32_t To;
+  bool Writes;
+};
+
 // Follows one command list (Count commands at At) line by line as the navigator runs it: the
-// places its links may lead to, and whether it may run to its end without one firing. A command
-// with a condition may or may not fire; one without always does, and the lines after it are not
-// reached. A goto makes the end reachable as well (the navigator runs a list at most 100 000 lines).
+// places its links may lead to, and the way it may run to its end without one firing (End.To
+// stays kNoEnd when it cannot). A command with a condition may or may not fire; one without always
+// does, and the lines after it are not reached. A goto that goes round makes the end reachable as
+// well (the navigator runs a list at most 100 000 lines).
+constexpr int32_t kNoEnd = -2;
 void FollowCommands(TReader& r, uint64_t At, uint32_t Count, const TChainTable& T, int32_t K, bool Pre,
-                    std::vector<int32_t>& Leads, bool& Ends) {
-  Ends = Count == 0;
-  std::vector<uint8_t> seen(Count, 0);
-  std::vector<uint32_t> todo;
-  if (Count > 0) todo.push_back(0);
+                    std::vector<TLead>& Leads, TLead& End) {
+  End = {kNoEnd, false};
+  const auto ends = [&End](bool Writes) {
+    End.Writes = End.To == kNoEnd ? Writes : End.Writes || Writes;
+    End.To = 0;
+  };
+  if (Count == 0) ends(false);
+  // States: a line, and whether something was written on the way to it.
+  std::vector<uint8_t> seen(2 * size_t{Count}, 0);
+  std::vector<std::pair<uint32_t, bool>> todo;
+  if (Count > 0) todo.push_back({0, false});
   while (!todo.empty()) {
-    const uint32_t i = todo.back();
+    const auto [i, written] = todo.back();
     todo.pop_back();
     if (i >= Count) {
-      Ends = true;
+      ends(written);
       continue;
     }
-    if (seen[i]) continue;
-    seen[i] = 1;
+    if (seen[2 * size_t{i} + written]) continue;
+    seen[2 * size_t{i} + written] = 1;
     if (!r.Has(At + 8ull * i, 8)) return;
     const uint8_t* C = r.At(At + 8ull * i);
     const int kind = C[0] >> 5;
@@ -319,64 +414,70 @@ void FollowCommands(TReader& r, uint64_t At, uint32_t Count, const TChainTable& 
     if (kind == 0) {
       const int op = C[1] & 0x0F;
       if (op == 1 || op == 3) {  // goto (or set the parental level and go to)
-        Ends = true;
-        if (C[7] >= 1) todo.push_back(C[7] - 1u);
-        if (conditional || C[7] == 0) todo.push_back(i + 1);
+        if (C[7] >= 1 && C[7] - 1u <= i) ends(true);  // round again: bounded, and not the same each time
+        if (C[7] >= 1) todo.push_back({C[7] - 1u, written || op == 3});
+        if (conditional || C[7] == 0) todo.push_back({i + 1, written});
       } else if (op == 2) {  // break: the list ends
-        Ends = true;
-        if (conditional) todo.push_back(i + 1);
+        ends(written);
+        if (conditional) todo.push_back({i + 1, written});
       } else {
-        todo.push_back(i + 1);
+        todo.push_back({i + 1, written});
       }
       continue;
     }
+    // Sets (of registers, streams, timers, modes, the button) in commands of kinds 2 to 6.
+    const bool writes = written || (kind >= 2 && kind <= 6 && (C[0] & 0x0F) != 0);
     bool fires = false;
     if (kind == 1 && (C[0] & 0x10)) {
       // Exit and the jumps leave the chain's domain or end play.
       const int op = C[1] & 0x0F;
       fires = op == 1 || op == 2 || op == 3 || op == 5 || op == 6 || op == 8;
-      if (fires) Leads.push_back(kOut);
+      if (fires) Leads.push_back({kOut, writes});
     } else {
       const TDvdLink link = DvdCommandLink(C);
       fires = link.Kind != dlNone && !(link.Kind == dlSub && link.Value == 0);
-      if (fires) Leads.push_back(LinkLeadsTo(link, T, K, Pre));
+      if (fires) Leads.push_back({LinkLeadsTo(link, T, K, Pre), writes});
     }
     // Compare, set and always link (kind 6) links whatever its comparison says.
-    if (!fires || (conditional && kind != 6)) todo.push_back(i + 1);
+    if (!fires || (conditional && kind != 6)) todo.push_back({i + 1, writes});
   }
 }
 
-// False when some chain of the table, once started or once its cells are over, can only go on
-// from chain start to chain end to chain start without ever showing a cell or leaving the table:
-// the navigator would run its commands for ever (or recurse until its stack is gone). Links
-// guarded by register conditions count as possible both ways: only loops no register value can
-// leave are refused.
+// False when the navigator could run a table's commands for ever without showing a cell (or
+// recurse until its stack is gone):
+// - some chain, once started or once its cells are over, can only go on from chain start to chain
+//   end to chain start without ever showing a cell or leaving the table;
+// - or chains go round without writing anything on the way: whatever the registers hold, the
+//   conditions that sent the navigator round once send it round again.
+// Loops that write on their way may end (a counter): those pass.
 bool ChainsShowCells(TReader& r, const TChainTable& T) {
   const int32_t n = static_cast<int32_t>(T.Chains.size());
-  std::vector<std::vector<int32_t>> leads(static_cast<size_t>(2 * n));
+  std::vector<std::vector<TLead>> leads(static_cast<size_t>(2 * n));
   std::vector<uint8_t> leaves(static_cast<size_t>(2 * n), 0);
   for (int32_t k = 0; k < n; ++k) {
     const TChainCode& c = T.Chains[static_cast<size_t>(k)];
     for (const bool pre : {true, false}) {
       const int32_t node = 2 * k + (pre ? 0 : 1);
-      std::vector<int32_t>& out = leads[static_cast<size_t>(node)];
-      bool ends = false;
-      FollowCommands(r, pre ? c.Pre : c.Post, pre ? c.PreCount : c.PostCount, T, k, pre, out, ends);
+      std::vector<TLead>& out = leads[static_cast<size_t>(node)];
+      TLead end;
+      FollowCommands(r, pre ? c.Pre : c.Post, pre ? c.PreCount : c.PostCount, T, k, pre, out, end);
       // Run to their end, the pre-commands go on to the first program (a cell shows) or, without
       // programs, to the post-commands; the post-commands to the next chain (none: play ends).
-      if (ends) out.push_back(pre ? (c.Programs > 0 ? kOut : node + 1) : ChainStart(T, c.Next));
+      if (end.To != kNoEnd) {
+        out.push_back({pre ? (c.Programs > 0 ? kOut : node + 1) : ChainStart(T, c.Next), end.Writes});
+      }
     }
   }
   // The nodes from which a way out can be reached, found backwards from the ways out.
   std::vector<std::vector<int32_t>> from(static_cast<size_t>(2 * n));
   std::vector<int32_t> todo;
   for (int32_t node = 0; node < 2 * n; ++node) {
-    for (const int32_t to : leads[static_cast<size_t>(node)]) {
-      if (to == kOut) {
+    for (const TLead& lead : leads[static_cast<size_t>(node)]) {
+      if (lead.To == kOut) {
         if (!leaves[static_cast<size_t>(node)]) todo.push_back(node);
         leaves[static_cast<size_t>(node)] = 1;
       } else {
-        from[static_cast<size_t>(to)].push_back(node);
+        from[static_cast<size_t>(lead.To)].push_back(node);
       }
     }
   }
@@ -397,6 +498,29 @@ bool ChainsShowCells(TReader& r, const TChainTable& T) {
   // So is any other place that cannot be left once something leads there.
   for (int32_t node = 0; node < 2 * n; ++node) {
     if (!leaves[static_cast<size_t>(node)] && !from[static_cast<size_t>(node)].empty()) return false;
+  }
+  // A round of leads that write nothing (depth-first, iteratively: 0 new, 1 on the path, 2 done).
+  std::vector<uint8_t> state(static_cast<size_t>(2 * n), 0);
+  for (int32_t root = 0; root < 2 * n; ++root) {
+    if (state[static_cast<size_t>(root)]) continue;
+    std::vector<std::pair<int32_t, size_t>> path = {{root, 0}};
+    state[static_cast<size_t>(root)] = 1;
+    while (!path.empty()) {
+      auto& [node, next] = path.back();
+      const std::vector<TLead>& out = leads[static_cast<size_t>(node)];
+      if (next == out.size()) {
+        state[static_cast<size_t>(node)] = 2;
+        path.pop_back();
+        continue;
+      }
+      const TLead lead = out[next++];
+      if (lead.To == kOut || lead.Writes) continue;
+      if (state[static_cast<size_t>(lead.To)] == 1) return false;
+      if (state[static_cast<size_t>(lead.To)] == 0) {
+        state[static_cast<size_t>(lead.To)] = 1;
+        path.push_back({lead.To, 0});
+      }
+    }
   }
   return true;
 }
@@ -431,6 +555,22 @@ struct TCheck {
     if (why.empty()) why = w;
     return false;
   }
+  // The chains read, for the checks of buttons' commands while the disc plays.
+  TDvdSetChains SetChains() const {
+    TDvdSetChains out;
+    for (const TChainTable& t : tables) {
+      if (t.Numbered == 0) continue;  // the first-play chain: no link names it
+      std::vector<TDvdChainFacts> chains;
+      for (const TChainCode& c : t.Chains) chains.push_back({c.Programs, c.Cells, c.Next, c.Prev, c.GoUp});
+      if (t.Menus) {
+        out.MenuLanguages.emplace_back(t.Language, std::move(chains));
+      } else {
+        out.Titles = std::move(chains);
+      }
+    }
+    out.Menus = menus;
+    return out;
+  }
   // A table that starts at a sector of the file: its first bytes and its end (the byte after its
   // last). Sector 0 means no table.
   bool Table(uint32_t Sector, uint64_t Header, const char* Name, uint64_t& Start) {
@@ -456,6 +596,7 @@ struct TCheck {
     if (!tables.empty()) {
       TChainCode code;
       code.Programs = Programs;
+      code.Cells = cells;
       code.Next = r.U16(O + 0x9C);
       code.Prev = r.U16(O + 0x9E);
       code.GoUp = r.U16(O + 0xA0);
@@ -513,7 +654,8 @@ struct TCheck {
     if (end > Limit) return Fail("a program chain table ends past its end");
     if (8 + 8ull * n > end - T) return Fail("a program chain table has more chains than room");
     chains = n;
-    tables.push_back({n, {}});
+    tables.emplace_back();
+    tables.back().Numbered = n;
     for (uint16_t k = 0; k < n; ++k) {
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       int32_t programs = 0;
@@ -538,6 +680,8 @@ struct TCheck {
       std::vector<int32_t> programs;
       const uint64_t at = T + r.U32(T + 8 + 8ull * k + 4);
       if (at < T + 8 || !Pgcit(at, end, programs)) return false;
+      tables.back().Menus = true;
+      tables.back().Language = r.U16(T + 8 + 8ull * k);
       // The language's menu ids: the entry ids of its chains, as the navigator looks them up.
       uint32_t ids = 0;
       for (size_t c = 0; c < programs.size(); ++c) {
@@ -604,7 +748,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   int32_t programs = 0;
   c.domain = domFirstPlay;
   c.chains = 0;
-  c.tables.push_back({0, {}});
+  c.tables.emplace_back();  // the first-play chain's own, which links cannot name
   if (firstPlay != 0 && !c.Pgc(firstPlay, r.Size(), programs)) return false;
   // The titles: each in a title set that is there.
   uint64_t t;
@@ -618,6 +762,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
     if (set < 1 || set > f.TitleSets || ttn < 1) return c.Fail("a title names a title set that is not there");
     f.TitleChapters.push_back(chapters);
     f.TitleSetOfTitle.push_back(set);
+    f.TitleInSet.push_back(ttn);
   }
   if (!c.Table(r.U32(0xC8), 8, "the menu table", t)) return false;
   c.domain = domVmgMenu;
@@ -632,6 +777,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   limits.FirstPlay = f.FirstPlay;
   limits.SetMenusNeeded = &f.SetMenusNeeded;
   if (!c.Commands(limits)) return false;
+  f.Sets.assign(1, c.SetChains());
   if (!c.Table(r.U32(0xCC), 8, "the parental table", t)) return false;
   if (t && !c.Admap(t + 4, "the parental table")) return false;
   if (!c.Table(r.U32(0xD0), 8, "the title set attributes", t)) return false;
@@ -690,6 +836,8 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, const TDvdV
   if (t && !c.PgciUt(t)) return false;
   facts.Menus = limits.OwnMenus = c.menus;
   if (!c.Commands(limits)) return false;
+  facts.Chains = c.SetChains();
+  facts.Chains.TitleParts = limits.VtsTitleParts;
   if (!c.Table(r.U32(0xD4), 8, "the time map table", t)) return false;
   if (t) {
     if (!r.Has(t, 8)) return c.Fail("the time map table is cut");
@@ -788,6 +936,7 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
   // The menu ids each title set holds, and those the disc's commands jump to there.
   std::vector<uint32_t> menus(static_cast<size_t>(Facts.TitleSets)), needed = Facts.SetMenusNeeded;
   needed.resize(menus.size());
+  Facts.Sets.resize(static_cast<size_t>(Facts.TitleSets) + 1);
   for (int32_t set = 1; set <= Facts.TitleSets; ++set) {
     for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
       const bool info = domain == DVD_READ_INFO_FILE;
@@ -805,6 +954,7 @@ bool CheckDvd(const std::string& Path, TDvdVmgFacts& Facts, std::string& Why) {
       }
       if (!info) continue;
       menus[static_cast<size_t>(set - 1)] = vts.Menus;
+      Facts.Sets[static_cast<size_t>(set)] = std::move(vts.Chains);
       for (size_t k = 0; k < vts.SetMenusNeeded.size() && k < needed.size(); ++k) needed[k] |= vts.SetMenusNeeded[k];
     }
   }

@@ -8,6 +8,21 @@
 #include <string>
 #include <vector>
 
+// A program chain's numbers the navigator's links go by.
+struct TDvdChainFacts {
+  int32_t Programs = 0, Cells = 0, Next = 0, Prev = 0, GoUp = 0;
+};
+// The chains of one information file (the manager's or a title set's) that a button's command may
+// name, checked when it would run: the title chains and each title's parts (title sets only), and
+// the menu chains of each language (its two-letter code, big-endian) with the menu ids every
+// language holds.
+struct TDvdSetChains {
+  std::vector<TDvdChainFacts> Titles;
+  std::vector<int32_t> TitleParts;
+  std::vector<std::pair<uint16_t, std::vector<TDvdChainFacts>>> MenuLanguages;
+  uint32_t Menus = 0;
+};
+
 struct TDvdVmgFacts {
   int32_t Volumes = 0;
   int32_t Volume = 0;
@@ -22,6 +37,9 @@ struct TDvdVmgFacts {
   bool FirstPlay = false;  // the disc has a first-play chain
   // Per title set (index set - 1): the menu ids the manager's commands jump to there.
   std::vector<uint32_t> SetMenusNeeded;
+  std::vector<int32_t> TitleInSet;  // per title: its number in its title set
+  // Filled by CheckDvd: [0] the manager's chains, [n] title set n's.
+  std::vector<TDvdSetChains> Sets;
   // Our disc identifier: the first 8 bytes of libdvdread's disc id (an MD5 of the information
   // files), big-endian; 0 when it cannot be computed. Filled by CheckDvd.
   uint64_t DiscId = 0;
@@ -34,6 +52,7 @@ struct TDvdVmgFacts {
 bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::string& Why);
 // What a title set's information file says its menus hold and its commands need elsewhere.
 struct TDvdVtsFacts {
+  TDvdSetChains Chains;
   uint32_t Menus = 0;  // the menu ids (bit n: id n) every language's menus hold
   // Per title set (index set - 1): the menu ids its commands jump to in that set.
   std::vector<uint32_t> SetMenusNeeded;
@@ -61,6 +80,22 @@ TDvdLink DvdCommandLink(const uint8_t* Command);
 // before a button's command runs; the information files' commands are checked against the chain
 // they sit in as well.
 bool DvdCommandSafe(const uint8_t* Command);
+
+// Where the navigator stands when a button's command would run: its domain (0 first play, 1 the
+// manager's menus, 2 a title set's menus, 3 a title), title set (0: the manager), chain, program and
+// cell (0: not known), the title's number in its set, and the menu language asked for.
+struct TDvdPlace {
+  int32_t Domain = 0;
+  int32_t TitleSet = 0;
+  int32_t Chain = 0, Program = 0, Cell = 0;
+  int32_t TitleInSet = 0;
+  uint16_t MenuLanguage = 0;
+};
+// False for a button's command the navigator cannot carry out from where it stands (it follows it
+// into a place that is not there; its builds with assertions stop the program): a link to a previous cell or program from the first, to a chain, part,
+// program or cell that is not there, a jump not allowed from the domain or to a place the disc does
+// not have. Commands under a condition are judged as if it held.
+bool DvdButtonCommandFits(const uint8_t* Command, const TDvdVmgFacts& Disc, const TDvdPlace& Place);
 
 // Reads and checks every information file of the disc, folder or image at Path through libdvdread's
 // file calls. False with the reason when the disc cannot be opened or a file is damaged.

@@ -66,17 +66,6 @@ AVCodecID AudioCodecOf(int32_t Kind) {
   return AV_CODEC_ID_NONE;
 }
 
-// Every button's command of a VOBU's highlight is one the navigator can carry out (a selection
-// may run one at once).
-bool ButtonCommandsSafe(pci_t* Pci) {
-  if (!Pci) return false;
-  const int count = std::min<int>(Pci->hli.hl_gi.btn_ns, 36);
-  for (int i = 0; i < count; ++i) {
-    if (!DvdCommandSafe(Pci->hli.btnit[i].cmd.bytes)) return false;
-  }
-  return true;
-}
-
 bool SequenceSize(const uint8_t* Data, int32_t Size, int32_t& Width, int32_t& Height) {
   for (int32_t i = 0; i + 7 <= Size; ++i) {
     if (Data[i] == 0 && Data[i + 1] == 0 && Data[i + 2] == 1 && Data[i + 3] == 0xB3) {
@@ -118,6 +107,14 @@ bool TDvdSource::Open(std::string& Error) {
     Error = "\"" + path_ + "\" does not exist";
     return false;
   }
+  // Our check first: libdvdread and libdvdnav crash, abort or spin on some damaged discs.
+  auto disc = std::make_shared<TDvdVmgFacts>();
+  std::string why;
+  if (!CheckDvd(path_, *disc, why)) {
+    Error = "the disc is refused: " + why;
+    return false;
+  }
+  disc_ = std::move(disc);
   if (dvdnav_open2(&nav_, nullptr, &logger, path_.c_str()) != DVDNAV_STATUS_OK) {
     nav_ = nullptr;
     Error = "libdvdnav cannot open \"" + path_ + "\"";
@@ -261,6 +258,15 @@ void TDvdSource::Step() {
       dvdnav_cell_change_event_t cell;
       std::memcpy(&cell, block_.data(), sizeof cell);
       totalTitleTime_ = cell.pgc_length;
+      navCell_ = cell.cellN;
+      navProgram_ = cell.pgN;
+      break;
+    }
+    case DVDNAV_VTS_CHANGE: {
+      dvdnav_vts_change_event_t change;
+      std::memcpy(&change, block_.data(), sizeof change);
+      navSet_ = change.new_vtsN;
+      navCell_ = navProgram_ = 0;
       break;
     }
     case DVDNAV_AUDIO_STREAM_CHANGE: {
@@ -705,8 +711,8 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
     case dvdSelectAt: {
       int32_t before = 0, after = 0;
       dvdnav_get_current_highlight(nav_, &before);
-      if (!ButtonCommandsSafe(dvdnav_get_current_nav_pci(nav_))) {
-        OutputDebugString("DVD: a button's command links to no known place; not selected");
+      if (!ButtonsFit()) {
+        OutputDebugString("DVD: a button's command cannot be carried out from here; not selected");
         return cmdNothing;
       }
       if (dvdnav_mouse_select(nav_, dvdnav_get_current_nav_pci(nav_), arg(Arg1), arg(Arg2)) != DVDNAV_STATUS_OK) {
@@ -716,8 +722,8 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
       return after != before ? cmdRedraw : cmdNothing;
     }
     case dvdActivate:
-      if (!ButtonCommandsSafe(dvdnav_get_current_nav_pci(nav_))) {
-        OutputDebugString("DVD: a button's command links to no known place; not activated");
+      if (!ButtonsFit()) {
+        OutputDebugString("DVD: a button's command cannot be carried out from here; not activated");
         return cmdNothing;
       }
       status = dvdnav_button_activate(nav_, dvdnav_get_current_nav_pci(nav_));
@@ -749,6 +755,9 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
     }
     return cmdNothing;
   }
+  // The navigator keeps answering with a still it was in until the still is skipped, whatever it
+  // was told to play since.
+  if (inStill_) dvdnav_still_skip(nav_);
   Discard();
   stopped_ = false;
   rebase_ = true;
@@ -765,6 +774,30 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
   lastMediaEnd_ = rebaseAt_;
   vobus_.clear();
   return cmdJumped;
+}
+
+bool TDvdSource::ButtonsFit() {
+  pci_t* pci = dvdnav_get_current_nav_pci(nav_);
+  if (!pci || !disc_) return false;
+  TDvdPlace place;
+  place.Domain = dvdnav_is_domain_fp(nav_) ? 0 : dvdnav_is_domain_vmgm(nav_) ? 1 : dvdnav_is_domain_vtsm(nav_) ? 2 : 3;
+  place.TitleSet = place.Domain >= 2 ? navSet_ : 0;
+  place.Cell = navCell_;
+  place.Program = navProgram_;
+  int32_t title = 0, chain = 0, program = 0;
+  if (dvdnav_current_title_program(nav_, &title, &chain, &program) == DVDNAV_STATUS_OK) {
+    place.Chain = chain;
+    if (program > 0) place.Program = program;
+    if (title >= 1 && static_cast<size_t>(title) <= disc_->TitleInSet.size()) {
+      place.TitleInSet = disc_->TitleInSet[static_cast<size_t>(title - 1)];
+    }
+  }
+  place.MenuLanguage = 'e' << 8 | 'n';  // as Configure asks
+  const int count = std::min<int>(pci->hli.hl_gi.btn_ns, 36);
+  for (int i = 0; i < count; ++i) {
+    if (!DvdButtonCommandFits(pci->hli.btnit[i].cmd.bytes, *disc_, place)) return false;
+  }
+  return true;
 }
 
 // ----------------------------------------------------------------------------------- location

@@ -26,6 +26,7 @@
 #include "platform/media/media_source.h"
 
 struct dvdnav_s;
+struct TDvdVmgFacts;
 struct AVCodecParserContext;
 
 class TDvdSource : public TMediaSource {
@@ -96,6 +97,10 @@ class TDvdSource : public TMediaSource {
   void EndBackward(int64_t TitleTime);
   // A time search in the title played (90 kHz); the VOBU it lands on is checked when it is read.
   bool Search(int64_t TitleTime);
+  // Every button's command of the current VOBU's highlight is one the navigator can carry out from
+  // where it stands now (a selection may run one at once; from the wrong place some lead the
+  // navigator nowhere, or stop the program).
+  bool ButtonsFit();
   // Sets the navigator's flags and languages (at open and when it starts again).
   void Configure();
   void Discard();
@@ -104,6 +109,10 @@ class TDvdSource : public TMediaSource {
 
   std::string path_;
   dvdnav_s* nav_ = nullptr;
+  // The disc's information files as our check read them; the navigator's title set, cell and
+  // program from its latest events.
+  std::shared_ptr<const TDvdVmgFacts> disc_;
+  int32_t navSet_ = 0, navCell_ = 0, navProgram_ = 0;
   bool broken_ = false;  // libdvdnav failed or the disc is scrambled: never called again
   bool stopped_ = false;
   bool scrambled_ = false;

@@ -287,10 +287,12 @@ TEST(DvdIfoTest, JumpsToMenusThatAreNotThereAreRefused) {
 }
 
 // Program chains whose commands go round for ever without a cell to show are refused (the
-// navigator would spin in them, or recurse until its stack is gone); loops a register condition can
-// leave, and gotos (the navigator runs a command list at most 100 000 lines), pass. A title set is
-// authored by dvdauthor from the fixture's second title: two root menus whose pre-commands link to
-// each other under conditions (`if (g0 eq 5) jump menu 2;`, `if (g1 eq 3) jump menu 1;`), patched.
+// navigator would spin in them, or recurse until its stack is gone): rounds no register value can
+// leave, and rounds that write nothing on their way (the conditions that sent the navigator round
+// once send it round again). Rounds that write (a counter), and gotos (the navigator runs a command
+// list at most 100 000 lines), pass. A title set is authored by dvdauthor from the fixture's second
+// title: two root menus whose pre-commands link to each other under conditions
+// (`if (g0 eq 5) jump menu 2;`, `if (g1 eq 3) jump menu 1;`), patched.
 TEST(DvdIfoTest, ChainsThatLoopWithoutACellAreRefused) {
   const std::string dvdauthor = testsupport::FindProgram({"dvdauthor"});
   ASSERT_FALSE(dvdauthor.empty()) << "dvdauthor is needed (scripts/install-deps.sh installs it)";
@@ -335,22 +337,25 @@ TEST(DvdIfoTest, ChainsThatLoopWithoutACellAreRefused) {
     std::vector<std::pair<uint64_t, Bytes>> patches;
     bool accepted;
   };
+  const Bytes g0Is0ThenLinkTo1 = {0x71, 0x04, 0, 0, 0, 0, 0, 1};
   const Case cases[] = {
-      {"as authored: both links under conditions", {}, true},
-      {"menu 1 always links to menu 2, which may show its cell", {{pre[0], linkTo2}}, true},
+      {"as authored: under conditions, writing nothing", {}, false},
+      {"menu 1 may link to menu 2, which shows its cell", {{pre[1], nop}}, true},
+      {"menu 1 always links to menu 2, which shows its cell", {{pre[0], linkTo2}, {pre[1], nop}}, true},
+      {"menu 2 sets g0 to 0 before it links back to menu 1", {{pre[1], g0Is0ThenLinkTo1}}, true},
       {"menus 1 and 2 always link to each other", {{pre[0], linkTo2}, {pre[1], linkTo1}}, false},
       {"menu 1 always links to itself", {{pre[0], linkTo1}}, false},
-      {"menu 1 links to itself under a condition", {{pre[0], ifG0Is7LinkTo1}}, true},
+      {"menu 1 links to itself under a condition, writing nothing", {{pre[0], ifG0Is7LinkTo1}, {pre[1], nop}}, false},
       {"menu 1 goes to its end, whose command goes to its start", {{pre[0], tail}, {post[0], top}}, false},
-      {"menu 1 goes to its end, which ends play", {{pre[0], tail}}, true},
-      {"menu 1's commands go to themselves (bounded by the navigator)", {{pre[0], gotoItself}}, true},
+      {"menu 1 goes to its end, which ends play", {{pre[0], tail}, {pre[1], nop}}, true},
+      {"menu 1's commands go to themselves (bounded by the navigator)", {{pre[0], gotoItself}, {pre[1], nop}}, true},
       // Without programs the pre-commands run on into the post-commands.
       {"menu 2 without programs, its end links to its start",
        {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], linkTo2}}, false},
       {"menu 2 without programs falls off its end into itself",
        {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], nop}, {chain[1] + 0x9C, {0, 2}}}, false},
-      {"menu 2 without programs falls off its end into menu 1",
-       {{chain[1] + 2, {0}}, {pre[1], nop}, {post[1], nop}, {chain[1] + 0x9C, {0, 1}}}, true},
+      {"menu 2 without programs falls off its end into menu 1, which shows its cell",
+       {{chain[1] + 2, {0}}, {pre[0], nop}, {pre[1], nop}, {post[1], nop}, {chain[1] + 0x9C, {0, 1}}}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -376,6 +381,64 @@ TEST(DvdIfoTest, ChainsThatLoopWithoutACellAreRefused) {
   std::string why;
   EXPECT_FALSE(CheckDvd((scratch.Path() / "disc").string(), facts, why));
   EXPECT_NE(why.find("VTS_01_0.IFO"), std::string::npos) << why;
+}
+
+// A button's command judged where the navigator stands when it would run: what depends on the
+// cell, program, chain, domain or title set of that moment. The menu disc: one manager menu chain
+// of one program and one cell; titles 1 and 2, each the only title of its own title set (one chain,
+// one part), without menus.
+TEST(DvdIfoTest, ButtonCommandsJudgedWhereTheyRun) {
+  TDvdVmgFacts disc;
+  std::string why;
+  ASSERT_TRUE(CheckDvd(testsupport::DvdMenuFixtureFolder().string(), disc, why)) << why;
+  ASSERT_EQ(disc.Sets.size(), 3u);
+  ASSERT_FALSE(disc.Sets[0].MenuLanguages.empty());
+  EXPECT_EQ(disc.Sets[0].MenuLanguages.front().second.size(), 1u);
+  EXPECT_EQ(disc.Sets[1].Titles.size(), 1u);
+  EXPECT_EQ(disc.Sets[1].TitleParts, (std::vector<int32_t>{1}));
+  EXPECT_EQ(disc.TitleInSet, (std::vector<int32_t>{1, 1}));
+
+  TDvdPlace menu;  // the manager's menu, its chain's only cell
+  menu.Domain = 1;
+  menu.Chain = menu.Program = menu.Cell = 1;
+  TDvdPlace title = menu;  // title 1 (title set 1), its only cell
+  title.Domain = 3;
+  title.TitleSet = 1;
+  title.TitleInSet = 1;
+  TDvdPlace laterCell = title;
+  laterCell.Cell = laterCell.Program = 2;
+  TDvdPlace unknownSet = title;
+  unknownSet.TitleSet = 7;
+  struct Case {
+    const char* what;
+    std::array<uint8_t, 8> command;
+    const TDvdPlace& place;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"jump to title 1 from the menu", {0x30, 0x02, 0, 0, 0, 0x01, 0, 0}, menu, true},
+      {"jump to title 3 (the disc has 2)", {0x30, 0x02, 0, 0, 0, 0x03, 0, 0}, menu, false},
+      {"jump to a title of the manager from a title", {0x30, 0x02, 0, 0, 0, 0x01, 0, 0}, title, false},
+      {"top of the cell", {0x20, 0x01, 0, 0, 0, 0, 0, 0x01}, menu, true},
+      {"previous cell from the first", {0x20, 0x01, 0, 0, 0, 0, 0, 0x03}, menu, false},
+      {"previous cell from the second", {0x20, 0x01, 0, 0, 0, 0, 0, 0x03}, laterCell, true},
+      {"previous program from the first", {0x20, 0x01, 0, 0, 0, 0, 0, 0x07}, title, false},
+      {"previous program from the second", {0x20, 0x01, 0, 0, 0, 0, 0, 0x07}, laterCell, true},
+      {"next chain of a chain that names none", {0x20, 0x01, 0, 0, 0, 0, 0, 0x0A}, menu, false},
+      {"chain 1 of the menus", {0x20, 0x04, 0, 0, 0, 0, 0, 0x01}, menu, true},
+      {"chain 2 of the menus (one there)", {0x20, 0x04, 0, 0, 0, 0, 0, 0x02}, menu, false},
+      {"part 1 of the title", {0x20, 0x05, 0, 0, 0, 0, 0, 0x01}, title, true},
+      {"part 2 of the title (one there)", {0x20, 0x05, 0, 0, 0, 0, 0, 0x02}, title, false},
+      {"part 1 from a menu", {0x20, 0x05, 0, 0, 0, 0, 0, 0x01}, menu, false},
+      {"set then link to the previous cell from the first", {0x60, 0x01, 0, 0, 0, 0, 0, 0x03}, title, false},
+      {"compare-and-link to the previous cell, judged as if it held", {0xA0, 0x30, 0, 0, 0, 0, 0, 0x03}, title, false},
+      {"resume", {0x20, 0x01, 0, 0, 0, 0, 0, 0x10}, menu, true},
+      {"a title set the disc does not have", {0x20, 0x01, 0, 0, 0, 0, 0, 0x01}, unknownSet, false},
+      {"the manager's title menu, called from a title", {0x30, 0x08, 0, 0, 0x01, 0x42, 0, 0}, title, true},
+      {"the title set's root menu, called from a title (it has none)", {0x30, 0x08, 0, 0, 0x01, 0x83, 0, 0}, title,
+       false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DvdButtonCommandFits(c.command.data(), disc, c.place), c.fits) << c.what;
 }
 
 TEST(DvdDemuxTest, SectorsOfAnAuthoredTitle) {

@@ -409,6 +409,61 @@ TEST(DvdSourceTest, PausedMenuCommands) {
   EXPECT_EQ(player.State(), 1);
 }
 
+// A button whose command the navigator can carry out only from some places (a previous cell from
+// the menu's only cell, a chain the menus do not have, the next chain of one that names none, a
+// part of a title from a menu) is neither selected nor activated there: the menu stays on screen
+// and plays on, and a command that can run still leaves it. The menu disc's button 1 is given the
+// command in every navigation pack of the menu.
+TEST(DvdSourceTest, ButtonCommandsThatCannotRunFromHereAreRefused) {
+  struct Case {
+    const char* what;
+    uint8_t command[8];
+  };
+  const Case cases[] = {
+      {"previous cell", {0x20, 0x01, 0, 0, 0, 0, 0, 0x03}},
+      {"chain 2", {0x20, 0x04, 0, 0, 0, 0, 0, 0x02}},
+      {"next chain", {0x20, 0x01, 0, 0, 0, 0, 0, 0x0A}},
+      {"part 1", {0x20, 0x05, 0, 0, 0, 0, 0, 0x01}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::ScratchDir dir;
+    const fs::path disc = dir.Path() / "disc";
+    fs::copy(testsupport::DvdMenuFixtureFolder(), disc, fs::copy_options::recursive);
+    const fs::path vob = disc / "VIDEO_TS" / "VIDEO_TS.VOB";
+    std::vector<uint8_t> bytes = testsupport::ReadFileBytes(vob.string());
+    // A navigation pack: the presentation packet (private stream 2, substream 0) after the pack
+    // and system headers; button 1's command 0x98 bytes into it.
+    constexpr size_t kCommand = 0x2D + 0x98;
+    const uint8_t jumpTitle1[8] = {0x30, 0x02, 0, 0, 0, 0x01, 0, 0};
+    int patched = 0;
+    for (size_t sector = 0; sector + 2048 <= bytes.size(); sector += 2048) {
+      uint8_t* s = bytes.data() + sector;
+      if (s[0x26] != 0 || s[0x27] != 0 || s[0x28] != 1 || s[0x29] != 0xBF || s[0x2C] != 0) continue;
+      ASSERT_TRUE(std::equal(jumpTitle1, jumpTitle1 + 8, s + kCommand)) << "sector " << sector / 2048;
+      std::copy(c.command, c.command + 8, s + kCommand);
+      ++patched;
+    }
+    ASSERT_GT(patched, 0);
+    std::ofstream(vob, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+    TMediaPlayer player;
+    ASSERT_TRUE(player.OpenDvd(disc.string(), Options(mcsNone))) << player.LastError();
+    player.Run();
+    ASSERT_TRUE(WaitUntil([&] { return player.FramesShown() >= 25; })) << player.FramesShown();
+    player.DvdCommand(dvdSelectAt, 500, 150);
+    player.DvdCommand(dvdActivate);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(player.DvdLocation().InMenu);
+    EXPECT_EQ(player.State(), 2);
+    EXPECT_TRUE(Near(ButtonColor(player, 0), kYellow));  // still button 1
+    // From the menu's endless still, a chapter of title 2.
+    player.DvdCommand(dvdPlayChapter, 2, 1);
+    EXPECT_TRUE(WaitUntil([&] { return player.DvdLocation().Title == 2; }));
+  }
+}
+
 // Once a disc has played to its end the navigator has stopped; a command starts it again and
 // shows where it led.
 TEST(DvdSourceTest, CommandsAfterTheDiscsEnd) {
