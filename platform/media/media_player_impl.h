@@ -174,6 +174,8 @@ class TMediaPlayer::TImpl {
   // Makes the pending samples start exactly at media time Start (trimmed or led by silence).
   void AlignAudio(int64_t Start);
   bool AudioActive() const;
+  // The next frame is due on the clock (decoded already or not).
+  bool VideoFrameDue() const;
   // Waits up to WaitUs for a command.
   void Idle(int64_t WaitUs);
 

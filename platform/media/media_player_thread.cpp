@@ -589,6 +589,14 @@ void TMediaPlayer::TImpl::Present(TQueuedFrame& Frame, bool Redraw) {
 
 // ---------------------------------------------------------------------------------------- playing
 
+bool TMediaPlayer::TImpl::VideoFrameDue() const {
+  if (!videoQueue_.empty()) return videoQueue_.front().time <= clock_.Now() + timeline_.Tolerance;
+  // None decoded ahead (a decoder fills its pipeline first): the next frame is due once the last
+  // one decoded has had its time, unless the source has nothing to read yet (a disc's still).
+  if (videoIndex_ < 0 || videoEnded_ || sourceWaiting_ || decodedUpTo_ == INT64_MIN) return false;
+  return decodedUpTo_ + std::max<int64_t>(lastDuration_, 1) <= clock_.Now() + timeline_.Tolerance;
+}
+
 bool TMediaPlayer::TImpl::AudioActive() const {
   return audioIndex_ >= 0 && sink_ && rate_.load() == 1.0 && options_.Clock != mcsNone;
 }
@@ -814,6 +822,10 @@ void TMediaPlayer::TImpl::FeedAudio() {
       }
       continue;
     }
+    // More sound means decoding it and reading on, which decodes the video packets met on the way:
+    // a frame due on screen is shown first. Otherwise the sound fed meanwhile carries the clock past
+    // the frames read ahead, and they are dropped as late.
+    if (VideoFrameDue()) return;
     if (!audioPackets_.empty()) {
       TAVPacketPtr p = std::move(audioPackets_.front());
       audioPackets_.pop_front();

@@ -524,6 +524,56 @@ TEST(MediaPlayerAudioTest, AudioClockFollowsTheSink) {
   SetAudioSinkFactory(nullptr);
 }
 
+namespace {
+
+// A sink that plays whatever it is given at once: an audio player's clock stands where the sound
+// fed so far ends, and moves only while sound is fed, never while pictures decode.
+class InstantAudioSink : public TAudioSink {
+ public:
+  bool Start(const TAudioFormat& Format) override { return Format.Channels > 0; }
+  int64_t FreeFrames() override { return 1 << 20; }
+  int64_t Write(const int16_t*, int64_t Frames) override {
+    written_ += Frames;
+    return Frames;
+  }
+  int64_t PlayedFrames() override { return written_; }
+  int64_t WrittenFrames() override { return written_; }
+  void SetPaused(bool) override {}
+  void Flush() override { written_ = 0; }
+
+ private:
+  std::atomic<int64_t> written_{0};
+};
+
+}  // namespace
+
+// Feeding the sound reads on through the file and decodes the pictures met on the way; a frame
+// that falls due meanwhile is shown before more sound is fed. On the instant sink the clock moves
+// by one audio packet at a time between those checks (21 ms, under a frame of 40 ms), so every
+// frame shows and none is dropped, however long decoding takes. Fed first in long runs, the sound
+// would carry the clock a second ahead and the frames would be dropped as late.
+TEST(MediaPlayerAudioTest, FeedingSoundLetsDueFramesShow) {
+  VideoSpec s = Spec("matroska", "libx264", 25, 25);
+  s.Audio = true;
+  s.AudioCodec = "aac";
+  const std::string file = Video(s);
+  SetAudioSinkFactory([] { return std::unique_ptr<TAudioSink>(new InstantAudioSink); });
+  TMediaPlayerOptions o;
+  o.Audio = true;
+  {
+    TMediaPlayer player;
+    ASSERT_TRUE(player.OpenFile(file, o)) << player.LastError();
+    ASSERT_TRUE(player.HasAudio());
+    player.Pause();
+    player.Run();
+    EXPECT_TRUE(WaitUntil([&] { return Completed(player); }));
+    EXPECT_EQ(player.FramesDropped(), 0);
+    EXPECT_EQ(player.FramesShown(), 25);
+    EXPECT_EQ(ShownNumber(player), 24);
+  }
+  SetAudioSinkFactory(nullptr);
+}
+
 // Other rates than 1 play on the monotonic clock at that rate, without sound (the pace checked as
 // above, on the first of three plays that keeps it).
 TEST(MediaPlayerAudioTest, RateOtherThanOneMutes) {
