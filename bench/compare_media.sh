@@ -12,21 +12,28 @@
 # The frames of both are compared (PSNR over all bytes; identical frames print "inf"). ffmpeg's fps
 # filter hands out the frame current half a step later (at 0.48 s, 1.48 s, ...), so the stepped
 # frames are compared with ffmpeg's own frames 0, 25, 50, ... (its select filter), made apart.
-#   bench/compare_media.sh [build folder, default build/bench] [threads, default 1]
+#   bench/compare_media.sh [build folder, default build/bench] [threads, default 1] [parts]
+# parts: a comma-separated choice of seek, step, play and capture (default all). CAPTURE_ROUNDS
+# (default 3) rounds of the capture commands run in turn; the medians of the rounds are printed.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 build=${1:-$root/build/bench}
 threads=${2:-1}
+parts=${3:-seek,step,play,capture}
+rounds=${CAPTURE_ROUNDS:-3}
+want() { [[ ",$parts," == *",$1,"* ]]; }
 command -v ffmpeg >/dev/null && command -v hyperfine >/dev/null || "$root/scripts/install-deps.sh" ffmpeg hyperfine
 bench_build "$build" media_grab capture_grab
 grab=$build/bench/media_grab
 capture=$build/bench/capture_grab
 bench_scratch
 clip=$dir/clip.mp4
-ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 \
-  -f lavfi -i sine=frequency=440:duration=60 -c:v libx264 -preset medium -g 50 -keyint_min 50 \
-  -sc_threshold 0 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
-  -c:a aac -shortest "$clip"
+if want seek || want step || want play; then
+  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=60 \
+    -f lavfi -i sine=frequency=440:duration=60 -c:v libx264 -preset medium -g 50 -keyint_min 50 \
+    -sc_threshold 0 -pix_fmt yuv420p -colorspace bt709 -color_primaries bt709 -color_trc bt709 \
+    -c:a aac -shortest "$clip"
+fi
 
 ff="ffmpeg -v error -threads $threads"
 psnr() {  # frames of 1280 x 720 BGR24 in two files
@@ -47,21 +54,28 @@ print(f"   CPU ours {c['ours']:.3f} s, ffmpeg {c['ffmpeg']:.3f} s: ratio {c['our
 EOF
 }
 
-run seek "$grab -threads $threads -i $clip -o $dir/a.raw -ss 37.48" \
-  "$ff -ss 37.48 -i $clip -frames:v 1 -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
-echo "   PSNR $(psnr "$dir/a.raw" "$dir/b.raw")"
-for step in 1 10; do
-  run step$step "$grab -threads $threads -i $clip -o $dir/a.raw -step $step -count $((60 / step))" \
-    "$ff -i $clip -an -vf fps=$(python3 -c "print(1 / $step)") -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
-  $ff -i "$clip" -an -vf "select=not(mod(n\,$((25 * step))))" -vsync 0 -f rawvideo -pix_fmt bgr24 -y "$dir/c.raw"
-  echo "   PSNR against ffmpeg's frames at the same times $(psnr "$dir/a.raw" "$dir/c.raw")"
-done
-echo "== 20 s of real-time play with sound on the silent sink (threads $threads)"
-"$grab" -threads "$threads" -i "$clip" -play 20 || echo "   frames were dropped"
-echo "   the same on two cores (taskset -c 0,1)"
-taskset -c 0,1 "$grab" -threads "$threads" -i "$clip" -play 20 || echo "   frames were dropped"
+if want seek; then
+  run seek "$grab -threads $threads -i $clip -o $dir/a.raw -ss 37.48" \
+    "$ff -ss 37.48 -i $clip -frames:v 1 -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
+  echo "   PSNR $(psnr "$dir/a.raw" "$dir/b.raw")"
+fi
+if want step; then
+  for step in 1 10; do
+    run step$step "$grab -threads $threads -i $clip -o $dir/a.raw -step $step -count $((60 / step))" \
+      "$ff -i $clip -an -vf fps=$(python3 -c "print(1 / $step)") -f rawvideo -pix_fmt bgr24 -y $dir/b.raw"
+    $ff -i "$clip" -an -vf "select=not(mod(n\,$((25 * step))))" -vsync 0 -f rawvideo -pix_fmt bgr24 -y "$dir/c.raw"
+    echo "   PSNR against ffmpeg's frames at the same times $(psnr "$dir/a.raw" "$dir/c.raw")"
+  done
+fi
+if want play; then
+  echo "== 20 s of real-time play with sound on the silent sink (threads $threads)"
+  "$grab" -threads "$threads" -i "$clip" -play 20 || echo "   frames were dropped"
+  echo "   the same on two cores (taskset -c 0,1)"
+  taskset -c 0,1 "$grab" -threads "$threads" -i "$clip" -play 20 || echo "   frames were dropped"
+fi
 
-echo "== capture from a virtual device: CPU time per frame (ffmpeg renders the same graph to BGR24)"
+want capture || exit 0
+echo "== capture from a virtual device: CPU time per frame (ffmpeg renders the same graph to BGR24), $rounds rounds"
 cpu_of() {  # CPU seconds of a whole command (user + system of it and its children); its output to $dir/out
   python3 -c 'import resource, subprocess, sys
 subprocess.run(sys.argv[2:], check=True, stdout=open(sys.argv[1], "w"))
@@ -74,21 +88,36 @@ for size in 640x480 1280x720; do
     frames=900
     [ -n "$pace" ] && frames=300
     # Both whole processes measured alike, less the same process taking one frame (start-up and
-    # closing, which a capture window pays once); the source graph alone for reference.
-    ours1=$(cpu_of "$capture" -graph "$graph" -frames 1 -size $size)
-    ours=$(cpu_of "$capture" -graph "$graph" -frames $frames -size $size -dump "$dir/a.raw")
-    line=$(cat "$dir/out")
-    peer1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -pix_fmt bgr24 -f null -)
-    peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
-    source1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -f null -)
-    source=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -f null -)
-    taken=$(echo "$line" | grep -o '[0-9]* frames in' | cut -d' ' -f1)
-    python3 -c "import sys; o, o1, p, p1, s, s1, n, t = (float(x) for x in sys.argv[1:9])
-o, p, s = (o - o1) / (t - 1), (p - p1) / (n - 1), (s - s1) / (n - 1)
-print(f'   {sys.argv[9]}: ours {o * 1000:.2f} ms ({t:.0f} frames taken), ffmpeg {p * 1000:.2f} ms CPU per frame: '
-      f'ratio {o / p:.2f} (the source graph alone {s * 1000:.2f} ms; start-up ours {o1:.2f} s, ffmpeg {p1:.2f} s)')" \
-      "$ours" "$ours1" "$peer" "$peer1" "$source" "$source1" $frames "$taken" "$graph"
-    echo "$line" | grep latency || true
+    # closing, which a capture window pays once); the source graph alone for reference. The six
+    # commands run in turn, round after round, so that a change of the machine's load hits all.
+    figures=()
+    for ((r = 1; r <= rounds; ++r)); do
+      ours1=$(cpu_of "$capture" -graph "$graph" -frames 1 -size $size)
+      ours=$(cpu_of "$capture" -graph "$graph" -frames $frames -size $size -dump "$dir/a.raw")
+      line=$(cat "$dir/out")
+      peer1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -pix_fmt bgr24 -f null -)
+      peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
+      source1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -f null -)
+      source=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -f null -)
+      taken=$(echo "$line" | grep -o '[0-9]* frames in' | cut -d' ' -f1)
+      figures+=("$ours $ours1 $peer $peer1 $source $source1 $taken")
+      echo "$line" | grep latency | sed "s/^/   round $r: /" || true
+    done
+    python3 - "$graph" $frames "${figures[@]}" <<'EOF'
+import statistics, sys
+graph, n = sys.argv[1], float(sys.argv[2])
+rows = []
+for f in sys.argv[3:]:
+    o, o1, p, p1, s, s1, t = (float(x) for x in f.split())
+    rows.append(((o - o1) / (t - 1), (p - p1) / (n - 1), (s - s1) / (n - 1), o1, p1))
+for o, p, s, o1, p1 in rows:
+    print(f"   round: ours {o * 1000:.2f} ms, ffmpeg {p * 1000:.2f} ms CPU per frame, ratio {o / p:.2f} "
+          f"(source alone {s * 1000:.2f} ms; start-up ours {o1:.2f} s, ffmpeg {p1:.2f} s)")
+med = lambda i: statistics.median(r[i] for r in rows)
+ratio = statistics.median(r[0] / r[1] for r in rows)
+print(f"   {graph}: median ours {med(0) * 1000:.2f} ms, ffmpeg {med(1) * 1000:.2f} ms CPU per frame: "
+      f"median ratio {ratio:.2f} (the source graph alone {med(2) * 1000:.2f} ms)")
+EOF
     if [ -n "$pace" ]; then
       # The first frame taken is the graph's first: against ffmpeg's BGR24 rendering of it.
       ffmpeg -v error -f lavfi -i "${graph%,realtime}" -frames:v 1 -pix_fmt bgr24 -f rawvideo -y "$dir/b.raw"
