@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/bench_codec_inputs.h"
+#include "bench/bench_text_page.h"
 #include "bench/bench_tiff_convert.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
@@ -34,32 +36,19 @@ TIEBitmap& Photo() {
   return *photo;
 }
 
-// A4 at 300 dpi: rows of letter-sized strokes on white.
+// A4 at 300 dpi: rows of letter-sized strokes on white (the page of the peer comparison).
 TIEBitmap& Page() {
   static TIEBitmap* page = [] {
     InitializeZodazUrIO();
-    auto* b = new TIEBitmap(2480, 3508, ie1g);
+    constexpr int32_t kW = 2480, kH = 3508;
+    const std::vector<uint8_t> text = MakeBenchTextPage(kW, kH);
+    auto* b = new TIEBitmap(kW, kH, ie1g);
     b->Fill(1);
-    uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-    for (int32_t line = 150; line + 40 < 3508 - 150; line += 50)
-      for (int32_t x = 150; x < 2480 - 150;) {
-        const int32_t w = 12 + static_cast<int32_t>(next() % 14);
-        if (next() % 7 == 0) {
-          x += 25;
-          continue;
-        }
-        const uint32_t shape = next();
-        for (int32_t y = 0; y < 32; ++y) {
-          auto* row = static_cast<uint8_t*>(b->GetRow(line + y));
-          for (int32_t dx = 0; dx < w; ++dx) {
-            const bool stem = dx < 3 || (shape & 1 && dx >= w - 3);
-            const bool bar = (y < 3 && shape & 2) || (y >= 14 && y < 17 && shape & 4) || (y >= 29 && shape & 8);
-            if (stem || bar) SetRowBit(row, x + dx, false);
-          }
-        }
-        x += w + 4;
-      }
+    for (int32_t y = 0; y < kH; ++y) {
+      auto* row = static_cast<uint8_t*>(b->GetRow(y));
+      for (int32_t x = 0; x < kW; ++x)
+        if (text[static_cast<size_t>(y) * kW + x] == 0) SetRowBit(row, x, false);
+    }
     return b;
   }();
   return *page;

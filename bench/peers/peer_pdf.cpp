@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench/bench_photo.h"
+#include "bench/bench_text_page.h"
 #include "bench/peers/peer_common.h"
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_bits.h"
@@ -47,32 +48,6 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr int32_t kPageW = 2480, kPageH = 3508, kPages = 100;
 constexpr int32_t kPhotoW = 3000, kPhotoH = 2000, kPhotos = 20;
-
-// Text-like strokes on white, a different text on every page: rows of letter-sized blocks with
-// gaps, 1 byte per pixel, 0 = black.
-Bytes MakeTextPage(uint32_t Seed) {
-  Bytes page(static_cast<size_t>(kPageW) * kPageH, 255);
-  uint32_t seed = Seed * 2654435761u + 12345;
-  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-  for (int32_t line = 150; line + 40 < kPageH - 150; line += 50) {
-    for (int32_t x = 150; x < kPageW - 150 - 30;) {
-      const int32_t w = 12 + static_cast<int32_t>(next() % 14);
-      if (next() % 7 == 0) {
-        x += 25;  // a space
-        continue;
-      }
-      const uint32_t shape = next();
-      for (int32_t y = 0; y < 32; ++y)
-        for (int32_t dx = 0; dx < w; ++dx) {
-          const bool stem = dx < 3 || (shape & 1 && dx >= w - 3);
-          const bool bar = (y < 3 && shape & 2) || (y >= 14 && y < 17 && shape & 4) || (y >= 29 && shape & 8);
-          if (stem || bar) page[static_cast<size_t>(line + y) * kPageW + x + dx] = 0;
-        }
-      x += w + 4;
-    }
-  }
-  return page;
-}
 
 // Runs Command; true when it exits with 0.
 bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
@@ -159,7 +134,7 @@ int main(int argc, char** argv) {
   std::vector<TIEBitmap> ourPages(kPages);
   std::vector<Magick::Image> magickPages;
   for (int32_t p = 0; p < kPages; ++p) {
-    pages.push_back(MakeTextPage(static_cast<uint32_t>(p)));
+    pages.push_back(MakeBenchTextPage(kPageW, kPageH, static_cast<uint32_t>(p)));
     const Bytes& page = pages.back();
     TIEBitmap& b = ourPages[static_cast<size_t>(p)];
     b.Allocate(kPageW, kPageH, ie1g);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/bench_codec_inputs.h"
+#include "bench/bench_text_page.h"
 #include "bench/bench_tiff_convert.h"
 #include "bench/peers/peer_common.h"
 #include "imaging/core/ie_bitmap.h"
@@ -114,31 +115,6 @@ Bytes VipsSaveFile(TIEBitmap& photo, bool lzw) {
                              lzw, false);
   g_object_unref(image);
   return out;
-}
-
-// Text-like strokes on white: rows of letter-sized blocks with gaps, 1 byte per pixel, 0 = black.
-Bytes MakeTextPage() {
-  Bytes page(static_cast<size_t>(kPageW) * kPageH, 255);
-  uint32_t seed = 12345;
-  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-  for (int32_t line = 150; line + 40 < kPageH - 150; line += 50) {
-    for (int32_t x = 150; x < kPageW - 150;) {
-      const int32_t w = 12 + static_cast<int32_t>(next() % 14);
-      if (next() % 7 == 0) {
-        x += 25;  // a space
-        continue;
-      }
-      const uint32_t shape = next();
-      for (int32_t y = 0; y < 32; ++y)
-        for (int32_t dx = 0; dx < w; ++dx) {
-          const bool stem = dx < 3 || (shape & 1 && dx >= w - 3);
-          const bool bar = (y < 3 && shape & 2) || (y >= 14 && y < 17 && shape & 4) || (y >= 29 && shape & 8);
-          if (stem || bar) page[static_cast<size_t>(line + y) * kPageW + x + dx] = 0;
-        }
-      x += w + 4;
-    }
-  }
-  return page;
 }
 
 // The page as encoder rows (1 = black).
@@ -253,7 +229,7 @@ int main(int argc, char** argv) {
   VipsImage* image = vips_image_new_from_memory(rgb.data(), rgb.size(), kLargeWidth, kLargeHeight, 3, VIPS_FORMAT_UCHAR);
   if (!image) return 1;
   double worst = 0, worstWrite = 0;
-  const Bytes page = MakeTextPage();
+  const Bytes page = MakeBenchTextPage(kPageW, kPageH);
   TIEBitmap pageBitmap(kPageW, kPageH, ie1g);
   for (int32_t y = 0; y < kPageH; ++y) {
     auto* row = static_cast<uint8_t*>(pageBitmap.GetRow(y));
