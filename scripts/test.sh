@@ -39,8 +39,8 @@ run_stage() {
   fi
 }
 
-# The Release tree is a unity build (cmake/BrimvaleTargets.cmake): a library's or test program's
-# sources compile in batches of a folder's files, which takes less processor time on a clean build;
+# Both trees are unity builds (cmake/BrimvaleTargets.cmake): a library's or test program's sources
+# compile in batches of a folder's files, which takes less processor time on a clean build;
 # ccache still serves the batches of an unchanged folder to the next run and to other checkouts.
 unity=-DBRIMVALE_UNITY_BUILD=ON
 
@@ -58,12 +58,12 @@ release() {
 }
 
 sanitize() {
-  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" &&
+  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" "$unity" &&
     (cd "$root/build/sanitize" && ctest --output-on-failure -j "$jobs")
 }
 
 fuzz() {
-  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" &&
+  "$root/scripts/build-sanitize.sh" "$root/build/sanitize" "$unity" &&
     "$root/tests/fuzz/run.sh" -b "$root/build/sanitize" "${FUZZ_SECONDS:-8}"
 }
 
