@@ -8,6 +8,20 @@
 
 namespace testsupport {
 
+// True in the sanitizer build, where the engine runs several times slower. A test that checks
+// arithmetic over an exhaustive range (every colour) takes an even sample of it there: every branch
+// and vector lane still runs under the sanitizers, and the normal build checks the whole range.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRIMVALE_TESTS_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(BRIMVALE_TESTS_SANITIZED)
+inline constexpr bool kSanitizedBuild = true;
+#else
+inline constexpr bool kSanitizedBuild = false;
+#endif
+
 // The message of the E that Body raises; "<no exception>" when it raises none, "<other exception>"
 // when it raises something else. A table of failures then reads as expected texts.
 template <class E, class Body>
