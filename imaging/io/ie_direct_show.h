@@ -165,9 +165,19 @@ class TIEDirectShow : public TObject {
   void DVDShowMenu(TIEDSMenu Menu);
   // Forward: the speed as the playback rate (sound only at 1); backward is not played (logged).
   void DVDPlayAtSpeed(bool Forward, double Speed);
+  // Subtitles: the title's sub-picture stream drawn (0 ... 31; -1 keeps it) and whether they show
+  // (forced sub-pictures and menus show either way); a stream the title lacks is refused.
+  void DVDSelectSubpicture(int32_t Stream, bool Show);
+  // The sub-picture language asked for (two letters, any case): its stream is drawn now when the
+  // title has one, and taken when a title starts. Other texts are refused.
+  void DVDSelectSubpictureLanguage(const std::string& Language);
+  // The angle (1 ... 9) of a title shot from several, taken where the disc next lets it change.
+  void DVDSelectAngle(int32_t Angle);
   // A disc property as text: NUMOFVOLUMES, VOLUME, SIDE, NUMOFTITLES, DISCID (16 upper-case
   // hexadecimal digits), NUMOFCHAPTERS (of the title given as Argument; 1 when it is not a number),
-  // TITLE, CHAPTER, TIME and TOTALTITLETIME (hh:mm:ss:ff); name and argument in any case. Empty
+  // TITLE, CHAPTER, TIME and TOTALTITLETIME (hh:mm:ss:ff), ANGLE and NUMOFANGLES (0 in a menu),
+  // SUBPICTURE (the stream drawn, -1 none), SUBPICTURELANGUAGE (two lower-case letters, "" when
+  // the disc names none) and SUBTITLES (1 shown, 0 not); name and argument in any case. Empty
   // until a DVD graph has read a disc (then from the last disc, also after Disconnect); "Invalid
   // Property" for an unknown name or NUMOFCHAPTERS without an argument. A number the disc cannot
   // give reads 0.

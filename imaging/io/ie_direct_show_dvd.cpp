@@ -127,6 +127,25 @@ void TIEDirectShow::DVDPlayAtSpeed(bool Forward, double Speed) {
   if (!player_->SetRate(Speed)) OutputDebugString("TIEDirectShow: DVD speed " + std::to_string(Speed) + " refused");
 }
 
+void TIEDirectShow::DVDSelectSubpicture(int32_t Stream, bool Show) {
+  if (HasDvd()) player_->DvdCommand(dvdSubpicture, Stream, Show ? 1 : 0);
+}
+
+void TIEDirectShow::DVDSelectSubpictureLanguage(const std::string& Language) {
+  if (!HasDvd() || Language.size() != 2) return;
+  int64_t code = 0;
+  for (const char c : Language) {
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower < 'a' || lower > 'z') return;
+    code = code << 8 | lower;
+  }
+  player_->DvdCommand(dvdSubpictureLanguage, code);
+}
+
+void TIEDirectShow::DVDSelectAngle(int32_t Angle) {
+  if (HasDvd()) player_->DvdCommand(dvdAngle, Angle);
+}
+
 std::string TIEDirectShow::DVDGetProperty(const std::string& Name, const std::string& Argument) {
   const std::shared_ptr<const TDvdVmgFacts> info = dvdInfo_;
   if (!info) return std::string();
@@ -148,11 +167,17 @@ std::string TIEDirectShow::DVDGetProperty(const std::string& Name, const std::st
     if (title < 1 || title > static_cast<int32_t>(info->TitleChapters.size())) return "0";
     return std::to_string(info->TitleChapters[static_cast<size_t>(title - 1)]);
   }
-  if (name == "TITLE" || name == "CHAPTER" || name == "TIME" || name == "TOTALTITLETIME") {
+  if (name == "TITLE" || name == "CHAPTER" || name == "TIME" || name == "TOTALTITLETIME" || name == "ANGLE" ||
+      name == "NUMOFANGLES" || name == "SUBPICTURE" || name == "SUBPICTURELANGUAGE" || name == "SUBTITLES") {
     // The location of the frame on screen (0 before the first frame and after Disconnect).
     const TDvdLocation location = HasDvd() ? player_->DvdLocation() : TDvdLocation{};
     if (name == "TITLE") return std::to_string(location.Title);
     if (name == "CHAPTER") return std::to_string(location.Chapter);
+    if (name == "ANGLE") return std::to_string(location.Angle);
+    if (name == "NUMOFANGLES") return std::to_string(location.Angles);
+    if (name == "SUBPICTURE") return std::to_string(location.Subpicture);
+    if (name == "SUBPICTURELANGUAGE") return location.SubpictureLanguage;
+    if (name == "SUBTITLES") return location.SubtitlesShown ? "1" : "0";
     return TimeCodeOf(name == "TIME" ? location.TitleTime : location.TotalTitleTime, location.FramesPerSecond);
   }
   return "Invalid Property";

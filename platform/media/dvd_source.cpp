@@ -190,7 +190,7 @@ void TDvdSource::Configure() {
   dvdnav_set_PGC_positioning_flag(nav_, 1);
   dvdnav_menu_language_select(nav_, const_cast<char*>("en"));
   dvdnav_audio_language_select(nav_, const_cast<char*>("en"));
-  dvdnav_spu_language_select(nav_, const_cast<char*>("en"));
+  dvdnav_spu_language_select(nav_, spuLanguage_);
 }
 
 // ------------------------------------------------------------------------------------- reading
@@ -260,6 +260,8 @@ void TDvdSource::Step() {
       totalTitleTime_ = cell.pgc_length;
       navCell_ = cell.cellN;
       navProgram_ = cell.pgN;
+      // Another chain may number its streams otherwise.
+      UpdateSubpictureStream();
       break;
     }
     case DVDNAV_VTS_CHANGE: {
@@ -281,8 +283,10 @@ void TDvdSource::Step() {
     case DVDNAV_SPU_STREAM_CHANGE: {
       dvdnav_spu_stream_change_event_t change;
       std::memcpy(&change, block_.data(), sizeof change);
-      spuStream_ = change.physical_wide >= 0 ? (change.physical_wide & 0x1F) : -1;
-      spuAssembler_.Reset();
+      // The high bit: the disc's commands hide the stream's subtitles (forced ones still show).
+      spuNavStream_ = change.physical_wide >= 0 ? (change.physical_wide & 0x1F) : -1;
+      spuNavShown_ = change.physical_wide >= 0 && !(change.physical_wide & 0x80);
+      UpdateSubpictureStream();
       break;
     }
     case DVDNAV_STOP:
@@ -305,6 +309,11 @@ void TDvdSource::OnNavPacket() {
     vobu.Chapter = part;
     vobu.TitleTime = std::max<int64_t>(0, dvdnav_get_current_time(nav_));
     vobu.TotalTitleTime = totalTitleTime_;
+    int32_t angle = 0, angles = 0;
+    if (dvdnav_get_angle_info(nav_, &angle, &angles) == DVDNAV_STATUS_OK && angles >= 1) {
+      vobu.Angle = angle;
+      vobu.Angles = angles;
+    }
   }
   const hli_t& hli = pci->hli;
   if (hli.hl_gi.hli_ss != 0 && hli.hl_gi.btn_ns > 0) {
@@ -680,6 +689,48 @@ int TDvdSource::PlayAtTime(int32_t Title, int64_t Time90k) {
 
 TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg1, int64_t Arg2, int64_t At) {
   if (!nav_ || broken_) return cmdNothing;
+  switch (Kind) {
+    case dvdSubpicture:
+      if (Arg1 >= 0) {
+        // A stream the title has (the navigator names no language for one it lacks).
+        if (Arg1 > 31 || !dvdnav_is_domain_vts(nav_) || dvdnav_spu_stream_to_lang(nav_, static_cast<uint8_t>(Arg1)) == 0xFFFF) {
+          OutputDebugString("DVD: no sub-picture stream " + std::to_string(Arg1) + " here");
+          return cmdNothing;
+        }
+        spuChosen_ = static_cast<int32_t>(Arg1);
+      }
+      if (Arg2 >= -1 && Arg2 <= 1) spuShow_ = static_cast<int32_t>(Arg2);
+      UpdateSubpictureStream();
+      if (!vobus_.empty() && shown90k_ >= 0) Publish(vobus_.front(), shown90k_);
+      return cmdRedraw;
+    case dvdSubpictureLanguage: {
+      const char first = static_cast<char>((Arg1 >> 8) & 0xFF), second = static_cast<char>(Arg1 & 0xFF);
+      if (Arg1 < 0 || Arg1 > 0xFFFF || first < 'a' || first > 'z' || second < 'a' || second > 'z') return cmdNothing;
+      spuLanguage_[0] = first;
+      spuLanguage_[1] = second;
+      dvdnav_spu_language_select(nav_, spuLanguage_);
+      // The title's stream of that language, when it has one, is drawn from now on.
+      if (dvdnav_is_domain_vts(nav_)) {
+        for (uint8_t logical = 0; logical < 32; ++logical) {
+          if (dvdnav_spu_stream_to_lang(nav_, logical) == static_cast<uint16_t>(Arg1)) {
+            spuChosen_ = logical;
+            break;
+          }
+        }
+      }
+      UpdateSubpictureStream();
+      if (!vobus_.empty() && shown90k_ >= 0) Publish(vobus_.front(), shown90k_);
+      return cmdRedraw;
+    }
+    case dvdAngle:
+      // Taken at the next angle block the navigator reads; the frames read ahead stay.
+      if (Arg1 < 1 || Arg1 > 9 || dvdnav_angle_change(nav_, static_cast<int32_t>(Arg1)) != DVDNAV_STATUS_OK) {
+        OutputDebugString("DVD: angle " + std::to_string(Arg1) + " refused: " + dvdnav_err_to_string(nav_));
+      }
+      return cmdNothing;
+    default:
+      break;
+  }
   const bool restarted = stopped_ && Kind != dvdSelectAt && Kind != dvdActivate;
   if (restarted) {
     // The navigator has stopped at the disc's end; it starts again (from the disc's first play)
@@ -745,6 +796,8 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
       status = PlayAtTime(here.Title, std::max<int64_t>(0, now - step));
       break;
     }
+    default:  // answered above
+      return cmdNothing;
   }
   if (status != DVDNAV_STATUS_OK) {
     OutputDebugString(std::string("DVD: command refused: ") + dvdnav_err_to_string(nav_));
@@ -774,6 +827,24 @@ TDvdSource::TCommandResult TDvdSource::Command(TDvdCommandKind Kind, int64_t Arg
   lastMediaEnd_ = rebaseAt_;
   vobus_.clear();
   return cmdJumped;
+}
+
+void TDvdSource::UpdateSubpictureStream() {
+  int32_t stream = spuNavStream_;
+  if (spuChosen_ >= 0 && nav_ && dvdnav_is_domain_vts(nav_)) {
+    // The physical stream of the logical one chosen, in the chain playing.
+    for (uint8_t physical = 0; physical < 32; ++physical) {
+      if (dvdnav_get_spu_logical_stream(nav_, physical) == spuChosen_) {
+        stream = physical;
+        break;
+      }
+    }
+  }
+  if (stream == spuStream_) return;
+  spuStream_ = stream;
+  // What was decoded of the other stream is not drawn.
+  spuAssembler_.Reset();
+  spus_.clear();
 }
 
 bool TDvdSource::ButtonsFit() {
@@ -831,6 +902,17 @@ void TDvdSource::Publish(const TVobu& Vobu, int64_t Time90k) {
   location.TitleTime = Vobu.Title == 0 ? 0 : FromNinety(Vobu.TitleTime + std::max<int64_t>(0, Time90k - Vobu.MediaStart));
   location.TotalTitleTime = Vobu.Title == 0 ? 0 : FromNinety(Vobu.TotalTitleTime);
   location.FramesPerSecond = fps_;
+  location.Angle = Vobu.Title == 0 ? 0 : Vobu.Angle;
+  location.Angles = Vobu.Title == 0 ? 0 : Vobu.Angles;
+  if (spuStream_ >= 0 && nav_) {
+    const int8_t logical = dvdnav_get_spu_logical_stream(nav_, static_cast<uint8_t>(spuStream_));
+    location.Subpicture = logical >= 0 ? logical : -1;
+    const uint16_t language = logical >= 0 ? dvdnav_spu_stream_to_lang(nav_, static_cast<uint8_t>(logical)) : 0xFFFF;
+    if (language != 0xFFFF && language != 0) {
+      location.SubpictureLanguage = {static_cast<char>(language >> 8), static_cast<char>(language & 0xFF)};
+    }
+  }
+  location.SubtitlesShown = spuStream_ >= 0 && (spuShow_ >= 0 ? spuShow_ == 1 : spuNavShown_);
   std::lock_guard<std::mutex> lock(mutex_);
   published_ = location;
 }
@@ -857,8 +939,9 @@ void TDvdSource::Overlay(TVideoSample& Sample) {
   if (shown.End >= 0 && t >= shown.End) return;
   const TVobu* vobu = vobus_.empty() ? nullptr : &vobus_.front();
   const bool menu = vobu && vobu->Title == 0;
-  // Subtitles are not switched on: forced sub-pictures and those of menus are drawn.
-  if (!shown.Spu.Forced && !menu) return;
+  // Forced sub-pictures and those of menus are drawn; the others while subtitles are shown.
+  const bool subtitles = spuShow_ >= 0 ? spuShow_ == 1 : spuNavShown_;
+  if (!shown.Spu.Forced && !menu && !subtitles) return;
   TDvdHighlight highlight;
   int32_t button = 0;
   if (vobu && vobu->Buttons && dvdnav_get_current_highlight(nav_, &button) == DVDNAV_STATUS_OK && button >= 1 &&

@@ -69,6 +69,7 @@ class TDvdSource : public TMediaSource {
     int64_t TitleTime = 0;   // 90 kHz at MediaStart
     int32_t Title = 0, Chapter = 0;
     int64_t TotalTitleTime = 0;
+    int32_t Angle = 0, Angles = 0;
     std::shared_ptr<const TButtons> Buttons;  // none outside menus
   };
   struct TShownSpu {
@@ -101,6 +102,9 @@ class TDvdSource : public TMediaSource {
   // where it stands now (a selection may run one at once; from the wrong place some lead the
   // navigator nowhere, or stop the program).
   bool ButtonsFit();
+  // The sub-picture stream to decode: the one chosen by command while a title plays, else the
+  // navigator's.
+  void UpdateSubpictureStream();
   // Sets the navigator's flags and languages (at open and when it starts again).
   void Configure();
   void Discard();
@@ -144,6 +148,11 @@ class TDvdSource : public TMediaSource {
   std::vector<int16_t> pcm_;
   int64_t audioNext_ = -1;       // 90 kHz stamp after the last samples put out, -1: none
   int32_t spuStream_ = 0;        // the sub-picture stream drawn (0 ... 31), -1: none
+  int32_t spuNavStream_ = 0;     // the navigator's (physical), -1: none
+  bool spuNavShown_ = false;     // the disc's commands show its subtitles
+  int32_t spuChosen_ = -1;       // the logical stream chosen by command, -1: the navigator's
+  int32_t spuShow_ = -1;         // subtitles shown by command (1), hidden (0), as the disc says (-1)
+  char spuLanguage_[3] = "en";   // asked of the navigator
   TDvdSpuAssembler spuAssembler_;
   std::deque<TShownSpu> spus_;   // decoded, in stamp order
   uint32_t clut_[16] = {};
@@ -169,6 +178,7 @@ class TDvdSource : public TMediaSource {
   int64_t stillStartUs_ = 0;
   // The position the navigator reports for the latest VOBU read.
   int32_t title_ = 0, chapter_ = 0;
+  int32_t angle_ = 0, angles_ = 0;
   int64_t totalTitleTime_ = 0;
   std::deque<TVobu> vobus_;
   // Published.

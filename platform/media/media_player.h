@@ -58,6 +58,16 @@ enum TDvdCommandKind : uint8_t {
   // for the time the step spans at that speed; forward at 1x again from the title's start. Arg1 0
   // or less ends backward play where it is.
   dvdPlayBackward,
+  // Arg1 the title's sub-picture stream to draw (its logical number, 0 ... 31; -1 keeps the one
+  // drawn), Arg2 1 shows its subtitles, 0 hides them (forced sub-pictures and menus show either
+  // way), -1 leaves it to the disc's own commands.
+  dvdSubpicture,
+  // Arg1 the sub-picture language asked for (two lower-case letters, the first in the high byte):
+  // the stream of that language is drawn now when the title has one, and the navigator chooses it
+  // when a title starts.
+  dvdSubpictureLanguage,
+  // Arg1 the angle (1 ... 9) of a title shot from several.
+  dvdAngle,
 };
 
 // Where the frame on screen lies on the disc. Title and chapter are 0 in a menu; times are 100 ns.
@@ -68,6 +78,13 @@ struct TDvdLocation {
   int64_t TotalTitleTime = 0;
   int32_t FramesPerSecond = 25;
   bool InMenu = false;
+  // The angle shown and the angles of the title (1 and 1 where it has one; 0 in a menu).
+  int32_t Angle = 0, Angles = 0;
+  // The sub-picture stream drawn (logical, -1: none), whether its subtitles show, and its language
+  // (two letters, "" when the disc names none).
+  int32_t Subpicture = -1;
+  bool SubtitlesShown = false;
+  std::string SubpictureLanguage;
 };
 
 class TMediaPlayer {

@@ -154,4 +154,44 @@ const fs::path& DvdSoundFixtureFolder() {
   return folder;
 }
 
+const fs::path& DvdSubtitleFixtureFolder() {
+  static ScratchDir dir;
+  static const fs::path folder = AuthorDisc(dir, true, [](const TAuthoring& a) {
+    const fs::path& d = a.Work;
+    // The pictures of the title's second VOB, muxed with one stream after the other.
+    fs::path in = DvdFixtureFolder() / "VIDEO_TS" / "VTS_02_1.VOB";
+    for (int stream = 0; stream < 2; ++stream) {
+      const TDvdSubtitleBox& box = kDvdSubtitleBoxes[stream];
+      PngImage image;
+      image.width = 352;
+      image.height = 288;
+      image.colorType = 6;
+      image.rows.assign(size_t{image.width} * image.height * 4, 0);
+      for (int y = box.Y0; y <= box.Y1; ++y) {
+        for (int x = box.X0; x <= box.X1; ++x) {
+          uint8_t* px = image.rows.data() + (size_t{static_cast<uint32_t>(y)} * image.width + x) * 4;
+          px[0] = 255;
+          px[1] = px[2] = stream == 0 ? 0 : 255;
+          px[3] = 255;
+        }
+      }
+      const std::string name = "stream" + std::to_string(stream);
+      const std::vector<uint8_t> png = WritePngWithLibpng(image);
+      std::ofstream(d / (name + ".png"), std::ios::binary)
+          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+      std::ofstream(d / (name + ".xml")) << "<subpictures><stream><spu start=\"00:00:00.00\" end=\"00:00:00.90\" image=\""
+                                         << (d / (name + ".png")).string() << "\"/></stream></subpictures>\n";
+      const fs::path out = d / (name + ".mpg");
+      a.Run("(VIDEO_FORMAT=PAL '" + a.Spumux + "' -v 0 -s " + std::to_string(stream) + " '" +
+            (d / (name + ".xml")).string() + "' < '" + in.string() + "' > '" + out.string() + "')");
+      in = out;
+    }
+    std::ofstream(d / "disc.xml") << "<dvdauthor dest=\"" << a.Out.string() << "\"><vmgm/><titleset><titles>"
+                                  << "<subpicture lang=\"en\"/><subpicture lang=\"de\"/><pgc><vob file=\""
+                                  << in.string() << "\"/></pgc></titles></titleset></dvdauthor>\n";
+    a.Run("VIDEO_FORMAT=PAL '" + a.Dvdauthor + "' -x '" + (d / "disc.xml").string() + "'");
+  });
+  return folder;
+}
+
 }  // namespace testsupport

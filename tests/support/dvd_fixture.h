@@ -34,4 +34,14 @@ struct TDvdSoundTitle {
 constexpr TDvdSoundTitle kDvdSoundTitles[4] = {{1, "LPCM", 440}, {2, "MPEG audio", 660}, {3, "DTS", 550},
                                                {4, "second MPEG audio stream", 880}};
 
+// A disc with subtitles (PAL, authored once per test process from the first fixture's title 2): one
+// title of a second of 352 x 288 test pattern with two sub-picture streams muxed by spumux, neither
+// forced, both on screen from the start to 0.9 s: stream 0 ("en") a red square, stream 1 ("de") a
+// white one, each at its own place (where the first frame is cyan and green).
+const std::filesystem::path& DvdSubtitleFixtureFolder();
+struct TDvdSubtitleBox {
+  int X0, Y0, X1, Y1;  // inclusive
+};
+constexpr TDvdSubtitleBox kDvdSubtitleBoxes[2] = {{40, 40, 119, 119}, {200, 40, 279, 119}};
+
 }  // namespace testsupport

@@ -154,6 +154,40 @@ TEST(IEDirectShowDVDTest, PlaysAndNavigates) {
   EXPECT_EQ(ds.DVDGetProperty("NUMOFTITLES", ""), "2");
 }
 
+// Subtitles and angles through the DVD graph: the sub-picture stream drawn, its language and
+// whether it shows, as properties; the title has one angle, so angle 2 is refused.
+TEST(IEDirectShowDVDTest, SubtitlesAndAngles) {
+  TIEDirectShow ds;
+  ds.DVDSelectSubpicture(1, true);  // nothing without a DVD graph
+  ds.DVDPath = testsupport::DvdSubtitleFixtureFolder().string();
+  ds.Connect();
+  ASSERT_TRUE(ds.Player() && ds.Player()->IsOpen());
+  ds.Pause();
+  ds.DVDPlayChapterInTitle(1, 1);
+  const auto check = [&](const char* stream, const char* language, const char* shown) {
+    EXPECT_EQ(ds.DVDGetProperty("SubPicture", ""), stream);
+    EXPECT_EQ(ds.DVDGetProperty("SUBPICTURELANGUAGE", ""), language);
+    EXPECT_EQ(ds.DVDGetProperty("subtitles", ""), shown);
+  };
+  check("0", "en", "0");
+  EXPECT_EQ(ds.DVDGetProperty("Angle", ""), "1");
+  EXPECT_EQ(ds.DVDGetProperty("NumOfAngles", ""), "1");
+  ds.DVDSelectSubpicture(-1, true);
+  check("0", "en", "1");
+  ds.DVDSelectSubpictureLanguage("DE");
+  check("1", "de", "1");
+  ds.DVDSelectSubpictureLanguage("d1");  // not a language
+  ds.DVDSelectSubpicture(7, false);      // no stream 7
+  check("1", "de", "1");
+  ds.DVDSelectSubpicture(0, false);
+  check("0", "en", "0");
+  ds.DVDSelectAngle(2);
+  ds.DVDPlayChapterInTitle(1, 1);
+  EXPECT_EQ(ds.DVDGetProperty("ANGLE", ""), "1");
+  ds.Disconnect();
+  check("-1", "", "0");
+}
+
 TEST(IEDirectShowDVDTest, DefaultAndUnopenableDiscs) {
   testsupport::ScratchDir scratch;
   {

@@ -464,6 +464,66 @@ TEST(DvdSourceTest, ButtonCommandsThatCannotRunFromHereAreRefused) {
   }
 }
 
+// Subtitles: the disc's two sub-picture streams (red square "en", white square "de", neither
+// forced) are drawn over the title as chosen. The navigator takes the "en" stream and, as the disc
+// leaves them off, draws nothing until subtitles are switched on; another stream chosen, or its
+// language, is drawn from its next sub-picture on; a stream the title lacks is refused. The title
+// has one angle: angle 2 is refused.
+TEST(DvdSourceTest, SubtitlesSwitchedOnAndChosenByStreamAndLanguage) {
+  TMediaPlayer player;
+  ASSERT_TRUE(player.OpenDvd(testsupport::DvdSubtitleFixtureFolder().string(), Options(mcsMonotonic)))
+      << player.LastError();
+  player.Pause();
+  const auto boxColor = [&](int Stream) {
+    const testsupport::TDvdSubtitleBox& b = testsupport::kDvdSubtitleBoxes[Stream];
+    const TVideoSamplePtr s = player.SampleBuffer().CurrentSample();
+    return s ? PixelAt(*s, (b.X0 + b.X1) / 2, (b.Y0 + b.Y1) / 2) : TRgb{-1000, -1000, -1000};
+  };
+  const TRgb kRed{255, 0, 0}, kWhite{255, 255, 255};
+  player.DvdCommand(dvdPlayChapter, 1, 1);
+  TDvdLocation l = player.DvdLocation();
+  ASSERT_EQ(l.Title, 1);
+  EXPECT_EQ(l.Subpicture, 0);
+  EXPECT_EQ(l.SubpictureLanguage, "en");
+  EXPECT_FALSE(l.SubtitlesShown);
+  EXPECT_EQ(l.Angle, 1);
+  EXPECT_EQ(l.Angles, 1);
+  EXPECT_FALSE(Near(boxColor(0), kRed));
+  EXPECT_FALSE(Near(boxColor(1), kWhite));
+
+  // Switched on: the frame on screen is drawn again with the red square.
+  player.DvdCommand(dvdSubpicture, -1, 1);
+  EXPECT_TRUE(player.DvdLocation().SubtitlesShown);
+  EXPECT_TRUE(Near(boxColor(0), kRed));
+  EXPECT_FALSE(Near(boxColor(1), kWhite));
+  // Off again.
+  player.DvdCommand(dvdSubpicture, -1, 0);
+  EXPECT_FALSE(Near(boxColor(0), kRed));
+
+  // Stream 1, shown, from the title's start.
+  player.DvdCommand(dvdSubpicture, 1, 1);
+  player.DvdCommand(dvdPlayChapter, 1, 1);
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Subpicture, 1);
+  EXPECT_EQ(l.SubpictureLanguage, "de");
+  EXPECT_TRUE(Near(boxColor(1), kWhite));
+  EXPECT_FALSE(Near(boxColor(0), kRed));
+
+  // No stream 5; language "en" back, and the title again.
+  player.DvdCommand(dvdSubpicture, 5, 1);
+  EXPECT_EQ(player.DvdLocation().Subpicture, 1);
+  player.DvdCommand(dvdSubpictureLanguage, 'e' << 8 | 'n');
+  player.DvdCommand(dvdPlayChapter, 1, 1);
+  l = player.DvdLocation();
+  EXPECT_EQ(l.Subpicture, 0);
+  EXPECT_EQ(l.SubpictureLanguage, "en");
+  EXPECT_TRUE(Near(boxColor(0), kRed));
+
+  player.DvdCommand(dvdAngle, 2);
+  player.DvdCommand(dvdPlayChapter, 1, 1);
+  EXPECT_EQ(player.DvdLocation().Angle, 1);
+}
+
 // Once a disc has played to its end the navigator has stopped; a command starts it again and
 // shows where it led.
 TEST(DvdSourceTest, CommandsAfterTheDiscsEnd) {
