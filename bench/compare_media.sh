@@ -76,9 +76,9 @@ fi
 
 want capture || exit 0
 echo "== capture from a virtual device: CPU time per frame (ffmpeg renders the same graph to BGR24), $rounds rounds"
-cpu_of() {  # CPU seconds of a whole command (user + system of it and its children); its output to $dir/out
+cpu_of() {  # CPU seconds of a whole command (user + system of it and its children); its output to $dir/out and $dir/err
   python3 -c 'import resource, subprocess, sys
-subprocess.run(sys.argv[2:], check=True, stdout=open(sys.argv[1], "w"))
+subprocess.run(sys.argv[2:], check=True, stdout=open(sys.argv[1], "w"), stderr=open(sys.argv[1] + ".err", "w"))
 r = resource.getrusage(resource.RUSAGE_CHILDREN)
 print(f"{r.ru_utime + r.ru_stime:.3f}")' "$dir/out" "$@"
 }
@@ -96,11 +96,15 @@ for size in 640x480 1280x720; do
       ours=$(cpu_of "$capture" -graph "$graph" -frames $frames -size $size -dump "$dir/a.raw")
       line=$(cat "$dir/out")
       peer1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -pix_fmt bgr24 -f null -)
-      peer=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
+      # -benchmark: ffmpeg's own processor time from the start of its work to the end (it prints
+      # at the info level), beside ours from Run to the last frame taken: no start-up subtracted.
+      peer=$(cpu_of ffmpeg -hide_banner -nostats -benchmark -f lavfi -i "$graph" -frames:v $frames -pix_fmt bgr24 -f null -)
+      inpeer=$(grep -o 'utime=[0-9.]*s stime=[0-9.]*s' "$dir/out.err" | tr -d 'a-z=' | awk '{print $1 + $2}')
+      inours=$(echo "$line" | grep -o '[0-9.]* ms CPU per frame' | cut -d' ' -f1)
       source1=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v 1 -f null -)
       source=$(cpu_of ffmpeg -v error -f lavfi -i "$graph" -frames:v $frames -f null -)
       taken=$(echo "$line" | grep -o '[0-9]* frames in' | cut -d' ' -f1)
-      figures+=("$ours $ours1 $peer $peer1 $source $source1 $taken")
+      figures+=("$ours $ours1 $peer $peer1 $source $source1 $taken $inours $inpeer")
       echo "$line" | grep latency | sed "s/^/   round $r: /" || true
     done
     python3 - "$graph" $frames "${figures[@]}" <<'EOF'
@@ -108,15 +112,18 @@ import statistics, sys
 graph, n = sys.argv[1], float(sys.argv[2])
 rows = []
 for f in sys.argv[3:]:
-    o, o1, p, p1, s, s1, t = (float(x) for x in f.split())
-    rows.append(((o - o1) / (t - 1), (p - p1) / (n - 1), (s - s1) / (n - 1), o1, p1))
-for o, p, s, o1, p1 in rows:
+    o, o1, p, p1, s, s1, t, io, ip = (float(x) for x in f.split())
+    rows.append(((o - o1) / (t - 1), (p - p1) / (n - 1), (s - s1) / (n - 1), o1, p1, io / 1000, ip / n))
+for o, p, s, o1, p1, io, ip in rows:
     print(f"   round: ours {o * 1000:.2f} ms, ffmpeg {p * 1000:.2f} ms CPU per frame, ratio {o / p:.2f} "
-          f"(source alone {s * 1000:.2f} ms; start-up ours {o1:.2f} s, ffmpeg {p1:.2f} s)")
+          f"(source alone {s * 1000:.2f} ms; start-up ours {o1:.2f} s, ffmpeg {p1:.2f} s); "
+          f"measured inside: ours {io * 1000:.2f} ms, ffmpeg {ip * 1000:.2f} ms, ratio {io / ip:.2f}")
 med = lambda i: statistics.median(r[i] for r in rows)
 ratio = statistics.median(r[0] / r[1] for r in rows)
+inside = statistics.median(r[5] / r[6] for r in rows)
 print(f"   {graph}: median ours {med(0) * 1000:.2f} ms, ffmpeg {med(1) * 1000:.2f} ms CPU per frame: "
-      f"median ratio {ratio:.2f} (the source graph alone {med(2) * 1000:.2f} ms)")
+      f"median ratio {ratio:.2f} (the source graph alone {med(2) * 1000:.2f} ms); measured inside each "
+      f"process (ours from Run, ffmpeg's -benchmark): {med(5) * 1000:.2f} and {med(6) * 1000:.2f} ms, median ratio {inside:.2f}")
 EOF
     if [ -n "$pace" ]; then
       # The first frame taken is the graph's first: against ffmpeg's BGR24 rendering of it.
