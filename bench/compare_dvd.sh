@@ -4,7 +4,9 @@
 # chapters authored here (testsrc2 through ffmpeg's pal-dvd target and dvdauthor):
 #   1. the title's first frame, 2. chapter 7's first frame, 3. the frame at 00:03:21:13 (201.52 s).
 # Our frames are compared with ffmpeg's decode of the title's VOB at the same frame number (PSNR over
-# all bytes; identical frames print "inf"); mpv's title is matched by duration.
+# all bytes; identical frames print "inf"); mpv's title is matched by duration. FFmpeg cannot
+# navigate a disc: its -ss into the title's VOB (no IFO read, no navigation) is timed in the same
+# run as a lower bound, and its frame compared likewise.
 #   bench/compare_dvd.sh [build folder, default build/bench] [runs, default 5]
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
@@ -46,10 +48,16 @@ psnr() {  # a 720 x 576 BGR24 frame against the VOB's frame number $2
     -s 720x576 -i "$dir/ref.raw" -lavfi psnr -f null - 2>&1 | grep -o 'average:[^ ]*' || echo "average:?"
 }
 mpv="mpv --no-config --vo=null --ao=null --frames=1 --vd-lavc-threads=1 --dvd-device=$disc"
+ffmpeg_frame() {  # seconds into the VOB, output
+  echo "ffmpeg -nostdin -v error -threads 1 -ss $1 -i $disc/VIDEO_TS/VTS_01_1.VOB -an -frames:v 1 -f rawvideo" \
+    "-pix_fmt bgr24 -y $2"
+}
 run() {  # name, frame number, our arguments, mpv's
   echo "== $1 (frame $2)"
+  local seconds
+  seconds=$(python3 -c "print($2 / 25)")
   hyperfine -N -w 1 -r "$runs" --export-json "$dir/$1.json" -n ours "$grab -threads 1 -dvd $disc -o $dir/a.raw $3" \
-    -n mpv "$mpv $4 dvd://$mpvtitle" | grep -v '^ *$'
+    -n mpv "$mpv $4 dvd://$mpvtitle" -n ffmpeg "$(ffmpeg_frame "$seconds" "$dir/f.raw")" | grep -v '^ *$'
   python3 - "$dir/$1.json" <<'PY'
 import json, sys
 res = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
@@ -57,9 +65,13 @@ r = {k: v["median"] for k, v in res.items()}
 print(f"   median ours {r['ours']:.3f} s, mpv {r['mpv']:.3f} s: ratio {r['ours'] / r['mpv']:.2f}")
 c = {k: v["user"] + v["system"] for k, v in res.items()}
 print(f"   CPU ours {c['ours']:.3f} s, mpv {c['mpv']:.3f} s: ratio {c['ours'] / c['mpv']:.2f}")
+print(f"   lower bound, ffmpeg -ss into the VOB: median {r['ffmpeg']:.3f} s, CPU {c['ffmpeg']:.3f} s; "
+      f"ours / ffmpeg {r['ours'] / r['ffmpeg']:.2f} wall, {c['ours'] / c['ffmpeg']:.2f} CPU")
 PY
   "$grab" -threads 1 -dvd "$disc" -o "$dir/a.raw" $3
   echo "   PSNR against ffmpeg's frame $2 of the VOB $(psnr "$dir/a.raw" "$2")"
+  $(ffmpeg_frame "$(python3 -c "print($2 / 25)")" "$dir/f.raw")
+  echo "   ffmpeg -ss's frame against the same: $(psnr "$dir/f.raw" "$2")"
 }
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
 run start 0 "" ""
