@@ -8,7 +8,6 @@
 #include <limits>
 #include <mutex>
 
-#include "platform/system/memory.h"
 #include "platform/system/streams.h"
 
 // jxrlib's glue header defines min and max as macros and wants its ANSI switch: it comes after
@@ -105,6 +104,9 @@ struct StreamBinding {
   WMPStream ws;  // first, so that the library's pointer is the binding's
   TStream* stream;
   int64_t origin;
+  // A write or seek that failed: the library's coder does not look at every answer (a full disk in
+  // the coded data would otherwise end in a short file and success).
+  bool failed;
 };
 
 StreamBinding* BindingOf(WMPStream* me) { return reinterpret_cast<StreamBinding*>(me); }
@@ -138,10 +140,13 @@ ERR BindingRead(WMPStream* me, void* pv, size_t cb) {
 ERR BindingWrite(WMPStream* me, const void* pv, size_t cb) {
   try {
     if (cb > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return WMP_errFileIO;
-    TStream& s = *BindingOf(me)->stream;
+    StreamBinding* b = BindingOf(me);
     const int32_t n = static_cast<int32_t>(cb);
-    return s.Write(pv, n) == n ? WMP_errSuccess : WMP_errFileIO;
+    if (b->stream->Write(pv, n) == n) return WMP_errSuccess;
+    b->failed = true;
+    return WMP_errFileIO;
   } catch (...) {
+    BindingOf(me)->failed = true;
     return WMP_errFileIO;
   }
 }
@@ -151,8 +156,11 @@ ERR BindingSetPos(WMPStream* me, size_t offPos) {
     StreamBinding* b = BindingOf(me);
     if (offPos > static_cast<size_t>(std::numeric_limits<int64_t>::max() - b->origin)) return WMP_errFileIO;
     const int64_t target = b->origin + static_cast<int64_t>(offPos);
-    return b->stream->Seek(target, soBeginning) == target ? WMP_errSuccess : WMP_errFileIO;
+    if (b->stream->Seek(target, soBeginning) == target) return WMP_errSuccess;
+    b->failed = true;
+    return WMP_errFileIO;
   } catch (...) {
+    BindingOf(me)->failed = true;
     return WMP_errFileIO;
   }
 }
@@ -180,6 +188,7 @@ std::unique_ptr<StreamBinding> Bind(TStream& stream, int64_t origin) {
   b->ws.GetPos = BindingGetPos;
   b->stream = &stream;
   b->origin = origin;
+  b->failed = false;
   return b;
 }
 
@@ -490,16 +499,42 @@ bool ReadHDPhotoContainer(TStream& Stream, TWICHDPhotoInfo& Info) {
 // --- the decoder ----------------------------------------------------------------------------------
 
 struct TWICBitmapDecoder::State {
-  // The stream's bytes from the container's start: the stream's own memory when it is a memory
-  // stream, else a copy. A child reads them through a memory stream of its own, so the caller's
-  // stream (and a file's shared position) is never touched by it.
-  const uint8_t* bytes = nullptr;
+  // The caller's stream (it outlives the decoder) and where the container starts in it. Its bytes
+  // are read into a shared block the first time a frame is decoded: the decoding helper (or child)
+  // reads them there, so the caller's stream (and a file's shared position) is never touched by it.
+  TStream* stream = nullptr;
+  int64_t origin = 0;
   size_t size = 0;
-  std::vector<uint8_t> copy;
+  TSharedBlock coded;
+  bool codedRead = false;
   TWICHDPhotoInfo info;
   FormatFacts facts;
   TGUID format{};
   float dpiX = 96, dpiY = 96;
+
+  bool ReadCoded() {
+    if (codedRead) return coded.data() != nullptr;
+    codedRead = true;
+    if (!coded.Allocate(size)) return false;
+    try {
+      const int64_t back = stream->Position();
+      if (auto* memory = dynamic_cast<TCustomMemoryStream*>(stream)) {
+        std::memcpy(coded.data(), static_cast<const uint8_t*>(memory->Memory()) + origin, size);
+      } else {
+        stream->Seek(origin, soBeginning);
+        for (size_t done = 0; done < size;) {
+          const int32_t n = static_cast<int32_t>(std::min<size_t>(size - done, size_t{1} << 30));
+          stream->ReadBuffer(coded.data() + done, n);
+          done += static_cast<size_t>(n);
+        }
+      }
+      stream->Seek(back, soBeginning);
+    } catch (...) {
+      coded.Release();
+      return false;
+    }
+    return true;
+  }
 };
 
 TWICBitmapDecoder::TWICBitmapDecoder() = default;
@@ -509,39 +544,22 @@ bool TWICBitmapDecoder::Initialize(TStream& Stream) {
   state_.reset();
   if (!IsWICAvailable()) return false;
   auto st = std::make_shared<State>();
-  int64_t origin = 0;
   try {
-    origin = Stream.Position();
+    st->origin = Stream.Position();
+    if (!ReadHDPhotoContainer(Stream, st->info)) return false;
+    const int64_t size = Stream.Size() - st->origin;
+    if (size <= 0 || static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() / 2) return false;
+    st->size = static_cast<size_t>(size);
   } catch (...) {
     return false;
   }
-  if (!ReadHDPhotoContainer(Stream, st->info)) return false;
+  st->stream = &Stream;
   st->format = WICPixelFormat(st->info.PixelFormat);
   st->facts = FactsOf(st->format);
   if (!DecodableFormat(st->facts)) return false;
-  try {
-    const int64_t size = Stream.Size() - origin;
-    if (size <= 0 || static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() / 2) return false;
-    if (auto* memory = dynamic_cast<TCustomMemoryStream*>(&Stream)) {
-      st->bytes = static_cast<const uint8_t*>(memory->Memory()) + origin;
-    } else {
-      st->copy.resize(static_cast<size_t>(size));
-      Stream.Seek(origin, soBeginning);
-      for (int64_t done = 0; done < size;) {
-        const int32_t n = static_cast<int32_t>(std::min<int64_t>(size - done, int64_t{1} << 30));
-        Stream.ReadBuffer(st->copy.data() + done, n);
-        done += n;
-      }
-      st->bytes = st->copy.data();
-    }
-    st->size = static_cast<size_t>(size);
-    Stream.Seek(origin, soBeginning);
-  } catch (...) {
-    return false;
-  }
 
-  // The coded image's own header is read by the library only in the decoding child, which checks it
-  // against the container before decoding; the size, format and resolution here are the container's.
+  // The coded image's own header is read by the library only where it decodes, which checks it
+  // against the container first; the size, format and resolution here are the container's.
   if (std::isfinite(st->info.DpiX) && st->info.DpiX > 0) st->dpiX = st->info.DpiX;
   if (std::isfinite(st->info.DpiY) && st->info.DpiY > 0) st->dpiY = st->info.DpiY;
   state_ = std::move(st);
@@ -578,12 +596,59 @@ std::unique_ptr<TWICBitmapSource> TWICBitmapFrameDecode::GetThumbnail() {
   return std::make_unique<TWICBitmapFrameDecode>(state_, true);
 }
 
-bool TWICFrameMemory::Allocate(size_t Bytes) {
-  bytes_.reset(static_cast<uint8_t*>(std::calloc(std::max<size_t>(Bytes, 1), 1)));
-  if (!bytes_) return false;
-  AdviseHugePages(bytes_.get(), Bytes);
-  return true;
+namespace {
+
+// What a decode needs besides the coded bytes: the container's facts the coded header must agree
+// with, the size decoded (the frame's, or its thumbnail's) and the rows' distance in the output.
+struct TDecodeArgs {
+  uint32_t containerWidth, containerHeight;
+  TGUID format;
+  uint32_t width, height, stride;
+  uint8_t thumbnail;
+};
+
+// The library's decode of the coded bytes straight into Out, rows Stride bytes apart, with room for
+// whole macroblocks. Runs only in a helper process or a forked child.
+bool DecodeCoded(const TDecodeArgs& a, const uint8_t* coded, size_t codedSize, uint8_t* out) {
+  TCustomMemoryStream stream(coded, static_cast<int64_t>(codedSize));
+  auto binding = Bind(stream, 0);
+  PKImageDecode* raw = nullptr;
+  if (PKImageDecode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
+  std::unique_ptr<PKImageDecode, DecoderDeleter> decoder(raw);
+  if (decoder->Initialize(decoder.get(), &binding->ws) != WMP_errSuccess) return false;
+  // The coded header must agree with the container, which sized the pixels.
+  I32 w = 0, h = 0;
+  decoder->GetSize(decoder.get(), &w, &h);
+  if (w <= 0 || h <= 0 || static_cast<uint32_t>(w) != a.containerWidth || static_cast<uint32_t>(h) != a.containerHeight ||
+      !SameGuid(FromPK(decoder->guidPixFormat), a.format) || decoder->WMP.wmiI.cWidth != a.containerWidth ||
+      decoder->WMP.wmiI.cHeight != a.containerHeight)
+    return false;
+  decoder->WMP.wmiSCP.uAlphaMode = 0;  // alpha is dropped: its plane is never decoded
+  decoder->WMP.wmiI.cThumbnailWidth = a.width;
+  decoder->WMP.wmiI.cThumbnailHeight = a.height;
+  decoder->WMP.wmiI.bSkipFlexbits = FALSE;
+  if (a.thumbnail && (decoder->WMP.wmiI.cfColorFormat == YUV_420 || decoder->WMP.wmiI.cfColorFormat == YUV_422))
+    decoder->WMP.wmiI.cfColorFormat = YUV_444;
+  decoder->WMP.wmiI_Alpha = decoder->WMP.wmiI;
+  decoder->WMP.wmiSCP_Alpha = decoder->WMP.wmiSCP;
+  PKRect rect = {0, 0, static_cast<I32>(a.width), static_cast<I32>(a.height)};
+  return decoder->Copy(decoder.get(), &rect, out, a.stride) == WMP_errSuccess;
 }
+
+constexpr char kDecodeHandler[] = "wic.decode";
+
+// A helper's side of a decode: the arguments, then the whole of In decoded into Out.
+bool DecodeInHelper(const TIsolatedWork& w) {
+  TDecodeArgs a;
+  if (w.ArgsSize != sizeof a || !w.In || !w.Out) return false;
+  std::memcpy(&a, w.Args, sizeof a);
+  if (uint64_t{a.stride} * ((uint64_t{a.height} + 15) / 16 * 16) > w.OutSize) return false;
+  return DecodeCoded(a, w.In, w.InSize, w.Out);
+}
+
+BRIMVALE_ISOLATED_REGISTRATION void RegisterWICHandlers() { RegisterIsolatedHandler(kDecodeHandler, DecodeInHelper); }
+
+}  // namespace
 
 bool TWICBitmapFrameDecode::Decode() {
   if (decoded_) return !failed_;
@@ -596,40 +661,30 @@ bool TWICBitmapFrameDecode::Decode() {
   const uint64_t paddedWidth = (uint64_t{width} + 15) / 16 * 16, paddedHeight = (uint64_t{height} + 15) / 16 * 16;
   const uint64_t stride = ((paddedWidth * f.bitsPerPixel + 7) / 8 + 127) / 128 * 128;
   if (stride > std::numeric_limits<uint32_t>::max() || stride * paddedHeight > (uint64_t{1} << 40)) return false;
+  if (!state_->ReadCoded()) return false;
   if (!pixels_.Allocate(static_cast<size_t>(stride * paddedHeight))) return false;
   stride_ = static_cast<uint32_t>(stride);
 
-  // The library decodes in a child, straight into the shared block.
-  const TWICBitmapDecoder::State& in = *state_;
-  uint8_t* out = pixels_.data();
-  const uint32_t outStride = stride_;
-  const bool thumbnail = thumbnail_;
-  const auto decode = [&in, out, outStride, width, height, thumbnail]() -> bool {
-    TCustomMemoryStream stream(in.bytes, static_cast<int64_t>(in.size));
-    auto binding = Bind(stream, 0);
-    PKImageDecode* raw = nullptr;
-    if (PKImageDecode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
-    std::unique_ptr<PKImageDecode, DecoderDeleter> decoder(raw);
-    if (decoder->Initialize(decoder.get(), &binding->ws) != WMP_errSuccess) return false;
-    // The coded header must agree with the container, which sized the pixels.
-    I32 w = 0, h = 0;
-    decoder->GetSize(decoder.get(), &w, &h);
-    if (w <= 0 || h <= 0 || static_cast<uint32_t>(w) != in.info.Width || static_cast<uint32_t>(h) != in.info.Height ||
-        !SameGuid(FromPK(decoder->guidPixFormat), in.format) || decoder->WMP.wmiI.cWidth != in.info.Width ||
-        decoder->WMP.wmiI.cHeight != in.info.Height)
-      return false;
-    decoder->WMP.wmiSCP.uAlphaMode = 0;  // alpha is dropped: its plane is never decoded
-    decoder->WMP.wmiI.cThumbnailWidth = width;
-    decoder->WMP.wmiI.cThumbnailHeight = height;
-    decoder->WMP.wmiI.bSkipFlexbits = FALSE;
-    if (thumbnail && (decoder->WMP.wmiI.cfColorFormat == YUV_420 || decoder->WMP.wmiI.cfColorFormat == YUV_422))
-      decoder->WMP.wmiI.cfColorFormat = YUV_444;
-    decoder->WMP.wmiI_Alpha = decoder->WMP.wmiI;
-    decoder->WMP.wmiSCP_Alpha = decoder->WMP.wmiSCP;
-    PKRect rect = {0, 0, static_cast<I32>(width), static_cast<I32>(height)};
-    return decoder->Copy(decoder.get(), &rect, out, outStride) == WMP_errSuccess;
-  };
-  if (RunIsolated(decode, ChildTimeoutMs(uint64_t{width} * height)) != TIsolatedResult::Succeeded) {
+  // The library decodes in a helper process (kept between decodes), straight into the shared block;
+  // where no helper can be had, in a child forked for it.
+  TDecodeArgs args{};
+  args.containerWidth = state_->info.Width;
+  args.containerHeight = state_->info.Height;
+  args.format = state_->format;
+  args.width = width;
+  args.height = height;
+  args.stride = stride_;
+  args.thumbnail = thumbnail_ ? 1 : 0;
+  const int64_t timeout = ChildTimeoutMs(uint64_t{width} * height);
+  const TSharedBlock& coded = state_->coded;
+  TIsolatedResult result =
+      RunInHelper(kDecodeHandler, &args, sizeof args, &coded, state_->size, &pixels_, pixels_.size(), timeout);
+  if (result == TIsolatedResult::NotStarted) {
+    uint8_t* out = pixels_.data();
+    const size_t size = state_->size;
+    result = RunIsolated([&args, &coded, size, out] { return DecodeCoded(args, coded.data(), size, out); }, timeout);
+  }
+  if (result != TIsolatedResult::Succeeded) {
     pixels_.Release();
     return false;
   }
@@ -749,10 +804,17 @@ double TWICPropertyBag::Read(const std::string& Name, double Default) const {
   return Default;
 }
 
+// The library's encoder of one frame and the stream binding it writes through.
+struct TWICBitmapFrameEncode::TEncoding {
+  std::unique_ptr<StreamBinding> binding;
+  std::unique_ptr<PKImageEncode, EncoderDeleter> encoder;
+};
+
 TWICBitmapFrameEncode::TWICBitmapFrameEncode(TStream& Stream, int64_t Origin) : stream_(Stream), origin_(Origin) {}
 TWICBitmapFrameEncode::~TWICBitmapFrameEncode() = default;
 
 bool TWICBitmapFrameEncode::Initialize(const TWICPropertyBag* Options) {
+  if (rowsWritten_ > 0) return false;
   if (Options) options_ = *Options;
   return true;
 }
@@ -765,7 +827,7 @@ bool TWICBitmapFrameEncode::SetSize(uint32_t Width, uint32_t Height) {
 }
 
 bool TWICBitmapFrameEncode::SetResolution(double DpiX, double DpiY) {
-  if (!(std::isfinite(DpiX) && std::isfinite(DpiY) && DpiX > 0 && DpiY > 0)) return false;
+  if (!(std::isfinite(DpiX) && std::isfinite(DpiY) && DpiX > 0 && DpiY > 0) || rowsWritten_ > 0) return false;
   dpiX_ = DpiX;
   dpiY_ = DpiY;
   return true;
@@ -778,25 +840,9 @@ bool TWICBitmapFrameEncode::SetPixelFormat(const TGUID& Format) {
   return true;
 }
 
-bool TWICBitmapFrameEncode::WritePixels(uint32_t LineCount, uint32_t Stride, uint64_t BufferSize,
-                                        const uint8_t* Pixels) {
-  if (committed_ || format_ == 0 || width_ == 0 || LineCount == 0 || !Pixels) return false;
-  if (rowsWritten_ == 0) {
-    rowBytes_ = RowBytesOf(width_, WrittenFormatBits(format_));
-    if (!pixels_.Allocate(size_t{rowBytes_} * height_)) return false;
-  }
-  if (LineCount > height_ - rowsWritten_ || Stride < rowBytes_ ||
-      uint64_t{Stride} * (LineCount - 1) + rowBytes_ > BufferSize)
-    return false;
-  for (uint32_t y = 0; y < LineCount; ++y)
-    std::memcpy(&pixels_[size_t{rowBytes_} * (rowsWritten_ + y)], Pixels + size_t{Stride} * y, rowBytes_);
-  rowsWritten_ += LineCount;
-  return true;
-}
-
-bool TWICBitmapFrameEncode::Commit() {
-  if (committed_ || rowsWritten_ != height_ || height_ == 0) return false;
-  committed_ = true;
+// Sets the library's encoder up for the frame (coding parameters from the options) and starts the
+// image in the stream.
+bool TWICBitmapFrameEncode::Start() {
   const TGUID format = WICPixelFormat(format_);
   const FormatFacts f = FactsOf(format);
   if (!f.known) return false;
@@ -856,24 +902,84 @@ bool TWICBitmapFrameEncode::Commit() {
     scp.uiDefaultQPIndexVHP = mix(5);
   }
 
-  auto binding = Bind(stream_, origin_);
+  auto e = std::make_unique<TEncoding>();
+  e->binding = Bind(stream_, origin_);
   PKImageEncode* raw = nullptr;
   if (PKImageEncode_Create_WMP(&raw) != WMP_errSuccess || !raw) return false;
   // The library's release closes the encoder's stream, also when initialising failed.
-  raw->pStream = &binding->ws;
-  std::unique_ptr<PKImageEncode, EncoderDeleter> encoder(raw);
+  raw->pStream = &e->binding->ws;
+  e->encoder.reset(raw);
+  PKImageEncode* enc = e->encoder.get();
   try {
     stream_.Seek(origin_, soBeginning);
-    if (encoder->Initialize(encoder.get(), &binding->ws, &scp, sizeof scp) != WMP_errSuccess) return false;
-    if (encoder->SetPixelFormat(encoder.get(), ToPK(format)) != WMP_errSuccess) return false;
-    if (encoder->SetSize(encoder.get(), static_cast<I32>(width_), static_cast<I32>(height_)) != WMP_errSuccess)
+    if (enc->Initialize(enc, &e->binding->ws, &scp, sizeof scp) != WMP_errSuccess ||
+        enc->SetPixelFormat(enc, ToPK(format)) != WMP_errSuccess ||
+        enc->SetSize(enc, static_cast<I32>(width_), static_cast<I32>(height_)) != WMP_errSuccess ||
+        enc->SetResolution(enc, static_cast<Float>(dpiX_), static_cast<Float>(dpiY_)) != WMP_errSuccess ||
+        enc->WritePixelsBandedBegin(enc, nullptr) != WMP_errSuccess)
       return false;
-    if (encoder->SetResolution(encoder.get(), static_cast<Float>(dpiX_), static_cast<Float>(dpiY_)) != WMP_errSuccess)
-      return false;
-    if (encoder->WritePixels(encoder.get(), height_, pixels_.data(), rowBytes_) != WMP_errSuccess) return false;
   } catch (...) {
     return false;
   }
+  encoding_ = std::move(e);
+  return true;
+}
+
+// Codes the rows of the band: 16 of them, or the last ones of the image.
+bool TWICBitmapFrameEncode::CodeBand(bool Last) {
+  PKImageEncode* enc = encoding_->encoder.get();
+  try {
+    if (enc->WritePixelsBanded(enc, bandRows_, band_.data(), rowBytes_, Last ? TRUE : FALSE) != WMP_errSuccess ||
+        (Last && enc->WritePixelsBandedEnd(enc) != WMP_errSuccess) || encoding_->binding->failed)
+      return false;
+  } catch (...) {
+    return false;
+  }
+  bandRows_ = 0;
+  return true;
+}
+
+bool TWICBitmapFrameEncode::WritePixels(uint32_t LineCount, uint32_t Stride, uint64_t BufferSize,
+                                        const uint8_t* Pixels) {
+  if (committed_ || failed_ || format_ == 0 || width_ == 0 || LineCount == 0 || !Pixels) return false;
+  if (rowsWritten_ == 0) rowBytes_ = RowBytesOf(width_, WrittenFormatBits(format_));
+  if (LineCount > height_ - rowsWritten_ || Stride < rowBytes_ ||
+      uint64_t{Stride} * (LineCount - 1) + rowBytes_ > BufferSize)
+    return false;
+  if (!encoding_) {
+    try {
+      band_.resize(size_t{rowBytes_} * 16);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (!Start()) {
+      failed_ = true;
+      encoding_.reset();
+      return false;
+    }
+  }
+  for (uint32_t y = 0; y < LineCount; ++y) {
+    std::memcpy(&band_[size_t{rowBytes_} * bandRows_], Pixels + size_t{Stride} * y, rowBytes_);
+    ++bandRows_;
+    ++rowsWritten_;
+    // A full band is coded at once unless it holds the image's last rows, which Commit codes (the
+    // library ends the image with them).
+    if (bandRows_ == 16 && rowsWritten_ < height_ && !CodeBand(false)) {
+      failed_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TWICBitmapFrameEncode::Commit() {
+  if (committed_ || failed_ || !encoding_ || rowsWritten_ != height_ || height_ == 0) return false;
+  committed_ = true;
+  if (!CodeBand(true)) {
+    failed_ = true;
+    return false;
+  }
+  encoding_.reset();
   return true;
 }
 

@@ -8,13 +8,13 @@
 // container (byte order, version, the pixel format, image and alpha offsets and sizes inside the
 // stream, the size through the engine's caller) before the library sees a byte of coded data.
 // Checks cannot reach into the coded macroblocks, where the library still reads out of bounds on
-// damaged data: so the library parses and decodes only in a child process (platform/system/
-// isolated_call.h) working on a copy of the stream's bytes and writing the pixels into memory
-// shared with this process. A child that crashes or hangs (killed after a time-out that grows with
-// the frame's size) makes the decode fail; this process goes on.
+// damaged data: so the library parses and decodes only in a helper process (platform/system/
+// isolated_call.h; a forked child where no helper can be started), reading the stream's bytes from
+// a block shared with this process and writing the pixels into another. A helper that crashes or
+// hangs (killed after a time-out that grows with the frame's size) makes the decode fail; this
+// process goes on, and the next decode starts a fresh helper.
 // Every object holds its own library state: several threads may decode and encode at once.
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,21 +73,6 @@ class TWICBitmapSource {
   virtual bool CopyPixels(const WICRect& Rect, uint32_t Stride, uint64_t BufferSize, uint8_t* Buffer) = 0;
 };
 
-// The pixels of a whole frame in memory, zero from the allocator (a large block comes as fresh
-// zero pages: no clearing pass) and advised as huge pages (a 24 MP frame is 72 MB of them).
-class TWICFrameMemory {
- public:
-  bool Allocate(size_t Bytes);
-  uint8_t* data() { return bytes_.get(); }
-  uint8_t& operator[](size_t At) { return bytes_[At]; }
-
- private:
-  struct TFree {
-    void operator()(uint8_t* p) const noexcept { std::free(p); }
-  };
-  std::unique_ptr<uint8_t[], TFree> bytes_;
-};
-
 class TWICBitmapFrameDecode;
 
 // A decoder of one HD Photo stream. The stream is not owned and must outlive the decoder; its
@@ -130,7 +115,7 @@ class TWICBitmapFrameDecode : public TWICBitmapSource {
   bool thumbnail_;
   bool decoded_ = false;
   bool failed_ = false;
-  TSharedBlock pixels_;  // written by the decoding child
+  TSharedBlock pixels_;  // written by the decoding helper
   uint32_t stride_ = 0;
 };
 
@@ -191,12 +176,19 @@ class TWICBitmapFrameEncode {
   bool SetResolution(double DpiX, double DpiY);
   // One of the six written formats (BlackWhite, 8bppGray, 16bppGray, 24bppBGR, 48bppRGB, 32bppCMYK).
   bool SetPixelFormat(const TGUID& Format);
-  // The next LineCount rows, Stride bytes apart.
+  // The next LineCount rows, Stride bytes apart. They are coded into the stream as they come, in
+  // bands of 16 rows (the library's macroblock height); size, resolution, format and options are
+  // fixed from the first call on.
   bool WritePixels(uint32_t LineCount, uint32_t Stride, uint64_t BufferSize, const uint8_t* Pixels);
-  // Codes the rows written (all of them must be there) into the stream.
+  // Codes the last rows (all of them must have been written) and ends the image in the stream.
   bool Commit();
 
+  struct TEncoding;
+
  private:
+  bool Start();
+  bool CodeBand(bool Last);
+
   TStream& stream_;
   int64_t origin_;
   TWICPropertyBag options_;
@@ -205,7 +197,10 @@ class TWICBitmapFrameEncode {
   uint8_t format_ = 0;
   uint32_t rowBytes_ = 0;
   uint32_t rowsWritten_ = 0;
-  TWICFrameMemory pixels_;
+  std::vector<uint8_t> band_;  // rows not yet coded
+  uint32_t bandRows_ = 0;
+  std::unique_ptr<TEncoding> encoding_;
+  bool failed_ = false;
   bool committed_ = false;
 };
 

@@ -346,6 +346,71 @@ TEST_F(HDPhotoTest, ADecoderThatCrashesOrHangsFailsOnlyItsLoad) {
   }
 }
 
+// Decodes go to a helper process that is kept: loads after the first start none.
+TEST_F(HDPhotoTest, DecodesShareOneKeptHelper) {
+  TIEBitmap source;
+  Paint(source, ie24RGB, 40, 24);
+  TIOParamsVals wp(nullptr);
+  wp.HdpLossless = true;
+  const Bytes file = Write(source, wp);
+  ASSERT_FALSE(file.empty());
+  HDPRead first;
+  Read(file, first);
+  ASSERT_TRUE(first.ok);
+  const int64_t started = IsolatedHelpersStarted();
+  EXPECT_GE(started, 1);
+  for (int i = 0; i < 3; ++i) {
+    HDPRead r;
+    r.params.IsNativePixelFormat = true;
+    Read(file, r);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(SameRows(source, r.bitmap));
+  }
+  EXPECT_EQ(IsolatedHelpersStarted(), started);
+}
+
+// Rows are coded in bands of 16 as they are written; the last band (full or not) ends the image.
+TEST_F(HDPhotoTest, EveryHeightAroundTheBandsRoundTrips) {
+  for (int h : {1, 15, 16, 17, 32, 33, 47}) {
+    for (TIEPixelFormat f : {ie1g, ie24RGB}) {
+      SCOPED_TRACE(testing::Message() << h << " rows, format " << static_cast<int>(f));
+      TIEBitmap source;
+      Paint(source, f, 21, h);
+      TIOParamsVals wp(nullptr);
+      wp.HdpLossless = true;
+      const Bytes file = Write(source, wp);
+      ASSERT_FALSE(file.empty());
+      HDPRead r;
+      r.params.IsNativePixelFormat = true;
+      Read(file, r);
+      ASSERT_TRUE(r.ok);
+      EXPECT_TRUE(SameRows(source, r.bitmap));
+    }
+  }
+}
+
+// A stream that fills up anywhere (in the header, between bands, in the last band, while the
+// directory is patched) fails the save; never a crash.
+TEST_F(HDPhotoTest, AFullDiskFailsTheSaveWherever) {
+  TIEBitmap source;
+  Paint(source, ie24RGB, 64, 80);
+  TIOParamsVals wp(nullptr);
+  wp.HdpLossless = true;
+  const Bytes file = Write(source, wp);
+  ASSERT_GT(file.size(), 1000u);
+  for (int64_t room : {int64_t{0}, int64_t{10}, int64_t{200}, static_cast<int64_t>(file.size() / 3),
+                       static_cast<int64_t>(file.size() - 1)}) {
+    TShortStream s(room);
+    TIOParamsVals p(nullptr);
+    p.HdpLossless = true;
+    bool aborting = false;
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    WriteHDPStream(s, source, p, progress);
+    EXPECT_TRUE(aborting) << room;
+  }
+}
+
 TEST_F(HDPhotoTest, TwoThreadsAtOnce) {
   TIEBitmap a, b;
   Paint(a, ie24RGB, 80, 40);
