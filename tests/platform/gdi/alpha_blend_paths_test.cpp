@@ -2,6 +2,8 @@
 // general path gives for the same colours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -54,6 +56,49 @@ TEST(AlphaBlendPaths, TheStraightPathGivesWhatTheGeneralPathGives) {
                                                          << int(format);
     }
   }
+}
+
+// The straight path over rows of every width from 1 to 40 (so every split between whole groups of
+// pixels and a tail), against the sum worked out here on exact integers: each channel is
+// min(255, c + d * (255 - a) / 255) rounded down; the fourth byte is the surface's (0, or 0xFF for an
+// opaque one), and a source pixel of all zeros leaves the destination pixel whole but for it.
+TEST(AlphaBlendPaths, PremultipliedPixelsOfEveryAlphaOverEveryWidth) {
+  for (bool opaque : {false, true})
+    for (int w = 1; w <= 40; ++w) {
+      constexpr int h = 7;
+      std::vector<uint32_t> src(static_cast<size_t>(w) * h), dst(src.size()), expected(src.size());
+      for (int i = 0; i < w * h; ++i) {
+        const uint32_t a = static_cast<uint32_t>((i * 53 + w * 7) % 256);
+        // Mostly premultiplied channels, a few above their alpha (their sums saturate), and some
+        // pixels of all zeros.
+        auto channel = [&](int k) { return (i % 11 == 5) ? (a + 90 * k) % 256 : a * ((i * (31 + 17 * k)) % 256) / 255; };
+        src[i] = (a << 24) | (channel(2) << 16) | (channel(1) << 8) | channel(0);
+        if (i % 9 == 4) src[i] = 0;
+        dst[i] = (static_cast<uint32_t>((i * 29 + 0x5A) % 256) << 24) | static_cast<uint32_t>((i * 2654435761u) & 0xFFFFFF);
+        const uint32_t fill = opaque ? 0xFF000000u : 0;
+        if (src[i] == 0) {
+          expected[i] = dst[i] | fill;
+          continue;
+        }
+        const uint32_t sa = src[i] >> 24;
+        uint32_t e = fill;
+        for (int sh = 0; sh <= 16; sh += 8) {
+          const uint32_t c = (src[i] >> sh) & 0xFF, d = (dst[i] >> sh) & 0xFF;
+          e |= std::min<uint32_t>(255, c + d * (255 - sa) / 255) << sh;
+        }
+        expected[i] = e;
+      }
+      HDC s = CreateSurfaceDC(src.data(), w, h, 4 * w, 32);
+      HDC d = CreateSurfaceDC(dst.data(), w, h, 4 * w, 32, nullptr, 0, opaque);
+      BLENDFUNCTION blend;
+      blend.SourceConstantAlpha = 255;
+      blend.AlphaFormat = AC_SRC_ALPHA;
+      ASSERT_TRUE(AlphaBlend(d, 0, 0, w, h, s, 0, 0, w, h, blend));
+      DeleteDC(d);
+      DeleteDC(s);
+      for (int i = 0; i < w * h; ++i)
+        ASSERT_EQ(dst[i], expected[i]) << "width " << w << " pixel " << i << " source " << std::hex << src[i];
+    }
 }
 
 TEST(SolidFills, StraightFillsOfWideRowsMatchTheBrushEverywhereInTheClip) {
