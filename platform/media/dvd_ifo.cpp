@@ -614,6 +614,11 @@ struct TCheck {
       if (positions == 0 || O + positions + 4ull * cells > End) return Fail("cell positions lie past its program chain");
       for (int32_t c = 0; c < cells; ++c) {
         if (r.U16(O + positions + 4ull * c) == 0) return Fail("a cell names no object");
+        // A cell outside any block has no block type; a cell of a block is of an angle block (the
+        // navigator stops the program on any other pairing).
+        const uint8_t flags = r.U8(O + playback + 24ull * c);
+        const int mode = flags >> 6, type = (flags >> 4) & 3;
+        if (mode == 0 ? type != 0 : type != 1) return Fail("a cell's block is of no kind the navigator plays");
       }
     }
     if (commands != 0) {

@@ -121,6 +121,9 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
   ASSERT_LT(chains + 16, vts.size());
   const uint64_t firstParts = parts + BigEndian32(vts, parts + 8);
   const uint64_t firstChain = chains + BigEndian32(vts, chains + 12);
+  const uint64_t firstCell = firstChain + ((vts[firstChain + 0xE8] << 8) | vts[firstChain + 0xE9]);
+  ASSERT_NE(firstCell, firstChain);
+  ASSERT_EQ(vts[firstCell] & 0xF0, 0);  // a cell in no block
   // The first-play chain's first command.
   const uint64_t firstPlay = BigEndian32(vmg, 0x84);
   ASSERT_LT(firstPlay + 0xEC, vmg.size());
@@ -147,6 +150,8 @@ TEST(DvdIfoTest, ReferencesOutOfRangeAreRefused) {
       {"part naming chain 7", false, firstParts, {0, 7}},
       {"part naming program 9", false, firstParts + 2, {0, 9}},
       {"chain with 200 cells", false, firstChain + 3, {200}},
+      {"cell outside a block, of an angle block's type", false, firstCell, {0x10}},
+      {"cell in a block of type 2", false, firstCell, {0x60}},
       {"chain offset past its table", false, chains + 12, {0, 0x10, 0, 0}},
       {"first play jumps to menu chain 122", true, firstCommand, {0x30, 0x06, 0, 0x7A, 0, 0xC0, 0, 0}},
       {"first play jumps to title 9", true, firstCommand, {0x30, 0x02, 0, 0, 0, 0x09, 0, 0}},
