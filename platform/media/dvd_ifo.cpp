@@ -425,8 +425,11 @@ void FollowCommands(TReader& r, uint64_t At, uint32_t Count, const TChainTable& 
       }
       continue;
     }
-    // Sets (of registers, streams, timers, modes, the button) in commands of kinds 2 to 6.
-    const bool writes = written || (kind >= 2 && kind <= 6 && (C[0] & 0x0F) != 0);
+    // Sets (of registers, streams, timers, modes, the button) in commands of kinds 2 to 6; a
+    // register moved onto itself (kind 3, from a register: its number in byte 5, the target's in
+    // byte 3) changes nothing.
+    const bool selfMove = kind == 3 && (C[0] & 0x1F) == 0x01 && !(C[5] & 0x80) && (C[5] & 0x0F) == (C[3] & 0x0F);
+    const bool writes = written || (kind >= 2 && kind <= 6 && (C[0] & 0x0F) != 0 && !selfMove);
     bool fires = false;
     if (kind == 1 && (C[0] & 0x10)) {
       // Exit and the jumps leave the chain's domain or end play.

@@ -353,6 +353,11 @@ TEST(DvdIfoTest, ChainsThatLoopWithoutACellAreRefused) {
       {"menu 1 links to itself under a condition, writing nothing", {{pre[0], ifG0Is7LinkTo1}, {pre[1], nop}}, false},
       {"menu 1 goes to its end, whose command goes to its start", {{pre[0], tail}, {post[0], top}}, false},
       {"menu 1 goes to its end, which ends play", {{pre[0], tail}, {pre[1], nop}}, true},
+      // g0 = g0 writes nothing; g0 += g0 may lead out.
+      {"menu 1 moves g0 onto itself, goes to its end, and back while g0 is not 0",
+       {{pre[0], {0x61, 0x01, 0, 0, 0, 0, 0, 0x0D}}, {post[0], {0x20, 0xB1, 0, 0, 0, 0, 0, 0x09}}, {pre[1], nop}}, false},
+      {"menu 1 adds g0 to itself, goes to its end, and back while g0 is not 0",
+       {{pre[0], {0x63, 0x01, 0, 0, 0, 0, 0, 0x0D}}, {post[0], {0x20, 0xB1, 0, 0, 0, 0, 0, 0x09}}, {pre[1], nop}}, true},
       {"menu 1's commands go to themselves (bounded by the navigator)", {{pre[0], gotoItself}, {pre[1], nop}}, true},
       // Without programs the pre-commands run on into the post-commands.
       {"menu 2 without programs, its end links to its start",
