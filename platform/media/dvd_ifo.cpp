@@ -138,6 +138,17 @@ struct TCommandLimits {
   std::vector<uint32_t>* SetMenusNeeded = nullptr;
 };
 
+// What the manager's file says commands may reach: its titles, title sets, menus, first play.
+TCommandLimits VmgLimits(const TDvdVmgFacts& F) {
+  TCommandLimits limits;
+  limits.Titles = F.Titles;
+  limits.TitleSets = F.TitleSets;
+  limits.VmgMenuChains = F.MenuChains;
+  limits.VmgMenus = F.Menus;
+  limits.FirstPlay = F.FirstPlay;
+  return limits;
+}
+
 bool InRange(int32_t Value, int32_t Count) { return Count < 0 || (Value >= 1 && Value <= Count); }
 
 // A link the navigator can follow from where its command sits: a link sub-instruction it knows,
@@ -285,12 +296,7 @@ bool DvdButtonCommandFits(const uint8_t* Command, const TDvdVmgFacts& Disc, cons
   }
   const uint8_t* C = Command;
   if ((C[0] >> 5) == 1 && (C[0] & 0x10)) {
-    TCommandLimits limits;
-    limits.Titles = Disc.Titles;
-    limits.TitleSets = Disc.TitleSets;
-    limits.VmgMenuChains = Disc.MenuChains;
-    limits.VmgMenus = Disc.Menus;
-    limits.FirstPlay = Disc.FirstPlay;
+    TCommandLimits limits = VmgLimits(Disc);
     if (Place.TitleSet > 0) {
       limits.VtsTitleParts = set.TitleParts;
       limits.OwnMenus = set.Menus;
@@ -777,12 +783,7 @@ bool CheckVmgIfo(const uint8_t* Data, size_t Size, TDvdVmgFacts& Facts, std::str
   if (t && !c.PgciUt(t)) return false;
   f.MenuChains = c.menuChains;
   f.Menus = c.menus;
-  TCommandLimits limits;
-  limits.Titles = f.Titles;
-  limits.TitleSets = f.TitleSets;
-  limits.VmgMenuChains = f.MenuChains;
-  limits.VmgMenus = f.Menus;
-  limits.FirstPlay = f.FirstPlay;
+  TCommandLimits limits = VmgLimits(f);
   limits.SetMenusNeeded = &f.SetMenusNeeded;
   if (!c.Commands(limits)) return false;
   f.Sets.assign(1, c.SetChains());
@@ -804,14 +805,9 @@ bool CheckVtsIfo(const uint8_t* Data, size_t Size, std::string& Why, const TDvdV
   TCheck c{r, Why};
   if (!CheckLength(r, Why, "DVDVIDEO-VTS")) return false;
   uint64_t t;
-  TCommandLimits limits;
+  // (Titles of the disc are jumped to from the manager's domains only: no command here names one.)
+  TCommandLimits limits = Vmg ? VmgLimits(*Vmg) : TCommandLimits{};
   TDvdVtsFacts facts;
-  if (Vmg) {
-    limits.TitleSets = Vmg->TitleSets;
-    limits.VmgMenuChains = Vmg->MenuChains;
-    limits.VmgMenus = Vmg->Menus;
-    limits.FirstPlay = Vmg->FirstPlay;
-  }
   limits.SetMenusNeeded = &facts.SetMenusNeeded;
   // The title chains first: the parts of titles point into them.
   std::vector<int32_t> programs;

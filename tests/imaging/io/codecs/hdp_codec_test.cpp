@@ -319,14 +319,21 @@ TEST_F(HDPhotoTest, CodedDataTheLibraryCrashesOnFailsTheLoad) {
   }
 }
 
+namespace {
+// A small 24-bit picture written losslessly: the file the tests of the decoding helper load.
+Bytes WriteLosslessHelperSample(TIEBitmap& Source) {
+  Paint(Source, ie24RGB, 40, 24);
+  TIOParamsVals wp(nullptr);
+  wp.HdpLossless = true;
+  return Write(Source, wp);
+}
+}  // namespace
+
 // Whatever becomes of the decoding child (a crash, a hang past the time-out), the load fails with
 // the bitmap untouched, and the next load decodes the same file as before.
 TEST_F(HDPhotoTest, ADecoderThatCrashesOrHangsFailsOnlyItsLoad) {
   TIEBitmap source;
-  Paint(source, ie24RGB, 40, 24);
-  TIOParamsVals wp(nullptr);
-  wp.HdpLossless = true;
-  const Bytes file = Write(source, wp);
+  const Bytes file = WriteLosslessHelperSample(source);
   ASSERT_FALSE(file.empty());
   for (int32_t fault : {1, 2}) {
     SetIsolatedFaultForTesting(fault);
@@ -349,10 +356,7 @@ TEST_F(HDPhotoTest, ADecoderThatCrashesOrHangsFailsOnlyItsLoad) {
 // Decodes go to a helper process that is kept: loads after the first start none.
 TEST_F(HDPhotoTest, DecodesShareOneKeptHelper) {
   TIEBitmap source;
-  Paint(source, ie24RGB, 40, 24);
-  TIOParamsVals wp(nullptr);
-  wp.HdpLossless = true;
-  const Bytes file = Write(source, wp);
+  const Bytes file = WriteLosslessHelperSample(source);
   ASSERT_FALSE(file.empty());
   HDPRead first;
   Read(file, first);
